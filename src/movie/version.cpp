@@ -1,0 +1,7 @@
+#include "movie/version.h"
+
+namespace orv::movie {
+
+const char* engineName() { return "Orvanta SWF engine"; }
+
+}  // namespace orv::movie

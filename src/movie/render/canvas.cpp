@@ -1,0 +1,131 @@
+#include "movie/render/canvas.h"
+
+#include <algorithm>
+
+namespace orv::movie::render {
+
+namespace {
+inline uint8_t mul255(uint32_t a, uint32_t b) {
+  uint32_t v = a * b + 128;
+  return uint8_t((v + (v >> 8)) >> 8);
+}
+}  // namespace
+
+class Canvas::CompositeSink : public SpanSink {
+ public:
+  CompositeSink(Canvas& canvas, const Paint& paint, const uint8_t* mask)
+      : canvas_(canvas), paint_(paint), mask_(mask) {}
+
+  void span(int y, int x, int count, const uint8_t* coverage) override {
+    const Surface& t = canvas_.target_;
+    if (mask_) {
+      auto& mc = canvas_.maskedCoverage_;
+      mc.resize(size_t(count));
+      const uint8_t* m = mask_ + size_t(y) * t.width + x;
+      bool any = false;
+      for (int i = 0; i < count; ++i) {
+        mc[i] = mul255(coverage[i], m[i]);
+        any |= mc[i] != 0;
+      }
+      if (!any) return;
+      coverage = mc.data();
+    }
+    uint32_t* dst = t.pixels + size_t(y) * t.width + x;
+    if (paint_.isSolid()) {
+      const uint32_t src = paint_.color();
+      if (src == 0) return;
+      const bool opaque = alphaOf(src) == 255;
+      for (int i = 0; i < count; ++i) {
+        const uint32_t c = coverage[i];
+        if (c == 255 && opaque)
+          dst[i] = src;
+        else if (c)
+          dst[i] = sourceOver(dst[i], scalePixel(src, coverageScale(c)));
+      }
+      return;
+    }
+    auto& colors = canvas_.scratch_;
+    colors.resize(size_t(count));
+    paint_.shade(x, y, count, colors.data());
+    for (int i = 0; i < count; ++i) {
+      const uint32_t c = coverage[i];
+      if (!c) continue;
+      const uint32_t src = c == 255 ? colors[i] : scalePixel(colors[i], coverageScale(c));
+      dst[i] = sourceOver(dst[i], src);
+    }
+  }
+
+ private:
+  Canvas& canvas_;
+  const Paint& paint_;
+  const uint8_t* mask_;
+};
+
+// Adds coverage to the mask being built (union of its shapes).
+class Canvas::MaskSink : public SpanSink {
+ public:
+  MaskSink(uint8_t* mask, int width) : mask_(mask), width_(width) {}
+  void span(int y, int x, int count, const uint8_t* coverage) override {
+    uint8_t* m = mask_ + size_t(y) * width_ + x;
+    for (int i = 0; i < count; ++i) m[i] = uint8_t(m[i] + mul255(coverage[i], 255 - m[i]));
+  }
+
+ private:
+  uint8_t* mask_;
+  int width_;
+};
+
+Canvas::Canvas(Surface target) : target_(target) {}
+
+void Canvas::clear(uint32_t premultiplied) {
+  std::fill(target_.pixels, target_.pixels + size_t(target_.width) * target_.height,
+            premultiplied);
+}
+
+void Canvas::fill(Rasterizer& edges, FillRule rule, bool antialias, const Paint& paint) {
+  if (overflow_ > 0 && building_ == 0) return;  // clipped by a mask we could not keep
+  if (building_ > 0) {
+    if (overflow_ > 0) return;
+    MaskSink sink(masks_.back().coverage.data(), target_.width);
+    edges.render(rule, antialias, sink);
+    return;
+  }
+  if (paint.paintsNothing()) return;
+  const uint8_t* mask = masks_.empty() ? nullptr : masks_.back().coverage.data();
+  CompositeSink sink(*this, paint, mask);
+  edges.render(rule, antialias, sink);
+}
+
+void Canvas::beginMask() {
+  ++building_;
+  if (overflow_ > 0 || int(masks_.size()) >= kMaxMaskDepth) {
+    ++overflow_;
+    return;
+  }
+  masks_.push_back({std::vector<uint8_t>(size_t(target_.width) * target_.height, 0), false});
+}
+
+void Canvas::endMask() {
+  if (building_ == 0) return;
+  --building_;
+  if (overflow_ > 0) return;
+  Mask& m = masks_.back();
+  // Intersect with the mask already in force so nested masks clip together.
+  for (size_t i = masks_.size() - 1; i-- > 0;) {
+    if (!masks_[i].active) continue;
+    const auto& outer = masks_[i].coverage;
+    for (size_t k = 0; k < m.coverage.size(); ++k) m.coverage[k] = mul255(m.coverage[k], outer[k]);
+    break;
+  }
+  m.active = true;
+}
+
+void Canvas::popMask() {
+  if (overflow_ > 0) {
+    --overflow_;
+    return;
+  }
+  if (!masks_.empty()) masks_.pop_back();
+}
+
+}  // namespace orv::movie::render

@@ -1,0 +1,55 @@
+#pragma once
+// The frame being drawn: composites painted coverage into premultiplied
+// pixels, through a stack of clip masks.
+#include <cstdint>
+#include <vector>
+
+#include "movie/render/paint.h"
+#include "movie/render/rasterizer.h"
+
+namespace orv::movie::render {
+
+struct Surface {
+  uint32_t* pixels = nullptr;  // premultiplied 0xAARRGGBB, rows of `width`
+  int width = 0, height = 0;
+};
+
+class Canvas {
+ public:
+  explicit Canvas(Surface target);
+
+  int width() const { return target_.width; }
+  int height() const { return target_.height; }
+  void clear(uint32_t premultiplied);
+
+  // Paints what the rasteriser's edges cover. While a mask is being built the
+  // coverage goes into the mask instead.
+  void fill(Rasterizer& edges, FillRule rule, bool antialias, const Paint& paint);
+
+  // Masks: beginMask(); draw the mask's shapes; endMask(); draw the masked
+  // content; popMask(). Masks nest: content is clipped to all active ones.
+  void beginMask();
+  void endMask();
+  void popMask();
+  bool buildingMask() const { return building_ > 0; }
+  int maskDepth() const { return int(masks_.size()); }
+
+  static constexpr int kMaxMaskDepth = 32;
+
+ private:
+  class CompositeSink;
+  class MaskSink;
+
+  Surface target_;
+  struct Mask {
+    std::vector<uint8_t> coverage;
+    bool active = false;  // false while its shapes are still being drawn
+  };
+  std::vector<Mask> masks_;
+  int building_ = 0;
+  int overflow_ = 0;  // masks refused past the depth limit
+  std::vector<uint32_t> scratch_;
+  std::vector<uint8_t> maskedCoverage_;
+};
+
+}  // namespace orv::movie::render

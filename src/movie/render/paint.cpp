@@ -1,0 +1,212 @@
+#include "movie/render/paint.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orv::movie::render {
+
+namespace {
+
+float srgbToLinear(float c) {
+  return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
+}
+float linearToSrgb(float c) {
+  return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1 / 2.4f) - 0.055f;
+}
+
+// 256 premultiplied colours over t in [0,1]; stops are sorted by ratio.
+std::array<uint32_t, 256> buildLut(std::vector<GradientStop> stops, bool linearRgb,
+                                   const ColorTransform& cx) {
+  std::array<uint32_t, 256> lut{};
+  if (stops.empty()) return lut;
+  std::stable_sort(stops.begin(), stops.end(),
+                   [](const GradientStop& a, const GradientStop& b) { return a.ratio < b.ratio; });
+  for (auto& s : stops) s.argb = cx.applyStraight(s.argb);
+  auto channels = [&](uint32_t c, float out[4]) {
+    out[0] = float(c >> 24) / 255;
+    for (int k = 0; k < 3; ++k) {
+      float v = float((c >> (16 - 8 * k)) & 255) / 255;
+      out[k + 1] = linearRgb ? srgbToLinear(v) : v;
+    }
+  };
+  size_t next = 0;
+  for (int i = 0; i < 256; ++i) {
+    while (next < stops.size() && stops[next].ratio < i) ++next;
+    float c[4];
+    if (next == 0) {
+      channels(stops.front().argb, c);
+    } else if (next == stops.size()) {
+      channels(stops.back().argb, c);
+    } else {
+      const GradientStop& a = stops[next - 1];
+      const GradientStop& b = stops[next];
+      float ca[4], cb[4];
+      channels(a.argb, ca);
+      channels(b.argb, cb);
+      float span = float(b.ratio - a.ratio);
+      float t = span > 0 ? float(i - a.ratio) / span : 1.0f;
+      for (int k = 0; k < 4; ++k) c[k] = ca[k] + (cb[k] - ca[k]) * t;
+    }
+    uint32_t out[4];
+    out[0] = uint32_t(std::clamp(c[0], 0.0f, 1.0f) * 255 + 0.5f);
+    for (int k = 1; k < 4; ++k) {
+      float v = std::clamp(c[k], 0.0f, 1.0f);
+      if (linearRgb) v = linearToSrgb(v);
+      out[k] = uint32_t(v * 255 + 0.5f);
+    }
+    lut[i] = premultiply(packArgb(out[0], out[1], out[2], out[3]));
+  }
+  return lut;
+}
+
+// Maps a gradient parameter to a LUT index under the spread mode.
+inline int spreadIndex(float t, Spread spread) {
+  if (!(t == t)) t = 0;
+  switch (spread) {
+    case Spread::Pad:
+      t = std::clamp(t, 0.0f, 1.0f);
+      break;
+    case Spread::Repeat:
+      t = t - std::floor(t);
+      break;
+    case Spread::Reflect: {
+      float m = std::fmod(std::abs(t), 2.0f);
+      t = m > 1 ? 2 - m : m;
+      break;
+    }
+  }
+  return std::clamp(int(t * 255.0f + 0.5f), 0, 255);
+}
+
+}  // namespace
+
+Paint Paint::solid(uint32_t premultiplied) {
+  Paint p;
+  p.kind_ = Kind::Solid;
+  p.color_ = premultiplied;
+  return p;
+}
+
+Paint Paint::gradient(const GradientSpec& spec, const ColorTransform& cx) {
+  Paint p;
+  p.kind_ = Kind::Gradient;
+  p.gradientKind_ = spec.kind;
+  p.spread_ = spec.spread;
+  p.focal_ = std::clamp(spec.focal, -0.98f, 0.98f);
+  p.lut_ = std::make_shared<std::array<uint32_t, 256>>(buildLut(spec.stops, spec.linearRgb, cx));
+  p.fromDevice_ = spec.toDevice.inverse();
+  if (!spec.toDevice.invertible()) {
+    // A degenerate gradient shows its last colour, as a zero-sized square would.
+    return solid((*p.lut_)[255]);
+  }
+  return p;
+}
+
+Paint Paint::bitmap(const BitmapSpec& spec, const ColorTransform& cx) {
+  Paint p;
+  p.kind_ = Kind::Bitmap;
+  p.bitmap_ = spec.bitmap;
+  p.repeat_ = spec.repeat;
+  p.smooth_ = spec.smooth;
+  p.cx_ = cx;
+  p.cxIdentity_ = cx.identity();
+  p.fromDevice_ = spec.toDevice.inverse();
+  if (!spec.bitmap || !spec.bitmap->valid() || !spec.toDevice.invertible()) return solid(0);
+  return p;
+}
+
+bool Paint::paintsNothing() const { return kind_ == Kind::Solid && color_ == 0; }
+
+void Paint::shade(int x, int y, int count, uint32_t* out) const {
+  switch (kind_) {
+    case Kind::Solid:
+      std::fill(out, out + count, color_);
+      break;
+    case Kind::Gradient:
+      shadeGradient(x, y, count, out);
+      break;
+    case Kind::Bitmap:
+      shadeBitmap(x, y, count, out);
+      break;
+  }
+}
+
+void Paint::shadeGradient(int x, int y, int count, uint32_t* out) const {
+  const Affine& m = fromDevice_;
+  const double px = x + 0.5, py = y + 0.5;
+  // Gradient-space position of the first pixel and its step along the row,
+  // scaled so the gradient square becomes -1..1.
+  constexpr double kInv = 1.0 / 16384.0;
+  double gx = (m.a * px + m.c * py + m.tx) * kInv, gy = (m.b * px + m.d * py + m.ty) * kInv;
+  const double sx = m.a * kInv, sy = m.b * kInv;
+  const auto& lut = *lut_;
+  switch (gradientKind_) {
+    case GradientKind::Linear:
+      for (int i = 0; i < count; ++i, gx += sx)
+        out[i] = lut[spreadIndex(float((gx + 1) * 0.5), spread_)];
+      break;
+    case GradientKind::Radial:
+      for (int i = 0; i < count; ++i, gx += sx, gy += sy)
+        out[i] = lut[spreadIndex(float(std::sqrt(gx * gx + gy * gy)), spread_)];
+      break;
+    case GradientKind::Focal: {
+      // t is where P lies on the ray from the focal point F=(f,0) to the unit
+      // circle: |P-F| / |Q-F| with Q the ray's hit on the circle.
+      const double f = focal_;
+      for (int i = 0; i < count; ++i, gx += sx, gy += sy) {
+        double dx = gx - f, dy = gy;
+        double len2 = dx * dx + dy * dy;
+        double t;
+        if (len2 < 1e-18) {
+          t = 0;
+        } else {
+          // Solve |F + s*d| = 1 for s > 0 with d = P-F; then t = 1/s.
+          double b = f * dx;
+          double disc = b * b - len2 * (f * f - 1);
+          double s = (-b + std::sqrt(std::max(0.0, disc))) / len2;
+          t = s > 0 ? 1.0 / s : 1.0;
+        }
+        out[i] = lut[spreadIndex(float(t), spread_)];
+      }
+      break;
+    }
+  }
+}
+
+void Paint::shadeBitmap(int x, int y, int count, uint32_t* out) const {
+  const Bitmap& bm = *bitmap_;
+  const Affine& m = fromDevice_;
+  const double px = x + 0.5, py = y + 0.5;
+  double u = m.a * px + m.c * py + m.tx, v = m.b * px + m.d * py + m.ty;
+  const int w = bm.width, h = bm.height;
+  const uint32_t* pix = bm.pixels.data();
+  auto wrap = [this](int i, int n) {
+    if (repeat_) {
+      i %= n;
+      return i < 0 ? i + n : i;
+    }
+    return std::clamp(i, 0, n - 1);
+  };
+  constexpr double kLimit = 1e9;
+  for (int i = 0; i < count; ++i, u += m.a, v += m.b) {
+    double cu = std::clamp(u, -kLimit, kLimit), cv = std::clamp(v, -kLimit, kLimit);
+    uint32_t c;
+    if (!smooth_) {
+      c = pix[size_t(wrap(int(std::floor(cv)), h)) * w + wrap(int(std::floor(cu)), w)];
+    } else {
+      double fu = cu - 0.5, fv = cv - 0.5;
+      double flu = std::floor(fu), flv = std::floor(fv);
+      int x0 = int(flu), y0 = int(flv);
+      uint32_t wx = uint32_t((fu - flu) * 256), wy = uint32_t((fv - flv) * 256);
+      int xa = wrap(x0, w), xb = wrap(x0 + 1, w), ya = wrap(y0, h), yb = wrap(y0 + 1, h);
+      uint32_t top = scalePixel(pix[size_t(ya) * w + xa], 256 - wx) +
+                     scalePixel(pix[size_t(ya) * w + xb], wx);
+      uint32_t bottom = scalePixel(pix[size_t(yb) * w + xa], 256 - wx) +
+                        scalePixel(pix[size_t(yb) * w + xb], wx);
+      c = scalePixel(top, 256 - wy) + scalePixel(bottom, wy);
+    }
+    out[i] = cxIdentity_ ? c : cx_.applyPremultiplied(c);
+  }
+}
+
+}  // namespace orv::movie::render

@@ -1,0 +1,72 @@
+#pragma once
+// Premultiplied 0xAARRGGBB pixels: packing, scaling, source-over, and the
+// colour transform applied to straight colours.
+#include <algorithm>
+#include <cstdint>
+
+namespace orv::movie::render {
+
+inline uint32_t packArgb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+  return (a << 24) | (r << 16) | (g << 8) | b;
+}
+inline uint32_t alphaOf(uint32_t p) { return p >> 24; }
+
+// Multiplies all four channels by k/256 (k in 0..256).
+inline uint32_t scalePixel(uint32_t p, uint32_t k) {
+  uint32_t rb = (((p & 0x00FF00FFu) * k) >> 8) & 0x00FF00FFu;
+  uint32_t ag = (((p >> 8) & 0x00FF00FFu) * k) & 0xFF00FF00u;
+  return rb | ag;
+}
+// 0..255 coverage to the 0..256 scale factor.
+inline uint32_t coverageScale(uint32_t c) { return c + (c >> 7); }
+
+inline uint32_t sourceOver(uint32_t dst, uint32_t src) {
+  return src + scalePixel(dst, 256 - coverageScale(src >> 24));
+}
+
+// Straight (non-premultiplied) 0xAARRGGBB to premultiplied.
+inline uint32_t premultiply(uint32_t argb) {
+  uint32_t a = argb >> 24;
+  if (a == 255) return argb;
+  if (a == 0) return 0;
+  uint32_t r = ((argb >> 16) & 255) * a + 127, g = ((argb >> 8) & 255) * a + 127,
+           b = (argb & 255) * a + 127;
+  return packArgb(a, (r + (r >> 8)) >> 8, (g + (g >> 8)) >> 8, (b + (b >> 8)) >> 8);
+}
+inline uint32_t unpremultiply(uint32_t p) {
+  uint32_t a = p >> 24;
+  if (a == 255 || a == 0) return a == 0 ? 0 : p;
+  auto ch = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + a / 2) / a); };
+  return packArgb(a, ch((p >> 16) & 255), ch((p >> 8) & 255), ch(p & 255));
+}
+
+// Multiply-then-add per channel on straight colours, as SWF's CXFORM; the
+// add terms are in 0..255 units.
+struct ColorTransform {
+  float mulR = 1, mulG = 1, mulB = 1, mulA = 1;
+  float addR = 0, addG = 0, addB = 0, addA = 0;
+
+  bool identity() const {
+    return mulR == 1 && mulG == 1 && mulB == 1 && mulA == 1 && addR == 0 && addG == 0 &&
+           addB == 0 && addA == 0;
+  }
+  // outer ∘ inner: apply inner first.
+  ColorTransform operator*(const ColorTransform& in) const {
+    return {mulR * in.mulR, mulG * in.mulG, mulB * in.mulB, mulA * in.mulA,
+            addR + mulR * in.addR, addG + mulG * in.addG, addB + mulB * in.addB,
+            addA + mulA * in.addA};
+  }
+  uint32_t applyStraight(uint32_t argb) const {
+    auto ch = [](uint32_t c, float m, float a) {
+      float v = float(c) * m + a;
+      return uint32_t(std::clamp(v, 0.0f, 255.0f) + 0.5f) & 255;
+    };
+    return packArgb(ch(argb >> 24, mulA, addA), ch((argb >> 16) & 255, mulR, addR),
+                    ch((argb >> 8) & 255, mulG, addG), ch(argb & 255, mulB, addB));
+  }
+  uint32_t applyPremultiplied(uint32_t p) const {
+    return premultiply(applyStraight(unpremultiply(p)));
+  }
+};
+
+}  // namespace orv::movie::render

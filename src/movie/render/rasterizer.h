@@ -1,0 +1,47 @@
+#pragma once
+// Edges to coverage: a signed-area accumulation buffer gives exact-area
+// anti-aliasing in one pass; without anti-aliasing, pixel centres are sampled.
+#include <cstdint>
+#include <vector>
+
+#include "movie/render/geometry.h"
+
+namespace orv::movie::render {
+
+enum class FillRule { NonZero, EvenOdd };
+
+// Receives one row's coverage: pixels [x, x+count) of row y, 0..255 each.
+class SpanSink {
+ public:
+  virtual ~SpanSink() = default;
+  virtual void span(int y, int x, int count, const uint8_t* coverage) = 0;
+};
+
+class Rasterizer {
+ public:
+  // Device clip rectangle [0,width) x [0,height); clears the edges.
+  void reset(int width, int height);
+  // A directed edge in device space. Closed outlines give consistent winding.
+  void addLine(Point from, Point to);
+  bool empty() const { return lines_.empty(); }
+  // Emits coverage rows top to bottom, skipping fully empty stretches.
+  void render(FillRule rule, bool antialias, SpanSink& sink);
+
+ private:
+  struct Line {
+    Point p0, p1;
+  };
+  void accumulateArea(const Line& line, int rowBase);
+  void accumulateCentres(const Line& line, int rowBase);
+
+  int width_ = 0, height_ = 0;
+  std::vector<Line> lines_;
+  float minY_ = 0, maxY_ = 0, minX_ = 0, maxX_ = 0;
+  // Scratch reused between calls: accumulation cells and per-row extents.
+  std::vector<float> cells_;
+  std::vector<int> rowMin_, rowMax_;
+  std::vector<uint8_t> coverage_;
+  int bufX_ = 0, bufW_ = 0;
+};
+
+}  // namespace orv::movie::render

@@ -1,0 +1,173 @@
+#include "movie/render/shape_renderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "movie/render/stroker.h"
+
+namespace orv::movie::render {
+
+ColorTransform toRender(const swf::ColorTransform& c) {
+  return {float(c.rMul), float(c.gMul), float(c.bMul), float(c.aMul),
+          float(c.rAdd), float(c.gAdd), float(c.bAdd), float(c.aAdd)};
+}
+Affine toRender(const swf::Matrix& m) { return {m.a, m.b, m.c, m.d, m.tx, m.ty}; }
+uint32_t toArgb(swf::RGBA c) { return packArgb(c.a, c.r, c.g, c.b); }
+
+Paint ShapeRenderer::makePaint(const swf::FillStyle& fill, const Affine& toDevice,
+                               const ColorTransform& cx) {
+  if (fill.isGradient()) {
+    GradientSpec g;
+    g.kind = fill.type == swf::FillType::LinearGradient   ? GradientKind::Linear
+             : fill.type == swf::FillType::RadialGradient ? GradientKind::Radial
+                                                          : GradientKind::Focal;
+    for (const auto& r : fill.gradient.records) g.stops.push_back({r.ratio, toArgb(r.color)});
+    g.spread = fill.gradient.spread == swf::SpreadMode::Reflect  ? Spread::Reflect
+               : fill.gradient.spread == swf::SpreadMode::Repeat ? Spread::Repeat
+                                                                 : Spread::Pad;
+    g.linearRgb = fill.gradient.interpolation == swf::InterpolationMode::LinearRGB;
+    g.focal = float(fill.gradient.focalPoint);
+    g.toDevice = toDevice * toRender(fill.matrix);
+    return Paint::gradient(g, cx);
+  }
+  if (fill.isBitmap()) {
+    BitmapSpec b;
+    b.bitmap = bitmaps_ ? bitmaps_->bitmap(fill.bitmapId) : nullptr;
+    b.toDevice = toDevice * toRender(fill.matrix);
+    b.repeat = fill.bitmapRepeating();
+    b.smooth = settings_.smoothAllBitmaps || (settings_.smoothBitmaps && fill.bitmapSmoothed());
+    return Paint::bitmap(b, cx);
+  }
+  return Paint::solid(premultiply(cx.applyStraight(toArgb(fill.color))));
+}
+
+void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
+                         const std::vector<swf::ShapeEdge>& edges, const Affine& toDevice,
+                         const ColorTransform& cx, FillRule rule) {
+  if (edges.empty() || tables.empty()) return;
+  // Flatten every edge once; fills and strokes of its table reuse the points.
+  points_.clear();
+  edgeStart_.clear();
+  const float tol = settings_.curveTolerance;
+  for (const swf::ShapeEdge& e : edges) {
+    edgeStart_.push_back(uint32_t(points_.size()));
+    points_.push_back(toDevice.apply(e.x0, e.y0));
+    const Point end = toDevice.apply(e.x1, e.y1);
+    if (e.curved)
+      flattenQuad(points_.back(), toDevice.apply(e.cx, e.cy), end, tol, points_);
+    else
+      points_.push_back(end);
+  }
+  edgeStart_.push_back(uint32_t(points_.size()));
+
+  const int w = canvas_.width(), h = canvas_.height();
+  // Edges are drawn table by table in the order the records switched tables.
+  std::vector<uint32_t> tableOrder;
+  for (const auto& e : edges)
+    if (tableOrder.empty() || tableOrder.back() != e.styleTable) tableOrder.push_back(e.styleTable);
+  std::vector<bool> drawnTable(tables.size(), false);
+  for (uint32_t t : tableOrder) {
+    if (t >= tables.size() || drawnTable[t]) continue;
+    drawnTable[t] = true;
+    const swf::StyleTable& table = tables[t];
+    const size_t fillCount = table.fills.size();
+    byFill_.assign(fillCount + 1, {});
+    std::vector<const swf::ShapeEdge*> tableEdges;
+    for (size_t i = 0; i < edges.size(); ++i) {
+      const swf::ShapeEdge& e = edges[i];
+      if (e.styleTable != t) continue;
+      tableEdges.push_back(&e);
+      if (e.fill0 == e.fill1) continue;  // same fill both sides: no boundary
+      if (e.fill0 >= 1 && e.fill0 <= fillCount) byFill_[e.fill0].push_back(uint32_t(i) * 2 + 1);
+      if (e.fill1 >= 1 && e.fill1 <= fillCount) byFill_[e.fill1].push_back(uint32_t(i) * 2);
+    }
+    for (size_t f = 1; f <= fillCount; ++f) {
+      if (byFill_[f].empty()) continue;
+      rasterizer_.reset(w, h);
+      for (uint32_t code : byFill_[f]) {
+        const uint32_t i = code / 2;
+        const bool reversed = code & 1;  // fill0 is on the left: walk it backwards
+        const uint32_t b = edgeStart_[i], en = edgeStart_[i + 1];
+        for (uint32_t k = b; k + 1 < en; ++k) {
+          if (reversed)
+            rasterizer_.addLine(points_[k + 1], points_[k]);
+          else
+            rasterizer_.addLine(points_[k], points_[k + 1]);
+        }
+      }
+      if (rasterizer_.empty()) continue;
+      canvas_.fill(rasterizer_, rule, settings_.antialias,
+                   makePaint(table.fills[f - 1], toDevice, cx));
+    }
+    drawStrokes(table, tableEdges, toDevice, cx);
+  }
+}
+
+void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
+                                const std::vector<const swf::ShapeEdge*>& edges,
+                                const Affine& toDevice, const ColorTransform& cx) {
+  const size_t lineCount = table.lines.size();
+  if (lineCount == 0) return;
+  const int w = canvas_.width(), h = canvas_.height();
+  for (size_t l = 1; l <= lineCount; ++l) {
+    const swf::LineStyle& ls = table.lines[l - 1];
+    StrokeStyle style;
+    double width;
+    if (ls.width == 0) {
+      width = 1;  // hairline: one device pixel at any scale
+    } else if (ls.noHScale || ls.noVScale) {
+      width = ls.width * settings_.pixelsPerTwip;
+    } else {
+      width = ls.width * toDevice.meanScale();
+    }
+    style.width = float(std::max(width, 1.0));  // Flash never draws thinner than a pixel
+    auto cap = [](swf::CapStyle c) {
+      return c == swf::CapStyle::None ? Cap::None : c == swf::CapStyle::Square ? Cap::Square : Cap::Round;
+    };
+    style.startCap = cap(ls.startCap);
+    style.endCap = cap(ls.endCap);
+    style.join = ls.join == swf::JoinStyle::Bevel   ? Join::Bevel
+                 : ls.join == swf::JoinStyle::Miter ? Join::Miter
+                                                    : Join::Round;
+    style.miterLimit = float(std::max(1.0, ls.miterLimit));
+
+    rasterizer_.reset(w, h);
+    std::vector<Point> path;
+    bool any = false;
+    int32_t startX = 0, startY = 0, endX = 0, endY = 0;
+    auto flush = [&]() {
+      if (path.empty()) return;
+      const bool closed = !ls.noClose && startX == endX && startY == endY && path.size() > 2;
+      strokePolyline(path, closed, style, rasterizer_);
+      path.clear();
+    };
+    for (const swf::ShapeEdge* e : edges) {
+      if (e->line != l) {
+        flush();
+        continue;
+      }
+      any = true;
+      // Connected to the running path when it starts where the path ended.
+      if (!path.empty() && (e->x0 != endX || e->y0 != endY)) flush();
+      if (path.empty()) {
+        startX = e->x0;
+        startY = e->y0;
+        path.push_back(toDevice.apply(e->x0, e->y0));
+      }
+      if (e->curved)
+        flattenQuad(path.back(), toDevice.apply(e->cx, e->cy), toDevice.apply(e->x1, e->y1),
+                    settings_.curveTolerance, path);
+      else
+        path.push_back(toDevice.apply(e->x1, e->y1));
+      endX = e->x1;
+      endY = e->y1;
+    }
+    flush();
+    if (!any || rasterizer_.empty()) continue;
+    Paint paint = ls.hasFill ? makePaint(ls.fill, toDevice, cx)
+                             : Paint::solid(premultiply(cx.applyStraight(toArgb(ls.color))));
+    canvas_.fill(rasterizer_, FillRule::NonZero, settings_.antialias, paint);
+  }
+}
+
+}  // namespace orv::movie::render

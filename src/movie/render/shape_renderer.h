@@ -1,0 +1,65 @@
+#pragma once
+// Draws SWF shapes with Flash's two-fill edge model: every edge names the
+// fill on its left (fill0) and right (fill1); each fill paints the region its
+// edges enclose. Strokes follow, per style table, over that table's fills.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "movie/render/canvas.h"
+#include "movie/render/geometry.h"
+#include "movie/render/paint.h"
+#include "movie/render/pixel.h"
+#include "movie/render/rasterizer.h"
+#include "movie/swf/types.h"
+
+namespace orv::movie::render {
+
+// Decoded bitmaps by character id (nullptr: missing or broken, draws nothing).
+class BitmapSource {
+ public:
+  virtual ~BitmapSource() = default;
+  virtual std::shared_ptr<const Bitmap> bitmap(swf::CharacterId id) = 0;
+};
+
+struct DrawSettings {
+  bool antialias = true;
+  bool smoothBitmaps = true;        // honour the fill's smoothing flag
+  bool smoothAllBitmaps = false;    // Best quality: smooth every bitmap
+  double pixelsPerTwip = 1 / 20.0;  // of the stage view: scales non-scaling strokes
+  float curveTolerance = 0.2f;      // device pixels
+};
+
+class ShapeRenderer {
+ public:
+  ShapeRenderer(Canvas& canvas, const DrawSettings& settings, BitmapSource* bitmaps)
+      : canvas_(canvas), settings_(settings), bitmaps_(bitmaps) {}
+
+  // `toDevice` maps shape twips to device pixels.
+  void draw(const std::vector<swf::StyleTable>& tables, const std::vector<swf::ShapeEdge>& edges,
+            const Affine& toDevice, const ColorTransform& cx, FillRule rule = FillRule::EvenOdd);
+
+  Paint makePaint(const swf::FillStyle& fill, const Affine& toDevice, const ColorTransform& cx);
+  const DrawSettings& settings() const { return settings_; }
+  Canvas& canvas() { return canvas_; }
+  Rasterizer& rasterizer() { return rasterizer_; }
+
+ private:
+  void drawStrokes(const swf::StyleTable& table, const std::vector<const swf::ShapeEdge*>& edges,
+                   const Affine& toDevice, const ColorTransform& cx);
+
+  Canvas& canvas_;
+  DrawSettings settings_;
+  BitmapSource* bitmaps_;
+  Rasterizer rasterizer_;
+  // Scratch: every edge flattened once into device points.
+  std::vector<Point> points_;
+  std::vector<uint32_t> edgeStart_;
+  std::vector<std::vector<uint32_t>> byFill_;
+};
+
+ColorTransform toRender(const swf::ColorTransform& cx);
+Affine toRender(const swf::Matrix& m);
+uint32_t toArgb(swf::RGBA c);
+
+}  // namespace orv::movie::render

@@ -1,0 +1,146 @@
+#include "movie/render/stroker.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orv::movie::render {
+
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+
+// Emits a closed polygon with a fixed (positive) orientation so overlapping
+// pieces add up instead of cancelling.
+void addPolygon(const Point* p, int n, Rasterizer& out) {
+  float area = 0;
+  for (int i = 0; i < n; ++i) area += cross(p[i], p[(i + 1) % n]);
+  if (area == 0) return;
+  if (area > 0) {
+    for (int i = 0; i < n; ++i) out.addLine(p[i], p[(i + 1) % n]);
+  } else {
+    for (int i = n; i > 0; --i) out.addLine(p[i % n], p[i - 1]);
+  }
+}
+
+int circleSegments(float radius) {
+  if (radius <= 0.5f) return 8;
+  const float tolerance = 0.1f;
+  float step = 2 * std::acos(std::max(0.0f, 1 - tolerance / radius));
+  if (!(step > 0)) return 256;
+  return std::clamp(int(std::ceil(2 * kPi / step)), 8, 256);
+}
+
+void addCircle(Point c, float r, Rasterizer& out) {
+  const int n = circleSegments(r);
+  std::vector<Point> pts(n);
+  for (int i = 0; i < n; ++i) {
+    float a = 2 * kPi * float(i) / float(n);
+    pts[i] = {c.x + r * std::cos(a), c.y + r * std::sin(a)};
+  }
+  addPolygon(pts.data(), n, out);
+}
+
+Point perpendicular(Point d) { return {-d.y, d.x}; }
+
+void addJoin(Point v, Point dirIn, Point dirOut, float hw, const StrokeStyle& style,
+             Rasterizer& out) {
+  const float turn = cross(dirIn, dirOut);
+  if (std::abs(turn) < 1e-6f && dot(dirIn, dirOut) > 0) return;  // straight on
+  if (style.join == Join::Round) {
+    addCircle(v, hw, out);
+    return;
+  }
+  // The outer side is opposite the turn.
+  const float side = turn > 0 ? -1.0f : 1.0f;
+  const Point n1 = perpendicular(dirIn) * (hw * side);
+  const Point n2 = perpendicular(dirOut) * (hw * side);
+  if (style.join == Join::Miter) {
+    const Point mid = n1 + n2;
+    const float midLen = length(mid);
+    const float cosHalf = midLen / (2 * hw);  // cos of half the angle between normals
+    if (cosHalf > 1e-4f && 1 / cosHalf <= style.miterLimit) {
+      const Point tip = v + mid * (hw / (cosHalf * midLen));
+      const Point quad[4] = {v, v + n1, tip, v + n2};
+      addPolygon(quad, 4, out);
+      return;
+    }
+  }
+  const Point tri[3] = {v, v + n1, v + n2};
+  addPolygon(tri, 3, out);
+}
+
+void addCap(Point p, Point dirOutward, float hw, Cap cap, Rasterizer& out) {
+  if (cap == Cap::Round) {
+    addCircle(p, hw, out);
+  } else if (cap == Cap::Square) {
+    const Point n = perpendicular(dirOutward) * hw;
+    const Point e = dirOutward * hw;
+    const Point quad[4] = {p + n, p + n + e, p - n + e, p - n};
+    addPolygon(quad, 4, out);
+  }
+}
+
+}  // namespace
+
+void flattenQuad(Point from, Point control, Point to, float tolerance, std::vector<Point>& out) {
+  // A quadratic's furthest distance from its chord is |p0 - 2c + p2| / 4;
+  // cutting it into n pieces divides that by n².
+  const Point dd = from - control * 2 + to;
+  const float dev = length(dd) / 4;
+  int n = 1;
+  if (dev > tolerance) n = int(std::ceil(std::sqrt(dev / tolerance)));
+  n = std::clamp(n, 1, 256);
+  for (int i = 1; i < n; ++i) {
+    const float t = float(i) / float(n), u = 1 - t;
+    out.push_back({u * u * from.x + 2 * u * t * control.x + t * t * to.x,
+                   u * u * from.y + 2 * u * t * control.y + t * t * to.y});
+  }
+  out.push_back(to);
+}
+
+void strokePolyline(const std::vector<Point>& input, bool closed, const StrokeStyle& style,
+                    Rasterizer& out) {
+  const float hw = std::max(style.width, 0.0f) / 2;
+  if (hw <= 0) return;
+  // Drop repeated points: they have no direction.
+  std::vector<Point> p;
+  p.reserve(input.size());
+  for (const Point& q : input)
+    if (p.empty() || std::abs(q.x - p.back().x) > 1e-4f || std::abs(q.y - p.back().y) > 1e-4f)
+      p.push_back(q);
+  if (closed && p.size() > 2 && std::abs(p.front().x - p.back().x) <= 1e-4f &&
+      std::abs(p.front().y - p.back().y) <= 1e-4f)
+    p.pop_back();
+  if (p.size() < 2) {
+    // A dot: round or square caps still show it.
+    if (!p.empty() && !closed) {
+      if (style.startCap == Cap::Round) addCircle(p[0], hw, out);
+      else if (style.startCap == Cap::Square) {
+        const Point sq[4] = {{p[0].x - hw, p[0].y - hw}, {p[0].x + hw, p[0].y - hw},
+                             {p[0].x + hw, p[0].y + hw}, {p[0].x - hw, p[0].y + hw}};
+        addPolygon(sq, 4, out);
+      }
+    }
+    return;
+  }
+  if (closed && p.size() < 3) closed = false;
+  const size_t segments = closed ? p.size() : p.size() - 1;
+  std::vector<Point> dirs(segments);
+  for (size_t i = 0; i < segments; ++i) {
+    const Point a = p[i], b = p[(i + 1) % p.size()];
+    const Point d = b - a;
+    dirs[i] = d * (1 / length(d));
+    const Point n = perpendicular(dirs[i]) * hw;
+    const Point quad[4] = {a + n, b + n, b - n, a - n};
+    addPolygon(quad, 4, out);
+  }
+  for (size_t i = 1; i < segments; ++i) addJoin(p[i], dirs[i - 1], dirs[i], hw, style, out);
+  if (closed) {
+    addJoin(p[0], dirs[segments - 1], dirs[0], hw, style, out);
+  } else {
+    addCap(p.front(), dirs.front() * -1, hw, style.startCap, out);
+    addCap(p.back(), dirs.back(), hw, style.endCap, out);
+  }
+}
+
+}  // namespace orv::movie::render

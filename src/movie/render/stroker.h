@@ -1,0 +1,30 @@
+#pragma once
+// Strokes become filled outlines: one quad per segment plus join and cap
+// pieces, all wound the same way, so a non-zero fill of their union paints
+// the stroke.
+#include <vector>
+
+#include "movie/render/geometry.h"
+#include "movie/render/rasterizer.h"
+
+namespace orv::movie::render {
+
+enum class Cap { Round, None, Square };
+enum class Join { Round, Bevel, Miter };
+
+struct StrokeStyle {
+  float width = 1;  // device pixels
+  Cap startCap = Cap::Round, endCap = Cap::Round;
+  Join join = Join::Round;
+  float miterLimit = 3;  // miter length over half the width
+};
+
+// Appends the outline of a device-space polyline to `out` (fill non-zero).
+void strokePolyline(const std::vector<Point>& points, bool closed, const StrokeStyle& style,
+                    Rasterizer& out);
+
+// Appends the points of a quadratic curve after `from` (not `from` itself),
+// flattened so no point of the curve is further than `tolerance` from it.
+void flattenQuad(Point from, Point control, Point to, float tolerance, std::vector<Point>& out);
+
+}  // namespace orv::movie::render

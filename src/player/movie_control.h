@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "runtime/controls.h"
+
+namespace orv {
+
+// The settings a movie control is created with.
+struct FlashSettings {
+  std::string Movie;
+  std::string Src;
+  std::string WMode = "Window";
+  bool Playing = false;  // start playing as soon as a movie is loaded
+  bool Loop = true;
+  std::string Quality2 = "High";
+  std::string SAlign;
+  bool Menu = true;  // the control's own context menu
+  std::string Base;
+  std::string Scale = "ExactFit";
+  bool DeviceFont = false;
+  bool EmbedMovie = false;
+  std::string BGColor;
+  std::string SWRemote;
+};
+
+// The movie player control the windows drive: the operations they call, and its place
+// and size in its window (the Control part, twips).
+class MovieControl : public Control {
+ public:
+  MovieControl(Form& owner, std::string name, TwipsRect bounds, int tabIndex)
+      : Control(owner, ControlKind::Surface, std::move(name), bounds, tabIndex) {}
+
+  // Path of the loaded movie, "" when none.
+  virtual std::string Movie() const = 0;
+  // A path loads that movie (it does not start by itself); "" unloads.
+  virtual void setMovie(const std::string& path) = 0;
+  // 1: high quality; 4: the lower quality the View menu switches to.
+  virtual void setQuality(std::int32_t quality) = 0;
+  virtual void setLoop(bool loop) = 0;
+  virtual void Play() = 0;
+  virtual void Stop() = 0;
+  virtual void Back() = 0;
+  virtual void Forward() = 0;
+  virtual void Rewind() = 0;
+  // 0: whole movie; below 100 narrows the view (enlarges); above widens it.
+  virtual void Zoom(std::int32_t percent) = 0;
+  virtual void setBackgroundColor(std::int32_t color) = 0;
+  virtual void StopPlay() = 0;
+  virtual void GotoFrame(std::int32_t frame) = 0;
+  virtual std::int32_t CurrentFrame() const = 0;
+  virtual void setBGColor(const std::string& color) = 0;
+};
+
+using MovieControlFactory = std::function<std::unique_ptr<MovieControl>(
+    Form& owner, const std::string& name, TwipsRect bounds, int tabIndex,
+    const FlashSettings& settings)>;
+
+}  // namespace orv

@@ -1,0 +1,180 @@
+// Shapes through the whole pipeline: the two-fill edge model, strokes over
+// fills, colour transforms, masks and quality (anti-aliasing on/off).
+#include <gtest/gtest.h>
+
+#include "movie/render/shape_renderer.h"
+#include "render_test_util.h"
+
+namespace orv::movie::render {
+namespace {
+
+using test::Frame;
+using test::makeShape;
+using test::solidFill;
+using test::solidLine;
+
+constexpr uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kBlue = 0xFF0000FF, kBlack = 0xFF000000;
+const Affine kTwipsToPixels = Affine::scale(1 / 20.0, 1 / 20.0);
+
+void draw(Frame& f, const swf::Shape& s, const Affine& m = kTwipsToPixels,
+          const ColorTransform& cx = {}, bool aa = true) {
+  Canvas canvas(f.surface());
+  DrawSettings settings;
+  settings.antialias = aa;
+  ShapeRenderer r(canvas, settings, nullptr);
+  r.draw(s.styleTables, swf::shapeEdges(s), m, cx);
+}
+
+TEST(ShapeRender, EdgesPaintTheFillOnEachSide) {
+  // A 20x10 px rectangle split down the middle: the outer edges carry one
+  // fill each, the shared middle edge carries both (red left, blue right).
+  const swf::Shape s = makeShape(
+      "M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0 "
+      "M 200 0 F0 1 F1 2 l 200 200 "
+      "M 200 0 F0 0 F1 2 l 400 0 l 400 200 l 200 200",
+      {solidFill(255, 0, 0), solidFill(0, 0, 255)});
+  Frame f(30, 12);
+  draw(f, s);
+  EXPECT_EQ(f.at(5, 5), kRed);
+  EXPECT_EQ(f.at(15, 5), kBlue);
+  EXPECT_EQ(f.at(25, 5), kWhite);
+  EXPECT_EQ(f.at(5, 11), kWhite);
+}
+
+TEST(ShapeRender, FillsOnTheLeftSideCountToo) {
+  // The same square drawn clockwise with fill0 (left) as its only style.
+  const swf::Shape s = makeShape("M 0 0 F0 1 l 0 200 l 200 200 l 200 0 l 0 0",
+                                 {solidFill(0, 0, 255)});
+  Frame f(12, 12);
+  draw(f, s);
+  EXPECT_EQ(f.at(5, 5), kBlue);
+  EXPECT_EQ(f.at(10, 10), kWhite);
+}
+
+TEST(ShapeRender, HolesComeFromInnerContours) {
+  const swf::Shape s = makeShape(
+      "M 0 0 F1 1 l 400 0 l 400 400 l 0 400 l 0 0 "
+      "M 100 100 l 100 300 l 300 300 l 300 100 l 100 100",
+      {solidFill(255, 0, 0)});
+  Frame f(20, 20);
+  draw(f, s);
+  EXPECT_EQ(f.at(2, 2), kRed);
+  EXPECT_EQ(f.at(10, 10), kWhite);
+}
+
+TEST(ShapeRender, StrokesAreDrawnOverFillsWithScaledWidth) {
+  // 2 px (40 twips) black stroke along the top of a red square, at 2x scale.
+  const swf::Shape s = makeShape("M 0 100 F1 1 L 1 l 200 100 L 0 l 200 300 l 0 300 l 0 100",
+                                 {solidFill(255, 0, 0)}, {solidLine(40, 0, 0, 0)});
+  Frame f(30, 40);
+  draw(f, s, Affine::scale(2 / 20.0, 2 / 20.0));
+  // The edge runs at y = 10 px; the 4 px wide stroke covers rows 8..11.
+  EXPECT_EQ(f.at(10, 8), kBlack);
+  EXPECT_EQ(f.at(10, 11), kBlack);
+  EXPECT_EQ(f.at(10, 7), kWhite);
+  EXPECT_EQ(f.at(10, 12), kRed);
+  // Round caps reach 2 px past the ends.
+  EXPECT_EQ(f.at(20, 10), kBlack);
+  EXPECT_EQ(f.at(23, 10), kWhite);
+}
+
+TEST(ShapeRender, HairlinesStayOnePixelWide) {
+  const swf::Shape s = makeShape("M 10 110 L 1 l 390 110", {}, {solidLine(0, 0, 0, 0)});
+  Frame f(20, 20);
+  draw(f, s);
+  int dark = 0;
+  for (int y = 0; y < 20; ++y)
+    if (test::channel(f.at(10, y), 16) < 128) ++dark;
+  EXPECT_EQ(dark, 1);
+}
+
+TEST(ShapeRender, ColorTransformChangesFillColours) {
+  const swf::Shape s = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0",
+                                 {solidFill(200, 100, 50)});
+  Frame f(10, 10, 0);
+  ColorTransform cx;
+  cx.mulR = 0.5f;
+  cx.addG = 50;
+  cx.mulA = 0.5f;
+  draw(f, s, kTwipsToPixels, cx);
+  const uint32_t p = f.at(5, 5);
+  // Alpha 128 (premultiplied): red 100*128/255, green 150*128/255.
+  EXPECT_NEAR(test::channel(p, 24), 128, 1);
+  EXPECT_NEAR(test::channel(p, 16), 50, 1);
+  EXPECT_NEAR(test::channel(p, 8), 75, 1);
+}
+
+TEST(ShapeRender, LowQualityHasNoPartialPixels) {
+  const swf::Shape s = makeShape("M 13 17 F1 1 l 187 9 l 150 170 l 13 17", {solidFill(0, 0, 0)});
+  Frame aa(12, 12), low(12, 12);
+  draw(aa, s);
+  draw(low, s, kTwipsToPixels, {}, false);
+  int partialAa = 0, partialLow = 0;
+  for (uint32_t p : aa.pixels) partialAa += (p != kWhite && p != kBlack);
+  for (uint32_t p : low.pixels) partialLow += (p != kWhite && p != kBlack);
+  EXPECT_GT(partialAa, 5);
+  EXPECT_EQ(partialLow, 0);
+}
+
+TEST(ShapeRender, MasksClipContentAndNest) {
+  const swf::Shape left = makeShape("M 0 0 F1 1 l 100 0 l 100 200 l 0 200 l 0 0", {solidFill(0, 0, 0)});
+  const swf::Shape top = makeShape("M 0 0 F1 1 l 200 0 l 200 100 l 0 100 l 0 0", {solidFill(0, 0, 0)});
+  const swf::Shape all = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
+  Frame f(10, 10);
+  Canvas canvas(f.surface());
+  ShapeRenderer r(canvas, {}, nullptr);
+  auto drawShape = [&](const swf::Shape& s) {
+    r.draw(s.styleTables, swf::shapeEdges(s), kTwipsToPixels, {});
+  };
+  canvas.beginMask();
+  drawShape(left);
+  canvas.endMask();
+  canvas.beginMask();
+  drawShape(top);
+  canvas.endMask();
+  drawShape(all);  // only the top-left quarter shows
+  canvas.popMask();
+  canvas.popMask();
+  EXPECT_EQ(f.at(2, 2), kRed);
+  EXPECT_EQ(f.at(7, 2), kWhite);
+  EXPECT_EQ(f.at(2, 7), kWhite);
+  EXPECT_EQ(f.at(7, 7), kWhite);
+  drawShape(all);  // masks popped: everything
+  EXPECT_EQ(f.at(7, 7), kRed);
+}
+
+TEST(ShapeRender, DeepMaskNestingIsBounded) {
+  const swf::Shape all = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
+  Frame f(10, 10);
+  Canvas canvas(f.surface());
+  ShapeRenderer r(canvas, {}, nullptr);
+  for (int i = 0; i < 1000; ++i) {
+    canvas.beginMask();
+    r.draw(all.styleTables, swf::shapeEdges(all), kTwipsToPixels, {});
+    canvas.endMask();
+  }
+  EXPECT_LE(canvas.maskDepth(), Canvas::kMaxMaskDepth);
+  for (int i = 0; i < 1000; ++i) canvas.popMask();
+  EXPECT_EQ(canvas.maskDepth(), 0);
+  r.draw(all.styleTables, swf::shapeEdges(all), kTwipsToPixels, {});
+  EXPECT_EQ(f.at(5, 5), kRed);
+}
+
+TEST(ShapeRender, CurvesAreFlattenedSmoothly) {
+  // A disc of radius 100 px from four quadratic arcs: area close to pi r^2
+  // (quadratics bulge a little past the circle).
+  const swf::Shape s = makeShape(
+      "M 2000 4000 F1 1 q 4000 4000 4000 2000 q 4000 0 2000 0 q 0 0 0 2000 q 0 4000 2000 4000",
+      {solidFill(0, 0, 0)});
+  Frame f(210, 210);
+  draw(f, s);
+  double covered = 0;
+  for (uint32_t p : f.pixels) covered += (255 - test::channel(p, 16)) / 255.0;
+  // Each quarter: the triangle to the chord (r²/2) plus the parabolic
+  // segment beyond it (2/3 of the r²/2 control triangle).
+  const double expected = 4 * 100.0 * 100.0 * (0.5 + 1.0 / 3);
+  EXPECT_NEAR(covered, expected, expected * 0.004);  // chords cut a sliver
+}
+
+}  // namespace
+}  // namespace orv::movie::render

@@ -11,9 +11,13 @@ Timer::Timer(Form& owner, std::string name, int intervalMs, bool enabled)
   owner_.addTimer(*this);
 }
 
+Timer::Timer(Form& owner, std::string name, int intervalMs, bool enabled, Internal)
+    : owner_(owner), name_(std::move(name)), interval_(intervalMs), enabled_(enabled),
+      internal_(true) {}
+
 Timer::~Timer() {
   detach();
-  owner_.removeTimer(*this);
+  if (!internal_) owner_.removeTimer(*this);
 }
 
 void Timer::setInterval(int intervalMs) {

@@ -14,6 +14,10 @@ class Form;
 class Timer {
  public:
   Timer(Form& owner, std::string name, int intervalMs, bool enabled);
+  // A timer a control keeps for itself: not one of the form's timers; the control
+  // attaches and detaches it with its own window.
+  struct Internal {};
+  Timer(Form& owner, std::string name, int intervalMs, bool enabled, Internal);
   ~Timer();
   Timer(const Timer&) = delete;
   Timer& operator=(const Timer&) = delete;
@@ -41,6 +45,7 @@ class Timer {
   int interval_;
   bool enabled_;
   std::unique_ptr<TimerPeer> peer_;
+  bool internal_ = false;
 };
 
 }  // namespace orv

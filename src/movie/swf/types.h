@@ -407,8 +407,17 @@ struct VideoStreamDef {
 
 // ---- Sprites and the timeline ----------------------------------------------------------
 
-// CLIPACTIONRECORD: event flags as a 32-bit mask in the file's bit order
-// (bit 0 = KeyUp .. see the SWF docs; SWF 5 only uses the low 16 bits).
+// CLIPACTIONRECORD event flags, as the little-endian number the file stores
+// (SWF 5 stores only the low 16 bits).
+namespace ClipEvent {
+constexpr uint32_t Load = 1u << 0, EnterFrame = 1u << 1, Unload = 1u << 2,
+                   MouseMove = 1u << 3, MouseDown = 1u << 4, MouseUp = 1u << 5,
+                   KeyDown = 1u << 6, KeyUp = 1u << 7, Data = 1u << 8,
+                   Initialize = 1u << 9, Press = 1u << 10, Release = 1u << 11,
+                   ReleaseOutside = 1u << 12, RollOver = 1u << 13, RollOut = 1u << 14,
+                   DragOver = 1u << 15, DragOut = 1u << 16, KeyPress = 1u << 17,
+                   Construct = 1u << 18;
+}
 struct ClipAction {
   uint32_t events = 0;
   uint8_t keyCode = 0;  // ClipEventKeyPress only

@@ -1,0 +1,210 @@
+// MovieClip methods: timeline control and display-list edits through ScriptClip.
+#include <cmath>
+
+#include "movie/script/vm.h"
+
+namespace orv::movie::script {
+
+namespace {
+
+ScriptClip* self(CallInfo& c) {
+    Object* o = c.thisObject();
+    return o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
+}
+
+// gotoAndPlay/gotoAndStop accept a frame number or a label.
+void gotoValue(Vm& vm, ScriptClip* clip, const Value& v, bool play) {
+    if (v.isString()) {
+        double n = stringToNumber(v.asString(), 5);
+        if (std::isnan(n)) { clip->gotoLabel(v.asString(), play); return; }
+        clip->gotoFrame(static_cast<int>(n) - 1, play);
+        return;
+    }
+    double n = vm.toNumber(v);
+    if (std::isfinite(n)) clip->gotoFrame(static_cast<int>(n) - 1, play);
+}
+
+Object* finishNewClip(Vm& vm, ScriptClip* made, Object* ctor, const Value& init) {
+    if (!made) return nullptr;
+    Object* o = vm.objectFor(made);
+    if (ctor) {
+        Value proto = vm.getMember(ctor, "prototype");
+        if (proto.isObject()) o->put("__proto__", proto, kDontEnum | kDontDelete, vm.caseInsensitive());
+    }
+    if (init.isObject())
+        for (const std::string& n : vm.enumerableNames(init.asObject()))
+            vm.setMember(o, n, vm.getMember(init.asObject(), n));
+    if (ctor) vm.call(Value(ctor), Value(o), {});
+    return o;
+}
+
+}  // namespace
+
+void installClipBuiltins(Vm& vm) {
+    bool ci = vm.caseInsensitive();
+    Object* proto = vm.newObject();
+    vm.clipProto = proto;
+    FunctionObject* ctor = vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, proto);
+    vm.global->put("MovieClip", ctor, kDontEnum, ci);
+
+    vm.defineMethod(proto, "play", [](Vm&, CallInfo& c) -> Value { if (auto* s = self(c)) s->play(); return Value(); });
+    vm.defineMethod(proto, "stop", [](Vm&, CallInfo& c) -> Value { if (auto* s = self(c)) s->stop(); return Value(); });
+    vm.defineMethod(proto, "nextFrame", [](Vm&, CallInfo& c) -> Value {
+        if (auto* s = self(c)) s->gotoFrame(s->currentFrame() + 1, false);
+        return Value();
+    });
+    vm.defineMethod(proto, "prevFrame", [](Vm&, CallInfo& c) -> Value {
+        if (auto* s = self(c)) s->gotoFrame(std::max(0, s->currentFrame() - 1), false);
+        return Value();
+    });
+    vm.defineMethod(proto, "gotoAndPlay", [](Vm& vm, CallInfo& c) -> Value {
+        if (auto* s = self(c); s && !c.args.empty()) gotoValue(vm, s, c.arg(0), true);
+        return Value();
+    });
+    vm.defineMethod(proto, "gotoAndStop", [](Vm& vm, CallInfo& c) -> Value {
+        if (auto* s = self(c); s && !c.args.empty()) gotoValue(vm, s, c.arg(0), false);
+        return Value();
+    });
+    vm.defineMethod(proto, "getDepth", [](Vm&, CallInfo& c) -> Value {
+        auto* s = self(c);
+        return s ? Value(static_cast<double>(s->depth())) : Value();
+    });
+    vm.defineMethod(proto, "getNextHighestDepth", [](Vm&, CallInfo& c) -> Value {
+        auto* s = self(c);
+        return s ? Value(static_cast<double>(s->nextHighestDepth())) : Value();
+    });
+    vm.defineMethod(proto, "swapDepths", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s || c.args.empty()) return Value();
+        if (ScriptClip* other = vm.clipOf(c.arg(0))) s->swapDepths(other->depth());
+        else if (c.arg(0).isString()) {
+            Object* o = s->parent() ? vm.clipObjectAtPath(vm.objectFor(s->parent()), c.arg(0).asString()) : nullptr;
+            if (o && o->clip) s->swapDepths(o->clip->depth());
+        } else {
+            double d = vm.toNumber(c.arg(0));
+            if (std::isfinite(d)) s->swapDepths(static_cast<int>(d));
+        }
+        return Value();
+    });
+    vm.defineMethod(proto, "duplicateMovieClip", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s || c.args.size() < 2) return Value();
+        ScriptClip* made = s->duplicate(vm.toString(c.arg(0)), vm.toInt(c.arg(1)));
+        Object* o = finishNewClip(vm, made, nullptr, c.arg(2));
+        return o ? Value(o) : Value();
+    });
+    vm.defineMethod(proto, "removeMovieClip", [](Vm&, CallInfo& c) -> Value {
+        if (auto* s = self(c)) s->removeSelf();
+        return Value();
+    });
+    vm.defineMethod(proto, "attachMovie", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s || c.args.size() < 3) return Value();
+        std::string id = vm.toString(c.arg(0));
+        ScriptClip* made = s->attachMovie(id, vm.toString(c.arg(1)), vm.toInt(c.arg(2)));
+        Object* o = finishNewClip(vm, made, vm.registeredClass(id), c.arg(3));
+        return o ? Value(o) : Value();
+    });
+    vm.defineMethod(proto, "createEmptyMovieClip", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s || c.args.size() < 2) return Value();
+        ScriptClip* made = s->createEmptyMovieClip(vm.toString(c.arg(0)), vm.toInt(c.arg(1)));
+        return made ? Value(vm.objectFor(made)) : Value();
+    });
+    vm.defineMethod(proto, "getBytesLoaded", [](Vm&, CallInfo& c) -> Value { return self(c) ? Value(1.0) : Value(); });
+    vm.defineMethod(proto, "getBytesTotal", [](Vm&, CallInfo& c) -> Value { return self(c) ? Value(1.0) : Value(); });
+    vm.defineMethod(proto, "getBounds", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s) return Value();
+        ScriptClip* space = c.args.empty() ? s : vm.clipOf(c.arg(0));
+        auto b = s->bounds(space);
+        Object* o = vm.newObject();
+        vm.setMember(o, "xMin", b.xMin);
+        vm.setMember(o, "xMax", b.xMax);
+        vm.setMember(o, "yMin", b.yMin);
+        vm.setMember(o, "yMax", b.yMax);
+        return Value(o);
+    });
+    vm.defineMethod(proto, "hitTest", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s) return Value();
+        if (c.args.size() >= 2) {
+            return Value(s->hitTestPoint(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)), vm.toBool(c.arg(2))));
+        }
+        ScriptClip* other = vm.clipOf(c.arg(0));
+        if (!other) return Value(false);
+        auto a = s->bounds(nullptr), b = other->bounds(nullptr);
+        ScriptClip* root = vm.rootClip();
+        a = s->bounds(root);
+        b = other->bounds(root);
+        return Value(a.xMin <= b.xMax && b.xMin <= a.xMax && a.yMin <= b.yMax && b.yMin <= a.yMax);
+    });
+    vm.defineMethod(proto, "startDrag", [](Vm& vm, CallInfo& c) -> Value {
+        if (auto* s = self(c)) vm.host().startDrag(s, vm.toBool(c.arg(0)));
+        return Value();
+    });
+    vm.defineMethod(proto, "stopDrag", [](Vm& vm, CallInfo&) -> Value {
+        vm.host().stopDrag();
+        return Value();
+    });
+    vm.defineMethod(proto, "getURL", [](Vm& vm, CallInfo& c) -> Value {
+        vm.host().getURL(vm.toString(c.arg(0)), vm.toString(c.arg(1)), 0);
+        return Value();
+    });
+    vm.defineMethod(proto, "loadMovie", [](Vm& vm, CallInfo& c) -> Value {
+        if (auto* s = self(c)) vm.host().loadMovie(vm.toString(c.arg(0)), s);
+        return Value();
+    });
+    vm.defineMethod(proto, "unloadMovie", [](Vm& vm, CallInfo& c) -> Value {
+        if (auto* s = self(c)) vm.host().loadMovie("", s);
+        return Value();
+    });
+    vm.defineMethod(proto, "localToGlobal", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s || !c.arg(0).isObject()) return Value();
+        Object* pt = c.arg(0).asObject();
+        double x = vm.toNumber(vm.getMember(pt, "x")), y = vm.toNumber(vm.getMember(pt, "y"));
+        for (ScriptClip* p = s; p && p->parent(); p = p->parent()) {
+            double sx = p->getProperty(ClipProperty::XScale) / 100, sy = p->getProperty(ClipProperty::YScale) / 100;
+            double rot = p->getProperty(ClipProperty::Rotation) * M_PI / 180;
+            double nx = x * sx * std::cos(rot) - y * sy * std::sin(rot) + p->getProperty(ClipProperty::X);
+            double ny = x * sx * std::sin(rot) + y * sy * std::cos(rot) + p->getProperty(ClipProperty::Y);
+            x = nx;
+            y = ny;
+        }
+        vm.setMember(pt, "x", x);
+        vm.setMember(pt, "y", y);
+        return Value();
+    });
+    vm.defineMethod(proto, "globalToLocal", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s || !c.arg(0).isObject()) return Value();
+        Object* pt = c.arg(0).asObject();
+        double x = vm.toNumber(vm.getMember(pt, "x")), y = vm.toNumber(vm.getMember(pt, "y"));
+        std::vector<ScriptClip*> chain;
+        for (ScriptClip* p = s; p && p->parent(); p = p->parent()) chain.push_back(p);
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            ScriptClip* p = *it;
+            double sx = p->getProperty(ClipProperty::XScale) / 100, sy = p->getProperty(ClipProperty::YScale) / 100;
+            double rot = p->getProperty(ClipProperty::Rotation) * M_PI / 180;
+            double dx = x - p->getProperty(ClipProperty::X), dy = y - p->getProperty(ClipProperty::Y);
+            double rx = dx * std::cos(rot) + dy * std::sin(rot), ry = -dx * std::sin(rot) + dy * std::cos(rot);
+            x = sx != 0 ? rx / sx : 0;
+            y = sy != 0 ? ry / sy : 0;
+        }
+        vm.setMember(pt, "x", x);
+        vm.setMember(pt, "y", y);
+        return Value();
+    });
+
+    // Buttons and text fields share the display properties; their prototypes exist so
+    // scripts can extend them.
+    Object* bproto = vm.newObject();
+    vm.buttonProto = bproto;
+    vm.global->put("Button", vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, bproto), kDontEnum, ci);
+    Object* tproto = vm.newObject();
+    vm.textFieldProto = tproto;
+    vm.global->put("TextField", vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, tproto), kDontEnum, ci);
+}
+
+}  // namespace orv::movie::script

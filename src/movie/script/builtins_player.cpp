@@ -1,0 +1,128 @@
+// Player-level objects: AsBroadcaster, Key, Mouse, Stage, System.capabilities.
+#include <cmath>
+
+#include "movie/script/vm.h"
+
+namespace orv::movie::script {
+
+namespace {
+
+bool isFunction(const Value& v) { return v.isObject() && v.asObject()->kind == ObjectKind::Function; }
+
+Object* listenersOf(Vm& vm, const Value& self) {
+    Value l = vm.getMember(self, "_listeners");
+    return l.isObject() ? l.asObject() : nullptr;
+}
+
+void installBroadcaster(Vm& vm, Object* target, Object* broadcaster) {
+    bool ci = vm.caseInsensitive();
+    for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
+        target->put(name, vm.getMember(broadcaster, name), kDontEnum, ci);
+    target->put("_listeners", Value(vm.newArray()), kDontEnum, ci);
+}
+
+}  // namespace
+
+void installPlayerBuiltins(Vm& vm) {
+    bool ci = vm.caseInsensitive();
+    const uint8_t kConst = kDontEnum | kDontDelete | kReadOnly;
+    Object* g = vm.global;
+
+    // AsBroadcaster
+    Object* bc = vm.newObject();
+    g->put("AsBroadcaster", vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, bc), kDontEnum, ci);
+    Object* bcFn = g->findOwn("AsBroadcaster", ci)->value.asObject();
+    vm.defineMethod(bcFn, "addListener", [](Vm& vm, CallInfo& c) -> Value {
+        Object* list = listenersOf(vm, c.thisValue);
+        if (!list) return Value(true);
+        std::vector<Value> e = vm.arrayElements(list);
+        Value l = c.arg(0);
+        std::erase_if(e, [&](const Value& x) { return vm.strictEquals(x, l); });
+        e.push_back(l);
+        vm.setArrayElements(list, e);
+        return Value(true);
+    });
+    vm.defineMethod(bcFn, "removeListener", [](Vm& vm, CallInfo& c) -> Value {
+        Object* list = listenersOf(vm, c.thisValue);
+        if (!list) return Value(false);
+        std::vector<Value> e = vm.arrayElements(list);
+        Value l = c.arg(0);
+        for (size_t i = 0; i < e.size(); ++i)
+            if (vm.strictEquals(e[i], l)) {
+                e.erase(e.begin() + static_cast<long>(i));
+                vm.setArrayElements(list, e);
+                return Value(true);
+            }
+        return Value(false);
+    });
+    vm.defineMethod(bcFn, "broadcastMessage", [](Vm& vm, CallInfo& c) -> Value {
+        Object* list = listenersOf(vm, c.thisValue);
+        if (!list || c.args.empty()) return Value();
+        std::string name = vm.toString(c.arg(0));
+        std::vector<Value> args(c.args.begin() + 1, c.args.end());
+        std::vector<Value> e = vm.arrayElements(list);
+        for (auto& l : e) vm.callMethod(l, name, args);
+        return e.empty() ? Value() : Value(true);
+    });
+    vm.defineMethod(bcFn, "initialize", [bcFn](Vm& vm, CallInfo& c) -> Value {
+        if (c.arg(0).isObject()) installBroadcaster(vm, c.arg(0).asObject(), bcFn);
+        return Value();
+    });
+
+    // Key
+    Object* key = vm.newObject();
+    g->put("Key", key, kDontEnum, ci);
+    installBroadcaster(vm, key, bcFn);
+    const std::pair<const char*, int> keys[] = {
+        {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40},
+        {"END", 35}, {"ENTER", 13}, {"ESCAPE", 27}, {"HOME", 36}, {"INSERT", 45}, {"LEFT", 37},
+        {"PGDN", 34}, {"PGUP", 33}, {"RIGHT", 39}, {"SHIFT", 16}, {"SPACE", 32}, {"TAB", 9}, {"UP", 38}};
+    for (auto& [n, v] : keys) key->put(n, static_cast<double>(v), kConst, ci);
+    vm.defineMethod(key, "isDown", [](Vm& vm, CallInfo& c) -> Value {
+        int k = vm.toInt(c.arg(0));
+        return Value(k >= 0 && k < 256 && vm.keysDown[static_cast<size_t>(k)]);
+    });
+    vm.defineMethod(key, "getCode", [](Vm& vm, CallInfo&) -> Value { return Value(static_cast<double>(vm.lastKeyCode)); });
+    vm.defineMethod(key, "getAscii", [](Vm& vm, CallInfo&) -> Value { return Value(static_cast<double>(vm.lastAscii)); });
+    vm.defineMethod(key, "isToggled", [](Vm&, CallInfo&) -> Value { return Value(false); });
+
+    // Mouse
+    Object* mouse = vm.newObject();
+    g->put("Mouse", mouse, kDontEnum, ci);
+    installBroadcaster(vm, mouse, bcFn);
+    vm.defineMethod(mouse, "show", [](Vm&, CallInfo&) -> Value { return Value(0.0); });
+    vm.defineMethod(mouse, "hide", [](Vm&, CallInfo&) -> Value { return Value(1.0); });
+
+    // Stage
+    Object* stage = vm.newObject();
+    g->put("Stage", stage, kDontEnum, ci);
+    installBroadcaster(vm, stage, bcFn);
+    Property& w = stage->defineOwn("width", ci);
+    w.getter = vm.newNative([](Vm& vm, CallInfo&) -> Value { return Value(static_cast<double>(vm.host().stageWidth())); });
+    w.flags = kDontEnum | kDontDelete;
+    Property& h = stage->defineOwn("height", ci);
+    h.getter = vm.newNative([](Vm& vm, CallInfo&) -> Value { return Value(static_cast<double>(vm.host().stageHeight())); });
+    h.flags = kDontEnum | kDontDelete;
+    stage->put("scaleMode", "showAll", kDontEnum, ci);
+    stage->put("align", "", kDontEnum, ci);
+    stage->put("showMenu", true, kDontEnum, ci);
+
+    // System
+    Object* system = vm.newObject();
+    g->put("System", system, kDontEnum, ci);
+    Object* caps = vm.newObject();
+    system->put("capabilities", caps, kDontEnum, ci);
+    caps->put("version", "WIN 9,0,999,0", kDontEnum, ci);
+    caps->put("os", "Windows", kDontEnum, ci);
+    caps->put("manufacturer", "Orvanta", kDontEnum, ci);
+    caps->put("playerType", "StandAlone", kDontEnum, ci);
+    caps->put("language", "en", kDontEnum, ci);
+    caps->put("screenResolutionX", 1024.0, kDontEnum, ci);
+    caps->put("screenResolutionY", 768.0, kDontEnum, ci);
+    caps->put("hasAudio", true, kDontEnum, ci);
+    caps->put("hasMP3", true, kDontEnum, ci);
+    system->put("useCodepage", false, kDontEnum, ci);
+    (void)isFunction;
+}
+
+}  // namespace orv::movie::script

@@ -1,0 +1,91 @@
+// What the script engine needs from the timeline. The timeline implements ScriptClip for
+// every movie clip (the root included) and ScriptHost for the player as a whole.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv::movie::script {
+
+class Object;
+
+// Clip properties by their GetProperty/SetProperty index.
+enum class ClipProperty : int {
+    X = 0, Y, XScale, YScale, CurrentFrame, TotalFrames, Alpha, Visible, Width, Height,
+    Rotation, Target, FramesLoaded, Name, DropTarget, Url, HighQuality, FocusRect,
+    SoundBufTime, Quality, XMouse, YMouse, Count
+};
+
+class ScriptClip {
+public:
+    virtual ~ScriptClip() = default;
+
+    virtual std::string name() const = 0;
+    virtual void setName(const std::string& name) = 0;
+    virtual ScriptClip* parent() = 0;
+    // The child clip with this instance name (case-insensitive matching when asked).
+    virtual ScriptClip* childByName(std::string_view name, bool caseInsensitive) = 0;
+    virtual std::vector<ScriptClip*> children() = 0;  // in depth order
+    virtual int level() const { return -1; }          // _levelN for roots, else -1
+
+    // Numeric properties (_x, _alpha, _currentframe (1-based) ...). Text properties
+    // (_target, _name, _url, _droptarget, _quality) are built by the engine.
+    virtual double getProperty(ClipProperty p) = 0;
+    virtual void setProperty(ClipProperty p, double value) = 0;
+    virtual std::string url() const { return ""; }
+
+    // Timeline control. Frames are 0-based here.
+    virtual void gotoFrame(int frame, bool play) = 0;
+    virtual bool gotoLabel(std::string_view label, bool play) = 0;  // false: no such label
+    virtual int frameOfLabel(std::string_view label) { (void)label; return -1; }
+    virtual void play() = 0;
+    virtual void stop() = 0;
+    virtual int currentFrame() = 0;   // 0-based
+    virtual int totalFrames() = 0;
+    virtual int framesLoaded() { return totalFrames(); }
+    // ActionCall: runs the actions of another frame without going there.
+    virtual void runFrameActions(int frame) { (void)frame; }
+
+    // Display list edits asked by scripts; each returns the new clip or nullptr.
+    virtual ScriptClip* duplicate(const std::string& newName, int depth) = 0;
+    virtual ScriptClip* attachMovie(const std::string& exportName, const std::string& newName,
+                                    int depth) = 0;
+    virtual ScriptClip* createEmptyMovieClip(const std::string& newName, int depth) = 0;
+    virtual bool removeSelf() = 0;     // only script-created or dynamic-depth clips
+    virtual int depth() = 0;
+    virtual void swapDepths(int depth) { (void)depth; }
+    virtual int nextHighestDepth() { return 0; }
+
+    // Bounds in the coordinates of `space` (nullptr: own coordinates), in pixels.
+    struct Bounds { double xMin = 0, yMin = 0, xMax = 0, yMax = 0; };
+    virtual Bounds bounds(ScriptClip* space) { (void)space; return {}; }
+    virtual bool hitTestPoint(double x, double y, bool shapeFlag) {
+        (void)x; (void)y; (void)shapeFlag; return false;
+    }
+
+    // The script object of this clip, managed by the engine.
+    Object* scriptObject = nullptr;
+};
+
+class ScriptHost {
+public:
+    virtual ~ScriptHost() = default;
+    virtual ScriptClip* level(int n) = 0;          // _level0 is the root movie
+    virtual void trace(std::string_view line) = 0;
+    virtual double timerMs() = 0;                   // milliseconds since the movie started
+    virtual void getURL(const std::string& url, const std::string& target,
+                        int method) { (void)url; (void)target; (void)method; }
+    virtual void loadMovie(const std::string& url, ScriptClip* target) { (void)url; (void)target; }
+    virtual void startDrag(ScriptClip* clip, bool lockCenter) { (void)clip; (void)lockCenter; }
+    virtual void stopDrag() {}
+    virtual double mouseX() { return 0; }
+    virtual double mouseY() { return 0; }
+    virtual int stageWidth() { return 550; }
+    virtual int stageHeight() { return 400; }
+    virtual void stopSounds() {}
+    virtual void toggleQuality() {}
+};
+
+}  // namespace orv::movie::script

@@ -1,0 +1,191 @@
+// The ActionScript 1/2 machine: heap, global object, conversions, member access, calls,
+// and the entry points the timeline uses to run actions and deliver events.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "movie/script/host.h"
+#include "movie/script/object.h"
+#include "movie/script/value.h"
+
+namespace orv::movie::script {
+
+// A value thrown by ActionScript `throw` travelling up through native frames.
+struct ScriptThrow { Value value; };
+// A script stopped by the engine (runaway loop, too deep recursion); unwinds to the top.
+struct ScriptAbort { std::string reason; };
+
+struct ScriptLimits {
+    uint64_t maxActionsPerRun = 2'000'000;  // per entry from the timeline
+    int maxCallDepth = 256;
+    size_t maxStack = 100'000;
+    size_t maxStringLength = 64u << 20;
+};
+
+class Vm {
+public:
+    Vm(ScriptHost& host, int swfVersion, ScriptLimits limits = {});
+    ~Vm();
+    Vm(const Vm&) = delete;
+    Vm& operator=(const Vm&) = delete;
+
+    // ---- Entry points for the timeline. None of them throws. ----
+    // Runs an action block (frame actions, DoInitAction, clip event or button actions)
+    // with `clip` as the target.
+    void runActions(ScriptClip* clip, const CodeBuffer& code, int swfVersion = 0);
+    void runActions(ScriptClip* clip, const std::vector<uint8_t>& code, int swfVersion = 0);
+    // Calls obj[name](args) if it is a function (onEnterFrame, onLoad, listeners...).
+    // Returns false when there was no such function.
+    bool callMethodIfPresent(Object* obj, std::string_view name, std::vector<Value> args = {});
+    // The script object of a clip, made on first use.
+    Object* objectFor(ScriptClip* clip);
+    void clipRemoved(ScriptClip* clip);
+    // Runs due setInterval callbacks; the timeline calls this every frame.
+    void runTimers();
+    // Frees unreachable objects. Only between entries (never while a script runs).
+    void collectGarbage();
+    size_t objectCount() const { return heap_.size(); }
+    // Linkage for attachMovie/registerClass: export name -> constructor.
+    Object* registeredClass(const std::string& exportName);
+    void registerClass(const std::string& exportName, Object* ctor);
+    // Key state fed by the player (Key.isDown, Key.getCode).
+    void setKeyState(int keyCode, bool down);
+    int lastKeyCode = 0;
+    int lastAscii = 0;
+
+    // ---- Conversions (may run script: valueOf/toString). ----
+    enum class Hint { None, Number, String };
+    Value toPrimitive(const Value& v, Hint hint = Hint::None);
+    double toNumber(const Value& v);
+    std::string toString(const Value& v);
+    bool toBool(const Value& v);
+    Object* toObject(const Value& v);  // nullptr for undefined/null
+    std::string typeOf(const Value& v);
+    int32_t toInt(const Value& v) { return toInt32(toNumber(v)); }
+    bool looseEquals(const Value& a, const Value& b);
+    bool strictEquals(const Value& a, const Value& b);
+    Value lessThan(const Value& a, const Value& b);  // true/false/undefined
+
+    // ---- Members ----
+    Value getMember(const Value& obj, std::string_view name);
+    Value getMember(Object* obj, std::string_view name);
+    void setMember(Object* obj, std::string_view name, const Value& v);
+    bool deleteMember(Object* obj, std::string_view name);
+    bool hasProperty(Object* obj, std::string_view name);   // own or inherited
+    bool hasOwnProperty(Object* obj, std::string_view name);
+    std::vector<std::string> enumerableNames(Object* obj);   // for..in order
+    bool instanceOf(Object* obj, Object* ctor);
+
+    // ---- Calls ----
+    Value call(const Value& fn, const Value& thisValue, std::span<Value> args);
+    Value callMethod(const Value& obj, std::string_view name, std::span<Value> args);
+    Value construct(const Value& ctor, std::span<Value> args);
+
+    // ---- Object creation ----
+    Object* newObject(Object* proto = nullptr);  // default Object.prototype
+    Object* newArray(std::vector<Value> elements = {});
+    FunctionObject* newNative(NativeFn fn, Object* prototypeObject = nullptr);
+    // Defines a native method on obj (DontEnum, like the player's built-ins).
+    FunctionObject* defineMethod(Object* obj, std::string_view name, NativeFn fn,
+                                 uint8_t flags = kDontEnum);
+    Object* newError(const std::string& message);
+    template <class T = Object, class... A> T* allocate(A&&... a) {
+        auto* p = new T(std::forward<A>(a)...);
+        heap_.push_back(p);
+        return p;
+    }
+
+    // Array helpers (work on any object through "length" and index members).
+    std::vector<Value> arrayElements(Object* arr);
+    void setArrayElements(Object* arr, const std::vector<Value>& elems);
+
+    // ---- State ----
+    ScriptHost& host() { return host_; }
+    int version() const { return version_; }
+    bool caseInsensitive() const { return version_ < 7; }
+    const ScriptLimits& limits() const { return limits_; }
+    std::string targetPath(ScriptClip* clip, bool slashes = false);
+    ScriptClip* rootClip() { return host_.level(0); }
+    void trace(const std::string& s) { host_.trace(s); }
+    double randomUnit();
+
+    Object* global = nullptr;
+    Object* objectProto = nullptr;
+    Object* functionProto = nullptr;
+    Object* arrayProto = nullptr;
+    Object* stringProto = nullptr;
+    Object* numberProto = nullptr;
+    Object* booleanProto = nullptr;
+    Object* dateProto = nullptr;
+    Object* errorProto = nullptr;
+    Object* clipProto = nullptr;
+    Object* buttonProto = nullptr;
+    Object* textFieldProto = nullptr;
+
+    // Interpreter internals shared with built-ins.
+    struct Frame;
+    Value executeFunction(FunctionObject* fn, const Value& thisValue, std::span<Value> args,
+                          Object* superProto);
+    // Scope resolution used by eval() and the interpreter.
+    Value getVariable(Frame& f, std::string_view name);
+    Frame* currentFrame() { return frames_.empty() ? nullptr : frames_.back(); }
+    Object* clipObjectAtPath(Object* base, std::string_view path);
+    ScriptClip* clipOf(const Value& v);
+
+    struct Interval {
+        int id; Value target; Value fn; std::string methodName; std::vector<Value> args;
+        double periodMs; double nextDueMs; bool once = false;
+    };
+    std::map<int, Interval> intervals;
+    int nextIntervalId = 1;
+
+private:
+    friend class Interpreter;
+    void installBuiltins();
+    void run(Frame& f, size_t start, size_t end);
+    void runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version);
+    Property* findProperty(Object* obj, std::string_view name, Object** owner);
+    Value getClipProperty(Object* obj, ScriptClip* clip, std::string_view name, bool* found);
+    bool setClipProperty(ScriptClip* clip, std::string_view name, const Value& v);
+    Object* resolveTargetPath(Frame& f, std::string_view path);
+    void setVariable(Frame& f, std::string_view name, const Value& v);
+    bool splitPath(Frame& f, std::string_view name, Object** owner, std::string* member);
+    Value lookupScope(Frame& f, std::string_view name, bool* found);
+    void markFrom(Object* o, std::vector<Object*>& work);
+
+    ScriptHost& host_;
+    int version_;
+    ScriptLimits limits_;
+    std::vector<Object*> heap_;
+    std::unordered_set<Object*> liveClipObjects_;
+    std::vector<Frame*> frames_;
+    std::vector<Object*> pinned_;  // built-in roots kept even if scripts delete them
+    std::map<std::string, Object*> registeredClasses_;
+    uint64_t actionsThisRun_ = 0;
+    int callDepth_ = 0;
+    int entryDepth_ = 0;
+    uint64_t randomState_ = 0x2545F4914F6CDD1DULL;
+public:
+    std::vector<bool> keysDown = std::vector<bool>(256, false);
+};
+
+// Installers for the built-in classes, each in its own file.
+void installObjectBuiltins(Vm& vm);
+void installFunctionBuiltins(Vm& vm);
+void installArrayBuiltins(Vm& vm);
+void installStringBuiltins(Vm& vm);
+void installNumberBuiltins(Vm& vm);   // Number, Boolean, Math
+void installDateBuiltins(Vm& vm);
+void installGlobalFunctions(Vm& vm);  // trace, parseInt, setInterval, escape, ...
+void installClipBuiltins(Vm& vm);     // MovieClip, Button, TextField
+void installPlayerBuiltins(Vm& vm);   // Key, Mouse, Stage, System, AsBroadcaster, Color...
+
+}  // namespace orv::movie::script

@@ -1,0 +1,25 @@
+#pragma once
+// The seam between the timeline and the renderer: one frame's display list as
+// a tree of placed characters, as the player holds it.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "movie/swf/types.h"
+
+namespace orv::movie::render {
+
+struct DisplayNode {
+  const swf::Character* character = nullptr;  // from the movie's dictionary
+  swf::Matrix matrix;
+  swf::ColorTransform cxform;
+  uint16_t depth = 0;
+  uint16_t clipDepth = 0;  // > 0: a mask for the siblings at depths up to this one
+  uint16_t ratio = 0;      // morph shapes: 0 start .. 65535 end
+  bool visible = true;
+  int buttonState = 0;                // 0 up, 1 over, 2 down; buttons without children
+  const std::string* text = nullptr;  // edit text's current text (nullptr: its initial text)
+  std::vector<DisplayNode> children;  // sprites and buttons: their display list, by depth
+};
+
+}  // namespace orv::movie::render

@@ -1,0 +1,274 @@
+#include "movie/render/movie_renderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "movie/render/bitmap_decoder.h"
+#include "movie/render/stroker.h"
+#include "movie/render/text_layout.h"
+
+namespace orv::movie::render {
+
+namespace {
+constexpr int kMaxNesting = 64;  // sprites in buttons in sprites...: hostile movies recurse
+
+swf::RGBA lerp(swf::RGBA a, swf::RGBA b, double t) {
+  auto ch = [t](uint8_t x, uint8_t y) { return uint8_t(std::lround(x + (y - x) * t)); };
+  return {ch(a.r, b.r), ch(a.g, b.g), ch(a.b, b.b), ch(a.a, b.a)};
+}
+double lerp(double a, double b, double t) { return a + (b - a) * t; }
+int32_t lerpI(int32_t a, int32_t b, double t) { return int32_t(std::lround(a + (b - a) * t)); }
+swf::Matrix lerp(const swf::Matrix& a, const swf::Matrix& b, double t) {
+  return {lerp(a.a, b.a, t), lerp(a.b, b.b, t), lerp(a.c, b.c, t),
+          lerp(a.d, b.d, t), lerp(a.tx, b.tx, t), lerp(a.ty, b.ty, t)};
+}
+swf::FillStyle lerp(const swf::FillStyle& a, const swf::FillStyle& b, double t) {
+  swf::FillStyle f = a;
+  f.color = lerp(a.color, b.color, t);
+  f.matrix = lerp(a.matrix, b.matrix, t);
+  const size_t n = std::min(a.gradient.records.size(), b.gradient.records.size());
+  f.gradient.records.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    f.gradient.records[i].ratio =
+        uint8_t(std::lround(lerp(a.gradient.records[i].ratio, b.gradient.records[i].ratio, t)));
+    f.gradient.records[i].color = lerp(a.gradient.records[i].color, b.gradient.records[i].color, t);
+  }
+  f.gradient.focalPoint = lerp(a.gradient.focalPoint, b.gradient.focalPoint, t);
+  return f;
+}
+}  // namespace
+
+void interpolateMorph(const swf::MorphShapeDef& morph, uint16_t ratio,
+                      std::vector<swf::StyleTable>& tables, std::vector<swf::ShapeEdge>& edges) {
+  const double t = ratio / 65535.0;
+  tables.clear();
+  edges.clear();
+  if (morph.startShape.styleTables.empty()) return;
+  const swf::StyleTable& s = morph.startShape.styleTables[0];
+  const swf::StyleTable* e =
+      morph.endShape.styleTables.empty() ? nullptr : &morph.endShape.styleTables[0];
+  swf::StyleTable table = s;
+  if (e) {
+    for (size_t i = 0; i < table.fills.size() && i < e->fills.size(); ++i)
+      table.fills[i] = lerp(s.fills[i], e->fills[i], t);
+    for (size_t i = 0; i < table.lines.size() && i < e->lines.size(); ++i) {
+      table.lines[i].width = uint16_t(std::lround(lerp(s.lines[i].width, e->lines[i].width, t)));
+      table.lines[i].color = lerp(s.lines[i].color, e->lines[i].color, t);
+      if (s.lines[i].hasFill) table.lines[i].fill = lerp(s.lines[i].fill, e->lines[i].fill, t);
+    }
+  }
+  tables.push_back(std::move(table));
+  const auto a = swf::shapeEdges(morph.startShape);
+  const auto b = swf::shapeEdges(morph.endShape);
+  const size_t n = std::min(a.size(), b.size());
+  edges.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    swf::ShapeEdge x = a[i];
+    const swf::ShapeEdge& y = b[i];
+    // A straight edge paired with a curve acts as a curve with a midpoint control.
+    auto control = [](const swf::ShapeEdge& q, bool wantX) {
+      if (q.curved) return wantX ? q.cx : q.cy;
+      return wantX ? (q.x0 + q.x1) / 2 : (q.y0 + q.y1) / 2;
+    };
+    x.curved = a[i].curved || y.curved;
+    x.x0 = lerpI(a[i].x0, y.x0, t);
+    x.y0 = lerpI(a[i].y0, y.y0, t);
+    x.x1 = lerpI(a[i].x1, y.x1, t);
+    x.y1 = lerpI(a[i].y1, y.y1, t);
+    if (x.curved) {
+      x.cx = lerpI(control(a[i], true), control(y, true), t);
+      x.cy = lerpI(control(a[i], false), control(y, false), t);
+    } else {
+      x.cx = x.x1;
+      x.cy = x.y1;
+    }
+    x.styleTable = 0;
+    edges.push_back(x);
+  }
+}
+
+struct MovieRenderer::Context {
+  Canvas& canvas;
+  ShapeRenderer shapes;
+  int nesting = 0;
+  std::vector<swf::StyleTable> scratchTables;
+  std::vector<swf::ShapeEdge> scratchEdges;
+};
+
+MovieRenderer::MovieRenderer(std::shared_ptr<const swf::Movie> movie) { setMovie(std::move(movie)); }
+
+void MovieRenderer::setMovie(std::shared_ptr<const swf::Movie> movie) {
+  if (movie == movie_) return;
+  movie_ = std::move(movie);
+  edgeCache_.clear();
+  bitmapCache_.clear();
+}
+
+std::shared_ptr<const Bitmap> MovieRenderer::bitmap(swf::CharacterId id) {
+  auto it = bitmapCache_.find(id);
+  if (it != bitmapCache_.end()) return it->second;
+  std::shared_ptr<const Bitmap> decoded;
+  if (movie_) {
+    if (const auto* def = movie_->get<swf::BitmapDef>(id)) decoded = decodeBitmap(*def, movie_->jpegTables);
+  }
+  bitmapCache_[id] = decoded;  // failures are remembered too
+  return decoded;
+}
+
+const std::vector<swf::ShapeEdge>& MovieRenderer::edgesOf(const swf::Shape& shape) {
+  auto it = edgeCache_.find(&shape);
+  if (it != edgeCache_.end()) return it->second;
+  return edgeCache_.emplace(&shape, swf::shapeEdges(shape)).first->second;
+}
+
+void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target,
+                           const StageView& view, RenderQuality quality, uint32_t backgroundRgb) {
+  if (!target.pixels || target.width <= 0 || target.height <= 0) return;
+  Canvas canvas(target);
+  canvas.clear(0xFF000000u | (backgroundRgb & 0xFFFFFFu));
+  if (!(view.width > 0) || !(view.height > 0)) return;
+  const Affine toDevice = Affine::scale(target.width / view.width, target.height / view.height) *
+                          Affine::translate(-view.x, -view.y);
+  DrawSettings settings;
+  settings.antialias = quality != RenderQuality::Low;
+  settings.smoothBitmaps = quality == RenderQuality::High || quality == RenderQuality::Best;
+  settings.smoothAllBitmaps = quality == RenderQuality::Best;
+  settings.pixelsPerTwip = std::sqrt(std::abs(toDevice.determinant()));
+  Context ctx{canvas, ShapeRenderer(canvas, settings, this), 0, {}, {}};
+  drawList(stage, toDevice, ColorTransform{}, ctx);
+}
+
+void MovieRenderer::drawList(const std::vector<DisplayNode>& nodes, const Affine& m,
+                             const ColorTransform& cx, Context& ctx) {
+  // Clip layers mask the siblings above them up to their clip depth.
+  std::vector<uint16_t> clips;
+  const bool insideMask = ctx.canvas.buildingMask();
+  for (const DisplayNode& node : nodes) {
+    while (!clips.empty() && node.depth > clips.back()) {
+      ctx.canvas.popMask();
+      clips.pop_back();
+    }
+    if (node.clipDepth > 0 && !insideMask) {
+      ctx.canvas.beginMask();
+      drawNode(node, m, cx, ctx);
+      ctx.canvas.endMask();
+      clips.push_back(node.clipDepth);
+      continue;
+    }
+    if (!node.visible && !insideMask) continue;
+    drawNode(node, m, cx, ctx);
+  }
+  while (!clips.empty()) {
+    ctx.canvas.popMask();
+    clips.pop_back();
+  }
+}
+
+void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
+                             const ColorTransform& parentCx, Context& ctx) {
+  if (!node.character || ctx.nesting >= kMaxNesting) return;
+  const Affine m = parent * toRender(node.matrix);
+  const ColorTransform cx = parentCx * toRender(node.cxform);
+  ++ctx.nesting;
+  if (!node.children.empty())
+    drawList(node.children, m, cx, ctx);
+  else
+    drawCharacter(*node.character, &node, m, cx, ctx, ctx.nesting);
+  --ctx.nesting;
+}
+
+void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* node,
+                                  const Affine& m, const ColorTransform& cx, Context& ctx,
+                                  int nesting) {
+  if (nesting > kMaxNesting) return;
+  if (const auto* shape = std::get_if<swf::ShapeDef>(&ch)) {
+    ctx.shapes.draw(shape->shape.styleTables, edgesOf(shape->shape), m, cx,
+                    shape->usesFillWindingRule ? FillRule::NonZero : FillRule::EvenOdd);
+  } else if (const auto* morph = std::get_if<swf::MorphShapeDef>(&ch)) {
+    interpolateMorph(*morph, node ? node->ratio : 0, ctx.scratchTables, ctx.scratchEdges);
+    ctx.shapes.draw(ctx.scratchTables, ctx.scratchEdges, m, cx, FillRule::EvenOdd);
+  } else if (const auto* text = std::get_if<swf::TextDef>(&ch)) {
+    drawText(*text, m, cx, ctx);
+  } else if (const auto* edit = std::get_if<swf::EditTextDef>(&ch)) {
+    drawEditText(*edit, node && node->text ? *node->text : edit->initialText, m, cx, ctx);
+  } else if (const auto* button = std::get_if<swf::ButtonDef>(&ch)) {
+    // Without a display list from the player, draw the records of the state.
+    const int state = node ? node->buttonState : 0;
+    std::vector<const swf::ButtonRecord*> records;
+    for (const auto& r : button->records)
+      if ((state == 0 && r.up) || (state == 1 && r.over) || (state == 2 && r.down))
+        records.push_back(&r);
+    std::stable_sort(records.begin(), records.end(),
+                     [](auto* a, auto* b) { return a->depth < b->depth; });
+    for (const auto* r : records) {
+      const swf::Character* child = movie_ ? movie_->find(r->characterId) : nullptr;
+      if (!child || child == &ch) continue;
+      drawCharacter(*child, nullptr, m * toRender(r->matrix), cx * toRender(r->cxform), ctx,
+                    nesting + 1);
+    }
+  } else if (const auto* sprite = std::get_if<swf::SpriteDef>(&ch)) {
+    (void)sprite;  // an empty sprite, or one the player has not populated: nothing to draw
+  }
+}
+
+void MovieRenderer::drawGlyph(const swf::FontDef& font, uint32_t glyph, uint32_t argb,
+                              const Affine& m, const ColorTransform& cx, Context& ctx) {
+  if (glyph >= font.glyphs.size()) return;
+  const swf::Shape& shape = font.glyphs[glyph];
+  ctx.scratchTables.assign(1, {});
+  swf::FillStyle fill;
+  fill.type = swf::FillType::Solid;
+  fill.color = {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)};
+  ctx.scratchTables[0].fills.push_back(fill);
+  ctx.shapes.draw(ctx.scratchTables, edgesOf(shape), m, cx, FillRule::NonZero);
+}
+
+void MovieRenderer::drawText(const swf::TextDef& text, const Affine& parent,
+                             const ColorTransform& cx, Context& ctx) {
+  if (!movie_) return;
+  const Affine m = parent * toRender(text.matrix);
+  for (const swf::TextRecord& rec : text.records) {
+    const auto* font = movie_->get<swf::FontDef>(rec.fontId);
+    if (!font) continue;
+    const double scale = rec.height / font->emSquare();
+    double x = rec.x;
+    for (const swf::GlyphEntry& g : rec.glyphs) {
+      const Affine glyphToDevice = m * Affine::translate(x, rec.y) * Affine::scale(scale, scale);
+      drawGlyph(*font, g.index, toArgb(rec.color), glyphToDevice, cx, ctx);
+      x += g.advance;
+    }
+  }
+}
+
+void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string& content,
+                                 const Affine& m, const ColorTransform& cx, Context& ctx) {
+  const swf::Rect& b = def.bounds;
+  if (def.border) {
+    // White background, black one-pixel frame.
+    Rasterizer& r = ctx.shapes.rasterizer();
+    const Point p[4] = {m.apply(b.xMin, b.yMin), m.apply(b.xMax, b.yMin), m.apply(b.xMax, b.yMax),
+                        m.apply(b.xMin, b.yMax)};
+    r.reset(ctx.canvas.width(), ctx.canvas.height());
+    for (int i = 0; i < 4; ++i) r.addLine(p[i], p[(i + 1) % 4]);
+    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
+                    Paint::solid(premultiply(cx.applyStraight(0xFFFFFFFFu))));
+    std::vector<Point> outline(p, p + 4);
+    r.reset(ctx.canvas.width(), ctx.canvas.height());
+    StrokeStyle frame;
+    frame.width = 1;
+    frame.join = Join::Miter;
+    strokePolyline(outline, true, frame, r);
+    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
+                    Paint::solid(premultiply(cx.applyStraight(0xFF000000u))));
+  }
+  if (!movie_ || content.empty()) return;
+  const swf::FontDef* font = def.hasFont ? movie_->get<swf::FontDef>(def.fontId) : nullptr;
+  const TextLayout layout = layoutEditText(def, content, font);
+  const uint32_t color = def.hasTextColor ? toArgb(def.textColor) : 0xFF000000u;
+  for (const PlacedGlyph& g : layout.glyphs) {
+    const Affine glyphToDevice = m * Affine::translate(g.x, g.y) * Affine::scale(g.scale, g.scale);
+    drawGlyph(*g.font, g.glyph, color, glyphToDevice, cx, ctx);
+  }
+}
+
+}  // namespace orv::movie::render

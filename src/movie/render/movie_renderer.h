@@ -1,0 +1,58 @@
+#pragma once
+// Draws a frame of a movie: the display list under the stage view, with
+// masks, colour transforms, morphs, text and buttons. Keeps decoded bitmaps
+// and shape edges of the movie it is drawing.
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "movie/render/display_node.h"
+#include "movie/render/shape_renderer.h"
+#include "movie/swf/types.h"
+
+namespace orv::movie::render {
+
+enum class RenderQuality { Low, Medium, High, Best };
+
+struct StageView {
+  double x = 0, y = 0, width = 0, height = 0;  // twips of the stage shown in the target
+};
+
+class MovieRenderer : public BitmapSource {
+ public:
+  // `movie` must outlive the renderer (or the next setMovie).
+  explicit MovieRenderer(std::shared_ptr<const swf::Movie> movie = nullptr);
+  void setMovie(std::shared_ptr<const swf::Movie> movie);
+
+  // Fills with the background (0xRRGGBB) and draws `stage` (the root's
+  // children, by depth) with `view` stretched over the whole target.
+  void render(const std::vector<DisplayNode>& stage, Surface target, const StageView& view,
+              RenderQuality quality, uint32_t backgroundRgb);
+
+  std::shared_ptr<const Bitmap> bitmap(swf::CharacterId id) override;
+
+ private:
+  struct Context;
+  void drawList(const std::vector<DisplayNode>& nodes, const Affine& m, const ColorTransform& cx,
+                Context& ctx);
+  void drawNode(const DisplayNode& node, const Affine& m, const ColorTransform& cx, Context& ctx);
+  void drawCharacter(const swf::Character& ch, const DisplayNode* node, const Affine& m,
+                     const ColorTransform& cx, Context& ctx, int nesting);
+  void drawText(const swf::TextDef& text, const Affine& m, const ColorTransform& cx, Context& ctx);
+  void drawEditText(const swf::EditTextDef& text, const std::string& content, const Affine& m,
+                    const ColorTransform& cx, Context& ctx);
+  void drawGlyph(const swf::FontDef& font, uint32_t glyph, uint32_t argb, const Affine& m,
+                 const ColorTransform& cx, Context& ctx);
+  const std::vector<swf::ShapeEdge>& edgesOf(const swf::Shape& shape);
+
+  std::shared_ptr<const swf::Movie> movie_;
+  std::unordered_map<const swf::Shape*, std::vector<swf::ShapeEdge>> edgeCache_;
+  std::map<swf::CharacterId, std::shared_ptr<const Bitmap>> bitmapCache_;
+};
+
+// The morph shape at `ratio` (0..65535) as plain styles and edges.
+void interpolateMorph(const swf::MorphShapeDef& morph, uint16_t ratio,
+                      std::vector<swf::StyleTable>& tables, std::vector<swf::ShapeEdge>& edges);
+
+}  // namespace orv::movie::render

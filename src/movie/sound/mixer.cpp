@@ -1,0 +1,114 @@
+#include "movie/sound/mixer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "movie/sound/resampler.h"
+
+namespace orv::movie::sound {
+
+VoiceId Mixer::play(std::shared_ptr<const PcmAudio> sound, const VoiceSettings& settings) {
+  std::lock_guard lock(mutex_);
+  VoiceId id = nextId_++;
+  if (nextId_ == 0) nextId_ = 1;
+  if (!sound || sound->frames() == 0 || sound->sampleRate <= 0 || sound->channels < 1 || sound->channels > 2)
+    return id;  // nothing to play: the voice has finished at once
+  Voice v;
+  v.id = id;
+  v.sound = std::move(sound);
+  v.settings = settings;
+  v.step = resampleStep(v.sound->sampleRate * settings.rate, outputRate_);
+  voices_.push_back(std::move(v));
+  return id;
+}
+
+Mixer::Voice* Mixer::find(VoiceId id) {
+  for (auto& v : voices_)
+    if (v.id == id) return &v;
+  return nullptr;
+}
+
+void Mixer::stop(VoiceId id) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(voices_, [id](const Voice& v) { return v.id == id; });
+}
+
+void Mixer::stopAll() {
+  std::lock_guard lock(mutex_);
+  voices_.clear();
+}
+
+void Mixer::setGains(VoiceId id, float left, float right) {
+  std::lock_guard lock(mutex_);
+  if (Voice* v = find(id)) {
+    v->settings.leftGain = left;
+    v->settings.rightGain = right;
+  }
+}
+
+void Mixer::setRate(VoiceId id, double rate) {
+  std::lock_guard lock(mutex_);
+  if (Voice* v = find(id)) {
+    v->settings.rate = rate;
+    v->step = resampleStep(v->sound->sampleRate * rate, outputRate_);
+  }
+}
+
+std::optional<VoiceState> Mixer::state(VoiceId id) const {
+  std::lock_guard lock(mutex_);
+  for (const auto& v : voices_)
+    if (v.id == id) return VoiceState{v.playsCompleted, size_t(v.position >> 32)};
+  return std::nullopt;
+}
+
+size_t Mixer::voiceCount() const {
+  std::lock_guard lock(mutex_);
+  return voices_.size();
+}
+
+void Mixer::mix(int16_t* out, size_t frames) {
+  std::lock_guard lock(mutex_);
+  accumulator_.assign(frames * 2, 0.0f);
+  std::erase_if(voices_, [&](Voice& v) { return !render(v, accumulator_.data(), frames); });
+  for (size_t i = 0; i < frames * 2; ++i)
+    out[i] = int16_t(std::clamp(std::lrint(accumulator_[i]), -32768L, 32767L));
+}
+
+bool Mixer::render(Voice& v, float* acc, size_t frames) const {
+  const PcmAudio& s = *v.sound;
+  const int64_t length = int64_t(s.frames());
+  const int channels = s.channels;
+  const uint32_t plays = v.settings.plays;
+  // Neighbouring frames come from the next or previous play when the sound repeats,
+  // so a loop joins without a click; otherwise the edge frame is held.
+  auto sample = [&](int64_t i, int c) -> float {
+    if (i < 0) {
+      i = v.playsCompleted > 0 ? (i % length + length) % length : 0;
+    } else if (i >= length) {
+      bool repeats = plays == 0 || v.playsCompleted + 1 < plays;
+      i = repeats ? i % length : length - 1;
+    }
+    return float(s.samples[size_t(i) * size_t(channels) + size_t(c)]);
+  };
+  const float lg = v.settings.leftGain, rg = v.settings.rightGain;
+  for (size_t f = 0; f < frames; ++f) {
+    int64_t i = int64_t(v.position >> 32);
+    while (i >= length) {
+      ++v.playsCompleted;
+      if (plays != 0 && v.playsCompleted >= plays) return false;
+      v.position -= uint64_t(length) << 32;
+      i -= length;
+    }
+    const float t = float(v.position & 0xFFFFFFFFu) * (1.0f / 4294967296.0f);
+    float left = cubicInterpolate(sample(i - 1, 0), sample(i, 0), sample(i + 1, 0), sample(i + 2, 0), t);
+    float right = channels == 2
+                      ? cubicInterpolate(sample(i - 1, 1), sample(i, 1), sample(i + 1, 1), sample(i + 2, 1), t)
+                      : left;
+    acc[2 * f] += left * lg;
+    acc[2 * f + 1] += right * rg;
+    v.position += v.step;
+  }
+  return true;
+}
+
+}  // namespace orv::movie::sound

@@ -1,0 +1,77 @@
+#pragma once
+// Mixes any number of playing sounds ("voices") into one stereo stream at the output
+// rate. Each voice has its own gains, playback rate and number of plays; sums beyond the
+// 16-bit range are clipped. Voices are started and changed from the program's thread
+// while mix() runs on the output's thread.
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "movie/sound/audio_output.h"
+#include "movie/sound/pcm_audio.h"
+
+namespace orv::movie::sound {
+
+using VoiceId = uint32_t;
+
+struct VoiceSettings {
+  float leftGain = 1.0f;   // linear, 1 = as recorded
+  float rightGain = 1.0f;
+  double rate = 1.0;       // playback speed (and pitch); 2 = twice as fast
+  uint32_t plays = 1;      // times played in a row; 0 = until stopped
+};
+
+struct VoiceState {
+  uint32_t playsCompleted = 0;
+  size_t frame = 0;  // position in the sound, in its own frames
+};
+
+// Linear gains for a volume (0..1) and a pan (-1 left .. 1 right).
+inline VoiceSettings panned(float volume, float pan) {
+  VoiceSettings s;
+  s.leftGain = volume * (pan > 0 ? 1.0f - pan : 1.0f);
+  s.rightGain = volume * (pan < 0 ? 1.0f + pan : 1.0f);
+  return s;
+}
+
+class Mixer final : public AudioSource {
+ public:
+  explicit Mixer(int outputRate = 44100) : outputRate_(outputRate) {}
+  int outputRate() const { return outputRate_; }
+
+  // Starts a sound; it plays from its first frame at the next mix().
+  VoiceId play(std::shared_ptr<const PcmAudio> sound, const VoiceSettings& settings = {});
+  void stop(VoiceId id);
+  void stopAll();
+  void setGains(VoiceId id, float left, float right);
+  void setRate(VoiceId id, double rate);
+  bool isPlaying(VoiceId id) const { return state(id).has_value(); }
+  // nullopt once the voice has finished or was stopped.
+  std::optional<VoiceState> state(VoiceId id) const;
+  size_t voiceCount() const;
+
+  void mix(int16_t* out, size_t frames) override;
+
+ private:
+  struct Voice {
+    VoiceId id = 0;
+    std::shared_ptr<const PcmAudio> sound;
+    VoiceSettings settings;
+    uint64_t position = 0;  // source frames, 32.32 fixed point
+    uint64_t step = 0;
+    uint32_t playsCompleted = 0;
+  };
+  // Adds the voice to `acc`; false when it has finished.
+  bool render(Voice& voice, float* acc, size_t frames) const;
+  Voice* find(VoiceId id);
+
+  const int outputRate_;
+  mutable std::mutex mutex_;
+  std::vector<Voice> voices_;
+  VoiceId nextId_ = 1;
+  std::vector<float> accumulator_;
+};
+
+}  // namespace orv::movie::sound

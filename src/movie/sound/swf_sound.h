@@ -1,0 +1,24 @@
+#pragma once
+// Decoding of the sound formats a movie stores (DefineSound, SoundStreamBlock):
+// uncompressed PCM, SWF ADPCM and MP3.
+#include <cstdint>
+#include <span>
+
+#include "movie/sound/pcm_audio.h"
+#include "movie/swf/types.h"
+
+namespace orv::movie::sound {
+
+// Uncompressed samples: 8-bit ones are unsigned, 16-bit ones little-endian (the byte
+// order of the machines "native" movies were made on). A trailing partial frame is dropped.
+DecodeResult decodePcm(std::span<const uint8_t> data, bool is16Bit, int channels, int sampleRate);
+
+// SWF ADPCM: a 2-bit code size (2 to 5 bits per sample), then packets of 4096 samples
+// per channel, each starting with a 16-bit sample and a 6-bit step index per channel.
+DecodeResult decodeAdpcm(std::span<const uint8_t> data, int channels, int sampleRate);
+
+// A DefineSound's data in any supported format (PCM, ADPCM, MP3); an error for the
+// speech codecs and for data that does not decode.
+DecodeResult decodeSound(const swf::SoundDef& sound);
+
+}  // namespace orv::movie::sound

@@ -1,0 +1,215 @@
+#include "player/player_control.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "runtime/file_system.h"
+#include "runtime/form.h"
+#include "runtime/runtime.h"
+
+namespace orv {
+namespace {
+
+// How often the control's clock looks at the movie; the movie's own rate decides frames.
+constexpr int kClockIntervalMs = 5;
+constexpr std::uint32_t kEmptyBackground = 0xFFFFFF;
+
+movie::Quality qualityFromName(const std::string& name) {
+  std::string n;
+  for (char c : name) n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (n == "low" || n == "autolow") return movie::Quality::Low;
+  if (n == "medium") return movie::Quality::Medium;
+  if (n == "best") return movie::Quality::Best;
+  return movie::Quality::High;
+}
+
+// "#RRGGBB" or "RRGGBB"; -1 when empty or not a colour.
+std::int32_t parseColour(const std::string& text) {
+  std::string t = text;
+  if (!t.empty() && t.front() == '#') t.erase(0, 1);
+  if (t.size() != 6 || !std::all_of(t.begin(), t.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+      }))
+    return -1;
+  return static_cast<std::int32_t>(std::strtol(t.c_str(), nullptr, 16));
+}
+
+std::uint32_t opaque(std::uint32_t rgb) { return 0xFF000000u | (rgb & 0xFFFFFFu); }
+
+}  // namespace
+
+PlayerControl::PlayerControl(Form& owner, std::string name, TwipsRect bounds, int tabIndex,
+                             const FlashSettings& settings)
+    : MovieControl(owner, std::move(name), bounds, tabIndex),
+      settings_(settings),
+      clock_(owner, "FrameClock", kClockIntervalMs, true, Timer::Internal{}) {
+  player_.setLoop(settings.Loop);
+  player_.setQuality(qualityFromName(settings.Quality2));
+  backgroundOverride_ = parseColour(settings.BGColor);
+  clock_.onTimer = [this] { tick(); };
+  if (!settings.Movie.empty()) setMovie(settings.Movie);
+}
+
+PlayerControl::~PlayerControl() = default;
+
+void PlayerControl::attach(Backend& backend, FormPeer& parent) {
+  auto surface = backend.createSurface(*this, parent);
+  surface_ = surface.get();
+  peer_ = std::move(surface);
+  if (surface_) {
+    surface_->setBounds(bounds());
+    surface_->setVisible(Visible());
+    surface_->setNotice(notice_);
+  }
+  lastTickMs_ = backend.nowMs();
+  clock_.attach(backend, parent);
+  redraw();
+}
+
+void PlayerControl::detach() {
+  clock_.detach();
+  surface_ = nullptr;
+  Control::detach();
+}
+
+void PlayerControl::boundsChanged() { redraw(); }
+
+void PlayerControl::setMovie(const std::string& path) {
+  movie_ = path;
+  view_ = {};
+  if (path.empty()) {
+    player_.unload();
+    showNotice("");
+  } else if (player_.load(nativePath(path).string())) {
+    view_ = player_.stage();
+    showNotice("");
+    if (settings_.Playing) player_.play();
+  } else {
+    showNotice("This file cannot be played.\n" + player_.error());
+  }
+  redraw();
+}
+
+void PlayerControl::setQuality(std::int32_t quality) {
+  // 1 is high quality; 4, the View menu's other setting, is our medium quality.
+  switch (quality) {
+    case 0: player_.setQuality(movie::Quality::Low); break;
+    case 1: player_.setQuality(movie::Quality::High); break;
+    case 4: player_.setQuality(movie::Quality::Medium); break;
+    case 5: player_.setQuality(movie::Quality::Best); break;
+    default: player_.setQuality(movie::Quality::High); break;
+  }
+  redraw();
+}
+
+void PlayerControl::setLoop(bool loop) {
+  settings_.Loop = loop;
+  player_.setLoop(loop);
+}
+
+void PlayerControl::Play() {
+  if (player_.loaded()) player_.play();
+}
+
+void PlayerControl::Stop() { player_.stop(); }
+
+void PlayerControl::StopPlay() { player_.stop(); }
+
+void PlayerControl::Back() {
+  player_.back();
+  redraw();
+}
+
+void PlayerControl::Forward() {
+  player_.forward();
+  redraw();
+}
+
+void PlayerControl::Rewind() {
+  player_.gotoFrame(0);
+  redraw();
+}
+
+void PlayerControl::GotoFrame(std::int32_t frame) {
+  player_.gotoFrame(std::max(0, frame));
+  redraw();
+}
+
+std::int32_t PlayerControl::CurrentFrame() const {
+  return player_.loaded() ? player_.currentFrame() : 0;
+}
+
+void PlayerControl::Zoom(std::int32_t percent) {
+  if (!player_.loaded()) return;
+  if (percent <= 0) {
+    view_ = player_.stage();
+  } else {
+    // Narrow (below 100) or widen (above) the view around its centre.
+    const double factor = percent / 100.0;
+    const double cx = view_.x + view_.width / 2, cy = view_.y + view_.height / 2;
+    const double w = std::clamp(view_.width * factor, 20.0, 1.0e8);
+    const double h = std::clamp(view_.height * factor, 20.0, 1.0e8);
+    view_ = {cx - w / 2, cy - h / 2, w, h};
+  }
+  redraw();
+}
+
+void PlayerControl::setBackgroundColor(std::int32_t color) {
+  backgroundOverride_ = color < 0 ? -1 : (color & 0xFFFFFF);
+  redraw();
+}
+
+void PlayerControl::setBGColor(const std::string& color) {
+  backgroundOverride_ = parseColour(color);
+  redraw();
+}
+
+void PlayerControl::tick() {
+  const double now = owner().runtime().backend().nowMs();
+  const double elapsed = now - lastTickMs_;
+  lastTickMs_ = now;
+  if (player_.loaded() && player_.advance(std::max(0.0, elapsed))) redraw();
+}
+
+void PlayerControl::showNotice(const std::string& notice) {
+  notice_ = notice;
+  if (surface_) surface_->setNotice(notice);
+}
+
+int PlayerControl::pixelWidth() const {
+  const ScreenFacts s = owner().runtime().screen();
+  return std::max(0, static_cast<int>(Width() / s.twipsPerPixelX));
+}
+
+int PlayerControl::pixelHeight() const {
+  const ScreenFacts s = owner().runtime().screen();
+  return std::max(0, static_cast<int>(Height() / s.twipsPerPixelY));
+}
+
+void PlayerControl::drawFrame(movie::Pixmap& target) const {
+  const int w = pixelWidth(), h = pixelHeight();
+  target.width = w;
+  target.height = h;
+  const std::uint32_t background =
+      backgroundOverride_ >= 0
+          ? opaque(static_cast<std::uint32_t>(backgroundOverride_))
+          : opaque(player_.loaded() ? player_.backgroundColor() : kEmptyBackground);
+  target.pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), background);
+  if (player_.loaded() && w > 0 && h > 0 && view_.width > 0 && view_.height > 0)
+    player_.render(target, view_);
+}
+
+void PlayerControl::redraw() {
+  if (!surface_) return;
+  drawFrame(frame_);
+  surface_->present(frame_.pixels.data(), frame_.width, frame_.height);
+}
+
+std::unique_ptr<MovieControl> makePlayerControl(Form& owner, const std::string& name,
+                                                TwipsRect bounds, int tabIndex,
+                                                const FlashSettings& settings) {
+  return std::make_unique<PlayerControl>(owner, name, bounds, tabIndex, settings);
+}
+
+}  // namespace orv

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "movie/player.h"
+#include "player/movie_control.h"
+#include "runtime/timer.h"
+
+namespace orv {
+
+// The movie control of the windows: our SWF engine behind the operations the windows
+// call, drawing into a surface of its window at the movie's frame rate.
+class PlayerControl : public MovieControl {
+ public:
+  PlayerControl(Form& owner, std::string name, TwipsRect bounds, int tabIndex,
+                const FlashSettings& settings);
+  ~PlayerControl() override;
+
+  std::string Movie() const override { return movie_; }
+  void setMovie(const std::string& path) override;
+  void setQuality(std::int32_t quality) override;
+  void setLoop(bool loop) override;
+  void Play() override;
+  void Stop() override;
+  void Back() override;
+  void Forward() override;
+  void Rewind() override;
+  void Zoom(std::int32_t percent) override;
+  void setBackgroundColor(std::int32_t color) override;
+  void StopPlay() override;
+  void GotoFrame(std::int32_t frame) override;
+  std::int32_t CurrentFrame() const override;
+  void setBGColor(const std::string& color) override;
+
+  void attach(Backend& backend, FormPeer& parent) override;
+  void detach() override;
+
+  // What a viewer of the control can tell.
+  const movie::Player& player() const { return player_; }
+  const movie::ViewRect& view() const { return view_; }
+  const std::string& notice() const { return notice_; }
+  bool playing() const { return player_.playing(); }
+  movie::Quality quality() const { return player_.quality(); }
+  // Draws the current frame into `target` at the control's pixel size.
+  void drawFrame(movie::Pixmap& target) const;
+
+ protected:
+  void boundsChanged() override;
+
+ private:
+  void tick();
+  void redraw();
+  void showNotice(const std::string& notice);
+  int pixelWidth() const;
+  int pixelHeight() const;
+
+  movie::Player player_;
+  FlashSettings settings_;
+  std::string movie_;
+  std::string notice_;
+  movie::ViewRect view_;
+  std::int32_t backgroundOverride_ = -1;  // 0xRRGGBB, or -1 for the movie's own
+  Timer clock_;
+  double lastTickMs_ = 0;
+  SurfacePeer* surface_ = nullptr;
+  movie::Pixmap frame_;
+};
+
+// The factory Program uses to give each window its movie control.
+std::unique_ptr<MovieControl> makePlayerControl(Form& owner, const std::string& name,
+                                                TwipsRect bounds, int tabIndex,
+                                                const FlashSettings& settings);
+
+}  // namespace orv

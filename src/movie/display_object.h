@@ -1,0 +1,101 @@
+#pragma once
+// The live display list: objects placed on the stage and inside sprites. A MovieClip
+// (the root or a sprite instance) owns its display list and plays its own timeline.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "movie/swf/types.h"
+
+namespace orv::movie {
+
+class MovieClip;
+class Stage;
+
+class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
+ public:
+  DisplayObject(Stage& stage, swf::CharacterId characterId, const swf::Character* character);
+  virtual ~DisplayObject();
+  DisplayObject(const DisplayObject&) = delete;
+  DisplayObject& operator=(const DisplayObject&) = delete;
+
+  virtual MovieClip* asClip() { return nullptr; }
+  Stage& stage() const { return stage_; }
+
+  const uint64_t instanceId;  // unique while the player lives: identity across seeks
+  const swf::CharacterId characterId;
+  const swf::Character* const character;  // null for clips made empty by script
+
+  MovieClip* parent = nullptr;
+  int depth = 0;
+  swf::Matrix matrix;
+  swf::ColorTransform cxform;
+  uint16_t ratio = 0;
+  std::string name;
+  uint16_t clipDepth = 0;
+  bool visible = true;
+  int buttonState = 0;  // buttons: 0 up, 1 over, 2 down
+  // Edit text: the text shown once a script set it (else the initial text).
+  bool hasText = false;
+  std::string text;
+  // The frame of the parent's timeline whose PlaceObject made this object;
+  // -1 for objects made by script, which the timeline never removes or moves.
+  int placedFrame = -1;
+  // Set by scripts that move the object: the timeline stops applying its moves.
+  bool transformLockedByScript = false;
+  // onClipEvent handlers of the PlaceObject that made it (points into the movie).
+  const std::vector<swf::ClipAction>* clipActions = nullptr;
+
+ private:
+  Stage& stage_;
+};
+
+class MovieClip : public DisplayObject {
+ public:
+  // `timeline` is the sprite's or the root's; it must live as long as the movie.
+  MovieClip(Stage& stage, swf::CharacterId id, const swf::Character* character,
+            const swf::Timeline* timeline);
+  MovieClip* asClip() override { return this; }
+
+  const swf::Timeline& timeline() const { return *timeline_; }
+  int currentFrame() const { return currentFrame_; }  // 0-based
+  int frameCount() const { return static_cast<int>(timeline_->frames.size()); }
+  bool playing() const { return playing_; }
+  void play() { playing_ = true; }
+  void stop() { playing_ = false; }
+
+  // Shows `frame` (clamped) with the display list exactly as playing there would have
+  // left it; objects present on both sides keep their identity. Queues the frame's
+  // actions and sounds for the listener.
+  void gotoFrame(int frame);
+  bool gotoLabel(const std::string& label);  // false: no such label
+  // One tick of the frame clock: the next frame when playing (sprites loop; the root
+  // loops when the stage says so), then every child clip placed before this tick.
+  void advance(uint64_t tick);
+
+  // depth -> object, in drawing order.
+  const std::map<int, std::shared_ptr<DisplayObject>>& displayList() const { return list_; }
+  DisplayObject* objectAt(int depth) const;
+  DisplayObject* childByName(const std::string& name, bool caseInsensitive) const;
+  // Puts a script-made object at `depth` (replacing what was there); null removes.
+  void setScriptObject(int depth, std::shared_ptr<DisplayObject> object);
+  bool removeObject(int depth);
+
+  uint64_t createdTick = 0;  // the tick it was placed in (not advanced in that tick)
+
+  struct Slot;  // the state one depth would have at a frame: see movie_clip.cpp
+
+ private:
+  void enterFrame(int frame, bool fromStep);
+  void reconcile(std::map<int, Slot>& target, int frame);
+  std::shared_ptr<DisplayObject> instantiate(const Slot& slot);
+
+  const swf::Timeline* timeline_;
+  int currentFrame_ = -1;
+  bool playing_ = true;
+  std::map<int, std::shared_ptr<DisplayObject>> list_;
+};
+
+}  // namespace orv::movie

@@ -1,0 +1,280 @@
+// Display objects and movie clips: placing, moving, replacing and removing by depth,
+// and going to any frame by working out the display list that frame must show.
+#include <algorithm>
+#include <cctype>
+
+#include "movie/display_object.h"
+#include "movie/stage.h"
+
+namespace orv::movie {
+
+DisplayObject::DisplayObject(Stage& stage, swf::CharacterId id, const swf::Character* ch)
+    : instanceId(stage.nextInstanceId()), characterId(id), character(ch), stage_(stage) {
+  stage.objectCreated();
+}
+
+DisplayObject::~DisplayObject() { stage_.objectDestroyed(); }
+
+MovieClip::MovieClip(Stage& stage, swf::CharacterId id, const swf::Character* character,
+                     const swf::Timeline* timeline)
+    : DisplayObject(stage, id, character), timeline_(timeline) {}
+
+// What one depth holds at the frame being worked out. `live` is the object that already
+// shows it, when the change keeps that object.
+struct MovieClip::Slot {
+  swf::CharacterId characterId = 0;
+  int placedFrame = 0;
+  swf::Matrix matrix;
+  swf::ColorTransform cxform;
+  uint16_t ratio = 0;
+  std::string name;
+  uint16_t clipDepth = 0;
+  const std::vector<swf::ClipAction>* clipActions = nullptr;
+  std::shared_ptr<DisplayObject> live;
+};
+
+namespace {
+
+using Slots = std::map<int, MovieClip::Slot>;
+
+void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame) {
+  auto it = slots.find(p.depth);
+  if (it == slots.end() || (!p.move && p.version >= 2 && p.characterId)) {
+    if (!p.characterId) return;  // a move of an empty depth: nothing to move
+    if (it != slots.end()) {
+      // Placing on an occupied depth without the move flag replaces what was there.
+      slots.erase(it);
+    }
+    MovieClip::Slot s;
+    s.characterId = *p.characterId;
+    s.placedFrame = frame;
+    it = slots.emplace(p.depth, std::move(s)).first;
+  } else if (p.version == 1) {
+    // PlaceObject (1) always places a new instance.
+    MovieClip::Slot s;
+    s.characterId = *p.characterId;
+    s.placedFrame = frame;
+    it->second = std::move(s);
+  } else if (p.characterId && *p.characterId != it->second.characterId) {
+    // Replace: the depth shows another character from now on, keeping the placement.
+    it->second.characterId = *p.characterId;
+    it->second.placedFrame = frame;
+    it->second.live.reset();
+  }
+  MovieClip::Slot& s = it->second;
+  if (p.matrix) s.matrix = *p.matrix;
+  if (p.cxform) s.cxform = *p.cxform;
+  if (p.ratio) s.ratio = *p.ratio;
+  if (p.name) s.name = *p.name;
+  if (p.clipDepth) s.clipDepth = *p.clipDepth;
+  if (!p.clipActions.empty()) s.clipActions = &p.clipActions;
+}
+
+bool equalsIgnoreCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+}  // namespace
+
+void MovieClip::gotoFrame(int frame) {
+  if (frameCount() == 0) return;
+  frame = std::clamp(frame, 0, frameCount() - 1);
+  if (frame == currentFrame_) return;
+  enterFrame(frame, false);
+}
+
+bool MovieClip::gotoLabel(const std::string& label) {
+  int frame = timeline_->findLabel(label);
+  if (frame < 0 || frame >= frameCount()) return false;
+  gotoFrame(frame);
+  return true;
+}
+
+void MovieClip::enterFrame(int frame, bool fromStep) {
+  Slots slots;
+  int first = 0;
+  if (currentFrame_ >= 0 && frame > currentFrame_) {
+    // Forward: continue from what is shown now.
+    for (const auto& [depth, obj] : list_) {
+      if (obj->placedFrame < 0) continue;
+      Slot s;
+      s.characterId = obj->characterId;
+      s.placedFrame = obj->placedFrame;
+      s.matrix = obj->matrix;
+      s.cxform = obj->cxform;
+      s.ratio = obj->ratio;
+      s.name = obj->name;
+      s.clipDepth = obj->clipDepth;
+      s.clipActions = obj->clipActions;
+      s.live = obj;
+      slots.emplace(depth, std::move(s));
+    }
+    first = currentFrame_ + 1;
+  }
+  Stage& st = stage();
+  for (int f = first; f <= frame; ++f) {
+    const swf::Frame& fr = timeline_->frames[f];
+    for (const swf::DisplayTag& tag : fr.displayTags) {
+      if (const auto* p = std::get_if<swf::PlaceObject>(&tag))
+        applyPlace(slots, *p, f);
+      else
+        slots.erase(std::get<swf::RemoveObject>(tag).depth);
+    }
+    if (!fr.initActions.empty() && st.markInitActionsDone(&fr)) {
+      for (const auto& init : fr.initActions) {
+        TimelineEvent ev{TimelineEvent::Kind::InitAction, {}};
+        ev.initAction = &init;
+        ev.frame = f;
+        st.queue(std::move(ev));
+      }
+    }
+  }
+  reconcile(slots, frame);
+  currentFrame_ = frame;
+
+  const swf::Frame& fr = timeline_->frames[frame];
+  std::weak_ptr<DisplayObject> self = weak_from_this();
+  TimelineEvent entered{TimelineEvent::Kind::FrameEntered, self, frame};
+  st.queue(entered);
+  for (const auto& sound : fr.sounds) {
+    TimelineEvent ev{TimelineEvent::Kind::Sound, self, frame};
+    ev.sound = &sound;
+    st.queue(std::move(ev));
+  }
+  if (fromStep && fr.streamBlock) {
+    TimelineEvent ev{TimelineEvent::Kind::StreamBlock, self, frame};
+    ev.streamBlock = &*fr.streamBlock;
+    st.queue(std::move(ev));
+  }
+}
+
+void MovieClip::reconcile(Slots& target, int frame) {
+  (void)frame;
+  Stage& st = stage();
+  // Objects the target frame does not hold leave; the others take its state.
+  for (auto it = list_.begin(); it != list_.end();) {
+    DisplayObject& obj = *it->second;
+    if (obj.placedFrame < 0) {
+      ++it;
+      continue;
+    }
+    auto slot = target.find(it->first);
+    bool keep = slot != target.end() &&
+                (slot->second.live == it->second ||
+                 (!slot->second.live && slot->second.characterId == obj.characterId &&
+                  slot->second.placedFrame == obj.placedFrame));
+    if (!keep) {
+      TimelineEvent ev{TimelineEvent::Kind::Removed, it->second};
+      st.queue(std::move(ev));
+      obj.parent = nullptr;
+      it = list_.erase(it);
+      continue;
+    }
+    Slot& s = slot->second;
+    s.live = it->second;
+    if (!obj.transformLockedByScript) {
+      obj.matrix = s.matrix;
+      obj.cxform = s.cxform;
+    }
+    obj.ratio = s.ratio;
+    obj.name = s.name;
+    obj.clipDepth = s.clipDepth;
+    obj.clipActions = s.clipActions;
+    ++it;
+  }
+  for (auto& [depth, s] : target) {
+    if (s.live) continue;
+    if (list_.count(depth)) continue;  // a script-made object holds the depth
+    std::shared_ptr<DisplayObject> obj = instantiate(s);
+    if (!obj) continue;
+    obj->depth = depth;
+    list_[depth] = obj;
+    st.queue(TimelineEvent{TimelineEvent::Kind::Placed, obj});
+    if (MovieClip* clip = obj->asClip()) clip->gotoFrame(0);
+  }
+}
+
+std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
+  Stage& st = stage();
+  if (!st.mayCreateObject()) return nullptr;
+  const swf::Character* ch = st.movie().find(s.characterId);
+  std::shared_ptr<DisplayObject> obj;
+  int nesting = 0;
+  for (MovieClip* p = this; p; p = p->parent) ++nesting;
+  const auto* sprite = ch ? std::get_if<swf::SpriteDef>(ch) : nullptr;
+  if (sprite && nesting < Stage::kMaxNesting) {
+    auto clip = std::make_shared<MovieClip>(st, s.characterId, ch, &sprite->timeline);
+    clip->createdTick = st.currentTick();
+    obj = clip;
+  } else {
+    obj = std::make_shared<DisplayObject>(st, s.characterId, sprite ? nullptr : ch);
+  }
+  obj->parent = this;
+  obj->placedFrame = s.placedFrame;
+  obj->matrix = s.matrix;
+  obj->cxform = s.cxform;
+  obj->ratio = s.ratio;
+  obj->name = s.name;
+  obj->clipDepth = s.clipDepth;
+  obj->clipActions = s.clipActions;
+  return obj;
+}
+
+void MovieClip::advance(uint64_t tick) {
+  if (playing_ && frameCount() > 1) {
+    int next = currentFrame_ + 1;
+    if (next >= frameCount()) {
+      if (parent == nullptr && !stage().loop()) {
+        playing_ = false;
+        next = currentFrame_;
+      } else {
+        next = 0;
+      }
+    }
+    if (next != currentFrame_) enterFrame(next, next == currentFrame_ + 1);
+  }
+  std::vector<std::shared_ptr<MovieClip>> children;
+  for (const auto& [depth, obj] : list_) {
+    MovieClip* clip = obj->asClip();
+    if (clip && clip->createdTick < tick) children.push_back(std::static_pointer_cast<MovieClip>(obj));
+  }
+  for (auto& child : children)
+    if (child->parent == this) child->advance(tick);
+}
+
+DisplayObject* MovieClip::objectAt(int depth) const {
+  auto it = list_.find(depth);
+  return it == list_.end() ? nullptr : it->second.get();
+}
+
+DisplayObject* MovieClip::childByName(const std::string& name, bool caseInsensitive) const {
+  for (const auto& [depth, obj] : list_) {
+    if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name)))
+      return obj.get();
+  }
+  return nullptr;
+}
+
+void MovieClip::setScriptObject(int depth, std::shared_ptr<DisplayObject> object) {
+  removeObject(depth);
+  if (!object) return;
+  object->parent = this;
+  object->depth = depth;
+  object->placedFrame = -1;
+  list_[depth] = std::move(object);
+  stage().queue(TimelineEvent{TimelineEvent::Kind::Placed, list_[depth]});
+}
+
+bool MovieClip::removeObject(int depth) {
+  auto it = list_.find(depth);
+  if (it == list_.end()) return false;
+  stage().queue(TimelineEvent{TimelineEvent::Kind::Removed, it->second});
+  it->second->parent = nullptr;
+  list_.erase(it);
+  return true;
+}
+
+}  // namespace orv::movie

@@ -1,0 +1,193 @@
+#include "movie/player.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "movie/render/movie_renderer.h"
+#include "movie/stage.h"
+#include "movie/swf/reader.h"
+
+namespace orv::movie {
+
+// Keeps the renderer's caches (decoded bitmaps, edges) between frames.
+class PlayerRenderer {
+ public:
+  explicit PlayerRenderer(std::shared_ptr<const swf::Movie> movie) : renderer(std::move(movie)) {}
+  render::MovieRenderer renderer;
+};
+
+namespace {
+constexpr double kDefaultFrameRate = 12;
+constexpr double kMaxFrameRate = 120;
+constexpr size_t kMaxFileSize = 512u << 20;
+
+bool hasAnimatedClips(const MovieClip& clip) {
+  for (const auto& [depth, obj] : clip.displayList()) {
+    if (const MovieClip* child = obj->asClip()) {
+      if ((child->playing() && child->frameCount() > 1) || hasAnimatedClips(*child)) return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
+Player::Player() = default;
+Player::~Player() = default;
+
+bool Player::load(const std::string& path) {
+  unload();
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) {
+    error_ = "cannot open " + path;
+    return false;
+  }
+  std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<uint64_t>(size) > kMaxFileSize) {
+    error_ = size < 0 ? "cannot read " + path : "file too large to be a movie";
+    return false;
+  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    error_ = "cannot read " + path;
+    return false;
+  }
+  return loadBytes(std::move(bytes));
+}
+
+bool Player::loadBytes(std::vector<uint8_t> bytes) {
+  unload();
+  swf::ReadResult result = swf::readMovie(bytes);
+  bytes.clear();
+  bytes.shrink_to_fit();
+  if (!result.movie) {
+    error_ = result.error;
+    return false;
+  }
+  movie_ = result.movie;
+  stage_ = std::make_unique<Stage>(movie_);
+  stage_->setLoop(loop_);
+  stage_->traceSink = traceSink_;
+  stage_->root().stop();  // a loaded movie shows its first frame and waits
+  renderer_ = std::make_unique<PlayerRenderer>(movie_);
+  error_.clear();
+  return true;
+}
+
+void Player::unload() {
+  renderer_.reset();
+  stage_.reset();
+  movie_.reset();
+  clockMs_ = 0;
+}
+
+bool Player::loaded() const { return stage_ != nullptr; }
+const std::string& Player::error() const { return error_; }
+int Player::version() const { return movie_ ? movie_->header.version : 0; }
+int Player::frameCount() const { return stage_ ? stage_->root().frameCount() : 0; }
+double Player::frameRate() const { return movie_ ? movie_->header.frameRate : 0; }
+
+ViewRect Player::stage() const {
+  if (!movie_) return {};
+  const swf::Rect& r = movie_->header.frameSize;
+  return {double(r.xMin), double(r.yMin), double(r.width()), double(r.height())};
+}
+
+uint32_t Player::backgroundColor() const {
+  if (!movie_ || !movie_->backgroundColor) return 0xFFFFFF;
+  const swf::RGBA& c = *movie_->backgroundColor;
+  return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+}
+
+void Player::play() {
+  if (stage_) stage_->root().play();
+}
+void Player::stop() {
+  if (stage_) stage_->root().stop();
+}
+bool Player::playing() const { return stage_ && stage_->root().playing(); }
+
+void Player::setLoop(bool loop) {
+  loop_ = loop;
+  if (stage_) stage_->setLoop(loop);
+}
+bool Player::loop() const { return loop_; }
+
+void Player::afterChange() {
+  if (stage_) stage_->dispatchEvents();
+}
+
+void Player::forward() {
+  if (!stage_) return;
+  stop();
+  stage_->root().gotoFrame(stage_->root().currentFrame() + 1);
+  afterChange();
+}
+
+void Player::back() {
+  if (!stage_) return;
+  stop();
+  stage_->root().gotoFrame(stage_->root().currentFrame() - 1);
+  afterChange();
+}
+
+void Player::rewind() {
+  if (!stage_) return;
+  stop();
+  stage_->root().gotoFrame(0);
+  afterChange();
+}
+
+void Player::gotoFrame(int frame) {
+  if (!stage_) return;
+  stage_->root().gotoFrame(frame);
+  afterChange();
+}
+
+int Player::currentFrame() const { return stage_ ? stage_->root().currentFrame() : 0; }
+
+double Player::framePeriodMs() const {
+  double rate = frameRate();
+  if (!(rate >= 0.01)) rate = kDefaultFrameRate;
+  return 1000.0 / std::min(rate, kMaxFrameRate);
+}
+
+bool Player::advance(double milliseconds) {
+  if (!stage_ || !(milliseconds > 0)) return false;
+  const double period = framePeriodMs();
+  clockMs_ += std::min(milliseconds, period * (kMaxFramesPerAdvance + 1));
+  int due = static_cast<int>(std::floor(clockMs_ / period));
+  if (due == 0) return false;
+  int ticks = std::min(due, kMaxFramesPerAdvance);
+  clockMs_ = due > kMaxFramesPerAdvance ? 0 : clockMs_ - ticks * period;
+  const int before = stage_->root().currentFrame();
+  for (int i = 0; i < ticks; ++i) stage_->tick();
+  return stage_->root().currentFrame() != before || hasAnimatedClips(stage_->root());
+}
+
+void Player::setQuality(Quality q) { quality_ = q; }
+Quality Player::quality() const { return quality_; }
+
+void Player::render(Pixmap& target, const ViewRect& view) const {
+  constexpr int64_t kMaxPixels = int64_t(1) << 26;  // 8192 x 8192
+  if (target.width <= 0 || target.height <= 0 ||
+      int64_t(target.width) * target.height > kMaxPixels) {
+    target.pixels.clear();
+    return;
+  }
+  target.pixels.assign(size_t(target.width) * size_t(target.height),
+                       0xFF000000u | backgroundColor());
+  if (!stage_ || !renderer_) return;
+  render::Surface surface{target.pixels.data(), target.width, target.height};
+  render::StageView sv{view.x, view.y, view.width, view.height};
+  renderer_->renderer.render(stage_->displayTree(), surface, sv,
+                             static_cast<render::RenderQuality>(quality_), backgroundColor());
+}
+
+void Player::setTraceSink(std::function<void(const std::string&)> sink) {
+  traceSink_ = std::move(sink);
+  if (stage_) stage_->traceSink = traceSink_;
+}
+
+}  // namespace orv::movie

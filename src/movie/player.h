@@ -1,0 +1,84 @@
+#pragma once
+// The movie player as the windows' movie control uses it: load a movie, play it at its
+// frame rate, step, seek, and draw any part of the stage into a pixmap.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orv::movie {
+
+namespace swf { struct Movie; }
+class Stage;
+class PlayerRenderer;
+
+enum class Quality { Low, Medium, High, Best };
+struct Pixmap { int width = 0, height = 0; std::vector<uint32_t> pixels; };  // premultiplied 0xAARRGGBB, row-major, no padding
+struct ViewRect { double x = 0, y = 0, width = 0, height = 0; };              // a rectangle of the stage, twips
+
+class Player {
+ public:
+  Player();
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  bool load(const std::string& path);  // native path; false + error() on failure, player left empty
+  bool loadBytes(std::vector<uint8_t> bytes);
+  void unload();
+  bool loaded() const;
+  const std::string& error() const;  // one-line reason of the last failed load
+
+  int version() const;
+  int frameCount() const;
+  // Frames per second as the header gives it; 0 when none is loaded. The clock treats a
+  // rate of 0 (or below 1/100) as 12 fps and anything above 120 as 120.
+  double frameRate() const;
+  ViewRect stage() const;            // the header's stage rectangle in twips
+  uint32_t backgroundColor() const;  // 0xRRGGBB from SetBackgroundColor (white if none)
+
+  void play();
+  void stop();
+  bool playing() const;
+  void setLoop(bool);
+  bool loop() const;
+  void forward();  // one frame on, stops playing (stays at the last frame)
+  void back();     // one frame back, stops playing (stays at the first frame)
+  void rewind();   // to the first frame, stops playing
+  void gotoFrame(int frame);  // 0-based, clamped to [0, frameCount-1]; does not change playing
+  int currentFrame() const;   // 0-based
+  // Runs the frame clock for `milliseconds`: every elapsed frame period is one tick (at
+  // most kMaxFramesPerAdvance per call; a longer delay is dropped, not caught up). While
+  // the movie is stopped its nested clips still animate, as in Flash. True when the
+  // picture may have changed (the frame moved on, or animated clips ticked).
+  bool advance(double milliseconds);
+  static constexpr int kMaxFramesPerAdvance = 4;
+
+  void setQuality(Quality);
+  Quality quality() const;
+  // Draws `view` of the stage stretched over the whole target (ExactFit). The target
+  // keeps its width and height; its pixels are resized to match.
+  void render(Pixmap& target, const ViewRect& view) const;
+
+  // ---- Seams for the engines and tools ----
+  // Where trace() lines go (kept across loads).
+  void setTraceSink(std::function<void(const std::string&)> sink);
+  Stage* stageObject() { return stage_.get(); }
+  std::shared_ptr<const swf::Movie> movie() const { return movie_; }
+
+ private:
+  double framePeriodMs() const;
+  void afterChange();
+
+  std::shared_ptr<const swf::Movie> movie_;
+  std::unique_ptr<Stage> stage_;
+  std::unique_ptr<PlayerRenderer> renderer_;
+  std::function<void(const std::string&)> traceSink_;
+  std::string error_;
+  bool loop_ = true;
+  Quality quality_ = Quality::High;
+  double clockMs_ = 0;
+};
+
+}  // namespace orv::movie

@@ -1,0 +1,68 @@
+#include "movie/stage.h"
+
+#include <algorithm>
+
+namespace orv::movie {
+
+namespace {
+constexpr size_t kMaxEventsPerDispatch = 1'000'000;  // a listener feeding itself stops here
+
+void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
+  out.reserve(clip.displayList().size());
+  for (const auto& [depth, obj] : clip.displayList()) {
+    render::DisplayNode node;
+    node.character = obj->character;
+    node.matrix = obj->matrix;
+    node.cxform = obj->cxform;
+    node.depth = static_cast<uint16_t>(std::clamp(depth, 0, 65535));
+    node.clipDepth = obj->clipDepth;
+    node.ratio = obj->ratio;
+    node.visible = obj->visible;
+    node.buttonState = obj->buttonState;
+    if (obj->hasText) node.text = &obj->text;
+    if (MovieClip* child = obj->asClip()) buildNodes(*child, node.children);
+    out.push_back(std::move(node));
+  }
+}
+}  // namespace
+
+Stage::Stage(std::shared_ptr<const swf::Movie> movie) : movie_(std::move(movie)) {
+  root_ = std::make_shared<MovieClip>(*this, 0, nullptr, &movie_->root);
+  root_->gotoFrame(0);
+}
+
+Stage::~Stage() {
+  events_.clear();
+  root_.reset();
+}
+
+void Stage::queue(TimelineEvent event) {
+  if (listener_) events_.push_back(std::move(event));
+}
+
+void Stage::tick() {
+  ++tick_;
+  root_->advance(tick_);
+  dispatchEvents();
+}
+
+void Stage::dispatchEvents() {
+  if (dispatching_) return;
+  dispatching_ = true;
+  size_t delivered = 0;
+  while (!events_.empty() && listener_ && delivered++ < kMaxEventsPerDispatch) {
+    TimelineEvent ev = std::move(events_.front());
+    events_.pop_front();
+    listener_->onTimelineEvent(*this, ev);
+  }
+  events_.clear();
+  dispatching_ = false;
+}
+
+std::vector<render::DisplayNode> Stage::displayTree() const {
+  std::vector<render::DisplayNode> nodes;
+  buildNodes(*root_, nodes);
+  return nodes;
+}
+
+}  // namespace orv::movie

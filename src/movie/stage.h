@@ -1,0 +1,94 @@
+#pragma once
+// The stage: the root clip of a movie, the frame clock's tick, and the queue of timeline
+// events (frame actions, init actions, placements, removals, sounds) that the script and
+// sound engines take in order after each change of the display list.
+#include <deque>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "movie/display_object.h"
+#include "movie/render/display_node.h"
+#include "movie/swf/types.h"
+
+namespace orv::movie {
+
+struct TimelineEvent {
+  enum class Kind {
+    FrameEntered,  // clip entered `frame`: run timeline().frames[frame].actions
+    InitAction,    // run *initAction once (DoInitAction)
+    Placed,        // a new object is on the display list (onClipEvent load, ...)
+    Removed,       // an object left the display list
+    Sound,         // *sound started by `clip`'s frame
+    StreamBlock,   // `clip`'s frame carries *streamBlock
+  };
+  Kind kind;
+  std::weak_ptr<DisplayObject> object;  // the clip, or the placed/removed object
+  int frame = 0;
+  const swf::DoInitAction* initAction = nullptr;
+  const swf::StartSound* sound = nullptr;
+  const std::vector<uint8_t>* streamBlock = nullptr;
+};
+
+// Takes the events of the timeline; the script engine and sound implement it.
+class TimelineListener {
+ public:
+  virtual ~TimelineListener() = default;
+  virtual void onTimelineEvent(Stage& stage, const TimelineEvent& event) = 0;
+};
+
+class Stage {
+ public:
+  explicit Stage(std::shared_ptr<const swf::Movie> movie);
+  ~Stage();
+
+  const swf::Movie& movie() const { return *movie_; }
+  MovieClip& root() { return *root_; }
+  const MovieClip& root() const { return *root_; }
+  std::shared_ptr<MovieClip> rootPtr() { return root_; }
+
+  void setLoop(bool loop) { loop_ = loop; }
+  bool loop() const { return loop_; }
+
+  void setListener(TimelineListener* listener) { listener_ = listener; }
+  // One frame of the clock: every playing clip moves on; then the events are delivered.
+  void tick();
+  // Delivers queued events (the listener may queue more; bounded per call).
+  void dispatchEvents();
+  void queue(TimelineEvent event);
+  // Init actions run once per frame of the root, however often it is entered.
+  bool markInitActionsDone(const swf::Frame* frame) { return initDone_.insert(frame).second; }
+
+  uint64_t nextInstanceId() { return ++lastInstanceId_; }
+  // Bounds on what a hostile movie can make the timeline build.
+  static constexpr int kMaxNesting = 64;            // clips inside clips
+  static constexpr size_t kMaxObjects = 200'000;    // live display objects
+  bool mayCreateObject() const { return liveObjects_ < kMaxObjects; }
+  void objectCreated() { ++liveObjects_; }
+  void objectDestroyed() { --liveObjects_; }
+  size_t liveObjects() const { return liveObjects_; }
+  uint64_t currentTick() const { return tick_; }
+
+  // The display list as the renderer takes it.
+  std::vector<render::DisplayNode> displayTree() const;
+
+  // trace() output of scripts goes here (the tools print it).
+  std::function<void(const std::string&)> traceSink;
+
+ private:
+  std::shared_ptr<const swf::Movie> movie_;
+  std::shared_ptr<MovieClip> root_;
+  TimelineListener* listener_ = nullptr;
+  std::deque<TimelineEvent> events_;
+  std::set<const swf::Frame*> initDone_;
+  bool loop_ = true;
+  bool dispatching_ = false;
+  uint64_t tick_ = 0;
+  uint64_t lastInstanceId_ = 0;
+  size_t liveObjects_ = 0;
+};
+
+}  // namespace orv::movie

@@ -1,0 +1,425 @@
+#include "script_stage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "movie/swf/reader.h"
+
+namespace orv::movie::script::testing {
+
+namespace {
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool sameNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Timeline clips report depths offset as the player does (-16384 for depth 0).
+constexpr int kTimelineDepthOffset = -16384;
+
+}  // namespace
+
+// ---------------------------------------------------------------- StageClip
+
+StageClip::StageClip(ScriptStage& stage, StageClip* parent, const swf::Movie* movie,
+                     const swf::Timeline* timeline, std::string name, int depth)
+    : stage_(stage), parent_(parent), movie_(movie), timeline_(timeline), name_(std::move(name)),
+      depth_(depth) {}
+
+ScriptClip* StageClip::childByName(std::string_view name, bool caseInsensitive) {
+    for (auto& [d, c] : children_)
+        if (caseInsensitive ? sameNoCase(c->name_, name) : c->name_ == name) return c.get();
+    return nullptr;
+}
+
+std::vector<ScriptClip*> StageClip::children() {
+    std::vector<ScriptClip*> out;
+    for (auto& [d, c] : children_) out.push_back(c.get());
+    return out;
+}
+
+double StageClip::getProperty(ClipProperty p) {
+    switch (p) {
+    case ClipProperty::X: return x_;
+    case ClipProperty::Y: return y_;
+    case ClipProperty::XScale: return xscale_;
+    case ClipProperty::YScale: return yscale_;
+    case ClipProperty::Alpha: return alpha_;
+    case ClipProperty::Visible: return visible_ ? 1 : 0;
+    case ClipProperty::Rotation: return rotation_;
+    case ClipProperty::HighQuality: return 1;
+    case ClipProperty::FocusRect: return 1;
+    case ClipProperty::SoundBufTime: return 5;
+    default: return 0;
+    }
+}
+
+void StageClip::setProperty(ClipProperty p, double v) {
+    switch (p) {
+    case ClipProperty::X: x_ = v; break;
+    case ClipProperty::Y: y_ = v; break;
+    case ClipProperty::XScale: xscale_ = v; break;
+    case ClipProperty::YScale: yscale_ = v; break;
+    case ClipProperty::Alpha: alpha_ = v; break;
+    case ClipProperty::Visible: visible_ = v != 0; break;
+    case ClipProperty::Rotation: rotation_ = v; break;
+    default: break;
+    }
+}
+
+int StageClip::totalFrames() {
+    if (!timeline_) return 1;
+    return std::max<int>(1, static_cast<int>(timeline_->frames.size()));
+}
+
+int StageClip::frameOfLabel(std::string_view label) {
+    return timeline_ ? timeline_->findLabel(std::string(label)) : -1;
+}
+
+bool StageClip::gotoLabel(std::string_view label, bool play) {
+    int f = frameOfLabel(label);
+    if (f < 0) return false;
+    gotoFrame(f, play);
+    return true;
+}
+
+void StageClip::gotoFrame(int frame, bool play) {
+    playing_ = play;
+    frame = std::clamp(frame, 0, totalFrames() - 1);
+    if (frame == frame_) return;
+    seek(frame);
+}
+
+void StageClip::runFrameActions(int frame) {
+    if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return;
+    for (auto& a : timeline_->frames[static_cast<size_t>(frame)].actions)
+        stage_.vm().runActions(this, a.bytes, movie_->header.version);
+}
+
+void StageClip::killTree() {
+    for (auto& [d, c] : children_) c->killTree();
+    if (scriptObject) stage_.vm().clipRemoved(this);
+    dead = true;
+}
+
+void StageClip::removeAt(int depth) {
+    shapes_.erase(depth);
+    auto it = children_.find(depth);
+    if (it == children_.end()) return;
+    for (auto& ca : it->second->clipActions)
+        if (ca.events & swf::ClipEvent::Unload) stage_.queueActions(it->second.get(), &ca.actions);
+    stage_.vm().callMethodIfPresent(it->second->scriptObject, "onUnload");
+    it->second->killTree();
+    stage_.graveyard.push_back(std::move(it->second));
+    children_.erase(it);
+}
+
+StageClip* StageClip::addChild(std::unique_ptr<StageClip> c) {
+    int d = c->depth_;
+    removeAt(d);
+    StageClip* raw = c.get();
+    children_[d] = std::move(c);
+    return raw;
+}
+
+void StageClip::place(const swf::PlaceObject& po) {
+    int depth = po.depth + kTimelineDepthOffset;
+    if (po.move && !po.characterId) {
+        auto it = children_.find(depth);
+        if (it != children_.end() && po.matrix) {
+            it->second->x_ = po.matrix->tx / 20.0;
+            it->second->y_ = po.matrix->ty / 20.0;
+        }
+        return;
+    }
+    if (!po.characterId) return;
+    if (po.move) removeAt(depth);
+    const swf::Movie* m = movie_;
+    const swf::SpriteDef* sprite = stage_.resolveSprite(m, *po.characterId);
+    if (!sprite) {
+        removeAt(depth);
+        shapes_[depth] = *po.characterId;
+        return;
+    }
+    std::string name = po.name ? *po.name : "instance" + std::to_string(++stage_.instanceCounter);
+    auto child = std::make_unique<StageClip>(stage_, this, m, &sprite->timeline, name, depth);
+    if (po.matrix) {
+        child->x_ = po.matrix->tx / 20.0;
+        child->y_ = po.matrix->ty / 20.0;
+        child->xscale_ = std::hypot(po.matrix->a, po.matrix->b) * 100;
+        child->yscale_ = std::hypot(po.matrix->c, po.matrix->d) * 100;
+        child->rotation_ = std::atan2(po.matrix->b, po.matrix->a) * 180 / M_PI;
+    }
+    child->clipActions = po.clipActions;
+    StageClip* c = addChild(std::move(child));
+    c->enterFirstFrame();
+}
+
+void StageClip::enterFirstFrame() {
+    started_ = true;
+    frame_ = 0;
+    if (timeline_ && !timeline_->frames.empty()) {
+        stage_.queueInitActions(timeline_->frames[0], movie_);
+        applyFrame(0, true);
+    }
+    for (auto& ca : clipActions)
+        if (ca.events & swf::ClipEvent::Load) stage_.queueActions(this, &ca.actions);
+}
+
+void StageClip::applyFrame(int frame, bool runActions) {
+    if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return;
+    const swf::Frame& f = timeline_->frames[static_cast<size_t>(frame)];
+    if (runActions) stage_.queueInitActions(f, movie_);
+    // The frame's own actions run before those of clips it places.
+    if (runActions)
+        for (auto& a : f.actions) stage_.queueActions(this, &a.bytes);
+    for (auto& tag : f.displayTags) {
+        if (auto* po = std::get_if<swf::PlaceObject>(&tag)) place(*po);
+        else if (auto* ro = std::get_if<swf::RemoveObject>(&tag)) removeAt(ro->depth + kTimelineDepthOffset);
+    }
+}
+
+void StageClip::seek(int frame) {
+    if (frame < frame_) {
+        // Going back rebuilds the timeline-placed part of the display list.
+        std::vector<int> timelineDepths;
+        for (auto& [d, c] : children_) if (d < 0) timelineDepths.push_back(d);
+        for (int d : timelineDepths) removeAt(d);
+        shapes_.clear();
+        for (int f = 0; f < frame; ++f) applyFrame(f, false);
+    } else {
+        for (int f = frame_ + 1; f < frame; ++f) applyFrame(f, false);
+    }
+    frame_ = frame;
+    applyFrame(frame, true);
+}
+
+void StageClip::enterFrameEvents() {
+    if (dead) return;
+    for (auto& ca : clipActions)
+        if (ca.events & swf::ClipEvent::EnterFrame) stage_.queueActions(this, &ca.actions);
+    if (scriptObject) stage_.vm().callMethodIfPresent(scriptObject, "onEnterFrame");
+    std::vector<StageClip*> kids;
+    for (auto& [d, c] : children_) kids.push_back(c.get());
+    for (StageClip* c : kids) if (!c->dead) c->enterFrameEvents();
+}
+
+void StageClip::advance() {
+    if (dead) return;
+    std::vector<StageClip*> kids;
+    for (auto& [d, c] : children_) kids.push_back(c.get());
+    if (playing_ && totalFrames() > 1) {
+        int next = frame_ + 1;
+        if (next >= totalFrames()) {
+            seek(0);
+        } else {
+            frame_ = next;
+            applyFrame(next, true);
+        }
+    }
+    for (StageClip* c : kids) if (!c->dead) c->advance();
+}
+
+ScriptClip* StageClip::duplicate(const std::string& newName, int depth) {
+    if (!parent_) return nullptr;
+    auto c = std::make_unique<StageClip>(stage_, parent_, movie_, timeline_, newName, depth);
+    c->x_ = x_; c->y_ = y_; c->xscale_ = xscale_; c->yscale_ = yscale_;
+    c->rotation_ = rotation_; c->alpha_ = alpha_; c->visible_ = visible_;
+    c->clipActions = clipActions;
+    StageClip* raw = parent_->addChild(std::move(c));
+    raw->enterFirstFrame();
+    return raw;
+}
+
+ScriptClip* StageClip::attachMovie(const std::string& exportName, const std::string& newName, int depth) {
+    const swf::Movie* m = movie_;
+    const swf::SpriteDef* s = stage_.exportedSprite(m, exportName);
+    if (!s) return nullptr;
+    auto c = std::make_unique<StageClip>(stage_, this, m, &s->timeline, newName, depth);
+    StageClip* raw = addChild(std::move(c));
+    raw->enterFirstFrame();
+    return raw;
+}
+
+ScriptClip* StageClip::createEmptyMovieClip(const std::string& newName, int depth) {
+    auto c = std::make_unique<StageClip>(stage_, this, movie_, nullptr, newName, depth);
+    StageClip* raw = addChild(std::move(c));
+    raw->started_ = true;
+    return raw;
+}
+
+bool StageClip::removeSelf() {
+    if (!parent_ || depth_ < 0 || depth_ > 2130690045) return false;
+    parent_->removeAt(depth_);
+    return true;
+}
+
+void StageClip::swapDepths(int depth) {
+    if (!parent_ || depth == depth_) return;
+    auto& siblings = parent_->children_;
+    auto self = siblings.find(depth_);
+    if (self == siblings.end()) return;
+    std::unique_ptr<StageClip> me = std::move(self->second);
+    siblings.erase(self);
+    auto other = siblings.find(depth);
+    if (other != siblings.end()) {
+        std::unique_ptr<StageClip> o = std::move(other->second);
+        siblings.erase(other);
+        o->depth_ = depth_;
+        siblings[depth_] = std::move(o);
+    }
+    me->depth_ = depth;
+    siblings[depth] = std::move(me);
+}
+
+int StageClip::nextHighestDepth() {
+    int d = 0;
+    for (auto& [k, c] : children_) d = std::max(d, k + 1);
+    return d;
+}
+
+// ---------------------------------------------------------------- ScriptStage
+
+ScriptStage::ScriptStage(std::shared_ptr<const swf::Movie> movie, const std::string& folder,
+                         const std::vector<uint8_t>& fileBytes)
+    : movie_(std::move(movie)) {
+    // ImportAssets is not kept by the reader's Movie: scan the tags for it here.
+    swf::Body body = swf::decompressBody(fileBytes.data(), fileBytes.size());
+    const std::vector<uint8_t>& d = body.data;
+    if (!d.empty()) {
+        int nbits = d[0] >> 3;
+        size_t pos = (5 + 4 * nbits + 7) / 8 + 4;
+        while (pos + 2 <= d.size()) {
+            uint16_t h = static_cast<uint16_t>(d[pos] | (d[pos + 1] << 8));
+            pos += 2;
+            uint16_t code = h >> 6;
+            size_t len = h & 63;
+            if (len == 63) {
+                if (pos + 4 > d.size()) break;
+                len = d[pos] | (d[pos + 1] << 8) | (d[pos + 2] << 16) | (static_cast<size_t>(d[pos + 3]) << 24);
+                pos += 4;
+            }
+            if (pos + len > d.size() || code == 0) break;
+            if (code == 57 || code == 71) {
+                size_t p = pos, end = pos + len;
+                auto str = [&]() {
+                    std::string s;
+                    while (p < end && d[p]) s.push_back(static_cast<char>(d[p++]));
+                    ++p;
+                    return s;
+                };
+                std::string url = str();
+                if (code == 71) p += 2;
+                std::string base = url.substr(url.find_last_of("/\\") + 1);
+                auto bytes = readFile(folder + "/" + base);
+                auto imported = swf::readMovie(bytes).movie;
+                if (imported && p + 2 <= end) {
+                    imported_.push_back(imported);
+                    int count = d[p] | (d[p + 1] << 8);
+                    p += 2;
+                    for (int i = 0; i < count && p + 2 <= end; ++i) {
+                        swf::CharacterId id = static_cast<swf::CharacterId>(d[p] | (d[p + 1] << 8));
+                        p += 2;
+                        std::string name = str();
+                        auto ex = imported->exports.find(name);
+                        if (ex != imported->exports.end()) imports_[id] = {imported.get(), ex->second};
+                    }
+                }
+            }
+            pos += len;
+        }
+    }
+    vm_ = std::make_unique<Vm>(*this, movie_->header.version);
+    root_ = std::make_unique<StageClip>(*this, nullptr, movie_.get(), &movie_->root, "", 0);
+}
+
+ScriptStage::~ScriptStage() {
+    vm_.reset();
+}
+
+const swf::SpriteDef* ScriptStage::resolveSprite(const swf::Movie*& movie, swf::CharacterId id) {
+    if (movie == movie_.get()) {
+        auto it = imports_.find(id);
+        if (it != imports_.end()) {
+            movie = it->second.first;
+            return movie->get<swf::SpriteDef>(it->second.second);
+        }
+    }
+    return movie->get<swf::SpriteDef>(id);
+}
+
+const swf::SpriteDef* ScriptStage::exportedSprite(const swf::Movie*& movie, const std::string& name) {
+    for (const swf::Movie* m : {movie, movie_.get()}) {
+        auto it = m->exports.find(name);
+        if (it != m->exports.end()) {
+            movie = m;
+            return resolveSprite(movie, it->second);
+        }
+    }
+    return nullptr;
+}
+
+void ScriptStage::trace(std::string_view line) {
+    std::string s(line);
+    size_t pos = 0;
+    while (true) {
+        size_t nl = s.find_first_of("\r\n", pos);
+        trace_.push_back(s.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos));
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+        if (s[nl] == '\r' && pos < s.size() && s[pos] == '\n') ++pos;
+    }
+}
+
+void ScriptStage::queueActions(StageClip* clip, const std::vector<uint8_t>* bytes) {
+    queue_.push_back({clip, bytes});
+}
+
+void ScriptStage::queueInitActions(const swf::Frame& frame, const swf::Movie* movie) {
+    for (auto& ia : frame.initActions) {
+        auto key = std::make_pair(movie, ia.spriteId);
+        if (initDone_[key]) continue;
+        initDone_[key] = true;
+        // Init actions run before the frame's other actions, once per sprite.
+        queue_.insert(queue_.begin(), Pending{root_.get(), &ia.bytes});
+    }
+}
+
+void ScriptStage::runQueue() {
+    for (size_t guard = 0; !queue_.empty() && guard < 100000; ++guard) {
+        Pending p = queue_.front();
+        queue_.erase(queue_.begin());
+        if (p.clip->dead) continue;
+        vm_->runActions(p.clip, *p.bytes, p.clip->movie_->header.version);
+    }
+    queue_.clear();
+}
+
+void ScriptStage::runFrames(int count) {
+    double step = movie_->header.frameRate > 0 ? 1000.0 / movie_->header.frameRate : 1000.0 / 12;
+    for (int i = 0; i < count; ++i) {
+        if (i == 0) {
+            root_->enterFirstFrame();
+        } else {
+            root_->enterFrameEvents();
+            root_->advance();
+        }
+        runQueue();
+        vm_->runTimers();
+        runQueue();
+        timeMs_ += step;
+        graveyard.clear();
+        vm_->collectGarbage();
+    }
+}
+
+}  // namespace orv::movie::script::testing

@@ -1,0 +1,121 @@
+// A minimal stage for script tests: plays a parsed movie's timelines (sprites, display
+// list by depth, frame actions, init actions, clip events, imports from the movie's
+// folder) and records trace output. It keeps no graphics: only what scripts can see.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "movie/script/host.h"
+#include "movie/script/vm.h"
+#include "movie/swf/types.h"
+
+namespace orv::movie::script::testing {
+
+class ScriptStage;
+
+class StageClip : public ScriptClip {
+public:
+    StageClip(ScriptStage& stage, StageClip* parent, const swf::Movie* movie,
+              const swf::Timeline* timeline, std::string name, int depth);
+
+    std::string name() const override { return name_; }
+    void setName(const std::string& n) override { name_ = n; }
+    ScriptClip* parent() override { return parent_; }
+    ScriptClip* childByName(std::string_view name, bool caseInsensitive) override;
+    std::vector<ScriptClip*> children() override;
+    int level() const override { return parent_ ? -1 : 0; }
+    double getProperty(ClipProperty p) override;
+    void setProperty(ClipProperty p, double v) override;
+    void gotoFrame(int frame, bool play) override;
+    bool gotoLabel(std::string_view label, bool play) override;
+    int frameOfLabel(std::string_view label) override;
+    void play() override { playing_ = true; }
+    void stop() override { playing_ = false; }
+    int currentFrame() override { return frame_; }
+    int totalFrames() override;
+    void runFrameActions(int frame) override;
+    ScriptClip* duplicate(const std::string& newName, int depth) override;
+    ScriptClip* attachMovie(const std::string& exportName, const std::string& newName, int depth) override;
+    ScriptClip* createEmptyMovieClip(const std::string& newName, int depth) override;
+    bool removeSelf() override;
+    int depth() override { return depth_; }
+    void swapDepths(int depth) override;
+    int nextHighestDepth() override;
+
+    // Timeline playback.
+    void enterFirstFrame();
+    void advance();          // one tick of this clip and its children
+    void enterFrameEvents();
+
+    bool dead = false;
+    std::vector<swf::ClipAction> clipActions;
+
+private:
+    friend class ScriptStage;
+    void applyFrame(int frame, bool runActions);
+    void seek(int frame);
+    void place(const swf::PlaceObject& po);
+    StageClip* addChild(std::unique_ptr<StageClip> c);
+    void removeAt(int depth);
+    void killTree();
+
+    ScriptStage& stage_;
+    StageClip* parent_;
+    const swf::Movie* movie_;
+    const swf::Timeline* timeline_;
+    std::string name_;
+    int depth_;
+    int frame_ = 0;
+    bool playing_ = true;
+    bool started_ = false;
+    double x_ = 0, y_ = 0, xscale_ = 100, yscale_ = 100, rotation_ = 0, alpha_ = 100;
+    bool visible_ = true;
+    std::map<int, std::unique_ptr<StageClip>> children_;
+    std::map<int, uint16_t> shapes_;  // depths holding non-sprite characters
+};
+
+class ScriptStage : public ScriptHost {
+public:
+    // `folder` is where imported movies are looked for.
+    ScriptStage(std::shared_ptr<const swf::Movie> movie, const std::string& folder,
+                const std::vector<uint8_t>& fileBytes);
+    ~ScriptStage() override;
+
+    void runFrames(int count);
+    const std::vector<std::string>& traceLines() const { return trace_; }
+    Vm& vm() { return *vm_; }
+
+    // ScriptHost
+    ScriptClip* level(int n) override { return n == 0 ? root_.get() : nullptr; }
+    void trace(std::string_view line) override;
+    double timerMs() override { return timeMs_; }
+
+    // Used by StageClip.
+    void queueActions(StageClip* clip, const std::vector<uint8_t>* bytes);
+    void queueInitActions(const swf::Frame& frame, const swf::Movie* movie);
+    void runQueue();
+    const swf::SpriteDef* resolveSprite(const swf::Movie*& movie, swf::CharacterId id);
+    const swf::SpriteDef* exportedSprite(const swf::Movie*& movie, const std::string& name);
+    std::vector<std::unique_ptr<StageClip>> graveyard;
+    int instanceCounter = 0;
+
+private:
+    struct Pending { StageClip* clip; const std::vector<uint8_t>* bytes; };
+    std::shared_ptr<const swf::Movie> movie_;
+    std::vector<std::shared_ptr<const swf::Movie>> imported_;
+    // importer id -> (movie, id) in the imported movie
+    std::map<swf::CharacterId, std::pair<const swf::Movie*, swf::CharacterId>> imports_;
+    std::unique_ptr<Vm> vm_;
+    std::unique_ptr<StageClip> root_;
+    std::vector<Pending> queue_;
+    std::map<std::pair<const swf::Movie*, swf::CharacterId>, bool> initDone_;
+    std::vector<std::string> trace_;
+    std::string partial_;
+    double timeMs_ = 0;
+    bool running_ = false;
+};
+
+}  // namespace orv::movie::script::testing

@@ -19,6 +19,8 @@ class Canvas::CompositeSink : public SpanSink {
   void span(int y, int x, int count, const uint8_t* coverage) override {
     const Surface& t = canvas_.target_;
     if (mask_) {
+      const Mask& mk = canvas_.masks_.back();
+      if (y < mk.y0 || y >= mk.y1 || x >= mk.x1 || x + count <= mk.x0) return;
       auto& mc = canvas_.maskedCoverage_;
       mc.resize(size_t(count));
       const uint8_t* m = mask_ + size_t(y) * t.width + x;
@@ -64,18 +66,37 @@ class Canvas::CompositeSink : public SpanSink {
 // Adds coverage to the mask being built (union of its shapes).
 class Canvas::MaskSink : public SpanSink {
  public:
-  MaskSink(uint8_t* mask, int width) : mask_(mask), width_(width) {}
+  MaskSink(Mask& mask, int width) : mask_(mask), width_(width) {}
   void span(int y, int x, int count, const uint8_t* coverage) override {
-    uint8_t* m = mask_ + size_t(y) * width_ + x;
+    uint8_t* m = mask_.coverage.data() + size_t(y) * width_ + x;
     for (int i = 0; i < count; ++i) m[i] = uint8_t(m[i] + mul255(coverage[i], 255 - m[i]));
+    mask_.x0 = std::min(mask_.x0, x);
+    mask_.x1 = std::max(mask_.x1, x + count);
+    mask_.y0 = std::min(mask_.y0, y);
+    mask_.y1 = std::max(mask_.y1, y + 1);
   }
 
  private:
-  uint8_t* mask_;
+  Mask& mask_;
   int width_;
 };
 
-Canvas::Canvas(Surface target) : target_(target) {}
+Canvas::Canvas(Surface target, std::vector<std::vector<uint8_t>>* maskPool)
+    : target_(target), pool_(maskPool ? maskPool : &ownPool_) {}
+
+Canvas::~Canvas() {
+  while (!masks_.empty()) {
+    release(masks_.back());
+    masks_.pop_back();
+  }
+}
+
+void Canvas::release(Mask& m) {
+  // Zero only where the mask was drawn, then keep the buffer for reuse.
+  for (int y = m.y0; y < m.y1; ++y)
+    std::fill_n(m.coverage.data() + size_t(y) * target_.width + m.x0, m.x1 - m.x0, uint8_t(0));
+  if (pool_->size() < size_t(kMaxMaskDepth)) pool_->push_back(std::move(m.coverage));
+}
 
 void Canvas::clear(uint32_t premultiplied) {
   std::fill(target_.pixels, target_.pixels + size_t(target_.width) * target_.height,
@@ -86,7 +107,7 @@ void Canvas::fill(Rasterizer& edges, FillRule rule, bool antialias, const Paint&
   if (overflow_ > 0 && building_ == 0) return;  // clipped by a mask we could not keep
   if (building_ > 0) {
     if (overflow_ > 0) return;
-    MaskSink sink(masks_.back().coverage.data(), target_.width);
+    MaskSink sink(masks_.back(), target_.width);
     edges.render(rule, antialias, sink);
     return;
   }
@@ -102,7 +123,20 @@ void Canvas::beginMask() {
     ++overflow_;
     return;
   }
-  masks_.push_back({std::vector<uint8_t>(size_t(target_.width) * target_.height, 0), false});
+  const size_t size = size_t(target_.width) * target_.height;
+  Mask m;
+  while (!pool_->empty()) {
+    std::vector<uint8_t> buffer = std::move(pool_->back());
+    pool_->pop_back();
+    if (buffer.size() == size) {
+      m.coverage = std::move(buffer);
+      break;
+    }
+  }
+  if (m.coverage.size() != size) m.coverage.assign(size, 0);
+  m.x0 = target_.width;
+  m.y0 = target_.height;
+  masks_.push_back(std::move(m));
 }
 
 void Canvas::endMask() {
@@ -114,7 +148,10 @@ void Canvas::endMask() {
   for (size_t i = masks_.size() - 1; i-- > 0;) {
     if (!masks_[i].active) continue;
     const auto& outer = masks_[i].coverage;
-    for (size_t k = 0; k < m.coverage.size(); ++k) m.coverage[k] = mul255(m.coverage[k], outer[k]);
+    for (int y = m.y0; y < m.y1; ++y) {
+      const size_t row = size_t(y) * target_.width;
+      for (int x = m.x0; x < m.x1; ++x) m.coverage[row + x] = mul255(m.coverage[row + x], outer[row + x]);
+    }
     break;
   }
   m.active = true;
@@ -125,7 +162,10 @@ void Canvas::popMask() {
     --overflow_;
     return;
   }
-  if (!masks_.empty()) masks_.pop_back();
+  if (!masks_.empty()) {
+    release(masks_.back());
+    masks_.pop_back();
+  }
 }
 
 }  // namespace orv::movie::render

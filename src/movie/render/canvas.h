@@ -16,7 +16,10 @@ struct Surface {
 
 class Canvas {
  public:
-  explicit Canvas(Surface target);
+  // `maskPool` (optional) keeps mask buffers between frames; they are
+  // returned to it zeroed.
+  explicit Canvas(Surface target, std::vector<std::vector<uint8_t>>* maskPool = nullptr);
+  ~Canvas();
 
   int width() const { return target_.width; }
   int height() const { return target_.height; }
@@ -44,7 +47,11 @@ class Canvas {
   struct Mask {
     std::vector<uint8_t> coverage;
     bool active = false;  // false while its shapes are still being drawn
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // where coverage may be non-zero
   };
+  std::vector<std::vector<uint8_t>>* pool_;
+  std::vector<std::vector<uint8_t>> ownPool_;
+  void release(Mask& m);
   std::vector<Mask> masks_;
   int building_ = 0;
   int overflow_ = 0;  // masks refused past the depth limit

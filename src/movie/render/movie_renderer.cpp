@@ -124,7 +124,7 @@ const std::vector<swf::ShapeEdge>& MovieRenderer::edgesOf(const swf::Shape& shap
 void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target,
                            const StageView& view, RenderQuality quality, uint32_t backgroundRgb) {
   if (!target.pixels || target.width <= 0 || target.height <= 0) return;
-  Canvas canvas(target);
+  Canvas canvas(target, &maskPool_);
   canvas.clear(0xFF000000u | (backgroundRgb & 0xFFFFFFu));
   if (!(view.width > 0) || !(view.height > 0)) return;
   const Affine toDevice = Affine::scale(target.width / view.width, target.height / view.height) *

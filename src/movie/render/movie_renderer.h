@@ -49,6 +49,7 @@ class MovieRenderer : public BitmapSource {
   std::shared_ptr<const swf::Movie> movie_;
   std::unordered_map<const swf::Shape*, std::vector<swf::ShapeEdge>> edgeCache_;
   std::map<swf::CharacterId, std::shared_ptr<const Bitmap>> bitmapCache_;
+  std::vector<std::vector<uint8_t>> maskPool_;
 };
 
 // The morph shape at `ratio` (0..65535) as plain styles and edges.

@@ -156,7 +156,9 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
   }
   bufW_ = std::max(1, xEnd - bufX_) + 2;
   const int rows = yEnd - yStart;
-  cells_.assign(size_t(rows) * bufW_, 0.0f);
+  // Cells stay zero between calls: each row is cleared where it was touched
+  // after being read, so no full-buffer clear is needed.
+  if (cells_.size() < size_t(rows) * bufW_) cells_.resize(size_t(rows) * bufW_, 0.0f);
   rowMin_.assign(rows, std::numeric_limits<int>::max());
   rowMax_.assign(rows, -1);
   coverage_.resize(bufW_);
@@ -169,7 +171,7 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
   const int visibleW = width_ - bufX_;
   for (int r = 0; r < rows; ++r) {
     if (rowMax_[r] < 0) continue;
-    const float* row = &cells_[size_t(r) * bufW_];
+    float* row = &cells_[size_t(r) * bufW_];
     // Coverage is zero left of the first touched cell; sum from there.
     const int first = rowMin_[r];
     const int last = std::min(rowMax_[r] + 1, visibleW);
@@ -183,8 +185,9 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
     for (int i = first; i < last; ++i) {
       acc += row[i];
       float c;
-      if (rule == FillRule::NonZero) {
-        c = std::min(1.0f, std::abs(acc));
+      const float magnitude = std::abs(acc);
+      if (rule == FillRule::NonZero || magnitude <= 1.0f) {
+        c = std::min(1.0f, magnitude);
       } else {
         float m = std::fmod(std::abs(acc), 2.0f);
         c = m > 1.0f ? 2.0f - m : m;
@@ -199,6 +202,7 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
       }
     }
     flush(last);
+    std::fill(row + first, row + std::min(rowMax_[r] + 1, bufW_), 0.0f);
   }
 }
 

@@ -54,6 +54,7 @@ class Player {
   // picture may have changed (the frame moved on, or animated clips ticked).
   bool advance(double milliseconds);
   static constexpr int kMaxFramesPerAdvance = 4;
+  double framePeriodMs() const;  // the clock's period for this movie's rate
 
   void setQuality(Quality);
   Quality quality() const;
@@ -68,7 +69,6 @@ class Player {
   std::shared_ptr<const swf::Movie> movie() const { return movie_; }
 
  private:
-  double framePeriodMs() const;
   void afterChange();
 
   std::shared_ptr<const swf::Movie> movie_;

@@ -22,6 +22,11 @@ class Mp3Decoder {
   // between two calls is finished by the next one. Returns false when the data cannot be
   // decoded (or changes format mid-stream); the decoder is unusable afterwards.
   virtual bool feed(std::span<const uint8_t> bytes, std::vector<int16_t>& pcm) = 0;
+  // Ends the stream: appends whatever the decoder still holds back.
+  virtual bool finish(std::vector<int16_t>& pcm) {
+    (void)pcm;
+    return true;
+  }
   virtual Mp3Format format() const = 0;
 };
 

@@ -123,6 +123,7 @@ DecodeResult decodeMp3(std::span<const uint8_t> data, bool allowTruncated) {
     if (result.audio.samples.size() > kMaxDecodedSamples)
       return DecodeResult::failure("MP3 sound is too long");
   }
+  if (!decoder->finish(result.audio.samples)) return DecodeResult::failure("MP3 data cannot be decoded");
   codec::Mp3Format format = decoder->format();
   if (format.sampleRate <= 0 || format.channels < 1 || format.channels > 2 || result.audio.samples.empty())
     return DecodeResult::failure("MP3 data decodes to no sound");

@@ -36,13 +36,11 @@ float gainFromHundredthsDb(long level) {
   return float(std::pow(10.0, double(level) / 2000.0));
 }
 
-MusicPlayer::MusicPlayer(AudioOutput& output) : output_(output), mixer_(output.sampleRate()) {
-  output_.start(mixer_);
-}
+MusicPlayer::MusicPlayer(AudioOutput& output) : output_(output), mixer_(output.sampleRate()) {}
 
 MusicPlayer::~MusicPlayer() {
   // Once stop() returns the output no longer calls into the mixer.
-  output_.stop();
+  if (outputStarted_) output_.stop();
 }
 
 void MusicPlayer::setFileName(const std::string& path) {
@@ -64,6 +62,11 @@ void MusicPlayer::play() {
   settings.rate = rate_;
   voice_ = mixer_.play(sound_, settings);
   applyGains();
+  // The device is opened only once there is something to play.
+  if (!outputStarted_) {
+    output_.start(mixer_);
+    outputStarted_ = true;
+  }
 }
 
 void MusicPlayer::stop() {

@@ -69,6 +69,7 @@ class MusicPlayer {
   long balance_ = 0;
   double rate_ = 1.0;
   bool mute_ = false;
+  bool outputStarted_ = false;
 };
 
 // Gain for a level in hundredths of a decibel (0 -> 1, -600 -> about 0.5, -10000 -> 0).

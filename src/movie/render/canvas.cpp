@@ -42,7 +42,7 @@ class Canvas::CompositeSink : public SpanSink {
         if (c == 255 && opaque)
           dst[i] = src;
         else if (c)
-          dst[i] = sourceOver(dst[i], scalePixel(src, coverageScale(c)));
+          dst[i] = sourceOver(dst[i], mulPixel255(src, c));
       }
       return;
     }
@@ -52,7 +52,7 @@ class Canvas::CompositeSink : public SpanSink {
     for (int i = 0; i < count; ++i) {
       const uint32_t c = coverage[i];
       if (!c) continue;
-      const uint32_t src = c == 255 ? colors[i] : scalePixel(colors[i], coverageScale(c));
+      const uint32_t src = c == 255 ? colors[i] : mulPixel255(colors[i], c);
       dst[i] = sourceOver(dst[i], src);
     }
   }

@@ -20,8 +20,17 @@ inline uint32_t scalePixel(uint32_t p, uint32_t k) {
 // 0..255 coverage to the 0..256 scale factor.
 inline uint32_t coverageScale(uint32_t c) { return c + (c >> 7); }
 
+// Multiplies all four channels by k/255 (k in 0..255), rounded exactly.
+inline uint32_t mulPixel255(uint32_t p, uint32_t k) {
+  uint32_t rb = (p & 0x00FF00FFu) * k + 0x00800080u;
+  rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+  uint32_t ag = ((p >> 8) & 0x00FF00FFu) * k + 0x00800080u;
+  ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+  return rb | ag;
+}
+
 inline uint32_t sourceOver(uint32_t dst, uint32_t src) {
-  return src + scalePixel(dst, 256 - coverageScale(src >> 24));
+  return src + mulPixel255(dst, 255 - (src >> 24));
 }
 
 // Straight (non-premultiplied) 0xAARRGGBB to premultiplied.
@@ -59,7 +68,7 @@ struct ColorTransform {
   uint32_t applyStraight(uint32_t argb) const {
     auto ch = [](uint32_t c, float m, float a) {
       float v = float(c) * m + a;
-      return uint32_t(std::clamp(v, 0.0f, 255.0f) + 0.5f) & 255;
+      return uint32_t(std::clamp(v, 0.0f, 255.0f)) & 255;  // truncates, as 8.8 fixed point does
     };
     return packArgb(ch(argb >> 24, mulA, addA), ch((argb >> 16) & 255, mulR, addR),
                     ch((argb >> 8) & 255, mulG, addG), ch(argb & 255, mulB, addB));

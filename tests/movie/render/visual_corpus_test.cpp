@@ -38,6 +38,7 @@ struct CorpusCase {
   fs::path dir;
   int frames = 1;
   RenderQuality quality = RenderQuality::High;
+  int viewWidth = 0, viewHeight = 0;  // viewport_dimensions; 0: the stage size
   std::vector<Capture> captures;
 };
 
@@ -67,6 +68,7 @@ CorpusCase parseCase(const fs::path& dir, const std::string& id) {
   };
   const std::regex section(R"(^\[\[?image_comparisons\.\"?([A-Za-z0-9_.]+?)\"?(\.checks)?\]\]?)");
   const std::regex dotted(R"(^image_comparisons\.\"?([A-Za-z0-9_.]+?)\"?\.(\w+)\s*=\s*(\d+))");
+  const std::regex viewport(R"(viewport_dimensions\s*=\s*\{\s*width\s*=\s*(\d+),\s*height\s*=\s*(\d+))");
   const std::regex keyValue(R"(^(\w+)\s*=\s*(\d+))");
   std::smatch m;
   while (std::getline(in, line)) {
@@ -80,6 +82,11 @@ CorpusCase parseCase(const fs::path& dir, const std::string& id) {
       if (line.find("player_options") == std::string::npos) continue;
     }
     if (line.find("quality = \"low\"") != std::string::npos) c.quality = RenderQuality::Low;
+    if (std::regex_search(line, m, viewport)) {
+      c.viewWidth = std::clamp(std::stoi(m[1]), 1, 4096);
+      c.viewHeight = std::clamp(std::stoi(m[2]), 1, 4096);
+      continue;
+    }
     if (std::regex_search(line, m, dotted)) {
       Capture& cap = capture(m[1]);
       if (cap.checks.empty()) cap.checks.push_back({});
@@ -160,8 +167,8 @@ Outcome runCase(const CorpusCase& c) {
   if (!read.movie) return {false, "unreadable: " + read.error};
   const swf::Movie& movie = *read.movie;
   const swf::Rect stage = movie.header.frameSize;
-  const int w = std::clamp(int(stage.width() / 20), 1, 4096);
-  const int h = std::clamp(int(stage.height() / 20), 1, 4096);
+  const int w = c.viewWidth ? c.viewWidth : std::clamp(int(stage.width() / 20), 1, 4096);
+  const int h = c.viewHeight ? c.viewHeight : std::clamp(int(stage.height() / 20), 1, 4096);
   test::StaticStage timeline(read.movie);
   MovieRenderer renderer(read.movie);
   std::vector<uint32_t> pixels(size_t(w) * h);

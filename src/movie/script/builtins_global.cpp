@@ -15,17 +15,20 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 Value parseIntImpl(Vm& vm, const std::string& s, const Value& radixV) {
     size_t i = 0;
-    while (i < s.size() && isSpace(s[i])) ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) { neg = s[i] == '-'; ++i; }
     int radix = radixV.isUndefined() ? 0 : vm.toInt(radixV);
-    if (radix == 0) {
-        if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) { radix = 16; i += 2; }
-        else if (i + 1 < s.size() && s[i] == '0' &&
-                 s.find_first_not_of("01234567", i) >= s.size()) radix = 8;
-        else radix = 10;
-    } else if (radix == 16 && i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-        i += 2;
+    bool neg = false;
+    // "0x" counts only as the very first characters; a sign may follow it.
+    if ((radix == 0 || radix == 16) && s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        radix = 16;
+        i = 2;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) { neg = s[i] == '-'; ++i; }
+    } else {
+        while (i < s.size() && isSpace(s[i])) ++i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) { neg = s[i] == '-'; ++i; }
+        if (radix == 0) {
+            bool octal = i + 1 < s.size() && s[i] == '0' && s.find_first_not_of("01234567", i) >= s.size();
+            radix = octal ? 8 : 10;
+        }
     }
     if (radix < 2 || radix > 36) return Value(std::nan(""));
     double v = 0;

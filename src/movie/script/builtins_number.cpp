@@ -126,24 +126,20 @@ void installNumberBuiltins(Vm& vm) {
         return Value(std::pow(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1))));
     });
     vm.defineMethod(math, "max", [](Vm& vm, CallInfo& c) -> Value {
+        // Two operands only; one gives NaN, none gives -Infinity.
         if (c.args.empty()) return Value(-std::numeric_limits<double>::infinity());
-        double r = -std::numeric_limits<double>::infinity();
-        for (auto& a : c.args) {
-            double x = vm.toNumber(a);
-            if (std::isnan(x)) return Value(std::nan(""));
-            r = std::max(r, x);
-        }
-        return Value(r);
+        if (c.args.size() < 2) return Value(std::nan(""));
+        double x = vm.toNumber(c.arg(0)), y = vm.toNumber(c.arg(1));
+        if (std::isnan(x) || std::isnan(y)) return Value(std::nan(""));
+        return Value(std::max(x, y));
     });
     vm.defineMethod(math, "min", [](Vm& vm, CallInfo& c) -> Value {
+        // Two operands only; one gives NaN, none gives Infinity.
         if (c.args.empty()) return Value(std::numeric_limits<double>::infinity());
-        double r = std::numeric_limits<double>::infinity();
-        for (auto& a : c.args) {
-            double x = vm.toNumber(a);
-            if (std::isnan(x)) return Value(std::nan(""));
-            r = std::min(r, x);
-        }
-        return Value(r);
+        if (c.args.size() < 2) return Value(std::nan(""));
+        double x = vm.toNumber(c.arg(0)), y = vm.toNumber(c.arg(1));
+        if (std::isnan(x) || std::isnan(y)) return Value(std::nan(""));
+        return Value(std::min(x, y));
     });
     vm.defineMethod(math, "random", [](Vm& vm, CallInfo&) -> Value { return Value(vm.randomUnit()); });
 }

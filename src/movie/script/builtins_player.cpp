@@ -32,14 +32,13 @@ void installPlayerBuiltins(Vm& vm) {
     Object* bc = vm.newObject();
     g->put("AsBroadcaster", vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, bc), kDontEnum, ci);
     Object* bcFn = g->findOwn("AsBroadcaster", ci)->value.asObject();
+    // addListener and removeListener go through the array's methods (scripts may
+    // replace push/splice) and through this.removeListener.
     vm.defineMethod(bcFn, "addListener", [](Vm& vm, CallInfo& c) -> Value {
-        Object* list = listenersOf(vm, c.thisValue);
-        if (!list) return Value(true);
-        std::vector<Value> e = vm.arrayElements(list);
         Value l = c.arg(0);
-        std::erase_if(e, [&](const Value& x) { return vm.strictEquals(x, l); });
-        e.push_back(l);
-        vm.setArrayElements(list, e);
+        vm.callMethod(c.thisValue, "removeListener", std::span<Value>(&l, 1));
+        Value list = vm.getMember(c.thisValue, "_listeners");
+        if (list.isObject()) vm.callMethod(list, "push", std::span<Value>(&l, 1));
         return Value(true);
     });
     vm.defineMethod(bcFn, "removeListener", [](Vm& vm, CallInfo& c) -> Value {
@@ -48,9 +47,9 @@ void installPlayerBuiltins(Vm& vm) {
         std::vector<Value> e = vm.arrayElements(list);
         Value l = c.arg(0);
         for (size_t i = 0; i < e.size(); ++i)
-            if (vm.strictEquals(e[i], l)) {
-                e.erase(e.begin() + static_cast<long>(i));
-                vm.setArrayElements(list, e);
+            if (vm.looseEquals(e[i], l)) {
+                std::vector<Value> args{Value(static_cast<double>(i)), Value(1.0)};
+                vm.callMethod(Value(list), "splice", args);
                 return Value(true);
             }
         return Value(false);
@@ -72,7 +71,7 @@ void installPlayerBuiltins(Vm& vm) {
     // Key
     Object* key = vm.newObject();
     g->put("Key", key, kDontEnum, ci);
-    installBroadcaster(vm, key, bcFn);
+    if (vm.version() >= 6) installBroadcaster(vm, key, bcFn);
     const std::pair<const char*, int> keys[] = {
         {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40},
         {"END", 35}, {"ENTER", 13}, {"ESCAPE", 27}, {"HOME", 36}, {"INSERT", 45}, {"LEFT", 37},

@@ -144,6 +144,10 @@ void installStringBuiltins(Vm& vm) {
         }
         std::string sep = vm.toString(c.arg(0));
         if (limit <= 0) return Value(vm.newArray(out));
+        if (s.empty()) {
+            out.push_back(Value(s));
+            return Value(vm.newArray(out));
+        }
         if (sep.empty()) {
             if (vm.version() < 6 && !s.empty()) {
                 out.push_back(Value(s));

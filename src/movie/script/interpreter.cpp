@@ -866,6 +866,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             if (obj && f.scope.size() >= scopeSize) f.scope.resize(scopeSize - 1);
             if (f.returned) return;
             next = blockEnd;
+            if (jumpedTo == blockEnd) jumpedTo = SIZE_MAX;
             if (jumpedTo != SIZE_MAX) {
                 if (jumpedTo < start || jumpedTo > end) throw jumpedTo;
                 next = jumpedTo;
@@ -902,7 +903,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             fn->put("__proto__", functionProto, kDontEnum | kDontDelete, ci);
             Object* proto = newObject();
             proto->put("constructor", fn, kDontEnum, ci);
-            fn->put("prototype", proto, kDontEnum, ci);
+            fn->put("prototype", proto, kDontEnum | kDontDelete, ci);
             next = body->end;
             if (body->name.empty()) {
                 push(Value(fn));
@@ -1006,6 +1007,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             if (pending) throw ScriptThrow{pendingValue};
             if (f.returned) return;
             next = after;
+            if (jumpedTo >= tryStart && jumpedTo <= after) jumpedTo = SIZE_MAX;
             if (jumpedTo != SIZE_MAX) {
                 if (jumpedTo < start || jumpedTo > end) throw jumpedTo;
                 next = jumpedTo;

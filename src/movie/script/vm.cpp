@@ -112,7 +112,7 @@ void Vm::installBuiltins() {
     fproto->native = [](Vm&, CallInfo&) { return Value(); };
     functionProto = fproto;
     functionProto->put("__proto__", objectProto, kDontEnum | kDontDelete, ci);
-    global = newObject();
+    global = allocate<Object>();  // no prototype: _global.toString is undefined
     pinned_ = {objectProto, functionProto, global};
     installObjectBuiltins(*this);
     installFunctionBuiltins(*this);
@@ -333,6 +333,8 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
 }
 
 bool Vm::looseEquals(const Value& a, const Value& b) {
+    // The player's == treats two NaNs as equal.
+    if (a.isNumber() && b.isNumber() && std::isnan(a.asNumber()) && std::isnan(b.asNumber())) return true;
     if (a.type() == b.type()) return strictEquals(a, b);
     if (a.isNullish() && b.isNullish()) return true;
     if (a.isNullish() || b.isNullish()) return false;
@@ -646,7 +648,7 @@ bool Vm::deleteMember(Object* obj, std::string_view name) {
 
 bool Vm::hasOwnProperty(Object* obj, std::string_view name) {
     if (!obj) return false;
-    if (obj->kind == ObjectKind::Array && name == "length") return true;
+    if ((obj->kind == ObjectKind::Array || obj->kind == ObjectKind::String) && name == "length") return true;
     return obj->findOwn(name, caseInsensitive()) != nullptr;
 }
 

@@ -1,0 +1,20 @@
+// orvanta.exe: the program's windows on the Win32 backend.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "about/media_player.h"
+#include "app/program.h"
+#include "player/player_control.h"
+#include "runtime/errors.h"
+#include "runtime/runtime.h"
+#include "win32/music.h"
+#include "win32/win32_backend.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  InitCommonControls();
+  orv::win32::Win32Backend backend(instance);
+  orv::Runtime runtime(backend);
+  orv::Program program(runtime, orv::makePlayerControl, orv::win32::makeMusic);
+  program.start();
+  return backend.run();
+}

@@ -1,0 +1,148 @@
+#include "win32/surface_window.h"
+
+#include <algorithm>
+
+#include "win32/form_window.h"
+#include "win32/win32_backend.h"
+
+namespace orv::win32 {
+namespace {
+
+constexpr char kClassName[] = "OrvantaSurface";
+
+void registerSurfaceClass(HINSTANCE instance) {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = DefWindowProcA;  // replaced per window below
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hbrBackground = nullptr;  // every pixel is painted: no erase, no flicker
+  wc.lpszClassName = kClassName;
+  registered = RegisterClassExA(&wc) != 0;
+}
+
+// Black or white, whichever stands out on the colour behind the text.
+COLORREF contrastingText(std::uint32_t argb) {
+  const int r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+  return (r * 299 + g * 587 + b * 114) / 1000 >= 128 ? RGB(0, 0, 0) : RGB(255, 255, 255);
+}
+
+}  // namespace
+
+SurfaceWindow::SurfaceWindow(Win32Backend& backend, FormWindow& parent) : backend_(backend) {
+  registerSurfaceClass(backend.instance());
+  hwnd_ = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                          parent.hwnd(), nullptr, backend.instance(), nullptr);
+  SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SurfaceWindow::windowProc));
+}
+
+SurfaceWindow::~SurfaceWindow() {
+  SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+  DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+  auto* self = reinterpret_cast<SurfaceWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (self) {
+    switch (message) {
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT:
+        self->paint();
+        return 0;
+      default:
+        break;
+    }
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void SurfaceWindow::setBounds(const TwipsRect& b) {
+  SetWindowPos(hwnd_, nullptr, backend_.toPixelsX(b.left), backend_.toPixelsY(b.top),
+               backend_.toPixelsX(b.width), backend_.toPixelsY(b.height),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SurfaceWindow::setVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+
+void SurfaceWindow::present(const std::uint32_t* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) {
+    frame_.clear();
+    frameWidth_ = frameHeight_ = 0;
+  } else {
+    frame_.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height));
+    frameWidth_ = width;
+    frameHeight_ = height;
+  }
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void SurfaceWindow::setNotice(const std::string& notice) {
+  if (notice == notice_) return;
+  notice_ = notice;
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void SurfaceWindow::paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  const int w = client.right, h = client.bottom;
+  if (w <= 0 || h <= 0) {
+    EndPaint(hwnd_, &ps);
+    return;
+  }
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+  HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+
+  std::uint32_t behindText = 0xFFFFFFFF;
+  if (frameWidth_ > 0) {
+    // Premultiplied ARGB over black is the colour itself: a 32-bit BGRA DIB, top-down.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = frameWidth_;
+    info.bmiHeader.biHeight = -frameHeight_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(memory, COLORONCOLOR);
+    StretchDIBits(memory, 0, 0, w, h, 0, 0, frameWidth_, frameHeight_, frame_.data(), &info,
+                  DIB_RGB_COLORS, SRCCOPY);
+    behindText = frame_[static_cast<size_t>(frameHeight_ / 2) * frameWidth_ + frameWidth_ / 2];
+  } else {
+    FillRect(memory, &client, GetSysColorBrush(COLOR_WINDOW));
+    behindText = 0xFF000000u | GetSysColor(COLOR_WINDOW);
+    // COLORREF is 0x00BBGGRR: turn it into 0xRRGGBB for the contrast test.
+    behindText = 0xFF000000u | ((behindText & 0xFF) << 16) | (behindText & 0xFF00) |
+                 ((behindText >> 16) & 0xFF);
+  }
+
+  if (!notice_.empty()) {
+    HGDIOBJ oldFont = SelectObject(memory, backend_.font());
+    SetBkMode(memory, TRANSPARENT);
+    SetTextColor(memory, contrastingText(behindText));
+    // Centred as a block: measure the wrapped text, then place it in the middle.
+    RECT box{8, 0, std::max(9, w - 8), 0};
+    DrawTextA(memory, notice_.c_str(), -1, &box, DT_CALCRECT | DT_CENTER | DT_WORDBREAK |
+                                                     DT_NOPREFIX);
+    const int textHeight = box.bottom - box.top;
+    RECT place{8, (h - textHeight) / 2, std::max(9, w - 8), (h - textHeight) / 2 + textHeight};
+    DrawTextA(memory, notice_.c_str(), -1, &place, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(memory, oldFont);
+  }
+
+  BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  EndPaint(hwnd_, &ps);
+}
+
+}  // namespace orv::win32

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/backend.h"
+
+namespace orv::win32 {
+
+class FormWindow;
+class Win32Backend;
+
+// A child window showing the frames the movie control draws. Painting goes through a
+// memory bitmap, so a frame and its notice text reach the screen in one blit.
+class SurfaceWindow : public SurfacePeer {
+ public:
+  SurfaceWindow(Win32Backend& backend, FormWindow& parent);
+  ~SurfaceWindow() override;
+  void setBounds(const TwipsRect& bounds) override;
+  void setVisible(bool visible) override;
+  void setText(const std::string&) override {}
+  void present(const std::uint32_t* pixels, int width, int height) override;
+  void setNotice(const std::string& notice) override;
+
+  HWND hwnd() const { return hwnd_; }
+  const std::string& notice() const { return notice_; }
+  int frameWidth() const { return frameWidth_; }
+  int frameHeight() const { return frameHeight_; }
+
+ private:
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void paint();
+
+  Win32Backend& backend_;
+  HWND hwnd_ = nullptr;
+  std::vector<std::uint32_t> frame_;
+  int frameWidth_ = 0, frameHeight_ = 0;
+  std::string notice_;
+};
+
+}  // namespace orv::win32

@@ -19,7 +19,7 @@ struct Vm::Frame {
     Value thisValue;
     Object* activation = nullptr;  // locals of a function; nullptr at frame level
     Object* callee = nullptr;
-    Object* superProto = nullptr;
+    Object* homeProto = nullptr;   // prototype the running method was found on
     Object* arguments = nullptr;
     std::vector<Value> registers = std::vector<Value>(4);
     bool returned = false;

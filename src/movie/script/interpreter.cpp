@@ -173,13 +173,8 @@ Value Vm::getVariable(Frame& f, std::string_view name) {
     if (is("_global") && version_ >= 6) return Value(global);
     if (is("super") && f.callee && version_ >= 6) {
         if (Property* p = f.activation ? f.activation->findOwn("super", ci) : nullptr) return p->value;
-        Object* sp = f.superProto;
-        if (!sp) return Value();
-        Object* s = allocate<Object>(ObjectKind::Other);
-        s->className = "super";
-        s->primitive = f.thisValue;
-        s->put("__proto__", sp, kDontEnum, ci);
-        return Value(s);
+        Object* s = makeSuper(f.homeProto, f.thisValue);
+        return s ? Value(s) : Value();
     }
     if (is("_root")) {
         ScriptClip* c = f.target && f.target->clip ? f.target->clip : rootClip();
@@ -222,8 +217,19 @@ void Vm::setVariable(Frame& f, std::string_view name, const Value& v) {
 
 // ---------------------------------------------------------------- functions
 
+Object* Vm::makeSuper(Object* homeProto, const Value& thisValue) {
+    if (!homeProto) return nullptr;
+    Object* s = allocate<Object>(ObjectKind::Other);
+    s->className = "super";
+    s->primitive = thisValue;
+    s->homeProto = homeProto;
+    if (Object* up = homeProto->proto(caseInsensitive()))
+        s->put("__proto__", up, kDontEnum, caseInsensitive());
+    return s;
+}
+
 Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<Value> args,
-                          Object* superProto) {
+                          Object* homeProto) {
     const ScriptFunctionBody& b = *fn->body;
     bool ci = caseInsensitive();
     Frame f;
@@ -235,11 +241,8 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
     f.originalTarget = b.targetClip;
     f.thisValue = thisValue;
     f.callee = fn;
-    if (!superProto && thisValue.isObject()) {
-        Object* p = thisValue.asObject()->proto(ci);
-        superProto = p ? p->proto(ci) : nullptr;
-    }
-    f.superProto = superProto;
+    if (!homeProto && thisValue.isObject()) homeProto = thisValue.asObject()->proto(ci);
+    f.homeProto = homeProto;
     Object* activation = allocate<Object>();
     f.activation = activation;
     f.scope.push_back(activation);
@@ -264,13 +267,7 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
         if (flags & 0x04) preload(Value(f.arguments));
         else if (!(flags & 0x08)) activation->put("arguments", Value(f.arguments), kDontEnum, ci);
         if (flags & 0x10) {
-            Object* s = nullptr;
-            if (superProto) {
-                s = allocate<Object>(ObjectKind::Other);
-                s->className = "super";
-                s->primitive = thisValue;
-                s->put("__proto__", superProto, kDontEnum, ci);
-            }
+            Object* s = makeSuper(homeProto, thisValue);
             preload(s ? Value(s) : Value());
         }
         ScriptClip* tc = b.targetClip && b.targetClip->clip ? b.targetClip->clip : nullptr;
@@ -319,7 +316,8 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
         run(f, 0, code->size());
     } catch (const ScriptThrow&) {
         // An uncaught throw ends this action block only.
-    } catch (const ScriptAbort&) {
+    } catch (const ScriptAbort& abort) {
+        lastAbort = abort.reason;
     } catch (size_t) {
     }
     frames_.pop_back();
@@ -784,9 +782,11 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                                    ? objV.asObject() : nullptr;
             if (name.empty()) {
                 if (superObj) {
-                    // super(...) runs the parent class constructor on this object.
-                    Object* sp = superObj->proto(caseInsensitive());
-                    Value ctor = sp ? getMember(sp, "__constructor__") : Value();
+                    // super(...) runs the parent class constructor on this object: the
+                    // home prototype's __constructor__, whose own home is one level up.
+                    Object* home = superObj->homeProto;
+                    Object* sp = home ? home->proto(caseInsensitive()) : nullptr;
+                    Value ctor = home ? getMember(home, "__constructor__") : Value();
                     if (!isFunction(ctor) && sp) ctor = getMember(sp, "constructor");
                     if (isFunction(ctor)) {
                         auto* fo = static_cast<FunctionObject*>(ctor.asObject());
@@ -794,7 +794,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                             if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
                             ++callDepth_;
                             struct G { int& d; ~G() { --d; } } g{callDepth_};
-                            push(executeFunction(fo, superObj->primitive, args, sp->proto(caseInsensitive())));
+                            push(executeFunction(fo, superObj->primitive, args, sp));
                         } else {
                             push(call(ctor, superObj->primitive, args));
                         }
@@ -830,7 +830,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
                 ++callDepth_;
                 struct G { int& d; ~G() { --d; } } g{callDepth_};
-                push(executeFunction(fo, thisV, args, owner ? owner->proto(caseInsensitive()) : nullptr));
+                push(executeFunction(fo, thisV, args, owner));
             } else {
                 push(call(fn, thisV, args));
             }
@@ -956,9 +956,10 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         case 0x8F: {  // Try
             uint8_t flags = r.u8();
             uint16_t trySize = r.u16(), catchSize = r.u16(), finallySize = r.u16();
-            bool catchInRegister = flags & 1;
+            // Flag bits (high to low): ... CatchInRegister, Finally, Catch.
+            bool catchInRegister = flags & 4;
             bool hasFinally = flags & 2;
-            bool hasCatch = flags & 4;
+            bool hasCatch = flags & 1;
             std::string catchName;
             uint8_t catchReg = 0;
             if (catchInRegister) catchReg = r.u8(); else catchName = r.str();

@@ -88,6 +88,7 @@ void Object::traceRefs(std::vector<Object*>& out) {
         if (p.setter) out.push_back(p.setter);
     }
     add(primitive);
+    if (homeProto) out.push_back(homeProto);
     for (auto& w : watches) {
         if (w.callback) out.push_back(w.callback);
         add(w.userData);

@@ -61,6 +61,8 @@ public:
     ObjectKind kind;
     Value primitive;            // wrapped boolean/number/string, Date time value
     ScriptClip* clip = nullptr; // movie-clip objects: the clip while it lives
+    // `super` objects: the prototype whose method (or constructor) is running.
+    Object* homeProto = nullptr;
     uint32_t arrayLength = 0;   // Array kind
     // Watchers set by Object.watch: property name -> (callback, user data).
     struct Watch { std::string name; Object* callback; Value userData; bool active = false; };

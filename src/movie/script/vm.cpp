@@ -754,8 +754,7 @@ Value Vm::construct(const Value& ctorV, std::span<Value> args) {
     obj->put(version_ >= 6 ? "__constructor__" : "constructor", ctor, kDontEnum, ci);
     if (version_ < 6) obj->findOwn("constructor", ci)->flags = kDontEnum;
     if (ctor->body) {
-        Object* superProto = protoV.isObject() ? protoV.asObject()->proto(ci) : nullptr;
-        executeFunction(ctor, Value(obj), args, superProto);
+        executeFunction(ctor, Value(obj), args, protoV.isObject() ? protoV.asObject() : nullptr);
     } else if (ctor->native) {
         CallInfo info{Value(obj), args, ctor, true};
         Value r = ctor->native(*this, info);
@@ -797,7 +796,8 @@ bool Vm::callMethodIfPresent(Object* obj, std::string_view name, std::vector<Val
             call(fn, Value(obj), args);
         }
     } catch (const ScriptThrow&) {
-    } catch (const ScriptAbort&) {
+    } catch (const ScriptAbort& abort) {
+        lastAbort = abort.reason;
     }
     --entryDepth_;
     return called;
@@ -821,7 +821,8 @@ void Vm::runTimers() {
             if (!iv.methodName.empty()) callMethod(iv.target, iv.methodName, args);
             else call(iv.fn, Value(), args);
         } catch (const ScriptThrow&) {
-        } catch (const ScriptAbort&) {
+        } catch (const ScriptAbort& abort) {
+        lastAbort = abort.reason;
         }
         --entryDepth_;
     }

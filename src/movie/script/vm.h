@@ -58,6 +58,8 @@ public:
     void registerClass(const std::string& exportName, Object* ctor);
     // Key state fed by the player (Key.isDown, Key.getCode).
     void setKeyState(int keyCode, bool down);
+    // Why the last script was stopped (runaway loop, recursion); empty if none was.
+    std::string lastAbort;
     int lastKeyCode = 0;
     int lastAscii = 0;
 
@@ -132,8 +134,11 @@ public:
 
     // Interpreter internals shared with built-ins.
     struct Frame;
+    // `homeProto`: the prototype object the function was found on (its class), from which
+    // `super` is derived; nullptr means this.__proto__.
     Value executeFunction(FunctionObject* fn, const Value& thisValue, std::span<Value> args,
-                          Object* superProto);
+                          Object* homeProto);
+    Object* makeSuper(Object* homeProto, const Value& thisValue);
     // Scope resolution used by eval() and the interpreter.
     Value getVariable(Frame& f, std::string_view name);
     Frame* currentFrame() { return frames_.empty() ? nullptr : frames_.back(); }

@@ -58,6 +58,8 @@ std::vector<std::string> runMovie(const fs::path& dir, int frames) {
     if (!result.movie) return {"<unreadable: " + result.error + ">"};
     testing::ScriptStage stage(result.movie, dir.string(), data);
     stage.runFrames(frames);
+    if (std::getenv("ORV_CORPUS_DUMP") && !stage.vm().lastAbort.empty())
+        std::printf("<aborted: %s>\n", stage.vm().lastAbort.c_str());
     auto out = stage.traceLines();
     while (!out.empty() && out.back().empty()) out.pop_back();
     return out;

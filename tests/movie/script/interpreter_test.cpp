@@ -140,7 +140,7 @@ TEST(Interpreter, TryCatchFinallyAndThrowAcrossCalls) {
     Asm tryBlock = Asm().push({0, "thrower"}).op(kCallFunction).op(kPop).push({"no"}).trace();
     Asm catchBlock = Asm().getVar("e").trace();
     Asm finallyBlock = Asm().push({"fin"}).trace();
-    std::vector<uint8_t> p{0x06};  // catch + finally, catch into a named variable
+    std::vector<uint8_t> p{0x03};  // catch + finally, catch into a named variable
     Asm::u16(p, static_cast<uint16_t>(tryBlock.size()));
     Asm::u16(p, static_cast<uint16_t>(catchBlock.size()));
     Asm::u16(p, static_cast<uint16_t>(finallyBlock.size()));

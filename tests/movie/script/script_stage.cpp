@@ -385,12 +385,13 @@ void ScriptStage::queueActions(StageClip* clip, const std::vector<uint8_t>* byte
 }
 
 void ScriptStage::queueInitActions(const swf::Frame& frame, const swf::Movie* movie) {
+    size_t at = 0;
     for (auto& ia : frame.initActions) {
         auto key = std::make_pair(movie, ia.spriteId);
         if (initDone_[key]) continue;
         initDone_[key] = true;
-        // Init actions run before the frame's other actions, once per sprite.
-        queue_.insert(queue_.begin(), Pending{root_.get(), &ia.bytes});
+        // Init actions run before the frame's other actions, once per sprite, in file order.
+        queue_.insert(queue_.begin() + static_cast<long>(at++), Pending{root_.get(), &ia.bytes});
     }
 }
 

@@ -37,7 +37,9 @@ Stage::~Stage() {
 }
 
 void Stage::queue(TimelineEvent event) {
-  if (listener_) events_.push_back(std::move(event));
+  // Kept even before a listener is set, so frame 0's actions reach the script engine;
+  // dispatchEvents() drops them when there is still no listener.
+  events_.push_back(std::move(event));
 }
 
 void Stage::tick() {

@@ -1,0 +1,283 @@
+#include "movie/script/timeline_bridge.h"
+
+#include <cmath>
+
+namespace orv::movie::script {
+
+namespace {
+constexpr int kTimelineDepthOffset = -16384;  // getDepth() of timeline depth 0
+}
+
+// ---------------------------------------------------------------- ClipBridge
+
+MovieClip* ClipBridge::clip() const {
+    auto o = object_.lock();
+    return o ? o->asClip() : nullptr;
+}
+
+std::string ClipBridge::name() const {
+    auto o = object_.lock();
+    return o ? o->name : "";
+}
+
+void ClipBridge::setName(const std::string& name) {
+    if (auto o = object_.lock()) o->name = name;
+}
+
+ScriptClip* ClipBridge::parent() {
+    auto o = object_.lock();
+    return o && o->parent ? bridge_.bridgeFor(o->parent) : nullptr;
+}
+
+ScriptClip* ClipBridge::childByName(std::string_view name, bool caseInsensitive) {
+    MovieClip* c = clip();
+    if (!c) return nullptr;
+    DisplayObject* child = c->childByName(std::string(name), caseInsensitive);
+    return child && child->asClip() ? bridge_.bridgeFor(child) : nullptr;
+}
+
+std::vector<ScriptClip*> ClipBridge::children() {
+    std::vector<ScriptClip*> out;
+    if (MovieClip* c = clip())
+        for (auto& [d, o] : c->displayList())
+            if (o->asClip()) out.push_back(bridge_.bridgeFor(o.get()));
+    return out;
+}
+
+int ClipBridge::level() const {
+    auto o = object_.lock();
+    return o && !o->parent ? 0 : -1;
+}
+
+double ClipBridge::getProperty(ClipProperty p) {
+    auto o = object_.lock();
+    if (!o) return 0;
+    const swf::Matrix& m = o->matrix;
+    switch (p) {
+    case ClipProperty::X: return m.tx / 20.0;
+    case ClipProperty::Y: return m.ty / 20.0;
+    case ClipProperty::XScale: return std::hypot(m.a, m.b) * 100;
+    case ClipProperty::YScale: return std::hypot(m.c, m.d) * 100;
+    case ClipProperty::Rotation: return std::atan2(m.b, m.a) * 180 / M_PI;
+    case ClipProperty::Alpha: return o->cxform.aMul * 100;
+    case ClipProperty::Visible: return o->visible ? 1 : 0;
+    case ClipProperty::HighQuality: case ClipProperty::FocusRect: return 1;
+    case ClipProperty::SoundBufTime: return 5;
+    default: return 0;
+    }
+}
+
+void ClipBridge::setProperty(ClipProperty p, double v) {
+    auto o = object_.lock();
+    if (!o || !std::isfinite(v)) return;
+    swf::Matrix& m = o->matrix;
+    double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
+    double rot = std::atan2(m.b, m.a);
+    switch (p) {
+    case ClipProperty::X: m.tx = v * 20; break;
+    case ClipProperty::Y: m.ty = v * 20; break;
+    case ClipProperty::XScale: sx = v / 100; m.a = sx * std::cos(rot); m.b = sx * std::sin(rot); break;
+    case ClipProperty::YScale: sy = v / 100; m.c = -sy * std::sin(rot); m.d = sy * std::cos(rot); break;
+    case ClipProperty::Rotation:
+        rot = v * M_PI / 180;
+        m.a = sx * std::cos(rot); m.b = sx * std::sin(rot);
+        m.c = -sy * std::sin(rot); m.d = sy * std::cos(rot);
+        break;
+    case ClipProperty::Alpha: o->cxform.aMul = v / 100; break;
+    case ClipProperty::Visible: o->visible = v != 0; return;
+    default: return;
+    }
+    o->transformLockedByScript = true;
+}
+
+void ClipBridge::gotoFrame(int frame, bool play) {
+    if (MovieClip* c = clip()) {
+        c->gotoFrame(frame);
+        if (play) c->play(); else c->stop();
+    }
+}
+
+bool ClipBridge::gotoLabel(std::string_view label, bool play) {
+    MovieClip* c = clip();
+    if (!c || !c->gotoLabel(std::string(label))) return false;
+    if (play) c->play(); else c->stop();
+    return true;
+}
+
+int ClipBridge::frameOfLabel(std::string_view label) {
+    MovieClip* c = clip();
+    return c ? c->timeline().findLabel(std::string(label)) : -1;
+}
+
+void ClipBridge::play() { if (MovieClip* c = clip()) c->play(); }
+void ClipBridge::stop() { if (MovieClip* c = clip()) c->stop(); }
+int ClipBridge::currentFrame() { MovieClip* c = clip(); return c ? std::max(0, c->currentFrame()) : 0; }
+int ClipBridge::totalFrames() { MovieClip* c = clip(); return c ? std::max(1, c->frameCount()) : 1; }
+
+void ClipBridge::runFrameActions(int frame) {
+    MovieClip* c = clip();
+    if (!c || frame < 0 || frame >= c->frameCount()) return;
+    for (auto& a : c->timeline().frames[static_cast<size_t>(frame)].actions)
+        bridge_.vm().runActions(this, a.bytes, bridge_.stage().movie().header.version);
+}
+
+ScriptClip* ClipBridge::duplicate(const std::string& newName, int depth) {
+    auto o = object_.lock();
+    MovieClip* c = clip();
+    if (!o || !c || !o->parent) return nullptr;
+    auto copy = std::make_shared<MovieClip>(bridge_.stage(), o->characterId, o->character, &c->timeline());
+    copy->name = newName;
+    copy->matrix = o->matrix;
+    copy->cxform = o->cxform;
+    copy->clipActions = o->clipActions;
+    o->parent->setScriptObject(depth, copy);
+    copy->gotoFrame(0);
+    bridge_.stage().dispatchEvents();
+    return bridge_.bridgeFor(copy.get());
+}
+
+ScriptClip* ClipBridge::attachMovie(const std::string& exportName, const std::string& newName, int depth) {
+    MovieClip* c = clip();
+    if (!c) return nullptr;
+    const swf::Movie& movie = bridge_.stage().movie();
+    auto it = movie.exports.find(exportName);
+    if (it == movie.exports.end()) return nullptr;
+    const auto* sprite = movie.get<swf::SpriteDef>(it->second);
+    if (!sprite) return nullptr;
+    auto made = std::make_shared<MovieClip>(bridge_.stage(), it->second, movie.find(it->second), &sprite->timeline);
+    made->name = newName;
+    c->setScriptObject(depth, made);
+    made->gotoFrame(0);
+    bridge_.stage().dispatchEvents();
+    return bridge_.bridgeFor(made.get());
+}
+
+ScriptClip* ClipBridge::createEmptyMovieClip(const std::string& newName, int depth) {
+    MovieClip* c = clip();
+    if (!c) return nullptr;
+    static const swf::Timeline kEmpty{};
+    auto made = std::make_shared<MovieClip>(bridge_.stage(), 0, nullptr, &kEmpty);
+    made->name = newName;
+    c->setScriptObject(depth, made);
+    return bridge_.bridgeFor(made.get());
+}
+
+bool ClipBridge::removeSelf() {
+    auto o = object_.lock();
+    if (!o || !o->parent) return false;
+    int d = o->placedFrame < 0 ? o->depth : o->depth + kTimelineDepthOffset;
+    if (d < 0) return false;
+    bool removed = o->parent->removeObject(o->depth);
+    bridge_.stage().dispatchEvents();
+    return removed;
+}
+
+int ClipBridge::depth() {
+    auto o = object_.lock();
+    if (!o) return 0;
+    return o->placedFrame < 0 ? o->depth : o->depth + kTimelineDepthOffset;
+}
+
+// ---------------------------------------------------------------- TimelineBridge
+
+TimelineBridge::TimelineBridge(Stage& stage) : stage_(stage) {
+    vm_ = std::make_unique<Vm>(*this, stage.movie().header.version);
+}
+
+TimelineBridge::~TimelineBridge() {
+    vm_.reset();
+    bridges_.clear();
+}
+
+ClipBridge* TimelineBridge::bridgeFor(DisplayObject* object) {
+    if (!object) return nullptr;
+    auto it = bridges_.find(object);
+    if (it != bridges_.end()) {
+        if (it->second->clip() == object || !object->asClip()) return it->second.get();
+        // The address was reused by a new object: the old bridge is stale.
+        vm_->clipRemoved(it->second.get());
+        bridges_.erase(it);
+    }
+    auto b = std::make_unique<ClipBridge>(*this, object->weak_from_this());
+    ClipBridge* raw = b.get();
+    bridges_[object] = std::move(b);
+    return raw;
+}
+
+ScriptClip* TimelineBridge::level(int n) {
+    return n == 0 ? bridgeFor(&stage_.root()) : nullptr;
+}
+
+void TimelineBridge::trace(std::string_view line) {
+    if (stage_.traceSink) stage_.traceSink(std::string(line));
+}
+
+void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
+    int version = stage.movie().header.version;
+    auto object = event.object.lock();
+    switch (event.kind) {
+    case TimelineEvent::Kind::FrameEntered: {
+        MovieClip* clip = object ? object->asClip() : nullptr;
+        if (!clip || event.frame < 0 || event.frame >= clip->frameCount()) return;
+        for (auto& a : clip->timeline().frames[static_cast<size_t>(event.frame)].actions)
+            vm_->runActions(bridgeFor(clip), a.bytes, version);
+        return;
+    }
+    case TimelineEvent::Kind::InitAction:
+        if (event.initAction) vm_->runActions(bridgeFor(&stage.root()), event.initAction->bytes, version);
+        return;
+    case TimelineEvent::Kind::Placed:
+        if (object && object->asClip() && object->clipActions)
+            for (auto& ca : *object->clipActions)
+                if (ca.events & swf::ClipEvent::Load) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+        return;
+    case TimelineEvent::Kind::Removed: {
+        if (!object) return;
+        auto it = bridges_.find(object.get());
+        if (it == bridges_.end()) return;
+        if (object->clipActions)
+            for (auto& ca : *object->clipActions)
+                if (ca.events & swf::ClipEvent::Unload) vm_->runActions(it->second.get(), ca.actions, version);
+        vm_->callMethodIfPresent(it->second->scriptObject, "onUnload");
+        vm_->clipRemoved(it->second.get());
+        return;
+    }
+    default: return;
+    }
+}
+
+void TimelineBridge::beforeTick() {
+    int version = stage_.movie().header.version;
+    // onClipEvent(enterFrame) and onEnterFrame, parents before children.
+    std::vector<std::weak_ptr<DisplayObject>> clips;
+    std::vector<MovieClip*> work{&stage_.root()};
+    while (!work.empty()) {
+        MovieClip* c = work.back();
+        work.pop_back();
+        clips.push_back(c->weak_from_this());
+        for (auto& [d, o] : c->displayList())
+            if (MovieClip* k = o->asClip()) work.push_back(k);
+    }
+    for (auto& w : clips) {
+        auto o = w.lock();
+        if (!o) continue;
+        ClipBridge* b = bridgeFor(o.get());
+        if (o->clipActions)
+            for (auto& ca : *o->clipActions)
+                if (ca.events & swf::ClipEvent::EnterFrame) vm_->runActions(b, ca.actions, version);
+        if (b->scriptObject) vm_->callMethodIfPresent(b->scriptObject, "onEnterFrame");
+    }
+    vm_->runTimers();
+    stage_.dispatchEvents();
+}
+
+void TimelineBridge::afterTick() {
+    // Forget bridges of objects that are gone, then free unreachable script objects.
+    for (auto it = bridges_.begin(); it != bridges_.end();) {
+        if (it->second->clip() == nullptr && !it->second->scriptObject) it = bridges_.erase(it);
+        else ++it;
+    }
+    vm_->collectGarbage();
+}
+
+}  // namespace orv::movie::script

@@ -1,0 +1,80 @@
+// Connects the script engine to the movie's Stage: runs frame actions, init actions and
+// clip events as the timeline reports them, and lets scripts see and drive MovieClips.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "movie/display_object.h"
+#include "movie/script/host.h"
+#include "movie/script/vm.h"
+#include "movie/stage.h"
+
+namespace orv::movie::script {
+
+class TimelineBridge;
+
+// A MovieClip as scripts see it; lives as long as the bridge.
+class ClipBridge : public ScriptClip {
+public:
+    ClipBridge(TimelineBridge& bridge, std::weak_ptr<DisplayObject> object)
+        : bridge_(bridge), object_(std::move(object)) {}
+    MovieClip* clip() const;
+
+    std::string name() const override;
+    void setName(const std::string& name) override;
+    ScriptClip* parent() override;
+    ScriptClip* childByName(std::string_view name, bool caseInsensitive) override;
+    std::vector<ScriptClip*> children() override;
+    int level() const override;
+    double getProperty(ClipProperty p) override;
+    void setProperty(ClipProperty p, double value) override;
+    void gotoFrame(int frame, bool play) override;
+    bool gotoLabel(std::string_view label, bool play) override;
+    int frameOfLabel(std::string_view label) override;
+    void play() override;
+    void stop() override;
+    int currentFrame() override;
+    int totalFrames() override;
+    void runFrameActions(int frame) override;
+    ScriptClip* duplicate(const std::string& newName, int depth) override;
+    ScriptClip* attachMovie(const std::string& exportName, const std::string& newName, int depth) override;
+    ScriptClip* createEmptyMovieClip(const std::string& newName, int depth) override;
+    bool removeSelf() override;
+    int depth() override;
+
+private:
+    TimelineBridge& bridge_;
+    std::weak_ptr<DisplayObject> object_;
+};
+
+class TimelineBridge : public TimelineListener, public ScriptHost {
+public:
+    explicit TimelineBridge(Stage& stage);
+    ~TimelineBridge() override;
+
+    // TimelineListener
+    void onTimelineEvent(Stage& stage, const TimelineEvent& event) override;
+    // Before each tick: enterFrame handlers and due intervals; after it, collection.
+    void beforeTick();
+    void afterTick();
+
+    // ScriptHost
+    ScriptClip* level(int n) override;
+    void trace(std::string_view line) override;
+    double timerMs() override { return clockMs; }
+
+    ClipBridge* bridgeFor(DisplayObject* object);
+    Vm& vm() { return *vm_; }
+    Stage& stage() { return stage_; }
+    double clockMs = 0;
+
+private:
+    Stage& stage_;
+    std::map<DisplayObject*, std::unique_ptr<ClipBridge>> bridges_;
+    std::unique_ptr<Vm> vm_;
+};
+
+}  // namespace orv::movie::script

@@ -181,8 +181,11 @@ Value Vm::getVariable(Frame& f, std::string_view name) {
         while (c && c->parent()) c = c->parent();
         return c ? Value(objectFor(c)) : Value();
     }
-    if (name.size() > 6 && (ci ? is("_level0") || (std::tolower((unsigned char)name[1]) == 'l' && name.substr(0, 6) == "_level")
-                               : name.substr(0, 6) == "_level")) {
+    std::string_view prefix = name.substr(0, std::min<size_t>(6, name.size()));
+    bool levelPrefix = prefix.size() == 6 && (ci ? std::equal(prefix.begin(), prefix.end(), "_level",
+                                                              [](char a, char b) { return std::tolower((unsigned char)a) == b; })
+                                                 : prefix == "_level");
+    if (name.size() > 6 && levelPrefix) {
         bool digits = std::all_of(name.begin() + 6, name.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (digits) {
             ScriptClip* l = host_.level(std::atoi(std::string(name.substr(6)).c_str()));

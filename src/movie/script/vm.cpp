@@ -459,7 +459,7 @@ Value Vm::getClipProperty(Object* obj, ScriptClip* clip, std::string_view name, 
         return Value(objectFor(c));
     }
     if (is("_global") && version_ >= 6) return Value(global);
-    if (name.size() > 6 && equalsNoCase(name.substr(0, 6), "_level")) {
+    if (name.size() > 6 && (ci ? equalsNoCase(name.substr(0, 6), "_level") : name.substr(0, 6) == "_level")) {
         int n = std::atoi(std::string(name.substr(6)).c_str());
         ScriptClip* l = host_.level(n);
         if (l) return Value(objectFor(l));

@@ -75,6 +75,11 @@ class BitReader {
   unsigned bitCount_ = 0;
 };
 
+// Coordinates add with two's-complement wrap-around: hostile files may overflow them.
+inline int32_t wrapAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
 // Windows-1252 bytes to UTF-8.
 std::string ansiToUtf8(const uint8_t* s, size_t n);
 

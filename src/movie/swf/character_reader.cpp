@@ -235,7 +235,7 @@ void readDefineText(BitReader& r, int version, Context& ctx) {
     for (auto& g : rec.glyphs) {
       g.index = r.ub(glyphBits);
       g.advance = r.sb(advanceBits);
-      state.x += g.advance;  // the next record starts where this one ended
+      state.x = wrapAdd(state.x, g.advance);  // the next record starts where this one ended
     }
     r.align();
     def.records.push_back(std::move(rec));

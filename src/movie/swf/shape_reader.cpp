@@ -188,18 +188,18 @@ void readShapeRecords(BitReader& r, int shapeVersion, Shape& shape, Context& ctx
         dx = r.sb(bits);
       }
       rec.kind = ShapeRecord::Kind::StraightEdge;
-      x += dx;
-      y += dy;
+      x = wrapAdd(x, dx);
+      y = wrapAdd(y, dy);
       rec.x = rec.cx = x;
       rec.y = rec.cy = y;
     } else {  // curved
       unsigned bits = r.ub(4) + 2;
       int32_t cdx = r.sb(bits), cdy = r.sb(bits), adx = r.sb(bits), ady = r.sb(bits);
       rec.kind = ShapeRecord::Kind::CurvedEdge;
-      rec.cx = x + cdx;
-      rec.cy = y + cdy;
-      x = rec.cx + adx;
-      y = rec.cy + ady;
+      rec.cx = wrapAdd(x, cdx);
+      rec.cy = wrapAdd(y, cdy);
+      x = wrapAdd(rec.cx, adx);
+      y = wrapAdd(rec.cy, ady);
       rec.x = x;
       rec.y = y;
     }

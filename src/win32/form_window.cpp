@@ -134,6 +134,9 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (MenuItem* item = form_.menuBar().findByCommand(LOWORD(wParam))) item->click();
       return 0;
     }
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) backend_.formActivated(*this);
+      break;
     case WM_SETFOCUS:
       // Keyboard focus goes on to the first control that takes it, as in a dialog.
       if (wantsDialogKeys()) {

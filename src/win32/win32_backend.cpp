@@ -102,7 +102,15 @@ HWND Win32Backend::hiddenOwner() {
   return hiddenOwner_;
 }
 
-void Win32Backend::formDestroyed(FormWindow& window) { std::erase(forms_, &window); }
+void Win32Backend::formDestroyed(FormWindow& window) {
+  std::erase(forms_, &window);
+  std::erase(activationOrder_, &window);
+}
+
+void Win32Backend::formActivated(FormWindow& window) {
+  std::erase(activationOrder_, &window);
+  activationOrder_.insert(activationOrder_.begin(), &window);
+}
 
 std::unique_ptr<FormPeer> Win32Backend::createForm(Form& form) {
   return std::make_unique<FormWindow>(*this, form);
@@ -153,7 +161,13 @@ std::optional<std::string> Win32Backend::showOpenDialog(const OpenDialogRequest&
 }
 
 void Win32Backend::runModal(Form& form) {
-  HWND previouslyActive = GetActiveWindow();
+  // The window that was active before this one was shown gets the focus back after.
+  FormWindow* previouslyActive = nullptr;
+  for (FormWindow* window : activationOrder_)
+    if (&window->form() != &form) {
+      previouslyActive = window;
+      break;
+    }
   // Every other window of the program takes no input while this one is open.
   std::vector<FormWindow*> disabled;
   for (FormWindow* window : forms_) {
@@ -173,8 +187,10 @@ void Win32Backend::runModal(Form& form) {
   for (FormWindow* window : disabled)
     if (std::find(forms_.begin(), forms_.end(), window) != forms_.end()) window->setEnabled(true);
   if (quit) PostQuitMessage(exitCode);  // the outer loop ends too
-  if (previouslyActive && IsWindow(previouslyActive) && IsWindowVisible(previouslyActive))
-    SetForegroundWindow(previouslyActive);
+  if (previouslyActive &&
+      std::find(forms_.begin(), forms_.end(), previouslyActive) != forms_.end() &&
+      previouslyActive->visible())
+    SetForegroundWindow(previouslyActive->hwnd());
 }
 
 bool Win32Backend::pumpOne(int& exitCode) {

@@ -53,6 +53,8 @@ class Win32Backend : public Backend {
   float toTwipsY(int pixels) const { return static_cast<float>(pixels) * twipsPerPixelY_; }
   void formCreated(FormWindow& window) { forms_.push_back(&window); }
   void formDestroyed(FormWindow& window);
+  // A form's window became the active window (the most recent comes first).
+  void formActivated(FormWindow& window);
   const std::vector<FormWindow*>& forms() const { return forms_; }
   UINT_PTR nextTimerId() { return ++lastTimerId_; }
 
@@ -67,6 +69,7 @@ class Win32Backend : public Backend {
   HWND hiddenOwner_ = nullptr;
   float twipsPerPixelX_ = 15, twipsPerPixelY_ = 15;
   std::vector<FormWindow*> forms_;
+  std::vector<FormWindow*> activationOrder_;
   UINT_PTR lastTimerId_ = 0;
   HANDLE instanceMutex_ = nullptr;
   bool prevInstance_ = false;

@@ -4,9 +4,12 @@
 # holds an .asoundrc whose default PCM is the `file` plugin, and Wine's winealsa driver
 # writes everything it plays there.
 #   tests/wine/audio_capture.sh <mingw build dir with audio_probe.exe>
-# Needs wine, Xvfb and sox. Exit code 0 when every check passes.
+# Needs wine, Xvfb and sox. Exit code 0 when every check passes, 77 (skipped) when a
+# tool or the probe is missing.
 set -eu
-build=$(cd "$1" && pwd)
+build=$(cd "${1:?usage: $0 <mingw build dir>}" 2>/dev/null && pwd) || exit 77
+for tool in wine wineserver Xvfb sox; do command -v "$tool" >/dev/null 2>&1 || exit 77; done
+[ -f "$build/audio_probe.exe" ] || exit 77
 src=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d /tmp/orv-audio.XXXXXX)
 xvfb_pid=
@@ -30,8 +33,8 @@ pcm.!default {
 }
 ASOUND
 
-export HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
+export HOME="$work/home" WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
@@ -55,6 +58,21 @@ wine audio_probe.exe decode tones_stereo_44k.mp3 | tr -d '\r' > stereo.txt || tr
 check "stereo MPEG-1 tone: 44100 Hz, 2 channels, 1000 Hz left" \
   sh -c "[ '$(value rate stereo.txt)' = 44100 ] && [ '$(value channels stereo.txt)' = 2 ]"
 check "stereo tone pitch" near "$(value pitch stereo.txt || echo 0)" 1000 3
+
+# Damaged files: an error or some sound, never a crash (exit codes 0 or 1 only).
+head -c 50000 lumvex.mp3 > cut.mp3
+cp lumvex.mp3 damaged.mp3
+for at in 3000 9000 20000 33333 60000 90000; do
+  printf '\377\373\220\144\000\377\022\345' | dd of=damaged.mp3 bs=1 seek=$at conv=notrunc 2>/dev/null
+done
+head -c 30000 /dev/urandom > noise.mp3
+for f in cut.mp3 damaged.mp3 noise.mp3; do
+  rc=0
+  wine audio_probe.exe decode "$f" > "$f.raw" || rc=$?
+  tr -d '\r' < "$f.raw" > "$f.txt"
+  check "$f decodes or fails cleanly (exit $rc: $(head -1 "$f.txt"))" [ "$rc" -le 1 ]
+done
+check "a cut file is an error" grep -q "^error:" cut.mp3.txt
 
 # 2. Playing through waveOut with a busy main thread.
 wine audio_probe.exe play lumvex.mp3 4 | tr -d '\r' > play.txt || true

@@ -16,7 +16,7 @@
 
 #include "movie/sound/mp3_stream.h"
 #include "movie/sound/music_player.h"
-#include "win32/audio/waveout_output.h"
+#include "win32/audio/system_music.h"
 
 namespace {
 
@@ -59,15 +59,15 @@ int decode(const char* path) {
 }
 
 int play(const char* path, double seconds) {
-  orv::win32::WaveOutOutput output(44100);
-  MusicPlayer player(output);
+  orv::win32::SystemMusic music;
+  MusicPlayer& player = music.player();
   try {
     player.setFileName(path);
   } catch (const MusicError& e) {
     std::printf("error: %s\n", e.what());
     return 1;
   }
-  std::printf("device: %s\nplaying: %d\nduration: %.2f\n", output.hasDevice() ? "yes" : "no",
+  std::printf("device: %s\nplaying: %d\nduration: %.2f\n", music.hasDevice() ? "yes" : "no",
               int(player.isPlaying()), player.duration());
   std::fflush(stdout);
   // Keep this thread as busy as a window thread drawing a heavy movie: the sound must

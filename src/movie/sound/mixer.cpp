@@ -22,6 +22,48 @@ VoiceId Mixer::play(std::shared_ptr<const PcmAudio> sound, const VoiceSettings& 
   return id;
 }
 
+VoiceId Mixer::openStream(int sampleRate, int channels, const VoiceSettings& settings) {
+  std::lock_guard lock(mutex_);
+  VoiceId id = nextId_++;
+  if (nextId_ == 0) nextId_ = 1;
+  if (sampleRate <= 0 || channels < 1 || channels > 2) return id;  // finished at once
+  Voice v;
+  v.id = id;
+  v.settings = settings;
+  v.streaming = true;
+  v.streamRate = sampleRate;
+  v.streamChannels = channels;
+  v.step = resampleStep(sampleRate * settings.rate, outputRate_);
+  voices_.push_back(std::move(v));
+  return id;
+}
+
+void Mixer::queueStream(VoiceId id, std::span<const int16_t> samples) {
+  std::lock_guard lock(mutex_);
+  Voice* v = find(id);
+  if (!v || !v->streaming || v->streamEnded) return;
+  // Whole frames only, and never more than a sound may hold.
+  size_t usable = samples.size() - samples.size() % size_t(v->streamChannels);
+  if (v->queue.size() + usable > kMaxDecodedSamples) return;
+  v->queue.insert(v->queue.end(), samples.begin(), samples.begin() + long(usable));
+}
+
+void Mixer::endStream(VoiceId id) {
+  std::lock_guard lock(mutex_);
+  if (Voice* v = find(id)) v->streamEnded = true;
+}
+
+size_t Mixer::streamBacklog(VoiceId id) const {
+  std::lock_guard lock(mutex_);
+  for (const auto& v : voices_)
+    if (v.id == id && v.streaming) {
+      size_t queued = v.queue.size() / size_t(v.streamChannels);
+      size_t at = size_t(v.position >> 32);
+      return queued > at ? queued - at : 0;
+    }
+  return 0;
+}
+
 Mixer::Voice* Mixer::find(VoiceId id) {
   for (auto& v : voices_)
     if (v.id == id) return &v;
@@ -50,14 +92,14 @@ void Mixer::setRate(VoiceId id, double rate) {
   std::lock_guard lock(mutex_);
   if (Voice* v = find(id)) {
     v->settings.rate = rate;
-    v->step = resampleStep(v->sound->sampleRate * rate, outputRate_);
+    v->step = resampleStep((v->streaming ? v->streamRate : v->sound->sampleRate) * rate, outputRate_);
   }
 }
 
 std::optional<VoiceState> Mixer::state(VoiceId id) const {
   std::lock_guard lock(mutex_);
   for (const auto& v : voices_)
-    if (v.id == id) return VoiceState{v.playsCompleted, size_t(v.position >> 32)};
+    if (v.id == id) return VoiceState{v.playsCompleted, v.droppedFrames + size_t(v.position >> 32)};
   return std::nullopt;
 }
 
@@ -69,7 +111,9 @@ size_t Mixer::voiceCount() const {
 void Mixer::mix(int16_t* out, size_t frames) {
   std::lock_guard lock(mutex_);
   accumulator_.assign(frames * 2, 0.0f);
-  std::erase_if(voices_, [&](Voice& v) { return !render(v, accumulator_.data(), frames); });
+  std::erase_if(voices_, [&](Voice& v) {
+    return !(v.streaming ? renderStream(v, accumulator_.data(), frames) : render(v, accumulator_.data(), frames));
+  });
   for (size_t i = 0; i < frames * 2; ++i)
     out[i] = int16_t(std::clamp(std::lrint(accumulator_[i]), -32768L, 32767L));
 }
@@ -107,6 +151,43 @@ bool Mixer::render(Voice& v, float* acc, size_t frames) const {
     acc[2 * f] += left * lg;
     acc[2 * f + 1] += right * rg;
     v.position += v.step;
+  }
+  return true;
+}
+
+bool Mixer::renderStream(Voice& v, float* acc, size_t frames) const {
+  const int channels = v.streamChannels;
+  const int16_t* data = v.queue.data();
+  const int64_t length = int64_t(v.queue.size() / size_t(channels));
+  // Before the first frame and past the last queued one the edge frame is held.
+  auto sample = [&](int64_t i, int c) -> float {
+    i = std::clamp<int64_t>(i, 0, length - 1);
+    return float(data[size_t(i) * size_t(channels) + size_t(c)]);
+  };
+  const float lg = v.settings.leftGain, rg = v.settings.rightGain;
+  for (size_t f = 0; f < frames; ++f) {
+    const int64_t i = int64_t(v.position >> 32);
+    if (i >= length) {
+      if (v.streamEnded) return false;
+      break;  // ran dry: wait for more
+    }
+    // Interpolating needs two frames ahead; until the stream ends, wait for them.
+    if (i + 2 >= length && !v.streamEnded) break;
+    const float t = float(v.position & 0xFFFFFFFFu) * (1.0f / 4294967296.0f);
+    float left = cubicInterpolate(sample(i - 1, 0), sample(i, 0), sample(i + 1, 0), sample(i + 2, 0), t);
+    float right = channels == 2
+                      ? cubicInterpolate(sample(i - 1, 1), sample(i, 1), sample(i + 1, 1), sample(i + 2, 1), t)
+                      : left;
+    acc[2 * f] += left * lg;
+    acc[2 * f + 1] += right * rg;
+    v.position += v.step;
+  }
+  // Drop what has been played, keeping one frame of history for the interpolation.
+  const int64_t played = std::min<int64_t>(int64_t(v.position >> 32) - 1, length);
+  if (played > 8192) {
+    v.queue.erase(v.queue.begin(), v.queue.begin() + long(played * channels));
+    v.position -= uint64_t(played) << 32;
+    v.droppedFrames += size_t(played);
   }
   return true;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "movie/sound/audio_output.h"
@@ -25,7 +26,7 @@ struct VoiceSettings {
 
 struct VoiceState {
   uint32_t playsCompleted = 0;
-  size_t frame = 0;  // position in the sound, in its own frames
+  size_t frame = 0;  // position in the sound (a stream: frames played since it opened)
 };
 
 // Linear gains for a volume (0..1) and a pan (-1 left .. 1 right).
@@ -43,6 +44,15 @@ class Mixer final : public AudioSource {
 
   // Starts a sound; it plays from its first frame at the next mix().
   VoiceId play(std::shared_ptr<const PcmAudio> sound, const VoiceSettings& settings = {});
+  // A sound that arrives piece by piece (a movie's stream sound). It plays what has been
+  // queued and waits, silent, when it runs dry; after endStream() it finishes once the
+  // queue is played out. `settings.plays` is ignored.
+  VoiceId openStream(int sampleRate, int channels, const VoiceSettings& settings = {});
+  // Appends interleaved samples in the stream's own rate and channel count.
+  void queueStream(VoiceId id, std::span<const int16_t> samples);
+  void endStream(VoiceId id);
+  // Frames queued but not yet played (0 for unknown voices).
+  size_t streamBacklog(VoiceId id) const;
   void stop(VoiceId id);
   void stopAll();
   void setGains(VoiceId id, float left, float right);
@@ -62,9 +72,16 @@ class Mixer final : public AudioSource {
     uint64_t position = 0;  // source frames, 32.32 fixed point
     uint64_t step = 0;
     uint32_t playsCompleted = 0;
+    // Streams only: the samples queued and not yet dropped, and what was dropped.
+    bool streaming = false;
+    bool streamEnded = false;
+    int streamRate = 0, streamChannels = 0;
+    std::vector<int16_t> queue;
+    size_t droppedFrames = 0;
   };
   // Adds the voice to `acc`; false when it has finished.
   bool render(Voice& voice, float* acc, size_t frames) const;
+  bool renderStream(Voice& voice, float* acc, size_t frames) const;
   Voice* find(VoiceId id);
 
   const int outputRate_;

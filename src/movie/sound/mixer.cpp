@@ -18,6 +18,12 @@ VoiceId Mixer::play(std::shared_ptr<const PcmAudio> sound, const VoiceSettings& 
   v.sound = std::move(sound);
   v.settings = settings;
   v.step = resampleStep(v.sound->sampleRate * settings.rate, outputRate_);
+  // In and out points to the sound's own frames, kept inside it.
+  const int64_t frames = int64_t(v.sound->frames());
+  auto toFrame = [&](uint32_t pos44) { return int64_t(double(pos44) * v.sound->sampleRate / 44100.0 + 0.5); };
+  v.begin = std::min(toFrame(settings.inPoint44), frames);
+  v.end = settings.outPoint44 == 0 ? frames : std::clamp(toFrame(settings.outPoint44), v.begin, frames);
+  if (v.end <= v.begin) return id;  // nothing between the points
   voices_.push_back(std::move(v));
   return id;
 }
@@ -99,7 +105,7 @@ void Mixer::setRate(VoiceId id, double rate) {
 std::optional<VoiceState> Mixer::state(VoiceId id) const {
   std::lock_guard lock(mutex_);
   for (const auto& v : voices_)
-    if (v.id == id) return VoiceState{v.playsCompleted, v.droppedFrames + size_t(v.position >> 32)};
+    if (v.id == id) return VoiceState{v.playsCompleted, v.droppedFrames + size_t(v.begin + int64_t(v.position >> 32))};
   return std::nullopt;
 }
 
@@ -118,9 +124,32 @@ void Mixer::mix(int16_t* out, size_t frames) {
     out[i] = int16_t(std::clamp(std::lrint(accumulator_[i]), -32768L, 32767L));
 }
 
+namespace {
+
+// The envelope's levels at a position (44.1 kHz samples from the start of the sound).
+void envelopeAt(const std::vector<EnvelopePoint>& env, double pos44, float& left, float& right) {
+  if (pos44 <= env.front().pos44) {
+    left = env.front().left, right = env.front().right;
+    return;
+  }
+  for (size_t k = 1; k < env.size(); ++k) {
+    if (pos44 < env[k].pos44) {
+      const EnvelopePoint &a = env[k - 1], &b = env[k];
+      float t = float((pos44 - a.pos44) / double(b.pos44 - a.pos44));
+      left = a.left + (b.left - a.left) * t;
+      right = a.right + (b.right - a.right) * t;
+      return;
+    }
+  }
+  left = env.back().left, right = env.back().right;
+}
+
+}  // namespace
+
 bool Mixer::render(Voice& v, float* acc, size_t frames) const {
   const PcmAudio& s = *v.sound;
-  const int64_t length = int64_t(s.frames());
+  const int64_t length = v.end - v.begin;
+  const int16_t* data = s.samples.data() + size_t(v.begin) * size_t(s.channels);
   const int channels = s.channels;
   const uint32_t plays = v.settings.plays;
   // Neighbouring frames come from the next or previous play when the sound repeats,
@@ -132,9 +161,11 @@ bool Mixer::render(Voice& v, float* acc, size_t frames) const {
       bool repeats = plays == 0 || v.playsCompleted + 1 < plays;
       i = repeats ? i % length : length - 1;
     }
-    return float(s.samples[size_t(i) * size_t(channels) + size_t(c)]);
+    return float(data[size_t(i) * size_t(channels) + size_t(c)]);
   };
-  const float lg = v.settings.leftGain, rg = v.settings.rightGain;
+  const std::vector<EnvelopePoint>& envelope = v.settings.envelope;
+  const double frameTo44 = 44100.0 / s.sampleRate;
+  float lg = v.settings.leftGain, rg = v.settings.rightGain;
   for (size_t f = 0; f < frames; ++f) {
     int64_t i = int64_t(v.position >> 32);
     while (i >= length) {
@@ -148,6 +179,12 @@ bool Mixer::render(Voice& v, float* acc, size_t frames) const {
     float right = channels == 2
                       ? cubicInterpolate(sample(i - 1, 1), sample(i, 1), sample(i + 1, 1), sample(i + 2, 1), t)
                       : left;
+    if (!envelope.empty()) {
+      float el, er;
+      envelopeAt(envelope, (double(v.begin + i) + t) * frameTo44, el, er);
+      lg = v.settings.leftGain * el;
+      rg = v.settings.rightGain * er;
+    }
     acc[2 * f] += left * lg;
     acc[2 * f + 1] += right * rg;
     v.position += v.step;

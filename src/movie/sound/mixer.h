@@ -17,11 +17,23 @@ namespace orv::movie::sound {
 
 using VoiceId = uint32_t;
 
+// A point of a volume envelope. Positions count 44.1 kHz samples from the start of the
+// sound, whatever its own rate, as a movie's sound envelopes do.
+struct EnvelopePoint {
+  uint32_t pos44 = 0;
+  float left = 1.0f, right = 1.0f;  // linear levels
+};
+
 struct VoiceSettings {
   float leftGain = 1.0f;   // linear, 1 = as recorded
   float rightGain = 1.0f;
   double rate = 1.0;       // playback speed (and pitch); 2 = twice as fast
   uint32_t plays = 1;      // times played in a row; 0 = until stopped
+  // The part of the sound played, in 44.1 kHz samples; outPoint44 0 = to the end.
+  uint32_t inPoint44 = 0, outPoint44 = 0;
+  // Levels between points are interpolated linearly; before the first and after the
+  // last point their levels hold. Applied within each play. Empty = level 1.
+  std::vector<EnvelopePoint> envelope;
 };
 
 struct VoiceState {
@@ -72,6 +84,7 @@ class Mixer final : public AudioSource {
     uint64_t position = 0;  // source frames, 32.32 fixed point
     uint64_t step = 0;
     uint32_t playsCompleted = 0;
+    int64_t begin = 0, end = 0;  // played part of the sound, in its frames
     // Streams only: the samples queued and not yet dropped, and what was dropped.
     bool streaming = false;
     bool streamEnded = false;

@@ -130,4 +130,14 @@ DecodeResult decodeSound(const swf::SoundDef& sound) {
   return r;
 }
 
+VoiceSettings voiceSettingsFor(const swf::SoundInfo& info) {
+  VoiceSettings s;
+  s.plays = std::max<uint32_t>(info.loopCount, 1);
+  s.inPoint44 = info.inPoint.value_or(0);
+  s.outPoint44 = info.outPoint.value_or(0);
+  for (const auto& p : info.envelope)
+    s.envelope.push_back({p.pos44, std::min(p.leftLevel / 32768.0f, 1.0f), std::min(p.rightLevel / 32768.0f, 1.0f)});
+  return s;
+}
+
 }  // namespace orv::movie::sound

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 
+#include "movie/sound/mixer.h"
 #include "movie/sound/pcm_audio.h"
 #include "movie/swf/types.h"
 
@@ -20,5 +21,9 @@ DecodeResult decodeAdpcm(std::span<const uint8_t> data, int channels, int sample
 // A DefineSound's data in any supported format (PCM, ADPCM, MP3); an error for the
 // speech codecs and for data that does not decode.
 DecodeResult decodeSound(const swf::SoundDef& sound);
+
+// How a StartSound's SOUNDINFO plays a sound: its loop count, in and out points and
+// envelope (levels 0..32768 become 0..1).
+VoiceSettings voiceSettingsFor(const swf::SoundInfo& info);
 
 }  // namespace orv::movie::sound

@@ -5,6 +5,7 @@
 
 #include "movie/sound/mixer.h"
 #include "movie/sound/resampler.h"
+#include "movie/sound/swf_sound.h"
 #include "sound_test_util.h"
 
 namespace orv::movie::sound {
@@ -157,6 +158,56 @@ TEST(Resampler, WholeSoundConversionKeepsLengthAndPitch) {
   EXPECT_NEAR(double(down.frames()), 8000.0, 2.0);
   EXPECT_NEAR(test::zeroCrossingHz(down.samples, 8000), 1000.0, 1.0);
   EXPECT_NEAR(test::rms(up.samples), test::rms(tone->samples), 200.0);
+}
+
+}  // namespace
+}  // namespace orv::movie::sound
+
+namespace orv::movie::sound {
+namespace {
+
+TEST(Mixer, InAndOutPointsAndEnvelopesFollowTheSoundInfo) {
+  // A 22050 Hz ramp 1..100; points count 44.1 kHz samples, so 20 -> frame 10.
+  auto ramp = std::make_shared<PcmAudio>();
+  ramp->sampleRate = 22050;
+  ramp->channels = 1;
+  for (int i = 1; i <= 100; ++i) ramp->samples.push_back(int16_t(i * 100));
+  swf::SoundInfo info;
+  info.inPoint = 20;
+  info.outPoint = 40;
+  info.loopCount = 2;
+  Mixer m(22050);
+  VoiceId id = m.play(ramp, voiceSettingsFor(info));
+  std::vector<int16_t> out(2 * 50);
+  m.mix(out.data(), 50);
+  std::vector<int16_t> left;
+  for (size_t i = 0; i < out.size(); i += 2) left.push_back(out[i]);
+  std::vector<int16_t> expected;
+  for (int play = 0; play < 2; ++play)
+    for (int i = 11; i <= 20; ++i) expected.push_back(int16_t(i * 100));
+  expected.resize(50, 0);
+  EXPECT_EQ(left, expected);
+  EXPECT_FALSE(m.isPlaying(id));
+
+  // An envelope from full left/silent right to the reverse over frames 0..50.
+  swf::SoundInfo fade;
+  fade.envelope = {{0, 32768, 0}, {100, 0, 32768}};
+  Mixer f(22050);
+  auto flat = std::make_shared<PcmAudio>(PcmAudio{22050, 1, std::vector<int16_t>(100, 10000)});
+  f.play(flat, voiceSettingsFor(fade));
+  std::vector<int16_t> faded(2 * 100);
+  f.mix(faded.data(), 100);
+  EXPECT_EQ(faded[0], 10000);
+  EXPECT_EQ(faded[1], 0);
+  EXPECT_EQ(faded[2 * 25], 5000);      // halfway: both at half
+  EXPECT_EQ(faded[2 * 25 + 1], 5000);
+  EXPECT_EQ(faded[2 * 60], 0);         // past the last point its levels hold
+  EXPECT_EQ(faded[2 * 60 + 1], 10000);
+
+  // In and out points that leave nothing to play end the voice at once.
+  swf::SoundInfo empty;
+  empty.inPoint = 500;
+  EXPECT_FALSE(f.isPlaying(f.play(flat, voiceSettingsFor(empty))));
 }
 
 }  // namespace

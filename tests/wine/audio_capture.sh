@@ -91,5 +91,16 @@ check "the capture is not silent (RMS > 0.05)" above "${rms:-0}" 0.05
 check "the capture peaks as the music does" near "${peak:-0}" 0.826 0.03
 check "more than one second was captured" above "${length:-0}" 1
 
+# 3. No sound device (ALSA's default points at a card that does not exist): the music
+# "plays" silently and nothing fails.
+mkdir -p "$work/home-nodevice"
+printf 'pcm.!default {\n  type hw\n  card 31\n}\nctl.!default {\n  type hw\n  card 31\n}\n' \
+  > "$work/home-nodevice/.asoundrc"
+rc=0
+HOME="$work/home-nodevice" wine audio_probe.exe play lumvex.mp3 1 > nodevice.raw || rc=$?
+tr -d '\r' < nodevice.raw > nodevice.txt
+check "without a device: no error (exit $rc), no device, still playing" \
+  sh -c "[ $rc = 0 ] && [ '$(value device nodevice.txt)' = no ] && [ '$(value playing nodevice.txt)' = 1 ]"
+
 [ "$failures" -eq 0 ] && echo "all audio checks passed" || echo "$failures audio check(s) failed"
 exit "$failures"

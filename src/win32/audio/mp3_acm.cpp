@@ -70,7 +70,7 @@ class AcmMp3Decoder final : public Mp3Decoder {
     mp3.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
     mp3.wID = MPEGLAYER3_ID_MPEG;
     mp3.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-    mp3.nBlockSize = WORD(h.frameBytes);
+    mp3.nBlockSize = WORD(size_t(h.samplesPerFrame / 8) * size_t(h.bitrateKbps) * 1000 / size_t(h.sampleRate));  // unpadded frame
     mp3.nFramesPerBlock = 1;
     mp3.nCodecDelay = 1393;
 

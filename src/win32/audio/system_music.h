@@ -10,6 +10,7 @@ class SystemMusic {
  public:
   SystemMusic() : player_(output_) {}
   movie::sound::MusicPlayer& player() { return player_; }
+  const movie::sound::MusicPlayer& player() const { return player_; }
   // Whether a sound device was found when the music started.
   bool hasDevice() const { return output_.hasDevice(); }
 

@@ -161,3 +161,32 @@ TEST(SwfSound, DefineSoundDecodesByFormatAndTrimsToItsSampleCount) {
 
 }  // namespace
 }  // namespace orv::movie::sound
+
+namespace orv::movie::sound {
+namespace {
+
+TEST(SwfSound, RandomDataInEveryFormatDecodesBoundedOrFails) {
+  uint32_t x = 2024;
+  auto next = [&x] { return x = x * 1664525u + 1013904223u; };
+  const swf::SoundFormat formats[] = {swf::SoundFormat::PcmNative, swf::SoundFormat::Adpcm,
+                                      swf::SoundFormat::Mp3, swf::SoundFormat::PcmLittle,
+                                      swf::SoundFormat::Nellymoser};
+  for (int round = 0; round < 200; ++round) {
+    swf::SoundDef sound;
+    sound.format.format = formats[next() % 5];
+    sound.format.rate = (next() % 2) ? 44100 : 5512;
+    sound.format.is16Bit = next() % 2;
+    sound.format.stereo = next() % 2;
+    sound.sampleCount = next() % 3 ? 0 : next() % 100000;
+    sound.data.resize(next() % 3000);
+    for (auto& b : sound.data) b = uint8_t(next() >> 24);
+    DecodeResult r = decodeSound(sound);
+    if (!r.ok()) continue;
+    // 2-bit ADPCM is the densest format: 8 samples per byte and channel, plus headers.
+    EXPECT_LE(r.audio.samples.size(), sound.data.size() * 8 + 4);
+    EXPECT_EQ(r.audio.samples.size() % size_t(r.audio.channels), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace orv::movie::sound

@@ -33,7 +33,7 @@ frmAbout::frmAbout(Program& program)
     : Form(program.runtime(), "frmAbout", aboutDesign()),
       Picture1(*this, "Picture1", {90, 135, 465, 600}, 0, true),
       Label1(*this, "Label1", {675, 135, 1635, 240}, 1, "Orvanta 4.5"),
-      Label2(*this, "Label2", {675, 450, 2580, 195}, 2, "Copyright \xA9 2026 Orvanta Software"),
+      Label2(*this, "Label2", {675, 450, 2580, 195}, 2, "Copyright \xA9 2026 Orvanta"),
       Label3(*this, "Label3", {675, 720, 2580, 195}, 3, "Written by the Orvanta team"),
       Command1(*this, "Command1", {4095, 135, 960, 330}, 4, "OK", false, false),
       MediaPlayer1(*this, program, "MediaPlayer1", {3585, 945, 1500, 300}, 5, aboutMusic()),

@@ -138,7 +138,8 @@ void installDateBuiltins(Vm& vm) {
         {"Seconds", [](const Parts& p) { return p.seconds; }},
         {"Milliseconds", [](const Parts& p) { return p.ms; }},
     };
-    for (auto& [name, get] : getters) {
+    for (auto& [name, getter] : getters) {
+        Getter get = getter;  // a copy: clang cannot capture a structured binding
         auto fn = [get](Vm&, CallInfo& c) -> Value {
             double s;
             double t = selfTime(c, s);

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "movie/render/movie_renderer.h"
+#include "movie/sound/movie_sound.h"
 #include "movie/stage.h"
 #include "movie/swf/reader.h"
 
@@ -32,8 +33,10 @@ bool hasAnimatedClips(const MovieClip& clip) {
 }
 }  // namespace
 
-Player::Player() = default;
-Player::~Player() = default;
+Player::Player() : sound_(std::make_unique<sound::MovieSound>()) {}
+Player::~Player() {
+  sound_.reset();  // stops the output's pulls before anything else goes
+}
 
 bool Player::load(const std::string& path) {
   unload();
@@ -70,12 +73,15 @@ bool Player::loadBytes(std::vector<uint8_t> bytes) {
   stage_->setLoop(loop_);
   stage_->traceSink = traceSink_;
   stage_->root().stop();  // a loaded movie shows its first frame and waits
+  stage_->setSoundListener(sound_.get());
+  stage_->dispatchSoundEvents();  // the first frame's event sounds
   renderer_ = std::make_unique<PlayerRenderer>(movie_);
   error_.clear();
   return true;
 }
 
 void Player::unload() {
+  sound_->reset();
   renderer_.reset();
   stage_.reset();
   movie_.reset();
@@ -101,10 +107,22 @@ uint32_t Player::backgroundColor() const {
 }
 
 void Player::play() {
-  if (stage_) stage_->root().play();
+  if (!stage_) return;
+  MovieClip& root = stage_->root();
+  if (!root.playing()) {
+    // The stream sound starts with the frame shown; the clock feeds the next ones.
+    int frame = root.currentFrame();
+    if (frame >= 0 && frame < root.frameCount()) {
+      const auto& block = root.timeline().frames[size_t(frame)].streamBlock;
+      if (block) sound_->streamBlock(root, frame, *block);
+    }
+  }
+  root.play();
 }
 void Player::stop() {
-  if (stage_) stage_->root().stop();
+  if (!stage_) return;
+  stage_->root().stop();
+  sound_->stopStreams();
 }
 bool Player::playing() const { return stage_ && stage_->root().playing(); }
 
@@ -141,6 +159,7 @@ void Player::rewind() {
 
 void Player::gotoFrame(int frame) {
   if (!stage_) return;
+  sound_->stopStreams();
   stage_->root().gotoFrame(frame);
   afterChange();
 }
@@ -184,6 +203,10 @@ void Player::render(Pixmap& target, const ViewRect& view) const {
   renderer_->renderer.render(stage_->displayTree(), surface, sv,
                              static_cast<render::RenderQuality>(quality_), backgroundColor());
 }
+
+void Player::setAudioOutput(sound::AudioOutput* output) { sound_->setOutput(output); }
+void Player::mixAudio(int16_t* out, size_t frames) { sound_->mix(out, frames); }
+int Player::audioRate() const { return sound_->rate(); }
 
 void Player::setTraceSink(std::function<void(const std::string&)> sink) {
   traceSink_ = std::move(sink);

@@ -6,6 +6,7 @@ namespace orv::movie {
 
 namespace {
 constexpr size_t kMaxEventsPerDispatch = 1'000'000;  // a listener feeding itself stops here
+constexpr size_t kMaxPendingSoundEvents = 4096;
 
 void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
   out.reserve(clip.displayList().size());
@@ -39,6 +40,11 @@ Stage::~Stage() {
 void Stage::queue(TimelineEvent event) {
   // Kept even before a listener is set, so frame 0's actions reach the script engine;
   // dispatchEvents() drops them when there is still no listener.
+  // Sound events wait for a sound listener (bounded: a stage without one keeps few).
+  if (event.kind == TimelineEvent::Kind::Sound || event.kind == TimelineEvent::Kind::StreamBlock) {
+    if (soundEvents_.size() >= kMaxPendingSoundEvents) soundEvents_.pop_front();
+    soundEvents_.push_back(event);
+  }
   events_.push_back(std::move(event));
 }
 
@@ -59,6 +65,14 @@ void Stage::dispatchEvents() {
   }
   events_.clear();
   dispatching_ = false;
+  dispatchSoundEvents();
+}
+
+void Stage::dispatchSoundEvents() {
+  if (!soundListener_) return;
+  std::deque<TimelineEvent> pending;
+  pending.swap(soundEvents_);
+  for (const TimelineEvent& ev : pending) soundListener_->onTimelineEvent(*this, ev);
 }
 
 std::vector<render::DisplayNode> Stage::displayTree() const {

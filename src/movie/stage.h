@@ -54,6 +54,11 @@ class Stage {
   bool loop() const { return loop_; }
 
   void setListener(TimelineListener* listener) { listener_ = listener; }
+  // Sound has its own slot beside the script engine's: it gets the Sound and StreamBlock
+  // events, after the listener's turn in dispatchEvents().
+  void setSoundListener(TimelineListener* listener) { soundListener_ = listener; }
+  // Delivers only the queued Sound and StreamBlock events to the sound listener.
+  void dispatchSoundEvents();
   // One frame of the clock: every playing clip moves on; then the events are delivered.
   void tick();
   // Delivers queued events (the listener may queue more; bounded per call).
@@ -83,6 +88,8 @@ class Stage {
   std::shared_ptr<MovieClip> root_;
   TimelineListener* listener_ = nullptr;
   std::deque<TimelineEvent> events_;
+  TimelineListener* soundListener_ = nullptr;
+  std::deque<TimelineEvent> soundEvents_;
   std::set<const swf::Frame*> initDone_;
   bool loop_ = true;
   bool dispatching_ = false;

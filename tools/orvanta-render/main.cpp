@@ -1,6 +1,7 @@
 // orvanta-render: a movie's header facts, or its frames rendered to PNG, from the
 // command line. Exit codes: 0 success, 1 unreadable movie, 2 wrong usage.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,8 @@
 
 #include "movie/player.h"
 #include "movie/png_writer.h"
+#include "movie/sound/pcm_audio.h"
+#include "movie/sound/recording_output.h"
 #include "movie/swf/reader.h"
 #include "movie/swf/types.h"
 
@@ -23,7 +26,8 @@ int usage(const std::string& why) {
   std::cerr << "orvanta-render: " << why << "\n"
             << "usage: orvanta-render MOVIE --info\n"
             << "       orvanta-render MOVIE [--frames N] [--width W --height H]\n"
-            << "                            [--quality low|medium|high|best] [--out FILE.png] [--trace]\n";
+            << "                            [--quality low|medium|high|best] [--out FILE.png] [--trace]\n"
+            << "                            [--audio-out FILE.wav]\n";
   return 2;
 }
 
@@ -77,7 +81,7 @@ int printInfo(const std::string& path) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  std::string moviePath, outPath;
+  std::string moviePath, outPath, audioPath;
   bool info = false, trace = false;
   int frames = 1, width = 0, height = 0;
   Quality quality = Quality::High;
@@ -108,6 +112,8 @@ int main(int argc, char** argv) {
       quality = it->second;
     } else if (a == "--out") {
       if (!value(outPath) || outPath.empty()) return usage("--out needs a file name");
+    } else if (a == "--audio-out") {
+      if (!value(audioPath) || audioPath.empty()) return usage("--audio-out needs a file name");
     } else if (!a.empty() && a[0] == '-' && a != "-") {
       return usage("unknown option " + a);
     } else if (moviePath.empty()) {
@@ -138,9 +144,33 @@ int main(int argc, char** argv) {
   }
   player.play();
   const double period = player.framePeriodMs();
+  constexpr double kMaxAudioSeconds = 600;  // the WAV is held in memory
+  if (!audioPath.empty() && frames * period > kMaxAudioSeconds * 1000) {
+    std::cerr << "orvanta-render: --audio-out covers at most " << kMaxAudioSeconds
+              << " seconds; give fewer --frames\n";
+    return 2;
+  }
+  // The sound of each frame period, pulled after the frame is entered.
+  sound::PcmAudio audio;
+  audio.sampleRate = player.audioRate();
+  audio.channels = 2;
+  size_t audioFrames = 0;
+  const bool drawFrames = !outPath.empty() || audioPath.empty();
   for (int f = 0; f < frames; ++f) {
     if (f > 0) player.advance(period);
-    player.render(target, stage);
+    if (drawFrames) player.render(target, stage);
+    if (!audioPath.empty()) {
+      size_t due = static_cast<size_t>(std::llround((f + 1) * period * audio.sampleRate / 1000.0));
+      if (due > audioFrames) {
+        audio.samples.resize(due * 2);
+        player.mixAudio(audio.samples.data() + audioFrames * 2, due - audioFrames);
+        audioFrames = due;
+      }
+    }
+  }
+  if (!audioPath.empty() && !sound::writeWavFile(audioPath, audio)) {
+    std::cerr << "orvanta-render: cannot write " << audioPath << "\n";
+    return 1;
   }
   if (!outPath.empty() && !writePng(target, outPath)) {
     std::cerr << "orvanta-render: cannot write " << outPath << "\n";

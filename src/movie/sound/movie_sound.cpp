@@ -1,0 +1,153 @@
+#include "movie/sound/movie_sound.h"
+
+#include "movie/display_object.h"
+#include "movie/sound/swf_sound.h"
+
+namespace orv::movie::sound {
+
+MovieSound::MovieSound(int outputRate) : mixer_(std::make_unique<Mixer>(outputRate)) {}
+
+MovieSound::~MovieSound() {
+  // The output's thread must be done with the mixer before it goes.
+  if (output_) output_->stop();
+}
+
+void MovieSound::setOutput(AudioOutput* output) {
+  if (output_) output_->stop();
+  output_ = output;
+  if (!output_) return;
+  if (output_->sampleRate() > 0 && output_->sampleRate() != mixer_->outputRate()) {
+    streams_.clear();
+    eventVoices_.clear();
+    mixer_ = std::make_unique<Mixer>(output_->sampleRate());
+  }
+  output_->start(*mixer_);
+}
+
+void MovieSound::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
+  if (event.kind == TimelineEvent::Kind::Sound && event.sound) {
+    startSound(stage.movie(), *event.sound);
+  } else if (event.kind == TimelineEvent::Kind::StreamBlock && event.streamBlock) {
+    std::shared_ptr<DisplayObject> obj = event.object.lock();
+    if (MovieClip* clip = obj ? obj->asClip() : nullptr)
+      streamBlock(*clip, event.frame, *event.streamBlock);
+  }
+}
+
+std::shared_ptr<const PcmAudio> MovieSound::decoded(const swf::Movie& movie, swf::CharacterId id) {
+  if (cachedFor_ != &movie) {
+    cache_.clear();
+    cachedSamples_ = 0;
+    cachedFor_ = &movie;
+  }
+  auto it = cache_.find(id);
+  if (it != cache_.end()) return it->second;
+  std::shared_ptr<const PcmAudio> result;
+  auto def = movie.dictionary.find(id);
+  if (def != movie.dictionary.end()) {
+    if (const auto* sound = std::get_if<swf::SoundDef>(&def->second)) {
+      DecodeResult r = decodeSound(*sound);
+      if (r.ok() && r.audio.frames() > 0 && r.audio.sampleRate > 0 &&
+          cachedSamples_ + r.audio.samples.size() <= kMaxCachedSamples) {
+        cachedSamples_ += r.audio.samples.size();
+        result = std::make_shared<PcmAudio>(std::move(r.audio));
+      }
+    }
+  }
+  cache_[id] = result;
+  return result;
+}
+
+void MovieSound::pruneVoices() {
+  for (auto it = eventVoices_.begin(); it != eventVoices_.end();) {
+    auto& ids = it->second;
+    std::erase_if(ids, [&](VoiceId v) { return !mixer_->isPlaying(v); });
+    it = ids.empty() ? eventVoices_.erase(it) : std::next(it);
+  }
+}
+
+void MovieSound::startSound(const swf::Movie& movie, const swf::StartSound& start) {
+  swf::CharacterId id = start.soundId;
+  if (id == 0 && !start.className.empty()) {
+    auto exported = movie.exports.find(start.className);
+    if (exported == movie.exports.end()) return;
+    id = exported->second;
+  }
+  pruneVoices();
+  const swf::SoundInfo& info = start.info;
+  if (info.syncStop) {
+    auto it = eventVoices_.find(id);
+    if (it != eventVoices_.end()) {
+      for (VoiceId v : it->second) mixer_->stop(v);
+      eventVoices_.erase(it);
+    }
+    return;
+  }
+  if (info.syncNoMultiple && eventVoices_.count(id)) return;
+  size_t playing = 0;
+  for (const auto& [sid, ids] : eventVoices_) playing += ids.size();
+  if (playing >= kMaxEventVoices) return;
+  std::shared_ptr<const PcmAudio> pcm = decoded(movie, id);
+  if (!pcm) return;
+  eventVoices_[id].push_back(mixer_->play(pcm, voiceSettingsFor(info)));
+}
+
+void MovieSound::dropStream(Stream& s) {
+  if (s.voice) mixer_->stop(s.voice);
+  s.voice = 0;
+  s.voiceRate = s.voiceChannels = 0;
+  s.decoder.reset();
+  s.lastFrame = -1;
+}
+
+void MovieSound::streamBlock(MovieClip& clip, int frame, std::span<const uint8_t> block) {
+  const auto& head = clip.timeline().streamHead;
+  if (!head) return;
+  // Streams of clips that are gone are silenced.
+  std::erase_if(streams_, [&](Stream& s) {
+    if (!s.clip.expired()) return false;
+    dropStream(s);
+    return true;
+  });
+  Stream* stream = nullptr;
+  for (auto& s : streams_)
+    if (s.key == &clip) stream = &s;
+  if (!stream) {
+    if (streams_.size() >= kMaxStreams) return;
+    streams_.push_back(Stream{});
+    stream = &streams_.back();
+    stream->clip = clip.weak_from_this();
+    stream->key = &clip;
+  }
+  if (stream->decoder && frame != stream->lastFrame + 1) dropStream(*stream);
+  if (!stream->decoder) stream->decoder = std::make_unique<StreamSoundDecoder>(*head);
+  stream->lastFrame = frame;
+
+  std::vector<int16_t> pcm;
+  if (!stream->decoder->decodeBlock(block, pcm) || pcm.empty()) return;
+  int rate = stream->decoder->sampleRate(), channels = stream->decoder->channels();
+  if (rate <= 0 || channels < 1 || channels > 2) return;
+  if (!stream->voice || rate != stream->voiceRate || channels != stream->voiceChannels) {
+    if (stream->voice) mixer_->endStream(stream->voice);
+    stream->voice = mixer_->openStream(rate, channels);
+    stream->voiceRate = rate;
+    stream->voiceChannels = channels;
+  }
+  mixer_->queueStream(stream->voice, pcm);
+}
+
+void MovieSound::stopStreams() {
+  for (auto& s : streams_) dropStream(s);
+  streams_.clear();
+}
+
+void MovieSound::reset() {
+  stopStreams();
+  mixer_->stopAll();
+  eventVoices_.clear();
+  cache_.clear();
+  cachedSamples_ = 0;
+  cachedFor_ = nullptr;
+}
+
+}  // namespace orv::movie::sound

@@ -1,0 +1,75 @@
+#pragma once
+// A movie's sound as the player hears it: the timeline's StartSound events start event
+// sounds (decoded once, kept while the movie is loaded) and its SoundStreamBlocks feed
+// one stream voice per clip. Everything ends up in one Mixer that an output pulls on its
+// own thread; the rest runs on the program's thread.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "movie/sound/audio_output.h"
+#include "movie/sound/mixer.h"
+#include "movie/sound/stream_sound.h"
+#include "movie/stage.h"
+
+namespace orv::movie::sound {
+
+class MovieSound final : public TimelineListener {
+ public:
+  explicit MovieSound(int outputRate = 44100);
+  ~MovieSound() override;
+  MovieSound(const MovieSound&) = delete;
+  MovieSound& operator=(const MovieSound&) = delete;
+
+  // Takes the Sound and StreamBlock events; the others are ignored.
+  void onTimelineEvent(Stage& stage, const TimelineEvent& event) override;
+
+  // A StartSound of `movie` (also for button sounds): applies its stop and no-multiple
+  // flags, else starts the sound with its loops, in/out points and envelope.
+  void startSound(const swf::Movie& movie, const swf::StartSound& start);
+  // One SoundStreamBlock of `clip`'s frame. A block that does not follow the last one
+  // of that clip (a seek, a loop) starts the stream afresh.
+  void streamBlock(MovieClip& clip, int frame, std::span<const uint8_t> block);
+  // Silences the stream sounds (the movie stopped or jumped); event sounds play on.
+  void stopStreams();
+  // Silences everything and forgets the decoded sounds (a movie was unloaded).
+  void reset();
+
+  // Plays through `output` (nullptr: none) at its rate. Sounds playing are dropped when
+  // the rate changes.
+  void setOutput(AudioOutput* output);
+  // Pulls mixed sound by hand (no output attached): `frames` stereo frames at rate().
+  void mix(int16_t* out, size_t frames) { mixer_->mix(out, frames); }
+  int rate() const { return mixer_->outputRate(); }
+  Mixer& mixer() { return *mixer_; }
+
+  // Bounds on what a hostile movie can make us hold.
+  static constexpr size_t kMaxEventVoices = 64;
+  static constexpr size_t kMaxStreams = 16;
+  static constexpr size_t kMaxCachedSamples = size_t(128) << 20;
+
+ private:
+  struct Stream {
+    std::weak_ptr<DisplayObject> clip;
+    const MovieClip* key = nullptr;
+    std::unique_ptr<StreamSoundDecoder> decoder;
+    VoiceId voice = 0;
+    int voiceRate = 0, voiceChannels = 0;
+    int lastFrame = -1;
+  };
+  std::shared_ptr<const PcmAudio> decoded(const swf::Movie& movie, swf::CharacterId id);
+  void pruneVoices();
+  void dropStream(Stream& s);
+
+  std::unique_ptr<Mixer> mixer_;
+  AudioOutput* output_ = nullptr;
+  const swf::Movie* cachedFor_ = nullptr;
+  std::map<swf::CharacterId, std::shared_ptr<const PcmAudio>> cache_;  // null: undecodable
+  size_t cachedSamples_ = 0;
+  std::map<swf::CharacterId, std::vector<VoiceId>> eventVoices_;
+  std::vector<Stream> streams_;
+};
+
+}  // namespace orv::movie::sound

@@ -4,6 +4,7 @@
 # handle first, then the geometry), the window at its original size. A moved window comes
 # back where it was after Exit and a restart. Default Player (Ctrl+D) redoes the
 # association; a plain restart with the marker present writes nothing to the registry.
+# Stored geometry out of range or off the screen gives the original size.
 #   tests/wine/startup_registry_config.sh <mingw build dir>
 set -u
 . "$(dirname "$0")/wine_env.sh" "$@"
@@ -143,6 +144,19 @@ orv_check "a start without the marker writes .swf again" orv_wait_for 10 swf_bac
 orv_check "a start without the marker writes the marker again" \
   expect_eq "$(reg_value 'HKLM\Software\Korvane\Lumvex' 'Registrated')" "YES"
 orv_check "Exit ends the program" exit_program
+
+# --- Stored geometry the screen cannot use falls back to the original size ---
+start_with_geometry() {  # start_with_geometry <left> <top> <height> <width>
+  printf '[parameters]\r\nhwnd=1\r\nLeft=%s\r\nTop=%s\r\nHeight=%s\r\nWidth=%s\r\n' "$@" >"$config"
+  start_program
+  orv_wait_for 60 main_visible || return 1
+  sleep 1
+  window_at 69,46 606x401 || { xdotool getwindowgeometry "$(main_window)"; exit_program; return 1; }
+  exit_program
+}
+orv_check "a left edge beyond 16 bits gives the original size" start_with_geometry 99999 690 6015 9090
+orv_check "a window stored off the screen gives the original size" start_with_geometry 30000 30000 6015 9090
+orv_check "a negative stored width gives the original size" start_with_geometry 1035 690 6015 -9090
 
 echo "$orv_failures failed"
 [ "$orv_failures" -eq 0 ]

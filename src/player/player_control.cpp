@@ -40,10 +40,11 @@ std::uint32_t opaque(std::uint32_t rgb) { return 0xFF000000u | (rgb & 0xFFFFFFu)
 }  // namespace
 
 PlayerControl::PlayerControl(Form& owner, std::string name, TwipsRect bounds, int tabIndex,
-                             const FlashSettings& settings)
+                             const FlashSettings& settings, AudioOutputFactory audio)
     : MovieControl(owner, std::move(name), bounds, tabIndex),
       settings_(settings),
-      clock_(owner, "FrameClock", kClockIntervalMs, true, Timer::Internal{}) {
+      clock_(owner, "FrameClock", kClockIntervalMs, true, Timer::Internal{}),
+      makeAudio_(std::move(audio)) {
   player_.setLoop(settings.Loop);
   player_.setQuality(qualityFromName(settings.Quality2));
   backgroundOverride_ = parseColour(settings.BGColor);
@@ -51,7 +52,10 @@ PlayerControl::PlayerControl(Form& owner, std::string name, TwipsRect bounds, in
   if (!settings.Movie.empty()) setMovie(settings.Movie);
 }
 
-PlayerControl::~PlayerControl() = default;
+PlayerControl::~PlayerControl() {
+  // The output's thread pulls from the player: detach it before either goes.
+  player_.setAudioOutput(nullptr);
+}
 
 void PlayerControl::attach(Backend& backend, FormPeer& parent) {
   auto surface = backend.createSurface(*this, parent);
@@ -83,6 +87,11 @@ void PlayerControl::setMovie(const std::string& path) {
     showNotice("");
   } else if (player_.load(nativePath(path).string())) {
     view_ = player_.stage();
+    // The sound device opens with the first movie, not with the window.
+    if (!audio_ && makeAudio_) {
+      audio_ = makeAudio_();
+      if (audio_) player_.setAudioOutput(audio_.get());
+    }
     showNotice("");
     if (settings_.Playing) player_.play();
   } else {
@@ -210,6 +219,13 @@ std::unique_ptr<MovieControl> makePlayerControl(Form& owner, const std::string& 
                                                 TwipsRect bounds, int tabIndex,
                                                 const FlashSettings& settings) {
   return std::make_unique<PlayerControl>(owner, name, bounds, tabIndex, settings);
+}
+
+MovieControlFactory playerControlsWithSound(AudioOutputFactory audio) {
+  return [audio](Form& owner, const std::string& name, TwipsRect bounds, int tabIndex,
+                 const FlashSettings& settings) -> std::unique_ptr<MovieControl> {
+    return std::make_unique<PlayerControl>(owner, name, bounds, tabIndex, settings, audio);
+  };
 }
 
 }  // namespace orv

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "movie/player.h"
+#include "movie/sound/audio_output.h"
 #include "player/movie_control.h"
 #include "runtime/timer.h"
 
@@ -11,10 +12,13 @@ namespace orv {
 
 // The movie control of the windows: our SWF engine behind the operations the windows
 // call, drawing into a surface of its window at the movie's frame rate.
+// Opens the machine's sound output for a control; nullptr plays the movie silent.
+using AudioOutputFactory = std::function<std::unique_ptr<movie::sound::AudioOutput>()>;
+
 class PlayerControl : public MovieControl {
  public:
   PlayerControl(Form& owner, std::string name, TwipsRect bounds, int tabIndex,
-                const FlashSettings& settings);
+                const FlashSettings& settings, AudioOutputFactory audio = nullptr);
   ~PlayerControl() override;
 
   std::string Movie() const override { return movie_; }
@@ -65,11 +69,15 @@ class PlayerControl : public MovieControl {
   double lastTickMs_ = 0;
   SurfacePeer* surface_ = nullptr;
   movie::Pixmap frame_;
+  AudioOutputFactory makeAudio_;
+  std::unique_ptr<movie::sound::AudioOutput> audio_;
 };
 
-// The factory Program uses to give each window its movie control.
+// The factory Program uses to give each window its movie control (silent).
 std::unique_ptr<MovieControl> makePlayerControl(Form& owner, const std::string& name,
                                                 TwipsRect bounds, int tabIndex,
                                                 const FlashSettings& settings);
+// The same, with each control's sound going out through outputs `audio` opens.
+MovieControlFactory playerControlsWithSound(AudioOutputFactory audio);
 
 }  // namespace orv

@@ -7,6 +7,7 @@
 #include "player/player_control.h"
 #include "runtime/errors.h"
 #include "runtime/runtime.h"
+#include "win32/audio/waveout_output.h"
 #include "win32/music.h"
 #include "win32/win32_backend.h"
 
@@ -14,7 +15,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   InitCommonControls();
   orv::win32::Win32Backend backend(instance);
   orv::Runtime runtime(backend);
-  orv::Program program(runtime, orv::makePlayerControl, orv::win32::makeMusic);
+  // Each movie control plays its movie's sound through a waveOut output of its own.
+  auto movieControls = orv::playerControlsWithSound(
+      [] { return std::make_unique<orv::win32::WaveOutOutput>(); });
+  orv::Program program(runtime, movieControls, orv::win32::makeMusic);
   program.start();
   return backend.run();
 }

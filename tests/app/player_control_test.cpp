@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "movie/sound/recording_output.h"
 #include "player/player_control.h"
 #include "runtime/form.h"
 #include "runtime/headless/headless_backend.h"
@@ -143,6 +144,37 @@ TEST_F(PlayerControlTest, AFileThatIsNotAMovieLeavesANoticeAndNoError) {
   host.Flash.setMovie((std::filesystem::temp_directory_path() / "orv-missing.swf").string());
   EXPECT_FALSE(host.Flash.notice().empty());
   std::filesystem::remove(bad);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(PlayerControlSound, TheOutputOpensWithTheFirstMovieAndIsDetachedOnDestruction) {
+  headless::HeadlessBackend backend;
+  Runtime runtime{backend};
+  Form host(runtime, "frmFlash", FormDesign{});
+  int opened = 0;
+  movie::sound::RecordingOutput* output = nullptr;
+  auto factory = playerControlsWithSound([&]() -> std::unique_ptr<movie::sound::AudioOutput> {
+    ++opened;
+    auto out = std::make_unique<movie::sound::RecordingOutput>();
+    output = out.get();
+    return out;
+  });
+  {
+    auto control = factory(host, "Flash", {0, 0, 8250, 6000}, 0, FlashSettings{});
+    host.Show();
+    EXPECT_EQ(opened, 0) << "no movie, no sound device";
+    control->setMovie(kDemo);
+    control->setMovie("");
+    control->setMovie(kDemo);
+    EXPECT_EQ(opened, 1);
+    ASSERT_NE(output, nullptr);
+    EXPECT_TRUE(output->started());
+  }
 }
 
 }  // namespace

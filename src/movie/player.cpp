@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "movie/render/movie_renderer.h"
-#include "movie/sound/movie_sound.h"
+#include "movie/script/timeline_bridge.h"
 #include "movie/stage.h"
 #include "movie/swf/reader.h"
 
@@ -33,10 +33,8 @@ bool hasAnimatedClips(const MovieClip& clip) {
 }
 }  // namespace
 
-Player::Player() : sound_(std::make_unique<sound::MovieSound>()) {}
-Player::~Player() {
-  sound_.reset();  // stops the output's pulls before anything else goes
-}
+Player::Player() = default;
+Player::~Player() = default;
 
 bool Player::load(const std::string& path) {
   unload();
@@ -72,17 +70,21 @@ bool Player::loadBytes(std::vector<uint8_t> bytes) {
   stage_ = std::make_unique<Stage>(movie_);
   stage_->setLoop(loop_);
   stage_->traceSink = traceSink_;
-  stage_->root().stop();  // a loaded movie shows its first frame and waits
-  stage_->setSoundListener(sound_.get());
-  stage_->dispatchSoundEvents();  // the first frame's event sounds
+  scripts_ = std::make_unique<script::TimelineBridge>(*stage_);
+  stage_->setListener(scripts_.get());
+  stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
+  stage_->root().stop();     // a loaded movie shows its first frame and waits
   renderer_ = std::make_unique<PlayerRenderer>(movie_);
   error_.clear();
   return true;
 }
 
 void Player::unload() {
-  sound_->reset();
   renderer_.reset();
+  // The script state refers to the stage's clips: it goes first, and the stage's
+  // own teardown then reaches no listener.
+  if (stage_) stage_->setListener(nullptr);
+  scripts_.reset();
   stage_.reset();
   movie_.reset();
   clockMs_ = 0;
@@ -107,22 +109,10 @@ uint32_t Player::backgroundColor() const {
 }
 
 void Player::play() {
-  if (!stage_) return;
-  MovieClip& root = stage_->root();
-  if (!root.playing()) {
-    // The stream sound starts with the frame shown; the clock feeds the next ones.
-    int frame = root.currentFrame();
-    if (frame >= 0 && frame < root.frameCount()) {
-      const auto& block = root.timeline().frames[size_t(frame)].streamBlock;
-      if (block) sound_->streamBlock(root, frame, *block);
-    }
-  }
-  root.play();
+  if (stage_) stage_->root().play();
 }
 void Player::stop() {
-  if (!stage_) return;
-  stage_->root().stop();
-  sound_->stopStreams();
+  if (stage_) stage_->root().stop();
 }
 bool Player::playing() const { return stage_ && stage_->root().playing(); }
 
@@ -136,11 +126,19 @@ void Player::afterChange() {
   if (stage_) stage_->dispatchEvents();
 }
 
+void Player::tickOnce() {
+  scripts_->clockMs += framePeriodMs();
+  scripts_->beforeTick();
+  stage_->tick();
+  scripts_->afterTick();
+}
+
 void Player::forward() {
   if (!stage_) return;
   stop();
   stage_->root().gotoFrame(stage_->root().currentFrame() + 1);
   afterChange();
+  stop();  // the frame's actions may have called play()
 }
 
 void Player::back() {
@@ -148,6 +146,7 @@ void Player::back() {
   stop();
   stage_->root().gotoFrame(stage_->root().currentFrame() - 1);
   afterChange();
+  stop();
 }
 
 void Player::rewind() {
@@ -155,11 +154,11 @@ void Player::rewind() {
   stop();
   stage_->root().gotoFrame(0);
   afterChange();
+  stop();
 }
 
 void Player::gotoFrame(int frame) {
   if (!stage_) return;
-  sound_->stopStreams();
   stage_->root().gotoFrame(frame);
   afterChange();
 }
@@ -181,7 +180,7 @@ bool Player::advance(double milliseconds) {
   int ticks = std::min(due, kMaxFramesPerAdvance);
   clockMs_ = due > kMaxFramesPerAdvance ? 0 : clockMs_ - ticks * period;
   const int before = stage_->root().currentFrame();
-  for (int i = 0; i < ticks; ++i) stage_->tick();
+  for (int i = 0; i < ticks && stage_; ++i) tickOnce();
   return stage_->root().currentFrame() != before || hasAnimatedClips(stage_->root());
 }
 
@@ -203,10 +202,6 @@ void Player::render(Pixmap& target, const ViewRect& view) const {
   renderer_->renderer.render(stage_->displayTree(), surface, sv,
                              static_cast<render::RenderQuality>(quality_), backgroundColor());
 }
-
-void Player::setAudioOutput(sound::AudioOutput* output) { sound_->setOutput(output); }
-void Player::mixAudio(int16_t* out, size_t frames) { sound_->mix(out, frames); }
-int Player::audioRate() const { return sound_->rate(); }
 
 void Player::setTraceSink(std::function<void(const std::string&)> sink) {
   traceSink_ = std::move(sink);

@@ -6,6 +6,7 @@
 
 #include "movie/render/movie_renderer.h"
 #include "movie/script/timeline_bridge.h"
+#include "movie/sound/movie_sound.h"
 #include "movie/stage.h"
 #include "movie/swf/reader.h"
 
@@ -33,8 +34,10 @@ bool hasAnimatedClips(const MovieClip& clip) {
 }
 }  // namespace
 
-Player::Player() = default;
-Player::~Player() = default;
+Player::Player() : sound_(std::make_unique<sound::MovieSound>()) {}
+Player::~Player() {
+  sound_.reset();  // stops the output's pulls before anything else goes
+}
 
 bool Player::load(const std::string& path) {
   unload();
@@ -74,12 +77,15 @@ bool Player::loadBytes(std::vector<uint8_t> bytes) {
   stage_->setListener(scripts_.get());
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
   stage_->root().stop();     // a loaded movie shows its first frame and waits
+  stage_->setSoundListener(sound_.get());
+  stage_->dispatchSoundEvents();  // the first frame's event sounds
   renderer_ = std::make_unique<PlayerRenderer>(movie_);
   error_.clear();
   return true;
 }
 
 void Player::unload() {
+  sound_->reset();
   renderer_.reset();
   // The script state refers to the stage's clips: it goes first, and the stage's
   // own teardown then reaches no listener.
@@ -109,10 +115,22 @@ uint32_t Player::backgroundColor() const {
 }
 
 void Player::play() {
-  if (stage_) stage_->root().play();
+  if (!stage_) return;
+  MovieClip& root = stage_->root();
+  if (!root.playing()) {
+    // The stream sound starts with the frame shown; the clock feeds the next ones.
+    int frame = root.currentFrame();
+    if (frame >= 0 && frame < root.frameCount()) {
+      const auto& block = root.timeline().frames[size_t(frame)].streamBlock;
+      if (block) sound_->streamBlock(root, frame, *block);
+    }
+  }
+  root.play();
 }
 void Player::stop() {
-  if (stage_) stage_->root().stop();
+  if (!stage_) return;
+  stage_->root().stop();
+  sound_->stopStreams();
 }
 bool Player::playing() const { return stage_ && stage_->root().playing(); }
 
@@ -159,6 +177,7 @@ void Player::rewind() {
 
 void Player::gotoFrame(int frame) {
   if (!stage_) return;
+  sound_->stopStreams();
   stage_->root().gotoFrame(frame);
   afterChange();
 }
@@ -202,6 +221,10 @@ void Player::render(Pixmap& target, const ViewRect& view) const {
   renderer_->renderer.render(stage_->displayTree(), surface, sv,
                              static_cast<render::RenderQuality>(quality_), backgroundColor());
 }
+
+void Player::setAudioOutput(sound::AudioOutput* output) { sound_->setOutput(output); }
+void Player::mixAudio(int16_t* out, size_t frames) { sound_->mix(out, frames); }
+int Player::audioRate() const { return sound_->rate(); }
 
 void Player::setTraceSink(std::function<void(const std::string&)> sink) {
   traceSink_ = std::move(sink);

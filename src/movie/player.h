@@ -1,6 +1,7 @@
 #pragma once
 // The movie player as the windows' movie control uses it: load a movie, play it at its
 // frame rate, step, seek, and draw any part of the stage into a pixmap.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@ namespace orv::movie {
 
 namespace swf { struct Movie; }
 namespace script { class TimelineBridge; }
+namespace sound { class AudioOutput; class MovieSound; }
 class Stage;
 class PlayerRenderer;
 
@@ -63,6 +65,15 @@ class Player {
   // keeps its width and height; its pixels are resized to match.
   void render(Pixmap& target, const ViewRect& view) const;
 
+  // ---- Sound ----
+  // The movie's sounds play through `output` (nullptr: none), pulled on its own thread at
+  // its rate; kept across loads. The output must outlive the player or be detached first.
+  void setAudioOutput(sound::AudioOutput* output);
+  // Pulls `frames` stereo frames (left, right interleaved) of the mixed sound at
+  // audioRate(), for tools and tests that have no output attached.
+  void mixAudio(int16_t* out, size_t frames);
+  int audioRate() const;  // 44100 until an output with another rate is attached
+
   // ---- Seams for the engines and tools ----
   // Where trace() lines go (kept across loads).
   void setTraceSink(std::function<void(const std::string&)> sink);
@@ -82,6 +93,7 @@ class Player {
   bool loop_ = true;
   Quality quality_ = Quality::High;
   double clockMs_ = 0;
+  std::unique_ptr<sound::MovieSound> sound_;
 };
 
 }  // namespace orv::movie

@@ -234,7 +234,7 @@ void MovieClip::advance(uint64_t tick) {
         next = 0;
       }
     }
-    if (next != currentFrame_) enterFrame(next, next == currentFrame_ + 1);
+    if (next != currentFrame_) enterFrame(next, true);  // a step of the clock, looping included
   }
   std::vector<std::shared_ptr<MovieClip>> children;
   for (const auto& [depth, obj] : list_) {

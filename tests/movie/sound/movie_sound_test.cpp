@@ -179,9 +179,10 @@ TEST(MovieSound, StreamSoundFollowsTheFramesStopsAndRestartsOnSeek) {
 
   p.gotoFrame(6);
   p.play();
-  out = playFrames(p, 2);
+  out = playFrames(p, 3);  // frames 6, 7, and the loop back to 0
   EXPECT_NEAR(out[kFramePeriod / 2], 7000, 20);
   EXPECT_NEAR(out[kFramePeriod + kFramePeriod / 2], 8000, 20);
+  EXPECT_NEAR(out[2 * kFramePeriod + kFramePeriod / 2], 1000, 20);
 
   p.unload();
   p.mixAudio(buf.data(), kFramePeriod);

@@ -311,8 +311,9 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
     f.originalTarget = f.target;
     f.scope.push_back(f.target);
     f.thisValue = Value(f.target);
+    if (scriptsStopped_) return;
     bool outer = entryDepth_ == 0;
-    if (outer) actionsThisRun_ = 0;
+    if (outer) beginRun();
     ++entryDepth_;
     frames_.push_back(&f);
     try {
@@ -320,7 +321,7 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
     } catch (const ScriptThrow&) {
         // An uncaught throw ends this action block only.
     } catch (const ScriptAbort& abort) {
-        lastAbort = abort.reason;
+        noteAbort(abort.reason);
     } catch (size_t) {
     }
     frames_.pop_back();
@@ -370,6 +371,9 @@ void Vm::run(Frame& f, size_t start, size_t end) {
 
     while (pc < end) {
         if (++actionsThisRun_ > limits_.maxActionsPerRun) throw ScriptAbort{"script runs too long"};
+        // A loop of slow actions (ever longer strings) is stopped by the clock.
+        if ((actionsThisRun_ & 1023) == 0 && std::chrono::steady_clock::now() > runDeadline_)
+            throw ScriptAbort{"script runs too long"};
         uint8_t op = data[pc++];
         if (op == 0) return;
         size_t len = 0;

@@ -783,10 +783,23 @@ void Vm::runActions(ScriptClip* clip, const CodeBuffer& code, int swfVersion) {
     runTopLevel(clip, code, swfVersion > 0 ? swfVersion : version_);
 }
 
+void Vm::noteAbort(const std::string& reason) {
+    lastAbort = reason;
+    if (reason == "script runs too long") scriptsStopped_ = true;
+}
+
+void Vm::beginRun() {
+    actionsThisRun_ = 0;
+    runDeadline_ = std::chrono::steady_clock::now() +
+                   std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                       std::chrono::duration<double, std::milli>(limits_.maxMillisecondsPerRun));
+}
+
 bool Vm::callMethodIfPresent(Object* obj, std::string_view name, std::vector<Value> args) {
     if (!obj) return false;
+    if (scriptsStopped_) return false;
     bool outer = entryDepth_ == 0;
-    if (outer) actionsThisRun_ = 0;
+    if (outer) beginRun();
     ++entryDepth_;
     bool called = false;
     try {
@@ -797,7 +810,7 @@ bool Vm::callMethodIfPresent(Object* obj, std::string_view name, std::vector<Val
         }
     } catch (const ScriptThrow&) {
     } catch (const ScriptAbort& abort) {
-        lastAbort = abort.reason;
+        noteAbort(abort.reason);
     }
     --entryDepth_;
     return called;
@@ -814,15 +827,16 @@ void Vm::runTimers() {
         Interval iv = it->second;
         it->second.nextDueMs = now + std::max(1.0, iv.periodMs);
         if (iv.once) intervals.erase(it);
+        if (scriptsStopped_) return;
         ++entryDepth_;
-        actionsThisRun_ = 0;
+        beginRun();
         try {
             std::vector<Value> args = iv.args;
             if (!iv.methodName.empty()) callMethod(iv.target, iv.methodName, args);
             else call(iv.fn, Value(), args);
         } catch (const ScriptThrow&) {
         } catch (const ScriptAbort& abort) {
-        lastAbort = abort.reason;
+        noteAbort(abort.reason);
         }
         --entryDepth_;
     }

@@ -2,6 +2,8 @@
 // and the entry points the timeline uses to run actions and deliver events.
 #pragma once
 
+#include <chrono>
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -25,6 +27,7 @@ struct ScriptAbort { std::string reason; };
 
 struct ScriptLimits {
     uint64_t maxActionsPerRun = 2'000'000;  // per entry from the timeline
+    double maxMillisecondsPerRun = 1000;     // wall-clock time per entry
     int maxCallDepth = 256;
     size_t maxStack = 100'000;
     size_t maxStringLength = 64u << 20;
@@ -175,6 +178,13 @@ private:
     std::vector<Object*> pinned_;  // built-in roots kept even if scripts delete them
     std::map<std::string, Object*> registeredClasses_;
     uint64_t actionsThisRun_ = 0;
+    std::chrono::steady_clock::time_point runDeadline_{};
+    // Starts the budget of one entry from the timeline (actions and time).
+    void beginRun();
+    // Set once a script ran too long: like a player whose user chose to abort the
+    // movie's scripts, no more script runs for this movie.
+    bool scriptsStopped_ = false;
+    void noteAbort(const std::string& reason);
     int callDepth_ = 0;
     int entryDepth_ = 0;
     uint64_t randomState_ = 0x2545F4914F6CDD1DULL;

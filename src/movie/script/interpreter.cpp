@@ -373,7 +373,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         if (++actionsThisRun_ > limits_.maxActionsPerRun) throw ScriptAbort{"script runs too long"};
         // A loop of slow actions (ever longer strings) is stopped by the clock.
         if ((actionsThisRun_ & 15) == 0 && std::chrono::steady_clock::now() > runDeadline_)
-            throw ScriptAbort{"script runs too long"};
+            throw ScriptAbort{"script ran out of time"};
         uint8_t op = data[pc++];
         if (op == 0) return;
         size_t len = 0;

@@ -785,7 +785,7 @@ void Vm::runActions(ScriptClip* clip, const CodeBuffer& code, int swfVersion) {
 
 void Vm::noteAbort(const std::string& reason) {
     lastAbort = reason;
-    if (reason == "script runs too long") scriptsStopped_ = true;
+    if (reason == "script ran out of time") scriptsStopped_ = true;
 }
 
 void Vm::beginRun() {

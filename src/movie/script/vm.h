@@ -181,7 +181,7 @@ private:
     std::chrono::steady_clock::time_point runDeadline_{};
     // Starts the budget of one entry from the timeline (actions and time).
     void beginRun();
-    // Set once a script ran too long: like a player whose user chose to abort the
+    // Set once a script ran out of time: like a player whose user chose to abort the
     // movie's scripts, no more script runs for this movie.
     bool scriptsStopped_ = false;
     void noteAbort(const std::string& reason);

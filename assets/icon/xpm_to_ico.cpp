@@ -43,13 +43,13 @@ std::vector<std::string> quotedStrings(const std::string& text) {
   return strings;
 }
 
-std::uint32_t parseColour(const std::string& spec, bool& isNone) {
-  isNone = spec == "None" || spec == "none";
+std::uint32_t parseColour(const std::string& colourText, bool& isNone) {
+  isNone = colourText == "None" || colourText == "none";
   if (isNone) return 0;
-  if (spec.size() == 7 && spec[0] == '#') return std::stoul(spec.substr(1), nullptr, 16);
-  if (spec == "black") return 0x000000;
-  if (spec == "white") return 0xFFFFFF;
-  fail("unsupported colour " + spec);
+  if (colourText.size() == 7 && colourText[0] == '#') return std::stoul(colourText.substr(1), nullptr, 16);
+  if (colourText == "black") return 0x000000;
+  if (colourText == "white") return 0xFFFFFF;
+  fail("unsupported colour " + colourText);
 }
 
 Image readXpm(const std::string& path) {
@@ -75,12 +75,12 @@ Image readXpm(const std::string& path) {
     if (line.size() < static_cast<size_t>(charsPerPixel)) fail("bad colour line");
     const std::string code = line.substr(0, charsPerPixel);
     std::istringstream rest(line.substr(charsPerPixel));
-    std::string key, value, spec;
+    std::string key, value, colourText;
     while (rest >> key >> value)
-      if (key == "c") spec = value;
-    if (spec.empty()) fail("colour line without a c value");
+      if (key == "c") colourText = value;
+    if (colourText.empty()) fail("colour line without a c value");
     bool none = false;
-    const std::uint32_t rgb = parseColour(spec, none);
+    const std::uint32_t rgb = parseColour(colourText, none);
     if (none) {
       indexOf[code] = -1;
       continue;

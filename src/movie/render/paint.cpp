@@ -87,31 +87,31 @@ Paint Paint::solid(uint32_t premultiplied) {
   return p;
 }
 
-Paint Paint::gradient(const GradientSpec& spec, const ColorTransform& cx) {
+Paint Paint::gradient(const GradientSpec& ramp, const ColorTransform& cx) {
   Paint p;
   p.kind_ = Kind::Gradient;
-  p.gradientKind_ = spec.kind;
-  p.spread_ = spec.spread;
-  p.focal_ = std::clamp(spec.focal, -0.98f, 0.98f);
-  p.lut_ = std::make_shared<std::array<uint32_t, 256>>(buildLut(spec.stops, spec.linearRgb, cx));
-  p.fromDevice_ = spec.toDevice.inverse();
-  if (!spec.toDevice.invertible()) {
+  p.gradientKind_ = ramp.kind;
+  p.spread_ = ramp.spread;
+  p.focal_ = std::clamp(ramp.focal, -0.98f, 0.98f);
+  p.lut_ = std::make_shared<std::array<uint32_t, 256>>(buildLut(ramp.stops, ramp.linearRgb, cx));
+  p.fromDevice_ = ramp.toDevice.inverse();
+  if (!ramp.toDevice.invertible()) {
     // A degenerate gradient shows its last colour, as a zero-sized square would.
     return solid((*p.lut_)[255]);
   }
   return p;
 }
 
-Paint Paint::bitmap(const BitmapSpec& spec, const ColorTransform& cx) {
+Paint Paint::bitmap(const BitmapSpec& ramp, const ColorTransform& cx) {
   Paint p;
   p.kind_ = Kind::Bitmap;
-  p.bitmap_ = spec.bitmap;
-  p.repeat_ = spec.repeat;
-  p.smooth_ = spec.smooth;
+  p.bitmap_ = ramp.bitmap;
+  p.repeat_ = ramp.repeat;
+  p.smooth_ = ramp.smooth;
   p.cx_ = cx;
   p.cxIdentity_ = cx.identity();
-  p.fromDevice_ = spec.toDevice.inverse();
-  if (!spec.bitmap || !spec.bitmap->valid() || !spec.toDevice.invertible()) return solid(0);
+  p.fromDevice_ = ramp.toDevice.inverse();
+  if (!ramp.bitmap || !ramp.bitmap->valid() || !ramp.toDevice.invertible()) return solid(0);
   return p;
 }
 

@@ -44,8 +44,8 @@ struct BitmapSpec {
 class Paint {
  public:
   static Paint solid(uint32_t premultiplied);
-  static Paint gradient(const GradientSpec& spec, const ColorTransform& cx);
-  static Paint bitmap(const BitmapSpec& spec, const ColorTransform& cx);
+  static Paint gradient(const GradientSpec& ramp, const ColorTransform& cx);
+  static Paint bitmap(const BitmapSpec& ramp, const ColorTransform& cx);
 
   bool isSolid() const { return kind_ == Kind::Solid; }
   uint32_t color() const { return color_; }

@@ -38,6 +38,20 @@ orv_check "Escape hides the full-screen window and shows the main window again" 
   orv_wait_for 10 orv_back_from_fullscreen
 orv_shot back-from-full-screen
 
+# Closing the full-screen window with Alt+F4 returns to the main window as Escape does.
+main_id=$(orv_visible_window '^Orvanta$' | head -1)
+xdotool windowactivate --sync "$main_id" >/dev/null 2>&1 || true
+xdotool key --clearmodifiers ctrl+s
+orv_check "Ctrl+S shows the full-screen window again" orv_wait_for 10 orv_fullscreen_shown
+sleep 0.5
+fullscreen_id=$(orv_visible_window '^Form1$' | head -1)
+xdotool windowactivate --sync "$fullscreen_id" >/dev/null 2>&1 || true
+xdotool key --clearmodifiers alt+F4
+orv_check "Alt+F4 on the full-screen window brings the main window back and hides it" \
+  orv_wait_for 10 orv_back_from_fullscreen
+orv_check "the program is still running after Alt+F4 on the full-screen window" \
+  kill -0 "$program_pid"
+
 # Help > About Orvanta..., then OK (the focused button) with the space bar.
 orv_about_shown() { [ "$(orv_visible_window '^Orvanta$' | wc -l)" -ge 2 ]; }
 main_id=$(orv_visible_window '^Orvanta$' | head -1)

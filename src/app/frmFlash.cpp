@@ -12,6 +12,9 @@
 namespace orv {
 namespace {
 
+// How long start-up waits for an older instance, asked to close, to end.
+constexpr int kOlderInstanceWaitMs = 3000;
+
 FormDesign mainDesign() {
   FormDesign d;
   d.caption = "Orvanta";
@@ -192,8 +195,12 @@ void frmFlash::Form_Load() {
             "parameters", "hwnd", 12, ini)));
     // Only the main window of another running instance of this program is closed; a
     // stale handle never reaches another application's window.
-    if (runtime().backend().isAnotherInstanceWindow(older))
+    if (runtime().backend().isAnotherInstanceWindow(older)) {
       api.PostMessageA(older, WM_CLOSE_, 0, 0);
+      // The older instance saves its geometry as it closes; once it has gone, the
+      // settings file re-created below cannot lose this window's handle to that save.
+      runtime().backend().waitForProgramOf(older, kOlderInstanceWaitMs);
+    }
   }
 
   highQuality = 1;

@@ -113,6 +113,8 @@ class Backend {
   // Whether `window` is the main window of another running instance of this same
   // program file (so that closing it cannot hit another application).
   virtual bool isAnotherInstanceWindow(std::intptr_t window) = 0;
+  // Waits, at most `timeoutMs`, until the program owning `window` has ended.
+  virtual void waitForProgramOf(std::intptr_t window, int timeoutMs) = 0;
   // Whether any part of `bounds` (screen twips) lies on a monitor.
   virtual bool isOnSomeMonitor(const TwipsRect& bounds) = 0;
 };

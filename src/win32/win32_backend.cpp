@@ -275,6 +275,16 @@ bool Win32Backend::isAnotherInstanceWindow(std::intptr_t window) {
   return !image.empty() && samePath(image, programFile());
 }
 
+void Win32Backend::waitForProgramOf(std::intptr_t window, int timeoutMs) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(reinterpret_cast<HWND>(window), &processId);
+  if (processId == 0) return;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  if (!process) return;
+  WaitForSingleObject(process, static_cast<DWORD>(std::max(0, timeoutMs)));
+  CloseHandle(process);
+}
+
 bool Win32Backend::isOnSomeMonitor(const TwipsRect& b) {
   RECT r{toPixelsX(b.left), toPixelsY(b.top), 0, 0};
   r.right = r.left + std::max(1, toPixelsX(b.width));

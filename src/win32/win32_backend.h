@@ -34,6 +34,7 @@ class Win32Backend : public Backend {
   void endProgram() override;
   void lastFormUnloaded() override;
   bool isAnotherInstanceWindow(std::intptr_t window) override;
+  void waitForProgramOf(std::intptr_t window, int timeoutMs) override;
   bool isOnSomeMonitor(const TwipsRect& bounds) override;
 
   // Runs the message loop until the program ends; returns the exit code.

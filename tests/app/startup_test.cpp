@@ -1,5 +1,7 @@
 // Start-up: association strings, intro movie, first run, geometry, older instance,
 // command-line movie and the settings file.
+#include <fstream>
+#include <iterator>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,6 +115,30 @@ TEST_F(StartUp, AnOlderInstanceIsClosedThroughTheStoredHandle) {
   EXPECT_EQ(api().posted()[0].message, 16u);
   EXPECT_EQ(api().posted()[0].wParam, 0u);
   EXPECT_EQ(api().posted()[0].lParam, 0);
+}
+
+TEST_F(StartUp, TheOlderInstancesLastSaveCannotWipeTheNewHandle) {
+  std::ofstream(ini()) << "[parameters]\nhwnd= 4242\n";
+  backend.app.prevInstance = true;
+  backend.otherInstanceWindows = {4242};
+  // The older instance, closing, saves its geometry into the same file.
+  backend.whileOtherInstanceEnds = [this](std::intptr_t) {
+    EXPECT_EQ(api().posted().size(), 1u) << "asked to close before being waited for";
+    std::ofstream(ini(), std::ios::app) << "Left=300\nTop=300\nHeight=4000\nWidth=5000\n";
+  };
+  started();
+  EXPECT_EQ(backend.waitedFor, (std::vector<std::intptr_t>{4242}));
+  std::ifstream in(ini());
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("hwnd="), std::string::npos) << text;
+  EXPECT_EQ(text.find("Left="), std::string::npos) << text;
+}
+
+TEST_F(StartUp, NoWaitWithoutAnOlderInstance) {
+  std::ofstream(ini()) << "[parameters]\nhwnd= 4242\n";
+  backend.app.prevInstance = true;
+  started();
+  EXPECT_TRUE(backend.waitedFor.empty());
 }
 
 TEST_F(StartUp, WithoutAStoredHandleTheDefaultIsTwelve) {

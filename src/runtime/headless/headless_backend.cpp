@@ -117,6 +117,11 @@ bool HeadlessBackend::isAnotherInstanceWindow(std::intptr_t window) {
          otherInstanceWindows.end();
 }
 
+void HeadlessBackend::waitForProgramOf(std::intptr_t window, int) {
+  waitedFor.push_back(window);
+  if (whileOtherInstanceEnds) whileOtherInstanceEnds(window);
+}
+
 bool HeadlessBackend::isOnSomeMonitor(const TwipsRect& b) {
   const float w = static_cast<float>(screenFacts.widthPixels) * screenFacts.twipsPerPixelX;
   const float h = static_cast<float>(screenFacts.heightPixels) * screenFacts.twipsPerPixelY;

@@ -37,6 +37,7 @@ class HeadlessBackend : public Backend {
   void endProgram() override;
   void lastFormUnloaded() override { programEnded = true; }
   bool isAnotherInstanceWindow(std::intptr_t window) override;
+  void waitForProgramOf(std::intptr_t window, int timeoutMs) override;
   bool isOnSomeMonitor(const TwipsRect& bounds) override;
 
   // --- what tests set and drive ---
@@ -52,6 +53,9 @@ class HeadlessBackend : public Backend {
   void advance(double ms);
   // Main windows of other running instances of this program.
   std::vector<std::intptr_t> otherInstanceWindows;
+  // Runs while the program waits for another instance to end (what that instance does).
+  std::function<void(std::intptr_t window)> whileOtherInstanceEnds;
+  std::vector<std::intptr_t> waitedFor;
   // Ctrl+letter in the form: runs the entry's handler when the form can take input.
   bool pressShortcut(Form& form, char letter);
   bool clickMenu(Form& form, const std::string& name);

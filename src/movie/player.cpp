@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "movie/interaction/mouse_input.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/script/timeline_bridge.h"
 #include "movie/sound/movie_sound.h"
@@ -80,11 +81,13 @@ bool Player::loadBytes(std::vector<uint8_t> bytes) {
   stage_->setSoundListener(sound_.get());
   stage_->dispatchSoundEvents();  // the first frame's event sounds
   renderer_ = std::make_unique<PlayerRenderer>(movie_);
+  mouse_ = std::make_unique<MouseInput>(*stage_, scripts_.get(), sound_.get());
   error_.clear();
   return true;
 }
 
 void Player::unload() {
+  mouse_.reset();
   sound_->reset();
   renderer_.reset();
   // The script state refers to the stage's clips: it goes first, and the stage's
@@ -200,8 +203,22 @@ bool Player::advance(double milliseconds) {
   clockMs_ = due > kMaxFramesPerAdvance ? 0 : clockMs_ - ticks * period;
   const int before = stage_->root().currentFrame();
   for (int i = 0; i < ticks && stage_; ++i) tickOnce();
-  return stage_->root().currentFrame() != before || hasAnimatedClips(stage_->root());
+  const bool rolled = mouse_->refresh();  // what is under a still pointer may have changed
+  return rolled || stage_->root().currentFrame() != before || hasAnimatedClips(stage_->root());
 }
+
+bool Player::mouseMove(double x, double y) { return mouse_ && mouse_->move(x, y); }
+bool Player::mouseDown(double x, double y) {
+  if (!mouse_) return false;
+  const bool moved = mouse_->move(x, y);
+  return mouse_->press() || moved;
+}
+bool Player::mouseUp(double x, double y) {
+  if (!mouse_) return false;
+  const bool moved = mouse_->move(x, y);
+  return mouse_->release() || moved;
+}
+bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
 
 void Player::setQuality(Quality q) { quality_ = q; }
 Quality Player::quality() const { return quality_; }

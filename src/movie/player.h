@@ -15,6 +15,7 @@ namespace script { class TimelineBridge; }
 namespace sound { class AudioOutput; class MovieSound; }
 class Stage;
 class PlayerRenderer;
+class MouseInput;
 
 enum class Quality { Low, Medium, High, Best };
 struct Pixmap { int width = 0, height = 0; std::vector<uint32_t> pixels; };  // premultiplied 0xAARRGGBB, row-major, no padding
@@ -74,6 +75,16 @@ class Player {
   void mixAudio(int16_t* out, size_t frames);
   int audioRate() const;  // 44100 until an output with another rate is attached
 
+  // ---- Mouse ----
+  // The pointer in stage twips: the coordinates of stage() and of render()'s view (a host
+  // maps its pixel through the view it renders with). A press or release also moves the
+  // pointer there. Each returns true when the picture may have changed.
+  bool mouseMove(double x, double y);
+  bool mouseDown(double x, double y);
+  bool mouseUp(double x, double y);
+  // The pointer is over a button, or a clip acting as one: the host shows the hand.
+  bool handCursor() const;
+
   // ---- Seams for the engines and tools ----
   // Where trace() lines go (kept across loads).
   void setTraceSink(std::function<void(const std::string&)> sink);
@@ -94,6 +105,7 @@ class Player {
   Quality quality_ = Quality::High;
   double clockMs_ = 0;
   std::unique_ptr<sound::MovieSound> sound_;
+  std::unique_ptr<MouseInput> mouse_;  // goes before the scripts and the stage it points into
 };
 
 }  // namespace orv::movie

@@ -63,6 +63,15 @@ double ClipBridge::getProperty(ClipProperty p) {
     case ClipProperty::Visible: return o->visible ? 1 : 0;
     case ClipProperty::HighQuality: case ClipProperty::FocusRect: return 1;
     case ClipProperty::SoundBufTime: return 5;
+    case ClipProperty::XMouse: case ClipProperty::YMouse: {
+        // The pointer in the clip's own coordinates.
+        swf::Matrix toStage;
+        for (DisplayObject* d = o.get(); d; d = d->parent) toStage = d->matrix * toStage;
+        auto inv = toStage.inverted();
+        if (!inv) return 0;
+        const double x = bridge_.mouseXTwips, y = bridge_.mouseYTwips;
+        return (p == ClipProperty::XMouse ? inv->mapX(x, y) : inv->mapY(x, y)) / 20.0;
+    }
     default: return 0;
     }
 }

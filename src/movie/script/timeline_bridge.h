@@ -66,6 +66,23 @@ public:
     void trace(std::string_view line) override;
     double timerMs() override { return clockMs; }
 
+    // ---- Mouse (mouse_events.cpp; the player's MouseInput calls these) ----
+    double mouseX() override { return mouseXTwips / 20.0; }
+    double mouseY() override { return mouseYTwips / 20.0; }
+    double mouseXTwips = 0, mouseYTwips = 0;  // the pointer on the stage
+    // A button's action bytes, run with the button's parent clip as the target.
+    void runButtonActions(DisplayObject& button, const std::vector<uint8_t>& actions);
+    // A button event of a clip (ClipEvent::Press...): its on(...) handlers, then its
+    // method (onPress...).
+    void clipButtonEvent(DisplayObject& clip, uint32_t clipEvent, const char* method);
+    // Whether a clip takes the mouse as a button does (on(press)-style handlers or
+    // onPress-style methods, and not `enabled = false`); `handCursor` unless
+    // useHandCursor is false.
+    bool clipTakesMouse(DisplayObject& clip, bool* handCursor);
+    // mouseDown/mouseUp/mouseMove for everyone: onClipEvent handlers and methods of
+    // every clip, and Mouse's listeners. False when nobody listens.
+    bool mouseEverywhere(uint32_t clipEvent, const char* method);
+
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }
     Stage& stage() { return stage_; }

@@ -1,0 +1,244 @@
+#include "movie/interaction/mouse_input.h"
+
+#include <cmath>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "movie/script/timeline_bridge.h"
+#include "movie/sound/movie_sound.h"
+#include "movie/stage.h"
+
+namespace orv::movie {
+namespace {
+
+// What each transition means for a button (condition bit, sound slot of
+// DefineButtonSound, state shown afterwards: 0 up, 1 over, 2 down) and for a clip
+// acting as a button (clip event, method).
+struct TransitionInfo {
+  uint16_t condition;
+  int sound;  // -1: none
+  int state;
+  uint32_t clipEvent;
+  const char* method;
+};
+constexpr TransitionInfo kTransitions[] = {
+    {0x0001, 1, 1, swf::ClipEvent::RollOver, "onRollOver"},              // RollOver
+    {0x0002, 0, 0, swf::ClipEvent::RollOut, "onRollOut"},                // RollOut
+    {0x0004, 2, 2, swf::ClipEvent::Press, "onPress"},                    // Press
+    {0x0008, 3, 1, swf::ClipEvent::Release, "onRelease"},                // Release
+    {0x0040, -1, 0, swf::ClipEvent::ReleaseOutside, "onReleaseOutside"},  // ReleaseOutside
+    {0x0010, -1, 1, swf::ClipEvent::DragOut, "onDragOut"},               // DragOut
+    {0x0020, -1, 2, swf::ClipEvent::DragOver, "onDragOver"},             // DragOver
+    {0x0080, -1, 2, swf::ClipEvent::DragOver, "onDragOver"},             // MenuDragOver
+    {0x0100, -1, 0, swf::ClipEvent::DragOut, "onDragOut"},               // MenuDragOut
+};
+
+const swf::ButtonDef* buttonOf(const DisplayObject& object) {
+  return object.character ? std::get_if<swf::ButtonDef>(object.character) : nullptr;
+}
+
+// The mask objects of a display list: (mask, deepest depth it covers).
+std::vector<DisplayObject*> masksOf(const MovieClip& clip) {
+  std::vector<DisplayObject*> masks;
+  for (const auto& [depth, object] : clip.displayList())
+    if (object->clipDepth > 0) masks.push_back(object.get());
+  return masks;
+}
+
+}  // namespace
+
+MouseInput::MouseInput(Stage& stage, script::TimelineBridge* scripts, sound::MovieSound* sound)
+    : stage_(stage), scripts_(scripts), sound_(sound), hits_(&stage.movie()) {}
+
+MouseInput::~MouseInput() = default;
+
+bool MouseInput::move(double x, double y) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  x_ = x;
+  y_ = y;
+  known_ = true;
+  if (scripts_) {
+    scripts_->mouseXTwips = x;
+    scripts_->mouseYTwips = y;
+  }
+  bool changed = everywhere(swf::ClipEvent::MouseMove, "onMouseMove");
+  return track() || changed;
+}
+
+bool MouseInput::press() {
+  if (down_) return false;
+  track();
+  down_ = true;
+  menuTracking_ = false;
+  everywhere(swf::ClipEvent::MouseDown, "onMouseDown");
+  if (auto hot = hot_.lock()) {
+    pressed_ = hot;
+    pressedOver_ = true;
+    fire(*hot, Transition::Press);
+  }
+  return true;
+}
+
+bool MouseInput::release() {
+  if (!down_) return false;
+  down_ = false;
+  everywhere(swf::ClipEvent::MouseUp, "onMouseUp");
+  auto pressed = pressed_.lock();
+  const bool over = pressedOver_;
+  pressed_.reset();
+  pressedOver_ = false;
+  menuTracking_ = false;
+  hot_.reset();
+  if (pressed) {
+    if (over) {
+      hot_ = pressed;
+      fire(*pressed, Transition::Release);
+    } else {
+      fire(*pressed, Transition::ReleaseOutside);
+    }
+  }
+  track();
+  return true;
+}
+
+bool MouseInput::refresh() { return known_ && track(); }
+
+bool MouseInput::handCursor() const {
+  if (down_) return pressedOver_ && !pressed_.expired() && hand_;
+  return !hot_.expired() && hand_;
+}
+
+// Follows the pointer: roll over and out with the button up; drag out and back over the
+// pressed object with it down (menus hand the press on to what the pointer reaches).
+bool MouseInput::track() {
+  Hit hit{targetAt(x_, y_), lastHitHand_};
+  if (!down_) {
+    auto hot = hot_.lock();
+    if (hit.object == hot) {
+      hand_ = hit.hand;
+      return false;
+    }
+    if (hot) fire(*hot, Transition::RollOut);
+    hot_ = hit.object;
+    hand_ = hit.hand;
+    if (hit.object) fire(*hit.object, Transition::RollOver);
+    return true;
+  }
+  auto pressed = pressed_.lock();
+  const swf::ButtonDef* menu = pressed ? buttonOf(*pressed) : nullptr;
+  if (pressed && menu && menu->trackAsMenu) menuTracking_ = true;
+  if (menuTracking_) {
+    if (hit.object == pressed) return false;
+    if (pressed) fire(*pressed, Transition::MenuDragOut);
+    pressed_ = hit.object;
+    pressedOver_ = hit.object != nullptr;
+    hand_ = hit.hand;
+    if (hit.object) fire(*hit.object, Transition::MenuDragOver);
+    return true;
+  }
+  if (!pressed) return false;
+  const bool over = hit.object == pressed;
+  if (over == pressedOver_) return false;
+  pressedOver_ = over;
+  fire(*pressed, over ? Transition::DragOver : Transition::DragOut);
+  return true;
+}
+
+std::shared_ptr<DisplayObject> MouseInput::targetAt(double x, double y) {
+  qx_ = x;
+  qy_ = y;
+  Hit hit = find(stage_.root(), stage_.root().matrix, 0);
+  lastHitHand_ = hit.hand;
+  return hit.object;
+}
+
+MouseInput::Hit MouseInput::find(MovieClip& clip, const swf::Matrix& clipToStage, int nesting) {
+  if (nesting >= Stage::kMaxNesting) return {};
+  const std::vector<DisplayObject*> masks = masksOf(clip);
+  const auto& list = clip.displayList();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    DisplayObject& object = *it->second;
+    if (!object.visible || object.clipDepth > 0) continue;
+    const swf::Matrix toStage = clipToStage * object.matrix;
+    if (buttonOf(object)) {
+      if (contains(object, toStage, nesting) && !masked(masks, object.depth, clipToStage, nesting))
+        return {object.shared_from_this(), true};
+      continue;
+    }
+    MovieClip* child = object.asClip();
+    if (!child) continue;
+    bool hand = true;
+    if (scripts_ && scripts_->clipTakesMouse(object, &hand)) {
+      if (contains(object, toStage, nesting) && !masked(masks, object.depth, clipToStage, nesting))
+        return {object.shared_from_this(), hand};
+      continue;
+    }
+    Hit inner = find(*child, toStage, nesting + 1);
+    if (inner.object && !masked(masks, object.depth, clipToStage, nesting)) return inner;
+  }
+  return {};
+}
+
+bool MouseInput::masked(const std::vector<DisplayObject*>& masks, int depth,
+                        const swf::Matrix& clipToStage, int nesting) {
+  for (DisplayObject* mask : masks)
+    if (mask->depth < depth && depth <= mask->clipDepth &&
+        !contains(*mask, clipToStage * mask->matrix, nesting))
+      return true;
+  return false;
+}
+
+bool MouseInput::contains(DisplayObject& object, const swf::Matrix& objectToStage, int nesting) {
+  if (nesting >= Stage::kMaxNesting) return false;
+  if (MovieClip* clip = object.asClip()) {
+    const std::vector<DisplayObject*> masks = masksOf(*clip);
+    for (const auto& [depth, child] : clip->displayList()) {
+      if (!child->visible || child->clipDepth > 0) continue;
+      if (contains(*child, objectToStage * child->matrix, nesting + 1) &&
+          !masked(masks, depth, objectToStage, nesting + 1))
+        return true;
+    }
+    return false;
+  }
+  if (!object.character) return false;
+  std::optional<swf::Matrix> toLocal = objectToStage.inverted();
+  if (!toLocal) return false;
+  return hits_.contains(*object.character, object.ratio, toLocal->mapX(qx_, qy_),
+                        toLocal->mapY(qx_, qy_));
+}
+
+void MouseInput::fire(DisplayObject& target, Transition t) {
+  auto keep = target.shared_from_this();  // handlers may take it off the stage
+  const TransitionInfo& info = kTransitions[static_cast<int>(t)];
+  if (const swf::ButtonDef* button = buttonOf(target)) {
+    target.buttonState = info.state;
+    if (info.sound >= 0 && sound_) {
+      if (const auto& s = button->sounds[info.sound]; s && s->soundId != 0) {
+        swf::StartSound start;
+        start.soundId = s->soundId;
+        start.info = s->info;
+        sound_->startSound(stage_.movie(), start);
+      }
+    }
+    if (!scripts_) return;
+    std::weak_ptr<DisplayObject> parent =
+        target.parent ? target.parent->weak_from_this() : std::weak_ptr<DisplayObject>();
+    for (const swf::ButtonAction& action : button->actions) {
+      if (!(action.conditions & info.condition)) continue;
+      // Only while the button is still on its parent's list (an action may remove either).
+      auto p = parent.lock();
+      if (!p || target.parent != p.get() || target.parent->objectAt(target.depth) != &target) break;
+      scripts_->runButtonActions(target, action.actions);
+    }
+  } else if (scripts_) {
+    scripts_->clipButtonEvent(target, info.clipEvent, info.method);
+  }
+  stage_.dispatchEvents();
+}
+
+bool MouseInput::everywhere(uint32_t clipEvent, const char* method) {
+  return scripts_ && scripts_->mouseEverywhere(clipEvent, method);
+}
+
+}  // namespace orv::movie

@@ -1,0 +1,75 @@
+#pragma once
+// The mouse on a movie's stage: finds the button (or clip acting as one) under the
+// pointer, moves buttons through up / over / down as a Flash player does (roll over and
+// out, press, release inside or outside, drag out and back over), and delivers each
+// transition: the button's state picture, its sound, its condition actions, and clip
+// handlers and methods through the script engine.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "movie/display_object.h"
+#include "movie/render/hit_test.h"
+
+namespace orv::movie {
+
+namespace script { class TimelineBridge; }
+namespace sound { class MovieSound; }
+class Stage;
+
+class MouseInput {
+ public:
+  // `scripts` and `sound` may be null (no actions run / no sounds play); all must outlive it.
+  MouseInput(Stage& stage, script::TimelineBridge* scripts, sound::MovieSound* sound);
+  ~MouseInput();
+
+  // Pointer in stage twips. Each returns true when the picture may have changed.
+  bool move(double x, double y);
+  bool press();
+  bool release();
+  // The display list changed under a still pointer: roll over what is now there.
+  bool refresh();
+
+  bool handCursor() const;
+  bool buttonDown() const { return down_; }
+  double x() const { return x_; }
+  double y() const { return y_; }
+  // The object that would take a press here (a button, or a clip with handlers).
+  std::shared_ptr<DisplayObject> targetAt(double x, double y);
+
+  // Button transitions, named by what the user did.
+  enum class Transition {
+    RollOver, RollOut, Press, Release, ReleaseOutside, DragOut, DragOver, MenuDragOver,
+    MenuDragOut,
+  };
+
+ private:
+  struct Hit {
+    std::shared_ptr<DisplayObject> object;
+    bool hand = false;
+  };
+  Hit find(MovieClip& clip, const swf::Matrix& clipToStage, int nesting);
+  bool contains(DisplayObject& object, const swf::Matrix& objectToStage, int nesting);
+  bool masked(const std::vector<DisplayObject*>& masks, int depth, const swf::Matrix& clipToStage,
+              int nesting);
+  bool track();
+  void fire(DisplayObject& target, Transition t);
+  bool everywhere(uint32_t clipEvent, const char* method);
+
+  Stage& stage_;
+  script::TimelineBridge* scripts_;
+  sound::MovieSound* sound_;
+  render::HitTester hits_;
+  double x_ = 0, y_ = 0;
+  bool known_ = false;  // the pointer has been somewhere
+  bool down_ = false;
+  std::weak_ptr<DisplayObject> hot_;      // under the pointer, button up
+  std::weak_ptr<DisplayObject> pressed_;  // took the press, while the button is down
+  bool pressedOver_ = false;              // the pointer is over the pressed object
+  bool hand_ = false;          // the object under the pointer shows the hand
+  bool menuTracking_ = false;  // a press on a track-as-menu button is being carried
+  double qx_ = 0, qy_ = 0;     // the point targetAt() is looking at
+  bool lastHitHand_ = false;
+};
+
+}  // namespace orv::movie

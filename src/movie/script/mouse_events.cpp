@@ -1,0 +1,93 @@
+// The mouse's way into the scripts: button actions, clip button events (on(press),
+// onPress...), mouse clip events for every clip, Mouse listeners.
+#include "movie/script/timeline_bridge.h"
+
+namespace orv::movie::script {
+
+namespace {
+constexpr uint32_t kButtonEvents = swf::ClipEvent::Press | swf::ClipEvent::Release |
+                                   swf::ClipEvent::ReleaseOutside | swf::ClipEvent::RollOver |
+                                   swf::ClipEvent::RollOut | swf::ClipEvent::DragOver |
+                                   swf::ClipEvent::DragOut;
+constexpr const char* kButtonMethods[] = {"onPress",   "onRelease",  "onReleaseOutside",
+                                          "onRollOver", "onRollOut", "onDragOver",
+                                          "onDragOut"};
+}  // namespace
+
+void TimelineBridge::runButtonActions(DisplayObject& button, const std::vector<uint8_t>& actions) {
+    MovieClip* parent = button.parent;
+    if (!parent) return;
+    vm_->runActions(bridgeFor(parent), actions, stage_.movie().header.version);
+    stage_.dispatchEvents();
+}
+
+void TimelineBridge::clipButtonEvent(DisplayObject& clip, uint32_t clipEvent, const char* method) {
+    auto keep = clip.shared_from_this();  // the handlers may remove it
+    ClipBridge* b = bridgeFor(&clip);
+    const int version = stage_.movie().header.version;
+    if (clip.clipActions)
+        for (const swf::ClipAction& ca : *clip.clipActions)
+            if (ca.events & clipEvent) vm_->runActions(b, ca.actions, version);
+    if (b->scriptObject) vm_->callMethodIfPresent(b->scriptObject, method);
+    stage_.dispatchEvents();
+}
+
+bool TimelineBridge::clipTakesMouse(DisplayObject& clip, bool* handCursor) {
+    if (handCursor) *handCursor = true;
+    bool takes = false;
+    if (clip.clipActions)
+        for (const swf::ClipAction& ca : *clip.clipActions)
+            if (ca.events & kButtonEvents) takes = true;
+    Object* self = bridgeFor(&clip)->scriptObject;
+    if (!self) return takes;
+    for (const char* m : kButtonMethods)
+        if (!takes && vm_->hasProperty(self, m)) takes = true;
+    if (!takes) return false;
+    if (vm_->hasProperty(self, "enabled") && !vm_->toBool(vm_->getMember(self, "enabled")))
+        return false;
+    if (handCursor && vm_->hasProperty(self, "useHandCursor"))
+        *handCursor = vm_->toBool(vm_->getMember(self, "useHandCursor"));
+    return true;
+}
+
+bool TimelineBridge::mouseEverywhere(uint32_t clipEvent, const char* method) {
+    const int version = stage_.movie().header.version;
+    // Every clip, parents before children, collected first: handlers change the lists.
+    std::vector<std::weak_ptr<DisplayObject>> clips;
+    std::vector<MovieClip*> work{&stage_.root()};
+    while (!work.empty()) {
+        MovieClip* c = work.back();
+        work.pop_back();
+        clips.push_back(c->weak_from_this());
+        for (auto& [d, o] : c->displayList())
+            if (MovieClip* k = o->asClip()) work.push_back(k);
+    }
+    bool heard = false;
+    for (auto& w : clips) {
+        auto o = w.lock();
+        if (!o) continue;
+        if (o->clipActions)
+            for (const swf::ClipAction& ca : *o->clipActions)
+                if (ca.events & clipEvent) {
+                    vm_->runActions(bridgeFor(o.get()), ca.actions, version);
+                    heard = true;
+                }
+        auto it = bridges_.find(o.get());
+        if (it != bridges_.end() && it->second->scriptObject &&
+            vm_->callMethodIfPresent(it->second->scriptObject, method))
+            heard = true;
+    }
+    Value mouse = vm_->getMember(Value(vm_->global), "Mouse");
+    if (Object* m = vm_->toObject(mouse)) {
+        Value listeners = vm_->getMember(m, "_listeners");
+        Object* list = vm_->toObject(listeners);
+        if (list && !vm_->arrayElements(list).empty()) {
+            vm_->callMethodIfPresent(m, "broadcastMessage", {Value(method)});
+            heard = true;
+        }
+    }
+    stage_.dispatchEvents();
+    return heard;
+}
+
+}  // namespace orv::movie::script

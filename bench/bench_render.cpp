@@ -39,6 +39,7 @@ void place(const swf::Movie& movie, const swf::Timeline& timeline, int frames,
       if (p.cxform) node.cxform = *p.cxform;
       if (p.ratio) node.ratio = *p.ratio;
       if (p.clipDepth) node.clipDepth = *p.clipDepth;
+      if (p.blendMode) node.blendMode = *p.blendMode;
     }
   }
   for (auto& [depth, node] : list) {

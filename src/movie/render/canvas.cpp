@@ -32,6 +32,7 @@ class Canvas::CompositeSink : public SpanSink {
       if (!any) return;
       coverage = mc.data();
     }
+    canvas_.notePainted(y, x, count);
     uint32_t* dst = t.pixels + size_t(y) * t.width + x;
     if (paint_.isSolid()) {
       const uint32_t src = paint_.color();
@@ -98,7 +99,50 @@ void Canvas::release(Mask& m) {
   if (pool_->size() < size_t(kMaxMaskDepth)) pool_->push_back(std::move(m.coverage));
 }
 
+void Canvas::notePainted(int y, int x, int count) {
+  painted_.x0 = std::min(painted_.x0, x);
+  painted_.x1 = std::max(painted_.x1, x + count);
+  painted_.y0 = std::min(painted_.y0, y);
+  painted_.y1 = std::max(painted_.y1, y + 1);
+}
+
+void Canvas::blendLayer(const uint32_t* layer, Bounds area, BlendMode mode) {
+  if (overflow_ > 0 || building_ > 0) return;
+  area.x0 = std::max(area.x0, 0);
+  area.y0 = std::max(area.y0, 0);
+  area.x1 = std::min(area.x1, target_.width);
+  area.y1 = std::min(area.y1, target_.height);
+  if (area.empty()) return;
+  const Mask* mask = masks_.empty() ? nullptr : &masks_.back();
+  if (mask) {
+    area.x0 = std::max(area.x0, mask->x0);
+    area.y0 = std::max(area.y0, mask->y0);
+    area.x1 = std::min(area.x1, mask->x1);
+    area.y1 = std::min(area.y1, mask->y1);
+    if (area.empty()) return;
+  }
+  notePainted(area.y0, area.x0, area.x1 - area.x0);
+  notePainted(area.y1 - 1, area.x0, area.x1 - area.x0);
+  for (int y = area.y0; y < area.y1; ++y) {
+    const size_t row = size_t(y) * target_.width;
+    uint32_t* dst = target_.pixels + row;
+    const uint32_t* src = layer + row;
+    const uint8_t* m = mask ? mask->coverage.data() + row : nullptr;
+    for (int x = area.x0; x < area.x1; ++x) {
+      if (!m) {
+        dst[x] = blendPixel(mode, dst[x], src[x]);
+      } else if (m[x]) {
+        // Partly masked: mix the blended and the untouched pixel by coverage.
+        const uint32_t blended = blendPixel(mode, dst[x], src[x]);
+        dst[x] = m[x] == 255 ? blended
+                             : mulPixel255(blended, m[x]) + mulPixel255(dst[x], 255 - m[x]);
+      }
+    }
+  }
+}
+
 void Canvas::clear(uint32_t premultiplied) {
+  painted_ = {0, 0, target_.width, target_.height};
   std::fill(target_.pixels, target_.pixels + size_t(target_.width) * target_.height,
             premultiplied);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "movie/render/blend.h"
 #include "movie/render/paint.h"
 #include "movie/render/rasterizer.h"
 
@@ -39,6 +40,17 @@ class Canvas {
 
   static constexpr int kMaxMaskDepth = 32;
 
+  // A pixel rectangle [x0,x1) x [y0,y1).
+  struct Bounds {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+  };
+  // Where fills have painted since the canvas was made (or cleared).
+  Bounds painted() const { return painted_; }
+  // Blends `layer` (premultiplied pixels the size of this canvas) onto the
+  // frame with `mode` inside `area`, clipped by the active masks.
+  void blendLayer(const uint32_t* layer, Bounds area, BlendMode mode);
+
  private:
   class CompositeSink;
   class MaskSink;
@@ -55,6 +67,8 @@ class Canvas {
   std::vector<Mask> masks_;
   int building_ = 0;
   int overflow_ = 0;  // masks refused past the depth limit
+  Bounds painted_{1 << 30, 1 << 30, -(1 << 30), -(1 << 30)};
+  void notePainted(int y, int x, int count);
   std::vector<uint32_t> scratch_;
   std::vector<uint8_t> maskedCoverage_;
 };

@@ -11,6 +11,7 @@ namespace orv::movie::render {
 
 namespace {
 constexpr int kMaxNesting = 64;  // sprites in buttons in sprites...: hostile movies recurse
+constexpr int kMaxLayers = 6;    // layers in layers: each is a whole frame of memory
 
 swf::RGBA lerp(swf::RGBA a, swf::RGBA b, double t) {
   auto ch = [t](uint8_t x, uint8_t y) { return uint8_t(std::lround(x + (y - x) * t)); };
@@ -93,6 +94,7 @@ struct MovieRenderer::Context {
   int nesting = 0;
   std::vector<swf::StyleTable> scratchTables;
   std::vector<swf::ShapeEdge> scratchEdges;
+  int layers = 0;  // how many layers the drawing is inside
 };
 
 MovieRenderer::MovieRenderer(std::shared_ptr<const swf::Movie> movie) { setMovie(std::move(movie)); }
@@ -134,7 +136,7 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
   settings.smoothBitmaps = quality == RenderQuality::High || quality == RenderQuality::Best;
   settings.smoothAllBitmaps = quality == RenderQuality::Best;
   settings.pixelsPerTwip = std::sqrt(std::abs(toDevice.determinant()));
-  Context ctx{canvas, ShapeRenderer(canvas, settings, this), 0, {}, {}};
+  Context ctx{canvas, ShapeRenderer(canvas, settings, this), 0, {}, {}, 0};
   drawList(stage, toDevice, ColorTransform{}, ctx);
 }
 
@@ -170,11 +172,50 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   const Affine m = parent * toRender(node.matrix);
   const ColorTransform cx = parentCx * toRender(node.cxform);
   ++ctx.nesting;
+  const BlendMode mode = blendModeFromSwf(node.blendMode);
+  if (mode == BlendMode::Normal || ctx.canvas.buildingMask() || ctx.layers >= kMaxLayers)
+    drawContent(node, m, cx, ctx);
+  else
+    drawLayer(node, mode, m, cx, ctx);
+  --ctx.nesting;
+}
+
+void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m,
+                                const ColorTransform& cx, Context& ctx) {
   if (!node.children.empty())
     drawList(node.children, m, cx, ctx);
   else
     drawCharacter(*node.character, &node, m, cx, ctx, ctx.nesting);
-  --ctx.nesting;
+}
+
+// Draws the node alone into a transparent layer, then blends the layer onto
+// what is below it.
+void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode, const Affine& m,
+                              const ColorTransform& cx, Context& ctx) {
+  // Alpha and erase cut into the layer they are drawn in; the stage has none.
+  if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && ctx.layers == 0) return;
+  const int w = ctx.canvas.width(), h = ctx.canvas.height();
+  const size_t size = size_t(w) * h;
+  std::vector<uint32_t> pixels;
+  while (!layerPool_.empty() && pixels.size() != size) {
+    pixels = std::move(layerPool_.back());
+    layerPool_.pop_back();
+  }
+  if (pixels.size() != size) pixels.assign(size, 0);
+  Canvas::Bounds painted;
+  {
+    Canvas layer({pixels.data(), w, h}, &maskPool_);
+    Context inner{layer, ShapeRenderer(layer, ctx.shapes.settings(), this), ctx.nesting, {}, {},
+                  ctx.layers + 1};
+    drawContent(node, m, cx, inner);
+    painted = layer.painted();
+  }
+  if (!painted.empty()) {
+    ctx.canvas.blendLayer(pixels.data(), painted, mode);
+    for (int y = painted.y0; y < painted.y1; ++y)
+      std::fill_n(pixels.data() + size_t(y) * w + painted.x0, painted.x1 - painted.x0, 0u);
+  }
+  if (layerPool_.size() < size_t(kMaxLayers)) layerPool_.push_back(std::move(pixels));
 }
 
 void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* node,

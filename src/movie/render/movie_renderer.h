@@ -44,12 +44,17 @@ class MovieRenderer : public BitmapSource {
                     const ColorTransform& cx, Context& ctx);
   void drawGlyph(const swf::FontDef& font, uint32_t glyph, uint32_t argb, const Affine& m,
                  const ColorTransform& cx, Context& ctx);
+  void drawContent(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
+                   Context& ctx);
+  void drawLayer(const DisplayNode& node, BlendMode mode, const Affine& m,
+                 const ColorTransform& cx, Context& ctx);
   const std::vector<swf::ShapeEdge>& edgesOf(const swf::Shape& shape);
 
   std::shared_ptr<const swf::Movie> movie_;
   std::unordered_map<const swf::Shape*, std::vector<swf::ShapeEdge>> edgeCache_;
   std::map<swf::CharacterId, std::shared_ptr<const Bitmap>> bitmapCache_;
   std::vector<std::vector<uint8_t>> maskPool_;
+  std::vector<std::vector<uint32_t>> layerPool_;  // zeroed frame-sized layers for reuse
 };
 
 // The morph shape at `ratio` (0..65535) as plain styles and edges.

@@ -24,6 +24,9 @@ namespace {
 constexpr double kDefaultFrameRate = 12;
 constexpr double kMaxFrameRate = 120;
 constexpr size_t kMaxFileSize = 512u << 20;
+// How far ahead of the frame shown a stream sound may run after the timeline caught up:
+// about one output buffer, so the output's own buffering is not cut.
+constexpr double kStreamSlackMs = 40;
 
 bool hasAnimatedClips(const MovieClip& clip) {
   for (const auto& [depth, obj] : clip.displayList()) {
@@ -117,17 +120,20 @@ uint32_t Player::backgroundColor() const {
   return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
 }
 
+// The stream sound starts with the frame shown; the clock feeds the next ones.
+void Player::startStreamHere() {
+  MovieClip& root = stage_->root();
+  int frame = root.currentFrame();
+  if (frame >= 0 && frame < root.frameCount()) {
+    const auto& block = root.timeline().frames[size_t(frame)].streamBlock;
+    if (block) sound_->streamBlock(root, frame, *block);
+  }
+}
+
 void Player::play() {
   if (!stage_) return;
   MovieClip& root = stage_->root();
-  if (!root.playing()) {
-    // The stream sound starts with the frame shown; the clock feeds the next ones.
-    int frame = root.currentFrame();
-    if (frame >= 0 && frame < root.frameCount()) {
-      const auto& block = root.timeline().frames[size_t(frame)].streamBlock;
-      if (block) sound_->streamBlock(root, frame, *block);
-    }
-  }
+  if (!root.playing()) startStreamHere();
   root.play();
 }
 void Player::stop() {
@@ -183,6 +189,8 @@ void Player::gotoFrame(int frame) {
   sound_->stopStreams();
   stage_->root().gotoFrame(frame);
   afterChange();
+  // A playing movie's stream sound goes on from the frame jumped to.
+  if (stage_ && stage_->root().playing()) startStreamHere();
 }
 
 int Player::currentFrame() const { return stage_ ? stage_->root().currentFrame() : 0; }
@@ -196,14 +204,20 @@ double Player::framePeriodMs() const {
 bool Player::advance(double milliseconds) {
   if (!stage_ || !(milliseconds > 0)) return false;
   const double period = framePeriodMs();
-  clockMs_ += std::min(milliseconds, period * (kMaxFramesPerAdvance + 1));
+  const bool synced = sound_->streaming();
+  const int maxTicks =
+      synced ? std::max(kMaxFramesPerAdvance, static_cast<int>(kMaxStreamCatchUpMs / period)) : kMaxFramesPerAdvance;
+  clockMs_ += std::min(milliseconds, period * (maxTicks + 1));
   int due = static_cast<int>(std::floor(clockMs_ / period));
   if (due == 0) return false;
-  int ticks = std::min(due, kMaxFramesPerAdvance);
-  clockMs_ = due > kMaxFramesPerAdvance ? 0 : clockMs_ - ticks * period;
+  int ticks = std::min(due, maxTicks);
+  clockMs_ = due > maxTicks ? 0 : clockMs_ - ticks * period;
   const int before = stage_->root().currentFrame();
   for (int i = 0; i < ticks && stage_; ++i) tickOnce();
   const bool rolled = mouse_->refresh();  // what is under a still pointer may have changed
+  // The stream ran dry while the frames were late; what it got since is partly out of
+  // date: keep about one frame's worth so it plays with the frame shown.
+  if (synced && ticks > 1) sound_->alignStreams(period + kStreamSlackMs);
   return rolled || stage_->root().currentFrame() != before || hasAnimatedClips(stage_->root());
 }
 

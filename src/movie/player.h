@@ -54,10 +54,14 @@ class Player {
   int currentFrame() const;   // 0-based
   // Runs the frame clock for `milliseconds`: every elapsed frame period is one tick (at
   // most kMaxFramesPerAdvance per call; a longer delay is dropped, not caught up). While
-  // the movie is stopped its nested clips still animate, as in Flash. True when the
-  // picture may have changed (the frame moved on, or animated clips ticked).
+  // a stream sound plays, the timeline keeps in step with it instead: every frame that
+  // fell due is run, up to kMaxStreamCatchUpMs of them, and the host draws only the last
+  // (frames are skipped from drawing, the sound does not drift). While the movie is
+  // stopped its nested clips still animate, as in Flash. True when the picture may have
+  // changed (the frame moved on, or animated clips ticked).
   bool advance(double milliseconds);
   static constexpr int kMaxFramesPerAdvance = 4;
+  static constexpr double kMaxStreamCatchUpMs = 1000;
   double framePeriodMs() const;  // the clock's period for this movie's rate
 
   void setQuality(Quality);
@@ -94,6 +98,7 @@ class Player {
  private:
   void afterChange();
   void tickOnce();
+  void startStreamHere();
 
   std::shared_ptr<const swf::Movie> movie_;
   std::unique_ptr<Stage> stage_;

@@ -70,6 +70,18 @@ size_t Mixer::streamBacklog(VoiceId id) const {
   return 0;
 }
 
+size_t Mixer::trimStream(VoiceId id, size_t keepFrames) {
+  std::lock_guard lock(mutex_);
+  Voice* v = find(id);
+  if (!v || !v->streaming) return 0;
+  const size_t queued = v->queue.size() / size_t(v->streamChannels);
+  const size_t at = size_t(v->position >> 32);
+  if (queued <= at || queued - at <= keepFrames) return 0;
+  const size_t skipped = queued - at - keepFrames;
+  v->position += uint64_t(skipped) << 32;
+  return skipped;
+}
+
 Mixer::Voice* Mixer::find(VoiceId id) {
   for (auto& v : voices_)
     if (v.id == id) return &v;

@@ -65,6 +65,9 @@ class Mixer final : public AudioSource {
   void endStream(VoiceId id);
   // Frames queued but not yet played (0 for unknown voices).
   size_t streamBacklog(VoiceId id) const;
+  // Skips the oldest unplayed frames so that at most `keepFrames` remain queued: sound
+  // that arrived too late to be in time is dropped. Returns the frames skipped.
+  size_t trimStream(VoiceId id, size_t keepFrames);
   void stop(VoiceId id);
   void stopAll();
   void setGains(VoiceId id, float left, float right);

@@ -1,5 +1,7 @@
 #include "movie/sound/movie_sound.h"
 
+#include <algorithm>
+
 #include "movie/display_object.h"
 #include "movie/sound/swf_sound.h"
 
@@ -139,6 +141,19 @@ void MovieSound::streamBlock(MovieClip& clip, int frame, std::span<const uint8_t
 void MovieSound::stopStreams() {
   for (auto& s : streams_) dropStream(s);
   streams_.clear();
+}
+
+bool MovieSound::streaming() const {
+  for (const auto& s : streams_)
+    if (s.voice && mixer_->isPlaying(s.voice)) return true;
+  return false;
+}
+
+void MovieSound::alignStreams(double leadMs) {
+  for (const auto& s : streams_) {
+    if (!s.voice || s.voiceRate <= 0) continue;
+    mixer_->trimStream(s.voice, size_t(std::max(0.0, leadMs) * s.voiceRate / 1000.0));
+  }
 }
 
 void MovieSound::reset() {

@@ -34,6 +34,12 @@ class MovieSound final : public TimelineListener {
   void streamBlock(MovieClip& clip, int frame, std::span<const uint8_t> block);
   // Silences the stream sounds (the movie stopped or jumped); event sounds play on.
   void stopStreams();
+  // Whether a stream sound is playing (queued sound or waiting for the next block).
+  bool streaming() const;
+  // After the timeline caught up with the clock: drops the queued stream sound that is
+  // more than `leadMs` ahead of what is playing, so the sound is back in step with the
+  // frames instead of lagging by the time it waited for them.
+  void alignStreams(double leadMs);
   // Silences everything and forgets the decoded sounds (a movie was unloaded).
   void reset();
 

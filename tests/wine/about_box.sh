@@ -23,9 +23,7 @@ pcm.!default {
 ASOUND
 export HOME="$orv_work/home"
 
-cd "$orv_app"
-wine orvanta.exe >/dev/null 2>&1 &
-orv_main_visible() { [ -n "$(orv_visible_window '^Orvanta$')" ]; }
+orv_start
 orv_check "main window is shown" orv_wait_for 60 orv_main_visible
 main_id=$(orv_visible_window '^Orvanta$' | head -1)
 sleep 1

@@ -17,10 +17,7 @@ trap 'unlock; orv_cleanup' EXIT
 chattr +i "$settings" "$orv_app" 2>/dev/null || { echo "chattr not allowed here"; exit 77; }
 if touch "$orv_app/probe" 2>/dev/null; then echo "the folder is still writable"; exit 77; fi
 
-cd "$orv_app"
-wine orvanta.exe >/dev/null 2>&1 &
-program_pid=$!
-orv_main_visible() { [ -n "$(orv_visible_window '^Orvanta$')" ]; }
+orv_start
 orv_check "the main window is shown" orv_wait_for 60 orv_main_visible
 sleep 2
 orv_shot read-only-settings
@@ -35,7 +32,7 @@ orv_check "the stored geometry is used" \
 
 xdotool windowactivate --sync "$main_id" >/dev/null 2>&1 || true
 xdotool key --clearmodifiers alt+F4
-orv_program_gone() { ! kill -0 "$program_pid" 2>/dev/null; }
+orv_program_gone() { ! kill -0 "$orv_program_pid" 2>/dev/null; }
 orv_check "closing the window ends the program" orv_wait_for 15 orv_program_gone
 orv_check "config.ini still holds exactly what it held" cmp -s "$settings" "$orv_work/config.before"
 orv_check "nothing new was written into the program folder" \

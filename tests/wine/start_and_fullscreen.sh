@@ -8,10 +8,7 @@
 set -u
 . "$(dirname "$0")/wine_env.sh" "$@"
 
-cd "$orv_app"
-wine orvanta.exe >/dev/null 2>&1 &
-program_pid=$!
-orv_main_visible() { [ -n "$(orv_visible_window '^Orvanta$')" ]; }
+orv_start
 orv_check "main window titled Orvanta is shown" orv_wait_for 60 orv_main_visible
 sleep 1
 orv_shot main-window
@@ -50,7 +47,7 @@ xdotool key --clearmodifiers alt+F4
 orv_check "Alt+F4 on the full-screen window brings the main window back and hides it" \
   orv_wait_for 10 orv_back_from_fullscreen
 orv_check "the program is still running after Alt+F4 on the full-screen window" \
-  kill -0 "$program_pid"
+  kill -0 "$orv_program_pid"
 
 # Help > About Orvanta..., then OK (the focused button) with the space bar.
 orv_about_shown() { [ "$(orv_visible_window '^Orvanta$' | wc -l)" -ge 2 ]; }
@@ -81,7 +78,7 @@ sleep 0.5
 
 # Alt+F4 closes the main window: the program ends.
 xdotool key --clearmodifiers alt+F4
-orv_program_gone() { ! kill -0 "$program_pid" 2>/dev/null; }
+orv_program_gone() { ! kill -0 "$orv_program_pid" 2>/dev/null; }
 orv_check "closing the main window ends the program" orv_wait_for 15 orv_program_gone
 
 echo "$orv_failures failed"

@@ -69,3 +69,11 @@ orv_visible_window() {  # name regex -> ids of visible top-level windows
 }
 
 orv_shot() { import -window root "$orv_shots/$1.png" 2>/dev/null || true; }
+
+orv_main_visible() { [ -n "$(orv_visible_window '^Orvanta$')" ]; }
+
+# Starts orvanta.exe from its folder with the given arguments; its pid is orv_program_pid.
+orv_start() {
+  (cd "$orv_app" && exec wine orvanta.exe "$@" >/dev/null 2>&1) &
+  orv_program_pid=$!
+}

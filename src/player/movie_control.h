@@ -53,6 +53,13 @@ class MovieControl : public Control {
   virtual void GotoFrame(std::int32_t frame) = 0;
   virtual std::int32_t CurrentFrame() const = 0;
   virtual void setBGColor(const std::string& color) = 0;
+
+  // The user's mouse over the control, in its pixels from the top left corner.
+  virtual void mouseMove(int x, int y) { (void)x; (void)y; }
+  virtual void mouseDown(int x, int y) { (void)x; (void)y; }
+  virtual void mouseUp(int x, int y) { (void)x; (void)y; }
+  // The pointer is over something the movie lets the user click: show the hand.
+  virtual bool handCursor() const { return false; }
 };
 
 using MovieControlFactory = std::function<std::unique_ptr<MovieControl>(

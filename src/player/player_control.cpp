@@ -174,6 +174,28 @@ void PlayerControl::setBGColor(const std::string& color) {
   redraw();
 }
 
+std::pair<double, double> PlayerControl::stagePoint(int x, int y) const {
+  // The view is stretched over the whole control (ExactFit): a pixel's centre maps
+  // proportionally.
+  const int w = std::max(1, pixelWidth()), h = std::max(1, pixelHeight());
+  return {view_.x + (x + 0.5) * view_.width / w, view_.y + (y + 0.5) * view_.height / h};
+}
+
+void PlayerControl::mouseMove(int x, int y) {
+  const auto [sx, sy] = stagePoint(x, y);
+  if (player_.mouseMove(sx, sy)) redraw();
+}
+
+void PlayerControl::mouseDown(int x, int y) {
+  const auto [sx, sy] = stagePoint(x, y);
+  if (player_.mouseDown(sx, sy)) redraw();
+}
+
+void PlayerControl::mouseUp(int x, int y) {
+  const auto [sx, sy] = stagePoint(x, y);
+  if (player_.mouseUp(sx, sy)) redraw();
+}
+
 void PlayerControl::tick() {
   const double now = owner().runtime().backend().nowMs();
   const double elapsed = now - lastTickMs_;

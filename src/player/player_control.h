@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <string>
 
 #include "movie/player.h"
@@ -36,6 +37,13 @@ class PlayerControl : public MovieControl {
   void GotoFrame(std::int32_t frame) override;
   std::int32_t CurrentFrame() const override;
   void setBGColor(const std::string& color) override;
+  void mouseMove(int x, int y) override;
+  void mouseDown(int x, int y) override;
+  void mouseUp(int x, int y) override;
+  bool handCursor() const override { return player_.handCursor(); }
+  // A pixel of the control as a point of the movie's stage (twips), through the view
+  // the control draws with.
+  std::pair<double, double> stagePoint(int x, int y) const;
 
   void attach(Backend& backend, FormPeer& parent) override;
   void detach() override;

@@ -1,5 +1,7 @@
 #include "win32/surface_window.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 
 #include "win32/form_window.h"
@@ -32,7 +34,8 @@ COLORREF contrastingText(std::uint32_t argb) {
 
 }  // namespace
 
-SurfaceWindow::SurfaceWindow(Win32Backend& backend, FormWindow& parent) : backend_(backend) {
+SurfaceWindow::SurfaceWindow(Win32Backend& backend, FormWindow& parent, MovieControl* control)
+    : backend_(backend), control_(control) {
   registerSurfaceClass(backend.instance());
   hwnd_ = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
                           parent.hwnd(), nullptr, backend.instance(), nullptr);
@@ -55,11 +58,38 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
       case WM_PAINT:
         self->paint();
         return 0;
+      case WM_MOUSEMOVE:
+        if (self->control_) self->control_->mouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        self->showCursor();
+        return 0;
+      case WM_LBUTTONDOWN:
+      case WM_LBUTTONDBLCLK:  // the class takes double clicks: the second press comes so
+        // Held, the button keeps the mouse: a release outside still reaches the movie.
+        SetCapture(hwnd);
+        if (self->control_) self->control_->mouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        self->showCursor();
+        return 0;
+      case WM_LBUTTONUP:
+        if (GetCapture() == hwnd) ReleaseCapture();
+        if (self->control_) self->control_->mouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        self->showCursor();
+        return 0;
+      case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT) {
+          self->showCursor();
+          return TRUE;
+        }
+        break;
       default:
         break;
     }
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void SurfaceWindow::showCursor() {
+  const bool hand = control_ && control_->handCursor();
+  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(hand ? IDC_HAND : IDC_ARROW)));
 }
 
 void SurfaceWindow::setBounds(const TwipsRect& b) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "player/movie_control.h"
 #include "runtime/backend.h"
 
 namespace orv::win32 {
@@ -17,7 +18,8 @@ class Win32Backend;
 // memory bitmap, so a frame and its notice text reach the screen in one blit.
 class SurfaceWindow : public SurfacePeer {
  public:
-  SurfaceWindow(Win32Backend& backend, FormWindow& parent);
+  // `control` (may be null) hears the mouse and says which cursor to show.
+  SurfaceWindow(Win32Backend& backend, FormWindow& parent, MovieControl* control);
   ~SurfaceWindow() override;
   void setBounds(const TwipsRect& bounds) override;
   void setVisible(bool visible) override;
@@ -33,8 +35,10 @@ class SurfaceWindow : public SurfacePeer {
  private:
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void paint();
+  void showCursor();
 
   Win32Backend& backend_;
+  MovieControl* control_ = nullptr;
   HWND hwnd_ = nullptr;
   std::vector<std::uint32_t> frame_;
   int frameWidth_ = 0, frameHeight_ = 0;

@@ -120,13 +120,15 @@ std::unique_ptr<ControlPeer> Win32Backend::createControl(Control& control, FormP
   auto& window = static_cast<FormWindow&>(parent);
   switch (control.kind()) {
     case ControlKind::Invisible: return nullptr;
-    case ControlKind::Surface: return std::make_unique<SurfaceWindow>(*this, window);
+    case ControlKind::Surface: return std::make_unique<SurfaceWindow>(
+        *this, window, dynamic_cast<MovieControl*>(&control));
     default: return std::make_unique<ChildControl>(*this, control, window);
   }
 }
 
-std::unique_ptr<SurfacePeer> Win32Backend::createSurface(Control&, FormPeer& parent) {
-  return std::make_unique<SurfaceWindow>(*this, static_cast<FormWindow&>(parent));
+std::unique_ptr<SurfacePeer> Win32Backend::createSurface(Control& control, FormPeer& parent) {
+  return std::make_unique<SurfaceWindow>(*this, static_cast<FormWindow&>(parent),
+                                         dynamic_cast<MovieControl*>(&control));
 }
 
 std::unique_ptr<TimerPeer> Win32Backend::createTimer(Timer& timer, FormPeer& parent) {

@@ -1,0 +1,79 @@
+// The movie control takes the mouse in its own pixels and hands it to the movie through
+// the view it draws with (zoomed or not).
+#include <gtest/gtest.h>
+
+// Designated initialisers leave the optional fields of the tag builders empty.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+#include <filesystem>
+#include <fstream>
+
+#include "movie/interaction/button_movies.h"
+#include "player/player_control.h"
+#include "runtime/form.h"
+#include "runtime/headless/headless_backend.h"
+#include "runtime/runtime.h"
+
+namespace orv {
+namespace {
+namespace t = movie::test;
+
+class Host : public Form {
+ public:
+  explicit Host(Runtime& rt)
+      : Form(rt, "frmFlash", FormDesign{}), Flash(*this, "Flash", {0, 0, 8250, 6000}, 0, FlashSettings{}) {}
+  PlayerControl Flash;  // 550 x 400 pixels at 15 twips a pixel
+};
+
+// A 550x400 px stage, two frames; a 2000-twip square button at (5000, 3500) whose
+// release stops the movie.
+std::string writeButtonMovie() {
+  auto button = t::defineButton2(10, {{.up = true, .hit = true, .character = 1}}, {{0x08, 0, {t::kActionStop, 0}}});
+  auto bytes = t::movie(t::concat({t::defineRect(1, 2000, 2000, 255, 0, 0), button,
+                                   t::placeObject2({.depth = 1, .character = 10, .translate = {{5000, 3500}}}),
+                                   t::showFrame(), t::showFrame()}),
+                        {.frameCount = 2});
+  const auto path = std::filesystem::temp_directory_path() / "orvanta_control_mouse_test.swf";
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return path.string();
+}
+
+TEST(PlayerControlMouse, PixelsReachTheMovieThroughTheViewAndAClickRunsTheButton) {
+  headless::HeadlessBackend backend;
+  Runtime runtime{backend};
+  Host host{runtime};
+  host.Show();
+  const std::string path = writeButtonMovie();
+  host.Flash.setMovie(path);
+  ASSERT_TRUE(host.Flash.player().loaded());
+
+  // Whole stage: the button covers pixels 250..350 x 175..275.
+  host.Flash.mouseMove(300, 225);
+  EXPECT_TRUE(host.Flash.handCursor());
+  host.Flash.mouseMove(400, 330);
+  EXPECT_FALSE(host.Flash.handCursor());
+
+  // Zoomed in on the centre, the same pixel lands on the button.
+  host.Flash.Zoom(50);
+  const auto [sx, sy] = host.Flash.stagePoint(400, 330);
+  EXPECT_NEAR(sx, 2750 + 400.5 * 10, 1e-6);
+  EXPECT_NEAR(sy, 2000 + 330.5 * 10, 1e-6);
+  host.Flash.mouseMove(400, 330);
+  EXPECT_TRUE(host.Flash.handCursor());
+
+  host.Flash.Play();
+  host.Flash.mouseDown(400, 330);
+  EXPECT_TRUE(host.Flash.playing());
+  host.Flash.mouseUp(400, 330);
+  EXPECT_FALSE(host.Flash.playing()) << "the button's release action stops the movie";
+
+  // Without a movie the mouse goes nowhere.
+  host.Flash.setMovie("");
+  host.Flash.mouseDown(10, 10);
+  host.Flash.mouseUp(10, 10);
+  EXPECT_FALSE(host.Flash.handCursor());
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace orv

@@ -27,7 +27,9 @@ int usage(const std::string& why) {
             << "usage: orvanta-render MOVIE --info\n"
             << "       orvanta-render MOVIE [--frames N] [--width W --height H]\n"
             << "                            [--quality low|medium|high|best] [--out FILE.png] [--trace]\n"
-            << "                            [--audio-out FILE.wav]\n";
+            << "                            [--audio-out FILE.wav]\n"
+            << "                            [--move X,Y@FRAME] [--click X,Y@FRAME] ...\n"
+            << "  (mouse at stage pixel X,Y before FRAME is drawn, the first frame being 1)\n";
   return 2;
 }
 
@@ -36,6 +38,24 @@ bool parseInt(const std::string& s, int min, int max, int& out) {
   long v = std::strtol(s.c_str(), &end, 10);
   if (s.empty() || *end != '\0' || v < min || v > max) return false;
   out = static_cast<int>(v);
+  return true;
+}
+
+// Mouse input given on the command line: a move, or a click (press and release there).
+struct MouseStep {
+  bool click = false;
+  double x = 0, y = 0;  // stage pixels
+  int frame = 1;
+};
+
+// "X,Y@FRAME", pixels may have fractions.
+bool parseMouseStep(const std::string& s, bool click, MouseStep& out) {
+  double x = 0, y = 0;
+  int frame = 0, used = 0;
+  if (std::sscanf(s.c_str(), "%lf,%lf@%d%n", &x, &y, &frame, &used) != 3 ||
+      used != static_cast<int>(s.size()) || !std::isfinite(x) || !std::isfinite(y) || frame < 1)
+    return false;
+  out = {click, x, y, frame};
   return true;
 }
 
@@ -85,6 +105,7 @@ int main(int argc, char** argv) {
   bool info = false, trace = false;
   int frames = 1, width = 0, height = 0;
   Quality quality = Quality::High;
+  std::vector<MouseStep> mouse;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& out) {
@@ -114,6 +135,10 @@ int main(int argc, char** argv) {
       if (!value(outPath) || outPath.empty()) return usage("--out needs a file name");
     } else if (a == "--audio-out") {
       if (!value(audioPath) || audioPath.empty()) return usage("--audio-out needs a file name");
+    } else if (a == "--move" || a == "--click") {
+      MouseStep step;
+      if (!value(v) || !parseMouseStep(v, a == "--click", step)) return usage(a + " needs X,Y@FRAME");
+      mouse.push_back(step);
     } else if (!a.empty() && a[0] == '-' && a != "-") {
       return usage("unknown option " + a);
     } else if (moviePath.empty()) {
@@ -158,6 +183,15 @@ int main(int argc, char** argv) {
   const bool drawFrames = !outPath.empty() || audioPath.empty();
   for (int f = 0; f < frames; ++f) {
     if (f > 0) player.advance(period);
+    for (const MouseStep& m : mouse) {
+      if (m.frame != f + 1) continue;
+      const double x = stage.x + m.x * 20, y = stage.y + m.y * 20;
+      player.mouseMove(x, y);
+      if (m.click) {
+        player.mouseDown(x, y);
+        player.mouseUp(x, y);
+      }
+    }
     if (drawFrames) player.render(target, stage);
     if (!audioPath.empty()) {
       size_t due = static_cast<size_t>(std::llround((f + 1) * period * audio.sampleRate / 1000.0));

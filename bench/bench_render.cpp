@@ -40,6 +40,7 @@ void place(const swf::Movie& movie, const swf::Timeline& timeline, int frames,
       if (p.ratio) node.ratio = *p.ratio;
       if (p.clipDepth) node.clipDepth = *p.clipDepth;
       if (p.blendMode) node.blendMode = *p.blendMode;
+      if (p.hasFilters) node.filters = &p.filterData;
     }
   }
   for (auto& [depth, node] : list) {

@@ -47,7 +47,59 @@ double distanceToSegment(const Segment& s, double x, double y) {
   return std::hypot(x - (s.x0 + t * vx), y - (s.y0 + t * vy));
 }
 
+// Grows `into` by `r` mapped through `m` (its four corners).
+void addMapped(std::optional<swf::Rect>& into, const swf::Rect& r, const swf::Matrix& m) {
+  for (auto [x, y] : {std::pair{r.xMin, r.yMin}, {r.xMax, r.yMin}, {r.xMin, r.yMax}, {r.xMax, r.yMax}}) {
+    const double mx = m.mapX(x, y), my = m.mapY(x, y);
+    if (!std::isfinite(mx) || !std::isfinite(my)) continue;
+    const int32_t ix = int32_t(std::clamp(mx, -1e9, 1e9)), iy = int32_t(std::clamp(my, -1e9, 1e9));
+    if (!into) {
+      into = swf::Rect{ix, ix, iy, iy};
+    } else {
+      into->xMin = std::min(into->xMin, ix);
+      into->xMax = std::max(into->xMax, ix);
+      into->yMin = std::min(into->yMin, iy);
+      into->yMax = std::max(into->yMax, iy);
+    }
+  }
+}
+
+std::optional<swf::Rect> boundsOf(const swf::Movie& movie, const swf::Character& ch, int nesting,
+                                  int& visits) {
+  if (nesting > kMaxNesting || ++visits > kMaxVisits) return std::nullopt;
+  if (const auto* shape = std::get_if<swf::ShapeDef>(&ch)) return shape->bounds;
+  if (const auto* morph = std::get_if<swf::MorphShapeDef>(&ch)) {
+    std::optional<swf::Rect> r = morph->startBounds;
+    addMapped(r, morph->endBounds, swf::Matrix{});
+    return r;
+  }
+  if (const auto* text = std::get_if<swf::TextDef>(&ch)) return text->bounds;
+  if (const auto* edit = std::get_if<swf::EditTextDef>(&ch)) return edit->bounds;
+  std::optional<swf::Rect> out;
+  auto child = [&](swf::CharacterId id, const swf::Matrix& m) {
+    const swf::Character* c = movie.find(id);
+    if (!c || c == &ch) return;
+    if (auto r = boundsOf(movie, *c, nesting + 1, visits)) addMapped(out, *r, m);
+  };
+  if (const auto* button = std::get_if<swf::ButtonDef>(&ch)) {
+    for (const swf::ButtonRecord& r : button->records)
+      if (r.up || r.over || r.down) child(r.characterId, r.matrix);
+  } else if (const auto* sprite = std::get_if<swf::SpriteDef>(&ch)) {
+    if (!sprite->timeline.frames.empty())
+      for (const swf::DisplayTag& tag : sprite->timeline.frames.front().displayTags)
+        if (const auto* place = std::get_if<swf::PlaceObject>(&tag))
+          if (!place->move && place->characterId)
+            child(*place->characterId, place->matrix.value_or(swf::Matrix{}));
+  }
+  return out;
+}
+
 }  // namespace
+
+std::optional<swf::Rect> characterBounds(const swf::Movie& movie, const swf::Character& character) {
+  int visits = 0;
+  return boundsOf(movie, character, 0, visits);
+}
 
 bool shapeContains(const std::vector<swf::StyleTable>& tables,
                    const std::vector<swf::ShapeEdge>& edges, double x, double y, bool nonZero) {

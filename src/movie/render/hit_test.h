@@ -3,6 +3,7 @@
 // fills or on its strokes, with the same two-fill edge model the renderer draws with.
 // Points are in the character's own twips.
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -14,6 +15,10 @@ namespace orv::movie::render {
 // or within half a stroke's width of an edge that has a line style.
 bool shapeContains(const std::vector<swf::StyleTable>& tables,
                    const std::vector<swf::ShapeEdge>& edges, double x, double y, bool nonZero);
+
+// The rectangle a character covers in its own twips (buttons: all their records; sprites:
+// the objects of their first frame); nullopt when it draws nothing.
+std::optional<swf::Rect> characterBounds(const swf::Movie& movie, const swf::Character& character);
 
 // Characters of one movie: shapes and morphs by geometry, text by its bounds, buttons
 // by their hit-area records, sprites by the objects of their first frame.

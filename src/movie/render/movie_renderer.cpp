@@ -136,7 +136,8 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
   settings.smoothBitmaps = quality == RenderQuality::High || quality == RenderQuality::Best;
   settings.smoothAllBitmaps = quality == RenderQuality::Best;
   settings.pixelsPerTwip = std::sqrt(std::abs(toDevice.determinant()));
-  Context ctx{canvas, ShapeRenderer(canvas, settings, this), 0, {}, {}, 0};
+  rasterizers_.resize(kMaxLayers + 1);
+  Context ctx{canvas, ShapeRenderer(canvas, settings, this, &rasterizers_[0]), 0, {}, {}, 0};
   drawList(stage, toDevice, ColorTransform{}, ctx);
 }
 
@@ -173,10 +174,13 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   const ColorTransform cx = parentCx * toRender(node.cxform);
   ++ctx.nesting;
   const BlendMode mode = blendModeFromSwf(node.blendMode);
-  if (mode == BlendMode::Normal || ctx.canvas.buildingMask() || ctx.layers >= kMaxLayers)
+  std::vector<Filter> filters;
+  if (node.filters) filters = parseFilters(node.filters->data(), node.filters->size());
+  if ((mode == BlendMode::Normal && filters.empty()) || ctx.canvas.buildingMask() ||
+      ctx.layers >= kMaxLayers)
     drawContent(node, m, cx, ctx);
   else
-    drawLayer(node, mode, m, cx, ctx);
+    drawLayer(node, mode, filters, m, cx, ctx);
   --ctx.nesting;
 }
 
@@ -190,7 +194,8 @@ void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m,
 
 // Draws the node alone into a transparent layer, then blends the layer onto
 // what is below it.
-void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode, const Affine& m,
+void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
+                              const std::vector<Filter>& filters, const Affine& m,
                               const ColorTransform& cx, Context& ctx) {
   // Alpha and erase cut into the layer they are drawn in; the stage has none.
   if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && ctx.layers == 0) return;
@@ -205,11 +210,16 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode, const Aff
   Canvas::Bounds painted;
   {
     Canvas layer({pixels.data(), w, h}, &maskPool_);
-    Context inner{layer, ShapeRenderer(layer, ctx.shapes.settings(), this), ctx.nesting, {}, {},
-                  ctx.layers + 1};
+    Context inner{layer,
+                  ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1]),
+                  ctx.nesting, {}, {}, ctx.layers + 1};
     drawContent(node, m, cx, inner);
     painted = layer.painted();
   }
+  // Filter sizes are in movie pixels: they follow the stage's zoom, not the object's scale.
+  if (!filters.empty() && !painted.empty())
+    painted = applyFilters(filters, pixels.data(), w, h, painted,
+                           float(ctx.shapes.settings().pixelsPerTwip * 20));
   if (!painted.empty()) {
     ctx.canvas.blendLayer(pixels.data(), painted, mode);
     for (int y = painted.y0; y < painted.y1; ++y)

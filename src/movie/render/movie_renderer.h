@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "movie/render/display_node.h"
+#include "movie/render/filters.h"
 #include "movie/render/shape_renderer.h"
 #include "movie/swf/types.h"
 
@@ -46,15 +47,16 @@ class MovieRenderer : public BitmapSource {
                  const ColorTransform& cx, Context& ctx);
   void drawContent(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
                    Context& ctx);
-  void drawLayer(const DisplayNode& node, BlendMode mode, const Affine& m,
-                 const ColorTransform& cx, Context& ctx);
+  void drawLayer(const DisplayNode& node, BlendMode mode, const std::vector<Filter>& filters,
+                 const Affine& m, const ColorTransform& cx, Context& ctx);
   const std::vector<swf::ShapeEdge>& edgesOf(const swf::Shape& shape);
 
   std::shared_ptr<const swf::Movie> movie_;
   std::unordered_map<const swf::Shape*, std::vector<swf::ShapeEdge>> edgeCache_;
   std::map<swf::CharacterId, std::shared_ptr<const Bitmap>> bitmapCache_;
   std::vector<std::vector<uint8_t>> maskPool_;
-  std::vector<std::vector<uint32_t>> layerPool_;  // zeroed frame-sized layers for reuse
+  std::vector<std::vector<uint32_t>> layerPool_;
+  std::vector<Rasterizer> rasterizers_;  // one per canvas in use (the frame, each layer)  // zeroed frame-sized layers for reuse
 };
 
 // The morph shape at `ratio` (0..65535) as plain styles and edges.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace orv::movie::render {
@@ -169,6 +170,7 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
       accumulateCentres(line, yStart);
   }
   const int visibleW = width_ - bufX_;
+  uint8_t* const coverage = coverage_.data();
   for (int r = 0; r < rows; ++r) {
     if (rowMax_[r] < 0) continue;
     float* row = &cells_[size_t(r) * bufW_];
@@ -177,31 +179,34 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
     const int last = std::min(rowMax_[r] + 1, visibleW);
     float acc = 0;
     int runStart = -1;
-    auto flush = [&](int end) {
-      if (runStart >= 0 && end > runStart)
-        sink.span(yStart + r, bufX_ + runStart, end - runStart, &coverage_[runStart]);
-      runStart = -1;
-    };
-    for (int i = first; i < last; ++i) {
+    int i = first;
+    while (i < last) {
       acc += row[i];
+      // Cells no edge touched leave the sum, and so the coverage, unchanged:
+      // [i, j) is one stretch of equal coverage.
+      int j = i + 1;
+      while (j < last && row[j] == 0.0f) ++j;
       float c;
       const float magnitude = std::abs(acc);
       if (rule == FillRule::NonZero || magnitude <= 1.0f) {
         c = std::min(1.0f, magnitude);
       } else {
-        float m = std::fmod(std::abs(acc), 2.0f);
+        float m = std::fmod(magnitude, 2.0f);
         c = m > 1.0f ? 2.0f - m : m;
       }
       if (!antialias) c = c >= 0.5f ? 1.0f : 0.0f;
       const uint8_t v = uint8_t(c * 255.0f + 0.5f);
-      coverage_[i] = v;
       if (v) {
+        std::memset(coverage + i, v, size_t(j - i));
         if (runStart < 0) runStart = i;
-      } else {
-        flush(i);
+      } else if (runStart >= 0) {
+        sink.span(yStart + r, bufX_ + runStart, i - runStart, coverage + runStart);
+        runStart = -1;
       }
+      i = j;
     }
-    flush(last);
+    if (runStart >= 0 && last > runStart)
+      sink.span(yStart + r, bufX_ + runStart, last - runStart, coverage + runStart);
     std::fill(row + first, row + std::min(rowMax_[r] + 1, bufW_), 0.0f);
   }
 }

@@ -32,8 +32,12 @@ struct DrawSettings {
 
 class ShapeRenderer {
  public:
-  ShapeRenderer(Canvas& canvas, const DrawSettings& settings, BitmapSource* bitmaps)
-      : canvas_(canvas), settings_(settings), bitmaps_(bitmaps) {}
+  // `scratch` (optional) is a rasteriser kept between frames, so its
+  // buffers are not allocated afresh for every frame.
+  ShapeRenderer(Canvas& canvas, const DrawSettings& settings, BitmapSource* bitmaps,
+                Rasterizer* scratch = nullptr)
+      : canvas_(canvas), settings_(settings), bitmaps_(bitmaps),
+        rasterizer_(scratch ? *scratch : ownRasterizer_) {}
 
   // `toDevice` maps shape twips to device pixels.
   void draw(const std::vector<swf::StyleTable>& tables, const std::vector<swf::ShapeEdge>& edges,
@@ -51,7 +55,8 @@ class ShapeRenderer {
   Canvas& canvas_;
   DrawSettings settings_;
   BitmapSource* bitmaps_;
-  Rasterizer rasterizer_;
+  Rasterizer ownRasterizer_;
+  Rasterizer& rasterizer_;
   // Scratch: every edge flattened once into device points.
   std::vector<Point> points_;
   std::vector<uint32_t> edgeStart_;

@@ -78,7 +78,9 @@ PlaceObject readPlaceObject(BitReader& r, int version, Context& ctx) {
   if (hasName) p.name = r.string();
   if (hasClipDepth) p.clipDepth = r.u16();
   if (hasFilters) {
+    const size_t start = r.pos();
     skipFilterList(r);
+    p.filterData.assign(r.data() + start, r.data() + r.pos());
     p.hasFilters = true;
   }
   if (hasBlend) p.blendMode = r.u8();

@@ -439,6 +439,7 @@ struct PlaceObject {
   std::optional<bool> cacheAsBitmap;
   std::string className;  // PlaceObject3 HasClassName
   bool hasFilters = false;
+  std::vector<uint8_t> filterData;  // the FILTERLIST as stored; the renderer reads it
   std::vector<ClipAction> clipActions;
 };
 

@@ -1,0 +1,305 @@
+#include "movie/render/filters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "movie/render/pixel.h"
+
+namespace orv::movie::render {
+
+namespace {
+
+constexpr int kMaxRadius = 255;  // device pixels a blur may spread
+constexpr int kMaxPasses = 15;
+
+// Little-endian reads that stop at the end of the data.
+class Bytes {
+ public:
+  Bytes(const uint8_t* d, size_t n) : d_(d), n_(n) {}
+  bool ok() const { return ok_; }
+  uint8_t u8() {
+    if (pos_ >= n_) {
+      ok_ = false;
+      return 0;
+    }
+    return d_[pos_++];
+  }
+  uint32_t u32() {
+    uint32_t v = u8();
+    v |= uint32_t(u8()) << 8;
+    v |= uint32_t(u8()) << 16;
+    return v | uint32_t(u8()) << 24;
+  }
+  float fixed16() { return float(int32_t(u32())) / 65536.0f; }
+  float fixed8() {
+    const uint16_t lo = u8(), hi = u8();
+    return float(int16_t(uint16_t(lo | hi << 8))) / 256.0f;
+  }
+  float f32() {
+    const uint32_t bits = u32();
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return std::isfinite(f) ? f : 0.0f;
+  }
+  uint32_t rgba() {
+    const uint32_t r = u8(), g = u8(), b = u8(), a = u8();
+    return packArgb(a, r, g, b);
+  }
+  void skip(size_t n) {
+    if (n > n_ - std::min(pos_, n_)) ok_ = false;
+    pos_ = std::min(n_, pos_ + n);
+  }
+
+ private:
+  const uint8_t* d_;
+  size_t n_, pos_ = 0;
+  bool ok_ = true;
+};
+
+float sane(float v, float limit) { return std::isfinite(v) ? std::clamp(v, -limit, limit) : 0.0f; }
+
+// Box blurs one channel plane (values 0..1) in place: `passes` times across
+// and down, each a box `boxX` by `boxY` pixels wide.
+void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, int passes,
+             std::vector<float>& line) {
+  auto blurLine = [&line](float* p, int n, int stride, float box) {
+    const int r = std::clamp(int(std::lround((box - 1) / 2)), 0, kMaxRadius);
+    if (r == 0 || n <= 1) return;
+    const float k = 1.0f / float(2 * r + 1);
+    line.assign(size_t(n), 0.0f);
+    for (int i = 0; i < n; ++i) line[size_t(i)] = p[size_t(i) * stride];
+    // Running sum over [i - r, i + r], zero outside the plane.
+    float sum = 0;
+    for (int i = 0; i <= r && i < n; ++i) sum += line[size_t(i)];
+    for (int i = 0; i < n; ++i) {
+      p[size_t(i) * stride] = sum * k;
+      const int add = i + r + 1, drop = i - r;
+      if (add < n) sum += line[size_t(add)];
+      if (drop >= 0) sum -= line[size_t(drop)];
+    }
+  };
+  for (int pass = 0; pass < passes; ++pass) {
+    for (int y = 0; y < h; ++y) blurLine(&plane[size_t(y) * w], w, 1, boxX);
+    for (int x = 0; x < w; ++x) blurLine(&plane[size_t(x)], h, w, boxY);
+  }
+}
+
+struct Region {
+  int x0, y0, w, h;
+};
+
+// The alpha of the layer inside `r`, shifted by (dx, dy) pixels, 0..1.
+std::vector<float> alphaPlane(const uint32_t* layer, int stride, const Region& r, int dx, int dy,
+                              bool inverted) {
+  std::vector<float> a(size_t(r.w) * r.h, inverted ? 1.0f : 0.0f);
+  for (int y = 0; y < r.h; ++y) {
+    const int sy = y - dy;
+    if (sy < 0 || sy >= r.h) continue;
+    for (int x = 0; x < r.w; ++x) {
+      const int sx = x - dx;
+      if (sx < 0 || sx >= r.w) continue;
+      const float v = float(layer[size_t(r.y0 + sy) * stride + r.x0 + sx] >> 24) / 255.0f;
+      a[size_t(y) * r.w + x] = inverted ? 1.0f - v : v;
+    }
+  }
+  return a;
+}
+
+uint32_t colorWithAlpha(uint32_t straight, float alpha) {
+  const float a = std::clamp(alpha * float(straight >> 24) / 255.0f, 0.0f, 1.0f);
+  auto ch = [a](uint32_t c) { return uint32_t(std::lround(float(c & 255) * a)); };
+  return packArgb(uint32_t(std::lround(a * 255.0f)), ch(straight >> 16), ch(straight >> 8),
+                  ch(straight));
+}
+
+// Drop shadow, glow (a shadow at distance zero) and one side of a bevel.
+void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
+            std::vector<float>& line) {
+  const float dist = f.kind == FilterKind::Glow ? 0.0f : f.distance * scale;
+  const int dx = int(std::lround(std::cos(f.angle) * dist));
+  const int dy = int(std::lround(std::sin(f.angle) * dist));
+  std::vector<float> a = alphaPlane(layer, stride, r, dx, dy, f.inner);
+  boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line);
+  for (int y = 0; y < r.h; ++y) {
+    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+    for (int x = 0; x < r.w; ++x) {
+      const uint32_t src = row[x];
+      const uint32_t srcA = src >> 24;
+      const float strength = std::min(1.0f, a[size_t(y) * r.w + x] * f.strength);
+      const uint32_t effect = colorWithAlpha(f.color, strength);
+      uint32_t out;
+      if (f.inner) {
+        // Inside the source only, over it unless knocked out.
+        const uint32_t inside = mulPixel255(effect, srcA);
+        out = f.knockout ? inside : (f.compositeSource ? sourceOver(src, inside) : inside);
+      } else if (f.knockout) {
+        out = mulPixel255(effect, 255 - srcA);
+      } else {
+        out = f.compositeSource ? sourceOver(effect, src) : effect;
+      }
+      row[x] = out;
+    }
+  }
+}
+
+void blur(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
+          std::vector<float>& line) {
+  // One channel at a time keeps a single plane in memory.
+  std::vector<float> plane(size_t(r.w) * r.h);
+  for (int c = 0; c < 4; ++c) {
+    const int shift = 8 * c;
+    for (int y = 0; y < r.h; ++y)
+      for (int x = 0; x < r.w; ++x)
+        plane[size_t(y) * r.w + x] = float((layer[size_t(r.y0 + y) * stride + r.x0 + x] >> shift) & 255);
+    boxBlur(plane, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line);
+    for (int y = 0; y < r.h; ++y)
+      for (int x = 0; x < r.w; ++x) {
+        uint32_t& p = layer[size_t(r.y0 + y) * stride + r.x0 + x];
+        const uint32_t v = uint32_t(std::clamp(std::lround(plane[size_t(y) * r.w + x]), 0L, 255L));
+        p = (p & ~(0xFFu << shift)) | (v << shift);
+      }
+  }
+  // Premultiplied colour never exceeds its alpha.
+  for (int y = 0; y < r.h; ++y)
+    for (int x = 0; x < r.w; ++x) {
+      uint32_t& p = layer[size_t(r.y0 + y) * stride + r.x0 + x];
+      const uint32_t a = p >> 24;
+      p = packArgb(a, std::min((p >> 16) & 255, a), std::min((p >> 8) & 255, a), std::min(p & 255, a));
+    }
+}
+
+void colorMatrix(const Filter& f, uint32_t* layer, int stride, const Region& r) {
+  for (int y = 0; y < r.h; ++y) {
+    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+    for (int x = 0; x < r.w; ++x) {
+      const uint32_t s = unpremultiply(row[x]);
+      const float in[4] = {float((s >> 16) & 255), float((s >> 8) & 255), float(s & 255),
+                           float(s >> 24)};
+      uint32_t out[4];
+      for (int k = 0; k < 4; ++k) {
+        const float* m = f.matrix + 5 * k;
+        const float v = m[0] * in[0] + m[1] * in[1] + m[2] * in[2] + m[3] * in[3] + m[4];
+        out[k] = uint32_t(std::clamp(std::lround(v), 0L, 255L));
+      }
+      row[x] = premultiply(packArgb(out[3], out[0], out[1], out[2]));
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
+  std::vector<Filter> out;
+  if (!data || size == 0) return out;
+  Bytes in(data, size);
+  const int count = in.u8();
+  for (int i = 0; i < count && in.ok(); ++i) {
+    Filter f;
+    const uint8_t id = in.u8();
+    bool keep = true;
+    switch (id) {
+      case 0:  // drop shadow
+      case 2:  // glow
+      case 3: {  // bevel
+        f.kind = FilterKind(id);
+        f.color = in.rgba();
+        if (id == 3) f.highlight = in.rgba();
+        f.blurX = sane(in.fixed16(), 1024);
+        f.blurY = sane(in.fixed16(), 1024);
+        if (id != 2) {
+          f.angle = sane(in.fixed16(), 1000);
+          f.distance = sane(in.fixed16(), 1024);
+        }
+        f.strength = std::max(0.0f, in.fixed8());
+        const uint8_t flags = in.u8();
+        f.inner = flags & 0x80;
+        f.knockout = flags & 0x40;
+        f.compositeSource = flags & 0x20;
+        f.onTop = id == 3 && (flags & 0x10);
+        f.passes = std::clamp(int(flags & (id == 3 ? 0x0F : 0x1F)), 1, kMaxPasses);
+        break;
+      }
+      case 1:
+        f.kind = FilterKind::Blur;
+        f.blurX = sane(in.fixed16(), 1024);
+        f.blurY = sane(in.fixed16(), 1024);
+        f.passes = std::clamp(int(in.u8() >> 3), 1, kMaxPasses);
+        break;
+      case 4:  // gradient glow and bevel: not drawn
+      case 7: {
+        const uint8_t colors = in.u8();
+        in.skip(size_t(colors) * 5 + 19);
+        keep = false;
+        break;
+      }
+      case 5: {  // convolution: not drawn
+        const uint8_t w = in.u8(), h = in.u8();
+        in.skip(8 + size_t(w) * h * 4 + 4 + 1);
+        keep = false;
+        break;
+      }
+      case 6:
+        f.kind = FilterKind::ColorMatrix;
+        for (float& m : f.matrix) m = sane(in.f32(), 1e6f);
+        break;
+      default:
+        return out;  // unknown: the rest cannot be read
+    }
+    if (keep && in.ok()) out.push_back(f);
+  }
+  return out;
+}
+
+int filterReach(const std::vector<Filter>& filters, float scale) {
+  int reach = 0;
+  for (const Filter& f : filters) {
+    if (f.kind == FilterKind::ColorMatrix) continue;
+    const float box = std::max(f.blurX, f.blurY) * scale;
+    const int r = std::clamp(int(std::lround((box - 1) / 2)), 0, kMaxRadius);
+    const float dist = f.kind == FilterKind::Glow ? 0.0f : std::abs(f.distance * scale);
+    reach += r * f.passes + int(std::min(dist, 4096.0f)) + 1;
+  }
+  return std::min(reach, 4096);
+}
+
+Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer, int width,
+                            int height, Canvas::Bounds area, float scale) {
+  if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
+  const int reach = filterReach(filters, scale);
+  area = {std::max(0, area.x0 - reach), std::max(0, area.y0 - reach),
+          std::min(width, area.x1 + reach), std::min(height, area.y1 + reach)};
+  if (area.empty()) return area;
+  const Region r{area.x0, area.y0, area.x1 - area.x0, area.y1 - area.y0};
+  std::vector<float> line;
+  for (const Filter& f : filters) {
+    switch (f.kind) {
+      case FilterKind::Blur:
+        blur(f, layer, width, r, scale, line);
+        break;
+      case FilterKind::DropShadow:
+      case FilterKind::Glow:
+        shadow(f, layer, width, r, scale, line);
+        break;
+      case FilterKind::Bevel: {
+        // A highlight lit from the angle and a shadow opposite it, inside
+        // the shape for inner bevels.
+        Filter light = f, dark = f;
+        light.kind = dark.kind = FilterKind::DropShadow;
+        light.color = f.highlight;
+        light.angle = f.angle + 3.14159265f;
+        light.inner = dark.inner = f.inner || !f.onTop;
+        light.knockout = dark.knockout = false;
+        shadow(dark, layer, width, r, scale, line);
+        shadow(light, layer, width, r, scale, line);
+        break;
+      }
+      case FilterKind::ColorMatrix:
+        colorMatrix(f, layer, width, r);
+        break;
+    }
+  }
+  return area;
+}
+
+}  // namespace orv::movie::render

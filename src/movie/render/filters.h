@@ -1,0 +1,38 @@
+#pragma once
+// Bitmap filters of placed objects (blur, drop shadow, glow, bevel, colour
+// matrix), applied to the layer an object was drawn into.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "movie/render/canvas.h"
+
+namespace orv::movie::render {
+
+enum class FilterKind : uint8_t { DropShadow = 0, Blur = 1, Glow = 2, Bevel = 3, ColorMatrix = 6 };
+
+struct Filter {
+  FilterKind kind = FilterKind::Blur;
+  float blurX = 0, blurY = 0;  // box width in movie pixels
+  int passes = 1;
+  uint32_t color = 0;      // straight 0xAARRGGBB: shadow and glow colour, bevel shadow
+  uint32_t highlight = 0;  // bevel highlight
+  float angle = 0, distance = 0, strength = 1;
+  bool inner = false, knockout = false, compositeSource = true, onTop = false;
+  float matrix[20] = {};  // colour matrix rows r, g, b, a: 4 factors and an offset
+};
+
+// Reads a stored FILTERLIST. Kinds we do not draw are left out; a list cut
+// short keeps the filters read before the cut.
+std::vector<Filter> parseFilters(const uint8_t* data, size_t size);
+
+// How far filters may reach past what was painted, in device pixels.
+int filterReach(const std::vector<Filter>& filters, float scale);
+
+// Applies `filters` in order to the premultiplied pixels of `layer` (width x
+// height) inside `area`; `scale` is device pixels per movie pixel. Returns
+// the area that may now be painted.
+Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer, int width,
+                            int height, Canvas::Bounds area, float scale);
+
+}  // namespace orv::movie::render

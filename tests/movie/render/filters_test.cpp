@@ -1,0 +1,221 @@
+// Filters: reading stored filter lists, and their effect on a layer (blur,
+// drop shadow, glow, colour matrix), alone and through the display list.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "movie/render/filters.h"
+#include "movie/render/movie_renderer.h"
+#include "render_test_util.h"
+
+namespace orv::movie::render {
+namespace {
+
+// Writers for the stored little-endian fields.
+struct Writer {
+  std::vector<uint8_t> b;
+  void u8(uint8_t v) { b.push_back(v); }
+  void u32(uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
+  }
+  void fixed16(double v) { u32(uint32_t(int32_t(v * 65536))); }
+  void fixed8(double v) {
+    const auto x = uint16_t(int16_t(v * 256));
+    u8(uint8_t(x));
+    u8(uint8_t(x >> 8));
+  }
+  void rgba(uint8_t r, uint8_t g, uint8_t bl, uint8_t a) { b.insert(b.end(), {r, g, bl, a}); }
+  void f32(float f) {
+    uint32_t v;
+    std::memcpy(&v, &f, 4);
+    u32(v);
+  }
+};
+
+void dropShadow(Writer& w, double blur, double angle, double distance, uint8_t flags) {
+  w.u8(0);
+  w.rgba(0, 0, 255, 255);
+  w.fixed16(blur);
+  w.fixed16(blur);
+  w.fixed16(angle);
+  w.fixed16(distance);
+  w.fixed8(1.0);
+  w.u8(flags);
+}
+void glow(Writer& w, double blur, uint8_t flags) {
+  w.u8(2);
+  w.rgba(0, 255, 0, 255);
+  w.fixed16(blur);
+  w.fixed16(blur);
+  w.fixed8(2.0);
+  w.u8(flags);
+}
+void colorMatrix(Writer& w, const float (&m)[20]) {
+  w.u8(6);
+  for (float v : m) w.f32(v);
+}
+constexpr float kSwapRedBlue[20] = {0, 0, 1, 0, 0,  0, 1, 0, 0, 0,  1, 0, 0, 0, 0,  0, 0, 0, 1, 0};
+
+TEST(FilterList, ReadsEveryKindWeDrawAndSkipsTheOthers) {
+  Writer w;
+  w.u8(5);
+  w.u8(1);  // blur 4 x 2, 3 passes
+  w.fixed16(4);
+  w.fixed16(2);
+  w.u8(3 << 3);
+  w.u8(4);  // gradient glow with two colours: skipped
+  w.u8(2);
+  for (int i = 0; i < 2 * 5 + 19; ++i) w.u8(0);
+  dropShadow(w, 6, 0.5, 4, 0x20 | 2);
+  glow(w, 8, 0x80 | 0x40 | 1);
+  colorMatrix(w, kSwapRedBlue);
+  const auto list = parseFilters(w.b.data(), w.b.size());
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[0].kind, FilterKind::Blur);
+  EXPECT_FLOAT_EQ(list[0].blurX, 4);
+  EXPECT_FLOAT_EQ(list[0].blurY, 2);
+  EXPECT_EQ(list[0].passes, 3);
+  EXPECT_EQ(list[1].kind, FilterKind::DropShadow);
+  EXPECT_EQ(list[1].color, 0xFF0000FFu);
+  EXPECT_FLOAT_EQ(list[1].distance, 4);
+  EXPECT_NEAR(list[1].angle, 0.5, 1e-4);
+  EXPECT_TRUE(list[1].compositeSource);
+  EXPECT_FALSE(list[1].inner);
+  EXPECT_EQ(list[1].passes, 2);
+  EXPECT_EQ(list[2].kind, FilterKind::Glow);
+  EXPECT_TRUE(list[2].inner);
+  EXPECT_TRUE(list[2].knockout);
+  EXPECT_FLOAT_EQ(list[2].strength, 2);
+  EXPECT_EQ(list[3].kind, FilterKind::ColorMatrix);
+  EXPECT_FLOAT_EQ(list[3].matrix[2], 1);
+}
+
+TEST(FilterList, CutShortOrUnknownKeepsWhatWasRead) {
+  Writer w;
+  w.u8(3);
+  glow(w, 4, 0x20 | 1);
+  w.u8(9);  // unknown kind: nothing after it can be read
+  glow(w, 4, 0x20 | 1);
+  EXPECT_EQ(parseFilters(w.b.data(), w.b.size()).size(), 1u);
+
+  Writer cut;
+  cut.u8(2);
+  glow(cut, 4, 0x20 | 1);
+  dropShadow(cut, 4, 0, 4, 0x20 | 1);
+  cut.b.resize(cut.b.size() - 3);
+  EXPECT_EQ(parseFilters(cut.b.data(), cut.b.size()).size(), 1u);
+  EXPECT_TRUE(parseFilters(nullptr, 0).empty());
+}
+
+TEST(FilterList, HostileSizesStayBounded) {
+  Writer w;
+  w.u8(1);
+  w.u8(1);
+  w.fixed16(30000);
+  w.fixed16(30000);
+  w.u8(31 << 3);
+  const auto list = parseFilters(w.b.data(), w.b.size());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_LE(list[0].passes, 15);
+  EXPECT_LE(filterReach(list, 1), 4096);
+}
+
+// A 40x40 transparent layer with an opaque red 10x10 square at (15,15).
+struct Layer {
+  int w = 40, h = 40;
+  std::vector<uint32_t> px = std::vector<uint32_t>(size_t(40) * 40, 0u);
+  Layer() {
+    for (int y = 15; y < 25; ++y)
+      for (int x = 15; x < 25; ++x) px[size_t(y) * w + x] = 0xFFFF0000u;
+  }
+  uint32_t at(int x, int y) const { return px[size_t(y) * w + x]; }
+  Canvas::Bounds apply(const std::vector<Filter>& f) {
+    return applyFilters(f, px.data(), w, h, {15, 15, 25, 25}, 1.0f);
+  }
+};
+
+TEST(FilterEffect, ColorMatrixMapsChannels) {
+  Filter f;
+  f.kind = FilterKind::ColorMatrix;
+  std::copy(std::begin(kSwapRedBlue), std::end(kSwapRedBlue), f.matrix);
+  Layer l;
+  l.apply({f});
+  EXPECT_EQ(l.at(20, 20), 0xFF0000FFu);
+  EXPECT_EQ(l.at(5, 5), 0u);  // transparent stays transparent
+}
+
+TEST(FilterEffect, BlurSpreadsSymmetricallyAndKeepsTheTotal) {
+  Filter f;
+  f.kind = FilterKind::Blur;
+  f.blurX = f.blurY = 5;
+  Layer l;
+  const auto area = l.apply({f});
+  EXPECT_LE(area.x0, 13);
+  EXPECT_GE(area.x1, 27);
+  EXPECT_EQ(l.at(20, 20), 0xFFFF0000u);         // the middle stays solid
+  EXPECT_GT(l.at(14, 20) >> 24, 0u);            // spread past the edge
+  EXPECT_LT(l.at(14, 20) >> 24, 255u);
+  EXPECT_EQ(l.at(14, 20) >> 24, l.at(25, 20) >> 24);  // as much left as right
+  EXPECT_EQ(l.at(20, 14) >> 24, l.at(20, 25) >> 24);
+  EXPECT_EQ(l.at(10, 20), 0u);                  // not past its reach
+  long total = 0;
+  for (uint32_t p : l.px) total += p >> 24;
+  EXPECT_NEAR(double(total), 100.0 * 255, 100.0 * 255 * 0.02);
+}
+
+TEST(FilterEffect, DropShadowFallsBehindTheSourceAtItsAngle) {
+  Filter f;
+  f.kind = FilterKind::DropShadow;
+  f.color = 0xFF0000FF;
+  f.distance = 4;
+  f.angle = 0;  // to the right
+  Layer l;
+  l.apply({f});
+  EXPECT_EQ(l.at(20, 20), 0xFFFF0000u);  // source on top
+  EXPECT_EQ(l.at(27, 20), 0xFF0000FFu);  // shadow beyond its right edge
+  EXPECT_EQ(l.at(13, 20), 0u);           // nothing on the left
+}
+
+TEST(FilterEffect, GlowKnockoutAndInnerGlow) {
+  Filter f;
+  f.kind = FilterKind::Glow;
+  f.color = 0xFF00FF00;
+  f.blurX = f.blurY = 5;
+  f.knockout = true;
+  Layer outer;
+  outer.apply({f});
+  EXPECT_EQ(outer.at(20, 20), 0u);  // the source is cut out
+  EXPECT_EQ((outer.at(14, 20) >> 8) & 255, outer.at(14, 20) >> 24);  // green glow outside
+  EXPECT_GT(outer.at(14, 20) >> 24, 0u);
+
+  f.knockout = false;
+  f.inner = true;
+  Layer inner;
+  inner.apply({f});
+  EXPECT_EQ(inner.at(14, 20), 0u);              // nothing outside the source
+  EXPECT_GT((inner.at(15, 20) >> 8) & 255, 0u);  // green at the inner edge
+  EXPECT_EQ(inner.at(20, 20), 0xFFFF0000u);     // the middle untouched
+}
+
+TEST(FilterEffect, ThroughTheDisplayList) {
+  swf::ShapeDef def;
+  def.shape = test::makeShape("M 100 100 F1 1 l 200 100 l 200 200 l 100 200 l 100 100",
+                              {test::solidFill(255, 0, 0)});
+  const swf::Character square = def;
+  Writer w;
+  w.u8(1);
+  dropShadow(w, 1, 0, 4, 0x20 | 1);
+  DisplayNode node;
+  node.character = &square;
+  node.depth = 1;
+  node.filters = &w.b;
+  test::Frame frame(20, 20);
+  MovieRenderer r;
+  r.render({node}, frame.surface(), {0, 0, 400, 400}, RenderQuality::High, 0xFFFFFF);
+  EXPECT_EQ(frame.at(7, 7), 0xFFFF0000u);
+  EXPECT_EQ(frame.at(12, 7), 0xFF0000FFu);
+  EXPECT_EQ(frame.at(3, 7), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace orv::movie::render

@@ -55,10 +55,6 @@ TEST(Corpus, EveryMovieLoadsAndRuns) {
     ++loaded;
     if (player.movie() && player.movie()->truncated) ++truncated;
     int frames = framesToRun(path.parent_path() / "test.toml");
-    // The script test movies are run by the script corpus runner; on the player some of
-    // them still loop inside a frame (a known fault being worked on), so here they load
-    // and show their first frame only.
-    if (rel.find("from_gnash") != std::string::npos) frames = 1;
     Pixmap target;
     target.width = 80;
     target.height = 60;

@@ -44,6 +44,7 @@ std::string joinElements(Vm& vm, Object* self, const std::string& sep) {
         if (i) out += sep;
         out += vm.toString(elems[i]);
         if (out.size() > vm.limits().maxStringLength) throw ScriptAbort{"string too long"};
+        if ((i & 1023) == 1023) vm.noteStringMade(out.size());
     }
     return out;
 }
@@ -116,10 +117,12 @@ void installArrayBuiltins(Vm& vm) {
     vm.defineMethod(proto, "push", [](Vm& vm, CallInfo& c) -> Value {
         Object* self = c.thisObject();
         if (!self) return Value();
-        std::vector<Value> e = vm.arrayElements(self);
-        for (auto& a : c.args) e.push_back(a);
-        vm.setArrayElements(self, e);
-        return Value(static_cast<double>(e.size()));
+        // Appends in place: a loop of pushes must not copy the array each time.
+        double len = self->kind == ObjectKind::Array ? self->arrayLength
+                                                      : toUint32(vm.toNumber(vm.getMember(self, "length")));
+        for (auto& a : c.args) vm.setMember(self, numberToString(len++), a);
+        if (self->kind != ObjectKind::Array) vm.setMember(self, "length", Value(len));
+        return Value(len);
     });
     vm.defineMethod(proto, "pop", [](Vm& vm, CallInfo& c) -> Value {
         Object* self = c.thisObject();

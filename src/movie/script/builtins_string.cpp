@@ -66,7 +66,11 @@ void installStringBuiltins(Vm& vm) {
     });
     vm.defineMethod(proto, "concat", [](Vm& vm, CallInfo& c) -> Value {
         std::string s = selfString(vm, c);
-        for (auto& a : c.args) s += vm.toString(a);
+        for (auto& a : c.args) {
+            std::string more = vm.toString(a);
+            vm.noteStringMade(s.size() + more.size());
+            s += more;
+        }
         return Value(s);
     });
     vm.defineMethod(proto, "indexOf", [utf8](Vm& vm, CallInfo& c) -> Value {

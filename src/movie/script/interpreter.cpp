@@ -162,8 +162,9 @@ Value Vm::getVariable(Frame& f, std::string_view name) {
     };
     if (name.find_first_of(":/.") != std::string_view::npos) {
         if (name.find(':') == std::string_view::npos && name.find('.') == std::string_view::npos) {
+            // A slash path names a clip; a member at its end ("/mc/stop") is not one.
             Object* o = resolveTargetPath(f, name);
-            return o ? Value(o) : Value();
+            return o && o->kind == ObjectKind::Clip ? Value(o) : Value();
         }
         Object* owner = nullptr;
         std::string member;
@@ -304,6 +305,12 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
 }
 
 void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
+    // Between entries nothing outside the heap's roots holds a script value, so a movie
+    // that makes much garbage within one frame is collected here, not only after it.
+    if (entryDepth_ == 0 && heap_.size() > collectAbove_) {
+        collectGarbage();
+        collectAbove_ = std::max(kFirstCollection, heap_.size() * 2);
+    }
     Frame f;
     f.code = code;
     f.version = version;
@@ -311,10 +318,7 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
     f.originalTarget = f.target;
     f.scope.push_back(f.target);
     f.thisValue = Value(f.target);
-    if (scriptsStopped_) return;
-    bool outer = entryDepth_ == 0;
-    if (outer) beginRun();
-    ++entryDepth_;
+    if (!enterRun()) return;
     frames_.push_back(&f);
     try {
         run(f, 0, code->size());
@@ -325,7 +329,7 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
     } catch (size_t) {
     }
     frames_.pop_back();
-    --entryDepth_;
+    leaveRun();
 }
 
 // ---------------------------------------------------------------- the loop
@@ -372,8 +376,9 @@ void Vm::run(Frame& f, size_t start, size_t end) {
     while (pc < end) {
         if (++actionsThisRun_ > limits_.maxActionsPerRun) throw ScriptAbort{"script runs too long"};
         // A loop of slow actions (ever longer strings) is stopped by the clock.
-        if ((actionsThisRun_ & 15) == 0 && std::chrono::steady_clock::now() > runDeadline_)
+        if ((++actionsSinceClock_ & 15) == 0 && std::chrono::steady_clock::now() > runDeadline_)
             throw ScriptAbort{"script ran out of time"};
+        if (++actionsSinceMemoryCheck_ > memoryCheckInterval_) checkMemory();
         uint8_t op = data[pc++];
         if (op == 0) return;
         size_t len = 0;
@@ -492,7 +497,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         }
         case 0x21: {
             std::string a = toString(f.pop()), b = toString(f.pop());
-            if (a.size() + b.size() > limits_.maxStringLength) throw ScriptAbort{"string too long"};
+            noteStringMade(a.size() + b.size());
             push(Value(b + a));
             break;
         }
@@ -683,8 +688,17 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             size_t n = static_cast<size_t>(std::max(0, toInt(f.pop())));
             std::vector<Value> args;
             for (size_t i = 0; i < n && !f.stack.empty(); ++i) args.push_back(f.pop());
-            Value fn = getVariable(f, name);
-            Value thisV = f.target ? Value(f.target) : Value();
+            // A function named by a path ("_root.mc1:func", "/mc1/:gotoAndStop") runs
+            // with the clip it was found on as `this`.
+            Object* owner = nullptr;
+            std::string member;
+            Value fn, thisV = f.target ? Value(f.target) : Value();
+            if (name.find_first_of(":.") != std::string::npos && splitPath(f, name, &owner, &member)) {
+                fn = owner ? getMember(owner, member) : Value();
+                if (owner) thisV = Value(owner);
+            } else {
+                fn = getVariable(f, name);
+            }
             push(call(fn, thisV, args));
             break;
         }
@@ -738,7 +752,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             Value a = toPrimitive(f.pop()), b = toPrimitive(f.pop());
             if (a.isString() || b.isString()) {
                 std::string sb = toString(b), sa = toString(a);
-                if (sa.size() + sb.size() > limits_.maxStringLength) throw ScriptAbort{"string too long"};
+                noteStringMade(sa.size() + sb.size());
                 push(Value(sb + sa));
             } else {
                 push(Value(toNumber(b) + toNumber(a)));

@@ -256,6 +256,7 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
 }
 
 void TimelineBridge::beforeTick() {
+    vm_->startFrameBudget();
     int version = stage_.movie().header.version;
     // onClipEvent(enterFrame) and onEnterFrame, parents before children.
     std::vector<std::weak_ptr<DisplayObject>> clips;

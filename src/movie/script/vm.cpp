@@ -175,9 +175,14 @@ std::vector<Value> Vm::arrayElements(Object* arr) {
     if (!arr) return out;
     uint32_t n = arr->kind == ObjectKind::Array ? arr->arrayLength
                                                  : toUint32(toNumber(getMember(arr, "length")));
-    n = std::min<uint32_t>(n, 1u << 24);
-    out.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) out.push_back(getMember(arr, std::to_string(i)));
+    // A length set far beyond the elements (a.length = 4e9) is not a list to copy.
+    n = std::min<uint32_t>(n, 1u << 22);
+    out.reserve(std::min<uint32_t>(n, 1u << 16));
+    for (uint32_t i = 0; i < n; ++i) {
+        out.push_back(getMember(arr, std::to_string(i)));
+        if ((i & 4095) == 4095 && entryDepth_ > 0 && std::chrono::steady_clock::now() > runDeadline_)
+            throw ScriptAbort{"script ran out of time"};
+    }
     return out;
 }
 
@@ -785,22 +790,70 @@ void Vm::runActions(ScriptClip* clip, const CodeBuffer& code, int swfVersion) {
 
 void Vm::noteAbort(const std::string& reason) {
     lastAbort = reason;
-    if (reason == "script ran out of time") scriptsStopped_ = true;
+    // Running out of time or memory leaves the movie's scripts stopped, as a player whose
+    // user chose to abort them; the action limit ends only the block.
+    if (reason == "script ran out of time" || reason == "out of memory") scriptsStopped_ = true;
 }
 
-void Vm::beginRun() {
-    actionsThisRun_ = 0;
-    runDeadline_ = std::chrono::steady_clock::now() +
-                   std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                       std::chrono::duration<double, std::milli>(limits_.maxMillisecondsPerRun));
+void Vm::noteStringMade(size_t bytes) {
+    if (bytes > limits_.maxStringLength) throw ScriptAbort{"string too long"};
+    stringBytesSinceCheck_ += bytes;
+    if (stringBytesSinceCheck_ > limits_.maxMemoryBytes / 8) checkMemory();
+}
+
+size_t Vm::approximateMemory() {
+    size_t total = 0, things = 0;
+    auto valueBytes = [](const Value& v) { return v.isString() ? v.asString().capacity() : 0; };
+    for (Object* o : heap_) {
+        total += sizeof(FunctionObject) + valueBytes(o->primitive);
+        for (const Property& p : o->properties())
+            total += sizeof(Property) + 16 + p.name.capacity() + valueBytes(p.value);
+        things += 1 + o->properties().size();
+    }
+    for (Frame* f : frames_) {
+        for (const Value& v : f->stack) total += sizeof(Value) + valueBytes(v);
+        for (const Value& v : f->registers) total += sizeof(Value) + valueBytes(v);
+        things += f->stack.size() + f->registers.size();
+    }
+    memoryCheckInterval_ = std::max<uint64_t>(1u << 16, things * 4);
+    return total;
+}
+
+void Vm::checkMemory() {
+    actionsSinceMemoryCheck_ = 0;
+    stringBytesSinceCheck_ = 0;
+    if (entryDepth_ > 0 && approximateMemory() > limits_.maxMemoryBytes) throw ScriptAbort{"out of memory"};
+}
+
+void Vm::startFrameBudget() {
+    scriptTimeThisFrame_ = {};
+}
+
+bool Vm::enterRun() {
+    if (scriptsStopped_) return false;
+    if (entryDepth_++ == 0) {
+        actionsThisRun_ = 0;
+        entryStarted_ = std::chrono::steady_clock::now();
+        runDeadline_ = entryStarted_ - scriptTimeThisFrame_ +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double, std::milli>(limits_.maxMillisecondsPerRun));
+        // Many short entries in one frame (a timeline that keeps re-entering frames) are
+        // stopped here: none of them lives long enough to see the clock in the loop.
+        if (entryStarted_ >= runDeadline_) {
+            --entryDepth_;
+            noteAbort("script ran out of time");
+            return false;
+        }
+    }
+    return true;
+}
+
+void Vm::leaveRun() {
+    if (--entryDepth_ == 0) scriptTimeThisFrame_ += std::chrono::steady_clock::now() - entryStarted_;
 }
 
 bool Vm::callMethodIfPresent(Object* obj, std::string_view name, std::vector<Value> args) {
-    if (!obj) return false;
-    if (scriptsStopped_) return false;
-    bool outer = entryDepth_ == 0;
-    if (outer) beginRun();
-    ++entryDepth_;
+    if (!obj || !enterRun()) return false;
     bool called = false;
     try {
         Value fn = getMember(obj, name);
@@ -812,7 +865,7 @@ bool Vm::callMethodIfPresent(Object* obj, std::string_view name, std::vector<Val
     } catch (const ScriptAbort& abort) {
         noteAbort(abort.reason);
     }
-    --entryDepth_;
+    leaveRun();
     return called;
 }
 
@@ -827,18 +880,16 @@ void Vm::runTimers() {
         Interval iv = it->second;
         it->second.nextDueMs = now + std::max(1.0, iv.periodMs);
         if (iv.once) intervals.erase(it);
-        if (scriptsStopped_) return;
-        ++entryDepth_;
-        beginRun();
+        if (!enterRun()) return;
         try {
             std::vector<Value> args = iv.args;
             if (!iv.methodName.empty()) callMethod(iv.target, iv.methodName, args);
             else call(iv.fn, Value(), args);
         } catch (const ScriptThrow&) {
         } catch (const ScriptAbort& abort) {
-        noteAbort(abort.reason);
+            noteAbort(abort.reason);
         }
-        --entryDepth_;
+        leaveRun();
     }
 }
 

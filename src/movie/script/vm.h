@@ -31,6 +31,8 @@ struct ScriptLimits {
     int maxCallDepth = 256;
     size_t maxStack = 100'000;
     size_t maxStringLength = 64u << 20;
+    size_t maxObjects = 2'000'000;  // live script objects; more aborts the script
+    size_t maxMemoryBytes = 512u << 20;  // objects, properties and strings, roughly
 };
 
 class Vm {
@@ -59,6 +61,9 @@ public:
     // Linkage for attachMovie/registerClass: export name -> constructor.
     Object* registeredClass(const std::string& exportName);
     void registerClass(const std::string& exportName, Object* ctor);
+    // Script time is budgeted per frame of the movie: every entry until the next call
+    // shares limits().maxMillisecondsPerRun. The timeline calls this as a frame begins.
+    void startFrameBudget();
     // Key state fed by the player (Key.isDown, Key.getCode).
     void setKeyState(int keyCode, bool down);
     // Why the last script was stopped (runaway loop, recursion); empty if none was.
@@ -103,6 +108,8 @@ public:
                                  uint8_t flags = kDontEnum);
     Object* newError(const std::string& message);
     template <class T = Object, class... A> T* allocate(A&&... a) {
+        // A script making objects without end is stopped before memory runs out.
+        if (heap_.size() >= limits_.maxObjects && entryDepth_ > 0) throw ScriptAbort{"out of memory"};
         auto* p = new T(std::forward<A>(a)...);
         heap_.push_back(p);
         return p;
@@ -111,6 +118,12 @@ public:
     // Array helpers (work on any object through "length" and index members).
     std::vector<Value> arrayElements(Object* arr);
     void setArrayElements(Object* arr, const std::vector<Value>& elems);
+
+    // A string of `bytes` was made (concatenation, join...): too long a string, or too
+    // much memory held by the script's objects and strings, ends the script.
+    void noteStringMade(size_t bytes);
+    // Roughly what the script's objects, properties and strings take now.
+    size_t approximateMemory();
 
     // ---- State ----
     ScriptHost& host() { return host_; }
@@ -178,9 +191,22 @@ private:
     std::vector<Object*> pinned_;  // built-in roots kept even if scripts delete them
     std::map<std::string, Object*> registeredClasses_;
     uint64_t actionsThisRun_ = 0;
+    uint64_t actionsSinceClock_ = 0;  // never reset, so short entries reach the clock too
+    // Memory is measured after as many actions as the last measure looked at things (so
+    // measuring costs a fraction of the work), or after many bytes of new strings.
+    uint64_t actionsSinceMemoryCheck_ = 0;
+    uint64_t memoryCheckInterval_ = 1u << 16;
+    size_t stringBytesSinceCheck_ = 0;
+    void checkMemory();
     std::chrono::steady_clock::time_point runDeadline_{};
-    // Starts the budget of one entry from the timeline (actions and time).
-    void beginRun();
+    std::chrono::steady_clock::time_point entryStarted_{};
+    std::chrono::steady_clock::duration scriptTimeThisFrame_{};  // in earlier entries
+    size_t collectAbove_ = kFirstCollection;
+    static constexpr size_t kFirstCollection = 50'000;
+    // Entry from the timeline: false when the movie's scripts were stopped. An outer entry
+    // starts the action count and arms the clock with what is left of the frame's time.
+    bool enterRun();
+    void leaveRun();
     // Set once a script ran out of time: like a player whose user chose to abort the
     // movie's scripts, no more script runs for this movie.
     bool scriptsStopped_ = false;

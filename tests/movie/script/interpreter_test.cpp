@@ -62,6 +62,13 @@ TEST(Interpreter, VariablesAndTargetPaths) {
     EXPECT_EQ(h.run(Asm().setVar("mc.v", "inner").traceVar("/mc:v").traceVar("_root.mc.v")), "inner\ninner\n");
     EXPECT_EQ(h.run(Asm().push({"mc"}).op(0x1C).op(0x45).trace()), "_level0.mc\n");  // TargetPath
     EXPECT_EQ(h.run(Asm().push({"mc", 11}).op(0x22).trace()), "/mc\n");              // _target
+    // A function called by a path runs with the clip it was found on as `this`; a slash
+    // path ending in a method names no clip, so nothing is called.
+    EXPECT_EQ(h.run(Asm().push({"mc.f"}).function("", {}, Asm().getVar("this").op(0x45).trace()).op(0x1D)
+                        .push({0, "_root.mc.f"}).op(kCallFunction).op(kPop)
+                        .push({0, "_root:mc:f"}).op(kCallFunction).op(kPop)
+                        .push({0, "/mc/f"}).op(kCallFunction).op(kPop)),
+              "_level0.mc\n_level0.mc\n");
     // SetTarget sends Stop to the named clip only.
     auto* mc = static_cast<test::FakeClip*>(h.root.childByName("mc", false));
     std::vector<uint8_t> name{'m', 'c', 0};
@@ -171,6 +178,50 @@ TEST(Interpreter, RunawayLoopsAndRecursionAreStopped) {
     Asm rec = Asm().push({0, "r"}).op(kCallFunction);
     EXPECT_EQ(h.run(Asm().function("r", {}, rec).push({0, "r"}).op(kCallFunction).push({"after"}).trace()), "");
     EXPECT_EQ(h.run(Asm().push({"next block runs"}).trace()), "next block runs\n");
+}
+
+TEST(Interpreter, ManyShortBlocksInOneFrameShareTheTimeLimit) {
+    // A timeline that keeps re-entering frames runs many short blocks; none is long, but
+    // together they must stop, and no script of the movie runs after that.
+    ScriptLimits limits;
+    limits.maxMillisecondsPerRun = 20;
+    FakeHost h(7, limits);
+    Asm block = Asm().getVar("s").push({"x"}).op(kAdd2).push({"s"}).op(0x4D).op(0x1D);  // s = s + "x"
+    h.vm.startFrameBudget();
+    int runs = 0;
+    for (; runs < 50'000'000 && h.vm.lastAbort.empty(); ++runs) h.vm.runActions(&h.root, block.bytes());
+    EXPECT_EQ(h.vm.lastAbort, "script ran out of time");
+    EXPECT_LT(runs, 50'000'000);
+    h.vm.startFrameBudget();
+    EXPECT_EQ(h.run(Asm().push({"stopped"}).trace()), "");
+}
+
+TEST(Interpreter, GrowingStringsAndObjectsEndTheScript) {
+    // s = "x"; while (true) s = s + s;
+    ScriptLimits limits;
+    limits.maxStringLength = 1 << 20;
+    FakeHost strings(7, limits);
+    Asm doubling = Asm().getVar("s").getVar("s").op(kAdd2).push({"s"}).op(0x4D).op(0x1D);
+    strings.run(Asm().setVar("s", "x").append(doubling).jump(static_cast<int16_t>(-5 - doubling.size())));
+    EXPECT_EQ(strings.vm.lastAbort, "string too long");
+    // a = []; while (true) a.push(s) with s ever longer: the memory cap ends it.
+    limits.maxStringLength = 64u << 20;
+    limits.maxMemoryBytes = 8u << 20;
+    FakeHost memory(7, limits);
+    Asm grow = Asm().getVar("s").push({"abcdefgh"}).op(kAdd2).push({"s"}).op(0x4D).op(0x1D)
+                   .getVar("s").push({1}).getVar("a").push({"push"}).op(kCallMethod).op(kPop);
+    memory.run(Asm().setVar("s", "").push({0}).op(kInitArray).push({"a"}).op(0x4D).op(0x1D)
+                   .append(grow).jump(static_cast<int16_t>(-5 - grow.size())));
+    EXPECT_EQ(memory.vm.lastAbort, "out of memory");
+    EXPECT_EQ(memory.run(Asm().push({"stopped"}).trace()), "");
+    // while (true) o = {next: o}: too many objects.
+    limits.maxMemoryBytes = 512u << 20;
+    limits.maxObjects = 10'000;
+    FakeHost objects(7, limits);
+    Asm chain = Asm().push({"o", "next"}).getVar("o").push({1}).op(kInitObject).op(0x1D);
+    objects.run(Asm().append(chain).jump(static_cast<int16_t>(-5 - chain.size())));
+    EXPECT_EQ(objects.vm.lastAbort, "out of memory");
+    EXPECT_LT(objects.vm.objectCount(), 10'100u);
 }
 
 TEST(Interpreter, RandomBytesNeverCrash) {

@@ -408,6 +408,7 @@ void ScriptStage::runQueue() {
 void ScriptStage::runFrames(int count) {
     double step = movie_->header.frameRate > 0 ? 1000.0 / movie_->header.frameRate : 1000.0 / 12;
     for (int i = 0; i < count; ++i) {
+        vm_->startFrameBudget();
         if (i == 0) {
             root_->enterFirstFrame();
         } else {

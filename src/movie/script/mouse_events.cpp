@@ -2,6 +2,13 @@
 // onPress...), mouse clip events for every clip, Mouse listeners.
 #include "movie/script/timeline_bridge.h"
 
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+#include "movie/render/hit_test.h"
+
 namespace orv::movie::script {
 
 namespace {
@@ -12,7 +19,68 @@ constexpr uint32_t kButtonEvents = swf::ClipEvent::Press | swf::ClipEvent::Relea
 constexpr const char* kButtonMethods[] = {"onPress",   "onRelease",  "onReleaseOutside",
                                           "onRollOver", "onRollOut", "onDragOver",
                                           "onDragOut"};
+constexpr int kMaxNesting = 64;
+
+// Whether the content of `object` (placed by `toStage`) covers the stage point (x, y) by
+// its geometry. Masks do not count.
+bool covers(render::HitTester& hits, DisplayObject& object, const swf::Matrix& toStage,
+            double x, double y, int nesting) {
+    if (nesting > kMaxNesting) return false;
+    if (MovieClip* clip = object.asClip()) {
+        for (const auto& [depth, child] : clip->displayList())
+            if (child->clipDepth == 0 &&
+                covers(hits, *child, toStage * child->matrix, x, y, nesting + 1))
+                return true;
+        return false;
+    }
+    if (!object.character) return false;
+    const std::optional<swf::Matrix> toLocal = toStage.inverted();
+    if (!toLocal) return false;
+    return hits.contains(*object.character, object.ratio, toLocal->mapX(x, y), toLocal->mapY(x, y));
+}
+
+// The stage rectangle around the content of `object`: xMin, yMin, xMax, yMax.
+struct StageBox {
+    bool empty = true;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    void add(double x, double y) {
+        if (empty) { x0 = x1 = x; y0 = y1 = y; empty = false; return; }
+        x0 = std::min(x0, x); x1 = std::max(x1, x);
+        y0 = std::min(y0, y); y1 = std::max(y1, y);
+    }
+};
+void addBounds(const swf::Movie& movie, DisplayObject& object, const swf::Matrix& toStage,
+               StageBox& box, int nesting) {
+    if (nesting > kMaxNesting) return;
+    if (MovieClip* clip = object.asClip()) {
+        for (const auto& [depth, child] : clip->displayList())
+            if (child->clipDepth == 0) addBounds(movie, *child, toStage * child->matrix, box, nesting + 1);
+        return;
+    }
+    if (!object.character) return;
+    const std::optional<swf::Rect> r = render::characterBounds(movie, *object.character);
+    if (!r) return;
+    for (auto [x, y] : {std::pair{r->xMin, r->yMin}, {r->xMax, r->yMin}, {r->xMin, r->yMax}, {r->xMax, r->yMax}})
+        box.add(toStage.mapX(x, y), toStage.mapY(x, y));
+}
 }  // namespace
+
+bool ClipBridge::hitTestPoint(double x, double y, bool shapeFlag) {
+    auto o = object_.lock();
+    if (!o || !std::isfinite(x) || !std::isfinite(y)) return false;
+    swf::Matrix toStage;
+    for (DisplayObject* d = o.get(); d; d = d->parent) toStage = d->matrix * toStage;
+    const swf::Movie& movie = bridge_.stage().movie();
+    x *= 20;
+    y *= 20;
+    if (shapeFlag) {
+        render::HitTester hits(&movie);
+        return covers(hits, *o, toStage, x, y, 0);
+    }
+    StageBox box;
+    addBounds(movie, *o, toStage, box, 0);
+    return !box.empty && x >= box.x0 && x <= box.x1 && y >= box.y0 && y <= box.y1;
+}
 
 void TimelineBridge::runButtonActions(DisplayObject& button, const std::vector<uint8_t>& actions) {
     MovieClip* parent = button.parent;

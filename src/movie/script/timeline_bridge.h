@@ -44,6 +44,8 @@ public:
     ScriptClip* createEmptyMovieClip(const std::string& newName, int depth) override;
     bool removeSelf() override;
     int depth() override;
+    // hitTest(x, y, shapeFlag): stage pixels; mouse_events.cpp.
+    bool hitTestPoint(double x, double y, bool shapeFlag) override;
 
 private:
     TimelineBridge& bridge_;

@@ -331,3 +331,33 @@ TEST(Mouse, ButtonsWhoseRecordsLoopThroughSpritesStayBounded) {
   for (int i = 0; i < 20; ++i) m.player.mouseMove(100.0 * i, 100.0 * i);
   EXPECT_TRUE(m.take().empty());
 }
+
+namespace {
+// trace(c.hitTest(x, y, shape)) without the End.
+std::vector<uint8_t> traceHitTest(int32_t x, int32_t y, bool shape) {
+  std::vector<uint8_t> body = {5, uint8_t(shape ? 1 : 0)};
+  for (int32_t v : {y, x, 3}) {
+    body.push_back(7);
+    for (int i = 0; i < 4; ++i) body.push_back(uint8_t(uint32_t(v) >> (8 * i)));
+  }
+  std::vector<uint8_t> out = {t::kActionPush, uint8_t(body.size()), 0};
+  out.insert(out.end(), body.begin(), body.end());
+  out = t::concat({out, t::pushStrings({"c"}), {t::kActionGetVariable}, t::pushStrings({"hitTest"}),
+                   {0x52 /* CallMethod */, t::kActionTrace}});
+  return out;
+}
+}  // namespace
+
+TEST(ClipsAsButtons, HitTestByShapeFollowsTheGeometryAndByBoundsTheBox) {
+  // "c" at (1000, 1000) holds a red square at its (0,0) and a blue one at (4000, 0): the
+  // gap between them (stage pixels 150..250) is in its box but not in its shapes.
+  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}),
+                                                       t::placeObject2({.depth = 2, .character = kBlue, .translate = {{4000, 0}}}),
+                                                       t::showFrame()}));
+  auto c = t::placeObject2({.depth = 1, .character = kSprite, .translate = {{1000, 1000}}, .name = "c"});
+  auto script = t::concat({traceHitTest(100, 100, true), traceHitTest(100, 100, false),
+                           traceHitTest(200, 100, true), traceHitTest(200, 100, false),
+                           traceHitTest(400, 100, true), traceHitTest(400, 300, false), {0}});
+  MousePlayer m(t::movie(t::concat({shapes(), sprite, c, t::doAction(script), t::showFrame()})));
+  EXPECT_EQ(m.take(), (Lines{"true", "true", "false", "true", "false", "false"}));
+}

@@ -14,7 +14,8 @@ constexpr int kMaxNesting = 64;  // sprites in buttons in sprites...: hostile mo
 constexpr int kMaxLayers = 6;    // layers in layers: each is a whole frame of memory
 
 swf::RGBA lerp(swf::RGBA a, swf::RGBA b, double t) {
-  auto ch = [t](uint8_t x, uint8_t y) { return uint8_t(std::lround(x + (y - x) * t)); };
+  // Truncated, as the reference player's morph colours are.
+  auto ch = [t](uint8_t x, uint8_t y) { return uint8_t(std::clamp(std::floor(x + (y - x) * t), 0.0, 255.0)); };
   return {ch(a.r, b.r), ch(a.g, b.g), ch(a.b, b.b), ch(a.a, b.a)};
 }
 double lerp(double a, double b, double t) { return a + (b - a) * t; }

@@ -162,8 +162,10 @@ MouseInput::Hit MouseInput::find(MovieClip& clip, const swf::Matrix& clipToStage
     if (!object.visible || object.clipDepth > 0) continue;
     const swf::Matrix toStage = clipToStage * object.matrix;
     if (buttonOf(object)) {
+      bool hand = true;
+      if (scripts_ && !scripts_->buttonTakesMouse(object, &hand)) continue;
       if (contains(object, toStage, nesting) && !masked(masks, object.depth, clipToStage, nesting))
-        return {object.shared_from_this(), true};
+        return {object.shared_from_this(), hand};
       continue;
     }
     MovieClip* child = object.asClip();
@@ -231,6 +233,8 @@ void MouseInput::fire(DisplayObject& target, Transition t) {
       if (!p || target.parent != p.get() || target.parent->objectAt(target.depth) != &target) break;
       scripts_->runButtonActions(target, action.actions);
     }
+    // Then the instance's own method (a named button from SWF 6).
+    scripts_->buttonMethod(target, info.method);
   } else if (scripts_) {
     scripts_->clipButtonEvent(target, info.clipEvent, info.method);
   }

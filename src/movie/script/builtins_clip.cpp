@@ -201,6 +201,8 @@ void installClipBuiltins(Vm& vm) {
     // scripts can extend them.
     Object* bproto = vm.newObject();
     vm.buttonProto = bproto;
+    bproto->put("enabled", Value(true), kDontEnum, ci);
+    bproto->put("useHandCursor", Value(true), kDontEnum, ci);
     vm.global->put("Button", vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, bproto), kDontEnum, ci);
     Object* tproto = vm.newObject();
     vm.textFieldProto = tproto;

@@ -29,6 +29,7 @@ public:
     virtual ScriptClip* childByName(std::string_view name, bool caseInsensitive) = 0;
     virtual std::vector<ScriptClip*> children() = 0;  // in depth order
     virtual int level() const { return -1; }          // _levelN for roots, else -1
+    virtual bool isButton() const { return false; }   // a button instance (Button.prototype)
 
     // Numeric properties (_x, _alpha, _currentframe (1-based) ...). Text properties
     // (_target, _name, _url, _droptarget, _quality) are built by the engine.

@@ -65,6 +65,30 @@ void addBounds(const swf::Movie& movie, DisplayObject& object, const swf::Matrix
 }
 }  // namespace
 
+bool ClipBridge::isButton() const {
+    auto o = object_.lock();
+    return o && o->character && std::holds_alternative<swf::ButtonDef>(*o->character);
+}
+
+void TimelineBridge::buttonMethod(DisplayObject& button, const char* method) {
+    auto it = bridges_.find(&button);
+    if (it == bridges_.end() || it->second->object() != &button || !it->second->scriptObject) return;
+    vm_->callMethodIfPresent(it->second->scriptObject, method);
+    stage_.dispatchEvents();
+}
+
+bool TimelineBridge::buttonTakesMouse(DisplayObject& button, bool* handCursor) {
+    if (handCursor) *handCursor = true;
+    auto it = bridges_.find(&button);
+    if (it == bridges_.end() || it->second->object() != &button || !it->second->scriptObject) return true;
+    Object* self = it->second->scriptObject;
+    if (vm_->hasProperty(self, "enabled") && !vm_->toBool(vm_->getMember(self, "enabled")))
+        return false;
+    if (handCursor && vm_->hasProperty(self, "useHandCursor"))
+        *handCursor = vm_->toBool(vm_->getMember(self, "useHandCursor"));
+    return true;
+}
+
 bool ClipBridge::hitTestPoint(double x, double y, bool shapeFlag) {
     auto o = object_.lock();
     if (!o || !std::isfinite(x) || !std::isfinite(y)) return false;

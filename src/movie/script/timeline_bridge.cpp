@@ -33,7 +33,11 @@ ScriptClip* ClipBridge::childByName(std::string_view name, bool caseInsensitive)
     MovieClip* c = clip();
     if (!c) return nullptr;
     DisplayObject* child = c->childByName(std::string(name), caseInsensitive);
-    return child && child->asClip() ? bridge_.bridgeFor(child) : nullptr;
+    if (!child) return nullptr;
+    // Named buttons are objects of their own from SWF 6.
+    const bool button = child->character && std::holds_alternative<swf::ButtonDef>(*child->character) &&
+                        bridge_.stage().movie().header.version >= 6;
+    return child->asClip() || button ? bridge_.bridgeFor(child) : nullptr;
 }
 
 std::vector<ScriptClip*> ClipBridge::children() {
@@ -202,7 +206,7 @@ ClipBridge* TimelineBridge::bridgeFor(DisplayObject* object) {
     if (!object) return nullptr;
     auto it = bridges_.find(object);
     if (it != bridges_.end()) {
-        if (it->second->clip() == object || !object->asClip()) return it->second.get();
+        if (it->second->object() == object) return it->second.get();
         // The address was reused by a new object: the old bridge is stale.
         vm_->clipRemoved(it->second.get());
         bridges_.erase(it);

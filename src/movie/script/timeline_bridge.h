@@ -22,6 +22,8 @@ public:
     ClipBridge(TimelineBridge& bridge, std::weak_ptr<DisplayObject> object)
         : bridge_(bridge), object_(std::move(object)) {}
     MovieClip* clip() const;
+    DisplayObject* object() const { return object_.lock().get(); }
+    bool isButton() const override;  // mouse_events.cpp
 
     std::string name() const override;
     void setName(const std::string& name) override;
@@ -84,6 +86,10 @@ public:
     // mouseDown/mouseUp/mouseMove for everyone: onClipEvent handlers and methods of
     // every clip, and Mouse's listeners. False when nobody listens.
     bool mouseEverywhere(uint32_t clipEvent, const char* method);
+    // A button instance's method for a transition (onPress...), if scripts gave it one.
+    void buttonMethod(DisplayObject& button, const char* method);
+    // Whether a button takes the mouse (not `enabled = false`), and shows the hand.
+    bool buttonTakesMouse(DisplayObject& button, bool* handCursor);
 
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }

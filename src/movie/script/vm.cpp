@@ -317,7 +317,7 @@ std::string Vm::typeOf(const Value& v) {
     case ValueType::Object: {
         Object* o = v.asObject();
         if (o->kind == ObjectKind::Function) return "function";
-        if (o->kind == ObjectKind::Clip && o->clip) return "movieclip";
+        if (o->kind == ObjectKind::Clip && o->clip) return o->clip->isButton() ? "object" : "movieclip";
         return "object";
     }
     }
@@ -397,7 +397,8 @@ Object* Vm::objectFor(ScriptClip* clip) {
     if (clip->scriptObject) return clip->scriptObject;
     Object* o = allocate<Object>(ObjectKind::Clip);
     o->clip = clip;
-    o->put("__proto__", clipProto, kDontEnum | kDontDelete, caseInsensitive());
+    Object* proto = clip->isButton() && buttonProto ? buttonProto : clipProto;
+    o->put("__proto__", proto, kDontEnum | kDontDelete, caseInsensitive());
     clip->scriptObject = o;
     liveClipObjects_.insert(o);
     return o;

@@ -361,3 +361,28 @@ TEST(ClipsAsButtons, HitTestByShapeFollowsTheGeometryAndByBoundsTheBox) {
   MousePlayer m(t::movie(t::concat({shapes(), sprite, c, t::doAction(script), t::showFrame()})));
   EXPECT_EQ(m.take(), (Lines{"true", "true", "false", "true", "false", "false"}));
 }
+
+TEST(Buttons, NamedButtonsAreObjectsWithMethodsAndCanBeDisabled) {
+  auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}},
+                                 {{0x08, 0, t::traceBlock("release action")}});
+  auto place = t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}, .name = "b"});
+  auto method = t::defineTracingMethod("b", "onRelease", "release method");
+  method.pop_back();
+  // b.enabled = false, in frame 2.
+  auto disable = t::concat({t::pushStrings({"b"}), {t::kActionGetVariable}, t::pushStrings({"enabled"}),
+                            {t::kActionPush, 2, 0, 5, 0, t::kActionSetMember, t::kActionStop, 0}});
+  MousePlayer m(t::movie(t::concat({shapes(), button, place, t::doAction(t::concat({method, {t::kActionStop, 0}})),
+                                    t::showFrame(), t::doAction(disable), t::showFrame()}),
+                         {.frameCount = 2}));
+  Player& p = m.player;
+  p.mouseDown(2000, 2000);
+  p.mouseUp(2000, 2000);
+  EXPECT_EQ(m.take(), (Lines{"release action", "release method"}));
+  p.play();
+  p.advance(p.framePeriodMs());
+  ASSERT_EQ(p.currentFrame(), 1);
+  EXPECT_FALSE(p.handCursor()) << "a disabled button under the pointer is no target";
+  p.mouseDown(2000, 2000);
+  p.mouseUp(2000, 2000);
+  EXPECT_TRUE(m.take().empty());
+}

@@ -182,6 +182,7 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
     int i = first;
     while (i < last) {
       acc += row[i];
+      row[i] = 0.0f;  // cleared as read: the stretches skipped below are zero already
       // Cells no edge touched leave the sum, and so the coverage, unchanged:
       // [i, j) is one stretch of equal coverage.
       int j = i + 1;
@@ -215,7 +216,8 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
     }
     if (runStart >= 0 && last > runStart)
       sink.span(yStart + r, bufX_ + runStart, last - runStart, coverage + runStart);
-    std::fill(row + first, row + std::min(rowMax_[r] + 1, bufW_), 0.0f);
+    // Cells right of the clip were not read.
+    if (last < rowMax_[r] + 1) std::fill(row + std::max(first, last), row + std::min(rowMax_[r] + 1, bufW_), 0.0f);
   }
 }
 

@@ -71,20 +71,30 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     drawnTable[t] = true;
     const swf::StyleTable& table = tables[t];
     const size_t fillCount = table.fills.size();
-    byFill_.assign(fillCount + 1, {});
+    // Edge sides grouped by fill in one flat array (counting sort): shapes
+    // may have thousands of fills, and this runs every frame.
+    fillStart_.assign(fillCount + 2, 0);
     std::vector<const swf::ShapeEdge*> tableEdges;
-    for (size_t i = 0; i < edges.size(); ++i) {
-      const swf::ShapeEdge& e = edges[i];
-      if (e.styleTable != t) continue;
-      tableEdges.push_back(&e);
-      if (e.fill0 == e.fill1) continue;  // same fill both sides: no boundary
-      if (e.fill0 >= 1 && e.fill0 <= fillCount) byFill_[e.fill0].push_back(uint32_t(i) * 2 + 1);
-      if (e.fill1 >= 1 && e.fill1 <= fillCount) byFill_[e.fill1].push_back(uint32_t(i) * 2);
-    }
+    auto sides = [&](auto&& visit) {
+      for (size_t i = 0; i < edges.size(); ++i) {
+        const swf::ShapeEdge& e = edges[i];
+        if (e.styleTable != t || e.fill0 == e.fill1) continue;  // same fill both sides: no boundary
+        if (e.fill0 >= 1 && e.fill0 <= fillCount) visit(e.fill0, uint32_t(i) * 2 + 1);
+        if (e.fill1 >= 1 && e.fill1 <= fillCount) visit(e.fill1, uint32_t(i) * 2);
+      }
+    };
+    for (const auto& e : edges)
+      if (e.styleTable == t) tableEdges.push_back(&e);
+    sides([&](uint32_t fill, uint32_t) { ++fillStart_[fill + 1]; });
+    for (size_t f = 1; f < fillStart_.size(); ++f) fillStart_[f] += fillStart_[f - 1];
+    sideCodes_.resize(fillStart_.back());
+    fillCursor_.assign(fillStart_.begin(), fillStart_.end() - 1);
+    sides([&](uint32_t fill, uint32_t code) { sideCodes_[fillCursor_[fill]++] = code; });
     for (size_t f = 1; f <= fillCount; ++f) {
-      if (byFill_[f].empty()) continue;
+      if (fillStart_[f] == fillStart_[f + 1]) continue;
       rasterizer_.reset(w, h);
-      for (uint32_t code : byFill_[f]) {
+      for (uint32_t s = fillStart_[f]; s < fillStart_[f + 1]; ++s) {
+        const uint32_t code = sideCodes_[s];
         const uint32_t i = code / 2;
         const bool reversed = code & 1;  // fill0 is on the left: walk it backwards
         const uint32_t b = edgeStart_[i], en = edgeStart_[i + 1];

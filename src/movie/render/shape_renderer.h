@@ -60,7 +60,9 @@ class ShapeRenderer {
   // Scratch: every edge flattened once into device points.
   std::vector<Point> points_;
   std::vector<uint32_t> edgeStart_;
-  std::vector<std::vector<uint32_t>> byFill_;
+  // Edge sides by fill: sideCodes_[fillStart_[f] .. fillStart_[f+1]) are
+  // edge index * 2 (+1 when the fill is on the edge's left).
+  std::vector<uint32_t> fillStart_, fillCursor_, sideCodes_;
 };
 
 ColorTransform toRender(const swf::ColorTransform& cx);

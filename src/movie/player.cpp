@@ -233,6 +233,7 @@ bool Player::mouseUp(double x, double y) {
   return mouse_->release() || moved;
 }
 bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
+bool Player::keyPress(int code) { return mouse_ && mouse_->keyPress(code); }
 
 void Player::setQuality(Quality q) { quality_ = q; }
 Quality Player::quality() const { return quality_; }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -103,6 +104,36 @@ bool MouseInput::release() {
 }
 
 bool MouseInput::refresh() { return known_ && track(); }
+
+bool MouseInput::keyPress(int code) {
+  if (!scripts_ || code <= 0 || code > 127) return false;
+  // Buttons first collected, parents before children: actions change the lists.
+  std::vector<std::weak_ptr<DisplayObject>> buttons;
+  std::vector<std::pair<MovieClip*, int>> work{{&stage_.root(), 0}};
+  while (!work.empty()) {
+    auto [clip, nesting] = work.back();
+    work.pop_back();
+    for (const auto& [depth, object] : clip->displayList()) {
+      if (buttonOf(*object)) buttons.push_back(object);
+      else if (MovieClip* child = object->asClip(); child && nesting + 1 < Stage::kMaxNesting)
+        work.push_back({child, nesting + 1});
+    }
+  }
+  bool ran = false;
+  for (const auto& weak : buttons) {
+    auto button = weak.lock();
+    if (!button) continue;
+    for (const swf::ButtonAction& action : buttonOf(*button)->actions) {
+      if (action.keyCode != code) continue;
+      MovieClip* parent = button->parent;
+      if (!parent || parent->objectAt(button->depth) != button.get()) break;
+      scripts_->runButtonActions(*button, action.actions);
+      ran = true;
+    }
+  }
+  stage_.dispatchEvents();
+  return ran;
+}
 
 bool MouseInput::handCursor() const {
   if (down_) return pressedOver_ && !pressed_.expired() && hand_;

@@ -29,6 +29,10 @@ class MouseInput {
   bool release();
   // The display list changed under a still pointer: roll over what is now there.
   bool refresh();
+  // A key typed: every button on the stage with an action for `code` (a character, or
+  // 1 left, 2 right, 3 home, 4 end, 5 insert, 6 delete, 8 backspace, 13 enter, 14 up,
+  // 15 down, 16 page up, 17 page down, 18 tab, 19 escape) runs it.
+  bool keyPress(int code);
 
   bool handCursor() const;
   bool buttonDown() const { return down_; }

@@ -386,3 +386,22 @@ TEST(Buttons, NamedButtonsAreObjectsWithMethodsAndCanBeDisabled) {
   p.mouseUp(2000, 2000);
   EXPECT_TRUE(m.take().empty());
 }
+
+TEST(Buttons, KeyPressConditionsRunForTheirKeyWhereverThePointerIs) {
+  std::vector<t::ButtonActionSpec> actions = {{0x00, 13, t::traceBlock("enter")},
+                                              {0x00, 'a', t::traceBlock("letter a")},
+                                              {0x08, 0, t::traceBlock("release")}};
+  auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, actions);
+  // The button sits inside a sprite: nested buttons hear keys too.
+  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kButton}), t::showFrame()}));
+  MousePlayer m(t::movie(t::concat({shapes(), button, sprite,
+                                    t::placeObject2({.depth = 1, .character = kSprite, .translate = {{1000, 1000}}}),
+                                    t::showFrame()})));
+  Player& p = m.player;
+  EXPECT_TRUE(p.keyPress(13));
+  EXPECT_TRUE(p.keyPress('a'));
+  EXPECT_FALSE(p.keyPress('b'));
+  EXPECT_FALSE(p.keyPress(0));
+  EXPECT_FALSE(p.keyPress(100000));
+  EXPECT_EQ(m.take(), (Lines{"enter", "letter a"}));
+}

@@ -64,7 +64,7 @@ float sane(float v, float limit) { return std::isfinite(v) ? std::clamp(v, -limi
 void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, int passes,
              std::vector<float>& line) {
   auto blurLine = [&line](float* p, int n, int stride, float box) {
-    const int r = std::clamp(int(std::lround((box - 1) / 2)), 0, kMaxRadius);
+    const int r = std::clamp(int((box - 1) / 2), 0, kMaxRadius);
     if (r == 0 || n <= 1) return;
     const float k = 1.0f / float(2 * r + 1);
     line.assign(size_t(n), 0.0f);
@@ -256,7 +256,7 @@ int filterReach(const std::vector<Filter>& filters, float scale) {
   for (const Filter& f : filters) {
     if (f.kind == FilterKind::ColorMatrix) continue;
     const float box = std::max(f.blurX, f.blurY) * scale;
-    const int r = std::clamp(int(std::lround((box - 1) / 2)), 0, kMaxRadius);
+    const int r = std::clamp(int((box - 1) / 2), 0, kMaxRadius);
     const float dist = f.kind == FilterKind::Glow ? 0.0f : std::abs(f.distance * scale);
     reach += r * f.passes + int(std::min(dist, 4096.0f)) + 1;
   }

@@ -7,7 +7,7 @@
 # movie control opens a sound stream here: the intro movie is not in the program folder,
 # so no second stream writes the same capture file.
 # The movies come from tests/movie/sound/make_sound_movies.py (10 fps):
-#   stream.swf  2 s of a 440 Hz stream sound, then the movie stops itself
+#   stream.swf  0.5 s quiet, 2 s of a 440 Hz stream sound, then the movie stops itself
 #   events.swf  0.5 s of 880 Hz from frame 0 and again from frame 10, then it stops
 #   loop.swf    the 440 Hz stream without the stop: it loops until closed
 #   tests/wine/movie_sound.sh <mingw build dir>
@@ -111,7 +111,7 @@ PY
 near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { exit !(a - b <= t && b - a <= t) }'; }
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
-# 1. The stream sound: 2 s of 440 Hz, then the movie stops and its sound with it.
+# 1. The stream sound: 2 s of 440 Hz (after 0.5 s without), then the movie stops.
 route_to "$orv_work/stream.wav"
 orv_check "the stream movie starts" start_with stream.swf
 sleep 5

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes small movies with known sound for the tests of the sound path.
 
-  stream.swf   10 fps, 20 frames: a 440 Hz stream sound (22050 Hz mono PCM, one block
-               per frame); its last frame stops the movie, so exactly 2 s of sound play.
+  stream.swf   10 fps, 25 frames: 5 frames without sound, then 20 frames of a 440 Hz
+               stream sound (22050 Hz mono PCM, one block per frame) from 0.5 s to
+               2.5 s; the last frame stops the movie. The quiet start keeps the sound
+               clear of a program's start-up work.
   loop.swf     the same stream without the stop: it plays until the movie is closed.
   events.swf   10 fps, 20 frames: an 880 Hz event sound of 0.5 s (44100 Hz mono PCM)
                started on frames 0 and 10; the last frame stops the movie. Sound is
@@ -18,6 +20,7 @@ import sys
 
 FPS = 10
 FRAMES = 20
+STREAM_LEAD = 5  # frames before the stream sound starts
 
 
 def tag(code, body=b"", long_form=False):
@@ -88,13 +91,16 @@ def stream_movie(stop_at_end):
     head = tag(18, bytes([0b00001010]) + sound_format_byte(3, rate) + struct.pack("<H", per_frame))
     samples = tone(440, rate, per_frame * FRAMES)
     tags = [tag(9, bytes([255, 255, 255])), head]
-    for f in range(FRAMES):
-        block = samples[f * per_frame * 2:(f + 1) * per_frame * 2]
-        tags += [tag(19, block, True), square(f)]
-        if stop_at_end and f == FRAMES - 1:
+    total = STREAM_LEAD + FRAMES
+    for f in range(total):
+        if f >= STREAM_LEAD:
+            block = f - STREAM_LEAD
+            tags.append(tag(19, samples[block * per_frame * 2:(block + 1) * per_frame * 2], True))
+        tags.append(square(f))
+        if stop_at_end and f == total - 1:
             tags.append(STOP)
         tags.append(tag(1))
-    return movie(tags, FRAMES)
+    return movie(tags, total)
 
 
 def events_movie():

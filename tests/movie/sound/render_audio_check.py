@@ -66,28 +66,31 @@ def main():
             with open(os.path.join(work, name), "wb") as f:
                 f.write(data)
 
-        # The stream: 2 s of 440 Hz, then the movie stops and so does its sound.
+        # The stream: quiet for 0.5 s, 2 s of 440 Hz, then the movie stops and so does its sound.
+        lead = make_sound_movies.STREAM_LEAD * frame
         wav = os.path.join(work, "stream.wav")
-        rc, err = render(tool, os.path.join(work, "stream.swf"), 30, wav)
+        rc, err = render(tool, os.path.join(work, "stream.swf"), 35, wav)
         check("stream movie renders", rc == 0, err)
         if rc == 0:
             rate, channels, left = read_left(wav)
             check("stereo output", channels == 2, str(channels))
-            check("30 frames of sound", abs(len(left) / rate - 30 * frame) <= 2 * frame, "%.3f s" % (len(left) / rate))
+            check("35 frames of sound", abs(len(left) / rate - 35 * frame) <= 2 * frame, "%.3f s" % (len(left) / rate))
             first, last = loud_span(left, rate)
-            check("the stream starts at once", first is not None and first < frame, str(first))
-            check("the stream lasts its 20 frames", last is not None and abs(last - 20 * frame) <= 2 * frame, str(last))
-            body = left[int(0.2 * rate):int(1.8 * rate)]
+            check("the stream starts with its first block", first is not None and abs(first - lead) < frame, str(first))
+            check("the stream lasts its 20 frames", last is not None and abs(last - first - 20 * frame) <= 2 * frame,
+                  "%s..%s" % (first, last))
+            body = left[int((lead + 0.2) * rate):int((lead + 1.8) * rate)]
             check("the stream is loud", rms(body) > 0.3 * 16384 / math.sqrt(2), "RMS %.0f" % rms(body))
             check("the stream is the 440 Hz tone", abs(pitch(body, rate) - 440) < 2, "%.1f Hz" % pitch(body, rate))
-            check("silent after the stop", rms(left[int(2.2 * rate):]) < 50, "RMS %.1f" % rms(left[int(2.2 * rate):]))
+            tail = left[int((lead + 2.2) * rate):]
+            check("silent after the stop", rms(tail) < 50, "RMS %.1f" % rms(tail))
 
         # Fewer frames than the movie: the WAV is as long as the frames asked for.
-        rc, err = render(tool, os.path.join(work, "stream.swf"), 7, wav)
+        rc, err = render(tool, os.path.join(work, "stream.swf"), 12, wav)
         if rc == 0:
             rate, _, left = read_left(wav)
-            check("7 frames give 0.7 s", abs(len(left) / rate - 7 * frame) <= 2 * frame, "%.3f s" % (len(left) / rate))
-            check("and are not silent", rms(left) > 5000, "RMS %.0f" % rms(left))
+            check("12 frames give 1.2 s", abs(len(left) / rate - 12 * frame) <= 2 * frame, "%.3f s" % (len(left) / rate))
+            check("and are not silent", rms(left[int(lead * rate):]) > 5000, "RMS %.0f" % rms(left[int(lead * rate):]))
         else:
             check("stream movie renders 7 frames", False, err)
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "movie/script/frame.h"
 #include "movie/script/text.h"
@@ -236,6 +237,7 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
                           Object* homeProto) {
     const ScriptFunctionBody& b = *fn->body;
     bool ci = caseInsensitive();
+    Frame* caller = std::exchange(stackCaller_, nullptr);
     Frame f;
     f.code = b.code;
     f.constants = b.constants;
@@ -301,6 +303,12 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
     } catch (size_t) {
         // A jump out of the function body ends the call.
     }
+    // The player has one stack: what a function called from actions leaves on it stays
+    // there for the caller, below the result.
+    if (caller) {
+        if (caller->stack.size() + f.stack.size() > limits_.maxStack) throw ScriptAbort{"stack overflow"};
+        for (Value& v : f.stack) caller->stack.push_back(std::move(v));
+    }
     return f.returned ? f.returnValue : Value();
 }
 
@@ -319,6 +327,9 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
     f.scope.push_back(f.target);
     f.thisValue = Value(f.target);
     if (!enterRun()) return;
+    // Actions run by the Call action leave what they push on the caller's stack.
+    Frame* caller = std::exchange(frameCallCaller_, nullptr);
+    if (entryDepth_ == 1) caller = stackCaller_ = nullptr;
     frames_.push_back(&f);
     try {
         run(f, 0, code->size());
@@ -329,6 +340,9 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
     } catch (size_t) {
     }
     frames_.pop_back();
+    frameCallCaller_ = caller;
+    if (caller && caller->stack.size() + f.stack.size() <= limits_.maxStack)
+        for (Value& v : f.stack) caller->stack.push_back(std::move(v));
     leaveRun();
 }
 
@@ -594,7 +608,11 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             if (c) {
                 double n = stringToNumber(s, 5);
                 int frame = std::isnan(n) ? c->frameOfLabel(s) : static_cast<int>(n) - 1;
-                if (frame >= 0) c->runFrameActions(frame);
+                if (frame >= 0) {
+                    struct Restore { Frame*& p; Frame* old; ~Restore() { p = old; } } restore{
+                        frameCallCaller_, std::exchange(frameCallCaller_, &f)};
+                    c->runFrameActions(frame);
+                }
             }
             break;
         }
@@ -699,6 +717,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             } else {
                 fn = getVariable(f, name);
             }
+            stackCaller_ = &f;
             push(call(fn, thisV, args));
             break;
         }
@@ -851,6 +870,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
                 ++callDepth_;
                 struct G { int& d; ~G() { --d; } } g{callDepth_};
+                stackCaller_ = &f;
                 push(executeFunction(fo, thisV, args, owner));
             } else {
                 push(call(fn, thisV, args));

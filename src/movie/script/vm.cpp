@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "movie/script/frame.h"
 
@@ -726,12 +727,16 @@ bool Vm::instanceOf(Object* obj, Object* ctor) {
 // ---------------------------------------------------------------- calls
 
 Value Vm::call(const Value& fn, const Value& thisValue, std::span<Value> args) {
+    Frame* caller = std::exchange(stackCaller_, nullptr);
     if (!fn.isObject() || fn.asObject()->kind != ObjectKind::Function) return Value();
     auto* f = static_cast<FunctionObject*>(fn.asObject());
     if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
     ++callDepth_;
     struct Guard { int& d; ~Guard() { --d; } } guard{callDepth_};
-    if (f->body) return executeFunction(f, thisValue, args, nullptr);
+    if (f->body) {
+        stackCaller_ = caller;
+        return executeFunction(f, thisValue, args, nullptr);
+    }
     if (f->native) {
         CallInfo ci{thisValue, args, f, false};
         return f->native(*this, ci);
@@ -745,6 +750,7 @@ Value Vm::callMethod(const Value& obj, std::string_view name, std::span<Value> a
 }
 
 Value Vm::construct(const Value& ctorV, std::span<Value> args) {
+    stackCaller_ = nullptr;
     if (!ctorV.isObject() || ctorV.asObject()->kind != ObjectKind::Function) return Value();
     auto* ctor = static_cast<FunctionObject*>(ctorV.asObject());
     bool ci = caseInsensitive();

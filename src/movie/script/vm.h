@@ -212,6 +212,10 @@ private:
     bool scriptsStopped_ = false;
     void noteAbort(const std::string& reason);
     int callDepth_ = 0;
+    // The frame of actions that called the function or frame about to run: what is left
+    // on the callee's stack goes there.
+    Frame* stackCaller_ = nullptr;
+    Frame* frameCallCaller_ = nullptr;
     int entryDepth_ = 0;
     uint64_t randomState_ = 0x2545F4914F6CDD1DULL;
 public:

@@ -98,6 +98,17 @@ TEST(Interpreter, FunctionsClosuresAndRecursion) {
               "hidden\nundefined\n");
 }
 
+TEST(Interpreter, WhatAFunctionLeavesOnTheStackStaysForItsCaller) {
+    // function f() { push "left" } -- f(); pop the result; what is under it is "left".
+    FakeHost h;
+    EXPECT_EQ(h.run(Asm().function("f", {}, Asm().push({"left"})).push({"under"})
+                        .push({0, "f"}).op(kCallFunction).op(kPop).trace().trace()),
+              "left\nunder\n");
+    // A built-in leaves nothing: Math.max(1, 2) gives its result alone.
+    EXPECT_EQ(h.run(Asm().push({"under", 2, 1, 2}).getVar("Math").push({"max"}).op(kCallMethod).trace().trace()),
+              "2\nunder\n");
+}
+
 TEST(Interpreter, DefineFunction2RegistersAndThis) {
     FakeHost h;
     // function2 m(r1 = this, r2 = x) { return this.k + x; } with preload this (flag 1)

@@ -3,9 +3,10 @@
 # play through orvanta.exe (waveOut, Wine's winealsa) into a WAV file, and the sound is
 # checked: not silent, the right pitch, as long as the movie makes it (within two frames),
 # and a looping stream goes quiet when Close (Ctrl+W) empties the window.
-# ALSA is routed to a file (an .asoundrc with a `file` PCM in the test's own HOME). Only one
-# movie control opens a sound stream here: the intro movie is not in the program folder,
-# so no second stream writes the same capture file.
+# ALSA is routed to a file (an .asoundrc with a `file` PCM in the test's own HOME). One
+# sound stream writes it: the intro movie, when built, is shipped beside the program and
+# plays first in the main window's movie control, and the movie named on the command line
+# then plays in that same control through the same output.
 # The movies come from tests/movie/sound/make_sound_movies.py (10 fps):
 #   stream.swf  0.5 s quiet, 2 s of a 440 Hz stream sound, then the movie stops itself
 #   events.swf  0.5 s of 880 Hz from frame 0 and again from frame 10, then it stops
@@ -17,6 +18,7 @@ command -v xdotool >/dev/null 2>&1 || exit 77
 . "$(dirname "$0")/wine_env.sh" "$@"
 
 python3 "$orv_src/tests/movie/sound/make_sound_movies.py" "$orv_app" || exit 1
+[ -f "$orv_build/Lumvex.swf" ] && cp "$orv_build/Lumvex.swf" "$orv_app/"
 mkdir -p "$orv_work/home"
 export HOME="$orv_work/home"
 

@@ -56,6 +56,8 @@ MouseInput::~MouseInput() = default;
 
 bool MouseInput::move(double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  // A press or release where the pointer already is: no movement to report.
+  if (known_ && x == x_ && y == y_) return track();
   x_ = x;
   y_ = y;
   known_ = true;
@@ -63,7 +65,8 @@ bool MouseInput::move(double x, double y) {
     scripts_->mouseXTwips = x;
     scripts_->mouseYTwips = y;
   }
-  bool changed = everywhere(swf::ClipEvent::MouseMove, "onMouseMove");
+  bool changed = scripts_ && scripts_->followDrag();
+  changed |= everywhere(swf::ClipEvent::MouseMove, "onMouseMove");
   return track() || changed;
 }
 

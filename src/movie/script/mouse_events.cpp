@@ -65,6 +65,40 @@ void addBounds(const swf::Movie& movie, DisplayObject& object, const swf::Matrix
 }
 }  // namespace
 
+// The pointer in the coordinates of `object`'s parent.
+std::optional<std::pair<double, double>> pointerInParent(DisplayObject& object, double x, double y) {
+    swf::Matrix parentToStage;
+    for (DisplayObject* d = object.parent; d; d = d->parent) parentToStage = d->matrix * parentToStage;
+    const std::optional<swf::Matrix> inv = parentToStage.inverted();
+    if (!inv) return std::nullopt;
+    return std::pair{inv->mapX(x, y), inv->mapY(x, y)};
+}
+
+void TimelineBridge::startDrag(ScriptClip* clip, bool lockCenter) {
+    auto* bridge = dynamic_cast<ClipBridge*>(clip);
+    DisplayObject* object = bridge ? bridge->object() : nullptr;
+    if (!object || !object->parent) return;
+    const auto pointer = pointerInParent(*object, mouseXTwips, mouseYTwips);
+    if (!pointer) return;
+    dragged_ = object->weak_from_this();
+    dragOffsetX_ = lockCenter ? 0 : object->matrix.tx - pointer->first;
+    dragOffsetY_ = lockCenter ? 0 : object->matrix.ty - pointer->second;
+    followDrag();
+}
+
+void TimelineBridge::stopDrag() { dragged_.reset(); }
+
+bool TimelineBridge::followDrag() {
+    auto object = dragged_.lock();
+    if (!object || !object->parent) return false;
+    const auto pointer = pointerInParent(*object, mouseXTwips, mouseYTwips);
+    if (!pointer) return false;
+    object->matrix.tx = pointer->first + dragOffsetX_;
+    object->matrix.ty = pointer->second + dragOffsetY_;
+    object->transformLockedByScript = true;
+    return true;
+}
+
 bool ClipBridge::isButton() const {
     auto o = object_.lock();
     return o && o->character && std::holds_alternative<swf::ButtonDef>(*o->character);

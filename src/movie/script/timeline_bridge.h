@@ -90,6 +90,11 @@ public:
     void buttonMethod(DisplayObject& button, const char* method);
     // Whether a button takes the mouse (not `enabled = false`), and shows the hand.
     bool buttonTakesMouse(DisplayObject& button, bool* handCursor);
+    // startDrag()/stopDrag(): the clip being dragged follows the pointer.
+    void startDrag(ScriptClip* clip, bool lockCenter) override;
+    void stopDrag() override;
+    // Moves the dragged clip to the pointer; false when nothing is dragged.
+    bool followDrag();
 
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }
@@ -99,6 +104,8 @@ public:
 private:
     Stage& stage_;
     std::map<DisplayObject*, std::unique_ptr<ClipBridge>> bridges_;
+    std::weak_ptr<DisplayObject> dragged_;
+    double dragOffsetX_ = 0, dragOffsetY_ = 0;  // clip origin minus pointer, parent twips
     std::unique_ptr<Vm> vm_;
 };
 

@@ -405,3 +405,25 @@ TEST(Buttons, KeyPressConditionsRunForTheirKeyWhereverThePointerIs) {
   EXPECT_FALSE(p.keyPress(100000));
   EXPECT_EQ(m.take(), (Lines{"enter", "letter a"}));
 }
+
+TEST(ClipsAsButtons, APressedClipCanDragItselfUntilReleased) {
+  // on(press) { startDrag("") } on(release) { stopDrag() }: the clip keeps its offset
+  // from the pointer.
+  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  std::vector<uint8_t> drag = {t::kActionPush, 12, 0, 7, 0, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0x27, 0};
+  auto place = t::placeClipWithActions(1, kSprite, "c", 1000, 1000,
+                                       {{swf::ClipEvent::Press, drag},
+                                        {swf::ClipEvent::Release, {0x28, 0}},
+                                        {swf::ClipEvent::MouseMove, t::traceVariableBlock("_x")}});
+  MousePlayer m(t::movie(t::concat({shapes(), sprite, place, t::showFrame()})));
+  Player& p = m.player;
+  p.mouseDown(1500, 1500);
+  m.take();
+  EXPECT_TRUE(p.mouseMove(3500, 1500));
+  EXPECT_EQ(m.take(), Lines{"150"});  // moved 100 pixels right with the pointer
+  EXPECT_EQ(m.pixelAt(3500, 1500), kRedPixel);
+  EXPECT_EQ(m.pixelAt(1200, 1500), kWhitePixel);
+  p.mouseUp(3500, 1500);
+  p.mouseMove(5000, 5000);
+  EXPECT_EQ(m.take(), Lines{"150"});  // released: it stays
+}

@@ -46,6 +46,8 @@ void installClipBuiltins(Vm& vm) {
     vm.clipProto = proto;
     FunctionObject* ctor = vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, proto);
     vm.global->put("MovieClip", ctor, kDontEnum, ci);
+    // The slot of a clip's transform object; this player keeps none, so it reads undefined.
+    proto->put("transform", Value(), kDontEnum, ci);
 
     vm.defineMethod(proto, "play", [](Vm&, CallInfo& c) -> Value { if (auto* s = self(c)) s->play(); return Value(); });
     vm.defineMethod(proto, "stop", [](Vm&, CallInfo& c) -> Value { if (auto* s = self(c)) s->stop(); return Value(); });

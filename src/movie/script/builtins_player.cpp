@@ -67,6 +67,11 @@ void installPlayerBuiltins(Vm& vm) {
         if (c.arg(0).isObject()) installBroadcaster(vm, c.arg(0).asObject(), bcFn);
         return Value();
     });
+    // Before SWF 6 scripts see the function alone, without prototype or initialize.
+    if (vm.version() < 6) {
+        bcFn->removeOwn("prototype", ci);
+        bcFn->removeOwn("initialize", ci);
+    }
 
     // Key
     Object* key = vm.newObject();

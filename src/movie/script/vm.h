@@ -231,6 +231,7 @@ void installNumberBuiltins(Vm& vm);   // Number, Boolean, Math
 void installDateBuiltins(Vm& vm);
 void installGlobalFunctions(Vm& vm);  // trace, parseInt, setInterval, escape, ...
 void installClipBuiltins(Vm& vm);     // MovieClip, Button, TextField
+void installSystemBuiltins(Vm& vm);   // LoadVars, ContextMenu, Camera
 void installPlayerBuiltins(Vm& vm);   // Key, Mouse, Stage, System, AsBroadcaster, Color...
 
 }  // namespace orv::movie::script

@@ -1,0 +1,117 @@
+// Objects that stand between a movie and the machine around it: LoadVars (name=value
+// data), ContextMenu (the right-click menu's description) and Camera (no camera is
+// offered: Camera.get() gives null).
+#include "movie/script/vm.h"
+
+namespace orv::movie::script {
+
+namespace {
+
+Value callGlobal(Vm& vm, const char* name, Value arg) {
+    return vm.call(vm.getMember(vm.global, name), Value(), std::span<Value>(&arg, 1));
+}
+
+// "a=1&b=x%20y" into properties of `target`, as LoadVars.decode and loaded data do.
+void decodeVariables(Vm& vm, Object* target, const std::string& text) {
+    size_t i = 0;
+    while (i <= text.size()) {
+        size_t amp = text.find('&', i);
+        if (amp == std::string::npos) amp = text.size();
+        std::string pair = text.substr(i, amp - i);
+        size_t eq = pair.find('=');
+        if (!pair.empty()) {
+            std::string name = vm.toString(callGlobal(vm, "unescape", Value(pair.substr(0, eq))));
+            std::string value = eq == std::string::npos ? "" : pair.substr(eq + 1);
+            vm.setMember(target, name, callGlobal(vm, "unescape", Value(value)));
+        }
+        i = amp + 1;
+    }
+}
+
+FunctionObject* defineClass(Vm& vm, const char* name, NativeFn ctor, Object** protoOut) {
+    Object* proto = vm.newObject();
+    FunctionObject* fn = vm.newNative(std::move(ctor), proto);
+    vm.global->put(name, Value(fn), kDontEnum, vm.caseInsensitive());
+    *protoOut = proto;
+    return fn;
+}
+
+}  // namespace
+
+void installSystemBuiltins(Vm& vm) {
+    bool ci = vm.caseInsensitive();
+
+    // LoadVars: the data side works; loading goes nowhere yet, so load() reports failure.
+    Object* lv = nullptr;
+    defineClass(vm, "LoadVars", [](Vm&, CallInfo&) -> Value { return Value(); }, &lv);
+    vm.defineMethod(lv, "decode", [](Vm& vm, CallInfo& c) -> Value {
+        if (Object* self = c.thisObject(); self && !c.args.empty()) decodeVariables(vm, self, vm.toString(c.arg(0)));
+        return Value();
+    });
+    vm.defineMethod(lv, "toString", [](Vm& vm, CallInfo& c) -> Value {
+        Object* self = c.thisObject();
+        if (!self) return Value("");
+        std::string out;
+        for (const std::string& name : vm.enumerableNames(self)) {
+            Value v = vm.getMember(self, name);
+            if (v.isObject() && v.asObject()->kind == ObjectKind::Function) continue;
+            if (!out.empty()) out += '&';
+            out += vm.toString(callGlobal(vm, "escape", Value(name))) + "=" +
+                   vm.toString(callGlobal(vm, "escape", v));
+        }
+        return Value(out);
+    });
+    vm.defineMethod(lv, "addRequestHeader", [](Vm&, CallInfo&) -> Value { return Value(); });
+    for (const char* name : {"load", "send", "sendAndLoad"})
+        vm.defineMethod(lv, name, [](Vm&, CallInfo&) -> Value { return Value(false); });
+    vm.defineMethod(lv, "getBytesLoaded", [](Vm& vm, CallInfo& c) -> Value {
+        return c.thisObject() ? vm.getMember(c.thisObject(), "_bytesLoaded") : Value();
+    });
+    vm.defineMethod(lv, "getBytesTotal", [](Vm& vm, CallInfo& c) -> Value {
+        return c.thisObject() ? vm.getMember(c.thisObject(), "_bytesTotal") : Value();
+    });
+
+    // ContextMenu: a description scripts build and copy; onSelect is theirs to set.
+    Object* cm = nullptr;
+    defineClass(vm, "ContextMenu", [](Vm& vm, CallInfo& c) -> Value {
+        Object* self = c.thisObject();
+        if (!self) return Value();
+        bool ci = vm.caseInsensitive();
+        self->put("customItems", Value(vm.newArray()), 0, ci);
+        Object* items = vm.newObject();
+        for (const char* n : {"print", "forward_back", "rewind", "loop", "play", "quality", "zoom", "save"})
+            items->put(n, Value(true), 0, ci);
+        self->put("builtInItems", Value(items), 0, ci);
+        if (!c.args.empty()) self->put("onSelect", c.arg(0), 0, ci);
+        return Value();
+    }, &cm);
+    vm.defineMethod(cm, "hideBuiltInItems", [](Vm& vm, CallInfo& c) -> Value {
+        Value items = c.thisObject() ? vm.getMember(c.thisObject(), "builtInItems") : Value();
+        if (items.isObject())
+            for (const std::string& n : vm.enumerableNames(items.asObject())) vm.setMember(items.asObject(), n, Value(false));
+        return Value();
+    });
+    vm.defineMethod(cm, "copy", [](Vm& vm, CallInfo& c) -> Value {
+        Object* self = c.thisObject();
+        if (!self) return Value();
+        Value ctor = vm.getMember(vm.global, "ContextMenu");
+        Value onSelect = vm.getMember(self, "onSelect");
+        Value made = vm.construct(ctor, std::span<Value>(&onSelect, 1));
+        if (!made.isObject()) return made;
+        Value items = vm.getMember(self, "builtInItems"), copyItems = vm.getMember(made, "builtInItems");
+        if (items.isObject() && copyItems.isObject())
+            for (const std::string& n : vm.enumerableNames(items.asObject()))
+                vm.setMember(copyItems.asObject(), n, vm.getMember(items.asObject(), n));
+        Value custom = vm.getMember(self, "customItems");
+        if (custom.isObject()) vm.setMember(made.asObject(), "customItems", Value(vm.newArray(vm.arrayElements(custom.asObject()))));
+        return made;
+    });
+
+    // Camera: this player offers no camera.
+    Object* cam = nullptr;
+    FunctionObject* camera = defineClass(vm, "Camera", [](Vm&, CallInfo&) -> Value { return Value(); }, &cam);
+    vm.defineMethod(camera, "get", [](Vm&, CallInfo&) -> Value { return Value::null(); });
+    camera->put("names", Value(vm.newArray()), kDontEnum, ci);
+}
+
+}  // namespace orv::movie::script

@@ -1,0 +1,88 @@
+// LoadVars, ContextMenu, Camera and the SWF 5 shape of AsBroadcaster, through the
+// machine's own calls as scripts make them.
+#include <gtest/gtest.h>
+
+#include "script_test_util.h"
+
+namespace orv::movie::script {
+namespace {
+
+using test::FakeHost;
+
+Value make(Vm& vm, const char* cls, std::vector<Value> args = {}) {
+    return vm.construct(vm.getMember(vm.global, cls), args);
+}
+
+Value method(Vm& vm, const Value& obj, const char* name, std::vector<Value> args = {}) {
+    return vm.callMethod(obj, name, args);
+}
+
+TEST(SystemBuiltins, LoadVarsDecodesAndWritesNameValuePairs) {
+    FakeHost h(7);
+    Vm& vm = h.vm;
+    Value lv = make(vm, "LoadVars");
+    ASSERT_TRUE(lv.isObject());
+    EXPECT_EQ(vm.typeOf(lv), "object");
+    method(vm, lv, "decode", {Value("a=1&b=x%20y&flag")});
+    EXPECT_EQ(vm.toString(vm.getMember(lv, "a")), "1");
+    EXPECT_EQ(vm.toString(vm.getMember(lv, "b")), "x y");
+    EXPECT_EQ(vm.toString(vm.getMember(lv, "flag")), "");
+    // Later pairs replace earlier ones; toString escapes what it writes.
+    method(vm, lv, "decode", {Value("a=2")});
+    EXPECT_EQ(vm.toString(vm.getMember(lv, "a")), "2");
+    std::string text = vm.toString(method(vm, lv, "toString"));
+    EXPECT_NE(text.find("b=x%20y"), std::string::npos) << text;
+    EXPECT_NE(text.find("a=2"), std::string::npos) << text;
+    EXPECT_EQ(text.find("decode"), std::string::npos) << text;  // methods are not data
+    // Nothing is fetched: loading reports failure and no bytes.
+    Value ret = method(vm, lv, "load", {Value("vars.txt")});
+    EXPECT_TRUE(ret.isBool());
+    EXPECT_FALSE(ret.asBool());
+    EXPECT_TRUE(method(vm, lv, "getBytesTotal").isUndefined());
+}
+
+TEST(SystemBuiltins, ContextMenuCopiesAndHidesItsItems) {
+    FakeHost h(7);
+    Vm& vm = h.vm;
+    Value handler = vm.getMember(vm.global, "trace");
+    Value menu = make(vm, "ContextMenu", {handler});
+    ASSERT_TRUE(menu.isObject());
+    EXPECT_TRUE(vm.strictEquals(vm.getMember(menu, "onSelect"), handler));
+    Value items = vm.getMember(menu, "builtInItems");
+    EXPECT_TRUE(vm.toBool(vm.getMember(items, "zoom")));
+    method(vm, menu, "hideBuiltInItems");
+    EXPECT_FALSE(vm.toBool(vm.getMember(items, "zoom")));
+    EXPECT_FALSE(vm.toBool(vm.getMember(items, "print")));
+    Value custom = vm.getMember(menu, "customItems");
+    method(vm, custom, "push", {Value("entry")});
+    Value copy = method(vm, menu, "copy");
+    ASSERT_TRUE(copy.isObject());
+    EXPECT_NE(copy.asObject(), menu.asObject());
+    EXPECT_FALSE(vm.toBool(vm.getMember(vm.getMember(copy, "builtInItems"), "zoom")));
+    Value copiedCustom = vm.getMember(copy, "customItems");
+    EXPECT_NE(copiedCustom.asObject(), custom.asObject());
+    EXPECT_EQ(vm.toString(copiedCustom), "entry");
+    EXPECT_TRUE(vm.strictEquals(vm.getMember(copy, "onSelect"), handler));
+}
+
+TEST(SystemBuiltins, NoCameraIsOffered) {
+    FakeHost h(7);
+    Value camera = h.vm.getMember(h.vm.global, "Camera");
+    EXPECT_EQ(h.vm.typeOf(camera), "function");
+    EXPECT_TRUE(method(h.vm, camera, "get").isNull());
+    EXPECT_EQ(h.vm.toString(h.vm.getMember(camera, "names")), "");
+}
+
+TEST(SystemBuiltins, AsBroadcasterBeforeSwf6IsABareFunction) {
+    FakeHost v5(5), v6(6);
+    Value b5 = v5.vm.getMember(v5.vm.global, "AsBroadcaster");
+    Value b6 = v6.vm.getMember(v6.vm.global, "AsBroadcaster");
+    EXPECT_EQ(v5.vm.typeOf(b5), "function");
+    EXPECT_TRUE(v5.vm.getMember(b5, "prototype").isUndefined());
+    EXPECT_TRUE(v5.vm.getMember(b5, "initialize").isUndefined());
+    EXPECT_EQ(v6.vm.typeOf(v6.vm.getMember(b6, "initialize")), "function");
+    EXPECT_EQ(v6.vm.typeOf(v6.vm.getMember(b6, "prototype")), "object");
+}
+
+}  // namespace
+}  // namespace orv::movie::script

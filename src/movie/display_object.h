@@ -47,6 +47,9 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   bool transformLockedByScript = false;
   // onClipEvent handlers of the PlaceObject that made it (points into the movie).
   const std::vector<swf::ClipAction>* clipActions = nullptr;
+  // PlaceObject3's blend mode and filter list bytes (these point into the movie).
+  uint8_t blendMode = 0;
+  const std::vector<uint8_t>* filters = nullptr;
 
  private:
   Stage& stage_;

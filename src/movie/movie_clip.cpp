@@ -30,6 +30,8 @@ struct MovieClip::Slot {
   std::string name;
   uint16_t clipDepth = 0;
   const std::vector<swf::ClipAction>* clipActions = nullptr;
+  uint8_t blendMode = 0;
+  const std::vector<uint8_t>* filters = nullptr;
   std::shared_ptr<DisplayObject> live;
 };
 
@@ -68,6 +70,8 @@ void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame) {
   if (p.name) s.name = *p.name;
   if (p.clipDepth) s.clipDepth = *p.clipDepth;
   if (!p.clipActions.empty()) s.clipActions = &p.clipActions;
+  if (p.blendMode) s.blendMode = *p.blendMode;
+  if (p.hasFilters) s.filters = &p.filterData;
 }
 
 bool equalsIgnoreCase(const std::string& a, const std::string& b) {
@@ -109,6 +113,8 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
       s.name = obj->name;
       s.clipDepth = obj->clipDepth;
       s.clipActions = obj->clipActions;
+      s.blendMode = obj->blendMode;
+      s.filters = obj->filters;
       s.live = obj;
       slots.emplace(depth, std::move(s));
     }
@@ -183,6 +189,8 @@ void MovieClip::reconcile(Slots& target, int frame) {
     obj.name = s.name;
     obj.clipDepth = s.clipDepth;
     obj.clipActions = s.clipActions;
+    obj.blendMode = s.blendMode;
+    obj.filters = s.filters;
     ++it;
   }
   for (auto& [depth, s] : target) {
@@ -220,6 +228,8 @@ std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
   obj->name = s.name;
   obj->clipDepth = s.clipDepth;
   obj->clipActions = s.clipActions;
+  obj->blendMode = s.blendMode;
+  obj->filters = s.filters;
   return obj;
 }
 

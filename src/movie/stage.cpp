@@ -20,6 +20,8 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
     node.ratio = obj->ratio;
     node.visible = obj->visible;
     node.buttonState = obj->buttonState;
+    node.blendMode = obj->blendMode;
+    node.filters = obj->filters;
     if (obj->hasText) node.text = &obj->text;
     if (MovieClip* child = obj->asClip()) buildNodes(*child, node.children);
     out.push_back(std::move(node));

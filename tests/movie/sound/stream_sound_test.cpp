@@ -109,6 +109,32 @@ TEST(StreamVoice, PlaysWhatIsQueuedWaitsWhenDryAndEndsWhenTold) {
   EXPECT_FALSE(m.isPlaying(id));
 }
 
+TEST(StreamVoice, TrimmingSkipsTheOldestUnplayedFramesOnly) {
+  Mixer m(22050);
+  VoiceId id = m.openStream(22050, 2);
+  std::vector<int16_t> ramp;
+  for (int i = 1; i <= 300; ++i) ramp.insert(ramp.end(), {int16_t(i), int16_t(-i)});
+  m.queueStream(id, ramp);
+  mixFrames(m, 50);  // frames 1..50 played
+  EXPECT_EQ(m.streamBacklog(id), 250u);
+  EXPECT_EQ(m.trimStream(id, 400), 0u) << "less queued than kept: nothing skipped";
+  EXPECT_EQ(m.trimStream(id, 100), 150u);
+  EXPECT_EQ(m.streamBacklog(id), 100u);
+  auto out = mixFrames(m, 10);
+  EXPECT_EQ(out[0], 201);  // the next frame played is the first of the 100 kept
+  EXPECT_EQ(out[1], -201);
+  EXPECT_EQ(m.state(id)->frame, 210u) << "skipped frames count as passed time";
+  // Unknown voices and whole sounds are left alone.
+  EXPECT_EQ(m.trimStream(id + 100, 0), 0u);
+  auto sound = std::make_shared<PcmAudio>();
+  sound->sampleRate = 22050;
+  sound->channels = 1;
+  sound->samples.assign(1000, 100);
+  VoiceId whole = m.play(sound);
+  EXPECT_EQ(m.trimStream(whole, 0), 0u);
+  EXPECT_TRUE(m.isPlaying(whole));
+}
+
 TEST(StreamVoice, LongStreamsKeepTimeAndResample) {
   // A 440 Hz tone streamed at 11025 Hz in 735-frame blocks (15 per second), played at
   // 44100 Hz: the pitch holds across blocks and the played-frame count keeps counting

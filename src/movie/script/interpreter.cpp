@@ -329,7 +329,15 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
     if (!enterRun()) return;
     // Actions run by the Call action leave what they push on the caller's stack.
     Frame* caller = std::exchange(frameCallCaller_, nullptr);
-    if (entryDepth_ == 1) caller = stackCaller_ = nullptr;
+    const bool outermost = entryDepth_ == 1;
+    if (outermost) {
+        caller = stackCaller_ = nullptr;
+        // Each timeline's stack outlives its blocks: what one leaves, the next one finds.
+        if (auto it = leftOnStack_.find(f.target); it != leftOnStack_.end()) {
+            f.stack.swap(it->second);
+            leftOnStack_.erase(it);
+        }
+    }
     frames_.push_back(&f);
     try {
         run(f, 0, code->size());
@@ -340,6 +348,9 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
     } catch (size_t) {
     }
     frames_.pop_back();
+    if (outermost && !f.stack.empty() && f.stack.size() <= kMaxLeftOnStack && f.originalTarget &&
+        f.originalTarget->clip && leftOnStack_.size() < kMaxLeftOnStack)
+        leftOnStack_[f.originalTarget].swap(f.stack);
     frameCallCaller_ = caller;
     if (caller && caller->stack.size() + f.stack.size() <= limits_.maxStack)
         for (Value& v : f.stack) caller->stack.push_back(std::move(v));

@@ -412,6 +412,7 @@ void Vm::clipRemoved(ScriptClip* clip) {
     o->clip = nullptr;
     clip->scriptObject = nullptr;
     liveClipObjects_.erase(o);
+    leftOnStack_.erase(o);
 }
 
 ScriptClip* Vm::clipOf(const Value& v) {
@@ -914,6 +915,10 @@ void Vm::collectGarbage() {
     for (Object* o : pinned_) markFrom(o, work);
     for (Object* o : liveClipObjects_) markFrom(o, work);
     for (auto& [name, o] : registeredClasses_) markFrom(o, work);
+    for (auto& [clip, values] : leftOnStack_) {
+        markFrom(clip, work);
+        for (auto& v : values) if (v.isObject()) markFrom(v.asObject(), work);
+    }
     for (auto& [id, iv] : intervals) {
         if (iv.target.isObject()) markFrom(iv.target.asObject(), work);
         if (iv.fn.isObject()) markFrom(iv.fn.asObject(), work);

@@ -216,6 +216,9 @@ private:
     // on the callee's stack goes there.
     Frame* stackCaller_ = nullptr;
     Frame* frameCallCaller_ = nullptr;
+    // What the last outermost block of each clip left on the stack, for its next one.
+    std::map<Object*, std::vector<Value>> leftOnStack_;
+    static constexpr size_t kMaxLeftOnStack = 4096;
     int entryDepth_ = 0;
     uint64_t randomState_ = 0x2545F4914F6CDD1DULL;
 public:

@@ -109,6 +109,17 @@ TEST(Interpreter, WhatAFunctionLeavesOnTheStackStaysForItsCaller) {
               "2\nunder\n");
 }
 
+TEST(Interpreter, EachTimelineKeepsItsStackBetweenBlocks) {
+    // One block pushes a name and a value, the next one sets the variable; a block of
+    // another clip in between does not see them.
+    FakeHost h;
+    auto* mc = h.root.add("mc", 1);
+    h.vm.runActions(&h.root, Asm().push({"v", "root value"}).bytes());
+    h.vm.runActions(mc, Asm().op(0x1D).bytes());  // SetVariable from an empty stack
+    h.vm.runActions(&h.root, Asm().op(0x1D).bytes());
+    EXPECT_EQ(h.run(Asm().traceVar("v").traceVar("mc.v")), "root value\nundefined\n");
+}
+
 TEST(Interpreter, DefineFunction2RegistersAndThis) {
     FakeHost h;
     // function2 m(r1 = this, r2 = x) { return this.k + x; } with preload this (flag 1)

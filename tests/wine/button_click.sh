@@ -70,7 +70,8 @@ shoot clicked
 orv_check "the click ran the button's action: the stage is black" corner_is clicked "0,0,0"
 
 kill -0 "$orv_program_pid" 2>/dev/null && orv_check "the program is still running" true
-xdotool key --window "$main_id" --clearmodifiers ctrl+q
+xdotool windowactivate --sync "$main_id" >/dev/null 2>&1 || true
+xdotool key --clearmodifiers ctrl+q
 orv_wait_for 15 program_gone || kill "$orv_program_pid" 2>/dev/null
 echo "$orv_failures failed"
 [ "$orv_failures" -eq 0 ]

@@ -178,16 +178,7 @@ bool TimelineBridge::clipTakesMouse(DisplayObject& clip, bool* handCursor) {
 
 bool TimelineBridge::mouseEverywhere(uint32_t clipEvent, const char* method) {
     const int version = stage_.movie().header.version;
-    // Every clip, parents before children, collected first: handlers change the lists.
-    std::vector<std::weak_ptr<DisplayObject>> clips;
-    std::vector<MovieClip*> work{&stage_.root()};
-    while (!work.empty()) {
-        MovieClip* c = work.back();
-        work.pop_back();
-        clips.push_back(c->weak_from_this());
-        for (auto& [d, o] : c->displayList())
-            if (MovieClip* k = o->asClip()) work.push_back(k);
-    }
+    std::vector<std::weak_ptr<DisplayObject>> clips = clipsParentsFirst();
     bool heard = false;
     for (auto& w : clips) {
         auto o = w.lock();

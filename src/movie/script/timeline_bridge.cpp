@@ -259,10 +259,7 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
     }
 }
 
-void TimelineBridge::beforeTick() {
-    vm_->startFrameBudget();
-    int version = stage_.movie().header.version;
-    // onClipEvent(enterFrame) and onEnterFrame, parents before children.
+std::vector<std::weak_ptr<DisplayObject>> TimelineBridge::clipsParentsFirst() {
     std::vector<std::weak_ptr<DisplayObject>> clips;
     std::vector<MovieClip*> work{&stage_.root()};
     while (!work.empty()) {
@@ -272,6 +269,14 @@ void TimelineBridge::beforeTick() {
         for (auto& [d, o] : c->displayList())
             if (MovieClip* k = o->asClip()) work.push_back(k);
     }
+    return clips;
+}
+
+void TimelineBridge::beforeTick() {
+    vm_->startFrameBudget();
+    int version = stage_.movie().header.version;
+    // onClipEvent(enterFrame) and onEnterFrame, parents before children.
+    std::vector<std::weak_ptr<DisplayObject>> clips = clipsParentsFirst();
     for (auto& w : clips) {
         auto o = w.lock();
         if (!o) continue;

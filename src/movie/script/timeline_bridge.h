@@ -86,6 +86,9 @@ public:
     // mouseDown/mouseUp/mouseMove for everyone: onClipEvent handlers and methods of
     // every clip, and Mouse's listeners. False when nobody listens.
     bool mouseEverywhere(uint32_t clipEvent, const char* method);
+    // Every clip on the stage, parents before children, collected before any handler
+    // runs: handlers change the display lists.
+    std::vector<std::weak_ptr<DisplayObject>> clipsParentsFirst();
     // A button instance's method for a transition (onPress...), if scripts gave it one.
     void buttonMethod(DisplayObject& button, const char* method);
     // Whether a button takes the mouse (not `enabled = false`), and shows the hand.

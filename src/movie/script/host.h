@@ -66,6 +66,14 @@ public:
         (void)x; (void)y; (void)shapeFlag; return false;
     }
 
+    // The clip's colour transform as Color.getTransform shows it: multipliers in percent
+    // (ra, ga, ba, aa), offsets in colour units (rb, gb, bb, ab).
+    struct ColorTransform {
+        double ra = 100, rb = 0, ga = 100, gb = 0, ba = 100, bb = 0, aa = 100, ab = 0;
+    };
+    virtual ColorTransform colorTransform() { return {}; }
+    virtual void setColorTransform(const ColorTransform& ct) { (void)ct; }
+
     // The script object of this clip, managed by the engine.
     Object* scriptObject = nullptr;
 };

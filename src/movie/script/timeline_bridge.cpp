@@ -65,6 +65,8 @@ double ClipBridge::getProperty(ClipProperty p) {
     case ClipProperty::Rotation: return std::atan2(m.b, m.a) * 180 / M_PI;
     case ClipProperty::Alpha: return o->cxform.aMul * 100;
     case ClipProperty::Visible: return o->visible ? 1 : 0;
+    case ClipProperty::Width: return sizeInParent(false);
+    case ClipProperty::Height: return sizeInParent(true);
     case ClipProperty::HighQuality: case ClipProperty::FocusRect: return 1;
     case ClipProperty::SoundBufTime: return 5;
     case ClipProperty::XMouse: case ClipProperty::YMouse: {
@@ -83,6 +85,10 @@ double ClipBridge::getProperty(ClipProperty p) {
 void ClipBridge::setProperty(ClipProperty p, double v) {
     auto o = object_.lock();
     if (!o || !std::isfinite(v)) return;
+    if (p == ClipProperty::Width || p == ClipProperty::Height) {
+        setSizeInParent(p == ClipProperty::Height, v);
+        return;
+    }
     swf::Matrix& m = o->matrix;
     double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
     double rot = std::atan2(m.b, m.a);

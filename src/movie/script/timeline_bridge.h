@@ -48,8 +48,15 @@ public:
     int depth() override;
     // hitTest(x, y, shapeFlag): stage pixels; mouse_events.cpp.
     bool hitTestPoint(double x, double y, bool shapeFlag) override;
+    // Geometry and colour (clip_geometry.cpp).
+    Bounds bounds(ScriptClip* space) override;
+    ColorTransform colorTransform() override;
+    void setColorTransform(const ColorTransform& ct) override;
 
 private:
+    double sizeInParent(bool height);
+    void setSizeInParent(bool height, double size);
+
     TimelineBridge& bridge_;
     std::weak_ptr<DisplayObject> object_;
 };

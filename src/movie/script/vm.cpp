@@ -124,6 +124,7 @@ void Vm::installBuiltins() {
     installGlobalFunctions(*this);
     installClipBuiltins(*this);
     installPlayerBuiltins(*this);
+    installColorBuiltins(*this);
     installSystemBuiltins(*this);
     for (Object* o : {arrayProto, stringProto, numberProto, booleanProto, dateProto, errorProto,
                       clipProto, buttonProto, textFieldProto})

@@ -1,0 +1,114 @@
+// What scripts see of a clip's geometry and colour: getBounds, _width/_height and the
+// colour transform Color works on. Bounds come from the live display list (each child
+// through its matrix), so they follow what scripts and the timeline did to the clip.
+#include <algorithm>
+#include <cmath>
+
+#include "movie/render/hit_test.h"
+#include "movie/script/timeline_bridge.h"
+
+namespace orv::movie::script {
+
+namespace {
+
+constexpr int kMaxNesting = 64;
+// What a Flash player reports for each side of an empty clip's bounds (0x7FFFFFF twips).
+constexpr double kEmptyBound = 0x7FFFFFF / 20.0;
+
+// A rectangle in twips grown point by point.
+struct Box {
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+    bool empty = true;
+    void add(double x, double y) {
+        if (!std::isfinite(x) || !std::isfinite(y)) return;
+        if (empty) { xMin = xMax = x; yMin = yMax = y; empty = false; return; }
+        xMin = std::min(xMin, x); xMax = std::max(xMax, x);
+        yMin = std::min(yMin, y); yMax = std::max(yMax, y);
+    }
+    void addRect(const swf::Rect& r, const swf::Matrix& m) {
+        for (auto [x, y] : {std::pair{r.xMin, r.yMin}, {r.xMax, r.yMin}, {r.xMin, r.yMax}, {r.xMax, r.yMax}})
+            add(m.mapX(x, y), m.mapY(x, y));
+    }
+};
+
+// Grows `box` by what `object` draws, its own coordinates mapped through `toSpace`.
+void addObject(Box& box, const swf::Movie& movie, DisplayObject& object, const swf::Matrix& toSpace,
+               int nesting) {
+    if (nesting > kMaxNesting) return;
+    if (MovieClip* clip = object.asClip()) {
+        for (auto& [depth, child] : clip->displayList())
+            addObject(box, movie, *child, toSpace * child->matrix, nesting + 1);
+        return;
+    }
+    if (!object.character) return;
+    if (auto r = render::characterBounds(movie, *object.character)) box.addRect(*r, toSpace);
+}
+
+swf::Matrix toStage(const DisplayObject* object) {
+    swf::Matrix m;
+    for (const DisplayObject* d = object; d; d = d->parent) m = d->matrix * m;
+    return m;
+}
+
+Box boxOf(const swf::Movie& movie, DisplayObject& object, const swf::Matrix& toSpace) {
+    Box box;
+    addObject(box, movie, object, toSpace, 0);
+    // Flash keeps rectangles in whole twips.
+    box.xMin = std::round(box.xMin); box.xMax = std::round(box.xMax);
+    box.yMin = std::round(box.yMin); box.yMax = std::round(box.yMax);
+    return box;
+}
+
+}  // namespace
+
+ScriptClip::Bounds ClipBridge::bounds(ScriptClip* space) {
+    auto o = object_.lock();
+    if (!o) return {};
+    swf::Matrix toSpace;  // the clip's own coordinates
+    if (space && space != this) {
+        auto* other = dynamic_cast<ClipBridge*>(space);
+        DisplayObject* target = other ? other->object() : nullptr;
+        toSpace = toStage(o.get());
+        if (target)
+            if (auto fromStage = toStage(target).inverted()) toSpace = *fromStage * toSpace;
+    }
+    Box box = boxOf(bridge_.stage().movie(), *o, toSpace);
+    if (box.empty) return {kEmptyBound, kEmptyBound, kEmptyBound, kEmptyBound};
+    return {box.xMin / 20, box.yMin / 20, box.xMax / 20, box.yMax / 20};
+}
+
+// _width or _height: the clip's bounds in its parent's coordinates, in pixels.
+double ClipBridge::sizeInParent(bool height) {
+    auto o = object_.lock();
+    if (!o) return 0;
+    Box box = boxOf(bridge_.stage().movie(), *o, o->matrix);
+    if (box.empty) return 0;
+    return (height ? box.yMax - box.yMin : box.xMax - box.xMin) / 20;
+}
+
+// Setting _width/_height scales the clip along that axis so its bounds take the size.
+void ClipBridge::setSizeInParent(bool height, double size) {
+    const double current = sizeInParent(height);
+    if (current <= 0 || size < 0) return;
+    const ClipProperty scale = height ? ClipProperty::YScale : ClipProperty::XScale;
+    setProperty(scale, getProperty(scale) * size / current);
+}
+
+ScriptClip::ColorTransform ClipBridge::colorTransform() {
+    auto o = object_.lock();
+    if (!o) return {};
+    const swf::ColorTransform& c = o->cxform;
+    return {c.rMul * 100, c.rAdd, c.gMul * 100, c.gAdd, c.bMul * 100, c.bAdd, c.aMul * 100, c.aAdd};
+}
+
+void ClipBridge::setColorTransform(const ColorTransform& ct) {
+    auto o = object_.lock();
+    if (!o) return;
+    // Flash keeps multipliers in 8.8 fixed point and offsets as 16-bit integers.
+    auto mul = [](double percent) { return std::clamp(std::trunc(percent * 2.56), -32768.0, 32767.0) / 256; };
+    auto add = [](double offset) { return std::clamp(std::trunc(offset), -32768.0, 32767.0); };
+    o->cxform = {mul(ct.ra), mul(ct.ga), mul(ct.ba), mul(ct.aa), add(ct.rb), add(ct.gb), add(ct.bb), add(ct.ab)};
+    o->transformLockedByScript = true;
+}
+
+}  // namespace orv::movie::script

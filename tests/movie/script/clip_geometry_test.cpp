@@ -1,0 +1,176 @@
+// Clip geometry and colour as scripts see them on the real timeline: getBounds, _width and
+// _height from the shapes a clip holds, and Color on the clip's colour transform.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "movie/script/timeline_bridge.h"
+#include "movie/stage.h"
+#include "script_test_util.h"
+
+namespace orv::movie::script {
+namespace {
+
+using test::Asm;
+
+// A movie whose root holds the sprite "mc" (a 100x50 pixel shape placed 10 pixels right
+// inside it), itself placed at x=50 and stretched twice horizontally; `script` runs in
+// the root's first frame.
+std::shared_ptr<swf::Movie> movieWith(const Asm& script) {
+    auto movie = std::make_shared<swf::Movie>();
+    movie->header.version = 7;
+    movie->header.frameRate = 12;
+    movie->header.frameSize = {0, 11000, 0, 8000};
+    swf::ShapeDef shape;
+    shape.id = 1;
+    shape.bounds = {0, 2000, 0, 1000};
+    shape.edgeBounds = shape.bounds;
+    movie->dictionary.emplace(1, shape);
+
+    swf::SpriteDef sprite;
+    sprite.id = 2;
+    sprite.declaredFrameCount = 1;
+    swf::PlaceObject inner;
+    inner.version = 2;
+    inner.depth = 1;
+    inner.characterId = 1;
+    inner.matrix = swf::Matrix{1, 0, 0, 1, 200, 0};
+    sprite.timeline.frames.resize(1);
+    sprite.timeline.frames[0].displayTags.push_back(inner);
+    movie->dictionary.emplace(2, sprite);
+
+    swf::PlaceObject outer;
+    outer.version = 2;
+    outer.depth = 1;
+    outer.characterId = 2;
+    outer.name = "mc";
+    outer.matrix = swf::Matrix{2, 0, 0, 1, 1000, 0};
+    movie->root.frames.resize(1);
+    movie->root.frames[0].displayTags.push_back(outer);
+    movie->root.frames[0].actions.push_back({script.bytes()});
+    return movie;
+}
+
+struct Run {
+    std::shared_ptr<swf::Movie> movie;
+    std::unique_ptr<Stage> stage;
+    std::unique_ptr<TimelineBridge> bridge;
+    std::string trace;
+};
+
+std::unique_ptr<Run> run(const Asm& script) {
+    auto r = std::make_unique<Run>();
+    r->movie = movieWith(script);
+    r->stage = std::make_unique<Stage>(r->movie);
+    r->stage->traceSink = [out = &r->trace](const std::string& line) { *out += line + "\n"; };
+    r->bridge = std::make_unique<TimelineBridge>(*r->stage);
+    r->stage->setListener(r->bridge.get());
+    r->stage->root().gotoFrame(0);
+    r->stage->dispatchEvents();
+    return r;
+}
+
+// obj.name on the stack.
+Asm& member(Asm& a, const std::string& obj, const std::string& name) {
+    return a.getVar(obj).push({name}).op(0x4E);
+}
+Asm& traceMember(Asm& a, const std::string& obj, const std::string& name) {
+    return member(a, obj, name).trace();
+}
+// obj.name = value
+Asm& setMember(Asm& a, const std::string& obj, const std::string& name, test::PushItem v) {
+    return a.getVar(obj).push({name, v}).op(0x4F);
+}
+// obj.method(args already pushed, last first); leaves the result on the stack.
+Asm& callMethod(Asm& a, const std::string& obj, const std::string& method, int argc) {
+    return a.push({argc}).getVar(obj).push({method}).op(0x52);
+}
+
+TEST(ClipGeometry, BoundsAndSizeFollowTheShapesAndMatrices) {
+    Asm a;
+    traceMember(a, "mc", "_width");
+    traceMember(a, "mc", "_height");
+    // Own coordinates, then the root's.
+    a.push({"b"});
+    callMethod(a, "mc", "getBounds", 0).op(0x1D);
+    for (const char* f : {"xMin", "xMax", "yMin", "yMax"}) traceMember(a, "b", f);
+    a.push({"b"}).getVar("_root");
+    callMethod(a, "mc", "getBounds", 1).op(0x1D);
+    for (const char* f : {"xMin", "xMax", "yMin", "yMax"}) traceMember(a, "b", f);
+    // Setting the size scales the clip.
+    setMember(a, "mc", "_width", 100);
+    traceMember(a, "mc", "_xscale");
+    traceMember(a, "mc", "_width");
+    setMember(a, "mc", "_height", 100);
+    traceMember(a, "mc", "_yscale");
+    setMember(a, "mc", "_xscale", 50);
+    traceMember(a, "mc", "_width");
+    auto r = run(a);
+    EXPECT_EQ(r->trace,
+              "200\n50\n"
+              "10\n110\n0\n50\n"
+              "70\n270\n0\n50\n"
+              "100\n100\n"
+              "200\n"
+              "50\n");
+}
+
+TEST(ClipGeometry, AnEmptyClipHasNoSizeAndTheFarawayBounds) {
+    Asm a;
+    a.push({"e", 5, "e", 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x17);
+    a.push({"b"});
+    callMethod(a, "e", "getBounds", 0).op(0x1D);
+    for (const char* f : {"xMin", "xMax", "yMin", "yMax"}) traceMember(a, "b", f);
+    traceMember(a, "e", "_width");
+    setMember(a, "e", "_width", 40);  // nothing to scale
+    traceMember(a, "e", "_width");
+    traceMember(a, "e", "_xscale");
+    auto r = run(a);
+    EXPECT_EQ(r->trace, "6710886.35\n6710886.35\n6710886.35\n6710886.35\n0\n0\n100\n");
+}
+
+TEST(ClipGeometry, ColorSetsAndReadsTheClipsColourTransform) {
+    Asm a;
+    // c = new Color(mc); c.setRGB(0x336699)
+    a.push({"c"}).getVar("mc").push({1, "Color"}).op(0x40).op(0x1D);
+    a.push({0x336699});
+    callMethod(a, "c", "setRGB", 1).op(0x17);
+    callMethod(a, "c", "getRGB", 0).trace();
+    a.push({"t"});
+    callMethod(a, "c", "getTransform", 0).op(0x1D);
+    for (const char* f : {"ra", "rb", "gb", "bb", "aa", "ab"}) traceMember(a, "t", f);
+    // A path names the target too; setTransform changes only the fields given.
+    a.push({"p"}).push({"mc", 1, "Color"}).op(0x40).op(0x1D);
+    a.push({"ra", 50, "ab", -10, 2}).op(0x43);
+    callMethod(a, "p", "setTransform", 1).op(0x17);
+    a.push({"t"});
+    callMethod(a, "c", "getTransform", 0).op(0x1D);
+    for (const char* f : {"ra", "rb", "ga", "ab"}) traceMember(a, "t", f);
+    auto r = run(a);
+    EXPECT_EQ(r->trace, "3368601\n0\n51\n102\n153\n100\n0\n50\n51\n0\n-10\n");
+
+    // The renderer draws what the clip holds.
+    DisplayObject* mc = r->stage->root().childByName("mc", false);
+    ASSERT_NE(mc, nullptr);
+    EXPECT_DOUBLE_EQ(mc->cxform.rMul, 0.5);
+    EXPECT_DOUBLE_EQ(mc->cxform.rAdd, 51);
+    EXPECT_DOUBLE_EQ(mc->cxform.bAdd, 153);
+    EXPECT_DOUBLE_EQ(mc->cxform.aAdd, -10);
+    EXPECT_DOUBLE_EQ(mc->cxform.aMul, 1);
+}
+
+TEST(ClipGeometry, ColorWithoutAClipDoesNothing) {
+    Asm a;
+    a.push({"c", 5, 1, "Color"}).op(0x40).op(0x1D);
+    a.push({0xFF0000});
+    callMethod(a, "c", "setRGB", 1).op(0x17);
+    callMethod(a, "c", "getRGB", 0).trace();
+    a.push({"n", 0, "Color"}).op(0x40).op(0x1D);
+    callMethod(a, "n", "getTransform", 0).trace();
+    auto r = run(a);
+    EXPECT_EQ(r->trace, "undefined\nundefined\n");
+    EXPECT_TRUE(r->stage->root().childByName("mc", false)->cxform.isIdentity());
+}
+
+}  // namespace
+}  // namespace orv::movie::script

@@ -58,6 +58,8 @@ class MovieControl : public Control {
   virtual void mouseMove(int x, int y) { (void)x; (void)y; }
   virtual void mouseDown(int x, int y) { (void)x; (void)y; }
   virtual void mouseUp(int x, int y) { (void)x; (void)y; }
+  // A key the user typed, as buttons name keys (see button_keys.h).
+  virtual void keyPress(int code) { (void)code; }
   // The pointer is over something the movie lets the user click: show the hand.
   virtual bool handCursor() const { return false; }
 };

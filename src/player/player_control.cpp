@@ -196,6 +196,10 @@ void PlayerControl::mouseUp(int x, int y) {
   if (player_.mouseUp(sx, sy)) redraw();
 }
 
+void PlayerControl::keyPress(int code) {
+  if (code > 0 && player_.keyPress(code)) redraw();
+}
+
 void PlayerControl::tick() {
   const double now = owner().runtime().backend().nowMs();
   const double elapsed = now - lastTickMs_;

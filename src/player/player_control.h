@@ -40,6 +40,7 @@ class PlayerControl : public MovieControl {
   void mouseMove(int x, int y) override;
   void mouseDown(int x, int y) override;
   void mouseUp(int x, int y) override;
+  void keyPress(int code) override;
   bool handCursor() const override { return player_.handCursor(); }
   // A pixel of the control as a point of the movie's stage (twips), through the view
   // the control draws with.

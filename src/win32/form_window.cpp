@@ -1,4 +1,5 @@
 #include "win32/form_window.h"
+#include "win32/surface_window.h"
 
 #include <set>
 
@@ -146,6 +147,11 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
       }
       break;
+    case WM_KEYDOWN:
+    case WM_CHAR:
+      // The form keeps the keyboard; the movies shown in it hear the keys typed.
+      forwardKeyToMovies(message, wParam, lParam);
+      break;
     case WM_CTLCOLORSTATIC:
       // Labels sit on the form's face colour.
       SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
@@ -154,6 +160,11 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+void FormWindow::forwardKeyToMovies(UINT message, WPARAM wParam, LPARAM lParam) {
+  for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (isSurfaceWindow(child) && IsWindowVisible(child)) SendMessageA(child, message, wParam, lParam);
 }
 
 void FormWindow::forwardResize() {

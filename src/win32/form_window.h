@@ -56,6 +56,7 @@ class FormWindow : public FormPeer {
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void forwardResize();
+  void forwardKeyToMovies(UINT message, WPARAM wParam, LPARAM lParam);
 
   Win32Backend& backend_;
   Form& form_;

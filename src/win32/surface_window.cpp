@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "player/button_keys.h"
 #include "win32/form_window.h"
 #include "win32/win32_backend.h"
 
@@ -33,6 +34,11 @@ COLORREF contrastingText(std::uint32_t argb) {
 }
 
 }  // namespace
+
+bool isSurfaceWindow(HWND hwnd) {
+  char name[32] = {};
+  return GetClassNameA(hwnd, name, sizeof name) > 0 && std::string(name) == kClassName;
+}
 
 SurfaceWindow::SurfaceWindow(Win32Backend& backend, FormWindow& parent, MovieControl* control)
     : backend_(backend), control_(control) {
@@ -73,6 +79,12 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
         if (GetCapture() == hwnd) ReleaseCapture();
         if (self->control_) self->control_->mouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         self->showCursor();
+        return 0;
+      case WM_CHAR:
+        if (self->control_) self->control_->keyPress(buttonKeyFromCharacter(static_cast<unsigned>(wParam)));
+        return 0;
+      case WM_KEYDOWN:
+        if (self->control_) self->control_->keyPress(buttonKeyFromVirtualKey(static_cast<unsigned>(wParam)));
         return 0;
       case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT) {

@@ -16,6 +16,9 @@ class Win32Backend;
 
 // A child window showing the frames the movie control draws. Painting goes through a
 // memory bitmap, so a frame and its notice text reach the screen in one blit.
+// Whether `hwnd` is one of these windows.
+bool isSurfaceWindow(HWND hwnd);
+
 class SurfaceWindow : public SurfacePeer {
  public:
   // `control` (may be null) hears the mouse and says which cursor to show.

@@ -2,6 +2,7 @@
 # The mouse reaches the movie: a button over the middle of the stage shows its over
 # picture (blue) when the pointer rests on it and, clicked, runs its action, which covers
 # the stage in black. Before, it shows its up picture (red); a click beside it does nothing.
+# Typed, the key "k" runs the same action; another key does nothing.
 #   tests/wine/button_click.sh <mingw build dir>
 set -u
 . "$(dirname "$0")/wine_env.sh" "$@"
@@ -71,6 +72,22 @@ orv_check "the click ran the button's action: the stage is black" corner_is clic
 
 kill -0 "$orv_program_pid" 2>/dev/null && orv_check "the program is still running" true
 xdotool windowactivate --sync "$main_id" >/dev/null 2>&1 || true
+xdotool key --clearmodifiers ctrl+q
+orv_wait_for 15 program_gone || kill "$orv_program_pid" 2>/dev/null
+
+# The keyboard reaches the movie too: the button's action for the key "k".
+orv_start 'C:\Orvanta\button.swf'
+orv_check "started again" orv_wait_for 60 main_visible
+main_id=$(main_window)
+sleep 3
+xdotool mousemove 1000 750
+xdotool windowactivate --sync "$main_id" >/dev/null 2>&1 || true
+xdotool key --clearmodifiers j
+shoot other-key
+orv_check "another key changes nothing" corner_is other-key "255,255,255"
+xdotool key --clearmodifiers k
+shoot key
+orv_check "typing k ran the button's key action: the stage is black" corner_is key "0,0,0"
 xdotool key --clearmodifiers ctrl+q
 orv_wait_for 15 program_gone || kill "$orv_program_pid" 2>/dev/null
 echo "$orv_failures failed"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a small movie for the button test: a 550x400 stage, white, with a button over
 its middle half (up red, over blue, down green) whose release goes to frame 2, which
-covers the stage in black. Frame 1 stops.
+covers the stage in black; typing "k" does the same. Frame 1 stops.
   make_button_movie.py OUT.swf"""
 import struct
 import sys
@@ -85,6 +85,8 @@ def button(cid, states, actions):
         records += struct.pack('<BHH', flags, character, 1) + translate(0, 0) + bytes([0])  # empty CXFORMWITHALPHA
     records += bytes([0])
     body = struct.pack('<HBH', cid, 0, 2 + len(records)) + records
+    # Typing "k" runs the same actions: the key code sits in the high seven bits.
+    body += struct.pack('<HBB', 4 + len(actions), 0, ord('k') << 1) + actions
     body += struct.pack('<HBB', 0, 0x08, 0) + actions  # last; OverDownToOverUp
     return tag(34, body)
 

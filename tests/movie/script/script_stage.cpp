@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "movie/render/hit_test.h"
 #include "movie/swf/reader.h"
 
 namespace orv::movie::script::testing {
@@ -25,6 +26,23 @@ bool sameNoCase(std::string_view a, std::string_view b) {
 
 // Timeline clips report depths offset as the player does (-16384 for depth 0).
 constexpr int kTimelineDepthOffset = -16384;
+
+// A rectangle in twips grown by mapped rectangles.
+struct Box {
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+    bool empty = true;
+    void addRect(const swf::Rect& r, const swf::Matrix& m) {
+        for (auto [x, y] : {std::pair{r.xMin, r.yMin}, {r.xMax, r.yMin}, {r.xMin, r.yMax}, {r.xMax, r.yMax}}) {
+            double px = std::round(m.mapX(x, y)), py = std::round(m.mapY(x, y));
+            if (!std::isfinite(px) || !std::isfinite(py)) continue;
+            if (empty) { xMin = xMax = px; yMin = yMax = py; empty = false; continue; }
+            xMin = std::min(xMin, px); xMax = std::max(xMax, px);
+            yMin = std::min(yMin, py); yMax = std::max(yMax, py);
+        }
+    }
+};
+
+void addClip(Box& box, StageClip& clip, const swf::Movie& movie, const swf::Matrix& toSpace, int nesting);
 
 }  // namespace
 
@@ -59,6 +77,8 @@ double StageClip::getProperty(ClipProperty p) {
     case ClipProperty::HighQuality: return 1;
     case ClipProperty::FocusRect: return 1;
     case ClipProperty::SoundBufTime: return 5;
+    case ClipProperty::Width: return sizeInParent(false);
+    case ClipProperty::Height: return sizeInParent(true);
     default: return 0;
     }
 }
@@ -72,8 +92,59 @@ void StageClip::setProperty(ClipProperty p, double v) {
     case ClipProperty::Alpha: alpha_ = v; break;
     case ClipProperty::Visible: visible_ = v != 0; break;
     case ClipProperty::Rotation: rotation_ = v; break;
+    case ClipProperty::Width: case ClipProperty::Height: {
+        // Scales along the axis so the bounds take the size.
+        const bool h = p == ClipProperty::Height;
+        const double now = sizeInParent(h);
+        if (now > 0 && v >= 0) (h ? yscale_ : xscale_) *= v / now;
+        break;
+    }
     default: break;
     }
+}
+
+swf::Matrix StageClip::matrix() const {
+    const double r = rotation_ * M_PI / 180, sx = xscale_ / 100, sy = yscale_ / 100;
+    return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r), x_ * 20, y_ * 20};
+}
+
+namespace {
+void addClip(Box& box, StageClip& clip, const swf::Movie& movie, const swf::Matrix& toSpace, int nesting) {
+    if (nesting > 64) return;
+    for (ScriptClip* c : clip.children()) {
+        auto* child = static_cast<StageClip*>(c);
+        addClip(box, *child, movie, toSpace * child->matrix(), nesting + 1);
+    }
+    for (auto& [depth, shape] : clip.shapeList())
+        if (const swf::Character* ch = movie.find(shape.id))
+            if (auto r = render::characterBounds(movie, *ch)) box.addRect(*r, toSpace * shape.matrix);
+}
+
+swf::Matrix toRoot(StageClip* c) {
+    swf::Matrix m;
+    for (; c && c->parent(); c = static_cast<StageClip*>(c->parent())) m = c->matrix() * m;
+    return m;
+}
+}  // namespace
+
+ScriptClip::Bounds StageClip::bounds(ScriptClip* space) {
+    swf::Matrix toSpace;
+    if (space && space != this) {
+        toSpace = toRoot(this);
+        if (auto fromRoot = toRoot(static_cast<StageClip*>(space)).inverted()) toSpace = *fromRoot * toSpace;
+    }
+    Box box;
+    addClip(box, *this, *movie_, toSpace, 0);
+    constexpr double kEmpty = 0x7FFFFFF / 20.0;
+    if (box.empty) return {kEmpty, kEmpty, kEmpty, kEmpty};
+    return {box.xMin / 20, box.yMin / 20, box.xMax / 20, box.yMax / 20};
+}
+
+double StageClip::sizeInParent(bool height) {
+    Box box;
+    addClip(box, *this, *movie_, matrix(), 0);
+    if (box.empty) return 0;
+    return (height ? box.yMax - box.yMin : box.xMax - box.xMin) / 20;
 }
 
 int StageClip::totalFrames() {
@@ -135,6 +206,7 @@ void StageClip::place(const swf::PlaceObject& po) {
     int depth = po.depth + kTimelineDepthOffset;
     if (po.move && !po.characterId) {
         auto it = children_.find(depth);
+        if (auto sh = shapes_.find(depth); sh != shapes_.end() && po.matrix) sh->second.matrix = *po.matrix;
         if (it != children_.end() && po.matrix) {
             it->second->x_ = po.matrix->tx / 20.0;
             it->second->y_ = po.matrix->ty / 20.0;
@@ -147,7 +219,7 @@ void StageClip::place(const swf::PlaceObject& po) {
     const swf::SpriteDef* sprite = stage_.resolveSprite(m, *po.characterId);
     if (!sprite) {
         removeAt(depth);
-        shapes_[depth] = *po.characterId;
+        shapes_[depth] = {*po.characterId, po.matrix.value_or(swf::Matrix{})};
         return;
     }
     std::string name = po.name ? *po.name : "instance" + std::to_string(++stage_.instanceCounter);

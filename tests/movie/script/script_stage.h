@@ -44,6 +44,14 @@ public:
     int depth() override { return depth_; }
     void swapDepths(int depth) override;
     int nextHighestDepth() override;
+    // Geometry from the characters' rectangles, and the colour transform Color sets.
+    Bounds bounds(ScriptClip* space) override;
+    ColorTransform colorTransform() override { return color_; }
+    void setColorTransform(const ColorTransform& ct) override { color_ = ct; }
+    swf::Matrix matrix() const;  // own coordinates to the parent's, in twips
+    double sizeInParent(bool height);  // _width or _height
+    struct Shape { uint16_t id; swf::Matrix matrix; };
+    const std::map<int, Shape>& shapeList() const { return shapes_; }
 
     // Timeline playback.
     void enterFirstFrame();
@@ -74,7 +82,9 @@ private:
     double x_ = 0, y_ = 0, xscale_ = 100, yscale_ = 100, rotation_ = 0, alpha_ = 100;
     bool visible_ = true;
     std::map<int, std::unique_ptr<StageClip>> children_;
-    std::map<int, uint16_t> shapes_;  // depths holding non-sprite characters
+    // Depths holding non-sprite characters, with their placement.
+    std::map<int, Shape> shapes_;
+    ScriptClip::ColorTransform color_;
 };
 
 class ScriptStage : public ScriptHost {

@@ -1,4 +1,5 @@
 // Color: reads and changes a clip's colour transform (setRGB, setTransform...).
+#include <algorithm>
 #include <cmath>
 
 #include "movie/script/frame.h"
@@ -8,7 +9,7 @@ namespace orv::movie::script {
 
 namespace {
 
-constexpr const char* kTargetSlot = "__colorTarget";
+constexpr const char* kTargetSlot = "target";
 
 // The clip a Color works on: the clip given to the constructor, or the clip a path names,
 // looked up from the timeline running now. Null when it is gone.
@@ -24,13 +25,26 @@ ScriptClip* targetOf(Vm& vm, CallInfo& c) {
     return o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
 }
 
-// A number from a transform object's field, or `fallback` when it is absent.
+// A transform object's field, or `fallback` when it is absent; what is not a number is 0.
 double field(Vm& vm, Object* o, const char* name, double fallback) {
     Value v = vm.getMember(o, name);
     if (v.isUndefined()) return fallback;
     double n = vm.toNumber(v);
-    return std::isfinite(n) ? n : fallback;
+    return std::isfinite(n) ? n : 0;
 }
+
+// Flash keeps multipliers in 8.8 fixed point and offsets as 16-bit integers, wrapping
+// what does not fit, so what getTransform gives back is what those hold.
+double wrap16(double v) {
+    if (!std::isfinite(v)) return 0;
+    // A value already held (153 / 2.56 * 2.56) may come back a hair under its integer.
+    double w = std::fmod(std::trunc(v + (v >= 0 ? 1e-7 : -1e-7)), 65536.0);
+    if (w >= 32768) w -= 65536;
+    if (w < -32768) w += 65536;
+    return w;
+}
+double fixedMultiplier(double percent) { return wrap16(percent * 2.56) / 2.56; }
+double fixedOffset(double offset) { return wrap16(offset); }
 
 }  // namespace
 
@@ -71,6 +85,8 @@ void installColorBuiltins(Vm& vm) {
         ct.ga = field(vm, t, "ga", ct.ga); ct.gb = field(vm, t, "gb", ct.gb);
         ct.ba = field(vm, t, "ba", ct.ba); ct.bb = field(vm, t, "bb", ct.bb);
         ct.aa = field(vm, t, "aa", ct.aa); ct.ab = field(vm, t, "ab", ct.ab);
+        for (double* m : {&ct.ra, &ct.ga, &ct.ba, &ct.aa}) *m = fixedMultiplier(*m);
+        for (double* o : {&ct.rb, &ct.gb, &ct.bb, &ct.ab}) *o = fixedOffset(*o);
         clip->setColorTransform(ct);
         return Value();
     });
@@ -78,6 +94,9 @@ void installColorBuiltins(Vm& vm) {
         ScriptClip* clip = targetOf(vm, c);
         if (!clip) return Value();
         ScriptClip::ColorTransform ct = clip->colorTransform();
+        // _alpha may have been set to a value finer than the transform holds.
+        for (double* m : {&ct.ra, &ct.ga, &ct.ba, &ct.aa}) *m = fixedMultiplier(*m);
+        for (double* o : {&ct.rb, &ct.gb, &ct.bb, &ct.ab}) *o = fixedOffset(*o);
         Object* o = vm.newObject();
         for (auto [name, v] : {std::pair{"ra", ct.ra}, {"rb", ct.rb}, {"ga", ct.ga}, {"gb", ct.gb},
                                {"ba", ct.ba}, {"bb", ct.bb}, {"aa", ct.aa}, {"ab", ct.ab}})

@@ -104,9 +104,10 @@ ScriptClip::ColorTransform ClipBridge::colorTransform() {
 void ClipBridge::setColorTransform(const ColorTransform& ct) {
     auto o = object_.lock();
     if (!o) return;
-    // Flash keeps multipliers in 8.8 fixed point and offsets as 16-bit integers.
-    auto mul = [](double percent) { return std::clamp(std::trunc(percent * 2.56), -32768.0, 32767.0) / 256; };
-    auto add = [](double offset) { return std::clamp(std::trunc(offset), -32768.0, 32767.0); };
+    // Color already brought the values to what Flash holds (8.8 multipliers, whole
+    // offsets); this only keeps them in a sane range.
+    auto mul = [](double percent) { return std::clamp(percent, -32768.0, 32768.0) / 100; };
+    auto add = [](double offset) { return std::clamp(offset, -32768.0, 32767.0); };
     o->cxform = {mul(ct.ra), mul(ct.ga), mul(ct.ba), mul(ct.aa), add(ct.rb), add(ct.gb), add(ct.bb), add(ct.ab)};
     o->transformLockedByScript = true;
 }

@@ -159,6 +159,28 @@ TEST(ClipGeometry, ColorSetsAndReadsTheClipsColourTransform) {
     EXPECT_DOUBLE_EQ(mc->cxform.aMul, 1);
 }
 
+TEST(ClipGeometry, ColorTransformsHoldWhatFixedPointHolds) {
+    Asm a;
+    a.push({"c"}).getVar("mc").push({1, "Color"}).op(0x40).op(0x1D);
+    // Multipliers in 1/256 steps, offsets whole, both wrapping as 16-bit values; a field
+    // that is not a number counts as 0.
+    a.push({"ba", 32.0, "rb", 99.9, "aa", 12800, "gb", "x", 4}).op(0x43);
+    callMethod(a, "c", "setTransform", 1).op(0x17);
+    a.push({"t"});
+    callMethod(a, "c", "getTransform", 0).op(0x1D);
+    for (const char* f : {"ba", "rb", "aa", "gb", "ra"}) traceMember(a, "t", f);
+    traceMember(a, "mc", "_alpha");
+    // _alpha finer than the transform holds reads back as held.
+    setMember(a, "mc", "_alpha", 60);
+    a.push({"t"});
+    callMethod(a, "c", "getTransform", 0).op(0x1D);
+    traceMember(a, "t", "aa");
+    // The Color keeps what it was given as `target`.
+    traceMember(a, "c", "target");
+    auto r = run(a);
+    EXPECT_EQ(r->trace, "31.640625\n99\n-12800\n0\n100\n-12800\n59.765625\n_level0.mc\n");
+}
+
 TEST(ClipGeometry, ColorWithoutAClipDoesNothing) {
     Asm a;
     a.push({"c", 5, 1, "Color"}).op(0x40).op(0x1D);

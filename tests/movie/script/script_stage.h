@@ -46,8 +46,9 @@ public:
     int nextHighestDepth() override;
     // Geometry from the characters' rectangles, and the colour transform Color sets.
     Bounds bounds(ScriptClip* space) override;
-    ColorTransform colorTransform() override { return color_; }
-    void setColorTransform(const ColorTransform& ct) override { color_ = ct; }
+    // The alpha multiplier is _alpha.
+    ColorTransform colorTransform() override { auto c = color_; c.aa = alpha_; return c; }
+    void setColorTransform(const ColorTransform& ct) override { color_ = ct; alpha_ = ct.aa; }
     swf::Matrix matrix() const;  // own coordinates to the parent's, in twips
     double sizeInParent(bool height);  // _width or _height
     struct Shape { uint16_t id; swf::Matrix matrix; };

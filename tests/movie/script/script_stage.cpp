@@ -108,6 +108,22 @@ swf::Matrix StageClip::matrix() const {
     return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r), x_ * 20, y_ * 20};
 }
 
+void StageClip::setMatrix(const swf::Matrix& m) {
+    x_ = m.tx / 20.0;
+    y_ = m.ty / 20.0;
+    xscale_ = std::hypot(m.a, m.b) * 100;
+    yscale_ = std::hypot(m.c, m.d) * 100;
+    rotation_ = std::atan2(m.b, m.a) * 180 / M_PI;
+}
+
+bool StageClip::hitTestPoint(double x, double y, bool shapeFlag) {
+    if (shapeFlag) return false;  // this stage keeps no outlines to test against
+    ScriptClip* root = this;
+    while (root->parent()) root = root->parent();
+    Bounds b = bounds(root);
+    return x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax;
+}
+
 namespace {
 void addClip(Box& box, StageClip& clip, const swf::Movie& movie, const swf::Matrix& toSpace, int nesting) {
     if (nesting > 64) return;
@@ -207,10 +223,7 @@ void StageClip::place(const swf::PlaceObject& po) {
     if (po.move && !po.characterId) {
         auto it = children_.find(depth);
         if (auto sh = shapes_.find(depth); sh != shapes_.end() && po.matrix) sh->second.matrix = *po.matrix;
-        if (it != children_.end() && po.matrix) {
-            it->second->x_ = po.matrix->tx / 20.0;
-            it->second->y_ = po.matrix->ty / 20.0;
-        }
+        if (it != children_.end() && po.matrix) it->second->setMatrix(*po.matrix);
         return;
     }
     if (!po.characterId) return;
@@ -224,13 +237,7 @@ void StageClip::place(const swf::PlaceObject& po) {
     }
     std::string name = po.name ? *po.name : "instance" + std::to_string(++stage_.instanceCounter);
     auto child = std::make_unique<StageClip>(stage_, this, m, &sprite->timeline, name, depth);
-    if (po.matrix) {
-        child->x_ = po.matrix->tx / 20.0;
-        child->y_ = po.matrix->ty / 20.0;
-        child->xscale_ = std::hypot(po.matrix->a, po.matrix->b) * 100;
-        child->yscale_ = std::hypot(po.matrix->c, po.matrix->d) * 100;
-        child->rotation_ = std::atan2(po.matrix->b, po.matrix->a) * 180 / M_PI;
-    }
+    if (po.matrix) child->setMatrix(*po.matrix);
     child->clipActions = po.clipActions;
     StageClip* c = addChild(std::move(child));
     c->enterFirstFrame();

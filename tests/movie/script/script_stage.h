@@ -50,6 +50,8 @@ public:
     ColorTransform colorTransform() override { auto c = color_; c.aa = alpha_; return c; }
     void setColorTransform(const ColorTransform& ct) override { color_ = ct; alpha_ = ct.aa; }
     swf::Matrix matrix() const;  // own coordinates to the parent's, in twips
+    void setMatrix(const swf::Matrix& m);  // kept as position, scales and rotation
+    bool hitTestPoint(double x, double y, bool shapeFlag) override;
     double sizeInParent(bool height);  // _width or _height
     struct Shape { uint16_t id; swf::Matrix matrix; };
     const std::map<int, Shape>& shapeList() const { return shapes_; }

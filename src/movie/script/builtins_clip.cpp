@@ -115,18 +115,23 @@ void installClipBuiltins(Vm& vm) {
     });
     vm.defineMethod(proto, "getBytesLoaded", [](Vm&, CallInfo& c) -> Value { return self(c) ? Value(1.0) : Value(); });
     vm.defineMethod(proto, "getBytesTotal", [](Vm&, CallInfo& c) -> Value { return self(c) ? Value(1.0) : Value(); });
-    vm.defineMethod(proto, "getBounds", [](Vm& vm, CallInfo& c) -> Value {
-        auto* s = self(c);
-        if (!s) return Value();
-        ScriptClip* space = c.args.empty() ? s : vm.clipOf(c.arg(0));
-        auto b = s->bounds(space);
-        Object* o = vm.newObject();
-        vm.setMember(o, "xMin", b.xMin);
-        vm.setMember(o, "xMax", b.xMax);
-        vm.setMember(o, "yMin", b.yMin);
-        vm.setMember(o, "yMax", b.yMax);
-        return Value(o);
-    });
+    // getBounds(space) and getRect(space): {xMin, xMax, yMin, yMax} in that clip's pixels.
+    auto boundsMethod = [](bool strokes) {
+        return [strokes](Vm& vm, CallInfo& c) -> Value {
+            auto* s = self(c);
+            if (!s) return Value();
+            ScriptClip* space = c.args.empty() ? s : vm.clipOf(c.arg(0));
+            auto b = strokes ? s->bounds(space) : s->rect(space);
+            Object* o = vm.newObject();
+            vm.setMember(o, "xMin", b.xMin);
+            vm.setMember(o, "xMax", b.xMax);
+            vm.setMember(o, "yMin", b.yMin);
+            vm.setMember(o, "yMax", b.yMax);
+            return Value(o);
+        };
+    };
+    vm.defineMethod(proto, "getBounds", boundsMethod(true));
+    vm.defineMethod(proto, "getRect", boundsMethod(false));
     vm.defineMethod(proto, "hitTest", [](Vm& vm, CallInfo& c) -> Value {
         auto* s = self(c);
         if (!s) return Value();

@@ -3,6 +3,7 @@
 // through its matrix), so they follow what scripts and the timeline did to the clip.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "movie/render/hit_test.h"
 #include "movie/script/timeline_bridge.h"
@@ -31,17 +32,34 @@ struct Box {
     }
 };
 
-// Grows `box` by what `object` draws, its own coordinates mapped through `toSpace`.
+// A shape's outline without its strokes: DefineShape4 gives it; older shapes are walked
+// (end and control points, which a curve never leaves).
+std::optional<swf::Rect> edgeRect(const swf::ShapeDef& shape) {
+    if (shape.version >= 4) return shape.edgeBounds;
+    std::optional<swf::Rect> r;
+    for (const swf::ShapeEdge& e : swf::shapeEdges(shape.shape))
+        for (auto [x, y] : {std::pair{e.x0, e.y0}, {e.cx, e.cy}, {e.x1, e.y1}}) {
+            if (!r) { r = swf::Rect{x, x, y, y}; continue; }
+            r->xMin = std::min(r->xMin, x); r->xMax = std::max(r->xMax, x);
+            r->yMin = std::min(r->yMin, y); r->yMax = std::max(r->yMax, y);
+        }
+    return r;
+}
+
+// Grows `box` by what `object` draws, its own coordinates mapped through `toSpace`;
+// shapes without their strokes' widths unless `strokes`.
 void addObject(Box& box, const swf::Movie& movie, DisplayObject& object, const swf::Matrix& toSpace,
-               int nesting) {
+               bool strokes, int nesting) {
     if (nesting > kMaxNesting) return;
     if (MovieClip* clip = object.asClip()) {
         for (auto& [depth, child] : clip->displayList())
-            addObject(box, movie, *child, toSpace * child->matrix, nesting + 1);
+            addObject(box, movie, *child, toSpace * child->matrix, strokes, nesting + 1);
         return;
     }
     if (!object.character) return;
-    if (auto r = render::characterBounds(movie, *object.character)) box.addRect(*r, toSpace);
+    const auto* shape = strokes ? nullptr : std::get_if<swf::ShapeDef>(object.character);
+    auto r = shape ? edgeRect(*shape) : render::characterBounds(movie, *object.character);
+    if (r) box.addRect(*r, toSpace);
 }
 
 swf::Matrix toStage(const DisplayObject* object) {
@@ -50,9 +68,10 @@ swf::Matrix toStage(const DisplayObject* object) {
     return m;
 }
 
-Box boxOf(const swf::Movie& movie, DisplayObject& object, const swf::Matrix& toSpace) {
+Box boxOf(const swf::Movie& movie, DisplayObject& object, const swf::Matrix& toSpace,
+          bool strokes = true) {
     Box box;
-    addObject(box, movie, object, toSpace, 0);
+    addObject(box, movie, object, toSpace, strokes, 0);
     // Flash keeps rectangles in whole twips.
     box.xMin = std::round(box.xMin); box.xMax = std::round(box.xMax);
     box.yMin = std::round(box.yMin); box.yMax = std::round(box.yMax);
@@ -61,7 +80,10 @@ Box boxOf(const swf::Movie& movie, DisplayObject& object, const swf::Matrix& toS
 
 }  // namespace
 
-ScriptClip::Bounds ClipBridge::bounds(ScriptClip* space) {
+ScriptClip::Bounds ClipBridge::bounds(ScriptClip* space) { return boundsIn(space, true); }
+ScriptClip::Bounds ClipBridge::rect(ScriptClip* space) { return boundsIn(space, false); }
+
+ScriptClip::Bounds ClipBridge::boundsIn(ScriptClip* space, bool strokes) {
     auto o = object_.lock();
     if (!o) return {};
     swf::Matrix toSpace;  // the clip's own coordinates
@@ -72,7 +94,7 @@ ScriptClip::Bounds ClipBridge::bounds(ScriptClip* space) {
         if (target)
             if (auto fromStage = toStage(target).inverted()) toSpace = *fromStage * toSpace;
     }
-    Box box = boxOf(bridge_.stage().movie(), *o, toSpace);
+    Box box = boxOf(bridge_.stage().movie(), *o, toSpace, strokes);
     if (box.empty) return {kEmptyBound, kEmptyBound, kEmptyBound, kEmptyBound};
     return {box.xMin / 20, box.yMin / 20, box.xMax / 20, box.yMax / 20};
 }

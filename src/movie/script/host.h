@@ -62,6 +62,9 @@ public:
     // Bounds in the coordinates of `space` (nullptr: own coordinates), in pixels.
     struct Bounds { double xMin = 0, yMin = 0, xMax = 0, yMax = 0; };
     virtual Bounds bounds(ScriptClip* space) { (void)space; return {}; }
+    // The same without the strokes' widths (getRect); hosts that keep no outlines give
+    // the bounds.
+    virtual Bounds rect(ScriptClip* space) { return bounds(space); }
     virtual bool hitTestPoint(double x, double y, bool shapeFlag) {
         (void)x; (void)y; (void)shapeFlag; return false;
     }

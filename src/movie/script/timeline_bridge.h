@@ -50,10 +50,12 @@ public:
     bool hitTestPoint(double x, double y, bool shapeFlag) override;
     // Geometry and colour (clip_geometry.cpp).
     Bounds bounds(ScriptClip* space) override;
+    Bounds rect(ScriptClip* space) override;
     ColorTransform colorTransform() override;
     void setColorTransform(const ColorTransform& ct) override;
 
 private:
+    Bounds boundsIn(ScriptClip* space, bool strokes);
     double sizeInParent(bool height);
     void setSizeInParent(bool height, double size);
 

@@ -58,9 +58,10 @@ struct Run {
     std::string trace;
 };
 
-std::unique_ptr<Run> run(const Asm& script) {
+std::unique_ptr<Run> run(const Asm& script, void (*change)(swf::Movie&) = nullptr) {
     auto r = std::make_unique<Run>();
     r->movie = movieWith(script);
+    if (change) change(*r->movie);
     r->stage = std::make_unique<Stage>(r->movie);
     r->stage->traceSink = [out = &r->trace](const std::string& line) { *out += line + "\n"; };
     r->bridge = std::make_unique<TimelineBridge>(*r->stage);
@@ -113,6 +114,46 @@ TEST(ClipGeometry, BoundsAndSizeFollowTheShapesAndMatrices) {
               "100\n100\n"
               "200\n"
               "50\n");
+}
+
+// The shape becomes a square outline 10 pixels wide (a 5 pixel margin on each side) drawn
+// with a stroke that fills the margin: its bounds stay, its edges lie inside.
+void strokedOutline(swf::Movie& movie) {
+    auto& shape = std::get<swf::ShapeDef>(movie.dictionary.at(1));
+    shape.shape.styleTables.resize(1);
+    swf::LineStyle stroke;
+    stroke.width = 200;
+    shape.shape.styleTables[0].lines.push_back(stroke);
+    using K = swf::ShapeRecord::Kind;
+    swf::ShapeRecord move;
+    move.hasMove = move.hasLine = true;
+    move.line = 1;
+    move.x = move.y = 100;
+    shape.shape.records.push_back(move);
+    for (auto [x, y] : {std::pair{1900, 100}, {1900, 900}, {100, 900}, {100, 100}}) {
+        swf::ShapeRecord edge;
+        edge.kind = K::StraightEdge;
+        edge.x = x;
+        edge.y = y;
+        shape.shape.records.push_back(edge);
+    }
+}
+
+TEST(ClipGeometry, GetRectLeavesOutTheStrokes) {
+    Asm a;
+    for (const char* method : {"getRect", "getBounds"}) {
+        a.push({"b"});
+        callMethod(a, "mc", method, 0).op(0x1D);
+        for (const char* f : {"xMin", "xMax", "yMin", "yMax"}) traceMember(a, "b", f);
+    }
+    const std::string expected = "15\n105\n5\n45\n10\n110\n0\n50\n";
+    EXPECT_EQ(run(a, strokedOutline)->trace, expected);
+    // DefineShape4 states its edge bounds.
+    EXPECT_EQ(run(a, [](swf::Movie& movie) {
+        auto& shape = std::get<swf::ShapeDef>(movie.dictionary.at(1));
+        shape.version = 4;
+        shape.edgeBounds = {100, 1900, 100, 900};
+    })->trace, expected);
 }
 
 TEST(ClipGeometry, AnEmptyClipHasNoSizeAndTheFarawayBounds) {

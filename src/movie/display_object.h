@@ -2,6 +2,7 @@
 // The live display list: objects placed on the stage and inside sprites. A MovieClip
 // (the root or a sprite instance) owns its display list and plays its own timeline.
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -45,6 +46,11 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   int placedFrame = -1;
   // Set by scripts that move the object: the timeline stops applying its moves.
   bool transformLockedByScript = false;
+  // _xscale, _yscale and _rotation as scripts last set them (NaN: read them from the
+  // matrix, which cannot tell a negative x scale from a half turn).
+  double scriptXScale = std::numeric_limits<double>::quiet_NaN();
+  double scriptYScale = std::numeric_limits<double>::quiet_NaN();
+  double scriptRotation = std::numeric_limits<double>::quiet_NaN();
   // onClipEvent handlers of the PlaceObject that made it (points into the movie).
   const std::vector<swf::ClipAction>* clipActions = nullptr;
   // PlaceObject3's blend mode and filter list bytes (these point into the movie).

@@ -60,9 +60,12 @@ double ClipBridge::getProperty(ClipProperty p) {
     switch (p) {
     case ClipProperty::X: return m.tx / 20.0;
     case ClipProperty::Y: return m.ty / 20.0;
-    case ClipProperty::XScale: return std::hypot(m.a, m.b) * 100;
-    case ClipProperty::YScale: return std::hypot(m.c, m.d) * 100;
-    case ClipProperty::Rotation: return std::atan2(m.b, m.a) * 180 / M_PI;
+    case ClipProperty::XScale:
+        return std::isnan(o->scriptXScale) ? std::hypot(m.a, m.b) * 100 : o->scriptXScale;
+    case ClipProperty::YScale:
+        return std::isnan(o->scriptYScale) ? std::hypot(m.c, m.d) * 100 : o->scriptYScale;
+    case ClipProperty::Rotation:
+        return std::isnan(o->scriptRotation) ? std::atan2(m.b, m.a) * 180 / M_PI : o->scriptRotation;
     case ClipProperty::Alpha: return o->cxform.aMul * 100;
     case ClipProperty::Visible: return o->visible ? 1 : 0;
     case ClipProperty::Width: return sizeInParent(false);
@@ -90,18 +93,28 @@ void ClipBridge::setProperty(ClipProperty p, double v) {
         return;
     }
     swf::Matrix& m = o->matrix;
-    double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
-    double rot = std::atan2(m.b, m.a);
+    // Scales and rotation as scripts see them (signed), one changed, the matrix rebuilt.
+    auto rebuild = [&](double sx, double sy, double degrees) {
+        const double r = degrees * M_PI / 180;
+        m.a = sx / 100 * std::cos(r); m.b = sx / 100 * std::sin(r);
+        m.c = -sy / 100 * std::sin(r); m.d = sy / 100 * std::cos(r);
+        o->scriptXScale = sx; o->scriptYScale = sy; o->scriptRotation = degrees;
+    };
+    const double sx = getProperty(ClipProperty::XScale), sy = getProperty(ClipProperty::YScale);
+    const double rot = getProperty(ClipProperty::Rotation);
     switch (p) {
     case ClipProperty::X: m.tx = v * 20; break;
     case ClipProperty::Y: m.ty = v * 20; break;
-    case ClipProperty::XScale: sx = v / 100; m.a = sx * std::cos(rot); m.b = sx * std::sin(rot); break;
-    case ClipProperty::YScale: sy = v / 100; m.c = -sy * std::sin(rot); m.d = sy * std::cos(rot); break;
-    case ClipProperty::Rotation:
-        rot = v * M_PI / 180;
-        m.a = sx * std::cos(rot); m.b = sx * std::sin(rot);
-        m.c = -sy * std::sin(rot); m.d = sy * std::cos(rot);
+    case ClipProperty::XScale: rebuild(v, sy, rot); break;
+    case ClipProperty::YScale: rebuild(sx, v, rot); break;
+    case ClipProperty::Rotation: {
+        // Flash keeps rotations within -180..180.
+        double d = std::fmod(v, 360);
+        if (d > 180) d -= 360;
+        if (d < -180) d += 360;
+        rebuild(sx, sy, d);
         break;
+    }
     case ClipProperty::Alpha: o->cxform.aMul = v / 100; break;
     case ClipProperty::Visible: o->visible = v != 0; return;
     default: return;

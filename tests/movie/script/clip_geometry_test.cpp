@@ -139,6 +139,28 @@ void strokedOutline(swf::Movie& movie) {
     }
 }
 
+TEST(ClipGeometry, ScalesAndRotationKeepWhatScriptsSet) {
+    Asm a;
+    // A negative scale mirrors the clip and reads back as set, through a rotation too.
+    setMember(a, "mc", "_xscale", -50);
+    traceMember(a, "mc", "_xscale");
+    traceMember(a, "mc", "_rotation");
+    traceMember(a, "mc", "_width");
+    a.push({"b"}).getVar("_root");
+    callMethod(a, "mc", "getBounds", 1).op(0x1D);
+    traceMember(a, "b", "xMin");
+    traceMember(a, "b", "xMax");
+    setMember(a, "mc", "_rotation", 270);
+    traceMember(a, "mc", "_rotation");
+    traceMember(a, "mc", "_xscale");
+    traceMember(a, "mc", "_yscale");
+    // Sizing a mirrored clip keeps it mirrored.
+    setMember(a, "mc", "_rotation", 0);
+    setMember(a, "mc", "_width", 100);
+    traceMember(a, "mc", "_xscale");
+    EXPECT_EQ(run(a)->trace, "-50\n0\n50\n-5\n45\n-90\n-50\n100\n-100\n");
+}
+
 TEST(ClipGeometry, GetRectLeavesOutTheStrokes) {
     Asm a;
     for (const char* method : {"getRect", "getBounds"}) {

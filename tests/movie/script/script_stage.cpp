@@ -87,16 +87,19 @@ void StageClip::setProperty(ClipProperty p, double v) {
     switch (p) {
     case ClipProperty::X: x_ = v; break;
     case ClipProperty::Y: y_ = v; break;
-    case ClipProperty::XScale: xscale_ = v; break;
-    case ClipProperty::YScale: yscale_ = v; break;
+    case ClipProperty::XScale: xscale_ = v; placed_.reset(); break;
+    case ClipProperty::YScale: yscale_ = v; placed_.reset(); break;
     case ClipProperty::Alpha: alpha_ = v; break;
     case ClipProperty::Visible: visible_ = v != 0; break;
-    case ClipProperty::Rotation: rotation_ = v; break;
+    case ClipProperty::Rotation: rotation_ = v; placed_.reset(); break;
     case ClipProperty::Width: case ClipProperty::Height: {
         // Scales along the axis so the bounds take the size.
         const bool h = p == ClipProperty::Height;
         const double now = sizeInParent(h);
-        if (now > 0 && v >= 0) (h ? yscale_ : xscale_) *= v / now;
+        if (now > 0 && v >= 0) {
+            (h ? yscale_ : xscale_) *= v / now;
+            placed_.reset();
+        }
         break;
     }
     default: break;
@@ -104,11 +107,19 @@ void StageClip::setProperty(ClipProperty p, double v) {
 }
 
 swf::Matrix StageClip::matrix() const {
+    if (placed_) {
+        // A placed matrix (skew included) until scripts scale or turn the clip.
+        swf::Matrix m = *placed_;
+        m.tx = x_ * 20;
+        m.ty = y_ * 20;
+        return m;
+    }
     const double r = rotation_ * M_PI / 180, sx = xscale_ / 100, sy = yscale_ / 100;
     return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r), x_ * 20, y_ * 20};
 }
 
 void StageClip::setMatrix(const swf::Matrix& m) {
+    placed_ = m;
     x_ = m.tx / 20.0;
     y_ = m.ty / 20.0;
     xscale_ = std::hypot(m.a, m.b) * 100;

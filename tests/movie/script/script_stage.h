@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,7 @@ private:
     bool started_ = false;
     double x_ = 0, y_ = 0, xscale_ = 100, yscale_ = 100, rotation_ = 0, alpha_ = 100;
     bool visible_ = true;
+    std::optional<swf::Matrix> placed_;  // as the timeline placed it
     std::map<int, std::unique_ptr<StageClip>> children_;
     // Depths holding non-sprite characters, with their placement.
     std::map<int, Shape> shapes_;

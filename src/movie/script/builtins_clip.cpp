@@ -166,16 +166,16 @@ void installClipBuiltins(Vm& vm) {
         if (auto* s = self(c)) vm.host().loadMovie("", s);
         return Value();
     });
+    // localToGlobal/globalToLocal: a point object's x and y through the matrices of the
+    // clip and its parents (the root's own matrix is not part of the stage's coordinates).
     vm.defineMethod(proto, "localToGlobal", [](Vm& vm, CallInfo& c) -> Value {
         auto* s = self(c);
         if (!s || !c.arg(0).isObject()) return Value();
         Object* pt = c.arg(0).asObject();
         double x = vm.toNumber(vm.getMember(pt, "x")), y = vm.toNumber(vm.getMember(pt, "y"));
         for (ScriptClip* p = s; p && p->parent(); p = p->parent()) {
-            double sx = p->getProperty(ClipProperty::XScale) / 100, sy = p->getProperty(ClipProperty::YScale) / 100;
-            double rot = p->getProperty(ClipProperty::Rotation) * M_PI / 180;
-            double nx = x * sx * std::cos(rot) - y * sy * std::sin(rot) + p->getProperty(ClipProperty::X);
-            double ny = x * sx * std::sin(rot) + y * sy * std::cos(rot) + p->getProperty(ClipProperty::Y);
+            const ScriptClip::Matrix m = p->toParent();
+            const double nx = m.a * x + m.c * y + m.tx, ny = m.b * x + m.d * y + m.ty;
             x = nx;
             y = ny;
         }
@@ -191,13 +191,12 @@ void installClipBuiltins(Vm& vm) {
         std::vector<ScriptClip*> chain;
         for (ScriptClip* p = s; p && p->parent(); p = p->parent()) chain.push_back(p);
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            ScriptClip* p = *it;
-            double sx = p->getProperty(ClipProperty::XScale) / 100, sy = p->getProperty(ClipProperty::YScale) / 100;
-            double rot = p->getProperty(ClipProperty::Rotation) * M_PI / 180;
-            double dx = x - p->getProperty(ClipProperty::X), dy = y - p->getProperty(ClipProperty::Y);
-            double rx = dx * std::cos(rot) + dy * std::sin(rot), ry = -dx * std::sin(rot) + dy * std::cos(rot);
-            x = sx != 0 ? rx / sx : 0;
-            y = sy != 0 ? ry / sy : 0;
+            const ScriptClip::Matrix m = (*it)->toParent();
+            const double det = m.a * m.d - m.b * m.c;
+            if (det == 0 || !std::isfinite(det)) continue;  // a flat clip: nothing to undo
+            const double dx = x - m.tx, dy = y - m.ty;
+            x = (m.d * dx - m.c * dy) / det;
+            y = (-m.b * dx + m.a * dy) / det;
         }
         vm.setMember(pt, "x", x);
         vm.setMember(pt, "y", y);

@@ -99,6 +99,13 @@ ScriptClip::Bounds ClipBridge::boundsIn(ScriptClip* space, bool strokes) {
     return {box.xMin / 20, box.yMin / 20, box.xMax / 20, box.yMax / 20};
 }
 
+ScriptClip::Matrix ClipBridge::toParent() {
+    auto o = object_.lock();
+    if (!o) return {};
+    const swf::Matrix& m = o->matrix;
+    return {m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
+}
+
 // _width or _height: the clip's bounds in its parent's coordinates, in pixels.
 double ClipBridge::sizeInParent(bool height) {
     auto o = object_.lock();

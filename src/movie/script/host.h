@@ -2,6 +2,7 @@
 // every movie clip (the root included) and ScriptHost for the player as a whole.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -58,6 +59,16 @@ public:
     virtual int depth() = 0;
     virtual void swapDepths(int depth) { (void)depth; }
     virtual int nextHighestDepth() { return 0; }
+
+    // The clip's own coordinates into its parent's: x' = a*x + c*y + tx, y' = b*x + d*y + ty,
+    // in pixels. The default builds it from the position, scales and rotation.
+    struct Matrix { double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0; };
+    virtual Matrix toParent() {
+        const double sx = getProperty(ClipProperty::XScale) / 100, sy = getProperty(ClipProperty::YScale) / 100;
+        const double r = getProperty(ClipProperty::Rotation) * 3.14159265358979323846 / 180;
+        return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r),
+                getProperty(ClipProperty::X), getProperty(ClipProperty::Y)};
+    }
 
     // Bounds in the coordinates of `space` (nullptr: own coordinates), in pixels.
     struct Bounds { double xMin = 0, yMin = 0, xMax = 0, yMax = 0; };

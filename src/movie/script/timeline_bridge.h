@@ -51,6 +51,7 @@ public:
     // Geometry and colour (clip_geometry.cpp).
     Bounds bounds(ScriptClip* space) override;
     Bounds rect(ScriptClip* space) override;
+    Matrix toParent() override;
     ColorTransform colorTransform() override;
     void setColorTransform(const ColorTransform& ct) override;
 

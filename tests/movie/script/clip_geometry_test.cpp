@@ -161,6 +161,25 @@ TEST(ClipGeometry, ScalesAndRotationKeepWhatScriptsSet) {
     EXPECT_EQ(run(a)->trace, "-50\n0\n50\n-5\n45\n-90\n-50\n100\n-100\n");
 }
 
+TEST(ClipGeometry, PointsGoThroughTheWholeMatrixSkewIncluded) {
+    Asm a;
+    a.push({"p", "x", 10, "y", 5, 2}).op(0x43).op(0x1D);
+    a.getVar("p");
+    callMethod(a, "mc", "localToGlobal", 1).op(0x17);
+    traceMember(a, "p", "x");
+    traceMember(a, "p", "y");
+    a.getVar("p");
+    callMethod(a, "mc", "globalToLocal", 1).op(0x17);
+    traceMember(a, "p", "x");
+    traceMember(a, "p", "y");
+    auto r = run(a, [](swf::Movie& movie) {
+        // mc leans: y grows by half of x.
+        auto& place = std::get<swf::PlaceObject>(movie.root.frames[0].displayTags[0]);
+        place.matrix = swf::Matrix{1, 0.5, 0, 1, 1000, 0};
+    });
+    EXPECT_EQ(r->trace, "60\n10\n10\n5\n");
+}
+
 TEST(ClipGeometry, GetRectLeavesOutTheStrokes) {
     Asm a;
     for (const char* method : {"getRect", "getBounds"}) {

@@ -53,6 +53,10 @@ public:
     swf::Matrix matrix() const;  // own coordinates to the parent's, in twips
     void setMatrix(const swf::Matrix& m);  // kept as position, scales and rotation
     bool hitTestPoint(double x, double y, bool shapeFlag) override;
+    Matrix toParent() override {
+        swf::Matrix m = matrix();
+        return {m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
+    }
     double sizeInParent(bool height);  // _width or _height
     struct Shape { uint16_t id; swf::Matrix matrix; };
     const std::map<int, Shape>& shapeList() const { return shapes_; }

@@ -235,6 +235,14 @@ bool Player::mouseUp(double x, double y) {
 bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
 bool Player::keyPress(int code) { return mouse_ && mouse_->keyPress(code); }
 
+void Player::keyDown(int keyCode) {
+  if (scripts_) scripts_->vm().setKeyState(keyCode, true);
+}
+
+void Player::keyUp(int keyCode) {
+  if (scripts_) scripts_->vm().setKeyState(keyCode, false);
+}
+
 void Player::setQuality(Quality q) { quality_ = q; }
 Quality Player::quality() const { return quality_; }
 

@@ -92,6 +92,10 @@ class Player {
   // 4 end, 5 insert, 6 delete, 8 backspace, 13 enter, 14 up, 15 down, 16 page up,
   // 17 page down, 18 tab, 19 escape. Buttons with an action for it run it.
   bool keyPress(int code);
+  // A key held down and let go, by its key code (Key.LEFT is 37, as Windows numbers
+  // keys): what Key.isDown and Key.getCode see.
+  void keyDown(int keyCode);
+  void keyUp(int keyCode);
 
   // ---- Seams for the engines and tools ----
   // Where trace() lines go (kept across loads).

@@ -60,6 +60,9 @@ class MovieControl : public Control {
   virtual void mouseUp(int x, int y) { (void)x; (void)y; }
   // A key the user typed, as buttons name keys (see button_keys.h).
   virtual void keyPress(int code) { (void)code; }
+  // A key held down and let go, by its Windows virtual-key code.
+  virtual void keyDown(int keyCode) { (void)keyCode; }
+  virtual void keyUp(int keyCode) { (void)keyCode; }
   // The pointer is over something the movie lets the user click: show the hand.
   virtual bool handCursor() const { return false; }
 };

@@ -148,6 +148,7 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_KEYDOWN:
+    case WM_KEYUP:
     case WM_CHAR:
       // The form keeps the keyboard; the movies shown in it hear the keys typed.
       forwardKeyToMovies(message, wParam, lParam);

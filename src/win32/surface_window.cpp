@@ -84,7 +84,13 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
         if (self->control_) self->control_->keyPress(buttonKeyFromCharacter(static_cast<unsigned>(wParam)));
         return 0;
       case WM_KEYDOWN:
-        if (self->control_) self->control_->keyPress(buttonKeyFromVirtualKey(static_cast<unsigned>(wParam)));
+        if (self->control_) {
+          self->control_->keyDown(static_cast<int>(wParam));
+          self->control_->keyPress(buttonKeyFromVirtualKey(static_cast<unsigned>(wParam)));
+        }
+        return 0;
+      case WM_KEYUP:
+        if (self->control_) self->control_->keyUp(static_cast<int>(wParam));
         return 0;
       case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT) {

@@ -433,7 +433,8 @@ void Vm::registerClass(const std::string& exportName, Object* ctor) {
 }
 
 void Vm::setKeyState(int keyCode, bool down) {
-    if (keyCode >= 0 && keyCode < 256) keysDown[static_cast<size_t>(keyCode)] = down;
+    if (keyCode < 0 || keyCode >= 256) return;  // no keyboard sends such a code
+    keysDown[static_cast<size_t>(keyCode)] = down;
     if (down) lastKeyCode = keyCode;
 }
 

@@ -427,3 +427,33 @@ TEST(ClipsAsButtons, APressedClipCanDragItselfUntilReleased) {
   p.mouseMove(5000, 5000);
   EXPECT_EQ(m.take(), Lines{"150"});  // released: it stays
 }
+
+TEST(Keys, HeldKeysAreWhatKeyIsDownAndGetCodeSee) {
+  // Each frame traces Key.isDown(37) and Key.getCode(); the movie loops over two frames.
+  auto callKey = [](const char* method, std::vector<uint8_t> args) {
+    std::vector<uint8_t> a = {0x96, static_cast<uint8_t>(args.size()), 0};
+    a.insert(a.end(), args.begin(), args.end());
+    const std::vector<uint8_t> rest = t::concat({t::pushStrings({"Key"}), {0x1C}, t::pushStrings({method}), {0x52, 0x26}});
+    a.insert(a.end(), rest.begin(), rest.end());
+    return a;
+  };
+  // push 37, 1 (int32 values), or push 0 for no arguments
+  const std::vector<uint8_t> isDownLeft = callKey("isDown", {7, 37, 0, 0, 0, 7, 1, 0, 0, 0});
+  const std::vector<uint8_t> getCode = callKey("getCode", {7, 0, 0, 0, 0});
+  auto frame = t::concat({t::doAction(t::concat({isDownLeft, getCode, {0x00}})), t::showFrame()});
+  MousePlayer m(t::movie(t::concat({frame, frame})));
+  Player& p = m.player;
+  p.play();
+  EXPECT_EQ(m.take(), (Lines{"false", "0"}));
+  p.keyDown(37);
+  p.advance(p.framePeriodMs());
+  EXPECT_EQ(m.take(), (Lines{"true", "37"}));
+  p.keyUp(37);
+  p.keyDown(39);
+  p.advance(p.framePeriodMs());
+  EXPECT_EQ(m.take(), (Lines{"false", "39"}));
+  p.keyDown(-5);
+  p.keyUp(100000);  // codes no keyboard sends change nothing
+  p.advance(p.framePeriodMs());
+  EXPECT_EQ(m.take(), (Lines{"false", "39"}));
+}

@@ -57,5 +57,7 @@ TEST(CorpusMouse, MoviesWithButtonsTakeASweepOfMovesPressesAndReleases) {
     if (reacted) ++reacting;
   }
   std::cout << withButtons << " movies with buttons, " << reacting << " reacted to the mouse\n";
-  if (withButtons > 0) EXPECT_GT(reacting, 0);
+  if (withButtons > 0) {
+    EXPECT_GT(reacting, 0);
+  }
 }

@@ -1,7 +1,7 @@
 // Player-level objects: AsBroadcaster, Key, Mouse, Stage, System.capabilities.
 #include <cmath>
 
-#include "movie/script/vm.h"
+#include "movie/script/host_builtins.h"
 
 namespace orv::movie::script {
 
@@ -97,35 +97,8 @@ void installPlayerBuiltins(Vm& vm) {
     vm.defineMethod(mouse, "show", [](Vm&, CallInfo&) -> Value { return Value(0.0); });
     vm.defineMethod(mouse, "hide", [](Vm&, CallInfo&) -> Value { return Value(1.0); });
 
-    // Stage
-    Object* stage = vm.newObject();
-    g->put("Stage", stage, kDontEnum, ci);
-    installBroadcaster(vm, stage, bcFn);
-    Property& w = stage->defineOwn("width", ci);
-    w.getter = vm.newNative([](Vm& vm, CallInfo&) -> Value { return Value(static_cast<double>(vm.host().stageWidth())); });
-    w.flags = kDontEnum | kDontDelete;
-    Property& h = stage->defineOwn("height", ci);
-    h.getter = vm.newNative([](Vm& vm, CallInfo&) -> Value { return Value(static_cast<double>(vm.host().stageHeight())); });
-    h.flags = kDontEnum | kDontDelete;
-    stage->put("scaleMode", "showAll", kDontEnum, ci);
-    stage->put("align", "", kDontEnum, ci);
-    stage->put("showMenu", true, kDontEnum, ci);
-
-    // System
-    Object* system = vm.newObject();
-    g->put("System", system, kDontEnum, ci);
-    Object* caps = vm.newObject();
-    system->put("capabilities", caps, kDontEnum, ci);
-    caps->put("version", "WIN 9,0,999,0", kDontEnum, ci);
-    caps->put("os", "Windows", kDontEnum, ci);
-    caps->put("manufacturer", "Orvanta", kDontEnum, ci);
-    caps->put("playerType", "StandAlone", kDontEnum, ci);
-    caps->put("language", "en", kDontEnum, ci);
-    caps->put("screenResolutionX", 1024.0, kDontEnum, ci);
-    caps->put("screenResolutionY", 768.0, kDontEnum, ci);
-    caps->put("hasAudio", true, kDontEnum, ci);
-    caps->put("hasMP3", true, kDontEnum, ci);
-    system->put("useCodepage", false, kDontEnum, ci);
+    installStageObject(vm, bcFn);
+    installSystemObject(vm);
     (void)isFunction;
 }
 

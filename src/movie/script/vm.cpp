@@ -1,4 +1,5 @@
 #include "movie/script/vm.h"
+#include "movie/script/host_builtins.h"
 
 #include <algorithm>
 #include <cctype>
@@ -402,6 +403,7 @@ Object* Vm::objectFor(ScriptClip* clip) {
     o->clip = clip;
     Object* proto = clip->isButton() && buttonProto ? buttonProto : clipProto;
     o->put("__proto__", proto, kDontEnum | kDontDelete, caseInsensitive());
+    if (clip->level() >= 0) o->put("$version", Value(kPlayerVersion), 0, caseInsensitive());
     clip->scriptObject = o;
     liveClipObjects_.insert(o);
     return o;

@@ -1,0 +1,15 @@
+// Installers of the objects that stand between a movie and the machine around it, one
+// file each. installPlayerBuiltins and installSystemBuiltins call them.
+#pragma once
+
+#include "movie/script/vm.h"
+
+namespace orv::movie::script {
+
+// The version string scripts see as $version and System.capabilities.version.
+inline constexpr const char* kPlayerVersion = "WIN 9,0,999,0";
+
+void installSystemObject(Vm& vm);       // System, System.capabilities, System.security
+void installStageObject(Vm& vm, Object* broadcaster);  // Stage (AsBroadcaster from SWF 6)
+
+}  // namespace orv::movie::script

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "movie/drawing.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie {
@@ -93,6 +94,8 @@ class MovieClip : public DisplayObject {
   bool removeObject(int depth);
 
   uint64_t createdTick = 0;  // the tick it was placed in (not advanced in that tick)
+  // What scripts drew with the drawing API, shown below the display list; made on first use.
+  std::unique_ptr<Drawing> drawing;
 
   struct Slot;  // the state one depth would have at a frame: see movie_clip.cpp
 

@@ -23,7 +23,10 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
     node.blendMode = obj->blendMode;
     node.filters = obj->filters;
     if (obj->hasText) node.text = &obj->text;
-    if (MovieClip* child = obj->asClip()) buildNodes(*child, node.children);
+    if (MovieClip* child = obj->asClip()) {
+      if (child->drawing && !child->drawing->empty()) node.drawing = child->drawing.get();
+      buildNodes(*child, node.children);
+    }
     out.push_back(std::move(node));
   }
 }
@@ -79,6 +82,12 @@ void Stage::dispatchSoundEvents() {
 
 std::vector<render::DisplayNode> Stage::displayTree() const {
   std::vector<render::DisplayNode> nodes;
+  // What scripts drew on the root lies below everything placed on it.
+  if (root_->drawing && !root_->drawing->empty()) {
+    render::DisplayNode drawn;
+    drawn.drawing = root_->drawing.get();
+    nodes.push_back(std::move(drawn));
+  }
   buildNodes(*root_, nodes);
   return nodes;
 }

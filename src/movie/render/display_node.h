@@ -7,6 +7,10 @@
 
 #include "movie/swf/types.h"
 
+namespace orv::movie {
+class Drawing;
+}
+
 namespace orv::movie::render {
 
 struct DisplayNode {
@@ -22,6 +26,7 @@ struct DisplayNode {
   int buttonState = 0;                // 0 up, 1 over, 2 down; buttons without children
   const std::string* text = nullptr;  // edit text's current text (nullptr: its initial text)
   std::vector<DisplayNode> children;  // sprites and buttons: their display list, by depth
+  const Drawing* drawing = nullptr;   // what scripts drew in a clip, below its children
 };
 
 }  // namespace orv::movie::render

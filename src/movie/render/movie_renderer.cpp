@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "movie/drawing.h"
 #include "movie/render/bitmap_decoder.h"
 #include "movie/render/stroker.h"
 #include "movie/render/text_layout.h"
@@ -170,7 +171,7 @@ void MovieRenderer::drawList(const std::vector<DisplayNode>& nodes, const Affine
 
 void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
                              const ColorTransform& parentCx, Context& ctx) {
-  if (!node.character || ctx.nesting >= kMaxNesting) return;
+  if ((!node.character && !node.drawing) || ctx.nesting >= kMaxNesting) return;
   const Affine m = parent * toRender(node.matrix);
   const ColorTransform cx = parentCx * toRender(node.cxform);
   ++ctx.nesting;
@@ -187,9 +188,11 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
 
 void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m,
                                 const ColorTransform& cx, Context& ctx) {
+  if (node.drawing && !node.drawing->empty())
+    ctx.shapes.draw(node.drawing->styleTables(), node.drawing->edges(), m, cx, FillRule::EvenOdd);
   if (!node.children.empty())
     drawList(node.children, m, cx, ctx);
-  else
+  else if (node.character)
     drawCharacter(*node.character, &node, m, cx, ctx, ctx.nesting);
 }
 

@@ -159,6 +159,8 @@ void installGlobalFunctions(Vm& vm) {
         Object* o = target.asObject();
         bool ci = vm.caseInsensitive();
         int set = vm.toInt(c.arg(2)), clear = vm.toInt(c.arg(3));
+        // Packages hidden from older movies appear when their version bit is cleared.
+        if (o == vm.global) revealHiddenPackages(vm, clear);
         auto apply = [&](Property& p) {
             p.flags = static_cast<uint8_t>(((p.flags & ~clear) | set) & 7);
         };

@@ -1,8 +1,10 @@
 // What scripts see of a clip's geometry and colour: getBounds, _width/_height and the
 // colour transform Color works on. Bounds come from the live display list (each child
-// through its matrix), so they follow what scripts and the timeline did to the clip.
+// through its matrix, and what the drawing API drew in it), so they follow what scripts
+// and the timeline did to the clip.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "movie/render/hit_test.h"
@@ -52,6 +54,8 @@ void addObject(Box& box, const swf::Movie& movie, DisplayObject& object, const s
                bool strokes, int nesting) {
     if (nesting > kMaxNesting) return;
     if (MovieClip* clip = object.asClip()) {
+        if (clip->drawing)
+            if (auto r = clip->drawing->bounds(strokes)) box.addRect(*r, toSpace);
         for (auto& [depth, child] : clip->displayList())
             addObject(box, movie, *child, toSpace * child->matrix, strokes, nesting + 1);
         return;
@@ -99,11 +103,29 @@ ScriptClip::Bounds ClipBridge::boundsIn(ScriptClip* space, bool strokes) {
     return {box.xMin / 20, box.yMin / 20, box.xMax / 20, box.yMax / 20};
 }
 
+Drawing* ClipBridge::drawing() {
+    MovieClip* c = clip();
+    if (!c) return nullptr;
+    if (!c->drawing) c->drawing = std::make_unique<Drawing>();
+    return c->drawing.get();
+}
+
 ScriptClip::Matrix ClipBridge::toParent() {
     auto o = object_.lock();
     if (!o) return {};
     const swf::Matrix& m = o->matrix;
     return {m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
+}
+
+void ClipBridge::setToParent(const Matrix& m) {
+    auto o = object_.lock();
+    if (!o) return;
+    for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty})
+        if (!std::isfinite(v)) return;
+    o->matrix = {m.a, m.b, m.c, m.d, std::clamp(m.tx * 20, -1e9, 1e9), std::clamp(m.ty * 20, -1e9, 1e9)};
+    // Scales and rotation are read from the new matrix again.
+    o->scriptXScale = o->scriptYScale = o->scriptRotation = std::numeric_limits<double>::quiet_NaN();
+    o->transformLockedByScript = true;
 }
 
 // _width or _height: the clip's bounds in its parent's coordinates, in pixels.

@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+namespace orv::movie {
+class Drawing;
+}
+
 namespace orv::movie::script {
 
 class Object;
@@ -70,6 +74,9 @@ public:
                 getProperty(ClipProperty::X), getProperty(ClipProperty::Y)};
     }
 
+    // Replaces the clip's matrix (flash.geom.Transform); the default keeps it.
+    virtual void setToParent(const Matrix& m) { (void)m; }
+
     // Bounds in the coordinates of `space` (nullptr: own coordinates), in pixels.
     struct Bounds { double xMin = 0, yMin = 0, xMax = 0, yMax = 0; };
     virtual Bounds bounds(ScriptClip* space) { (void)space; return {}; }
@@ -87,6 +94,10 @@ public:
     };
     virtual ColorTransform colorTransform() { return {}; }
     virtual void setColorTransform(const ColorTransform& ct) { (void)ct; }
+
+    // What the drawing API draws into, below the clip's children (made on first use);
+    // nullptr when the host keeps no drawings.
+    virtual Drawing* drawing() { return nullptr; }
 
     // The script object of this clip, managed by the engine.
     Object* scriptObject = nullptr;

@@ -27,6 +27,9 @@ bool covers(render::HitTester& hits, DisplayObject& object, const swf::Matrix& t
             double x, double y, int nesting) {
     if (nesting > kMaxNesting) return false;
     if (MovieClip* clip = object.asClip()) {
+        if (clip->drawing && !clip->drawing->empty())
+            if (auto toLocal = toStage.inverted(); toLocal && clip->drawing->contains(toLocal->mapX(x, y), toLocal->mapY(x, y)))
+                return true;
         for (const auto& [depth, child] : clip->displayList())
             if (child->clipDepth == 0 &&
                 covers(hits, *child, toStage * child->matrix, x, y, nesting + 1))
@@ -53,6 +56,10 @@ void addBounds(const swf::Movie& movie, DisplayObject& object, const swf::Matrix
                StageBox& box, int nesting) {
     if (nesting > kMaxNesting) return;
     if (MovieClip* clip = object.asClip()) {
+        if (clip->drawing)
+            if (auto r = clip->drawing->bounds(true))
+                for (auto [x, y] : {std::pair{r->xMin, r->yMin}, {r->xMax, r->yMin}, {r->xMin, r->yMax}, {r->xMax, r->yMax}})
+                    box.add(toStage.mapX(x, y), toStage.mapY(x, y));
         for (const auto& [depth, child] : clip->displayList())
             if (child->clipDepth == 0) addBounds(movie, *child, toStage * child->matrix, box, nesting + 1);
         return;

@@ -52,8 +52,10 @@ public:
     Bounds bounds(ScriptClip* space) override;
     Bounds rect(ScriptClip* space) override;
     Matrix toParent() override;
+    void setToParent(const Matrix& m) override;
     ColorTransform colorTransform() override;
     void setColorTransform(const ColorTransform& ct) override;
+    Drawing* drawing() override;
 
 private:
     Bounds boundsIn(ScriptClip* space, bool strokes);

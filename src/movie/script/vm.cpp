@@ -126,6 +126,8 @@ void Vm::installBuiltins() {
     installClipBuiltins(*this);
     installPlayerBuiltins(*this);
     installColorBuiltins(*this);
+    installDrawingBuiltins(*this);
+    installGeomBuiltins(*this);
     installSystemBuiltins(*this);
     for (Object* o : {arrayProto, stringProto, numberProto, booleanProto, dateProto, errorProto,
                       clipProto, buttonProto, textFieldProto})

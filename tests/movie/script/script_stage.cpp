@@ -127,8 +127,27 @@ void StageClip::setMatrix(const swf::Matrix& m) {
     rotation_ = std::atan2(m.b, m.a) * 180 / M_PI;
 }
 
+namespace {
+// Whether what scripts drew in `clip` or its children covers the root point (x, y) in
+// twips; the placed characters' outlines are not kept here.
+bool drawingCovers(StageClip& clip, const swf::Matrix& toRoot, double x, double y, int nesting) {
+    if (nesting > 64) return false;
+    if (auto toLocal = toRoot.inverted(); toLocal && clip.drawing()->contains(toLocal->mapX(x, y), toLocal->mapY(x, y)))
+        return true;
+    for (ScriptClip* c : clip.children()) {
+        auto* child = static_cast<StageClip*>(c);
+        if (drawingCovers(*child, toRoot * child->matrix(), x, y, nesting + 1)) return true;
+    }
+    return false;
+}
+}  // namespace
+
 bool StageClip::hitTestPoint(double x, double y, bool shapeFlag) {
-    if (shapeFlag) return false;  // this stage keeps no outlines to test against
+    if (shapeFlag) {
+        swf::Matrix toRoot;
+        for (StageClip* c = this; c && c->parent(); c = static_cast<StageClip*>(c->parent())) toRoot = c->matrix() * toRoot;
+        return drawingCovers(*this, toRoot, x * 20, y * 20, 0);
+    }
     ScriptClip* root = this;
     while (root->parent()) root = root->parent();
     Bounds b = bounds(root);
@@ -138,6 +157,7 @@ bool StageClip::hitTestPoint(double x, double y, bool shapeFlag) {
 namespace {
 void addClip(Box& box, StageClip& clip, const swf::Movie& movie, const swf::Matrix& toSpace, int nesting) {
     if (nesting > 64) return;
+    if (auto r = clip.drawing()->bounds(true)) box.addRect(*r, toSpace);
     for (ScriptClip* c : clip.children()) {
         auto* child = static_cast<StageClip*>(c);
         addClip(box, *child, movie, toSpace * child->matrix(), nesting + 1);

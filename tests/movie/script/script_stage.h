@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "movie/drawing.h"
 #include "movie/script/host.h"
 #include "movie/script/vm.h"
 #include "movie/swf/types.h"
@@ -58,6 +59,7 @@ public:
         return {m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
     }
     double sizeInParent(bool height);  // _width or _height
+    Drawing* drawing() override { return &drawing_; }
     struct Shape { uint16_t id; swf::Matrix matrix; };
     const std::map<int, Shape>& shapeList() const { return shapes_; }
 
@@ -94,6 +96,7 @@ private:
     // Depths holding non-sprite characters, with their placement.
     std::map<int, Shape> shapes_;
     ScriptClip::ColorTransform color_;
+    Drawing drawing_;
 };
 
 class ScriptStage : public ScriptHost {

@@ -14,13 +14,13 @@ float linearToSrgb(float c) {
   return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1 / 2.4f) - 0.055f;
 }
 
-// 256 premultiplied colours over t in [0,1]; stops are sorted by ratio.
+// 256 premultiplied colours over t in [0,1]. Stops are taken in the order the
+// movie gives them, sorted or not: a position takes the first stop at or past
+// it and the stop before that one; past every stop, the last stop's colour.
 std::array<uint32_t, 256> buildLut(std::vector<GradientStop> stops, bool linearRgb,
                                    const ColorTransform& cx) {
   std::array<uint32_t, 256> lut{};
   if (stops.empty()) return lut;
-  std::stable_sort(stops.begin(), stops.end(),
-                   [](const GradientStop& a, const GradientStop& b) { return a.ratio < b.ratio; });
   for (auto& s : stops) s.argb = cx.applyStraight(s.argb);
   auto channels = [&](uint32_t c, float out[4]) {
     out[0] = float(c >> 24) / 255;
@@ -29,8 +29,8 @@ std::array<uint32_t, 256> buildLut(std::vector<GradientStop> stops, bool linearR
       out[k + 1] = linearRgb ? srgbToLinear(v) : v;
     }
   };
-  size_t next = 0;
   for (int i = 0; i < 256; ++i) {
+    size_t next = 0;
     while (next < stops.size() && stops[next].ratio < i) ++next;
     float c[4];
     if (next == 0) {
@@ -44,7 +44,7 @@ std::array<uint32_t, 256> buildLut(std::vector<GradientStop> stops, bool linearR
       channels(a.argb, ca);
       channels(b.argb, cb);
       float span = float(b.ratio - a.ratio);
-      float t = span > 0 ? float(i - a.ratio) / span : 1.0f;
+      float t = span > 0 ? std::clamp(float(i - a.ratio) / span, 0.0f, 1.0f) : 1.0f;
       for (int k = 0; k < 4; ++k) c[k] = ca[k] + (cb[k] - ca[k]) * t;
     }
     uint32_t out[4];

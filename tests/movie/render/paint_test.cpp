@@ -44,6 +44,23 @@ TEST(GradientPaint, RepeatAndReflectBeyondTheSquare) {
   EXPECT_NEAR(channel(row(ref, 0, 125, 1)[0], 0), 191, 3);
 }
 
+// Stops out of ratio order are not sorted: a position blends the first stop
+// at or past it with the stop listed before that one, and past every stop the
+// last one listed holds, whatever its ratio.
+TEST(GradientPaint, UnsortedStopsKeepTheirListedOrder) {
+  GradientSpec g = blackToWhite(GradientKind::Linear);
+  g.stops = {{0, 0xFFFF0000}, {128, 0xFF0000FF}, {64, 0xFF00FF00}};
+  Paint p = Paint::gradient(g, {});
+  // x = 25.5: ratio 65, between red (0) and blue (128), green never shows.
+  const uint32_t quarter = row(p, 0, 25, 1)[0];
+  EXPECT_NEAR(channel(quarter, 16), 125, 4);
+  EXPECT_NEAR(channel(quarter, 0), 130, 4);
+  EXPECT_EQ(channel(quarter, 8), 0);
+  // Past ratio 128: the last stop listed (green), not the highest ratio (blue).
+  EXPECT_EQ(row(p, 0, 80, 1)[0], 0xFF00FF00u);
+  EXPECT_EQ(row(p, 0, -10, 1)[0], 0xFFFF0000u);  // padded before the square
+}
+
 TEST(GradientPaint, RadialAndFocalMeasureFromTheirCentres) {
   Paint radial = Paint::gradient(blackToWhite(GradientKind::Radial), {});
   EXPECT_LE(channel(row(radial, 49, 49, 1)[0], 0), 5);

@@ -126,7 +126,7 @@ void Player::startStreamHere() {
   int frame = root.currentFrame();
   if (frame >= 0 && frame < root.frameCount()) {
     const auto& block = root.timeline().frames[size_t(frame)].streamBlock;
-    if (block) sound_->streamBlock(root, frame, *block);
+    if (block) sound_->streamBlock(root, frame);
   }
 }
 

@@ -23,6 +23,9 @@ class AudioOutput {
   virtual void start(AudioSource& source) = 0;
   // Stops pulling; once this returns the source is not called again.
   virtual void stop() = 0;
+  // How far ahead of what is heard the output pulls, in milliseconds: sound meant to be
+  // heard at a moment must be in the source this long before it.
+  virtual double latencyMs() const { return 0; }
 };
 
 }  // namespace orv::movie::sound

@@ -1,6 +1,7 @@
 #include "movie/sound/movie_sound.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "movie/display_object.h"
 #include "movie/sound/swf_sound.h"
@@ -31,8 +32,7 @@ void MovieSound::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
     startSound(stage.movie(), *event.sound);
   } else if (event.kind == TimelineEvent::Kind::StreamBlock && event.streamBlock) {
     std::shared_ptr<DisplayObject> obj = event.object.lock();
-    if (MovieClip* clip = obj ? obj->asClip() : nullptr)
-      streamBlock(*clip, event.frame, *event.streamBlock);
+    if (MovieClip* clip = obj ? obj->asClip() : nullptr) streamBlock(*clip, event.frame);
   }
 }
 
@@ -99,12 +99,24 @@ void MovieSound::dropStream(Stream& s) {
   s.voice = 0;
   s.voiceRate = s.voiceChannels = 0;
   s.decoder.reset();
-  s.lastFrame = -1;
+  s.shownFrame = s.queuedUpTo = -1;
+  s.queuedAhead.clear();
 }
 
-void MovieSound::streamBlock(MovieClip& clip, int frame, std::span<const uint8_t> block) {
+int MovieSound::framesAhead(const swf::SoundStreamHead& head) const {
+  // A block holds about one frame's sound; a stream with no block size is taken as 12 fps.
+  const double rate = head.stream.rate > 0 ? double(head.stream.rate) : 44100.0;
+  double frameMs = head.samplesPerBlock > 0 ? 1000.0 * head.samplesPerBlock / rate : 1000.0 / 12;
+  frameMs = std::max(frameMs, 1.0);
+  const double latency = output_ ? std::max(0.0, output_->latencyMs()) : 0.0;
+  // The output's lead, and one frame more for a timer that fires late.
+  return std::clamp(int(std::ceil(latency / frameMs)) + 1, 1, kMaxFramesAhead);
+}
+
+void MovieSound::streamBlock(MovieClip& clip, int frame) {
   const auto& head = clip.timeline().streamHead;
-  if (!head) return;
+  const auto& frames = clip.timeline().frames;
+  if (!head || frame < 0 || size_t(frame) >= frames.size()) return;
   // Streams of clips that are gone are silenced.
   std::erase_if(streams_, [&](Stream& s) {
     if (!s.clip.expired()) return false;
@@ -121,21 +133,35 @@ void MovieSound::streamBlock(MovieClip& clip, int frame, std::span<const uint8_t
     stream->clip = clip.weak_from_this();
     stream->key = &clip;
   }
-  if (stream->decoder && frame != stream->lastFrame + 1) dropStream(*stream);
-  if (!stream->decoder) stream->decoder = std::make_unique<StreamSoundDecoder>(*head);
-  stream->lastFrame = frame;
-
-  std::vector<int16_t> pcm;
-  if (!stream->decoder->decodeBlock(block, pcm) || pcm.empty()) return;
-  int rate = stream->decoder->sampleRate(), channels = stream->decoder->channels();
-  if (rate <= 0 || channels < 1 || channels > 2) return;
-  if (!stream->voice || rate != stream->voiceRate || channels != stream->voiceChannels) {
-    if (stream->voice) mixer_->endStream(stream->voice);
-    stream->voice = mixer_->openStream(rate, channels);
-    stream->voiceRate = rate;
-    stream->voiceChannels = channels;
+  // Going on means a later frame whose block is queued or is the next to queue.
+  const bool goesOn = frame > stream->shownFrame && frame <= stream->queuedUpTo + 1;
+  if (stream->decoder && !goesOn) dropStream(*stream);
+  if (!stream->decoder) {
+    stream->decoder = std::make_unique<StreamSoundDecoder>(*head);
+    stream->queuedUpTo = frame - 1;
   }
-  mixer_->queueStream(stream->voice, pcm);
+  stream->shownFrame = frame;
+  std::erase_if(stream->queuedAhead, [&](const auto& q) { return q.first <= frame; });
+  const int last = std::min(frame + framesAhead(*head), int(frames.size()) - 1);
+  for (int f = stream->queuedUpTo + 1; f <= last; ++f) {
+    stream->queuedUpTo = f;
+    if (const auto& block = frames[size_t(f)].streamBlock) queueBlock(*stream, f, *block);
+  }
+}
+
+void MovieSound::queueBlock(Stream& stream, int frame, std::span<const uint8_t> block) {
+  std::vector<int16_t> pcm;
+  if (!stream.decoder->decodeBlock(block, pcm) || pcm.empty()) return;
+  int rate = stream.decoder->sampleRate(), channels = stream.decoder->channels();
+  if (rate <= 0 || channels < 1 || channels > 2) return;
+  if (!stream.voice || rate != stream.voiceRate || channels != stream.voiceChannels) {
+    if (stream.voice) mixer_->endStream(stream.voice);
+    stream.voice = mixer_->openStream(rate, channels);
+    stream.voiceRate = rate;
+    stream.voiceChannels = channels;
+  }
+  mixer_->queueStream(stream.voice, pcm);
+  if (frame > stream.shownFrame) stream.queuedAhead.emplace_back(frame, pcm.size() / size_t(channels));
 }
 
 void MovieSound::stopStreams() {
@@ -152,7 +178,9 @@ bool MovieSound::streaming() const {
 void MovieSound::alignStreams(double leadMs) {
   for (const auto& s : streams_) {
     if (!s.voice || s.voiceRate <= 0) continue;
-    mixer_->trimStream(s.voice, size_t(std::max(0.0, leadMs) * s.voiceRate / 1000.0));
+    size_t ahead = 0;
+    for (const auto& q : s.queuedAhead) ahead += q.second;
+    mixer_->trimStream(s.voice, ahead + size_t(std::max(0.0, leadMs) * s.voiceRate / 1000.0));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "movie/sound/audio_output.h"
@@ -29,16 +30,19 @@ class MovieSound final : public TimelineListener {
   // A StartSound of `movie` (also for button sounds): applies its stop and no-multiple
   // flags, else starts the sound with its loops, in/out points and envelope.
   void startSound(const swf::Movie& movie, const swf::StartSound& start);
-  // One SoundStreamBlock of `clip`'s frame. A block that does not follow the last one
-  // of that clip (a seek, a loop) starts the stream afresh.
-  void streamBlock(MovieClip& clip, int frame, std::span<const uint8_t> block);
+  // `clip` shows `frame`, which carries a SoundStreamBlock. The stream is fed ahead of
+  // the frame shown, with the blocks of the next frames of the clip's timeline, so that
+  // neither the output's latency nor a timer that fires a little late runs it dry. A frame
+  // that does not follow the last one shown (a seek, a loop) starts the stream afresh.
+  void streamBlock(MovieClip& clip, int frame);
   // Silences the stream sounds (the movie stopped or jumped); event sounds play on.
   void stopStreams();
   // Whether a stream sound is playing (queued sound or waiting for the next block).
   bool streaming() const;
   // After the timeline caught up with the clock: drops the queued stream sound that is
-  // more than `leadMs` ahead of what is playing, so the sound is back in step with the
-  // frames instead of lagging by the time it waited for them.
+  // more than `leadMs` ahead of the end of the frame shown (the blocks fed ahead are
+  // kept), so the sound is back in step with the frames instead of lagging by the time
+  // it waited for them.
   void alignStreams(double leadMs);
   // Silences everything and forgets the decoded sounds (a movie was unloaded).
   void reset();
@@ -55,6 +59,7 @@ class MovieSound final : public TimelineListener {
   static constexpr size_t kMaxEventVoices = 64;
   static constexpr size_t kMaxStreams = 16;
   static constexpr size_t kMaxCachedSamples = size_t(128) << 20;
+  static constexpr int kMaxFramesAhead = 16;
 
  private:
   struct Stream {
@@ -63,8 +68,14 @@ class MovieSound final : public TimelineListener {
     std::unique_ptr<StreamSoundDecoder> decoder;
     VoiceId voice = 0;
     int voiceRate = 0, voiceChannels = 0;
-    int lastFrame = -1;
+    int shownFrame = -1;   // the clip's frame last shown
+    int queuedUpTo = -1;   // the last frame whose block is queued
+    // Sample frames queued for each frame after the one shown, oldest first.
+    std::vector<std::pair<int, size_t>> queuedAhead;
   };
+  // How many frames after the one shown are kept queued.
+  int framesAhead(const swf::SoundStreamHead& head) const;
+  void queueBlock(Stream& s, int frame, std::span<const uint8_t> block);
   std::shared_ptr<const PcmAudio> decoded(const swf::Movie& movie, swf::CharacterId id);
   void pruneVoices();
   void dropStream(Stream& s);

@@ -25,6 +25,8 @@ class WaveOutOutput final : public movie::sound::AudioOutput {
   int sampleRate() const override { return sampleRate_; }
   void start(movie::sound::AudioSource& source) override;
   void stop() override;
+  // Every queued buffer is mixed before it plays.
+  double latencyMs() const override { return 1000.0 * double(framesPerBuffer_) * bufferCount_ / sampleRate_; }
   // Whether the last start() found a device to play on.
   bool hasDevice() const { return device_ != nullptr; }
 

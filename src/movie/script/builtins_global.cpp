@@ -191,7 +191,9 @@ void installGlobalFunctions(Vm& vm) {
     Object* eproto = vm.newObject();
     vm.errorProto = eproto;
     FunctionObject* ector = vm.newNative([](Vm& vm, CallInfo& c) -> Value {
-        Object* o = c.isConstruct ? c.thisObject() : vm.newObject(vm.errorProto);
+        // Called without `new`, Error makes nothing.
+        if (!c.isConstruct) return Value();
+        Object* o = c.thisObject();
         if (o && !c.arg(0).isUndefined()) vm.setMember(o, "message", c.arg(0));
         return Value(o);
     }, eproto);
@@ -199,7 +201,8 @@ void installGlobalFunctions(Vm& vm) {
     eproto->put("name", "Error", kDontEnum, ci);
     eproto->put("message", "Error", kDontEnum, ci);
     vm.defineMethod(eproto, "toString", [](Vm& vm, CallInfo& c) -> Value {
-        return Value(vm.toString(vm.getMember(c.thisValue, "message")));
+        // The message as it is, not converted: an object message comes back an object.
+        return vm.getMember(c.thisValue, "message");
     });
 }
 

@@ -22,6 +22,25 @@ std::string toRadix(double n, int radix) {
     return neg ? "-" + out : out;
 }
 
+// The player raises to whole powers by multiplying and to other powers through
+// 2^(y*log2 x), the fraction's power rounded to a double before 1 is added (so
+// Math.pow(2, 0.5) is one unit below Math.SQRT2, as movies print it).
+double flashPow(double x, double y) {
+    if (!std::isfinite(x) || !std::isfinite(y) || x == 0) return std::pow(x, y);
+    if (y == std::trunc(y) && std::fabs(y) <= 1024) {
+        double base = x, result = 1;
+        for (auto n = static_cast<uint32_t>(std::fabs(y)); n; n >>= 1, base *= base)
+            if (n & 1) result *= base;
+        return y < 0 ? 1 / result : result;
+    }
+    if (x < 0) return std::nan("");
+    double t = static_cast<double>(static_cast<long double>(y) * std::log2(static_cast<long double>(x)));
+    if (!std::isfinite(t) || std::fabs(t) > 2000) return std::pow(x, y);
+    double whole = std::nearbyint(t);
+    double fractionPowerLessOne = static_cast<double>(std::exp2(static_cast<long double>(t - whole)) - 1.0L);
+    return std::ldexp(1.0 + fractionPowerLessOne, static_cast<int>(whole));
+}
+
 double selfNumber(Vm& vm, CallInfo& c) {
     Object* o = c.thisObject();
     if (o && o->kind == ObjectKind::Number) return vm.toNumber(o->primitive);
@@ -123,7 +142,7 @@ void installNumberBuiltins(Vm& vm) {
     });
     vm.defineMethod(math, "pow", [](Vm& vm, CallInfo& c) -> Value {
         if (c.args.size() < 2) return Value(std::nan(""));
-        return Value(std::pow(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1))));
+        return Value(flashPow(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1))));
     });
     vm.defineMethod(math, "max", [](Vm& vm, CallInfo& c) -> Value {
         // Two operands only; one gives NaN, none gives -Infinity.

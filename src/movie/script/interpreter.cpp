@@ -771,7 +771,8 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         case 0x46: case 0x55: {  // Enumerate, Enumerate2
             Value v = f.pop();
             Value objV = op == 0x46 ? getVariable(f, toString(v)) : v;
-            push(Value::null());
+            // The end marker scripts see is undefined (== null, as loops test it).
+            push(Value());
             if (objV.isObject()) {
                 std::vector<std::string> names = enumerableNames(objV.asObject());
                 for (auto it = names.rbegin(); it != names.rend(); ++it) push(Value(*it));

@@ -20,6 +20,12 @@ Value plus(Vm& vm, const Value& a, const Value& b) {
     return Value(vm.toNumber(pa) + vm.toNumber(pb));
 }
 
+// The comparisons as compiled scripts make them: `a >= b` is !(a < b) and `a <= b` is
+// !(b < a), so a comparison with NaN (undefined) makes both true.
+bool lessThan(Vm& vm, const Value& a, const Value& b) { return vm.toBool(vm.lessThan(a, b)); }
+bool atLeast(Vm& vm, const Value& a, const Value& b) { return !vm.toBool(vm.lessThan(a, b)); }
+bool atMost(Vm& vm, const Value& a, const Value& b) { return !vm.toBool(vm.lessThan(b, a)); }
+
 Value member(Vm& vm, const Value& obj, const char* name) {
     return obj.isObject() ? vm.getMember(obj.asObject(), name) : (obj.isNullish() ? Value() : vm.getMember(obj, name));
 }
@@ -58,11 +64,15 @@ std::string describe(Vm& vm, const Value& obj, std::initializer_list<std::pair<c
     return s + ")";
 }
 
+// The classes' prototype members are enumerable, as those of classes written in
+// ActionScript are.
+void method(Vm& vm, Object* proto, std::string_view name, NativeFn fn) { vm.defineMethod(proto, name, std::move(fn), 0); }
+
 // Puts a getter (and setter) on a prototype, as addProperty would.
 void accessor(Vm& vm, Object* proto, const char* name, NativeFn getter, NativeFn setter = nullptr) {
     Property& p = proto->defineOwn(name, vm.caseInsensitive());
     p.value = Value();
-    p.flags = kDontEnum;
+    p.flags = 0;  // enumerable, like the methods
     p.getter = vm.newNative(std::move(getter));
     p.setter = setter ? vm.newNative(std::move(setter)) : nullptr;
 }
@@ -89,25 +99,25 @@ void installPoint(Vm& vm, Object* geom) {
         const double x = number(vm, c.thisValue, "x"), y = number(vm, c.thisValue, "y");
         return Value(std::sqrt(x * x + y * y));
     });
-    vm.defineMethod(proto, "add", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "add", [](Vm& vm, CallInfo& c) -> Value {
         const Value& t = c.thisValue;
         return make(vm, "Point", {plus(vm, member(vm, t, "x"), member(vm, c.arg(0), "x")),
                                   plus(vm, member(vm, t, "y"), member(vm, c.arg(0), "y"))});
     });
-    vm.defineMethod(proto, "subtract", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "subtract", [](Vm& vm, CallInfo& c) -> Value {
         const Value& t = c.thisValue;
         return make(vm, "Point", {number(vm, t, "x") - number(vm, c.arg(0), "x"),
                                   number(vm, t, "y") - number(vm, c.arg(0), "y")});
     });
-    vm.defineMethod(proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
         return make(vm, "Point", {member(vm, c.thisValue, "x"), member(vm, c.thisValue, "y")});
     });
-    vm.defineMethod(proto, "equals", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "equals", [](Vm& vm, CallInfo& c) -> Value {
         if (!isInstance(vm, c.arg(0), "Point")) return Value(false);
         return Value(vm.looseEquals(member(vm, c.thisValue, "x"), member(vm, c.arg(0), "x")) &&
                      vm.looseEquals(member(vm, c.thisValue, "y"), member(vm, c.arg(0), "y")));
     });
-    vm.defineMethod(proto, "normalize", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "normalize", [](Vm& vm, CallInfo& c) -> Value {
         const double length = vm.toNumber(member(vm, c.thisValue, "length"));
         if (!(length > 0)) return Value();
         const double factor = vm.toNumber(c.arg(0)) / length;
@@ -115,12 +125,12 @@ void installPoint(Vm& vm, Object* geom) {
         set(vm, c.thisValue, "y", number(vm, c.thisValue, "y") * factor);
         return Value();
     });
-    vm.defineMethod(proto, "offset", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "offset", [](Vm& vm, CallInfo& c) -> Value {
         set(vm, c.thisValue, "x", plus(vm, member(vm, c.thisValue, "x"), c.arg(0)));
         set(vm, c.thisValue, "y", plus(vm, member(vm, c.thisValue, "y"), c.arg(1)));
         return Value();
     });
-    vm.defineMethod(proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
         return Value(describe(vm, c.thisValue, {{"x", "x"}, {"y", "y"}}));
     });
     // distance(a, b) is the length of a.subtract(b): undefined when `a` cannot subtract.
@@ -140,7 +150,6 @@ void installPoint(Vm& vm, Object* geom) {
         return make(vm, "Point", {along("x"), along("y")});
     });
     vm.defineMethod(ctor, "polar", [](Vm& vm, CallInfo& c) -> Value {
-        if (c.args.empty()) return Value();
         const double length = vm.toNumber(c.arg(0)), angle = vm.toNumber(c.arg(1));
         return make(vm, "Point", {length * std::cos(angle), length * std::sin(angle)});
     });
@@ -206,46 +215,47 @@ void installRectangle(Vm& vm, Object* geom) {
                  return Value();
              }));
 
-    vm.defineMethod(proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
         return Value(describe(vm, c.thisValue, {{"x", "x"}, {"y", "y"}, {"w", "width"}, {"h", "height"}}));
     });
-    vm.defineMethod(proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
         const Value& t = c.thisValue;
         return make(vm, "Rectangle", {member(vm, t, "x"), member(vm, t, "y"), member(vm, t, "width"), member(vm, t, "height")});
     });
-    vm.defineMethod(proto, "isEmpty", [](Vm& vm, CallInfo& c) -> Value {
-        return Value(!(number(vm, c.thisValue, "width") > 0 && number(vm, c.thisValue, "height") > 0));
+    method(vm, proto, "isEmpty", [](Vm& vm, CallInfo& c) -> Value {
+        const Value& t = c.thisValue;
+        return Value(atMost(vm, member(vm, t, "width"), Value(0)) || atMost(vm, member(vm, t, "height"), Value(0)));
     });
-    vm.defineMethod(proto, "setEmpty", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "setEmpty", [](Vm& vm, CallInfo& c) -> Value {
         for (const char* n : {"x", "y", "width", "height"}) set(vm, c.thisValue, n, Value(0));
         return Value();
     });
     // contains(px, py): the left and top edges are inside, the right and bottom ones not.
+    // Each comparison converts its operands again, as the script operators do.
     auto contains = [](Vm& vm, const Value& t, const Value& px, const Value& py) -> Value {
-        const double x = number(vm, t, "x"), y = number(vm, t, "y");
-        const double ax = vm.toNumber(px);
-        if (!(ax >= x && ax < x + number(vm, t, "width"))) return Value(false);
-        const double ay = vm.toNumber(py);
-        return Value(ay >= y && ay < y + number(vm, t, "height"));
+        if (px.isUndefined() || py.isUndefined()) return Value();
+        const Value x = member(vm, t, "x"), y = member(vm, t, "y");
+        return Value(atLeast(vm, px, x) && lessThan(vm, px, plus(vm, x, member(vm, t, "width"))) &&
+                     atLeast(vm, py, y) && lessThan(vm, py, plus(vm, y, member(vm, t, "height"))));
     };
-    vm.defineMethod(proto, "contains", [contains](Vm& vm, CallInfo& c) -> Value {
-        if (c.args.size() < 2) return Value();
+    method(vm, proto, "contains", [contains](Vm& vm, CallInfo& c) -> Value {
         return contains(vm, c.thisValue, c.arg(0), c.arg(1));
     });
-    vm.defineMethod(proto, "containsPoint", [contains](Vm& vm, CallInfo& c) -> Value {
-        if (c.args.empty()) return Value();
+    method(vm, proto, "containsPoint", [contains](Vm& vm, CallInfo& c) -> Value {
         return contains(vm, c.thisValue, member(vm, c.arg(0), "x"), member(vm, c.arg(0), "y"));
     });
-    vm.defineMethod(proto, "containsRectangle", [](Vm& vm, CallInfo& c) -> Value {
-        if (c.args.empty()) return Value();
+    method(vm, proto, "containsRectangle", [](Vm& vm, CallInfo& c) -> Value {
         const Value& t = c.thisValue;
         const Value& r = c.arg(0);
-        const double x = number(vm, t, "x"), y = number(vm, t, "y");
-        const double rx = number(vm, r, "x"), ry = number(vm, r, "y");
-        return Value(rx >= x && ry >= y && rx + number(vm, r, "width") <= x + number(vm, t, "width") &&
-                     ry + number(vm, r, "height") <= y + number(vm, t, "height"));
+        if (!r.isObject()) return Value();
+        const Value x = member(vm, t, "x"), y = member(vm, t, "y");
+        const Value rx = member(vm, r, "x"), ry = member(vm, r, "y");
+        if (rx.isUndefined() || ry.isUndefined()) return Value();
+        return Value(atLeast(vm, rx, x) && atLeast(vm, ry, y) &&
+                     atMost(vm, plus(vm, rx, member(vm, r, "width")), plus(vm, x, member(vm, t, "width"))) &&
+                     atMost(vm, plus(vm, ry, member(vm, r, "height")), plus(vm, y, member(vm, t, "height"))));
     });
-    vm.defineMethod(proto, "equals", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "equals", [](Vm& vm, CallInfo& c) -> Value {
         if (!isInstance(vm, c.arg(0), "Rectangle")) return Value(false);
         for (const char* n : {"x", "y", "width", "height"})
             if (!vm.looseEquals(member(vm, c.thisValue, n), member(vm, c.arg(0), n))) return Value(false);
@@ -257,20 +267,20 @@ void installRectangle(Vm& vm, Object* geom) {
         set(vm, t, "y", number(vm, t, "y") - dy);
         set(vm, t, "height", number(vm, t, "height") + 2 * dy);
     };
-    vm.defineMethod(proto, "inflate", [inflate](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "inflate", [inflate](Vm& vm, CallInfo& c) -> Value {
         inflate(vm, c.thisValue, vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)));
         return Value();
     });
-    vm.defineMethod(proto, "inflatePoint", [inflate](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "inflatePoint", [inflate](Vm& vm, CallInfo& c) -> Value {
         inflate(vm, c.thisValue, number(vm, c.arg(0), "x"), number(vm, c.arg(0), "y"));
         return Value();
     });
-    vm.defineMethod(proto, "offset", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "offset", [](Vm& vm, CallInfo& c) -> Value {
         set(vm, c.thisValue, "x", plus(vm, member(vm, c.thisValue, "x"), c.arg(0)));
         set(vm, c.thisValue, "y", plus(vm, member(vm, c.thisValue, "y"), c.arg(1)));
         return Value();
     });
-    vm.defineMethod(proto, "offsetPoint", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "offsetPoint", [](Vm& vm, CallInfo& c) -> Value {
         set(vm, c.thisValue, "x", plus(vm, member(vm, c.thisValue, "x"), member(vm, c.arg(0), "x")));
         set(vm, c.thisValue, "y", plus(vm, member(vm, c.thisValue, "y"), member(vm, c.arg(0), "y")));
         return Value();
@@ -280,18 +290,18 @@ void installRectangle(Vm& vm, Object* geom) {
         const double x = number(vm, r, "x"), y = number(vm, r, "y");
         return Box{x, y, x + number(vm, r, "width"), y + number(vm, r, "height")};
     };
-    vm.defineMethod(proto, "intersects", [box](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "intersects", [box](Vm& vm, CallInfo& c) -> Value {
         const Box a = box(vm, c.thisValue), b = box(vm, c.arg(0));
         return Value(std::max(a.x0, b.x0) < std::min(a.x1, b.x1) && std::max(a.y0, b.y0) < std::min(a.y1, b.y1));
     });
-    vm.defineMethod(proto, "intersection", [box](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "intersection", [box](Vm& vm, CallInfo& c) -> Value {
         const Box a = box(vm, c.thisValue), b = box(vm, c.arg(0));
         const double x0 = std::max(a.x0, b.x0), y0 = std::max(a.y0, b.y0);
         const double x1 = std::min(a.x1, b.x1), y1 = std::min(a.y1, b.y1);
         if (!(x0 < x1 && y0 < y1)) return make(vm, "Rectangle", {});
         return make(vm, "Rectangle", {x0, y0, x1 - x0, y1 - y0});
     });
-    vm.defineMethod(proto, "union", [box](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "union", [box](Vm& vm, CallInfo& c) -> Value {
         auto empty = [&](const Value& r) { return !(number(vm, r, "width") > 0 && number(vm, r, "height") > 0); };
         if (empty(c.thisValue)) return vm.callMethod(c.arg(0), "clone", {});
         if (empty(c.arg(0))) return vm.callMethod(c.thisValue, "clone", {});
@@ -326,6 +336,9 @@ Affine box(double sx, double sy, double rotation, double tx, double ty) {
 }
 double orZero(Vm& vm, const Value& v) { return v.isUndefined() ? 0 : vm.toNumber(v); }
 
+// Matrix methods that change the matrix work on Matrix instances only.
+bool isMatrix(Vm& vm, const Value& v) { return isInstance(vm, v, "Matrix"); }
+
 void installMatrix(Vm& vm, Object* geom) {
     Object* proto;
     makeClass(vm, geom, "Matrix", [](Vm& vm, CallInfo& c) -> Value {
@@ -337,50 +350,59 @@ void installMatrix(Vm& vm, Object* geom) {
         for (size_t i = 0; i < 6; ++i) set(vm, c.thisValue, names[i], c.arg(i));
         return Value();
     }, &proto);
-    vm.defineMethod(proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
         return Value(describe(vm, c.thisValue, {{"a", "a"}, {"b", "b"}, {"c", "c"}, {"d", "d"}, {"tx", "tx"}, {"ty", "ty"}}));
     });
-    vm.defineMethod(proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
         const Value& t = c.thisValue;
         return make(vm, "Matrix", {member(vm, t, "a"), member(vm, t, "b"), member(vm, t, "c"), member(vm, t, "d"),
                                    member(vm, t, "tx"), member(vm, t, "ty")});
     });
-    vm.defineMethod(proto, "identity", [](Vm& vm, CallInfo& c) -> Value { writeMatrix(vm, c.thisValue, {}); return Value(); });
-    vm.defineMethod(proto, "concat", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "identity", [](Vm& vm, CallInfo& c) -> Value {
+        if (!isMatrix(vm, c.thisValue)) return Value();
+        writeMatrix(vm, c.thisValue, {});
+        return Value();
+    });
+    method(vm, proto, "concat", [](Vm& vm, CallInfo& c) -> Value {
+        if (!isMatrix(vm, c.thisValue)) return Value();
         if (!c.arg(0).isObject()) return Value();
         writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), readMatrix(vm, c.arg(0))));
         return Value();
     });
-    vm.defineMethod(proto, "translate", [](Vm& vm, CallInfo& c) -> Value {
-        Affine m = readMatrix(vm, c.thisValue);
-        m.tx += vm.toNumber(c.arg(0));
-        m.ty += vm.toNumber(c.arg(1));
-        writeMatrix(vm, c.thisValue, m);
+    method(vm, proto, "translate", [](Vm& vm, CallInfo& c) -> Value {
+        if (!isMatrix(vm, c.thisValue)) return Value();
+        set(vm, c.thisValue, "tx", plus(vm, member(vm, c.thisValue, "tx"), c.arg(0)));
+        set(vm, c.thisValue, "ty", plus(vm, member(vm, c.thisValue, "ty"), c.arg(1)));
         return Value();
     });
-    vm.defineMethod(proto, "scale", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "scale", [](Vm& vm, CallInfo& c) -> Value {
+        if (!isMatrix(vm, c.thisValue)) return Value();
         const double sx = vm.toNumber(c.arg(0)), sy = vm.toNumber(c.arg(1));
         writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), {sx, 0, 0, sy, 0, 0}));
         return Value();
     });
-    vm.defineMethod(proto, "rotate", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "rotate", [](Vm& vm, CallInfo& c) -> Value {
+        if (!isMatrix(vm, c.thisValue)) return Value();
         const double r = vm.toNumber(c.arg(0));
         writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), box(1, 1, r, 0, 0)));
         return Value();
     });
-    vm.defineMethod(proto, "createBox", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "createBox", [](Vm& vm, CallInfo& c) -> Value {
+        if (!isMatrix(vm, c.thisValue)) return Value();
         writeMatrix(vm, c.thisValue, box(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)), orZero(vm, c.arg(2)),
                                          orZero(vm, c.arg(3)), orZero(vm, c.arg(4))));
         return Value();
     });
     // The gradient square (1638.4 pixels wide) fitted to a box.
-    vm.defineMethod(proto, "createGradientBox", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "createGradientBox", [](Vm& vm, CallInfo& c) -> Value {
+        if (!isMatrix(vm, c.thisValue)) return Value();
         const double w = vm.toNumber(c.arg(0)), h = vm.toNumber(c.arg(1));
         writeMatrix(vm, c.thisValue, box(w / 1638.4, h / 1638.4, orZero(vm, c.arg(2)),
                                          orZero(vm, c.arg(3)) + w / 2, orZero(vm, c.arg(4)) + h / 2));
         return Value();
     });
-    vm.defineMethod(proto, "invert", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "invert", [](Vm& vm, CallInfo& c) -> Value {
+        if (!isMatrix(vm, c.thisValue)) return Value();
         const Affine m = readMatrix(vm, c.thisValue);
         const double det = m.a * m.d - m.b * m.c;
         if (det == 0) {
@@ -401,8 +423,8 @@ void installMatrix(Vm& vm, Object* geom) {
             return make(vm, "Point", {m.a * x + m.c * y + tx, m.b * x + m.d * y + ty});
         };
     };
-    vm.defineMethod(proto, "transformPoint", mapPoint(true));
-    vm.defineMethod(proto, "deltaTransformPoint", mapPoint(false));
+    method(vm, proto, "transformPoint", mapPoint(true));
+    method(vm, proto, "deltaTransformPoint", mapPoint(false));
 }
 
 // ---------------------------------------------------------------- ColorTransform
@@ -433,7 +455,8 @@ void installColorTransform(Vm& vm, Object* geom) {
             self->put(vm.version() >= 6 ? "__constructor__" : "constructor", c.callee, kDontEnum, ci);
         }
         if (!self) return Value();
-        if (!c.args.empty())
+        // All eight values, or the identity transform.
+        if (c.args.size() >= 8)
             for (size_t i = 0; i < 8; ++i) self->values[i] = vm.toNumber(c.arg(i));
         return Value(self);
     }, &proto);
@@ -466,7 +489,7 @@ void installColorTransform(Vm& vm, Object* geom) {
                  self->values[6] = rgb & 0xFF;
                  return Value();
              });
-    vm.defineMethod(proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
+    method(vm, proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
         std::string s = "(";
         for (size_t i = 0; i < 8; ++i) {
             if (i) s += ", ";
@@ -475,7 +498,7 @@ void installColorTransform(Vm& vm, Object* geom) {
         return Value(s + ")");
     });
     // concat(second): `second` applies first, then this one.
-    vm.defineMethod(proto, "concat", [](Vm&, CallInfo& c) -> Value {
+    method(vm, proto, "concat", [](Vm&, CallInfo& c) -> Value {
         auto* self = colorOf(c.thisValue);
         auto* other = colorOf(c.arg(0));
         if (!self || !other) return Value();

@@ -76,6 +76,8 @@ TEST_F(Geom, PointArithmeticFollowsTheScriptOperators) {
     put(plain, "y", 4.0);
     EXPECT_EQ(call(p, "equals", {plain}).type(), ValueType::Boolean);
     EXPECT_FALSE(vm.toBool(call(p, "equals", {plain})));
+    // for..in sees the coordinates and the prototype's members.
+    EXPECT_EQ(vm.enumerableNames(p.asObject()).size(), 10u);
     Value clone = call(p, "clone");
     EXPECT_TRUE(vm.instanceOf(clone.asObject(), cls("Point").asObject()));
     EXPECT_EQ(str(clone), "(x=3, y=4)");
@@ -93,7 +95,7 @@ TEST_F(Geom, PointStaticFunctions) {
     Value polar = call(cls("Point"), "polar", {2.0, std::acos(-1.0) / 2});
     EXPECT_NEAR(vm.toNumber(get(polar, "x")), 0, 1e-12);
     EXPECT_EQ(vm.toNumber(get(polar, "y")), 2);
-    EXPECT_TRUE(call(cls("Point"), "polar", {}).isUndefined());
+    EXPECT_EQ(str(call(cls("Point"), "polar", {})), "(x=NaN, y=NaN)");
 }
 
 TEST_F(Geom, RectangleSidesMoveOneEdgeAtATime) {
@@ -125,6 +127,11 @@ TEST_F(Geom, RectangleContainmentAndCombination) {
     EXPECT_FALSE(vm.toBool(call(r, "contains", {25.0, 10.0})));   // right edge outside
     EXPECT_TRUE(vm.toBool(call(r, "contains", {24.9, 25.9})));
     EXPECT_TRUE(call(r, "contains", {10.0}).isUndefined());
+    EXPECT_TRUE(call(r, "contains", {Value(), 12.0}).isUndefined());
+    // Compared as the script operators compare: strings of digits count as numbers, and a
+    // rectangle whose size is not a number is empty.
+    EXPECT_TRUE(vm.toBool(call(r, "contains", {"12", "12"})));
+    EXPECT_TRUE(vm.toBool(call(make("Rectangle", {0.0, 0.0, "w", 5.0}), "isEmpty")));
     Value pt = vm.newObject();
     put(pt, "x", 10.0);
     put(pt, "y", 26.0);
@@ -177,13 +184,17 @@ TEST_F(Geom, MatrixOperationsComposeInOrder) {
     Value g = make("Matrix");
     call(g, "createGradientBox", {163.84, 327.68, 0.0, 10.0, 20.0});
     EXPECT_EQ(str(g), "(a=0.1, b=0, c=0, d=0.2, tx=91.92, ty=183.84)");
-    // Methods work on any object with the six members.
+    // Only Matrix instances are changed: another object with the six members is left alone.
     Value fake = vm.newObject();
-    for (const char* n : {"a", "b", "c", "d", "tx", "ty"}) put(fake, n, 1.0);
+    for (const char* n : {"a", "b", "c", "d", "tx", "ty"}) put(fake, n, 5.0);
     vm.call(get(get(cls("Matrix"), "prototype"), "identity"), fake, {});
-    EXPECT_EQ(vm.toNumber(get(fake, "a")), 1);
-    EXPECT_EQ(vm.toNumber(get(fake, "b")), 0);
-    EXPECT_EQ(vm.toNumber(get(fake, "tx")), 0);
+    EXPECT_EQ(vm.toNumber(get(fake, "a")), 5);
+    EXPECT_EQ(vm.toNumber(get(fake, "b")), 5);
+    // translate joins strings as `+` does.
+    Value s = make("Matrix", {1.0, 0.0, 0.0, 1.0, "string", 0.0});
+    call(s, "translate", {20.0});
+    EXPECT_EQ(str(get(s, "tx")), "string20");
+    EXPECT_EQ(str(get(s, "ty")), "NaN");
 }
 
 TEST_F(Geom, ColorTransformKeepsNumbersAndTheRgbShortcut) {
@@ -196,6 +207,8 @@ TEST_F(Geom, ColorTransformKeepsNumbersAndTheRgbShortcut) {
     EXPECT_EQ(str(c), "(redMultiplier=0, greenMultiplier=0, blueMultiplier=0, alphaMultiplier=1, "
                       "redOffset=255, greenOffset=255, blueOffset=0, alphaOffset=0)");
     EXPECT_EQ(vm.toNumber(get(c, "rgb")), 0xFFFF00);
+    // All eight values or none: fewer keep the identity.
+    EXPECT_EQ(str(get(make("ColorTransform", {0.0, 2.0, 3.0}), "redMultiplier")), "1");
     Value s = make("ColorTransform", {"a", 3.0, "b", 1.0, "c", "d", "e", 456.0});
     EXPECT_EQ(str(s), "(redMultiplier=NaN, greenMultiplier=3, blueMultiplier=NaN, alphaMultiplier=1, "
                       "redOffset=NaN, greenOffset=NaN, blueOffset=NaN, alphaOffset=456)");

@@ -551,7 +551,8 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             int depth = toInt(f.pop());
             std::string name = toString(f.pop());
             ScriptClip* src = clipAt(f.pop());
-            if (src) src->duplicate(name, depth);
+            // The action's depth comes offset by 16384, as compilers emit it.
+            if (src) src->duplicate(name, depth - 16384);
             break;
         }
         case 0x25: { if (ScriptClip* c = clipAt(f.pop())) c->removeSelf(); break; }

@@ -258,6 +258,12 @@ void StageClip::place(const swf::PlaceObject& po) {
         return;
     }
     if (!po.characterId) return;
+    if (keepsPlacement(depth, *po.characterId)) {
+        // Replaying a frame over the object it placed (going back): the object stays.
+        if (auto sh = shapes_.find(depth); sh != shapes_.end() && po.matrix) sh->second.matrix = *po.matrix;
+        if (auto it = children_.find(depth); it != children_.end() && po.matrix) it->second->setMatrix(*po.matrix);
+        return;
+    }
     if (po.move) removeAt(depth);
     const swf::Movie* m = movie_;
     const swf::SpriteDef* sprite = stage_.resolveSprite(m, *po.characterId);
@@ -292,19 +298,58 @@ void StageClip::applyFrame(int frame, bool runActions) {
     // The frame's own actions run before those of clips it places.
     if (runActions)
         for (auto& a : f.actions) stage_.queueActions(this, &a.bytes);
+    applyingFrame_ = frame;
     for (auto& tag : f.displayTags) {
-        if (auto* po = std::get_if<swf::PlaceObject>(&tag)) place(*po);
-        else if (auto* ro = std::get_if<swf::RemoveObject>(&tag)) removeAt(ro->depth + kTimelineDepthOffset);
+        if (auto* po = std::get_if<swf::PlaceObject>(&tag)) {
+            place(*po);
+            if (po->characterId) notePlacement(po->depth + kTimelineDepthOffset, *po->characterId, frame);
+        } else if (auto* ro = std::get_if<swf::RemoveObject>(&tag)) {
+            removeAt(ro->depth + kTimelineDepthOffset);
+        }
     }
+    applyingFrame_ = -1;
+}
+
+bool StageClip::keepsPlacement(int depth, uint16_t characterId) const {
+    if (applyingFrame_ < 0) return false;
+    if (auto it = children_.find(depth); it != children_.end())
+        return it->second->placedFrame_ == applyingFrame_ && it->second->characterId_ == characterId;
+    auto sh = shapes_.find(depth);
+    return sh != shapes_.end() && sh->second.placedFrame == applyingFrame_ && sh->second.id == characterId;
+}
+
+void StageClip::notePlacement(int depth, uint16_t characterId, int frame) {
+    if (auto it = children_.find(depth); it != children_.end() && it->second->placedFrame_ < 0) {
+        it->second->characterId_ = characterId;
+        it->second->placedFrame_ = frame;
+    }
+    if (auto sh = shapes_.find(depth); sh != shapes_.end() && sh->second.placedFrame < 0) sh->second.placedFrame = frame;
 }
 
 void StageClip::seek(int frame) {
     if (frame < frame_) {
-        // Going back rebuilds the timeline-placed part of the display list.
-        std::vector<int> timelineDepths;
-        for (auto& [d, c] : children_) if (d < 0) timelineDepths.push_back(d);
-        for (int d : timelineDepths) removeAt(d);
-        shapes_.clear();
+        // Going back: timeline objects that the target frame still holds, placed by the same
+        // PlaceObject, stay (with their script state); the others leave. The frames up to
+        // the target are then replayed over what stayed.
+        std::map<int, std::pair<uint16_t, int>> held;  // depth -> character, frame placed
+        for (int f = 0; f <= frame; ++f)
+            for (auto& tag : timeline_->frames[static_cast<size_t>(f)].displayTags) {
+                if (auto* po = std::get_if<swf::PlaceObject>(&tag)) {
+                    if (po->characterId) held[po->depth + kTimelineDepthOffset] = {*po->characterId, f};
+                } else if (auto* ro = std::get_if<swf::RemoveObject>(&tag)) {
+                    held.erase(ro->depth + kTimelineDepthOffset);
+                }
+            }
+        auto holds = [&](int depth, uint16_t id, int placed) {
+            auto h = held.find(depth);
+            return h != held.end() && h->second == std::pair<uint16_t, int>{id, placed};
+        };
+        std::vector<int> leaving;
+        for (auto& [d, c] : children_)
+            if (d < 0 && c->placedFrame_ >= 0 && !holds(d, c->characterId_, c->placedFrame_)) leaving.push_back(d);
+        for (int d : leaving) removeAt(d);
+        for (auto it = shapes_.begin(); it != shapes_.end();)
+            it = holds(it->first, it->second.id, it->second.placedFrame) ? std::next(it) : shapes_.erase(it);
         for (int f = 0; f < frame; ++f) applyFrame(f, false);
     } else {
         for (int f = frame_ + 1; f < frame; ++f) applyFrame(f, false);

@@ -60,7 +60,7 @@ public:
     }
     double sizeInParent(bool height);  // _width or _height
     Drawing* drawing() override { return &drawing_; }
-    struct Shape { uint16_t id; swf::Matrix matrix; };
+    struct Shape { uint16_t id; swf::Matrix matrix; int placedFrame = -1; };
     const std::map<int, Shape>& shapeList() const { return shapes_; }
 
     // Timeline playback.
@@ -76,6 +76,8 @@ private:
     void applyFrame(int frame, bool runActions);
     void seek(int frame);
     void place(const swf::PlaceObject& po);
+    bool keepsPlacement(int depth, uint16_t characterId) const;
+    void notePlacement(int depth, uint16_t characterId, int frame);
     StageClip* addChild(std::unique_ptr<StageClip> c);
     void removeAt(int depth);
     void killTree();
@@ -86,6 +88,11 @@ private:
     const swf::Timeline* timeline_;
     std::string name_;
     int depth_;
+    // For objects the parent's timeline placed: the character and the parent's frame whose
+    // PlaceObject made it (-1: made by script). Going back keeps what the target frame holds.
+    uint16_t characterId_ = 0;
+    int placedFrame_ = -1;
+    int applyingFrame_ = -1;  // the frame whose tags are being applied
     int frame_ = 0;
     bool playing_ = true;
     bool started_ = false;

@@ -1,0 +1,103 @@
+// Going back on a timeline (looping, gotoAndPlay to an earlier frame) as scripts see it:
+// clips that the target frame still holds from the same placement keep their identity and
+// their variables; clips placed later leave and come back fresh. Both the script test stage
+// and the player's own timeline are held to it. Also the depth of ActionCloneSprite.
+#include <gtest/gtest.h>
+
+#include "movie/script/timeline_bridge.h"
+#include "movie/stage.h"
+#include "movie/swf/reader.h"
+#include "script_stage.h"
+#include "script_test_util.h"
+#include "../swf_writer.h"
+
+namespace orv::movie::script {
+namespace {
+
+namespace w = orv::movie::test;
+using test::Asm;
+
+std::vector<uint8_t> actions(const Asm& code) { return w::doAction(code.bytes()); }
+
+// trace(name.member)
+Asm& traceMember(Asm& a, const std::string& name, const std::string& member) {
+    return a.getVar(name).push({member}).op(0x4E).trace();
+}
+// name.member = value
+Asm& setMember(Asm& a, const std::string& name, const std::string& member, const std::string& value) {
+    return a.getVar(name).push({member, value}).op(0x4F);
+}
+
+std::vector<std::string> onScriptStage(const std::vector<uint8_t>& bytes, int frames) {
+    auto movie = swf::readMovie(bytes).movie;
+    if (!movie) return {"<unreadable>"};
+    testing::ScriptStage stage(movie, ".", bytes);
+    stage.runFrames(frames);
+    return stage.traceLines();
+}
+
+std::vector<std::string> onPlayerTimeline(const std::vector<uint8_t>& bytes, int frames) {
+    auto movie = swf::readMovie(bytes).movie;
+    if (!movie) return {"<unreadable>"};
+    Stage stage(movie);
+    std::vector<std::string> out;
+    stage.traceSink = [&out](const std::string& line) { out.push_back(line); };
+    TimelineBridge bridge(stage);
+    stage.setListener(&bridge);
+    stage.dispatchEvents();
+    for (int i = 1; i < frames; ++i) {
+        bridge.beforeTick();
+        stage.tick();
+        bridge.afterTick();
+    }
+    return out;
+}
+
+// An empty one-frame sprite, id 1.
+std::vector<uint8_t> emptySprite() { return w::defineSprite(1, 1, w::showFrame()); }
+
+TEST(TimelineSeek, LoopingKeepsClipsTheFirstFrameStillHolds) {
+    // Frame 1 places "mc" and reads then marks it; frame 2 does nothing; the root loops.
+    Asm frame1;
+    traceMember(frame1, "mc", "mark");
+    setMember(frame1, "mc", "mark", "kept");
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
+                                     actions(frame1), w::showFrame(), w::showFrame()}),
+                          {.version = 6, .frameCount = 2});
+    const std::vector<std::string> want = {"undefined", "kept", "kept"};
+    EXPECT_EQ(onScriptStage(bytes, 5), want);
+    EXPECT_EQ(onPlayerTimeline(bytes, 5), want);
+}
+
+TEST(TimelineSeek, GoingBackDropsClipsPlacedLaterAndMakesThemAfresh) {
+    // Frame 2 places "later" and marks it; frame 3 goes back to frame 1 and plays on.
+    Asm frame1, frame2, frame3;
+    frame1.push({"later"}).op(0x1C).op(0x44).trace();  // typeof(later)
+    traceMember(frame2, "later", "mark");
+    setMember(frame2, "later", "mark", "old");
+    frame3.action(0x81, {0, 0}).op(0x06);  // gotoAndPlay(1)
+    auto bytes = w::movie(
+        w::concat({emptySprite(), actions(frame1), w::showFrame(),
+                   w::placeObject2({.depth = 2, .character = 1, .name = "later"}), actions(frame2),
+                   w::showFrame(), actions(frame3), w::showFrame()}),
+        {.version = 6, .frameCount = 3});
+    const std::vector<std::string> want = {"undefined", "undefined", "undefined", "undefined"};
+    EXPECT_EQ(onScriptStage(bytes, 4), want);
+    EXPECT_EQ(onPlayerTimeline(bytes, 4), want);
+}
+
+TEST(TimelineSeek, CloneSpriteTakesItsDepthLessTheCompilersOffset) {
+    // duplicateMovieClip("mc", "dup", 5) compiles to CloneSprite with 16384 + 5.
+    Asm frame1;
+    frame1.push({"mc", "dup", 16384 + 5}).op(0x24);
+    frame1.push({0}).getVar("dup").push({"getDepth"}).op(0x52).trace();
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
+                                     actions(frame1), w::showFrame()}),
+                          {.version = 6});
+    EXPECT_EQ(onScriptStage(bytes, 1), std::vector<std::string>{"5"});
+}
+
+}  // namespace
+}  // namespace orv::movie::script

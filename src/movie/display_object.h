@@ -13,6 +13,7 @@
 
 namespace orv::movie {
 
+class EditTextState;  // edit_text.h
 class MovieClip;
 class Stage;
 
@@ -42,6 +43,9 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   // Edit text: the text shown once a script set it (else the initial text).
   bool hasText = false;
   std::string text;
+  // Edit text that scripts reached or made: its live text and properties, drawn in place
+  // of the definition (edit_text.h).
+  std::shared_ptr<EditTextState> editText;
   // The frame of the parent's timeline whose PlaceObject made this object;
   // -1 for objects made by script, which the timeline never removes or moves.
   int placedFrame = -1;

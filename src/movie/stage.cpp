@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "movie/edit_text.h"
+
 namespace orv::movie {
 
 namespace {
@@ -23,6 +25,10 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
     node.blendMode = obj->blendMode;
     node.filters = obj->filters;
     if (obj->hasText) node.text = &obj->text;
+    if (obj->editText) {
+      node.character = &obj->editText->character;
+      node.text = &obj->editText->shownText;
+    }
     if (MovieClip* child = obj->asClip()) {
       if (child->drawing && !child->drawing->empty()) node.drawing = child->drawing.get();
       buildNodes(*child, node.children);

@@ -12,6 +12,10 @@ namespace orv::movie {
 class Drawing;
 }
 
+namespace orv::movie {
+class EditTextState;  // edit_text.h
+}
+
 namespace orv::movie::script {
 
 class Object;
@@ -98,6 +102,17 @@ public:
     // What the drawing API draws into, below the clip's children (made on first use);
     // nullptr when the host keeps no drawings.
     virtual Drawing* drawing() { return nullptr; }
+
+    // The characters of the static text (DefineText) on the clip's own display list.
+    virtual std::u32string staticText() { return {}; }
+    // Edit text instances: their text and properties (nullptr for clips and buttons).
+    virtual EditTextState* textField() { return nullptr; }
+    // createTextField: a new empty text field child at `depth`; x, y, width, height in
+    // pixels. nullptr when the host cannot make one.
+    virtual ScriptClip* createTextField(const std::string& name, int depth, double x, double y,
+                                        double width, double height) {
+        (void)name; (void)depth; (void)x; (void)y; (void)width; (void)height; return nullptr;
+    }
 
     // The script object of this clip, managed by the engine.
     Object* scriptObject = nullptr;

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "movie/edit_text.h"
+#include "movie/script/text_format_object.h"
+
 namespace orv::movie::script {
 
 namespace {
@@ -37,7 +40,8 @@ ScriptClip* ClipBridge::childByName(std::string_view name, bool caseInsensitive)
     // Named buttons are objects of their own from SWF 6.
     const bool button = child->character && std::holds_alternative<swf::ButtonDef>(*child->character) &&
                         bridge_.stage().movie().header.version >= 6;
-    return child->asClip() || button ? bridge_.bridgeFor(child) : nullptr;
+    const bool text = child->editText || (child->character && std::holds_alternative<swf::EditTextDef>(*child->character));
+    return child->asClip() || button || text ? bridge_.bridgeFor(child) : nullptr;
 }
 
 std::vector<ScriptClip*> ClipBridge::children() {
@@ -194,6 +198,42 @@ ScriptClip* ClipBridge::createEmptyMovieClip(const std::string& newName, int dep
     return bridge_.bridgeFor(made.get());
 }
 
+std::u32string ClipBridge::staticText() {
+    std::u32string out;
+    if (MovieClip* c = clip())
+        for (auto& [d, o] : c->displayList())
+            if (const auto* text = o->character ? std::get_if<swf::TextDef>(o->character) : nullptr)
+                out += staticTextOf(bridge_.stage().movie(), *text);
+    return out;
+}
+
+EditTextState* ClipBridge::textField() {
+    auto o = object_.lock();
+    if (!o) return nullptr;
+    if (!o->editText) {
+        const auto* edit = o->character ? std::get_if<swf::EditTextDef>(o->character) : nullptr;
+        if (!edit) return nullptr;
+        const swf::Movie& movie = bridge_.stage().movie();
+        const swf::FontDef* font = edit->hasFont ? movie.get<swf::FontDef>(edit->fontId) : nullptr;
+        o->editText = std::make_shared<EditTextState>(*edit, font, movie.header.version >= 6);
+    }
+    return o->editText.get();
+}
+
+ScriptClip* ClipBridge::createTextField(const std::string& newName, int depth, double x, double y,
+                                        double width, double height) {
+    MovieClip* c = clip();
+    if (!c || !bridge_.stage().mayCreateObject()) return nullptr;
+    const swf::EditTextDef def = createdFieldDef(width, height);
+    auto made = std::make_shared<DisplayObject>(bridge_.stage(), 0, nullptr);
+    made->name = newName;
+    made->matrix.tx = x * 20;
+    made->matrix.ty = y * 20;
+    made->editText = std::make_shared<EditTextState>(def, nullptr, bridge_.stage().movie().header.version >= 6);
+    c->setScriptObject(depth, made);
+    return bridge_.bridgeFor(made.get());
+}
+
 bool ClipBridge::removeSelf() {
     auto o = object_.lock();
     if (!o || !o->parent) return false;
@@ -259,6 +299,9 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
         if (event.initAction) vm_->runActions(bridgeFor(&stage.root()), event.initAction->bytes, version);
         return;
     case TimelineEvent::Kind::Placed:
+        if (object && object->character && std::holds_alternative<swf::EditTextDef>(*object->character) &&
+            !std::get<swf::EditTextDef>(*object->character).variableName.empty())
+            syncTextFieldVariable(*vm_, bridgeFor(object.get()), true);
         if (object && object->asClip() && object->clipActions)
             for (auto& ca : *object->clipActions)
                 if (ca.events & swf::ClipEvent::Load) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
@@ -310,6 +353,12 @@ void TimelineBridge::beforeTick() {
 }
 
 void TimelineBridge::afterTick() {
+    // Fields show their variables as the frame's scripts left them.
+    for (auto& w : clipsParentsFirst())
+        if (auto o = w.lock())
+            for (auto& [d, child] : o->asClip()->displayList())
+                if (child->editText && !child->editText->variable.empty())
+                    syncTextFieldVariable(*vm_, bridgeFor(child.get()), false);
     // Forget bridges of objects that are gone, then free unreachable script objects.
     for (auto it = bridges_.begin(); it != bridges_.end();) {
         if (it->second->clip() == nullptr && !it->second->scriptObject) it = bridges_.erase(it);

@@ -55,6 +55,11 @@ public:
     void setToParent(const Matrix& m) override;
     ColorTransform colorTransform() override;
     void setColorTransform(const ColorTransform& ct) override;
+    std::u32string staticText() override;
+    // Edit text: the live state, made when scripts first reach the field.
+    EditTextState* textField() override;
+    ScriptClip* createTextField(const std::string& newName, int depth, double x, double y,
+                                double width, double height) override;
     Drawing* drawing() override;
 
 private:

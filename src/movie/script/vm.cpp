@@ -129,6 +129,8 @@ void Vm::installBuiltins() {
     installDrawingBuiltins(*this);
     installGeomBuiltins(*this);
     installSystemBuiltins(*this);
+    installTextFormatBuiltins(*this);
+    installTextFieldBuiltins(*this);
     for (Object* o : {arrayProto, stringProto, numberProto, booleanProto, dateProto, errorProto,
                       clipProto, buttonProto, textFieldProto})
         if (o) pinned_.push_back(o);
@@ -323,7 +325,7 @@ std::string Vm::typeOf(const Value& v) {
     case ValueType::Object: {
         Object* o = v.asObject();
         if (o->kind == ObjectKind::Function) return "function";
-        if (o->kind == ObjectKind::Clip && o->clip) return o->clip->isButton() ? "object" : "movieclip";
+        if (o->kind == ObjectKind::Clip && o->clip) return o->clip->isButton() || o->clip->textField() ? "object" : "movieclip";
         return "object";
     }
     }
@@ -404,6 +406,7 @@ Object* Vm::objectFor(ScriptClip* clip) {
     Object* o = allocate<Object>(ObjectKind::Clip);
     o->clip = clip;
     Object* proto = clip->isButton() && buttonProto ? buttonProto : clipProto;
+    if (clip->textField() && textFieldProto) proto = textFieldProto;
     o->put("__proto__", proto, kDontEnum | kDontDelete, caseInsensitive());
     if (clip->level() >= 0) o->put("$version", Value(kPlayerVersion), 0, caseInsensitive());
     clip->scriptObject = o;

@@ -237,6 +237,8 @@ void installClipBuiltins(Vm& vm);     // MovieClip, Button, TextField
 void installSystemBuiltins(Vm& vm);   // LoadVars, ContextMenu, Selection, Camera...
 void installPlayerBuiltins(Vm& vm);   // Key, Mouse, Stage, System, AsBroadcaster...
 void installColorBuiltins(Vm& vm);    // Color
+void installTextFormatBuiltins(Vm& vm);  // TextFormat
+void installTextFieldBuiltins(Vm& vm);   // TextField, createTextField (after MovieClip)
 void installDrawingBuiltins(Vm& vm);  // MovieClip's drawing API
 void installGeomBuiltins(Vm& vm);     // flash.geom: Point, Rectangle, Matrix, ColorTransform, Transform
 // SWF 6 and 7 movies see the `flash` package only once ASSetPropFlags clears its SWF 8 bit.

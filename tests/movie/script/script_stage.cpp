@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "movie/render/hit_test.h"
+#include "movie/script/text_format_object.h"
 #include "movie/swf/reader.h"
 
 namespace orv::movie::script::testing {
@@ -162,6 +163,7 @@ void addClip(Box& box, StageClip& clip, const swf::Movie& movie, const swf::Matr
         auto* child = static_cast<StageClip*>(c);
         addClip(box, *child, movie, toSpace * child->matrix(), nesting + 1);
     }
+    if (EditTextState* t = clip.textField()) box.addRect(t->def().bounds, toSpace);
     for (auto& [depth, shape] : clip.shapeList())
         if (const swf::Character* ch = movie.find(shape.id))
             if (auto r = render::characterBounds(movie, *ch)) box.addRect(*r, toSpace * shape.matrix);
@@ -267,6 +269,18 @@ void StageClip::place(const swf::PlaceObject& po) {
     if (po.move) removeAt(depth);
     const swf::Movie* m = movie_;
     const swf::SpriteDef* sprite = stage_.resolveSprite(m, *po.characterId);
+    const auto* edit = sprite ? nullptr : m->get<swf::EditTextDef>(*po.characterId);
+    if (edit) {
+        std::string name = po.name ? *po.name : "instance" + std::to_string(++stage_.instanceCounter);
+        auto child = std::make_unique<StageClip>(stage_, this, m, nullptr, name, depth);
+        if (po.matrix) child->setMatrix(*po.matrix);
+        const swf::FontDef* font = edit->hasFont ? m->get<swf::FontDef>(edit->fontId) : nullptr;
+        child->text_ = std::make_unique<EditTextState>(*edit, font, m->header.version >= 6);
+        StageClip* c = addChild(std::move(child));
+        c->started_ = true;
+        syncTextFieldVariable(stage_.vm(), c, true);
+        return;
+    }
     if (!sprite) {
         removeAt(depth);
         shapes_[depth] = {*po.characterId, po.matrix.value_or(swf::Matrix{})};
@@ -407,6 +421,25 @@ ScriptClip* StageClip::attachMovie(const std::string& exportName, const std::str
 
 ScriptClip* StageClip::createEmptyMovieClip(const std::string& newName, int depth) {
     auto c = std::make_unique<StageClip>(stage_, this, movie_, nullptr, newName, depth);
+    StageClip* raw = addChild(std::move(c));
+    raw->started_ = true;
+    return raw;
+}
+
+std::u32string StageClip::staticText() {
+    std::u32string out;
+    for (auto& [depth, shape] : shapes_)
+        if (const auto* text = movie_->get<swf::TextDef>(shape.id)) out += staticTextOf(*movie_, *text);
+    return out;
+}
+
+ScriptClip* StageClip::createTextField(const std::string& newName, int depth, double x, double y,
+                                       double width, double height) {
+    const swf::EditTextDef def = createdFieldDef(width, height);
+    auto c = std::make_unique<StageClip>(stage_, this, movie_, nullptr, newName, depth);
+    c->x_ = x;
+    c->y_ = y;
+    c->text_ = std::make_unique<EditTextState>(def, nullptr, movie_->header.version >= 6);
     StageClip* raw = addChild(std::move(c));
     raw->started_ = true;
     return raw;

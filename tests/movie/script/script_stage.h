@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "movie/drawing.h"
+#include "movie/edit_text.h"
 #include "movie/script/host.h"
 #include "movie/script/vm.h"
 #include "movie/swf/types.h"
@@ -59,6 +60,11 @@ public:
         return {m.a, m.b, m.c, m.d, m.tx / 20, m.ty / 20};
     }
     double sizeInParent(bool height);  // _width or _height
+    // Edit text: placed DefineEditText characters and createTextField.
+    EditTextState* textField() override { return text_.get(); }
+    std::u32string staticText() override;
+    ScriptClip* createTextField(const std::string& newName, int depth, double x, double y,
+                                double width, double height) override;
     Drawing* drawing() override { return &drawing_; }
     struct Shape { uint16_t id; swf::Matrix matrix; int placedFrame = -1; };
     const std::map<int, Shape>& shapeList() const { return shapes_; }
@@ -102,6 +108,7 @@ private:
     std::map<int, std::unique_ptr<StageClip>> children_;
     // Depths holding non-sprite characters, with their placement.
     std::map<int, Shape> shapes_;
+    std::unique_ptr<EditTextState> text_;
     ScriptClip::ColorTransform color_;
     Drawing drawing_;
 };

@@ -1,0 +1,31 @@
+// TextFormat objects: a movie::TextFormat a script reads and writes through the
+// accessors of TextFormat.prototype. Shared by TextFormat and TextField.
+#pragma once
+
+#include "movie/edit_text.h"
+#include "movie/script/vm.h"
+
+namespace orv::movie::script {
+
+class TextFormatObject : public Object {
+public:
+    TextFormatObject() : Object(ObjectKind::Other) { className = "TextFormat"; }
+    movie::TextFormat format;
+};
+
+// A new TextFormat object (TextFormat.prototype as its prototype) holding `format`.
+TextFormatObject* newTextFormatObject(Vm& vm, const movie::TextFormat& format);
+// The format a script value holds; nullptr when it is not a TextFormat object.
+const movie::TextFormat* textFormatOf(const Value& v);
+// What getTextExtent measures: `text` in `format`, wrapped at `width` pixels when given.
+Object* measureTextExtent(Vm& vm, const movie::TextFormat& format, const std::string& text, double width);
+
+// TextSnapshot and MovieClip.getTextSnapshot (installTextFieldBuiltins calls it).
+void installTextSnapshotBuiltins(Vm& vm);
+
+// Hosts call this for each edit text with a variable as it is placed and once a frame:
+// the field takes the variable's value; a field placed with text of its own gives it to
+// an unset variable.
+void syncTextFieldVariable(Vm& vm, ScriptClip* field, bool placing);
+
+}  // namespace orv::movie::script

@@ -233,7 +233,7 @@ void installRectangle(Vm& vm, Object* geom) {
     // contains(px, py): the left and top edges are inside, the right and bottom ones not.
     // Each comparison converts its operands again, as the script operators do.
     auto contains = [](Vm& vm, const Value& t, const Value& px, const Value& py) -> Value {
-        if (px.isUndefined() || py.isUndefined()) return Value();
+        if (px.isNullish() || py.isNullish()) return Value();
         const Value x = member(vm, t, "x"), y = member(vm, t, "y");
         return Value(atLeast(vm, px, x) && lessThan(vm, px, plus(vm, x, member(vm, t, "width"))) &&
                      atLeast(vm, py, y) && lessThan(vm, py, plus(vm, y, member(vm, t, "height"))));
@@ -250,7 +250,7 @@ void installRectangle(Vm& vm, Object* geom) {
         if (!r.isObject()) return Value();
         const Value x = member(vm, t, "x"), y = member(vm, t, "y");
         const Value rx = member(vm, r, "x"), ry = member(vm, r, "y");
-        if (rx.isUndefined() || ry.isUndefined()) return Value();
+        if (rx.isNullish() || ry.isNullish()) return Value();
         return Value(atLeast(vm, rx, x) && atLeast(vm, ry, y) &&
                      atMost(vm, plus(vm, rx, member(vm, r, "width")), plus(vm, x, member(vm, t, "width"))) &&
                      atMost(vm, plus(vm, ry, member(vm, r, "height")), plus(vm, y, member(vm, t, "height"))));
@@ -336,7 +336,8 @@ Affine box(double sx, double sy, double rotation, double tx, double ty) {
 }
 double orZero(Vm& vm, const Value& v) { return v.isUndefined() ? 0 : vm.toNumber(v); }
 
-// Matrix methods that change the matrix work on Matrix instances only.
+// rotate, scale and the boxes change Matrix instances only; identity, concat, invert and
+// translate work on any object (createBox sets only the position of other objects).
 bool isMatrix(Vm& vm, const Value& v) { return isInstance(vm, v, "Matrix"); }
 
 void installMatrix(Vm& vm, Object* geom) {
@@ -359,18 +360,15 @@ void installMatrix(Vm& vm, Object* geom) {
                                    member(vm, t, "tx"), member(vm, t, "ty")});
     });
     method(vm, proto, "identity", [](Vm& vm, CallInfo& c) -> Value {
-        if (!isMatrix(vm, c.thisValue)) return Value();
         writeMatrix(vm, c.thisValue, {});
         return Value();
     });
     method(vm, proto, "concat", [](Vm& vm, CallInfo& c) -> Value {
-        if (!isMatrix(vm, c.thisValue)) return Value();
         if (!c.arg(0).isObject()) return Value();
         writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), readMatrix(vm, c.arg(0))));
         return Value();
     });
     method(vm, proto, "translate", [](Vm& vm, CallInfo& c) -> Value {
-        if (!isMatrix(vm, c.thisValue)) return Value();
         set(vm, c.thisValue, "tx", plus(vm, member(vm, c.thisValue, "tx"), c.arg(0)));
         set(vm, c.thisValue, "ty", plus(vm, member(vm, c.thisValue, "ty"), c.arg(1)));
         return Value();
@@ -388,21 +386,23 @@ void installMatrix(Vm& vm, Object* geom) {
         return Value();
     });
     method(vm, proto, "createBox", [](Vm& vm, CallInfo& c) -> Value {
-        if (!isMatrix(vm, c.thisValue)) return Value();
-        writeMatrix(vm, c.thisValue, box(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)), orZero(vm, c.arg(2)),
-                                         orZero(vm, c.arg(3)), orZero(vm, c.arg(4))));
+        if (isMatrix(vm, c.thisValue))
+            writeMatrix(vm, c.thisValue, box(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)), orZero(vm, c.arg(2)), 0, 0));
+        // The position is kept as given (0 when absent).
+        set(vm, c.thisValue, "tx", c.arg(3).isUndefined() ? Value(0) : c.arg(3));
+        set(vm, c.thisValue, "ty", c.arg(4).isUndefined() ? Value(0) : c.arg(4));
         return Value();
     });
     // The gradient square (1638.4 pixels wide) fitted to a box.
     method(vm, proto, "createGradientBox", [](Vm& vm, CallInfo& c) -> Value {
         if (!isMatrix(vm, c.thisValue)) return Value();
         const double w = vm.toNumber(c.arg(0)), h = vm.toNumber(c.arg(1));
-        writeMatrix(vm, c.thisValue, box(w / 1638.4, h / 1638.4, orZero(vm, c.arg(2)),
-                                         orZero(vm, c.arg(3)) + w / 2, orZero(vm, c.arg(4)) + h / 2));
+        writeMatrix(vm, c.thisValue, box(w / 1638.4, h / 1638.4, orZero(vm, c.arg(2)), 0, 0));
+        set(vm, c.thisValue, "tx", plus(vm, c.arg(3), Value(w / 2)));
+        set(vm, c.thisValue, "ty", plus(vm, c.arg(4), Value(h / 2)));
         return Value();
     });
     method(vm, proto, "invert", [](Vm& vm, CallInfo& c) -> Value {
-        if (!isMatrix(vm, c.thisValue)) return Value();
         const Affine m = readMatrix(vm, c.thisValue);
         const double det = m.a * m.d - m.b * m.c;
         if (det == 0) {

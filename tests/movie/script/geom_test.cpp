@@ -184,12 +184,20 @@ TEST_F(Geom, MatrixOperationsComposeInOrder) {
     Value g = make("Matrix");
     call(g, "createGradientBox", {163.84, 327.68, 0.0, 10.0, 20.0});
     EXPECT_EQ(str(g), "(a=0.1, b=0, c=0, d=0.2, tx=91.92, ty=183.84)");
-    // Only Matrix instances are changed: another object with the six members is left alone.
+    // scale and rotate change Matrix instances only; identity and translate any object.
     Value fake = vm.newObject();
     for (const char* n : {"a", "b", "c", "d", "tx", "ty"}) put(fake, n, 5.0);
-    vm.call(get(get(cls("Matrix"), "prototype"), "identity"), fake, {});
+    Value mproto = get(cls("Matrix"), "prototype");
+    std::vector<Value> two{2.0, 2.0};
+    vm.call(get(mproto, "scale"), fake, two);
+    vm.call(get(mproto, "rotate"), fake, two);
     EXPECT_EQ(vm.toNumber(get(fake, "a")), 5);
-    EXPECT_EQ(vm.toNumber(get(fake, "b")), 5);
+    EXPECT_EQ(vm.toNumber(get(fake, "tx")), 5);
+    vm.call(get(mproto, "translate"), fake, two);
+    EXPECT_EQ(vm.toNumber(get(fake, "tx")), 7);
+    vm.call(get(mproto, "identity"), fake, {});
+    EXPECT_EQ(vm.toNumber(get(fake, "a")), 1);
+    EXPECT_EQ(vm.toNumber(get(fake, "b")), 0);
     // translate joins strings as `+` does.
     Value s = make("Matrix", {1.0, 0.0, 0.0, 1.0, "string", 0.0});
     call(s, "translate", {20.0});

@@ -1,7 +1,7 @@
 // Objects that stand between a movie and the machine around it: LoadVars (name=value
 // data), ContextMenu (the right-click menu's description), Selection (no field takes
 // the focus), Accessibility (no screen reader) and Camera (none: Camera.get() is null).
-#include "movie/script/vm.h"
+#include "movie/script/host_builtins.h"
 
 namespace orv::movie::script {
 
@@ -40,6 +40,7 @@ FunctionObject* defineClass(Vm& vm, const char* name, NativeFn ctor, Object** pr
 
 void installSystemBuiltins(Vm& vm) {
     bool ci = vm.caseInsensitive();
+    installNetworkObjects(vm);
 
     // LoadVars: the data side works; loading goes nowhere yet, so load() reports failure.
     Object* lv = nullptr;

@@ -11,5 +11,6 @@ inline constexpr const char* kPlayerVersion = "WIN 9,0,999,0";
 
 void installSystemObject(Vm& vm);       // System, System.capabilities, System.security
 void installStageObject(Vm& vm, Object* broadcaster);  // Stage (AsBroadcaster from SWF 6)
+void installNetworkObjects(Vm& vm);     // XMLSocket, LocalConnection
 
 }  // namespace orv::movie::script

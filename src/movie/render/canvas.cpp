@@ -18,53 +18,59 @@ class Canvas::CompositeSink : public SpanSink {
 
   void span(int y, int x, int count, const uint8_t* coverage) override {
     const Surface& t = canvas_.target_;
+    const uint8_t* m = nullptr;
     if (mask_) {
+      // Only the part of the row the mask can let through.
       const Mask& mk = canvas_.masks_.back();
       if (y < mk.y0 || y >= mk.y1 || x >= mk.x1 || x + count <= mk.x0) return;
-      auto& mc = canvas_.maskedCoverage_;
-      mc.resize(size_t(count));
-      const uint8_t* m = mask_ + size_t(y) * t.width + x;
-      bool any = false;
-      for (int i = 0; i < count; ++i) {
-        mc[i] = mul255(coverage[i], m[i]);
-        any |= mc[i] != 0;
-      }
-      if (!any) return;
-      coverage = mc.data();
+      const int from = std::max(x, mk.x0), to = std::min(x + count, mk.x1);
+      coverage += from - x;
+      count = to - from;
+      x = from;
+      m = mask_ + size_t(y) * t.width + x;
     }
-    canvas_.notePainted(y, x, count);
     uint32_t* dst = t.pixels + size_t(y) * t.width + x;
     // Shapes are drawn row after row: fetch the pixels below early, a frame
     // is far larger than the caches.
     if (y + 2 < t.height) __builtin_prefetch(dst + 2 * t.width, 1);
+    int first = count, last = -1;  // what was painted, for the painted bounds
     if (paint_.isSolid()) {
       const uint32_t src = paint_.color();
       if (src == 0) return;
       const bool opaque = alphaOf(src) == 255;
       for (int i = 0; i < count;) {
-        const uint32_t c = coverage[i];
-        if (c == 255 && opaque) {
+        const uint32_t c = m ? mul255(coverage[i], m[i]) : coverage[i];
+        if (!c) {
+          ++i;
+          continue;
+        }
+        first = std::min(first, i);
+        if (c == 255 && opaque && !m) {
           // Fully covered stretches are plain stores.
           int j = i + 1;
           while (j < count && coverage[j] == 255) ++j;
           std::fill(dst + i, dst + j, src);
+          last = j - 1;
           i = j;
           continue;
         }
-        if (c) dst[i] = sourceOver(dst[i], mulPixel255(src, c));
-        ++i;
+        dst[i] = c == 255 && opaque ? src : sourceOver(dst[i], mulPixel255(src, c));
+        last = i++;
       }
-      return;
+    } else {
+      auto& colors = canvas_.scratch_;
+      colors.resize(size_t(count));
+      paint_.shade(x, y, count, colors.data());
+      for (int i = 0; i < count; ++i) {
+        const uint32_t c = m ? mul255(coverage[i], m[i]) : coverage[i];
+        if (!c) continue;
+        first = std::min(first, i);
+        last = i;
+        const uint32_t src = c == 255 ? colors[i] : mulPixel255(colors[i], c);
+        dst[i] = sourceOver(dst[i], src);
+      }
     }
-    auto& colors = canvas_.scratch_;
-    colors.resize(size_t(count));
-    paint_.shade(x, y, count, colors.data());
-    for (int i = 0; i < count; ++i) {
-      const uint32_t c = coverage[i];
-      if (!c) continue;
-      const uint32_t src = c == 255 ? colors[i] : mulPixel255(colors[i], c);
-      dst[i] = sourceOver(dst[i], src);
-    }
+    if (last >= first) canvas_.notePainted(y, x + first, last - first + 1);
   }
 
  private:
@@ -79,7 +85,8 @@ class Canvas::MaskSink : public SpanSink {
   MaskSink(Mask& mask, int width) : mask_(mask), width_(width) {}
   void span(int y, int x, int count, const uint8_t* coverage) override {
     uint8_t* m = mask_.coverage.data() + size_t(y) * width_ + x;
-    for (int i = 0; i < count; ++i) m[i] = uint8_t(m[i] + mul255(coverage[i], 255 - m[i]));
+    for (int i = 0; i < count; ++i)
+      m[i] = coverage[i] == 255 ? 255 : uint8_t(m[i] + mul255(coverage[i], 255 - m[i]));
     mask_.x0 = std::min(mask_.x0, x);
     mask_.x1 = std::max(mask_.x1, x + count);
     mask_.y0 = std::min(mask_.y0, y);

@@ -70,7 +70,6 @@ class Canvas {
   Bounds painted_{1 << 30, 1 << 30, -(1 << 30), -(1 << 30)};
   void notePainted(int y, int x, int count);
   std::vector<uint32_t> scratch_;
-  std::vector<uint8_t> maskedCoverage_;
 };
 
 }  // namespace orv::movie::render

@@ -143,6 +143,43 @@ TEST(ShapeRender, MasksClipContentAndNest) {
   EXPECT_EQ(f.at(7, 7), kRed);
 }
 
+// A mask edge half way across a pixel lets half of the content through there,
+// for solid, translucent and gradient content alike; outside the mask's
+// extent nothing is painted.
+TEST(ShapeRender, MaskEdgesLetContentThroughByCoverage) {
+  const swf::Shape mask = makeShape("M 0 0 F1 1 l 110 0 l 110 200 l 0 200 l 0 0", {solidFill(0, 0, 0)});
+  swf::FillStyle gradient;
+  gradient.type = swf::FillType::LinearGradient;
+  gradient.gradient.records = {{0, {0, 0, 255, 255}}, {255, {0, 0, 255, 255}}};
+  const swf::Shape opaque = makeShape("M 0 0 F1 1 l 200 0 l 200 60 l 0 60 l 0 0", {solidFill(255, 0, 0)});
+  const swf::Shape translucent =
+      makeShape("M 0 60 F1 1 l 200 60 l 200 120 l 0 120 l 0 60", {solidFill(255, 0, 0, 128)});
+  const swf::Shape ramp = makeShape("M 0 120 F1 1 l 200 120 l 200 200 l 0 200 l 0 120", {gradient});
+  Frame f(10, 10);
+  Canvas canvas(f.surface());
+  ShapeRenderer r(canvas, {}, nullptr);
+  auto drawShape = [&](const swf::Shape& s) {
+    r.draw(s.styleTables, swf::shapeEdges(s), kTwipsToPixels, {});
+  };
+  canvas.beginMask();
+  drawShape(mask);
+  canvas.endMask();
+  drawShape(opaque);
+  drawShape(translucent);
+  drawShape(ramp);
+  canvas.popMask();
+  EXPECT_EQ(f.at(2, 1), kRed);
+  EXPECT_NEAR(test::channel(f.at(5, 1), 8), 128, 2);  // half red over white
+  EXPECT_EQ(test::channel(f.at(5, 1), 16), 255);
+  EXPECT_NEAR(test::channel(f.at(2, 4), 8), 127, 2);   // half-transparent red
+  EXPECT_NEAR(test::channel(f.at(5, 4), 8), 191, 2);   // and half of that again
+  EXPECT_EQ(f.at(2, 8), kBlue);
+  EXPECT_NEAR(test::channel(f.at(5, 8), 16), 128, 2);  // half blue over white
+  for (int y = 0; y < 10; ++y)
+    for (int x = 6; x < 10; ++x) EXPECT_EQ(f.at(x, y), kWhite) << x << "," << y;
+  EXPECT_EQ(canvas.painted().x1, 6);
+}
+
 TEST(ShapeRender, DeepMaskNestingIsBounded) {
   const swf::Shape all = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
   Frame f(10, 10);

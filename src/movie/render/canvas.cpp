@@ -1,6 +1,7 @@
 #include "movie/render/canvas.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace orv::movie::render {
 
@@ -209,8 +210,21 @@ void Canvas::endMask() {
     if (!masks_[i].active) continue;
     const auto& outer = masks_[i].coverage;
     for (int y = m.y0; y < m.y1; ++y) {
-      const size_t row = size_t(y) * target_.width;
-      for (int x = m.x0; x < m.x1; ++x) m.coverage[row + x] = mul255(m.coverage[row + x], outer[row + x]);
+      uint8_t* inner = m.coverage.data() + size_t(y) * target_.width;
+      const uint8_t* by = outer.data() + size_t(y) * target_.width;
+      int x = m.x0;
+      // Outer masks are mostly wholly in or wholly out: skip or clear eight
+      // pixels at a time where they are.
+      for (uint64_t o; x + 8 <= m.x1; x += 8) {
+        std::memcpy(&o, by + x, 8);
+        if (o == ~uint64_t(0)) continue;
+        if (o == 0) {
+          std::memset(inner + x, 0, 8);
+          continue;
+        }
+        for (int k = x; k < x + 8; ++k) inner[k] = mul255(inner[k], by[k]);
+      }
+      for (; x < m.x1; ++x) inner[x] = mul255(inner[x], by[x]);
     }
     break;
   }

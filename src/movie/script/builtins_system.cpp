@@ -41,6 +41,7 @@ FunctionObject* defineClass(Vm& vm, const char* name, NativeFn ctor, Object** pr
 void installSystemBuiltins(Vm& vm) {
     bool ci = vm.caseInsensitive();
     installNetworkObjects(vm);
+    installVideoObjects(vm);
 
     // LoadVars: the data side works; loading goes nowhere yet, so load() reports failure.
     Object* lv = nullptr;

@@ -12,5 +12,6 @@ inline constexpr const char* kPlayerVersion = "WIN 9,0,999,0";
 void installSystemObject(Vm& vm);       // System, System.capabilities, System.security
 void installStageObject(Vm& vm, Object* broadcaster);  // Stage (AsBroadcaster from SWF 6)
 void installNetworkObjects(Vm& vm);     // XMLSocket, LocalConnection
+void installVideoObjects(Vm& vm);       // Video, NetConnection, NetStream (SWF 6)
 
 }  // namespace orv::movie::script

@@ -141,7 +141,17 @@ std::optional<swf::Rect> Drawing::bounds(bool withStrokes) const {
 }
 
 bool Drawing::contains(double x, double y) const {
-  return !edges_.empty() && render::shapeContains(tables_, edges_, x, y, false);
+  if (edges_.empty()) return false;
+  // A point exactly on the outline of a fill, where no line is drawn, is outside it (the
+  // reference player leaves a drawn square's corners out).
+  for (const swf::ShapeEdge& e : edges_) {
+    if (e.curved || e.line != 0 || (e.fill0 == 0 && e.fill1 == 0)) continue;
+    const double cross = (e.x1 - e.x0) * (y - e.y0) - (e.y1 - e.y0) * (x - e.x0);
+    if (cross == 0 && x >= std::min(e.x0, e.x1) && x <= std::max(e.x0, e.x1) &&
+        y >= std::min(e.y0, e.y1) && y <= std::max(e.y0, e.y1))
+      return false;
+  }
+  return render::shapeContains(tables_, edges_, x, y, false);
 }
 
 }  // namespace orv::movie

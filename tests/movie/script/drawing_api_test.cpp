@@ -62,6 +62,10 @@ TEST(Drawing, MovingInsideAFillStartsAnotherPartOfIt) {
     EXPECT_EQ(d.edges().size(), 8u);
     EXPECT_TRUE(d.contains(50, 50));
     EXPECT_FALSE(d.contains(150, 150));
+    // Points exactly on the outline of the fill are outside it.
+    EXPECT_FALSE(d.contains(0, 0));
+    EXPECT_FALSE(d.contains(300, 150));
+    EXPECT_TRUE(d.contains(1, 1));
 }
 
 TEST(Drawing, BoundsCoverCurvesAndHalfTheStrokes) {

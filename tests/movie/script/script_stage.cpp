@@ -57,6 +57,8 @@ StageClip::StageClip(ScriptStage& stage, StageClip* parent, const swf::Movie* mo
 ScriptClip* StageClip::childByName(std::string_view name, bool caseInsensitive) {
     for (auto& [d, c] : children_)
         if (caseInsensitive ? sameNoCase(c->name_, name) : c->name_ == name) return c.get();
+    for (auto& c : unloading_)
+        if (caseInsensitive ? sameNoCase(c->name_, name) : c->name_ == name) return c.get();
     return nullptr;
 }
 
@@ -235,12 +237,35 @@ void StageClip::removeAt(int depth) {
     shapes_.erase(depth);
     auto it = children_.find(depth);
     if (it == children_.end()) return;
+    bool unloadHandler = false;
     for (auto& ca : it->second->clipActions)
-        if (ca.events & swf::ClipEvent::Unload) stage_.queueActions(it->second.get(), &ca.actions);
+        if (ca.events & swf::ClipEvent::Unload) {
+            stage_.queueActions(it->second.get(), &ca.actions);
+            unloadHandler = true;
+        }
+    if (it->second->scriptObject && stage_.vm().getMember(it->second->scriptObject, "onUnload").isObject())
+        unloadHandler = true;
     stage_.vm().callMethodIfPresent(it->second->scriptObject, "onUnload");
+    if (unloadHandler && depth >= kTimelineDepthOffset) {
+        // A clip with an unload handler stays reachable, at depth -32769 - depth, until the
+        // frame's scripts are done.
+        it->second->depth_ = -32769 - depth;
+        unloading_.push_back(std::move(it->second));
+        children_.erase(it);
+        return;
+    }
     it->second->killTree();
     stage_.graveyard.push_back(std::move(it->second));
     children_.erase(it);
+}
+
+void StageClip::finishUnloading() {
+    for (auto& c : unloading_) {
+        c->killTree();
+        stage_.graveyard.push_back(std::move(c));
+    }
+    unloading_.clear();
+    for (auto& [d, c] : children_) c->finishUnloading();
 }
 
 StageClip* StageClip::addChild(std::unique_ptr<StageClip> c) {
@@ -607,6 +632,7 @@ void ScriptStage::runFrames(int count) {
         vm_->runTimers();
         runQueue();
         timeMs_ += step;
+        root_->finishUnloading();
         graveyard.clear();
         vm_->collectGarbage();
     }

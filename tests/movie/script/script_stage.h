@@ -82,6 +82,7 @@ private:
     void applyFrame(int frame, bool runActions);
     void seek(int frame);
     void place(const swf::PlaceObject& po);
+    void finishUnloading();  // removes for good the clips parked while unloading
     bool keepsPlacement(int depth, uint16_t characterId) const;
     void notePlacement(int depth, uint16_t characterId, int frame);
     StageClip* addChild(std::unique_ptr<StageClip> c);
@@ -99,6 +100,8 @@ private:
     uint16_t characterId_ = 0;
     int placedFrame_ = -1;
     int applyingFrame_ = -1;  // the frame whose tags are being applied
+    // Removed clips with unload handlers, kept reachable by name until the frame ends.
+    std::vector<std::unique_ptr<StageClip>> unloading_;
     int frame_ = 0;
     bool playing_ = true;
     bool started_ = false;

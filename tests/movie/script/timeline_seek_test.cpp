@@ -1,8 +1,11 @@
 // Going back on a timeline (looping, gotoAndPlay to an earlier frame) as scripts see it:
 // clips that the target frame still holds from the same placement keep their identity and
-// their variables; clips placed later leave and come back fresh. Both the script test stage
+// their variables; clips placed later leave and come back fresh; removed clips with an unload
+// handler stay reachable until the frame's scripts are done. Both the script test stage
 // and the player's own timeline are held to it. Also the depth of ActionCloneSprite.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "movie/script/timeline_bridge.h"
 #include "movie/stage.h"
@@ -97,6 +100,26 @@ TEST(TimelineSeek, CloneSpriteTakesItsDepthLessTheCompilersOffset) {
                                      actions(frame1), w::showFrame()}),
                           {.version = 6});
     EXPECT_EQ(onScriptStage(bytes, 1), std::vector<std::string>{"5"});
+}
+
+TEST(TimelineSeek, RemovedClipsWithAnUnloadHandlerStayReachableUntilTheFrameEnds) {
+    // "mc" (depth 1) gets an onUnload method; frame 2 removes it and looks it up; frame 3
+    // finds it gone.
+    Asm frame1, frame2, frame3;
+    frame1.getVar("mc").push({"onUnload"}).function("", {}, Asm().push({"unloaded"}).trace()).op(0x4F);
+    frame2.push({0}).getVar("mc").push({"getDepth"}).op(0x52).trace();
+    traceMember(frame2, "mc", "_name");
+    frame3.push({"mc"}).op(0x1C).op(0x44).trace();
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
+                                     actions(frame1), w::showFrame(), w::removeObject2(1),
+                                     actions(frame2), w::showFrame(), actions(frame3), w::showFrame()}),
+                          {.version = 6, .frameCount = 3});
+    std::vector<std::string> lines = onScriptStage(bytes, 3);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "unloaded"), 1);
+    lines.erase(std::remove(lines.begin(), lines.end(), "unloaded"), lines.end());
+    // Parked at -32769 minus its depth (-16383), still under its name; gone a frame later.
+    EXPECT_EQ(lines, (std::vector<std::string>{"-16386", "mc", "undefined"}));
 }
 
 }  // namespace

@@ -34,45 +34,69 @@ class Canvas::CompositeSink : public SpanSink {
     // Shapes are drawn row after row: fetch the pixels below early, a frame
     // is far larger than the caches.
     if (y + 2 < t.height) __builtin_prefetch(dst + 2 * t.width, 1);
-    int first = count, last = -1;  // what was painted, for the painted bounds
+    if (!m) {
+      canvas_.notePainted(y, x, count);
+      paintUnmasked(dst, x, y, count, coverage);
+      return;
+    }
+    int first = count, last = -1;  // what the mask let through, for the painted bounds
     if (paint_.isSolid()) {
       const uint32_t src = paint_.color();
       if (src == 0) return;
       const bool opaque = alphaOf(src) == 255;
-      for (int i = 0; i < count;) {
-        const uint32_t c = m ? mul255(coverage[i], m[i]) : coverage[i];
-        if (!c) {
-          ++i;
-          continue;
-        }
+      for (int i = 0; i < count; ++i) {
+        const uint32_t c = mul255(coverage[i], m[i]);
+        if (!c) continue;
         first = std::min(first, i);
-        if (c == 255 && opaque && !m) {
-          // Fully covered stretches are plain stores.
-          int j = i + 1;
-          while (j < count && coverage[j] == 255) ++j;
-          std::fill(dst + i, dst + j, src);
-          last = j - 1;
-          i = j;
-          continue;
-        }
+        last = i;
         dst[i] = c == 255 && opaque ? src : sourceOver(dst[i], mulPixel255(src, c));
-        last = i++;
       }
     } else {
       auto& colors = canvas_.scratch_;
       colors.resize(size_t(count));
       paint_.shade(x, y, count, colors.data());
       for (int i = 0; i < count; ++i) {
-        const uint32_t c = m ? mul255(coverage[i], m[i]) : coverage[i];
+        const uint32_t c = mul255(coverage[i], m[i]);
         if (!c) continue;
         first = std::min(first, i);
         last = i;
-        const uint32_t src = c == 255 ? colors[i] : mulPixel255(colors[i], c);
-        dst[i] = sourceOver(dst[i], src);
+        dst[i] = sourceOver(dst[i], c == 255 ? colors[i] : mulPixel255(colors[i], c));
       }
     }
     if (last >= first) canvas_.notePainted(y, x + first, last - first + 1);
   }
+
+ private:
+  void paintUnmasked(uint32_t* dst, int x, int y, int count, const uint8_t* coverage) {
+    if (paint_.isSolid()) {
+      const uint32_t src = paint_.color();
+      if (src == 0) return;
+      const bool opaque = alphaOf(src) == 255;
+      for (int i = 0; i < count;) {
+        const uint32_t c = coverage[i];
+        if (c == 255 && opaque) {
+          // Fully covered stretches are plain stores.
+          int j = i + 1;
+          while (j < count && coverage[j] == 255) ++j;
+          std::fill(dst + i, dst + j, src);
+          i = j;
+          continue;
+        }
+        if (c) dst[i] = sourceOver(dst[i], mulPixel255(src, c));
+        ++i;
+      }
+      return;
+    }
+    auto& colors = canvas_.scratch_;
+    colors.resize(size_t(count));
+    paint_.shade(x, y, count, colors.data());
+    for (int i = 0; i < count; ++i) {
+      const uint32_t c = coverage[i];
+      if (!c) continue;
+      dst[i] = sourceOver(dst[i], c == 255 ? colors[i] : mulPixel255(colors[i], c));
+    }
+  }
+
 
  private:
   Canvas& canvas_;

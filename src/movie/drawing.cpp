@@ -126,7 +126,8 @@ std::optional<swf::Rect> Drawing::bounds(bool withStrokes) const {
     double margin = 0;
     if (withStrokes && e.line != 0 && e.styleTable < tables_.size()) {
       const auto& lines = tables_[e.styleTable].lines;
-      if (e.line <= lines.size()) margin = lines[e.line - 1].width / 2.0;
+      // The reference player grows a drawn shape's bounds by the whole line width.
+      if (e.line <= lines.size()) margin = lines[e.line - 1].width;
     }
     add(e.x0, e.y0, margin);
     add(e.x1, e.y1, margin);

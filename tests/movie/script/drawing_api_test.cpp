@@ -68,7 +68,7 @@ TEST(Drawing, MovingInsideAFillStartsAnotherPartOfIt) {
     EXPECT_TRUE(d.contains(1, 1));
 }
 
-TEST(Drawing, BoundsCoverCurvesAndHalfTheStrokes) {
+TEST(Drawing, BoundsCoverCurvesAndTheStrokesWidths) {
     Drawing d;
     EXPECT_FALSE(d.bounds(true));
     d.setLineStyle(line(20));
@@ -77,7 +77,7 @@ TEST(Drawing, BoundsCoverCurvesAndHalfTheStrokes) {
     auto without = d.bounds(false), with = d.bounds(true);
     ASSERT_TRUE(without && with);
     EXPECT_EQ(*without, (swf::Rect{0, 200, 0, 100}));
-    EXPECT_EQ(*with, (swf::Rect{-10, 210, -10, 110}));
+    EXPECT_EQ(*with, (swf::Rect{-20, 220, -20, 120}));
     // The pen alone draws nothing: no line and no fill.
     d.setLineStyle(std::nullopt);
     d.lineTo(1000, 1000);
@@ -174,10 +174,10 @@ TEST(DrawingApi, DrawnShapeCountsForBoundsAndSize) {
     more.getVar("d").push({"_height"}).op(0x4E).trace();
     auto r = run(squareScript(50, more));
     EXPECT_EQ(r->trace,
-              "90\n90\n210\n210\n"     // own coordinates, with half the line
+              "80\n80\n220\n220\n"     // own coordinates, grown by the line's width
               "100\n100\n200\n200\n"   // getRect: without the line
-              "140\n90\n260\n210\n"    // moved 50 pixels in the root
-              "120\n120\n");
+              "130\n80\n270\n220\n"    // moved 50 pixels in the root
+              "140\n140\n");
 }
 
 TEST(DrawingApi, HitTestFindsTheFillAndTheLineButNotTheOutside) {
@@ -185,7 +185,7 @@ TEST(DrawingApi, HitTestFindsTheFillAndTheLineButNotTheOutside) {
     call(more, "d", "hitTest", {true, 150, 200}).trace();   // inside the fill (moved by 50)
     call(more, "d", "hitTest", {true, 150, 145}).trace();   // on the line (x = 95 inside the clip)
     call(more, "d", "hitTest", {true, 150, 100}).trace();   // left of the line
-    call(more, "d", "hitTest", {false, 150, 145}).trace();  // the box includes the line
+    call(more, "d", "hitTest", {false, 150, 135}).trace();  // the box includes the line's width
     call(more, "d", "hitTest", {false, 150, 300}).trace();
     // clear() removes the drawing: nothing left to hit, no bounds.
     callDrop(more, "d", "clear", {});
@@ -210,7 +210,7 @@ TEST(DrawingApi, DrawingCallsWithMissingArgumentsDrawNothing) {
     callDrop(a, "d", "lineTo", {0, 500});
     a.getVar("d").push({"_width"}).op(0x4E).trace();
     auto r = run(a);
-    EXPECT_EQ(r->trace, "0\n60\n60\n");
+    EXPECT_EQ(r->trace, "0\n70\n70\n");
 }
 
 }  // namespace script

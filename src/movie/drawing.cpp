@@ -7,19 +7,6 @@
 
 namespace orv::movie {
 
-namespace {
-
-// The extreme of a quadratic curve along one axis, when it lies strictly inside the curve.
-std::optional<double> curveExtreme(double p0, double c, double p1) {
-  const double denominator = p0 - 2 * c + p1;
-  if (denominator == 0) return std::nullopt;
-  const double t = (p0 - c) / denominator;
-  if (!(t > 0 && t < 1)) return std::nullopt;
-  return (1 - t) * (1 - t) * p0 + 2 * t * (1 - t) * c + t * t * p1;
-}
-
-}  // namespace
-
 void Drawing::clear() { *this = Drawing(); }
 
 void Drawing::setLineStyle(const std::optional<swf::LineStyle>& style) {
@@ -131,10 +118,8 @@ std::optional<swf::Rect> Drawing::bounds(bool withStrokes) const {
     }
     add(e.x0, e.y0, margin);
     add(e.x1, e.y1, margin);
-    if (!e.curved) continue;
-    const auto ex = curveExtreme(e.x0, e.cx, e.x1), ey = curveExtreme(e.y0, e.cy, e.y1);
-    if (ex) add(*ex, e.y0, margin), add(*ex, e.y1, margin);
-    if (ey) add(e.x0, *ey, margin), add(e.x1, *ey, margin);
+    // Curves count by their control points, as the reference player's bounds do.
+    if (e.curved) add(e.cx, e.cy, margin);
   }
   if (!any) return std::nullopt;
   auto twips = [](double v) { return static_cast<int32_t>(std::lround(v)); };

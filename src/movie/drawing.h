@@ -32,8 +32,9 @@ class Drawing {
   const std::vector<swf::StyleTable>& styleTables() const { return tables_; }
   const std::vector<swf::ShapeEdge>& edges() const { return edges_; }
   bool empty() const { return edges_.empty(); }
-  // The rectangle the edges cover, curves by their extremes; `withStrokes` adds each
-  // stroke's whole width (as the reference player does). nullopt when nothing is drawn.
+  // The rectangle the edges cover, curves with their control points; `withStrokes` adds
+  // each stroke's whole width (both as the reference player does). nullopt when nothing is
+  // drawn.
   std::optional<swf::Rect> bounds(bool withStrokes) const;
   // Whether the point lies inside a fill or on a stroke.
   bool contains(double x, double y) const;

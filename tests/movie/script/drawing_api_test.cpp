@@ -68,20 +68,20 @@ TEST(Drawing, MovingInsideAFillStartsAnotherPartOfIt) {
     EXPECT_TRUE(d.contains(1, 1));
 }
 
-TEST(Drawing, BoundsCoverCurvesAndTheStrokesWidths) {
+TEST(Drawing, BoundsCoverControlPointsAndTheStrokesWidths) {
     Drawing d;
     EXPECT_FALSE(d.bounds(true));
     d.setLineStyle(line(20));
     d.moveTo(0, 0);
-    d.curveTo(100, 200, 200, 0);  // reaches y = 100 at its middle
+    d.curveTo(100, 200, 200, 0);  // reaches y = 100 at its middle; its control point 200
     auto without = d.bounds(false), with = d.bounds(true);
     ASSERT_TRUE(without && with);
-    EXPECT_EQ(*without, (swf::Rect{0, 200, 0, 100}));
-    EXPECT_EQ(*with, (swf::Rect{-20, 220, -20, 120}));
+    EXPECT_EQ(*without, (swf::Rect{0, 200, 0, 200}));
+    EXPECT_EQ(*with, (swf::Rect{-20, 220, -20, 220}));
     // The pen alone draws nothing: no line and no fill.
     d.setLineStyle(std::nullopt);
     d.lineTo(1000, 1000);
-    EXPECT_EQ(*d.bounds(false), (swf::Rect{0, 200, 0, 100}));
+    EXPECT_EQ(*d.bounds(false), (swf::Rect{0, 200, 0, 200}));
     EXPECT_TRUE(d.contains(100, 100));   // on the stroke at the curve's middle
     EXPECT_FALSE(d.contains(100, 50));   // under the arch, no fill
     d.clear();

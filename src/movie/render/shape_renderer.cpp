@@ -125,8 +125,13 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
     double width;
     if (ls.width == 0) {
       width = 1;  // hairline: one device pixel at any scale
-    } else if (ls.noHScale || ls.noVScale) {
+    } else if (ls.noHScale && ls.noVScale) {
       width = ls.width * settings_.pixelsPerTwip;
+    } else if (ls.noHScale) {
+      // Follows only the vertical scale (the length the y axis maps to).
+      width = ls.width * std::hypot(toDevice.c, toDevice.d);
+    } else if (ls.noVScale) {
+      width = ls.width * std::hypot(toDevice.a, toDevice.b);
     } else {
       width = ls.width * toDevice.meanScale();
     }

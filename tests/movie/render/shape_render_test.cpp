@@ -116,6 +116,27 @@ TEST(ShapeRender, LowQualityHasNoPartialPixels) {
   EXPECT_EQ(partialLow, 0);
 }
 
+// A line that does not scale one way keeps the other axis's scale: under a
+// stretch of 10 across and 2 down (device 0.5 and 0.1 px per twip), a 20-twip
+// line is 10 px thick without vertical scaling, 2 px without horizontal, and
+// one pixel (the stage's own scale) with neither.
+TEST(ShapeRender, LinesScaleByTheAxisTheyKeep) {
+  auto thickness = [](bool noH, bool noV) {
+    swf::LineStyle line = solidLine(20, 0, 0, 0);
+    line.noHScale = noH;
+    line.noVScale = noV;
+    const swf::Shape s = makeShape("M 0 150 L 1 l 400 150", {}, {line});
+    Frame f(210, 30);
+    draw(f, s, Affine::scale(0.5, 0.1));
+    int covered = 0;
+    for (int y = 0; y < 30; ++y) covered += 255 - test::channel(f.at(100, y), 16);
+    return covered / 255.0;
+  };
+  EXPECT_NEAR(thickness(false, true), 10, 0.1);
+  EXPECT_NEAR(thickness(true, false), 2, 0.1);
+  EXPECT_NEAR(thickness(true, true), 1, 0.1);
+}
+
 TEST(ShapeRender, MasksClipContentAndNest) {
   const swf::Shape left = makeShape("M 0 0 F1 1 l 100 0 l 100 200 l 0 200 l 0 0", {solidFill(0, 0, 0)});
   const swf::Shape top = makeShape("M 0 0 F1 1 l 200 0 l 200 100 l 0 100 l 0 0", {solidFill(0, 0, 0)});

@@ -77,8 +77,8 @@ const Field kFields[] = {
      [](Vm& vm, TextFormat& f, const Value& v) { f.target = stringProperty(vm, v); }},
     {"align", [](const TextFormat& f) { return toValue(f.align); },
      [](Vm& vm, TextFormat& f, const Value& v) {
-         if (v.isNullish()) { f.align.reset(); return; }
-         // Only the four alignments are taken; any other word leaves the value as it was.
+         // Only the four alignments are taken; anything else leaves the value as it was.
+         if (v.isNullish()) return;
          std::string s = vm.toString(v);
          for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
          if (s == "left" || s == "right" || s == "center" || s == "justify") f.align = s;

@@ -233,6 +233,7 @@ TEST(TextFormatScript, ConstructorArgumentsAndPropertyConversions) {
     // Unknown alignments leave the value as it was.
     vm.setMember(o, "align", Value("RIGHT"));
     vm.setMember(o, "align", Value("sideways"));
+    vm.setMember(o, "align", Value());
     EXPECT_EQ(vm.toString(vm.getMember(o, "align")), "right");
     vm.setMember(o, "tabStops", Value(vm.newArray({Value(6), Value("8")})));
     EXPECT_EQ(vm.toString(vm.getMember(o, "tabStops")), "6,8");

@@ -367,8 +367,9 @@ void StageClip::notePlacement(int depth, uint16_t characterId, int frame) {
 
 void StageClip::seek(int frame) {
     if (frame < frame_) {
-        // Going back: timeline objects that the target frame still holds, placed by the same
-        // PlaceObject, stay (with their script state); the others leave. The frames up to
+        // Going back: objects in the timeline's depths that the target frame still holds,
+        // placed by the same PlaceObject, stay (with their script state); the others leave,
+        // script-made clips swapped into those depths included. The frames up to
         // the target are then replayed over what stayed.
         std::map<int, std::pair<uint16_t, int>> held;  // depth -> character, frame placed
         for (int f = 0; f <= frame; ++f)
@@ -385,7 +386,7 @@ void StageClip::seek(int frame) {
         };
         std::vector<int> leaving;
         for (auto& [d, c] : children_)
-            if (d < 0 && c->placedFrame_ >= 0 && !holds(d, c->characterId_, c->placedFrame_)) leaving.push_back(d);
+            if (d < 0 && (c->placedFrame_ < 0 || !holds(d, c->characterId_, c->placedFrame_))) leaving.push_back(d);
         for (int d : leaving) removeAt(d);
         for (auto it = shapes_.begin(); it != shapes_.end();)
             it = holds(it->first, it->second.id, it->second.placedFrame) ? std::next(it) : shapes_.erase(it);

@@ -122,5 +122,20 @@ TEST(TimelineSeek, RemovedClipsWithAnUnloadHandlerStayReachableUntilTheFrameEnds
     EXPECT_EQ(lines, (std::vector<std::string>{"-16386", "mc", "undefined"}));
 }
 
+TEST(TimelineSeek, LoopingRemovesScriptClipsSwappedIntoTheTimelinesDepths) {
+    // Frame 2 duplicates "mc" as "dup" at depth 5 and swaps the two: "dup" now sits in the
+    // timeline's depths, "mc" above them. Back on frame 1, "dup" is gone.
+    Asm frame1, frame2;
+    frame1.push({"dup"}).op(0x1C).op(0x44).trace();
+    frame2.push({"mc", "dup", 16384 + 5}).op(0x24);
+    frame2.getVar("mc").push({1}).getVar("dup").push({"swapDepths"}).op(0x52).op(0x17);
+    frame2.push({0}).getVar("dup").push({"getDepth"}).op(0x52).trace();
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
+                                     actions(frame1), w::showFrame(), actions(frame2), w::showFrame()}),
+                          {.version = 6, .frameCount = 2});
+    EXPECT_EQ(onScriptStage(bytes, 3), (std::vector<std::string>{"undefined", "-16383", "undefined"}));
+}
+
 }  // namespace
 }  // namespace orv::movie::script

@@ -84,29 +84,58 @@ void installSystemBuiltins(Vm& vm) {
         for (const char* n : {"print", "forward_back", "rewind", "loop", "play", "quality", "zoom", "save"})
             items->put(n, Value(true), 0, ci);
         self->put("builtInItems", Value(items), 0, ci);
-        if (!c.args.empty()) self->put("onSelect", c.arg(0), 0, ci);
+        self->put("onSelect", c.arg(0), 0, ci);
         return Value();
     }, &cm);
+    // hideBuiltInItems gives the menu a new set of switches, all off.
     vm.defineMethod(cm, "hideBuiltInItems", [](Vm& vm, CallInfo& c) -> Value {
-        Value items = c.thisObject() ? vm.getMember(c.thisObject(), "builtInItems") : Value();
-        if (items.isObject())
-            for (const std::string& n : vm.enumerableNames(items.asObject())) vm.setMember(items.asObject(), n, Value(false));
+        Object* self = c.thisObject();
+        if (!self) return Value();
+        Object* items = vm.newObject();
+        for (const char* n : {"print", "forward_back", "rewind", "loop", "play", "quality", "zoom", "save"})
+            vm.setMember(items, n, Value(false));
+        vm.setMember(self, "builtInItems", Value(items));
         return Value();
     });
+    // copy: a new menu with the same handler, the same built-in switches (whatever
+    // scripts put in their place) and each custom item's own copy().
     vm.defineMethod(cm, "copy", [](Vm& vm, CallInfo& c) -> Value {
         Object* self = c.thisObject();
         if (!self) return Value();
-        Value ctor = vm.getMember(vm.global, "ContextMenu");
-        Value onSelect = vm.getMember(self, "onSelect");
-        Value made = vm.construct(ctor, std::span<Value>(&onSelect, 1));
+        Value made = vm.construct(vm.getMember(vm.global, "ContextMenu"), {});
         if (!made.isObject()) return made;
-        Value items = vm.getMember(self, "builtInItems"), copyItems = vm.getMember(made, "builtInItems");
-        if (items.isObject() && copyItems.isObject())
-            for (const std::string& n : vm.enumerableNames(items.asObject()))
-                vm.setMember(copyItems.asObject(), n, vm.getMember(items.asObject(), n));
-        Value custom = vm.getMember(self, "customItems");
-        if (custom.isObject()) vm.setMember(made.asObject(), "customItems", Value(vm.newArray(vm.arrayElements(custom.asObject()))));
+        Object* copy = made.asObject();
+        vm.setMember(copy, "onSelect", vm.getMember(self, "onSelect"));
+        Value items = vm.getMember(self, "builtInItems");
+        vm.setMember(copy, "builtInItems", items);
+        std::vector<Value> custom;
+        Value list = vm.getMember(self, "customItems");
+        if (list.isObject())
+            for (const Value& item : vm.arrayElements(list.asObject())) {
+                Value fn = item.isObject() ? vm.getMember(item, "copy") : Value();
+                custom.push_back(fn.isObject() ? vm.call(fn, item, {}) : Value());
+            }
+        vm.setMember(copy, "customItems", Value(vm.newArray(std::move(custom))));
         return made;
+    });
+
+    // ContextMenuItem: one entry of a menu's customItems.
+    Object* item = nullptr;
+    defineClass(vm, "ContextMenuItem", [](Vm& vm, CallInfo& c) -> Value {
+        Object* self = c.thisObject();
+        if (!self) return Value();
+        vm.setMember(self, "caption", c.arg(0));
+        vm.setMember(self, "onSelect", c.arg(1));
+        vm.setMember(self, "separatorBefore", Value(c.args.size() > 2 && vm.toBool(c.arg(2))));
+        vm.setMember(self, "enabled", Value(c.args.size() <= 3 || vm.toBool(c.arg(3))));
+        vm.setMember(self, "visible", Value(c.args.size() <= 4 || vm.toBool(c.arg(4))));
+        return Value();
+    }, &item);
+    vm.defineMethod(item, "copy", [](Vm& vm, CallInfo& c) -> Value {
+        std::vector<Value> args;
+        for (const char* n : {"caption", "onSelect", "separatorBefore", "enabled", "visible"})
+            args.push_back(vm.getMember(c.thisValue, n));
+        return vm.construct(vm.getMember(vm.global, "ContextMenuItem"), args);
     });
 
     // Selection: no text field here takes the keyboard focus, so none ever has it.

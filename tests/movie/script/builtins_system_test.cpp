@@ -50,18 +50,30 @@ TEST(SystemBuiltins, ContextMenuCopiesAndHidesItsItems) {
     EXPECT_TRUE(vm.strictEquals(vm.getMember(menu, "onSelect"), handler));
     Value items = vm.getMember(menu, "builtInItems");
     EXPECT_TRUE(vm.toBool(vm.getMember(items, "zoom")));
+    // Hiding gives the menu a new set of switches, all off.
     method(vm, menu, "hideBuiltInItems");
-    EXPECT_FALSE(vm.toBool(vm.getMember(items, "zoom")));
-    EXPECT_FALSE(vm.toBool(vm.getMember(items, "print")));
+    Value hidden = vm.getMember(menu, "builtInItems");
+    EXPECT_NE(hidden.asObject(), items.asObject());
+    EXPECT_FALSE(vm.toBool(vm.getMember(hidden, "zoom")));
+    EXPECT_FALSE(vm.toBool(vm.getMember(hidden, "print")));
+    // A copy shares the switches and copies each custom item through its own copy():
+    // an entry that cannot copy itself leaves a hole.
     Value custom = vm.getMember(menu, "customItems");
     method(vm, custom, "push", {Value("entry")});
+    method(vm, custom, "push", {make(vm, "ContextMenuItem", {Value("Caption"), handler})});
     Value copy = method(vm, menu, "copy");
     ASSERT_TRUE(copy.isObject());
     EXPECT_NE(copy.asObject(), menu.asObject());
-    EXPECT_FALSE(vm.toBool(vm.getMember(vm.getMember(copy, "builtInItems"), "zoom")));
+    EXPECT_EQ(vm.getMember(copy, "builtInItems").asObject(), hidden.asObject());
     Value copiedCustom = vm.getMember(copy, "customItems");
     EXPECT_NE(copiedCustom.asObject(), custom.asObject());
-    EXPECT_EQ(vm.toString(copiedCustom), "entry");
+    EXPECT_TRUE(vm.getMember(copiedCustom, "0").isUndefined());
+    Value item = vm.getMember(copiedCustom, "1");
+    ASSERT_TRUE(item.isObject());
+    EXPECT_NE(item.asObject(), vm.getMember(custom, "1").asObject());
+    EXPECT_EQ(vm.toString(vm.getMember(item, "caption")), "Caption");
+    EXPECT_TRUE(vm.toBool(vm.getMember(item, "enabled")));
+    EXPECT_FALSE(vm.toBool(vm.getMember(item, "separatorBefore")));
     EXPECT_TRUE(vm.strictEquals(vm.getMember(copy, "onSelect"), handler));
 }
 

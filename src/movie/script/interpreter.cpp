@@ -250,6 +250,7 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
     if (!homeProto && thisValue.isObject()) homeProto = thisValue.asObject()->proto(ci);
     f.homeProto = homeProto;
     Object* activation = allocate<Object>();
+    activation->className = "activation";  // not a `with` object for calls found in it
     f.activation = activation;
     f.scope.push_back(activation);
 
@@ -728,6 +729,15 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 if (owner) thisV = Value(owner);
             } else {
                 fn = getVariable(f, name);
+                // A function found on a `with` object runs with that object as `this`.
+                for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
+                    Object* s = *it;
+                    if (!s || !hasProperty(s, name)) continue;
+                    bool withObject = s != f.activation && s != f.scope.front() &&
+                                      s->className != "activation";
+                    if (withObject) thisV = Value(s);
+                    break;
+                }
             }
             stackCaller_ = &f;
             push(call(fn, thisV, args));
@@ -781,13 +791,19 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             break;
         }
         case 0x47: {  // Add2
-            Value a = toPrimitive(f.pop()), b = toPrimitive(f.pop());
+            Value ra = f.pop(), rb = f.pop();
+            Value a = toPrimitive(ra), b = toPrimitive(rb);
+            // valueOf gave an object: the operand stays itself (toString may still ask it).
+            if (a.isObject()) a = ra;
+            if (b.isObject()) b = rb;
             if (a.isString() || b.isString()) {
                 std::string sb = toString(b), sa = toString(a);
                 noteStringMade(sa.size() + sb.size());
                 push(Value(sb + sa));
             } else {
-                push(Value(toNumber(b) + toNumber(a)));
+                // An object whose valueOf gave an object adds as NaN.
+                auto number = [&](const Value& x) { return x.isObject() ? std::nan("") : toNumber(x); };
+                push(Value(number(b) + number(a)));
             }
             break;
         }
@@ -906,7 +922,9 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             Value o = f.pop();
             size_t blockEnd = std::min(next + size, end);
             Object* obj = toObject(o);
-            if (obj) f.scope.push_back(obj);
+            // with (null) and with (undefined) skip their block.
+            if (!obj) { next = blockEnd; break; }
+            f.scope.push_back(obj);
             size_t scopeSize = f.scope.size();
             size_t jumpedTo = SIZE_MAX;
             try {

@@ -216,7 +216,7 @@ void Vm::setArrayElements(Object* arr, const std::vector<Value>& elems) {
 Value Vm::toPrimitive(const Value& v, Hint hint) {
     if (!v.isObject()) return v;
     Object* o = v.asObject();
-    if (o->kind == ObjectKind::Clip && o->clip && hint != Hint::Number) {
+    if (o->kind == ObjectKind::Clip && o->clip && hint == Hint::String) {
         // A clip converts to its target path unless a script gave it its own toString.
         Value ts = getMember(o, "toString");
         if (!ts.isObject() || ts.asObject() == objectProto->findOwn("toString", caseInsensitive())
@@ -224,6 +224,9 @@ Value Vm::toPrimitive(const Value& v, Hint hint) {
             return Value(targetPath(o->clip));
     }
     if (hint == Hint::None) hint = o->kind == ObjectKind::Date ? Hint::String : Hint::Number;
+    // The player asks one method: valueOf for numbers, toString for strings. An object
+    // it gets back stays an object (a number conversion makes it NaN; a string one
+    // "[type Object]"); the other method is asked only when the first is missing.
     const char* order[2] = {"valueOf", "toString"};
     if (hint == Hint::String) std::swap(order[0], order[1]);
     for (const char* name : order) {
@@ -231,8 +234,8 @@ Value Vm::toPrimitive(const Value& v, Hint hint) {
         if (fn.isObject() && fn.asObject()->kind == ObjectKind::Function) {
             Value r = call(fn, v, {});
             if (!r.isObject()) return r;
-            if (hint == Hint::Number && std::strcmp(name, "valueOf") == 0) continue;
-            return r;
+            if (hint == Hint::Number) return r;
+            break;
         }
     }
     if (o->kind == ObjectKind::Function) return Value("[type Function]");
@@ -348,13 +351,22 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
 bool Vm::looseEquals(const Value& a, const Value& b) {
     // The player's == treats two NaNs as equal.
     if (a.isNumber() && b.isNumber() && std::isnan(a.asNumber()) && std::isnan(b.asNumber())) return true;
-    if (a.type() == b.type()) return strictEquals(a, b);
+    if (a.type() == b.type() && !a.isObject()) return strictEquals(a, b);
     if (a.isNullish() && b.isNullish()) return true;
     if (a.isNullish() || b.isNullish()) return false;
     if (a.isNumber() && b.isString()) return a.asNumber() == toNumber(b);
     if (a.isString() && b.isNumber()) return toNumber(a) == b.asNumber();
     if (a.isBool()) return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
     if (b.isBool()) return looseEquals(a, Value(b.asBool() ? 1.0 : 0.0));
+    if (a.isObject() && b.isObject()) {
+        // Two objects: the same one, or one whose valueOf gives the other object (a
+        // primitive from valueOf does not make two objects equal).
+        if (a.asObject() == b.asObject()) return true;
+        Value pa = toPrimitive(a);
+        if (pa.isObject() && pa.asObject() == b.asObject()) return true;
+        Value pb = toPrimitive(b);
+        return pb.isObject() && pb.asObject() == a.asObject();
+    }
     if (a.isObject() && !b.isObject()) {
         Value p = toPrimitive(a);
         if (p.isObject()) return false;
@@ -371,7 +383,7 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
 Value Vm::lessThan(const Value& a, const Value& b) {
     Value pa = toPrimitive(a, Hint::Number), pb = toPrimitive(b, Hint::Number);
     if (pa.isString() && pb.isString()) return Value(pa.asString() < pb.asString());
-    double x = toNumber(pa), y = toNumber(pb);
+    double x = pa.isObject() ? std::nan("") : toNumber(pa), y = pb.isObject() ? std::nan("") : toNumber(pb);
     if (std::isnan(x) || std::isnan(y)) return Value();
     return Value(x < y);
 }

@@ -1,0 +1,124 @@
+// The language core as movies observe it: conversions through valueOf/toString,
+// equality of objects, for..in markers, Error and Math.pow as the player computes them.
+#include <gtest/gtest.h>
+
+#include "script_test_util.h"
+
+namespace orv::movie::script {
+namespace {
+
+using test::Asm;
+using test::FakeHost;
+using test::Null;
+
+constexpr uint8_t kAdd2 = 0x47, kCallFunction = 0x3D, kCallMethod = 0x52, kGetMember = 0x4E,
+                  kSetMember = 0x4F, kNewObject = 0x40, kEquals2 = 0x49, kStrictEquals = 0x66,
+                  kTypeOf = 0x44, kEnumerate2 = 0x55, kPop = 0x17, kReturn = 0x3E;
+
+// Math.<name>(a, b) traced.
+Asm tracePow(double a, double b) {
+    return Asm().push({b, a, 2, "Math"}).op(0x1C).push({"pow"}).op(kCallMethod).trace();
+}
+
+TEST(Language, PowerOfAFractionIsRoundedAsThePlayerDoes) {
+    FakeHost h(6);
+    // One unit below Math.SQRT2 and Math.SQRT1_2: their texts differ in the last digit.
+    EXPECT_EQ(h.run(tracePow(2, 0.5)), "1.41421356237309\n");
+    EXPECT_EQ(h.run(tracePow(2, -0.5)), "0.707106781186547\n");
+    EXPECT_EQ(h.run(Asm().push({"Math"}).op(0x1C).push({"SQRT2"}).op(kGetMember).trace()),
+              "1.4142135623731\n");
+    // Whole powers stay exact; negative bases only have whole powers.
+    EXPECT_EQ(h.run(tracePow(10, 1)), "10\n");
+    EXPECT_EQ(h.run(tracePow(2, 10)), "1024\n");
+    EXPECT_EQ(h.run(tracePow(-2, 3)), "-8\n");
+    EXPECT_EQ(h.run(tracePow(-2, -2)), "0.25\n");
+    EXPECT_EQ(h.run(tracePow(10, -2)), "0.01\n");
+    EXPECT_EQ(h.run(tracePow(-2, 0.5)), "NaN\n");
+    EXPECT_EQ(h.run(tracePow(9, 0.5)), "3\n");
+}
+
+TEST(Language, ErrorIsMadeOnlyByNewAndReturnsItsMessageAsItIs) {
+    FakeHost h(6);
+    // typeof Error("x") is undefined.
+    EXPECT_EQ(h.run(Asm().push({"x", 1, "Error"}).op(kCallFunction).op(kTypeOf).trace()), "undefined\n");
+    // e = new Error(obj); typeof e.toString() is object.
+    Asm make = Asm().push({"e", 0, "Object"}).op(kNewObject).push({1, "Error"}).op(kNewObject).op(0x1D);
+    EXPECT_EQ(h.run(Asm(make).push({0, "e"}).op(0x1C).push({"toString"}).op(kCallMethod)
+                        .op(kTypeOf).trace()), "object\n");
+    EXPECT_EQ(h.run(Asm().push({"msg", 1, "Error"}).op(kNewObject).push({"name"}).op(kGetMember)
+                        .trace()), "Error\n");
+}
+
+TEST(Language, ForInEndMarkerIsUndefined) {
+    FakeHost h(6);
+    // Enumerate {v: 1}: drop the name, the value below it is the marker.
+    std::string out = h.run(Asm().push({"v", 1, 1}).op(0x43).op(kEnumerate2)
+                                .op(kPop).op(kTypeOf).trace());
+    EXPECT_EQ(out, "undefined\n");
+}
+
+TEST(Language, AdditionAsksValueOfAndTreatsObjectsItGetsBackAsNaN) {
+    FakeHost h(6);
+    // o.valueOf = function() { return 5; }: o + 1 == 6.
+    Asm fiveO = Asm().push({"o", 0, "Object"}).op(kNewObject).op(0x1D)
+                    .push({"o"}).op(0x1C).push({"valueOf"})
+                    .function("", {}, Asm().push({5}).op(kReturn)).op(kSetMember);
+    EXPECT_EQ(h.run(Asm(fiveO).push({"o"}).op(0x1C).push({1}).op(kAdd2).trace()), "6\n");
+    // Two arrays: valueOf gives the array itself, so the sum is NaN, not "1,23,4".
+    Asm arrays = Asm().push({2, 1, 2}).op(0x42).push({4, 3, 2}).op(0x42).op(kAdd2);
+    EXPECT_EQ(h.run(Asm(arrays).op(kTypeOf).trace()), "number\n");
+    EXPECT_EQ(h.run(Asm(arrays).trace()), "NaN\n");
+    // Against a string the other operand is converted with toString.
+    EXPECT_EQ(h.run(Asm().push({"x"}).push({2, 1, 2}).op(0x42).op(kAdd2).trace()), "x1,2\n");
+    // toString giving an object makes "[type Object]".
+    Asm objToString = Asm().push({"p", 0, "Object"}).op(kNewObject).op(0x1D)
+                          .push({"p"}).op(0x1C).push({"toString"})
+                          .function("", {}, Asm().push({"this"}).op(0x1C).op(kReturn)).op(kSetMember);
+    EXPECT_EQ(h.run(Asm(objToString).push({""}).push({"p"}).op(0x1C).op(kAdd2).trace()),
+              "[type Object]\n");
+}
+
+TEST(Language, ObjectsAreEqualWhenOnesValueOfGivesTheOther) {
+    FakeHost h(6);
+    Asm setup = Asm().push({"o", 0, "Object"}).op(kNewObject).op(0x1D)
+                    .push({"q", 0, "Object"}).op(kNewObject).op(0x1D)
+                    .push({"o"}).op(0x1C).push({"valueOf"})
+                    .function("", {}, Asm().push({"q"}).op(0x1C).op(kReturn)).op(kSetMember);
+    EXPECT_EQ(h.run(Asm(setup).push({"o"}).op(0x1C).push({"q"}).op(0x1C).op(kEquals2).trace()), "true\n");
+    EXPECT_EQ(h.run(Asm(setup).push({"q"}).op(0x1C).push({"o"}).op(0x1C).op(kEquals2).trace()), "true\n");
+    EXPECT_EQ(h.run(Asm(setup).push({"o"}).op(0x1C).push({"q"}).op(0x1C).op(kStrictEquals).trace()),
+              "false\n");
+    // Two objects whose valueOf give the same number are still two objects.
+    Asm fours = Asm().push({"m", 0, "Object"}).op(kNewObject).op(0x1D)
+                    .push({"m"}).op(0x1C).push({"valueOf"})
+                    .function("", {}, Asm().push({4}).op(kReturn)).op(kSetMember)
+                    .push({"n", 0, "Object"}).op(kNewObject).op(0x1D)
+                    .push({"n"}).op(0x1C).push({"valueOf"})
+                    .function("", {}, Asm().push({4}).op(kReturn)).op(kSetMember);
+    EXPECT_EQ(h.run(Asm(fours).push({"m"}).op(0x1C).push({"n"}).op(0x1C).op(kEquals2).trace()), "false\n");
+    EXPECT_EQ(h.run(Asm(fours).push({"m"}).op(0x1C).push({4}).op(kEquals2).trace()), "true\n");
+    // Two distinct plain objects are not equal.
+    EXPECT_EQ(h.run(Asm().push({0, "Object"}).op(kNewObject).push({0, "Object"}).op(kNewObject)
+                        .op(kEquals2).trace()), "false\n");
+}
+
+Asm with(const Asm& block) {
+    auto n = static_cast<uint16_t>(block.size());
+    return Asm().action(0x94, {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8)}).append(block);
+}
+
+TEST(Language, WithGivesFunctionsFoundOnItsObjectThatObjectAsThisAndSkipsNull) {
+    FakeHost h(6);
+    Asm setup = Asm().push({"obj", 0, "Object"}).op(kNewObject).op(0x1D)
+                    .push({"obj"}).op(0x1C).push({"name", "o"}).op(kSetMember)
+                    .push({"obj"}).op(0x1C).push({"f"})
+                    .function("", {}, Asm().push({"this"}).op(0x1C).push({"name"}).op(kGetMember).op(kReturn))
+                    .op(kSetMember);
+    Asm callF = Asm().push({0, "f"}).op(kCallFunction).trace();
+    EXPECT_EQ(h.run(Asm(setup).push({"obj"}).op(0x1C).append(with(callF))), "o\n");
+    EXPECT_EQ(h.run(Asm().push({Null{}}).append(with(Asm().push({"inside"}).trace())).push({"after"}).trace()),
+              "after\n");
+}
+
+}  // namespace
+}  // namespace orv::movie::script

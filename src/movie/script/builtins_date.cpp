@@ -71,6 +71,12 @@ double timeClip(double t) {
     return std::trunc(t);
 }
 
+// Date methods called on an object that is no Date give undefined.
+bool onDate(CallInfo& c) {
+    Object* o = c.thisObject();
+    return o && o->kind == ObjectKind::Date;
+}
+
 double& selfTime(CallInfo& c, double& scratch) {
     Object* o = c.thisObject();
     if (o && o->kind == ObjectKind::Date && o->primitive.isNumber()) {
@@ -141,6 +147,7 @@ void installDateBuiltins(Vm& vm) {
     for (auto& [name, getter] : getters) {
         Getter get = getter;  // a copy: clang cannot capture a structured binding
         auto fn = [get](Vm&, CallInfo& c) -> Value {
+            if (!onDate(c)) return Value();
             double s;
             double t = selfTime(c, s);
             if (std::isnan(t)) return Value(std::nan(""));
@@ -150,6 +157,7 @@ void installDateBuiltins(Vm& vm) {
         vm.defineMethod(proto, std::string("getUTC") + name, fn);
     }
     vm.defineMethod(proto, "getYear", [](Vm&, CallInfo& c) -> Value {
+        if (!onDate(c)) return Value();
         double s;
         double t = selfTime(c, s);
         return std::isnan(t) ? Value(t) : Value(split(t).year - 1900);

@@ -102,6 +102,22 @@ TEST(Language, ObjectsAreEqualWhenOnesValueOfGivesTheOther) {
                         .op(kEquals2).trace()), "false\n");
 }
 
+TEST(Language, DateGettersOnAnObjectThatIsNoDateGiveUndefined) {
+    FakeHost h(7);
+    // o = new Object(); o.__proto__ = Date.prototype; typeof o.getYear() is undefined.
+    Asm fake = Asm().push({"o", 0, "Object"}).op(kNewObject).op(0x1D)
+                   .push({"o"}).op(0x1C).push({"__proto__", "Date"}).op(0x1C).push({"prototype"})
+                   .op(kGetMember).op(kSetMember);
+    EXPECT_EQ(h.run(Asm(fake).push({0, "o"}).op(0x1C).push({"getYear"}).op(kCallMethod).op(kTypeOf).trace()),
+              "undefined\n");
+    EXPECT_EQ(h.run(Asm(fake).push({0, "o"}).op(0x1C).push({"getMonth"}).op(kCallMethod).op(kTypeOf).trace()),
+              "undefined\n");
+    // A real date still answers.
+    EXPECT_EQ(h.run(Asm().push({"d", 15, 6, 2000, 3, "Date"}).op(kNewObject).op(0x1D)
+                        .push({0, "d"}).op(0x1C).push({"getFullYear"}).op(kCallMethod).trace()),
+              "2000\n");
+}
+
 Asm with(const Asm& block) {
     auto n = static_cast<uint16_t>(block.size());
     return Asm().action(0x94, {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8)}).append(block);

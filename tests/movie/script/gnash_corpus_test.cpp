@@ -1,5 +1,7 @@
 // Runs the trace-output movies of the corpus and compares what they print with what the
-// reference player printed. Fails only when a movie that matched before stops matching.
+// reference player printed, twice: on the player itself (movie::Player, its own timeline)
+// and on the script test stage (the same interpreter and built-ins on a timeline written
+// for the script tests). Fails only when a movie that matched before stops matching.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "movie/player.h"
 #include "movie/swf/reader.h"
 #include "script_stage.h"
 
@@ -65,7 +68,75 @@ std::vector<std::string> runMovie(const fs::path& dir, int frames) {
     return out;
 }
 
-TEST(GnashCorpus, TraceOutputMatchesReference) {
+// As the program plays it: loaded from its file, Play, one frame period at a time.
+std::vector<std::string> runOnPlayer(const fs::path& dir, int frames) {
+    Player player;
+    std::vector<std::string> out;
+    player.setTraceSink([&out](const std::string& text) {
+        std::string line;
+        for (char c : text) {
+            if (c == '\r' || c == '\n') { out.push_back(line); line.clear(); }
+            else line += c;
+        }
+        out.push_back(line);
+    });
+    if (!player.load((dir / "test.swf").string())) return {"<unreadable: " + player.error() + ">"};
+    player.play();
+    for (int i = 1; i < frames; ++i) player.advance(player.framePeriodMs());
+    while (!out.empty() && out.back().empty()) out.pop_back();
+    return out;
+}
+
+std::set<std::string> passingList(const char* file) {
+    std::set<std::string> names;
+    std::istringstream in(slurp(fs::path(ORV_SOURCE_DIR) / "tests/movie/script" / file));
+    std::string l;
+    while (std::getline(in, l)) if (!l.empty() && l[0] != '#') names.insert(l);
+    return names;
+}
+
+void writePassingList(const char* file, const char* what, const std::vector<std::string>& names) {
+    std::ofstream out(fs::path(ORV_SOURCE_DIR) / "tests/movie/script" / file);
+    out << "# from_gnash movies whose trace output matches exactly " << what << "; a regression fails the test\n";
+    for (auto& n : names) out << n << "\n";
+}
+
+TEST(GnashCorpus, TraceOutputOnThePlayerMatchesReference) {
+    fs::path root = fs::path(ORV_CORPUS_DIR) / "from_gnash";
+    if (!fs::exists(root)) GTEST_SKIP() << "corpus not present";
+    std::set<std::string> mustPass = passingList("gnash_corpus_passing_player.txt");
+    std::vector<fs::path> dirs;
+    for (auto& e : fs::recursive_directory_iterator(root))
+        if (e.path().filename() == "output.txt" && fs::exists(e.path().parent_path() / "test.swf"))
+            dirs.push_back(e.path().parent_path());
+    std::sort(dirs.begin(), dirs.end());
+    const char* only = std::getenv("ORV_CORPUS_ONLY");
+    size_t exact = 0, total = 0, passedOurs = 0, passedRef = 0;
+    std::vector<std::string> nowPassing, regressions;
+    for (auto& dir : dirs) {
+        std::string name = fs::relative(dir, root).string();
+        if (only && name.find(only) == std::string::npos) continue;
+        ++total;
+        auto expected = lines(slurp(dir / "output.txt"));
+        auto got = runOnPlayer(dir, numFrames(dir / "test.toml"));
+        std::multiset<std::string> want;
+        for (auto& l : expected) if (l.rfind("PASSED:", 0) == 0) want.insert(l);
+        passedRef += want.size();
+        for (auto& l : got)
+            if (auto it = want.find(l); it != want.end()) { ++passedOurs; want.erase(it); }
+        bool match = got == expected;
+        if (match) { ++exact; nowPassing.push_back(name); }
+        else if (mustPass.count(name)) regressions.push_back(name);
+        if (std::getenv("ORV_CORPUS_VERBOSE")) std::printf("player %-60s %s\n", name.c_str(), match ? "MATCH" : "diff");
+        if (only && std::getenv("ORV_CORPUS_DUMP")) for (auto& l : got) std::printf("%s\n", l.c_str());
+    }
+    std::printf("gnash corpus on the player: %zu of %zu trace outputs match exactly; PASSED lines %zu of %zu\n",
+                exact, total, passedOurs, passedRef);
+    if (std::getenv("ORV_CORPUS_WRITE")) writePassingList("gnash_corpus_passing_player.txt", "on the player", nowPassing);
+    for (auto& r : regressions) ADD_FAILURE() << "no longer matches on the player: " << r;
+}
+
+TEST(GnashCorpus, TraceOutputOnTheScriptStageMatchesReference) {
     fs::path root = fs::path(ORV_CORPUS_DIR) / "from_gnash";
     if (!fs::exists(root)) GTEST_SKIP() << "corpus not present";
     std::set<std::string> mustPass;
@@ -102,7 +173,7 @@ TEST(GnashCorpus, TraceOutputMatchesReference) {
             std::printf("%-60s %s %zu/%zu\n", name.c_str(), match ? "MATCH" : "diff ", pg, pe);
         if (only && std::getenv("ORV_CORPUS_DUMP")) for (auto& l : got) std::printf("%s\n", l.c_str());
     }
-    std::printf("gnash corpus: %zu of %zu trace outputs match exactly; PASSED lines %zu of %zu\n",
+    std::printf("gnash corpus on the script test stage: %zu of %zu trace outputs match exactly; PASSED lines %zu of %zu\n",
                 exact, total, passedOurs, passedRef);
     if (std::getenv("ORV_CORPUS_WRITE")) {
         std::ofstream out(fs::path(ORV_SOURCE_DIR) / "tests/movie/script/gnash_corpus_passing.txt");

@@ -53,56 +53,5 @@ TEST(TimelineBridge, CorpusMoviesTraceOnTheRealTimeline) {
     }
 }
 
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> out;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        if (nl == std::string::npos) nl = text.size();
-        std::string l = text.substr(pos, nl - pos);
-        if (!l.empty() && l.back() == '\r') l.pop_back();
-        out.push_back(l);
-        pos = nl + 1;
-    }
-    while (!out.empty() && out.back().empty()) out.pop_back();
-    return out;
-}
-
-int framesOf(const fs::path& toml) {
-    std::string text = slurp(toml);
-    for (const char* key : {"num_frames", "num_ticks"}) {
-        size_t at = text.find(key);
-        if (at != std::string::npos && text.find('=', at) != std::string::npos)
-            return std::atoi(text.c_str() + text.find('=', at) + 1);
-    }
-    return 1;
-}
-
-// The whole trace corpus on the player's own timeline (ORV_CORPUS_REAL=1; with
-// ORV_CORPUS_ONLY / ORV_CORPUS_VERBOSE / ORV_CORPUS_DUMP as the corpus runner takes them).
-TEST(TimelineBridge, CorpusFiguresOnTheRealTimeline) {
-    fs::path root = fs::path(ORV_CORPUS_DIR) / "from_gnash";
-    if (!std::getenv("ORV_CORPUS_REAL") || !fs::exists(root)) GTEST_SKIP();
-    const char* only = std::getenv("ORV_CORPUS_ONLY");
-    std::vector<fs::path> dirs;
-    for (auto& e : fs::recursive_directory_iterator(root))
-        if (e.path().filename() == "output.txt" && fs::exists(e.path().parent_path() / "test.swf"))
-            dirs.push_back(e.path().parent_path());
-    std::sort(dirs.begin(), dirs.end());
-    size_t exact = 0, total = 0;
-    for (auto& dir : dirs) {
-        std::string name = fs::relative(dir, root).string();
-        if (only && name.find(only) == std::string::npos) continue;
-        ++total;
-        auto expected = splitLines(slurp(dir / "output.txt"));
-        auto got = splitLines(runOnStage(dir, framesOf(dir / "test.toml")));
-        bool match = got == expected;
-        exact += match;
-        if (std::getenv("ORV_CORPUS_VERBOSE")) std::printf("%-60s %s\n", name.c_str(), match ? "MATCH" : "diff");
-        if (only && std::getenv("ORV_CORPUS_DUMP")) for (auto& l : got) std::printf("%s\n", l.c_str());
-    }
-    std::printf("real timeline: %zu of %zu trace outputs match exactly\n", exact, total);
-}
-
 }  // namespace
 }  // namespace orv::movie::script

@@ -88,7 +88,7 @@ void installLocalConnection(Vm& vm) {
     // strings and the method is not one of the connection's own.
     vm.defineMethod(proto, "send", [](Vm&, CallInfo& c) -> Value {
         if (c.args.size() < 2 || !c.arg(0).isString() || !c.arg(1).isString()) return Value(false);
-        const std::string& method = c.arg(1).asString();
+        const std::string method = c.arg(1).asString();
         if (method.empty() || reservedMethod(method)) return Value(false);
         return Value(true);
     });

@@ -95,56 +95,21 @@ std::set<std::string> passingList(const char* file) {
     return names;
 }
 
-void writePassingList(const char* file, const char* what, const std::vector<std::string>& names) {
+void writePassingList(const char* file, const std::string& where, const std::vector<std::string>& names) {
     std::ofstream out(fs::path(ORV_SOURCE_DIR) / "tests/movie/script" / file);
-    out << "# from_gnash movies whose trace output matches exactly " << what << "; a regression fails the test\n";
+    out << "# from_gnash movies whose trace output matches exactly " << where << "; a regression fails the test\n";
     for (auto& n : names) out << n << "\n";
 }
 
-TEST(GnashCorpus, TraceOutputOnThePlayerMatchesReference) {
-    fs::path root = fs::path(ORV_CORPUS_DIR) / "from_gnash";
-    if (!fs::exists(root)) GTEST_SKIP() << "corpus not present";
-    std::set<std::string> mustPass = passingList("gnash_corpus_passing_player.txt");
-    std::vector<fs::path> dirs;
-    for (auto& e : fs::recursive_directory_iterator(root))
-        if (e.path().filename() == "output.txt" && fs::exists(e.path().parent_path() / "test.swf"))
-            dirs.push_back(e.path().parent_path());
-    std::sort(dirs.begin(), dirs.end());
-    const char* only = std::getenv("ORV_CORPUS_ONLY");
-    size_t exact = 0, total = 0, passedOurs = 0, passedRef = 0;
-    std::vector<std::string> nowPassing, regressions;
-    for (auto& dir : dirs) {
-        std::string name = fs::relative(dir, root).string();
-        if (only && name.find(only) == std::string::npos) continue;
-        ++total;
-        auto expected = lines(slurp(dir / "output.txt"));
-        auto got = runOnPlayer(dir, numFrames(dir / "test.toml"));
-        std::multiset<std::string> want;
-        for (auto& l : expected) if (l.rfind("PASSED:", 0) == 0) want.insert(l);
-        passedRef += want.size();
-        for (auto& l : got)
-            if (auto it = want.find(l); it != want.end()) { ++passedOurs; want.erase(it); }
-        bool match = got == expected;
-        if (match) { ++exact; nowPassing.push_back(name); }
-        else if (mustPass.count(name)) regressions.push_back(name);
-        if (std::getenv("ORV_CORPUS_VERBOSE")) std::printf("player %-60s %s\n", name.c_str(), match ? "MATCH" : "diff");
-        if (only && std::getenv("ORV_CORPUS_DUMP")) for (auto& l : got) std::printf("%s\n", l.c_str());
-    }
-    std::printf("gnash corpus on the player: %zu of %zu trace outputs match exactly; PASSED lines %zu of %zu\n",
-                exact, total, passedOurs, passedRef);
-    if (std::getenv("ORV_CORPUS_WRITE")) writePassingList("gnash_corpus_passing_player.txt", "on the player", nowPassing);
-    for (auto& r : regressions) ADD_FAILURE() << "no longer matches on the player: " << r;
-}
+using Runner = std::vector<std::string> (*)(const fs::path& dir, int frames);
 
-TEST(GnashCorpus, TraceOutputOnTheScriptStageMatchesReference) {
+// Plays every trace movie with `run`, prints the figures, and fails for each movie of
+// `listFile` that no longer matches. ORV_CORPUS_ONLY / _VERBOSE / _DUMP / _WRITE help when
+// working on a movie.
+void checkCorpus(const std::string& where, const char* listFile, Runner run) {
     fs::path root = fs::path(ORV_CORPUS_DIR) / "from_gnash";
     if (!fs::exists(root)) GTEST_SKIP() << "corpus not present";
-    std::set<std::string> mustPass;
-    {
-        std::istringstream in(slurp(fs::path(ORV_SOURCE_DIR) / "tests/movie/script/gnash_corpus_passing.txt"));
-        std::string l;
-        while (std::getline(in, l)) if (!l.empty() && l[0] != '#') mustPass.insert(l);
-    }
+    std::set<std::string> mustPass = passingList(listFile);
     std::vector<fs::path> dirs;
     for (auto& e : fs::recursive_directory_iterator(root))
         if (e.path().filename() == "output.txt" && fs::exists(e.path().parent_path() / "test.swf"))
@@ -158,7 +123,7 @@ TEST(GnashCorpus, TraceOutputOnTheScriptStageMatchesReference) {
         if (only && name.find(only) == std::string::npos) continue;
         ++total;
         auto expected = lines(slurp(dir / "output.txt"));
-        auto got = runMovie(dir, numFrames(dir / "test.toml"));
+        auto got = run(dir, numFrames(dir / "test.toml"));
         size_t pe = countPassed(expected), pg = 0;
         std::multiset<std::string> want;
         for (auto& l : expected) if (l.rfind("PASSED:", 0) == 0) want.insert(l);
@@ -173,14 +138,18 @@ TEST(GnashCorpus, TraceOutputOnTheScriptStageMatchesReference) {
             std::printf("%-60s %s %zu/%zu\n", name.c_str(), match ? "MATCH" : "diff ", pg, pe);
         if (only && std::getenv("ORV_CORPUS_DUMP")) for (auto& l : got) std::printf("%s\n", l.c_str());
     }
-    std::printf("gnash corpus on the script test stage: %zu of %zu trace outputs match exactly; PASSED lines %zu of %zu\n",
-                exact, total, passedOurs, passedRef);
-    if (std::getenv("ORV_CORPUS_WRITE")) {
-        std::ofstream out(fs::path(ORV_SOURCE_DIR) / "tests/movie/script/gnash_corpus_passing.txt");
-        out << "# from_gnash movies whose trace output matches exactly; a regression fails the test\n";
-        for (auto& n : nowPassing) out << n << "\n";
-    }
-    for (auto& r : regressions) ADD_FAILURE() << "no longer matches: " << r;
+    std::printf("gnash corpus %s: %zu of %zu trace outputs match exactly; PASSED lines %zu of %zu\n",
+                where.c_str(), exact, total, passedOurs, passedRef);
+    if (std::getenv("ORV_CORPUS_WRITE")) writePassingList(listFile, where, nowPassing);
+    for (auto& r : regressions) ADD_FAILURE() << "no longer matches " << where << ": " << r;
+}
+
+TEST(GnashCorpus, TraceOutputOnThePlayerMatchesReference) {
+    checkCorpus("on the player", "gnash_corpus_passing_player.txt", runOnPlayer);
+}
+
+TEST(GnashCorpus, TraceOutputOnTheScriptStageMatchesReference) {
+    checkCorpus("on the script test stage", "gnash_corpus_passing.txt", runMovie);
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 #include "movie/edit_text.h"
 #include "movie/script/text_format_object.h"
 
@@ -9,6 +13,11 @@ namespace orv::movie::script {
 
 namespace {
 constexpr int kTimelineDepthOffset = -16384;  // getDepth() of timeline depth 0
+// Clips keep timeline and script objects in one list: a script depth d sits at d + 16384,
+// so every script depth from 0 up lies above every timeline depth, as getDepth shows them.
+int listDepth(int scriptDepth) {
+    return static_cast<int>(std::clamp<int64_t>(int64_t(scriptDepth) - kTimelineDepthOffset, INT_MIN, INT_MAX));
+}
 }
 
 // ---------------------------------------------------------------- ClipBridge
@@ -166,7 +175,7 @@ ScriptClip* ClipBridge::duplicate(const std::string& newName, int depth) {
     copy->matrix = o->matrix;
     copy->cxform = o->cxform;
     copy->clipActions = o->clipActions;
-    o->parent->setScriptObject(depth, copy);
+    o->parent->setScriptObject(listDepth(depth), copy);
     copy->gotoFrame(0);
     bridge_.stage().dispatchEvents();
     return bridge_.bridgeFor(copy.get());
@@ -182,7 +191,7 @@ ScriptClip* ClipBridge::attachMovie(const std::string& exportName, const std::st
     if (!sprite) return nullptr;
     auto made = std::make_shared<MovieClip>(bridge_.stage(), it->second, movie.find(it->second), &sprite->timeline);
     made->name = newName;
-    c->setScriptObject(depth, made);
+    c->setScriptObject(listDepth(depth), made);
     made->gotoFrame(0);
     bridge_.stage().dispatchEvents();
     return bridge_.bridgeFor(made.get());
@@ -194,7 +203,7 @@ ScriptClip* ClipBridge::createEmptyMovieClip(const std::string& newName, int dep
     static const swf::Timeline kEmpty{};
     auto made = std::make_shared<MovieClip>(bridge_.stage(), 0, nullptr, &kEmpty);
     made->name = newName;
-    c->setScriptObject(depth, made);
+    c->setScriptObject(listDepth(depth), made);
     return bridge_.bridgeFor(made.get());
 }
 
@@ -230,15 +239,14 @@ ScriptClip* ClipBridge::createTextField(const std::string& newName, int depth, d
     made->matrix.tx = x * 20;
     made->matrix.ty = y * 20;
     made->editText = std::make_shared<EditTextState>(def, nullptr, bridge_.stage().movie().header.version >= 6);
-    c->setScriptObject(depth, made);
+    c->setScriptObject(listDepth(depth), made);
     return bridge_.bridgeFor(made.get());
 }
 
 bool ClipBridge::removeSelf() {
     auto o = object_.lock();
     if (!o || !o->parent) return false;
-    int d = o->placedFrame < 0 ? o->depth : o->depth + kTimelineDepthOffset;
-    if (d < 0) return false;
+    if (o->depth + kTimelineDepthOffset < 0) return false;
     bool removed = o->parent->removeObject(o->depth);
     bridge_.stage().dispatchEvents();
     return removed;
@@ -247,7 +255,7 @@ bool ClipBridge::removeSelf() {
 int ClipBridge::depth() {
     auto o = object_.lock();
     if (!o) return 0;
-    return o->placedFrame < 0 ? o->depth : o->depth + kTimelineDepthOffset;
+    return o->depth + kTimelineDepthOffset;
 }
 
 // ---------------------------------------------------------------- TimelineBridge

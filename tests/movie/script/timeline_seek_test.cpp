@@ -102,6 +102,23 @@ TEST(TimelineSeek, CloneSpriteTakesItsDepthLessTheCompilersOffset) {
     EXPECT_EQ(onScriptStage(bytes, 1), std::vector<std::string>{"5"});
 }
 
+TEST(TimelineSeek, ScriptDepthsLieAboveTheTimelinesDepths) {
+    // duplicateMovieClip("mc", "dup", 1): script depth 1 is not timeline depth 1, so "mc"
+    // stays; getDepth shows the timeline's depth 1 as -16383.
+    Asm frame1;
+    frame1.push({"mc", "dup", 16384 + 1}).op(0x24);
+    frame1.push({"mc"}).op(0x1C).op(0x44).trace();  // typeof(mc)
+    frame1.push({0}).getVar("mc").push({"getDepth"}).op(0x52).trace();
+    frame1.push({0}).getVar("dup").push({"getDepth"}).op(0x52).trace();
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
+                                     actions(frame1), w::showFrame()}),
+                          {.version = 6});
+    const std::vector<std::string> want = {"movieclip", "-16383", "1"};
+    EXPECT_EQ(onScriptStage(bytes, 1), want);
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), want);
+}
+
 TEST(TimelineSeek, RemovedClipsWithAnUnloadHandlerStayReachableUntilTheFrameEnds) {
     // "mc" (depth 1) gets an onUnload method; frame 2 removes it and looks it up; frame 3
     // finds it gone.

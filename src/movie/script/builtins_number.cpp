@@ -75,6 +75,9 @@ void installNumberBuiltins(Vm& vm) {
     nctor->put("POSITIVE_INFINITY", std::numeric_limits<double>::infinity(), kConst, ci);
     nctor->put("NEGATIVE_INFINITY", -std::numeric_limits<double>::infinity(), kConst, ci);
     vm.defineMethod(nproto, "toString", [](Vm& vm, CallInfo& c) -> Value {
+        // On anything but a number (a method borrowed by another class) there is nothing to write.
+        Object* self = c.thisObject();
+        if (!c.thisValue.isNumber() && !(self && self->kind == ObjectKind::Number)) return Value();
         double n = selfNumber(vm, c);
         int radix = c.arg(0).isUndefined() ? 10 : vm.toInt(c.arg(0));
         if (radix < 2 || radix > 36 || radix == 10) return Value(numberToString(n));
@@ -125,7 +128,9 @@ void installNumberBuiltins(Vm& vm) {
     };
     unary("abs", [](double x) { return std::fabs(x); });
     unary("acos", [](double x) { return std::acos(x); });
-    unary("asin", [](double x) { return std::asin(x); });
+    // The reference player takes the arc sine as the angle of (sqrt(1 - x*x), x), which can
+    // land one unit in the last place away from the nearest value.
+    unary("asin", [](double x) { return std::atan2(x, std::sqrt(1 - x * x)); });
     unary("atan", [](double x) { return std::atan(x); });
     unary("ceil", [](double x) { return std::ceil(x); });
     unary("cos", [](double x) { return std::cos(x); });
@@ -160,7 +165,11 @@ void installNumberBuiltins(Vm& vm) {
         if (std::isnan(x) || std::isnan(y)) return Value(std::nan(""));
         return Value(std::min(x, y));
     });
-    vm.defineMethod(math, "random", [](Vm& vm, CallInfo&) -> Value { return Value(vm.randomUnit()); });
+    vm.defineMethod(math, "random", [](Vm& vm, CallInfo& c) -> Value {
+        // The reference player reads an argument as a number (valueOf runs), then ignores it.
+        if (!c.args.empty()) vm.toNumber(c.arg(0));
+        return Value(vm.randomUnit());
+    });
 }
 
 }  // namespace orv::movie::script

@@ -31,6 +31,14 @@ struct Property {
     bool isAccessor() const { return getter != nullptr; }
 };
 
+// Volume and balance Sound objects set on a clip, or on the whole movie (kept on the global
+// object): volume in percent, and how much of each source channel goes to each speaker.
+struct SoundTransform {
+    double volume = 100;
+    double pan = 0;
+    double ll = 100, lr = 0, rr = 100, rl = 0;
+};
+
 enum class ObjectKind : uint8_t {
     Plain, Function, Array, Boolean, Number, String, Date, Clip, Arguments, Error, Other
 };
@@ -67,6 +75,8 @@ public:
     // Watchers set by Object.watch: property name -> (callback, user data).
     struct Watch { std::string name; Object* callback; Value userData; bool active = false; };
     std::vector<Watch> watches;
+    // Set once a Sound object changes this clip's (or the global object's) sound.
+    std::unique_ptr<SoundTransform> soundTransform;
     bool marked = false;
     std::string className;      // for diagnostics and "Other" kinds
 

@@ -126,11 +126,13 @@ void Vm::installBuiltins() {
     installClipBuiltins(*this);
     installPlayerBuiltins(*this);
     installColorBuiltins(*this);
+    installSoundBuiltins(*this);
     installDrawingBuiltins(*this);
     installGeomBuiltins(*this);
     installSystemBuiltins(*this);
     installTextFormatBuiltins(*this);
     installTextFieldBuiltins(*this);
+    installNativeTable(*this);  // last: it numbers the functions installed above
     for (Object* o : {arrayProto, stringProto, numberProto, booleanProto, dateProto, errorProto,
                       clipProto, buttonProto, textFieldProto})
         if (o) pinned_.push_back(o);

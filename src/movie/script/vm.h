@@ -237,6 +237,8 @@ void installClipBuiltins(Vm& vm);     // MovieClip, Button, TextField
 void installSystemBuiltins(Vm& vm);   // LoadVars, ContextMenu, Selection, Camera...
 void installPlayerBuiltins(Vm& vm);   // Key, Mouse, Stage, System, AsBroadcaster...
 void installColorBuiltins(Vm& vm);    // Color
+void installSoundBuiltins(Vm& vm);    // Sound
+void installNativeTable(Vm& vm);      // ASnative, ASconstructor, ASSetNative
 void installTextFormatBuiltins(Vm& vm);  // TextFormat
 void installTextFieldBuiltins(Vm& vm);   // TextField, createTextField (after MovieClip)
 void installDrawingBuiltins(Vm& vm);  // MovieClip's drawing API

@@ -30,6 +30,9 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   const uint64_t instanceId;  // unique while the player lives: identity across seeks
   const swf::CharacterId characterId;
   const swf::Character* const character;  // null for clips made empty by script
+  // The movie whose dictionary holds the character (and a clip's timeline): the stage's
+  // own movie, or one it imported from. A clip's children come from the same movie.
+  const swf::Movie* movie;
 
   MovieClip* parent = nullptr;
   int depth = 0;

@@ -9,7 +9,7 @@
 namespace orv::movie {
 
 DisplayObject::DisplayObject(Stage& stage, swf::CharacterId id, const swf::Character* ch)
-    : instanceId(stage.nextInstanceId()), characterId(id), character(ch), stage_(stage) {
+    : instanceId(stage.nextInstanceId()), characterId(id), character(ch), movie(&stage.movie()), stage_(stage) {
   stage.objectCreated();
 }
 
@@ -131,20 +131,22 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
     }
     if (!fr.initActions.empty() && st.markInitActionsDone(&fr)) {
       for (const auto& init : fr.initActions) {
-        TimelineEvent ev{TimelineEvent::Kind::InitAction, {}};
+        TimelineEvent ev{TimelineEvent::Kind::InitAction, weak_from_this()};
         ev.initAction = &init;
         ev.frame = f;
         st.queue(std::move(ev));
       }
     }
   }
+  // The frame's actions run before the load events and first frames of the clips it
+  // places, and before the unload events of those it removes; they run once the display
+  // list is complete, so they see all of it.
+  std::weak_ptr<DisplayObject> self = weak_from_this();
+  st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
   reconcile(slots, frame);
   currentFrame_ = frame;
 
   const swf::Frame& fr = timeline_->frames[frame];
-  std::weak_ptr<DisplayObject> self = weak_from_this();
-  TimelineEvent entered{TimelineEvent::Kind::FrameEntered, self, frame};
-  st.queue(entered);
   for (const auto& sound : fr.sounds) {
     TimelineEvent ev{TimelineEvent::Kind::Sound, self, frame};
     ev.sound = &sound;
@@ -208,7 +210,8 @@ void MovieClip::reconcile(Slots& target, int frame) {
 std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
   Stage& st = stage();
   if (!st.mayCreateObject()) return nullptr;
-  const swf::Character* ch = st.movie().find(s.characterId);
+  const swf::Movie* source = movie;
+  const swf::Character* ch = st.resolve(source, s.characterId);
   std::shared_ptr<DisplayObject> obj;
   int nesting = 0;
   for (MovieClip* p = this; p; p = p->parent) ++nesting;
@@ -220,6 +223,7 @@ std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
   } else {
     obj = std::make_shared<DisplayObject>(st, s.characterId, sprite ? nullptr : ch);
   }
+  obj->movie = source;
   obj->parent = this;
   obj->placedFrame = s.placedFrame;
   obj->matrix = s.matrix;

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "movie/interaction/mouse_input.h"
+#include "movie/own_folder.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/script/timeline_bridge.h"
 #include "movie/sound/movie_sound.h"
@@ -24,6 +25,7 @@ namespace {
 constexpr double kDefaultFrameRate = 12;
 constexpr double kMaxFrameRate = 120;
 constexpr size_t kMaxFileSize = 512u << 20;
+constexpr size_t kMaxImportSize = 64u << 20;  // each imported movie
 // How far ahead of the frame shown a stream sound may run after the timeline caught up:
 // about one output buffer, so the output's own buffering is not cut.
 constexpr double kStreamSlackMs = 40;
@@ -61,10 +63,13 @@ bool Player::load(const std::string& path) {
     error_ = "cannot read " + path;
     return false;
   }
-  return loadBytes(std::move(bytes));
+  const size_t slash = path.find_last_of("/\\");
+  return loadFrom(std::move(bytes), slash == std::string::npos ? "." : path.substr(0, slash + 1));
 }
 
-bool Player::loadBytes(std::vector<uint8_t> bytes) {
+bool Player::loadBytes(std::vector<uint8_t> bytes) { return loadFrom(std::move(bytes), ""); }
+
+bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
   unload();
   swf::ReadResult result = swf::readMovie(bytes);
   bytes.clear();
@@ -74,7 +79,13 @@ bool Player::loadBytes(std::vector<uint8_t> bytes) {
     return false;
   }
   movie_ = result.movie;
-  stage_ = std::make_unique<Stage>(movie_);
+  ImportLoader importer;
+  if (!folder.empty())
+    importer = [folder](const std::string& url) -> std::shared_ptr<const swf::Movie> {
+      auto file = readOwnFolderFile(folder, url, kMaxImportSize);
+      return file ? swf::readMovie(*file).movie : nullptr;
+    };
+  stage_ = std::make_unique<Stage>(movie_, importer);
   stage_->setLoop(loop_);
   stage_->traceSink = traceSink_;
   scripts_ = std::make_unique<script::TimelineBridge>(*stage_);

@@ -28,8 +28,10 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  bool load(const std::string& path);  // native path; false + error() on failure, player left empty
-  bool loadBytes(std::vector<uint8_t> bytes);
+  // A native path; false + error() on failure, player left empty. The movie may import
+  // from (and scripts load from) its own folder only.
+  bool load(const std::string& path);
+  bool loadBytes(std::vector<uint8_t> bytes);  // a movie with no folder: it imports nothing
   void unload();
   bool loaded() const;
   const std::string& error() const;  // one-line reason of the last failed load
@@ -104,6 +106,7 @@ class Player {
   std::shared_ptr<const swf::Movie> movie() const { return movie_; }
 
  private:
+  bool loadFrom(std::vector<uint8_t> bytes, const std::string& folder);
   void afterChange();
   void tickOnce();
   void startStreamHere();

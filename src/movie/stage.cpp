@@ -38,9 +38,55 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
 }
 }  // namespace
 
-Stage::Stage(std::shared_ptr<const swf::Movie> movie) : movie_(std::move(movie)) {
+Stage::Stage(std::shared_ptr<const swf::Movie> movie, const ImportLoader& importLoader)
+    : movie_(std::move(movie)) {
+  // Imports are loaded before the first frame shows: the movies that use them place the
+  // imported characters at once. Each file is read once, however many tags name it.
+  std::map<std::string, std::shared_ptr<const swf::Movie>> byUrl;
+  for (const swf::Movie::Import& imp : movie_->imports) {
+    if (!importLoader || byUrl.size() >= kMaxImportedMovies) break;
+    auto found = byUrl.find(imp.url);
+    if (found == byUrl.end()) {
+      found = byUrl.emplace(imp.url, importLoader(imp.url)).first;
+      if (found->second) importedMovies_.push_back(found->second);
+    }
+    const swf::Movie* source = found->second.get();
+    if (!source) continue;
+    for (const auto& [id, name] : imp.assets) {
+      auto ex = source->exports.find(name);
+      if (ex != source->exports.end()) imports_[{movie_.get(), id}] = {source, ex->second};
+    }
+  }
   root_ = std::make_shared<MovieClip>(*this, 0, nullptr, &movie_->root);
   root_->gotoFrame(0);
+}
+
+const swf::Character* Stage::resolve(const swf::Movie*& movie, swf::CharacterId id) const {
+  if (!movie) movie = movie_.get();
+  auto it = imports_.find({movie, id});
+  if (it != imports_.end()) {
+    movie = it->second.first;
+    id = it->second.second;
+  }
+  return movie->find(id);
+}
+
+const swf::Character* Stage::exported(const swf::Movie*& movie, const std::string& name) const {
+  for (const swf::Movie* m : {movie ? movie : movie_.get(), movie_.get()}) {
+    auto it = m->exports.find(name);
+    if (it != m->exports.end()) {
+      movie = m;
+      return resolve(movie, it->second);
+    }
+    // A name the movie imported can be attached as well.
+    for (const swf::Movie::Import& imp : m->imports)
+      for (const auto& [id, importedName] : imp.assets)
+        if (importedName == name && imports_.count({m, id})) {
+          movie = m;
+          return resolve(movie, id);
+        }
+  }
+  return nullptr;
 }
 
 Stage::~Stage() {

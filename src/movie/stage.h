@@ -4,6 +4,7 @@
 // sound engines take in order after each change of the display list.
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -40,9 +41,13 @@ class TimelineListener {
   virtual void onTimelineEvent(Stage& stage, const TimelineEvent& event) = 0;
 };
 
+// Finds the movie an ImportAssets tag names (nullptr: none); the player looks only in
+// the movie's own folder.
+using ImportLoader = std::function<std::shared_ptr<const swf::Movie>(const std::string& url)>;
+
 class Stage {
  public:
-  explicit Stage(std::shared_ptr<const swf::Movie> movie);
+  explicit Stage(std::shared_ptr<const swf::Movie> movie, const ImportLoader& importLoader = {});
   ~Stage();
 
   const swf::Movie& movie() const { return *movie_; }
@@ -67,10 +72,17 @@ class Stage {
   // Init actions run once per frame of the root, however often it is entered.
   bool markInitActionsDone(const swf::Frame* frame) { return initDone_.insert(frame).second; }
 
+  // The character `id` of `movie`, following imports: `movie` becomes the movie that
+  // defines it. nullptr when neither has it.
+  const swf::Character* resolve(const swf::Movie*& movie, swf::CharacterId id) const;
+  // The character exported as `name` by `movie` or else by the root movie.
+  const swf::Character* exported(const swf::Movie*& movie, const std::string& name) const;
+
   uint64_t nextInstanceId() { return ++lastInstanceId_; }
   // Bounds on what a hostile movie can make the timeline build.
   static constexpr int kMaxNesting = 64;            // clips inside clips
   static constexpr size_t kMaxObjects = 200'000;    // live display objects
+  static constexpr size_t kMaxImportedMovies = 16;
   bool mayCreateObject() const { return liveObjects_ < kMaxObjects; }
   void objectCreated() { ++liveObjects_; }
   void objectDestroyed() { --liveObjects_; }
@@ -85,6 +97,9 @@ class Stage {
 
  private:
   std::shared_ptr<const swf::Movie> movie_;
+  std::vector<std::shared_ptr<const swf::Movie>> importedMovies_;
+  // (importing movie, its id) -> (defining movie, id there)
+  std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::pair<const swf::Movie*, swf::CharacterId>> imports_;
   std::shared_ptr<MovieClip> root_;
   TimelineListener* listener_ = nullptr;
   std::deque<TimelineEvent> events_;

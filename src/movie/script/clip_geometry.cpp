@@ -98,7 +98,7 @@ ScriptClip::Bounds ClipBridge::boundsIn(ScriptClip* space, bool strokes) {
         if (target)
             if (auto fromStage = toStage(target).inverted()) toSpace = *fromStage * toSpace;
     }
-    Box box = boxOf(bridge_.stage().movie(), *o, toSpace, strokes);
+    Box box = boxOf(*o->movie, *o, toSpace, strokes);
     if (box.empty) return {kEmptyBound, kEmptyBound, kEmptyBound, kEmptyBound};
     return {box.xMin / 20, box.yMin / 20, box.xMax / 20, box.yMax / 20};
 }
@@ -132,7 +132,7 @@ void ClipBridge::setToParent(const Matrix& m) {
 double ClipBridge::sizeInParent(bool height) {
     auto o = object_.lock();
     if (!o) return 0;
-    Box box = boxOf(bridge_.stage().movie(), *o, o->matrix);
+    Box box = boxOf(*o->movie, *o, o->matrix);
     if (box.empty) return 0;
     return (height ? box.yMax - box.yMin : box.xMax - box.xMin) / 20;
 }

@@ -135,7 +135,7 @@ bool ClipBridge::hitTestPoint(double x, double y, bool shapeFlag) {
     if (!o || !std::isfinite(x) || !std::isfinite(y)) return false;
     swf::Matrix toStage;
     for (DisplayObject* d = o.get(); d; d = d->parent) toStage = d->matrix * toStage;
-    const swf::Movie& movie = bridge_.stage().movie();
+    const swf::Movie& movie = *o->movie;
     x *= 20;
     y *= 20;
     if (shapeFlag) {
@@ -150,14 +150,14 @@ bool ClipBridge::hitTestPoint(double x, double y, bool shapeFlag) {
 void TimelineBridge::runButtonActions(DisplayObject& button, const std::vector<uint8_t>& actions) {
     MovieClip* parent = button.parent;
     if (!parent) return;
-    vm_->runActions(bridgeFor(parent), actions, stage_.movie().header.version);
+    vm_->runActions(bridgeFor(parent), actions, button.movie->header.version);
     stage_.dispatchEvents();
 }
 
 void TimelineBridge::clipButtonEvent(DisplayObject& clip, uint32_t clipEvent, const char* method) {
     auto keep = clip.shared_from_this();  // the handlers may remove it
     ClipBridge* b = bridgeFor(&clip);
-    const int version = stage_.movie().header.version;
+    const int version = clip.movie->header.version;
     if (clip.clipActions)
         for (const swf::ClipAction& ca : *clip.clipActions)
             if (ca.events & clipEvent) vm_->runActions(b, ca.actions, version);
@@ -184,7 +184,6 @@ bool TimelineBridge::clipTakesMouse(DisplayObject& clip, bool* handCursor) {
 }
 
 bool TimelineBridge::mouseEverywhere(uint32_t clipEvent, const char* method) {
-    const int version = stage_.movie().header.version;
     std::vector<std::weak_ptr<DisplayObject>> clips = clipsParentsFirst();
     bool heard = false;
     for (auto& w : clips) {
@@ -193,7 +192,7 @@ bool TimelineBridge::mouseEverywhere(uint32_t clipEvent, const char* method) {
         if (o->clipActions)
             for (const swf::ClipAction& ca : *o->clipActions)
                 if (ca.events & clipEvent) {
-                    vm_->runActions(bridgeFor(o.get()), ca.actions, version);
+                    vm_->runActions(bridgeFor(o.get()), ca.actions, o->movie->header.version);
                     heard = true;
                 }
         auto it = bridges_.find(o.get());

@@ -163,7 +163,7 @@ void ClipBridge::runFrameActions(int frame) {
     MovieClip* c = clip();
     if (!c || frame < 0 || frame >= c->frameCount()) return;
     for (auto& a : c->timeline().frames[static_cast<size_t>(frame)].actions)
-        bridge_.vm().runActions(this, a.bytes, bridge_.stage().movie().header.version);
+        bridge_.vm().runActions(this, a.bytes, c->movie->header.version);
 }
 
 ScriptClip* ClipBridge::duplicate(const std::string& newName, int depth) {
@@ -171,6 +171,7 @@ ScriptClip* ClipBridge::duplicate(const std::string& newName, int depth) {
     MovieClip* c = clip();
     if (!o || !c || !o->parent) return nullptr;
     auto copy = std::make_shared<MovieClip>(bridge_.stage(), o->characterId, o->character, &c->timeline());
+    copy->movie = o->movie;
     copy->name = newName;
     copy->matrix = o->matrix;
     copy->cxform = o->cxform;
@@ -184,12 +185,12 @@ ScriptClip* ClipBridge::duplicate(const std::string& newName, int depth) {
 ScriptClip* ClipBridge::attachMovie(const std::string& exportName, const std::string& newName, int depth) {
     MovieClip* c = clip();
     if (!c) return nullptr;
-    const swf::Movie& movie = bridge_.stage().movie();
-    auto it = movie.exports.find(exportName);
-    if (it == movie.exports.end()) return nullptr;
-    const auto* sprite = movie.get<swf::SpriteDef>(it->second);
-    if (!sprite) return nullptr;
-    auto made = std::make_shared<MovieClip>(bridge_.stage(), it->second, movie.find(it->second), &sprite->timeline);
+    const swf::Movie* source = c->movie;
+    const swf::Character* ch = bridge_.stage().exported(source, exportName);
+    const auto* sprite = ch ? std::get_if<swf::SpriteDef>(ch) : nullptr;
+    if (!sprite || !bridge_.stage().mayCreateObject()) return nullptr;
+    auto made = std::make_shared<MovieClip>(bridge_.stage(), sprite->id, ch, &sprite->timeline);
+    made->movie = source;
     made->name = newName;
     c->setScriptObject(listDepth(depth), made);
     made->gotoFrame(0);
@@ -202,6 +203,7 @@ ScriptClip* ClipBridge::createEmptyMovieClip(const std::string& newName, int dep
     if (!c) return nullptr;
     static const swf::Timeline kEmpty{};
     auto made = std::make_shared<MovieClip>(bridge_.stage(), 0, nullptr, &kEmpty);
+    made->movie = c->movie;
     made->name = newName;
     c->setScriptObject(listDepth(depth), made);
     return bridge_.bridgeFor(made.get());
@@ -212,7 +214,7 @@ std::u32string ClipBridge::staticText() {
     if (MovieClip* c = clip())
         for (auto& [d, o] : c->displayList())
             if (const auto* text = o->character ? std::get_if<swf::TextDef>(o->character) : nullptr)
-                out += staticTextOf(bridge_.stage().movie(), *text);
+                out += staticTextOf(*o->movie, *text);
     return out;
 }
 
@@ -222,7 +224,7 @@ EditTextState* ClipBridge::textField() {
     if (!o->editText) {
         const auto* edit = o->character ? std::get_if<swf::EditTextDef>(o->character) : nullptr;
         if (!edit) return nullptr;
-        const swf::Movie& movie = bridge_.stage().movie();
+        const swf::Movie& movie = *o->movie;
         const swf::FontDef* font = edit->hasFont ? movie.get<swf::FontDef>(edit->fontId) : nullptr;
         o->editText = std::make_shared<EditTextState>(*edit, font, movie.header.version >= 6);
     }
@@ -235,6 +237,7 @@ ScriptClip* ClipBridge::createTextField(const std::string& newName, int depth, d
     if (!c || !bridge_.stage().mayCreateObject()) return nullptr;
     const swf::EditTextDef def = createdFieldDef(width, height);
     auto made = std::make_shared<DisplayObject>(bridge_.stage(), 0, nullptr);
+    made->movie = c->movie;
     made->name = newName;
     made->matrix.tx = x * 20;
     made->matrix.ty = y * 20;
@@ -293,8 +296,9 @@ void TimelineBridge::trace(std::string_view line) {
 }
 
 void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
-    int version = stage.movie().header.version;
     auto object = event.object.lock();
+    // Actions run as the movie that holds them was compiled: imported clips by their own.
+    const int version = (object ? *object->movie : stage.movie()).header.version;
     switch (event.kind) {
     case TimelineEvent::Kind::FrameEntered: {
         MovieClip* clip = object ? object->asClip() : nullptr;
@@ -344,7 +348,6 @@ std::vector<std::weak_ptr<DisplayObject>> TimelineBridge::clipsParentsFirst() {
 
 void TimelineBridge::beforeTick() {
     vm_->startFrameBudget();
-    int version = stage_.movie().header.version;
     // onClipEvent(enterFrame) and onEnterFrame, parents before children.
     std::vector<std::weak_ptr<DisplayObject>> clips = clipsParentsFirst();
     for (auto& w : clips) {
@@ -353,7 +356,7 @@ void TimelineBridge::beforeTick() {
         ClipBridge* b = bridgeFor(o.get());
         if (o->clipActions)
             for (auto& ca : *o->clipActions)
-                if (ca.events & swf::ClipEvent::EnterFrame) vm_->runActions(b, ca.actions, version);
+                if (ca.events & swf::ClipEvent::EnterFrame) vm_->runActions(b, ca.actions, o->movie->header.version);
         if (b->scriptObject) vm_->callMethodIfPresent(b->scriptObject, "onEnterFrame");
     }
     vm_->runTimers();

@@ -29,7 +29,8 @@ void MovieSound::setOutput(AudioOutput* output) {
 
 void MovieSound::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
   if (event.kind == TimelineEvent::Kind::Sound && event.sound) {
-    startSound(stage.movie(), *event.sound);
+    std::shared_ptr<DisplayObject> obj = event.object.lock();
+    startSound(obj ? *obj->movie : stage.movie(), *event.sound);
   } else if (event.kind == TimelineEvent::Kind::StreamBlock && event.streamBlock) {
     std::shared_ptr<DisplayObject> obj = event.object.lock();
     if (MovieClip* clip = obj ? obj->asClip() : nullptr) streamBlock(*clip, event.frame);

@@ -253,6 +253,19 @@ class MovieReader {
         }
         break;
       }
+      case 57: case 71: {  // ImportAssets, ImportAssets2
+        Movie::Import imp;
+        imp.url = r.string();
+        if (code == 71) r.u16();  // reserved
+        uint16_t count = r.u16();
+        for (uint16_t i = 0; i < count; ++i) {
+          CharacterId id = r.u16();
+          ctx_.charge(1, 64);
+          imp.assets.emplace_back(id, r.string());
+        }
+        m.imports.push_back(std::move(imp));
+        break;
+      }
       case 69: {
         uint8_t flags = r.u8();
         FileAttributes fa;

@@ -516,6 +516,12 @@ struct Movie {
   std::vector<uint8_t> jpegTables;
   std::optional<FileAttributes> fileAttributes;
   std::map<std::string, CharacterId> exports;  // ExportAssets
+  // ImportAssets(2): characters this movie takes by export name from another movie.
+  struct Import {
+    std::string url;
+    std::vector<std::pair<CharacterId, std::string>> assets;  // id here, export name there
+  };
+  std::vector<Import> imports;
   std::string metadata;
   std::vector<Scene> scenes;  // DefineSceneAndFrameLabelData
   bool isProtected = false, debuggerEnabled = false;

@@ -188,7 +188,7 @@ void MovieClip::reconcile(Slots& target, int frame) {
       obj.cxform = s.cxform;
     }
     obj.ratio = s.ratio;
-    obj.name = s.name;
+    if (!s.name.empty()) obj.name = s.name;
     obj.clipDepth = s.clipDepth;
     obj.clipActions = s.clipActions;
     obj.blendMode = s.blendMode;
@@ -230,6 +230,9 @@ std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
   obj->cxform = s.cxform;
   obj->ratio = s.ratio;
   obj->name = s.name;
+  // Unnamed clips and text fields get the names scripts know them by: instance1, ...
+  if (obj->name.empty() && (sprite || (ch && std::holds_alternative<swf::EditTextDef>(*ch))))
+    obj->name = "instance" + std::to_string(st.nextInstanceNumber());
   obj->clipDepth = s.clipDepth;
   obj->clipActions = s.clipActions;
   obj->blendMode = s.blendMode;

@@ -79,6 +79,7 @@ class Stage {
   const swf::Character* exported(const swf::Movie*& movie, const std::string& name) const;
 
   uint64_t nextInstanceId() { return ++lastInstanceId_; }
+  uint64_t nextInstanceNumber() { return ++lastInstanceNumber_; }  // for "instanceN" names
   // Bounds on what a hostile movie can make the timeline build.
   static constexpr int kMaxNesting = 64;            // clips inside clips
   static constexpr size_t kMaxObjects = 200'000;    // live display objects
@@ -110,6 +111,7 @@ class Stage {
   bool dispatching_ = false;
   uint64_t tick_ = 0;
   uint64_t lastInstanceId_ = 0;
+  uint64_t lastInstanceNumber_ = 0;
   size_t liveObjects_ = 0;
 };
 

@@ -50,7 +50,9 @@ ScriptClip* ClipBridge::childByName(std::string_view name, bool caseInsensitive)
     const bool button = child->character && std::holds_alternative<swf::ButtonDef>(*child->character) &&
                         bridge_.stage().movie().header.version >= 6;
     const bool text = child->editText || (child->character && std::holds_alternative<swf::EditTextDef>(*child->character));
-    return child->asClip() || button || text ? bridge_.bridgeFor(child) : nullptr;
+    if (child->asClip() || button || text) return bridge_.bridgeFor(child);
+    // Shapes cannot be scripted: their names lead to the clip that holds them.
+    return this;
 }
 
 std::vector<ScriptClip*> ClipBridge::children() {

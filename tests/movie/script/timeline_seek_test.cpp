@@ -154,5 +154,29 @@ TEST(TimelineSeek, LoopingRemovesScriptClipsSwappedIntoTheTimelinesDepths) {
     EXPECT_EQ(onScriptStage(bytes, 3), (std::vector<std::string>{"undefined", "-16383", "undefined"}));
 }
 
+TEST(TimelineNames, UnnamedClipsAreKnownAsInstanceN) {
+    Asm frame1;
+    frame1.push({"instance1"}).op(0x1C).op(0x44).trace();  // typeof(instance1)
+    frame1.push({0}).getVar("instance2").push({"getDepth"}).op(0x52).trace();
+    auto bytes = w::movie(w::concat({emptySprite(), w::placeObject2({.depth = 1, .character = 1}),
+                                     w::placeObject2({.depth = 2, .character = 1}), actions(frame1),
+                                     w::showFrame()}),
+                          {.version = 6});
+    const std::vector<std::string> want = {"movieclip", "-16382"};
+    EXPECT_EQ(onScriptStage(bytes, 1), want);
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), want);
+}
+
+TEST(TimelineNames, ANamedShapeLeadsToTheClipHoldingIt) {
+    Asm frame1;
+    frame1.push({"sh"}).op(0x1C).op(0x44).trace();          // typeof(sh)
+    frame1.getVar("sh").getVar("_root").op(0x49).trace();   // sh == _root
+    auto bytes = w::movie(w::concat({w::defineRect(2, 100, 100, 255, 0, 0),
+                                     w::placeObject2({.depth = 1, .character = 2, .name = "sh"}),
+                                     actions(frame1), w::showFrame()}),
+                          {.version = 6});
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"movieclip", "true"}));
+}
+
 }  // namespace
 }  // namespace orv::movie::script

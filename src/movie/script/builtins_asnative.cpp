@@ -1,6 +1,7 @@
 // ASnative(n, m): the player's built-in functions by number, as its own classes are put
 // together from them; ASconstructor(n, m) gives one with a prototype to construct with,
-// and ASSetNative(object, n, "a,b,...") puts n's functions 0, 1, ... on an object.
+// ASSetNative(object, n, "a,b,...") puts n's functions 0, 1, ... on an object and
+// ASSetNativeAccessor makes getter/setter properties of them.
 //
 // Each call makes a new function object over the same native code, without a prototype.
 // Numbers this player has no function for give undefined.
@@ -175,6 +176,29 @@ void defineTableFunction(Vm& vm, const char* name, std::shared_ptr<NativeTable> 
 
 int numberArg(Vm& vm, CallInfo& c, size_t i) { return vm.toInt(c.arg(i)); }
 
+// The names of ASSetNative's third argument with the number each gets: from the fourth
+// argument (0 when left out) up by `step`. A leading digit on a name is the SWF version
+// it starts in; older movies skip the name but not its number.
+template <class Fn>
+void forEachName(Vm& vm, CallInfo& c, Fn&& fn, int step) {
+    int minor = c.args.size() > 3 ? numberArg(vm, c, 3) : 0;
+    const std::string names = vm.toString(c.arg(2));
+    size_t start = 0;
+    for (int guard = 0; start <= names.size() && guard < 65536; ++guard) {
+        size_t comma = names.find(',', start);
+        if (comma == std::string::npos) comma = names.size();
+        std::string name = names.substr(start, comma - start);
+        int since = 0;
+        if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
+            since = name[0] - '0';
+            name.erase(0, 1);
+        }
+        if (!name.empty() && vm.version() >= since) fn(name, minor);
+        minor += step;
+        start = comma + 1;
+    }
+}
+
 }  // namespace
 
 void installNativeTable(Vm& vm) {
@@ -187,31 +211,32 @@ void installNativeTable(Vm& vm) {
         auto fn = table->find(vm, numberArg(vm, c, 0), numberArg(vm, c, 1));
         return fn ? makeFunction(vm, *fn, true) : Value();
     });
-    // ASSetNative(object, major, "name,name,...", firstMinor): a leading digit on a name
-    // is the SWF version it starts in.
+    // ASSetNative(object, major, "name,name,...", firstMinor): one function per name.
     defineTableFunction(vm, "ASSetNative", table, [table](Vm& vm, CallInfo& c) -> Value {
         if (!c.arg(0).isObject()) return Value();
         Object* target = c.arg(0).asObject();
         const int major = numberArg(vm, c, 1);
-        int minor = c.args.size() > 3 ? numberArg(vm, c, 3) : 0;
-        std::string names = vm.toString(c.arg(2));
-        size_t start = 0;
-        while (start <= names.size()) {
-            size_t comma = names.find(',', start);
-            if (comma == std::string::npos) comma = names.size();
-            std::string name = names.substr(start, comma - start);
-            int since = 0;
-            if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
-                since = name[0] - '0';
-                name.erase(0, 1);
-            }
-            if (!name.empty() && vm.version() >= since) {
-                auto fn = table->find(vm, major, minor);
-                vm.setMember(target, name, fn ? makeFunction(vm, *fn, false) : Value());
-            }
-            ++minor;
-            start = comma + 1;
-        }
+        forEachName(vm, c, [&](const std::string& name, int minor) {
+            auto fn = table->find(vm, major, minor);
+            vm.setMember(target, name, fn ? makeFunction(vm, *fn, false) : Value());
+        }, 1);
+        return Value();
+    });
+    // ASSetNativeAccessor(object, major, "name,...", firstMinor): a getter and a setter
+    // per name, on consecutive numbers.
+    defineTableFunction(vm, "ASSetNativeAccessor", table, [table](Vm& vm, CallInfo& c) -> Value {
+        if (!c.arg(0).isObject()) return Value();
+        Object* target = c.arg(0).asObject();
+        const int major = numberArg(vm, c, 1);
+        forEachName(vm, c, [&](const std::string& name, int minor) {
+            auto get = table->find(vm, major, minor);
+            auto set = table->find(vm, major, minor + 1);
+            if (!get) return;
+            Property& p = target->defineOwn(name, vm.caseInsensitive());
+            p.value = Value();
+            p.getter = vm.newNative(*get);
+            p.setter = set ? vm.newNative(*set) : nullptr;
+        }, 2);
         return Value();
     });
 }

@@ -17,16 +17,27 @@ Value parseIntImpl(Vm& vm, const std::string& s, const Value& radixV) {
     size_t i = 0;
     int radix = radixV.isUndefined() ? 0 : vm.toInt(radixV);
     bool neg = false;
-    // "0x" counts only as the very first characters; a sign may follow it.
-    if ((radix == 0 || radix == 16) && s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        radix = 16;
+    // "0x" counts only as the very first characters (then a sign may follow it), and is
+    // skipped whatever the radix; a radix left out becomes 16.
+    if (s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        if (radix == 0) radix = 16;
         i = 2;
         if (i < s.size() && (s[i] == '-' || s[i] == '+')) { neg = s[i] == '-'; ++i; }
     } else {
         while (i < s.size() && isSpace(s[i])) ++i;
-        if (i < s.size() && (s[i] == '-' || s[i] == '+')) { neg = s[i] == '-'; ++i; }
+        const bool leadingSpace = i > 0;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+            neg = s[i] == '-';
+            ++i;
+            // A sign before "0x" makes it no number at all.
+            if (!leadingSpace && (radix == 0 || radix == 16) && i + 1 < s.size() && s[i] == '0' &&
+                (s[i + 1] == 'x' || s[i + 1] == 'X'))
+                return Value(std::nan(""));
+        }
         if (radix == 0) {
-            bool octal = i + 1 < s.size() && s[i] == '0' && s.find_first_not_of("01234567", i) >= s.size();
+            // Octal when the rest is all octal digits after a 0, with no spaces before.
+            bool octal = !leadingSpace && i + 1 < s.size() && s[i] == '0' &&
+                         s.find_first_not_of("01234567", i) >= s.size();
             radix = octal ? 8 : 10;
         }
     }
@@ -114,8 +125,7 @@ void installGlobalFunctions(Vm& vm) {
     vm.defineMethod(g, "escape", [](Vm& vm, CallInfo& c) -> Value {
         std::string s = vm.toString(c.arg(0)), out;
         for (unsigned char ch : s) {
-            if (std::isalnum(ch) || ch == '@' || ch == '*' || ch == '_' || ch == '+' || ch == '-' ||
-                ch == '.' || ch == '/') {
+            if (std::isalnum(ch)) {  // everything else is written as %XX
                 out += static_cast<char>(ch);
             } else {
                 char buf[4];
@@ -129,9 +139,11 @@ void installGlobalFunctions(Vm& vm) {
         std::string s = vm.toString(c.arg(0)), out;
         auto hex = [](char h) { return h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10 : h >= 'A' && h <= 'F' ? h - 'A' + 10 : -1; };
         for (size_t i = 0; i < s.size(); ++i) {
-            if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
                 out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
                 i += 2;
+            } else if (s[i] == '%' && i + 2 >= s.size()) {
+                break;  // a cut-off escape at the end is dropped
             } else {
                 out += s[i];
             }
@@ -171,6 +183,8 @@ void installGlobalFunctions(Vm& vm) {
         }
         std::vector<std::string> list;
         if (names.isObject()) {
+            // Only a real array lists names; other objects name nothing.
+            if (names.asObject()->kind != ObjectKind::Array) return Value();
             for (auto& v : vm.arrayElements(names.asObject())) list.push_back(vm.toString(v));
         } else {
             std::string s = vm.toString(names);

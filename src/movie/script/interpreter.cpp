@@ -506,7 +506,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                                    op == 0x35 || utf8)));
             break;
         }
-        case 0x18: { double n = toNumber(f.pop()); push(Value(std::isfinite(n) ? std::trunc(n) : (std::isnan(n) ? 0.0 : n))); break; }
+        case 0x18: push(Value(static_cast<double>(toInt32(toNumber(f.pop()))))); break;  // int(): 32 bits, wrapping
         case 0x1C: { Value name = f.pop(); push(getVariable(f, toString(name))); break; }
         case 0x1D: { Value v = f.pop(); std::string name = toString(f.pop()); setVariable(f, name, v); break; }
         case 0x20: {  // SetTarget2

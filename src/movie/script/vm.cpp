@@ -44,27 +44,42 @@ double stringToNumber(std::string_view s, int version) {
     size_t i = 0;
     while (i < s.size() && isSpace(s[i])) ++i;
     if (i == s.size()) return version <= 4 ? 0.0 : std::nan("");
-    std::string_view t = s.substr(i);
+    const bool leadingSpace = i > 0;
+    std::string_view body = s.substr(i);
     bool neg = false;
-    std::string_view body = t;
-    if (!body.empty() && (body[0] == '-' || body[0] == '+')) {
+    const bool signed_ = body[0] == '-' || body[0] == '+';
+    if (signed_) {
         neg = body[0] == '-';
         body.remove_prefix(1);
     }
-    if (version >= 5 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
-        double v = 0;
-        for (size_t k = 2; k < body.size(); ++k) {
-            int d;
-            char c = body[k];
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else return version <= 4 ? 0.0 : std::nan("");
-            v = v * 16 + d;
+    const double bad = version <= 4 ? 0.0 : std::nan("");
+    // From SWF 6, text at the very start of the string (no spaces before it) may be
+    // hexadecimal "0x[sign]digits" or octal "[sign]0digits"; both wrap to 32 bits.
+    if (version >= 6 && !leadingSpace) {
+        if (!signed_ && body.size() >= 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+            size_t k = 2;
+            bool hexNeg = false;
+            if (k < body.size() && (body[k] == '-' || body[k] == '+')) hexNeg = body[k++] == '-';
+            if (k == body.size()) return bad;
+            double v = 0;
+            for (; k < body.size(); ++k) {
+                char c = body[k];
+                int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+                if (d < 0) return bad;
+                v = v * 16 + d;
+            }
+            return toInt32(hexNeg ? -v : v);
         }
-        return neg ? -v : v;
+        if (body.size() >= 2 && body[0] == '0' && body.find_first_not_of("01234567") == std::string_view::npos) {
+            double v = 0;
+            for (char c : body) v = v * 8 + (c - '0');
+            return toInt32(neg ? -v : v);
+        }
     }
-    // Decimal: digits [. digits] [e[+-]digits], nothing else after it.
+    if (version == 5 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) return bad;
+    // Decimal: digits [. digits] [e [sign] digits], nothing after it; an exponent mark
+    // without digits is ignored.
     size_t k = 0;
     bool digits = false;
     while (k < body.size() && std::isdigit(static_cast<unsigned char>(body[k]))) { ++k; digits = true; }
@@ -72,25 +87,26 @@ double stringToNumber(std::string_view s, int version) {
         ++k;
         while (k < body.size() && std::isdigit(static_cast<unsigned char>(body[k]))) { ++k; digits = true; }
     }
-    if (!digits) return version <= 4 ? 0.0 : std::nan("");
+    if (!digits) return bad;
     size_t mantissaEnd = k;
+    bool exponentDigits = false;
     if (k < body.size() && (body[k] == 'e' || body[k] == 'E')) {
         size_t e = k + 1;
         if (e < body.size() && (body[e] == '+' || body[e] == '-')) ++e;
         size_t ds = e;
         while (e < body.size() && std::isdigit(static_cast<unsigned char>(body[e]))) ++e;
-        if (e > ds) k = e;
+        exponentDigits = e > ds;
+        if (exponentDigits || version >= 5) k = e;
     }
-    (void)mantissaEnd;
     if (k != body.size()) {
         if (version <= 4) {
-            std::string head(body.substr(0, k));
+            std::string head(body.substr(0, exponentDigits ? k : mantissaEnd));
             double v = std::strtod(head.c_str(), nullptr);
             return neg ? -v : v;
         }
         return std::nan("");
     }
-    std::string str(body);
+    std::string str(body.substr(0, exponentDigits ? k : mantissaEnd));
     double v = std::strtod(str.c_str(), nullptr);
     return neg ? -v : v;
 }

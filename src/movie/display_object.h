@@ -2,6 +2,7 @@
 // The live display list: objects placed on the stage and inside sprites. A MovieClip
 // (the root or a sprite instance) owns its display list and plays its own timeline.
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -92,6 +93,9 @@ class MovieClip : public DisplayObject {
   // loops when the stage says so), then every child clip placed before this tick.
   void advance(uint64_t tick);
 
+  // Depths from here up belong to scripts (getDepth 0 and up); the timeline's lie below.
+  static constexpr int kFirstScriptDepth = 16384;
+
   // depth -> object, in drawing order.
   const std::map<int, std::shared_ptr<DisplayObject>>& displayList() const { return list_; }
   DisplayObject* objectAt(int depth) const;
@@ -99,6 +103,13 @@ class MovieClip : public DisplayObject {
   // Puts a script-made object at `depth` (replacing what was there); null removes.
   void setScriptObject(int depth, std::shared_ptr<DisplayObject> object);
   bool removeObject(int depth);
+  // swapDepths: the object at `from` goes to `to`, and what was at `to` (if any) to `from`.
+  void swapDepths(int from, int to);
+  // Removed clips whose unload handlers still have to run: out of the display list (not
+  // drawn, not played) but found by name, at depth -1 - their depth, until the frame's
+  // scripts are done (Stage::finishUnloading).
+  const std::vector<std::shared_ptr<DisplayObject>>& unloading() const { return unloading_; }
+  void finishUnloading(const std::function<void(DisplayObject&)>& gone);
 
   uint64_t createdTick = 0;  // the tick it was placed in (not advanced in that tick)
   // What scripts drew with the drawing API, shown below the display list; made on first use.
@@ -108,13 +119,16 @@ class MovieClip : public DisplayObject {
 
  private:
   void enterFrame(int frame, bool fromStep);
-  void reconcile(std::map<int, Slot>& target, int frame);
+  void reconcile(std::map<int, Slot>& target, bool rebuilt);
+  // Takes the object at `it` off the list (parking it while it unloads, if it must).
+  std::map<int, std::shared_ptr<DisplayObject>>::iterator detach(std::map<int, std::shared_ptr<DisplayObject>>::iterator it);
   std::shared_ptr<DisplayObject> instantiate(const Slot& slot);
 
   const swf::Timeline* timeline_;
   int currentFrame_ = -1;
   bool playing_ = true;
   std::map<int, std::shared_ptr<DisplayObject>> list_;
+  std::vector<std::shared_ptr<DisplayObject>> unloading_;
 };
 
 }  // namespace orv::movie

@@ -120,6 +120,7 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
     }
     first = currentFrame_ + 1;
   }
+  const bool rebuilt = first == 0 && currentFrame_ >= 0;
   Stage& st = stage();
   for (int f = first; f <= frame; ++f) {
     const swf::Frame& fr = timeline_->frames[f];
@@ -143,7 +144,7 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   // list is complete, so they see all of it.
   std::weak_ptr<DisplayObject> self = weak_from_this();
   st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
-  reconcile(slots, frame);
+  reconcile(slots, rebuilt);
   currentFrame_ = frame;
 
   const swf::Frame& fr = timeline_->frames[frame];
@@ -159,14 +160,15 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   }
 }
 
-void MovieClip::reconcile(Slots& target, int frame) {
-  (void)frame;
+void MovieClip::reconcile(Slots& target, bool rebuilt) {
   Stage& st = stage();
-  // Objects the target frame does not hold leave; the others take its state.
+  // Objects the target frame does not hold leave; the others take its state. Objects of
+  // scripts stay, but a rebuilt list (going back) keeps none in the timeline's depths.
   for (auto it = list_.begin(); it != list_.end();) {
     DisplayObject& obj = *it->second;
     if (obj.placedFrame < 0) {
-      ++it;
+      if (rebuilt && it->first < kFirstScriptDepth) it = detach(it);
+      else ++it;
       continue;
     }
     auto slot = target.find(it->first);
@@ -175,10 +177,7 @@ void MovieClip::reconcile(Slots& target, int frame) {
                  (!slot->second.live && slot->second.characterId == obj.characterId &&
                   slot->second.placedFrame == obj.placedFrame));
     if (!keep) {
-      TimelineEvent ev{TimelineEvent::Kind::Removed, it->second};
-      st.queue(std::move(ev));
-      obj.parent = nullptr;
-      it = list_.erase(it);
+      it = detach(it);
       continue;
     }
     Slot& s = slot->second;
@@ -272,6 +271,8 @@ DisplayObject* MovieClip::childByName(const std::string& name, bool caseInsensit
     if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name)))
       return obj.get();
   }
+  for (const auto& obj : unloading_)
+    if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name))) return obj.get();
   return nullptr;
 }
 
@@ -288,10 +289,50 @@ void MovieClip::setScriptObject(int depth, std::shared_ptr<DisplayObject> object
 bool MovieClip::removeObject(int depth) {
   auto it = list_.find(depth);
   if (it == list_.end()) return false;
-  stage().queue(TimelineEvent{TimelineEvent::Kind::Removed, it->second});
-  it->second->parent = nullptr;
-  list_.erase(it);
+  detach(it);
   return true;
+}
+
+std::map<int, std::shared_ptr<DisplayObject>>::iterator MovieClip::detach(
+    std::map<int, std::shared_ptr<DisplayObject>>::iterator it) {
+  Stage& st = stage();
+  std::shared_ptr<DisplayObject> obj = it->second;
+  st.queue(TimelineEvent{TimelineEvent::Kind::Removed, obj});
+  if (it->first >= 0 && obj->asClip() && st.hasUnloadHandler && st.hasUnloadHandler(*obj)) {
+    obj->depth = -1 - it->first;
+    if (unloading_.empty()) st.noteUnloading(*this);
+    unloading_.push_back(obj);
+  } else {
+    obj->parent = nullptr;
+  }
+  return list_.erase(it);
+}
+
+void MovieClip::finishUnloading(const std::function<void(DisplayObject&)>& gone) {
+  std::vector<std::shared_ptr<DisplayObject>> leaving;
+  leaving.swap(unloading_);
+  for (auto& obj : leaving) {
+    if (gone) gone(*obj);
+    obj->parent = nullptr;
+  }
+}
+
+void MovieClip::swapDepths(int from, int to) {
+  auto a = list_.find(from);
+  if (a == list_.end() || from == to) return;
+  // What scripts moved, the timeline no longer places, moves or removes.
+  std::shared_ptr<DisplayObject> moving = a->second;
+  list_.erase(a);
+  if (auto b = list_.find(to); b != list_.end()) {
+    std::shared_ptr<DisplayObject> other = b->second;
+    list_.erase(b);
+    other->depth = from;
+    other->placedFrame = -1;
+    list_[from] = std::move(other);
+  }
+  moving->depth = to;
+  moving->placedFrame = -1;
+  list_[to] = std::move(moving);
 }
 
 }  // namespace orv::movie

@@ -125,6 +125,14 @@ void Stage::dispatchEvents() {
   dispatchSoundEvents();
 }
 
+void Stage::finishUnloading(const std::function<void(DisplayObject&)>& gone) {
+  std::vector<std::weak_ptr<DisplayObject>> parents;
+  parents.swap(unloadingParents_);
+  for (auto& w : parents)
+    if (auto p = w.lock())
+      if (MovieClip* clip = p->asClip()) clip->finishUnloading(gone);
+}
+
 void Stage::dispatchSoundEvents() {
   if (!soundListener_) return;
   std::deque<TimelineEvent> pending;

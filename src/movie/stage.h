@@ -90,6 +90,13 @@ class Stage {
   size_t liveObjects() const { return liveObjects_; }
   uint64_t currentTick() const { return tick_; }
 
+  // Whether a removed object has unload handlers that still have to see it (set by the
+  // script engine): such clips stay reachable until finishUnloading().
+  std::function<bool(const DisplayObject&)> hasUnloadHandler;
+  void noteUnloading(MovieClip& parent) { unloadingParents_.push_back(parent.weak_from_this()); }
+  // Drops the clips parked while unloading; `gone` sees each one first.
+  void finishUnloading(const std::function<void(DisplayObject&)>& gone);
+
   // The display list as the renderer takes it.
   std::vector<render::DisplayNode> displayTree() const;
 
@@ -107,6 +114,7 @@ class Stage {
   TimelineListener* soundListener_ = nullptr;
   std::deque<TimelineEvent> soundEvents_;
   std::set<const swf::Frame*> initDone_;
+  std::vector<std::weak_ptr<DisplayObject>> unloadingParents_;
   bool loop_ = true;
   bool dispatching_ = false;
   uint64_t tick_ = 0;

@@ -257,6 +257,18 @@ bool ClipBridge::removeSelf() {
     return removed;
 }
 
+void ClipBridge::swapDepths(int depth) {
+    auto o = object_.lock();
+    if (!o || !o->parent || o->depth < 0) return;  // the root, or a clip unloading
+    o->parent->swapDepths(o->depth, listDepth(depth));
+}
+
+int ClipBridge::nextHighestDepth() {
+    MovieClip* c = clip();
+    if (!c || c->displayList().empty()) return 0;
+    return std::max(0, c->displayList().rbegin()->first + kTimelineDepthOffset + 1);
+}
+
 int ClipBridge::depth() {
     auto o = object_.lock();
     if (!o) return 0;
@@ -267,9 +279,18 @@ int ClipBridge::depth() {
 
 TimelineBridge::TimelineBridge(Stage& stage) : stage_(stage) {
     vm_ = std::make_unique<Vm>(*this, stage.movie().header.version);
+    stage_.hasUnloadHandler = [this](const DisplayObject& object) {
+        if (object.clipActions)
+            for (const swf::ClipAction& ca : *object.clipActions)
+                if (ca.events & swf::ClipEvent::Unload) return true;
+        auto it = bridges_.find(const_cast<DisplayObject*>(&object));
+        return it != bridges_.end() && it->second->scriptObject &&
+               vm_->getMember(it->second->scriptObject, "onUnload").isObject();
+    };
 }
 
 TimelineBridge::~TimelineBridge() {
+    stage_.hasUnloadHandler = nullptr;
     vm_.reset();
     bridges_.clear();
 }
@@ -328,7 +349,8 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
             for (auto& ca : *object->clipActions)
                 if (ca.events & swf::ClipEvent::Unload) vm_->runActions(it->second.get(), ca.actions, version);
         vm_->callMethodIfPresent(it->second->scriptObject, "onUnload");
-        vm_->clipRemoved(it->second.get());
+        // A clip parked while unloading keeps its script object until the frame is done.
+        if (!object->parent) vm_->clipRemoved(it->second.get());
         return;
     }
     default: return;
@@ -366,6 +388,10 @@ void TimelineBridge::beforeTick() {
 }
 
 void TimelineBridge::afterTick() {
+    stage_.finishUnloading([this](DisplayObject& gone) {
+        auto it = bridges_.find(&gone);
+        if (it != bridges_.end()) vm_->clipRemoved(it->second.get());
+    });
     // Fields show their variables as the frame's scripts left them.
     for (auto& w : clipsParentsFirst())
         if (auto o = w.lock())

@@ -46,6 +46,8 @@ public:
     ScriptClip* createEmptyMovieClip(const std::string& newName, int depth) override;
     bool removeSelf() override;
     int depth() override;
+    void swapDepths(int depth) override;
+    int nextHighestDepth() override;
     // hitTest(x, y, shapeFlag): stage pixels; mouse_events.cpp.
     bool hitTestPoint(double x, double y, bool shapeFlag) override;
     // Geometry and colour (clip_geometry.cpp).

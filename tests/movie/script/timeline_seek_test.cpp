@@ -132,11 +132,13 @@ TEST(TimelineSeek, RemovedClipsWithAnUnloadHandlerStayReachableUntilTheFrameEnds
                                      actions(frame1), w::showFrame(), w::removeObject2(1),
                                      actions(frame2), w::showFrame(), actions(frame3), w::showFrame()}),
                           {.version = 6, .frameCount = 3});
-    std::vector<std::string> lines = onScriptStage(bytes, 3);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "unloaded"), 1);
-    lines.erase(std::remove(lines.begin(), lines.end(), "unloaded"), lines.end());
-    // Parked at -32769 minus its depth (-16383), still under its name; gone a frame later.
-    EXPECT_EQ(lines, (std::vector<std::string>{"-16386", "mc", "undefined"}));
+    for (auto run : {onScriptStage, onPlayerTimeline}) {
+        std::vector<std::string> lines = run(bytes, 3);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "unloaded"), 1);
+        lines.erase(std::remove(lines.begin(), lines.end(), "unloaded"), lines.end());
+        // Parked at -32769 minus its depth (-16383), still under its name; gone a frame later.
+        EXPECT_EQ(lines, (std::vector<std::string>{"-16386", "mc", "undefined"}));
+    }
 }
 
 TEST(TimelineSeek, LoopingRemovesScriptClipsSwappedIntoTheTimelinesDepths) {
@@ -151,7 +153,24 @@ TEST(TimelineSeek, LoopingRemovesScriptClipsSwappedIntoTheTimelinesDepths) {
                                      w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
                                      actions(frame1), w::showFrame(), actions(frame2), w::showFrame()}),
                           {.version = 6, .frameCount = 2});
-    EXPECT_EQ(onScriptStage(bytes, 3), (std::vector<std::string>{"undefined", "-16383", "undefined"}));
+    const std::vector<std::string> want = {"undefined", "-16383", "undefined"};
+    EXPECT_EQ(onScriptStage(bytes, 3), want);
+    EXPECT_EQ(onPlayerTimeline(bytes, 3), want);
+}
+
+TEST(TimelineSeek, NextHighestDepthIsAboveEveryScriptDepthInUse) {
+    // Empty: 0; with the timeline's clip only: still 0; after duplicating at 7: 8.
+    Asm frame1;
+    frame1.push({0}).getVar("_root").push({"getNextHighestDepth"}).op(0x52).trace();
+    frame1.push({"mc", "dup", 16384 + 7}).op(0x24);
+    frame1.push({0}).getVar("_root").push({"getNextHighestDepth"}).op(0x52).trace();
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
+                                     actions(frame1), w::showFrame()}),
+                          {.version = 7});
+    const std::vector<std::string> want = {"0", "8"};
+    EXPECT_EQ(onScriptStage(bytes, 1), want);
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), want);
 }
 
 TEST(TimelineNames, UnnamedClipsAreKnownAsInstanceN) {

@@ -28,6 +28,10 @@ struct NativeEntry {
 };
 
 constexpr NativeEntry kTable[] = {
+    {101, 0, "Object.prototype", "watch"}, {101, 1, "Object.prototype", "unwatch"},
+    {101, 2, "Object.prototype", "addProperty"}, {101, 3, "Object.prototype", "valueOf"},
+    {101, 4, "Object.prototype", "toString"}, {101, 6, "Object.prototype", "isPrototypeOf"},
+    {101, 7, "Object.prototype", "isPropertyEnumerable"},
     {100, 0, "", "escape"}, {100, 1, "", "unescape"}, {100, 2, "", "parseInt"}, {100, 3, "", "parseFloat"},
     {103, 0, "Date.prototype", "getFullYear"}, {103, 1, "Date.prototype", "getYear"},
     {103, 2, "Date.prototype", "getMonth"}, {103, 3, "Date.prototype", "getDate"},
@@ -108,7 +112,7 @@ class NativeTable {
 public:
     explicit NativeTable(Vm& vm) {
         // The player's own objects, taken before any script can change them.
-        for (const char* name : {"Date", "Number", "Boolean", "Math", "String", "Stage", "MovieClip", "SharedObject"}) {
+        for (const char* name : {"Object", "Date", "Number", "Boolean", "Math", "String", "Stage", "MovieClip", "SharedObject"}) {
             Value v = vm.getMember(vm.global, name);
             if (!v.isObject()) continue;
             builtins_[name] = v.asObject();
@@ -120,6 +124,12 @@ public:
     std::optional<NativeFn> find(Vm& vm, int major, int minor) {
         if (major == 2 && minor == 0)
             return NativeFn([](Vm& vm, CallInfo&) -> Value { return Value(runningAsConstructor(vm)); });
+        // hasOwnProperty, which SWF 5 movies reach only through its number.
+        if (major == 101 && minor == 5)
+            return NativeFn([](Vm& vm, CallInfo& c) -> Value {
+                if (c.args.empty()) return Value(false);
+                return Value(vm.hasOwnProperty(c.thisObject(), vm.toString(c.arg(0))));
+            });
         if (major == 102 && (minor == 0 || minor == 1)) {
             bool upper = minor == 0;
             return NativeFn([upper](Vm& vm, CallInfo& c) -> Value { return asciiCase(vm, c, upper); });

@@ -241,6 +241,8 @@ Value Vm::toPrimitive(const Value& v, Hint hint) {
                                                     ->value.asObject())
             return Value(targetPath(o->clip));
     }
+    // A clip is no number, whatever valueOf it has.
+    if (o->kind == ObjectKind::Clip && o->clip && hint == Hint::Number) return Value(std::nan(""));
     if (hint == Hint::None) hint = o->kind == ObjectKind::Date ? Hint::String : Hint::Number;
     // The player asks one method: valueOf for numbers, toString for strings. An object
     // it gets back stays an object (a number conversion makes it NaN; a string one
@@ -345,7 +347,8 @@ std::string Vm::typeOf(const Value& v) {
     case ValueType::String: return "string";
     case ValueType::Object: {
         Object* o = v.asObject();
-        if (o->kind == ObjectKind::Function) return "function";
+        // Function.prototype is a function to the machine but not to scripts.
+        if (o->kind == ObjectKind::Function) return o == functionProto ? "object" : "function";
         if (o->kind == ObjectKind::Clip && o->clip) return o->clip->isButton() || o->clip->textField() ? "object" : "movieclip";
         return "object";
     }

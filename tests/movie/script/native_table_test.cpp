@@ -48,6 +48,31 @@ TEST(NativeTable, NumbersGiveFreshFunctionsOverTheBuiltIns) {
     EXPECT_EQ(vm.toNumber(callWith(vm, native(vm, 200, 9), Value(), {Value(9)})), 3);
 }
 
+TEST(NativeTable, HasOwnPropertyReachesSwf5MoviesByNumber) {
+    FakeHost h(5);
+    Vm& vm = h.vm;
+    EXPECT_TRUE(vm.getMember(vm.objectProto, "hasOwnProperty").isUndefined());
+    Value hasOwn = native(vm, 101, 5);
+    ASSERT_EQ(vm.typeOf(hasOwn), "function");
+    Object* o = vm.newObject();
+    vm.setMember(o, "mine", Value(1));
+    EXPECT_TRUE(vm.toBool(callWith(vm, hasOwn, Value(o), {Value("mine")})));
+    EXPECT_FALSE(vm.toBool(callWith(vm, hasOwn, Value(o), {Value("toString")})));
+    EXPECT_FALSE(vm.toBool(callWith(vm, hasOwn, Value(o))));
+}
+
+TEST(ScriptValues, ClipsAreNoNumbersAndFunctionPrototypeIsAnObject) {
+    FakeHost h(6);
+    Vm& vm = h.vm;
+    Object* root = vm.objectFor(&h.root);
+    vm.setMember(root, "valueOf", vm.getMember(vm.getMember(vm.global, "Math"), "random"));
+    EXPECT_TRUE(std::isnan(vm.toNumber(Value(root))));
+    EXPECT_TRUE(vm.lessThan(Value(root), Value("18")).isUndefined());
+    EXPECT_EQ(vm.toString(Value(root)), "_level0");
+    EXPECT_EQ(vm.typeOf(vm.getMember(vm.getMember(vm.global, "Function"), "prototype")), "object");
+    EXPECT_EQ(vm.typeOf(vm.getMember(vm.global, "Function")), "function");
+}
+
 TEST(NativeTable, OldCaseChangesLeaveNonAsciiAlone) {
     FakeHost h(6);
     Vm& vm = h.vm;

@@ -111,7 +111,10 @@ void installGlobalFunctions(Vm& vm) {
     g->put("Infinity", std::numeric_limits<double>::infinity(), kConst, ci);
 
     vm.defineMethod(g, "parseInt", [](Vm& vm, CallInfo& c) -> Value {
-        return parseIntImpl(vm, vm.toString(c.arg(0)), c.arg(1));
+        // A String object gives the text it holds, whatever its toString says.
+        Value text = c.arg(0);
+        if (text.isObject() && text.asObject()->kind == ObjectKind::String) text = text.asObject()->primitive;
+        return parseIntImpl(vm, vm.toString(text), c.arg(1));
     });
     vm.defineMethod(g, "parseFloat", [](Vm& vm, CallInfo& c) -> Value {
         return parseFloatImpl(vm.toString(c.arg(0)));

@@ -241,8 +241,10 @@ Value Vm::toPrimitive(const Value& v, Hint hint) {
                                                     ->value.asObject())
             return Value(targetPath(o->clip));
     }
-    // A clip is no number, whatever valueOf it has.
+    // A clip is no number, whatever valueOf it has; unhinted (+, ==) it stays a clip,
+    // which joins text as its path and adds as NaN.
     if (o->kind == ObjectKind::Clip && o->clip && hint == Hint::Number) return Value(std::nan(""));
+    if (o->kind == ObjectKind::Clip && o->clip && hint == Hint::None) return v;
     if (hint == Hint::None) hint = o->kind == ObjectKind::Date ? Hint::String : Hint::Number;
     // The player asks one method: valueOf for numbers, toString for strings. An object
     // it gets back stays an object (a number conversion makes it NaN; a string one

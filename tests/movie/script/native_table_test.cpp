@@ -70,6 +70,11 @@ TEST(ScriptValues, ClipsAreNoNumbersAndFunctionPrototypeIsAnObject) {
     EXPECT_TRUE(vm.lessThan(Value(root), Value("18")).isUndefined());
     EXPECT_EQ(vm.toString(Value(root)), "_level0");
     EXPECT_EQ(vm.typeOf(vm.getMember(vm.getMember(vm.global, "Function"), "prototype")), "object");
+    // Added, a clip joins text as its path and otherwise counts as NaN.
+    vm.setMember(vm.objectFor(&h.root), "me", Value(root));
+    EXPECT_EQ(h.run(test::Asm().push({""}).getVar("me").op(0x47).trace()
+                        .getVar("me").getVar("me").op(0x47).op(0x44).trace()
+                        .getVar("me").getVar("me").op(0x47).trace()), "_level0\nnumber\nNaN\n");
     EXPECT_EQ(vm.typeOf(vm.getMember(vm.global, "Function")), "function");
 }
 
@@ -134,6 +139,10 @@ TEST(MathDetails, ArcSineAndRandomAsTheReferencePlayerHasThem) {
     Value toString = vm.getMember(vm.getMember(vm.getMember(vm.global, "Number"), "prototype"), "toString");
     EXPECT_TRUE(callWith(vm, toString, plain).isUndefined());
     EXPECT_EQ(vm.toString(callWith(vm, toString, Value(12))), "12");
+    // parseInt reads a String object's own text, not what its toString says.
+    Value str = [&] { std::vector<Value> args{Value("10")}; return vm.construct(vm.getMember(vm.global, "String"), args); }();
+    vm.setMember(str.asObject(), "toString", vm.getMember(vm.global, "escape"));
+    EXPECT_EQ(vm.toNumber(callWith(vm, vm.getMember(vm.global, "parseInt"), Value(), {str})), 10);
 }
 
 }  // namespace

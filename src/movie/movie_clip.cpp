@@ -130,14 +130,16 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
       else
         slots.erase(std::get<swf::RemoveObject>(tag).depth);
     }
-    if (!fr.initActions.empty() && st.markInitActionsDone(&fr)) {
-      for (const auto& init : fr.initActions) {
-        TimelineEvent ev{TimelineEvent::Kind::InitAction, weak_from_this()};
-        ev.initAction = &init;
-        ev.frame = f;
-        st.queue(std::move(ev));
-      }
+    for (const auto& init : fr.initActions) {
+      if (!st.markInitActionsDone(movie, init.spriteId)) continue;
+      TimelineEvent ev{TimelineEvent::Kind::InitAction, weak_from_this()};
+      ev.initAction = &init;
+      ev.frame = f;
+      st.queue(std::move(ev));
     }
+    // Jumping forward passes through the frames between: what they place and remove
+    // comes and goes (with its load and unload events), as playing them would.
+    if (!rebuilt && f < frame) reconcile(slots, false);
   }
   // The frame's actions run before the load events and first frames of the clips it
   // places, and before the unload events of those it removes; they run once the display
@@ -163,11 +165,12 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
 void MovieClip::reconcile(Slots& target, bool rebuilt) {
   Stage& st = stage();
   // Objects the target frame does not hold leave; the others take its state. Objects of
-  // scripts stay, but a rebuilt list (going back) keeps none in the timeline's depths.
+  // scripts stay, but a rebuilt list (going back) keeps none that scripts made in the
+  // timeline's depths.
   for (auto it = list_.begin(); it != list_.end();) {
     DisplayObject& obj = *it->second;
     if (obj.placedFrame < 0) {
-      if (rebuilt && it->first < kFirstScriptDepth) it = detach(it);
+      if (rebuilt && obj.madeByScript && it->first < kFirstScriptDepth) it = detach(it);
       else ++it;
       continue;
     }
@@ -282,6 +285,7 @@ void MovieClip::setScriptObject(int depth, std::shared_ptr<DisplayObject> object
   object->parent = this;
   object->depth = depth;
   object->placedFrame = -1;
+  object->madeByScript = true;
   list_[depth] = std::move(object);
   stage().queue(TimelineEvent{TimelineEvent::Kind::Placed, list_[depth]});
 }

@@ -69,8 +69,10 @@ class Stage {
   // Delivers queued events (the listener may queue more; bounded per call).
   void dispatchEvents();
   void queue(TimelineEvent event);
-  // Init actions run once per frame of the root, however often it is entered.
-  bool markInitActionsDone(const swf::Frame* frame) { return initDone_.insert(frame).second; }
+  // Init actions run once per sprite they belong to, however often their frame is entered.
+  bool markInitActionsDone(const swf::Movie* movie, swf::CharacterId spriteId) {
+    return initDone_.insert({movie, spriteId}).second;
+  }
 
   // The character `id` of `movie`, following imports: `movie` becomes the movie that
   // defines it. nullptr when neither has it.
@@ -113,7 +115,7 @@ class Stage {
   std::deque<TimelineEvent> events_;
   TimelineListener* soundListener_ = nullptr;
   std::deque<TimelineEvent> soundEvents_;
-  std::set<const swf::Frame*> initDone_;
+  std::set<std::pair<const swf::Movie*, swf::CharacterId>> initDone_;
   std::vector<std::weak_ptr<DisplayObject>> unloadingParents_;
   bool loop_ = true;
   bool dispatching_ = false;

@@ -337,9 +337,12 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
         if (object && object->character && std::holds_alternative<swf::EditTextDef>(*object->character) &&
             !std::get<swf::EditTextDef>(*object->character).variableName.empty())
             syncTextFieldVariable(*vm_, bridgeFor(object.get()), true);
-        if (object && object->asClip() && object->clipActions)
+        if (object && object->asClip() && object->clipActions) {
+            for (auto& ca : *object->clipActions)
+                if (ca.events & swf::ClipEvent::Construct) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
             for (auto& ca : *object->clipActions)
                 if (ca.events & swf::ClipEvent::Load) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+        }
         return;
     case TimelineEvent::Kind::Removed: {
         if (!object) return;

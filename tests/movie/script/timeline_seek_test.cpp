@@ -197,5 +197,36 @@ TEST(TimelineNames, ANamedShapeLeadsToTheClipHoldingIt) {
     EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"movieclip", "true"}));
 }
 
+TEST(TimelineSeek, SwappedTimelineClipsKeepTheirPlaceWhenGoingBack) {
+    // Frame 2 marks mc1 and swaps it with mc2; the root loops back to frame 1, which
+    // places both again: the swapped clips stay, mark and depth included.
+    Asm frame1, frame2;
+    traceMember(frame1, "mc1", "mark");
+    frame1.push({0}).getVar("mc1").push({"getDepth"}).op(0x52).trace();
+    setMember(frame2, "mc1", "mark", "kept");
+    frame2.getVar("mc2").push({1}).getVar("mc1").push({"swapDepths"}).op(0x52).op(0x17);
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc1"}),
+                                     w::placeObject2({.depth = 2, .character = 1, .name = "mc2"}),
+                                     actions(frame1), w::showFrame(), actions(frame2), w::showFrame()}),
+                          {.version = 6, .frameCount = 2});
+    EXPECT_EQ(onPlayerTimeline(bytes, 3), (std::vector<std::string>{"undefined", "-16383", "kept", "-16382"}));
+}
+
+TEST(TimelineSeek, JumpingForwardPassesThroughTheFramesBetween) {
+    // Frame 1 jumps to frame 3. Frame 2 places an unnamed clip that frame 3 removes before
+    // placing another: passing through frame 2 made instance1, so frame 3's is instance2.
+    Asm frame1, frame3;
+    frame1.action(0x81, {2, 0});  // gotoFrame(2), 0-based
+    frame1.op(0x07);              // stop
+    frame3.push({"instance2"}).op(0x1C).op(0x44).trace();
+    auto bytes = w::movie(w::concat({emptySprite(), actions(frame1), w::showFrame(),
+                                     w::placeObject2({.depth = 1, .character = 1}), w::showFrame(),
+                                     w::removeObject2(1), w::placeObject2({.depth = 2, .character = 1}),
+                                     actions(frame3), w::showFrame()}),
+                          {.version = 6, .frameCount = 3});
+    EXPECT_EQ(onPlayerTimeline(bytes, 2), std::vector<std::string>{"movieclip"});
+}
+
 }  // namespace
 }  // namespace orv::movie::script

@@ -26,7 +26,7 @@ void installObjectBuiltins(Vm& vm) {
         Object* o = c.thisObject();
         if (o && o->kind == ObjectKind::Function) return Value("[type Function]");
         return Value("[object Object]");
-    });
+    }, kDontEnum | kDontDelete);
     vm.defineMethod(proto, "toLocaleString", [](Vm& vm, CallInfo& c) -> Value {
         return vm.callMethod(c.thisValue, "toString", {});
     });

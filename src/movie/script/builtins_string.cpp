@@ -46,7 +46,7 @@ void installStringBuiltins(Vm& vm) {
         return Value(out);
     });
     auto valueOf = [](Vm& vm, CallInfo& c) -> Value { return Value(selfString(vm, c)); };
-    vm.defineMethod(proto, "toString", valueOf);
+    vm.defineMethod(proto, "toString", valueOf, kDontEnum | kDontDelete);
     vm.defineMethod(proto, "valueOf", valueOf);
     vm.defineMethod(proto, "charAt", [utf8](Vm& vm, CallInfo& c) -> Value {
         auto chars = text::decode(selfString(vm, c), utf8);
@@ -110,7 +110,7 @@ void installStringBuiltins(Vm& vm) {
             if (n < 0) n = std::max(0.0, len + n);
             return std::min(n, len);
         };
-        if (c.args.empty()) return Value(text::encode(chars, utf8));
+        if (c.args.empty()) return Value();  // no start: nothing
         double s = rel(c.arg(0), 0), e = rel(c.arg(1), len);
         if (e <= s) return Value("");
         return Value(text::encode(std::vector<uint32_t>(chars.begin() + static_cast<long>(s),
@@ -147,11 +147,13 @@ void installStringBuiltins(Vm& vm) {
             return Value(vm.newArray(out));
         }
         std::string sep = vm.toString(c.arg(0));
-        if (limit <= 0) return Value(vm.newArray(out));
+        // An empty string splits into one empty piece (none on an empty separator),
+        // whatever the limit.
         if (s.empty()) {
-            out.push_back(Value(s));
+            if (!sep.empty()) out.push_back(Value(s));
             return Value(vm.newArray(out));
         }
+        if (limit <= 0) return Value(vm.newArray(out));
         if (sep.empty()) {
             if (vm.version() < 6 && !s.empty()) {
                 out.push_back(Value(s));

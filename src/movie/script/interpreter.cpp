@@ -582,7 +582,8 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         case 0x32: case 0x36: push(Value(static_cast<double>(text::charCodeAt(toString(f.pop()), 0, op == 0x36 || utf8)))); break;
         case 0x33: case 0x37: {
             uint32_t code32 = static_cast<uint32_t>(toInt(f.pop()));
-            push(Value(text::fromCharCode(code32 & 0xFFFF, op == 0x37 || utf8)));
+            // Character 0 would end the string: chr(0) is empty.
+            push((code32 & 0xFFFF) == 0 ? Value("") : Value(text::fromCharCode(code32 & 0xFFFF, op == 0x37 || utf8)));
             break;
         }
         case 0x34: push(Value(std::floor(host_.timerMs()))); break;
@@ -900,6 +901,9 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 ++callDepth_;
                 struct G { int& d; ~G() { --d; } } g{callDepth_};
                 stackCaller_ = &f;
+                // A script method called on text, a number or a boolean gets a new
+                // wrapper object as `this` each time.
+                if (!thisV.isObject() && !thisV.isNullish()) thisV = Value(toObject(thisV));
                 push(executeFunction(fo, thisV, args, owner));
             } else {
                 push(call(fn, thisV, args));
@@ -990,7 +994,8 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         case 0x54: {  // InstanceOf
             Value ctor = f.pop();
             Value o = f.pop();
-            Object* obj = o.isObject() ? o.asObject() : (o.isNullish() ? nullptr : toObject(o));
+            // A primitive is an instance of nothing ("text" instanceof String is false).
+            Object* obj = o.isObject() ? o.asObject() : nullptr;
             push(Value(ctor.isObject() && obj && instanceOf(obj, ctor.asObject())));
             break;
         }

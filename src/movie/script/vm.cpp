@@ -255,6 +255,9 @@ Value Vm::toPrimitive(const Value& v, Hint hint) {
         Value fn = getMember(o, name);
         if (fn.isObject() && fn.asObject()->kind == ObjectKind::Function) {
             Value r = call(fn, v, {});
+            // Text is asked of toString; anything else it gives counts as no answer.
+            if (hint == Hint::String && std::string_view(name) == "toString" && !r.isString())
+                return Value("[type Object]");
             if (!r.isObject()) return r;
             if (hint == Hint::Number) return r;
             break;
@@ -576,6 +579,15 @@ Value Vm::getMember(const Value& v, std::string_view name) {
             }
             return Value(static_cast<double>(s.size()));
         }
+        // Text is wrapped by whatever _global.String is now: a script's replacement is
+        // constructed with it.
+        Property* current = global->findOwn("String", caseInsensitive());
+        Property* builtIn = stringProto ? stringProto->findOwn("constructor", caseInsensitive()) : nullptr;
+        if (current && builtIn && current->value.isObject() && !strictEquals(current->value, builtIn->value)) {
+            Value text = v;
+            Value wrapper = construct(current->value, std::span<Value>(&text, 1));
+            return wrapper.isObject() ? getMember(wrapper.asObject(), name) : Value();
+        }
         Object* o = toObject(v);
         return getMember(o, name);
     }
@@ -694,6 +706,8 @@ void Vm::setMember(Object* obj, std::string_view name, const Value& value) {
 bool Vm::deleteMember(Object* obj, std::string_view name) {
     if (!obj) return false;
     bool ci = caseInsensitive();
+    // A String object's length stays, whatever was written to it.
+    if (obj->kind == ObjectKind::String && name == "length") return false;
     Property* p = obj->findOwn(name, ci);
     if (!p || (p->flags & kDontDelete)) return false;
     return obj->removeOwn(name, ci);

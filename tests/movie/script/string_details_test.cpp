@@ -1,0 +1,88 @@
+// Strings as the reference player treats them at the edges: splitting empty text, slice
+// with no start, chr(0), primitives and instanceof, what a toString that gives no text
+// turns into, and how text is wrapped when a method runs on it.
+#include <gtest/gtest.h>
+
+#include "script_test_util.h"
+
+namespace orv::movie::script {
+namespace {
+
+using test::FakeHost;
+
+Value method(Vm& vm, const Value& obj, const char* name, std::vector<Value> args = {}) {
+    return vm.callMethod(obj, name, args);
+}
+
+std::string joined(Vm& vm, const Value& array) {
+    return vm.toString(vm.getMember(array, "length")) + ":" + vm.toString(method(vm, array, "join", {Value("|")}));
+}
+
+TEST(StringDetails, SplittingEmptyTextAndLimits) {
+    FakeHost h(6);
+    Vm& vm = h.vm;
+    Value empty(""), aa("aa");
+    EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value("x")})), "1:");
+    EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value("x"), Value(0)})), "1:");
+    EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value("x"), Value(-1)})), "1:");
+    EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value("")})), "0:");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value("a"), Value(0)})), "0:");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value(), Value(0)})), "1:aa");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value("")})), "2:a|a");
+    EXPECT_TRUE(method(vm, aa, "slice").isUndefined());
+    EXPECT_EQ(vm.toString(method(vm, aa, "slice", {Value(1)})), "a");
+}
+
+TEST(StringDetails, ChrZeroPrimitivesAndTextlessToString) {
+    FakeHost h(6);
+    // trace(chr(0) == ""); trace("t" instanceof String); trace(new String("t") instanceof String)
+    EXPECT_EQ(h.run(test::Asm().push({0}).op(0x33).push({""}).op(0x49).trace()
+                        .push({"t"}).getVar("String").op(0x54).trace()
+                        .push({"t", 1, "String"}).op(0x40).getVar("String").op(0x54).trace()),
+              "true\nfalse\ntrue\n");
+    Vm& vm = h.vm;
+    Object* o = vm.newObject();
+    vm.setMember(o, "toString", vm.getMember(vm.getMember(vm.global, "Math"), "random"));  // gives a number
+    EXPECT_EQ(vm.toString(Value(o)), "[type Object]");
+    // Built-in toString methods stay unless their flags are cleared; a String's length
+    // cannot be deleted.
+    Value stringProto = vm.getMember(vm.getMember(vm.global, "String"), "prototype");
+    EXPECT_FALSE(vm.deleteMember(stringProto.asObject(), "toString"));
+    EXPECT_FALSE(vm.deleteMember(vm.objectProto, "toString"));
+    Value s = [&] { std::vector<Value> a{Value("abc")}; return vm.construct(vm.getMember(vm.global, "String"), a); }();
+    vm.setMember(s.asObject(), "length", Value("other"));
+    EXPECT_FALSE(vm.deleteMember(s.asObject(), "length"));
+    EXPECT_EQ(vm.toString(vm.getMember(s, "length")), "other");
+}
+
+TEST(StringDetails, ScriptMethodsOnTextGetAFreshWrapper) {
+    FakeHost h(7);
+    // String.prototype.keep = function(box) { box.v = this; }; "abc".keep(b1); "abc".keep(b2);
+    test::Asm keep;
+    keep.push({"box"}).op(0x1C).push({"v", "this"}).op(0x1C).op(0x4F);
+    std::string out = h.run(test::Asm()
+        .getVar("String").push({"prototype"}).op(0x4E).push({"keep"}).function("", {"box"}, keep).op(0x4F)
+        .push({"b1", 0, "Object"}).op(0x40).op(0x1D)
+        .push({"b2", 0, "Object"}).op(0x40).op(0x1D)
+        .push({"b1"}).op(0x1C).push({1, "abc"}).push({"keep"}).op(0x52).op(0x17)
+        .push({"b2"}).op(0x1C).push({1, "abc"}).push({"keep"}).op(0x52).op(0x17)
+        .getVar("b1").push({"v"}).op(0x4E).op(0x44).trace()
+        .getVar("b1").push({"v"}).op(0x4E).getVar("b2").push({"v"}).op(0x4E).op(0x66).trace()
+        .getVar("b1").push({"v"}).op(0x4E).trace());
+    EXPECT_EQ(out, "object\nfalse\nabc\n");
+}
+
+TEST(StringDetails, TextIsWrappedByTheCurrentStringConstructor) {
+    FakeHost h(7);
+    // _global.String = function() { this.id = "mine"; }; trace("x".id);
+    test::Asm ctor;
+    ctor.push({"this"}).op(0x1C).push({"id", "mine"}).op(0x4F);
+    std::string out = h.run(test::Asm()
+        .push({"x"}).push({"id"}).op(0x4E).trace()
+        .getVar("_global").push({"String"}).function("", {}, ctor).op(0x4F)
+        .push({"x"}).push({"id"}).op(0x4E).trace());
+    EXPECT_EQ(out, "undefined\nmine\n");
+}
+
+}  // namespace
+}  // namespace orv::movie::script

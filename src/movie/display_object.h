@@ -130,6 +130,9 @@ class MovieClip : public DisplayObject {
   bool playing_ = true;
   std::map<int, std::shared_ptr<DisplayObject>> list_;
   std::vector<std::shared_ptr<DisplayObject>> unloading_;
+  // Where the frame being entered queues construct events: ahead of its own actions.
+  static constexpr size_t kNoConstructMark = static_cast<size_t>(-1);
+  size_t constructAt_ = kNoConstructMark;
 };
 
 }  // namespace orv::movie

@@ -145,8 +145,10 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   // places, and before the unload events of those it removes; they run once the display
   // list is complete, so they see all of it.
   std::weak_ptr<DisplayObject> self = weak_from_this();
+  constructAt_ = st.pendingEvents();
   st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
   reconcile(slots, rebuilt);
+  constructAt_ = kNoConstructMark;
   currentFrame_ = frame;
 
   const swf::Frame& fr = timeline_->frames[frame];
@@ -204,6 +206,12 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
     if (!obj) continue;
     obj->depth = depth;
     list_[depth] = obj;
+    // Clips are constructed at once, before the actions of the frame that places them.
+    if (obj->asClip() && obj->clipActions) {
+      TimelineEvent constructed{TimelineEvent::Kind::Constructed, obj};
+      if (constructAt_ != kNoConstructMark) st.queueAt(constructAt_++, std::move(constructed));
+      else st.queue(std::move(constructed));
+    }
     st.queue(TimelineEvent{TimelineEvent::Kind::Placed, obj});
     if (MovieClip* clip = obj->asClip()) clip->gotoFrame(0);
   }

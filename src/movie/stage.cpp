@@ -105,6 +105,10 @@ void Stage::queue(TimelineEvent event) {
   events_.push_back(std::move(event));
 }
 
+void Stage::queueAt(size_t position, TimelineEvent event) {
+  events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(std::min(position, events_.size())), std::move(event));
+}
+
 void Stage::tick() {
   ++tick_;
   root_->advance(tick_);

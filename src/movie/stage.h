@@ -21,6 +21,7 @@ struct TimelineEvent {
   enum class Kind {
     FrameEntered,  // clip entered `frame`: run timeline().frames[frame].actions
     InitAction,    // run *initAction once (DoInitAction)
+    Constructed,   // a new clip was made: onClipEvent(construct), ahead of its frame's actions
     Placed,        // a new object is on the display list (onClipEvent load, ...)
     Removed,       // an object left the display list
     Sound,         // *sound started by `clip`'s frame
@@ -69,6 +70,9 @@ class Stage {
   // Delivers queued events (the listener may queue more; bounded per call).
   void dispatchEvents();
   void queue(TimelineEvent event);
+  // Queues `event` at `position` (from pendingEvents(), taken before later events were queued).
+  void queueAt(size_t position, TimelineEvent event);
+  size_t pendingEvents() const { return events_.size(); }
   // Init actions run once per sprite they belong to, however often their frame is entered.
   bool markInitActionsDone(const swf::Movie* movie, swf::CharacterId spriteId) {
     return initDone_.insert({movie, spriteId}).second;

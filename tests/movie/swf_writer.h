@@ -134,11 +134,14 @@ struct Place {
   std::optional<uint16_t> ratio;
   std::optional<std::string> name;
   std::optional<uint16_t> clipDepth;
+  // onClipEvent handlers (SWF 6 and later layout): event flags and their action bytes.
+  std::vector<std::pair<uint32_t, std::vector<uint8_t>>> clipActions;
 };
 
 inline std::vector<uint8_t> placeObject2(const Place& p) {
   BitWriter w;
   uint8_t flags = 0;
+  if (!p.clipActions.empty()) flags |= 0x80;
   if (p.clipDepth) flags |= 0x40;
   if (p.name) flags |= 0x20;
   if (p.ratio) flags |= 0x10;
@@ -152,7 +155,19 @@ inline std::vector<uint8_t> placeObject2(const Place& p) {
   if (p.ratio) w.u16(*p.ratio);
   if (p.name) w.string(*p.name);
   if (p.clipDepth) w.u16(*p.clipDepth);
-  return tag(26, w.bytes);
+  if (!p.clipActions.empty()) {
+    uint32_t all = 0;
+    for (const auto& [events, code] : p.clipActions) all |= events;
+    w.u16(0);
+    w.u32(all);
+    for (const auto& [events, code] : p.clipActions) {
+      w.u32(events);
+      w.u32(static_cast<uint32_t>(code.size()));
+      w.raw(code);
+    }
+    w.u32(0);
+  }
+  return tag(26, w.bytes, true);
 }
 
 inline std::vector<uint8_t> removeObject2(uint16_t depth) {

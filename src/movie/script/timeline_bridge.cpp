@@ -333,16 +333,18 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
     case TimelineEvent::Kind::InitAction:
         if (event.initAction) vm_->runActions(bridgeFor(&stage.root()), event.initAction->bytes, version);
         return;
+    case TimelineEvent::Kind::Constructed:
+        if (object && object->clipActions)
+            for (auto& ca : *object->clipActions)
+                if (ca.events & swf::ClipEvent::Construct) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+        return;
     case TimelineEvent::Kind::Placed:
         if (object && object->character && std::holds_alternative<swf::EditTextDef>(*object->character) &&
             !std::get<swf::EditTextDef>(*object->character).variableName.empty())
             syncTextFieldVariable(*vm_, bridgeFor(object.get()), true);
-        if (object && object->asClip() && object->clipActions) {
-            for (auto& ca : *object->clipActions)
-                if (ca.events & swf::ClipEvent::Construct) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+        if (object && object->asClip() && object->clipActions)
             for (auto& ca : *object->clipActions)
                 if (ca.events & swf::ClipEvent::Load) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
-        }
         return;
     case TimelineEvent::Kind::Removed: {
         if (!object) return;

@@ -15,11 +15,21 @@ void installObjectBuiltins(Vm& vm) {
     FunctionObject* ctor = vm.newNative([](Vm& vm, CallInfo& c) -> Value {
         Value a = c.arg(0);
         if (a.isObject()) return a;
-        if (!a.isNullish() && !c.args.empty()) return Value(vm.toObject(a));
+        if (!a.isNullish() && !c.args.empty()) {
+            // The wrapper takes the prototype its class has now (String.prototype = 8 sticks).
+            Object* wrapper = vm.toObject(a);
+            const char* cls = a.isString() ? "String" : a.isNumber() ? "Number" : "Boolean";
+            Value proto = vm.getMember(vm.getMember(vm.global, cls), "prototype");
+            if (wrapper && !(proto.isObject() && wrapper->proto(vm.caseInsensitive()) == proto.asObject()))
+                wrapper->put("__proto__", proto, kDontEnum | kDontDelete, vm.caseInsensitive());
+            return Value(wrapper);
+        }
         if (c.isConstruct && c.thisObject()) return c.thisValue;
         return Value(vm.newObject());
     }, proto);
     ctor->constructsOwnObject = false;
+    // Object.prototype can be neither replaced nor deleted.
+    if (Property* p = ctor->findOwn("prototype", ci)) p->flags = kDontEnum | kDontDelete | kReadOnly;
     vm.global->put("Object", ctor, kDontEnum, ci);
 
     vm.defineMethod(proto, "toString", [](Vm&, CallInfo& c) -> Value {

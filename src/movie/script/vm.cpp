@@ -379,7 +379,13 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
     if (a.isNumber() && b.isNumber() && std::isnan(a.asNumber()) && std::isnan(b.asNumber())) return true;
     if (a.type() == b.type() && !a.isObject()) return strictEquals(a, b);
     if (a.isNullish() && b.isNullish()) return true;
-    if (a.isNullish() || b.isNullish()) return false;
+    if (a.isNullish() || b.isNullish()) {
+        // An object with neither valueOf nor toString has no value: it equals undefined.
+        const Value& o = a.isObject() ? a : b;
+        if (!o.isObject() || o.asObject()->kind == ObjectKind::Clip) return false;
+        auto isFn = [](const Value& f) { return f.isObject() && f.asObject()->kind == ObjectKind::Function; };
+        return !isFn(getMember(o, "valueOf")) && !isFn(getMember(o, "toString"));
+    }
     if (a.isNumber() && b.isString()) return a.asNumber() == toNumber(b);
     if (a.isString() && b.isNumber()) return toNumber(a) == b.asNumber();
     if (a.isBool()) return looseEquals(Value(a.asBool() ? 1.0 : 0.0), b);
@@ -823,8 +829,14 @@ Value Vm::construct(const Value& ctorV, std::span<Value> args) {
     }
     Value protoV = getMember(ctor, "prototype");
     Object* obj = newObject(protoV.isObject() ? protoV.asObject() : objectProto);
+    // A function without a prototype (a built-in method) makes an object with no
+    // __proto__ at all; a prototype that is no object is linked all the same.
+    if (protoV.isUndefined()) obj->removeOwn("__proto__", ci);
+    else if (!protoV.isObject()) obj->put("__proto__", protoV, kDontEnum | kDontDelete, ci);
     obj->put(version_ >= 6 ? "__constructor__" : "constructor", ctor, kDontEnum, ci);
     if (version_ < 6) obj->findOwn("constructor", ci)->flags = kDontEnum;
+    // SWF 6 also names the constructor of an object whose prototype cannot say it.
+    if (version_ == 6 && protoV.isUndefined()) obj->put("constructor", ctor, kDontEnum, ci);
     if (ctor->body) {
         executeFunction(ctor, Value(obj), args, protoV.isObject() ? protoV.asObject() : nullptr);
     } else if (ctor->native) {

@@ -86,3 +86,37 @@ TEST(StringDetails, TextIsWrappedByTheCurrentStringConstructor) {
 
 }  // namespace
 }  // namespace orv::movie::script
+
+namespace orv::movie::script {
+namespace {
+
+Value construct(Vm& vm, const Value& ctor, std::vector<Value> args = {}) { return vm.construct(ctor, args); }
+
+TEST(InstanceDetails, WhatNewMakesFromOddConstructors) {
+    for (int version : {6, 7}) {
+        test::FakeHost h(version);
+        Vm& vm = h.vm;
+        // A built-in method has no prototype: its instance has no __proto__, and with no
+        // valueOf or toString it equals undefined.
+        Value cos = vm.getMember(vm.getMember(vm.global, "Math"), "cos");
+        Value o = construct(vm, cos, {Value(9)});
+        ASSERT_TRUE(o.isObject());
+        EXPECT_TRUE(vm.getMember(o, "__proto__").isUndefined());
+        EXPECT_TRUE(vm.looseEquals(o, Value()));
+        EXPECT_FALSE(vm.looseEquals(Value(vm.newObject()), Value()));
+        EXPECT_EQ(vm.typeOf(vm.getMember(o, "constructor")), version == 6 ? "function" : "undefined");
+        // A prototype that is no object is linked as it is.
+        Value string = vm.getMember(vm.global, "String");
+        vm.setMember(string.asObject(), "prototype", Value(8));
+        EXPECT_EQ(vm.toNumber(vm.getMember(construct(vm, string, {Value("x")}), "__proto__")), 8);
+        EXPECT_EQ(vm.toNumber(vm.getMember(construct(vm, vm.getMember(vm.global, "Object"), {Value("x")}), "__proto__")), 8);
+        // Object.prototype stays.
+        Value object = vm.getMember(vm.global, "Object");
+        vm.setMember(object.asObject(), "prototype", Value(6));
+        EXPECT_FALSE(vm.deleteMember(object.asObject(), "prototype"));
+        EXPECT_EQ(vm.typeOf(vm.getMember(object, "prototype")), "object");
+    }
+}
+
+}  // namespace
+}  // namespace orv::movie::script

@@ -251,6 +251,14 @@ std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
 }
 
 void MovieClip::advance(uint64_t tick) {
+  // Clips already on the list move on before their parent's frame changes.
+  std::vector<std::shared_ptr<MovieClip>> children;
+  for (const auto& [depth, obj] : list_) {
+    MovieClip* clip = obj->asClip();
+    if (clip && clip->createdTick < tick) children.push_back(std::static_pointer_cast<MovieClip>(obj));
+  }
+  for (auto it = children.rbegin(); it != children.rend(); ++it)
+    if ((*it)->parent == this) (*it)->advance(tick);
   if (playing_ && frameCount() > 1) {
     int next = currentFrame_ + 1;
     if (next >= frameCount()) {
@@ -263,13 +271,6 @@ void MovieClip::advance(uint64_t tick) {
     }
     if (next != currentFrame_) enterFrame(next, true);  // a step of the clock, looping included
   }
-  std::vector<std::shared_ptr<MovieClip>> children;
-  for (const auto& [depth, obj] : list_) {
-    MovieClip* clip = obj->asClip();
-    if (clip && clip->createdTick < tick) children.push_back(std::static_pointer_cast<MovieClip>(obj));
-  }
-  for (auto& child : children)
-    if (child->parent == this) child->advance(tick);
 }
 
 DisplayObject* MovieClip::objectAt(int depth) const {

@@ -244,5 +244,22 @@ TEST(TimelineEvents, ConstructRunsBeforeTheFramesActionsAndLoadAfterThem) {
     EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"construct", "frame", "load"}));
 }
 
+TEST(TimelineEvents, ClipsOnTheListMoveOnBeforeTheirParentTopmostFirst) {
+    // Two two-frame sprites at depths 1 and 2 trace on their second frame; so does the root.
+    auto sprite = [](uint16_t id, const std::string& text) {
+        Asm a;
+        a.push({text}).trace();
+        return w::defineSprite(id, 2, w::concat({w::showFrame(), actions(a), w::showFrame()}));
+    };
+    Asm frame2;
+    frame2.push({"root"}).trace();
+    auto bytes = w::movie(w::concat({sprite(2, "lower"), sprite(3, "upper"),
+                                     w::placeObject2({.depth = 1, .character = 2}),
+                                     w::placeObject2({.depth = 2, .character = 3}), w::showFrame(),
+                                     actions(frame2), w::showFrame()}),
+                          {.version = 6, .frameCount = 2});
+    EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"upper", "lower", "root"}));
+}
+
 }  // namespace
 }  // namespace orv::movie::script

@@ -682,18 +682,36 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             f.constants = pool;
             break;
         }
-        case 0x3A: {  // Delete
+        case 0x3A: case 0x3B: {  // Delete, Delete2
             std::string name = toString(f.pop());
-            Value o = f.pop();
-            push(Value(o.isObject() ? deleteMember(o.asObject(), name) : false));
-            break;
-        }
-        case 0x3B: {  // Delete2
-            std::string name = toString(f.pop());
+            // Delete without an object to delete from deletes a variable, as Delete2 does
+            // (up to SWF 6).
+            Value o = op == 0x3A ? f.pop() : Value();
+            if (op == 0x3A && (!o.isUndefined() || version_ >= 7)) {
+                push(Value(o.isObject() && deleteMember(o.asObject(), name)));
+                break;
+            }
+            Object* owner = nullptr;
+            std::string member;
+            if (size_t cut = name.find_last_of(":."); cut != std::string::npos && cut > 0) {
+                // "o.b": b of o. A path through a primitive deletes nothing, and the
+                // reference player says so.
+                Value base = getVariable(f, std::string_view(name).substr(0, cut));
+                if (!base.isObject() && !base.isNullish()) {
+                    host_.trace("Parameters of primitive types are no longer coerced into the required type - Object.");
+                    push(Value(false));
+                    break;
+                }
+            }
+            if (name.find_first_of(":.") != std::string::npos && splitPath(f, name, &owner, &member)) {
+                push(Value(owner ? deleteMember(owner, member) : false));
+                break;
+            }
             bool done = false;
             for (auto it = f.scope.rbegin(); it != f.scope.rend() && !done; ++it)
                 if (*it && (*it)->findOwn(name, caseInsensitive())) {
-                    push(Value(deleteMember(*it, name)));
+                    // A function's local variables cannot be deleted.
+                    push(Value(*it != f.activation && deleteMember(*it, name)));
                     done = true;
                 }
             if (!done) {

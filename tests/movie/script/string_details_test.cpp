@@ -120,3 +120,34 @@ TEST(InstanceDetails, WhatNewMakesFromOddConstructors) {
 
 }  // namespace
 }  // namespace orv::movie::script
+
+namespace orv::movie::script {
+namespace {
+
+// delete as the reference player runs it: paths, locals, Delete with no object.
+TEST(DeleteDetails, PathsLocalsAndVersions) {
+    for (int version : {6, 7}) {
+        test::FakeHost h(version);
+        auto setup = [] {
+            test::Asm a;
+            a.push({"o", 0, "Object"}).op(0x40).op(0x1D);
+            a.getVar("o").push({"b", 5}).op(0x4F);
+            return a;
+        };
+        // delete "o.b" (Delete2 with a path) removes b of o.
+        EXPECT_EQ(h.run(setup().push({"o.b"}).op(0x3B).trace().getVar("o").push({"b"}).op(0x4E).trace()),
+                  "true\nundefined\n");
+        // Delete with nothing under the name: a variable up to SWF 6, nothing from SWF 7.
+        EXPECT_EQ(h.run(setup().push({"o.b"}).op(0x3A).trace()), version >= 7 ? "false\n" : "true\n");
+        // A path through text deletes nothing, and the player says why.
+        std::string out = h.run(test::Asm().setVar("t", "text").push({"t.length"}).op(0x3B).trace());
+        EXPECT_EQ(out, "Parameters of primitive types are no longer coerced into the required type - Object.\nfalse\n");
+        // A function's local variable stays.
+        test::Asm body;
+        body.push({"e", "local"}).op(0x3C).push({"e"}).op(0x3B).trace().push({"e"}).op(0x1C).trace();
+        EXPECT_EQ(h.run(test::Asm().function("f", {}, body).push({0, "f"}).op(0x3D).op(0x17)), "false\nlocal\n");
+    }
+}
+
+}  // namespace
+}  // namespace orv::movie::script

@@ -16,6 +16,10 @@ Object* listenersOf(Vm& vm, const Value& self) {
 
 void installBroadcaster(Vm& vm, Object* target, Object* broadcaster) {
     bool ci = vm.caseInsensitive();
+    // A removed clip: the clip now at its path, or nothing at all.
+    if (target->kind == ObjectKind::Clip && !target->clip && !target->formerPath.empty())
+        target = vm.successorClip(target);
+    if (!target) return;
     for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
         target->put(name, vm.getMember(broadcaster, name), kDontEnum, ci);
     target->put("_listeners", Value(vm.newArray()), kDontEnum, ci);

@@ -894,6 +894,8 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 }
                 break;
             }
+            // A method called on a removed clip runs on the clip that took its place.
+            if (Object* successor = objV.isObject() ? successorClip(objV.asObject()) : nullptr) objV = Value(successor);
             Value thisV = superObj ? superObj->primitive : objV;
             Object* owner = nullptr;
             Value fn;

@@ -75,6 +75,9 @@ public:
     // Watchers set by Object.watch: property name -> (callback, user data).
     struct Watch { std::string name; Object* callback; Value userData; bool active = false; };
     std::vector<Watch> watches;
+    // A removed clip's target path ("_level0.a.b"): a clip made later at that path takes
+    // its place for references to this object.
+    std::string formerPath;
     // Set once a Sound object changes this clip's (or the global object's) sound.
     std::unique_ptr<SoundTransform> soundTransform;
     bool marked = false;

@@ -461,6 +461,8 @@ Object* Vm::objectFor(ScriptClip* clip) {
 void Vm::clipRemoved(ScriptClip* clip) {
     if (!clip || !clip->scriptObject) return;
     Object* o = clip->scriptObject;
+    // Only a clip still in its tree knows its path (a root or a detached clip has none).
+    if (clip->parent()) o->formerPath = targetPath(clip);
     o->clip = nullptr;
     clip->scriptObject = nullptr;
     liveClipObjects_.erase(o);
@@ -470,7 +472,24 @@ void Vm::clipRemoved(ScriptClip* clip) {
 ScriptClip* Vm::clipOf(const Value& v) {
     if (!v.isObject()) return nullptr;
     Object* o = v.asObject();
-    return o->kind == ObjectKind::Clip ? o->clip : nullptr;
+    if (o->kind == ObjectKind::Clip && !o->clip) o = successorClip(o);
+    return o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
+}
+
+Object* Vm::successorClip(Object* o) {
+    if (!o || o->kind != ObjectKind::Clip || o->clip || o->formerPath.empty()) return nullptr;
+    // "_levelN.a.b": walk the names down from that level's root.
+    std::string_view path = o->formerPath;
+    size_t dot = path.find('.');
+    std::string_view head = path.substr(0, dot);
+    if (head.size() <= 6 || head.substr(0, 6) != "_level") return nullptr;
+    ScriptClip* c = host_.level(std::atoi(std::string(head.substr(6)).c_str()));
+    while (c && dot != std::string_view::npos) {
+        size_t next = path.find('.', dot + 1);
+        c = c->childByName(path.substr(dot + 1, next == std::string_view::npos ? next : next - dot - 1), caseInsensitive());
+        dot = next;
+    }
+    return c ? objectFor(c) : nullptr;
 }
 
 Object* Vm::registeredClass(const std::string& exportName) {
@@ -612,6 +631,11 @@ Value Vm::getMember(const Value& v, std::string_view name) {
 
 Value Vm::getMember(Object* obj, std::string_view name) {
     if (!obj) return Value();
+    if (obj->kind == ObjectKind::Clip && !obj->clip && !obj->formerPath.empty()) {
+        // A removed clip: its successor answers, or nothing does.
+        obj = successorClip(obj);
+        if (!obj) return Value();
+    }
     bool ci = caseInsensitive();
     if (obj->kind == ObjectKind::Array && (ci ? equalsNoCase(name, "length") : name == "length"))
         return Value(static_cast<double>(obj->arrayLength));
@@ -645,6 +669,10 @@ Value Vm::getMember(Object* obj, std::string_view name) {
 
 void Vm::setMember(Object* obj, std::string_view name, const Value& value) {
     if (!obj) return;
+    if (obj->kind == ObjectKind::Clip && !obj->clip && !obj->formerPath.empty()) {
+        obj = successorClip(obj);  // with no clip in its place, the value goes nowhere
+        if (!obj) return;
+    }
     bool ci = caseInsensitive();
     if (obj->kind == ObjectKind::Clip && obj->clip && setClipProperty(obj->clip, name, value))
         return;

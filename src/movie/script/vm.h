@@ -159,6 +159,9 @@ public:
     Value getVariable(Frame& f, std::string_view name);
     Frame* currentFrame() { return frames_.empty() ? nullptr : frames_.back(); }
     Object* clipObjectAtPath(Object* base, std::string_view path);
+    // A reference to a removed clip follows a clip that now lives at its path: that
+    // clip's object, or nullptr when there is none (or `o` is no removed clip).
+    Object* successorClip(Object* o);
     ScriptClip* clipOf(const Value& v);
 
     struct Interval {

@@ -109,3 +109,34 @@ TEST(SoundObject, LoadingMethodsComeWithSwf6AndAFailedLoadCallsOnLoadLater) {
 
 }  // namespace
 }  // namespace orv::movie::script
+
+namespace orv::movie::script {
+namespace {
+
+TEST(ClipReferences, ARemovedClipsReferenceFollowsTheClipThatTakesItsPlace) {
+    test::FakeHost h(6);
+    Vm& vm = h.vm;
+    auto* first = h.root.add("c1", 1);
+    Object* ref = vm.objectFor(first);
+    vm.setMember(ref, "mark", Value(1));
+    vm.clipRemoved(first);
+    first->setName("gone");
+    // Nothing at the path: reads give nothing and writes go nowhere.
+    EXPECT_TRUE(vm.getMember(ref, "mark").isUndefined());
+    vm.setMember(ref, "lost", Value(2));
+    EXPECT_EQ(vm.clipOf(Value(ref)), nullptr);
+    // A new clip at the same path answers for the old reference.
+    auto* second = h.root.add("c1", 2);
+    EXPECT_EQ(vm.clipOf(Value(ref)), second);
+    vm.setMember(ref, "fresh", Value(3));
+    EXPECT_EQ(vm.toNumber(vm.getMember(vm.objectFor(second), "fresh")), 3);
+    EXPECT_TRUE(vm.getMember(ref, "lost").isUndefined());
+    // AsBroadcaster.initialize on the old reference equips the new clip.
+    Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
+    std::vector<Value> args{Value(ref)};
+    vm.call(init, Value(), args);
+    EXPECT_EQ(vm.typeOf(vm.getMember(vm.objectFor(second), "addListener")), "function");
+}
+
+}  // namespace
+}  // namespace orv::movie::script

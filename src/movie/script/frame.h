@@ -22,6 +22,7 @@ struct Vm::Frame {
     Object* homeProto = nullptr;   // prototype the running method was found on
     Object* arguments = nullptr;
     std::vector<Value> registers = std::vector<Value>(4);
+    int withDepth = 0;             // with blocks open in this activation
     bool returned = false;
     Value returnValue;
 

@@ -207,11 +207,19 @@ void Vm::setVariable(Frame& f, std::string_view name, const Value& v) {
             return;
         }
     }
+    // A clip in the scope takes a variable it holds itself or one of its own properties
+    // (_x...), not one it inherits or a child clip's name.
+    auto clipTakes = [&](Object* s) {
+        if (s->findOwn(name, caseInsensitive())) return true;
+        bool found = false;
+        getClipProperty(s, s->clip, name, &found);
+        return found && !s->clip->childByName(name, caseInsensitive());
+    };
     for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
         Object* s = *it;
-        if (s && (s->findOwn(name, caseInsensitive()) ||
-                  (s->kind == ObjectKind::Clip && s->clip && hasProperty(s, name)) ||
-                  (s != f.scope.front() && hasProperty(s, name)))) {
+        if (!s) continue;
+        const bool liveClip = s->kind == ObjectKind::Clip && s->clip;
+        if (liveClip ? clipTakes(s) : (s->findOwn(name, caseInsensitive()) || (s != f.scope.front() && hasProperty(s, name)))) {
             setMember(s, name, v);
             return;
         }
@@ -437,6 +445,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         case 0x8B: {  // SetTarget
             std::string path = r.str();
             Object* t = path.empty() ? f.originalTarget : resolveTargetPath(f, path);
+            if (t && t->kind != ObjectKind::Clip) t = nullptr;  // only a clip can be a target
             f.target = t;
             if (!f.callee && !f.scope.empty()) f.scope[0] = t ? t : f.originalTarget;
             break;
@@ -946,9 +955,13 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             Value o = f.pop();
             size_t blockEnd = std::min(next + size, end);
             Object* obj = toObject(o);
-            // with (null) and with (undefined) skip their block.
-            if (!obj) { next = blockEnd; break; }
+            // with (null) and with (undefined) skip their block, and so does a with
+            // nested deeper than the player's 13 levels.
+            constexpr int kMaxWithDepth = 13;
+            if (!obj || f.withDepth >= kMaxWithDepth) { next = blockEnd; break; }
             f.scope.push_back(obj);
+            ++f.withDepth;
+            struct WithLevel { int& depth; ~WithLevel() { --depth; } } withLevel{f.withDepth};
             size_t scopeSize = f.scope.size();
             size_t jumpedTo = SIZE_MAX;
             try {

@@ -151,3 +151,47 @@ TEST(DeleteDetails, PathsLocalsAndVersions) {
 
 }  // namespace
 }  // namespace orv::movie::script
+
+namespace orv::movie::script {
+namespace {
+
+TEST(WithDetails, DepthLimitAndWhatAClipInScopeTakes) {
+    test::FakeHost h(7);
+    // 15 nested with blocks on objects, each adding a letter: the 14th and 15th are skipped.
+    test::Asm inner;
+    for (int i = 14; i >= 0; --i) {
+        test::Asm level;
+        level.push({"s"}).op(0x1C).push({std::string(1, static_cast<char>('a' + i))}).op(0x47).push({"s"}).op(0x4D).op(0x1D);
+        level.append(inner);
+        test::Asm wrapped;
+        wrapped.push({0, "Object"}).op(0x40);
+        std::vector<uint8_t> size{static_cast<uint8_t>(level.size() & 0xFF), static_cast<uint8_t>(level.size() >> 8)};
+        wrapped.action(0x94, size).append(level);
+        inner = wrapped;
+    }
+    EXPECT_EQ(h.run(test::Asm().setVar("s", "").append(inner).traceVar("s")), "abcdefghijklm\n");
+
+    // with (mc) { child = 1; inherited = 2; } sets both on the timeline: a child clip's
+    // name and an inherited member are not the clip's own.
+    auto* mc = h.root.add("mc", 1);
+    mc->add("child", 1);
+    Vm& vm = h.vm;
+    vm.setMember(vm.clipProto, "inherited", Value("proto"));
+    test::Asm body;
+    body.setVar("child", 1).setVar("inherited", 2).setVar("_alpha", 50);
+    std::vector<uint8_t> size{static_cast<uint8_t>(body.size() & 0xFF), static_cast<uint8_t>(body.size() >> 8)};
+    h.run(test::Asm().getVar("mc").action(0x94, size).append(body));
+    Object* root = vm.objectFor(&h.root);
+    Object* mcObject = vm.objectFor(mc);
+    EXPECT_EQ(vm.toNumber(root->findOwn("child", false)->value), 1);
+    EXPECT_EQ(vm.toNumber(root->findOwn("inherited", false)->value), 2);
+    EXPECT_EQ(vm.typeOf(vm.getMember(mcObject, "child")), "movieclip");
+    EXPECT_EQ(vm.toString(vm.getMember(mcObject, "inherited")), "proto");
+    EXPECT_EQ(mc->getProperty(ClipProperty::Alpha), 50);  // its own property
+    // tellTarget on something that is no clip leaves the timeline where it was.
+    EXPECT_EQ(h.run(test::Asm().push({"o", 0, "Object"}).op(0x40).op(0x1D)
+                        .action(0x8B, {'o', 0}).push({"_target"}).op(0x1C).trace()), "/\n");
+}
+
+}  // namespace
+}  // namespace orv::movie::script

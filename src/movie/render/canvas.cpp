@@ -15,7 +15,8 @@ inline uint8_t mul255(uint32_t a, uint32_t b) {
 class Canvas::CompositeSink : public SpanSink {
  public:
   CompositeSink(Canvas& canvas, const Paint& paint, const uint8_t* mask)
-      : canvas_(canvas), paint_(paint), mask_(mask) {}
+      : canvas_(canvas), paint_(&paint), mask_(mask) {}
+  void setPaint(const Paint& paint) { paint_ = &paint; }
 
   void span(int y, int x, int count, const uint8_t* coverage) override {
     const Surface& t = canvas_.target_;
@@ -40,8 +41,8 @@ class Canvas::CompositeSink : public SpanSink {
       return;
     }
     int first = count, last = -1;  // what the mask let through, for the painted bounds
-    if (paint_.isSolid()) {
-      const uint32_t src = paint_.color();
+    if (paint_->isSolid()) {
+      const uint32_t src = paint_->color();
       if (src == 0) return;
       const bool opaque = alphaOf(src) == 255;
       for (int i = 0; i < count; ++i) {
@@ -54,7 +55,7 @@ class Canvas::CompositeSink : public SpanSink {
     } else {
       auto& colors = canvas_.scratch_;
       colors.resize(size_t(count));
-      paint_.shade(x, y, count, colors.data());
+      paint_->shade(x, y, count, colors.data());
       for (int i = 0; i < count; ++i) {
         const uint32_t c = mul255(coverage[i], m[i]);
         if (!c) continue;
@@ -68,8 +69,8 @@ class Canvas::CompositeSink : public SpanSink {
 
  private:
   void paintUnmasked(uint32_t* dst, int x, int y, int count, const uint8_t* coverage) {
-    if (paint_.isSolid()) {
-      const uint32_t src = paint_.color();
+    if (paint_->isSolid()) {
+      const uint32_t src = paint_->color();
       if (src == 0) return;
       const bool opaque = alphaOf(src) == 255;
       for (int i = 0; i < count;) {
@@ -89,7 +90,7 @@ class Canvas::CompositeSink : public SpanSink {
     }
     auto& colors = canvas_.scratch_;
     colors.resize(size_t(count));
-    paint_.shade(x, y, count, colors.data());
+    paint_->shade(x, y, count, colors.data());
     for (int i = 0; i < count; ++i) {
       const uint32_t c = coverage[i];
       if (!c) continue;
@@ -100,7 +101,7 @@ class Canvas::CompositeSink : public SpanSink {
 
  private:
   Canvas& canvas_;
-  const Paint& paint_;
+  const Paint* paint_;
   const uint8_t* mask_;
 };
 
@@ -121,6 +122,31 @@ class Canvas::MaskSink : public SpanSink {
  private:
   Mask& mask_;
   int width_;
+};
+
+// A sweep's fills: each span goes to the composite or mask sink, painted
+// with its fill's paint.
+class Canvas::SweepSink : public FillSink {
+ public:
+  SweepSink(SpanSink& mask) : mask_(&mask) {}
+  SweepSink(CompositeSink& composite, const std::vector<Paint>& paints)
+      : composite_(&composite), paints_(&paints) {}
+  void span(uint32_t fill, int y, int x, int count, const uint8_t* coverage) override {
+    if (mask_) {
+      mask_->span(y, x, count, coverage);
+      return;
+    }
+    if (fill >= paints_->size()) return;
+    const Paint& paint = (*paints_)[fill];
+    if (paint.paintsNothing()) return;
+    composite_->setPaint(paint);
+    composite_->span(y, x, count, coverage);
+  }
+
+ private:
+  SpanSink* mask_ = nullptr;
+  CompositeSink* composite_ = nullptr;
+  const std::vector<Paint>* paints_ = nullptr;
 };
 
 Canvas::Canvas(Surface target, std::vector<std::vector<uint8_t>>* maskPool)
@@ -200,6 +226,22 @@ void Canvas::fill(Rasterizer& edges, FillRule rule, bool antialias, const Paint&
   const uint8_t* mask = masks_.empty() ? nullptr : masks_.back().coverage.data();
   CompositeSink sink(*this, paint, mask);
   edges.render(rule, antialias, sink);
+}
+
+void Canvas::fill(FillSweep& fills, FillRule rule, bool antialias,
+                  const std::vector<Paint>& paints) {
+  if (overflow_ > 0) return;  // clipped by, or building, a mask we could not keep
+  if (building_ > 0) {
+    MaskSink mask(masks_.back(), target_.width);
+    SweepSink sink(mask);
+    fills.render(rule, antialias, sink);
+    return;
+  }
+  if (paints.empty()) return;
+  const uint8_t* mask = masks_.empty() ? nullptr : masks_.back().coverage.data();
+  CompositeSink composite(*this, paints.front(), mask);
+  SweepSink sink(composite, paints);
+  fills.render(rule, antialias, sink);
 }
 
 void Canvas::beginMask() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "movie/render/blend.h"
+#include "movie/render/fill_sweep.h"
 #include "movie/render/paint.h"
 #include "movie/render/rasterizer.h"
 
@@ -29,6 +30,8 @@ class Canvas {
   // Paints what the rasteriser's edges cover. While a mask is being built the
   // coverage goes into the mask instead.
   void fill(Rasterizer& edges, FillRule rule, bool antialias, const Paint& paint);
+  // The same for every fill of a sweep, fill i painted with paints[i].
+  void fill(FillSweep& fills, FillRule rule, bool antialias, const std::vector<Paint>& paints);
 
   // Masks: beginMask(); draw the mask's shapes; endMask(); draw the masked
   // content; popMask(). Masks nest: content is clipped to all active ones.
@@ -54,6 +57,7 @@ class Canvas {
  private:
   class CompositeSink;
   class MaskSink;
+  class SweepSink;
 
   Surface target_;
   struct Mask {

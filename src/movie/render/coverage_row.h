@@ -30,6 +30,10 @@ inline void clipLine(Point from, Point to, int width, int height, Emit&& emit) {
   if (from.y == to.y) return;  // horizontal edges add no coverage
   const float y0 = std::min(from.y, to.y), y1 = std::max(from.y, to.y);
   if (y1 <= 0 || y0 >= float(height)) return;
+  if (from.x >= 0 && to.x >= 0 && from.x <= float(width) && to.x <= float(width)) {
+    emit(from, to);  // inside the clip's columns: nothing to split or clamp
+    return;
+  }
   const float edges[2] = {0.0f, float(width)};
   Point pts[4] = {from};
   int n = 1;
@@ -55,8 +59,33 @@ inline void clipLine(Point from, Point to, int width, int height, Emit&& emit) {
 // buffer's left column bufX, bufW of them). The line runs from x to xNext
 // across the row, covering `d` of its height (signed by direction).
 // [rmin, rmax] grows to the cells touched.
-inline void addRowArea(float* row, float x, float xNext, float d, int bufX, int bufW, int& rmin,
-                       int& rmax) {
+// Marks cells [from, to] in a row's bitmap of touched cells.
+inline void markCells(uint64_t* bits, int from, int to) {
+  const int w0 = from >> 6, w1 = to >> 6;
+  const uint64_t head = ~uint64_t(0) << (from & 63), tail = ~uint64_t(0) >> (63 - (to & 63));
+  if (w0 == w1) {
+    bits[w0] |= head & tail;
+    return;
+  }
+  bits[w0] |= head;
+  for (int w = w0 + 1; w < w1; ++w) bits[w] = ~uint64_t(0);
+  bits[w1] |= tail;
+}
+
+// The first marked cell in [from, end), or end.
+inline int nextMarked(const uint64_t* bits, int from, int end) {
+  int w = from >> 6;
+  uint64_t m = bits[w] & (~uint64_t(0) << (from & 63));
+  while (!m) {
+    if ((++w << 6) >= end) return end;
+    m = bits[w];
+  }
+  return std::min(end, (w << 6) + __builtin_ctzll(m));
+}
+
+// `bits` marks the cells touched, bit bitBase + i for cell i.
+inline void addRowArea(float* row, uint64_t* bits, int bitBase, float x, float xNext, float d,
+                       int bufX, int bufW, int& rmin, int& rmax) {
   float xa = std::min(x, xNext) - float(bufX), xb = std::max(x, xNext) - float(bufX);
   xa = std::clamp(xa, 0.0f, float(bufW - 2));
   xb = std::clamp(xb, 0.0f, float(bufW - 2));
@@ -65,6 +94,7 @@ inline void addRowArea(float* row, float x, float xNext, float d, int bufX, int 
   const int ib = int(std::ceil(xb));
   rmin = std::min(rmin, ia);
   rmax = std::max(rmax, std::max(ib, ia + 1));
+  markCells(bits, bitBase + ia, bitBase + std::max(ib, ia + 1));
   if (ib <= ia + 1) {
     // Inside one pixel column: split by the mean x.
     const float xm = 0.5f * (xa + xb) - xaFloor;
@@ -94,58 +124,94 @@ inline void addRowArea(float* row, float x, float xNext, float d, int bufX, int 
 // (relative to bufX) marks.
 inline int centreCell(float x, int bufW) { return std::clamp(int(std::ceil(x - 0.5f)), 0, bufW - 2); }
 
+// The first unmarked cell in [from, end), or end.
+inline int nextUnmarked(const uint64_t* bits, int from, int end) {
+  int w = from >> 6;
+  uint64_t m = ~bits[w] & (~uint64_t(0) << (from & 63));
+  while (!m) {
+    if ((++w << 6) >= end) return end;
+    m = ~bits[w];
+  }
+  return std::min(end, (w << 6) + __builtin_ctzll(m));
+}
+
+// A running sum of cells as a coverage byte.
+template <FillRule rule, bool antialias>
+inline uint8_t coverageByte(float acc) {
+  float c;
+  const float magnitude = std::abs(acc);
+  if constexpr (rule == FillRule::NonZero) {
+    c = std::min(1.0f, magnitude);
+  } else if (magnitude <= 1.0f) {
+    c = std::min(1.0f, magnitude);
+  } else {
+    const float m = std::fmod(magnitude, 2.0f);
+    c = m > 1.0f ? 2.0f - m : m;
+  }
+  if constexpr (!antialias) c = c >= 0.5f ? 1.0f : 0.0f;
+  return uint8_t(c * 255.0f + 0.5f);
+}
+
 // Sums one row's cells [first, rowMax] left to right into coverage and hands
 // each run of covered pixels, at most up to visibleW, to emit(x, count,
-// coverage) (x relative to the buffer). Cells are left zero.
-template <class Emit>
-inline void sweepRow(float* row, int first, int rowMax, int visibleW, int bufW, FillRule rule,
-                     bool antialias, uint8_t* coverage, Emit&& emit) {
+// coverage) (x relative to the buffer). Only marked cells (`bits`, as in
+// addRowArea) can change the sum: between them the coverage stays as it is.
+// Cells and marks are left zero.
+template <FillRule rule, bool antialias, class Emit>
+inline void sweepRowAs(float* row, uint64_t* bits, int bitBase, int first, int rowMax,
+                       int visibleW, int bufW, uint8_t* coverage, Emit& emit) {
   const int last = std::min(rowMax + 1, visibleW);
   float acc = 0;
   int runStart = -1;
   int i = first;
   while (i < last) {
-    acc += row[i];
-    row[i] = 0.0f;  // cleared as read: the stretches skipped below are zero already
-    // Cells no edge touched leave the sum, and so the coverage, unchanged:
-    // [i, j) is one stretch of equal coverage.
-    int j = i + 1;
-    // Cells hold +0.0 wherever no edge added area (they start at +0.0 and
-    // sums from +0.0 never give -0.0), so zero bits mean an empty cell;
-    // test four at a time through the long empty insides of shapes.
-    for (uint64_t a, b; j + 4 <= last; j += 4) {
-      std::memcpy(&a, row + j, 8);
-      std::memcpy(&b, row + j + 2, 8);
-      if (a | b) break;
-    }
-    while (j < last && row[j] == 0.0f) ++j;
-    float c;
-    const float magnitude = std::abs(acc);
-    if (rule == FillRule::NonZero || magnitude <= 1.0f) {
-      c = std::min(1.0f, magnitude);
-    } else {
-      float m = std::fmod(magnitude, 2.0f);
-      c = m > 1.0f ? 2.0f - m : m;
-    }
-    if (!antialias) c = c >= 0.5f ? 1.0f : 0.0f;
-    const uint8_t v = uint8_t(c * 255.0f + 0.5f);
-    if (v) {
-      if (j - i <= 8) {
-        for (int k = i; k < j; ++k) coverage[k] = v;
-      } else {
-        std::memset(coverage + i, v, size_t(j - i));
+    // Marked cells [i, j) one by one.
+    const int j = nextUnmarked(bits, bitBase + i + 1, bitBase + last) - bitBase;
+    uint8_t v = 0;
+    for (int k = i; k < j; ++k) {
+      acc += row[k];
+      row[k] = 0.0f;
+      v = coverageByte<rule, antialias>(acc);
+      coverage[k] = v;
+      if (v) {
+        if (runStart < 0) runStart = k;
+      } else if (runStart >= 0) {
+        emit(runStart, k - runStart, coverage + runStart);
+        runStart = -1;
       }
-      if (runStart < 0) runStart = i;
-    } else if (runStart >= 0) {
-      emit(runStart, i - runStart, coverage + runStart);
-      runStart = -1;
     }
-    i = j;
+    // Then unmarked ones [j, next): the same coverage throughout.
+    const int next = j < last ? nextMarked(bits, bitBase + j, bitBase + last) - bitBase : last;
+    if (v) {
+      if (next - j <= 8) {
+        for (int k = j; k < next; ++k) coverage[k] = v;
+      } else {
+        std::memset(coverage + j, v, size_t(next - j));
+      }
+    }
+    i = next;
   }
   if (runStart >= 0 && last > runStart) emit(runStart, last - runStart, coverage + runStart);
   // Cells right of the clip were not read.
   if (last < rowMax + 1)
     std::fill(row + std::max(first, last), row + std::min(rowMax + 1, bufW), 0.0f);
+  std::fill(bits + ((bitBase + first) >> 6), bits + ((bitBase + rowMax) >> 6) + 1, uint64_t(0));
+}
+
+template <class Emit>
+inline void sweepRow(float* row, uint64_t* bits, int bitBase, int first, int rowMax, int visibleW,
+                     int bufW, FillRule rule, bool antialias, uint8_t* coverage, Emit&& emit) {
+  if (rule == FillRule::NonZero) {
+    if (antialias)
+      sweepRowAs<FillRule::NonZero, true>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+    else
+      sweepRowAs<FillRule::NonZero, false>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+  } else {
+    if (antialias)
+      sweepRowAs<FillRule::EvenOdd, true>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+    else
+      sweepRowAs<FillRule::EvenOdd, false>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+  }
 }
 
 }  // namespace orv::movie::render::detail

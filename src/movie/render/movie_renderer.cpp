@@ -139,7 +139,9 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
   settings.smoothAllBitmaps = quality == RenderQuality::Best;
   settings.pixelsPerTwip = std::sqrt(std::abs(toDevice.determinant()));
   rasterizers_.resize(kMaxLayers + 1);
-  Context ctx{canvas, ShapeRenderer(canvas, settings, this, &rasterizers_[0]), 0, {}, {}, 0};
+  fillSweeps_.resize(kMaxLayers + 1);
+  Context ctx{canvas, ShapeRenderer(canvas, settings, this, &rasterizers_[0], &fillSweeps_[0]),
+              0, {}, {}, 0};
   drawList(stage, toDevice, ColorTransform{}, ctx);
 }
 
@@ -215,7 +217,8 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
   {
     Canvas layer({pixels.data(), w, h}, &maskPool_);
     Context inner{layer,
-                  ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1]),
+                  ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1],
+                                &fillSweeps_[ctx.layers + 1]),
                   ctx.nesting, {}, {}, ctx.layers + 1};
     drawContent(node, m, cx, inner);
     painted = layer.painted();

@@ -56,6 +56,7 @@ class MovieRenderer : public BitmapSource {
   std::map<swf::CharacterId, std::shared_ptr<const Bitmap>> bitmapCache_;
   std::vector<std::vector<uint8_t>> maskPool_;
   std::vector<std::vector<uint32_t>> layerPool_;
+  std::vector<FillSweep> fillSweeps_;  // the same for shapes' fills
   std::vector<Rasterizer> rasterizers_;  // one per canvas in use (the frame, each layer)  // zeroed frame-sized layers for reuse
 };
 

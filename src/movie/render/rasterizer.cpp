@@ -46,7 +46,8 @@ void Rasterizer::accumulateArea(const Line& line, int rowBase) {
     const float dy = std::min(float(y + 1), bottom) - std::max(float(y), top);
     float xNext = x + dxdy * dy;
     if (dy > 0)
-      detail::addRowArea(&cells_[size_t(y - rowBase) * bufW_], x, xNext, dy * dir, bufX_, bufW_,
+      detail::addRowArea(&cells_[size_t(y - rowBase) * bufW_],
+                         &marks_[size_t(y - rowBase) * markWords_], 0, x, xNext, dy * dir, bufX_, bufW_,
                          rowMin_[y - rowBase], rowMax_[y - rowBase]);
     x = xNext;
   }
@@ -70,6 +71,7 @@ void Rasterizer::accumulateCentres(const Line& line, int rowBase) {
     float x = p0.x + (float(y) + 0.5f - p0.y) * dxdy - float(bufX_);
     const int i = detail::centreCell(x, bufW_);
     cells_[size_t(y - rowBase) * bufW_ + i] += dir;
+    detail::markCells(&marks_[size_t(y - rowBase) * markWords_], i, i);
     rowMin_[y - rowBase] = std::min(rowMin_[y - rowBase], i);
     rowMax_[y - rowBase] = std::max(rowMax_[y - rowBase], i);
   }
@@ -91,6 +93,8 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
   // Cells stay zero between calls: each row is cleared where it was touched
   // after being read, so no full-buffer clear is needed.
   if (cells_.size() < size_t(rows) * bufW_) cells_.resize(size_t(rows) * bufW_, 0.0f);
+  markWords_ = bufW_ / 64 + 1;
+  if (marks_.size() < size_t(rows) * markWords_) marks_.resize(size_t(rows) * markWords_, 0);
   rowMin_.assign(rows, std::numeric_limits<int>::max());
   rowMax_.assign(rows, -1);
   coverage_.resize(bufW_);
@@ -104,7 +108,7 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
   for (int r = 0; r < rows; ++r) {
     if (rowMax_[r] < 0) continue;
     const int y = yStart + r;
-    detail::sweepRow(&cells_[size_t(r) * bufW_], rowMin_[r], rowMax_[r], visibleW, bufW_, rule,
+    detail::sweepRow(&cells_[size_t(r) * bufW_], &marks_[size_t(r) * markWords_], 0, rowMin_[r], rowMax_[r], visibleW, bufW_, rule,
                      antialias, coverage_.data(), [&](int x, int count, const uint8_t* c) {
                        sink.span(y, bufX_ + x, count, c);
                      });

@@ -39,6 +39,8 @@ class Rasterizer {
   float minY_ = 0, maxY_ = 0, minX_ = 0, maxX_ = 0;
   // Scratch reused between calls: accumulation cells and per-row extents.
   std::vector<float> cells_;
+  std::vector<uint64_t> marks_;  // cells touched, a bit each; zero between uses too
+  int markWords_ = 0;            // per row
   std::vector<int> rowMin_, rowMax_;
   std::vector<uint8_t> coverage_;
   int bufX_ = 0, bufW_ = 0;

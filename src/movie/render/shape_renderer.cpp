@@ -90,9 +90,13 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     sideCodes_.resize(fillStart_.back());
     fillCursor_.assign(fillStart_.begin(), fillStart_.end() - 1);
     sides([&](uint32_t fill, uint32_t code) { sideCodes_[fillCursor_[fill]++] = code; });
+    // Every fill in one sweep, each from its own edges, later fills over
+    // earlier ones.
+    fills_.reset(w, h);
+    paints_.clear();
     for (size_t f = 1; f <= fillCount; ++f) {
       if (fillStart_[f] == fillStart_[f + 1]) continue;
-      rasterizer_.reset(w, h);
+      fills_.beginFill();
       for (uint32_t s = fillStart_[f]; s < fillStart_[f + 1]; ++s) {
         const uint32_t code = sideCodes_[s];
         const uint32_t i = code / 2;
@@ -100,15 +104,15 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
         const uint32_t b = edgeStart_[i], en = edgeStart_[i + 1];
         for (uint32_t k = b; k + 1 < en; ++k) {
           if (reversed)
-            rasterizer_.addLine(points_[k + 1], points_[k]);
+            fills_.addLine(points_[k + 1], points_[k]);
           else
-            rasterizer_.addLine(points_[k], points_[k + 1]);
+            fills_.addLine(points_[k], points_[k + 1]);
         }
       }
-      if (rasterizer_.empty()) continue;
-      canvas_.fill(rasterizer_, rule, settings_.antialias,
-                   makePaint(table.fills[f - 1], toDevice, cx));
+      if (fills_.lastFillEmpty()) continue;
+      paints_.push_back(makePaint(table.fills[f - 1], toDevice, cx));
     }
+    if (!paints_.empty()) canvas_.fill(fills_, rule, settings_.antialias, paints_);
     drawStrokes(table, tableEdges, toDevice, cx);
   }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "movie/render/canvas.h"
+#include "movie/render/fill_sweep.h"
 #include "movie/render/geometry.h"
 #include "movie/render/paint.h"
 #include "movie/render/pixel.h"
@@ -32,12 +33,13 @@ struct DrawSettings {
 
 class ShapeRenderer {
  public:
-  // `scratch` (optional) is a rasteriser kept between frames, so its
-  // buffers are not allocated afresh for every frame.
+  // `scratch` and `fillScratch` (optional) are rasterisers kept between
+  // frames, so their buffers are not allocated afresh for every frame.
   ShapeRenderer(Canvas& canvas, const DrawSettings& settings, BitmapSource* bitmaps,
-                Rasterizer* scratch = nullptr)
+                Rasterizer* scratch = nullptr, FillSweep* fillScratch = nullptr)
       : canvas_(canvas), settings_(settings), bitmaps_(bitmaps),
-        rasterizer_(scratch ? *scratch : ownRasterizer_) {}
+        rasterizer_(scratch ? *scratch : ownRasterizer_),
+        fills_(fillScratch ? *fillScratch : ownFills_) {}
 
   // `toDevice` maps shape twips to device pixels.
   void draw(const std::vector<swf::StyleTable>& tables, const std::vector<swf::ShapeEdge>& edges,
@@ -57,6 +59,9 @@ class ShapeRenderer {
   BitmapSource* bitmaps_;
   Rasterizer ownRasterizer_;
   Rasterizer& rasterizer_;
+  FillSweep ownFills_;
+  FillSweep& fills_;  // all fills of a style table in one sweep
+  std::vector<Paint> paints_;
   // Scratch: every edge flattened once into device points.
   std::vector<Point> points_;
   std::vector<uint32_t> edgeStart_;

@@ -1,0 +1,151 @@
+// The one-sweep rasteriser of a shape's fills must give every fill exactly
+// the coverage rows the single-fill rasteriser gives it, and hand them out so
+// that at each pixel the fills come in the order they were begun.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <random>
+#include <tuple>
+
+#include "movie/render/fill_sweep.h"
+#include "movie/render/rasterizer.h"
+
+namespace orv::movie::render {
+namespace {
+
+using Span = std::tuple<int, int, std::vector<uint8_t>>;  // y, x, coverage
+
+struct RowRecorder : SpanSink {
+  std::vector<Span> spans;
+  void span(int y, int x, int count, const uint8_t* c) override {
+    spans.emplace_back(y, x, std::vector<uint8_t>(c, c + count));
+  }
+};
+
+struct SweepRecorder : FillSink {
+  std::map<uint32_t, std::vector<Span>> byFill;
+  std::map<std::pair<int, int>, std::vector<uint32_t>> fillsAtPixel;  // (x, y) -> fills in order
+  void span(uint32_t fill, int y, int x, int count, const uint8_t* c) override {
+    byFill[fill].emplace_back(y, x, std::vector<uint8_t>(c, c + count));
+    for (int i = 0; i < count; ++i) fillsAtPixel[{x + i, y}].push_back(fill);
+  }
+};
+
+using Polygon = std::vector<Point>;
+
+// Random polygons, many reaching past the clip on every side, some with
+// long near-horizontal edges and some crossing many bands.
+std::vector<std::vector<Polygon>> randomFills(std::mt19937& rng, int fills, int width, int height) {
+  std::uniform_real_distribution<float> x(-0.3f * width, 1.3f * width), y(-0.3f * height, 1.3f * height);
+  std::uniform_int_distribution<int> polygons(1, 3), corners(3, 9);
+  std::vector<std::vector<Polygon>> out(static_cast<size_t>(fills));
+  for (auto& fill : out) {
+    for (int p = polygons(rng); p > 0; --p) {
+      Polygon poly;
+      for (int c = corners(rng); c > 0; --c) poly.push_back({x(rng), y(rng)});
+      fill.push_back(poly);
+    }
+  }
+  return out;
+}
+
+template <class Target>
+void addPolygons(Target& t, const std::vector<Polygon>& polys) {
+  for (const Polygon& p : polys)
+    for (size_t i = 0; i < p.size(); ++i) t.addLine(p[i], p[(i + 1) % p.size()]);
+}
+
+TEST(FillSweep, EveryFillGetsTheRowsItWouldGetAlone) {
+  std::mt19937 rng(7);
+  const struct {
+    int width, height;
+  } sizes[] = {{37, 29}, {200, 120}, {64, 300}, {1, 50}};
+  for (const auto& size : sizes) {
+    for (FillRule rule : {FillRule::EvenOdd, FillRule::NonZero}) {
+      for (bool antialias : {true, false}) {
+        const auto fills = randomFills(rng, 12, size.width, size.height);
+        FillSweep sweep;
+        sweep.reset(size.width, size.height);
+        for (const auto& polys : fills) {
+          sweep.beginFill();
+          addPolygons(sweep, polys);
+        }
+        SweepRecorder swept;
+        sweep.render(rule, antialias, swept);
+        for (size_t f = 0; f < fills.size(); ++f) {
+          Rasterizer alone;
+          alone.reset(size.width, size.height);
+          addPolygons(alone, fills[f]);
+          RowRecorder expected;
+          alone.render(rule, antialias, expected);
+          EXPECT_EQ(swept.byFill[uint32_t(f)], expected.spans)
+              << "fill " << f << " at " << size.width << "x" << size.height << " rule "
+              << int(rule) << " aa " << antialias;
+        }
+      }
+    }
+  }
+}
+
+TEST(FillSweep, LaterFillsComeAfterEarlierOnesAtEveryPixel) {
+  std::mt19937 rng(11);
+  const auto fills = randomFills(rng, 20, 90, 140);
+  FillSweep sweep;
+  sweep.reset(90, 140);
+  for (const auto& polys : fills) {
+    sweep.beginFill();
+    addPolygons(sweep, polys);
+  }
+  SweepRecorder swept;
+  sweep.render(FillRule::EvenOdd, true, swept);
+  size_t overlapping = 0;
+  for (const auto& [pixel, order] : swept.fillsAtPixel) {
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << pixel.first << "," << pixel.second;
+    EXPECT_EQ(std::adjacent_find(order.begin(), order.end()), order.end());  // once per fill
+    overlapping += order.size() > 1;
+  }
+  EXPECT_GT(overlapping, 1000u);  // the case really has fills over fills
+}
+
+TEST(FillSweep, FillsWithoutVisibleLinesAreDroppedAndTheirNumbersReused) {
+  FillSweep sweep;
+  sweep.reset(20, 20);
+  sweep.beginFill();
+  addPolygons(sweep, {{{-5, 40}, {25, 40}, {25, 50}}});  // wholly below the clip
+  EXPECT_TRUE(sweep.lastFillEmpty());
+  EXPECT_EQ(sweep.fillCount(), 0u);
+  sweep.beginFill();
+  addPolygons(sweep, {{{2, 2}, {8, 2}, {8, 8}, {2, 8}}});
+  sweep.beginFill();  // nothing added to this one
+  EXPECT_EQ(sweep.fillCount(), 1u);
+  SweepRecorder swept;
+  sweep.render(FillRule::NonZero, true, swept);
+  ASSERT_EQ(swept.byFill.size(), 1u);
+  EXPECT_EQ(swept.byFill.begin()->first, 0u);
+  EXPECT_EQ(swept.byFill[0].size(), 6u);  // rows 2..7
+}
+
+TEST(FillSweep, HostileCoordinatesStayInsideTheClip) {
+  FillSweep sweep;
+  sweep.reset(16, 16);
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
+  sweep.beginFill();
+  addPolygons(sweep, {{{-1e30f, -1e30f}, {1e30f, 3}, {nan, 8}, {inf, -inf}, {4, 1e20f}}});
+  sweep.beginFill();
+  addPolygons(sweep, {{{1, 1}, {15, 1}, {15, 15}}});
+  SweepRecorder swept;
+  sweep.render(FillRule::EvenOdd, true, swept);
+  for (const auto& [pixel, order] : swept.fillsAtPixel) {
+    EXPECT_GE(pixel.first, 0);
+    EXPECT_LT(pixel.first, 16);
+    EXPECT_GE(pixel.second, 0);
+    EXPECT_LT(pixel.second, 16);
+  }
+  EXPECT_FALSE(swept.byFill[1].empty());
+}
+
+}  // namespace
+}  // namespace orv::movie::render

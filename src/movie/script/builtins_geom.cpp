@@ -235,8 +235,16 @@ void installRectangle(Vm& vm, Object* geom) {
     auto contains = [](Vm& vm, const Value& t, const Value& px, const Value& py) -> Value {
         if (px.isNullish() || py.isNullish()) return Value();
         const Value x = member(vm, t, "x"), y = member(vm, t, "y");
-        return Value(atLeast(vm, px, x) && lessThan(vm, px, plus(vm, x, member(vm, t, "width"))) &&
-                     atLeast(vm, py, y) && lessThan(vm, py, plus(vm, y, member(vm, t, "height"))));
+        // As the script !(px < x) && px < x + width && !(py < y) && py < y + height:
+        // a comparison with NaN is undefined, and && hands on the first falsy value.
+        auto notLess = [&](const Value& a, const Value& b) { return Value(!vm.toBool(vm.lessThan(a, b))); };
+        Value r = notLess(px, x);
+        if (!vm.toBool(r)) return r;
+        r = vm.lessThan(px, plus(vm, x, member(vm, t, "width")));
+        if (!vm.toBool(r)) return r;
+        r = notLess(py, y);
+        if (!vm.toBool(r)) return r;
+        return vm.lessThan(py, plus(vm, y, member(vm, t, "height")));
     };
     method(vm, proto, "contains", [contains](Vm& vm, CallInfo& c) -> Value {
         return contains(vm, c.thisValue, c.arg(0), c.arg(1));

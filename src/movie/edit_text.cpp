@@ -60,16 +60,18 @@ void escapeInto(std::string& out, const std::string& s) {
 double parseHtmlColor(const std::string& v) {
   if (v.empty() || v[0] != '#') return 0;
   uint32_t c = 0;
-  for (size_t i = 1; i < v.size() && i <= 6 && std::isxdigit(static_cast<unsigned char>(v[i])); ++i)
+  // Every hex digit up to the first other character counts; the low 24 bits remain.
+  for (size_t i = 1; i < v.size() && std::isxdigit(static_cast<unsigned char>(v[i])); ++i)
     c = c * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(v[i]))
                                            ? v[i] - '0'
                                            : std::tolower(static_cast<unsigned char>(v[i])) - 'a' + 10);
-  return c;
+  return c & 0xFFFFFFu;
 }
 
 struct Tag {
   std::string name;  // lower case, without '/'
   bool closing = false;
+  bool unquotedValue = false;  // an attribute value without quotes: the player gives up
   std::vector<std::pair<std::string, std::string>> attrs;  // lower-case names
   std::string attr(const char* n) const {
     for (auto& [k, v] : attrs) if (k == n) return v;
@@ -115,6 +117,7 @@ bool readTag(const std::string& s, size_t& i, Tag& tag) {
         size_t v0 = p;
         while (p < body.size() && !std::isspace(static_cast<unsigned char>(body[p]))) ++p;
         value = body.substr(v0, p - v0);
+        tag.unquotedValue = true;
       }
     }
     tag.attrs.emplace_back(std::move(name), std::move(value));
@@ -470,6 +473,7 @@ void EditTextState::setHtmlText(const std::string& html) {
       size_t at = i + 1;
       Tag tag;
       if (!readTag(s, at, tag)) { emit(U'<'); ++i; continue; }
+      if (tag.unquotedValue) break;  // the rest of the text is dropped
       i = at;
       handleTag(tag);
       currentIdx = internFormat(current);

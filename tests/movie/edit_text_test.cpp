@@ -54,7 +54,7 @@ TEST(EditText, HtmlIsReadIntoFormatsAndWrittenBackInFlashsForm) {
   EXPECT_EQ(field.htmlText(), "<P ALIGN=\"LEFT\">" + font + "</FONT></P>");
 }
 
-TEST(EditText, HtmlColoursReadUpToSixHexDigitsAndBrokenMarkupIsText) {
+TEST(EditText, HtmlColoursKeepTheLastSixHexDigitsAndBrokenMarkupIsText) {
   EditTextState field(fieldDef(100, 20), nullptr, true);
   auto colorOf = [&](const std::string& attr) {
     field.setHtmlText("<font color=\"" + attr + "\">x</font>");
@@ -62,7 +62,7 @@ TEST(EditText, HtmlColoursReadUpToSixHexDigitsAndBrokenMarkupIsText) {
   };
   EXPECT_EQ(colorOf("#0000ff"), 0x0000FF);
   EXPECT_EQ(colorOf("#ff"), 0xFF);
-  EXPECT_EQ(colorOf("#ffffeeaa"), 0xFFFFEE);
+  EXPECT_EQ(colorOf("#ff00ffffee"), 0xFFFFEE);  // as the reference player reads it
   EXPECT_EQ(colorOf("00ff00"), 0);
   EXPECT_EQ(colorOf(""), 0);
   field.setHtmlText("a < b &bogus; &#65;");

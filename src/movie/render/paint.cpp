@@ -59,25 +59,39 @@ std::array<uint32_t, 256> buildLut(std::vector<GradientStop> stops, bool linearR
   return lut;
 }
 
-// Maps a gradient parameter to a LUT index under the spread mode.
-inline int spreadIndex(float t, Spread spread) {
+// A gradient parameter under the spread mode, in 0..1.
+inline float spread(float t, Spread mode) {
   if (!(t == t)) t = 0;
-  switch (spread) {
+  switch (mode) {
     case Spread::Pad:
-      t = std::clamp(t, 0.0f, 1.0f);
-      break;
+      return std::clamp(t, 0.0f, 1.0f);
     case Spread::Repeat:
-      t = t - std::floor(t);
-      break;
+      return std::clamp(t - std::floor(t), 0.0f, 1.0f);
     case Spread::Reflect: {
-      float m = std::fmod(std::abs(t), 2.0f);
-      t = m > 1 ? 2 - m : m;
-      break;
+      const float m = std::fmod(std::abs(t), 2.0f);
+      return std::clamp(m > 1 ? 2 - m : m, 0.0f, 1.0f);
     }
   }
-  return std::clamp(int(t * 255.0f + 0.5f), 0, 255);
+  return 0;
 }
 
+// The colour at t (0..1). The 256 entries sit at the middles of 256 equal
+// steps, (i + 0.5) / 256, and a position between two of them mixes the two
+// by distance, so the ramp changes evenly however many entries a pixel spans.
+inline uint32_t rampColor(const std::array<uint32_t, 256>& lut, float t) {
+  const float position = std::clamp(t * 256.0f - 0.5f, 0.0f, 255.0f);
+  const int i = int(position);
+  const uint32_t f = uint32_t((position - float(i)) * 256.0f + 0.5f);
+  if (i >= 255 || f == 0) return lut[size_t(i)];
+  if (f >= 256) return lut[size_t(i) + 1];
+  const uint32_t a = lut[size_t(i)], b = lut[size_t(i) + 1], g = 256 - f;
+  // Both channel pairs at once, rounded; no lane exceeds 16 bits.
+  const uint32_t rb =
+      (((a & 0x00FF00FFu) * g + (b & 0x00FF00FFu) * f + 0x00800080u) >> 8) & 0x00FF00FFu;
+  const uint32_t ag =
+      (((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f + 0x00800080u) & 0xFF00FF00u;
+  return rb | ag;
+}
 }  // namespace
 
 Paint Paint::solid(uint32_t premultiplied) {
@@ -115,8 +129,6 @@ Paint Paint::bitmap(const BitmapSpec& ramp, const ColorTransform& cx) {
   return p;
 }
 
-bool Paint::paintsNothing() const { return kind_ == Kind::Solid && color_ == 0; }
-
 void Paint::shade(int x, int y, int count, uint32_t* out) const {
   switch (kind_) {
     case Kind::Solid:
@@ -143,11 +155,11 @@ void Paint::shadeGradient(int x, int y, int count, uint32_t* out) const {
   switch (gradientKind_) {
     case GradientKind::Linear:
       for (int i = 0; i < count; ++i, gx += sx)
-        out[i] = lut[spreadIndex(float((gx + 1) * 0.5), spread_)];
+        out[i] = rampColor(lut, spread(float((gx + 1) * 0.5), spread_));
       break;
     case GradientKind::Radial:
       for (int i = 0; i < count; ++i, gx += sx, gy += sy)
-        out[i] = lut[spreadIndex(float(std::sqrt(gx * gx + gy * gy)), spread_)];
+        out[i] = rampColor(lut, spread(float(std::sqrt(gx * gx + gy * gy)), spread_));
       break;
     case GradientKind::Focal: {
       // t is where P lies on the ray from the focal point F=(f,0) to the unit
@@ -166,7 +178,7 @@ void Paint::shadeGradient(int x, int y, int count, uint32_t* out) const {
           double s = (-b + std::sqrt(std::max(0.0, disc))) / len2;
           t = s > 0 ? 1.0 / s : 1.0;
         }
-        out[i] = lut[spreadIndex(float(t), spread_)];
+        out[i] = rampColor(lut, spread(float(t), spread_));
       }
       break;
     }

@@ -49,7 +49,7 @@ class Paint {
 
   bool isSolid() const { return kind_ == Kind::Solid; }
   uint32_t color() const { return color_; }
-  bool paintsNothing() const;
+  bool paintsNothing() const { return kind_ == Kind::Solid && color_ == 0; }
   // Premultiplied colours of pixels [x, x+count) of row y, sampled at centres.
   void shade(int x, int y, int count, uint32_t* out) const;
 

@@ -2,6 +2,8 @@
 // focal points, repeating/clipped and smoothed bitmaps, colour transforms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "movie/render/paint.h"
 #include "render_test_util.h"
 
@@ -34,6 +36,25 @@ TEST(GradientPaint, LinearRunsAcrossTheSquareAndPads) {
   EXPECT_NEAR(channel(r[70], 16), 128, 3);  // x = 50: middle
   EXPECT_EQ(r[139], 0xFFFFFFFFu);  // x = 119: padded
   for (int i = 21; i < 139; ++i) EXPECT_GE(channel(r[i], 8), channel(r[i - 1], 8));
+}
+
+// The ramp changes by the same amount from pixel to pixel however many of its
+// 256 entries a pixel spans: entries sit at the middles of 256 equal steps and
+// positions between two entries mix them. Black to white over 40 pixels
+// rises 6.4 per pixel; taking the nearest entry rose 5 and 8 in turn.
+TEST(GradientPaint, RampStepsEvenlyBetweenEntries) {
+  GradientSpec g = blackToWhite(GradientKind::Linear);
+  g.toDevice = Affine::translate(20, 0) * Affine::scale(20.0 / 16384, 20.0 / 16384);  // x 0..40
+  const auto r = row(Paint::gradient(g, {}), 0, 0, 40);
+  for (int i = 0; i < 40; ++i) {
+    // Pixel centre i + 0.5 is at t = (i + 0.5) / 40, entry position t * 256 - 0.5.
+    const double position = std::clamp((i + 0.5) / 40 * 256 - 0.5, 0.0, 255.0);
+    EXPECT_NEAR(channel(r[size_t(i)], 8), position, 0.51) << "pixel " << i;
+  }
+  for (int i = 2; i < 38; ++i) {
+    const int step = channel(r[size_t(i)], 8) - channel(r[size_t(i - 1)], 8);
+    EXPECT_TRUE(step == 6 || step == 7) << "pixel " << i << " rose " << step;
+  }
 }
 
 TEST(GradientPaint, RepeatAndReflectBeyondTheSquare) {

@@ -352,10 +352,11 @@ void installSelection(Vm& vm) {
         SelectionObject* s = self(c);
         ScriptClip* f = focusedClip(s);
         EditTextState* t = f ? f->textField() : nullptr;
-        if (!t || c.args.empty()) return Value();
+        // Exactly a start and an end: any other count of arguments changes nothing.
+        if (!t || c.args.size() != 2) return Value();
         const size_t len = t->chars().size();
         const size_t from = clampIndex(vm, c.arg(0), 0, len);
-        const size_t to = c.args.size() > 1 ? clampIndex(vm, c.arg(1), 0, len) : from;
+        const size_t to = clampIndex(vm, c.arg(1), 0, len);
         s->begin = std::min(from, to);
         s->end = std::max(from, to);
         s->caret = to;

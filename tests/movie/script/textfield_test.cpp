@@ -263,6 +263,11 @@ TEST(SelectionScript, FocusGoesToFieldsAndFocusableClipsAndSelectionIsClamped) {
     call("setSelection", {Value(-4), Value(100)});
     EXPECT_EQ(vm.toNumber(call("getBeginIndex")), 0);
     EXPECT_EQ(vm.toNumber(call("getEndIndex")), 9);
+    // Only a start and an end together change the selection.
+    call("setSelection", {Value(3)});
+    call("setSelection", {Value(1), Value(2), Value(3)});
+    EXPECT_EQ(vm.toNumber(call("getBeginIndex")), 0);
+    EXPECT_EQ(vm.toNumber(call("getEndIndex")), 9);
 
     // A clip that acts as a button takes the focus; null gives it up.
     h.root.add("mc", 3);

@@ -91,6 +91,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
   scripts_ = std::make_unique<script::TimelineBridge>(*stage_);
   stage_->setListener(scripts_.get());
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
+  firstFrameStopped_ = !stage_->root().playing();
   stage_->root().stop();     // a loaded movie shows its first frame and waits
   stage_->setSoundListener(sound_.get());
   stage_->dispatchSoundEvents();  // the first frame's event sounds
@@ -141,6 +142,10 @@ void Player::startStreamHere() {
   }
 }
 
+void Player::start() {
+  if (stage_ && !firstFrameStopped_) play();
+}
+
 void Player::play() {
   if (!stage_) return;
   MovieClip& root = stage_->root();
@@ -166,9 +171,7 @@ void Player::afterChange() {
 
 void Player::tickOnce() {
   scripts_->clockMs += framePeriodMs();
-  scripts_->beforeTick();
-  stage_->tick();
-  scripts_->afterTick();
+  scripts_->tick();
 }
 
 void Player::forward() {

@@ -44,6 +44,9 @@ class Player {
   ViewRect stage() const;            // the header's stage rectangle in twips
   uint32_t backgroundColor() const;  // 0xRRGGBB from SetBackgroundColor (white if none)
 
+  // Starts a movie just loaded as it starts on its own: playing, unless the actions of its
+  // first frame stopped it (play() plays in any case).
+  void start();
   void play();
   void stop();
   bool playing() const;
@@ -118,6 +121,7 @@ class Player {
   std::function<void(const std::string&)> traceSink_;
   std::string error_;
   bool loop_ = true;
+  bool firstFrameStopped_ = false;  // the first frame's actions called stop()
   Quality quality_ = Quality::High;
   double clockMs_ = 0;
   std::unique_ptr<sound::MovieSound> sound_;

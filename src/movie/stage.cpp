@@ -110,9 +110,13 @@ void Stage::queueAt(size_t position, TimelineEvent event) {
 }
 
 void Stage::tick() {
+  advanceTimelines();
+  dispatchEvents();
+}
+
+void Stage::advanceTimelines() {
   ++tick_;
   root_->advance(tick_);
-  dispatchEvents();
 }
 
 void Stage::dispatchEvents() {

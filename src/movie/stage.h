@@ -67,6 +67,8 @@ class Stage {
   void dispatchSoundEvents();
   // One frame of the clock: every playing clip moves on; then the events are delivered.
   void tick();
+  // The first half of tick(): the clips move on, their events wait for dispatchEvents().
+  void advanceTimelines();
   // Delivers queued events (the listener may queue more; bounded per call).
   void dispatchEvents();
   void queue(TimelineEvent event);

@@ -93,7 +93,7 @@ void PlayerControl::setMovie(const std::string& path) {
       if (audio_) player_.setAudioOutput(audio_.get());
     }
     showNotice("");
-    if (settings_.Playing) player_.play();
+    if (settings_.Playing) player_.start();
   } else {
     showNotice("This file cannot be played.\n" + player_.error());
   }

@@ -124,3 +124,23 @@ TEST(PlayerScripts, UnloadingForgetsTheScriptState) {
   ASSERT_TRUE(p.loadBytes(bytes));
   EXPECT_EQ(tp.lines, (std::vector<std::string>{"undefined", "set", "undefined"}));
 }
+
+TEST(PlayerScripts, AMovieStartsStoppedWhenItsFirstFrameSaysSo) {
+  // Frame 1 stops: start() keeps it there, play() plays on anyway.
+  TracedPlayer stopped;
+  ASSERT_TRUE(stopped.player.loadBytes(scriptedMovie({actions({{kStop}}), actions({traceString("two")})})));
+  stopped.player.start();
+  stopped.ticks(3);
+  EXPECT_EQ(stopped.player.currentFrame(), 0);
+  stopped.player.play();
+  stopped.ticks(1);
+  EXPECT_EQ(stopped.lines, std::vector<std::string>{"two"});
+  // Without stop() in its first frame a movie starts playing.
+  TracedPlayer playing;
+  ASSERT_TRUE(playing.player.loadBytes(scriptedMovie({{}, actions({traceString("two")})})));
+  EXPECT_FALSE(playing.player.playing());
+  playing.player.start();
+  playing.ticks(1);
+  EXPECT_EQ(playing.lines, std::vector<std::string>{"two"});
+}
+

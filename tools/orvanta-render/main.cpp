@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
               << target.height << "); give --width and --height\n";
     return 1;
   }
-  player.play();
+  player.start();
   const double period = player.framePeriodMs();
   constexpr double kMaxAudioSeconds = 600;  // the WAV is held in memory
   if (!audioPath.empty() && frames * period > kMaxAudioSeconds * 1000) {

@@ -375,21 +375,25 @@ std::vector<std::weak_ptr<DisplayObject>> TimelineBridge::clipsParentsFirst() {
     return clips;
 }
 
-void TimelineBridge::beforeTick() {
+void TimelineBridge::tick() {
     vm_->startFrameBudget();
-    // onClipEvent(enterFrame) and onEnterFrame, parents before children.
+    vm_->runTimers();
+    stage_.dispatchEvents();
+    stage_.advanceTimelines();
+    // onClipEvent(enterFrame) and onEnterFrame, parents before children, for the clips
+    // still on the stage that this frame did not just place.
     std::vector<std::weak_ptr<DisplayObject>> clips = clipsParentsFirst();
     for (auto& w : clips) {
         auto o = w.lock();
-        if (!o) continue;
+        if (!o || (o->asClip() && o->asClip()->createdTick == stage_.currentTick())) continue;
         ClipBridge* b = bridgeFor(o.get());
         if (o->clipActions)
             for (auto& ca : *o->clipActions)
                 if (ca.events & swf::ClipEvent::EnterFrame) vm_->runActions(b, ca.actions, o->movie->header.version);
         if (b->scriptObject) vm_->callMethodIfPresent(b->scriptObject, "onEnterFrame");
     }
-    vm_->runTimers();
     stage_.dispatchEvents();
+    afterTick();
 }
 
 void TimelineBridge::afterTick() {

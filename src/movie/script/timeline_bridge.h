@@ -80,9 +80,10 @@ public:
 
     // TimelineListener
     void onTimelineEvent(Stage& stage, const TimelineEvent& event) override;
-    // Before each tick: enterFrame handlers and due intervals; after it, collection.
-    void beforeTick();
-    void afterTick();
+    // One frame of the clock on the stage: due intervals; the clips move on; enterFrame
+    // handlers of the clips that were there before; then the frames' actions and events;
+    // finally what the frame left unreachable is collected.
+    void tick();
 
     // ScriptHost
     ScriptClip* level(int n) override;
@@ -124,6 +125,8 @@ public:
     double clockMs = 0;
 
 private:
+    void afterTick();
+
     Stage& stage_;
     std::map<DisplayObject*, std::unique_ptr<ClipBridge>> bridges_;
     std::weak_ptr<DisplayObject> dragged_;

@@ -202,7 +202,7 @@ Outcome runCaseInPlayer(const CorpusCase& c) {
   Pixmap pix;
   pix.width = c.viewWidth ? c.viewWidth : std::clamp(int(stage.width / 20), 1, 4096);
   pix.height = c.viewHeight ? c.viewHeight : std::clamp(int(stage.height / 20), 1, 4096);
-  player.play();
+  player.start();
   Outcome all{true, ""};
   for (int frame = 1; frame <= c.frames; ++frame) {
     if (frame > 1) player.advance(player.framePeriodMs());

@@ -81,7 +81,7 @@ std::vector<std::string> runOnPlayer(const fs::path& dir, int frames) {
         out.push_back(line);
     });
     if (!player.load((dir / "test.swf").string())) return {"<unreadable: " + player.error() + ">"};
-    player.play();
+    player.start();
     for (int i = 1; i < frames; ++i) player.advance(player.framePeriodMs());
     while (!out.empty() && out.back().empty()) out.pop_back();
     return out;

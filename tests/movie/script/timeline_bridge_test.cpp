@@ -36,9 +36,7 @@ std::string runOnStage(const fs::path& dir, int frames) {
     stage.root().gotoFrame(0);
     stage.dispatchEvents();
     for (int i = 1; i < frames; ++i) {
-        bridge.beforeTick();
-        stage.tick();
-        bridge.afterTick();
+        bridge.tick();
         bridge.clockMs += 1000.0 / 12;
     }
     return out;

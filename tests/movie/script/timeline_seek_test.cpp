@@ -49,9 +49,7 @@ std::vector<std::string> onPlayerTimeline(const std::vector<uint8_t>& bytes, int
     stage.setListener(&bridge);
     stage.dispatchEvents();
     for (int i = 1; i < frames; ++i) {
-        bridge.beforeTick();
-        stage.tick();
-        bridge.afterTick();
+        bridge.tick();
     }
     return out;
 }
@@ -259,6 +257,22 @@ TEST(TimelineEvents, ClipsOnTheListMoveOnBeforeTheirParentTopmostFirst) {
                                      actions(frame2), w::showFrame()}),
                           {.version = 6, .frameCount = 2});
     EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"upper", "lower", "root"}));
+}
+
+TEST(TimelineEvents, EnterFrameComesAfterTheClipsMoveOnAndBeforeTheFramesActions) {
+    // "mc" traces on enterFrame; frame 2 traces, frame 3 removes mc and traces.
+    Asm enterFrame, frame2, frame3;
+    enterFrame.push({"enterFrame"}).trace().op(0);
+    frame2.push({"frame 2"}).trace();
+    frame3.push({"frame 3"}).trace();
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc",
+                                                      .clipActions = {{swf::ClipEvent::EnterFrame, enterFrame.bytes()}}}),
+                                     w::showFrame(), actions(frame2), w::showFrame(), w::removeObject2(1),
+                                     actions(frame3), w::showFrame()}),
+                          {.version = 6, .frameCount = 3});
+    // No enterFrame in the frame that placed mc, nor in the one that removed it.
+    EXPECT_EQ(onPlayerTimeline(bytes, 3), (std::vector<std::string>{"enterFrame", "frame 2", "frame 3"}));
 }
 
 }  // namespace

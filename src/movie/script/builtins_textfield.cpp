@@ -301,6 +301,12 @@ void installSelection(Vm& vm) {
     auto* sel = vm.allocate<SelectionObject>();
     sel->put("__proto__", Value(vm.objectProto), kDontEnum | kDontDelete, vm.caseInsensitive());
     vm.global->put("Selection", Value(static_cast<Object*>(sel)), kDontEnum, vm.caseInsensitive());
+    // A clip that scripts hide loses the focus (it may take it again while hidden).
+    vm.clipHidden = [](Vm& vm, ScriptClip* clip) {
+        auto* s = dynamic_cast<SelectionObject*>(vm.getMember(vm.global, "Selection").isObject()
+                                                     ? vm.getMember(vm.global, "Selection").asObject() : nullptr);
+        if (s && focusedClip(s) == clip) s->focus = nullptr;
+    };
     auto self = [](CallInfo& c) { return dynamic_cast<SelectionObject*>(c.thisObject()); };
 
     vm.defineMethod(sel, "getFocus", [self](Vm& vm, CallInfo& c) -> Value {
@@ -311,6 +317,8 @@ void installSelection(Vm& vm) {
         SelectionObject* s = self(c);
         if (!s || c.args.empty()) return Value(false);
         const Value target = c.arg(0);
+        // Giving the focus up takes nothing more than the null or undefined.
+        if (target.isNullish() && c.args.size() > 1) return Value(false);
         ScriptClip* clip = nullptr;
         if (target.isNullish()) {
             clip = nullptr;

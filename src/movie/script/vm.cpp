@@ -564,7 +564,9 @@ bool Vm::setClipProperty(ScriptClip* clip, std::string_view name, const Value& v
     case ClipProperty::Visible: {
         double n = v.isBool() ? (v.asBool() ? 1 : 0) : toNumber(v);
         if (std::isnan(n)) return true;
+        const bool wasVisible = clip->getProperty(p) != 0;
         clip->setProperty(p, n != 0 ? 1 : 0);
+        if (n == 0 && wasVisible && clipHidden) clipHidden(*this, clip);
         return true;
     }
     default: {

@@ -66,6 +66,8 @@ public:
     void startFrameBudget();
     // Key state fed by the player (Key.isDown, Key.getCode).
     void setKeyState(int keyCode, bool down);
+    // Called when a script hides a shown clip (_visible = false): the focus leaves it.
+    std::function<void(Vm&, ScriptClip*)> clipHidden;
     // Why the last script was stopped (runaway loop, recursion); empty if none was.
     std::string lastAbort;
     int lastKeyCode = 0;

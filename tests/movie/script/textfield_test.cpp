@@ -278,6 +278,17 @@ TEST(SelectionScript, FocusGoesToFieldsAndFocusableClipsAndSelectionIsClamped) {
     EXPECT_TRUE(vm.toBool(call("setFocus", {Value("mc")})));
     EXPECT_EQ(vm.toString(call("getFocus")), "_level0.mc");
     EXPECT_EQ(vm.toNumber(call("getCaretIndex")), -1);
+    // Hiding the focused clip takes the focus away; a hidden clip can take it again, and
+    // hiding it once more changes nothing.
+    vm.setMember(mc, "_visible", Value(true));
+    vm.setMember(mc, "_visible", Value(false));
+    EXPECT_TRUE(call("getFocus").isNull());
+    EXPECT_TRUE(vm.toBool(call("setFocus", {Value(mc)})));
+    vm.setMember(mc, "_visible", Value(false));
+    EXPECT_EQ(vm.toString(call("getFocus")), "_level0.mc");
+    // Giving the focus up takes null or undefined alone.
+    EXPECT_FALSE(vm.toBool(call("setFocus", {Value(), Value(5)})));
+    EXPECT_EQ(vm.toString(call("getFocus")), "_level0.mc");
     EXPECT_TRUE(vm.toBool(call("setFocus", {Value::null()})));
     EXPECT_TRUE(call("getFocus").isNull());
 }

@@ -80,10 +80,11 @@ inline float spread(float t, Spread mode) {
 // by distance, so the ramp changes evenly however many entries a pixel spans.
 inline uint32_t rampColor(const std::array<uint32_t, 256>& lut, float t) {
   const float position = std::clamp(t * 256.0f - 0.5f, 0.0f, 255.0f);
-  const int i = int(position);
-  const uint32_t f = uint32_t((position - float(i)) * 256.0f + 0.5f);
-  if (i >= 255 || f == 0) return lut[size_t(i)];
-  if (f >= 256) return lut[size_t(i) + 1];
+  // Entry and 1/256ths past it in one rounding (position * 256 is exact).
+  const int fixed = int(position * 256.0f + 0.5f);
+  const int i = fixed >> 8;
+  const uint32_t f = uint32_t(fixed & 255);
+  if (f == 0) return lut[size_t(i)];
   const uint32_t a = lut[size_t(i)], b = lut[size_t(i) + 1], g = 256 - f;
   // Both channel pairs at once, rounded; no lane exceeds 16 bits.
   const uint32_t rb =

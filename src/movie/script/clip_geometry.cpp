@@ -9,6 +9,7 @@
 
 #include "movie/render/hit_test.h"
 #include "movie/script/timeline_bridge.h"
+#include "movie/edit_text.h"
 
 namespace orv::movie::script {
 
@@ -60,9 +61,11 @@ void addObject(Box& box, const swf::Movie& movie, DisplayObject& object, const s
             addObject(box, movie, *child, toSpace * child->matrix, strokes, nesting + 1);
         return;
     }
-    if (!object.character) return;
-    const auto* shape = strokes ? nullptr : std::get_if<swf::ShapeDef>(object.character);
-    auto r = shape ? edgeRect(*shape) : render::characterBounds(movie, *object.character);
+    // A text field scripts reached or made measures as its live definition.
+    const swf::Character* character = object.editText ? &object.editText->character : object.character;
+    if (!character) return;
+    const auto* shape = strokes ? nullptr : std::get_if<swf::ShapeDef>(character);
+    auto r = shape ? edgeRect(*shape) : render::characterBounds(movie, *character);
     if (r) box.addRect(*r, toSpace);
 }
 

@@ -275,5 +275,15 @@ TEST(TimelineEvents, EnterFrameComesAfterTheClipsMoveOnAndBeforeTheFramesActions
     EXPECT_EQ(onPlayerTimeline(bytes, 3), (std::vector<std::string>{"enterFrame", "frame 2", "frame 3"}));
 }
 
+TEST(TimelineNames, ACreatedTextFieldMeasuresAsItWasMade) {
+    // _root.createTextField("field", 1, 10, 10, 100, 20); trace(field._width); trace(field._height)
+    Asm frame1;
+    frame1.push({20, 100, 10, 10, 1, "field", 6}).getVar("_root").push({"createTextField"}).op(0x52).op(0x17);
+    traceMember(frame1, "field", "_width");
+    traceMember(frame1, "field", "_height");
+    auto bytes = w::movie(w::concat({actions(frame1), w::showFrame()}), {.version = 7});
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"100", "20"}));
+}
+
 }  // namespace
 }  // namespace orv::movie::script

@@ -22,7 +22,6 @@ Value plus(Vm& vm, const Value& a, const Value& b) {
 
 // The comparisons as compiled scripts make them: `a >= b` is !(a < b) and `a <= b` is
 // !(b < a), so a comparison with NaN (undefined) makes both true.
-bool lessThan(Vm& vm, const Value& a, const Value& b) { return vm.toBool(vm.lessThan(a, b)); }
 bool atLeast(Vm& vm, const Value& a, const Value& b) { return !vm.toBool(vm.lessThan(a, b)); }
 bool atMost(Vm& vm, const Value& a, const Value& b) { return !vm.toBool(vm.lessThan(b, a)); }
 

@@ -54,6 +54,7 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   // -1 for objects made by script, which the timeline never removes or moves.
   int placedFrame = -1;
   bool madeByScript = false;  // attached, duplicated or created: not the timeline's at all
+  bool unloadHandled = false;  // its unload handlers ran (they run once)
   // Set by scripts that move the object: the timeline stops applying its moves.
   bool transformLockedByScript = false;
   // _xscale, _yscale and _rotation as scripts last set them (NaN: read them from the

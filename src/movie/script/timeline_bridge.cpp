@@ -252,7 +252,12 @@ bool ClipBridge::removeSelf() {
     auto o = object_.lock();
     if (!o || !o->parent) return false;
     if (o->depth + kTimelineDepthOffset < 0) return false;
+    // References to the removed clip follow a clip made later at its path.
+    if (scriptObject) scriptObject->formerPath = bridge_.vm().targetPath(this);
     bool removed = o->parent->removeObject(o->depth);
+    // Gone at once, unless it waits for its unload handlers: the scripts running now see
+    // it gone (its queued removal finds nothing left to do).
+    if (removed && !o->parent) bridge_.unloaded(*o);
     bridge_.stage().dispatchEvents();
     return removed;
 }
@@ -346,20 +351,23 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
             for (auto& ca : *object->clipActions)
                 if (ca.events & swf::ClipEvent::Load) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
         return;
-    case TimelineEvent::Kind::Removed: {
-        if (!object) return;
-        auto it = bridges_.find(object.get());
-        if (it == bridges_.end()) return;
-        if (object->clipActions)
-            for (auto& ca : *object->clipActions)
-                if (ca.events & swf::ClipEvent::Unload) vm_->runActions(it->second.get(), ca.actions, version);
-        vm_->callMethodIfPresent(it->second->scriptObject, "onUnload");
-        // A clip parked while unloading keeps its script object until the frame is done.
-        if (!object->parent) vm_->clipRemoved(it->second.get());
+    case TimelineEvent::Kind::Removed:
+        if (object) unloaded(*object);
         return;
-    }
     default: return;
     }
+}
+
+void TimelineBridge::unloaded(DisplayObject& object) {
+    auto it = bridges_.find(&object);
+    if (it == bridges_.end() || object.unloadHandled) return;
+    object.unloadHandled = true;
+    if (object.clipActions)
+        for (auto& ca : *object.clipActions)
+            if (ca.events & swf::ClipEvent::Unload) vm_->runActions(it->second.get(), ca.actions, object.movie->header.version);
+    vm_->callMethodIfPresent(it->second->scriptObject, "onUnload");
+    // A clip parked while unloading keeps its script object until the frame is done.
+    if (!object.parent) vm_->clipRemoved(it->second.get());
 }
 
 std::vector<std::weak_ptr<DisplayObject>> TimelineBridge::clipsParentsFirst() {

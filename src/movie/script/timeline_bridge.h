@@ -119,6 +119,10 @@ public:
     // Moves the dragged clip to the pointer; false when nothing is dragged.
     bool followDrag();
 
+    // An object left the display list: its unload handlers run and, unless it is parked
+    // while unloading, its script object lets go of it.
+    void unloaded(DisplayObject& object);
+
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }
     Stage& stage() { return stage_; }

@@ -285,5 +285,20 @@ TEST(TimelineNames, ACreatedTextFieldMeasuresAsItWasMade) {
     EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"100", "20"}));
 }
 
+TEST(TimelineNames, AReferenceToARemovedClipFollowsTheClipMadeLaterAtItsPath) {
+    // old = createEmptyMovieClip("dang", 1); old.mark = "old"; old.removeMovieClip();
+    // trace(old.mark); createEmptyMovieClip("dang", 2); trace(typeof old.mark) -- the new one's
+    Asm frame1;
+    frame1.push({"old", 1, "dang", 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x3C);
+    setMember(frame1, "old", "mark", "old");
+    frame1.push({0}).getVar("old").push({"removeMovieClip"}).op(0x52).op(0x17);
+    traceMember(frame1, "old", "mark");
+    frame1.push({2, "dang", 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x17);
+    setMember(frame1, "dang", "mark", "new");
+    traceMember(frame1, "old", "mark");
+    auto bytes = w::movie(w::concat({actions(frame1), w::showFrame()}), {.version = 7});
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"undefined", "new"}));
+}
+
 }  // namespace
 }  // namespace orv::movie::script

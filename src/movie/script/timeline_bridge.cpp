@@ -339,9 +339,11 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
         if (event.initAction) vm_->runActions(bridgeFor(&stage.root()), event.initAction->bytes, version);
         return;
     case TimelineEvent::Kind::Constructed:
+        // onClipEvent(initialize), then onClipEvent(construct).
         if (object && object->clipActions)
-            for (auto& ca : *object->clipActions)
-                if (ca.events & swf::ClipEvent::Construct) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+            for (uint32_t event : {swf::ClipEvent::Initialize, swf::ClipEvent::Construct})
+                for (auto& ca : *object->clipActions)
+                    if (ca.events & event) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
         return;
     case TimelineEvent::Kind::Placed:
         if (object && object->character && std::holds_alternative<swf::EditTextDef>(*object->character) &&

@@ -226,20 +226,22 @@ TEST(TimelineSeek, JumpingForwardPassesThroughTheFramesBetween) {
     EXPECT_EQ(onPlayerTimeline(bytes, 2), std::vector<std::string>{"movieclip"});
 }
 
-TEST(TimelineEvents, ConstructRunsBeforeTheFramesActionsAndLoadAfterThem) {
-    // onClipEvent(construct) and onClipEvent(load) of a clip the frame places, and the
+TEST(TimelineEvents, InitializeAndConstructRunBeforeTheFramesActionsAndLoadAfterThem) {
+    // onClipEvent(initialize), (construct) and (load) of a clip the frame places, and the
     // frame's own action.
-    Asm construct, load, frame1;
+    Asm initialize, construct, load, frame1;
+    initialize.push({"initialize"}).trace().op(0);
     construct.push({"construct"}).trace().op(0);
     load.push({"load"}).trace().op(0);
     frame1.push({"frame"}).trace();
     auto bytes = w::movie(w::concat({emptySprite(),
                                      w::placeObject2({.depth = 1, .character = 1, .name = "mc",
                                                       .clipActions = {{swf::ClipEvent::Load, load.bytes()},
-                                                                      {swf::ClipEvent::Construct, construct.bytes()}}}),
+                                                                      {swf::ClipEvent::Construct, construct.bytes()},
+                                                                      {swf::ClipEvent::Initialize, initialize.bytes()}}}),
                                      actions(frame1), w::showFrame()}),
                           {.version = 7});
-    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"construct", "frame", "load"}));
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"initialize", "construct", "frame", "load"}));
 }
 
 TEST(TimelineEvents, ClipsOnTheListMoveOnBeforeTheirParentTopmostFirst) {

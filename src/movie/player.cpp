@@ -89,6 +89,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
   stage_->setLoop(loop_);
   stage_->traceSink = traceSink_;
   scripts_ = std::make_unique<script::TimelineBridge>(*stage_);
+  scripts_->ownFolder = folder;  // scripts load files from there only
   stage_->setListener(scripts_.get());
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
   firstFrameStopped_ = !stage_->root().playing();

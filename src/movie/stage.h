@@ -92,6 +92,14 @@ class Stage {
   static constexpr int kMaxNesting = 64;            // clips inside clips
   static constexpr size_t kMaxObjects = 200'000;    // live display objects
   static constexpr size_t kMaxImportedMovies = 16;
+  // Movies scripts loaded into clips live as long as the stage (their clips point into
+  // them). False, and nothing kept, once kMaxLoadedMovies are held.
+  bool keepLoadedMovie(std::shared_ptr<const swf::Movie> movie) {
+    if (loadedMovies_.size() >= kMaxLoadedMovies) return false;
+    loadedMovies_.push_back(std::move(movie));
+    return true;
+  }
+  static constexpr size_t kMaxLoadedMovies = 64;
   bool mayCreateObject() const { return liveObjects_ < kMaxObjects; }
   void objectCreated() { ++liveObjects_; }
   void objectDestroyed() { --liveObjects_; }
@@ -114,6 +122,7 @@ class Stage {
  private:
   std::shared_ptr<const swf::Movie> movie_;
   std::vector<std::shared_ptr<const swf::Movie>> importedMovies_;
+  std::vector<std::shared_ptr<const swf::Movie>> loadedMovies_;
   // (importing movie, its id) -> (defining movie, id there)
   std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::pair<const swf::Movie*, swf::CharacterId>> imports_;
   std::shared_ptr<MovieClip> root_;

@@ -159,11 +159,11 @@ void installClipBuiltins(Vm& vm) {
         return Value();
     });
     vm.defineMethod(proto, "loadMovie", [](Vm& vm, CallInfo& c) -> Value {
-        if (auto* s = self(c)) vm.host().loadMovie(vm.toString(c.arg(0)), s);
+        if (auto* s = self(c)) vm.requestMovieLoad(vm.toString(c.arg(0)), s);
         return Value();
     });
     vm.defineMethod(proto, "unloadMovie", [](Vm& vm, CallInfo& c) -> Value {
-        if (auto* s = self(c)) vm.host().loadMovie("", s);
+        if (auto* s = self(c)) vm.requestMovieLoad("", s);
         return Value();
     });
     // localToGlobal/globalToLocal: a point object's x and y through the matrices of the

@@ -43,11 +43,13 @@ void installSystemBuiltins(Vm& vm) {
     installNetworkObjects(vm);
     installVideoObjects(vm);
 
-    // LoadVars: the data side works; loading goes nowhere yet, so load() reports failure.
+    // LoadVars: the data side (decode, toString, the byte counts).
     Object* lv = nullptr;
     defineClass(vm, "LoadVars", [](Vm&, CallInfo&) -> Value { return Value(); }, &lv);
+    // decode() with nothing to decode says so.
     vm.defineMethod(lv, "decode", [](Vm& vm, CallInfo& c) -> Value {
-        if (Object* self = c.thisObject(); self && !c.args.empty()) decodeVariables(vm, self, vm.toString(c.arg(0)));
+        if (c.args.empty()) return Value(false);
+        if (Object* self = c.thisObject()) decodeVariables(vm, self, vm.toString(c.arg(0)));
         return Value();
     });
     vm.defineMethod(lv, "toString", [](Vm& vm, CallInfo& c) -> Value {
@@ -56,7 +58,13 @@ void installSystemBuiltins(Vm& vm) {
         std::string out;
         for (const std::string& name : vm.enumerableNames(self)) {
             Value v = vm.getMember(self, name);
-            if (v.isObject() && v.asObject()->kind == ObjectKind::Function) continue;
+            // Objects give what their toString gives, never their valueOf; one with no
+            // toString to call is "[type Object]" (functions "[type Function]").
+            if (v.isObject()) {
+                Value fn = vm.getMember(v, "toString");
+                if (fn.isObject() && fn.asObject()->kind == ObjectKind::Function) v = Value(vm.toString(vm.call(fn, v, {})));
+                else v = Value(v.asObject()->kind == ObjectKind::Function ? "[type Function]" : "[type Object]");
+            }
             if (!out.empty()) out += '&';
             out += vm.toString(callGlobal(vm, "escape", Value(name))) + "=" +
                    vm.toString(callGlobal(vm, "escape", v));
@@ -64,8 +72,7 @@ void installSystemBuiltins(Vm& vm) {
         return Value(out);
     });
     vm.defineMethod(lv, "addRequestHeader", [](Vm&, CallInfo&) -> Value { return Value(); });
-    for (const char* name : {"load", "send", "sendAndLoad"})
-        vm.defineMethod(lv, name, [](Vm&, CallInfo&) -> Value { return Value(false); });
+    // load, send, sendAndLoad, onData and onLoad: builtins_loading.cpp.
     vm.defineMethod(lv, "getBytesLoaded", [](Vm& vm, CallInfo& c) -> Value {
         return c.thisObject() ? vm.getMember(c.thisObject(), "_bytesLoaded") : Value();
     });

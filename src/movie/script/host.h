@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -116,6 +118,8 @@ public:
 
     // The script object of this clip, managed by the engine.
     Object* scriptObject = nullptr;
+    // _lockroot: scripts inside this clip see it as _root.
+    bool lockRoot = false;
 };
 
 class ScriptHost {
@@ -126,7 +130,22 @@ public:
     virtual double timerMs() = 0;                   // milliseconds since the movie started
     virtual void getURL(const std::string& url, const std::string& target,
                         int method) { (void)url; (void)target; (void)method; }
-    virtual void loadMovie(const std::string& url, ScriptClip* target) { (void)url; (void)target; }
+    // ---- Files scripts load (loadVariables, loadMovie, LoadVars, MovieClipLoader) ----
+    // The bytes of `url` from where the movie came from (its own folder only); nothing
+    // when the URL is refused, the file is missing or it holds more than `maxBytes`.
+    virtual std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) {
+        (void)url; (void)maxBytes; return std::nullopt;
+    }
+    // Replaces what `target` shows with a loaded file: a movie (SWF), an image (JPEG, PNG,
+    // GIF) or, for anything else or no bytes, nothing. Returns the clip that holds it now
+    // (nullptr: the host cannot load into that clip).
+    virtual ScriptClip* loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
+                                     const std::string& url) {
+        (void)target; (void)bytes; (void)url; return nullptr;
+    }
+    // Variables arrived for `clip` (loadVariables): its onClipEvent(data) handlers run,
+    // then its onData method.
+    virtual void clipDataLoaded(ScriptClip* clip) { (void)clip; }
     virtual void startDrag(ScriptClip* clip, bool lockCenter) { (void)clip; (void)lockCenter; }
     virtual void stopDrag() {}
     virtual double mouseX() { return 0; }

@@ -95,8 +95,7 @@ Object* Vm::resolveTargetPath(Frame& f, std::string_view path) {
             if (first && is("this")) next = f.thisValue.isObject() ? f.thisValue : Value(f.target);
             else if (first && is("_global") && version_ >= 6) next = Value(global);
             else if (first && is("_root")) {
-                ScriptClip* c = cur && cur->clip ? cur->clip : rootClip();
-                while (c && c->parent()) c = c->parent();
+                ScriptClip* c = rootOf(cur && cur->clip ? cur->clip : rootClip());
                 next = Value(objectFor(c));
             } else if (cur) {
                 next = getMember(cur, seg);
@@ -179,8 +178,13 @@ Value Vm::getVariable(Frame& f, std::string_view name) {
         return s ? Value(s) : Value();
     }
     if (is("_root")) {
-        ScriptClip* c = f.target && f.target->clip ? f.target->clip : rootClip();
-        while (c && c->parent()) c = c->parent();
+        ScriptClip* from = f.target && f.target->clip ? f.target->clip : rootClip();
+        // Inside with (clip), _root is that clip's (it may have _lockroot set).
+        for (int i = 0; i < f.withDepth && static_cast<size_t>(i) < f.scope.size(); ++i) {
+            Object* w = f.scope[f.scope.size() - 1 - static_cast<size_t>(i)];
+            if (w && w->kind == ObjectKind::Clip && w->clip) { from = w->clip; break; }
+        }
+        ScriptClip* c = rootOf(from);
         return c ? Value(objectFor(c)) : Value();
     }
     std::string_view prefix = name.substr(0, std::min<size_t>(6, name.size()));
@@ -434,7 +438,16 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         case 0x08: host_.toggleQuality(); break;
         case 0x09: host_.stopSounds(); break;
         case 0x81: { int frame = r.u16(); if (auto* c = targetClip()) c->gotoFrame(frame, false); break; }
-        case 0x83: { std::string url = r.str(); std::string tgt = r.str(); host_.getURL(url, tgt, 0); break; }
+        case 0x83: {  // GetURL: a "_levelN" target loads a movie there
+            std::string url = r.str();
+            std::string tgt = r.str();
+            if (tgt.size() > 6 && tgt.compare(0, 6, "_level") == 0) {
+                if (ScriptClip* c = clipAt(Value(tgt))) requestMovieLoad(url, c);
+            } else {
+                host_.getURL(url, tgt, 0);
+            }
+            break;
+        }
         case 0x8A: {  // WaitForFrame
             int frame = r.u16();
             int skip = r.u8();
@@ -643,9 +656,14 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             uint8_t flags = r.u8();
             std::string tgt = toString(f.pop());
             std::string url = toString(f.pop());
-            if (flags & 0x40) {
-                ScriptClip* c = clipAt(Value(tgt));
-                if (c) host_.loadMovie(url, c);
+            // Bit 7: load variables; bit 6: the target is a clip. Without bit 6 a
+            // "_levelN" target is that level (loadMovieNum, loadVariablesNum).
+            const bool level = tgt.size() > 6 && (tgt.compare(0, 6, "_level") == 0 || tgt.compare(0, 6, "_LEVEL") == 0);
+            ScriptClip* c = (flags & 0x40) || level ? clipAt(Value(tgt)) : nullptr;
+            if (flags & 0x80) {
+                if (c) requestVariablesLoad(url, c);
+            } else if ((flags & 0x40) || level) {
+                if (c) requestMovieLoad(url, c);
             } else {
                 host_.getURL(url, tgt, flags & 3);
             }

@@ -5,7 +5,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "movie/display_object.h"
 #include "movie/script/host.h"
@@ -63,6 +65,7 @@ public:
     ScriptClip* createTextField(const std::string& newName, int depth, double x, double y,
                                 double width, double height) override;
     Drawing* drawing() override;
+    std::string url() const override;  // clip_loading.cpp
 
 private:
     Bounds boundsIn(ScriptClip* space, bool strokes);
@@ -123,6 +126,16 @@ public:
     // while unloading, its script object lets go of it.
     void unloaded(DisplayObject& object);
 
+    // ---- Files scripts load (clip_loading.cpp) ----
+    // Read from this folder only; empty (a movie given as bytes): nothing is read.
+    std::string ownFolder;
+    std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) override;
+    ScriptClip* loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
+                             const std::string& url) override;
+    void clipDataLoaded(ScriptClip* clip) override;
+    // The URL a movie loaded into a clip came from ("" for others).
+    std::string loadedUrl(const swf::Movie* movie) const;
+
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }
     Stage& stage() { return stage_; }
@@ -133,6 +146,7 @@ private:
 
     Stage& stage_;
     std::map<DisplayObject*, std::unique_ptr<ClipBridge>> bridges_;
+    std::map<const swf::Movie*, std::string> loadedUrls_;
     std::weak_ptr<DisplayObject> dragged_;
     double dragOffsetX_ = 0, dragOffsetY_ = 0;  // clip origin minus pointer, parent twips
     std::unique_ptr<Vm> vm_;

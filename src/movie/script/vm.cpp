@@ -146,6 +146,7 @@ void Vm::installBuiltins() {
     installDrawingBuiltins(*this);
     installGeomBuiltins(*this);
     installSystemBuiltins(*this);
+    installLoadingBuiltins(*this);
     installTextFormatBuiltins(*this);
     installTextFieldBuiltins(*this);
     installNativeTable(*this);  // last: it numbers the functions installed above
@@ -534,11 +535,8 @@ Value Vm::getClipProperty(Object* obj, ScriptClip* clip, std::string_view name, 
         ScriptClip* p = clip->parent();
         return p ? Value(objectFor(p)) : Value();
     }
-    if (is("_root")) {
-        ScriptClip* c = clip;
-        while (c->parent()) c = c->parent();
-        return Value(objectFor(c));
-    }
+    if (is("_root")) return Value(objectFor(rootOf(clip)));
+    if (is("_lockroot")) return Value(clip->lockRoot);
     if (is("_global") && version_ >= 6) return Value(global);
     if (name.size() > 6 && (ci ? equalsNoCase(name.substr(0, 6), "_level") : name.substr(0, 6) == "_level")) {
         int n = std::atoi(std::string(name.substr(6)).c_str());
@@ -552,6 +550,10 @@ Value Vm::getClipProperty(Object* obj, ScriptClip* clip, std::string_view name, 
 
 bool Vm::setClipProperty(ScriptClip* clip, std::string_view name, const Value& v) {
     int idx = clipPropertyIndex(name);
+    if (idx < 0 && (caseInsensitive() ? equalsNoCase(name, "_lockroot") : name == "_lockroot")) {
+        clip->lockRoot = toBool(v);
+        return true;
+    }
     if (idx < 0) return false;
     auto p = static_cast<ClipProperty>(idx);
     switch (p) {
@@ -1019,6 +1021,9 @@ void Vm::collectGarbage() {
         markFrom(clip, work);
         for (auto& v : values) if (v.isObject()) markFrom(v.asObject(), work);
     }
+    std::vector<Object*> loading;
+    loads_.roots(loading);
+    for (Object* o : loading) markFrom(o, work);
     for (auto& [id, iv] : intervals) {
         if (iv.target.isObject()) markFrom(iv.target.asObject(), work);
         if (iv.fn.isObject()) markFrom(iv.fn.asObject(), work);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "movie/script/host.h"
+#include "movie/script/loading.h"
 #include "movie/script/object.h"
 #include "movie/script/value.h"
 
@@ -55,6 +56,13 @@ public:
     void clipRemoved(ScriptClip* clip);
     // Runs due setInterval callbacks; the timeline calls this every frame.
     void runTimers();
+    // Files scripts asked for (builtins_loading.cpp): each request moves on once a frame
+    // and its callbacks run from here. The timeline calls this every frame.
+    void runLoads();
+    LoadQueue& loads() { return loads_; }
+    // loadMovie(url, clip) and unloadMovie (empty url): done on a later frame.
+    void requestMovieLoad(const std::string& url, ScriptClip* clip);
+    void requestVariablesLoad(const std::string& url, ScriptClip* clip);
     // Frees unreachable objects. Only between entries (never while a script runs).
     void collectGarbage();
     size_t objectCount() const { return heap_.size(); }
@@ -134,6 +142,12 @@ public:
     const ScriptLimits& limits() const { return limits_; }
     std::string targetPath(ScriptClip* clip, bool slashes = false);
     ScriptClip* rootClip() { return host_.level(0); }
+    // What _root is for scripts in `clip`: the nearest clip up from it with _lockroot
+    // set, else its level's root.
+    static ScriptClip* rootOf(ScriptClip* clip) {
+        while (clip && !clip->lockRoot && clip->parent()) clip = clip->parent();
+        return clip;
+    }
     void trace(const std::string& s) { host_.trace(s); }
     double randomUnit();
 
@@ -195,6 +209,7 @@ private:
     std::vector<Frame*> frames_;
     std::vector<Object*> pinned_;  // built-in roots kept even if scripts delete them
     std::map<std::string, Object*> registeredClasses_;
+    LoadQueue loads_;
     uint64_t actionsThisRun_ = 0;
     uint64_t actionsSinceClock_ = 0;  // never reset, so short entries reach the clock too
     // Memory is measured after as many actions as the last measure looked at things (so
@@ -247,7 +262,8 @@ void installNativeTable(Vm& vm);      // ASnative, ASconstructor, ASSetNative
 void installTextFormatBuiltins(Vm& vm);  // TextFormat
 void installTextFieldBuiltins(Vm& vm);   // TextField, createTextField (after MovieClip)
 void installDrawingBuiltins(Vm& vm);  // MovieClip's drawing API
-void installGeomBuiltins(Vm& vm);     // flash.geom: Point, Rectangle, Matrix, ColorTransform, Transform
+void installGeomBuiltins(Vm& vm);
+void installLoadingBuiltins(Vm& vm);  // LoadVars loading, MovieClipLoader, loadVariables     // flash.geom: Point, Rectangle, Matrix, ColorTransform, Transform
 // SWF 6 and 7 movies see the `flash` package only once ASSetPropFlags clears its SWF 8 bit.
 void revealHiddenPackages(Vm& vm, int clearedFlags);
 

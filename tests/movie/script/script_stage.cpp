@@ -7,13 +7,14 @@
 
 #include "movie/render/hit_test.h"
 #include "movie/script/text_format_object.h"
+#include "movie/own_folder.h"
 #include "movie/swf/reader.h"
 
 namespace orv::movie::script::testing {
 
 namespace {
 
-std::vector<uint8_t> readFile(const std::string& path) {
+std::vector<uint8_t> readPath(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
@@ -505,7 +506,7 @@ int StageClip::nextHighestDepth() {
 
 ScriptStage::ScriptStage(std::shared_ptr<const swf::Movie> movie, const std::string& folder,
                          const std::vector<uint8_t>& fileBytes)
-    : movie_(std::move(movie)) {
+    : movie_(std::move(movie)), folder_(folder) {
     // ImportAssets is not kept by the reader's Movie: scan the tags for it here.
     swf::Body body = swf::decompressBody(fileBytes.data(), fileBytes.size());
     const std::vector<uint8_t>& d = body.data;
@@ -534,7 +535,7 @@ ScriptStage::ScriptStage(std::shared_ptr<const swf::Movie> movie, const std::str
                 std::string url = str();
                 if (code == 71) p += 2;
                 std::string base = url.substr(url.find_last_of("/\\") + 1);
-                auto bytes = readFile(folder + "/" + base);
+                auto bytes = readPath(folder + "/" + base);
                 auto imported = swf::readMovie(bytes).movie;
                 if (imported && p + 2 <= end) {
                     imported_.push_back(imported);
@@ -632,11 +633,25 @@ void ScriptStage::runFrames(int count) {
         runQueue();
         vm_->runTimers();
         runQueue();
+        vm_->runLoads();
+        runQueue();
         timeMs_ += step;
         root_->finishUnloading();
         graveyard.clear();
         vm_->collectGarbage();
     }
+}
+
+std::optional<std::vector<uint8_t>> ScriptStage::readFile(const std::string& url, size_t maxBytes) {
+    return readOwnFolderFile(folder_, url, maxBytes);
+}
+
+void ScriptStage::clipDataLoaded(ScriptClip* clip) {
+    auto* c = static_cast<StageClip*>(clip);
+    for (auto& ca : c->clipActions)
+        if (ca.events & swf::ClipEvent::Data) queueActions(c, &ca.actions);
+    runQueue();
+    vm_->callMethodIfPresent(vm_->objectFor(clip), "onData");
 }
 
 }  // namespace orv::movie::script::testing

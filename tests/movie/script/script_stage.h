@@ -131,6 +131,9 @@ public:
     ScriptClip* level(int n) override { return n == 0 ? root_.get() : nullptr; }
     void trace(std::string_view line) override;
     double timerMs() override { return timeMs_; }
+    // Files from the movie's folder (loadVariables, LoadVars); nothing is loaded into clips.
+    std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) override;
+    void clipDataLoaded(ScriptClip* clip) override;
 
     // Used by StageClip.
     void queueActions(StageClip* clip, const std::vector<uint8_t>* bytes);
@@ -144,6 +147,7 @@ public:
 private:
     struct Pending { StageClip* clip; const std::vector<uint8_t>* bytes; };
     std::shared_ptr<const swf::Movie> movie_;
+    std::string folder_;
     std::vector<std::shared_ptr<const swf::Movie>> imported_;
     // importer id -> (movie, id) in the imported movie
     std::map<swf::CharacterId, std::pair<const swf::Movie*, swf::CharacterId>> imports_;

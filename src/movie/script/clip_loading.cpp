@@ -33,7 +33,9 @@ ScriptClip* TimelineBridge::loadIntoClip(ScriptClip* target, const std::vector<u
         name = name.substr(0, name.find_first_of("?#"));
         loadedUrls_[movie.get()] = "file:///" + name;
     }
-    auto made = std::make_shared<MovieClip>(stage_, 0, nullptr, &movie->root);
+    // A sprite as far as drawing and hit tests go; its timeline is the loaded movie's.
+    static const swf::Character kLoadedSprite = swf::SpriteDef{};
+    auto made = std::make_shared<MovieClip>(stage_, 0, &kLoadedSprite, &movie->root);
     made->movie = movie.get();
     made->name = old->name;
     made->matrix = old->matrix;
@@ -46,8 +48,6 @@ ScriptClip* TimelineBridge::loadIntoClip(ScriptClip* target, const std::vector<u
     made->scriptRotation = old->scriptRotation;
     MovieClip* parent = old->parent;
     const int depth = old->depth;
-    const bool byScript = old->madeByScript;
-    const int placedFrame = old->placedFrame;
     Object* self = std::exchange(bridge->scriptObject, nullptr);
     parent->setScriptObject(depth, made);
     ClipBridge* loaded = bridgeFor(made.get());
@@ -61,9 +61,7 @@ ScriptClip* TimelineBridge::loadIntoClip(ScriptClip* target, const std::vector<u
         self->clip = loaded;
         loaded->scriptObject = self;
     }
-    // A clip the timeline placed stays the timeline's.
-    made->madeByScript = byScript;
-    made->placedFrame = placedFrame;
+    // The loaded clip is the script's: the parent's timeline neither moves nor replaces it.
     made->createdTick = stage_.currentTick();
     made->gotoFrame(0);
     stage_.dispatchEvents();

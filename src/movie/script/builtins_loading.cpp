@@ -180,6 +180,19 @@ void Vm::requestVariablesLoad(const std::string& url, ScriptClip* clip) {
     loads_.add(std::move(r));
 }
 
+void Vm::adoptClipObject(Object* self, ScriptClip* to) {
+    if (!self || !to) return;
+    const bool ci = caseInsensitive();
+    std::vector<std::string> names;
+    for (const Property& p : self->properties())
+        if (!p.deleted) names.push_back(p.name);
+    for (const std::string& name : names) self->removeOwn(name, ci);
+    self->put("__proto__", Value(clipProto), kDontEnum | kDontDelete, ci);
+    self->clip = to;
+    to->scriptObject = self;
+    liveClipObjects_.insert(self);
+}
+
 void Vm::runLoads() {
     if (loads_.empty()) return;
     // Requests made by the callbacks below wait for the next frame.

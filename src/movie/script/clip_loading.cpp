@@ -51,16 +51,7 @@ ScriptClip* TimelineBridge::loadIntoClip(ScriptClip* target, const std::vector<u
     Object* self = std::exchange(bridge->scriptObject, nullptr);
     parent->setScriptObject(depth, made);
     ClipBridge* loaded = bridgeFor(made.get());
-    if (self) {
-        const bool ci = vm_->caseInsensitive();
-        std::vector<std::string> names;
-        for (const Property& p : self->properties())
-            if (!p.deleted) names.push_back(p.name);
-        for (const std::string& name : names) self->removeOwn(name, ci);
-        self->put("__proto__", Value(vm_->clipProto), kDontEnum | kDontDelete, ci);
-        self->clip = loaded;
-        loaded->scriptObject = self;
-    }
+    vm_->adoptClipObject(self, loaded);
     // The loaded clip is the script's: the parent's timeline neither moves nor replaces it.
     made->createdTick = stage_.currentTick();
     made->gotoFrame(0);

@@ -63,6 +63,10 @@ public:
     // loadMovie(url, clip) and unloadMovie (empty url): done on a later frame.
     void requestMovieLoad(const std::string& url, ScriptClip* clip);
     void requestVariablesLoad(const std::string& url, ScriptClip* clip);
+    // A clip's content was replaced by a loaded movie held by `to`: the clip's script
+    // object `self` (taken from the old clip) now stands for `to`, emptied of what scripts
+    // stored in it, so references to the clip stay equal.
+    void adoptClipObject(Object* self, ScriptClip* to);
     // Frees unreachable objects. Only between entries (never while a script runs).
     void collectGarbage();
     size_t objectCount() const { return heap_.size(); }

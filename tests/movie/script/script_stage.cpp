@@ -1,5 +1,6 @@
 #include "script_stage.h"
 
+#include <utility>
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -7,6 +8,7 @@
 
 #include "movie/render/hit_test.h"
 #include "movie/script/text_format_object.h"
+#include "movie/loaded_movie.h"
 #include "movie/own_folder.h"
 #include "movie/swf/reader.h"
 
@@ -644,6 +646,29 @@ void ScriptStage::runFrames(int count) {
 
 std::optional<std::vector<uint8_t>> ScriptStage::readFile(const std::string& url, size_t maxBytes) {
     return readOwnFolderFile(folder_, url, maxBytes);
+}
+
+ScriptClip* ScriptStage::loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes, const std::string& url) {
+    auto* old = static_cast<StageClip*>(target);
+    if (!old || !old->parent_ || loaded_.size() >= 64) return nullptr;
+    auto movie = movieFromLoadedFile(bytes, movie_->header.version);
+    loaded_.push_back(movie);
+    auto made = std::make_unique<StageClip>(*this, old->parent_, movie.get(), &movie->root, old->name_, old->depth_);
+    made->x_ = old->x_;
+    made->y_ = old->y_;
+    made->xscale_ = old->xscale_;
+    made->yscale_ = old->yscale_;
+    made->rotation_ = old->rotation_;
+    made->alpha_ = old->alpha_;
+    made->visible_ = old->visible_;
+    made->clipActions = old->clipActions;
+    made->url_ = url.empty() ? "" : "file:///" + url.substr(url.find_last_of("/\\") + 1);
+    Object* self = std::exchange(old->scriptObject, nullptr);
+    StageClip* raw = old->parent_->addChild(std::move(made));  // `old` unloads
+    vm_->adoptClipObject(self, raw);
+    raw->enterFirstFrame();
+    runQueue();
+    return raw;
 }
 
 void ScriptStage::clipDataLoaded(ScriptClip* clip) {

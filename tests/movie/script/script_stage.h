@@ -74,6 +74,7 @@ public:
     void advance();          // one tick of this clip and its children
     void enterFrameEvents();
 
+    std::string url() const override { return url_; }
     bool dead = false;
     std::vector<swf::ClipAction> clipActions;
 
@@ -107,6 +108,7 @@ private:
     bool started_ = false;
     double x_ = 0, y_ = 0, xscale_ = 100, yscale_ = 100, rotation_ = 0, alpha_ = 100;
     bool visible_ = true;
+    std::string url_;  // where a loaded movie came from
     std::optional<swf::Matrix> placed_;  // as the timeline placed it
     std::map<int, std::unique_ptr<StageClip>> children_;
     // Depths holding non-sprite characters, with their placement.
@@ -131,9 +133,11 @@ public:
     ScriptClip* level(int n) override { return n == 0 ? root_.get() : nullptr; }
     void trace(std::string_view line) override;
     double timerMs() override { return timeMs_; }
-    // Files from the movie's folder (loadVariables, LoadVars); nothing is loaded into clips.
+    // Files from the movie's folder (loadVariables, LoadVars, loadMovie).
     std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) override;
     void clipDataLoaded(ScriptClip* clip) override;
+    ScriptClip* loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
+                             const std::string& url) override;
 
     // Used by StageClip.
     void queueActions(StageClip* clip, const std::vector<uint8_t>* bytes);
@@ -148,6 +152,7 @@ private:
     struct Pending { StageClip* clip; const std::vector<uint8_t>* bytes; };
     std::shared_ptr<const swf::Movie> movie_;
     std::string folder_;
+    std::vector<std::shared_ptr<const swf::Movie>> loaded_;  // movies loaded into clips
     std::vector<std::shared_ptr<const swf::Movie>> imported_;
     // importer id -> (movie, id) in the imported movie
     std::map<swf::CharacterId, std::pair<const swf::Movie*, swf::CharacterId>> imports_;

@@ -15,6 +15,10 @@ inline Point operator*(Point a, float k) { return {a.x * k, a.y * k}; }
 inline float dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
 inline float cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
 inline float length(Point a) { return std::sqrt(a.x * a.x + a.y * a.y); }
+// The nearest point on the grid of 1/256 pixel.
+inline Point snapToSubpixel(Point p) {
+  return {std::round(p.x * 256.0f) / 256.0f, std::round(p.y * 256.0f) / 256.0f};
+}
 
 // x' = a*x + c*y + tx;  y' = b*x + d*y + ty  (SWF's MATRIX layout: a=ScaleX,
 // b=RotateSkew0, c=RotateSkew1, d=ScaleY).

@@ -59,6 +59,9 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
       points_.push_back(end);
   }
   edgeStart_.push_back(uint32_t(points_.size()));
+  // Positions are kept to 1/256 pixel, as graphics hardware rasterises, so a
+  // pixel centre that lies on an edge falls on the same side as it does there.
+  for (Point& p : points_) p = snapToSubpixel(p);
 
   const int w = canvas_.width(), h = canvas_.height();
   // Edges are drawn table by table in the order the records switched tables.
@@ -113,7 +116,8 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
       paints_.push_back(makePaint(table.fills[f - 1], toDevice, cx));
     }
     if (!paints_.empty()) canvas_.fill(fills_, rule, settings_.antialias, paints_);
-    drawStrokes(table, tableEdges, toDevice, cx);
+    // A mask is made of the areas its shapes fill; their outlines play no part.
+    if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx);
   }
 }
 

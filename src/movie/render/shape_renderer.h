@@ -28,7 +28,7 @@ struct DrawSettings {
   bool smoothBitmaps = true;        // honour the fill's smoothing flag
   bool smoothAllBitmaps = false;    // Best quality: smooth every bitmap
   double pixelsPerTwip = 1 / 20.0;  // of the stage view: scales non-scaling strokes
-  float curveTolerance = 0.2f;      // device pixels
+  float curveTolerance = 0.1f;      // device pixels
 };
 
 class ShapeRenderer {

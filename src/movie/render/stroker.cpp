@@ -82,16 +82,45 @@ void addCap(Point p, Point dirOutward, float hw, Cap cap, Rasterizer& out) {
 
 }  // namespace
 
+namespace {
+
+// The curve is mapped onto a stretch of the parabola y = x², whose arc is cut
+// where an approximation of its error integral grows by equal steps: pieces
+// are shortest where the curve bends most, and few are needed.
+double parabolaIntegral(double x) {
+  const double d = 0.67;
+  return x / (1 - d + std::sqrt(std::sqrt(d * d * d * d + 0.25 * x * x)));
+}
+double parabolaIntegralInverse(double x) {
+  const double b = 0.39;
+  return x * (1 - b + std::sqrt(b * b + 0.25 * x * x));
+}
+
+}  // namespace
+
 void flattenQuad(Point from, Point control, Point to, float tolerance, std::vector<Point>& out) {
-  // A quadratic's furthest distance from its chord is |p0 - 2c + p2| / 4;
-  // cutting it into n pieces divides that by n².
-  const Point dd = from - control * 2 + to;
-  const float dev = length(dd) / 4;
-  int n = 1;
-  if (dev > tolerance) n = int(std::ceil(std::sqrt(dev / tolerance)));
-  n = std::clamp(n, 1, 256);
+  const double ddx = 2.0 * control.x - from.x - to.x, ddy = 2.0 * control.y - from.y - to.y;
+  const double cross = (double(to.x) - from.x) * ddy - (double(to.y) - from.y) * ddx;
+  const double u0 = (double(control.x) - from.x) * ddx + (double(control.y) - from.y) * ddy;
+  const double u2 = (double(to.x) - control.x) * ddx + (double(to.y) - control.y) * ddy;
+  const double x0 = u0 / cross, x2 = u2 / cross;
+  const double scale = std::abs(cross) / (std::hypot(ddx, ddy) * std::abs(x2 - x0));
+  const double a0 = parabolaIntegral(x0), a2 = parabolaIntegral(x2);
+  const double count = 0.5 * std::abs(a2 - a0) * std::sqrt(scale / std::max(tolerance, 1e-3f));
+  // A curve that stays within the tolerance of its chord (its furthest point
+  // is a quarter of the control point's distance from the chord) is that
+  // chord, as is a degenerate one.
+  const double chord = std::hypot(double(to.x) - from.x, double(to.y) - from.y);
+  const bool flat = std::abs(cross) <= 4 * tolerance * chord;
+  if (flat || !(count > 1) || !std::isfinite(count)) {
+    out.push_back(to);
+    return;
+  }
+  const int n = std::min(int(std::ceil(count)), 256);
+  const double v0 = parabolaIntegralInverse(a0), v2 = parabolaIntegralInverse(a2);
   for (int i = 1; i < n; ++i) {
-    const float t = float(i) / float(n), u = 1 - t;
+    const double v = parabolaIntegralInverse(a0 + (a2 - a0) * i / n);
+    const float t = float((v - v0) / (v2 - v0)), u = 1 - t;
     out.push_back({u * u * from.x + 2 * u * t * control.x + t * t * to.x,
                    u * u * from.y + 2 * u * t * control.y + t * t * to.y});
   }

@@ -24,7 +24,9 @@ void strokePolyline(const std::vector<Point>& points, bool closed, const StrokeS
                     Rasterizer& out);
 
 // Appends the points of a quadratic curve after `from` (not `from` itself),
-// flattened so no point of the curve is further than `tolerance` from it.
+// flattened so the pieces stay within about `tolerance` of the curve. Where
+// the cuts fall decides which pixel centres along a curve are inside at low
+// quality, so it follows the usual parabola-based flattening exactly.
 void flattenQuad(Point from, Point control, Point to, float tolerance, std::vector<Point>& out);
 
 }  // namespace orv::movie::render

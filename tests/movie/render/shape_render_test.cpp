@@ -236,3 +236,67 @@ TEST(ShapeRender, CurvesAreFlattenedSmoothly) {
 
 }  // namespace
 }  // namespace orv::movie::render
+
+namespace orv::movie::render {
+namespace {
+
+// The mask is the area its shapes fill: a thick outline around a small square
+// lets nothing through where only the outline lies.
+TEST(ShapeRender, MaskOutlinesLetNothingThrough) {
+  const swf::Shape outlined = makeShape("M 60 60 F1 1 L 1 l 140 60 l 140 140 l 60 140 l 60 60",
+                                        {solidFill(0, 0, 0)}, {solidLine(60, 0, 0, 0)});
+  const swf::Shape all = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
+  Frame f(10, 10);
+  Canvas canvas(f.surface());
+  ShapeRenderer r(canvas, {}, nullptr);
+  canvas.beginMask();
+  r.draw(outlined.styleTables, swf::shapeEdges(outlined), kTwipsToPixels, {});
+  canvas.endMask();
+  r.draw(all.styleTables, swf::shapeEdges(all), kTwipsToPixels, {});
+  canvas.popMask();
+  EXPECT_EQ(f.at(5, 5), kRed);    // inside the filled square
+  EXPECT_EQ(f.at(2, 5), kWhite);  // under the outline only
+  EXPECT_EQ(f.at(5, 8), kWhite);
+  // Drawn normally, the same shape shows its outline.
+  Frame plain(10, 10);
+  draw(plain, outlined);
+  EXPECT_EQ(plain.at(2, 5), kBlack);
+}
+
+// Without anti-aliasing a pixel is the colour of the side its centre is on.
+// A curve that strays no more than a tenth of a pixel from its chord is drawn
+// as the chord; one that strays further keeps its bulge.
+TEST(ShapeRender, LowQualityCurvesWithinATenthOfAPixelAreTheirChord) {
+  // The chord runs at y = 5.45 px, just above row 5's pixel centres (5.5).
+  // A control point 4 twips below it bends the curve 2 twips (0.1 px) away,
+  // to 5.55; 6 twips bend it 0.15 px, to 5.6.
+  auto row5 = [](int controlBelow) {
+    const swf::Shape s = makeShape(
+        "M 0 0 F1 1 l 400 0 l 400 109 q 200 " + std::to_string(109 + controlBelow) + " 0 109 l 0 0",
+        {solidFill(0, 0, 0)});
+    Frame f(20, 10);
+    draw(f, s, kTwipsToPixels, {}, false);
+    int black = 0;
+    for (int x = 0; x < 20; ++x) black += f.at(x, 5) == kBlack;
+    return black;
+  };
+  EXPECT_EQ(row5(4), 0);
+  EXPECT_GT(row5(6), 0);
+  EXPECT_LT(row5(6), 20);
+}
+
+// Edge positions are kept to 1/256 pixel, as graphics hardware rasterises:
+// an edge a thousandth of a pixel below a row of pixel centres counts as
+// running through them, and the centres on it belong to the side below.
+TEST(ShapeRender, LowQualityEdgesSnapToTheSubpixelGrid) {
+  const swf::Shape s = makeShape("M 0 0 F1 1 l 200 0 l 200 110 l 0 110 l 0 0", {solidFill(0, 0, 0)});
+  Frame f(10, 12);
+  // The square spans y = 0.001 .. 5.501 px.
+  draw(f, s, Affine::translate(0, 0.001) * kTwipsToPixels, {}, false);
+  EXPECT_EQ(f.at(5, 0), kBlack);
+  EXPECT_EQ(f.at(5, 4), kBlack);
+  EXPECT_EQ(f.at(5, 5), kWhite);
+}
+
+}  // namespace
+}  // namespace orv::movie::render

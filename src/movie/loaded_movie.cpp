@@ -51,12 +51,11 @@ std::shared_ptr<swf::Movie> imageMovie(const std::vector<uint8_t>& bytes, int wi
   }
   movie->dictionary.emplace(kShape, std::move(shape));
 
-  swf::PlaceObject place;
+  auto& place = std::get<swf::PlaceObject>(movie->root.frames[0].displayTags.emplace_back(swf::PlaceObject{}));
   place.version = 2;
   place.depth = 1;
   place.characterId = kShape;
   place.matrix = swf::Matrix{};
-  movie->root.frames[0].displayTags.push_back(place);
   return movie;
 }
 

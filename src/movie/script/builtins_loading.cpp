@@ -279,6 +279,7 @@ void Vm::runLoads() {
 
 void installLoadingBuiltins(Vm& vm) {
     installLoadVarsLoading(vm);
+    installXmlBuiltins(vm);
     if (vm.version() >= 6) installMovieClipLoader(vm);
     // MovieClip.loadVariables(url): into the clip, as the global loadVariables does.
     vm.defineMethod(vm.clipProto, "loadVariables", [](Vm& vm, CallInfo& c) -> Value {

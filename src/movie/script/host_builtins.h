@@ -13,5 +13,6 @@ void installSystemObject(Vm& vm);       // System, System.capabilities, System.s
 void installStageObject(Vm& vm, Object* broadcaster);  // Stage (AsBroadcaster from SWF 6)
 void installNetworkObjects(Vm& vm);     // XMLSocket, LocalConnection
 void installVideoObjects(Vm& vm);       // Video, NetConnection, NetStream (SWF 6)
+void installXmlBuiltins(Vm& vm);        // XMLNode, XML (after LoadVars' loading)
 
 }  // namespace orv::movie::script

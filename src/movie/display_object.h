@@ -66,6 +66,7 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   const std::vector<swf::ClipAction>* clipActions = nullptr;
   // PlaceObject3's blend mode and filter list bytes (these point into the movie).
   uint8_t blendMode = 0;
+  bool cacheAsBitmap = false;  // drawn through a bitmap cache: lands on whole pixels
   const std::vector<uint8_t>* filters = nullptr;
 
  private:

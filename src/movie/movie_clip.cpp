@@ -31,6 +31,7 @@ struct MovieClip::Slot {
   uint16_t clipDepth = 0;
   const std::vector<swf::ClipAction>* clipActions = nullptr;
   uint8_t blendMode = 0;
+  bool cacheAsBitmap = false;
   const std::vector<uint8_t>* filters = nullptr;
   std::shared_ptr<DisplayObject> live;
 };
@@ -71,6 +72,7 @@ void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame) {
   if (p.clipDepth) s.clipDepth = *p.clipDepth;
   if (!p.clipActions.empty()) s.clipActions = &p.clipActions;
   if (p.blendMode) s.blendMode = *p.blendMode;
+  if (p.cacheAsBitmap) s.cacheAsBitmap = *p.cacheAsBitmap;
   if (p.hasFilters) s.filters = &p.filterData;
 }
 
@@ -114,6 +116,7 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
       s.clipDepth = obj->clipDepth;
       s.clipActions = obj->clipActions;
       s.blendMode = obj->blendMode;
+      s.cacheAsBitmap = obj->cacheAsBitmap;
       s.filters = obj->filters;
       s.live = obj;
       slots.emplace(depth, std::move(s));
@@ -196,6 +199,7 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
     obj.clipDepth = s.clipDepth;
     obj.clipActions = s.clipActions;
     obj.blendMode = s.blendMode;
+    obj.cacheAsBitmap = s.cacheAsBitmap;
     obj.filters = s.filters;
     ++it;
   }
@@ -246,6 +250,7 @@ std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
   obj->clipDepth = s.clipDepth;
   obj->clipActions = s.clipActions;
   obj->blendMode = s.blendMode;
+  obj->cacheAsBitmap = s.cacheAsBitmap;
   obj->filters = s.filters;
   return obj;
 }

@@ -23,6 +23,7 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
     node.visible = obj->visible;
     node.buttonState = obj->buttonState;
     node.blendMode = obj->blendMode;
+    node.cacheAsBitmap = obj->cacheAsBitmap;
     node.filters = obj->filters;
     if (obj->hasText) node.text = &obj->text;
     if (obj->editText) {

@@ -21,6 +21,7 @@ struct DisplayNode {
   uint16_t clipDepth = 0;  // > 0: a mask for the siblings at depths up to this one
   uint16_t ratio = 0;      // morph shapes: 0 start .. 65535 end
   uint8_t blendMode = 0;   // as PlaceObject3 stores it; 0 and 1 are normal
+  bool cacheAsBitmap = false;  // drawn through a bitmap cache: lands on whole pixels
   const std::vector<uint8_t>* filters = nullptr;  // FILTERLIST bytes of the placing tag
   bool visible = true;
   int buttonState = 0;                // 0 up, 1 over, 2 down; buttons without children

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "movie/drawing.h"
+#include "movie/render/bitmap_cache.h"
 #include "movie/render/bitmap_decoder.h"
 #include "movie/render/stroker.h"
 #include "movie/render/text_layout.h"
@@ -174,7 +175,8 @@ void MovieRenderer::drawList(const std::vector<DisplayNode>& nodes, const Affine
 void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
                              const ColorTransform& parentCx, Context& ctx) {
   if ((!node.character && !node.drawing) || ctx.nesting >= kMaxNesting) return;
-  const Affine m = parent * toRender(node.matrix);
+  const Affine own = parent * toRender(node.matrix);
+  const Affine m = node.cacheAsBitmap ? alignCachedToPixels(node, parent, own) : own;
   const ColorTransform cx = parentCx * toRender(node.cxform);
   ++ctx.nesting;
   const BlendMode mode = blendModeFromSwf(node.blendMode);

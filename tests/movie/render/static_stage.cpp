@@ -43,6 +43,7 @@ void StaticStage::apply(std::map<uint16_t, Instance>& list, const swf::Frame& fr
     if (place.ratio) in.node.ratio = *place.ratio;
     if (place.clipDepth) in.node.clipDepth = *place.clipDepth;
     if (place.blendMode) in.node.blendMode = *place.blendMode;
+    if (place.cacheAsBitmap) in.node.cacheAsBitmap = *place.cacheAsBitmap;
     if (place.hasFilters) in.node.filters = &place.filterData;
   }
 }

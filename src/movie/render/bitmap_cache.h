@@ -1,0 +1,23 @@
+#pragma once
+// Objects drawn through a bitmap cache (cacheAsBitmap, and what implies it)
+// land on whole pixels: the cache's first pixel starts at the object's
+// top-left corner, and the cache is put down at the nearest whole pixel.
+#include <optional>
+
+#include "movie/render/display_node.h"
+#include "movie/render/geometry.h"
+
+namespace orv::movie::render {
+
+struct DeviceBox {
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
+// The device-space box of everything the node draws, if it draws anything.
+std::optional<DeviceBox> nodeDeviceBounds(const DisplayNode& node, const Affine& parent);
+
+// `m` (the node's own transform to the device) moved so the node's top-left
+// corner falls on the nearest whole pixel.
+Affine alignCachedToPixels(const DisplayNode& node, const Affine& parent, const Affine& m);
+
+}  // namespace orv::movie::render

@@ -1,0 +1,76 @@
+// Objects drawn through a bitmap cache land on whole pixels: their top-left
+// corner moves to the nearest pixel boundary, whether the object is a shape
+// or a sprite whose children make up its box.
+#include <gtest/gtest.h>
+
+#include "movie/render/bitmap_cache.h"
+#include "movie/render/movie_renderer.h"
+#include "render_test_util.h"
+
+namespace orv::movie::render {
+namespace {
+
+using test::Frame;
+
+constexpr uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000;
+
+// A 10 x 10 px red square at the shape's origin.
+swf::Character square() {
+  swf::ShapeDef def;
+  def.bounds = {0, 200, 0, 200};
+  def.shape = test::makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {test::solidFill(255, 0, 0)});
+  return def;
+}
+
+DisplayNode at(const swf::Character& ch, double xPx, double yPx, bool cached) {
+  DisplayNode n;
+  n.character = &ch;
+  n.depth = 1;
+  n.matrix.tx = int32_t(xPx * 20);
+  n.matrix.ty = int32_t(yPx * 20);
+  n.cacheAsBitmap = cached;
+  return n;
+}
+
+// Left and right columns of row 8 that are red.
+std::pair<int, int> redColumns(const std::vector<DisplayNode>& stage) {
+  Frame f(30, 20);
+  MovieRenderer r;
+  r.render(stage, f.surface(), {0, 0, 600, 400}, RenderQuality::Low, 0xFFFFFF);
+  int first = -1, last = -1;
+  for (int x = 0; x < 30; ++x)
+    if (f.at(x, 8) == kRed) {
+      if (first < 0) first = x;
+      last = x;
+    } else {
+      EXPECT_EQ(f.at(x, 8), kWhite) << x;
+    }
+  return {first, last};
+}
+
+TEST(BitmapCache, CachedShapesStartOnTheNearestWholePixel) {
+  const swf::Character sq = square();
+  // At 2.5 px the square's edge runs through the centres of column 2.
+  EXPECT_EQ(redColumns({at(sq, 2.5, 3.5, false)}), std::make_pair(2, 11));
+  EXPECT_EQ(redColumns({at(sq, 2.5, 3.5, true)}), std::make_pair(3, 12));
+  EXPECT_EQ(redColumns({at(sq, 2.25, 3.5, true)}), std::make_pair(2, 11));
+  EXPECT_EQ(redColumns({at(sq, 2.75, 3.5, true)}), std::make_pair(3, 12));
+}
+
+TEST(BitmapCache, ASpriteIsAlignedByTheBoxOfItsChildren) {
+  const swf::Character sq = square();
+  const swf::Character sprite = swf::SpriteDef{};
+  DisplayNode group = at(sprite, 1.0, 0, true);
+  group.children = {at(sq, 1.5, 3.5, false), at(sq, 4.0, 3.5, false)};  // box from x = 2.5
+  EXPECT_EQ(redColumns({group}), std::make_pair(3, 14));  // moved by half a pixel
+  const std::optional<DeviceBox> box = nodeDeviceBounds(group, Affine::scale(0.05, 0.05));
+  ASSERT_TRUE(box);
+  EXPECT_DOUBLE_EQ(box->x0, 2.5);
+  EXPECT_DOUBLE_EQ(box->x1, 15.0);
+  // Nothing drawn: no box, and the transform is left alone.
+  DisplayNode empty = at(sprite, 1.0, 0, true);
+  EXPECT_FALSE(nodeDeviceBounds(empty, Affine{}));
+}
+
+}  // namespace
+}  // namespace orv::movie::render

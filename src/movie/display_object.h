@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,9 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   // PlaceObject3's blend mode and filter list bytes (these point into the movie).
   uint8_t blendMode = 0;
   bool cacheAsBitmap = false;  // drawn through a bitmap cache: lands on whole pixels
+  // The part of the object shown (scrollRect, pixels of its own space); none: all of it.
+  struct ScrollRect { double x = 0, y = 0, width = 0, height = 0; };
+  std::optional<ScrollRect> scrollRect;
   const std::vector<uint8_t>* filters = nullptr;
 
  private:

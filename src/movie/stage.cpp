@@ -24,6 +24,10 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
     node.buttonState = obj->buttonState;
     node.blendMode = obj->blendMode;
     node.cacheAsBitmap = obj->cacheAsBitmap;
+    if (obj->scrollRect) {
+      const auto& r = *obj->scrollRect;
+      node.scrollRect = std::array<double, 4>{r.x, r.y, r.width, r.height};
+    }
     node.filters = obj->filters;
     if (obj->hasText) node.text = &obj->text;
     if (obj->editText) {

@@ -69,4 +69,12 @@ Affine alignCachedToPixels(const DisplayNode& node, const Affine& parent, const 
   return Affine::translate(dx, dy) * m;
 }
 
+Affine scrolledContent(const std::array<double, 4>& rect, const Affine& own,
+                       std::array<Point, 4>& window) {
+  const Affine& at = own;
+  const double w = rect[2] * 20, h = rect[3] * 20;  // pixels of the clip's space in twips
+  window = {at.apply(0, 0), at.apply(w, 0), at.apply(w, h), at.apply(0, h)};
+  return at * Affine::translate(-rect[0] * 20, -rect[1] * 20);
+}
+
 }  // namespace orv::movie::render

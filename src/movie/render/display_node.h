@@ -1,7 +1,9 @@
 #pragma once
 // The seam between the timeline and the renderer: one frame's display list as
 // a tree of placed characters, as the player holds it.
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ struct DisplayNode {
   uint16_t ratio = 0;      // morph shapes: 0 start .. 65535 end
   uint8_t blendMode = 0;   // as PlaceObject3 stores it; 0 and 1 are normal
   bool cacheAsBitmap = false;  // drawn through a bitmap cache: lands on whole pixels
+  // Shows only this rectangle of the node (x, y, width, height in pixels of its own
+  // space), moved to the node's origin.
+  std::optional<std::array<double, 4>> scrollRect;
   const std::vector<uint8_t>* filters = nullptr;  // FILTERLIST bytes of the placing tag
   bool visible = true;
   int buttonState = 0;                // 0 up, 1 over, 2 down; buttons without children

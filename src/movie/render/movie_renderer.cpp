@@ -176,8 +176,20 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
                              const ColorTransform& parentCx, Context& ctx) {
   if ((!node.character && !node.drawing) || ctx.nesting >= kMaxNesting) return;
   const Affine own = parent * toRender(node.matrix);
-  const Affine m = node.cacheAsBitmap ? alignCachedToPixels(node, parent, own) : own;
+  Affine m = node.cacheAsBitmap ? alignCachedToPixels(node, parent, own) : own;
   const ColorTransform cx = parentCx * toRender(node.cxform);
+  // A scroll rectangle shows one window of the content: a mask of the window.
+  const bool scrolled = node.scrollRect && !ctx.canvas.buildingMask();
+  if (scrolled) {
+    std::array<Point, 4> window;
+    m = scrolledContent(*node.scrollRect, own, window);
+    Rasterizer& r = ctx.shapes.rasterizer();
+    r.reset(ctx.canvas.width(), ctx.canvas.height());
+    for (size_t i = 0; i < window.size(); ++i) r.addLine(window[i], window[(i + 1) % window.size()]);
+    ctx.canvas.beginMask();
+    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias, Paint::solid(0xFF000000u));
+    ctx.canvas.endMask();
+  }
   ++ctx.nesting;
   const BlendMode mode = blendModeFromSwf(node.blendMode);
   std::vector<Filter> filters;
@@ -188,6 +200,7 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   else
     drawLayer(node, mode, filters, m, cx, ctx);
   --ctx.nesting;
+  if (scrolled) ctx.canvas.popMask();
 }
 
 void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m,

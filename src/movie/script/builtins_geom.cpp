@@ -627,6 +627,27 @@ void installTransform(Vm& vm, Object* geom) {
     // MovieClip.transform: a new Transform of the clip; setting one copies its matrix and
     // colour transform onto the clip. Older movies keep a plain slot there.
     if (!vm.clipProto || vm.version() < 8) return;
+    // MovieClip.scrollRect: a Rectangle of the clip's own pixels to show; anything that
+    // is not an object shows the whole clip again.
+    accessor(vm, vm.clipProto, "scrollRect",
+             [](Vm& vm, CallInfo& c) -> Value {
+                 ScriptClip* clip = vm.clipOf(c.thisValue);
+                 const auto r = clip ? clip->scrollRect() : std::nullopt;
+                 if (!r) return Value();
+                 return make(vm, "Rectangle", {r->x, r->y, r->width, r->height});
+             },
+             [](Vm& vm, CallInfo& c) -> Value {
+                 ScriptClip* clip = vm.clipOf(c.thisValue);
+                 if (!clip) return Value();
+                 const Value r = c.arg(0);
+                 if (!r.isObject()) {
+                     clip->setScrollRect(std::nullopt);
+                     return Value();
+                 }
+                 clip->setScrollRect(ScriptClip::ScrollRect{number(vm, r, "x"), number(vm, r, "y"),
+                                                            number(vm, r, "width"), number(vm, r, "height")});
+                 return Value();
+             });
     accessor(vm, vm.clipProto, "transform",
              [](Vm& vm, CallInfo& c) -> Value {
                  if (!vm.clipOf(c.thisValue)) return Value();

@@ -166,4 +166,23 @@ void ClipBridge::setColorTransform(const ColorTransform& ct) {
     o->transformLockedByScript = true;
 }
 
+std::optional<ScriptClip::ScrollRect> ClipBridge::scrollRect() {
+    auto o = object_.lock();
+    if (!o || !o->scrollRect) return std::nullopt;
+    const auto& r = *o->scrollRect;
+    return ScrollRect{r.x, r.y, r.width, r.height};
+}
+
+void ClipBridge::setScrollRect(const std::optional<ScrollRect>& r) {
+    auto o = object_.lock();
+    if (!o) return;
+    // Sizes beyond any screen, or not numbers, show nothing rather than overflow.
+    auto sane = [](double v) { return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0; };
+    if (r)
+        o->scrollRect = DisplayObject::ScrollRect{sane(r->x), sane(r->y), std::max(0.0, sane(r->width)),
+                                                  std::max(0.0, sane(r->height))};
+    else
+        o->scrollRect.reset();
+}
+
 }  // namespace orv::movie::script

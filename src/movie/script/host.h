@@ -101,6 +101,12 @@ public:
     virtual ColorTransform colorTransform() { return {}; }
     virtual void setColorTransform(const ColorTransform& ct) { (void)ct; }
 
+    // The part of the clip shown (MovieClip.scrollRect: x, y, width, height in the clip's
+    // pixels), moved to the clip's origin; none shows it all.
+    struct ScrollRect { double x = 0, y = 0, width = 0, height = 0; };
+    virtual std::optional<ScrollRect> scrollRect() { return std::nullopt; }
+    virtual void setScrollRect(const std::optional<ScrollRect>& r) { (void)r; }
+
     // What the drawing API draws into, below the clip's children (made on first use);
     // nullptr when the host keeps no drawings.
     virtual Drawing* drawing() { return nullptr; }

@@ -59,6 +59,8 @@ public:
     void setToParent(const Matrix& m) override;
     ColorTransform colorTransform() override;
     void setColorTransform(const ColorTransform& ct) override;
+    std::optional<ScrollRect> scrollRect() override;
+    void setScrollRect(const std::optional<ScrollRect>& r) override;
     std::u32string staticText() override;
     // Edit text: the live state, made when scripts first reach the field.
     EditTextState* textField() override;

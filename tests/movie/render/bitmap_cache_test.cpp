@@ -74,3 +74,20 @@ TEST(BitmapCache, ASpriteIsAlignedByTheBoxOfItsChildren) {
 
 }  // namespace
 }  // namespace orv::movie::render
+
+namespace orv::movie::render {
+namespace {
+
+// A scroll rectangle shows one window of the content at the node's origin.
+TEST(BitmapCache, AScrollRectShowsOneWindowAtTheOrigin) {
+  const swf::Character sq = square();  // 10 x 10 px
+  DisplayNode node = at(sq, 5, 0, false);
+  node.scrollRect = std::array<double, 4>{6, 0, 8, 20};  // columns 6..13 of the square
+  // The square's columns 6..9 show at 5..8; the window goes on to 12 with nothing in it.
+  EXPECT_EQ(redColumns({node}), std::make_pair(5, 8));
+  node.scrollRect = std::array<double, 4>{-3, 0, 5, 20};  // 3 px of nothing, then 2 of square
+  EXPECT_EQ(redColumns({node}), std::make_pair(8, 9));
+}
+
+}  // namespace
+}  // namespace orv::movie::render

@@ -304,3 +304,28 @@ TEST(TimelineNames, AReferenceToARemovedClipFollowsTheClipMadeLaterAtItsPath) {
 
 }  // namespace
 }  // namespace orv::movie::script
+
+namespace orv::movie::script {
+namespace {
+
+// mc.scrollRect holds a Rectangle of the clip's pixels; anything but an object shows
+// the whole clip again.
+TEST(TimelineNames, ScrollRectKeepsTheRectangleScriptsGive) {
+    Asm frame1;
+    traceMember(frame1, "mc", "scrollRect");
+    // mc.scrollRect = new flash.geom.Rectangle(100, 50, 30, 40)
+    frame1.getVar("mc").push({"scrollRect", 40, 30, 50, 100, 4}).getVar("flash");
+    frame1.push({"geom"}).op(0x4E).push({"Rectangle"}).op(0x53).op(0x4F);
+    traceMember(frame1, "mc", "scrollRect");
+    frame1.getVar("mc").push({"scrollRect", test::Null{}}).op(0x4F);
+    traceMember(frame1, "mc", "scrollRect");
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
+                                     actions(frame1), w::showFrame()}),
+                          {.version = 8});
+    const std::vector<std::string> want = {"undefined", "(x=100, y=50, w=30, h=40)", "undefined"};
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), want);
+}
+
+}  // namespace
+}  // namespace orv::movie::script

@@ -23,7 +23,9 @@ std::shared_ptr<swf::Movie> imageMovie(const std::vector<uint8_t>& bytes, int wi
   auto movie = emptyMovie(version);
   const int32_t w = width * kTwipsPerPixel, h = height * kTwipsPerPixel;
   movie->header.frameSize = {0, w, 0, h};
-  constexpr swf::CharacterId kBitmap = 1, kShape = 2;
+  // Ids at the top of the range: a renderer that looks bitmaps up in the main movie
+  // finds nothing there rather than one of its own pictures.
+  constexpr swf::CharacterId kBitmap = 0xFFFE, kShape = 0xFFFD;
   swf::BitmapDef bitmap;
   bitmap.id = kBitmap;
   bitmap.kind = swf::BitmapKind::Jpeg2;  // the tag that holds whole JPEG, PNG or GIF files
@@ -63,7 +65,8 @@ std::shared_ptr<swf::Movie> imageMovie(const std::vector<uint8_t>& bytes, int wi
 
 std::shared_ptr<const swf::Movie> movieFromLoadedFile(const std::vector<uint8_t>& bytes, int version) {
   if (bytes.size() >= 3 && (bytes[0] == 'F' || bytes[0] == 'C' || bytes[0] == 'Z') && bytes[1] == 'W' && bytes[2] == 'S') {
-    swf::ReadResult read = swf::readMovie(bytes);
+    // Tighter than for the movie the user opened: a script may load many.
+    swf::ReadResult read = swf::readMovie(bytes, swf::ReadLimits{kMaxLoadedMovieSize, 4 * kMaxLoadedMovieSize});
     if (read.movie) return read.movie;
     return emptyMovie(version);
   }

@@ -93,13 +93,16 @@ class Stage {
   static constexpr size_t kMaxObjects = 200'000;    // live display objects
   static constexpr size_t kMaxImportedMovies = 16;
   // Movies scripts loaded into clips live as long as the stage (their clips point into
-  // them). False, and nothing kept, once kMaxLoadedMovies are held.
-  bool keepLoadedMovie(std::shared_ptr<const swf::Movie> movie) {
-    if (loadedMovies_.size() >= kMaxLoadedMovies) return false;
+  // them). False, and nothing kept, once kMaxLoadedMovies are held or their sizes would
+  // pass kMaxLoadedBytes.
+  bool keepLoadedMovie(std::shared_ptr<const swf::Movie> movie, size_t bytes) {
+    if (loadedMovies_.size() >= kMaxLoadedMovies || bytes > kMaxLoadedBytes - loadedBytes_) return false;
     loadedMovies_.push_back(std::move(movie));
+    loadedBytes_ += bytes;
     return true;
   }
   static constexpr size_t kMaxLoadedMovies = 64;
+  static constexpr size_t kMaxLoadedBytes = 128u << 20;
   bool mayCreateObject() const { return liveObjects_ < kMaxObjects; }
   void objectCreated() { ++liveObjects_; }
   void objectDestroyed() { --liveObjects_; }
@@ -123,6 +126,7 @@ class Stage {
   std::shared_ptr<const swf::Movie> movie_;
   std::vector<std::shared_ptr<const swf::Movie>> importedMovies_;
   std::vector<std::shared_ptr<const swf::Movie>> loadedMovies_;
+  size_t loadedBytes_ = 0;
   // (importing movie, its id) -> (defining movie, id there)
   std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::pair<const swf::Movie*, swf::CharacterId>> imports_;
   std::shared_ptr<MovieClip> root_;

@@ -22,10 +22,12 @@ ScriptClip* TimelineBridge::loadIntoClip(ScriptClip* target, const std::vector<u
     auto* bridge = static_cast<ClipBridge*>(target);
     MovieClip* old = bridge ? bridge->clip() : nullptr;
     // Replacing a whole level (the root) is not supported: the movie stays.
-    if (!old || !old->parent || !stage_.mayCreateObject()) return nullptr;
+    if (!old || !old->parent || !stage_.mayCreateObject() || bytes.size() > Stage::kMaxLoadedBytes) return nullptr;
     auto keepOld = old->shared_from_this();
     std::shared_ptr<const swf::Movie> movie = movieFromLoadedFile(bytes, stage_.movie().header.version);
-    if (!stage_.keepLoadedMovie(movie)) return nullptr;
+    // A compressed movie counts as what it unpacks to (as far as it may).
+    const size_t size = std::max<size_t>(bytes.size(), std::min<size_t>(movie->header.fileLength, kMaxLoadedMovieSize));
+    if (!stage_.keepLoadedMovie(movie, size)) return nullptr;
     if (!url.empty()) {
         // The player shows a movie's URL by its file name only, not the folders it lies in.
         const size_t slash = url.find_last_of("/\\");

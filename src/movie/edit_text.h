@@ -54,6 +54,10 @@ class EditTextState {
   std::optional<std::string> restrict;
   int scroll = 1, hscroll = 0;
   std::string variable;
+  // The keyboard focus is here (Selection): an input field shows its caret before
+  // the character at caretIndex.
+  bool focused = false;
+  size_t caretIndex = 0;
 
   // ---- Text ----
   const std::u32string& chars() const { return chars_; }

@@ -33,6 +33,10 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
     if (obj->editText) {
       node.character = &obj->editText->character;
       node.text = &obj->editText->shownText;
+      const EditTextState& field = *obj->editText;
+      node.field = &field;
+      node.fieldBox = render::FieldBox{field.borderOn, field.background, field.borderColor & 0xFFFFFFu,
+                                       field.backgroundColor & 0xFFFFFFu};
     }
     if (MovieClip* child = obj->asClip()) {
       if (child->drawing && !child->drawing->empty()) node.drawing = child->drawing.get();

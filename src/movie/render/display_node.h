@@ -11,9 +11,17 @@
 
 namespace orv::movie {
 class Drawing;
-}
+class EditTextState;
+}  // namespace orv::movie
 
 namespace orv::movie::render {
+
+// An edit text field's box as scripts set it: border and background apart, in
+// their own colours (0xRRGGBB).
+struct FieldBox {
+  bool border = false, background = false;
+  uint32_t borderRgb = 0x000000, backgroundRgb = 0xFFFFFF;
+};
 
 struct DisplayNode {
   const swf::Character* character = nullptr;  // from the movie's dictionary
@@ -31,6 +39,8 @@ struct DisplayNode {
   bool visible = true;
   int buttonState = 0;                // 0 up, 1 over, 2 down; buttons without children
   const std::string* text = nullptr;  // edit text's current text (nullptr: its initial text)
+  std::optional<FieldBox> fieldBox;   // edit text: absent draws the definition's border flag
+  const EditTextState* field = nullptr;  // edit text scripts reach: its formatted text
   std::vector<DisplayNode> children;  // sprites and buttons: their display list, by depth
   const Drawing* drawing = nullptr;   // what scripts drew in a clip, below its children
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "movie/drawing.h"
+#include "movie/edit_text.h"
 #include "movie/render/bitmap_cache.h"
 #include "movie/render/bitmap_decoder.h"
 #include "movie/render/stroker.h"
@@ -107,6 +108,8 @@ void MovieRenderer::setMovie(std::shared_ptr<const swf::Movie> movie) {
   movie_ = std::move(movie);
   edgeCache_.clear();
   bitmapCache_.clear();
+  fontsIndexed_ = false;
+  fontsByName_.clear();
 }
 
 std::shared_ptr<const Bitmap> MovieRenderer::bitmap(swf::CharacterId id) {
@@ -174,7 +177,9 @@ void MovieRenderer::drawList(const std::vector<DisplayNode>& nodes, const Affine
 
 void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
                              const ColorTransform& parentCx, Context& ctx) {
-  if ((!node.character && !node.drawing) || ctx.nesting >= kMaxNesting) return;
+  // Clips scripts made (createEmptyMovieClip) have no character, only children.
+  if ((!node.character && !node.drawing && node.children.empty()) || ctx.nesting >= kMaxNesting)
+    return;
   const Affine own = parent * toRender(node.matrix);
   Affine m = node.cacheAsBitmap ? alignCachedToPixels(node, parent, own) : own;
   const ColorTransform cx = parentCx * toRender(node.cxform);
@@ -263,7 +268,7 @@ void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* n
   } else if (const auto* text = std::get_if<swf::TextDef>(&ch)) {
     drawText(*text, m, cx, ctx);
   } else if (const auto* edit = std::get_if<swf::EditTextDef>(&ch)) {
-    drawEditText(*edit, node && node->text ? *node->text : edit->initialText, m, cx, ctx);
+    drawEditText(*edit, node && node->text ? *node->text : edit->initialText, node, m, cx, ctx);
   } else if (const auto* button = std::get_if<swf::ButtonDef>(&ch)) {
     // Without a display list from the player, draw the records of the state.
     const int state = node ? node->buttonState : 0;
@@ -314,33 +319,125 @@ void MovieRenderer::drawText(const swf::TextDef& text, const Affine& parent,
 }
 
 void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string& content,
-                                 const Affine& m, const ColorTransform& cx, Context& ctx) {
-  const swf::Rect& b = def.bounds;
-  if (def.border) {
-    // White background, black one-pixel frame.
-    Rasterizer& r = ctx.shapes.rasterizer();
-    const Point p[4] = {m.apply(b.xMin, b.yMin), m.apply(b.xMax, b.yMin), m.apply(b.xMax, b.yMax),
-                        m.apply(b.xMin, b.yMax)};
+                                 const DisplayNode* node, const Affine& m,
+                                 const ColorTransform& cx, Context& ctx) {
+  const FieldBoxGeometry g = fieldBoxGeometry(def.bounds, m, def.useOutlines);
+  if (!g.drawn) return;
+  // The definition's border flag means a black frame on white.
+  const FieldBox own{def.border, def.border, 0x000000, 0xFFFFFF};
+  drawFieldBox(def, node && node->fieldBox ? *node->fieldBox : own, g, m, cx, ctx);
+  if (!movie_) return;
+  TextLayout layout;
+  if (node && node->field) {
+    layout = layoutFieldText(*node->field, [this, node](const TextFormat& f) { return fontFor(f, node->field); });
+  } else if (!content.empty()) {
+    const swf::FontDef* font = def.hasFont ? movie_->get<swf::FontDef>(def.fontId) : nullptr;
+    layout = layoutEditText(def, content, font);
+  }
+  const uint32_t color = def.hasTextColor ? toArgb(def.textColor) : 0xFF000000u;
+  for (const PlacedGlyph& placed : layout.glyphs) {
+    const Affine glyphToDevice =
+        m * Affine::translate(placed.x, placed.y) * Affine::scale(placed.scale, placed.scale);
+    drawGlyph(*placed.font, placed.glyph, placed.argb ? placed.argb : color, glyphToDevice, cx, ctx);
+  }
+  // The caret of a focused input field: one pixel wide, on the pixel its position falls in.
+  const EditTextState* field = node ? node->field : nullptr;
+  if (field && field->focused && field->input && layout.caretShown && g.pixelAligned) {
+    const Point top = m.apply(layout.caretX, layout.caretTop);
+    const Point bottom = m.apply(layout.caretX, layout.caretBottom);
+    const float x = std::floor(top.x);
+    if (std::isfinite(x) && std::isfinite(top.y) && std::isfinite(bottom.y) && bottom.y > top.y) {
+      Rasterizer& r = ctx.shapes.rasterizer();
+      r.reset(ctx.canvas.width(), ctx.canvas.height());
+      r.addLine({x, top.y}, {x + 1, top.y});
+      r.addLine({x + 1, top.y}, {x + 1, bottom.y});
+      r.addLine({x + 1, bottom.y}, {x, bottom.y});
+      r.addLine({x, bottom.y}, {x, top.y});
+      ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
+                      Paint::solid(premultiply(cx.applyStraight(0xFF000000u))));
+    }
+  }
+}
+
+const swf::FontDef* MovieRenderer::fontFor(const TextFormat& format, const EditTextState* field) {
+  auto clean = [](std::string name) {
+    while (!name.empty() && name.back() == '\0') name.pop_back();  // some tools store the zero
+    return name;
+  };
+  if (!fontsIndexed_) {
+    fontsIndexed_ = true;
+    fontsByName_.clear();
+    if (movie_)
+      for (const auto& [id, ch] : movie_->dictionary)
+        if (const auto* font = std::get_if<swf::FontDef>(&ch))
+          if (!font->glyphs.empty()) fontsByName_.emplace(clean(font->name), font);
+  }
+  const std::string name = format.font.value_or("");
+  // The field's own font answers for its name (and for text with no font named).
+  if (field && field->font && !field->font->glyphs.empty() &&
+      (name.empty() || clean(field->font->name) == name))
+    return field->font;
+  const bool bold = format.bold.value_or(false), italic = format.italic.value_or(false);
+  const swf::FontDef* any = nullptr;
+  auto [from, to] = fontsByName_.equal_range(name);
+  for (auto it = from; it != to; ++it) {
+    if (it->second->bold == bold && it->second->italic == italic) return it->second;
+    if (!any) any = it->second;
+  }
+  return any;
+}
+
+void MovieRenderer::drawFieldBox(const swf::EditTextDef& def, const FieldBox& box,
+                                 const FieldBoxGeometry& g, const Affine& m,
+                                 const ColorTransform& cx, Context& ctx) {
+  if (!box.background && !box.border) return;
+  Rasterizer& r = ctx.shapes.rasterizer();
+  const bool aa = ctx.shapes.settings().antialias;
+  auto paint = [&cx](uint32_t rgb) {
+    return Paint::solid(premultiply(cx.applyStraight(0xFF000000u | (rgb & 0xFFFFFFu))));
+  };
+  auto addBox = [&r](const Box& b) {
+    r.addLine({b.x0, b.y0}, {b.x1, b.y0});
+    r.addLine({b.x1, b.y0}, {b.x1, b.y1});
+    r.addLine({b.x1, b.y1}, {b.x0, b.y1});
+    r.addLine({b.x0, b.y1}, {b.x0, b.y0});
+  };
+  if (g.pixelAligned) {
+    if (box.background && g.x1 > g.x0 && g.y1 > g.y0) {
+      r.reset(ctx.canvas.width(), ctx.canvas.height());
+      addBox({float(g.x0), float(g.y0), float(g.x1), float(g.y1)});
+      ctx.canvas.fill(r, FillRule::NonZero, aa, paint(box.backgroundRgb));
+    }
+    if (box.border) {
+      const FrameShapes frame = borderShapes(g, def.useOutlines && aa);
+      r.reset(ctx.canvas.width(), ctx.canvas.height());
+      for (const Box& b : frame.rects) addBox(b);
+      for (size_t i = 0; i < frame.corner.size(); ++i)
+        r.addLine(frame.corner[i], frame.corner[(i + 1) % frame.corner.size()]);
+      ctx.canvas.fill(r, FillRule::NonZero, aa, paint(box.borderRgb));
+    }
+    return;
+  }
+  // Rotated or skewed (embedded fonts only): the box follows the transform.
+  const Point* p = g.corners;
+  if (box.background) {
     r.reset(ctx.canvas.width(), ctx.canvas.height());
     for (int i = 0; i < 4; ++i) r.addLine(p[i], p[(i + 1) % 4]);
-    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
-                    Paint::solid(premultiply(cx.applyStraight(0xFFFFFFFFu))));
-    std::vector<Point> outline(p, p + 4);
+    ctx.canvas.fill(r, FillRule::NonZero, aa, paint(box.backgroundRgb));
+  }
+  if (box.border) {
+    // A one-pixel line on the inside of the bounds' edges.
+    const Affine inv = m.inverse();
+    const double halfX = 0.5 * std::hypot(inv.a, inv.b), halfY = 0.5 * std::hypot(inv.c, inv.d);
+    const swf::Rect& b = def.bounds;
+    std::vector<Point> outline = {m.apply(b.xMin + halfX, b.yMin + halfY), m.apply(b.xMax + halfX, b.yMin + halfY),
+                                  m.apply(b.xMax + halfX, b.yMax + halfY), m.apply(b.xMin + halfX, b.yMax + halfY)};
     r.reset(ctx.canvas.width(), ctx.canvas.height());
     StrokeStyle frame;
     frame.width = 1;
     frame.join = Join::Miter;
     strokePolyline(outline, true, frame, r);
-    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
-                    Paint::solid(premultiply(cx.applyStraight(0xFF000000u))));
-  }
-  if (!movie_ || content.empty()) return;
-  const swf::FontDef* font = def.hasFont ? movie_->get<swf::FontDef>(def.fontId) : nullptr;
-  const TextLayout layout = layoutEditText(def, content, font);
-  const uint32_t color = def.hasTextColor ? toArgb(def.textColor) : 0xFF000000u;
-  for (const PlacedGlyph& g : layout.glyphs) {
-    const Affine glyphToDevice = m * Affine::translate(g.x, g.y) * Affine::scale(g.scale, g.scale);
-    drawGlyph(*g.font, g.glyph, color, glyphToDevice, cx, ctx);
+    ctx.canvas.fill(r, FillRule::NonZero, aa, paint(box.borderRgb));
   }
 }
 

@@ -4,13 +4,20 @@
 // and shape edges of the movie it is drawing.
 #include <map>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "movie/render/display_node.h"
+#include "movie/render/field_box.h"
 #include "movie/render/filters.h"
 #include "movie/render/shape_renderer.h"
 #include "movie/swf/types.h"
+
+namespace orv::movie {
+class EditTextState;
+struct TextFormat;
+}  // namespace orv::movie
 
 namespace orv::movie::render {
 
@@ -41,8 +48,11 @@ class MovieRenderer : public BitmapSource {
   void drawCharacter(const swf::Character& ch, const DisplayNode* node, const Affine& m,
                      const ColorTransform& cx, Context& ctx, int nesting);
   void drawText(const swf::TextDef& text, const Affine& m, const ColorTransform& cx, Context& ctx);
-  void drawEditText(const swf::EditTextDef& text, const std::string& content, const Affine& m,
-                    const ColorTransform& cx, Context& ctx);
+  void drawEditText(const swf::EditTextDef& text, const std::string& content,
+                    const DisplayNode* node, const Affine& m, const ColorTransform& cx, Context& ctx);
+  const swf::FontDef* fontFor(const TextFormat& format, const EditTextState* field);
+  void drawFieldBox(const swf::EditTextDef& def, const FieldBox& box, const FieldBoxGeometry& g,
+                    const Affine& m, const ColorTransform& cx, Context& ctx);
   void drawGlyph(const swf::FontDef& font, uint32_t glyph, uint32_t argb, const Affine& m,
                  const ColorTransform& cx, Context& ctx);
   void drawContent(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
@@ -54,6 +64,9 @@ class MovieRenderer : public BitmapSource {
   std::shared_ptr<const swf::Movie> movie_;
   std::unordered_map<const swf::Shape*, std::vector<swf::ShapeEdge>> edgeCache_;
   std::map<swf::CharacterId, std::shared_ptr<const Bitmap>> bitmapCache_;
+  // Embedded fonts by name, for text formats that name them.
+  std::multimap<std::string, const swf::FontDef*> fontsByName_;
+  bool fontsIndexed_ = false;
   std::vector<std::vector<uint8_t>> maskPool_;
   std::vector<std::vector<uint32_t>> layerPool_;
   std::vector<FillSweep> fillSweeps_;  // the same for shapes' fills

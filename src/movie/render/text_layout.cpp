@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "movie/edit_text.h"
+
 namespace orv::movie::render {
 
 namespace {
@@ -158,6 +160,181 @@ TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& conten
     }
     baseline += ascent + descent + leading;
     first = false;
+    ++layout.lines;
+  }
+  return layout;
+}
+
+}  // namespace orv::movie::render
+
+namespace orv::movie::render {
+
+namespace {
+uint32_t argbOf(const TextFormat& f) {
+  const double c = f.color.value_or(0);
+  const uint32_t rgb = c >= 0 && c <= double(0xFFFFFF) ? uint32_t(c) : 0;
+  return 0xFF000000u | rgb;
+}
+}  // namespace
+
+TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor) {
+  TextLayout layout;
+  const bool device = !field.embedFonts;
+  const swf::EditTextDef& def = field.def();
+  const std::u32string& text = field.chars();
+  struct Glyph {
+    const swf::FontDef* font = nullptr;
+    uint32_t index = UINT32_MAX;  // UINT32_MAX: nothing drawn (space, unknown character)
+    double advance = 0, scale = 0;
+    uint32_t argb = 0;
+    size_t at = 0;  // index of the character
+  };
+  struct Line {
+    std::vector<Glyph> glyphs;
+    double width = 0, ascent = 0, descent = 0, leading = 0;
+    TextFormat format;  // of its first character: margins, alignment, leading
+    bool paragraphStart = true;
+    size_t begin = 0, end = 0;  // characters [begin, end) (end: past its last one)
+  };
+  std::vector<Line> lines(1);
+  lines.back().format = text.empty() ? field.newFormat : field.formatOf(0, 1);
+  const double fieldWidth = double(def.bounds.xMax) - def.bounds.xMin;
+  auto room = [&](const Line& l) {
+    const TextFormat& f = l.format;
+    return fieldWidth - 2 * kGutter -
+           20 * (f.leftMargin.value_or(0) + f.rightMargin.value_or(0) + f.blockIndent.value_or(0) +
+                 (l.paragraphStart ? f.indent.value_or(0) : 0));
+  };
+  auto measure = [](Line& l) {
+    l.width = 0;
+    for (const Glyph& g : l.glyphs) l.width += g.advance;
+  };
+  std::unordered_map<const swf::FontDef*, std::unordered_map<char32_t, uint32_t>> glyphMaps;
+  auto glyphOf = [&glyphMaps](const swf::FontDef* font, char32_t c) -> uint32_t {
+    auto [it, made] = glyphMaps.try_emplace(font);
+    if (made)
+      for (size_t i = 0; i < font->codes.size() && i < font->glyphs.size(); ++i)
+        it->second.emplace(font->codes[i], uint32_t(i));
+    auto g = it->second.find(c);
+    return g == it->second.end() ? UINT32_MAX : g->second;
+  };
+  constexpr size_t kMaxLines = 10000;
+  size_t lastSpace = SIZE_MAX;
+  for (size_t i = 0; i < text.size() && i < EditTextState::kMaxChars && lines.size() < kMaxLines; ++i) {
+    const char32_t c = text[i];
+    const TextFormat f = field.formatOf(i, i + 1);
+    if (c == U'\r' || c == U'\n') {
+      lines.back().end = i;
+      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+      lines.emplace_back();
+      lines.back().format = i + 1 < text.size() ? field.formatOf(i + 1, i + 2) : f;
+      lines.back().begin = i + 1;
+      lastSpace = SIZE_MAX;
+      continue;
+    }
+    Glyph g;
+    g.at = i;
+    g.font = device ? nullptr : fontFor(f);
+    const double size = std::clamp(f.size.value_or(12), 0.0, 10000.0) * 20;  // twips
+    if (device) {
+      const FontMetrics metrics = field.metricsAt(f);
+      Line& line = lines.back();
+      line.ascent = std::max(line.ascent, metrics.ascent * 20);
+      line.descent = std::max(line.descent, metrics.descent * 20);
+      g.advance = field.advanceOf(c, f) * 20 - 20 * f.letterSpacing.value_or(0);
+    } else if (g.font && g.font->emSquare() > 0) {
+      g.scale = size / g.font->emSquare();
+      g.index = glyphOf(g.font, c);
+      if (g.index != UINT32_MAX && g.index < g.font->advances.size())
+        g.advance = g.font->advances[g.index] * g.scale;
+      Line& line = lines.back();
+      if (g.font->hasLayout) {
+        line.ascent = std::max(line.ascent, g.font->ascent * g.scale);
+        line.descent = std::max(line.descent, g.font->descent * g.scale);
+      } else {
+        line.ascent = std::max(line.ascent, size * 0.8);
+        line.descent = std::max(line.descent, size * 0.2);
+      }
+    }
+    g.advance += 20 * f.letterSpacing.value_or(0);
+    g.argb = argbOf(f);
+    // Spaces hang past the edge; the next word wraps.
+    if (def.wordWrap && c != U' ' && !lines.back().glyphs.empty() &&
+        lines.back().width + g.advance > room(lines.back())) {
+      // Carry the word being written to the next line.
+      Line next;
+      next.paragraphStart = false;
+      next.format = lines.back().format;
+      next.ascent = lines.back().ascent;
+      next.descent = lines.back().descent;
+      if (lastSpace != SIZE_MAX && lastSpace < lines.back().glyphs.size()) {
+        auto& glyphs = lines.back().glyphs;
+        next.glyphs.assign(glyphs.begin() + long(lastSpace) + 1, glyphs.end());
+        next.begin = glyphs[lastSpace].at + 1;
+        lines.back().end = glyphs[lastSpace].at;
+        glyphs.resize(lastSpace);
+      } else {
+        next.begin = lines.back().end = i;
+      }
+      measure(lines.back());
+      measure(next);
+      lines.push_back(std::move(next));
+      lastSpace = SIZE_MAX;
+    }
+    if (c == U' ') lastSpace = lines.back().glyphs.size();
+    lines.back().glyphs.push_back(g);
+    lines.back().width += g.advance;
+  }
+  lines.back().end = text.size();
+  // Empty lines take the height of the format they would be written in.
+  for (Line& l : lines) {
+    if (l.ascent > 0 || l.descent > 0) continue;
+    const swf::FontDef* font = device ? nullptr : fontFor(l.format);
+    const double size = std::clamp(l.format.size.value_or(12), 0.0, 10000.0) * 20;
+    if (device) {
+      const FontMetrics metrics = field.metricsAt(l.format);
+      l.ascent = metrics.ascent * 20;
+      l.descent = metrics.descent * 20;
+    } else if (font && font->hasLayout && font->emSquare() > 0) {
+      l.ascent = font->ascent * size / font->emSquare();
+      l.descent = font->descent * size / font->emSquare();
+    } else {
+      l.ascent = size * 0.8;
+      l.descent = size * 0.2;
+    }
+  }
+
+  const size_t first = std::min(lines.size() - 1, size_t(std::max(0, field.scroll - 1)));
+  double top = def.bounds.yMin + kGutter;
+  for (size_t k = first; k < lines.size(); ++k) {
+    const Line& line = lines[k];
+    if (top >= def.bounds.yMax) break;  // below the field
+    const TextFormat& f = line.format;
+    const double baseline = top + line.ascent;
+    const double start = def.bounds.xMin + kGutter +
+                         20 * (f.leftMargin.value_or(0) + f.blockIndent.value_or(0) +
+                               (line.paragraphStart ? f.indent.value_or(0) : 0));
+    const double free = room(line) - line.width;
+    const std::string align = f.align.value_or("left");
+    double x = start;
+    if (align == "right") x += free;
+    else if (align == "center") x += free / 2;
+    const size_t caret = std::min(field.caretIndex, text.size());
+    const bool caretHere = caret >= line.begin && (caret < line.end || caret == line.end) &&
+                           !(caret == line.end && k + 1 < lines.size() && lines[k + 1].begin == caret);
+    if (caretHere) {
+      layout.caretShown = true;
+      layout.caretX = x;
+      layout.caretTop = top;
+      layout.caretBottom = baseline + line.descent;
+    }
+    for (const Glyph& g : line.glyphs) {
+      if (caretHere && g.at == caret) layout.caretX = x;
+      if (g.font && g.index != UINT32_MAX) layout.glyphs.push_back({g.font, g.index, x, baseline, g.scale, g.argb});
+      x += g.advance;
+      if (caretHere && g.at + 1 == caret) layout.caretX = x;
+    }
+    top = baseline + line.descent + 20 * f.leading.value_or(0);
     ++layout.lines;
   }
   return layout;

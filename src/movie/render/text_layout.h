@@ -3,10 +3,16 @@
 // at newlines (and at spaces when word-wrapping), margins, indent, leading and
 // alignment, inside Flash's 2-pixel gutter.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "movie/swf/types.h"
+
+namespace orv::movie {
+class EditTextState;
+struct TextFormat;
+}  // namespace orv::movie
 
 namespace orv::movie::render {
 
@@ -15,16 +21,31 @@ struct PlacedGlyph {
   uint32_t glyph = 0;  // index into font->glyphs
   double x = 0, y = 0;  // baseline origin, twips in the field's space
   double scale = 1;     // font units to twips
+  uint32_t argb = 0;    // 0: the field's text colour
 };
 
 struct TextLayout {
   std::vector<PlacedGlyph> glyphs;
   int lines = 0;
+  // layoutFieldText: where the caret stands (twips, field space): before the
+  // field's caret index, from the top of its line down by the line's ascent and
+  // descent. Absent when its line is scrolled out of view.
+  bool caretShown = false;
+  double caretX = 0, caretTop = 0, caretBottom = 0;
 };
 
 // Fields without an embedded outline font (device fonts) lay out no glyphs.
 TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& content,
                           const swf::FontDef* font);
+
+// The live text of a field scripts may have changed: each character in its own
+// format (size, colour, leading, margins, alignment) and in the embedded font its
+// format names (`fontFor`; none: the character is not drawn). Lines break at line
+// ends and, when the field wraps, at spaces; the field's scroll position picks the
+// first line shown. Fields in device fonts lay out no glyphs (their lines are
+// measured with the field's device metric, for the caret).
+using FontLookup = std::function<const swf::FontDef*(const TextFormat&)>;
+TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor);
 
 // Code points of UTF-8 text; HTML fields lose their tags (<br> and </p> break lines).
 std::u32string decodeFieldText(const std::string& content, bool html);

@@ -305,7 +305,10 @@ void installSelection(Vm& vm) {
     vm.clipHidden = [](Vm& vm, ScriptClip* clip) {
         auto* s = dynamic_cast<SelectionObject*>(vm.getMember(vm.global, "Selection").isObject()
                                                      ? vm.getMember(vm.global, "Selection").asObject() : nullptr);
-        if (s && focusedClip(s) == clip) s->focus = nullptr;
+        if (s && focusedClip(s) == clip) {
+            if (EditTextState* field = clip->textField()) field->focused = false;
+            s->focus = nullptr;
+        }
     };
     auto self = [](CallInfo& c) { return dynamic_cast<SelectionObject*>(c.thisObject()); };
 
@@ -334,8 +337,13 @@ void installSelection(Vm& vm) {
         if (clip && !takesFocus(vm, clip)) return Value(false);
         Object* old = focusedClip(s) ? s->focus : nullptr;
         Object* now = clip ? vm.objectFor(clip) : nullptr;
+        if (EditTextState* field = focusedClip(s) ? focusedClip(s)->textField() : nullptr) field->focused = false;
         s->focus = now;
         s->begin = s->end = s->caret = 0;
+        if (EditTextState* field = clip ? clip->textField() : nullptr) {
+            field->focused = true;
+            field->caretIndex = 0;
+        }
         if (old != now && vm.version() >= 6) {
             std::vector<Value> args{Value("onSetFocus"), old ? Value(old) : Value::null(), now ? Value(now) : Value::null()};
             Value broadcast = vm.getMember(Value(static_cast<Object*>(s)), "broadcastMessage");
@@ -368,6 +376,7 @@ void installSelection(Vm& vm) {
         s->begin = std::min(from, to);
         s->end = std::max(from, to);
         s->caret = to;
+        t->caretIndex = to;
         return Value();
     });
     if (vm.version() >= 6) {

@@ -225,6 +225,15 @@ TEST(LoadMovie, AnImageShowsAtItsPixelSizeAndABrokenFileLeavesTheClipEmpty) {
     }
 }
 
+TEST(LoadMovie, AJpegShowsAtItsPixelSize) {
+    const fs::path jpeg = fs::path(ORV_CORPUS_DIR) / "from_gnash/actionscript.all/MovieClipLoader-v8/green.jpg";
+    if (!fs::exists(jpeg)) GTEST_SKIP() << "no corpus JPEG here";
+    Folder dir;
+    fs::copy_file(jpeg, dir.path / "green.jpg");
+    Played run(dir.write("main.swf", movieWith(holderLoading("green.jpg").append(setHandler("_root", "onEnterFrame", {}, traceHolder())))));
+    EXPECT_EQ(run.frames(1), (Lines{"170 170 file:///green.jpg"}));
+}
+
 TEST(LoadMovie, AMissingFileLeavesTheClipAndUnloadMovieEmptiesIt) {
     Folder dir;
     dir.write("child.swf", childMovie());

@@ -181,7 +181,10 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   if ((!node.character && !node.drawing && node.children.empty()) || ctx.nesting >= kMaxNesting)
     return;
   const Affine own = parent * toRender(node.matrix);
-  Affine m = node.cacheAsBitmap ? alignCachedToPixels(node, parent, own) : own;
+  std::vector<Filter> filters;
+  if (node.filters) filters = parseFilters(node.filters->data(), node.filters->size());
+  // Filters draw through a bitmap cache too.
+  Affine m = node.cacheAsBitmap || !filters.empty() ? alignCachedToPixels(node, parent, own) : own;
   const ColorTransform cx = parentCx * toRender(node.cxform);
   // A scroll rectangle shows one window of the content: a mask of the window.
   const bool scrolled = node.scrollRect && !ctx.canvas.buildingMask();
@@ -197,8 +200,6 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   }
   ++ctx.nesting;
   const BlendMode mode = blendModeFromSwf(node.blendMode);
-  std::vector<Filter> filters;
-  if (node.filters) filters = parseFilters(node.filters->data(), node.filters->size());
   if ((mode == BlendMode::Normal && filters.empty()) || ctx.canvas.buildingMask() ||
       ctx.layers >= kMaxLayers)
     drawContent(node, m, cx, ctx);

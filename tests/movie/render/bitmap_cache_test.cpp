@@ -3,6 +3,8 @@
 // or a sprite whose children make up its box.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "movie/render/bitmap_cache.h"
 #include "movie/render/movie_renderer.h"
 #include "render_test_util.h"
@@ -87,6 +89,31 @@ TEST(BitmapCache, AScrollRectShowsOneWindowAtTheOrigin) {
   EXPECT_EQ(redColumns({node}), std::make_pair(5, 8));
   node.scrollRect = std::array<double, 4>{-3, 0, 5, 20};  // 3 px of nothing, then 2 of square
   EXPECT_EQ(redColumns({node}), std::make_pair(8, 9));
+}
+
+}  // namespace
+}  // namespace orv::movie::render
+
+namespace orv::movie::render {
+namespace {
+
+// Filters draw through the cache as well: a filtered square lands on whole pixels.
+TEST(BitmapCache, FilteredObjectsAreCachedToo) {
+  const swf::Character sq = square();
+  // One colour matrix filter that changes nothing: count, id 6, twenty floats.
+  std::vector<uint8_t> identity = {1, 6};
+  for (int i = 0; i < 20; ++i) {
+    const float v = (i % 6 == 0) ? 1.0f : 0.0f;
+    uint8_t b[4];
+    std::memcpy(b, &v, 4);
+    identity.insert(identity.end(), b, b + 4);
+  }
+  DisplayNode node = at(sq, 2.5, 3.5, false);
+  node.filters = &identity;
+  EXPECT_EQ(redColumns({node}), std::make_pair(3, 12));
+  const std::vector<uint8_t> none = {0};
+  node.filters = &none;  // an empty list is no filter
+  EXPECT_EQ(redColumns({node}), std::make_pair(2, 11));
 }
 
 }  // namespace

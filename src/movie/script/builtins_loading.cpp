@@ -198,11 +198,11 @@ void Vm::runLoads() {
     // Requests made by the callbacks below wait for the next frame.
     std::deque<LoadRequest> now;
     now.swap(loads_.pending());
-    size_t reads = 0;
+    size_t reads = 0, bytesRead = 0;
     std::vector<LoadRequest> later;
     for (LoadRequest& r : now) {
         const bool reading = r.step == 0;
-        if (reading && reads >= LoadQueue::kMaxReadsPerFrame) {
+        if (reading && (reads >= LoadQueue::kMaxReadsPerFrame || bytesRead >= LoadQueue::kMaxBytesPerFrame)) {
             later.push_back(std::move(r));
             continue;
         }
@@ -212,6 +212,7 @@ void Vm::runLoads() {
         try {
             std::optional<std::vector<uint8_t>> bytes;
             if (reading && !r.url.empty()) bytes = host_.readFile(r.url, LoadQueue::kMaxFileBytes);
+            if (bytes) bytesRead += bytes->size();
             switch (r.kind) {
             case LoadRequest::Kind::Data: {
                 Object* receiver = r.receiver.asObject();

@@ -31,9 +31,10 @@ struct LoadRequest {
 class LoadQueue {
 public:
     // Bounds on what a movie can ask for: requests waiting at once, files read per frame
-    // (the rest wait for the next frame), and the size of one file.
+    // and bytes read per frame (the rest wait for the next frame), and the size of one file.
     static constexpr size_t kMaxInFlight = 64;
     static constexpr size_t kMaxReadsPerFrame = 4;
+    static constexpr size_t kMaxBytesPerFrame = 8u << 20;  // once passed, reads wait
     static constexpr size_t kMaxFileBytes = 32u << 20;
 
     // False when too many requests are waiting already.

@@ -311,3 +311,55 @@ TEST(MovieClipLoaderLoading, RequestsInFlightAreBounded) {
 }
 
 }  // namespace
+
+namespace orv::movie::script {
+namespace {
+
+// A host that counts the files read and answers every name with `size` bytes.
+class CountingHost : public test::FakeHost {
+public:
+    explicit CountingHost(size_t size) : FakeHost(8), size_(size) {}
+    std::optional<std::vector<uint8_t>> readFile(const std::string&, size_t maxBytes) override {
+        ++reads;
+        if (size_ > maxBytes) return std::nullopt;
+        return std::vector<uint8_t>(size_, 'a');
+    }
+    int reads = 0;
+
+private:
+    size_t size_;
+};
+
+int readsPerFrame(CountingHost& h, int requests, std::vector<int>* perFrame) {
+    Vm& vm = h.vm;
+    for (int i = 0; i < requests; ++i) {
+        Value lv = vm.construct(vm.getMember(vm.global, "LoadVars"), {});
+        std::vector<Value> args{Value("file" + std::to_string(i))};
+        vm.callMethod(lv, "load", args);
+        vm.setMember(vm.global, "keep" + std::to_string(i), lv);
+    }
+    int total = 0;
+    for (int frame = 0; frame < 20 && total < requests; ++frame) {
+        h.reads = 0;
+        vm.startFrameBudget();  // as the timeline does each frame
+        vm.runLoads();
+        perFrame->push_back(h.reads);
+        total += h.reads;
+    }
+    return total;
+}
+
+TEST(LoadQueue, EachFrameReadsOnlySoManyFilesAndBytes) {
+    CountingHost small(10);
+    std::vector<int> perFrame;
+    EXPECT_EQ(readsPerFrame(small, 10, &perFrame), 10);
+    EXPECT_EQ(perFrame, (std::vector<int>{4, 4, 2}));
+    // 3 MB files: the third read passes the frame's byte budget, the rest wait.
+    CountingHost large(3u << 20);
+    perFrame.clear();
+    EXPECT_EQ(readsPerFrame(large, 5, &perFrame), 5);
+    EXPECT_EQ(perFrame, (std::vector<int>{3, 2}));
+}
+
+}  // namespace
+}  // namespace orv::movie::script

@@ -363,9 +363,16 @@ void installXmlBuiltins(Vm& vm) {
         Object* self = c.thisObject();
         return self ? Value(cloneNode(vm, self, vm.toBool(c.arg(0)), nodeProto, 0)) : Value();
     });
+    // A document (XML) writes its declarations first.
     vm.defineMethod(nodeProto, "toString", [](Vm& vm, CallInfo& c) -> Value {
+        Object* self = c.thisObject();
+        if (!self) return Value("");
         std::string out;
-        if (Object* self = c.thisObject()) writeNode(vm, self, out, 0);
+        for (const char* decl : {"xmlDecl", "docTypeDecl"}) {
+            Value d = vm.getMember(self, decl);
+            if (!d.isNullish()) out += vm.toString(d);
+        }
+        writeNode(vm, self, out, 0);
         return Value(out);
     });
 
@@ -396,17 +403,8 @@ void installXmlBuiltins(Vm& vm) {
     vm.defineMethod(xmlProto, "createTextNode", [nodeProto](Vm& vm, CallInfo& c) -> Value {
         return Value(makeNode(vm, nodeProto, kText, vm.toString(c.arg(0))));
     });
-    vm.defineMethod(xmlProto, "toString", [](Vm& vm, CallInfo& c) -> Value {
-        Object* self = c.thisObject();
-        if (!self) return Value("");
-        std::string out;
-        for (const char* decl : {"xmlDecl", "docTypeDecl"}) {
-            Value d = vm.getMember(self, decl);
-            if (!d.isNullish()) out += vm.toString(d);
-        }
-        writeNode(vm, self, out, 0);
-        return Value(out);
-    });
+    xmlProto->put("xmlDecl", Value(), kDontEnum, ci);
+    xmlProto->put("docTypeDecl", Value(), kDontEnum, ci);
     // The loaded flag lives with the document, not as a property of its own.
     Property& loaded = xmlProto->defineOwn("loaded", ci);
     loaded.getter = vm.newNative([](Vm& vm, CallInfo& c) -> Value { return stateValue(vm, c.thisObject(), "loaded"); });

@@ -250,13 +250,19 @@ bool Player::mouseUp(double x, double y) {
 bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
 bool Player::keyPress(int code) { return mouse_ && mouse_->keyPress(code); }
 
-void Player::keyDown(int keyCode) {
-  if (scripts_) scripts_->vm().setKeyState(keyCode, true);
+// Key's listeners hear the key go down or up (Key.addListener, SWF 6 on).
+void Player::keyEvent(int keyCode, bool down) {
+  if (!scripts_) return;
+  script::Vm& vm = scripts_->vm();
+  vm.setKeyState(keyCode, down);
+  const script::Value key = vm.getMember(vm.global, "Key");
+  if (key.isObject()) vm.callMethodIfPresent(key.asObject(), "broadcastMessage", {down ? "onKeyDown" : "onKeyUp"});
+  afterChange();
 }
 
-void Player::keyUp(int keyCode) {
-  if (scripts_) scripts_->vm().setKeyState(keyCode, false);
-}
+void Player::keyDown(int keyCode) { keyEvent(keyCode, true); }
+
+void Player::keyUp(int keyCode) { keyEvent(keyCode, false); }
 
 void Player::setQuality(Quality q) { quality_ = q; }
 Quality Player::quality() const { return quality_; }

@@ -98,7 +98,8 @@ class Player {
   // 17 page down, 18 tab, 19 escape. Buttons with an action for it run it.
   bool keyPress(int code);
   // A key held down and let go, by its key code (Key.LEFT is 37, as Windows numbers
-  // keys): what Key.isDown and Key.getCode see.
+  // keys): what Key.isDown and Key.getCode see, and what Key's listeners hear (onKeyDown,
+  // onKeyUp).
   void keyDown(int keyCode);
   void keyUp(int keyCode);
 
@@ -111,6 +112,7 @@ class Player {
  private:
   bool loadFrom(std::vector<uint8_t> bytes, const std::string& folder);
   void afterChange();
+  void keyEvent(int keyCode, bool down);
   void tickOnce();
   void startStreamHere();
 

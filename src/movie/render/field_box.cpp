@@ -43,11 +43,28 @@ FieldBoxGeometry fieldBoxGeometry(const swf::Rect& b, const Affine& m, bool outl
     g.drawn = false;
     return g;
   }
-  g.pixelAligned = false;
   g.corners[0] = m.apply(b.xMin, b.yMin);
   g.corners[1] = m.apply(b.xMax, b.yMin);
   g.corners[2] = m.apply(b.xMax, b.yMax);
   g.corners[3] = m.apply(b.xMin, b.yMax);
+  // Mirrored or turned by quarter turns, the box is still upright on the device.
+  const bool quarterTurn = std::abs(m.a) <= kNegligibleSkew * std::abs(m.b) &&
+                           std::abs(m.d) <= kNegligibleSkew * std::abs(m.c);
+  if (!skewed || quarterTurn) {
+    float x0 = g.corners[0].x, x1 = x0, y0 = g.corners[0].y, y1 = y0;
+    for (const Point& p : g.corners) {
+      x0 = std::min(x0, p.x);
+      x1 = std::max(x1, p.x);
+      y0 = std::min(y0, p.y);
+      y1 = std::max(y1, p.y);
+    }
+    g.x0 = nearestPixel(x0);
+    g.y0 = nearestPixel(y0);
+    g.x1 = g.x0 + wholePixels(double(x1) - x0);
+    g.y1 = g.y0 + wholePixels(double(y1) - y0);
+    return g;
+  }
+  g.pixelAligned = false;
   return g;
 }
 

@@ -140,8 +140,23 @@ double ClipBridge::sizeInParent(bool height) {
     return (height ? box.yMax - box.yMin : box.xMax - box.xMin) / 20;
 }
 
-// Setting _width/_height scales the clip along that axis so its bounds take the size.
+// Setting _width/_height scales the clip along that axis so its bounds take the size;
+// a text field changes its own width or height instead (its text keeps its size).
 void ClipBridge::setSizeInParent(bool height, double size) {
+    if (auto o = object_.lock(); o && o->editText) {
+        const swf::Matrix& m = o->matrix;
+        const double scale = height ? std::hypot(m.c, m.d) : std::hypot(m.a, m.b);
+        if (!(scale > 0) || !(size >= 0) || !std::isfinite(size)) return;
+        const double twips = std::min(size * 20 / scale, 1e9);
+        swf::Rect& r = o->editText->def().bounds;
+        auto edge = [twips](int32_t from) {
+            const int64_t to = int64_t(from) + std::llround(twips);
+            return static_cast<int32_t>(std::clamp<int64_t>(to, INT32_MIN, INT32_MAX));
+        };
+        if (height) r.yMax = edge(r.yMin);
+        else r.xMax = edge(r.xMin);
+        return;
+    }
     const double current = sizeInParent(height);
     if (current <= 0 || size < 0) return;
     const ClipProperty scale = height ? ClipProperty::YScale : ClipProperty::XScale;

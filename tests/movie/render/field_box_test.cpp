@@ -164,10 +164,21 @@ TEST(FieldBox, DeviceFontFieldsHideWhenRotatedSkewedOrMirrored) {
   EXPECT_TRUE(slight.drawn);
   EXPECT_TRUE(slight.pixelAligned);
   EXPECT_EQ(slight.x1 - slight.x0, 12);
-  // Embedded outlines follow any transform.
+  // Embedded outlines follow any transform; mirrored or turned a quarter, the box
+  // stays on the pixel grid around the transformed bounds.
   const FieldBoxGeometry turned = fieldBoxGeometry(b, Affine{0, k, -k, 0, 50, 50}, true);
   EXPECT_TRUE(turned.drawn);
-  EXPECT_FALSE(turned.pixelAligned);
+  EXPECT_TRUE(turned.pixelAligned);
+  EXPECT_EQ(turned.x0, 38);
+  EXPECT_EQ(turned.x1, 50);
+  EXPECT_EQ(turned.y0, 50);
+  EXPECT_EQ(turned.y1, 62);
+  const FieldBoxGeometry mirrored = fieldBoxGeometry(b, Affine{-k, 0, 0, k, 50, 50}, true);
+  EXPECT_TRUE(mirrored.pixelAligned);
+  EXPECT_EQ(mirrored.x0, 38);
+  const FieldBoxGeometry diagonal = fieldBoxGeometry(b, Affine{0.7 * k, 0.7 * k, -0.7 * k, 0.7 * k, 50, 50}, true);
+  EXPECT_TRUE(diagonal.drawn);
+  EXPECT_FALSE(diagonal.pixelAligned);
 
   FieldScene s;
   s.add(240, 240, at(1000, 1000, 0, 1, -1, 0), FieldBox{true, true, 0, 0xFF});

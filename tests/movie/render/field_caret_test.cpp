@@ -1,6 +1,7 @@
-// The caret of a focused input field, drawn by the player: Selection.setFocus puts
-// it at the start of the field's text, inside the gutter; it leaves with the focus
-// and dynamic text never shows one.
+// Text fields in the player: the caret of a focused input field (Selection.setFocus
+// puts it at the start of the text, inside the gutter; it leaves with the focus and
+// dynamic text never shows one), _width and _height resizing a field rather than
+// scaling it, and Key's listeners changing a field when a key goes down.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -68,6 +69,50 @@ TEST(FieldCaret, NoCaretWithoutTheFocusOrInDynamicText) {
   Asm away = focusOn("t");
   away.push({Null{}, 1}).getVar("Selection").push({"setFocus"}).op(kCallMethod).op(kPop);
   EXPECT_EQ(at(draw(fieldMovie("input", away)), 12, 15), 0xFFFFFFFFu);
+}
+
+// A bordered field made 1 x 1 pixel, then sized by _width and _height.
+TEST(FieldScripts, WidthAndHeightResizeAFieldWithoutScalingIt) {
+  Asm a;
+  a.getVar("t").push({"_width", 50}).op(kSetMember);
+  a.getVar("t").push({"_height", 20}).op(kSetMember);
+  a.getVar("t").push({"border", true}).op(kSetMember);
+  a.push({"w"}).getVar("t").push({"_xscale"}).op(0x4E).op(0x1D);  // w = t._xscale
+  std::vector<uint8_t> code = Asm().push({1, 1, 10, 10, 1, "t", 6}).getVar("_root").push({"createTextField"})
+                                  .op(kCallMethod).op(kPop).bytes();
+  code.pop_back();
+  const std::vector<uint8_t> rest = a.bytes();
+  code.insert(code.end(), rest.begin(), rest.end());
+  const Pixmap p = draw(w::movie(w::concat({w::doAction(code), w::showFrame()}),
+                                 {.width = 4000, .height = 2000, .frameCount = 1}));
+  // The frame's lines at x 10 and 60, y 10 and 30; one pixel wide, not scaled up.
+  EXPECT_EQ(at(p, 10, 20), 0xFF000000u);
+  EXPECT_EQ(at(p, 60, 20), 0xFF000000u);
+  EXPECT_EQ(at(p, 30, 30), 0xFF000000u);
+  EXPECT_EQ(at(p, 11, 20), 0xFFFFFFFFu);
+  EXPECT_EQ(at(p, 59, 20), 0xFFFFFFFFu);
+}
+
+TEST(FieldScripts, KeyListenersHearKeysGoDown) {
+  // o = {}; o.onKeyDown = function () { t.border = true; }; Key.addListener(o);
+  Asm listen;
+  listen.push({"o", 0, "Object"}).op(0x40).op(0x1D);
+  Asm body;
+  body.getVar("t").push({"border", true}).op(kSetMember);
+  listen.getVar("o").push({"onKeyDown"}).function("", {}, body).op(kSetMember);
+  listen.getVar("o").push({1}).getVar("Key").push({"addListener"}).op(kCallMethod).op(kPop);
+  Player player;
+  ASSERT_TRUE(player.loadBytes(fieldMovie("input", listen)));
+  player.start();
+  Pixmap pix;
+  pix.width = 200;
+  pix.height = 100;
+  player.render(pix, player.stage());
+  EXPECT_EQ(at(pix, 10, 20), 0xFFFFFFFFu);
+  player.keyDown(49);
+  player.keyUp(49);
+  player.render(pix, player.stage());
+  EXPECT_EQ(at(pix, 10, 20), 0xFF000000u);
 }
 
 }  // namespace

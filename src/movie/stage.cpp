@@ -24,6 +24,7 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
     node.buttonState = obj->buttonState;
     node.blendMode = obj->blendMode;
     node.cacheAsBitmap = obj->cacheAsBitmap;
+    node.movie = obj->movie;
     if (obj->scrollRect) {
       const auto& r = *obj->scrollRect;
       node.scrollRect = std::array<double, 4>{r.x, r.y, r.width, r.height};

@@ -25,6 +25,7 @@ struct FieldBox {
 
 struct DisplayNode {
   const swf::Character* character = nullptr;  // from the movie's dictionary
+  const swf::Movie* movie = nullptr;  // whose dictionary (a loaded or imported one); null: the stage's
   swf::Matrix matrix;
   swf::ColorTransform cxform;
   uint16_t depth = 0;

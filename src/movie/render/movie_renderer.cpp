@@ -113,13 +113,14 @@ void MovieRenderer::setMovie(std::shared_ptr<const swf::Movie> movie) {
 }
 
 std::shared_ptr<const Bitmap> MovieRenderer::bitmap(swf::CharacterId id) {
-  auto it = bitmapCache_.find(id);
+  const swf::Movie* from = dictionary();
+  auto it = bitmapCache_.find({from, id});
   if (it != bitmapCache_.end()) return it->second;
   std::shared_ptr<const Bitmap> decoded;
-  if (movie_) {
-    if (const auto* def = movie_->get<swf::BitmapDef>(id)) decoded = decodeBitmap(*def, movie_->jpegTables);
+  if (from) {
+    if (const auto* def = from->get<swf::BitmapDef>(id)) decoded = decodeBitmap(*def, from->jpegTables);
   }
-  bitmapCache_[id] = decoded;  // failures are remembered too
+  bitmapCache_[{from, id}] = decoded;  // failures are remembered too
   return decoded;
 }
 
@@ -199,6 +200,8 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
     ctx.canvas.endMask();
   }
   ++ctx.nesting;
+  const swf::Movie* outer = drawing_;
+  if (node.movie) drawing_ = node.movie;
   const BlendMode mode = blendModeFromSwf(node.blendMode);
   if ((mode == BlendMode::Normal && filters.empty()) || ctx.canvas.buildingMask() ||
       ctx.layers >= kMaxLayers)
@@ -206,6 +209,7 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   else
     drawLayer(node, mode, filters, m, cx, ctx);
   --ctx.nesting;
+  drawing_ = outer;
   if (scrolled) ctx.canvas.popMask();
 }
 
@@ -280,7 +284,7 @@ void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* n
     std::stable_sort(records.begin(), records.end(),
                      [](auto* a, auto* b) { return a->depth < b->depth; });
     for (const auto* r : records) {
-      const swf::Character* child = movie_ ? movie_->find(r->characterId) : nullptr;
+      const swf::Character* child = dictionary() ? dictionary()->find(r->characterId) : nullptr;
       if (!child || child == &ch) continue;
       drawCharacter(*child, nullptr, m * toRender(r->matrix), cx * toRender(r->cxform), ctx,
                     nesting + 1);
@@ -304,10 +308,11 @@ void MovieRenderer::drawGlyph(const swf::FontDef& font, uint32_t glyph, uint32_t
 
 void MovieRenderer::drawText(const swf::TextDef& text, const Affine& parent,
                              const ColorTransform& cx, Context& ctx) {
-  if (!movie_) return;
+  const swf::Movie* from = dictionary();
+  if (!from) return;
   const Affine m = parent * toRender(text.matrix);
   for (const swf::TextRecord& rec : text.records) {
-    const auto* font = movie_->get<swf::FontDef>(rec.fontId);
+    const auto* font = from->get<swf::FontDef>(rec.fontId);
     if (!font) continue;
     const double scale = rec.height / font->emSquare();
     double x = rec.x;
@@ -332,7 +337,7 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
   if (node && node->field) {
     layout = layoutFieldText(*node->field, [this, node](const TextFormat& f) { return fontFor(f, node->field); });
   } else if (!content.empty()) {
-    const swf::FontDef* font = def.hasFont ? movie_->get<swf::FontDef>(def.fontId) : nullptr;
+    const swf::FontDef* font = def.hasFont ? dictionary()->get<swf::FontDef>(def.fontId) : nullptr;
     layout = layoutEditText(def, content, font);
   }
   const uint32_t color = def.hasTextColor ? toArgb(def.textColor) : 0xFF000000u;

@@ -63,7 +63,11 @@ class MovieRenderer : public BitmapSource {
 
   std::shared_ptr<const swf::Movie> movie_;
   std::unordered_map<const swf::Shape*, std::vector<swf::ShapeEdge>> edgeCache_;
-  std::map<swf::CharacterId, std::shared_ptr<const Bitmap>> bitmapCache_;
+  // The movie whose dictionary the node being drawn uses (loaded and imported clips
+  // bring their own); null: the renderer's movie.
+  const swf::Movie* drawing_ = nullptr;
+  const swf::Movie* dictionary() const { return drawing_ ? drawing_ : movie_.get(); }
+  std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::shared_ptr<const Bitmap>> bitmapCache_;
   // Embedded fonts by name, for text formats that name them.
   std::multimap<std::string, const swf::FontDef*> fontsByName_;
   bool fontsIndexed_ = false;

@@ -222,6 +222,12 @@ TEST(LoadMovie, AnImageShowsAtItsPixelSizeAndABrokenFileLeavesTheClipEmpty) {
         SCOPED_TRACE(url);
         Played run(dir.write("main.swf", movieWith(holderLoading(url).append(setHandler("_root", "onEnterFrame", {}, traceHolder())))));
         EXPECT_EQ(run.frames(1), (Lines{expected}));
+        // The picture is drawn from the loaded image, at the clip's origin.
+        Pixmap pixels{.width = 550, .height = 400};
+        run.player.render(pixels, run.player.stage());
+        const bool shown = url == "picture.png";
+        EXPECT_EQ(pixels.pixels.at(10 * 550 + 10), shown ? 0xFF00FF00u : 0xFFFFFFFFu);
+        EXPECT_EQ(pixels.pixels.at(10 * 550 + 40), 0xFFFFFFFFu);
     }
 }
 

@@ -432,15 +432,19 @@ void MovieRenderer::drawFieldBox(const swf::EditTextDef& def, const FieldBox& bo
     ctx.canvas.fill(r, FillRule::NonZero, aa, paint(box.backgroundRgb));
   }
   if (box.border) {
-    // A one-pixel line on the inside of the bounds' edges.
+    // Turned or skewed, the frame is a thin line (0.7 pixel, one pixel across a
+    // diagonal) a quarter pixel in from the bounds' top and left edges, as the
+    // reference images of turned and skewed fields show.
     const Affine inv = m.inverse();
-    const double halfX = 0.5 * std::hypot(inv.a, inv.b), halfY = 0.5 * std::hypot(inv.c, inv.d);
+    const double quarterX = 0.25 * std::hypot(inv.a, inv.b), quarterY = 0.25 * std::hypot(inv.c, inv.d);
     const swf::Rect& b = def.bounds;
-    std::vector<Point> outline = {m.apply(b.xMin + halfX, b.yMin + halfY), m.apply(b.xMax + halfX, b.yMin + halfY),
-                                  m.apply(b.xMax + halfX, b.yMax + halfY), m.apply(b.xMin + halfX, b.yMax + halfY)};
+    std::vector<Point> outline = {m.apply(b.xMin + quarterX, b.yMin + quarterY),
+                                  m.apply(b.xMax + quarterX, b.yMin + quarterY),
+                                  m.apply(b.xMax + quarterX, b.yMax + quarterY),
+                                  m.apply(b.xMin + quarterX, b.yMax + quarterY)};
     r.reset(ctx.canvas.width(), ctx.canvas.height());
     StrokeStyle frame;
-    frame.width = 1;
+    frame.width = 0.7071f;
     frame.join = Join::Miter;
     strokePolyline(outline, true, frame, r);
     ctx.canvas.fill(r, FillRule::NonZero, aa, paint(box.borderRgb));

@@ -191,6 +191,18 @@ TEST(FieldBox, DeviceFontFieldsHideWhenRotatedSkewedOrMirrored) {
   EXPECT_EQ(f.at(40, 50), kWhite);       // outside its left corner
 }
 
+TEST(FieldBox, ATurnedFieldsFrameIsOnePixelAcrossEachRow) {
+  // 45 degrees: each row crosses the frame's left edge once, with one pixel of ink.
+  FieldScene s;
+  s.add(240, 240, at(1000, 1000, 0.7071, 0.7071, -0.7071, 0.7071), borderOnly(0), true);
+  const Frame f = s.draw(100, 100, 1);
+  for (int y = 53; y < 58; ++y) {
+    double ink = 0;
+    for (int x = 35; x < 50; ++x) ink += (255 - test::channel(f.at(x, y), 8)) / 255.0;
+    EXPECT_NEAR(ink, 1.0, 0.15) << "row " << y;
+  }
+}
+
 TEST(FieldBox, EmbeddedOutlineFieldsHalfCoverTheBottomRightPixel) {
   FieldScene s;
   s.add(240, 240, at(100, 100), borderOnly(0), true);

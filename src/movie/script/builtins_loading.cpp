@@ -16,27 +16,6 @@ namespace orv::movie::script {
 
 namespace {
 
-Value callGlobal(Vm& vm, const char* name, Value arg) {
-    return vm.call(vm.getMember(vm.global, name), Value(), std::span<Value>(&arg, 1));
-}
-
-// "a=1&b=x%20y" into properties of `target`.
-void decodeVariables(Vm& vm, Object* target, const std::string& text) {
-    size_t i = 0;
-    while (i <= text.size()) {
-        size_t amp = text.find('&', i);
-        if (amp == std::string::npos) amp = text.size();
-        std::string pair = text.substr(i, amp - i);
-        size_t eq = pair.find('=');
-        if (!pair.empty()) {
-            std::string name = vm.toString(callGlobal(vm, "unescape", Value(pair.substr(0, eq))));
-            std::string value = eq == std::string::npos ? "" : pair.substr(eq + 1);
-            vm.setMember(target, name, callGlobal(vm, "unescape", Value(value)));
-        }
-        i = amp + 1;
-    }
-}
-
 // The text of a loaded file: SWF 6 and later read it as UTF-8 and drop a byte order mark.
 std::string fileText(const Vm& vm, const std::vector<uint8_t>& bytes) {
     size_t skip = 0;

@@ -11,7 +11,16 @@ Value callGlobal(Vm& vm, const char* name, Value arg) {
     return vm.call(vm.getMember(vm.global, name), Value(), std::span<Value>(&arg, 1));
 }
 
-// "a=1&b=x%20y" into properties of `target`, as LoadVars.decode and loaded data do.
+FunctionObject* defineClass(Vm& vm, const char* name, NativeFn ctor, Object** protoOut) {
+    Object* proto = vm.newObject();
+    FunctionObject* fn = vm.newNative(std::move(ctor), proto);
+    vm.global->put(name, Value(fn), kDontEnum, vm.caseInsensitive());
+    *protoOut = proto;
+    return fn;
+}
+
+}  // namespace
+
 void decodeVariables(Vm& vm, Object* target, const std::string& text) {
     size_t i = 0;
     while (i <= text.size()) {
@@ -27,16 +36,6 @@ void decodeVariables(Vm& vm, Object* target, const std::string& text) {
         i = amp + 1;
     }
 }
-
-FunctionObject* defineClass(Vm& vm, const char* name, NativeFn ctor, Object** protoOut) {
-    Object* proto = vm.newObject();
-    FunctionObject* fn = vm.newNative(std::move(ctor), proto);
-    vm.global->put(name, Value(fn), kDontEnum, vm.caseInsensitive());
-    *protoOut = proto;
-    return fn;
-}
-
-}  // namespace
 
 void installSystemBuiltins(Vm& vm) {
     bool ci = vm.caseInsensitive();

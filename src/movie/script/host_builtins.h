@@ -2,6 +2,8 @@
 // file each. installPlayerBuiltins and installSystemBuiltins call them.
 #pragma once
 
+#include <string>
+
 #include "movie/script/vm.h"
 
 namespace orv::movie::script {
@@ -14,5 +16,8 @@ void installStageObject(Vm& vm, Object* broadcaster);  // Stage (AsBroadcaster f
 void installNetworkObjects(Vm& vm);     // XMLSocket, LocalConnection
 void installVideoObjects(Vm& vm);       // Video, NetConnection, NetStream (SWF 6)
 void installXmlBuiltins(Vm& vm);        // XMLNode, XML (after LoadVars' loading)
+
+// "a=1&b=x%20y" into properties of `target`, as LoadVars.decode and loaded data do.
+void decodeVariables(Vm& vm, Object* target, const std::string& text);
 
 }  // namespace orv::movie::script

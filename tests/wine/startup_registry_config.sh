@@ -49,9 +49,14 @@ reg_has_key 'HKCR\.swf' && echo "note: the fresh prefix already has a .swf key"
 start_program
 # config.ini is re-created with just the handle, and the timer adds the geometry within
 # milliseconds: look as early as possible, then look at the order of the keys.
+# Each profile write rewrites the whole file, so a read can catch it empty or half
+# written: keep reading until one read holds a key.
 first_look=
 for _ in $(seq 600); do
-  if [ -s "$config" ]; then first_look=$(tr -d '\r' <"$config"); break; fi
+  if [ -s "$config" ]; then
+    first_look=$(tr -d '\r' <"$config" 2>/dev/null)
+    grep -q '=' <<<"$first_look" && break
+  fi
   sleep 0.05
 done
 orv_check "main window titled Orvanta is shown" orv_wait_for 60 main_visible

@@ -90,6 +90,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
   stage_->traceSink = traceSink_;
   scripts_ = std::make_unique<script::TimelineBridge>(*stage_);
   scripts_->ownFolder = folder;  // scripts load files from there only
+  scripts_->sound = sound_.get();
   stage_->setListener(scripts_.get());
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
   firstFrameStopped_ = !stage_->root().playing();

@@ -159,6 +159,39 @@ public:
     virtual int stageWidth() { return 550; }
     virtual int stageHeight() { return 400; }
     virtual void stopSounds() {}
+    // ---- Sounds scripts play (Sound.attachSound, loadSound, start, stop, setVolume) ----
+    // Which sound: one the movie `clip` belongs to exports as `linkage` (clip nullptr: the
+    // first movie), or one loaded from a file (`loaded`, from addLoadedSound).
+    struct SoundSource {
+        ScriptClip* clip = nullptr;
+        std::string linkage;
+        int loaded = 0;
+    };
+    // Starts `source` `offsetSeconds` in, `loops` times, at these linear gains, for
+    // `owner` (only compared, by stopScriptSounds and setSoundGains). A handle; 0: nothing
+    // plays.
+    virtual int startSound(const SoundSource& source, const void* owner, double offsetSeconds,
+                           int loops, double left, double right) {
+        (void)source; (void)owner; (void)offsetSeconds; (void)loops; (void)left; (void)right;
+        return 0;
+    }
+    // Stops what `owner` started (nullptr: every sound), only `source` unless it names none.
+    virtual void stopScriptSounds(const SoundSource& source, const void* owner) {
+        (void)source; (void)owner;
+    }
+    // The gains of what `owner` started; owner nullptr: of everything the movie plays.
+    virtual void setSoundGains(const void* owner, double left, double right) {
+        (void)owner; (void)left; (void)right;
+    }
+    // Milliseconds into a started sound; nullopt once it has ended.
+    virtual std::optional<double> soundPositionMs(int handle) { (void)handle; return std::nullopt; }
+    // The length of a sound; nullopt when there is none.
+    virtual std::optional<double> soundDurationMs(const SoundSource& source) {
+        (void)source; return std::nullopt;
+    }
+    // Decodes a sound file a script loaded (MP3): its number for SoundSource::loaded, 0
+    // when it holds no sound that plays.
+    virtual int addLoadedSound(const std::vector<uint8_t>& bytes) { (void)bytes; return 0; }
     virtual void toggleQuality() {}
 };
 

@@ -388,6 +388,7 @@ std::vector<std::weak_ptr<DisplayObject>> TimelineBridge::clipsParentsFirst() {
 void TimelineBridge::tick() {
     vm_->startFrameBudget();
     vm_->runTimers();
+    vm_->runSoundCompletions();
     vm_->runLoads();
     stage_.dispatchEvents();
     stage_.advanceTimelines();

@@ -14,6 +14,10 @@
 #include "movie/script/vm.h"
 #include "movie/stage.h"
 
+namespace orv::movie::sound {
+class MovieSound;
+}
+
 namespace orv::movie::script {
 
 class TimelineBridge;
@@ -137,6 +141,18 @@ public:
     void clipDataLoaded(ScriptClip* clip) override;
     // The URL a movie loaded into a clip came from ("" for others).
     std::string loadedUrl(const swf::Movie* movie) const;
+
+    // ---- Sounds scripts play (clip_sounds.cpp) ----
+    // Where they play; none: silent.
+    sound::MovieSound* sound = nullptr;
+    void stopSounds() override;
+    int startSound(const SoundSource& source, const void* owner, double offsetSeconds, int loops,
+                   double left, double right) override;
+    void stopScriptSounds(const SoundSource& source, const void* owner) override;
+    void setSoundGains(const void* owner, double left, double right) override;
+    std::optional<double> soundPositionMs(int handle) override;
+    std::optional<double> soundDurationMs(const SoundSource& source) override;
+    int addLoadedSound(const std::vector<uint8_t>& bytes) override;
 
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }

@@ -1024,6 +1024,8 @@ void Vm::collectGarbage() {
     std::vector<Object*> loading;
     loads_.roots(loading);
     for (Object* o : loading) markFrom(o, work);
+    for (auto& [handle, soundObject] : playingSounds)
+        if (soundObject.isObject()) markFrom(soundObject.asObject(), work);
     for (auto& [id, iv] : intervals) {
         if (iv.target.isObject()) markFrom(iv.target.asObject(), work);
         if (iv.fn.isObject()) markFrom(iv.fn.asObject(), work);

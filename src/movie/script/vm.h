@@ -190,6 +190,10 @@ public:
     };
     std::map<int, Interval> intervals;
     int nextIntervalId = 1;
+    // Sounds scripts started, by the host's handle, with the Sound object that hears of
+    // their end (onSoundComplete); checked each frame by runSoundCompletions().
+    std::map<int, Value> playingSounds;
+    void runSoundCompletions();
 
 private:
     friend class Interpreter;

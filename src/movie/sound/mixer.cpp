@@ -132,8 +132,16 @@ void Mixer::mix(int16_t* out, size_t frames) {
   std::erase_if(voices_, [&](Voice& v) {
     return !(v.streaming ? renderStream(v, accumulator_.data(), frames) : render(v, accumulator_.data(), frames));
   });
-  for (size_t i = 0; i < frames * 2; ++i)
-    out[i] = int16_t(std::clamp(std::lrint(accumulator_[i]), -32768L, 32767L));
+  for (size_t i = 0; i < frames * 2; ++i) {
+    const float gain = (i & 1) ? masterRight_ : masterLeft_;
+    out[i] = int16_t(std::clamp(std::lrint(accumulator_[i] * gain), -32768L, 32767L));
+  }
+}
+
+void Mixer::setMasterGains(float left, float right) {
+  std::lock_guard lock(mutex_);
+  masterLeft_ = std::isfinite(left) ? std::max(0.0f, left) : 0.0f;
+  masterRight_ = std::isfinite(right) ? std::max(0.0f, right) : 0.0f;
 }
 
 namespace {

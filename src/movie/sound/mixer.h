@@ -72,6 +72,8 @@ class Mixer final : public AudioSource {
   void stopAll();
   void setGains(VoiceId id, float left, float right);
   void setRate(VoiceId id, double rate);
+  // Gains applied to the sum of all voices (a movie's overall volume), linear.
+  void setMasterGains(float left, float right);
   bool isPlaying(VoiceId id) const { return state(id).has_value(); }
   // nullopt once the voice has finished or was stopped.
   std::optional<VoiceState> state(VoiceId id) const;
@@ -105,6 +107,7 @@ class Mixer final : public AudioSource {
   std::vector<Voice> voices_;
   VoiceId nextId_ = 1;
   std::vector<float> accumulator_;
+  float masterLeft_ = 1.0f, masterRight_ = 1.0f;
 };
 
 }  // namespace orv::movie::sound

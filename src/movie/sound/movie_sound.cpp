@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "movie/display_object.h"
+#include "movie/sound/mp3_stream.h"
 #include "movie/sound/swf_sound.h"
 
 namespace orv::movie::sound {
@@ -22,6 +23,7 @@ void MovieSound::setOutput(AudioOutput* output) {
   if (output_->sampleRate() > 0 && output_->sampleRate() != mixer_->outputRate()) {
     streams_.clear();
     eventVoices_.clear();
+    scriptVoices_.clear();
     mixer_ = std::make_unique<Mixer>(output_->sampleRate());
   }
   output_->start(*mixer_);
@@ -185,10 +187,97 @@ void MovieSound::alignStreams(double leadMs) {
   }
 }
 
+void MovieSound::stopAll() {
+  stopStreams();
+  mixer_->stopAll();
+  eventVoices_.clear();
+  scriptVoices_.clear();
+}
+
+std::shared_ptr<const PcmAudio> MovieSound::pcmOf(const ScriptSound& sound) {
+  if (sound.loaded) {
+    auto it = loaded_.find(sound.loaded);
+    return it == loaded_.end() ? nullptr : it->second;
+  }
+  return sound.movie && sound.id ? decoded(*sound.movie, sound.id) : nullptr;
+}
+
+VoiceId MovieSound::startScriptSound(const ScriptSound& sound, double offsetSeconds, uint32_t plays,
+                                     const void* owner, float left, float right) {
+  std::erase_if(scriptVoices_, [&](const ScriptVoice& v) { return !mixer_->isPlaying(v.voice); });
+  if (scriptVoices_.size() >= kMaxEventVoices) return 0;
+  std::shared_ptr<const PcmAudio> pcm = pcmOf(sound);
+  if (!pcm) return 0;
+  VoiceSettings settings;
+  settings.leftGain = left;
+  settings.rightGain = right;
+  // A script's count of loops is the number of plays.
+  settings.plays = std::clamp<uint32_t>(plays, 1, 0xFFFF);
+  const double length = double(pcm->frames()) / pcm->sampleRate;
+  if (!std::isfinite(offsetSeconds) || offsetSeconds < 0) offsetSeconds = 0;
+  if (offsetSeconds >= length) return 0;
+  settings.inPoint44 = uint32_t(offsetSeconds * 44100.0);
+  ScriptVoice v;
+  v.voice = mixer_->play(pcm, settings);
+  v.owner = owner;
+  v.sound = sound;
+  v.sampleRate = pcm->sampleRate;
+  scriptVoices_.push_back(v);
+  return v.voice;
+}
+
+void MovieSound::stopScriptSounds(const void* owner, const ScriptSound& sound) {
+  const bool anySound = !sound.loaded && !sound.id;
+  std::erase_if(scriptVoices_, [&](const ScriptVoice& v) {
+    if (owner && v.owner != owner) return false;
+    if (!anySound && (v.sound.loaded != sound.loaded || v.sound.id != sound.id ||
+                      (!sound.loaded && v.sound.movie != sound.movie)))
+      return false;
+    mixer_->stop(v.voice);
+    return true;
+  });
+}
+
+void MovieSound::setScriptGains(const void* owner, float left, float right) {
+  for (const ScriptVoice& v : scriptVoices_)
+    if (v.owner == owner) mixer_->setGains(v.voice, left, right);
+}
+
+std::optional<double> MovieSound::durationMs(const ScriptSound& sound) {
+  std::shared_ptr<const PcmAudio> pcm = pcmOf(sound);
+  if (!pcm) return std::nullopt;
+  return 1000.0 * double(pcm->frames()) / pcm->sampleRate;
+}
+
+int MovieSound::addLoadedSound(std::span<const uint8_t> mp3) {
+  if (loaded_.size() >= kMaxLoadedSounds) return 0;
+  DecodeResult r = decodeMp3(mp3, true);
+  if (!r.ok() || r.audio.frames() == 0 || r.audio.sampleRate <= 0) return 0;
+  if (loadedSamples_ + r.audio.samples.size() > kMaxCachedSamples) return 0;
+  loadedSamples_ += r.audio.samples.size();
+  const int id = nextLoaded_++;
+  loaded_[id] = std::make_shared<PcmAudio>(std::move(r.audio));
+  return id;
+}
+
+std::optional<double> MovieSound::positionMs(VoiceId voice) const {
+  for (const ScriptVoice& v : scriptVoices_) {
+    if (v.voice != voice) continue;
+    std::optional<VoiceState> state = mixer_->state(voice);
+    if (!state || v.sampleRate <= 0) return std::nullopt;
+    return 1000.0 * double(state->frame) / v.sampleRate;
+  }
+  return std::nullopt;
+}
+
 void MovieSound::reset() {
   stopStreams();
   mixer_->stopAll();
   eventVoices_.clear();
+  scriptVoices_.clear();
+  loaded_.clear();
+  loadedSamples_ = 0;
+  mixer_->setMasterGains(1.0f, 1.0f);
   cache_.clear();
   cachedSamples_ = 0;
   cachedFor_ = nullptr;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -46,6 +47,36 @@ class MovieSound final : public TimelineListener {
   void alignStreams(double leadMs);
   // Silences everything and forgets the decoded sounds (a movie was unloaded).
   void reset();
+  // Silences every sound playing (stopAllSounds); a stream sounds again from its clip's
+  // next block.
+  void stopAll();
+
+  // ---- Sounds scripts start (Sound.start, loadSound) ----
+  // A script's sound: one of the movie's (id) or one loaded from a file (loaded).
+  struct ScriptSound {
+    const swf::Movie* movie = nullptr;
+    swf::CharacterId id = 0;
+    int loaded = 0;
+  };
+  // Starts `sound` `offsetSeconds` in (each play starts there), `plays` times, for `owner`
+  // (whatever stands for who started it; only compared). 0: not started (no such sound,
+  // undecodable, or too many voices).
+  VoiceId startScriptSound(const ScriptSound& sound, double offsetSeconds, uint32_t plays,
+                           const void* owner, float left, float right);
+  // Stops the sounds `owner` started (nullptr: anyone's), only those of `sound` unless it
+  // names none.
+  void stopScriptSounds(const void* owner, const ScriptSound& sound);
+  void setScriptGains(const void* owner, float left, float right);
+  // The length of `sound` in milliseconds; nullopt when it cannot play.
+  std::optional<double> durationMs(const ScriptSound& sound);
+  // How far the voice is into the sound, in milliseconds; nullopt once it has ended.
+  std::optional<double> positionMs(VoiceId voice) const;
+  // Decodes an MP3 file a script loaded; its number for ScriptSound::loaded, 0 when it
+  // holds no sound or the loaded sounds are too big already (kMaxCachedSamples).
+  int addLoadedSound(std::span<const uint8_t> mp3);
+  static constexpr size_t kMaxLoadedSounds = 64;
+  // The movie's overall volume: gains on everything it plays.
+  void setMasterGains(float left, float right) { mixer_->setMasterGains(left, right); }
 
   // Plays through `output` (nullptr: none) at its rate. Sounds playing are dropped when
   // the rate changes.
@@ -87,6 +118,17 @@ class MovieSound final : public TimelineListener {
   size_t cachedSamples_ = 0;
   std::map<swf::CharacterId, std::vector<VoiceId>> eventVoices_;
   std::vector<Stream> streams_;
+  std::shared_ptr<const PcmAudio> pcmOf(const ScriptSound& sound);
+  struct ScriptVoice {
+    VoiceId voice = 0;
+    const void* owner = nullptr;
+    ScriptSound sound;
+    int sampleRate = 0;
+  };
+  std::vector<ScriptVoice> scriptVoices_;
+  std::map<int, std::shared_ptr<const PcmAudio>> loaded_;
+  size_t loadedSamples_ = 0;
+  int nextLoaded_ = 1;
 };
 
 }  // namespace orv::movie::sound

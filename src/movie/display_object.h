@@ -16,6 +16,9 @@
 namespace orv::movie {
 
 class EditTextState;  // edit_text.h
+namespace render {
+struct Bitmap;  // render/paint.h
+}
 class MovieClip;
 class Stage;
 
@@ -72,6 +75,9 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   struct ScrollRect { double x = 0, y = 0, width = 0, height = 0; };
   std::optional<ScrollRect> scrollRect;
   const std::vector<uint8_t>* filters = nullptr;
+  // A bitmap attached by script (attachBitmap): drawn live from the BitmapData's pixels.
+  std::shared_ptr<const render::Bitmap> bitmap;
+  bool smoothBitmap = false;
 
  private:
   Stage& stage_;

@@ -10,41 +10,47 @@ namespace {
 constexpr size_t kMaxEventsPerDispatch = 1'000'000;  // a listener feeding itself stops here
 constexpr size_t kMaxPendingSoundEvents = 4096;
 
+void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out);
+
+render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& obj) {
+  render::DisplayNode node;
+  node.character = obj->character;
+  node.matrix = obj->matrix;
+  node.cxform = obj->cxform;
+  node.depth = static_cast<uint16_t>(std::clamp(depth, 0, 65535));
+  node.clipDepth = obj->clipDepth;
+  node.ratio = obj->ratio;
+  node.visible = obj->visible;
+  node.buttonState = obj->buttonState;
+  node.blendMode = obj->blendMode;
+  node.cacheAsBitmap = obj->cacheAsBitmap;
+  node.movie = obj->movie;
+  if (obj->scrollRect) {
+    const auto& r = *obj->scrollRect;
+    node.scrollRect = std::array<double, 4>{r.x, r.y, r.width, r.height};
+  }
+  node.filters = obj->filters;
+  node.bitmap = obj->bitmap;
+  node.smoothBitmap = obj->smoothBitmap;
+  if (obj->hasText) node.text = &obj->text;
+  if (obj->editText) {
+    node.character = &obj->editText->character;
+    node.text = &obj->editText->shownText;
+    const EditTextState& field = *obj->editText;
+    node.field = &field;
+    node.fieldBox = render::FieldBox{field.borderOn, field.background, field.borderColor & 0xFFFFFFu,
+                                     field.backgroundColor & 0xFFFFFFu};
+  }
+  if (MovieClip* child = obj->asClip()) {
+    if (child->drawing && !child->drawing->empty()) node.drawing = child->drawing.get();
+    buildNodes(*child, node.children);
+  }
+  return node;
+}
+
 void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
   out.reserve(clip.displayList().size());
-  for (const auto& [depth, obj] : clip.displayList()) {
-    render::DisplayNode node;
-    node.character = obj->character;
-    node.matrix = obj->matrix;
-    node.cxform = obj->cxform;
-    node.depth = static_cast<uint16_t>(std::clamp(depth, 0, 65535));
-    node.clipDepth = obj->clipDepth;
-    node.ratio = obj->ratio;
-    node.visible = obj->visible;
-    node.buttonState = obj->buttonState;
-    node.blendMode = obj->blendMode;
-    node.cacheAsBitmap = obj->cacheAsBitmap;
-    node.movie = obj->movie;
-    if (obj->scrollRect) {
-      const auto& r = *obj->scrollRect;
-      node.scrollRect = std::array<double, 4>{r.x, r.y, r.width, r.height};
-    }
-    node.filters = obj->filters;
-    if (obj->hasText) node.text = &obj->text;
-    if (obj->editText) {
-      node.character = &obj->editText->character;
-      node.text = &obj->editText->shownText;
-      const EditTextState& field = *obj->editText;
-      node.field = &field;
-      node.fieldBox = render::FieldBox{field.borderOn, field.background, field.borderColor & 0xFFFFFFu,
-                                       field.backgroundColor & 0xFFFFFFu};
-    }
-    if (MovieClip* child = obj->asClip()) {
-      if (child->drawing && !child->drawing->empty()) node.drawing = child->drawing.get();
-      buildNodes(*child, node.children);
-    }
-    out.push_back(std::move(node));
-  }
+  for (const auto& [depth, obj] : clip.displayList()) out.push_back(makeNode(depth, obj));
 }
 }  // namespace
 
@@ -97,6 +103,17 @@ const swf::Character* Stage::exported(const swf::Movie*& movie, const std::strin
         }
   }
   return nullptr;
+}
+
+std::vector<render::DisplayNode> Stage::contentOf(const std::shared_ptr<DisplayObject>& object) const {
+  std::vector<render::DisplayNode> nodes;
+  if (!object) return nodes;
+  nodes.push_back(makeNode(0, object));
+  nodes.back().matrix = swf::Matrix{};
+  nodes.back().cxform = swf::ColorTransform{};
+  nodes.back().visible = true;
+  nodes.back().clipDepth = 0;
+  return nodes;
 }
 
 Stage::~Stage() {

@@ -118,6 +118,9 @@ class Stage {
 
   // The display list as the renderer takes it.
   std::vector<render::DisplayNode> displayTree() const;
+  // One object as BitmapData.draw takes it: its content, without its own matrix and
+  // colour transform.
+  std::vector<render::DisplayNode> contentOf(const std::shared_ptr<DisplayObject>& object) const;
 
   // trace() output of scripts goes here (the tools print it).
   std::function<void(const std::string&)> traceSink;

@@ -3,6 +3,7 @@
 // a tree of placed characters, as the player holds it.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@ class EditTextState;
 }  // namespace orv::movie
 
 namespace orv::movie::render {
+
+struct Bitmap;  // paint.h
 
 // An edit text field's box as scripts set it: border and background apart, in
 // their own colours (0xRRGGBB).
@@ -44,6 +47,10 @@ struct DisplayNode {
   const EditTextState* field = nullptr;  // edit text scripts reach: its formatted text
   std::vector<DisplayNode> children;  // sprites and buttons: their display list, by depth
   const Drawing* drawing = nullptr;   // what scripts drew in a clip, below its children
+  // A bitmap scripts attached (attachBitmap): its pixels as they are when drawn, one
+  // pixel per 20 twips from the node's origin.
+  std::shared_ptr<const Bitmap> bitmap;
+  bool smoothBitmap = false;
 };
 
 }  // namespace orv::movie::render

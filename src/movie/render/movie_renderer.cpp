@@ -138,6 +138,20 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
   if (!(view.width > 0) || !(view.height > 0)) return;
   const Affine toDevice = Affine::scale(target.width / view.width, target.height / view.height) *
                           Affine::translate(-view.x, -view.y);
+  drawOnto(stage, canvas, toDevice, quality, ColorTransform{});
+}
+
+void MovieRenderer::renderOnto(const std::vector<DisplayNode>& nodes, Surface target,
+                               const Affine& toDevice, RenderQuality quality,
+                               const ColorTransform& cx) {
+  if (!target.pixels || target.width <= 0 || target.height <= 0) return;
+  Canvas canvas(target, &maskPool_);
+  drawOnto(nodes, canvas, toDevice, quality, cx);
+}
+
+void MovieRenderer::drawOnto(const std::vector<DisplayNode>& nodes, Canvas& canvas,
+                             const Affine& toDevice, RenderQuality quality,
+                             const ColorTransform& cx) {
   DrawSettings settings;
   settings.antialias = quality != RenderQuality::Low;
   settings.smoothBitmaps = quality == RenderQuality::High || quality == RenderQuality::Best;
@@ -147,7 +161,7 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
   fillSweeps_.resize(kMaxLayers + 1);
   Context ctx{canvas, ShapeRenderer(canvas, settings, this, &rasterizers_[0], &fillSweeps_[0]),
               0, {}, {}, 0};
-  drawList(stage, toDevice, ColorTransform{}, ctx);
+  drawList(nodes, toDevice, cx, ctx);
 }
 
 void MovieRenderer::drawList(const std::vector<DisplayNode>& nodes, const Affine& m,
@@ -179,7 +193,8 @@ void MovieRenderer::drawList(const std::vector<DisplayNode>& nodes, const Affine
 void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
                              const ColorTransform& parentCx, Context& ctx) {
   // Clips scripts made (createEmptyMovieClip) have no character, only children.
-  if ((!node.character && !node.drawing && node.children.empty()) || ctx.nesting >= kMaxNesting)
+  if ((!node.character && !node.drawing && !node.bitmap && node.children.empty()) ||
+      ctx.nesting >= kMaxNesting)
     return;
   const Affine own = parent * toRender(node.matrix);
   std::vector<Filter> filters;
@@ -217,10 +232,30 @@ void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m,
                                 const ColorTransform& cx, Context& ctx) {
   if (node.drawing && !node.drawing->empty())
     ctx.shapes.draw(node.drawing->styleTables(), node.drawing->edges(), m, cx, FillRule::EvenOdd);
+  if (node.bitmap) drawBitmap(node.bitmap, node.smoothBitmap, m, cx, ctx);
   if (!node.children.empty())
     drawList(node.children, m, cx, ctx);
   else if (node.character)
     drawCharacter(*node.character, &node, m, cx, ctx, ctx.nesting);
+}
+
+// A bitmap's rectangle, filled with its pixels (20 twips each).
+void MovieRenderer::drawBitmap(const std::shared_ptr<const Bitmap>& bitmap, bool smooth,
+                               const Affine& m, const ColorTransform& cx, Context& ctx) {
+  if (!bitmap->valid()) return;  // disposed
+  const Affine toDevice = m * Affine::scale(20, 20);
+  const double w = bitmap->width, h = bitmap->height;
+  const Point corners[4] = {toDevice.apply(0, 0), toDevice.apply(w, 0), toDevice.apply(w, h),
+                            toDevice.apply(0, h)};
+  Rasterizer& r = ctx.shapes.rasterizer();
+  r.reset(ctx.canvas.width(), ctx.canvas.height());
+  for (int i = 0; i < 4; ++i) r.addLine(corners[i], corners[(i + 1) % 4]);
+  BitmapSpec spec;
+  spec.bitmap = bitmap;
+  spec.toDevice = toDevice;
+  spec.repeat = false;
+  spec.smooth = smooth && ctx.shapes.settings().smoothBitmaps;
+  ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias, Paint::bitmap(spec, cx));
 }
 
 // Draws the node alone into a transparent layer, then blends the layer onto

@@ -38,10 +38,17 @@ class MovieRenderer : public BitmapSource {
   void render(const std::vector<DisplayNode>& stage, Surface target, const StageView& view,
               RenderQuality quality, uint32_t backgroundRgb);
 
+  // Draws `nodes` over what `target` already holds (BitmapData.draw): `toDevice` maps
+  // their twips to its pixels, `cx` colours them.
+  void renderOnto(const std::vector<DisplayNode>& nodes, Surface target, const Affine& toDevice,
+                  RenderQuality quality, const ColorTransform& cx = {});
+
   std::shared_ptr<const Bitmap> bitmap(swf::CharacterId id) override;
 
  private:
   struct Context;
+  void drawOnto(const std::vector<DisplayNode>& nodes, Canvas& canvas, const Affine& toDevice,
+                RenderQuality quality, const ColorTransform& cx);
   void drawList(const std::vector<DisplayNode>& nodes, const Affine& m, const ColorTransform& cx,
                 Context& ctx);
   void drawNode(const DisplayNode& node, const Affine& m, const ColorTransform& cx, Context& ctx);
@@ -57,6 +64,8 @@ class MovieRenderer : public BitmapSource {
                  const ColorTransform& cx, Context& ctx);
   void drawContent(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
                    Context& ctx);
+  void drawBitmap(const std::shared_ptr<const Bitmap>& bitmap, bool smooth, const Affine& m,
+                  const ColorTransform& cx, Context& ctx);
   void drawLayer(const DisplayNode& node, BlendMode mode, const std::vector<Filter>& filters,
                  const Affine& m, const ColorTransform& cx, Context& ctx);
   const std::vector<swf::ShapeEdge>& edgesOf(const swf::Shape& shape);

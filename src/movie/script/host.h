@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@
 
 namespace orv::movie {
 class Drawing;
+}
+
+namespace orv::movie::render {
+struct Bitmap;  // render/paint.h: premultiplied pixels
 }
 
 namespace orv::movie {
@@ -110,6 +115,11 @@ public:
     // What the drawing API draws into, below the clip's children (made on first use);
     // nullptr when the host keeps no drawings.
     virtual Drawing* drawing() { return nullptr; }
+    // attachBitmap: shows `bitmap` at `depth` of this clip, replacing what is there; the
+    // pixels are drawn as they are at each frame. False when the host cannot.
+    virtual bool attachBitmap(std::shared_ptr<const render::Bitmap> bitmap, int depth, bool smoothing) {
+        (void)bitmap; (void)depth; (void)smoothing; return false;
+    }
 
     // The characters of the static text (DefineText) on the clip's own display list.
     virtual std::u32string staticText() { return {}; }
@@ -136,6 +146,18 @@ public:
     virtual double timerMs() = 0;                   // milliseconds since the movie started
     virtual void getURL(const std::string& url, const std::string& target,
                         int method) { (void)url; (void)target; (void)method; }
+    // ---- BitmapData ----
+    // draw(clip): the clip's content, without its own matrix and colour transform, drawn
+    // over `target` through `m` (clip pixels to bitmap pixels) and `color`.
+    virtual void drawClip(ScriptClip* clip, const ScriptClip::Matrix& m, const ScriptClip::ColorTransform& color,
+                          render::Bitmap& target) {
+        (void)clip; (void)m; (void)color; (void)target;
+    }
+    // loadBitmap: the pixels of the bitmap character the movie exports as `linkage`
+    // (nullptr: there is none, or it does not decode).
+    virtual std::shared_ptr<const render::Bitmap> exportedBitmap(const std::string& linkage) {
+        (void)linkage; return nullptr;
+    }
     // ---- Files scripts load (loadVariables, loadMovie, LoadVars, MovieClipLoader) ----
     // The bytes of `url` from where the movie came from (its own folder only); nothing
     // when the URL is refused, the file is missing or it holds more than `maxBytes`.

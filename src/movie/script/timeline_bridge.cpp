@@ -200,6 +200,18 @@ ScriptClip* ClipBridge::attachMovie(const std::string& exportName, const std::st
     return bridge_.bridgeFor(made.get());
 }
 
+bool ClipBridge::attachBitmap(std::shared_ptr<const render::Bitmap> bitmap, int depth, bool smoothing) {
+    MovieClip* c = clip();
+    if (!c || !bitmap || !bridge_.stage().mayCreateObject()) return false;
+    auto made = std::make_shared<DisplayObject>(bridge_.stage(), 0, nullptr);
+    made->movie = c->movie;
+    made->madeByScript = true;
+    made->bitmap = std::move(bitmap);
+    made->smoothBitmap = smoothing;
+    c->setScriptObject(listDepth(depth), made);
+    return true;
+}
+
 ScriptClip* ClipBridge::createEmptyMovieClip(const std::string& newName, int depth) {
     MovieClip* c = clip();
     if (!c) return nullptr;

@@ -71,6 +71,7 @@ public:
     ScriptClip* createTextField(const std::string& newName, int depth, double x, double y,
                                 double width, double height) override;
     Drawing* drawing() override;
+    bool attachBitmap(std::shared_ptr<const render::Bitmap> bitmap, int depth, bool smoothing) override;
     std::string url() const override;  // clip_loading.cpp
 
 private:
@@ -96,6 +97,10 @@ public:
 
     // ScriptHost
     ScriptClip* level(int n) override;
+    // BitmapData (bitmap_host.cpp).
+    void drawClip(ScriptClip* clip, const ScriptClip::Matrix& m, const ScriptClip::ColorTransform& color,
+                  render::Bitmap& target) override;
+    std::shared_ptr<const render::Bitmap> exportedBitmap(const std::string& linkage) override;
     void trace(std::string_view line) override;
     double timerMs() override { return clockMs; }
 

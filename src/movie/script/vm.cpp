@@ -145,6 +145,7 @@ void Vm::installBuiltins() {
     installSoundBuiltins(*this);
     installDrawingBuiltins(*this);
     installGeomBuiltins(*this);
+    installBitmapDataBuiltins(*this);
     installSystemBuiltins(*this);
     installLoadingBuiltins(*this);
     installTextFormatBuiltins(*this);

@@ -34,6 +34,7 @@ struct ScriptLimits {
     size_t maxStringLength = 64u << 20;
     size_t maxObjects = 2'000'000;  // live script objects; more aborts the script
     size_t maxMemoryBytes = 512u << 20;  // objects, properties and strings, roughly
+    size_t maxBitmapBytes = 256u << 20;  // pixels of all BitmapData objects alive at once
 };
 
 class Vm {
@@ -84,6 +85,9 @@ public:
     std::string lastAbort;
     int lastKeyCode = 0;
     int lastAscii = 0;
+    // Bytes of BitmapData pixels alive (shared with the pixel stores, which may outlive
+    // their script objects while a clip shows them).
+    std::shared_ptr<size_t> bitmapBytes = std::make_shared<size_t>(0);
 
     // ---- Conversions (may run script: valueOf/toString). ----
     enum class Hint { None, Number, String };
@@ -271,6 +275,7 @@ void installTextFormatBuiltins(Vm& vm);  // TextFormat
 void installTextFieldBuiltins(Vm& vm);   // TextField, createTextField (after MovieClip)
 void installDrawingBuiltins(Vm& vm);  // MovieClip's drawing API
 void installGeomBuiltins(Vm& vm);
+void installBitmapDataBuiltins(Vm& vm);  // flash.display.BitmapData, MovieClip.attachBitmap
 void installLoadingBuiltins(Vm& vm);  // LoadVars loading, MovieClipLoader, loadVariables     // flash.geom: Point, Rectangle, Matrix, ColorTransform, Transform
 // SWF 6 and 7 movies see the `flash` package only once ASSetPropFlags clears its SWF 8 bit.
 void revealHiddenPackages(Vm& vm, int clearedFlags);

@@ -1,0 +1,39 @@
+// What BitmapData asks of the stage: drawing a clip into pixels and the pixels of an
+// exported bitmap character.
+#include "movie/render/bitmap_decoder.h"
+#include "movie/render/movie_renderer.h"
+#include "movie/script/timeline_bridge.h"
+
+namespace orv::movie::script {
+
+void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m, const ScriptClip::ColorTransform& color,
+                              render::Bitmap& target) {
+    auto* bridge = dynamic_cast<ClipBridge*>(clip);
+    DisplayObject* object = bridge ? bridge->object() : nullptr;
+    if (!object || !target.valid()) return;
+    const std::vector<render::DisplayNode> nodes = stage_.contentOf(object->shared_from_this());
+    // Clip pixels to the bitmap's pixels; the renderer works in twips.
+    const render::Affine toDevice = render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty} * render::Affine::scale(0.05, 0.05);
+    render::ColorTransform cx;
+    cx.mulR = float(color.ra / 100);
+    cx.mulG = float(color.ga / 100);
+    cx.mulB = float(color.ba / 100);
+    cx.mulA = float(color.aa / 100);
+    cx.addR = float(color.rb);
+    cx.addG = float(color.gb);
+    cx.addB = float(color.bb);
+    cx.addA = float(color.ab);
+    render::MovieRenderer renderer;
+    renderer.renderOnto(nodes, {target.pixels.data(), target.width, target.height}, toDevice,
+                        render::RenderQuality::High, cx);
+}
+
+std::shared_ptr<const render::Bitmap> TimelineBridge::exportedBitmap(const std::string& linkage) {
+    const swf::Movie* movie = nullptr;
+    const swf::Character* ch = stage_.exported(movie, linkage);
+    const auto* def = ch ? std::get_if<swf::BitmapDef>(ch) : nullptr;
+    if (!def || !movie) return nullptr;
+    return render::decodeBitmap(*def, movie->jpegTables);
+}
+
+}  // namespace orv::movie::script

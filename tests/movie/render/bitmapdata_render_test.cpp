@@ -1,0 +1,130 @@
+// BitmapData through the whole player: a clip drawn into a bitmap, the bitmap shown with
+// attachBitmap, and later changes to its pixels showing in the next frame.
+#include <gtest/gtest.h>
+
+#include "../script/script_test_util.h"
+#include "../swf_writer.h"
+#include "movie/player.h"
+
+namespace orv::movie {
+namespace {
+
+namespace t = test;
+using script::test::Asm;
+using script::test::PushItem;
+
+Asm& call(Asm& a, const std::string& obj, const std::string& method, std::initializer_list<PushItem> argsLastFirst) {
+    a.push(argsLastFirst).push({int(argsLastFirst.size())}).getVar(obj).push({method}).op(0x52).op(0x17);
+    return a;
+}
+
+// name = new flash.<package>.<cls>(args), arguments last first.
+Asm& make(Asm& a, const std::string& name, const char* package, const char* cls, std::initializer_list<PushItem> argsLastFirst) {
+    a.push({name}).push(argsLastFirst).push({int(argsLastFirst.size())});
+    a.getVar("flash").push({package}).op(0x4E).push({cls}).op(0x53).op(0x1D);
+    return a;
+}
+
+Asm& emptyClip(Asm& a, const std::string& name, int depth) {
+    a.push({name}).push({depth, name, 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x1D);
+    return a;
+}
+
+// obj.method(args...) where the arguments are variables, given last first.
+Asm& callWithVars(Asm& a, const std::string& obj, const std::string& method, std::initializer_list<PushItem> literalsLastFirst,
+                  std::initializer_list<std::string> varsLastFirst) {
+    if (literalsLastFirst.size()) a.push(literalsLastFirst);
+    for (const std::string& v : varsLastFirst) a.getVar(v);
+    a.push({int(literalsLastFirst.size() + varsLastFirst.size())}).getVar(obj).push({method}).op(0x52).op(0x17);
+    return a;
+}
+
+Asm& setMember(Asm& a, const std::string& obj, const char* member, PushItem v) {
+    a.getVar(obj).push({member, v}).op(0x4F);
+    return a;
+}
+
+uint32_t at(const Pixmap& p, int x, int y) { return p.pixels[size_t(y) * p.width + x]; }
+
+Pixmap draw(Player& p) {
+    Pixmap pix;
+    pix.width = pix.height = 100;
+    pix.pixels.assign(100 * 100, 0);
+    p.render(pix, {0, 0, 2000, 2000});
+    return pix;
+}
+
+TEST(BitmapDataRender, AnAttachedBitmapShowsAndFollowsLaterChanges) {
+    Asm first;
+    make(first, "b", "display", "BitmapData", {0x00FF00, false, 20, 20});
+    emptyClip(first, "holder", 1);
+    callWithVars(first, "holder", "attachBitmap", {1}, {"b"});
+    setMember(first, "holder", "_x", 10);
+    setMember(first, "holder", "_y", 30);
+    Asm second;  // the next frame paints a red corner into the same bitmap
+    make(second, "r", "geom", "Rectangle", {5, 5, 0, 0});
+    callWithVars(second, "b", "fillRect", {0xFF0000}, {"r"});
+    second.op(0x07);  // stop
+    const auto bytes = t::movie(t::concat({t::doAction(first.bytes()), t::showFrame(), t::doAction(second.bytes()),
+                                           t::showFrame()}),
+                                {.version = 8, .width = 2000, .height = 2000, .frameCount = 2});
+    Player p;
+    ASSERT_TRUE(p.loadBytes(bytes)) << p.error();
+    Pixmap one = draw(p);
+    EXPECT_EQ(at(one, 9, 35), 0xFFFFFFFFu);    // left of the bitmap
+    EXPECT_EQ(at(one, 10, 30), 0xFF00FF00u);   // its first pixel
+    EXPECT_EQ(at(one, 29, 49), 0xFF00FF00u);   // its last
+    EXPECT_EQ(at(one, 30, 49), 0xFFFFFFFFu);
+    EXPECT_EQ(at(one, 29, 50), 0xFFFFFFFFu);
+    p.forward();
+    Pixmap two = draw(p);
+    EXPECT_EQ(at(two, 12, 32), 0xFFFF0000u);   // the corner painted a frame later
+    EXPECT_EQ(at(two, 16, 36), 0xFF00FF00u);
+}
+
+TEST(BitmapDataRender, DrawPutsAShapeIntoTheBitmap) {
+    Asm a;
+    emptyClip(a, "d", 1);
+    // A blue square from (20, 20) to (80, 80), then moved away: draw() ignores the clip's
+    // own position, and the clip itself is hidden.
+    call(a, "d", "beginFill", {0x0000FF});
+    call(a, "d", "moveTo", {20, 20});
+    call(a, "d", "lineTo", {80, 20});
+    call(a, "d", "lineTo", {80, 80});
+    call(a, "d", "lineTo", {20, 80});
+    call(a, "d", "endFill", {});
+    setMember(a, "d", "_x", 300);
+    setMember(a, "d", "_visible", false);
+    make(a, "b", "display", "BitmapData", {0xFFFFFF, false, 50, 50});
+    make(a, "m", "geom", "Matrix", {0, 0, 0.5, 0, 0, 0.5});  // half size
+    callWithVars(a, "b", "draw", {}, {"m", "d"});
+    emptyClip(a, "holder", 2);
+    callWithVars(a, "holder", "attachBitmap", {1}, {"b"});
+    const auto bytes = t::movie(t::concat({t::doAction(a.bytes()), t::showFrame()}),
+                                {.version = 8, .width = 2000, .height = 2000});
+    Player p;
+    ASSERT_TRUE(p.loadBytes(bytes)) << p.error();
+    Pixmap pix = draw(p);
+    EXPECT_EQ(at(pix, 5, 5), 0xFFFFFFFFu);     // the bitmap's white
+    EXPECT_EQ(at(pix, 11, 11), 0xFF0000FFu);   // the square, at half size: 10..40
+    EXPECT_EQ(at(pix, 38, 38), 0xFF0000FFu);
+    EXPECT_EQ(at(pix, 42, 42), 0xFFFFFFFFu);
+    EXPECT_EQ(at(pix, 60, 60), 0xFFFFFFFFu);   // the stage beyond the 50x50 bitmap
+}
+
+TEST(BitmapDataRender, ADisposedBitmapDrawsNothing) {
+    Asm a;
+    make(a, "b", "display", "BitmapData", {0x00FF00, false, 20, 20});
+    emptyClip(a, "holder", 1);
+    callWithVars(a, "holder", "attachBitmap", {1}, {"b"});
+    call(a, "b", "dispose", {});
+    const auto bytes = t::movie(t::concat({t::doAction(a.bytes()), t::showFrame()}),
+                                {.version = 8, .width = 2000, .height = 2000});
+    Player p;
+    ASSERT_TRUE(p.loadBytes(bytes)) << p.error();
+    Pixmap pix = draw(p);
+    EXPECT_EQ(at(pix, 5, 5), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace orv::movie

@@ -81,7 +81,9 @@ std::optional<swf::FillStyle> gradientFill(Vm& vm, CallInfo& c) {
                            : spread == "repeat" ? swf::SpreadMode::Repeat
                                                 : swf::SpreadMode::Pad;
     if (vm.toString(c.arg(6)) == "linearRGB") fill.gradient.interpolation = swf::InterpolationMode::LinearRGB;
-    if (fill.type == swf::FillType::FocalGradient) fill.gradient.focalPoint = std::clamp(focal, -1.0, 1.0);
+    // Kept as a movie stores it, in 8.8 fixed point (cut towards zero).
+    if (fill.type == swf::FillType::FocalGradient)
+        fill.gradient.focalPoint = std::trunc(std::clamp(focal, -1.0, 1.0) * 256) / 256;
     const size_t count = std::min<size_t>(cs.size(), 15);
     for (size_t i = 0; i < count; ++i) {
         double ratio = vm.toNumber(rs[i]);

@@ -195,6 +195,31 @@ TEST(DrawingApi, HitTestFindsTheFillAndTheLineButNotTheOutside) {
     EXPECT_EQ(r->trace, "true\ntrue\nfalse\ntrue\nfalse\nfalse\n0\n");
 }
 
+// A focal point is kept as movies store it, in 8.8 fixed point cut towards zero: the
+// reflections of a focal gradient fall where a movie's own gradient puts them.
+TEST(DrawingApi, FocalPointIsKeptInEighthsOfAByteAsMoviesStoreIt) {
+    for (auto [given, kept] : {std::pair{0.945, 241.0 / 256}, {-0.945, -241.0 / 256}, {0.5, 0.5}, {7.0, 1.0}}) {
+        Asm a;
+        a.push({"d"});
+        call(a, "_root", "createEmptyMovieClip", {1, "d"}).op(0x1D);
+        // beginGradientFill("radial", colours, alphas, ratios, box, "reflect", "linearRGB", focal)
+        a.push({given, "linearRGB", "reflect"});
+        a.push({"matrixType", "box", "x", 0, "y", 0, "w", 100, "h", 100, "r", 0, 6}).op(0x43);
+        a.push({255, 0, 2}).op(0x42).push({100, 100, 2}).op(0x42).push({0xFF0000, 0, 2}).op(0x42);
+        a.push({"radial", 8}).getVar("d").push({"beginGradientFill"}).op(0x52).op(0x17);
+        callDrop(a, "d", "lineTo", {0, 100});
+        callDrop(a, "d", "lineTo", {100, 100});
+        callDrop(a, "d", "endFill", {});
+        auto r = run(a);
+        ScriptClip* d = r->bridge->level(0)->childByName("d", false);
+        ASSERT_TRUE(d && d->drawing() && !d->drawing()->styleTables().empty()) << given;
+        const auto& fills = d->drawing()->styleTables()[0].fills;
+        ASSERT_FALSE(fills.empty()) << given;
+        EXPECT_EQ(fills[0].type, swf::FillType::FocalGradient) << given;
+        EXPECT_EQ(fills[0].gradient.focalPoint, kept) << given;
+    }
+}
+
 TEST(DrawingApi, DrawingCallsWithMissingArgumentsDrawNothing) {
     Asm a;
     a.push({"d"});

@@ -55,26 +55,105 @@ void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
 }  // namespace
 
 Stage::Stage(std::shared_ptr<const swf::Movie> movie, const ImportLoader& importLoader)
-    : movie_(std::move(movie)) {
-  // Imports are loaded before the first frame shows: the movies that use them place the
-  // imported characters at once. Each file is read once, however many tags name it.
+    : movie_(std::move(movie)), importLoader_(importLoader) {
+  loadImports(*movie_);
+  root_ = std::make_shared<MovieClip>(*this, 0, nullptr, &movie_->root);
+  levels_[0] = root_;
+  root_->gotoFrame(0);
+}
+
+// Imports are loaded before the first frame shows: the movies that use them place the
+// imported characters at once. Each file is read once, however many tags name it.
+void Stage::loadImports(const swf::Movie& movie) {
   std::map<std::string, std::shared_ptr<const swf::Movie>> byUrl;
-  for (const swf::Movie::Import& imp : movie_->imports) {
-    if (!importLoader || byUrl.size() >= kMaxImportedMovies) break;
+  for (const swf::Movie::Import& imp : movie.imports) {
+    if (!importLoader_ || byUrl.size() >= kMaxImportedMovies || importedMovies_.size() >= kMaxImportedMovies) break;
     auto found = byUrl.find(imp.url);
     if (found == byUrl.end()) {
-      found = byUrl.emplace(imp.url, importLoader(imp.url)).first;
+      found = byUrl.emplace(imp.url, importLoader_(imp.url)).first;
       if (found->second) importedMovies_.push_back(found->second);
     }
     const swf::Movie* source = found->second.get();
     if (!source) continue;
     for (const auto& [id, name] : imp.assets) {
       auto ex = source->exports.find(name);
-      if (ex != source->exports.end()) imports_[{movie_.get(), id}] = {source, ex->second};
+      if (ex != source->exports.end()) imports_[{&movie, id}] = {source, ex->second};
     }
   }
+}
+
+MovieClip* Stage::level(int n) const {
+  auto it = levels_.find(n);
+  return it == levels_.end() ? nullptr : it->second.get();
+}
+
+int Stage::levelOf(const DisplayObject& object) const {
+  if (object.parent) return -1;
+  for (const auto& [n, root] : levels_)
+    if (root.get() == &object) return n;
+  return -1;
+}
+
+int Stage::loadedLevelOf(const DisplayObject& object) const {
+  const int now = levelOf(object);
+  if (now < 0) return -1;
+  auto it = loadedAt_.find(&object);
+  return it == loadedAt_.end() ? now : it->second;
+}
+
+std::shared_ptr<MovieClip> Stage::setLevel(int n, std::shared_ptr<MovieClip> root, bool* placed) {
+  *placed = false;
+  if (n <= 0 || n > kMaxLevel || !root) return nullptr;
+  std::shared_ptr<MovieClip> old;
+  if (auto it = levels_.find(n); it != levels_.end()) old = std::move(it->second);
+  else if (levels_.size() >= kMaxLevels) return nullptr;
+  if (old) loadedAt_.erase(old.get());
+  loadedAt_[root.get()] = n;
+  root->parent = nullptr;
+  root->depth = n;
+  root->name.clear();
+  levels_[n] = std::move(root);
+  *placed = true;
+  return old;
+}
+
+std::shared_ptr<MovieClip> Stage::removeLevel(int n) {
+  if (n <= 0) return nullptr;
+  auto it = levels_.find(n);
+  if (it == levels_.end()) return nullptr;
+  std::shared_ptr<MovieClip> old = std::move(it->second);
+  levels_.erase(it);
+  loadedAt_.erase(old.get());
+  return old;
+}
+
+bool Stage::moveLevel(int from, int to) {
+  if (from <= 0 || to <= 0 || to > kMaxLevel || from == to) return false;
+  auto a = levels_.find(from);
+  if (a == levels_.end()) return false;
+  std::shared_ptr<MovieClip> moving = std::move(a->second);
+  levels_.erase(a);
+  if (auto b = levels_.find(to); b != levels_.end()) {
+    b->second->depth = from;
+    levels_[from] = std::move(b->second);
+  }
+  moving->depth = to;
+  levels_[to] = std::move(moving);
+  return true;
+}
+
+std::vector<std::shared_ptr<MovieClip>> Stage::replaceMovie(std::shared_ptr<const swf::Movie> movie) {
+  std::vector<std::shared_ptr<MovieClip>> gone;
+  if (!movie) return gone;
+  for (auto& [n, root] : levels_) gone.push_back(std::move(root));
+  levels_.clear();
+  loadedAt_.clear();
+  formerMovies_.push_back(std::move(movie_));  // its clips' scripts may still point into it
+  movie_ = std::move(movie);
+  loadImports(*movie_);
   root_ = std::make_shared<MovieClip>(*this, 0, nullptr, &movie_->root);
-  root_->gotoFrame(0);
+  levels_[0] = root_;
+  return gone;
 }
 
 const swf::Character* Stage::resolve(const swf::Movie*& movie, swf::CharacterId id) const {
@@ -118,6 +197,7 @@ std::vector<render::DisplayNode> Stage::contentOf(const std::shared_ptr<DisplayO
 
 Stage::~Stage() {
   events_.clear();
+  levels_.clear();
   root_.reset();
 }
 
@@ -143,7 +223,19 @@ void Stage::tick() {
 
 void Stage::advanceTimelines() {
   ++tick_;
-  root_->advance(tick_);
+  // Levels in order, lowest first; a level loaded since the last tick shows its first
+  // frame now. The list is taken first: scripts do not run here, but be safe.
+  std::vector<std::shared_ptr<MovieClip>> roots;
+  roots.reserve(levels_.size());
+  for (const auto& [n, root] : levels_) roots.push_back(root);
+  for (const auto& root : roots) {
+    if (root->currentFrame() < 0) {
+      root->createdTick = tick_;
+      root->gotoFrame(0);
+    } else {
+      root->advance(tick_);
+    }
+  }
 }
 
 void Stage::dispatchEvents() {
@@ -184,6 +276,20 @@ std::vector<render::DisplayNode> Stage::displayTree() const {
     nodes.push_back(std::move(drawn));
   }
   buildNodes(*root_, nodes);
+  // The other levels above, each as a node holding its display list, in its root's
+  // place, colour and visibility.
+  for (const auto& [n, root] : levels_) {
+    if (n == 0) continue;
+    render::DisplayNode level;
+    level.movie = root->movie;
+    level.matrix = root->matrix;
+    level.cxform = root->cxform;
+    level.visible = root->visible;
+    level.depth = static_cast<uint16_t>(std::clamp(n, 0, 65535));
+    if (root->drawing && !root->drawing->empty()) level.drawing = root->drawing.get();
+    buildNodes(*root, level.children);
+    nodes.push_back(std::move(level));
+  }
   return nodes;
 }
 

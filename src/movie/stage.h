@@ -51,10 +51,34 @@ class Stage {
   explicit Stage(std::shared_ptr<const swf::Movie> movie, const ImportLoader& importLoader = {});
   ~Stage();
 
+  // The movie of _level0 (the one the player opened, until a script loads another there).
   const swf::Movie& movie() const { return *movie_; }
   MovieClip& root() { return *root_; }
   const MovieClip& root() const { return *root_; }
   std::shared_ptr<MovieClip> rootPtr() { return root_; }
+
+  // ---- Levels: movies loaded beside the first (loadMovieNum), each a root of its own ----
+  // A level's number is its root's depth; higher levels draw above lower ones. _level0 is
+  // root() and is always there.
+  static constexpr int kMaxLevel = 65535;       // the highest level a movie can be loaded into
+  static constexpr size_t kMaxLevels = 64;      // levels held at once, _level0 included
+  MovieClip* level(int n) const;
+  int levelOf(const DisplayObject& object) const;  // its level number, -1 when not a level root
+  // The level a level's root was loaded into (where it still is, unless it moved).
+  int loadedLevelOf(const DisplayObject& object) const;
+  const std::map<int, std::shared_ptr<MovieClip>>& levels() const { return levels_; }
+  // Puts `root` (a clip made on this stage from a loaded movie's root timeline) at level
+  // `n` > 0, replacing what was there; it enters its first frame on the next tick, in level
+  // order. Returns the replaced root (or null); false in `placed` when no room is left.
+  std::shared_ptr<MovieClip> setLevel(int n, std::shared_ptr<MovieClip> root, bool* placed);
+  // Takes level `n` > 0 off the stage; returns it (null when there was none).
+  std::shared_ptr<MovieClip> removeLevel(int n);
+  // swapDepths of a level root: to level `to` (the one there comes to `from`).
+  bool moveLevel(int from, int to);
+  // Replaces the whole movie: `movie` becomes _level0 and every other level goes. The
+  // former roots are returned so their scripts can let go of them. The new root enters its
+  // first frame on the next tick.
+  std::vector<std::shared_ptr<MovieClip>> replaceMovie(std::shared_ptr<const swf::Movie> movie);
 
   void setLoop(bool loop) { loop_ = loop; }
   bool loop() const { return loop_; }
@@ -126,13 +150,19 @@ class Stage {
   std::function<void(const std::string&)> traceSink;
 
  private:
+  void loadImports(const swf::Movie& movie);
+
   std::shared_ptr<const swf::Movie> movie_;
+  ImportLoader importLoader_;
   std::vector<std::shared_ptr<const swf::Movie>> importedMovies_;
+  std::vector<std::shared_ptr<const swf::Movie>> formerMovies_;  // replaced _level0 movies
   std::vector<std::shared_ptr<const swf::Movie>> loadedMovies_;
   size_t loadedBytes_ = 0;
   // (importing movie, its id) -> (defining movie, id there)
   std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::pair<const swf::Movie*, swf::CharacterId>> imports_;
   std::shared_ptr<MovieClip> root_;
+  std::map<int, std::shared_ptr<MovieClip>> levels_;  // level -> root; [0] is root_
+  std::map<const DisplayObject*, int> loadedAt_;       // root -> the level it was loaded into
   TimelineListener* listener_ = nullptr;
   std::deque<TimelineEvent> events_;
   TimelineListener* soundListener_ = nullptr;

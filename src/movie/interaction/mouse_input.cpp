@@ -112,7 +112,8 @@ bool MouseInput::keyPress(int code) {
   if (!scripts_ || code <= 0 || code > 127) return false;
   // Buttons first collected, parents before children: actions change the lists.
   std::vector<std::weak_ptr<DisplayObject>> buttons;
-  std::vector<std::pair<MovieClip*, int>> work{{&stage_.root(), 0}};
+  std::vector<std::pair<MovieClip*, int>> work;
+  for (auto it = stage_.levels().rbegin(); it != stage_.levels().rend(); ++it) work.push_back({it->second.get(), 0});
   while (!work.empty()) {
     auto [clip, nesting] = work.back();
     work.pop_back();
@@ -182,7 +183,12 @@ bool MouseInput::track() {
 std::shared_ptr<DisplayObject> MouseInput::targetAt(double x, double y) {
   qx_ = x;
   qy_ = y;
-  Hit hit = find(stage_.root(), stage_.root().matrix, 0);
+  // The top level first: what lies above takes the pointer.
+  Hit hit;
+  for (auto it = stage_.levels().rbegin(); it != stage_.levels().rend() && !hit.object; ++it) {
+    MovieClip& root = *it->second;
+    if (root.visible || it->first == 0) hit = find(root, root.matrix, 0);
+  }
   lastHitHand_ = hit.hand;
   return hit.object;
 }

@@ -113,8 +113,15 @@ void installClipBuiltins(Vm& vm) {
         ScriptClip* made = s->createEmptyMovieClip(vm.toString(c.arg(0)), vm.toInt(c.arg(1)));
         return made ? Value(vm.objectFor(made)) : Value();
     });
-    vm.defineMethod(proto, "getBytesLoaded", [](Vm&, CallInfo& c) -> Value { return self(c) ? Value(1.0) : Value(); });
-    vm.defineMethod(proto, "getBytesTotal", [](Vm&, CallInfo& c) -> Value { return self(c) ? Value(1.0) : Value(); });
+    // A movie arrives whole: what is loaded is all there is.
+    vm.defineMethod(proto, "getBytesLoaded", [](Vm&, CallInfo& c) -> Value {
+        auto* s = self(c);
+        return s ? Value(s->bytesTotal()) : Value();
+    });
+    vm.defineMethod(proto, "getBytesTotal", [](Vm&, CallInfo& c) -> Value {
+        auto* s = self(c);
+        return s ? Value(s->bytesTotal()) : Value();
+    });
     // getBounds(space) and getRect(space): {xMin, xMax, yMin, yMax} in that clip's pixels.
     auto boundsMethod = [](bool strokes) {
         return [strokes](Vm& vm, CallInfo& c) -> Value {

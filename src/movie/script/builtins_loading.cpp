@@ -7,6 +7,7 @@
 //                     onLoadComplete; next frame onLoadInit. A file that cannot be read
 //                     gives onLoadError(target, "URLNotFound", 0) instead.
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,27 @@ void Vm::requestMovieLoad(const std::string& url, ScriptClip* clip) {
     loads_.add(std::move(r));
 }
 
+void Vm::requestLevelLoad(const std::string& url, int level) {
+    if (level < 0) return;
+    LoadRequest r;
+    r.kind = LoadRequest::Kind::Movie;
+    r.url = url;
+    r.level = level;
+    loads_.add(std::move(r));
+}
+
+int Vm::levelOfTarget(std::string_view target) {
+    if (target.size() <= 6 || target.size() > 11) return -1;
+    for (size_t i = 0; i < 6; ++i)
+        if (std::tolower(static_cast<unsigned char>(target[i])) != "_level"[i]) return -1;
+    int n = 0;
+    for (char c : target.substr(6)) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n <= 65535 ? n : -1;
+}
+
 void Vm::requestVariablesLoad(const std::string& url, ScriptClip* clip) {
     Object* o = objectFor(clip);
     if (!o || url.empty()) return;
@@ -217,6 +239,10 @@ void Vm::runLoads() {
                 break;
             }
             case LoadRequest::Kind::Movie: {
+                if (r.level >= 0) {
+                    if (bytes || r.url.empty()) host_.loadIntoLevel(r.level, bytes ? *bytes : std::vector<uint8_t>{}, r.url);
+                    break;
+                }
                 ScriptClip* clip = clipOf(r.clip);
                 if (clip && (bytes || r.url.empty())) host_.loadIntoClip(clip, bytes ? *bytes : std::vector<uint8_t>{}, r.url);
                 break;

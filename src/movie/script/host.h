@@ -45,6 +45,7 @@ public:
     virtual ScriptClip* childByName(std::string_view name, bool caseInsensitive) = 0;
     virtual std::vector<ScriptClip*> children() = 0;  // in depth order
     virtual int level() const { return -1; }          // _levelN for roots, else -1
+    virtual int loadedLevel() const { return level(); }  // the level a root was loaded into
     virtual bool isButton() const { return false; }   // a button instance (Button.prototype)
 
     // Numeric properties (_x, _alpha, _currentframe (1-based) ...). Text properties
@@ -52,6 +53,9 @@ public:
     virtual double getProperty(ClipProperty p) = 0;
     virtual void setProperty(ClipProperty p, double value) = 0;
     virtual std::string url() const { return ""; }
+    // getBytesTotal (and getBytesLoaded, all of it being there): the size of the file the
+    // clip's movie came from.
+    virtual double bytesTotal() { return 0; }
 
     // Timeline control. Frames are 0-based here.
     virtual void gotoFrame(int frame, bool play) = 0;
@@ -170,6 +174,12 @@ public:
     virtual ScriptClip* loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
                                      const std::string& url) {
         (void)target; (void)bytes; (void)url; return nullptr;
+    }
+    // Puts a loaded file at _level`level` (loadMovieNum): a new root above the lower
+    // levels, replacing what was there; level 0 replaces the whole movie. An empty `url`
+    // (unloadMovieNum) takes the level away. Returns the level's new root (nullptr: none).
+    virtual ScriptClip* loadIntoLevel(int level, const std::vector<uint8_t>& bytes, const std::string& url) {
+        (void)level; (void)bytes; (void)url; return nullptr;
     }
     // Variables arrived for `clip` (loadVariables): its onClipEvent(data) handlers run,
     // then its onData method.

@@ -442,7 +442,9 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             std::string url = r.str();
             std::string tgt = r.str();
             if (tgt.size() > 6 && tgt.compare(0, 6, "_level") == 0) {
+                // A level not there yet is loaded by its number.
                 if (ScriptClip* c = clipAt(Value(tgt))) requestMovieLoad(url, c);
+                else requestLevelLoad(url, levelOfTarget(tgt));
             } else {
                 host_.getURL(url, tgt, 0);
             }
@@ -663,7 +665,9 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             if (flags & 0x80) {
                 if (c) requestVariablesLoad(url, c);
             } else if ((flags & 0x40) || level) {
+                // A level not there yet is loaded by its number.
                 if (c) requestMovieLoad(url, c);
+                else requestLevelLoad(url, levelOfTarget(tgt));
             } else {
                 host_.getURL(url, tgt, flags & 3);
             }

@@ -65,7 +65,15 @@ std::vector<ScriptClip*> ClipBridge::children() {
 
 int ClipBridge::level() const {
     auto o = object_.lock();
-    return o && !o->parent ? 0 : -1;
+    if (!o || o->parent) return -1;
+    // A level's root; a clip taken off the stage counts as the first movie's.
+    return std::max(0, bridge_.stage().levelOf(*o));
+}
+
+int ClipBridge::loadedLevel() const {
+    auto o = object_.lock();
+    if (!o || o->parent) return -1;
+    return std::max(0, bridge_.stage().loadedLevelOf(*o));
 }
 
 double ClipBridge::getProperty(ClipProperty p) {
@@ -262,7 +270,15 @@ ScriptClip* ClipBridge::createTextField(const std::string& newName, int depth, d
 
 bool ClipBridge::removeSelf() {
     auto o = object_.lock();
-    if (!o || !o->parent) return false;
+    if (!o) return false;
+    if (!o->parent) {
+        // A level moved to a script depth (swapDepths) can be removed; its scripts see it
+        // gone at once, and no unload handler of its root runs.
+        const int level = bridge_.stage().levelOf(*o);
+        if (level <= 0 || level + kTimelineDepthOffset < 0) return false;
+        if (auto gone = bridge_.stage().removeLevel(level)) bridge_.forgetTree(*gone, level);
+        return true;
+    }
     if (o->depth + kTimelineDepthOffset < 0) return false;
     // References to the removed clip follow a clip made later at its path.
     if (scriptObject) scriptObject->formerPath = bridge_.vm().targetPath(this);
@@ -276,7 +292,16 @@ bool ClipBridge::removeSelf() {
 
 void ClipBridge::swapDepths(int depth) {
     auto o = object_.lock();
-    if (!o || !o->parent || o->depth < 0) return;  // the root, or a clip unloading
+    if (!o) return;
+    if (!o->parent) {
+        // A level loaded by number moves once, to a script depth (it becomes
+        // _level<16384 + depth>); the first movie and levels at script depths stay.
+        const int level = bridge_.stage().levelOf(*o);
+        if (level > 0 && level + kTimelineDepthOffset < 0 && depth >= 0)
+            bridge_.stage().moveLevel(level, listDepth(depth));
+        return;
+    }
+    if (o->depth < 0) return;  // a clip unloading
     o->parent->swapDepths(o->depth, listDepth(depth));
 }
 
@@ -296,6 +321,7 @@ int ClipBridge::depth() {
 
 TimelineBridge::TimelineBridge(Stage& stage) : stage_(stage) {
     vm_ = std::make_unique<Vm>(*this, stage.movie().header.version);
+    loadedSizes_[&stage.movie()] = stage.movie().header.fileLength;
     stage_.hasUnloadHandler = [this](const DisplayObject& object) {
         if (object.clipActions)
             for (const swf::ClipAction& ca : *object.clipActions)
@@ -328,7 +354,25 @@ ClipBridge* TimelineBridge::bridgeFor(DisplayObject* object) {
 }
 
 ScriptClip* TimelineBridge::level(int n) {
-    return n == 0 ? bridgeFor(&stage_.root()) : nullptr;
+    return bridgeFor(stage_.level(n));
+}
+
+void TimelineBridge::forgetTree(MovieClip& root, int level) {
+    // References to the root follow whatever comes to its level later, by its path.
+    if (auto it = bridges_.find(&root); it != bridges_.end() && it->second->scriptObject)
+        it->second->scriptObject->formerPath = "_level" + std::to_string(level);
+    std::vector<std::pair<DisplayObject*, int>> work{{&root, 0}};
+    while (!work.empty()) {
+        auto [object, nesting] = work.back();
+        work.pop_back();
+        if (auto it = bridges_.find(object); it != bridges_.end() && it->second->object() == object)
+            vm_->clipRemoved(it->second.get());
+        MovieClip* clip = object->asClip();
+        if (!clip || nesting >= Stage::kMaxNesting) continue;
+        for (auto& [d, child] : clip->displayList()) work.push_back({child.get(), nesting + 1});
+        for (auto& child : clip->unloading()) work.push_back({child.get(), nesting + 1});
+    }
+    if (auto d = dragged_.lock(); d && !d->parent && stage_.levelOf(*d) < 0) dragged_.reset();
 }
 
 void TimelineBridge::trace(std::string_view line) {
@@ -347,9 +391,13 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
             vm_->runActions(bridgeFor(clip), a.bytes, version);
         return;
     }
-    case TimelineEvent::Kind::InitAction:
-        if (event.initAction) vm_->runActions(bridgeFor(&stage.root()), event.initAction->bytes, version);
+    case TimelineEvent::Kind::InitAction: {
+        // With the root of the level the frame belongs to as their target.
+        DisplayObject* root = object ? object.get() : &stage.root();
+        for (int guard = 0; root->parent && guard < Stage::kMaxNesting * 2; ++guard) root = root->parent;
+        if (event.initAction) vm_->runActions(bridgeFor(root), event.initAction->bytes, version);
         return;
+    }
     case TimelineEvent::Kind::Constructed:
         // onClipEvent(initialize), then onClipEvent(construct).
         if (object && object->clipActions)
@@ -386,7 +434,9 @@ void TimelineBridge::unloaded(DisplayObject& object) {
 
 std::vector<std::weak_ptr<DisplayObject>> TimelineBridge::clipsParentsFirst() {
     std::vector<std::weak_ptr<DisplayObject>> clips;
-    std::vector<MovieClip*> work{&stage_.root()};
+    // Levels in order, each one's clips parents first.
+    std::vector<MovieClip*> work;
+    for (auto it = stage_.levels().rbegin(); it != stage_.levels().rend(); ++it) work.push_back(it->second.get());
     while (!work.empty()) {
         MovieClip* c = work.back();
         work.pop_back();

@@ -37,6 +37,7 @@ public:
     ScriptClip* childByName(std::string_view name, bool caseInsensitive) override;
     std::vector<ScriptClip*> children() override;
     int level() const override;
+    int loadedLevel() const override;
     double getProperty(ClipProperty p) override;
     void setProperty(ClipProperty p, double value) override;
     void gotoFrame(int frame, bool play) override;
@@ -73,6 +74,7 @@ public:
     Drawing* drawing() override;
     bool attachBitmap(std::shared_ptr<const render::Bitmap> bitmap, int depth, bool smoothing) override;
     std::string url() const override;  // clip_loading.cpp
+    double bytesTotal() override;      // clip_loading.cpp
 
 private:
     Bounds boundsIn(ScriptClip* space, bool strokes);
@@ -136,6 +138,9 @@ public:
     // An object left the display list: its unload handlers run and, unless it is parked
     // while unloading, its script object lets go of it.
     void unloaded(DisplayObject& object);
+    // A level's clips left the stage all at once (unloaded or replaced): their script
+    // objects let go of them, without unload handlers.
+    void forgetTree(MovieClip& root, int level);
 
     // ---- Files scripts load (clip_loading.cpp) ----
     // Read from this folder only; empty (a movie given as bytes): nothing is read.
@@ -143,6 +148,10 @@ public:
     std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) override;
     ScriptClip* loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
                              const std::string& url) override;
+    ScriptClip* loadIntoLevel(int level, const std::vector<uint8_t>& bytes, const std::string& url) override;
+    // The size of the file a movie came from (getBytesTotal): what was loaded, or the
+    // header's file length.
+    double movieBytes(const swf::Movie* movie) const;
     void clipDataLoaded(ScriptClip* clip) override;
     // The URL a movie loaded into a clip came from ("" for others).
     std::string loadedUrl(const swf::Movie* movie) const;
@@ -166,10 +175,12 @@ public:
 
 private:
     void afterTick();
+    std::shared_ptr<const swf::Movie> keepLoaded(const std::vector<uint8_t>& bytes, const std::string& url);
 
     Stage& stage_;
     std::map<DisplayObject*, std::unique_ptr<ClipBridge>> bridges_;
     std::map<const swf::Movie*, std::string> loadedUrls_;
+    std::map<const swf::Movie*, size_t> loadedSizes_;
     std::weak_ptr<DisplayObject> dragged_;
     double dragOffsetX_ = 0, dragOffsetY_ = 0;  // clip origin minus pointer, parent twips
     std::unique_ptr<Vm> vm_;

@@ -357,6 +357,8 @@ std::string Vm::typeOf(const Value& v) {
         // Function.prototype is a function to the machine but not to scripts.
         if (o->kind == ObjectKind::Function) return o == functionProto ? "object" : "function";
         if (o->kind == ObjectKind::Clip && o->clip) return o->clip->isButton() || o->clip->textField() ? "object" : "movieclip";
+        // A reference to a clip that left the stage stays one.
+        if (o->kind == ObjectKind::Clip && !o->formerPath.empty()) return "movieclip";
         return "object";
     }
     }
@@ -430,13 +432,14 @@ std::string Vm::targetPath(ScriptClip* clip, bool slashes) {
     int level = 0;
     for (int guard = 0; c && guard < 1000; ++guard) {
         ScriptClip* p = c->parent();
-        if (!p) { level = std::max(0, c->level()); break; }
+        // Dotted paths name a level by where its movie was loaded, even after it moved.
+        if (!p) { level = std::max(0, slashes ? c->level() : c->loadedLevel()); break; }
         names.push_back(c->name());
         c = p;
     }
     std::string out;
     if (slashes) {
-        if (names.empty()) return level == 0 ? "/" : "_level" + std::to_string(level) + "/";
+        if (names.empty()) return level == 0 ? "/" : "_level" + std::to_string(level);
         if (level != 0) out = "_level" + std::to_string(level);
         for (auto it = names.rbegin(); it != names.rend(); ++it) out += "/" + *it;
         return out;
@@ -539,7 +542,8 @@ Value Vm::getClipProperty(Object* obj, ScriptClip* clip, std::string_view name, 
     if (is("_root")) return Value(objectFor(rootOf(clip)));
     if (is("_lockroot")) return Value(clip->lockRoot);
     if (is("_global") && version_ >= 6) return Value(global);
-    if (name.size() > 6 && (ci ? equalsNoCase(name.substr(0, 6), "_level") : name.substr(0, 6) == "_level")) {
+    // "_level" alone is _level0, as the number after it reads as 0.
+    if (name.size() >= 6 && (ci ? equalsNoCase(name.substr(0, 6), "_level") : name.substr(0, 6) == "_level")) {
         int n = std::atoi(std::string(name.substr(6)).c_str());
         ScriptClip* l = host_.level(n);
         if (l) return Value(objectFor(l));

@@ -63,6 +63,10 @@ public:
     LoadQueue& loads() { return loads_; }
     // loadMovie(url, clip) and unloadMovie (empty url): done on a later frame.
     void requestMovieLoad(const std::string& url, ScriptClip* clip);
+    // loadMovieNum / unloadMovieNum (empty url): the movie at _level`level`, a frame later.
+    void requestLevelLoad(const std::string& url, int level);
+    // The level an exact "_levelN" target names (N in 0..65535), else -1.
+    static int levelOfTarget(std::string_view target);
     void requestVariablesLoad(const std::string& url, ScriptClip* clip);
     // A clip's content was replaced by a loaded movie held by `to`: the clip's script
     // object `self` (taken from the old clip) now stands for `to`, emptied of what scripts

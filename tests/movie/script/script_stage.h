@@ -75,6 +75,7 @@ public:
     void enterFrameEvents();
 
     std::string url() const override { return url_; }
+    double bytesTotal() override { return movie_ ? movie_->header.fileLength : 0; }
     bool dead = false;
     std::vector<swf::ClipAction> clipActions;
 

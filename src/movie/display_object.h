@@ -78,6 +78,10 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   // A bitmap attached by script (attachBitmap): drawn live from the BitmapData's pixels.
   std::shared_ptr<const render::Bitmap> bitmap;
   bool smoothBitmap = false;
+  // MovieClip.setMask: the object whose shapes mask this one, where they are on the
+  // stage; and, on the mask, the object it masks (a mask is not drawn itself).
+  std::weak_ptr<DisplayObject> scriptMask;
+  std::weak_ptr<DisplayObject> masking;
 
  private:
   Stage& stage_;

@@ -228,13 +228,21 @@ bool Player::advance(double milliseconds) {
   if (due == 0) return false;
   int ticks = std::min(due, maxTicks);
   clockMs_ = due > maxTicks ? 0 : clockMs_ - ticks * period;
-  const int before = stage_->root().currentFrame();
+  // Each level's root and frame: a level that came, went or moved on changes the picture.
+  auto levelFrames = [this] {
+    std::vector<std::pair<const MovieClip*, int>> frames;
+    for (const auto& [n, root] : stage_->levels()) frames.push_back({root.get(), root->currentFrame()});
+    return frames;
+  };
+  const auto before = levelFrames();
   for (int i = 0; i < ticks && stage_; ++i) tickOnce();
   const bool rolled = mouse_->refresh();  // what is under a still pointer may have changed
   // The stream ran dry while the frames were late; what it got since is partly out of
   // date: keep about one frame's worth so it plays with the frame shown.
   if (synced && ticks > 1) sound_->alignStreams(period + kStreamSlackMs);
-  return rolled || stage_->root().currentFrame() != before || hasAnimatedClips(stage_->root());
+  bool animated = false;
+  for (const auto& [n, root] : stage_->levels()) animated = animated || hasAnimatedClips(*root);
+  return rolled || levelFrames() != before || animated;
 }
 
 bool Player::mouseMove(double x, double y) { return mouse_ && mouse_->move(x, y); }

@@ -10,9 +10,17 @@ namespace {
 constexpr size_t kMaxEventsPerDispatch = 1'000'000;  // a listener feeding itself stops here
 constexpr size_t kMaxPendingSoundEvents = 4096;
 
-void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out);
+void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out, bool inMask = false);
 
-render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& obj) {
+// An object's own coordinates to the stage's, in twips.
+swf::Matrix toStage(const DisplayObject* o) {
+  swf::Matrix m;
+  for (int guard = 0; o && guard < 100000; o = o->parent, ++guard) m = o->matrix * m;
+  return m;
+}
+
+// `inMask`: the node is part of a mask set by script; masks inside masks are left out.
+render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& obj, bool inMask = false) {
   render::DisplayNode node;
   node.character = obj->character;
   node.matrix = obj->matrix;
@@ -43,14 +51,25 @@ render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& ob
   }
   if (MovieClip* child = obj->asClip()) {
     if (child->drawing && !child->drawing->empty()) node.drawing = child->drawing.get();
-    buildNodes(*child, node.children);
+    buildNodes(*child, node.children, inMask);
+  }
+  // A clip masking another (setMask) is drawn only as that one's mask.
+  if (auto masked = obj->masking.lock(); masked && masked->scriptMask.lock() == obj) node.visible = false;
+  auto mask = inMask ? nullptr : obj->scriptMask.lock();
+  if (mask && mask != obj && mask->masking.lock() == obj) {
+    auto shapes = std::make_shared<render::DisplayNode>(makeNode(0, mask, true));
+    const auto parentToStage = toStage(obj->parent).inverted();
+    shapes->matrix = parentToStage ? *parentToStage * toStage(mask.get()) : swf::Matrix{};
+    shapes->visible = true;
+    shapes->clipDepth = 0;
+    node.mask = std::move(shapes);
   }
   return node;
 }
 
-void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out) {
+void buildNodes(const MovieClip& clip, std::vector<render::DisplayNode>& out, bool inMask) {
   out.reserve(clip.displayList().size());
-  for (const auto& [depth, obj] : clip.displayList()) out.push_back(makeNode(depth, obj));
+  for (const auto& [depth, obj] : clip.displayList()) out.push_back(makeNode(depth, obj, inMask));
 }
 }  // namespace
 

@@ -260,7 +260,7 @@ void MouseInput::fire(DisplayObject& target, Transition t) {
         swf::StartSound start;
         start.soundId = s->soundId;
         start.info = s->info;
-        sound_->startSound(stage_.movie(), start);
+        sound_->startSound(*target.movie, start);  // the button's own movie holds its sounds
       }
     }
     if (!scripts_) return;

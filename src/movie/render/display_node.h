@@ -51,6 +51,9 @@ struct DisplayNode {
   // pixel per 20 twips from the node's origin.
   std::shared_ptr<const Bitmap> bitmap;
   bool smoothBitmap = false;
+  // A mask set by script (setMask), placed in this node's parent space: only where its
+  // shapes cover is this node drawn.
+  std::shared_ptr<const DisplayNode> mask;
 };
 
 }  // namespace orv::movie::render

@@ -196,6 +196,13 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   if ((!node.character && !node.drawing && !node.bitmap && node.children.empty()) ||
       ctx.nesting >= kMaxNesting)
     return;
+  // A mask set by script lies in the parent's space.
+  const bool scriptMasked = node.mask && !ctx.canvas.buildingMask();
+  if (scriptMasked) {
+    ctx.canvas.beginMask();
+    drawNode(*node.mask, parent, parentCx, ctx);
+    ctx.canvas.endMask();
+  }
   const Affine own = parent * toRender(node.matrix);
   std::vector<Filter> filters;
   if (node.filters) filters = parseFilters(node.filters->data(), node.filters->size());
@@ -226,6 +233,7 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   --ctx.nesting;
   drawing_ = outer;
   if (scrolled) ctx.canvas.popMask();
+  if (scriptMasked) ctx.canvas.popMask();
 }
 
 void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m,

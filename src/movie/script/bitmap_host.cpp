@@ -11,7 +11,16 @@ void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m, con
     auto* bridge = dynamic_cast<ClipBridge*>(clip);
     DisplayObject* object = bridge ? bridge->object() : nullptr;
     if (!object || !target.valid()) return;
-    const std::vector<render::DisplayNode> nodes = stage_.contentOf(object->shared_from_this());
+    std::vector<render::DisplayNode> nodes = stage_.contentOf(object->shared_from_this());
+    // A mask set by script stays where it is on the bitmap: the matrix moves the content
+    // only, so the mask is placed back through its inverse.
+    if (!nodes.empty() && nodes[0].mask) {
+        const swf::Matrix inTwips{m.a, m.b, m.c, m.d, m.tx * 20, m.ty * 20};
+        auto mask = std::make_shared<render::DisplayNode>(*nodes[0].mask);
+        const auto back = inTwips.inverted();
+        if (back) mask->matrix = *back * mask->matrix;
+        nodes[0].mask = std::move(mask);
+    }
     // Clip pixels to the bitmap's pixels; the renderer works in twips.
     const render::Affine toDevice = render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty} * render::Affine::scale(0.05, 0.05);
     render::ColorTransform cx;

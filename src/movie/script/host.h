@@ -124,6 +124,8 @@ public:
     virtual bool attachBitmap(std::shared_ptr<const render::Bitmap> bitmap, int depth, bool smoothing) {
         (void)bitmap; (void)depth; (void)smoothing; return false;
     }
+    // setMask: `mask`'s shapes mask this clip from now on (nullptr: no mask any more).
+    virtual void setMask(ScriptClip* mask) { (void)mask; }
 
     // The characters of the static text (DefineText) on the clip's own display list.
     virtual std::u32string staticText() { return {}; }

@@ -73,6 +73,7 @@ public:
                                 double width, double height) override;
     Drawing* drawing() override;
     bool attachBitmap(std::shared_ptr<const render::Bitmap> bitmap, int depth, bool smoothing) override;
+    void setMask(ScriptClip* mask) override;  // clip_mask.cpp
     std::string url() const override;  // clip_loading.cpp
     double bytesTotal() override;      // clip_loading.cpp
 

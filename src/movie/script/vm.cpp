@@ -146,6 +146,7 @@ void Vm::installBuiltins() {
     installDrawingBuiltins(*this);
     installGeomBuiltins(*this);
     installBitmapDataBuiltins(*this);
+    installClipMaskBuiltins(*this);
     installSystemBuiltins(*this);
     installLoadingBuiltins(*this);
     installTextFormatBuiltins(*this);

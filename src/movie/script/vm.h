@@ -280,6 +280,7 @@ void installTextFieldBuiltins(Vm& vm);   // TextField, createTextField (after Mo
 void installDrawingBuiltins(Vm& vm);  // MovieClip's drawing API
 void installGeomBuiltins(Vm& vm);
 void installBitmapDataBuiltins(Vm& vm);  // flash.display.BitmapData, MovieClip.attachBitmap
+void installClipMaskBuiltins(Vm& vm);    // MovieClip.setMask
 void installLoadingBuiltins(Vm& vm);  // LoadVars loading, MovieClipLoader, loadVariables     // flash.geom: Point, Rectangle, Matrix, ColorTransform, Transform
 // SWF 6 and 7 movies see the `flash` package only once ASSetPropFlags clears its SWF 8 bit.
 void revealHiddenPackages(Vm& vm, int clearedFlags);

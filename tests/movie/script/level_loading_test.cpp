@@ -301,3 +301,24 @@ TEST(Levels, TheTopLevelTakesTheMouseFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Levels, ThePlayerRedrawsWhileALevelComesOrPlaysOverAStillMovie) {
+    Folder dir;
+    dir.write("still.swf", movieOf({Asm()}, Rect{50, 50, 0, 0, 255}));
+    // Two frames without a stop: the level loops on its own.
+    dir.write("moving.swf", t::movie(t::concat({t::defineRect(1, 1000, 1000, 0, 255, 0),
+                                                t::placeObject2({.depth = 1, .character = 1}), t::showFrame(),
+                                                t::showFrame()}),
+                                     {.version = 6, .frameCount = 2}));
+    Played still(dir.write("a.swf", movieOf({loadMovieNum("still.swf", 3)})));
+    const double period = still.player.framePeriodMs();
+    EXPECT_TRUE(still.player.advance(period));   // the level arrives
+    EXPECT_FALSE(still.player.advance(period));  // nothing moves any more
+    Played moving(dir.write("b.swf", movieOf({loadMovieNum("moving.swf", 3)})));
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(moving.player.advance(period)) << i;
+    EXPECT_EQ(moving.player.currentFrame(), 0);  // _level0 itself stays stopped
+}
+
+}  // namespace

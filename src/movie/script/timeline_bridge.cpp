@@ -116,26 +116,39 @@ void ClipBridge::setProperty(ClipProperty p, double v) {
         return;
     }
     swf::Matrix& m = o->matrix;
-    // Scales and rotation as scripts see them (signed), one changed, the matrix rebuilt.
-    auto rebuild = [&](double sx, double sy, double degrees) {
-        const double r = degrees * M_PI / 180;
-        m.a = sx / 100 * std::cos(r); m.b = sx / 100 * std::sin(r);
-        m.c = -sy / 100 * std::sin(r); m.d = sy / 100 * std::cos(r);
-        o->scriptXScale = sx; o->scriptYScale = sy; o->scriptRotation = degrees;
-    };
     const double sx = getProperty(ClipProperty::XScale), sy = getProperty(ClipProperty::YScale);
     const double rot = getProperty(ClipProperty::Rotation);
+    // The directions of the two axes: x from the rotation, y from the matrix, so that a
+    // skew (the y axis turned apart from the x axis) outlives changes of scale and rotation.
+    const double rotX = rot * M_PI / 180;
+    const double rotY = sy < 0 ? std::atan2(m.c, -m.d) : std::atan2(-m.c, m.d);
+    // Quarter turns give exact zeros, not the rounding of cos and sin.
+    auto clean = [](double x) { return std::abs(x) < 1e-12 ? 0.0 : x; };
+    auto setXAxis = [&](double scale, double angle) {
+        m.a = clean(scale / 100 * std::cos(angle));
+        m.b = clean(scale / 100 * std::sin(angle));
+    };
+    auto setYAxis = [&](double scale, double angle) {
+        m.c = clean(-scale / 100 * std::sin(angle));
+        m.d = clean(scale / 100 * std::cos(angle));
+    };
+    auto remember = [&](double x, double y, double degrees) {
+        o->scriptXScale = x; o->scriptYScale = y; o->scriptRotation = degrees;
+    };
     switch (p) {
     case ClipProperty::X: m.tx = v * 20; break;
     case ClipProperty::Y: m.ty = v * 20; break;
-    case ClipProperty::XScale: rebuild(v, sy, rot); break;
-    case ClipProperty::YScale: rebuild(sx, v, rot); break;
+    case ClipProperty::XScale: setXAxis(v, rotX); remember(v, sy, rot); break;
+    case ClipProperty::YScale: setYAxis(v, rotY); remember(sx, v, rot); break;
     case ClipProperty::Rotation: {
         // Flash keeps rotations within -180..180.
         double d = std::fmod(v, 360);
         if (d > 180) d -= 360;
         if (d < -180) d += 360;
-        rebuild(sx, sy, d);
+        const double turn = d * M_PI / 180 - rotX;
+        setXAxis(sx, rotX + turn);
+        setYAxis(sy, rotY + turn);
+        remember(sx, sy, d);
         break;
     }
     case ClipProperty::Alpha: o->cxform.aMul = v / 100; break;

@@ -180,6 +180,32 @@ TEST(ClipGeometry, PointsGoThroughTheWholeMatrixSkewIncluded) {
     EXPECT_EQ(r->trace, "60\n10\n10\n5\n");
 }
 
+// A skewed clip stays skewed when scripts change its scale or rotation: the y axis keeps
+// its own direction and turns with the x axis.
+TEST(ClipGeometry, SkewOutlivesChangesOfScaleAndRotation) {
+    Asm a;
+    auto tracePoint = [&](int x, int y) {
+        a.push({"p", "x", x, "y", y, 2}).op(0x43).op(0x1D);
+        a.getVar("p");
+        callMethod(a, "mc", "localToGlobal", 1).op(0x17);
+        traceMember(a, "p", "x");
+        traceMember(a, "p", "y");
+    };
+    setMember(a, "mc", "_xscale", 200);
+    tracePoint(0, 10);
+    tracePoint(10, 0);
+    setMember(a, "mc", "_rotation", 90);
+    traceMember(a, "mc", "_rotation");
+    tracePoint(0, 10);
+    tracePoint(10, 0);
+    auto r = run(a, [](swf::Movie& movie) {
+        // mc's y axis leans left: x falls by y.
+        auto& place = std::get<swf::PlaceObject>(movie.root.frames[0].displayTags[0]);
+        place.matrix = swf::Matrix{1, 0, -1, 1, 1000, 0};
+    });
+    EXPECT_EQ(r->trace, "40\n10\n70\n0\n90\n40\n-10\n50\n20\n");
+}
+
 TEST(ClipGeometry, GetRectLeavesOutTheStrokes) {
     Asm a;
     for (const char* method : {"getRect", "getBounds"}) {

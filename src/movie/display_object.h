@@ -48,6 +48,7 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   uint16_t clipDepth = 0;
   bool visible = true;
   int buttonState = 0;  // buttons: 0 up, 1 over, 2 down
+  int8_t focusRect = -1;  // _focusrect as scripts set it: 1 shown, 0 not, -1 not set
   // Edit text: the text shown once a script set it (else the initial text).
   bool hasText = false;
   std::string text;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "movie/interaction/keyboard_focus.h"
 #include "movie/interaction/mouse_input.h"
 #include "movie/own_folder.h"
 #include "movie/render/movie_renderer.h"
@@ -29,6 +30,8 @@ constexpr size_t kMaxImportSize = 64u << 20;  // each imported movie
 // How far ahead of the frame shown a stream sound may run after the timeline caught up:
 // about one output buffer, so the output's own buffering is not cut.
 constexpr double kStreamSlackMs = 40;
+// Key codes of the keys that move and use the keyboard focus.
+constexpr int kTabKey = 9, kEnterKey = 13, kShiftKey = 16, kSpaceKey = 32;
 
 bool hasAnimatedClips(const MovieClip& clip) {
   for (const auto& [depth, obj] : clip.displayList()) {
@@ -99,11 +102,13 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
   stage_->dispatchSoundEvents();  // the first frame's event sounds
   renderer_ = std::make_unique<PlayerRenderer>(movie_);
   mouse_ = std::make_unique<MouseInput>(*stage_, scripts_.get(), sound_.get());
+  focus_ = std::make_unique<KeyboardFocus>(*stage_, *scripts_, *mouse_);
   error_.clear();
   return true;
 }
 
 void Player::unload() {
+  focus_.reset();
   mouse_.reset();
   sound_->reset();
   renderer_.reset();
@@ -245,16 +250,23 @@ bool Player::advance(double milliseconds) {
   return rolled || levelFrames() != before || animated;
 }
 
-bool Player::mouseMove(double x, double y) { return mouse_ && mouse_->move(x, y); }
+// The mouse in use hides the focus rectangle (a move to where it already was does not).
+bool Player::mouseMove(double x, double y) {
+  if (!mouse_) return false;
+  const bool hid = (x != mouse_->x() || y != mouse_->y()) && focus_->mouseUsed();
+  return mouse_->move(x, y) || hid;
+}
 bool Player::mouseDown(double x, double y) {
   if (!mouse_) return false;
+  const bool hid = focus_->mouseUsed();
   const bool moved = mouse_->move(x, y);
-  return mouse_->press() || moved;
+  return mouse_->press() || moved || hid;
 }
 bool Player::mouseUp(double x, double y) {
   if (!mouse_) return false;
+  const bool hid = focus_->mouseUsed();
   const bool moved = mouse_->move(x, y);
-  return mouse_->release() || moved;
+  return mouse_->release() || moved || hid;
 }
 bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
 bool Player::keyPress(int code) { return mouse_ && mouse_->keyPress(code); }
@@ -269,9 +281,20 @@ void Player::keyEvent(int keyCode, bool down) {
   afterChange();
 }
 
-void Player::keyDown(int keyCode) { keyEvent(keyCode, true); }
+bool Player::keyDown(int keyCode) {
+  if (!scripts_) return false;
+  keyEvent(keyCode, true);
+  if (keyCode == kShiftKey) shiftDown_ = true;
+  focus_->keyUsed();
+  if (keyCode == kTabKey) focus_->tab(shiftDown_);
+  else if (keyCode == kEnterKey || keyCode == kSpaceKey) focus_->activate();
+  return true;
+}
 
-void Player::keyUp(int keyCode) { keyEvent(keyCode, false); }
+void Player::keyUp(int keyCode) {
+  if (keyCode == kShiftKey) shiftDown_ = false;
+  keyEvent(keyCode, false);
+}
 
 void Player::setQuality(Quality q) { quality_ = q; }
 Quality Player::quality() const { return quality_; }
@@ -290,6 +313,37 @@ void Player::render(Pixmap& target, const ViewRect& view) const {
   render::StageView sv{view.x, view.y, view.width, view.height};
   renderer_->renderer.render(stage_->displayTree(), surface, sv,
                              static_cast<render::RenderQuality>(quality_), backgroundColor());
+  if (focus_) drawFocusRect(target, view);
+}
+
+// The yellow frame around what has the keyboard focus, over everything else: a band
+// KeyboardFocus::kLineTwips wide inside its box; pixels whose centres fall in it.
+void Player::drawFocusRect(Pixmap& target, const ViewRect& view) const {
+  const auto box = focus_->highlight();
+  if (!box || !(view.width > 0) || !(view.height > 0)) return;
+  const double sx = target.width / view.width, sy = target.height / view.height;
+  const double line = KeyboardFocus::kLineTwips;
+  auto column = [&](double x) { return (x - view.x) * sx; };
+  auto row = [&](double y) { return (y - view.y) * sy; };
+  const double ox0 = column(box->x0), ox1 = column(box->x1), oy0 = row(box->y0), oy1 = row(box->y1);
+  const double ix0 = column(box->x0 + line), ix1 = column(box->x1 - line);
+  const double iy0 = row(box->y0 + line), iy1 = row(box->y1 - line);
+  // The pixels whose centres lie in [from, to), within the target.
+  auto span = [](double from, double to, int size) {
+    const double a = std::clamp(std::ceil(from - 0.5), 0.0, double(size));
+    const double b = std::clamp(std::ceil(to - 0.5), 0.0, double(size));
+    return std::pair{int(a), int(std::max(a, b))};
+  };
+  const auto [x0, x1] = span(ox0, ox1, target.width);
+  const auto [y0, y1] = span(oy0, oy1, target.height);
+  const auto [inX0, inX1] = span(ix0, ix1, target.width);
+  const auto [inY0, inY1] = span(iy0, iy1, target.height);
+  for (int y = y0; y < y1; ++y) {
+    const bool inner = y >= inY0 && y < inY1;
+    uint32_t* rowPixels = target.pixels.data() + size_t(y) * size_t(target.width);
+    for (int x = x0; x < x1; ++x)
+      if (!inner || x < inX0 || x >= inX1) rowPixels[x] = KeyboardFocus::kColor;
+  }
 }
 
 void Player::setAudioOutput(sound::AudioOutput* output) { sound_->setOutput(output); }

@@ -16,6 +16,7 @@ namespace sound { class AudioOutput; class MovieSound; }
 class Stage;
 class PlayerRenderer;
 class MouseInput;
+class KeyboardFocus;
 
 enum class Quality { Low, Medium, High, Best };
 struct Pixmap { int width = 0, height = 0; std::vector<uint32_t> pixels; };  // premultiplied 0xAARRGGBB, row-major, no padding
@@ -99,8 +100,11 @@ class Player {
   bool keyPress(int code);
   // A key held down and let go, by its key code (Key.LEFT is 37, as Windows numbers
   // keys): what Key.isDown and Key.getCode see, and what Key's listeners hear (onKeyDown,
-  // onKeyUp).
-  void keyDown(int keyCode);
+  // onKeyUp). The keyboard focus follows the keys going down: Tab (9) moves it on, with
+  // Shift (16) held back; Enter (13) or Space (32) presses and releases the focused
+  // button or clip; any key shows the focus rectangle again. keyDown returns true when
+  // the picture may have changed.
+  bool keyDown(int keyCode);
   void keyUp(int keyCode);
 
   // ---- Seams for the engines and tools ----
@@ -113,6 +117,7 @@ class Player {
   bool loadFrom(std::vector<uint8_t> bytes, const std::string& folder);
   void afterChange();
   void keyEvent(int keyCode, bool down);
+  void drawFocusRect(Pixmap& target, const ViewRect& view) const;
   void tickOnce();
   void startStreamHere();
 
@@ -128,6 +133,8 @@ class Player {
   double clockMs_ = 0;
   std::unique_ptr<sound::MovieSound> sound_;
   std::unique_ptr<MouseInput> mouse_;  // goes before the scripts and the stage it points into
+  std::unique_ptr<KeyboardFocus> focus_;  // goes before the mouse, the scripts and the stage
+  bool shiftDown_ = false;
 };
 
 }  // namespace orv::movie

@@ -41,7 +41,9 @@ class PlayerControl : public MovieControl {
   void mouseDown(int x, int y) override;
   void mouseUp(int x, int y) override;
   void keyPress(int code) override;
-  void keyDown(int keyCode) override { player_.keyDown(keyCode); }
+  void keyDown(int keyCode) override {
+    if (player_.keyDown(keyCode)) redraw();  // Tab moves the focus and its rectangle
+  }
   void keyUp(int keyCode) override { player_.keyUp(keyCode); }
   bool handCursor() const override { return player_.handCursor(); }
   // A pixel of the control as a point of the movie's stage (twips), through the view

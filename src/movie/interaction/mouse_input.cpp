@@ -144,6 +144,17 @@ bool MouseInput::handCursor() const {
   return !hot_.expired() && hand_;
 }
 
+bool MouseInput::underPointer(const DisplayObject& object) const {
+  if (down_) return pressedOver_ && pressed_.lock().get() == &object;
+  return hot_.lock().get() == &object;
+}
+
+void MouseInput::click(DisplayObject& target) {
+  auto keep = target.shared_from_this();
+  fire(target, Transition::Press);
+  fire(target, Transition::Release);
+}
+
 // Follows the pointer: roll over and out with the button up; drag out and back over the
 // pressed object with it down (menus hand the press on to what the pointer reaches).
 bool MouseInput::track() {

@@ -35,6 +35,11 @@ class MouseInput {
   bool keyPress(int code);
 
   bool handCursor() const;
+  // Whether the pointer is over `object` (the button up) or over it while pressing it.
+  bool underPointer(const DisplayObject& object) const;
+  // A press and release of `target` without the pointer (Enter on a focused button):
+  // its press and release transitions, ending in its over state.
+  void click(DisplayObject& target);
   bool buttonDown() const { return down_; }
   double x() const { return x_; }
   double y() const { return y_; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "movie/drawing.h"
 #include "movie/edit_text.h"
@@ -14,6 +15,7 @@ namespace orv::movie::render {
 
 namespace {
 constexpr int kMaxNesting = 64;  // sprites in buttons in sprites...: hostile movies recurse
+constexpr int kMaxStaticDraws = 4096;
 constexpr int kMaxLayers = 6;    // layers in layers: each is a whole frame of memory
 
 swf::RGBA lerp(swf::RGBA a, swf::RGBA b, double t) {
@@ -307,6 +309,10 @@ void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* n
                                   const Affine& m, const ColorTransform& cx, Context& ctx,
                                   int nesting) {
   if (nesting > kMaxNesting) return;
+  // What a live object draws from its definitions alone (a button's records, the sprites
+  // in them) is bounded: hostile movies nest sprites that place each other many times.
+  if (node) staticDrawsLeft_ = kMaxStaticDraws;
+  else if (--staticDrawsLeft_ < 0) return;
   if (const auto* shape = std::get_if<swf::ShapeDef>(&ch)) {
     ctx.shapes.draw(shape->shape.styleTables, edgesOf(shape->shape), m, cx,
                     shape->usesFillWindingRule ? FillRule::NonZero : FillRule::EvenOdd);
@@ -333,7 +339,20 @@ void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* n
                     nesting + 1);
     }
   } else if (const auto* sprite = std::get_if<swf::SpriteDef>(&ch)) {
-    (void)sprite;  // an empty sprite, or one the player has not populated: nothing to draw
+    // A sprite with no display list of its own (a button's state): its first frame as
+    // the timeline places it, by depth.
+    if (node || sprite->timeline.frames.empty()) return;
+    std::map<uint16_t, const swf::PlaceObject*> placed;
+    for (const swf::DisplayTag& tag : sprite->timeline.frames.front().displayTags)
+      if (const auto* place = std::get_if<swf::PlaceObject>(&tag); place && !place->move && place->characterId &&
+                                                                 !place->clipDepth)
+        placed[place->depth] = place;
+    for (const auto& [depth, place] : placed) {
+      const swf::Character* child = dictionary() ? dictionary()->find(*place->characterId) : nullptr;
+      if (!child || child == &ch) continue;
+      drawCharacter(*child, nullptr, m * toRender(place->matrix.value_or(swf::Matrix{})),
+                    cx * toRender(place->cxform.value_or(swf::ColorTransform{})), ctx, nesting + 1);
+    }
   }
 }
 

@@ -82,6 +82,7 @@ class MovieRenderer : public BitmapSource {
   bool fontsIndexed_ = false;
   std::vector<std::vector<uint8_t>> maskPool_;
   std::vector<std::vector<uint32_t>> layerPool_;
+  int staticDrawsLeft_ = 0;  // characters a live object may still draw from its definitions
   std::vector<FillSweep> fillSweeps_;  // the same for shapes' fills
   std::vector<Rasterizer> rasterizers_;  // one per canvas in use (the frame, each layer)  // zeroed frame-sized layers for reuse
 };

@@ -297,6 +297,33 @@ bool takesFocus(Vm& vm, ScriptClip* clip) {
     return false;
 }
 
+SelectionObject* selectionOf(Vm& vm) {
+    const Value sel = vm.getMember(vm.global, "Selection");
+    return sel.isObject() ? dynamic_cast<SelectionObject*>(sel.asObject()) : nullptr;
+}
+
+// The focus goes to `clip` (nullptr: nowhere). When it changes, the object losing it hears
+// onKillFocus(new), the one taking it onSetFocus(old), then Selection's listeners
+// onSetFocus(old, new) (SWF 6 on).
+void moveFocus(Vm& vm, SelectionObject* s, ScriptClip* clip) {
+    Object* old = focusedClip(s) ? s->focus : nullptr;
+    Object* now = clip ? vm.objectFor(clip) : nullptr;
+    if (EditTextState* field = focusedClip(s) ? focusedClip(s)->textField() : nullptr) field->focused = false;
+    s->focus = now;
+    s->begin = s->end = s->caret = 0;
+    if (EditTextState* field = clip ? clip->textField() : nullptr) {
+        field->focused = true;
+        field->caretIndex = 0;
+    }
+    if (old == now || vm.version() < 6) return;
+    const Value oldValue = old ? Value(old) : Value::null(), nowValue = now ? Value(now) : Value::null();
+    if (old) vm.callMethodIfPresent(old, "onKillFocus", {nowValue});
+    if (now && s->focus == now) vm.callMethodIfPresent(now, "onSetFocus", {oldValue});
+    std::vector<Value> args{Value("onSetFocus"), oldValue, nowValue};
+    Value broadcast = vm.getMember(Value(static_cast<Object*>(s)), "broadcastMessage");
+    if (broadcast.isObject()) vm.call(broadcast, Value(static_cast<Object*>(s)), args);
+}
+
 void installSelection(Vm& vm) {
     auto* sel = vm.allocate<SelectionObject>();
     sel->put("__proto__", Value(vm.objectProto), kDontEnum | kDontDelete, vm.caseInsensitive());
@@ -335,20 +362,7 @@ void installSelection(Vm& vm) {
             if (!clip) return Value(false);
         }
         if (clip && !takesFocus(vm, clip)) return Value(false);
-        Object* old = focusedClip(s) ? s->focus : nullptr;
-        Object* now = clip ? vm.objectFor(clip) : nullptr;
-        if (EditTextState* field = focusedClip(s) ? focusedClip(s)->textField() : nullptr) field->focused = false;
-        s->focus = now;
-        s->begin = s->end = s->caret = 0;
-        if (EditTextState* field = clip ? clip->textField() : nullptr) {
-            field->focused = true;
-            field->caretIndex = 0;
-        }
-        if (old != now && vm.version() >= 6) {
-            std::vector<Value> args{Value("onSetFocus"), old ? Value(old) : Value::null(), now ? Value(now) : Value::null()};
-            Value broadcast = vm.getMember(Value(static_cast<Object*>(s)), "broadcastMessage");
-            if (broadcast.isObject()) vm.call(broadcast, Value(static_cast<Object*>(s)), args);
-        }
+        moveFocus(vm, s, clip);
         return Value(true);
     });
     auto index = [self](size_t SelectionObject::*member) {
@@ -451,6 +465,15 @@ void syncTextFieldVariable(Vm& vm, ScriptClip* field, bool placing) {
     if (!owner || member.empty()) return;
     if (!vm.getMember(owner, member).isUndefined()) pullVariable(vm, field, *s);
     else if (placing && !s->chars().empty()) pushVariable(vm, field, *s);
+}
+
+ScriptClip* keyboardFocus(Vm& vm) { return focusedClip(selectionOf(vm)); }
+
+bool moveKeyboardFocus(Vm& vm, ScriptClip* clip) {
+    SelectionObject* s = selectionOf(vm);
+    if (!s) return false;
+    moveFocus(vm, s, clip);
+    return true;
 }
 
 }  // namespace orv::movie::script

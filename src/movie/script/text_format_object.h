@@ -28,4 +28,11 @@ void installTextSnapshotBuiltins(Vm& vm);
 // an unset variable.
 void syncTextFieldVariable(Vm& vm, ScriptClip* field, bool placing);
 
+// The keyboard focus Selection holds: the focused clip, button or field (nullptr: none).
+ScriptClip* keyboardFocus(Vm& vm);
+// Moves it to `clip` (nullptr: nowhere) as Selection.setFocus does, with the objects'
+// onKillFocus/onSetFocus and Selection's listeners (the caller has decided that `clip`
+// takes the focus, as Tab does for clips whose tabEnabled is true).
+bool moveKeyboardFocus(Vm& vm, ScriptClip* clip);
+
 }  // namespace orv::movie::script

@@ -93,7 +93,8 @@ double ClipBridge::getProperty(ClipProperty p) {
     case ClipProperty::Visible: return o->visible ? 1 : 0;
     case ClipProperty::Width: return sizeInParent(false);
     case ClipProperty::Height: return sizeInParent(true);
-    case ClipProperty::HighQuality: case ClipProperty::FocusRect: return 1;
+    case ClipProperty::HighQuality: return 1;
+    case ClipProperty::FocusRect: return o->focusRect == 0 ? 0 : 1;
     case ClipProperty::SoundBufTime: return 5;
     case ClipProperty::XMouse: case ClipProperty::YMouse: {
         // The pointer in the clip's own coordinates.
@@ -153,6 +154,7 @@ void ClipBridge::setProperty(ClipProperty p, double v) {
     }
     case ClipProperty::Alpha: o->cxform.aMul = v / 100; break;
     case ClipProperty::Visible: o->visible = v != 0; return;
+    case ClipProperty::FocusRect: o->focusRect = v < 0 ? -1 : v != 0 ? 1 : 0; return;
     default: return;
     }
     o->transformLockedByScript = true;

@@ -169,6 +169,24 @@ public:
     std::optional<double> soundDurationMs(const SoundSource& source) override;
     int addLoadedSound(const std::vector<uint8_t>& bytes) override;
 
+    // ---- Keyboard focus (focus_events.cpp; the player's KeyboardFocus calls these) ----
+    // The object Selection holds the focus on, while it is on the stage.
+    DisplayObject* focusedObject();
+    // Gives the focus to `object` (nullptr: to nobody) with the focus events.
+    void focusObject(DisplayObject* object);
+    // How an object takes part in Tab's order, as its kind and its script properties
+    // (tabEnabled, tabChildren, tabIndex, enabled) say.
+    struct TabFacts {
+        bool stop = false;          // Tab stops here
+        bool intoChildren = false;  // Tab looks among its children (tabChildren not false)
+        bool hasIndex = false;      // tabIndex holds a number
+        double index = 0;
+    };
+    TabFacts tabFacts(DisplayObject& object);
+    // Whether the focus rectangle shows around `object`: its own _focusrect when scripts
+    // set it, else the movie's (_root._focusrect, true unless set false).
+    bool focusRectShown(DisplayObject& object);
+
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }
     Stage& stage() { return stage_; }

@@ -569,6 +569,11 @@ bool Vm::setClipProperty(ScriptClip* clip, std::string_view name, const Value& v
     case ClipProperty::FramesLoaded: case ClipProperty::XMouse: case ClipProperty::YMouse:
         return true;  // read-only
     case ClipProperty::Quality: return true;
+    case ClipProperty::FocusRect:
+        // null gives the clip back to the movie's setting; other values count as booleans.
+        if (v.isUndefined()) return true;
+        clip->setProperty(p, v.isNull() ? -1 : toBool(v) ? 1 : 0);
+        return true;
     case ClipProperty::Visible: {
         double n = v.isBool() ? (v.asBool() ? 1 : 0) : toNumber(v);
         if (std::isnan(n)) return true;

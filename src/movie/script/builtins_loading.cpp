@@ -8,6 +8,7 @@
 //                     gives onLoadError(target, "URLNotFound", 0) instead.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,20 @@ std::string fileText(const Vm& vm, const std::vector<uint8_t>& bytes) {
     return text;
 }
 
-// A MovieClipLoader target: a clip, or a path from the root ("loadtarget", "_level0.a").
+// A MovieClipLoader target given as a level: a number, or "_levelN" (-1: none).
+int loaderLevel(Vm& vm, const Value& v) {
+    if (v.isNumber()) {
+        const double n = v.asNumber();
+        return n >= 0 && n <= 65535 && n == std::floor(n) ? static_cast<int>(n) : -1;
+    }
+    return v.isString() ? Vm::levelOfTarget(v.asString()) : -1;
+}
+
+// A MovieClipLoader target: a clip, a level's root, or a path from the root ("loadtarget",
+// "_level0.a").
 ScriptClip* loaderTarget(Vm& vm, const Value& v) {
     if (v.isObject()) return vm.clipOf(v);
+    if (const int level = loaderLevel(vm, v); level >= 0) return vm.host().level(level);
     if (!v.isString() || v.asString().empty()) return nullptr;
     Object* root = vm.objectFor(vm.rootClip());
     Object* o = root ? vm.clipObjectAtPath(root, v.asString()) : nullptr;
@@ -117,19 +129,22 @@ void installMovieClipLoader(Vm& vm) {
         if (c.args.size() < 2 || !c.arg(0).isString() || !c.thisObject()) return Value(false);
         ScriptClip* target = loaderTarget(vm, c.arg(1));
         Object* clip = target ? vm.objectFor(target) : nullptr;
-        if (!clip) return Value(false);
+        // A level not there yet is loaded by its number.
+        const int level = clip ? -1 : loaderLevel(vm, c.arg(1));
+        if (!clip && level < 0) return Value(false);
         LoadRequest r;
         r.kind = LoadRequest::Kind::ClipLoader;
         r.url = c.arg(0).asString();
         r.receiver = c.thisValue;
-        r.clip = Value(clip);
+        r.clip = clip ? Value(clip) : Value();
+        r.level = level;
         return Value(vm.loads().add(std::move(r)));
     });
     vm.defineMethod(proto, "unloadClip", [](Vm& vm, CallInfo& c) -> Value {
         if (c.args.empty()) return Value();
         ScriptClip* target = loaderTarget(vm, c.arg(0));
         if (!target) return Value(false);
-        vm.requestMovieLoad("", target);
+        vm.requestMovieLoad("", target);  // a level's root: the level goes
         return Value(true);
     });
     vm.defineMethod(proto, "getProgress", [](Vm& vm, CallInfo& c) -> Value {
@@ -250,7 +265,10 @@ void Vm::runLoads() {
             case LoadRequest::Kind::ClipLoader: {
                 ScriptClip* clip = clipOf(r.clip);
                 if (r.step == 0) {
-                    ScriptClip* loaded = clip && bytes ? host_.loadIntoClip(clip, *bytes, r.url) : nullptr;
+                    ScriptClip* loaded = nullptr;
+                    if (bytes && r.level >= 0) loaded = host_.loadIntoLevel(r.level, *bytes, r.url);
+                    else if (bytes && clip) loaded = host_.loadIntoClip(clip, *bytes, r.url);
+                    r.level = -1;  // from now on the loaded root is the target
                     if (!loaded) {
                         broadcast(*this, r.receiver, "onLoadError", {r.clip, Value("URLNotFound"), Value(0.0)});
                         break;

@@ -322,3 +322,35 @@ TEST(Levels, ThePlayerRedrawsWhileALevelComesOrPlaysOverAStillMovie) {
 }
 
 }  // namespace
+
+namespace {
+
+// mcl = new MovieClipLoader() tracing its callbacks with their target, then
+// trace(mcl.loadClip(url, target)) for each target (a level number).
+Asm levelLoader(const std::vector<std::pair<std::string, int>>& loads) {
+    Asm a = Asm().push({"mcl", 0, "MovieClipLoader"}).op(0x40).op(0x1D);
+    auto handler = [&](const char* event, std::vector<std::string> params) {
+        Asm body = Asm().push({std::string(event) + " "}).getVar("t").op(kAdd2).trace();
+        a.getVar("mcl").push({event}).function("", std::move(params), body).op(kSetMember);
+    };
+    for (const char* event : {"onLoadStart", "onLoadComplete", "onLoadInit"}) handler(event, {"t"});
+    handler("onLoadError", {"t", "code"});
+    for (const auto& [url, level] : loads)
+        a.push({level, url, 2}).getVar("mcl").push({"loadClip"}).op(kCallMethod).trace();
+    return a;
+}
+
+TEST(Levels, AMovieClipLoaderLoadsIntoALevelByItsNumber) {
+    Folder dir;
+    dir.write("one.swf", movieOf({traceAll({Asm().push({"one at"}), Asm().getVar("_root")})}));
+    Played run(dir.write("main.swf", movieOf({levelLoader({{"one.swf", 4}, {"missing.swf", 6}})})));
+    EXPECT_EQ(run.lines, (Lines{"true", "true"}));
+    // The level is there at once; its first frame comes with the next tick's frames.
+    EXPECT_EQ(run.frames(1), (Lines{"onLoadStart _level4", "onLoadError ", "one at _level4"}));
+    EXPECT_EQ(run.frames(1), (Lines{"onLoadComplete _level4"}));
+    EXPECT_EQ(run.frames(1), (Lines{"onLoadInit _level4"}));
+    ASSERT_NE(run.player.stageObject()->level(4), nullptr);
+    EXPECT_EQ(run.player.stageObject()->level(6), nullptr);
+}
+
+}  // namespace

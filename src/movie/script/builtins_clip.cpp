@@ -48,6 +48,8 @@ void installClipBuiltins(Vm& vm) {
     vm.global->put("MovieClip", ctor, kDontEnum, ci);
     // The slot of a clip's transform object; this player keeps none, so it reads undefined.
     proto->put("transform", Value(), kDontEnum, ci);
+    // Tab's order reads tabIndex from the clips; the prototype holds the slot, undefined.
+    proto->put("tabIndex", Value(), kDontEnum, ci);
 
     vm.defineMethod(proto, "play", [](Vm&, CallInfo& c) -> Value { if (auto* s = self(c)) s->play(); return Value(); });
     vm.defineMethod(proto, "stop", [](Vm&, CallInfo& c) -> Value { if (auto* s = self(c)) s->stop(); return Value(); });

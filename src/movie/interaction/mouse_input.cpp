@@ -194,11 +194,14 @@ bool MouseInput::track() {
 std::shared_ptr<DisplayObject> MouseInput::targetAt(double x, double y) {
   qx_ = x;
   qy_ = y;
-  // The top level first: what lies above takes the pointer.
+  // The top level first: what lies above takes the pointer. The roots are held apart
+  // from the stage's list: asking scripts whether a clip takes the mouse may run getters
+  // that unload a level.
+  std::vector<std::pair<int, std::shared_ptr<MovieClip>>> roots(stage_.levels().rbegin(), stage_.levels().rend());
   Hit hit;
-  for (auto it = stage_.levels().rbegin(); it != stage_.levels().rend() && !hit.object; ++it) {
-    MovieClip& root = *it->second;
-    if (root.visible || it->first == 0) hit = find(root, root.matrix, 0);
+  for (const auto& [level, root] : roots) {
+    if (root->visible || level == 0) hit = find(*root, root->matrix, 0);
+    if (hit.object) break;
   }
   lastHitHand_ = hit.hand;
   return hit.object;

@@ -278,6 +278,7 @@ void Player::keyEvent(int keyCode, bool down) {
   vm.setKeyState(keyCode, down);
   const script::Value key = vm.getMember(vm.global, "Key");
   if (key.isObject()) vm.callMethodIfPresent(key.asObject(), "broadcastMessage", {down ? "onKeyDown" : "onKeyUp"});
+  if (scripts_) scripts_->keyToFocused(down);  // then what has the keyboard focus
   afterChange();
 }
 

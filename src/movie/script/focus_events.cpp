@@ -2,6 +2,7 @@
 // events, and what scripts say about Tab's order (tabEnabled, tabChildren, tabIndex) and
 // the focus rectangle (_focusrect).
 #include <cmath>
+#include <variant>
 
 #include "movie/edit_text.h"
 #include "movie/script/text_format_object.h"
@@ -56,6 +57,16 @@ TimelineBridge::TabFacts TimelineBridge::tabFacts(DisplayObject& object) {
     const Value children = member("tabChildren");
     facts.intoChildren = children.isUndefined() || vm_->toBool(children);
     return facts;
+}
+
+void TimelineBridge::keyToFocused(bool down) {
+    DisplayObject* focused = focusedObject();
+    if (!focused || focused->editText ||
+        (focused->character && std::holds_alternative<swf::EditTextDef>(*focused->character)))
+        return;
+    auto keep = focused->shared_from_this();  // the handler may take it off the stage
+    if (Object* self = bridgeFor(focused)->scriptObject) vm_->callMethodIfPresent(self, down ? "onKeyDown" : "onKeyUp");
+    stage_.dispatchEvents();
 }
 
 bool TimelineBridge::focusRectShown(DisplayObject& object) {

@@ -186,6 +186,8 @@ public:
     // Whether the focus rectangle shows around `object`: its own _focusrect when scripts
     // set it, else the movie's (_root._focusrect, true unless set false).
     bool focusRectShown(DisplayObject& object);
+    // A key went down or up: the focused clip or button hears onKeyDown or onKeyUp.
+    void keyToFocused(bool down);
 
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }

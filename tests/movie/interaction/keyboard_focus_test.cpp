@@ -322,6 +322,26 @@ TEST(KeyboardFocus, ClipsTakeTheFocusWhenTabEnabledOrActingAsButtons) {
   EXPECT_EQ(f.yellow(), frameAt(300, 50));
 }
 
+TEST(KeyboardFocus, TheFocusedClipOrButtonHearsTheKeys) {
+  auto sprite = t::defineSprite(kPlain, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  Asm script;
+  script.getVar("clip").push({"tabEnabled", true}).op(0x4F);
+  script.getVar("clip").push({"onKeyDown"}).function("", {}, Asm().push({"clip down"}).trace()).op(0x4F);
+  script.getVar("clip").push({"onKeyUp"}).function("", {}, Asm().push({"clip up"}).trace()).op(0x4F);
+  script.getVar("left").push({"onKeyDown"}).function("", {}, Asm().push({"button down"}).trace()).op(0x4F);
+  FocusPlayer f(movieWith({{"left", 1000, 1000}, {"clip", 6000, 1000, kPlain}}, script, sprite));
+  f.press('A');
+  EXPECT_TRUE(f.take().empty()) << "nothing has the focus";
+  f.tab();
+  EXPECT_TRUE(f.take().empty()) << "Tab went down with nothing focused; the button has no onKeyUp";
+  f.press('A');
+  EXPECT_EQ(f.take(), std::vector<std::string>{"button down"});
+  f.tab();
+  EXPECT_EQ(f.take(), (std::vector<std::string>{"button down", "clip up"})) << "Tab went down on the button, up on the clip";
+  f.press('B');
+  EXPECT_EQ(f.take(), (std::vector<std::string>{"clip down", "clip up"}));
+}
+
 TEST(KeyboardFocus, OddTabPropertiesAndAnEmptyStageAreHarmless) {
   Asm script;
   script.getVar("left").push({"tabIndex", std::nan("")}).op(0x4F);

@@ -120,9 +120,15 @@ std::vector<std::shared_ptr<DisplayObject>> KeyboardFocus::tabOrder() {
   std::vector<Stop> stops;
   size_t visited = 0;
   // Depth first, children in depth order; hidden objects and what they hold are skipped.
+  // The properties read may be getters that change the lists: each list is copied first.
   auto visit = [&](auto& self, MovieClip& clip, int nesting) -> void {
     if (nesting >= Stage::kMaxNesting) return;
+    std::vector<std::shared_ptr<DisplayObject>> children;
     for (const auto& [depth, child] : clip.displayList()) {
+      if (visited + children.size() >= kMaxVisited) break;
+      children.push_back(child);
+    }
+    for (const auto& child : children) {
       if (++visited > kMaxVisited) return;
       if (!child->visible || child->clipDepth > 0) continue;
       const auto facts = scripts_.tabFacts(*child);

@@ -125,7 +125,12 @@ bool Player::loaded() const { return stage_ != nullptr; }
 const std::string& Player::error() const { return error_; }
 int Player::version() const { return movie_ ? movie_->header.version : 0; }
 int Player::frameCount() const { return stage_ ? stage_->root().frameCount() : 0; }
-double Player::frameRate() const { return movie_ ? movie_->header.frameRate : 0; }
+// The movie at _level0 sets the pace and the background: the one opened, or one a script
+// loaded there in its place. The stage keeps the opened movie's size (the window's).
+double Player::frameRate() const {
+  if (stage_) return stage_->movie().header.frameRate;
+  return movie_ ? movie_->header.frameRate : 0;
+}
 
 ViewRect Player::stage() const {
   if (!movie_) return {};
@@ -134,8 +139,9 @@ ViewRect Player::stage() const {
 }
 
 uint32_t Player::backgroundColor() const {
-  if (!movie_ || !movie_->backgroundColor) return 0xFFFFFF;
-  const swf::RGBA& c = *movie_->backgroundColor;
+  const swf::Movie* base = stage_ ? &stage_->movie() : movie_.get();
+  if (!base || !base->backgroundColor) return 0xFFFFFF;
+  const swf::RGBA& c = *base->backgroundColor;
   return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
 }
 

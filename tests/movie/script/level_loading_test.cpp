@@ -186,6 +186,28 @@ TEST(Levels, LoadingIntoLevelZeroReplacesTheWholeMovie) {
     EXPECT_EQ(run.frames(3), Lines{});
 }
 
+TEST(Levels, TheMovieAtLevelZeroSetsTheBackgroundAndTheFrameRateLevelsAboveDoNot) {
+    Folder dir;
+    auto coloured = [](const Asm& script, uint8_t rate, uint8_t r, uint8_t g, uint8_t b) {
+        return t::movie(t::concat({t::backgroundColor(r, g, b), t::doAction(Asm().append(script).op(kStop).bytes()),
+                                   t::showFrame()}),
+                        {.version = 6, .rateWhole = rate});
+    };
+    dir.write("upper.swf", coloured(Asm(), 30, 0, 255, 0));
+    dir.write("base.swf", coloured(Asm(), 24, 0, 0, 255));
+    Asm script = loadMovieNum("upper.swf", 1);
+    Played run(dir.write("main.swf", coloured(script, 12, 255, 0, 0)));
+    run.frames(1);
+    EXPECT_EQ(run.pixel(300, 300), kRed);
+    EXPECT_EQ(run.player.frameRate(), 12);
+    // A movie loaded into level 0 takes the whole player's place.
+    Played replaced(dir.write("main2.swf", coloured(loadMovieNum("base.swf", 0), 12, 255, 0, 0)));
+    replaced.frames(2);
+    EXPECT_EQ(replaced.pixel(300, 300), kBlue);
+    EXPECT_EQ(replaced.player.frameRate(), 24);
+    EXPECT_EQ(replaced.player.stage().width, run.player.stage().width);  // the stage keeps its size
+}
+
 TEST(Levels, UnloadingLevelZeroLeavesAnEmptyStage) {
     Folder dir;
     dir.write("one.swf", movieOf({Asm().push({"one here"}).trace()}, Rect{50, 50, 0, 0, 255}));

@@ -19,6 +19,17 @@ swf::Matrix toStage(const DisplayObject* o) {
   return m;
 }
 
+// Nodes copied into masks set by script, per display tree: many masks that each hold a big
+// part of the tree stop being drawn as masks past this.
+constexpr size_t kMaxMaskNodes = 100'000;
+thread_local size_t maskNodesLeft = kMaxMaskNodes;
+
+size_t countNodes(const render::DisplayNode& node) {
+  size_t n = 1;
+  for (const auto& child : node.children) n += countNodes(child);
+  return n;
+}
+
 // `inMask`: the node is part of a mask set by script; masks inside masks are left out.
 render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& obj, bool inMask = false) {
   render::DisplayNode node;
@@ -56,8 +67,9 @@ render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& ob
   // A clip masking another (setMask) is drawn only as that one's mask.
   if (auto masked = obj->masking.lock(); masked && masked->scriptMask.lock() == obj) node.visible = false;
   auto mask = inMask ? nullptr : obj->scriptMask.lock();
-  if (mask && mask != obj && mask->masking.lock() == obj) {
+  if (mask && mask != obj && mask->masking.lock() == obj && maskNodesLeft > 0) {
     auto shapes = std::make_shared<render::DisplayNode>(makeNode(0, mask, true));
+    maskNodesLeft -= std::min(maskNodesLeft, countNodes(*shapes));
     const auto parentToStage = toStage(obj->parent).inverted();
     shapes->matrix = parentToStage ? *parentToStage * toStage(mask.get()) : swf::Matrix{};
     shapes->visible = true;
@@ -206,6 +218,7 @@ const swf::Character* Stage::exported(const swf::Movie*& movie, const std::strin
 std::vector<render::DisplayNode> Stage::contentOf(const std::shared_ptr<DisplayObject>& object) const {
   std::vector<render::DisplayNode> nodes;
   if (!object) return nodes;
+  maskNodesLeft = kMaxMaskNodes;
   nodes.push_back(makeNode(0, object));
   nodes.back().matrix = swf::Matrix{};
   nodes.back().cxform = swf::ColorTransform{};
@@ -288,6 +301,7 @@ void Stage::dispatchSoundEvents() {
 
 std::vector<render::DisplayNode> Stage::displayTree() const {
   std::vector<render::DisplayNode> nodes;
+  maskNodesLeft = kMaxMaskNodes;
   // What scripts drew on the root lies below everything placed on it.
   if (root_->drawing && !root_->drawing->empty()) {
     render::DisplayNode drawn;

@@ -376,3 +376,25 @@ TEST(Levels, AMovieClipLoaderLoadsIntoALevelByItsNumber) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Levels, AMovieLoadingItselfIntoEveryLevelStaysBounded) {
+    Folder dir;
+    // Each copy asks for itself in levels 1..200 and unloads level 3 again: requests pile up,
+    // and every copy that arrives asks again.
+    Asm script;
+    for (int n = 1; n <= 200; ++n) script.append(loadMovieNum("main.swf", n));
+    script.append(unloadMovieNum(3)).append(traceAll({Asm().push({"at"}), Asm().getVar("_root")}));
+    Played run(dir.write("main.swf", movieOf({script}, Rect{10, 10, 0, 0, 255})));
+    run.frames(60);
+    const Stage& stage = *run.player.stageObject();
+    EXPECT_LE(stage.levels().size(), Stage::kMaxLevels);
+    EXPECT_GT(stage.levels().size(), 10u);
+    // Loaded movies are bounded as well: after so many, loads stop succeeding.
+    EXPECT_LE(run.lines.size(), Stage::kMaxLoadedMovies + 1);
+    EXPECT_EQ(run.lines.front(), "at _level0");
+    EXPECT_EQ(run.pixel(5, 5), kBlue);
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "movie/render/hit_test.h"
+#include "movie/render/paint.h"
 #include "movie/script/timeline_bridge.h"
 #include "movie/edit_text.h"
 
@@ -59,6 +60,12 @@ void addObject(Box& box, const swf::Movie& movie, DisplayObject& object, const s
             if (auto r = clip->drawing->bounds(strokes)) box.addRect(*r, toSpace);
         for (auto& [depth, child] : clip->displayList())
             addObject(box, movie, *child, toSpace * child->matrix, strokes, nesting + 1);
+        return;
+    }
+    // A bitmap attached by script: its pixels, 20 twips each.
+    if (object.bitmap) {
+        if (object.bitmap->valid())
+            box.addRect(swf::Rect{0, object.bitmap->width * 20, 0, object.bitmap->height * 20}, toSpace);
         return;
     }
     // A text field scripts reached or made measures as its live definition.

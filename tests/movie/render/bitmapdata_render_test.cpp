@@ -112,6 +112,25 @@ TEST(BitmapDataRender, DrawPutsAShapeIntoTheBitmap) {
     EXPECT_EQ(at(pix, 60, 60), 0xFFFFFFFFu);   // the stage beyond the 50x50 bitmap
 }
 
+TEST(BitmapDataRender, AnAttachedBitmapGivesTheClipItsSize) {
+    Asm a;
+    make(a, "b", "display", "BitmapData", {0x00FF00, false, 30, 20});
+    emptyClip(a, "holder", 1);
+    callWithVars(a, "holder", "attachBitmap", {1}, {"b"});
+    setMember(a, "holder", "_xscale", 200);
+    a.getVar("holder").push({"_width"}).op(0x4E).trace();
+    a.getVar("holder").push({"_height"}).op(0x4E).trace();
+    call(a, "b", "dispose", {});
+    a.getVar("holder").push({"_width"}).op(0x4E).trace();
+    const auto bytes = t::movie(t::concat({t::doAction(a.bytes()), t::showFrame()}),
+                                {.version = 8, .width = 2000, .height = 2000});
+    Player p;
+    std::string traced;
+    p.setTraceSink([&](const std::string& line) { traced += line + "\n"; });
+    ASSERT_TRUE(p.loadBytes(bytes)) << p.error();
+    EXPECT_EQ(traced, "40\n30\n0\n");
+}
+
 TEST(BitmapDataRender, ADisposedBitmapDrawsNothing) {
     Asm a;
     make(a, "b", "display", "BitmapData", {0x00FF00, false, 20, 20});

@@ -57,6 +57,9 @@ class Perlin {
   }
   // About -1..1. `periodX`/`periodY` > 0 wrap the lattice (stitched tiles).
   double at(double x, double y, int periodX, int periodY) const {
+    // The lattice repeats every 256 cells: far-off (or broken) coordinates come back near 0.
+    x = wrap(x);
+    y = wrap(y);
     const double fx = std::floor(x), fy = std::floor(y);
     int x0 = int(int64_t(fx) & 255), y0 = int(int64_t(fy) & 255);
     int x1 = x0 + 1, y1 = y0 + 1;
@@ -76,6 +79,11 @@ class Perlin {
   }
 
  private:
+  static double wrap(double v) {
+    if (!std::isfinite(v)) return 0;
+    v = std::fmod(v, 256.0);
+    return v < 0 ? v + 256 : v;
+  }
   static double fade(double t) { return t * t * t * (t * (t * 6 - 15) + 10); }
   static double lerp(double t, double a, double b) { return a + t * (b - a); }
   std::array<uint8_t, 256> perm_{};

@@ -375,9 +375,13 @@ void installMethods(Vm& vm, Object* proto) {
         }
         if (!second.isObject()) return Value(false);
         const bool isRect = !vm.getMember(second.asObject(), "width").isUndefined();
-        const int x = toInt32(numberMember(vm, second, "x")) - fx, y = toInt32(numberMember(vm, second, "y")) - fy;
+        // Kept well inside int: the rectangle's far side is x + width.
+        auto coord = [](int64_t v) { return int(std::clamp<int64_t>(v, -(int64_t(1) << 30), int64_t(1) << 30)); };
+        const int x = coord(int64_t(toInt32(numberMember(vm, second, "x"))) - fx);
+        const int y = coord(int64_t(toInt32(numberMember(vm, second, "y"))) - fy);
         if (isRect) {
-            render::PixelRect r{x, y, toInt32(numberMember(vm, second, "width")), toInt32(numberMember(vm, second, "height"))};
+            render::PixelRect r{x, y, coord(toInt32(numberMember(vm, second, "width"))),
+                                coord(toInt32(numberMember(vm, second, "height")))};
             return Value(p.anyAlphaAtLeast(r, threshold));
         }
         return Value(p.anyAlphaAtLeast({x, y, 1, 1}, threshold));

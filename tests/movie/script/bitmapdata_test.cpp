@@ -3,6 +3,7 @@
 // the cap on pixels alive.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "movie/render/paint.h"
@@ -325,6 +326,33 @@ TEST_F(BitmapDataTest, DrawOfAnotherBitmapFollowsTheMatrix) {
     EXPECT_EQ(px(dest, 6, 6), 0x00FF00u);
     EXPECT_EQ(px(dest, 24, 24), 0x00FF00u);
     EXPECT_EQ(px(dest, 26, 26), 0xFFFFFFu);
+}
+
+TEST_F(BitmapDataTest, OddValuesNeitherFailNorReachOutside) {
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_TRUE(bitmap({inf, 10}).isUndefined());
+    EXPECT_TRUE(bitmap({nan, nan}).isUndefined());
+    EXPECT_TRUE(bitmap({"ten", 10}).isUndefined());
+    Value b = bitmap({16, 16, false, 0});
+    // Rectangles and points far outside, or made of nonsense, touch nothing.
+    call(b, "fillRect", {rect(2147483647.0, 2147483647.0, 2147483647.0, 2147483647.0), 0xFFFFFF});
+    call(b, "fillRect", {rect(-2147483648.0, -2147483648.0, inf, nan), 0xFFFFFF});
+    call(b, "fillRect", {Value("not a rectangle"), 0xFFFFFF});
+    call(b, "copyPixels", {b, rect(0, 0, 16, 16), point(2147483647.0, -2147483648.0)});
+    call(b, "copyChannel", {b, rect(-1e300, 0, 1e300, 16), point(nan, inf), 1, 2});
+    call(b, "merge", {b, rect(0, 0, 16, 16), point(2147483000.0, 0), 256, 256, 256, 256});
+    EXPECT_FALSE(vm.toBool(call(b, "hitTest", {point(-2147483648.0, 0), 0, rect(2147483647.0, 0, 2147483647.0, 1)})));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(px(b, x, y), 0u);
+    // Arguments of the wrong kind are ignored.
+    call(b, "draw", {Value("clip"), Value(3)});
+    call(b, "copyPixels", {Value(), Value(), Value()});
+    EXPECT_EQ(px(b, 0, 0), 0u);
+    // Noise with absurd sizes and offsets stays bounded and in range.
+    Value offsets(vm.newArray({point(1e308, -1e308), point(nan, inf)}));
+    call(b, "perlinNoise", {1e-300, inf, 1000000, nan, true, true, 7, false, offsets});
+    call(b, "noise", {nan, -1000, 1e9, -1, true});
+    EXPECT_EQ(num(b, "width"), 16);
 }
 
 TEST_F(BitmapDataTest, OlderMoviesSeeItOnlyOnceRevealed) {

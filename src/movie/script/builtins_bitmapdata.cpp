@@ -425,8 +425,11 @@ void installBitmapData(Vm& vm, Object* display) {
         self->pixels.emplace(std::move(store), !opaque);
         return Value(self);
     });
+}
 
-    // MovieClip.attachBitmap(bitmap, depth, pixelSnapping, smoothing).
+// MovieClip.attachBitmap(bitmap, depth, pixelSnapping, smoothing): on the prototype in
+// every version, though only SWF 8 movies see BitmapData to give it.
+void installAttachBitmap(Vm& vm) {
     if (!vm.clipProto) return;
     vm.defineMethod(vm.clipProto, "attachBitmap", [](Vm& vm, CallInfo& c) -> Value {
         ScriptClip* clip = vm.clipOf(c.thisValue);
@@ -440,6 +443,7 @@ void installBitmapData(Vm& vm, Object* display) {
 }  // namespace
 
 void installBitmapDataBuiltins(Vm& vm) {
+    installAttachBitmap(vm);
     if (vm.version() < 6) return;
     // The flash package flash.geom made: visible from SWF 8, hidden before.
     Object* package = nullptr;

@@ -20,7 +20,7 @@ void ClipBridge::setMask(ScriptClip* maskClip) {
 }
 
 void installClipMaskBuiltins(Vm& vm) {
-    if (!vm.clipProto || vm.version() < 6) return;
+    if (!vm.clipProto) return;  // on the prototype in every version
     // setMask(clip): true when the clip takes the mask (or lets go of it, for null).
     vm.defineMethod(vm.clipProto, "setMask", [](Vm& vm, CallInfo& c) -> Value {
         ScriptClip* clip = vm.clipOf(c.thisValue);

@@ -1,6 +1,7 @@
 // BitmapData through the whole player: a clip drawn into a bitmap, the bitmap shown with
 // attachBitmap, and later changes to its pixels showing in the next frame.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "../script/script_test_util.h"
 #include "../swf_writer.h"
@@ -129,6 +130,42 @@ TEST(BitmapDataRender, AnAttachedBitmapGivesTheClipItsSize) {
     p.setTraceSink([&](const std::string& line) { traced += line + "\n"; });
     ASSERT_TRUE(p.loadBytes(bytes)) << p.error();
     EXPECT_EQ(traced, "40\n30\n0\n");
+}
+
+// A 2x2 DefineBitsLossless2 (premultiplied ARGB) exported as `name`.
+std::vector<uint8_t> exportedBitmap(uint16_t id, const std::string& name) {
+    const std::vector<uint8_t> argb = {0xFF, 0xFF, 0, 0,   0xFF, 0, 0xFF, 0,
+                                       0x80, 0, 0, 0x80,   0xFF, 0xFF, 0xFF, 0xFF};
+    uLongf size = compressBound(uLong(argb.size()));
+    std::vector<uint8_t> z(size);
+    compress2(z.data(), &size, argb.data(), uLong(argb.size()), 9);
+    std::vector<uint8_t> body = {uint8_t(id), uint8_t(id >> 8), 5, 2, 0, 2, 0};
+    body.insert(body.end(), z.begin(), z.begin() + long(size));
+    std::vector<uint8_t> exports = {1, 0, uint8_t(id), uint8_t(id >> 8)};
+    exports.insert(exports.end(), name.begin(), name.end());
+    exports.push_back(0);
+    return t::concat({t::tag(36, body, true), t::tag(56, exports)});
+}
+
+TEST(BitmapDataRender, LoadBitmapTakesAnExportedBitmap) {
+    Asm a;
+    // b = flash.display.BitmapData.loadBitmap("pic")
+    a.push({"b"}).push({"pic", 1}).getVar("flash").push({"display"}).op(0x4E).push({"BitmapData"}).op(0x4E);
+    a.push({"loadBitmap"}).op(0x52).op(0x1D);
+    a.getVar("b").push({"width"}).op(0x4E).trace();
+    a.getVar("b").push({"transparent"}).op(0x4E).trace();
+    a.push({0, 0, 2}).getVar("b").push({"getPixel32"}).op(0x52).trace();
+    a.push({1, 0, 2}).getVar("b").push({"getPixel"}).op(0x52).trace();  // getPixel(0, 1)
+    a.push({"nothing", 1}).getVar("flash").push({"display"}).op(0x4E).push({"BitmapData"}).op(0x4E);
+    a.push({"loadBitmap"}).op(0x52).trace();
+    const auto bytes = t::movie(t::concat({exportedBitmap(7, "pic"), t::doAction(a.bytes()), t::showFrame()}),
+                                {.version = 8, .width = 2000, .height = 2000});
+    Player p;
+    std::string traced;
+    p.setTraceSink([&](const std::string& line) { traced += line + "\n"; });
+    ASSERT_TRUE(p.loadBytes(bytes)) << p.error();
+    // Red, opaque; the half-transparent blue pixel makes the image transparent.
+    EXPECT_EQ(traced, "2\ntrue\n-65536\n255\nundefined\n");
 }
 
 TEST(BitmapDataRender, ADisposedBitmapDrawsNothing) {

@@ -355,6 +355,20 @@ TEST_F(BitmapDataTest, OddValuesNeitherFailNorReachOutside) {
     EXPECT_EQ(num(b, "width"), 16);
 }
 
+TEST_F(BitmapDataTest, ClipMethodsAreThereInEveryVersion) {
+    test::FakeHost five(5);
+    Vm& v5 = five.vm;
+    ASSERT_NE(v5.clipProto, nullptr);
+    EXPECT_TRUE(v5.hasOwnProperty(v5.clipProto, "attachBitmap"));
+    EXPECT_TRUE(v5.hasOwnProperty(v5.clipProto, "setMask"));
+    // Not enumerable, like the other built-in methods.
+    for (const std::string& name : v5.enumerableNames(v5.clipProto)) {
+        EXPECT_NE(name, "attachBitmap");
+        EXPECT_NE(name, "setMask");
+    }
+    EXPECT_TRUE(v5.getMember(v5.global, "flash").isUndefined());
+}
+
 TEST_F(BitmapDataTest, OlderMoviesSeeItOnlyOnceRevealed) {
     test::FakeHost seven(7);
     Vm& v7 = seven.vm;

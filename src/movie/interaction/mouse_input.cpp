@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "movie/render/paint.h"
 #include "movie/script/timeline_bridge.h"
 #include "movie/sound/movie_sound.h"
 #include "movie/stage.h"
@@ -257,8 +258,14 @@ bool MouseInput::contains(DisplayObject& object, const swf::Matrix& objectToStag
     }
     return false;
   }
-  if (!object.character) return false;
   std::optional<swf::Matrix> toLocal = objectToStage.inverted();
+  // A bitmap attached by script takes the mouse over its whole rectangle.
+  if (object.bitmap) {
+    if (!toLocal || !object.bitmap->valid()) return false;
+    const double lx = toLocal->mapX(qx_, qy_), ly = toLocal->mapY(qx_, qy_);
+    return lx >= 0 && ly >= 0 && lx < object.bitmap->width * 20.0 && ly < object.bitmap->height * 20.0;
+  }
+  if (!object.character) return false;
   if (!toLocal) return false;
   return hits_.contains(*object.character, object.ratio, toLocal->mapX(qx_, qy_),
                         toLocal->mapY(qx_, qy_));

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "movie/render/hit_test.h"
+#include "movie/render/paint.h"
 
 namespace orv::movie::script {
 
@@ -36,8 +37,14 @@ bool covers(render::HitTester& hits, DisplayObject& object, const swf::Matrix& t
                 return true;
         return false;
     }
-    if (!object.character) return false;
     const std::optional<swf::Matrix> toLocal = toStage.inverted();
+    // A bitmap attached by script covers its whole rectangle (20 twips a pixel).
+    if (object.bitmap) {
+        if (!toLocal || !object.bitmap->valid()) return false;
+        const double lx = toLocal->mapX(x, y), ly = toLocal->mapY(x, y);
+        return lx >= 0 && ly >= 0 && lx < object.bitmap->width * 20.0 && ly < object.bitmap->height * 20.0;
+    }
+    if (!object.character) return false;
     if (!toLocal) return false;
     return hits.contains(*object.character, object.ratio, toLocal->mapX(x, y), toLocal->mapY(x, y));
 }
@@ -62,6 +69,13 @@ void addBounds(const swf::Movie& movie, DisplayObject& object, const swf::Matrix
                     box.add(toStage.mapX(x, y), toStage.mapY(x, y));
         for (const auto& [depth, child] : clip->displayList())
             if (child->clipDepth == 0) addBounds(movie, *child, toStage * child->matrix, box, nesting + 1);
+        return;
+    }
+    if (object.bitmap) {
+        if (!object.bitmap->valid()) return;
+        const double w = object.bitmap->width * 20.0, h = object.bitmap->height * 20.0;
+        for (auto [x, y] : {std::pair{0.0, 0.0}, {w, 0.0}, {0.0, h}, {w, h}})
+            box.add(toStage.mapX(x, y), toStage.mapY(x, y));
         return;
     }
     if (!object.character) return;

@@ -168,6 +168,33 @@ TEST(BitmapDataRender, LoadBitmapTakesAnExportedBitmap) {
     EXPECT_EQ(traced, "2\ntrue\n-65536\n255\nundefined\n");
 }
 
+TEST(BitmapDataRender, AnAttachedBitmapTakesTheMouse) {
+    Asm a;
+    make(a, "b", "display", "BitmapData", {0x00FF00, false, 20, 20});
+    emptyClip(a, "holder", 1);
+    callWithVars(a, "holder", "attachBitmap", {1}, {"b"});
+    setMember(a, "holder", "_x", 40);
+    // holder.onPress = function () { trace("pressed"); }
+    a.getVar("holder").push({"onPress"}).function("", {}, Asm().push({"pressed"}).trace()).op(0x4F);
+    // hitTest(x, y, true) on the stage: inside (45, 5) and outside (35, 5).
+    a.push({true, 5, 45, 3}).getVar("holder").push({"hitTest"}).op(0x52).trace();
+    a.push({true, 5, 35, 3}).getVar("holder").push({"hitTest"}).op(0x52).trace();
+    a.op(0x07);
+    const auto bytes = t::movie(t::concat({t::doAction(a.bytes()), t::showFrame()}),
+                                {.version = 8, .width = 2000, .height = 2000});
+    Player p;
+    std::string traced;
+    p.setTraceSink([&](const std::string& line) { traced += line + "\n"; });
+    ASSERT_TRUE(p.loadBytes(bytes)) << p.error();
+    EXPECT_EQ(traced, "true\nfalse\n");
+    traced.clear();
+    p.mouseDown(30 * 20, 10 * 20);  // left of the bitmap
+    p.mouseUp(30 * 20, 10 * 20);
+    EXPECT_EQ(traced, "");
+    p.mouseDown(50 * 20, 10 * 20);  // on it
+    EXPECT_EQ(traced, "pressed\n");
+}
+
 TEST(BitmapDataRender, ADisposedBitmapDrawsNothing) {
     Asm a;
     make(a, "b", "display", "BitmapData", {0x00FF00, false, 20, 20});

@@ -178,7 +178,14 @@ bool KeyboardFocus::tab(bool backward) {
     current();
     return false;
   }
-  focus(order[next].get());
+  // What loses and takes the focus by the keyboard rolls out and over, as under the mouse.
+  auto gaining = order[next];
+  std::shared_ptr<DisplayObject> losing = focused ? focused->shared_from_this() : nullptr;
+  focus(gaining.get());
+  if (losing && !isTextField(*losing) && (isButton(*losing) || losing->asClip())) mouse_.roll(*losing, false);
+  if (current() == gaining.get() && !isTextField(*gaining) && (isButton(*gaining) || gaining->asClip()))
+    mouse_.roll(*gaining, true);
+  current();
   return true;
 }
 

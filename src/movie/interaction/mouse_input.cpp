@@ -156,6 +156,12 @@ void MouseInput::click(DisplayObject& target) {
   fire(target, Transition::Release);
 }
 
+void MouseInput::roll(DisplayObject& target, bool over) {
+  if (underPointer(target)) return;
+  auto keep = target.shared_from_this();
+  fire(target, over ? Transition::RollOver : Transition::RollOut);
+}
+
 // Follows the pointer: roll over and out with the button up; drag out and back over the
 // pressed object with it down (menus hand the press on to what the pointer reaches).
 bool MouseInput::track() {

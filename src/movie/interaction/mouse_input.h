@@ -40,6 +40,9 @@ class MouseInput {
   // A press and release of `target` without the pointer (Enter on a focused button):
   // its press and release transitions, ending in its over state.
   void click(DisplayObject& target);
+  // The keyboard focus came to `target` (over) or left it: its roll over or roll out
+  // transition, unless the pointer is over it already.
+  void roll(DisplayObject& target, bool over);
   bool buttonDown() const { return down_; }
   double x() const { return x_; }
   double y() const { return y_; }

@@ -342,6 +342,24 @@ TEST(KeyboardFocus, TheFocusedClipOrButtonHearsTheKeys) {
   EXPECT_EQ(f.take(), (std::vector<std::string>{"clip down", "clip up"}));
 }
 
+TEST(KeyboardFocus, TabRollsOverWhatTakesTheFocusAndOutOfWhatLosesIt) {
+  Asm script;
+  for (const char* name : {"left", "right"}) {
+    script.getVar(name).push({"onRollOver"}).function("", {}, Asm().push({std::string("over ") + name}).trace()).op(0x4F);
+    script.getVar(name).push({"onRollOut"}).function("", {}, Asm().push({std::string("out ") + name}).trace()).op(0x4F);
+  }
+  FocusPlayer f(movieWith({{"left", 1000, 1000}, {"right", 6000, 1000}}, script));
+  f.tab();
+  EXPECT_EQ(f.take(), std::vector<std::string>{"over left"});
+  f.tab();
+  EXPECT_EQ(f.take(), (std::vector<std::string>{"out left", "over right"}));
+  // Under the pointer already: no second roll over.
+  f.player.mouseMove(2000, 2000);
+  EXPECT_EQ(f.take(), std::vector<std::string>{"over left"});
+  f.tab();
+  EXPECT_EQ(f.take(), std::vector<std::string>{"out right"});
+}
+
 TEST(KeyboardFocus, OddTabPropertiesAndAnEmptyStageAreHarmless) {
   Asm script;
   script.getVar("left").push({"tabIndex", std::nan("")}).op(0x4F);

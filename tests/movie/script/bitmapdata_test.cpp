@@ -369,6 +369,24 @@ TEST_F(BitmapDataTest, ClipMethodsAreThereInEveryVersion) {
     EXPECT_TRUE(v5.getMember(v5.global, "flash").isUndefined());
 }
 
+TEST_F(BitmapDataTest, DrawKeepsToTheClipRectangleAndTheColourTransform) {
+    Value src = bitmap({20, 20, false, 0x00FF00});
+    Value dest = bitmap({20, 20, false, 0xFFFFFF});
+    std::vector<Value> ct{0.0, 1.0, 1.0, 1.0, 255.0, 0.0, 0.0, 0.0};  // red taken to 255
+    Value color = vm.construct(pkg("geom", "ColorTransform"), ct);
+    call(dest, "draw", {src, Value(), color, Value(), rect(5, 5, 5, 5)});
+    EXPECT_EQ(px(dest, 4, 4), 0xFFFFFFu);  // outside the clip rectangle: untouched
+    EXPECT_EQ(px(dest, 5, 5), 0xFFFF00u);  // green with red added
+    EXPECT_EQ(px(dest, 9, 9), 0xFFFF00u);
+    EXPECT_EQ(px(dest, 10, 10), 0xFFFFFFu);
+    // Drawing a bitmap into itself reads it as it was.
+    std::vector<Value> shift{1, 0, 0, 1, 10, 0};
+    call(src, "fillRect", {rect(0, 0, 10, 20), 0x0000FF});
+    call(src, "draw", {src, vm.construct(pkg("geom", "Matrix"), shift)});
+    EXPECT_EQ(px(src, 12, 3), 0x0000FFu);
+    EXPECT_EQ(px(src, 5, 3), 0x0000FFu);
+}
+
 TEST_F(BitmapDataTest, OlderMoviesSeeItOnlyOnceRevealed) {
     test::FakeHost seven(7);
     Vm& v7 = seven.vm;

@@ -136,8 +136,11 @@ std::vector<std::shared_ptr<DisplayObject>> KeyboardFocus::tabOrder() {
       if (MovieClip* inner = child->asClip(); inner && facts.intoChildren) self(self, *inner, nesting + 1);
     }
   };
-  MovieClip& root = stage_.root();
-  if (scripts_.tabFacts(root).intoChildren) visit(visit, root, 0);
+  // Every level's movie, lowest level first.
+  std::vector<std::shared_ptr<MovieClip>> roots;
+  for (const auto& [level, root] : stage_.levels()) roots.push_back(root);
+  for (const auto& root : roots)
+    if (scripts_.tabFacts(*root).intoChildren) visit(visit, *root, 0);
 
   const bool indexed = std::any_of(stops.begin(), stops.end(), [](const Stop& s) { return s.facts.hasIndex; });
   if (indexed) {

@@ -13,9 +13,9 @@ namespace orv::movie::script {
 DisplayObject* TimelineBridge::focusedObject() {
     auto* bridge = dynamic_cast<ClipBridge*>(keyboardFocus(*vm_));
     DisplayObject* object = bridge ? bridge->object() : nullptr;
-    // Only while it is on a display list that reaches the stage.
+    // Only while it is on a display list that reaches the stage (a level's root).
     for (DisplayObject* d = object; d; d = d->parent) {
-        if (!d->parent) return d == &stage_.root() ? object : nullptr;
+        if (!d->parent) return stage_.levelOf(*d) >= 0 ? object : nullptr;
         if (d->parent->objectAt(d->depth) != d) return nullptr;
     }
     return nullptr;

@@ -80,6 +80,12 @@ struct FocusPlayer {
     player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
     EXPECT_TRUE(player.loadBytes(movie));
   }
+  // A movie from a file, playing, so that it may load others beside it.
+  explicit FocusPlayer(const std::string& file) {
+    player.setTraceSink([this](const std::string& line) { lines.push_back(line); });
+    EXPECT_TRUE(player.load(file));
+    player.start();
+  }
   std::vector<std::string> take() { return std::exchange(lines, {}); }
   void draw() {
     picture.width = 550;
@@ -358,6 +364,28 @@ TEST(KeyboardFocus, TabRollsOverWhatTakesTheFocusAndOutOfWhatLosesIt) {
   EXPECT_EQ(f.take(), std::vector<std::string>{"over left"});
   f.tab();
   EXPECT_EQ(f.take(), std::vector<std::string>{"out right"});
+}
+
+TEST(KeyboardFocus, TabReachesTheButtonsOfMoviesLoadedIntoLevels) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("orv-focus-levels-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::create_directories(dir);
+  auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    return (dir / name).string();
+  };
+  write("one.swf", movieWith({{"far", 6000, 5000}}));
+  // loadMovieNum("one.swf", 1): GetURL2 to "_level1".
+  const std::string main = write("main.swf", movieWith({{"left", 1000, 1000}}, Asm().push({"one.swf", "_level1"}).action(0x9A, {0})));
+  FocusPlayer f(main);
+  for (int i = 0; i < 3; ++i) f.player.advance(f.player.framePeriodMs());
+  f.tab();
+  EXPECT_EQ(f.yellow(), frameAt(50, 50));
+  f.tab();
+  EXPECT_EQ(f.yellow(), frameAt(300, 250)) << "the button of level 1";
+  f.press(kEnter);
+  EXPECT_EQ(f.take(), (std::vector<std::string>{"press", "release"}));
+  fs::remove_all(dir);
 }
 
 TEST(KeyboardFocus, OddTabPropertiesAndAnEmptyStageAreHarmless) {

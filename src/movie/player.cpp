@@ -31,7 +31,8 @@ constexpr size_t kMaxImportSize = 64u << 20;  // each imported movie
 // about one output buffer, so the output's own buffering is not cut.
 constexpr double kStreamSlackMs = 40;
 // Key codes of the keys that move and use the keyboard focus.
-constexpr int kTabKey = 9, kEnterKey = 13, kShiftKey = 16, kSpaceKey = 32;
+constexpr int kTabKey = 9, kEnterKey = 13, kShiftKey = 16, kSpaceKey = 32, kLeftKey = 37, kUpKey = 38,
+              kRightKey = 39, kDownKey = 40;
 
 bool hasAnimatedClips(const MovieClip& clip) {
   for (const auto& [depth, obj] : clip.displayList()) {
@@ -295,6 +296,9 @@ bool Player::keyDown(int keyCode) {
   focus_->keyUsed();
   if (keyCode == kTabKey) focus_->tab(shiftDown_);
   else if (keyCode == kEnterKey || keyCode == kSpaceKey) focus_->activate();
+  else if (keyCode >= kLeftKey && keyCode <= kDownKey)
+    focus_->arrow(keyCode == kLeftKey ? -1 : keyCode == kRightKey ? 1 : 0,
+                  keyCode == kUpKey ? -1 : keyCode == kDownKey ? 1 : 0);
   return true;
 }
 

@@ -102,7 +102,8 @@ class Player {
   // keys): what Key.isDown and Key.getCode see, and what Key's listeners hear (onKeyDown,
   // onKeyUp). The keyboard focus follows the keys going down: Tab (9) moves it on, with
   // Shift (16) held back; Enter (13) or Space (32) presses and releases the focused
-  // button or clip; any key shows the focus rectangle again. keyDown returns true when
+  // button or clip; the arrows (37 to 40) move it to the nearest object that way while
+  // its rectangle shows; any key shows the focus rectangle again. keyDown returns true when
   // the picture may have changed.
   bool keyDown(int keyCode);
   void keyUp(int keyCode);

@@ -181,14 +181,44 @@ bool KeyboardFocus::tab(bool backward) {
     current();
     return false;
   }
-  // What loses and takes the focus by the keyboard rolls out and over, as under the mouse.
-  auto gaining = order[next];
+  moveTo(order[next], focused);
+  return true;
+}
+
+// What loses and takes the focus by the keyboard rolls out and over, as under the mouse.
+void KeyboardFocus::moveTo(const std::shared_ptr<DisplayObject>& gaining, DisplayObject* focused) {
   std::shared_ptr<DisplayObject> losing = focused ? focused->shared_from_this() : nullptr;
   focus(gaining.get());
   if (losing && !isTextField(*losing) && (isButton(*losing) || losing->asClip())) mouse_.roll(*losing, false);
   if (current() == gaining.get() && !isTextField(*gaining) && (isButton(*gaining) || gaining->asClip()))
     mouse_.roll(*gaining, true);
   current();
+}
+
+bool KeyboardFocus::arrow(int dx, int dy) {
+  DisplayObject* focused = current();
+  if (!focused || !shown_ || isTextField(*focused) || !scripts_.focusRectShown(*focused)) return false;
+  const StageBox from = stageBox(*focused);
+  if (from.empty) return false;
+  const double cx = (from.x0 + from.x1) / 2, cy = (from.y0 + from.y1) / 2;
+  // The nearest object whose centre lies that way, straying sideways counting double.
+  std::shared_ptr<DisplayObject> best;
+  double bestScore = 0;
+  for (const auto& candidate : tabOrder()) {
+    if (candidate.get() == focused) continue;
+    const StageBox box = stageBox(*candidate);
+    if (box.empty) continue;
+    const double ox = (box.x0 + box.x1) / 2 - cx, oy = (box.y0 + box.y1) / 2 - cy;
+    const double along = ox * dx + oy * dy;
+    if (!(along > 0)) continue;
+    const double score = along + 2 * std::abs(ox * dy + oy * dx);
+    if (!best || score < bestScore) {
+      best = candidate;
+      bestScore = score;
+    }
+  }
+  if (!best) return false;
+  moveTo(best, focused);
   return true;
 }
 

@@ -24,6 +24,9 @@ class KeyboardFocus {
   // Tab (Shift+Tab: `backward`): the focus moves on to the next object in Tab's order,
   // round to the first after the last. True when it moved.
   bool tab(bool backward);
+  // An arrow key (dx, dy: one of them -1 or 1) while a button or clip shows the focus
+  // rectangle: the focus goes to the nearest object that way. True when it moved.
+  bool arrow(int dx, int dy);
   // Enter or Space: a focused button or clip is pressed and released. True when one was.
   bool activate();
   // The mouse moved or clicked: the rectangle hides (until a key or a focus change).
@@ -44,6 +47,7 @@ class KeyboardFocus {
  private:
   DisplayObject* current();  // the focus as scripts hold it, on the stage
   void focus(DisplayObject* object);
+  void moveTo(const std::shared_ptr<DisplayObject>& gaining, DisplayObject* focused);
 
   Stage& stage_;
   script::TimelineBridge& scripts_;

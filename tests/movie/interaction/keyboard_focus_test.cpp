@@ -388,6 +388,36 @@ TEST(KeyboardFocus, TabReachesTheButtonsOfMoviesLoadedIntoLevels) {
   fs::remove_all(dir);
 }
 
+TEST(KeyboardFocus, ArrowsMoveTheFocusToTheNearestObjectThatWayWhileTheRectangleShows) {
+  // left (50,50), right (300,50), low (50,250), and "corner" (300,250).
+  std::vector<Placed> four = kThree;
+  four.push_back({"corner", 6000, 5000});
+  FocusPlayer f(movieWith(four));
+  f.press(39);
+  EXPECT_EQ(f.yellow().count, 0) << "nothing focused: the arrows do nothing";
+  f.tab();
+  ASSERT_EQ(f.yellow(), frameAt(50, 50));
+  f.press(39);
+  EXPECT_EQ(f.yellow(), frameAt(300, 50)) << "right";
+  f.press(40);
+  EXPECT_EQ(f.yellow(), frameAt(300, 250)) << "down";
+  f.press(37);
+  EXPECT_EQ(f.yellow(), frameAt(50, 250)) << "left";
+  f.press(37);
+  EXPECT_EQ(f.yellow(), frameAt(50, 250)) << "nothing further left";
+  f.press(38);
+  EXPECT_EQ(f.yellow(), frameAt(50, 50)) << "up";
+
+  Asm off;
+  off.setVar("_focusrect", false);
+  FocusPlayer g(movieWith(four, off));
+  g.tab();
+  g.press(39);
+  g.draw();
+  EXPECT_EQ(g.pixel(100, 100), kBluePixel) << "without the rectangle, left keeps the focus and shows its over picture";
+  EXPECT_EQ(g.pixel(350, 100), 0xFFFF0000u);
+}
+
 TEST(KeyboardFocus, OddTabPropertiesAndAnEmptyStageAreHarmless) {
   Asm script;
   script.getVar("left").push({"tabIndex", std::nan("")}).op(0x4F);

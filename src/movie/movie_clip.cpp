@@ -210,8 +210,9 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
     if (!obj) continue;
     obj->depth = depth;
     list_[depth] = obj;
-    // Clips are constructed at once, before the actions of the frame that places them.
-    if (obj->asClip() && obj->clipActions) {
+    // Clips are constructed at once, before the actions of the frame that places them
+    // (their construct handlers, and the class scripts registered for their symbol).
+    if (obj->asClip()) {
       TimelineEvent constructed{TimelineEvent::Kind::Constructed, obj};
       if (constructAt_ != kNoConstructMark) st.queueAt(constructAt_++, std::move(constructed));
       else st.queue(std::move(constructed));

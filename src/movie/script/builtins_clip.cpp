@@ -34,7 +34,10 @@ Object* finishNewClip(Vm& vm, ScriptClip* made, Object* ctor, const Value& init)
     if (init.isObject())
         for (const std::string& n : vm.enumerableNames(init.asObject()))
             vm.setMember(o, n, vm.getMember(init.asObject(), n));
-    if (ctor) vm.call(Value(ctor), Value(o), {});
+    if (ctor) {
+        vm.call(Value(ctor), Value(o), {});
+        vm.callMethodIfPresent(o, "onLoad");
+    }
     return o;
 }
 

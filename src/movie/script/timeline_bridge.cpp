@@ -413,13 +413,23 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
         if (event.initAction) vm_->runActions(bridgeFor(root), event.initAction->bytes, version);
         return;
     }
-    case TimelineEvent::Kind::Constructed:
-        // onClipEvent(initialize), then onClipEvent(construct).
-        if (object && object->clipActions)
+    case TimelineEvent::Kind::Constructed: {
+        if (!object) return;
+        // The class scripts registered for the clip's symbol (Object.registerClass): its
+        // prototype at once, its constructor after onClipEvent(initialize) and (construct).
+        Object* ctor = registeredClassOf(*object);
+        Object* self = ctor ? vm_->objectFor(bridgeFor(object.get())) : nullptr;
+        if (self) {
+            Value proto = vm_->getMember(ctor, "prototype");
+            if (proto.isObject()) self->put("__proto__", proto, kDontEnum | kDontDelete, vm_->caseInsensitive());
+        }
+        if (object->clipActions)
             for (uint32_t event : {swf::ClipEvent::Initialize, swf::ClipEvent::Construct})
                 for (auto& ca : *object->clipActions)
                     if (ca.events & event) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+        if (self) vm_->callFunctionSafely(Value(ctor), Value(self));
         return;
+    }
     case TimelineEvent::Kind::Placed:
         if (object && object->character && std::holds_alternative<swf::EditTextDef>(*object->character) &&
             !std::get<swf::EditTextDef>(*object->character).variableName.empty())
@@ -427,12 +437,24 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
         if (object && object->asClip() && object->clipActions)
             for (auto& ca : *object->clipActions)
                 if (ca.events & swf::ClipEvent::Load) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+        // Then its onLoad method, which a clip of the timeline can only have from its class
+        // (attached clips get theirs called once their class has run).
+        if (object && object->asClip() && !object->madeByScript)
+            if (Object* self = bridgeFor(object.get())->scriptObject) vm_->callMethodIfPresent(self, "onLoad");
         return;
     case TimelineEvent::Kind::Removed:
         if (object) unloaded(*object);
         return;
     default: return;
     }
+}
+
+Object* TimelineBridge::registeredClassOf(const DisplayObject& object) {
+    if (!object.movie) return nullptr;
+    for (const auto& [name, id] : object.movie->exports)
+        if (id == object.characterId)
+            if (Object* ctor = vm_->registeredClass(name)) return ctor;
+    return nullptr;
 }
 
 void TimelineBridge::unloaded(DisplayObject& object) {

@@ -136,6 +136,8 @@ public:
     // Moves the dragged clip to the pointer; false when nothing is dragged.
     bool followDrag();
 
+    // The class scripts registered for the symbol `object` shows (nullptr: none).
+    Object* registeredClassOf(const DisplayObject& object);
     // An object left the display list: its unload handlers run and, unless it is parked
     // while unloading, its script object lets go of it.
     void unloaded(DisplayObject& object);

@@ -991,6 +991,17 @@ bool Vm::callMethodIfPresent(Object* obj, std::string_view name, std::vector<Val
     return called;
 }
 
+void Vm::callFunctionSafely(const Value& fn, const Value& thisValue, std::vector<Value> args) {
+    if (!enterRun()) return;
+    try {
+        call(fn, thisValue, args);
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort& abort) {
+        noteAbort(abort.reason);
+    }
+    leaveRun();
+}
+
 void Vm::runTimers() {
     double now = host_.timerMs();
     std::vector<int> due;

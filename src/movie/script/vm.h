@@ -52,6 +52,8 @@ public:
     // Calls obj[name](args) if it is a function (onEnterFrame, onLoad, listeners...).
     // Returns false when there was no such function.
     bool callMethodIfPresent(Object* obj, std::string_view name, std::vector<Value> args = {});
+    // Calls fn with this `thisValue` (a class constructor on a clip the timeline made).
+    void callFunctionSafely(const Value& fn, const Value& thisValue, std::vector<Value> args = {});
     // The script object of a clip, made on first use.
     Object* objectFor(ScriptClip* clip);
     void clipRemoved(ScriptClip* clip);

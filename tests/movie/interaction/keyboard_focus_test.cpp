@@ -418,6 +418,25 @@ TEST(KeyboardFocus, ArrowsMoveTheFocusToTheNearestObjectThatWayWhileTheRectangle
   EXPECT_EQ(g.pixel(350, 100), 0xFFFF0000u);
 }
 
+TEST(KeyboardFocus, AStageOfTensOfThousandsOfButtonsIsWalkedWithinBounds) {
+  // 40 buttons in a sprite, 40 of those in another, 40 of those on the stage: 64,000.
+  auto fill = [](uint16_t character) {
+    std::vector<uint8_t> body;
+    for (uint16_t i = 0; i < 40; ++i) {
+      auto place = t::placeObject2({.depth = uint16_t(i + 1), .character = character, .translate = {{i * 20, i * 10}}});
+      body.insert(body.end(), place.begin(), place.end());
+    }
+    return t::concat({body, t::showFrame()});
+  };
+  auto sprites = t::concat({t::defineSprite(kSprite, 1, fill(kButton)), t::defineSprite(kPlain, 1, fill(kSprite))});
+  std::vector<uint8_t> tags = t::concat({shapes(), buttonDef(), sprites, fill(kPlain)});
+  FocusPlayer f(t::movie(tags));
+  for (int i = 0; i < 3; ++i) f.tab();
+  f.shiftTab();
+  f.press(kEnter);  // a button has the focus
+  EXPECT_EQ(f.take(), (std::vector<std::string>{"press", "release"}));
+}
+
 TEST(KeyboardFocus, OddTabPropertiesAndAnEmptyStageAreHarmless) {
   Asm script;
   script.getVar("left").push({"tabIndex", std::nan("")}).op(0x4F);

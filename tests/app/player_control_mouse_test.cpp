@@ -75,5 +75,25 @@ TEST(PlayerControlMouse, PixelsReachTheMovieThroughTheViewAndAClickRunsTheButton
   std::filesystem::remove(path);
 }
 
+TEST(PlayerControlMouse, TabAndEnterReachTheMovieThroughTheControl) {
+  headless::HeadlessBackend backend;
+  Runtime runtime{backend};
+  Host host{runtime};
+  host.Show();
+  const std::string path = writeButtonMovie();
+  host.Flash.setMovie(path);
+  ASSERT_TRUE(host.Flash.player().loaded());
+  host.Flash.Play();
+  host.Flash.keyDown(13);
+  host.Flash.keyUp(13);
+  EXPECT_TRUE(host.Flash.playing()) << "Enter with nothing focused";
+  host.Flash.keyDown(9);  // Tab: the button takes the focus
+  host.Flash.keyUp(9);
+  host.Flash.keyDown(13);
+  host.Flash.keyUp(13);
+  EXPECT_FALSE(host.Flash.playing()) << "Enter pressed and released the focused button: its action stops the movie";
+  std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace orv

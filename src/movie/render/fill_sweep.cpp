@@ -18,9 +18,13 @@ void FillSweep::reset(int width, int height) {
   height_ = std::max(0, height);
   fills_.clear();
   lines_.clear();
+  madeFrom.clear();
+  preparedFor_ = -1;
 }
 
 void FillSweep::beginFill() {
+  preparedFor_ = -1;
+  madeFrom.clear();
   if (!fills_.empty() && lastFillEmpty()) return;  // the empty one is reused
   Fill f;
   f.firstLine = uint32_t(lines_.size());
@@ -35,6 +39,8 @@ uint32_t FillSweep::fillCount() const {
 
 void FillSweep::addLine(Point from, Point to) {
   if (fills_.empty()) beginFill();
+  preparedFor_ = -1;
+  madeFrom.clear();
   Fill& f = fills_.back();
   const uint32_t index = uint32_t(fills_.size() - 1);
   detail::clipLine(from, to, width_, height_, [&](Point a, Point b) {
@@ -75,7 +81,7 @@ bool FillSweep::prepareLine(Line& l, bool antialias) const {
     l.top = std::max(l.p0.y, 0.0f);
     l.bottom = std::min(l.p1.y, float(height_));
     if (l.top >= l.bottom) return false;
-    l.x = l.p0.x + (l.top - l.p0.y) * l.dxdy;
+    l.xStart = l.p0.x + (l.top - l.p0.y) * l.dxdy;
     l.yStart = int(l.top);
     l.yEnd = int(std::ceil(l.bottom));
   } else {
@@ -86,12 +92,13 @@ bool FillSweep::prepareLine(Line& l, bool antialias) const {
   return l.yStart < l.yEnd;
 }
 
-void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
-  if (lines_.empty() || width_ == 0 || height_ == 0) return;
+// Fills' buffers, lines ordered downwards and listed by the band they
+// start in (in the order they were added: so in fill order, and within a
+// fill in the order Rasterizer sums them). Done once for fills rendered again.
+void FillSweep::prepare(bool antialias) {
+  preparedFor_ = antialias ? 1 : 0;
   for (Fill& f : fills_) f.visible = f.firstLine < lines_.size() && prepareFill(f);
   const int bands = (height_ + kBandRows - 1) / kBandRows;
-  // Lines by the band they start in, in the order they were added (so in
-  // fill order, and within a fill in the order Rasterizer sums them).
   bandStart_.assign(size_t(bands) + 1, 0);
   for (Line& l : lines_) {
     if (!fills_[l.fill].visible || !prepareLine(l, antialias)) {
@@ -102,11 +109,15 @@ void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
   }
   for (int b = 0; b < bands; ++b) bandStart_[size_t(b) + 1] += bandStart_[size_t(b)];
   byBand_.resize(bandStart_.back());
-  {
-    merged_.assign(bandStart_.begin(), bandStart_.end() - 1);  // cursors
-    for (uint32_t i = 0; i < lines_.size(); ++i)
-      if (lines_[i].yEnd >= 0) byBand_[merged_[size_t(lines_[i].yStart / kBandRows)]++] = i;
-  }
+  merged_.assign(bandStart_.begin(), bandStart_.end() - 1);  // cursors
+  for (uint32_t i = 0; i < lines_.size(); ++i)
+    if (lines_[i].yEnd >= 0) byBand_[merged_[size_t(lines_[i].yStart / kBandRows)]++] = i;
+}
+
+void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
+  if (lines_.empty() || width_ == 0 || height_ == 0) return;
+  if (preparedFor_ != (antialias ? 1 : 0)) prepare(antialias);
+  const int bands = (height_ + kBandRows - 1) / kBandRows;
   stride_ = width_ + 4;
   if (cells_.size() < size_t(kBandRows) * size_t(stride_))
     cells_.resize(size_t(kBandRows) * size_t(stride_), 0.0f);
@@ -127,6 +138,7 @@ void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
     const uint32_t* starting = byBand_.data() + bandStart_[size_t(b)];
     const uint32_t* startingEnd = byBand_.data() + bandStart_[size_t(b) + 1];
     if (starting != startingEnd) {
+      for (const uint32_t* i = starting; i != startingEnd; ++i) lines_[*i].x = lines_[*i].xStart;
       merged_.clear();
       std::merge(active_.begin(), active_.end(), starting, startingEnd, std::back_inserter(merged_));
       active_.swap(merged_);

@@ -32,8 +32,15 @@ class FillSweep {
   // Fills with lines so far (the last begun one counted once it has a line).
   uint32_t fillCount() const;
   bool lastFillEmpty() const { return fills_.empty() || fills_.back().firstLine == lines_.size(); }
-  // Emits every fill's coverage rows top to bottom.
+  // Emits every fill's coverage rows top to bottom. The fills stay as they
+  // were added, so the same ones can be rendered again (the next frame of an
+  // unchanged shape) without adding them anew.
   void render(FillRule rule, bool antialias, FillSink& sink);
+
+  // What a caller made the current fills from, for it to compare before
+  // rendering them again instead of adding them anew; adding or resetting
+  // fills clears it.
+  std::vector<int32_t> madeFrom;
 
  private:
   struct Fill {
@@ -45,16 +52,19 @@ class FillSweep {
   struct Line {
     Point p0, p1;  // p0 above p1
     float dir = 1;
-    float top = 0, bottom = 0, dxdy = 0, x = 0;  // x: where the line enters its next row
+    float top = 0, bottom = 0, dxdy = 0;
+    float xStart = 0, x = 0;  // where the line enters its first row, and its next one
     int yStart = 0, yEnd = 0;                    // rows [yStart, yEnd) it covers
     uint32_t fill = 0;
   };
   bool prepareFill(Fill& f) const;
   bool prepareLine(Line& line, bool antialias) const;
+  void prepare(bool antialias);
   void sweepFill(const Fill& fill, const uint32_t* lines, size_t count, int bandTop,
                  int bandBottom, FillRule rule, bool antialias, FillSink& sink);
 
   int width_ = 0, height_ = 0;
+  int preparedFor_ = -1;  // antialias (1) or not (0) the lines are ordered for; -1: not yet
   std::vector<Fill> fills_;
   std::vector<Line> lines_;
   // Scratch kept between calls: lines by first band, the lines crossing the

@@ -1,6 +1,7 @@
 #include "movie/render/shape_renderer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "movie/render/stroker.h"
@@ -45,25 +46,59 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
                          const std::vector<swf::ShapeEdge>& edges, const Affine& toDevice,
                          const ColorTransform& cx, FillRule rule) {
   if (edges.empty() || tables.empty()) return;
-  // Flatten every edge once; fills and strokes of its table reuse the points.
-  points_.clear();
-  edgeStart_.clear();
-  const float tol = settings_.curveTolerance;
-  for (const swf::ShapeEdge& e : edges) {
-    edgeStart_.push_back(uint32_t(points_.size()));
-    points_.push_back(toDevice.apply(e.x0, e.y0));
-    const Point end = toDevice.apply(e.x1, e.y1);
-    if (e.curved)
-      flattenQuad(points_.back(), toDevice.apply(e.cx, e.cy), end, tol, points_);
-    else
-      points_.push_back(end);
-  }
-  edgeStart_.push_back(uint32_t(points_.size()));
-  // Positions are kept to 1/256 pixel, as graphics hardware rasterises, so a
-  // pixel centre that lies on an edge falls on the same side as it does there.
-  for (Point& p : points_) p = snapToSubpixel(p);
-
   const int w = canvas_.width(), h = canvas_.height();
+  // Flatten every edge once (when a table's fills are not kept from the last
+  // frame); fills of its table reuse the points.
+  bool flattened = false;
+  auto flatten = [&] {
+    flattened = true;
+    points_.clear();
+    edgeStart_.clear();
+    const float tol = settings_.curveTolerance;
+    for (const swf::ShapeEdge& e : edges) {
+      edgeStart_.push_back(uint32_t(points_.size()));
+      points_.push_back(toDevice.apply(e.x0, e.y0));
+      const Point end = toDevice.apply(e.x1, e.y1);
+      if (e.curved)
+        flattenQuad(points_.back(), toDevice.apply(e.cx, e.cy), end, tol, points_);
+      else
+        points_.push_back(end);
+    }
+    edgeStart_.push_back(uint32_t(points_.size()));
+    // Positions are kept to 1/256 pixel, as graphics hardware rasterises, so a
+    // pixel centre that lies on an edge falls on the same side as it does there.
+    for (Point& p : points_) p = snapToSubpixel(p);
+  };
+  // What a table's device lines are made from: the sweep keeps this with
+  // them, and a shape drawn again unchanged reuses them. put(v) returns
+  // false to stop early.
+  auto describe = [&](uint32_t table, auto&& put) {
+    bool going = put(w) && put(h) && put(int32_t(table)) &&
+                 put(int32_t(tables[table].fills.size())) &&
+                 put(std::bit_cast<int32_t>(settings_.curveTolerance));
+    for (double v : {toDevice.a, toDevice.b, toDevice.c, toDevice.d, toDevice.tx, toDevice.ty}) {
+      const uint64_t bits = std::bit_cast<uint64_t>(v);
+      going = going && put(int32_t(uint32_t(bits))) && put(int32_t(uint32_t(bits >> 32)));
+    }
+    going = going && put(int32_t(edges.size()));
+    for (size_t i = 0; i < edges.size() && going; ++i) {
+      const swf::ShapeEdge& e = edges[i];
+      for (int32_t v : {e.x0, e.y0, e.cx, e.cy, e.x1, e.y1}) going = going && put(v);
+      for (uint32_t v : {uint32_t(e.curved), e.fill0, e.fill1, e.styleTable})
+        going = going && put(int32_t(v));
+    }
+    return going;
+  };
+  // The description is followed by the numbers of the table's fills that
+  // have lines, in sweep order: where they start when the fills kept are
+  // this table's, else 0.
+  auto keptFrom = [&](uint32_t table) -> size_t {
+    const std::vector<int32_t>& made = fills_.madeFrom;
+    size_t pos = 0;
+    const bool same = describe(table, [&](int32_t v) { return pos < made.size() && made[pos++] == v; });
+    return same ? pos : 0;
+  };
+
   // Edges are drawn table by table in the order the records switched tables.
   std::vector<uint32_t> tableOrder;
   for (const auto& e : edges)
@@ -74,10 +109,22 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     drawnTable[t] = true;
     const swf::StyleTable& table = tables[t];
     const size_t fillCount = table.fills.size();
+    std::vector<const swf::ShapeEdge*> tableEdges;
+    for (const auto& e : edges)
+      if (e.styleTable == t) tableEdges.push_back(&e);
+    if (const size_t kept = keptFrom(t)) {
+      // The same fills as last time: only their paints are made anew.
+      paints_.clear();
+      for (size_t i = kept; i < fills_.madeFrom.size(); ++i)
+        paints_.push_back(makePaint(table.fills[size_t(fills_.madeFrom[i])], toDevice, cx));
+      if (!paints_.empty()) canvas_.fill(fills_, rule, settings_.antialias, paints_);
+      if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx);
+      continue;
+    }
+    if (!flattened) flatten();
     // Edge sides grouped by fill in one flat array (counting sort): shapes
     // may have thousands of fills, and this runs every frame.
     fillStart_.assign(fillCount + 2, 0);
-    std::vector<const swf::ShapeEdge*> tableEdges;
     auto sides = [&](auto&& visit) {
       for (size_t i = 0; i < edges.size(); ++i) {
         const swf::ShapeEdge& e = edges[i];
@@ -86,8 +133,6 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
         if (e.fill1 >= 1 && e.fill1 <= fillCount) visit(e.fill1, uint32_t(i) * 2);
       }
     };
-    for (const auto& e : edges)
-      if (e.styleTable == t) tableEdges.push_back(&e);
     sides([&](uint32_t fill, uint32_t) { ++fillStart_[fill + 1]; });
     for (size_t f = 1; f < fillStart_.size(); ++f) fillStart_[f] += fillStart_[f - 1];
     sideCodes_.resize(fillStart_.back());
@@ -97,6 +142,7 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     // earlier ones.
     fills_.reset(w, h);
     paints_.clear();
+    std::vector<int32_t> keptFills;
     for (size_t f = 1; f <= fillCount; ++f) {
       if (fillStart_[f] == fillStart_[f + 1]) continue;
       fills_.beginFill();
@@ -114,7 +160,13 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
       }
       if (fills_.lastFillEmpty()) continue;
       paints_.push_back(makePaint(table.fills[f - 1], toDevice, cx));
+      keptFills.push_back(int32_t(f - 1));
     }
+    describe(t, [&](int32_t v) {
+      fills_.madeFrom.push_back(v);
+      return true;
+    });
+    fills_.madeFrom.insert(fills_.madeFrom.end(), keptFills.begin(), keptFills.end());
     if (!paints_.empty()) canvas_.fill(fills_, rule, settings_.antialias, paints_);
     // A mask is made of the areas its shapes fill; their outlines play no part.
     if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx);

@@ -128,6 +128,41 @@ TEST(FillSweep, FillsWithoutVisibleLinesAreDroppedAndTheirNumbersReused) {
   EXPECT_EQ(swept.byFill[0].size(), 6u);  // rows 2..7
 }
 
+TEST(FillSweep, RenderingAgainGivesTheSameRowsInEitherQuality) {
+  // A sweep's fills are kept through render(): the next frame of an unchanged
+  // shape renders them again, maybe at the other quality, without adding them.
+  std::mt19937 rng(23);
+  const auto fills = randomFills(rng, 16, 120, 90);
+  FillSweep kept;
+  kept.reset(120, 90);
+  for (const auto& polys : fills) {
+    kept.beginFill();
+    addPolygons(kept, polys);
+  }
+  kept.madeFrom = {1, 2, 3};
+  for (bool antialias : {true, true, false, true, false, false}) {
+    for (FillRule rule : {FillRule::EvenOdd, FillRule::NonZero}) {
+      FillSweep fresh;
+      fresh.reset(120, 90);
+      for (const auto& polys : fills) {
+        fresh.beginFill();
+        addPolygons(fresh, polys);
+      }
+      SweepRecorder expected, again;
+      fresh.render(rule, antialias, expected);
+      kept.render(rule, antialias, again);
+      EXPECT_EQ(again.byFill, expected.byFill) << "aa " << antialias << " rule " << int(rule);
+    }
+  }
+  EXPECT_EQ(kept.madeFrom, (std::vector<int32_t>{1, 2, 3}));  // rendering leaves it
+  // Adding to the fills, or starting afresh, forgets what they were made from.
+  kept.addLine({1, 1}, {5, 9});
+  EXPECT_TRUE(kept.madeFrom.empty());
+  kept.madeFrom = {4};
+  kept.reset(10, 10);
+  EXPECT_TRUE(kept.madeFrom.empty());
+}
+
 TEST(FillSweep, HostileCoordinatesStayInsideTheClip) {
   FillSweep sweep;
   sweep.reset(16, 16);

@@ -2,6 +2,8 @@
 // fills, colour transforms, masks and quality (anti-aliasing on/off).
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "movie/render/shape_renderer.h"
 #include "render_test_util.h"
 
@@ -296,6 +298,93 @@ TEST(ShapeRender, LowQualityEdgesSnapToTheSubpixelGrid) {
   EXPECT_EQ(f.at(5, 0), kBlack);
   EXPECT_EQ(f.at(5, 4), kBlack);
   EXPECT_EQ(f.at(5, 5), kWhite);
+}
+
+}  // namespace
+}  // namespace orv::movie::render
+
+namespace orv::movie::render {
+namespace {
+
+// Many small fills on both sides of random lines and curves, partly off the
+// frame: the kind of shape whose device lines are kept between frames.
+swf::Shape randomMosaic(std::mt19937& rng, int fills) {
+  std::uniform_int_distribution<int> coord(-400, 2400), style(0, fills);
+  std::string path;
+  for (int i = 0; i < 60; ++i) {
+    path += "M " + std::to_string(coord(rng)) + " " + std::to_string(coord(rng)) + " F0 " +
+            std::to_string(style(rng)) + " F1 " + std::to_string(style(rng));
+    for (int k = 0; k < 3; ++k) {
+      if (rng() % 3 == 0)
+        path += " q " + std::to_string(coord(rng)) + " " + std::to_string(coord(rng)) + " ";
+      else
+        path += " l ";
+      path += std::to_string(coord(rng)) + " " + std::to_string(coord(rng));
+    }
+    path += " ";
+  }
+  std::vector<swf::FillStyle> styles;
+  for (int f = 0; f < fills; ++f)
+    styles.push_back(solidFill(uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(128 + rng() % 128)));
+  return makeShape(path, styles);
+}
+
+TEST(ShapeRender, RedrawingWithKeptFillsMatchesDrawingAfresh) {
+  // One sweep kept across draws, as the movie renderer keeps it between
+  // frames; each picture must equal the one a fresh sweep draws, whatever
+  // changed in between (nothing, the matrix, the edges in place, the
+  // colours, the quality, the frame).
+  std::mt19937 rng(5);
+  swf::Shape shape = randomMosaic(rng, 9);
+  std::vector<swf::ShapeEdge> edges = swf::shapeEdges(shape);
+  FillSweep kept;
+  Rasterizer keptStrokes;
+  Affine m = kTwipsToPixels;
+  ColorTransform cx;
+  bool aa = true;
+  int width = 90, height = 70;
+  auto check = [&](const char* step) {
+    Frame fresh(width, height), again(width, height);
+    DrawSettings settings;
+    settings.antialias = aa;
+    {
+      Canvas canvas(fresh.surface());
+      ShapeRenderer(canvas, settings, nullptr).draw(shape.styleTables, edges, m, cx);
+    }
+    {
+      Canvas canvas(again.surface());
+      ShapeRenderer(canvas, settings, nullptr, &keptStrokes, &kept).draw(shape.styleTables, edges, m, cx);
+    }
+    EXPECT_EQ(again.pixels, fresh.pixels) << step;
+    EXPECT_NE(std::count(fresh.pixels.begin(), fresh.pixels.end(), kWhite), ptrdiff_t(fresh.pixels.size()))
+        << step << ": the case draws something";
+  };
+  check("first draw");
+  check("unchanged");
+  aa = false;
+  check("low quality");
+  aa = true;
+  check("high quality again");
+  m = Affine::scale(1 / 23.0, 1 / 17.0) * Affine::translate(-50, 30);
+  check("new matrix");
+  edges[7].x1 += 300;
+  edges[7].cy -= 200;
+  check("an edge moved in place");
+  std::swap(edges[3].fill0, edges[3].fill1);
+  check("an edge's fills swapped");
+  shape.styleTables[0].fills[2] = solidFill(10, 200, 30);
+  shape.styleTables[0].fills[5] = solidFill(250, 250, 0, 100);
+  check("new colours");
+  cx.mulR = 0.5f;
+  cx.addB = 40;
+  check("colour transform");
+  width = 91;
+  check("wider frame");
+  shape.styleTables[0].fills.pop_back();
+  check("one fill less");
+  shape = randomMosaic(rng, 4);
+  edges = swf::shapeEdges(shape);
+  check("another shape");
 }
 
 }  // namespace

@@ -142,6 +142,20 @@ void installStringBuiltins(Vm& vm) {
         std::vector<Value> out;
         double limit = c.arg(1).isUndefined() ? 4294967295.0 : vm.toNumber(c.arg(1));
         if (std::isnan(limit)) limit = 0;
+        if (vm.version() < 6) {
+            // Version 5 movies split on a single character only: a limit below one
+            // gives nothing (the whole string for an empty separator), any other
+            // separator leaves the string whole.
+            bool emptySep = c.arg(0).isString() && c.arg(0).asString().empty();
+            if (!c.arg(1).isUndefined() && limit <= 0) {
+                if (emptySep) out.push_back(Value(s));
+                return Value(vm.newArray(out));
+            }
+            if (c.arg(0).isUndefined() || text::decode(vm.toString(c.arg(0)), utf8).size() != 1) {
+                out.push_back(Value(s));
+                return Value(vm.newArray(out));
+            }
+        }
         if (c.arg(0).isUndefined()) {
             out.push_back(Value(s));
             return Value(vm.newArray(out));
@@ -155,10 +169,6 @@ void installStringBuiltins(Vm& vm) {
         }
         if (limit <= 0) return Value(vm.newArray(out));
         if (sep.empty()) {
-            if (vm.version() < 6 && !s.empty()) {
-                out.push_back(Value(s));
-                return Value(vm.newArray(out));
-            }
             for (uint32_t ch : text::decode(s, utf8)) {
                 if (out.size() >= limit) break;
                 out.push_back(Value(text::fromCharCode(ch, utf8)));

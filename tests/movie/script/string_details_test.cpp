@@ -33,6 +33,27 @@ TEST(StringDetails, SplittingEmptyTextAndLimits) {
     EXPECT_EQ(vm.toString(method(vm, aa, "slice", {Value(1)})), "a");
 }
 
+TEST(StringDetails, VersionFiveSplitsOnOneCharacterOnly) {
+    FakeHost h(5);
+    Vm& vm = h.vm;
+    Value empty(""), aa("aa"), word("wallawalla");
+    // Longer or empty separators leave the text whole; one character splits as usual.
+    EXPECT_EQ(joined(vm, method(vm, word, "split", {Value("la")})), "1:wallawalla");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value("aa")})), "1:aa");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value("")})), "1:aa");
+    EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value("")})), "1:");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value("a")})), "3:||");
+    EXPECT_EQ(joined(vm, method(vm, word, "split", {Value("w"), Value(2)})), "2:|alla");
+    // A limit below one gives nothing, except the whole text for an empty separator.
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value(""), Value(0)})), "1:aa");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value(""), Value(-1)})), "1:aa");
+    EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value(""), Value(0)})), "1:");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value("aa"), Value(0)})), "0:");
+    EXPECT_EQ(joined(vm, method(vm, aa, "split", {Value(), Value(0)})), "0:");
+    EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value("x"), Value(-1)})), "0:");
+    EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value("x")})), "1:");
+}
+
 TEST(StringDetails, ChrZeroPrimitivesAndTextlessToString) {
     FakeHost h(6);
     // trace(chr(0) == ""); trace("t" instanceof String); trace(new String("t") instanceof String)

@@ -69,16 +69,20 @@ int compareValues(Vm& vm, const Value& a, const Value& b, int flags) {
 
 // Shared by sort and sortOn: `cmp` gives <0/0/>0 for two elements.
 template <class Cmp>
-Value sortWith(Vm& vm, Object* self, std::vector<Value>& elems, int flags, Cmp cmp) {
+Value sortWith(Vm& vm, Object* self, std::vector<Value>& elems, int flags, bool byScript, Cmp cmp) {
     std::vector<size_t> idx(elems.size());
     for (size_t i = 0; i < idx.size(); ++i) idx[i] = i;
     bool duplicate = false;
+    // With a script comparator descending is the ascending order turned round, equal
+    // elements included; the built-in orders keep equal elements as they came.
+    bool turnRound = (flags & kDescending) && byScript;
     mergeSort(idx, [&](size_t a, size_t b) {
         int c = cmp(elems[a], elems[b]);
         if (c == 0 && a != b) duplicate = true;
-        if (flags & kDescending) c = -c;
+        if ((flags & kDescending) && !turnRound) c = -c;
         return c < 0;
     });
+    if (turnRound) std::reverse(idx.begin(), idx.end());
     if ((flags & kUniqueSort) && duplicate) return Value(0.0);
     if (flags & kReturnIndexedArray) {
         std::vector<Value> out;
@@ -204,7 +208,8 @@ void installArrayBuiltins(Vm& vm) {
         size_t count = e.size() - s;
         if (c.args.size() >= 2) {
             double n = vm.toNumber(c.arg(1));
-            if (std::isnan(n) || n < 0) n = 0;
+            if (n < 0) return Value();  // a negative count changes nothing
+            if (std::isnan(n)) n = 0;
             count = std::min(count, static_cast<size_t>(std::min(n, len)));
         }
         std::vector<Value> removed(e.begin() + static_cast<long>(s), e.begin() + static_cast<long>(s + count));
@@ -222,17 +227,23 @@ void installArrayBuiltins(Vm& vm) {
         if (isFunction(c.arg(0))) {
             fn = c.arg(0);
             if (c.args.size() > 1) flags = vm.toInt(c.arg(1));
+            // A comparator decides order only: equal answers are no duplicates.
+            flags &= ~kUniqueSort;
         } else if (!c.args.empty()) {
+            // Neither a comparator nor options: an undefined argument gives undefined,
+            // any other object leaves the array as it is.
+            if (c.arg(0).isUndefined()) return Value();
+            if (c.arg(0).isObject()) return Value(self);
             flags = vm.toInt(c.arg(0));
         }
         if (fn.isObject()) {
-            return sortWith(vm, self, e, flags, [&](const Value& a, const Value& b) {
+            return sortWith(vm, self, e, flags, true, [&](const Value& a, const Value& b) {
                 std::vector<Value> args{a, b};
                 double r = vm.toNumber(vm.call(fn, Value(), args));
                 return r < 0 ? -1 : r > 0 ? 1 : 0;
             });
         }
-        return sortWith(vm, self, e, flags, [&](const Value& a, const Value& b) {
+        return sortWith(vm, self, e, flags, false, [&](const Value& a, const Value& b) {
             return compareValues(vm, a, b, flags);
         });
     });
@@ -247,10 +258,14 @@ void installArrayBuiltins(Vm& vm) {
             for (auto& f : vm.arrayElements(c.arg(0).asObject())) fields.push_back(vm.toString(f));
             if (c.arg(1).isObject())
                 for (auto& f : vm.arrayElements(c.arg(1).asObject())) fieldFlags.push_back(vm.toInt(f));
+            // Options per field count only when there is one for every field; the first
+            // field's then also says whether to insist on unique keys or give indices.
+            if (fieldFlags.size() != fields.size()) fieldFlags.clear();
+            if (!fieldFlags.empty()) flags = fieldFlags[0] & (kUniqueSort | kReturnIndexedArray);
         } else {
             fields.push_back(vm.toString(c.arg(0)));
         }
-        return sortWith(vm, self, e, flags & ~kDescending, [&](const Value& a, const Value& b) {
+        return sortWith(vm, self, e, flags & ~kDescending, false, [&](const Value& a, const Value& b) {
             for (size_t i = 0; i < fields.size(); ++i) {
                 int ff = i < fieldFlags.size() ? fieldFlags[i] : flags;
                 int r = compareValues(vm, vm.getMember(a, fields[i]), vm.getMember(b, fields[i]), ff);

@@ -247,14 +247,19 @@ bool Player::advance(double milliseconds) {
     return frames;
   };
   const auto before = levelFrames();
+  // Scripts that ran (timers, onEnterFrame, handlers) or files that arrived may have
+  // changed what is shown, in a movie whose frames stand still as much as in any other.
+  const uint64_t actionsBefore = scripts_->vm().actionsExecuted();
+  const bool loading = scripts_->vm().loading();
   for (int i = 0; i < ticks && stage_; ++i) tickOnce();
+  const bool scripted = loading || (scripts_ && scripts_->vm().actionsExecuted() != actionsBefore);
   const bool rolled = mouse_->refresh();  // what is under a still pointer may have changed
   // The stream ran dry while the frames were late; what it got since is partly out of
   // date: keep about one frame's worth so it plays with the frame shown.
   if (synced && ticks > 1) sound_->alignStreams(period + kStreamSlackMs);
   bool animated = false;
   for (const auto& [n, root] : stage_->levels()) animated = animated || hasAnimatedClips(*root);
-  return rolled || levelFrames() != before || animated;
+  return rolled || levelFrames() != before || animated || scripted;
 }
 
 // The mouse in use hides the focus rectangle (a move to where it already was does not).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "movie/player.h"
+#include "script/script_test_util.h"
 #include "swf_writer.h"
 
 using namespace orv::movie;
@@ -144,3 +145,22 @@ TEST(PlayerScripts, AMovieStartsStoppedWhenItsFirstFrameSaysSo) {
   EXPECT_EQ(playing.lines, std::vector<std::string>{"two"});
 }
 
+
+// A movie of one frame whose scripts move things asks for a redraw every frame; one whose
+// frames and scripts stand still does not.
+TEST(PlayerScripts, ScriptsThatRunEachFrameKeepTheMovieRedrawing) {
+  using orv::movie::script::test::Asm;
+  // _root.onEnterFrame = function () { _root._x = _root._x + 1; }
+  Asm move = Asm().push({"_root"}).op(kGetVariable).push({"_x"}).push({"_root"}).op(kGetVariable)
+                 .push({"_x"}).op(kGetMember).push({1}).op(0x47).op(kSetMember);
+  Asm frame = Asm().push({"_root"}).op(kGetVariable).push({"onEnterFrame"}).function("", {}, move).op(kSetMember);
+  TracedPlayer moving;
+  ASSERT_TRUE(moving.player.loadBytes(scriptedMovie({frame.bytes()})));
+  moving.player.start();
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(moving.player.advance(moving.player.framePeriodMs())) << i;
+
+  TracedPlayer still;
+  ASSERT_TRUE(still.player.loadBytes(scriptedMovie({actions({{kStop}})})));
+  still.player.start();
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(still.player.advance(still.player.framePeriodMs())) << i;
+}

@@ -954,6 +954,7 @@ void Vm::startFrameBudget() {
 bool Vm::enterRun() {
     if (scriptsStopped_) return false;
     if (entryDepth_++ == 0) {
+        actionsBeforeThisRun_ += actionsThisRun_;
         actionsThisRun_ = 0;
         entryStarted_ = std::chrono::steady_clock::now();
         runDeadline_ = entryStarted_ - scriptTimeThisFrame_ +

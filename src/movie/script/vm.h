@@ -77,6 +77,10 @@ public:
     // Frees unreachable objects. Only between entries (never while a script runs).
     void collectGarbage();
     size_t objectCount() const { return heap_.size(); }
+    // Actions run since the machine started, and whether files asked for are still on
+    // their way: what a host needs to know that scripts may have changed the picture.
+    uint64_t actionsExecuted() const { return actionsBeforeThisRun_ + actionsThisRun_; }
+    bool loading() const { return !loads_.empty(); }
     // Linkage for attachMovie/registerClass: export name -> constructor.
     Object* registeredClass(const std::string& exportName);
     void registerClass(const std::string& exportName, Object* ctor);
@@ -229,6 +233,7 @@ private:
     std::map<std::string, Object*> registeredClasses_;
     LoadQueue loads_;
     uint64_t actionsThisRun_ = 0;
+    uint64_t actionsBeforeThisRun_ = 0;
     uint64_t actionsSinceClock_ = 0;  // never reset, so short entries reach the clock too
     // Memory is measured after as many actions as the last measure looked at things (so
     // measuring costs a fraction of the work), or after many bytes of new strings.

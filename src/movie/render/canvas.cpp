@@ -10,6 +10,41 @@ inline uint8_t mul255(uint32_t a, uint32_t b) {
   uint32_t v = a * b + 128;
   return uint8_t((v + (v >> 8)) >> 8);
 }
+
+// Composites one coverage span painted with `paint` where no mask clips.
+inline void paintUnmasked(const Paint& paint, uint32_t* dst, int x, int y, int count,
+                          const uint8_t* coverage, std::vector<uint32_t>& scratch) {
+  if (paint.isSolid()) {
+    const uint32_t src = paint.color();
+    if (src == 0) return;
+    const bool opaque = alphaOf(src) == 255;
+    for (int i = 0; i < count;) {
+      const uint32_t c = coverage[i];
+      if (c == 255 && opaque) {
+        // Fully covered stretches are plain stores (found eight at a time).
+        int j = i + 1;
+        for (uint64_t eight; j + 8 <= count; j += 8) {
+          std::memcpy(&eight, coverage + j, 8);
+          if (eight != ~uint64_t(0)) break;
+        }
+        while (j < count && coverage[j] == 255) ++j;
+        std::fill(dst + i, dst + j, src);
+        i = j;
+        continue;
+      }
+      if (c) dst[i] = sourceOver(dst[i], mulPixel255(src, c));
+      ++i;
+    }
+    return;
+  }
+  scratch.resize(size_t(count));
+  paint.shade(x, y, count, scratch.data());
+  for (int i = 0; i < count; ++i) {
+    const uint32_t c = coverage[i];
+    if (!c) continue;
+    dst[i] = sourceOver(dst[i], c == 255 ? scratch[i] : mulPixel255(scratch[i], c));
+  }
+}
 }  // namespace
 
 class Canvas::CompositeSink : public SpanSink {
@@ -37,7 +72,7 @@ class Canvas::CompositeSink : public SpanSink {
     if (y + 2 < t.height) __builtin_prefetch(dst + 2 * t.width, 1);
     if (!m) {
       canvas_.notePainted(y, x, count);
-      paintUnmasked(dst, x, y, count, coverage);
+      paintUnmasked(*paint_, dst, x, y, count, coverage, canvas_.scratch_);
       return;
     }
     int first = count, last = -1;  // what the mask let through, for the painted bounds
@@ -66,38 +101,6 @@ class Canvas::CompositeSink : public SpanSink {
     }
     if (last >= first) canvas_.notePainted(y, x + first, last - first + 1);
   }
-
- private:
-  void paintUnmasked(uint32_t* dst, int x, int y, int count, const uint8_t* coverage) {
-    if (paint_->isSolid()) {
-      const uint32_t src = paint_->color();
-      if (src == 0) return;
-      const bool opaque = alphaOf(src) == 255;
-      for (int i = 0; i < count;) {
-        const uint32_t c = coverage[i];
-        if (c == 255 && opaque) {
-          // Fully covered stretches are plain stores.
-          int j = i + 1;
-          while (j < count && coverage[j] == 255) ++j;
-          std::fill(dst + i, dst + j, src);
-          i = j;
-          continue;
-        }
-        if (c) dst[i] = sourceOver(dst[i], mulPixel255(src, c));
-        ++i;
-      }
-      return;
-    }
-    auto& colors = canvas_.scratch_;
-    colors.resize(size_t(count));
-    paint_->shade(x, y, count, colors.data());
-    for (int i = 0; i < count; ++i) {
-      const uint32_t c = coverage[i];
-      if (!c) continue;
-      dst[i] = sourceOver(dst[i], c == 255 ? colors[i] : mulPixel255(colors[i], c));
-    }
-  }
-
 
  private:
   Canvas& canvas_;
@@ -147,6 +150,27 @@ class Canvas::SweepSink : public FillSink {
   SpanSink* mask_ = nullptr;
   CompositeSink* composite_ = nullptr;
   const std::vector<Paint>* paints_ = nullptr;
+};
+
+// A sweep's fills straight onto the frame where no mask clips: one call a
+// span, its paint's compositing inline.
+class Canvas::SweepPainter final : public FillSink {
+ public:
+  SweepPainter(Canvas& canvas, const std::vector<Paint>& paints) : canvas_(canvas), paints_(paints) {}
+  void span(uint32_t fill, int y, int x, int count, const uint8_t* coverage) override {
+    if (fill >= paints_.size()) return;
+    const Paint& paint = paints_[fill];
+    if (paint.paintsNothing()) return;
+    const Surface& t = canvas_.target_;
+    uint32_t* dst = t.pixels + size_t(y) * t.width + x;
+    if (y + 2 < t.height) __builtin_prefetch(dst + 2 * t.width, 1);
+    canvas_.notePainted(y, x, count);
+    paintUnmasked(paint, dst, x, y, count, coverage, canvas_.scratch_);
+  }
+
+ private:
+  Canvas& canvas_;
+  const std::vector<Paint>& paints_;
 };
 
 Canvas::Canvas(Surface target, std::vector<std::vector<uint8_t>>* maskPool)
@@ -238,7 +262,12 @@ void Canvas::fill(FillSweep& fills, FillRule rule, bool antialias,
     return;
   }
   if (paints.empty()) return;
-  const uint8_t* mask = masks_.empty() ? nullptr : masks_.back().coverage.data();
+  if (masks_.empty()) {
+    SweepPainter painter(*this, paints);
+    fills.render(rule, antialias, painter);
+    return;
+  }
+  const uint8_t* mask = masks_.back().coverage.data();
   CompositeSink composite(*this, paints.front(), mask);
   SweepSink sink(composite, paints);
   fills.render(rule, antialias, sink);

@@ -58,6 +58,7 @@ class Canvas {
   class CompositeSink;
   class MaskSink;
   class SweepSink;
+  class SweepPainter;
 
   Surface target_;
   struct Mask {

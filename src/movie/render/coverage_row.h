@@ -89,9 +89,11 @@ inline void addRowArea(float* row, uint64_t* bits, int bitBase, float x, float x
   float xa = std::min(x, xNext) - float(bufX), xb = std::max(x, xNext) - float(bufX);
   xa = std::clamp(xa, 0.0f, float(bufW - 2));
   xb = std::clamp(xb, 0.0f, float(bufW - 2));
-  const float xaFloor = std::floor(xa);
-  const int ia = int(xaFloor);
-  const int ib = int(std::ceil(xb));
+  // Both are clamped to 0 or more, so truncation floors (and is much
+  // cheaper than floor and ceil on plain x86-64).
+  const int ia = int(xa);
+  const float xaFloor = float(ia);
+  const int ib = int(xb) + (float(int(xb)) < xb);
   rmin = std::min(rmin, ia);
   rmax = std::max(rmax, std::max(ib, ia + 1));
   markCells(bits, bitBase + ia, bitBase + std::max(ib, ia + 1));

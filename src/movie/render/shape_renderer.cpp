@@ -92,11 +92,12 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
   // The description is followed by the numbers of the table's fills that
   // have lines, in sweep order: where they start when the fills kept are
   // this table's, else 0.
+  const size_t describedSize = 18 + 10 * edges.size();  // what describe() puts
   auto keptFrom = [&](uint32_t table) -> size_t {
     const std::vector<int32_t>& made = fills_.madeFrom;
-    size_t pos = 0;
-    const bool same = describe(table, [&](int32_t v) { return pos < made.size() && made[pos++] == v; });
-    return same ? pos : 0;
+    if (made.size() < describedSize) return 0;
+    const int32_t* at = made.data();
+    return describe(table, [&](int32_t v) { return *at++ == v; }) ? describedSize : 0;
   };
 
   // Edges are drawn table by table in the order the records switched tables.
@@ -166,7 +167,10 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
       fills_.madeFrom.push_back(v);
       return true;
     });
-    fills_.madeFrom.insert(fills_.madeFrom.end(), keptFills.begin(), keptFills.end());
+    if (fills_.madeFrom.size() == describedSize)
+      fills_.madeFrom.insert(fills_.madeFrom.end(), keptFills.begin(), keptFills.end());
+    else
+      fills_.madeFrom.clear();  // (never: the description has a fixed size)
     if (!paints_.empty()) canvas_.fill(fills_, rule, settings_.antialias, paints_);
     // A mask is made of the areas its shapes fill; their outlines play no part.
     if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx);

@@ -144,6 +144,7 @@ class MovieClip : public DisplayObject {
 
   const swf::Timeline* timeline_;
   int currentFrame_ = -1;
+  int highestFrame_ = -1;  // the furthest frame the timeline has been through
   bool playing_ = true;
   std::map<int, std::shared_ptr<DisplayObject>> list_;
   std::vector<std::shared_ptr<DisplayObject>> unloading_;

@@ -134,12 +134,15 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
         slots.erase(std::get<swf::RemoveObject>(tag).depth);
     }
     for (const auto& init : fr.initActions) {
+      // Those of a character defined further on wait until the timeline has been there.
+      if (init.definedInFrame > highestFrame_) continue;
       if (!st.markInitActionsDone(movie, init.spriteId)) continue;
       TimelineEvent ev{TimelineEvent::Kind::InitAction, weak_from_this()};
       ev.initAction = &init;
       ev.frame = f;
       st.queue(std::move(ev));
     }
+    highestFrame_ = std::max(highestFrame_, f);
     // Jumping forward passes through the frames between: what they place and remove
     // comes and goes (with its load and unload events), as playing them would.
     if (!rebuilt && f < frame) reconcile(slots, false);

@@ -115,6 +115,7 @@ class MovieReader {
         if (ctx_.budget == 0 || std::strstr(e.what(), "too large")) throw;
         noteBadTag(h.code, e.what());
       }
+      if (!insideSprite && !pendingInits_.empty()) notePendingDefinitions(tl);
     }
     if (!insideSprite) markTruncated(ctx_.movie.truncated ? ctx_.movie.warning : "no End tag");
   }
@@ -127,6 +128,34 @@ class MovieReader {
   void noteBadTag(uint16_t code, const char* why) {
     if (ctx_.movie.warning.empty())
       ctx_.movie.warning = std::string("skipped a bad ") + tagName(code) + " tag: " + why;
+  }
+
+  // Init actions of the root timeline whose character was not defined yet when read.
+  struct PendingInit {
+    size_t frame, index;
+    CharacterId id;
+  };
+  static constexpr size_t kMaxPendingInits = 256;
+  std::vector<PendingInit> pendingInits_;
+
+  // Gives the waiting init actions whose character is now defined the frame being read.
+  void notePendingDefinitions(TimelineBuilder& tl) {
+    const size_t frameNow = tl.timeline.frames.size();
+    std::erase_if(pendingInits_, [&](const PendingInit& p) {
+      if (!knownCharacter(p.id)) return false;
+      Frame& f = p.frame < tl.timeline.frames.size() ? tl.timeline.frames[p.frame] : tl.current;
+      if (p.index < f.initActions.size()) f.initActions[p.index].definedInFrame = static_cast<int>(frameNow);
+      return true;
+    });
+  }
+
+  bool knownCharacter(CharacterId id) const {
+    const Movie& m = ctx_.movie;
+    if (m.dictionary.count(id)) return true;
+    for (const Movie::Import& im : m.imports)
+      for (const auto& asset : im.assets)
+        if (asset.first == id) return true;
+    return false;
   }
 
   void readTag(BitReader& r, uint16_t code, TimelineBuilder& tl, bool insideSprite) {
@@ -168,6 +197,14 @@ class MovieReader {
         a.spriteId = r.u16();
         ctx_.charge(1, r.remaining() + sizeof(DoInitAction));
         a.bytes = r.rest();
+        // Init actions belong to a character defined (or imported) earlier in the file;
+        // for one defined later, they wait until the timeline has been through the frame
+        // that defines it.
+        if (!knownCharacter(a.spriteId)) {
+          a.definedInFrame = DoInitAction::kNeverDefined;
+          if (!insideSprite && pendingInits_.size() < kMaxPendingInits)
+            pendingInits_.push_back({tl.timeline.frames.size(), f.initActions.size(), a.spriteId});
+        }
         f.initActions.push_back(std::move(a));
         break;
       }

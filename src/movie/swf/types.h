@@ -457,6 +457,11 @@ struct DoAction {
 struct DoInitAction {
   CharacterId spriteId = 0;
   std::vector<uint8_t> bytes;
+  // -1: the character is defined before these actions in the file. Otherwise the root
+  // frame whose tags define it (kNeverDefined: none does); the actions run only once the
+  // timeline has been through that frame.
+  int definedInFrame = -1;
+  static constexpr int kNeverDefined = 1 << 30;
 };
 
 struct Frame {

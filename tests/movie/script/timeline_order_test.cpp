@@ -1,0 +1,108 @@
+// What the timeline does with tags whose effect depends on what came before them: init
+// actions of a sprite defined further on.
+// Checked through what the frame scripts trace on the player's own timeline.
+#include <gtest/gtest.h>
+
+#include "movie/script/timeline_bridge.h"
+#include "movie/stage.h"
+#include "movie/swf/reader.h"
+#include "script_test_util.h"
+#include "../swf_writer.h"
+
+namespace orv::movie::script {
+namespace {
+
+namespace w = orv::movie::test;
+using test::Asm;
+
+std::vector<uint8_t> actions(const Asm& code) { return w::doAction(code.bytes()); }
+
+std::vector<uint8_t> doInitAction(uint16_t sprite, const Asm& code) {
+    std::vector<uint8_t> body = {uint8_t(sprite & 0xFF), uint8_t(sprite >> 8)};
+    const auto bytes = code.bytes();
+    body.insert(body.end(), bytes.begin(), bytes.end());
+    return w::tag(59, body, true);
+}
+
+std::vector<std::string> onPlayerTimeline(const std::vector<uint8_t>& bytes, int frames) {
+    auto movie = swf::readMovie(bytes).movie;
+    if (!movie) return {"<unreadable>"};
+    Stage stage(movie);
+    std::vector<std::string> out;
+    stage.traceSink = [&out](const std::string& line) { out.push_back(line); };
+    TimelineBridge bridge(stage);
+    stage.setListener(&bridge);
+    stage.dispatchEvents();
+    for (int i = 1; i < frames; ++i) bridge.tick();
+    return out;
+}
+
+// Frame 1: init actions of sprite 5 (defined in frame 2), of sprite 6 (defined later in frame
+// 1) and of sprite 7 (never defined), then its own action. Frame 2 defines sprite 5 and
+// traces; frame 3 traces and, the first time, goes back to frame 1.
+std::vector<uint8_t> initActionsBeforeTheirSprites() {
+    Asm init5, init6, init7, frame1, frame2, frame3;
+    init5.push({"init 5"}).trace();
+    init6.push({"init 6"}).trace();
+    init7.push({"init 7"}).trace();
+    frame1.push({"frame 1"}).trace();
+    frame2.push({"frame 2"}).trace();
+    // if (!back) { back = true; gotoAndPlay(1) }
+    Asm goBack;
+    goBack.setVar("back", true).action(0x81, {0, 0}).op(0x06);
+    frame3.push({"frame 3"}).trace().getVar("back").ifTrue(static_cast<int16_t>(goBack.bytes().size())).append(goBack);
+    return w::movie(w::concat({doInitAction(5, init5), doInitAction(6, init6), doInitAction(7, init7),
+                               w::defineSprite(6, 1, w::showFrame()), actions(frame1), w::showFrame(),
+                               w::defineSprite(5, 1, w::showFrame()), actions(frame2), w::showFrame(),
+                               actions(frame3), w::showFrame()}),
+                    {.version = 6, .frameCount = 3});
+}
+
+TEST(TimelineOrder, InitActionsOfASpriteDefinedFurtherOnWaitUntilTheTimelineHasBeenThere) {
+    const auto bytes = initActionsBeforeTheirSprites();
+    auto movie = swf::readMovie(bytes).movie;
+    ASSERT_TRUE(movie);
+    ASSERT_EQ(movie->root.frames.size(), 3u);
+    const auto& inits = movie->root.frames[0].initActions;
+    ASSERT_EQ(inits.size(), 3u);
+    EXPECT_EQ(inits[0].definedInFrame, 1);  // sprite 5: in frame 2
+    EXPECT_EQ(inits[1].definedInFrame, 0);  // sprite 6: later in frame 1
+    EXPECT_EQ(inits[2].definedInFrame, swf::DoInitAction::kNeverDefined);
+
+    // None runs the first time through frame 1; back there, those of both sprites now
+    // defined run (once), before the frame's action; the undefined sprite's never do.
+    EXPECT_EQ(onPlayerTimeline(bytes, 6),
+              (std::vector<std::string>{"frame 1", "frame 2", "frame 3", "init 5", "init 6", "frame 1",
+                                        "frame 2", "frame 3", "frame 1"}));
+}
+
+TEST(TimelineOrder, InitActionsOfASpriteDefinedEarlierRunTheFirstTime) {
+    Asm init, frame1;
+    init.push({"init"}).trace();
+    frame1.push({"frame 1"}).trace();
+    auto bytes = w::movie(w::concat({w::defineSprite(5, 1, w::showFrame()), doInitAction(5, init),
+                                     actions(frame1), w::showFrame()}),
+                          {.version = 6});
+    auto movie = swf::readMovie(bytes).movie;
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movie->root.frames[0].initActions.at(0).definedInFrame, -1);
+    EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"init", "frame 1"}));
+}
+
+TEST(TimelineOrder, ManyInitActionsForUnknownSpritesStayBounded) {
+    // A hostile movie: thousands of init actions for sprites that never come.
+    std::vector<uint8_t> tags;
+    Asm init;
+    init.push({"never"}).trace();
+    for (int i = 0; i < 3000; ++i) {
+        auto t = doInitAction(static_cast<uint16_t>(1000 + i), init);
+        tags.insert(tags.end(), t.begin(), t.end());
+    }
+    auto more = w::concat({w::defineSprite(1, 1, w::showFrame()), w::showFrame()});
+    tags.insert(tags.end(), more.begin(), more.end());
+    auto bytes = w::movie(tags, {.version = 6});
+    EXPECT_TRUE(onPlayerTimeline(bytes, 3).empty());
+}
+
+}  // namespace
+}  // namespace orv::movie::script

@@ -42,12 +42,11 @@ using Slots = std::map<int, MovieClip::Slot>;
 
 void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame) {
   auto it = slots.find(p.depth);
-  if (it == slots.end() || (!p.move && p.version >= 2 && p.characterId)) {
+  // Placing a new object (no move flag) on a depth something already holds changes
+  // nothing: what is there stays, as it is.
+  if (it != slots.end() && !p.move && p.version >= 2) return;
+  if (it == slots.end()) {
     if (!p.characterId) return;  // a move of an empty depth: nothing to move
-    if (it != slots.end()) {
-      // Placing on an occupied depth without the move flag replaces what was there.
-      slots.erase(it);
-    }
     MovieClip::Slot s;
     s.characterId = *p.characterId;
     s.placedFrame = frame;

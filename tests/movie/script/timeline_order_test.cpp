@@ -1,5 +1,5 @@
-// What the timeline does with tags whose effect depends on what came before them: init
-// actions of a sprite defined further on.
+// What the timeline does with tags whose effect depends on what came before them: a new
+// placement on a depth already in use, and init actions of a sprite defined further on.
 // Checked through what the frame scripts trace on the player's own timeline.
 #include <gtest/gtest.h>
 
@@ -24,6 +24,9 @@ std::vector<uint8_t> doInitAction(uint16_t sprite, const Asm& code) {
     return w::tag(59, body, true);
 }
 
+// trace(typeof(name))
+Asm& traceTypeOf(Asm& a, const std::string& name) { return a.getVar(name).op(0x44).trace(); }
+
 std::vector<std::string> onPlayerTimeline(const std::vector<uint8_t>& bytes, int frames) {
     auto movie = swf::readMovie(bytes).movie;
     if (!movie) return {"<unreadable>"};
@@ -35,6 +38,41 @@ std::vector<std::string> onPlayerTimeline(const std::vector<uint8_t>& bytes, int
     stage.dispatchEvents();
     for (int i = 1; i < frames; ++i) bridge.tick();
     return out;
+}
+
+TEST(TimelineOrder, ANewPlacementOnADepthInUseLeavesWhatIsThere) {
+    // Frame 1 places sprite 1 as "first" at depth 3. Frame 2 places sprite 2 as "second" on
+    // the same depth without the move flag, frame 3 again with a ratio; frame 4 removes the
+    // depth and places "third" there.
+    Asm check2, check3, check4;
+    traceTypeOf(traceTypeOf(check2, "first"), "second");
+    traceTypeOf(traceTypeOf(check3, "first"), "second");
+    traceTypeOf(traceTypeOf(check4, "first"), "third");
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(1, 1, w::showFrame()), w::defineSprite(2, 1, w::showFrame()),
+                   w::placeObject2({.depth = 3, .character = 1, .name = "first"}), w::showFrame(),
+                   w::placeObject2({.depth = 3, .character = 2, .name = "second"}), actions(check2),
+                   w::showFrame(),
+                   w::placeObject2({.depth = 3, .character = 2, .ratio = 5, .name = "second"}),
+                   actions(check3), w::showFrame(), w::removeObject2(3),
+                   w::placeObject2({.depth = 3, .character = 2, .name = "third"}), actions(check4),
+                   w::showFrame()}),
+        {.version = 6, .frameCount = 4});
+    EXPECT_EQ(onPlayerTimeline(bytes, 4),
+              (std::vector<std::string>{"movieclip", "undefined", "movieclip", "undefined", "undefined",
+                                        "movieclip"}));
+
+    // Going back to frame 2 rebuilds the list the same way: "first" holds the depth.
+    auto movie = swf::readMovie(bytes).movie;
+    ASSERT_TRUE(movie);
+    Stage stage(movie);
+    stage.root().gotoFrame(3);
+    ASSERT_TRUE(stage.root().objectAt(3));
+    EXPECT_EQ(stage.root().objectAt(3)->name, "third");
+    stage.root().gotoFrame(1);
+    ASSERT_TRUE(stage.root().objectAt(3));
+    EXPECT_EQ(stage.root().objectAt(3)->name, "first");
+    EXPECT_EQ(stage.root().objectAt(3)->characterId, 1);
 }
 
 // Frame 1: init actions of sprite 5 (defined in frame 2), of sprite 6 (defined later in frame

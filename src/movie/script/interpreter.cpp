@@ -966,7 +966,12 @@ void Vm::run(Frame& f, size_t start, size_t end) {
         case 0x62: { int32_t a = toInt(f.pop()), b = toInt(f.pop()); push(Value(static_cast<double>(b ^ a))); break; }
         case 0x63: { int32_t a = toInt(f.pop()), b = toInt(f.pop()); push(Value(static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(b) << (a & 31))))); break; }
         case 0x64: { int32_t a = toInt(f.pop()), b = toInt(f.pop()); push(Value(static_cast<double>(b >> (a & 31)))); break; }
-        case 0x65: { int32_t a = toInt(f.pop()); uint32_t b = static_cast<uint32_t>(toInt(f.pop())); push(Value(static_cast<double>(b >> (a & 31)))); break; }
+        case 0x65: {  // the result is read back as a signed integer: -1 >>> 0 stays -1
+            int32_t a = toInt(f.pop());
+            uint32_t b = static_cast<uint32_t>(toInt(f.pop()));
+            push(Value(static_cast<double>(static_cast<int32_t>(b >> (a & 31)))));
+            break;
+        }
         case 0x87: {  // StoreRegister
             uint8_t reg = r.u8();
             if (reg < f.registers.size()) f.registers[reg] = f.stack.empty() ? Value() : f.stack.back();

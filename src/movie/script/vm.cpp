@@ -583,8 +583,11 @@ bool Vm::setClipProperty(ScriptClip* clip, std::string_view name, const Value& v
         return true;
     }
     default: {
-        double n = toNumber(v);
-        if (std::isnan(n) && v.isUndefined()) return true;
+        // undefined, null and values that are no number leave the property as it was;
+        // text is read as a number the version 5 way even in older movies.
+        if (v.isNullish()) return true;
+        double n = v.isString() ? stringToNumber(v.asString(), std::max(version_, 5)) : toNumber(v);
+        if (std::isnan(n)) return true;
         clip->setProperty(p, n);
         return true;
     }

@@ -56,6 +56,20 @@ TEST(ArraySort, ComparatorOrdersAndDescendingTurnsTheWholeOrderRound) {
               "dd,ccc,bb,a,\ndd,ccc,bb,a,\n");
 }
 
+TEST(ArraySort, ComparatorGivingMinusOneZeroOrOneInAVersionFiveMovie) {
+    FakeHost h(5);
+    // function cmp(x, y) { if (x.length < y.length) return -1; if (y.length < x.length) return 1; return 0; }
+    auto len = [](const char* n) { return Asm().getVar(n).push({"length"}).op(kGetMember); };
+    Asm body;
+    body.append(len("x")).append(len("y")).op(0x48).op(0x12).ifTrue(9).push({-1}).op(kReturn)
+        .append(len("y")).append(len("x")).op(0x48).op(0x12).ifTrue(9).push({1}).op(kReturn)
+        .push({0}).op(kReturn);
+    h.run(Asm().function("cmp", {"x", "y"}, body));
+    EXPECT_EQ(h.run(Asm().push({"a", "capitalization", "alphabet", "Different", "But", 4}).op(kInitArray)
+                        .op(kSetVariable).append(sortAndTrace(Asm().getVar("cmp"), 1))),
+              "But,alphabet,Different,capitalization\nBut,alphabet,Different,capitalization\n");
+}
+
 TEST(ArraySort, UniqueSortFailsOnEqualValuesButNotOnComparatorTies) {
     FakeHost h(6);
     h.run(byLength());

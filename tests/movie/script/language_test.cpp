@@ -37,6 +37,35 @@ TEST(Language, PowerOfAFractionIsRoundedAsThePlayerDoes) {
     EXPECT_EQ(h.run(tracePow(9, 0.5)), "3\n");
 }
 
+TEST(Language, UnsignedShiftIsReadBackAsASignedInteger) {
+    FakeHost h(8);
+    auto shift = [&](double v, double by) { return h.run(Asm().push({v, by}).op(0x65).trace()); };
+    // A count that is a multiple of 32 leaves the bits alone, and they read as signed.
+    EXPECT_EQ(shift(-1, 0), "-1\n");
+    EXPECT_EQ(shift(-1, 32), "-1\n");
+    EXPECT_EQ(shift(-2, 4294967296.0), "-2\n");
+    EXPECT_EQ(h.run(Asm().push({-1}).getVar("Infinity").op(0x65).trace()), "-1\n");
+    // Any other count clears the sign bit.
+    EXPECT_EQ(shift(-1, 1), "2147483647\n");
+    EXPECT_EQ(shift(-1, 28), "15\n");
+    EXPECT_EQ(shift(4294967295.0, 33), "2147483647\n");
+}
+
+TEST(Language, ClipPropertiesKeepTheirValueWhenGivenNoNumber) {
+    for (int version : {4, 6, 8}) {
+        FakeHost h(version);
+        auto setThenGet = [&](test::PushItem v) {
+            return h.run(Asm().push({"", 0, 100}).op(0x23).push({"", 0, v}).op(0x23)
+                             .push({"", 0}).op(0x22).trace());
+        };
+        EXPECT_EQ(setThenGet(test::Undef{}), "100\n") << version;
+        EXPECT_EQ(setThenGet(Null{}), "100\n") << version;
+        EXPECT_EQ(setThenGet("not a number"), "100\n") << version;
+        EXPECT_EQ(setThenGet("0"), "0\n") << version;
+        EXPECT_EQ(setThenGet(-5.5), "-5.5\n") << version;
+    }
+}
+
 TEST(Language, ErrorIsMadeOnlyByNewAndReturnsItsMessageAsItIs) {
     FakeHost h(6);
     // typeof Error("x") is undefined.

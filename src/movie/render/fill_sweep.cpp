@@ -110,8 +110,13 @@ void FillSweep::prepare(bool antialias) {
   for (int b = 0; b < bands; ++b) bandStart_[size_t(b) + 1] += bandStart_[size_t(b)];
   byBand_.resize(bandStart_.back());
   merged_.assign(bandStart_.begin(), bandStart_.end() - 1);  // cursors
-  for (uint32_t i = 0; i < lines_.size(); ++i)
+  lineEnd_.resize(lines_.size());
+  lineFill_.resize(lines_.size());
+  for (uint32_t i = 0; i < lines_.size(); ++i) {
+    lineEnd_[i] = lines_[i].yEnd;
+    lineFill_[i] = lines_[i].fill;
     if (lines_[i].yEnd >= 0) byBand_[merged_[size_t(lines_[i].yStart / kBandRows)]++] = i;
+  }
 }
 
 void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
@@ -133,7 +138,7 @@ void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
     // Lines still running into this band, joined by those starting in it,
     // kept in the order they were added.
     active_.erase(std::remove_if(active_.begin(), active_.end(),
-                                 [&](uint32_t i) { return lines_[i].yEnd <= bandTop; }),
+                                 [&](uint32_t i) { return lineEnd_[i] <= bandTop; }),
                   active_.end());
     const uint32_t* starting = byBand_.data() + bandStart_[size_t(b)];
     const uint32_t* startingEnd = byBand_.data() + bandStart_[size_t(b) + 1];
@@ -144,9 +149,9 @@ void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
       active_.swap(merged_);
     }
     for (size_t i = 0; i < active_.size();) {
-      const uint32_t fill = lines_[active_[i]].fill;
+      const uint32_t fill = lineFill_[active_[i]];
       size_t j = i + 1;
-      while (j < active_.size() && lines_[active_[j]].fill == fill) ++j;
+      while (j < active_.size() && lineFill_[active_[j]] == fill) ++j;
       sweepFill(fills_[fill], active_.data() + i, j - i, bandTop, bandBottom, rule, antialias,
                 sink);
       i = j;

@@ -70,6 +70,9 @@ class FillSweep {
   // Scratch kept between calls: lines by first band, the lines crossing the
   // current band, the band's cells (zero between uses) and row extents.
   std::vector<uint32_t> bandStart_, byBand_, active_, merged_;
+  std::vector<int> lineEnd_;          // lines' yEnd, and their fills, read
+  std::vector<uint32_t> lineFill_;    // band after band
+
   std::vector<float> cells_;
   std::vector<uint64_t> marks_;  // cells touched, a bit each
   int markWords_ = 0;

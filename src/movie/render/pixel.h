@@ -21,12 +21,13 @@ inline uint32_t scalePixel(uint32_t p, uint32_t k) {
 inline uint32_t coverageScale(uint32_t c) { return c + (c >> 7); }
 
 // Multiplies all four channels by k/255 (k in 0..255), rounded exactly.
+// The four channels sit in 16-bit lanes of one 64-bit word (b, r, g, a from
+// the bottom), so one multiplication scales them all.
 inline uint32_t mulPixel255(uint32_t p, uint32_t k) {
-  uint32_t rb = (p & 0x00FF00FFu) * k + 0x00800080u;
-  rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
-  uint32_t ag = ((p >> 8) & 0x00FF00FFu) * k + 0x00800080u;
-  ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
-  return rb | ag;
+  constexpr uint64_t kLanes = 0x00FF00FF00FF00FFull;
+  uint64_t v = (((uint64_t(p) & 0xFF00FF00u) << 24) | (p & 0x00FF00FFu)) * k + 0x0080008000800080ull;
+  v = ((v + ((v >> 8) & kLanes)) >> 8) & kLanes;
+  return uint32_t(v | (v >> 24));
 }
 
 inline uint32_t sourceOver(uint32_t dst, uint32_t src) {

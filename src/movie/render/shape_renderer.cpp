@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "movie/render/stroker.h"
 
@@ -70,24 +71,25 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     for (Point& p : points_) p = snapToSubpixel(p);
   };
   // What a table's device lines are made from: the sweep keeps this with
-  // them, and a shape drawn again unchanged reuses them. put(v) returns
-  // false to stop early.
+  // them, and a shape drawn again unchanged reuses them. put(values, n)
+  // returns false to stop early.
   auto describe = [&](uint32_t table, auto&& put) {
-    bool going = put(w) && put(h) && put(int32_t(table)) &&
-                 put(int32_t(tables[table].fills.size())) &&
-                 put(std::bit_cast<int32_t>(settings_.curveTolerance));
+    int32_t head[18] = {w, h, int32_t(table), int32_t(tables[table].fills.size()),
+                        std::bit_cast<int32_t>(settings_.curveTolerance)};
+    int n = 5;
     for (double v : {toDevice.a, toDevice.b, toDevice.c, toDevice.d, toDevice.tx, toDevice.ty}) {
       const uint64_t bits = std::bit_cast<uint64_t>(v);
-      going = going && put(int32_t(uint32_t(bits))) && put(int32_t(uint32_t(bits >> 32)));
+      head[n++] = int32_t(uint32_t(bits));
+      head[n++] = int32_t(uint32_t(bits >> 32));
     }
-    going = going && put(int32_t(edges.size()));
-    for (size_t i = 0; i < edges.size() && going; ++i) {
-      const swf::ShapeEdge& e = edges[i];
-      for (int32_t v : {e.x0, e.y0, e.cx, e.cy, e.x1, e.y1}) going = going && put(v);
-      for (uint32_t v : {uint32_t(e.curved), e.fill0, e.fill1, e.styleTable})
-        going = going && put(int32_t(v));
+    head[n++] = int32_t(edges.size());
+    if (!put(head, n)) return false;
+    for (const swf::ShapeEdge& e : edges) {
+      const int32_t edge[10] = {e.x0, e.y0, e.cx, e.cy, e.x1, e.y1, int32_t(e.curved),
+                                int32_t(e.fill0), int32_t(e.fill1), int32_t(e.styleTable)};
+      if (!put(edge, 10)) return false;
     }
-    return going;
+    return true;
   };
   // The description is followed by the numbers of the table's fills that
   // have lines, in sweep order: where they start when the fills kept are
@@ -97,7 +99,12 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     const std::vector<int32_t>& made = fills_.madeFrom;
     if (made.size() < describedSize) return 0;
     const int32_t* at = made.data();
-    return describe(table, [&](int32_t v) { return *at++ == v; }) ? describedSize : 0;
+    const bool same = describe(table, [&](const int32_t* values, int n) {
+      const bool equal = std::memcmp(at, values, sizeof(int32_t) * size_t(n)) == 0;
+      at += n;
+      return equal;
+    });
+    return same ? describedSize : 0;
   };
 
   // Edges are drawn table by table in the order the records switched tables.
@@ -116,6 +123,7 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     if (const size_t kept = keptFrom(t)) {
       // The same fills as last time: only their paints are made anew.
       paints_.clear();
+      paints_.reserve(fills_.madeFrom.size() - kept);
       for (size_t i = kept; i < fills_.madeFrom.size(); ++i)
         paints_.push_back(makePaint(table.fills[size_t(fills_.madeFrom[i])], toDevice, cx));
       if (!paints_.empty()) canvas_.fill(fills_, rule, settings_.antialias, paints_);
@@ -143,6 +151,7 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     // earlier ones.
     fills_.reset(w, h);
     paints_.clear();
+    paints_.reserve(fillCount);
     std::vector<int32_t> keptFills;
     for (size_t f = 1; f <= fillCount; ++f) {
       if (fillStart_[f] == fillStart_[f + 1]) continue;
@@ -163,8 +172,9 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
       paints_.push_back(makePaint(table.fills[f - 1], toDevice, cx));
       keptFills.push_back(int32_t(f - 1));
     }
-    describe(t, [&](int32_t v) {
-      fills_.madeFrom.push_back(v);
+    fills_.madeFrom.reserve(describedSize + keptFills.size());
+    describe(t, [&](const int32_t* values, int n) {
+      fills_.madeFrom.insert(fills_.madeFrom.end(), values, values + n);
       return true;
     });
     if (fills_.madeFrom.size() == describedSize)

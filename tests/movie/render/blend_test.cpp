@@ -26,6 +26,24 @@ TEST(BlendPixel, SeparableModesOnOpaqueColours) {
   EXPECT_EQ(blendPixel(BlendMode::Invert, 0xFF00FF40, 0xFF123456), 0xFFFF00BFu);
 }
 
+TEST(BlendPixel, ScalingByCoverageRoundsEachChannelOnItsOwn) {
+  // Every channel value times every coverage, each channel in its own place
+  // and the others different, so no channel's result leaks into another.
+  for (uint32_t c = 0; c < 256; ++c) {
+    for (uint32_t k = 0; k < 256; ++k) {
+      const uint32_t expected = (c * k + 127) / 255;  // c*k/255 to the nearest
+      const uint32_t others = 255 - c;
+      const uint32_t otherScaled = (others * k + 127) / 255;
+      for (int shift = 0; shift < 32; shift += 8) {
+        const uint32_t p = (0x01010101u * others & ~(0xFFu << shift)) | (c << shift);
+        const uint32_t want = (0x01010101u * otherScaled & ~(0xFFu << shift)) | (expected << shift);
+        ASSERT_EQ(mulPixel255(p, k), want) << "channel " << c << " coverage " << k << " at " << shift;
+      }
+    }
+  }
+  EXPECT_EQ(sourceOver(0xFF0000FF, mulPixel255(0xFFFF0000, 128)), 0xFF80007Fu);
+}
+
 TEST(BlendPixel, OverlayAndHardLightPickTheirBranchByTheRightLayer) {
   // Overlay decides by the backdrop: dark backdrop multiplies, light screens.
   EXPECT_EQ(blendPixel(BlendMode::Overlay, 0xFF404040, 0xFF808080), 0xFF404040u);

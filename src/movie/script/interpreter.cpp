@@ -245,6 +245,21 @@ Object* Vm::makeSuper(Object* homeProto, const Value& thisValue) {
     return s;
 }
 
+Value Vm::callSuperConstructor(Object* superObj, std::span<Value> args) {
+    // The home prototype's __constructor__, whose own home is one level up.
+    Object* home = superObj->homeProto;
+    Object* sp = home ? home->proto(caseInsensitive()) : nullptr;
+    Value ctor = home ? getMember(home, "__constructor__") : Value();
+    if (!isFunction(ctor) && sp) ctor = getMember(sp, "constructor");
+    if (!isFunction(ctor)) return Value();
+    auto* fo = static_cast<FunctionObject*>(ctor.asObject());
+    if (!fo->body) return call(ctor, superObj->primitive, args);
+    if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
+    ++callDepth_;
+    struct G { int& d; ~G() { --d; } } g{callDepth_};
+    return executeFunction(fo, superObj->primitive, args, sp);
+}
+
 Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<Value> args,
                           Object* homeProto) {
     const ScriptFunctionBody& b = *fn->body;
@@ -779,6 +794,12 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 if (owner) thisV = Value(owner);
             } else {
                 fn = getVariable(f, name);
+                // super() called as a function runs the parent constructor.
+                if (fn.isObject() && fn.asObject()->className == "super" &&
+                    fn.asObject()->kind == ObjectKind::Other) {
+                    push(callSuperConstructor(fn.asObject(), args));
+                    break;
+                }
                 // A function found on a `with` object runs with that object as `this`.
                 for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
                     Object* s = *it;
@@ -901,25 +922,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                                    ? objV.asObject() : nullptr;
             if (name.empty()) {
                 if (superObj) {
-                    // super(...) runs the parent class constructor on this object: the
-                    // home prototype's __constructor__, whose own home is one level up.
-                    Object* home = superObj->homeProto;
-                    Object* sp = home ? home->proto(caseInsensitive()) : nullptr;
-                    Value ctor = home ? getMember(home, "__constructor__") : Value();
-                    if (!isFunction(ctor) && sp) ctor = getMember(sp, "constructor");
-                    if (isFunction(ctor)) {
-                        auto* fo = static_cast<FunctionObject*>(ctor.asObject());
-                        if (fo->body) {
-                            if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
-                            ++callDepth_;
-                            struct G { int& d; ~G() { --d; } } g{callDepth_};
-                            push(executeFunction(fo, superObj->primitive, args, sp));
-                        } else {
-                            push(call(ctor, superObj->primitive, args));
-                        }
-                    } else {
-                        push(Value());
-                    }
+                    push(callSuperConstructor(superObj, args));
                 } else {
                     push(call(objV, Value(), args));
                 }
@@ -955,7 +958,14 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 // A script method called on text, a number or a boolean gets a new
                 // wrapper object as `this` each time.
                 if (!thisV.isObject() && !thisV.isNullish()) thisV = Value(toObject(thisV));
-                push(executeFunction(fo, thisV, args, owner));
+                // `super` comes from the object called on, not from where the method was
+                // found: obj.m() sees obj.__proto__.__proto__, and super.m() one level
+                // above the caller's, so an inherited method may run twice up the chain.
+                Object* home = superObj ? (superObj->homeProto ? superObj->homeProto->proto(caseInsensitive())
+                                                               : nullptr)
+                                        : nullptr;
+                if (superObj && !home) home = owner;
+                push(executeFunction(fo, thisV, args, home));
             } else {
                 push(call(fn, thisV, args));
             }

@@ -189,6 +189,8 @@ public:
     Value executeFunction(FunctionObject* fn, const Value& thisValue, std::span<Value> args,
                           Object* homeProto);
     Object* makeSuper(Object* homeProto, const Value& thisValue);
+    // super(...): the parent constructor of a `super` object run on its `this`.
+    Value callSuperConstructor(Object* superObj, std::span<Value> args);
     // Scope resolution used by eval() and the interpreter.
     Value getVariable(Frame& f, std::string_view name);
     Frame* currentFrame() { return frames_.empty() ? nullptr : frames_.back(); }

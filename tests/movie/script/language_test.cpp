@@ -66,6 +66,32 @@ TEST(Language, ClipPropertiesKeepTheirValueWhenGivenNoNumber) {
     }
 }
 
+TEST(Language, SuperStartsFromTheObjectCalledOnAndSuperCallRunsTheParentConstructor) {
+    FakeHost h(7);
+    constexpr uint8_t kExtends = 0x69, kSetVariable = 0x1D;
+    auto proto = [](const char* cls) { return Asm().getVar(cls).push({"prototype"}).op(kGetMember); };
+    // function B() { Bcalls = Bcalls + 1 }   function C() { super(); }
+    Asm ctorB = Asm().push({"Bcalls"}).getVar("Bcalls").push({1}).op(kAdd2).op(kSetVariable);
+    Asm ctorC = Asm().push({0, "super"}).op(kCallFunction).op(kPop);
+    // A.prototype.who = function() { return "A" }
+    // B.prototype.who = function() { return super.who() + ".B" }
+    Asm whoA = Asm().push({"A"}).op(kReturn);
+    Asm whoB = Asm().push({0, "super"}).op(0x1C).push({"who"}).op(kCallMethod).push({".B"}).op(kAdd2).op(kReturn);
+    Asm code = Asm().function("A", {}, Asm()).function("B", {}, ctorB).function("C", {}, ctorC)
+                   .getVar("B").getVar("A").op(kExtends).getVar("C").getVar("B").op(kExtends)
+                   .append(proto("A")).push({"who"}).function("", {}, whoA).op(kSetMember)
+                   .append(proto("B")).push({"who"}).function("", {}, whoB).op(kSetMember)
+                   .push({"Bcalls", 0}).op(kSetVariable)
+                   .push({"c", 0, "C"}).op(kNewObject).op(kSetVariable)
+                   .traceVar("Bcalls");
+    EXPECT_EQ(h.run(code), "1\n");
+    // c.who() is found on B.prototype, but its super is C.prototype's parent, B.prototype,
+    // so B's method runs once more before A's.
+    EXPECT_EQ(h.run(Asm().push({0, "c"}).op(0x1C).push({"who"}).op(kCallMethod).trace()), "A.B.B\n");
+    // On a B the chain is one step shorter.
+    EXPECT_EQ(h.run(Asm().push({0, 0, "B"}).op(kNewObject).push({"who"}).op(kCallMethod).trace()), "A.B\n");
+}
+
 TEST(Language, ErrorIsMadeOnlyByNewAndReturnsItsMessageAsItIs) {
     FakeHost h(6);
     // typeof Error("x") is undefined.

@@ -58,6 +58,7 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   // The frame of the parent's timeline whose PlaceObject made this object;
   // -1 for objects made by script, which the timeline never removes or moves.
   int placedFrame = -1;
+  bool placedByReplace = false;  // came in by a move that changed the depth's character
   bool madeByScript = false;  // attached, duplicated or created: not the timeline's at all
   bool unloadHandled = false;  // its unload handlers ran (they run once)
   // Set by scripts that move the object: the timeline stops applying its moves.

@@ -33,6 +33,7 @@ struct MovieClip::Slot {
   uint8_t blendMode = 0;
   bool cacheAsBitmap = false;
   const std::vector<uint8_t>* filters = nullptr;
+  bool byReplace = false;  // the character came in by a move that changed it
   std::shared_ptr<DisplayObject> live;
 };
 
@@ -61,6 +62,7 @@ void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame) {
     // Replace: the depth shows another character from now on, keeping the placement.
     it->second.characterId = *p.characterId;
     it->second.placedFrame = frame;
+    it->second.byReplace = true;
     it->second.live.reset();
   }
   MovieClip::Slot& s = it->second;
@@ -108,6 +110,7 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
       Slot s;
       s.characterId = obj->characterId;
       s.placedFrame = obj->placedFrame;
+      s.byReplace = obj->placedByReplace;
       s.matrix = obj->matrix;
       s.cxform = obj->cxform;
       s.ratio = obj->ratio;
@@ -182,9 +185,18 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
       continue;
     }
     auto slot = target.find(it->first);
+    // Going back, a clip placed after the frame the list is rebuilt for stays, as it is, on
+    // a depth that frame holds with the same ratio: that frame's placement finds the depth
+    // in use. Not a clip that came in by replacing another's character.
+    if (rebuilt && obj.asClip() && !obj.placedByReplace && slot != target.end() && !slot->second.live &&
+        obj.placedFrame > slot->second.placedFrame && obj.ratio == slot->second.ratio) {
+      slot->second.live = it->second;
+      ++it;
+      continue;
+    }
     bool keep = slot != target.end() &&
                 (slot->second.live == it->second ||
-                 (!slot->second.live && slot->second.characterId == obj.characterId &&
+                 (rebuilt && !slot->second.live && slot->second.characterId == obj.characterId &&
                   slot->second.placedFrame == obj.placedFrame));
     if (!keep) {
       it = detach(it);
@@ -243,6 +255,7 @@ std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
   obj->movie = source;
   obj->parent = this;
   obj->placedFrame = s.placedFrame;
+  obj->placedByReplace = s.byReplace;
   obj->matrix = s.matrix;
   obj->cxform = s.cxform;
   obj->ratio = s.ratio;

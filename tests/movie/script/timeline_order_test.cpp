@@ -66,13 +66,64 @@ TEST(TimelineOrder, ANewPlacementOnADepthInUseLeavesWhatIsThere) {
     auto movie = swf::readMovie(bytes).movie;
     ASSERT_TRUE(movie);
     Stage stage(movie);
-    stage.root().gotoFrame(3);
+    stage.root().gotoFrame(2);
     ASSERT_TRUE(stage.root().objectAt(3));
-    EXPECT_EQ(stage.root().objectAt(3)->name, "third");
+    EXPECT_EQ(stage.root().objectAt(3)->name, "first");
     stage.root().gotoFrame(1);
     ASSERT_TRUE(stage.root().objectAt(3));
     EXPECT_EQ(stage.root().objectAt(3)->name, "first");
     EXPECT_EQ(stage.root().objectAt(3)->characterId, 1);
+}
+
+TEST(TimelineOrder, GoingBackKeepsAClipPlacedLaterWhereTheFrameHoldsTheDepthWithTheSameRatio) {
+    // Frame 1: sprite 1 as "a" at depth 1, as "b" at depth 2 (ratio 10), as "c" at depth 4,
+    // shape 9 at depth 3. Frame 2 removes depths 1 to 3 and places sprite 2 as "a2" (with
+    // an unload handler), "b2" (ratio 20) and shape 8 there, and gives depth 4 sprite 2 by
+    // a move. Frame 3 goes back to frame 1, whose actions trace typeof(a2).
+    Asm unload, frame1, frame3;
+    unload.push({"unload a2"}).trace().op(0);
+    frame1.getVar("a2").op(0x44).trace();
+    frame3.action(0x81, {0, 0}).op(0x07);  // gotoAndStop(1)
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(1, 1, w::showFrame()), w::defineSprite(2, 1, w::showFrame()),
+                   w::defineRect(9, 10, 10, 255, 0, 0), w::defineRect(8, 20, 20, 0, 255, 0),
+                   w::placeObject2({.depth = 1, .character = 1, .name = "a"}),
+                   w::placeObject2({.depth = 2, .character = 1, .ratio = 10, .name = "b"}),
+                   w::placeObject2({.depth = 3, .character = 9}),
+                   w::placeObject2({.depth = 4, .character = 1, .name = "c"}), actions(frame1), w::showFrame(),
+                   w::removeObject2(1), w::removeObject2(2), w::removeObject2(3),
+                   w::placeObject2({.depth = 1, .character = 2, .name = "a2",
+                                    .clipActions = {{swf::ClipEvent::Unload, unload.bytes()}}}),
+                   w::placeObject2({.depth = 2, .character = 2, .ratio = 20, .name = "b2"}),
+                   w::placeObject2({.depth = 3, .character = 8}),
+                   w::placeObject2({.depth = 4, .character = 2, .move = true}), w::showFrame(), actions(frame3),
+                   w::showFrame()}),
+        {.version = 6, .frameCount = 3});
+    // "a2" stays through the jump back (no unload), and frame 1's actions see it.
+    EXPECT_EQ(onPlayerTimeline(bytes, 4), (std::vector<std::string>{"undefined", "movieclip"}));
+
+    auto movie = swf::readMovie(bytes).movie;
+    ASSERT_TRUE(movie);
+    Stage stage(movie);
+    MovieClip& root = stage.root();
+    root.gotoFrame(1);
+    ASSERT_TRUE(root.objectAt(1) && root.objectAt(2) && root.objectAt(3) && root.objectAt(4));
+    const uint64_t a2 = root.objectAt(1)->instanceId, b2 = root.objectAt(2)->instanceId;
+    root.gotoFrame(0);
+    ASSERT_TRUE(root.objectAt(1) && root.objectAt(2) && root.objectAt(3) && root.objectAt(4));
+    EXPECT_EQ(root.objectAt(1)->instanceId, a2);  // kept, as it was
+    EXPECT_EQ(root.objectAt(1)->name, "a2");
+    EXPECT_EQ(root.objectAt(1)->characterId, 2);
+    EXPECT_NE(root.objectAt(2)->instanceId, b2);  // another ratio: frame 1's "b" again
+    EXPECT_EQ(root.objectAt(2)->name, "b");
+    EXPECT_EQ(root.objectAt(3)->characterId, 9);  // shapes are placed again
+    EXPECT_EQ(root.objectAt(4)->characterId, 1);  // a character a move brought in goes
+    EXPECT_EQ(root.objectAt(4)->name, "c");
+
+    // Playing on from frame 1, frame 2's removal and placement make a new "a2".
+    root.gotoFrame(1);
+    ASSERT_TRUE(root.objectAt(1));
+    EXPECT_NE(root.objectAt(1)->instanceId, a2);
 }
 
 // Frame 1: init actions of sprite 5 (defined in frame 2), of sprite 6 (defined later in frame

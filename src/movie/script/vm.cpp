@@ -248,6 +248,15 @@ Value Vm::toPrimitive(const Value& v, Hint hint) {
     // which joins text as its path and adds as NaN.
     if (o->kind == ObjectKind::Clip && o->clip && hint == Hint::Number) return Value(std::nan(""));
     if (o->kind == ObjectKind::Clip && o->clip && hint == Hint::None) return v;
+    // In version 5 movies a function has no value unless a script gave it a valueOf:
+    // it counts as undefined in arithmetic and comparisons (as text it still names itself).
+    if (version_ < 6 && o->kind == ObjectKind::Function && hint != Hint::String) {
+        Value vo = getMember(o, "valueOf");
+        Property* builtIn = objectProto->findOwn("valueOf", caseInsensitive());
+        bool own = vo.isObject() && vo.asObject()->kind == ObjectKind::Function &&
+                   !(builtIn && builtIn->value.isObject() && builtIn->value.asObject() == vo.asObject());
+        if (!own) return Value();
+    }
     if (hint == Hint::None) hint = o->kind == ObjectKind::Date ? Hint::String : Hint::Number;
     // The player asks one method: valueOf for numbers, toString for strings. An object
     // it gets back stays an object (a number conversion makes it NaN; a string one
@@ -388,6 +397,7 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
         // An object with neither valueOf nor toString has no value: it equals undefined.
         const Value& o = a.isObject() ? a : b;
         if (!o.isObject() || o.asObject()->kind == ObjectKind::Clip) return false;
+        if (version_ < 6 && o.asObject()->kind == ObjectKind::Function) return toPrimitive(o).isUndefined();
         auto isFn = [](const Value& f) { return f.isObject() && f.asObject()->kind == ObjectKind::Function; };
         return !isFn(getMember(o, "valueOf")) && !isFn(getMember(o, "toString"));
     }
@@ -399,6 +409,10 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
         // Two objects: the same one, or one whose valueOf gives the other object (a
         // primitive from valueOf does not make two objects equal).
         if (a.asObject() == b.asObject()) return true;
+        // Two version 5 functions without values of their own are both undefined.
+        if (version_ < 6 && a.asObject()->kind == ObjectKind::Function &&
+            b.asObject()->kind == ObjectKind::Function)
+            return toPrimitive(a).isUndefined() && toPrimitive(b).isUndefined();
         Value pa = toPrimitive(a);
         if (pa.isObject() && pa.asObject() == b.asObject()) return true;
         Value pb = toPrimitive(b);

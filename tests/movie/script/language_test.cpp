@@ -92,6 +92,24 @@ TEST(Language, SuperStartsFromTheObjectCalledOnAndSuperCallRunsTheParentConstruc
     EXPECT_EQ(h.run(Asm().push({0, 0, "B"}).op(kNewObject).push({"who"}).op(kCallMethod).trace()), "A.B\n");
 }
 
+TEST(Language, VersionFiveFunctionsCountAsUndefinedUnlessGivenAValue) {
+    auto check = [](int version) {
+        FakeHost h(version);
+        h.run(Asm().function("f", {}, Asm()).function("g", {}, Asm()));
+        std::string out = h.run(Asm().getVar("f").op(0x4A).trace()                      // Number(f)
+                                    .getVar("f").push({test::Undef{}}).op(kEquals2).trace()  // f == undefined
+                                    .getVar("f").getVar("g").op(kEquals2).trace()           // f == g
+                                    .push({"x"}).getVar("f").op(kAdd2).trace()               // "x" + f
+                                    .getVar("f").trace());                                   // trace(f)
+        // f.valueOf = function() { return 5 }
+        h.run(Asm().getVar("f").push({"valueOf"}).function("", {}, Asm().push({5}).op(kReturn)).op(kSetMember));
+        out += h.run(Asm().getVar("f").op(0x4A).trace().getVar("f").push({test::Undef{}}).op(kEquals2).trace());
+        return out;
+    };
+    EXPECT_EQ(check(5), "0\ntrue\ntrue\nx\n[type Function]\n5\nfalse\n");
+    EXPECT_EQ(check(6), "NaN\nfalse\nfalse\nx[type Function]\n[type Function]\n5\nfalse\n");
+}
+
 TEST(Language, ErrorIsMadeOnlyByNewAndReturnsItsMessageAsItIs) {
     FakeHost h(6);
     // typeof Error("x") is undefined.

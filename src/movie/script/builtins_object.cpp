@@ -115,7 +115,8 @@ void installFunctionBuiltins(Vm& vm) {
         if (c.isConstruct && c.thisObject()) return c.thisValue;
         return Value(vm.newObject());
     }, proto);
-    vm.global->put("Function", ctor, kDontEnum, ci);
+    // Version 5 movies have no global Function (functions still have their constructor).
+    if (vm.version() >= 6) vm.global->put("Function", ctor, kDontEnum, ci);
     if (vm.version() >= 6) {
         vm.defineMethod(proto, "call", [](Vm& vm, CallInfo& c) -> Value {
             Value thisV = c.arg(0);

@@ -107,6 +107,13 @@ TEST(Language, VersionFiveFunctionsCountAsUndefinedUnlessGivenAValue) {
         return out;
     };
     EXPECT_EQ(check(5), "0\ntrue\ntrue\nx\n[type Function]\n5\nfalse\n");
+    // There is no global Function in version 5; its constructor is still a function's.
+    FakeHost v5(5), v6(6);
+    Asm typeOfFunction = Asm().getVar("Function").op(kTypeOf).trace();
+    EXPECT_EQ(v5.run(typeOfFunction), "undefined\n");
+    EXPECT_EQ(v6.run(typeOfFunction), "function\n");
+    v5.run(Asm().function("f", {}, Asm()));
+    EXPECT_EQ(v5.run(Asm().getVar("f").push({"constructor"}).op(kGetMember).op(kTypeOf).trace()), "function\n");
     EXPECT_EQ(check(6), "NaN\nfalse\nfalse\nx[type Function]\n[type Function]\n5\nfalse\n");
 }
 

@@ -149,9 +149,9 @@ class MovieClip : public DisplayObject {
   bool playing_ = true;
   std::map<int, std::shared_ptr<DisplayObject>> list_;
   std::vector<std::shared_ptr<DisplayObject>> unloading_;
-  // Where the frame being entered queues construct events: ahead of its own actions.
-  static constexpr size_t kNoConstructMark = static_cast<size_t>(-1);
-  size_t constructAt_ = kNoConstructMark;
+  // The clips the frame being entered made, with the index of the display tag that placed
+  // them (-1: an earlier frame's), while their initialize and construct events wait.
+  std::vector<std::pair<int, std::shared_ptr<DisplayObject>>>* madeNow_ = nullptr;
 };
 
 }  // namespace orv::movie

@@ -24,6 +24,7 @@ MovieClip::MovieClip(Stage& stage, swf::CharacterId id, const swf::Character* ch
 struct MovieClip::Slot {
   swf::CharacterId characterId = 0;
   int placedFrame = 0;
+  int placedTag = 0;  // the index of the display tag that placed it, in its frame
   swf::Matrix matrix;
   swf::ColorTransform cxform;
   uint16_t ratio = 0;
@@ -41,7 +42,7 @@ namespace {
 
 using Slots = std::map<int, MovieClip::Slot>;
 
-void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame) {
+void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame, int tagIndex) {
   auto it = slots.find(p.depth);
   // Placing a new object (no move flag) on a depth something already holds changes
   // nothing: what is there stays, as it is.
@@ -51,17 +52,20 @@ void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame) {
     MovieClip::Slot s;
     s.characterId = *p.characterId;
     s.placedFrame = frame;
+    s.placedTag = tagIndex;
     it = slots.emplace(p.depth, std::move(s)).first;
   } else if (p.version == 1) {
     // PlaceObject (1) always places a new instance.
     MovieClip::Slot s;
     s.characterId = *p.characterId;
     s.placedFrame = frame;
+    s.placedTag = tagIndex;
     it->second = std::move(s);
   } else if (p.characterId && *p.characterId != it->second.characterId) {
     // Replace: the depth shows another character from now on, keeping the placement.
     it->second.characterId = *p.characterId;
     it->second.placedFrame = frame;
+    it->second.placedTag = tagIndex;
     it->second.byReplace = true;
     it->second.live.reset();
   }
@@ -127,11 +131,13 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   }
   const bool rebuilt = first == 0 && currentFrame_ >= 0;
   Stage& st = stage();
+  std::vector<TimelineEvent> finalInits;
   for (int f = first; f <= frame; ++f) {
     const swf::Frame& fr = timeline_->frames[f];
-    for (const swf::DisplayTag& tag : fr.displayTags) {
+    for (size_t i = 0; i < fr.displayTags.size(); ++i) {
+      const swf::DisplayTag& tag = fr.displayTags[i];
       if (const auto* p = std::get_if<swf::PlaceObject>(&tag))
-        applyPlace(slots, *p, f);
+        applyPlace(slots, *p, f, static_cast<int>(i));
       else
         slots.erase(std::get<swf::RemoveObject>(tag).depth);
     }
@@ -142,7 +148,9 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
       TimelineEvent ev{TimelineEvent::Kind::InitAction, weak_from_this()};
       ev.initAction = &init;
       ev.frame = f;
-      st.queue(std::move(ev));
+      // The entered frame's wait to run in tag order with its new clips' initialize events.
+      if (f == frame) finalInits.push_back(std::move(ev));
+      else st.queue(std::move(ev));
     }
     highestFrame_ = std::max(highestFrame_, f);
     // Jumping forward passes through the frames between: what they place and remove
@@ -153,11 +161,31 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   // places, and before the unload events of those it removes; they run once the display
   // list is complete, so they see all of it.
   std::weak_ptr<DisplayObject> self = weak_from_this();
-  constructAt_ = st.pendingEvents();
+  const size_t mark = st.pendingEvents();
+  std::vector<std::pair<int, std::shared_ptr<DisplayObject>>> made;
+  madeNow_ = &made;
   st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
   reconcile(slots, rebuilt);
-  constructAt_ = kNoConstructMark;
+  madeNow_ = nullptr;
   currentFrame_ = frame;
+  // Ahead of the frame's actions: its init actions and the initialize events of the clips
+  // it placed, in the order of their tags (init actions before the clips their tags
+  // precede), then every new clip's construct events.
+  std::vector<std::pair<int64_t, TimelineEvent>> ahead;
+  for (auto& ev : finalInits) ahead.emplace_back(int64_t(ev.initAction->displayTagsBefore) * 2, std::move(ev));
+  for (auto& [tagIndex, obj] : made) {
+    // Clips an earlier frame placed (going back, or through frames passed on the way) first.
+    const int64_t key = obj->placedFrame == frame ? int64_t(tagIndex) * 2 + 1 : -1;
+    ahead.emplace_back(key, TimelineEvent{TimelineEvent::Kind::Initialized, obj});
+  }
+  std::stable_sort(ahead.begin(), ahead.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  size_t at = mark;
+  std::vector<std::weak_ptr<DisplayObject>> constructs;
+  for (auto& [key, ev] : ahead) {
+    if (ev.kind == TimelineEvent::Kind::Initialized) constructs.push_back(ev.object);
+    st.queueAt(at++, std::move(ev));
+  }
+  for (auto& obj : constructs) st.queueAt(at++, TimelineEvent{TimelineEvent::Kind::Constructed, std::move(obj)});
 
   const swf::Frame& fr = timeline_->frames[frame];
   for (const auto& sound : fr.sounds) {
@@ -227,9 +255,12 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
     // Clips are constructed at once, before the actions of the frame that places them
     // (their construct handlers, and the class scripts registered for their symbol).
     if (obj->asClip()) {
-      TimelineEvent constructed{TimelineEvent::Kind::Constructed, obj};
-      if (constructAt_ != kNoConstructMark) st.queueAt(constructAt_++, std::move(constructed));
-      else st.queue(std::move(constructed));
+      if (madeNow_) {
+        madeNow_->emplace_back(s.placedTag, obj);
+      } else {
+        st.queue(TimelineEvent{TimelineEvent::Kind::Initialized, obj});
+        st.queue(TimelineEvent{TimelineEvent::Kind::Constructed, obj});
+      }
     }
     st.queue(TimelineEvent{TimelineEvent::Kind::Placed, obj});
     if (MovieClip* clip = obj->asClip()) clip->gotoFrame(0);

@@ -21,7 +21,8 @@ struct TimelineEvent {
   enum class Kind {
     FrameEntered,  // clip entered `frame`: run timeline().frames[frame].actions
     InitAction,    // run *initAction once (DoInitAction)
-    Constructed,   // a new clip was made: onClipEvent(construct), ahead of its frame's actions
+    Initialized,   // a new clip was made: onClipEvent(initialize), ahead of its frame's actions
+    Constructed,   // then, after every new clip's initialize: onClipEvent(construct)
     Placed,        // a new object is on the display list (onClipEvent load, ...)
     Removed,       // an object left the display list
     Sound,         // *sound started by `clip`'s frame

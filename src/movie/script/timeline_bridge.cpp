@@ -413,21 +413,28 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
         if (event.initAction) vm_->runActions(bridgeFor(root), event.initAction->bytes, version);
         return;
     }
-    case TimelineEvent::Kind::Constructed: {
+    case TimelineEvent::Kind::Initialized: {
         if (!object) return;
         // The class scripts registered for the clip's symbol (Object.registerClass): its
         // prototype at once, its constructor after onClipEvent(initialize) and (construct).
         Object* ctor = registeredClassOf(*object);
-        Object* self = ctor ? vm_->objectFor(bridgeFor(object.get())) : nullptr;
-        if (self) {
+        if (Object* self = ctor ? vm_->objectFor(bridgeFor(object.get())) : nullptr) {
             Value proto = vm_->getMember(ctor, "prototype");
             if (proto.isObject()) self->put("__proto__", proto, kDontEnum | kDontDelete, vm_->caseInsensitive());
         }
         if (object->clipActions)
-            for (uint32_t event : {swf::ClipEvent::Initialize, swf::ClipEvent::Construct})
-                for (auto& ca : *object->clipActions)
-                    if (ca.events & event) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
-        if (self) vm_->callFunctionSafely(Value(ctor), Value(self));
+            for (auto& ca : *object->clipActions)
+                if (ca.events & swf::ClipEvent::Initialize) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+        return;
+    }
+    case TimelineEvent::Kind::Constructed: {
+        if (!object) return;
+        if (object->clipActions)
+            for (auto& ca : *object->clipActions)
+                if (ca.events & swf::ClipEvent::Construct) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
+        Object* ctor = registeredClassOf(*object);
+        if (Object* self = ctor ? vm_->objectFor(bridgeFor(object.get())) : nullptr)
+            vm_->callFunctionSafely(Value(ctor), Value(self));
         return;
     }
     case TimelineEvent::Kind::Placed:

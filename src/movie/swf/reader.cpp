@@ -197,6 +197,7 @@ class MovieReader {
         a.spriteId = r.u16();
         ctx_.charge(1, r.remaining() + sizeof(DoInitAction));
         a.bytes = r.rest();
+        a.displayTagsBefore = static_cast<uint32_t>(f.displayTags.size());
         // Init actions belong to a character defined (or imported) earlier in the file;
         // for one defined later, they wait until the timeline has been through the frame
         // that defines it.

@@ -462,6 +462,8 @@ struct DoInitAction {
   // timeline has been through that frame.
   int definedInFrame = -1;
   static constexpr int kNeverDefined = 1 << 30;
+  uint32_t displayTagsBefore = 0;  // how many of the frame's display tags come before it
+
 };
 
 struct Frame {

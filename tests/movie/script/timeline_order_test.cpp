@@ -1,7 +1,10 @@
 // What the timeline does with tags whose effect depends on what came before them: a new
-// placement on a depth already in use, and init actions of a sprite defined further on.
+// placement on a depth already in use, going back over clips placed later, init actions of
+// a sprite defined further on, and the order of init actions and new clips' events.
 // Checked through what the frame scripts trace on the player's own timeline.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "movie/script/timeline_bridge.h"
 #include "movie/stage.h"
@@ -176,6 +179,43 @@ TEST(TimelineOrder, InitActionsOfASpriteDefinedEarlierRunTheFirstTime) {
     ASSERT_TRUE(movie);
     EXPECT_EQ(movie->root.frames[0].initActions.at(0).definedInFrame, -1);
     EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"init", "frame 1"}));
+}
+
+TEST(TimelineOrder, InitActionsAndInitializeEventsRunInTagOrderThenEveryConstruct) {
+    // Frame 1: init actions of sprite 4, "mc1" (sprite 4) placed at depth 11, init actions of
+    // sprite 6, "mc2" (sprite 6) placed at depth 10, the frame's action. Each clip traces its
+    // initialize, construct and load events.
+    auto handlers = [](const std::string& name) {
+        Asm initialize, construct, load;
+        initialize.push({"initialize " + name}).trace().op(0);
+        construct.push({"construct " + name}).trace().op(0);
+        load.push({"load " + name}).trace().op(0);
+        return std::vector<std::pair<uint32_t, std::vector<uint8_t>>>{
+            {swf::ClipEvent::Initialize, initialize.bytes()},
+            {swf::ClipEvent::Construct, construct.bytes()},
+            {swf::ClipEvent::Load, load.bytes()}};
+    };
+    Asm init4, init6, frame1;
+    init4.push({"init 4"}).trace();
+    init6.push({"init 6"}).trace();
+    frame1.push({"frame"}).trace();
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(4, 1, w::showFrame()), w::defineSprite(6, 1, w::showFrame()),
+                   doInitAction(4, init4),
+                   w::placeObject2({.depth = 11, .character = 4, .name = "mc1", .clipActions = handlers("mc1")}),
+                   doInitAction(6, init6),
+                   w::placeObject2({.depth = 10, .character = 6, .name = "mc2", .clipActions = handlers("mc2")}),
+                   actions(frame1), w::showFrame()}),
+        {.version = 7});
+    std::vector<std::string> got = onPlayerTimeline(bytes, 1);
+    ASSERT_EQ(got.size(), 9u);
+    EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 7),
+              (std::vector<std::string>{"init 4", "initialize mc1", "init 6", "initialize mc2", "construct mc1",
+                                        "construct mc2", "frame"}));
+    // The load events follow the frame's action.
+    std::sort(got.begin() + 7, got.end());
+    EXPECT_EQ(got[7], "load mc1");
+    EXPECT_EQ(got[8], "load mc2");
 }
 
 TEST(TimelineOrder, ManyInitActionsForUnknownSpritesStayBounded) {

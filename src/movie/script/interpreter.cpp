@@ -618,7 +618,8 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             push(Value(m <= 0 ? 0.0 : std::floor(randomUnit() * m)));
             break;
         }
-        case 0x32: case 0x36: push(Value(static_cast<double>(text::charCodeAt(toString(f.pop()), 0, op == 0x36 || utf8)))); break;
+        // Before version 6 text is bytes: mbord too gives the first byte.
+        case 0x32: case 0x36: push(Value(static_cast<double>(text::charCodeAt(toString(f.pop()), 0, utf8)))); break;
         case 0x33: case 0x37: {
             uint32_t code32 = static_cast<uint32_t>(toInt(f.pop()));
             // Character 0 would end the string: chr(0) is empty.

@@ -54,6 +54,16 @@ TEST(StringDetails, VersionFiveSplitsOnOneCharacterOnly) {
     EXPECT_EQ(joined(vm, method(vm, empty, "split", {Value("x")})), "1:");
 }
 
+TEST(StringDetails, CharacterCodesAreBytesBeforeVersionSix) {
+    // "\xC7\xA6" is one character (U+01E6) from version 6 and two bytes before.
+    for (uint8_t op : {uint8_t{0x32}, uint8_t{0x36}}) {  // ord, mbord
+        FakeHost v5(5), v6(6);
+        test::Asm code = test::Asm().push({"\xC7\xA6"}).op(op).trace();
+        EXPECT_EQ(v5.run(code), "199\n") << int(op);
+        EXPECT_EQ(v6.run(code), "486\n") << int(op);
+    }
+}
+
 TEST(StringDetails, ChrZeroPrimitivesAndTextlessToString) {
     FakeHost h(6);
     // trace(chr(0) == ""); trace("t" instanceof String); trace(new String("t") instanceof String)

@@ -409,10 +409,13 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
         // Two objects: the same one, or one whose valueOf gives the other object (a
         // primitive from valueOf does not make two objects equal).
         if (a.asObject() == b.asObject()) return true;
-        // Two version 5 functions without values of their own are both undefined.
-        if (version_ < 6 && a.asObject()->kind == ObjectKind::Function &&
-            b.asObject()->kind == ObjectKind::Function)
-            return toPrimitive(a).isUndefined() && toPrimitive(b).isUndefined();
+        // Version 5 compares two objects by their values when both have one (a String
+        // and a Number of the same value are equal; functions without values are both
+        // undefined).
+        if (version_ < 6) {
+            Value va = toPrimitive(a), vb = toPrimitive(b);
+            if (!va.isObject() && !vb.isObject()) return looseEquals(va, vb);
+        }
         Value pa = toPrimitive(a);
         if (pa.isObject() && pa.asObject() == b.asObject()) return true;
         Value pb = toPrimitive(b);

@@ -107,6 +107,15 @@ TEST(Language, VersionFiveFunctionsCountAsUndefinedUnlessGivenAValue) {
         return out;
     };
     EXPECT_EQ(check(5), "0\ntrue\ntrue\nx\n[type Function]\n5\nfalse\n");
+    // Version 5 compares two objects by value: new String("12") == new Number(12).
+    for (int version : {5, 6}) {
+        FakeHost h(version);
+        EXPECT_EQ(h.run(Asm().push({"12", 1, "String"}).op(kNewObject).push({12, 1, "Number"}).op(kNewObject)
+                            .op(kEquals2).trace()
+                            .push({0, "Object"}).op(kNewObject).push({0, "Object"}).op(kNewObject)
+                            .op(kEquals2).trace()),
+                  version == 5 ? "true\nfalse\n" : "false\nfalse\n");
+    }
     // There is no global Function in version 5; its constructor is still a function's.
     FakeHost v5(5), v6(6);
     Asm typeOfFunction = Asm().getVar("Function").op(kTypeOf).trace();

@@ -436,6 +436,11 @@ bool Vm::looseEquals(const Value& a, const Value& b) {
 
 Value Vm::lessThan(const Value& a, const Value& b) {
     Value pa = toPrimitive(a, Hint::Number), pb = toPrimitive(b, Hint::Number);
+    // Two objects whose valueOf gives an object are compared by their text.
+    if (pa.isObject() && pb.isObject()) {
+        pa = toPrimitive(a, Hint::String);
+        pb = toPrimitive(b, Hint::String);
+    }
     if (pa.isString() && pb.isString()) return Value(pa.asString() < pb.asString());
     double x = pa.isObject() ? std::nan("") : toNumber(pa), y = pb.isObject() ? std::nan("") : toNumber(pb);
     if (std::isnan(x) || std::isnan(y)) return Value();

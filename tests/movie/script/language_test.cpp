@@ -126,6 +126,22 @@ TEST(Language, VersionFiveFunctionsCountAsUndefinedUnlessGivenAValue) {
     EXPECT_EQ(check(6), "NaN\nfalse\nfalse\nx[type Function]\n[type Function]\n5\nfalse\n");
 }
 
+TEST(Language, TwoObjectsWithoutAValueCompareByTheirText) {
+    FakeHost h(8);
+    constexpr uint8_t kLess2 = 0x48;
+    h.run(Asm().push({"a", 0}).op(0x43).op(0x1D).push({"b", 0}).op(0x43).op(0x1D)
+              // b.toString = function() { return "[z]" }
+              .getVar("b").push({"toString"}).function("", {}, Asm().push({"[z]"}).op(kReturn)).op(kSetMember));
+    // "[object Object]" < "[z]", and no object is less than itself: booleans, not undefined.
+    EXPECT_EQ(h.run(Asm().getVar("a").getVar("b").op(kLess2).trace()
+                        .getVar("b").getVar("a").op(kLess2).trace()
+                        .getVar("a").getVar("a").op(kLess2).op(kTypeOf).trace()),
+              "true\nfalse\nboolean\n");
+    // Against a number or text such an object has no value: undefined.
+    EXPECT_EQ(h.run(Asm().getVar("a").push({5}).op(kLess2).op(kTypeOf).trace()
+                        .push({"[z]"}).getVar("a").op(kLess2).op(kTypeOf).trace()), "undefined\nundefined\n");
+}
+
 TEST(Language, ErrorIsMadeOnlyByNewAndReturnsItsMessageAsItIs) {
     FakeHost h(6);
     // typeof Error("x") is undefined.

@@ -959,13 +959,17 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 // A script method called on text, a number or a boolean gets a new
                 // wrapper object as `this` each time.
                 if (!thisV.isObject() && !thisV.isNullish()) thisV = Value(toObject(thisV));
-                // `super` comes from the object called on, not from where the method was
-                // found: obj.m() sees obj.__proto__.__proto__, and super.m() one level
-                // above the caller's, so an inherited method may run twice up the chain.
-                Object* home = superObj ? (superObj->homeProto ? superObj->homeProto->proto(caseInsensitive())
-                                                               : nullptr)
-                                        : nullptr;
-                if (superObj && !home) home = owner;
+                // From version 7 `super` comes from where the method was found. Version 6
+                // takes it from the object called on: obj.m() sees obj.__proto__.__proto__,
+                // and super.m() one level above the caller's, so an inherited method may
+                // run twice up the chain.
+                Object* home = owner;
+                if (version_ < 7) {
+                    home = superObj ? (superObj->homeProto ? superObj->homeProto->proto(caseInsensitive())
+                                                           : nullptr)
+                                    : nullptr;
+                    if (superObj && !home) home = owner;
+                }
                 push(executeFunction(fo, thisV, args, home));
             } else {
                 push(call(fn, thisV, args));

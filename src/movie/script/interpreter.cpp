@@ -964,6 +964,12 @@ void Vm::run(Frame& f, size_t start, size_t end) {
                 // and super.m() one level above the caller's, so an inherited method may
                 // run twice up the chain.
                 Object* home = owner;
+                if (version_ >= 7 && superObj && superObj->homeProto) {
+                    // super.m() found above the super object's first prototype runs one
+                    // level below where it was found.
+                    Object* start = superObj->homeProto->proto(caseInsensitive());
+                    if (start && owner != start && start->proto(caseInsensitive())) home = start->proto(caseInsensitive());
+                }
                 if (version_ < 7) {
                     home = superObj ? (superObj->homeProto ? superObj->homeProto->proto(caseInsensitive())
                                                            : nullptr)

@@ -146,6 +146,31 @@ TEST(Language, TwoObjectsWithoutAValueCompareByTheirText) {
                         .push({"[z]"}).getVar("a").op(kLess2).op(kTypeOf).trace()), "undefined\nundefined\n");
 }
 
+TEST(Language, SuperCallsOfAMethodFoundFurtherUpTheChain) {
+    constexpr uint8_t kExtends = 0x69, kSetVariable = 0x1D;
+    auto proto = [](const char* cls) { return Asm().getVar(cls).push({"prototype"}).op(kGetMember); };
+    auto superM = [] { return Asm().push({0, "super"}).op(0x1C).push({"m"}).op(kCallMethod); };
+    // F.prototype.m = function() { super(); return super.m() + "F" }
+    Asm mF = Asm().push({0, "super"}).op(kCallFunction).op(kPop).append(superM()).push({"F"}).op(kAdd2).op(kReturn);
+    // C.prototype.m = function() { return super.m() + "C" }   (A, B and C extend F, A and B)
+    Asm mC = superM().push({"C"}).op(kAdd2).op(kReturn);
+    Asm setup = Asm().function("F", {}, Asm().push({"Fc"}).getVar("Fc").push({1}).op(kAdd2).op(kSetVariable))
+                    .function("A", {}, Asm()).function("B", {}, Asm()).function("C", {}, Asm())
+                    .getVar("A").getVar("F").op(kExtends).getVar("B").getVar("A").op(kExtends)
+                    .getVar("C").getVar("B").op(kExtends)
+                    .append(proto("F")).push({"m"}).function("", {}, mF).op(kSetMember)
+                    .append(proto("C")).push({"m"}).function("", {}, mC).op(kSetMember)
+                    .push({"c", 0, "C"}).op(kNewObject).op(kSetVariable).push({"Fc", 0}).op(kSetVariable);
+    Asm call = Asm().push({0, "c"}).op(0x1C).push({"m"}).op(kCallMethod).trace().traceVar("Fc");
+    // Version 6 climbs one level per super call, so F's method runs three times; from
+    // version 7 the first super call lands one level below F.prototype and F's runs twice.
+    FakeHost v6(6), v7(7);
+    v6.run(setup);
+    v7.run(setup);
+    EXPECT_EQ(v6.run(call), "FFFC\n1\n");
+    EXPECT_EQ(v7.run(call), "undefinedFFC\n1\n");
+}
+
 TEST(Language, ErrorIsMadeOnlyByNewAndReturnsItsMessageAsItIs) {
     FakeHost h(6);
     // typeof Error("x") is undefined.

@@ -260,12 +260,12 @@ void MovieRenderer::drawBitmap(const std::shared_ptr<const Bitmap>& bitmap, bool
   Rasterizer& r = ctx.shapes.rasterizer();
   r.reset(ctx.canvas.width(), ctx.canvas.height());
   for (int i = 0; i < 4; ++i) r.addLine(corners[i], corners[(i + 1) % 4]);
-  BitmapSpec spec;
-  spec.bitmap = bitmap;
-  spec.toDevice = toDevice;
-  spec.repeat = false;
-  spec.smooth = smooth && ctx.shapes.settings().smoothBitmaps;
-  ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias, Paint::bitmap(spec, cx));
+  BitmapSpec source;
+  source.bitmap = bitmap;
+  source.toDevice = toDevice;
+  source.repeat = false;
+  source.smooth = smooth && ctx.shapes.settings().smoothBitmaps;
+  ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias, Paint::bitmap(source, cx));
 }
 
 // Draws the node alone into a transparent layer, then blends the layer onto

@@ -272,7 +272,22 @@ bool Player::mouseDown(double x, double y) {
   if (!mouse_) return false;
   const bool hid = focus_->mouseUsed();
   const bool moved = mouse_->move(x, y);
-  return mouse_->press() || moved || hid;
+  const bool pressed = mouse_->press();
+  // A click on an input field gives it the keyboard focus; one elsewhere takes the focus
+  // from the field that had it.
+  bool field = false;
+  if (scripts_) {
+    field = scripts_->focusFieldAt(x / 20, y / 20);
+    if (!field) {
+      DisplayObject* focused = scripts_->focusedObject();
+      if (focused && focused->editText) {
+        scripts_->focusObject(nullptr);
+        field = true;
+      }
+    }
+    afterChange();
+  }
+  return pressed || moved || hid || field;
 }
 bool Player::mouseUp(double x, double y) {
   if (!mouse_) return false;
@@ -281,7 +296,14 @@ bool Player::mouseUp(double x, double y) {
   return mouse_->release() || moved || hid;
 }
 bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
-bool Player::keyPress(int code) { return mouse_ && mouse_->keyPress(code); }
+// A focused input field takes what is typed; otherwise buttons hear the key.
+bool Player::keyPress(int code) {
+  if (scripts_ && scripts_->typeIntoFocusedField(code)) {
+    afterChange();
+    return true;
+  }
+  return mouse_ && mouse_->keyPress(code);
+}
 
 // Key's listeners hear the key go down or up (Key.addListener, SWF 6 on).
 void Player::keyEvent(int keyCode, bool down) {

@@ -467,6 +467,16 @@ void syncTextFieldVariable(Vm& vm, ScriptClip* field, bool placing) {
     else if (placing && !s->chars().empty()) pushVariable(vm, field, *s);
 }
 
+void fieldTextTyped(Vm& vm, ScriptClip* field) {
+    EditTextState* s = field ? field->textField() : nullptr;
+    if (!s) return;
+    pushVariable(vm, field, *s);
+    Object* self = vm.objectFor(field);
+    std::vector<Value> args{Value(self)};
+    vm.callMethodIfPresent(self, "onChanged", args);
+    vm.callMethodIfPresent(self, "broadcastMessage", {Value("onChanged"), Value(self)});
+}
+
 ScriptClip* keyboardFocus(Vm& vm) { return focusedClip(selectionOf(vm)); }
 
 bool moveKeyboardFocus(Vm& vm, ScriptClip* clip) {

@@ -28,6 +28,10 @@ void installTextSnapshotBuiltins(Vm& vm);
 // an unset variable.
 void syncTextFieldVariable(Vm& vm, ScriptClip* field, bool placing);
 
+// The user typed into `field`: its variable takes the new text, then its onChanged
+// method and its listeners' onChanged(field) run.
+void fieldTextTyped(Vm& vm, ScriptClip* field);
+
 // The keyboard focus Selection holds: the focused clip, button or field (nullptr: none).
 ScriptClip* keyboardFocus(Vm& vm);
 // Moves it to `clip` (nullptr: nowhere) as Selection.setFocus does, with the objects'

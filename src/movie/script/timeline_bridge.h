@@ -190,6 +190,15 @@ public:
     bool focusRectShown(DisplayObject& object);
     // A key went down or up: the focused clip or button hears onKeyDown or onKeyUp.
     void keyToFocused(bool down);
+    // ---- Typing (field_typing.cpp) ----
+    // A key typed (the codes of Player::keyPress) goes into the focused input field: a
+    // character is inserted at the caret, backspace and delete remove one, the arrows,
+    // home and end move the caret, enter starts a line in a multiline field. False when
+    // no input field has the focus.
+    bool typeIntoFocusedField(int code);
+    // A click at stage pixel (x, y): the topmost input field there takes the focus, with
+    // its caret at the end of its text. False when there is none.
+    bool focusFieldAt(double x, double y);
 
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }

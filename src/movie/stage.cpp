@@ -248,6 +248,19 @@ void Stage::queueAt(size_t position, TimelineEvent event) {
   events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(std::min(position, events_.size())), std::move(event));
 }
 
+std::vector<TimelineEvent> Stage::takeConstructionEvents(size_t position) {
+  std::vector<TimelineEvent> taken;
+  auto keep = events_.begin() + static_cast<std::ptrdiff_t>(std::min(position, events_.size()));
+  for (auto it = keep; it != events_.end(); ++it) {
+    const bool construction = it->kind == TimelineEvent::Kind::Initialized ||
+                              it->kind == TimelineEvent::Kind::Constructed;
+    if (construction) taken.push_back(std::move(*it));
+    else if (keep++ != it) *std::prev(keep) = std::move(*it);
+  }
+  events_.erase(keep, events_.end());
+  return taken;
+}
+
 void Stage::tick() {
   advanceTimelines();
   dispatchEvents();

@@ -100,6 +100,9 @@ class Stage {
   // Queues `event` at `position` (from pendingEvents(), taken before later events were queued).
   void queueAt(size_t position, TimelineEvent event);
   size_t pendingEvents() const { return events_.size(); }
+  // Takes out of the queue, in order, the initialize and construct events queued at `position` or later (from pendingEvents()), for a caller that runs
+  // them at once.
+  std::vector<TimelineEvent> takeConstructionEvents(size_t position);
   // Init actions run once per sprite they belong to, however often their frame is entered.
   bool markInitActionsDone(const swf::Movie* movie, swf::CharacterId spriteId) {
     return initDone_.insert({movie, spriteId}).second;

@@ -162,15 +162,19 @@ void ClipBridge::setProperty(ClipProperty p, double v) {
 
 void ClipBridge::gotoFrame(int frame, bool play) {
     if (MovieClip* c = clip()) {
+        const size_t mark = bridge_.stage().pendingEvents();
         c->gotoFrame(frame);
         if (play) c->play(); else c->stop();
+        bridge_.constructNow(mark);
     }
 }
 
 bool ClipBridge::gotoLabel(std::string_view label, bool play) {
     MovieClip* c = clip();
+    const size_t mark = bridge_.stage().pendingEvents();
     if (!c || !c->gotoLabel(std::string(label))) return false;
     if (play) c->play(); else c->stop();
+    bridge_.constructNow(mark);
     return true;
 }
 
@@ -489,6 +493,10 @@ std::vector<std::weak_ptr<DisplayObject>> TimelineBridge::clipsParentsFirst() {
             if (MovieClip* k = o->asClip()) work.push_back(k);
     }
     return clips;
+}
+
+void TimelineBridge::constructNow(size_t mark) {
+    for (const TimelineEvent& ev : stage_.takeConstructionEvents(mark)) onTimelineEvent(stage_, ev);
 }
 
 void TimelineBridge::tick() {

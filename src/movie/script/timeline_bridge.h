@@ -136,6 +136,11 @@ public:
     // Moves the dragged clip to the pointer; false when nothing is dragged.
     bool followDrag();
 
+    // A script's goto made clips: they are constructed now, before the script goes on
+    // (their initialize and construct events, as queued since `mark`); init actions,
+    // load events and frame actions stay queued.
+    void constructNow(size_t mark);
+
     // The class scripts registered for the symbol `object` shows (nullptr: none).
     Object* registeredClassOf(const DisplayObject& object);
     // An object left the display list: its unload handlers run and, unless it is parked

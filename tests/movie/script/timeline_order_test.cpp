@@ -218,6 +218,41 @@ TEST(TimelineOrder, InitActionsAndInitializeEventsRunInTagOrderThenEveryConstruc
     EXPECT_EQ(got[8], "load mc2");
 }
 
+TEST(TimelineOrder, ClipsAScriptsGotoPlacesAreConstructedBeforeTheScriptGoesOn) {
+    // Frame 2 jumps to frame 3 and traces; frame 3 places "mc" (sprite 4, with initialize,
+    // construct and load handlers) at depth 5 and traces.
+    Asm initialize, construct, load, jump, frame3;
+    initialize.push({"initialize mc"}).trace().op(0);
+    construct.push({"construct mc"}).trace().op(0);
+    load.push({"load mc"}).trace().op(0);
+    jump.action(0x81, {2, 0}).op(0x07).push({"after goto"}).trace().getVar("mc").op(0x44).trace();
+    frame3.push({"frame 3"}).trace();
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(4, 1, w::showFrame()), w::showFrame(), actions(jump), w::showFrame(),
+                   w::placeObject2({.depth = 5, .character = 4, .name = "mc",
+                                    .clipActions = {{swf::ClipEvent::Initialize, initialize.bytes()},
+                                                    {swf::ClipEvent::Construct, construct.bytes()},
+                                                    {swf::ClipEvent::Load, load.bytes()}}}),
+                   actions(frame3), w::showFrame()}),
+        {.version = 7, .frameCount = 3});
+    std::vector<std::string> got = onPlayerTimeline(bytes, 3);
+    ASSERT_EQ(got.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 4),
+              (std::vector<std::string>{"initialize mc", "construct mc", "after goto", "movieclip"}));
+    // The frame's actions and the load event wait until the script is done.
+    EXPECT_EQ(got[4], "frame 3");
+    EXPECT_EQ(got[5], "load mc");
+
+    // Reached by the clock instead, the clip is constructed before the frame's actions too.
+    auto played = w::movie(
+        w::concat({w::defineSprite(4, 1, w::showFrame()),
+                   w::placeObject2({.depth = 5, .character = 4, .name = "mc",
+                                    .clipActions = {{swf::ClipEvent::Construct, construct.bytes()}}}),
+                   actions(frame3), w::showFrame()}),
+        {.version = 7});
+    EXPECT_EQ(onPlayerTimeline(played, 1), (std::vector<std::string>{"construct mc", "frame 3"}));
+}
+
 TEST(TimelineOrder, ManyInitActionsForUnknownSpritesStayBounded) {
     // A hostile movie: thousands of init actions for sprites that never come.
     std::vector<uint8_t> tags;

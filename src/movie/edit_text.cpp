@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "movie/font/device_fonts.h"
+
 namespace orv::movie {
 
 namespace {
@@ -583,6 +585,12 @@ double EditTextState::advanceOf(char32_t c, const TextFormat& f) const {
       if (font->codes[g] == c) return font->advances[g] * size / font->emSquare() + spacing;
     return spacing;  // no glyph: nothing is drawn
   }
+  // Faces other than Times New Roman measure with their own widths.
+  const bool bold = f.bold.value_or(false);
+  if (const font::DeviceFace* face =
+          font::DeviceFonts::shared().face(f.font.value_or("Times New Roman"), bold, f.italic.value_or(false));
+      face && !face->timesMeasures())
+    return face->advance(c) * size + spacing;
   const double em = c >= 32 && c < 127 ? kSerifAdvances[c - 32] / 1000.0 : 0.5;
   return em * size * (f.bold.value_or(false) ? 1.05 : 1.0) + spacing;
 }

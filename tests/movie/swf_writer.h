@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -175,6 +176,34 @@ inline std::vector<uint8_t> removeObject2(uint16_t depth) {
   w.u16(depth);
   return tag(28, w.bytes);
 }
+// DefineFont2 naming a device font: no glyphs, only the name.
+inline std::vector<uint8_t> defineFontName(uint16_t id, const std::string& name, bool bold = false) {
+  BitWriter w;
+  w.u16(id);
+  w.u8(bold ? 0x01 : 0x00);
+  w.u8(0);  // language
+  w.u8(static_cast<uint8_t>(name.size()));
+  w.raw({name.begin(), name.end()});
+  w.u16(0);  // no glyphs
+  w.u16(2);  // the code table right after the offsets
+  return tag(48, w.bytes, true);
+}
+
+// DefineEditText with a font and initial text, nothing else set (device text, no border).
+inline std::vector<uint8_t> defineEditText(uint16_t id, std::array<int32_t, 4> bounds, uint16_t fontId,
+                                           uint16_t height, const std::string& text) {
+  BitWriter w;
+  w.u16(id);
+  w.rect(bounds[0], bounds[2], bounds[1], bounds[3]);
+  w.u8(0x80 | 0x01);  // HasText, HasFont
+  w.u8(0x00);
+  w.u16(fontId);
+  w.u16(height);
+  w.string("");
+  w.string(text);
+  return tag(37, w.bytes, true);
+}
+
 inline std::vector<uint8_t> showFrame() { return tag(1, {}); }
 inline std::vector<uint8_t> endTag() { return tag(0, {}); }
 inline std::vector<uint8_t> frameLabel(const std::string& name) {

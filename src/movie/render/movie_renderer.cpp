@@ -403,11 +403,33 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
     layout = layoutEditText(def, content, font);
   }
   const uint32_t color = def.hasTextColor ? toArgb(def.textColor) : 0xFF000000u;
+  // Text shows only inside the field: glyphs that may reach past its bounds (long lines,
+  // a line scrolled half out) are drawn through a mask of the field's rectangle.
+  const swf::Rect& b = def.bounds;
+  const bool overflows =
+      !ctx.canvas.buildingMask() &&
+      std::any_of(layout.glyphs.begin(), layout.glyphs.end(), [&b](const PlacedGlyph& g) {
+        const double em = g.font->emSquare() * g.scale;
+        const double up = g.font->hasLayout ? g.font->ascent * g.scale : em;
+        const double down = g.font->hasLayout ? g.font->descent * g.scale : em / 4;
+        return g.x < b.xMin || g.x + 1.5 * em > b.xMax || g.y - up < b.yMin || g.y + down > b.yMax;
+      });
+  if (overflows) {
+    ctx.canvas.beginMask();
+    Rasterizer& r = ctx.shapes.rasterizer();
+    r.reset(ctx.canvas.width(), ctx.canvas.height());
+    const Point corners[4] = {m.apply(b.xMin, b.yMin), m.apply(b.xMax, b.yMin), m.apply(b.xMax, b.yMax),
+                              m.apply(b.xMin, b.yMax)};
+    for (int i = 0; i < 4; ++i) r.addLine(corners[i], corners[(i + 1) % 4]);
+    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias, Paint::solid(0xFFFFFFFFu));
+    ctx.canvas.endMask();
+  }
   for (const PlacedGlyph& placed : layout.glyphs) {
     const Affine glyphToDevice =
         m * Affine::translate(placed.x, placed.y) * Affine::scale(placed.scale, placed.scale);
     drawGlyph(*placed.font, placed.glyph, placed.argb ? placed.argb : color, glyphToDevice, cx, ctx);
   }
+  if (overflows) ctx.canvas.popMask();
   // The caret of a focused input field: one pixel wide, on the pixel its position falls in.
   const EditTextState* field = node ? node->field : nullptr;
   if (field && field->focused && field->input && layout.caretShown && g.pixelAligned) {

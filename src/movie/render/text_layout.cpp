@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "movie/edit_text.h"
+#include "movie/font/device_fonts.h"
 
 namespace orv::movie::render {
 
@@ -79,19 +80,31 @@ std::u32string decodeFieldText(const std::string& content, bool html) {
 TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& content,
                           const swf::FontDef* font) {
   TextLayout layout;
-  if (!font || font->glyphs.empty() || def.fontHeight == 0) return layout;
+  const std::u32string text = decodeFieldText(content, def.html);
+  // A font without outlines names a device font: the system's face of that name draws.
+  const double fontHeight = def.hasFont ? def.fontHeight : 240;
+  if ((!font || font->glyphs.empty()) && fontHeight > 0) {
+    std::string name = font ? font->name : "";
+    while (!name.empty() && name.back() == '\0') name.pop_back();
+    if (name.empty()) name = "Times New Roman";
+    font::DeviceFace* face =
+        font::DeviceFonts::shared().face(name, font && font->bold, font && font->italic);
+    if (!face) return layout;
+    for (char32_t c : text) face->glyphFor(c);
+    font = &face->def();
+  }
+  if (!font || font->glyphs.empty() || fontHeight == 0) return layout;
   std::unordered_map<char32_t, uint32_t> glyphOf;
   for (size_t i = 0; i < font->codes.size() && i < font->glyphs.size(); ++i)
     glyphOf.emplace(font->codes[i], uint32_t(i));
-  const double scale = def.fontHeight / font->emSquare();
-  const double ascent = font->hasLayout ? font->ascent * scale : def.fontHeight * 0.8;
-  const double descent = font->hasLayout ? font->descent * scale : def.fontHeight * 0.2;
+  const double scale = fontHeight / font->emSquare();
+  const double ascent = font->hasLayout ? font->ascent * scale : fontHeight * 0.8;
+  const double descent = font->hasLayout ? font->descent * scale : fontHeight * 0.2;
   const double leading = (def.hasLayout ? def.leading : 0) + (font->hasLayout ? font->leading * scale : 0);
   auto advanceOf = [&](uint32_t glyph) {
     if (font->hasLayout && glyph < font->advances.size()) return font->advances[glyph] * scale;
-    return def.fontHeight * 0.6;
+    return fontHeight * 0.6;
   };
-  const std::u32string text = decodeFieldText(content, def.html);
   const double left = def.bounds.xMin + kGutter + (def.hasLayout ? def.leftMargin : 0);
   const double right = def.bounds.xMax - kGutter - (def.hasLayout ? def.rightMargin : 0);
   const double indent = def.hasLayout ? def.indent : 0;
@@ -116,8 +129,8 @@ TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& conten
     auto it = glyphOf.find(c);
     if (it == glyphOf.end()) {
       if (c == U' ' || c == U'\t') {
-        lines.back().glyphs.push_back({UINT32_MAX, def.fontHeight * 0.25});
-        lines.back().width += def.fontHeight * 0.25;
+        lines.back().glyphs.push_back({UINT32_MAX, fontHeight * 0.25});
+        lines.back().width += fontHeight * 0.25;
         lastSpaceAt = lines.back().glyphs.size() - 1;
       }
       continue;
@@ -179,6 +192,10 @@ uint32_t argbOf(const TextFormat& f) {
 
 TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor) {
   TextLayout layout;
+  auto deviceFace = [](const TextFormat& f) {
+    return font::DeviceFonts::shared().face(f.font.value_or("Times New Roman"), f.bold.value_or(false),
+                                            f.italic.value_or(false));
+  };
   const bool device = !field.embedFonts;
   const swf::EditTextDef& def = field.def();
   const std::u32string& text = field.chars();
@@ -242,6 +259,14 @@ TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor
       line.ascent = std::max(line.ascent, metrics.ascent * 20);
       line.descent = std::max(line.descent, metrics.descent * 20);
       g.advance = field.advanceOf(c, f) * 20 - 20 * f.letterSpacing.value_or(0);
+      // Drawn with the system's face, placed by the field's own measure.
+      if (font::DeviceFace* face = deviceFace(f)) {
+        g.index = face->glyphFor(c);
+        if (g.index != UINT32_MAX) {
+          g.font = &face->def();
+          g.scale = size / g.font->emSquare();
+        }
+      }
     } else if (g.font && g.font->emSquare() > 0) {
       g.scale = size / g.font->emSquare();
       g.index = glyphOf(g.font, c);

@@ -10,8 +10,11 @@ int buttonKeyFromCharacter(unsigned character) {
     case 27: return 19;  // Escape
     default: break;
   }
-  // Buttons hold a key in seven bits; control characters name no key.
-  return character >= 32 && character < 127 ? static_cast<int>(character) : 0;
+  // Control characters name no key. Characters past seven bits name no button's key
+  // but are typed into text fields (a lone half of a surrogate pair is not).
+  if (character >= 32 && character < 127) return static_cast<int>(character);
+  const bool surrogate = character >= 0xD800 && character < 0xE000;
+  return character >= 0xA0 && character <= 0xFFFD && !surrogate ? static_cast<int>(character) : 0;
 }
 
 int buttonKeyFromVirtualKey(unsigned virtualKey) {

@@ -3,8 +3,9 @@
 
 namespace orv {
 
-// A typed character: printable characters are their own code; Enter, Backspace, Tab and
-// Escape have codes of their own. 0 for anything a button cannot name.
+// A typed character: printable characters are their own code (those past seven bits
+// reach only text fields); Enter, Backspace, Tab and Escape have codes of their own. 0 for
+// control characters and halves of surrogate pairs.
 int buttonKeyFromCharacter(unsigned character);
 
 // A key that types no character (Windows virtual-key codes): arrows, Home, End, Insert,

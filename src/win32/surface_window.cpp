@@ -81,7 +81,16 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
         self->showCursor();
         return 0;
       case WM_CHAR:
-        if (self->control_) self->control_->keyPress(buttonKeyFromCharacter(static_cast<unsigned>(wParam)));
+        if (self->control_) {
+          // The window is an ANSI one: its characters come in the system's code page.
+          unsigned character = static_cast<unsigned>(wParam);
+          if (character >= 0x80 && character <= 0xFF) {
+            const char ansi = static_cast<char>(character);
+            wchar_t wide = 0;
+            character = MultiByteToWideChar(CP_ACP, 0, &ansi, 1, &wide, 1) == 1 ? wide : 0;
+          }
+          self->control_->keyPress(buttonKeyFromCharacter(character));
+        }
         return 0;
       case WM_KEYDOWN:
         if (self->control_) {

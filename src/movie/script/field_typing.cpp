@@ -109,7 +109,12 @@ bool TimelineBridge::focusFieldAt(double x, double y) {
         MovieClip* c = clip ? clip->asClip() : nullptr;
         if (!c) continue;
         for (auto& [depth, child] : c->displayList()) {
-            if (!child->editText || !child->editText->input || !child->visible) continue;
+            if (!child->visible) continue;
+            // Fields no script has touched get their state when the user reaches them.
+            const auto* edit = child->character ? std::get_if<swf::EditTextDef>(child->character) : nullptr;
+            if (!child->editText && !(edit && !edit->readOnly)) continue;
+            const EditTextState* field = fieldStateOf(*child);
+            if (!field || !field->input) continue;
             if (fieldCovers(*child, x * 20, y * 20)) hit = child.get();
         }
     }

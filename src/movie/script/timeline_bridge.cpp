@@ -259,17 +259,20 @@ std::u32string ClipBridge::staticText() {
     return out;
 }
 
+EditTextState* fieldStateOf(DisplayObject& o) {
+    if (!o.editText) {
+        const auto* edit = o.character ? std::get_if<swf::EditTextDef>(o.character) : nullptr;
+        if (!edit || !o.movie) return nullptr;
+        const swf::Movie& movie = *o.movie;
+        const swf::FontDef* font = edit->hasFont ? movie.get<swf::FontDef>(edit->fontId) : nullptr;
+        o.editText = std::make_shared<EditTextState>(*edit, font, movie.header.version >= 6);
+    }
+    return o.editText.get();
+}
+
 EditTextState* ClipBridge::textField() {
     auto o = object_.lock();
-    if (!o) return nullptr;
-    if (!o->editText) {
-        const auto* edit = o->character ? std::get_if<swf::EditTextDef>(o->character) : nullptr;
-        if (!edit) return nullptr;
-        const swf::Movie& movie = *o->movie;
-        const swf::FontDef* font = edit->hasFont ? movie.get<swf::FontDef>(edit->fontId) : nullptr;
-        o->editText = std::make_shared<EditTextState>(*edit, font, movie.header.version >= 6);
-    }
-    return o->editText.get();
+    return o ? fieldStateOf(*o) : nullptr;
 }
 
 ScriptClip* ClipBridge::createTextField(const std::string& newName, int depth, double x, double y,

@@ -22,6 +22,10 @@ namespace orv::movie::script {
 
 class TimelineBridge;
 
+// The live state of a text field on the timeline, made the first time something needs
+// it (scripts, the keyboard); null for objects that are not text fields.
+EditTextState* fieldStateOf(DisplayObject& object);
+
 // A MovieClip as scripts see it; lives as long as the bridge.
 class ClipBridge : public ScriptClip {
 public:

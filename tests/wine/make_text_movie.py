@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""Writes a movie of text in device fonts for the text test: a 420x300 stage, white, a
+line in _sans across its top quarter (black, 24 px), and below it, in its bottom fifth, an
+empty bordered input field in _sans. No scripts.
+  make_text_movie.py OUT.swf"""
+import struct
+import sys
+
+
+def nbits(*values):
+    n = 1
+    while any(not (-(1 << (n - 1)) <= v < (1 << (n - 1))) for v in values):
+        n += 1
+    return n
+
+
+def rect(x0, x1, y0, y1):
+    n = nbits(x0, x1, y0, y1)
+    bits = format(n, '05b') + ''.join(format(v & ((1 << n) - 1), '0%db' % n) for v in (x0, x1, y0, y1))
+    bits += '0' * (-len(bits) % 8)
+    return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+
+
+def tag(code, body):
+    return struct.pack('<HI', code << 6 | 0x3F, len(body)) + body
+
+
+def device_font(cid, name):
+    """DefineFont2 with a name and no glyphs: text in it uses the system's face."""
+    return tag(48, struct.pack('<HBBB', cid, 0, 0, len(name)) + name.encode() + struct.pack('<HH', 0, 2))
+
+
+def edit_text(cid, x, y, w, h, font, size, text, editable, border):
+    flags1 = 0x80 | 0x04 | 0x01  # has text, has colour, has font
+    if not editable:
+        flags1 |= 0x08  # read-only
+    flags2 = 0x08 if border else 0x00
+    body = struct.pack('<H', cid) + rect(x, x + w, y, y + h) + bytes([flags1, flags2])
+    body += struct.pack('<HH', font, size) + bytes([0, 0, 0, 255]) + b'\0' + text.encode() + b'\0'
+    return tag(37, body)
+
+
+def place(depth, character):
+    return tag(26, struct.pack('<BHH', 0x02, depth, character))
+
+
+def main():
+    tags = tag(9, bytes([255, 255, 255]))
+    tags += device_font(1, '_sans')
+    tags += edit_text(2, 400, 400, 7600, 900, 1, 480, 'Device text: Hamburgefonstiv', False, False)
+    tags += edit_text(3, 400, 4700, 7600, 900, 1, 480, '', True, True)
+    tags += place(1, 2) + place(2, 3) + tag(1, b'') + tag(0, b'')
+    body = rect(0, 8400, 0, 6000) + struct.pack('<BBH', 0, 12, 1) + tags
+    with open(sys.argv[1], 'wb') as f:
+        f.write(b'FWS' + bytes([8]) + struct.pack('<I', 8 + len(body)) + body)
+
+
+if __name__ == '__main__':
+    main()

@@ -189,6 +189,48 @@ inline std::vector<uint8_t> defineFontName(uint16_t id, const std::string& name,
   return tag(48, w.bytes, true);
 }
 
+// DefineFont2 for static text in a device font: one glyph per character of `chars`
+// (ASCII), each without an outline, and the code table.
+inline std::vector<uint8_t> defineDeviceFont(uint16_t id, const std::string& name, const std::string& chars) {
+  BitWriter w;
+  w.u16(id);
+  w.u8(0x04);  // wide codes
+  w.u8(0);
+  w.u8(static_cast<uint8_t>(name.size()));
+  w.raw({name.begin(), name.end()});
+  const auto n = static_cast<uint16_t>(chars.size());
+  w.u16(n);
+  for (uint16_t i = 0; i < n; ++i) w.u16(static_cast<uint16_t>(2 * (n + 1) + 2 * i));
+  w.u16(static_cast<uint16_t>(2 * (n + 1) + 2 * n));
+  for (uint16_t i = 0; i < n; ++i) { w.u8(0); w.u8(0); }  // no fill or line bits, the end
+  for (char c : chars) w.u16(static_cast<uint8_t>(c));
+  return tag(48, w.bytes, true);
+}
+
+// DefineText: one record of `glyphs` (indices into the font, each advancing `advance`
+// twips) in black at baseline (x, y), `height` twips high.
+inline std::vector<uint8_t> defineText(uint16_t id, std::array<int32_t, 4> bounds, uint16_t fontId,
+                                       uint16_t height, int16_t x, int16_t y,
+                                       const std::vector<uint8_t>& glyphs, uint16_t advance) {
+  BitWriter w;
+  w.u16(id);
+  w.rect(bounds[0], bounds[2], bounds[1], bounds[3]);
+  w.matrix(0, 0);
+  w.u8(8);   // glyph bits
+  w.u8(16);  // advance bits
+  w.u8(0x80 | 0x08 | 0x04 | 0x02 | 0x01);  // font, colour, y and x offsets
+  w.u16(fontId);
+  w.rgb(0, 0, 0);
+  w.u16(static_cast<uint16_t>(x));
+  w.u16(static_cast<uint16_t>(y));
+  w.u16(height);
+  w.u8(static_cast<uint8_t>(glyphs.size()));
+  for (uint8_t g : glyphs) { w.ub(g, 8); w.sb(advance, 16); }
+  w.align();
+  w.u8(0);
+  return tag(11, w.bytes, true);
+}
+
 // DefineEditText with a font and initial text, nothing else set (device text, no border).
 inline std::vector<uint8_t> defineEditText(uint16_t id, std::array<int32_t, 4> bounds, uint16_t fontId,
                                            uint16_t height, const std::string& text) {

@@ -6,6 +6,7 @@
 
 #include "movie/drawing.h"
 #include "movie/edit_text.h"
+#include "movie/font/device_fonts.h"
 #include "movie/render/bitmap_cache.h"
 #include "movie/render/bitmap_decoder.h"
 #include "movie/render/stroker.h"
@@ -376,11 +377,23 @@ void MovieRenderer::drawText(const swf::TextDef& text, const Affine& parent,
   for (const swf::TextRecord& rec : text.records) {
     const auto* font = from->get<swf::FontDef>(rec.fontId);
     if (!font) continue;
-    const double scale = rec.height / font->emSquare();
+    // Static text in a device font: its font holds codes without outlines; the system's
+    // face draws those characters at the positions the movie gives.
+    font::DeviceFace* device = nullptr;
+    if (!font->hasOutlines()) {
+      std::string name = font->name;
+      while (!name.empty() && name.back() == '\0') name.pop_back();
+      device = font::DeviceFonts::shared().face(name.empty() ? "_sans" : name, font->bold, font->italic);
+      if (!device) continue;
+    }
+    const swf::FontDef& drawn = device ? device->def() : *font;
+    const double scale = rec.height / drawn.emSquare();
     double x = rec.x;
     for (const swf::GlyphEntry& g : rec.glyphs) {
+      uint32_t glyph = g.index;
+      if (device) glyph = g.index < font->codes.size() ? device->glyphFor(font->codes[g.index]) : UINT32_MAX;
       const Affine glyphToDevice = m * Affine::translate(x, rec.y) * Affine::scale(scale, scale);
-      drawGlyph(*font, g.index, toArgb(rec.color), glyphToDevice, cx, ctx);
+      drawGlyph(drawn, glyph, toArgb(rec.color), glyphToDevice, cx, ctx);
       x += g.advance;
     }
   }
@@ -460,11 +473,11 @@ const swf::FontDef* MovieRenderer::fontFor(const TextFormat& format, const EditT
     if (movie_)
       for (const auto& [id, ch] : movie_->dictionary)
         if (const auto* font = std::get_if<swf::FontDef>(&ch))
-          if (!font->glyphs.empty()) fontsByName_.emplace(clean(font->name), font);
+          if (font->hasOutlines()) fontsByName_.emplace(clean(font->name), font);
   }
   const std::string name = format.font.value_or("");
   // The field's own font answers for its name (and for text with no font named).
-  if (field && field->font && !field->font->glyphs.empty() &&
+  if (field && field->font && field->font->hasOutlines() &&
       (name.empty() || clean(field->font->name) == name))
     return field->font;
   const bool bold = format.bold.value_or(false), italic = format.italic.value_or(false);

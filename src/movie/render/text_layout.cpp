@@ -80,10 +80,13 @@ std::u32string decodeFieldText(const std::string& content, bool html) {
 TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& content,
                           const swf::FontDef* font) {
   TextLayout layout;
-  const std::u32string text = decodeFieldText(content, def.html);
+  std::u32string text = decodeFieldText(content, def.html);
+  if (def.password)  // an asterisk for each character
+    for (char32_t& c : text)
+      if (c != U'\r' && c != U'\n') c = U'*';
   // A font without outlines names a device font: the system's face of that name draws.
   const double fontHeight = def.hasFont ? def.fontHeight : 240;
-  if ((!font || font->glyphs.empty()) && fontHeight > 0) {
+  if ((!font || !font->hasOutlines()) && fontHeight > 0) {
     std::string name = font ? font->name : "";
     while (!name.empty() && name.back() == '\0') name.pop_back();
     if (name.empty()) name = "Times New Roman";
@@ -238,7 +241,8 @@ TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor
   constexpr size_t kMaxLines = 10000;
   size_t lastSpace = SIZE_MAX;
   for (size_t i = 0; i < text.size() && i < EditTextState::kMaxChars && lines.size() < kMaxLines; ++i) {
-    const char32_t c = text[i];
+    // A password field shows an asterisk for each character.
+    const char32_t c = field.password && text[i] != U'\r' && text[i] != U'\n' ? U'*' : text[i];
     const TextFormat f = field.formatOf(i, i + 1);
     if (c == U'\r' || c == U'\n') {
       lines.back().end = i;

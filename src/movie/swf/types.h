@@ -259,6 +259,13 @@ struct FontDef {
   uint8_t csmThickness = 0;           // from DefineFontAlignZones
   // Glyph coordinates are in an EM square of 1024 units; DefineFont3 uses 20480.
   double emSquare() const { return version >= 3 ? 20480.0 : 1024.0; }
+  // Some glyph has an outline. Fonts without (no glyphs, or only empty ones) name a
+  // device font: the system draws their text.
+  bool hasOutlines() const {
+    for (const Shape& g : glyphs)
+      if (!g.records.empty()) return true;
+    return false;
+  }
 };
 
 struct GlyphEntry {

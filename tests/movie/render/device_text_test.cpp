@@ -78,6 +78,16 @@ TEST(DeviceText, AScriptMadeFieldDrawsItsTextInsideTheField) {
   EXPECT_EQ(s.dark(10, 30, 190, 50), 0);
 }
 
+TEST(DeviceText, APasswordFieldShowsAnAsteriskForEachCharacter) {
+  Shown password(fieldMovie("input", Asm().append(setField("password", true)).append(setField("text", "secret"))));
+  Shown stars(fieldMovie("input", setField("text", "******")));
+  Shown plain(fieldMovie("input", setField("text", "secret")));
+  EXPECT_GT(password.dark(10, 10, 190, 50), 10);
+  EXPECT_EQ(password.pix.pixels, stars.pix.pixels);
+  EXPECT_NE(password.pix.pixels, plain.pix.pixels);
+  EXPECT_EQ(password.traces, plain.traces);  // measured as what it holds
+}
+
 TEST(DeviceText, TextIsCutAtTheFieldsEdges) {
   // A line wider than the field, and a second line half below it.
   Shown s(fieldMovie("dynamic", htmlText("<font size=\"26\">WWWWWWWWWWWWWWWW<br>WWWWWWWWWWWWWWW</font>")));
@@ -149,6 +159,24 @@ TEST(DeviceText, AFieldTheMovieDefinesInADeviceFontShowsItsText) {
   for (char c : std::string("Typed")) typed.player.keyPress(static_cast<unsigned char>(c));
   typed.draw();
   EXPECT_GT(typed.dark(10, 10, 180, 50), 40);
+}
+
+// Static text whose font holds codes but no outlines ("use device fonts").
+TEST(DeviceText, StaticTextInADeviceFontIsDrawnByTheSystemsFace) {
+  auto movieWith = [](const std::string& fontName) {
+    return t::movie(t::concat({t::defineDeviceFont(1, fontName, "Hi there"),
+                               t::defineText(2, {0, 0, 4000, 2000}, 1, 480, 200, 800,
+                                             {0, 1, 2, 3, 4, 5, 6, 7}, 300),
+                               t::placeObject2({.depth = 1, .character = 2}), t::showFrame()}),
+                    {.version = 8, .width = 4000, .height = 2000});
+  };
+  Shown sans(movieWith("_sans"));
+  EXPECT_GT(sans.dark(10, 10, 140, 50), 60);
+  EXPECT_EQ(sans.dark(0, 50, 200, 100), 0);
+  // Each character at its own advance: the eighth starts 7 x 15 px from the first.
+  EXPECT_GT(sans.dark(115, 20, 125, 45), 5);
+  Shown serif(movieWith("Times New Roman"));
+  EXPECT_NE(sans.pix.pixels, serif.pix.pixels);
 }
 
 TEST(DeviceFonts, NamesResolveToFacesOfTheirKind) {

@@ -142,6 +142,8 @@ class MovieClip : public DisplayObject {
   // Takes the object at `it` off the list (parking it while it unloads, if it must).
   std::map<int, std::shared_ptr<DisplayObject>>::iterator detach(std::map<int, std::shared_ptr<DisplayObject>>::iterator it);
   std::shared_ptr<DisplayObject> instantiate(const Slot& slot);
+  void passThrough(std::map<int, Slot>& slots, int depth);
+  void replayedUnnamed(const Slot& slot);
 
   const swf::Timeline* timeline_;
   int currentFrame_ = -1;

@@ -136,10 +136,13 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
     const swf::Frame& fr = timeline_->frames[f];
     for (size_t i = 0; i < fr.displayTags.size(); ++i) {
       const swf::DisplayTag& tag = fr.displayTags[i];
-      if (const auto* p = std::get_if<swf::PlaceObject>(&tag))
+      if (const auto* p = std::get_if<swf::PlaceObject>(&tag)) {
         applyPlace(slots, *p, f, static_cast<int>(i));
-      else
-        slots.erase(std::get<swf::RemoveObject>(tag).depth);
+      } else {
+        const int depth = std::get<swf::RemoveObject>(tag).depth;
+        if (rebuilt) passThrough(slots, depth);
+        slots.erase(depth);
+      }
     }
     for (const auto& init : fr.initActions) {
       // Those of a character defined further on wait until the timeline has been there.
@@ -219,6 +222,7 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
     if (rebuilt && obj.asClip() && !obj.placedByReplace && slot != target.end() && !slot->second.live &&
         obj.placedFrame > slot->second.placedFrame && obj.ratio == slot->second.ratio) {
       slot->second.live = it->second;
+      replayedUnnamed(slot->second);
       ++it;
       continue;
     }
@@ -231,6 +235,7 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
       continue;
     }
     Slot& s = slot->second;
+    if (rebuilt) replayedUnnamed(s);
     s.live = it->second;
     if (!obj.transformLockedByScript) {
       obj.matrix = s.matrix;
@@ -265,6 +270,46 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
     st.queue(TimelineEvent{TimelineEvent::Kind::Placed, obj});
     if (MovieClip* clip = obj->asClip()) clip->gotoFrame(0);
   }
+}
+
+// Going back, the frames up to the target are gone through again: a clip with an unload
+// handler that one of them placed and a later one removes comes (initialize and construct
+// events) and goes (unload events) on the way. Other clips of those frames never show.
+void MovieClip::passThrough(Slots& slots, int depth) {
+  auto slot = slots.find(depth);
+  if (slot == slots.end()) return;
+  const Slot& s = slot->second;
+  bool unloads = false;
+  if (s.clipActions)
+    for (const auto& ca : *s.clipActions) unloads = unloads || (ca.events & swf::ClipEvent::Unload);
+  if (!unloads) return;
+  // The clip shown now that this placement made is the one leaving, as usual.
+  if (auto live = list_.find(depth); live != list_.end() && live->second->placedFrame == s.placedFrame &&
+                                     live->second->characterId == s.characterId)
+    return;
+  std::shared_ptr<DisplayObject> obj = instantiate(s);
+  if (!obj || !obj->asClip()) return;
+  Stage& st = stage();
+  obj->depth = -1 - depth;
+  st.queue(TimelineEvent{TimelineEvent::Kind::Initialized, obj});
+  st.queue(TimelineEvent{TimelineEvent::Kind::Constructed, obj});
+  st.queue(TimelineEvent{TimelineEvent::Kind::Removed, obj});
+  if (st.hasUnloadHandler && st.hasUnloadHandler(*obj)) {
+    if (unloading_.empty()) st.noteUnloading(*this);
+    unloading_.push_back(std::move(obj));
+  } else {
+    obj->parent = nullptr;
+  }
+}
+
+// Going back, the placement of an unnamed clip or field that finds the object it made still
+// there uses up an instance number all the same: the next new one's name is one further on.
+void MovieClip::replayedUnnamed(const Slot& s) {
+  if (!s.name.empty()) return;
+  const swf::Movie* source = movie;
+  const swf::Character* ch = stage().resolve(source, s.characterId);
+  if (ch && (std::holds_alternative<swf::SpriteDef>(*ch) || std::holds_alternative<swf::EditTextDef>(*ch)))
+    stage().nextInstanceNumber();
 }
 
 std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {

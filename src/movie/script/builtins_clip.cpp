@@ -80,6 +80,17 @@ void installClipBuiltins(Vm& vm) {
         auto* s = self(c);
         return s ? Value(static_cast<double>(s->nextHighestDepth())) : Value();
     });
+    // The clip or field at a depth of this clip (getDepth's numbers); undefined when none.
+    vm.defineMethod(proto, "getInstanceAtDepth", [](Vm& vm, CallInfo& c) -> Value {
+        auto* s = self(c);
+        if (!s || c.args.empty()) return Value();
+        const double d = vm.toNumber(c.arg(0));
+        if (!std::isfinite(d)) return Value();
+        for (ScriptClip* child : s->children())
+            if (child->depth() == d)
+                if (Object* o = vm.objectFor(child)) return Value(o);
+        return Value();
+    });
     vm.defineMethod(proto, "swapDepths", [](Vm& vm, CallInfo& c) -> Value {
         auto* s = self(c);
         if (!s || c.args.empty()) return Value();

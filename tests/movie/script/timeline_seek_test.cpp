@@ -171,6 +171,64 @@ TEST(TimelineSeek, NextHighestDepthIsAboveEveryScriptDepthInUse) {
     EXPECT_EQ(onPlayerTimeline(bytes, 1), want);
 }
 
+TEST(TimelineSeek, InstanceAtDepthIsTheChildThere) {
+    // The timeline's clip at depth 1 (-16383), a duplicate at script depth 7, nothing at 3;
+    // a depth that is no number finds nothing either.
+    Asm frame1;
+    frame1.push({"mc", "dup", 16384 + 7}).op(0x24);
+    for (double d : {-16383.0, 7.0, 3.0}) frame1.push({d, 1}).getVar("_root").push({"getInstanceAtDepth"}).op(0x52).trace();
+    frame1.push({"x", 1}).getVar("_root").push({"getInstanceAtDepth"}).op(0x52).trace();
+    auto bytes = w::movie(w::concat({emptySprite(),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "mc"}),
+                                     actions(frame1), w::showFrame()}),
+                          {.version = 7});
+    EXPECT_EQ(onPlayerTimeline(bytes, 1),
+              (std::vector<std::string>{"_level0.mc", "_level0.dup", "undefined", "undefined"}));
+}
+
+TEST(TimelineSeek, GoingBackPassesThroughTheClipsWithUnloadHandlersOfTheFramesBetween) {
+    // Frame 2 places "a" (initialize and unload handlers) and "b" (initialize only) at
+    // depths 1 and 2; frame 3 removes both; frame 4 goes back to frame 3 once. On the way
+    // "a" is made and unloaded again; "b" never shows.
+    auto handlers = [](const std::string& name, bool unload) {
+        Asm init, gone;
+        init.push({"init " + name}).trace().op(0);
+        gone.push({"unload " + name}).trace().op(0);
+        std::vector<std::pair<uint32_t, std::vector<uint8_t>>> h{{swf::ClipEvent::Initialize, init.bytes()}};
+        if (unload) h.push_back({swf::ClipEvent::Unload, gone.bytes()});
+        return h;
+    };
+    Asm frame4;
+    Asm goBack;
+    goBack.setVar("back", true).action(0x81, {2, 0}).op(0x07).push({"a"}).op(0x1C).op(0x44).trace();
+    frame4.push({"frame 4"}).trace().getVar("back").ifTrue(static_cast<int16_t>(goBack.bytes().size())).append(goBack);
+    auto bytes = w::movie(
+        w::concat({emptySprite(), w::showFrame(),
+                   w::placeObject2({.depth = 1, .character = 1, .name = "a", .clipActions = handlers("a", true)}),
+                   w::placeObject2({.depth = 2, .character = 1, .name = "b", .clipActions = handlers("b", false)}),
+                   w::showFrame(), w::removeObject2(1), w::removeObject2(2), w::showFrame(), actions(frame4),
+                   w::showFrame()}),
+        {.version = 7, .frameCount = 4});
+    // Made before the script goes on, found by name until the frame is done, then unloaded.
+    EXPECT_EQ(onPlayerTimeline(bytes, 6),
+              (std::vector<std::string>{"init a", "init b", "unload a", "frame 4", "init a", "movieclip",
+                                        "unload a"}));
+}
+
+TEST(TimelineNames, GoingBackOverAnUnnamedClipThatStaysUsesUpANumber) {
+    // Frame 1 places an unnamed clip at depth 1, frame 2 one at depth 2 and traces its name.
+    // Looping keeps the first (its placement still takes a number) and makes the second anew.
+    Asm frame2;
+    frame2.push({-16382, 1}).getVar("_root").push({"getInstanceAtDepth"}).op(0x52).push({"_name"}).op(0x4E).trace();
+    frame2.push({"instance1"}).op(0x1C).op(0x44).trace();
+    auto bytes = w::movie(w::concat({emptySprite(), w::placeObject2({.depth = 1, .character = 1}), w::showFrame(),
+                                     w::placeObject2({.depth = 2, .character = 1}), actions(frame2),
+                                     w::showFrame()}),
+                          {.version = 7, .frameCount = 2});
+    EXPECT_EQ(onPlayerTimeline(bytes, 4),
+              (std::vector<std::string>{"instance2", "movieclip", "instance4", "movieclip"}));
+}
+
 TEST(TimelineNames, UnnamedClipsAreKnownAsInstanceN) {
     Asm frame1;
     frame1.push({"instance1"}).op(0x1C).op(0x44).trace();  // typeof(instance1)

@@ -207,15 +207,24 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
   Stage& st = stage();
   // Objects the target frame does not hold leave; the others take its state. Objects of
   // scripts stay, but a rebuilt list (going back) keeps none that scripts made in the
-  // timeline's depths.
+  // timeline's depths, and of the timeline's clips that scripts moved (swapDepths) only
+  // those on a depth the frame holds: its placement finds the depth in use.
   for (auto it = list_.begin(); it != list_.end();) {
     DisplayObject& obj = *it->second;
     if (obj.placedFrame < 0) {
-      if (rebuilt && obj.madeByScript && it->first < kFirstScriptDepth) it = detach(it);
+      const bool leaves = rebuilt && it->first < kFirstScriptDepth &&
+                          (obj.madeByScript || !target.count(it->first));
+      if (leaves) it = detach(it);
       else ++it;
       continue;
     }
     auto slot = target.find(it->first);
+    // Going back leaves alone what the timeline placed at the scripts' depths, unless the
+    // frame gone to holds that depth.
+    if (rebuilt && it->first >= kFirstScriptDepth && slot == target.end()) {
+      ++it;
+      continue;
+    }
     // Going back, a clip placed after the frame the list is rebuilt for stays, as it is, on
     // a depth that frame holds with the same ratio: that frame's placement finds the depth
     // in use. Not a clip that came in by replacing another's character.

@@ -269,6 +269,37 @@ TEST(TimelineSeek, SwappedTimelineClipsKeepTheirPlaceWhenGoingBack) {
     EXPECT_EQ(onPlayerTimeline(bytes, 3), (std::vector<std::string>{"undefined", "-16383", "kept", "-16382"}));
 }
 
+TEST(TimelineSeek, GoingBackLeavesTheTimelinesClipsAtScriptDepthsAndSwappedOnesOnDepthsTheFrameLacks) {
+    // Frame 2 places "low" at depth 3, "high" at depth 30000 (script depth 13616), and "a"
+    // and "b" at depths 5 and 6, which its action swaps. Frame 3 goes back to frame 1,
+    // which holds none of them.
+    Asm frame2, frame3;
+    frame2.getVar("b").push({1}).getVar("a").push({"swapDepths"}).op(0x52).op(0x17);
+    frame3.action(0x81, {0, 0}).op(0x07);
+    for (const char* name : {"low", "high", "a", "b"}) frame3.push({name}).op(0x1C).op(0x44).trace();
+    auto bytes = w::movie(
+        w::concat({emptySprite(), w::showFrame(), w::placeObject2({.depth = 3, .character = 1, .name = "low"}),
+                   w::placeObject2({.depth = 30000, .character = 1, .name = "high"}),
+                   w::placeObject2({.depth = 5, .character = 1, .name = "a"}),
+                   w::placeObject2({.depth = 6, .character = 1, .name = "b"}), actions(frame2), w::showFrame(),
+                   actions(frame3), w::showFrame()}),
+        {.version = 7, .frameCount = 3});
+    EXPECT_EQ(onPlayerTimeline(bytes, 3),
+              (std::vector<std::string>{"undefined", "movieclip", "undefined", "undefined"}));
+
+    // Back to a frame that holds the depth a swapped clip is on, that clip stays there.
+    Asm keep3;
+    keep3.action(0x81, {1, 0}).op(0x07);
+    for (const char* name : {"a", "b"}) keep3.push({0}).getVar(name).push({"getDepth"}).op(0x52).trace();
+    auto kept = w::movie(
+        w::concat({emptySprite(), w::placeObject2({.depth = 5, .character = 1, .name = "a"}), w::showFrame(),
+                   w::placeObject2({.depth = 6, .character = 1, .name = "b"}), actions(frame2), w::showFrame(),
+                   w::showFrame(), actions(keep3), w::showFrame()}),
+        {.version = 7, .frameCount = 4});
+    // Going back to frame 2 (it holds both depths): b on depth 5 stays, a on 6 stays.
+    EXPECT_EQ(onPlayerTimeline(kept, 4), (std::vector<std::string>{"-16378", "-16379"}));
+}
+
 TEST(TimelineSeek, JumpingForwardPassesThroughTheFramesBetween) {
     // Frame 1 jumps to frame 3. Frame 2 places an unnamed clip that frame 3 removes before
     // placing another: passing through frame 2 made instance1, so frame 3's is instance2.

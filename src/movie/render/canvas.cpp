@@ -238,7 +238,7 @@ void Canvas::clear(uint32_t premultiplied) {
             premultiplied);
 }
 
-void Canvas::fill(Rasterizer& edges, FillRule rule, bool antialias, const Paint& paint) {
+void Canvas::fill(Rasterizer& edges, FillRule rule, AntiAlias antialias, const Paint& paint) {
   if (overflow_ > 0 && building_ == 0) return;  // clipped by a mask we could not keep
   if (building_ > 0) {
     if (overflow_ > 0) return;
@@ -252,7 +252,7 @@ void Canvas::fill(Rasterizer& edges, FillRule rule, bool antialias, const Paint&
   edges.render(rule, antialias, sink);
 }
 
-void Canvas::fill(FillSweep& fills, FillRule rule, bool antialias,
+void Canvas::fill(FillSweep& fills, FillRule rule, AntiAlias antialias,
                   const std::vector<Paint>& paints) {
   if (overflow_ > 0) return;  // clipped by, or building, a mask we could not keep
   if (building_ > 0) {

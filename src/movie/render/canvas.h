@@ -29,9 +29,9 @@ class Canvas {
 
   // Paints what the rasteriser's edges cover. While a mask is being built the
   // coverage goes into the mask instead.
-  void fill(Rasterizer& edges, FillRule rule, bool antialias, const Paint& paint);
+  void fill(Rasterizer& edges, FillRule rule, AntiAlias antialias, const Paint& paint);
   // The same for every fill of a sweep, fill i painted with paints[i].
-  void fill(FillSweep& fills, FillRule rule, bool antialias, const std::vector<Paint>& paints);
+  void fill(FillSweep& fills, FillRule rule, AntiAlias antialias, const std::vector<Paint>& paints);
 
   // Masks: beginMask(); draw the mask's shapes; endMask(); draw the masked
   // content; popMask(). Masks nest: content is clipped to all active ones.

@@ -126,6 +126,30 @@ inline void addRowArea(float* row, uint64_t* bits, int bitBase, float x, float x
 // (relative to bufX) marks.
 inline int centreCell(float x, int bufW) { return std::clamp(int(std::ceil(x - 0.5f)), 0, bufW - 2); }
 
+// Four samples a pixel: each row is sampled along two lines, a quarter pixel
+// below its top and a quarter above its bottom (sample rows 2y and 2y+1 of
+// a frame twice as tall), each at two columns, a quarter pixel in from the
+// pixel's sides. A line running down from y0 to y1 crosses the sample rows
+// [first, end) whose centre lines lie in [y0, y1).
+inline void sampleRows(float y0, float y1, int height, int& first, int& end) {
+  first = std::max(0, int(std::ceil(2 * y0 - 0.5f)));
+  end = std::min(2 * height, int(std::ceil(2 * y1 - 0.5f)));
+}
+// Where a line through `from` with slope dxdy crosses sample row s.
+inline float sampleCrossing(Point from, float dxdy, int s) {
+  return from.x + ((float(s) + 0.5f) * 0.5f - from.y) * dxdy;
+}
+// The first sample column (of a frame twice as wide) whose sample lies at or
+// right of a crossing at x (relative to bufX): its pixel is column >> 1, the
+// right sample of that pixel when column & 1.
+inline int sampleColumn(float x, int bufW) {
+  return std::clamp(int(std::ceil(2 * x - 0.5f)), 0, 2 * bufW - 3);
+}
+// With four samples a pixel has four cells: crossings at its upper left,
+// upper right, lower left and lower right sample.
+constexpr int kSampleCells = 4;
+inline int sampleCell(int s, int column) { return (column >> 1) * kSampleCells + (s & 1) * 2 + (column & 1); }
+
 // The first unmarked cell in [from, end), or end.
 inline int nextUnmarked(const uint64_t* bits, int from, int end) {
   int w = from >> 6;
@@ -200,16 +224,79 @@ inline void sweepRowAs(float* row, uint64_t* bits, int bitBase, int first, int r
   std::fill(bits + ((bitBase + first) >> 6), bits + ((bitBase + rowMax) >> 6) + 1, uint64_t(0));
 }
 
+// Whether a sample whose lines wind `w` times round it is inside.
+template <FillRule rule>
+inline int sampleInside(float w) {
+  if constexpr (rule == FillRule::NonZero) return w != 0.0f;
+  return int(std::abs(w)) & 1;  // windings are whole numbers
+}
+
+// As sweepRowAs, for rows of four cells a pixel (sampleCell): each pixel's
+// coverage is how many of its samples are inside.
+template <FillRule rule, class Emit>
+inline void sweepSampleRow(float* row, uint64_t* bits, int bitBase, int first, int rowMax,
+                           int visibleW, int bufW, uint8_t* coverage, Emit& emit) {
+  static constexpr uint8_t kCoverage[5] = {0, 64, 128, 192, 255};
+  const int last = std::min(rowMax + 1, visibleW);
+  float upper = 0, lower = 0;  // windings right of what is summed, per sample row
+  int runStart = -1;
+  int i = first;
+  while (i < last) {
+    const int j = nextUnmarked(bits, bitBase + i + 1, bitBase + last) - bitBase;
+    uint8_t v = 0;
+    for (int k = i; k < j; ++k) {
+      float* c = row + size_t(k) * kSampleCells;
+      const float upperLeft = upper + c[0];
+      upper = upperLeft + c[1];
+      const float lowerLeft = lower + c[2];
+      lower = lowerLeft + c[3];
+      c[0] = c[1] = c[2] = c[3] = 0.0f;
+      v = kCoverage[sampleInside<rule>(upperLeft) + sampleInside<rule>(upper) +
+                    sampleInside<rule>(lowerLeft) + sampleInside<rule>(lower)];
+      coverage[k] = v;
+      if (v) {
+        if (runStart < 0) runStart = k;
+      } else if (runStart >= 0) {
+        emit(runStart, k - runStart, coverage + runStart);
+        runStart = -1;
+      }
+    }
+    // Unmarked pixels [j, next) take both samples of a row from its winding.
+    const int next = j < last ? nextMarked(bits, bitBase + j, bitBase + last) - bitBase : last;
+    if (v && next > j) {
+      const uint8_t rest = kCoverage[2 * (sampleInside<rule>(upper) + sampleInside<rule>(lower))];
+      if (rest) {
+        std::memset(coverage + j, rest, size_t(next - j));
+      } else {
+        emit(runStart, j - runStart, coverage + runStart);
+        runStart = -1;
+      }
+    }
+    i = next;
+  }
+  if (runStart >= 0 && last > runStart) emit(runStart, last - runStart, coverage + runStart);
+  if (last < rowMax + 1)
+    std::fill(row + size_t(std::max(first, last)) * kSampleCells,
+              row + size_t(std::min(rowMax + 1, bufW)) * kSampleCells, 0.0f);
+  std::fill(bits + ((bitBase + first) >> 6), bits + ((bitBase + rowMax) >> 6) + 1, uint64_t(0));
+}
+
 template <class Emit>
 inline void sweepRow(float* row, uint64_t* bits, int bitBase, int first, int rowMax, int visibleW,
-                     int bufW, FillRule rule, bool antialias, uint8_t* coverage, Emit&& emit) {
-  if (rule == FillRule::NonZero) {
-    if (antialias)
+                     int bufW, FillRule rule, AntiAlias antialias, uint8_t* coverage, Emit&& emit) {
+  const bool area = antialias == AntiAlias::Area;
+  if (antialias == AntiAlias::FourSamples) {
+    if (rule == FillRule::NonZero)
+      sweepSampleRow<FillRule::NonZero>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+    else
+      sweepSampleRow<FillRule::EvenOdd>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+  } else if (rule == FillRule::NonZero) {
+    if (area)
       sweepRowAs<FillRule::NonZero, true>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
     else
       sweepRowAs<FillRule::NonZero, false>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
   } else {
-    if (antialias)
+    if (area)
       sweepRowAs<FillRule::EvenOdd, true>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
     else
       sweepRowAs<FillRule::EvenOdd, false>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);

@@ -71,19 +71,24 @@ bool FillSweep::prepareFill(Fill& f) const {
 }
 
 // Orders the line downwards and finds the rows it covers.
-bool FillSweep::prepareLine(Line& l, bool antialias) const {
+bool FillSweep::prepareLine(Line& l, AntiAlias antialias) const {
   if (l.p0.y > l.p1.y) {
     std::swap(l.p0, l.p1);
     l.dir = -1;
   }
   l.dxdy = (l.p1.x - l.p0.x) / (l.p1.y - l.p0.y);
-  if (antialias) {
+  if (antialias == AntiAlias::Area) {
     l.top = std::max(l.p0.y, 0.0f);
     l.bottom = std::min(l.p1.y, float(height_));
     if (l.top >= l.bottom) return false;
     l.xStart = l.p0.x + (l.top - l.p0.y) * l.dxdy;
     l.yStart = int(l.top);
     l.yEnd = int(std::ceil(l.bottom));
+  } else if (antialias == AntiAlias::FourSamples) {
+    detail::sampleRows(l.p0.y, l.p1.y, height_, l.sampleStart, l.sampleEnd);
+    if (l.sampleStart >= l.sampleEnd) return false;
+    l.yStart = l.sampleStart >> 1;
+    l.yEnd = (l.sampleEnd + 1) >> 1;
   } else {
     // Rows whose centre y+0.5 lies in [p0.y, p1.y).
     l.yStart = std::max(0, int(std::ceil(l.p0.y - 0.5f)));
@@ -95,8 +100,8 @@ bool FillSweep::prepareLine(Line& l, bool antialias) const {
 // Fills' buffers, lines ordered downwards and listed by the band they
 // start in (in the order they were added: so in fill order, and within a
 // fill in the order Rasterizer sums them). Done once for fills rendered again.
-void FillSweep::prepare(bool antialias) {
-  preparedFor_ = antialias ? 1 : 0;
+void FillSweep::prepare(AntiAlias antialias) {
+  preparedFor_ = int(antialias);
   for (Fill& f : fills_) f.visible = f.firstLine < lines_.size() && prepareFill(f);
   const int bands = (height_ + kBandRows - 1) / kBandRows;
   bandStart_.assign(size_t(bands) + 1, 0);
@@ -119,13 +124,14 @@ void FillSweep::prepare(bool antialias) {
   }
 }
 
-void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
+void FillSweep::render(FillRule rule, AntiAlias antialias, FillSink& sink) {
   if (lines_.empty() || width_ == 0 || height_ == 0) return;
-  if (preparedFor_ != (antialias ? 1 : 0)) prepare(antialias);
+  if (preparedFor_ != int(antialias)) prepare(antialias);
   const int bands = (height_ + kBandRows - 1) / kBandRows;
   stride_ = width_ + 4;
-  if (cells_.size() < size_t(kBandRows) * size_t(stride_))
-    cells_.resize(size_t(kBandRows) * size_t(stride_), 0.0f);
+  const size_t cellsPerPixel = antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1;
+  if (cells_.size() < size_t(kBandRows) * size_t(stride_) * cellsPerPixel)
+    cells_.resize(size_t(kBandRows) * size_t(stride_) * cellsPerPixel, 0.0f);
   coverage_.resize(size_t(stride_));
   markWords_ = stride_ / 64 + 1;
   if (marks_.size() < size_t(kBandRows) * size_t(markWords_))
@@ -161,12 +167,14 @@ void FillSweep::render(FillRule rule, bool antialias, FillSink& sink) {
 
 // One fill's lines over the band's rows, then its coverage rows out.
 void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count, int bandTop,
-                          int bandBottom, FillRule rule, bool antialias, FillSink& sink) {
-  float* const band = cells_.data() + fill.bufX;
+                          int bandBottom, FillRule rule, AntiAlias antialias, FillSink& sink) {
+  const size_t cellsPerPixel = antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1;
+  float* const band = cells_.data() + size_t(fill.bufX) * cellsPerPixel;
+  const size_t rowCells = size_t(stride_) * cellsPerPixel;
   for (size_t k = 0; k < count; ++k) {
     Line& l = lines_[lines[k]];
     const int from = std::max(l.yStart, bandTop), to = std::min(l.yEnd, bandBottom);
-    if (antialias) {
+    if (antialias == AntiAlias::Area) {
       float x = l.x;
       for (int y = from; y < to; ++y) {
         const float dy = std::min(float(y + 1), l.bottom) - std::max(float(y), l.top);
@@ -179,6 +187,17 @@ void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count,
         x = xNext;
       }
       l.x = x;
+    } else if (antialias == AntiAlias::FourSamples) {
+      const int sFrom = std::max(l.sampleStart, 2 * bandTop), sTo = std::min(l.sampleEnd, 2 * bandBottom);
+      for (int s = sFrom; s < sTo; ++s) {
+        const float x = detail::sampleCrossing(l.p0, l.dxdy, s) - float(fill.bufX);
+        const int column = detail::sampleColumn(x, fill.bufW);
+        const int r = (s >> 1) - bandTop, i = column >> 1;
+        band[size_t(r) * rowCells + size_t(detail::sampleCell(s, column))] += l.dir;
+        detail::markCells(marks_.data() + size_t(r) * markWords_, fill.bufX + i, fill.bufX + i);
+        rowMin_[size_t(r)] = std::min(rowMin_[size_t(r)], i);
+        rowMax_[size_t(r)] = std::max(rowMax_[size_t(r)], i);
+      }
     } else {
       for (int y = from; y < to; ++y) {
         const float x = l.p0.x + (float(y) + 0.5f - l.p0.y) * l.dxdy - float(fill.bufX);
@@ -195,7 +214,7 @@ void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count,
   for (int r = 0; r < bandBottom - bandTop; ++r) {
     if (rowMax_[size_t(r)] < 0) continue;
     const int y = bandTop + r;
-    detail::sweepRow(band + size_t(r) * stride_, marks_.data() + size_t(r) * markWords_,
+    detail::sweepRow(band + size_t(r) * rowCells, marks_.data() + size_t(r) * markWords_,
                      fill.bufX, rowMin_[size_t(r)], rowMax_[size_t(r)],
                      fill.visibleW, fill.bufW, rule, antialias, coverage_.data(),
                      [&](int x, int n, const uint8_t* c) { sink.span(index, y, fill.bufX + x, n, c); });

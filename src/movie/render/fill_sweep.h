@@ -35,7 +35,7 @@ class FillSweep {
   // Emits every fill's coverage rows top to bottom. The fills stay as they
   // were added, so the same ones can be rendered again (the next frame of an
   // unchanged shape) without adding them anew.
-  void render(FillRule rule, bool antialias, FillSink& sink);
+  void render(FillRule rule, AntiAlias antialias, FillSink& sink);
 
   // What a caller made the current fills from, for it to compare before
   // rendering them again instead of adding them anew; adding or resetting
@@ -55,16 +55,17 @@ class FillSweep {
     float top = 0, bottom = 0, dxdy = 0;
     float xStart = 0, x = 0;  // where the line enters its first row, and its next one
     int yStart = 0, yEnd = 0;                    // rows [yStart, yEnd) it covers
+    int sampleStart = 0, sampleEnd = 0;          // with four samples: sample rows it crosses
     uint32_t fill = 0;
   };
   bool prepareFill(Fill& f) const;
-  bool prepareLine(Line& line, bool antialias) const;
-  void prepare(bool antialias);
+  bool prepareLine(Line& line, AntiAlias antialias) const;
+  void prepare(AntiAlias antialias);
   void sweepFill(const Fill& fill, const uint32_t* lines, size_t count, int bandTop,
-                 int bandBottom, FillRule rule, bool antialias, FillSink& sink);
+                 int bandBottom, FillRule rule, AntiAlias antialias, FillSink& sink);
 
   int width_ = 0, height_ = 0;
-  int preparedFor_ = -1;  // antialias (1) or not (0) the lines are ordered for; -1: not yet
+  int preparedFor_ = -1;  // the AntiAlias the lines are ordered for; -1: not yet
   std::vector<Fill> fills_;
   std::vector<Line> lines_;
   // Scratch kept between calls: lines by first band, the lines crossing the

@@ -77,7 +77,30 @@ void Rasterizer::accumulateCentres(const Line& line, int rowBase) {
   }
 }
 
-void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
+// Four samples a pixel: each line crossing a sample row's centre line adds
+// its direction at the first sample right of the crossing, in the cell of
+// that sample's pixel for its row and column.
+void Rasterizer::accumulateSamples(const Line& line, int rowBase) {
+  Point p0 = line.p0, p1 = line.p1;
+  float dir = 1;
+  if (p0.y > p1.y) {
+    std::swap(p0, p1);
+    dir = -1;
+  }
+  int first, end;
+  detail::sampleRows(p0.y, p1.y, height_, first, end);
+  const float dxdy = (p1.x - p0.x) / (p1.y - p0.y);
+  for (int s = first; s < end; ++s) {
+    const int column = detail::sampleColumn(detail::sampleCrossing(p0, dxdy, s) - float(bufX_), bufW_);
+    const int r = (s >> 1) - rowBase, i = column >> 1;
+    cells_[size_t(r) * bufW_ * detail::kSampleCells + detail::sampleCell(s, column)] += dir;
+    detail::markCells(&marks_[size_t(r) * markWords_], i, i);
+    rowMin_[r] = std::min(rowMin_[r], i);
+    rowMax_[r] = std::max(rowMax_[r], i);
+  }
+}
+
+void Rasterizer::render(FillRule rule, AntiAlias antialias, SpanSink& sink) {
   if (lines_.empty() || width_ == 0 || height_ == 0) return;
   const int yStart = std::max(0, int(std::floor(minY_)));
   const int yEnd = std::min(height_, int(std::ceil(maxY_)) + 1);
@@ -92,15 +115,18 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
   const int rows = yEnd - yStart;
   // Cells stay zero between calls: each row is cleared where it was touched
   // after being read, so no full-buffer clear is needed.
-  if (cells_.size() < size_t(rows) * bufW_) cells_.resize(size_t(rows) * bufW_, 0.0f);
+  const size_t rowCells = size_t(bufW_) * (antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1);
+  if (cells_.size() < size_t(rows) * rowCells) cells_.resize(size_t(rows) * rowCells, 0.0f);
   markWords_ = bufW_ / 64 + 1;
   if (marks_.size() < size_t(rows) * markWords_) marks_.resize(size_t(rows) * markWords_, 0);
   rowMin_.assign(rows, std::numeric_limits<int>::max());
   rowMax_.assign(rows, -1);
   coverage_.resize(bufW_);
   for (const Line& line : lines_) {
-    if (antialias)
+    if (antialias == AntiAlias::Area)
       accumulateArea(line, yStart);
+    else if (antialias == AntiAlias::FourSamples)
+      accumulateSamples(line, yStart);
     else
       accumulateCentres(line, yStart);
   }
@@ -108,7 +134,7 @@ void Rasterizer::render(FillRule rule, bool antialias, SpanSink& sink) {
   for (int r = 0; r < rows; ++r) {
     if (rowMax_[r] < 0) continue;
     const int y = yStart + r;
-    detail::sweepRow(&cells_[size_t(r) * bufW_], &marks_[size_t(r) * markWords_], 0, rowMin_[r], rowMax_[r], visibleW, bufW_, rule,
+    detail::sweepRow(&cells_[size_t(r) * rowCells], &marks_[size_t(r) * markWords_], 0, rowMin_[r], rowMax_[r], visibleW, bufW_, rule,
                      antialias, coverage_.data(), [&](int x, int count, const uint8_t* c) {
                        sink.span(y, bufX_ + x, count, c);
                      });

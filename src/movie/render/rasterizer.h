@@ -1,6 +1,8 @@
 #pragma once
 // Edges to coverage: a signed-area accumulation buffer gives exact-area
-// anti-aliasing in one pass; without anti-aliasing, pixel centres are sampled.
+// anti-aliasing in one pass; four point samples a pixel give the coarser
+// anti-aliasing of the high qualities; without anti-aliasing, pixel centres
+// are sampled.
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +11,12 @@
 namespace orv::movie::render {
 
 enum class FillRule { NonZero, EvenOdd };
+
+// How much of a pixel a fill covers: whether its centre is inside (Off), the
+// exact area inside (Area), or how many of four samples on a 2x2 grid, a
+// quarter pixel in from its sides, are inside (FourSamples: 0, 64, 128, 192
+// or 255).
+enum class AntiAlias : uint8_t { Off, Area, FourSamples };
 
 // Receives one row's coverage: pixels [x, x+count) of row y, 0..255 each.
 class SpanSink {
@@ -25,7 +33,7 @@ class Rasterizer {
   void addLine(Point from, Point to);
   bool empty() const { return lines_.empty(); }
   // Emits coverage rows top to bottom, skipping fully empty stretches.
-  void render(FillRule rule, bool antialias, SpanSink& sink);
+  void render(FillRule rule, AntiAlias antialias, SpanSink& sink);
 
  private:
   struct Line {
@@ -33,6 +41,7 @@ class Rasterizer {
   };
   void accumulateArea(const Line& line, int rowBase);
   void accumulateCentres(const Line& line, int rowBase);
+  void accumulateSamples(const Line& line, int rowBase);
 
   int width_ = 0, height_ = 0;
   std::vector<Line> lines_;

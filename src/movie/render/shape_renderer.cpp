@@ -210,6 +210,9 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
       width = ls.width * toDevice.meanScale();
     }
     style.width = float(std::max(width, 1.0));  // Flash never draws thinner than a pixel
+    // Sampled four times a pixel, strokes a pixel wide or thinner are drawn
+    // as hairlines.
+    const bool thin = settings_.strokeAntialias == AntiAlias::FourSamples && width <= 1.0;
     auto cap = [](swf::CapStyle c) {
       return c == swf::CapStyle::None ? Cap::None : c == swf::CapStyle::Square ? Cap::Square : Cap::Round;
     };
@@ -227,7 +230,14 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
     auto flush = [&]() {
       if (path.empty()) return;
       const bool closed = !ls.noClose && startX == endX && startY == endY && path.size() > 2;
-      strokePolyline(path, closed, style, rasterizer_);
+      if (thin) {
+        // A hairline lands half a sample step (a quarter pixel) right of and
+        // below its path.
+        for (Point& q : path) q = q + Point{0.25f, 0.25f};
+        strokeHairline(path, closed, rasterizer_);
+      } else {
+        strokePolyline(path, closed, style, rasterizer_);
+      }
       path.clear();
     };
     for (const swf::ShapeEdge* e : edges) {
@@ -255,7 +265,7 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
     if (!any || rasterizer_.empty()) continue;
     Paint paint = ls.hasFill ? makePaint(ls.fill, toDevice, cx)
                              : Paint::solid(premultiply(cx.applyStraight(toArgb(ls.color))));
-    canvas_.fill(rasterizer_, FillRule::NonZero, settings_.antialias, paint);
+    canvas_.fill(rasterizer_, FillRule::NonZero, settings_.strokeAntialias, paint);
   }
 }
 

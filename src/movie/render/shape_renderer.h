@@ -24,7 +24,8 @@ class BitmapSource {
 };
 
 struct DrawSettings {
-  bool antialias = true;
+  AntiAlias antialias = AntiAlias::Area;             // of fills
+  AntiAlias strokeAntialias = AntiAlias::FourSamples;  // of strokes
   bool smoothBitmaps = true;        // honour the fill's smoothing flag
   bool smoothAllBitmaps = false;    // Best quality: smooth every bitmap
   double pixelsPerTwip = 1 / 20.0;  // of the stage view: scales non-scaling strokes

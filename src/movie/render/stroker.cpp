@@ -172,4 +172,17 @@ void strokePolyline(const std::vector<Point>& input, bool closed, const StrokeSt
   }
 }
 
+void strokeHairline(const std::vector<Point>& p, bool closed, Rasterizer& out) {
+  const size_t n = p.size();
+  if (n < 2) return;
+  const size_t segments = closed && n > 2 ? n : n - 1;
+  for (size_t i = 0; i < segments; ++i) {
+    const Point a = p[i], b = p[(i + 1) % n];
+    const Point d = b - a;
+    const Point half = std::abs(d.x) >= std::abs(d.y) ? Point{0, 0.5f} : Point{0.5f, 0};
+    const Point quad[4] = {a - half, b - half, b + half, a + half};
+    addPolygon(quad, 4, out);
+  }
+}
+
 }  // namespace orv::movie::render

@@ -65,7 +65,7 @@ TEST(FillSweep, EveryFillGetsTheRowsItWouldGetAlone) {
   } sizes[] = {{37, 29}, {200, 120}, {64, 300}, {1, 50}};
   for (const auto& size : sizes) {
     for (FillRule rule : {FillRule::EvenOdd, FillRule::NonZero}) {
-      for (bool antialias : {true, false}) {
+      for (AntiAlias antialias : {AntiAlias::Area, AntiAlias::Off, AntiAlias::FourSamples}) {
         const auto fills = randomFills(rng, 12, size.width, size.height);
         FillSweep sweep;
         sweep.reset(size.width, size.height);
@@ -83,7 +83,7 @@ TEST(FillSweep, EveryFillGetsTheRowsItWouldGetAlone) {
           alone.render(rule, antialias, expected);
           EXPECT_EQ(swept.byFill[uint32_t(f)], expected.spans)
               << "fill " << f << " at " << size.width << "x" << size.height << " rule "
-              << int(rule) << " aa " << antialias;
+              << int(rule) << " aa " << int(antialias);
         }
       }
     }
@@ -100,7 +100,7 @@ TEST(FillSweep, LaterFillsComeAfterEarlierOnesAtEveryPixel) {
     addPolygons(sweep, polys);
   }
   SweepRecorder swept;
-  sweep.render(FillRule::EvenOdd, true, swept);
+  sweep.render(FillRule::EvenOdd, AntiAlias::Area, swept);
   size_t overlapping = 0;
   for (const auto& [pixel, order] : swept.fillsAtPixel) {
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << pixel.first << "," << pixel.second;
@@ -122,7 +122,7 @@ TEST(FillSweep, FillsWithoutVisibleLinesAreDroppedAndTheirNumbersReused) {
   sweep.beginFill();  // nothing added to this one
   EXPECT_EQ(sweep.fillCount(), 1u);
   SweepRecorder swept;
-  sweep.render(FillRule::NonZero, true, swept);
+  sweep.render(FillRule::NonZero, AntiAlias::Area, swept);
   ASSERT_EQ(swept.byFill.size(), 1u);
   EXPECT_EQ(swept.byFill.begin()->first, 0u);
   EXPECT_EQ(swept.byFill[0].size(), 6u);  // rows 2..7
@@ -140,7 +140,8 @@ TEST(FillSweep, RenderingAgainGivesTheSameRowsInEitherQuality) {
     addPolygons(kept, polys);
   }
   kept.madeFrom = {1, 2, 3};
-  for (bool antialias : {true, true, false, true, false, false}) {
+  for (AntiAlias antialias : {AntiAlias::Area, AntiAlias::Area, AntiAlias::Off, AntiAlias::FourSamples,
+                              AntiAlias::FourSamples, AntiAlias::Area, AntiAlias::Off, AntiAlias::Off}) {
     for (FillRule rule : {FillRule::EvenOdd, FillRule::NonZero}) {
       FillSweep fresh;
       fresh.reset(120, 90);
@@ -151,7 +152,7 @@ TEST(FillSweep, RenderingAgainGivesTheSameRowsInEitherQuality) {
       SweepRecorder expected, again;
       fresh.render(rule, antialias, expected);
       kept.render(rule, antialias, again);
-      EXPECT_EQ(again.byFill, expected.byFill) << "aa " << antialias << " rule " << int(rule);
+      EXPECT_EQ(again.byFill, expected.byFill) << "aa " << int(antialias) << " rule " << int(rule);
     }
   }
   EXPECT_EQ(kept.madeFrom, (std::vector<int32_t>{1, 2, 3}));  // rendering leaves it
@@ -172,7 +173,7 @@ TEST(FillSweep, HostileCoordinatesStayInsideTheClip) {
   sweep.beginFill();
   addPolygons(sweep, {{{1, 1}, {15, 1}, {15, 15}}});
   SweepRecorder swept;
-  sweep.render(FillRule::EvenOdd, true, swept);
+  sweep.render(FillRule::EvenOdd, AntiAlias::Area, swept);
   for (const auto& [pixel, order] : swept.fillsAtPixel) {
     EXPECT_GE(pixel.first, 0);
     EXPECT_LT(pixel.first, 16);

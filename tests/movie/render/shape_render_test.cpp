@@ -19,10 +19,10 @@ constexpr uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000, kBlue = 0xFF0000FF, k
 const Affine kTwipsToPixels = Affine::scale(1 / 20.0, 1 / 20.0);
 
 void draw(Frame& f, const swf::Shape& s, const Affine& m = kTwipsToPixels,
-          const ColorTransform& cx = {}, bool aa = true) {
+          const ColorTransform& cx = {}, AntiAlias aa = AntiAlias::Area) {
   Canvas canvas(f.surface());
   DrawSettings settings;
-  settings.antialias = aa;
+  settings.antialias = settings.strokeAntialias = aa;
   ShapeRenderer r(canvas, settings, nullptr);
   r.draw(s.styleTables, swf::shapeEdges(s), m, cx);
 }
@@ -110,7 +110,7 @@ TEST(ShapeRender, LowQualityHasNoPartialPixels) {
   const swf::Shape s = makeShape("M 13 17 F1 1 l 187 9 l 150 170 l 13 17", {solidFill(0, 0, 0)});
   Frame aa(12, 12), low(12, 12);
   draw(aa, s);
-  draw(low, s, kTwipsToPixels, {}, false);
+  draw(low, s, kTwipsToPixels, {}, AntiAlias::Off);
   int partialAa = 0, partialLow = 0;
   for (uint32_t p : aa.pixels) partialAa += (p != kWhite && p != kBlack);
   for (uint32_t p : low.pixels) partialLow += (p != kWhite && p != kBlack);
@@ -277,7 +277,7 @@ TEST(ShapeRender, LowQualityCurvesWithinATenthOfAPixelAreTheirChord) {
         "M 0 0 F1 1 l 400 0 l 400 109 q 200 " + std::to_string(109 + controlBelow) + " 0 109 l 0 0",
         {solidFill(0, 0, 0)});
     Frame f(20, 10);
-    draw(f, s, kTwipsToPixels, {}, false);
+    draw(f, s, kTwipsToPixels, {}, AntiAlias::Off);
     int black = 0;
     for (int x = 0; x < 20; ++x) black += f.at(x, 5) == kBlack;
     return black;
@@ -294,7 +294,7 @@ TEST(ShapeRender, LowQualityEdgesSnapToTheSubpixelGrid) {
   const swf::Shape s = makeShape("M 0 0 F1 1 l 200 0 l 200 110 l 0 110 l 0 0", {solidFill(0, 0, 0)});
   Frame f(10, 12);
   // The square spans y = 0.001 .. 5.501 px.
-  draw(f, s, Affine::translate(0, 0.001) * kTwipsToPixels, {}, false);
+  draw(f, s, Affine::translate(0, 0.001) * kTwipsToPixels, {}, AntiAlias::Off);
   EXPECT_EQ(f.at(5, 0), kBlack);
   EXPECT_EQ(f.at(5, 4), kBlack);
   EXPECT_EQ(f.at(5, 5), kWhite);
@@ -341,12 +341,12 @@ TEST(ShapeRender, RedrawingWithKeptFillsMatchesDrawingAfresh) {
   Rasterizer keptStrokes;
   Affine m = kTwipsToPixels;
   ColorTransform cx;
-  bool aa = true;
+  AntiAlias aa = AntiAlias::Area;
   int width = 90, height = 70;
   auto check = [&](const char* step) {
     Frame fresh(width, height), again(width, height);
     DrawSettings settings;
-    settings.antialias = aa;
+    settings.antialias = settings.strokeAntialias = aa;
     {
       Canvas canvas(fresh.surface());
       ShapeRenderer(canvas, settings, nullptr).draw(shape.styleTables, edges, m, cx);
@@ -361,10 +361,12 @@ TEST(ShapeRender, RedrawingWithKeptFillsMatchesDrawingAfresh) {
   };
   check("first draw");
   check("unchanged");
-  aa = false;
+  aa = AntiAlias::Off;
   check("low quality");
-  aa = true;
-  check("high quality again");
+  aa = AntiAlias::FourSamples;
+  check("high quality");
+  aa = AntiAlias::Area;
+  check("medium quality again");
   m = Affine::scale(1 / 23.0, 1 / 17.0) * Affine::translate(-50, 30);
   check("new matrix");
   edges[7].x1 += 300;

@@ -21,14 +21,14 @@ class FillSink {
   virtual void span(uint32_t fill, int y, int x, int count, const uint8_t* coverage) = 0;
 };
 
-class FillSweep {
+class FillSweep final : public EdgeSink {
  public:
   // Device clip rectangle [0,width) x [0,height); forgets all fills.
   void reset(int width, int height);
   // Lines added from now on belong to the next fill. Fills are numbered from
   // 0; a fill that got no visible line is dropped, its number reused.
   void beginFill();
-  void addLine(Point from, Point to);
+  void addLine(Point from, Point to) override;
   // Fills with lines so far (the last begun one counted once it has a line).
   uint32_t fillCount() const;
   bool lastFillEmpty() const { return fills_.empty() || fills_.back().firstLine == lines_.size(); }

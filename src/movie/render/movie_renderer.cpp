@@ -167,7 +167,9 @@ void MovieRenderer::drawOnto(const std::vector<DisplayNode>& nodes, Canvas& canv
   settings.pixelsPerTwip = std::sqrt(std::abs(toDevice.determinant()));
   rasterizers_.resize(kMaxLayers + 1);
   fillSweeps_.resize(kMaxLayers + 1);
-  Context ctx{canvas, ShapeRenderer(canvas, settings, this, &rasterizers_[0], &fillSweeps_[0]),
+  strokeSweeps_.resize(kMaxLayers + 1);
+  Context ctx{canvas,
+              ShapeRenderer(canvas, settings, this, &rasterizers_[0], &fillSweeps_[0], &strokeSweeps_[0]),
               0, {}, {}, 0};
   drawList(nodes, toDevice, cx, ctx);
 }
@@ -294,7 +296,7 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
     Canvas layer({pixels.data(), w, h}, &maskPool_);
     Context inner{layer,
                   ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1],
-                                &fillSweeps_[ctx.layers + 1]),
+                                &fillSweeps_[ctx.layers + 1], &strokeSweeps_[ctx.layers + 1]),
                   ctx.nesting, {}, {}, ctx.layers + 1};
     drawContent(node, m, cx, inner);
     painted = layer.painted();

@@ -83,7 +83,7 @@ class MovieRenderer : public BitmapSource {
   std::vector<std::vector<uint8_t>> maskPool_;
   std::vector<std::vector<uint32_t>> layerPool_;
   int staticDrawsLeft_ = 0;  // characters a live object may still draw from its definitions
-  std::vector<FillSweep> fillSweeps_;  // the same for shapes' fills
+  std::vector<FillSweep> fillSweeps_, strokeSweeps_;  // the same for shapes' fills and strokes
   std::vector<Rasterizer> rasterizers_;  // one per canvas in use (the frame, each layer)  // zeroed frame-sized layers for reuse
 };
 

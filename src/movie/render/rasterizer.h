@@ -25,12 +25,19 @@ class SpanSink {
   virtual void span(int y, int x, int count, const uint8_t* coverage) = 0;
 };
 
-class Rasterizer {
+// Takes the directed edges of outlines in device space.
+class EdgeSink {
+ public:
+  virtual ~EdgeSink() = default;
+  // Closed outlines give consistent winding.
+  virtual void addLine(Point from, Point to) = 0;
+};
+
+class Rasterizer final : public EdgeSink {
  public:
   // Device clip rectangle [0,width) x [0,height); clears the edges.
   void reset(int width, int height);
-  // A directed edge in device space. Closed outlines give consistent winding.
-  void addLine(Point from, Point to);
+  void addLine(Point from, Point to) override;
   bool empty() const { return lines_.empty(); }
   // Emits coverage rows top to bottom, skipping fully empty stretches.
   void render(FillRule rule, AntiAlias antialias, SpanSink& sink);

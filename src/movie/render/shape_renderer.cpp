@@ -223,7 +223,8 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
                                                     : Join::Round;
     style.miterLimit = float(std::max(1.0, ls.miterLimit));
 
-    rasterizer_.reset(w, h);
+    strokes_.reset(w, h);
+    strokes_.beginFill();
     std::vector<Point> path;
     bool any = false;
     int32_t startX = 0, startY = 0, endX = 0, endY = 0;
@@ -234,9 +235,9 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
         // A hairline lands half a sample step (a quarter pixel) right of and
         // below its path.
         for (Point& q : path) q = q + Point{0.25f, 0.25f};
-        strokeHairline(path, closed, rasterizer_);
+        strokeHairline(path, closed, strokes_);
       } else {
-        strokePolyline(path, closed, style, rasterizer_);
+        strokePolyline(path, closed, style, strokes_);
       }
       path.clear();
     };
@@ -262,10 +263,11 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
       endY = e->y1;
     }
     flush();
-    if (!any || rasterizer_.empty()) continue;
-    Paint paint = ls.hasFill ? makePaint(ls.fill, toDevice, cx)
-                             : Paint::solid(premultiply(cx.applyStraight(toArgb(ls.color))));
-    canvas_.fill(rasterizer_, FillRule::NonZero, settings_.strokeAntialias, paint);
+    if (!any || strokes_.fillCount() == 0) continue;
+    strokePaint_.clear();
+    strokePaint_.push_back(ls.hasFill ? makePaint(ls.fill, toDevice, cx)
+                                      : Paint::solid(premultiply(cx.applyStraight(toArgb(ls.color)))));
+    canvas_.fill(strokes_, FillRule::NonZero, settings_.strokeAntialias, strokePaint_);
   }
 }
 

@@ -34,13 +34,16 @@ struct DrawSettings {
 
 class ShapeRenderer {
  public:
-  // `scratch` and `fillScratch` (optional) are rasterisers kept between
-  // frames, so their buffers are not allocated afresh for every frame.
+  // `scratch`, `fillScratch` and `strokeScratch` (optional) are rasterisers
+  // kept between frames, so their buffers are not allocated afresh for every
+  // frame.
   ShapeRenderer(Canvas& canvas, const DrawSettings& settings, BitmapSource* bitmaps,
-                Rasterizer* scratch = nullptr, FillSweep* fillScratch = nullptr)
+                Rasterizer* scratch = nullptr, FillSweep* fillScratch = nullptr,
+                FillSweep* strokeScratch = nullptr)
       : canvas_(canvas), settings_(settings), bitmaps_(bitmaps),
         rasterizer_(scratch ? *scratch : ownRasterizer_),
-        fills_(fillScratch ? *fillScratch : ownFills_) {}
+        fills_(fillScratch ? *fillScratch : ownFills_),
+        strokes_(strokeScratch ? *strokeScratch : ownStrokes_) {}
 
   // `toDevice` maps shape twips to device pixels.
   void draw(const std::vector<swf::StyleTable>& tables, const std::vector<swf::ShapeEdge>& edges,
@@ -62,7 +65,9 @@ class ShapeRenderer {
   Rasterizer& rasterizer_;
   FillSweep ownFills_;
   FillSweep& fills_;  // all fills of a style table in one sweep
-  std::vector<Paint> paints_;
+  FillSweep ownStrokes_;
+  FillSweep& strokes_;  // a line style's outlines, swept a band of rows at a time
+  std::vector<Paint> paints_, strokePaint_;
   // Scratch: every edge flattened once into device points.
   std::vector<Point> points_;
   std::vector<uint32_t> edgeStart_;

@@ -11,7 +11,7 @@ constexpr float kPi = 3.14159265358979f;
 
 // Emits a closed polygon with a fixed (positive) orientation so overlapping
 // pieces add up instead of cancelling.
-void addPolygon(const Point* p, int n, Rasterizer& out) {
+void addPolygon(const Point* p, int n, EdgeSink& out) {
   float area = 0;
   for (int i = 0; i < n; ++i) area += cross(p[i], p[(i + 1) % n]);
   if (area == 0) return;
@@ -30,7 +30,7 @@ int circleSegments(float radius) {
   return std::clamp(int(std::ceil(2 * kPi / step)), 8, 256);
 }
 
-void addCircle(Point c, float r, Rasterizer& out) {
+void addCircle(Point c, float r, EdgeSink& out) {
   const int n = circleSegments(r);
   std::vector<Point> pts(n);
   for (int i = 0; i < n; ++i) {
@@ -43,7 +43,7 @@ void addCircle(Point c, float r, Rasterizer& out) {
 Point perpendicular(Point d) { return {-d.y, d.x}; }
 
 void addJoin(Point v, Point dirIn, Point dirOut, float hw, const StrokeStyle& style,
-             Rasterizer& out) {
+             EdgeSink& out) {
   const float turn = cross(dirIn, dirOut);
   if (std::abs(turn) < 1e-6f && dot(dirIn, dirOut) > 0) return;  // straight on
   if (style.join == Join::Round) {
@@ -69,7 +69,7 @@ void addJoin(Point v, Point dirIn, Point dirOut, float hw, const StrokeStyle& st
   addPolygon(tri, 3, out);
 }
 
-void addCap(Point p, Point dirOutward, float hw, Cap cap, Rasterizer& out) {
+void addCap(Point p, Point dirOutward, float hw, Cap cap, EdgeSink& out) {
   if (cap == Cap::Round) {
     addCircle(p, hw, out);
   } else if (cap == Cap::Square) {
@@ -128,7 +128,7 @@ void flattenQuad(Point from, Point control, Point to, float tolerance, std::vect
 }
 
 void strokePolyline(const std::vector<Point>& input, bool closed, const StrokeStyle& style,
-                    Rasterizer& out) {
+                    EdgeSink& out) {
   const float hw = std::max(style.width, 0.0f) / 2;
   if (hw <= 0) return;
   // Drop repeated points: they have no direction.
@@ -172,7 +172,7 @@ void strokePolyline(const std::vector<Point>& input, bool closed, const StrokeSt
   }
 }
 
-void strokeHairline(const std::vector<Point>& p, bool closed, Rasterizer& out) {
+void strokeHairline(const std::vector<Point>& p, bool closed, EdgeSink& out) {
   const size_t n = p.size();
   if (n < 2) return;
   const size_t segments = closed && n > 2 ? n : n - 1;

@@ -21,14 +21,14 @@ struct StrokeStyle {
 
 // Appends the outline of a device-space polyline to `out` (fill non-zero).
 void strokePolyline(const std::vector<Point>& points, bool closed, const StrokeStyle& style,
-                    Rasterizer& out);
+                    EdgeSink& out);
 
 // Appends the outline of a hairline along a device-space polyline: each
 // segment swept by a one-pixel line across its main direction (vertical for
 // segments wider than tall, else horizontal), so it is one pixel thick
 // along every row or column it crosses, at any slope. Segments end where
 // they end: no caps, no joins.
-void strokeHairline(const std::vector<Point>& points, bool closed, Rasterizer& out);
+void strokeHairline(const std::vector<Point>& points, bool closed, EdgeSink& out);
 
 // Appends the points of a quadratic curve after `from` (not `from` itself),
 // flattened so the pieces stay within about `tolerance` of the curve. Where

@@ -560,6 +560,13 @@ std::string EditTextState::htmlText() const {
   return utf8 ? out : encodeText(decodeText(out, true), false);
 }
 
+std::pair<size_t, size_t> EditTextState::selection() const {
+  const size_t length = chars_.size();
+  if (selectionAnchor == SIZE_MAX) return {std::min(caretIndex, length), std::min(caretIndex, length)};
+  const size_t a = std::min(selectionAnchor, length), b = std::min(caretIndex, length);
+  return {std::min(a, b), std::max(a, b)};
+}
+
 // ---------------------------------------------------------------- measurement
 
 FontMetrics EditTextState::metricsAt(const TextFormat& f) const {

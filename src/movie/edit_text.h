@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "movie/swf/types.h"
@@ -58,6 +59,10 @@ class EditTextState {
   // the character at caretIndex.
   bool focused = false;
   size_t caretIndex = 0;
+  // What the user selected: from the anchor to the caret (SIZE_MAX: nothing).
+  size_t selectionAnchor = SIZE_MAX;
+  // The selected characters [first, second); empty when nothing is selected.
+  std::pair<size_t, size_t> selection() const;
 
   // ---- Text ----
   const std::u32string& chars() const { return chars_; }

@@ -266,7 +266,9 @@ bool Player::advance(double milliseconds) {
 bool Player::mouseMove(double x, double y) {
   if (!mouse_) return false;
   const bool hid = (x != mouse_->x() || y != mouse_->y()) && focus_->mouseUsed();
-  return mouse_->move(x, y) || hid;
+  // A drag that began in an input field selects its text.
+  const bool selected = scripts_ && scripts_->dragFieldSelection(x / 20, y / 20);
+  return mouse_->move(x, y) || hid || selected;
 }
 bool Player::mouseDown(double x, double y) {
   if (!mouse_) return false;
@@ -292,17 +294,35 @@ bool Player::mouseDown(double x, double y) {
 bool Player::mouseUp(double x, double y) {
   if (!mouse_) return false;
   const bool hid = focus_->mouseUsed();
+  bool selected = false;
+  if (scripts_) {
+    selected = scripts_->dragFieldSelection(x / 20, y / 20);
+    scripts_->endFieldSelection();
+  }
   const bool moved = mouse_->move(x, y);
-  return mouse_->release() || moved || hid;
+  return mouse_->release() || moved || hid || selected;
 }
 bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
 // A focused input field takes what is typed; otherwise buttons hear the key.
 bool Player::keyPress(int code) {
-  if (scripts_ && scripts_->typeIntoFocusedField(code)) {
+  if (scripts_ && scripts_->typeIntoFocusedField(code, shiftDown_)) {
     afterChange();
     return true;
   }
   return mouse_ && mouse_->keyPress(code);
+}
+
+std::u32string Player::selectedText(bool cut) {
+  if (!scripts_) return {};
+  std::u32string text = scripts_->selectedFieldText(cut);
+  if (cut && !text.empty()) afterChange();
+  return text;
+}
+
+bool Player::pasteText(const std::u32string& text) {
+  if (!scripts_ || !scripts_->insertIntoField(text)) return false;
+  afterChange();
+  return true;
 }
 
 // Key's listeners hear the key go down or up (Key.addListener, SWF 6 on).

@@ -98,6 +98,13 @@ class Player {
   // 4 end, 5 insert, 6 delete, 8 backspace, 13 enter, 14 up, 15 down, 16 page up,
   // 17 page down, 18 tab, 19 escape. Buttons with an action for it run it.
   bool keyPress(int code);
+  // The input field with the keyboard focus (a click put it there and a drag selects in
+  // it; Shift with the arrows, home and end stretches the selection): its selected text,
+  // taken out with `cut` (none from password fields); text put in place of its
+  // selection, as much as could be typed there. Empty or false when no input field has
+  // the focus.
+  std::u32string selectedText(bool cut);
+  bool pasteText(const std::u32string& text);
   // A key held down and let go, by its key code (Key.LEFT is 37, as Windows numbers
   // keys): what Key.isDown and Key.getCode see, and what Key's listeners hear (onKeyDown,
   // onKeyUp). The keyboard focus follows the keys going down: Tab (9) moves it on, with

@@ -63,6 +63,11 @@ class MovieControl : public Control {
   // A key held down and let go, by its Windows virtual-key code.
   virtual void keyDown(int keyCode) { (void)keyCode; }
   virtual void keyUp(int keyCode) { (void)keyCode; }
+  // Editing in the movie's focused input field (Ctrl+C, Ctrl+X, Ctrl+V): its selected
+  // text, cut out with `cut`; text put in place of the selection. The window keeps the
+  // clipboard.
+  virtual std::u32string copyText(bool cut) { (void)cut; return {}; }
+  virtual void pasteText(const std::u32string& text) { (void)text; }
   // The pointer is over something the movie lets the user click: show the hand.
   virtual bool handCursor() const { return false; }
 };

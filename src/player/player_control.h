@@ -45,6 +45,14 @@ class PlayerControl : public MovieControl {
     if (player_.keyDown(keyCode)) redraw();  // Tab moves the focus and its rectangle
   }
   void keyUp(int keyCode) override { player_.keyUp(keyCode); }
+  std::u32string copyText(bool cut) override {
+    std::u32string text = player_.selectedText(cut);
+    if (cut && !text.empty()) redraw();
+    return text;
+  }
+  void pasteText(const std::u32string& text) override {
+    if (player_.pasteText(text)) redraw();
+  }
   bool handCursor() const override { return player_.handCursor(); }
   // A pixel of the control as a point of the movie's stage (twips), through the view
   // the control draws with.

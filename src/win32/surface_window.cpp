@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <string>
 
 #include "player/button_keys.h"
 #include "win32/form_window.h"
@@ -12,6 +13,56 @@ namespace orv::win32 {
 namespace {
 
 constexpr char kClassName[] = "OrvantaSurface";
+
+// Characters Ctrl with a letter types (Ctrl+A is the menu's Show All).
+constexpr unsigned kCtrlC = 3, kCtrlV = 22, kCtrlX = 24;
+constexpr size_t kMaxPastedChars = 1 << 20;
+
+// Text on the clipboard as UTF-16, and back.
+void putOnClipboard(HWND hwnd, const std::u32string& text) {
+  std::wstring wide;
+  for (char32_t c : text) {
+    if (c >= 0x10000) {
+      wide += wchar_t(0xD800 + ((c - 0x10000) >> 10));
+      wide += wchar_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else if (c == U'\r') {
+      wide += L"\r\n";  // lines as other programs expect them
+    } else {
+      wide += wchar_t(c);
+    }
+  }
+  if (!OpenClipboard(hwnd)) return;
+  EmptyClipboard();
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t))) {
+    if (void* p = GlobalLock(memory)) {
+      std::copy(wide.c_str(), wide.c_str() + wide.size() + 1, static_cast<wchar_t*>(p));
+      GlobalUnlock(memory);
+      if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    } else {
+      GlobalFree(memory);
+    }
+  }
+  CloseClipboard();
+}
+
+std::u32string takeFromClipboard(HWND hwnd) {
+  std::u32string text;
+  if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(hwnd)) return text;
+  if (HANDLE memory = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(memory))) {
+      const size_t most = std::min<size_t>(GlobalSize(memory) / sizeof(wchar_t), kMaxPastedChars);
+      for (size_t i = 0; i < most && p[i]; ++i) {
+        char32_t c = p[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < most && p[i + 1] >= 0xDC00 && p[i + 1] < 0xE000)
+          c = 0x10000 + ((c - 0xD800) << 10) + (p[++i] - 0xDC00);
+        text += c;
+      }
+      GlobalUnlock(memory);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
 
 void registerSurfaceClass(HINSTANCE instance) {
   static bool registered = false;
@@ -84,6 +135,16 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
         if (self->control_) {
           // The window is an ANSI one: its characters come in the system's code page.
           unsigned character = static_cast<unsigned>(wParam);
+          // Editing keys for the movie's input fields, through the clipboard.
+          if (character == kCtrlC || character == kCtrlX) {
+            const std::u32string text = self->control_->copyText(character == kCtrlX);
+            if (!text.empty()) putOnClipboard(hwnd, text);
+            return 0;
+          }
+          if (character == kCtrlV) {
+            self->control_->pasteText(takeFromClipboard(hwnd));
+            return 0;
+          }
           if (character >= 0x80 && character <= 0xFF) {
             const char ansi = static_cast<char>(character);
             wchar_t wide = 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Text in device fonts shows in orvanta.exe: a line in _sans drawn with the face the
 # system's font mapper gives, and what the user types into an input field of the movie
-# (a click, then letters, one of them past ASCII) appears in the field.
+# (a click, then letters, one of them past ASCII) appears in the field; Shift+Home,
+# Ctrl+C and Ctrl+V copy it through the clipboard and paste it after itself.
 #   tests/wine/device_text.sh <mingw build dir>
 set -u
 . "$(dirname "$0")/wine_env.sh" "$@"
@@ -48,6 +49,21 @@ xdotool type --delay 60 "Hello Wine é"
 shoot typed
 field_after=$(dark_in typed 76 96)
 orv_check "typed text shows in the input field" typing_shows
+
+# Select all (Shift+Home from the end), copy, go to the end and paste: the text is there twice.
+xdotool key --clearmodifiers shift+Home
+sleep 0.3
+xdotool key --clearmodifiers ctrl+c
+sleep 0.3
+xdotool key --clearmodifiers End
+xdotool key --clearmodifiers ctrl+v
+shoot pasted
+field_pasted=$(dark_in pasted 76 96)
+pasting_shows() {
+  echo "  dark pixels in the field: $field_after after typing, $field_pasted after copy and paste"
+  [ "${field_pasted:-0}" -gt $((${field_after:-0} + 150)) ]
+}
+orv_check "copied text pastes through the clipboard" pasting_shows
 
 kill -0 "$orv_program_pid" 2>/dev/null && orv_check "the program is still running" true
 xdotool key --clearmodifiers ctrl+q

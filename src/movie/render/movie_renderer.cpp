@@ -444,15 +444,37 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
     ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias, Paint::solid(0xFFFFFFFFu));
     ctx.canvas.endMask();
   }
+  // What the user selected in a focused input field: white on black.
+  const EditTextState* live = node ? node->field : nullptr;
+  std::pair<size_t, size_t> selected{0, 0};
+  if (live && live->focused && live->input) selected = live->selection();
+  if (selected.first < selected.second) {
+    Rasterizer& r = ctx.shapes.rasterizer();
+    r.reset(ctx.canvas.width(), ctx.canvas.height());
+    for (const LineBox& line : layout.lineBoxes)
+      for (size_t i = 0; i < line.starts.size(); ++i) {
+        const auto [at, x0] = line.starts[i];
+        if (at < selected.first || at >= selected.second) continue;
+        const double x1 = i + 1 < line.starts.size() ? line.starts[i + 1].second : line.right;
+        const Point box[4] = {m.apply(x0, line.top), m.apply(x1, line.top), m.apply(x1, line.bottom),
+                              m.apply(x0, line.bottom)};
+        for (int k = 0; k < 4; ++k) r.addLine(box[k], box[(k + 1) % 4]);
+      }
+    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
+                    Paint::solid(premultiply(cx.applyStraight(0xFF000000u))));
+  }
   for (const PlacedGlyph& placed : layout.glyphs) {
     const Affine glyphToDevice =
         m * Affine::translate(placed.x, placed.y) * Affine::scale(placed.scale, placed.scale);
-    drawGlyph(*placed.font, placed.glyph, placed.argb ? placed.argb : color, glyphToDevice, cx, ctx);
+    const bool inSelection = placed.at >= selected.first && placed.at < selected.second;
+    drawGlyph(*placed.font, placed.glyph, inSelection ? 0xFFFFFFFFu : placed.argb ? placed.argb : color,
+              glyphToDevice, cx, ctx);
   }
   if (overflows) ctx.canvas.popMask();
   // The caret of a focused input field: one pixel wide, on the pixel its position falls in.
   const EditTextState* field = node ? node->field : nullptr;
-  if (field && field->focused && field->input && layout.caretShown && g.pixelAligned) {
+  if (field && field->focused && field->input && layout.caretShown && g.pixelAligned &&
+      selected.first == selected.second) {
     const Point top = m.apply(layout.caretX, layout.caretTop);
     const Point bottom = m.apply(layout.caretX, layout.caretBottom);
     const float x = std::floor(top.x);

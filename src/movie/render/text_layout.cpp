@@ -357,16 +357,37 @@ TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor
       layout.caretTop = top;
       layout.caretBottom = baseline + line.descent;
     }
+    LineBox box{line.begin, line.end, top, baseline + line.descent, x, {}};
+    box.starts.reserve(line.glyphs.size());
     for (const Glyph& g : line.glyphs) {
       if (caretHere && g.at == caret) layout.caretX = x;
-      if (g.font && g.index != UINT32_MAX) layout.glyphs.push_back({g.font, g.index, x, baseline, g.scale, g.argb});
+      if (g.font && g.index != UINT32_MAX)
+        layout.glyphs.push_back({g.font, g.index, x, baseline, g.scale, g.argb, g.at});
+      box.starts.emplace_back(g.at, x);
       x += g.advance;
       if (caretHere && g.at + 1 == caret) layout.caretX = x;
     }
+    box.right = x;
+    layout.lineBoxes.push_back(std::move(box));
     top = baseline + line.descent + 20 * f.leading.value_or(0);
     ++layout.lines;
   }
   return layout;
+}
+
+size_t caretIndexAt(const TextLayout& layout, double x, double y) {
+  if (layout.lineBoxes.empty()) return 0;
+  const LineBox* line = &layout.lineBoxes.back();
+  for (const LineBox& l : layout.lineBoxes)
+    if (y < l.bottom) {
+      line = &l;
+      break;
+    }
+  for (size_t i = 0; i < line->starts.size(); ++i) {
+    const double end = i + 1 < line->starts.size() ? line->starts[i + 1].second : line->right;
+    if (x < (line->starts[i].second + end) / 2) return line->starts[i].first;
+  }
+  return line->end;
 }
 
 }  // namespace orv::movie::render

@@ -2,9 +2,11 @@
 // Lays out an edit text field's content with its embedded font: lines broken
 // at newlines (and at spaces when word-wrapping), margins, indent, leading and
 // alignment, inside Flash's 2-pixel gutter.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "movie/swf/types.h"
@@ -22,6 +24,15 @@ struct PlacedGlyph {
   double x = 0, y = 0;  // baseline origin, twips in the field's space
   double scale = 1;     // font units to twips
   uint32_t argb = 0;    // 0: the field's text colour
+  size_t at = SIZE_MAX;  // the character it draws (live field text only)
+};
+
+// Where a line of a field's live text lies (twips, field space): its characters
+// [begin, end), each with where it starts; `right` is where the last one ends.
+struct LineBox {
+  size_t begin = 0, end = 0;
+  double top = 0, bottom = 0, right = 0;
+  std::vector<std::pair<size_t, double>> starts;  // character index, x
 };
 
 struct TextLayout {
@@ -32,7 +43,13 @@ struct TextLayout {
   // descent. Absent when its line is scrolled out of view.
   bool caretShown = false;
   double caretX = 0, caretTop = 0, caretBottom = 0;
+  std::vector<LineBox> lineBoxes;  // the lines shown (layoutFieldText)
 };
+
+// The caret position nearest a point of the field (twips, field space): on the line
+// under it (the first or last shown above or below them), before the character whose
+// middle lies past the point.
+size_t caretIndexAt(const TextLayout& layout, double x, double y);
 
 // Fields without an embedded outline font (device fonts) lay out no glyphs.
 TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& content,

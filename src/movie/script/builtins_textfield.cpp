@@ -314,6 +314,7 @@ void moveFocus(Vm& vm, SelectionObject* s, ScriptClip* clip) {
     if (EditTextState* field = clip ? clip->textField() : nullptr) {
         field->focused = true;
         field->caretIndex = 0;
+        field->selectionAnchor = SIZE_MAX;
     }
     if (old == now || vm.version() < 6) return;
     const Value oldValue = old ? Value(old) : Value::null(), nowValue = now ? Value(now) : Value::null();
@@ -391,6 +392,7 @@ void installSelection(Vm& vm) {
         s->end = std::max(from, to);
         s->caret = to;
         t->caretIndex = to;
+        t->selectionAnchor = from;  // the field shows it selected
         return Value();
     });
     if (vm.version() >= 6) {

@@ -1,7 +1,10 @@
 // What the user types goes into the input field that has the keyboard focus.
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "movie/edit_text.h"
+#include "movie/render/text_layout.h"
 #include "movie/script/text_format_object.h"
 #include "movie/script/timeline_bridge.h"
 
@@ -39,40 +42,83 @@ bool allowed(const std::optional<std::string>& restrict, char32_t c) {
     return result;
 }
 
+// The stage point (twips) in the field's own space; none when the field is squashed flat.
+std::optional<std::pair<double, double>> fieldPoint(const DisplayObject& field, double x, double y) {
+    swf::Matrix toStage;
+    for (const DisplayObject* d = &field; d; d = d->parent) toStage = d->matrix * toStage;
+    const std::optional<swf::Matrix> inverse = toStage.inverted();
+    if (!inverse) return std::nullopt;
+    return std::pair<double, double>{inverse->mapX(x, y), inverse->mapY(x, y)};
+}
+
 // Whether the field's box covers the stage point (twips).
 bool fieldCovers(DisplayObject& field, double x, double y) {
-    swf::Matrix toStage;
-    for (DisplayObject* d = &field; d; d = d->parent) toStage = d->matrix * toStage;
-    const std::optional<swf::Matrix> inverse = toStage.inverted();
-    if (!inverse) return false;
-    const double fx = inverse->mapX(x, y), fy = inverse->mapY(x, y);
+    const auto p = fieldPoint(field, x, y);
+    if (!p) return false;
     const swf::Rect& box = field.editText->def().bounds;
-    return fx >= box.xMin && fx <= box.xMax && fy >= box.yMin && fy <= box.yMax;
+    return p->first >= box.xMin && p->first <= box.xMax && p->second >= box.yMin && p->second <= box.yMax;
+}
+
+// The caret position nearest the stage point (twips), as the field lays its text out.
+size_t caretAt(const DisplayObject& object, double x, double y) {
+    const EditTextState& field = *object.editText;
+    const auto p = fieldPoint(object, x, y);
+    if (!p) return field.chars().size();
+    const swf::FontDef* own = field.font && field.font->hasOutlines() ? field.font : nullptr;
+    const render::TextLayout layout =
+        render::layoutFieldText(field, [own](const TextFormat&) { return own; });
+    return render::caretIndexAt(layout, p->first, p->second);
+}
+
+EditTextState* focusedInput(TimelineBridge& bridge) {
+    DisplayObject* object = bridge.focusedObject();
+    return object && object->editText && object->editText->input ? object->editText.get() : nullptr;
 }
 
 }  // namespace
 
-bool TimelineBridge::typeIntoFocusedField(int code) {
+bool TimelineBridge::typeIntoFocusedField(int code, bool extend) {
     DisplayObject* object = focusedObject();
     if (!object || !object->editText || !object->editText->input) return false;
     EditTextState& field = *object->editText;
     const size_t length = field.chars().size();
     size_t caret = std::min(field.caretIndex, length);
+    const auto [from, to] = field.selection();
+    const bool selected = from < to;
     bool changed = false;
+    auto move = [&](size_t to, size_t collapsed) {
+        if (extend) {
+            if (field.selectionAnchor == SIZE_MAX) field.selectionAnchor = caret;
+            caret = to;
+        } else {
+            caret = selected ? collapsed : to;
+            field.selectionAnchor = SIZE_MAX;
+        }
+    };
+    auto removeSelection = [&] {
+        field.replaceText(from, to, U"");
+        caret = from;
+        field.selectionAnchor = SIZE_MAX;
+        changed = true;
+    };
     switch (code) {
-    case kLeft: caret = caret > 0 ? caret - 1 : 0; break;
-    case kRight: caret = std::min(length, caret + 1); break;
-    case kHome: caret = 0; break;
-    case kEnd: caret = length; break;
+    case kLeft: move(caret > 0 ? caret - 1 : 0, from); break;
+    case kRight: move(std::min(length, caret + 1), to); break;
+    case kHome: move(0, 0); break;
+    case kEnd: move(length, length); break;
     case kBackspace:
-        if (caret > 0) {
+        if (selected) {
+            removeSelection();
+        } else if (caret > 0) {
             field.replaceText(caret - 1, caret, U"");
             --caret;
             changed = true;
         }
         break;
     case kDelete:
-        if (caret < length) {
+        if (selected) {
+            removeSelection();
+        } else if (caret < length) {
             field.replaceText(caret, caret + 1, U"");
             changed = true;
         }
@@ -89,21 +135,70 @@ bool TimelineBridge::typeIntoFocusedField(int code) {
             return true;  // other keys do nothing in a field
         }
         const size_t most = field.def().maxLength > 0 ? field.def().maxLength : EditTextState::kMaxChars;
-        if (length >= most) return true;
+        if (length - (to - from) >= most) return true;
+        if (selected) removeSelection();
         field.replaceText(caret, caret, std::u32string(1, c));
         ++caret;
         changed = true;
     }
     }
     field.caretIndex = caret;
-    if (changed) fieldTextTyped(*vm_, bridgeFor(object));
+    if (changed) {
+        field.selectionAnchor = SIZE_MAX;
+        fieldTextTyped(*vm_, bridgeFor(object));
+    }
+    return true;
+}
+
+std::u32string TimelineBridge::selectedFieldText(bool cut) {
+    DisplayObject* object = focusedObject();
+    EditTextState* field = focusedInput(*this);
+    if (!field) return {};
+    const auto [from, to] = field->selection();
+    // What a password field holds is not handed out.
+    if (from >= to || field->password) return {};
+    std::u32string text = field->chars().substr(from, to - from);
+    if (cut) {
+        field->replaceText(from, to, U"");
+        field->caretIndex = from;
+        field->selectionAnchor = SIZE_MAX;
+        fieldTextTyped(*vm_, bridgeFor(object));
+    }
+    return text;
+}
+
+bool TimelineBridge::insertIntoField(const std::u32string& text) {
+    DisplayObject* object = focusedObject();
+    EditTextState* field = focusedInput(*this);
+    if (!field) return false;
+    // Only what could be typed goes in, within the field's room; a single-line field
+    // takes the first line.
+    std::u32string in;
+    const auto [from, to] = field->selection();
+    const size_t most = field->def().maxLength > 0 ? field->def().maxLength : EditTextState::kMaxChars;
+    const size_t room = most - std::min(most, field->chars().size() - (to - from));
+    for (char32_t c : text) {
+        if (in.size() >= room) break;
+        if (c == U'\n' || c == U'\r') {
+            if (!field->def().multiline) break;
+            if (c == U'\n' && !in.empty() && in.back() == U'\r') continue;
+            in += U'\r';
+            continue;
+        }
+        if (c < 32 || c == 127 || !allowed(field->restrict, c)) continue;
+        in += c;
+    }
+    field->replaceText(from, to, in);
+    field->caretIndex = from + in.size();
+    field->selectionAnchor = SIZE_MAX;
+    fieldTextTyped(*vm_, bridgeFor(object));
     return true;
 }
 
 bool TimelineBridge::focusFieldAt(double x, double y) {
     // The topmost input field under the point: the last one found, children after parents
     // and later depths after earlier ones.
-    DisplayObject* hit = nullptr;
+    std::shared_ptr<DisplayObject> hit;
     for (auto& weak : clipsParentsFirst()) {
         auto clip = weak.lock();
         MovieClip* c = clip ? clip->asClip() : nullptr;
@@ -115,12 +210,25 @@ bool TimelineBridge::focusFieldAt(double x, double y) {
             if (!child->editText && !(edit && !edit->readOnly)) continue;
             const EditTextState* field = fieldStateOf(*child);
             if (!field || !field->input) continue;
-            if (fieldCovers(*child, x * 20, y * 20)) hit = child.get();
+            if (fieldCovers(*child, x * 20, y * 20)) hit = child;
         }
     }
     if (!hit) return false;
-    if (focusedObject() != hit) focusObject(hit);
-    hit->editText->caretIndex = hit->editText->chars().size();
+    if (focusedObject() != hit.get()) focusObject(hit.get());
+    EditTextState& field = *hit->editText;
+    field.caretIndex = caretAt(*hit, x * 20, y * 20);
+    field.selectionAnchor = field.caretIndex;
+    selectingField_ = hit;
+    return true;
+}
+
+bool TimelineBridge::dragFieldSelection(double x, double y) {
+    auto object = selectingField_.lock();
+    if (!object || object.get() != focusedObject() || !object->editText) return false;
+    EditTextState& field = *object->editText;
+    const size_t caret = caretAt(*object, x * 20, y * 20);
+    if (caret == field.caretIndex) return false;
+    field.caretIndex = caret;
     return true;
 }
 

@@ -204,10 +204,20 @@ public:
     // character is inserted at the caret, backspace and delete remove one, the arrows,
     // home and end move the caret, enter starts a line in a multiline field. False when
     // no input field has the focus.
-    bool typeIntoFocusedField(int code);
+    // With `extend` (Shift held) the arrows, home and end stretch the selection; typing,
+    // backspace and delete replace what is selected.
+    bool typeIntoFocusedField(int code, bool extend = false);
     // A click at stage pixel (x, y): the topmost input field there takes the focus, with
-    // its caret at the end of its text. False when there is none.
+    // its caret at the character nearest the point. False when there is none. Until
+    // endFieldSelection, dragFieldSelection(x, y) selects from there to the point.
     bool focusFieldAt(double x, double y);
+    bool dragFieldSelection(double x, double y);
+    void endFieldSelection() { selectingField_.reset(); }
+    // The focused input field's selection: the selected text (and, with `cut`, taken
+    // out); text put in place of the selection. Empty or false when no input field has
+    // the focus.
+    std::u32string selectedFieldText(bool cut);
+    bool insertIntoField(const std::u32string& text);
 
     ClipBridge* bridgeFor(DisplayObject* object);
     Vm& vm() { return *vm_; }
@@ -215,6 +225,7 @@ public:
     double clockMs = 0;
 
 private:
+    std::weak_ptr<DisplayObject> selectingField_;  // the field a drag selects in
     void afterTick();
     std::shared_ptr<const swf::Movie> keepLoaded(const std::vector<uint8_t>& bytes, const std::string& url);
 

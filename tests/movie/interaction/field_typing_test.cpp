@@ -90,5 +90,93 @@ TEST(FieldTyping, MaxCharsRestrictAndLinesLimitWhatGoesIn) {
   EXPECT_EQ(lines.lines[2], "a\rb/a\rb");
 }
 
+// The field at (10, 10) holds "abcdef" (Times New Roman 12: about 30 pixels of text from x 12).
+TEST(FieldTyping, AClickPutsTheCaretAtTheNearestCharacter) {
+  Typist start(fieldMovie(setField("text", "abcdef")));
+  start.click(12.5, 20);
+  start.type("X");
+  Typist end(fieldMovie(setField("text", "abcdef")));
+  end.click(150, 20);  // past the text: at its end
+  end.type("X");
+  Typist middle(fieldMovie(setField("text", "abcdef")));
+  middle.click(12 + 5.33 + 6 + 2, 20);  // just after the middle of "b"
+  middle.type("X");
+  EXPECT_EQ(start.lines, (std::vector<std::string>{"Xabcdef/Xabcdef"}));
+  EXPECT_EQ(end.lines, (std::vector<std::string>{"abcdefX/abcdefX"}));
+  EXPECT_EQ(middle.lines, (std::vector<std::string>{"abXcdef/abXcdef"}));
+}
+
+TEST(FieldTyping, DraggingOrShiftWithTheArrowsSelectsAndTypingReplacesIt) {
+  Typist drag(fieldMovie(setField("text", "abcdef")));
+  drag.player.mouseDown(12.5 * 20, 20 * 20);
+  drag.player.mouseMove(150 * 20, 20 * 20);
+  drag.player.mouseUp(150 * 20, 20 * 20);
+  EXPECT_EQ(drag.player.selectedText(false), U"abcdef");
+  drag.type("Z");
+  EXPECT_EQ(drag.lines, (std::vector<std::string>{"Z/Z"}));
+
+  Typist keys(fieldMovie(setField("text", "abcdef")));
+  keys.click(150, 20);
+  keys.player.keyDown(16);  // shift
+  keys.player.keyPress(1);
+  keys.player.keyPress(1);
+  keys.player.keyUp(16);
+  EXPECT_EQ(keys.player.selectedText(false), U"ef");
+  keys.player.keyPress(8);  // backspace takes the selection
+  keys.player.keyPress(1);  // left, nothing selected any more
+  keys.type("Q");
+  EXPECT_EQ(keys.lines, (std::vector<std::string>{"abcd/abcd", "abcQd/abcQd"}));
+}
+
+// Shift+Home from the end selects everything.
+void selectAll(Typist& t) {
+  t.player.keyPress(4);
+  t.player.keyDown(16);
+  t.player.keyPress(3);
+  t.player.keyUp(16);
+}
+
+TEST(FieldTyping, CutAndPasteKeepToWhatCouldBeTyped) {
+  Typist t(fieldMovie(Asm().append(setField("text", "abcdef")).append(setField("maxChars", 8))));
+  EXPECT_FALSE(t.player.pasteText(U"x"));  // no field has the focus
+  t.click(20, 15);
+  selectAll(t);
+  EXPECT_EQ(t.player.selectedText(false), U"abcdef");
+  EXPECT_EQ(t.player.selectedText(true), U"abcdef");
+  EXPECT_EQ(t.lines, (std::vector<std::string>{"/"}));
+  // One line, at most eight characters, no control characters.
+  ASSERT_TRUE(t.player.pasteText(U"one\ttwo three\nfour"));
+  EXPECT_EQ(t.lines.back(), "onetwo t/onetwo t");
+  EXPECT_EQ(t.player.selectedText(false), U"");
+
+  Typist secret(fieldMovie(Asm().append(setField("text", "hidden")).append(setField("password", true))));
+  secret.click(20, 15);
+  selectAll(secret);
+  EXPECT_EQ(secret.player.selectedText(false), U"");
+}
+
+TEST(FieldTyping, SelectedTextShowsWhiteOnBlack) {
+  Typist t(fieldMovie(setField("text", "abcdef")));
+  t.click(20, 15);
+  Pixmap before;
+  before.width = 550;
+  before.height = 400;
+  t.player.render(before, t.player.stage());
+  selectAll(t);
+  Pixmap after = before;
+  t.player.render(after, t.player.stage());
+  auto black = [](const Pixmap& p) {
+    int n = 0;
+    for (uint32_t px : p.pixels) n += (px & 0xFFFFFF) == 0;
+    return n;
+  };
+  EXPECT_GT(black(after), black(before) + 200);
+  // Inside the black box, the letters are white.
+  int white = 0;
+  for (int y = 12; y < 26; ++y)
+    for (int x = 13; x < 40; ++x) white += (after.pixels[size_t(y) * 550 + x] & 0xFFFFFF) == 0xFFFFFF;
+  EXPECT_GT(white, 10);
+}
+
 }  // namespace
 }  // namespace orv::movie

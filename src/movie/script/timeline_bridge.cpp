@@ -479,6 +479,31 @@ void TimelineBridge::unloaded(DisplayObject& object) {
         for (auto& ca : *object.clipActions)
             if (ca.events & swf::ClipEvent::Unload) vm_->runActions(it->second.get(), ca.actions, object.movie->header.version);
     vm_->callMethodIfPresent(it->second->scriptObject, "onUnload");
+    // The clips inside leave with it: theirs run next, parents before children.
+    if (MovieClip* clip = object.asClip()) {
+        std::vector<std::pair<std::weak_ptr<DisplayObject>, int>> work;
+        for (auto& [d, child] : clip->displayList()) work.push_back({child, 1});
+        std::reverse(work.begin(), work.end());
+        while (!work.empty()) {
+            auto [weak, nesting] = work.back();
+            work.pop_back();
+            auto child = weak.lock();
+            if (!child || child->unloadHandled) continue;
+            child->unloadHandled = true;
+            if (auto b = bridges_.find(child.get()); b != bridges_.end() && b->second->object() == child.get()) {
+                if (child->clipActions)
+                    for (auto& ca : *child->clipActions)
+                        if (ca.events & swf::ClipEvent::Unload)
+                            vm_->runActions(b->second.get(), ca.actions, child->movie->header.version);
+                vm_->callMethodIfPresent(b->second->scriptObject, "onUnload");
+            }
+            MovieClip* inner = child->asClip();
+            if (!inner || nesting >= Stage::kMaxNesting) continue;
+            const size_t at = work.size();
+            for (auto& [d, grandchild] : inner->displayList()) work.push_back({grandchild, nesting + 1});
+            std::reverse(work.begin() + static_cast<std::ptrdiff_t>(at), work.end());
+        }
+    }
     // A clip parked while unloading keeps its script object until the frame is done.
     if (!object.parent) vm_->clipRemoved(it->second.get());
 }

@@ -300,6 +300,31 @@ TEST(TimelineSeek, GoingBackLeavesTheTimelinesClipsAtScriptDepthsAndSwappedOnesO
     EXPECT_EQ(onPlayerTimeline(kept, 4), (std::vector<std::string>{"-16378", "-16379"}));
 }
 
+TEST(TimelineSeek, ARemovedClipsChildrenHearTheirUnloadAfterIt) {
+    // "outer" (sprite 3) holds "mid" (sprite 2), which holds "inner" (sprite 1) and
+    // "quiet" (no handler); each but quiet traces its unload. Frame 2 removes outer.
+    auto unload = [](const std::string& name) {
+        Asm a;
+        a.push({"unload " + name}).trace().op(0);
+        return std::vector<std::pair<uint32_t, std::vector<uint8_t>>>{{swf::ClipEvent::Unload, a.bytes()}};
+    };
+    auto bytes = w::movie(
+        w::concat({emptySprite(),
+                   w::defineSprite(2, 1,
+                                   w::concat({w::placeObject2({.depth = 1, .character = 1, .name = "quiet"}),
+                                              w::placeObject2({.depth = 2, .character = 1, .name = "inner",
+                                                               .clipActions = unload("inner")}),
+                                              w::showFrame()})),
+                   w::defineSprite(3, 1,
+                                   w::concat({w::placeObject2({.depth = 1, .character = 2, .name = "mid",
+                                                               .clipActions = unload("mid")}),
+                                              w::showFrame()})),
+                   w::placeObject2({.depth = 1, .character = 3, .name = "outer", .clipActions = unload("outer")}),
+                   w::showFrame(), w::removeObject2(1), w::showFrame()}),
+        {.version = 7, .frameCount = 2});
+    EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"unload outer", "unload mid", "unload inner"}));
+}
+
 TEST(TimelineSeek, JumpingForwardPassesThroughTheFramesBetween) {
     // Frame 1 jumps to frame 3. Frame 2 places an unnamed clip that frame 3 removes before
     // placing another: passing through frame 2 made instance1, so frame 3's is instance2.

@@ -50,6 +50,7 @@ class EditTextState {
   bool background = false, borderOn = false;
   uint32_t backgroundColor = 0xFFFFFF, borderColor = 0x000000;
   bool selectable = true, input = false, password = false;
+  bool mouseWheelEnabled = true;  // the wheel over the field scrolls it
   bool embedFonts = false, condenseWhite = false;
   std::string autoSize = "none";  // none, left, right, center
   std::optional<std::string> restrict;

@@ -312,6 +312,13 @@ bool Player::keyPress(int code) {
   return mouse_ && mouse_->keyPress(code);
 }
 
+bool Player::mouseWheel(double x, double y, int delta) {
+  if (!scripts_ || delta == 0) return false;
+  const bool changed = scripts_->wheelAt(x / 20, y / 20, std::clamp(delta, -1000, 1000));
+  if (changed) afterChange();
+  return changed;
+}
+
 std::u32string Player::selectedText(bool cut) {
   if (!scripts_) return {};
   std::u32string text = scripts_->selectedFieldText(cut);

@@ -104,6 +104,9 @@ class Player {
   // selection, as much as could be typed there. Empty or false when no input field has
   // the focus.
   std::u32string selectedText(bool cut);
+  // The mouse wheel turned `delta` lines (positive away from the user) with the pointer
+  // at (x, y), stage twips: the text field there scrolls, Mouse's listeners hear it.
+  bool mouseWheel(double x, double y, int delta);
   bool pasteText(const std::u32string& text);
   // A key held down and let go, by its key code (Key.LEFT is 37, as Windows numbers
   // keys): what Key.isDown and Key.getCode see, and what Key's listeners hear (onKeyDown,

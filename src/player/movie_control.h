@@ -58,6 +58,8 @@ class MovieControl : public Control {
   virtual void mouseMove(int x, int y) { (void)x; (void)y; }
   virtual void mouseDown(int x, int y) { (void)x; (void)y; }
   virtual void mouseUp(int x, int y) { (void)x; (void)y; }
+  // The wheel turned `lines` lines (positive away from the user) over the control.
+  virtual void mouseWheel(int x, int y, int lines) { (void)x; (void)y; (void)lines; }
   // A key the user typed, as buttons name keys (see button_keys.h).
   virtual void keyPress(int code) { (void)code; }
   // A key held down and let go, by its Windows virtual-key code.

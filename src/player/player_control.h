@@ -40,6 +40,10 @@ class PlayerControl : public MovieControl {
   void mouseMove(int x, int y) override;
   void mouseDown(int x, int y) override;
   void mouseUp(int x, int y) override;
+  void mouseWheel(int x, int y, int lines) override {
+    const auto [sx, sy] = stagePoint(x, y);
+    if (player_.mouseWheel(sx, sy, lines)) redraw();
+  }
   void keyPress(int code) override;
   void keyDown(int keyCode) override {
     if (player_.keyDown(keyCode)) redraw();  // Tab moves the focus and its rectangle

@@ -1,6 +1,8 @@
 #include "win32/form_window.h"
 #include "win32/surface_window.h"
 
+#include <windowsx.h>
+
 #include <set>
 
 #include "runtime/controls.h"
@@ -113,6 +115,14 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       forwardResize();
       return 0;
+    case WM_MOUSEWHEEL: {
+      // The wheel goes to the window with the keyboard focus: pass it to the child under
+      // the pointer (the movie), as the user expects.
+      POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      HWND under = WindowFromPoint(at);
+      if (under && under != hwnd_ && IsChild(hwnd_, under)) return SendMessageA(under, message, wParam, lParam);
+      break;
+    }
     case WM_CLOSE:
       // The run-time decides: its unload destroys this window.
       form_.onCloseRequested();

@@ -115,6 +115,20 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
       case WM_PAINT:
         self->paint();
         return 0;
+      case WM_MOUSEWHEEL:
+        if (self->control_) {
+          // Whole notches, each the lines the system scrolls (3 unless set otherwise).
+          self->wheel_ += GET_WHEEL_DELTA_WPARAM(wParam);
+          const int notches = self->wheel_ / WHEEL_DELTA;
+          self->wheel_ -= notches * WHEEL_DELTA;
+          UINT lines = 3;
+          SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+          if (lines > 100) lines = 3;  // "a screen at a time"
+          POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates
+          ScreenToClient(hwnd, &at);
+          if (notches) self->control_->mouseWheel(at.x, at.y, notches * int(lines));
+        }
+        return 0;
       case WM_MOUSEMOVE:
         if (self->control_) self->control_->mouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         self->showCursor();

@@ -42,6 +42,7 @@ class SurfaceWindow : public SurfacePeer {
 
   Win32Backend& backend_;
   MovieControl* control_ = nullptr;
+  int wheel_ = 0;  // wheel turns short of a notch
   HWND hwnd_ = nullptr;
   std::vector<std::uint32_t> frame_;
   int frameWidth_ = 0, frameHeight_ = 0;

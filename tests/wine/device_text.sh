@@ -2,7 +2,8 @@
 # Text in device fonts shows in orvanta.exe: a line in _sans drawn with the face the
 # system's font mapper gives, and what the user types into an input field of the movie
 # (a click, then letters, one of them past ASCII) appears in the field; Shift+Home,
-# Ctrl+C and Ctrl+V copy it through the clipboard and paste it after itself.
+# Ctrl+C and Ctrl+V copy it through the clipboard and paste it after itself; the mouse
+# wheel scrolls a field of several lines.
 #   tests/wine/device_text.sh <mingw build dir>
 set -u
 . "$(dirname "$0")/wine_env.sh" "$@"
@@ -64,6 +65,18 @@ pasting_shows() {
   [ "${field_pasted:-0}" -gt $((${field_after:-0} + 150)) ]
 }
 orv_check "copied text pastes through the clipboard" pasting_shows
+
+# The wheel over the middle field scrolls its next line into view.
+band() { convert "$orv_work/$1.png" -crop "$((WIDTH * 90 / 100))x$((HEIGHT * 20 / 100))+$((WIDTH * 5 / 100))+$((HEIGHT * 45 / 100))" +repage rgb:- 2>/dev/null | md5sum; }
+xdotool mousemove --window "$main_id" $((WIDTH / 2)) $((HEIGHT * 55 / 100))
+shoot before-wheel
+xdotool click 5
+shoot wheeled
+wheel_scrolls() {
+  echo "  middle field before the wheel: $(band before-wheel | cut -c1-8), after: $(band wheeled | cut -c1-8)"
+  [ "$(band before-wheel)" != "$(band wheeled)" ]
+}
+orv_check "the wheel scrolls the field under the pointer" wheel_scrolls
 
 kill -0 "$orv_program_pid" 2>/dev/null && orv_check "the program is still running" true
 xdotool key --clearmodifiers ctrl+q

@@ -158,6 +158,8 @@ const Accessor kAccessors[] = {
          if (v.isNullish()) s.restrict.reset();
          else s.restrict = vm.toString(v);
      }},
+    {"mouseWheelEnabled", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.mouseWheelEnabled); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) { s.mouseWheelEnabled = vm.toBool(v); }},
     {"selectable", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.selectable); },
      [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) { s.selectable = vm.toBool(v); s.def().noSelect = !s.selectable; }},
     {"type", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.input ? "input" : "dynamic"); },

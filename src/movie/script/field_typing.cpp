@@ -222,6 +222,32 @@ bool TimelineBridge::focusFieldAt(double x, double y) {
     return true;
 }
 
+bool TimelineBridge::wheelAt(double x, double y, int delta) {
+    std::shared_ptr<DisplayObject> hit;
+    for (auto& weak : clipsParentsFirst()) {
+        auto clip = weak.lock();
+        MovieClip* c = clip ? clip->asClip() : nullptr;
+        if (!c) continue;
+        for (auto& [depth, child] : c->displayList())
+            if (child->visible && fieldStateOf(*child) && fieldCovers(*child, x * 20, y * 20)) hit = child;
+    }
+    bool changed = false;
+    if (hit && hit->editText->mouseWheelEnabled) {
+        EditTextState& field = *hit->editText;
+        const int scroll = std::clamp(field.scroll - delta, 1, std::max(1, field.maxScroll()));
+        changed = scroll != field.scroll;
+        field.scroll = scroll;
+    }
+    const Value mouse = vm_->getMember(Value(vm_->global), "Mouse");
+    if (Object* m = vm_->toObject(mouse)) {
+        const Value target = hit ? Value(vm_->objectFor(bridgeFor(hit.get()))) : Value();
+        vm_->callMethodIfPresent(m, "broadcastMessage", {Value("onMouseWheel"), Value(double(delta)), target});
+        changed = true;
+    }
+    stage_.dispatchEvents();
+    return changed;
+}
+
 bool TimelineBridge::dragFieldSelection(double x, double y) {
     auto object = selectingField_.lock();
     if (!object || object.get() != focusedObject() || !object->editText) return false;

@@ -212,6 +212,10 @@ public:
     // endFieldSelection, dragFieldSelection(x, y) selects from there to the point.
     bool focusFieldAt(double x, double y);
     bool dragFieldSelection(double x, double y);
+    // The mouse wheel turned by `delta` lines (positive away from the user) with the
+    // pointer at stage pixel (x, y): the topmost text field there that lets the wheel
+    // scroll it moves that many lines back, then Mouse's listeners hear onMouseWheel.
+    bool wheelAt(double x, double y, int delta);
     void endFieldSelection() { selectingField_.reset(); }
     // The focused input field's selection: the selected text (and, with `cut`, taken
     // out); text put in place of the selection. Empty or false when no input field has

@@ -178,5 +178,39 @@ TEST(FieldTyping, SelectedTextShowsWhiteOnBlack) {
   EXPECT_GT(white, 10);
 }
 
+// Six lines in a field two lines high; Mouse's listener traces the wheel's delta and
+// the field's scroll position.
+std::vector<uint8_t> wheelMovie(const Asm& extra) {
+  Asm a;
+  a.append(setField("multiline", true)).append(setField("text", "a\rb\rc\rd\re\rf")).append(extra);
+  a.push({"o", 0, "Object"}).op(0x40).op(0x1D);
+  const Asm body = Asm().getVar("d").push({" "}).op(kAdd2).getVar("f").push({"scroll"}).op(kGetMember)
+                       .op(kAdd2).trace();
+  a.getVar("o").push({"onMouseWheel"}).function("", {"d"}, body).op(kSetMember);
+  a.getVar("o").push({1}).getVar("Mouse").push({"addListener"}).op(kCallMethod).op(kPop);
+  return fieldMovie(a);
+}
+
+TEST(FieldTyping, TheWheelScrollsTheFieldUnderThePointer) {
+  Typist t(wheelMovie(Asm()));
+  t.player.mouseWheel(50 * 20, 20 * 20, -3);   // towards the user: three lines on
+  t.player.mouseWheel(50 * 20, 20 * 20, -30);  // no further than the last page
+  t.player.mouseWheel(50 * 20, 20 * 20, 1);
+  t.player.mouseWheel(400 * 20, 300 * 20, 5);  // over no field: only the listener hears
+  t.player.mouseWheel(50 * 20, 20 * 20, 10);
+  ASSERT_EQ(t.lines.size(), 5u);
+  const int last = std::stoi(t.lines[1].substr(4));
+  EXPECT_EQ(t.lines[0], "-3 4");
+  EXPECT_GE(last, 4);
+  EXPECT_LE(last, 5);
+  EXPECT_EQ(t.lines[2], "1 " + std::to_string(last - 1));
+  EXPECT_EQ(t.lines[3], "5 " + std::to_string(last - 1));
+  EXPECT_EQ(t.lines[4], "10 1");
+
+  Typist still(wheelMovie(setField("mouseWheelEnabled", false)));
+  still.player.mouseWheel(50 * 20, 20 * 20, -3);
+  EXPECT_EQ(still.lines, (std::vector<std::string>{"-3 1"}));
+}
+
 }  // namespace
 }  // namespace orv::movie

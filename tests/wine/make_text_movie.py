@@ -6,23 +6,8 @@ across the middle, and in its bottom fifth an empty bordered input field in _san
 import struct
 import sys
 
-
-def nbits(*values):
-    n = 1
-    while any(not (-(1 << (n - 1)) <= v < (1 << (n - 1))) for v in values):
-        n += 1
-    return n
-
-
-def rect(x0, x1, y0, y1):
-    n = nbits(x0, x1, y0, y1)
-    bits = format(n, '05b') + ''.join(format(v & ((1 << n) - 1), '0%db' % n) for v in (x0, x1, y0, y1))
-    bits += '0' * (-len(bits) % 8)
-    return bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
-
-
-def tag(code, body):
-    return struct.pack('<HI', code << 6 | 0x3F, len(body)) + body
+# The SWF basics the button test movie is written with.
+from make_button_movie import rect, tag
 
 
 def device_font(cid, name):

@@ -1,5 +1,5 @@
-// Renderer speed: the heaviest visual-corpus movies drawn at 1920x1080, High
-// quality, on one core. Each movie's time is also given as a ratio to the
+// Renderer speed: the heaviest visual-corpus movies, and a page of text in a device
+// font, drawn at 1920x1080, High quality, on one core. Each movie's time is also given as a ratio to the
 // baseline in the same process (clearing the frame to the background).
 #include <benchmark/benchmark.h>
 
@@ -99,6 +99,37 @@ void BM_RenderMovie(benchmark::State& state, const std::string& id) {
     state.counters["x_baseline"] = ns / double(state.iterations()) / gBaselineNs;
 }
 
+// A page of text in a device font (the system's serif face): a 550 x 400 stage filled
+// with a word-wrapped field of 12-pixel text, about 30 lines of 90 characters.
+void BM_RenderDeviceText(benchmark::State& state) {
+  auto movie = std::make_shared<swf::Movie>();
+  movie->header.frameSize = {0, 11000, 0, 8000};
+  swf::EditTextDef def;
+  def.id = 1;
+  def.bounds = {0, 11000, 0, 8000};
+  def.wordWrap = def.multiline = def.readOnly = true;
+  def.hasFont = true;
+  def.fontHeight = 240;
+  movie->dictionary.emplace(1, def);
+  std::string text;
+  while (text.size() < 2700) text += "The quick brown fox jumps over the lazy dog, 0123456789. ";
+  render::DisplayNode node;
+  node.character = &movie->dictionary.at(1);
+  node.depth = 1;
+  node.text = &text;
+  std::vector<uint32_t> pixels(size_t(kWidth) * kHeight);
+  render::MovieRenderer renderer(movie);
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    renderer.render({node}, {pixels.data(), kWidth, kHeight}, {0, 0, 11000, 8000},
+                    render::RenderQuality::High, 0xFFFFFF);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+  const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+  if (gBaselineNs > 0 && state.iterations() > 0)
+    state.counters["x_baseline"] = ns / double(state.iterations()) / gBaselineNs;
+}
+
 // Median time of clearing a frame, the unit the movies are measured in.
 double measureBaseline() {
   std::vector<uint32_t> pixels(size_t(kWidth) * kHeight);
@@ -131,6 +162,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("Render/" + std::string(id)).c_str(),
                                  [id](benchmark::State& s) { BM_RenderMovie(s, id); })
         ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Render/device_text_page", BM_RenderDeviceText)->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -65,13 +65,16 @@ DeviceFace::DeviceFace(TrueTypeFont font) : font_(std::move(font)) {
   def_.ascent = int32_t(std::lround(font_.ascent() * scale));
   def_.descent = int32_t(std::lround(font_.descent() * scale));
   def_.leading = int32_t(std::lround(font_.lineGap() * scale));
+  // Room for every glyph at once: the renderer keeps glyph shapes by address, so the
+  // glyphs must never move.
+  def_.glyphs.reserve(std::min<size_t>(font_.glyphCount(), kMaxGlyphsPerFace));
 }
 
 uint32_t DeviceFace::glyphFor(char32_t c) {
   if (auto it = glyphs_.find(c); it != glyphs_.end()) return it->second;
   const uint32_t glyph = font_.glyphIndex(c);
   uint32_t index = UINT32_MAX;
-  if (glyph != 0 && def_.glyphs.size() < kMaxGlyphsPerFace) {
+  if (glyph != 0 && def_.glyphs.size() < def_.glyphs.capacity()) {
     const double scale = kEm / font_.unitsPerEm();
     index = uint32_t(def_.glyphs.size());
     def_.glyphs.push_back(glyphShape(font_.outline(glyph), scale));

@@ -20,7 +20,7 @@ class DeviceFace {
   explicit DeviceFace(TrueTypeFont font);
 
   // Glyphs in a 20480-unit em square (as DefineFont3 keeps them), with the face's
-  // ascent, descent and leading; it grows as glyphFor adds glyphs.
+  // ascent, descent and leading; it grows as glyphFor adds glyphs, which never move.
   const swf::FontDef& def() const { return def_; }
   const std::string& family() const { return font_.family(); }
   // The index in def().glyphs of the character's glyph, made on first use; UINT32_MAX

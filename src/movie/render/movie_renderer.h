@@ -62,6 +62,10 @@ class MovieRenderer : public BitmapSource {
                     const Affine& m, const ColorTransform& cx, Context& ctx);
   void drawGlyph(const swf::FontDef& font, uint32_t glyph, uint32_t argb, const Affine& m,
                  const ColorTransform& cx, Context& ctx);
+  // Edges of several glyphs, placed in a field's space (1/16 twips), filled at once.
+  void drawGlyphRun(const std::vector<swf::ShapeEdge>& edges, uint32_t argb, const Affine& m,
+                    const ColorTransform& cx, Context& ctx);
+  std::vector<swf::ShapeEdge> glyphRun_;  // scratch for drawGlyphRun's edges
   void drawContent(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
                    Context& ctx);
   void drawBitmap(const std::shared_ptr<const Bitmap>& bitmap, bool smooth, const Affine& m,

@@ -203,6 +203,10 @@ TEST(DeviceFonts, NamesResolveToFacesOfTheirKind) {
   EXPECT_EQ(sans->glyphFor(U'a'), a);
   EXPECT_FALSE(sans->def().glyphs[a].records.empty());
   EXPECT_EQ(sans->glyphFor(U'\U0010FFFD'), UINT32_MAX);
+  // Glyphs stay where they are as more are made (the renderer keeps them by address).
+  const swf::Shape* first = &sans->def().glyphs[a];
+  for (char32_t c = 0x20; c < 0x2000; ++c) sans->glyphFor(c);
+  EXPECT_EQ(&sans->def().glyphs[a], first);
 }
 
 }  // namespace

@@ -83,15 +83,16 @@ bool TimelineBridge::typeIntoFocusedField(int code, bool extend) {
     EditTextState& field = *object->editText;
     const size_t length = field.chars().size();
     size_t caret = std::min(field.caretIndex, length);
-    const auto [from, to] = field.selection();
+    const std::pair<size_t, size_t> range = field.selection();
+    const size_t from = range.first, to = range.second;
     const bool selected = from < to;
     bool changed = false;
-    auto move = [&](size_t to, size_t collapsed) {
+    auto move = [&](size_t target, size_t collapsed) {
         if (extend) {
             if (field.selectionAnchor == SIZE_MAX) field.selectionAnchor = caret;
-            caret = to;
+            caret = target;
         } else {
-            caret = selected ? collapsed : to;
+            caret = selected ? collapsed : target;
             field.selectionAnchor = SIZE_MAX;
         }
     };

@@ -31,7 +31,8 @@ Object* finishNewClip(Vm& vm, ScriptClip* made, Object* ctor, const Value& init)
         Value proto = vm.getMember(ctor, "prototype");
         if (proto.isObject()) o->put("__proto__", proto, kDontEnum | kDontDelete, vm.caseInsensitive());
     }
-    if (init.isObject())
+    // A button takes no initial members: they are for the clip's constructor.
+    if (init.isObject() && !made->isButton())
         for (const std::string& n : vm.enumerableNames(init.asObject()))
             vm.setMember(o, n, vm.getMember(init.asObject(), n));
     if (ctor) {

@@ -217,7 +217,16 @@ ScriptClip* ClipBridge::attachMovie(const std::string& exportName, const std::st
     const swf::Movie* source = c->movie;
     const swf::Character* ch = bridge_.stage().exported(source, exportName);
     const auto* sprite = ch ? std::get_if<swf::SpriteDef>(ch) : nullptr;
-    if (!sprite || !bridge_.stage().mayCreateObject()) return nullptr;
+    const auto* button = ch ? std::get_if<swf::ButtonDef>(ch) : nullptr;
+    if ((!sprite && !button) || !bridge_.stage().mayCreateObject()) return nullptr;
+    if (button) {
+        // An exported button is attached as a button.
+        auto made = std::make_shared<DisplayObject>(bridge_.stage(), button->id, ch);
+        made->movie = source;
+        made->name = newName;
+        c->setScriptObject(listDepth(depth), made);
+        return bridge_.bridgeFor(made.get());
+    }
     auto made = std::make_shared<MovieClip>(bridge_.stage(), sprite->id, ch, &sprite->timeline);
     made->movie = source;
     made->name = newName;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "movie/interaction/button_movies.h"
+#include "movie/script/script_test_util.h"
 #include "movie/player.h"
 #include "movie/swf/types.h"
 
@@ -456,4 +457,34 @@ TEST(Keys, HeldKeysAreWhatKeyIsDownAndGetCodeSee) {
   p.keyUp(100000);  // codes no keyboard sends change nothing
   p.advance(p.framePeriodMs());
   EXPECT_EQ(m.take(), (Lines{"false", "39"}));
+}
+
+TEST(Buttons, AnExportedButtonAttachedByScriptIsAButtonAndTakesNoInitialMembers) {
+  using orv::movie::script::test::Asm;
+  auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}},
+                                 {{0x08, 0, t::traceBlock("release")}});
+  t::BitWriter exports;
+  exports.u16(1);
+  exports.u16(kButton);
+  exports.string("btn");
+  // var init = new Object(); init.f = 56; b = attachMovie("btn", "b", 5, init);
+  // trace(b); trace(b.f); b._x = 50; stop();
+  Asm code;
+  code.push({"init", 0, "Object"}).op(0x40).op(0x1D);
+  code.getVar("init").push({"f", 56}).op(0x4F);
+  code.push({"b"}).getVar("init").push({5, "b", "btn", 4}).push({"this"}).op(0x1C).push({"attachMovie"})
+      .op(0x52).op(0x1D);
+  code.traceVar("b");
+  code.getVar("b").push({"f"}).op(0x4E).trace();
+  code.getVar("b").push({"_x", 50}).op(0x4F).op(0x07);
+  MousePlayer m(t::movie(t::concat({shapes(), button, t::tag(56, exports.bytes), t::doAction(code.bytes()),
+                                    t::showFrame()}),
+                         {.version = 6}));
+  EXPECT_EQ(m.take(), (Lines{"_level0.b", "undefined"}));
+  // Drawn at x 50 px (1000 twips), and pressed there.
+  EXPECT_EQ(m.pixelAt(1500, 500), kRedPixel);
+  EXPECT_EQ(m.pixelAt(500, 500), kWhitePixel);
+  m.player.mouseDown(1500, 500);
+  m.player.mouseUp(1500, 500);
+  EXPECT_EQ(m.take(), (Lines{"release"}));
 }

@@ -143,6 +143,41 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
   }
 }
 
+// A bevel lights the blurred outline from `angle`: the blurred alpha seen a
+// distance back along the angle, less the same seen a distance ahead. Where
+// that difference is negative the edge faces the light and takes the
+// highlight; where positive it faces away and takes the shadow. Inner bevels
+// lie inside the source, outer ones outside it, full ones on both sides.
+void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
+           std::vector<float>& line) {
+  const float dist = f.distance * scale;
+  const int dx = int(std::lround(std::cos(f.angle) * dist));
+  const int dy = int(std::lround(std::sin(f.angle) * dist));
+  std::vector<float> a = alphaPlane(layer, stride, r, 0, 0, false);
+  boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line);
+  auto at = [&a, &r](int x, int y) {
+    return x < 0 || y < 0 || x >= r.w || y >= r.h ? 0.0f : a[size_t(y) * r.w + x];
+  };
+  const bool full = !f.inner && f.onTop;
+  for (int y = 0; y < r.h; ++y) {
+    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+    for (int x = 0; x < r.w; ++x) {
+      const uint32_t src = row[x];
+      const uint32_t srcA = src >> 24;
+      const float lit = (at(x - dx, y - dy) - at(x + dx, y + dy)) * f.strength;
+      float amount = std::min(1.0f, std::abs(lit));
+      if (f.inner) amount *= float(srcA) / 255.0f;
+      else if (!full) amount *= float(255 - srcA) / 255.0f;
+      const uint32_t effect = colorWithAlpha(lit < 0 ? f.highlight : f.color, amount);
+      uint32_t out;
+      if (f.knockout) out = effect;
+      else if (f.inner || full) out = sourceOver(src, effect);
+      else out = sourceOver(effect, src);
+      row[x] = out;
+    }
+  }
+}
+
 void blur(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
           std::vector<float>& line) {
   // One channel at a time keeps a single plane in memory.
@@ -203,8 +238,9 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
       case 2:  // glow
       case 3: {  // bevel
         f.kind = FilterKind(id);
-        f.color = in.rgba();
+        // A bevel stores its highlight first, then its shadow.
         if (id == 3) f.highlight = in.rgba();
+        f.color = in.rgba();
         f.blurX = sane(in.fixed16(), 1024);
         f.blurY = sane(in.fixed16(), 1024);
         if (id != 2) {
@@ -281,19 +317,9 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
       case FilterKind::Glow:
         shadow(f, layer, width, r, scale, line);
         break;
-      case FilterKind::Bevel: {
-        // A highlight lit from the angle and a shadow opposite it, inside
-        // the shape for inner bevels.
-        Filter light = f, dark = f;
-        light.kind = dark.kind = FilterKind::DropShadow;
-        light.color = f.highlight;
-        light.angle = f.angle + 3.14159265f;
-        light.inner = dark.inner = f.inner || !f.onTop;
-        light.knockout = dark.knockout = false;
-        shadow(dark, layer, width, r, scale, line);
-        shadow(light, layer, width, r, scale, line);
+      case FilterKind::Bevel:
+        bevel(f, layer, width, r, scale, line);
         break;
-      }
       case FilterKind::ColorMatrix:
         colorMatrix(f, layer, width, r);
         break;

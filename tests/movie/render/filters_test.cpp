@@ -1,5 +1,5 @@
 // Filters: reading stored filter lists, and their effect on a layer (blur,
-// drop shadow, glow, colour matrix), alone and through the display list.
+// drop shadow, glow, bevel, colour matrix), alone and through the display list.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -88,6 +88,29 @@ TEST(FilterList, ReadsEveryKindWeDrawAndSkipsTheOthers) {
   EXPECT_FLOAT_EQ(list[2].strength, 2);
   EXPECT_EQ(list[3].kind, FilterKind::ColorMatrix);
   EXPECT_FLOAT_EQ(list[3].matrix[2], 1);
+}
+
+TEST(FilterList, BevelStoresItsHighlightBeforeItsShadow) {
+  Writer w;
+  w.u8(1);
+  w.u8(3);
+  w.rgba(255, 255, 0, 255);  // highlight
+  w.rgba(0, 0, 255, 128);    // shadow
+  w.fixed16(4);
+  w.fixed16(4);
+  w.fixed16(0.785);
+  w.fixed16(3);
+  w.fixed8(1.5);
+  w.u8(0x20 | 0x10 | 2);  // full (on top), two passes
+  const auto list = parseFilters(w.b.data(), w.b.size());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].kind, FilterKind::Bevel);
+  EXPECT_EQ(list[0].highlight, 0xFFFFFF00u);
+  EXPECT_EQ(list[0].color, 0x800000FFu);
+  EXPECT_TRUE(list[0].onTop);
+  EXPECT_FALSE(list[0].inner);
+  EXPECT_EQ(list[0].passes, 2);
+  EXPECT_FLOAT_EQ(list[0].strength, 1.5);
 }
 
 TEST(FilterList, CutShortOrUnknownKeepsWhatWasRead) {
@@ -195,6 +218,85 @@ TEST(FilterEffect, GlowKnockoutAndInnerGlow) {
   EXPECT_EQ(inner.at(14, 20), 0u);              // nothing outside the source
   EXPECT_GT((inner.at(15, 20) >> 8) & 255, 0u);  // green at the inner edge
   EXPECT_EQ(inner.at(20, 20), 0xFFFF0000u);     // the middle untouched
+}
+
+// A bevel lit from the left (angle 0) two pixels deep and unblurred, in
+// yellow highlight and blue shadow.
+Filter bevelFilter(bool inner, bool full, bool knockout) {
+  Filter f;
+  f.kind = FilterKind::Bevel;
+  f.highlight = 0xFFFFFF00;
+  f.color = 0xFF0000FF;
+  f.distance = 2;
+  f.angle = 0;
+  f.inner = inner;
+  f.onTop = full;
+  f.knockout = knockout;
+  return f;
+}
+
+TEST(FilterEffect, BevelLightsTheEdgeFacingItsAngleAndShadesTheOther) {
+  Layer inner;
+  inner.apply({bevelFilter(true, false, false)});
+  EXPECT_EQ(inner.at(15, 20), 0xFFFFFF00u);  // the left edge takes the highlight
+  EXPECT_EQ(inner.at(16, 20), 0xFFFFFF00u);
+  EXPECT_EQ(inner.at(24, 20), 0xFF0000FFu);  // the right edge the shadow
+  EXPECT_EQ(inner.at(20, 20), 0xFFFF0000u);  // the middle is untouched
+  EXPECT_EQ(inner.at(20, 15), 0xFFFF0000u);  // edges along the light are not lit
+  EXPECT_EQ(inner.at(13, 20), 0u);           // nothing outside
+  EXPECT_EQ(inner.at(26, 20), 0u);
+
+  Layer outer;
+  const auto area = outer.apply({bevelFilter(false, false, false)});
+  EXPECT_LE(area.x0, 13);
+  EXPECT_GE(area.x1, 27);
+  EXPECT_EQ(outer.at(13, 20), 0xFFFFFF00u);  // outside the left edge
+  EXPECT_EQ(outer.at(26, 20), 0xFF0000FFu);  // outside the right edge
+  EXPECT_EQ(outer.at(15, 20), 0xFFFF0000u);  // the source whole
+  EXPECT_EQ(outer.at(24, 20), 0xFFFF0000u);
+
+  Layer full;
+  full.apply({bevelFilter(false, true, false)});
+  EXPECT_EQ(full.at(13, 20), 0xFFFFFF00u);  // both sides of each edge, over the source
+  EXPECT_EQ(full.at(15, 20), 0xFFFFFF00u);
+  EXPECT_EQ(full.at(24, 20), 0xFF0000FFu);
+  EXPECT_EQ(full.at(26, 20), 0xFF0000FFu);
+  EXPECT_EQ(full.at(20, 20), 0xFFFF0000u);
+}
+
+TEST(FilterEffect, BevelKnockoutLeavesOnlyTheBevelAndStrengthScalesIt) {
+  Layer knocked;
+  knocked.apply({bevelFilter(true, false, true)});
+  EXPECT_EQ(knocked.at(20, 20), 0u);  // the source is cut out
+  EXPECT_EQ(knocked.at(15, 20), 0xFFFFFF00u);
+  EXPECT_EQ(knocked.at(24, 20), 0xFF0000FFu);
+
+  Filter weak = bevelFilter(false, false, true);
+  weak.strength = 0.5f;
+  Layer half;
+  half.apply({weak});
+  EXPECT_EQ(half.at(15, 20), 0u);  // an outer knockout leaves the inside empty
+  EXPECT_NEAR(double(half.at(13, 20) >> 24), 128, 1);
+  EXPECT_EQ(half.at(13, 20) & 0xFF, 0u);  // yellow: no blue
+  EXPECT_NEAR(double(half.at(26, 20) & 0xFF), 128, 1);
+}
+
+TEST(FilterEffect, BevelBlurSoftensTheEdgeSymmetrically) {
+  Filter f = bevelFilter(true, false, true);
+  f.blurX = f.blurY = 3;  // a three-pixel box
+  Layer l;
+  l.apply({f});
+  // Across the right edge the shadow rises a third at a time; the same
+  // steps of highlight across the left edge.
+  EXPECT_NEAR(double(l.at(22, 20) >> 24), 85, 1);
+  EXPECT_NEAR(double(l.at(23, 20) >> 24), 170, 1);
+  EXPECT_EQ(l.at(24, 20) >> 24, 255u);
+  EXPECT_EQ(l.at(22, 20) & 0xFFFFFF, l.at(22, 20) >> 24);  // premultiplied blue
+  EXPECT_EQ(l.at(17, 20) >> 24, 85u);
+  EXPECT_EQ(l.at(16, 20) >> 24, 170u);
+  EXPECT_EQ(l.at(15, 20), 0xFFFFFF00u);
+  // The top row has only two of the three rows of the box inside.
+  EXPECT_NEAR(double(l.at(24, 15) >> 24), 170, 1);
 }
 
 TEST(FilterEffect, ThroughTheDisplayList) {

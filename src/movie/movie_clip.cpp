@@ -189,6 +189,9 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
     st.queueAt(at++, std::move(ev));
   }
   for (auto& obj : constructs) st.queueAt(at++, TimelineEvent{TimelineEvent::Kind::Constructed, std::move(obj)});
+  // A step of the clock: the clip's enterFrame handlers run after the clips it made are
+  // constructed, ahead of its frame's actions.
+  if (fromStep) st.queueAt(at++, TimelineEvent{TimelineEvent::Kind::EnterFrame, self});
 
   const swf::Frame& fr = timeline_->frames[frame];
   for (const auto& sound : fr.sounds) {
@@ -276,7 +279,12 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
         st.queue(TimelineEvent{TimelineEvent::Kind::Constructed, obj});
       }
     }
-    st.queue(TimelineEvent{TimelineEvent::Kind::Placed, obj});
+    // Load events of clips with onClipEvent handlers keep their place; others wait while
+    // the clock moves the clips on.
+    if (obj->asClip() && (!obj->clipActions || obj->clipActions->empty()))
+      st.queueLoad(TimelineEvent{TimelineEvent::Kind::Placed, obj});
+    else
+      st.queue(TimelineEvent{TimelineEvent::Kind::Placed, obj});
     if (MovieClip* clip = obj->asClip()) clip->gotoFrame(0);
   }
 }
@@ -375,8 +383,12 @@ void MovieClip::advance(uint64_t tick) {
         next = 0;
       }
     }
-    if (next != currentFrame_) enterFrame(next, true);  // a step of the clock, looping included
+    if (next != currentFrame_) {
+      enterFrame(next, true);  // a step of the clock, looping included
+      return;
+    }
   }
+  stage().queue(TimelineEvent{TimelineEvent::Kind::EnterFrame, weak_from_this()});
 }
 
 DisplayObject* MovieClip::objectAt(int depth) const {
@@ -385,12 +397,13 @@ DisplayObject* MovieClip::objectAt(int depth) const {
 }
 
 DisplayObject* MovieClip::childByName(const std::string& name, bool caseInsensitive) const {
+  // Clips parked while they unload lie below every depth: a name finds them first.
+  for (const auto& obj : unloading_)
+    if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name))) return obj.get();
   for (const auto& [depth, obj] : list_) {
     if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name)))
       return obj.get();
   }
-  for (const auto& obj : unloading_)
-    if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name))) return obj.get();
   return nullptr;
 }
 

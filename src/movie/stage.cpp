@@ -229,6 +229,7 @@ std::vector<render::DisplayNode> Stage::contentOf(const std::shared_ptr<DisplayO
 
 Stage::~Stage() {
   events_.clear();
+  lateLoads_.clear();
   levels_.clear();
   root_.reset();
 }
@@ -242,6 +243,11 @@ void Stage::queue(TimelineEvent event) {
     soundEvents_.push_back(event);
   }
   events_.push_back(std::move(event));
+}
+
+void Stage::queueLoad(TimelineEvent event) {
+  if (advancing_) lateLoads_.push_back(std::move(event));
+  else queue(std::move(event));
 }
 
 void Stage::queueAt(size_t position, TimelineEvent event) {
@@ -273,6 +279,7 @@ void Stage::advanceTimelines() {
   std::vector<std::shared_ptr<MovieClip>> roots;
   roots.reserve(levels_.size());
   for (const auto& [n, root] : levels_) roots.push_back(root);
+  advancing_ = true;
   for (const auto& root : roots) {
     if (root->currentFrame() < 0) {
       root->createdTick = tick_;
@@ -281,6 +288,9 @@ void Stage::advanceTimelines() {
       root->advance(tick_);
     }
   }
+  advancing_ = false;
+  for (auto& ev : lateLoads_) queue(std::move(ev));
+  lateLoads_.clear();
 }
 
 void Stage::dispatchEvents() {

@@ -27,6 +27,7 @@ struct TimelineEvent {
     Removed,       // an object left the display list
     Sound,         // *sound started by `clip`'s frame
     StreamBlock,   // `clip`'s frame carries *streamBlock
+    EnterFrame,    // a tick reached `clip`: its enterFrame handlers, ahead of the frame it enters
   };
   Kind kind;
   std::weak_ptr<DisplayObject> object;  // the clip, or the placed/removed object
@@ -97,6 +98,10 @@ class Stage {
   // Delivers queued events (the listener may queue more; bounded per call).
   void dispatchEvents();
   void queue(TimelineEvent event);
+  // While the clock moves the clips on, the load events of clips without onClipEvent
+  // handlers wait until every clip has moved on and queued its frame's actions.
+  void queueLoad(TimelineEvent event);
+  bool advancing() const { return advancing_; }
   // Queues `event` at `position` (from pendingEvents(), taken before later events were queued).
   void queueAt(size_t position, TimelineEvent event);
   size_t pendingEvents() const { return events_.size(); }
@@ -169,6 +174,8 @@ class Stage {
   std::map<const DisplayObject*, int> loadedAt_;       // root -> the level it was loaded into
   TimelineListener* listener_ = nullptr;
   std::deque<TimelineEvent> events_;
+  std::vector<TimelineEvent> lateLoads_;  // queueLoad() while advancing
+  bool advancing_ = false;
   TimelineListener* soundListener_ = nullptr;
   std::deque<TimelineEvent> soundEvents_;
   std::set<std::pair<const swf::Movie*, swf::CharacterId>> initDone_;

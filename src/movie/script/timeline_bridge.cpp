@@ -468,6 +468,16 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
     case TimelineEvent::Kind::Removed:
         if (object) unloaded(*object);
         return;
+    case TimelineEvent::Kind::EnterFrame: {
+        // onClipEvent(enterFrame) and onEnterFrame, for a clip still on the stage.
+        if (!object || !onStage(*object)) return;
+        ClipBridge* b = bridgeFor(object.get());
+        if (object->clipActions)
+            for (auto& ca : *object->clipActions)
+                if (ca.events & swf::ClipEvent::EnterFrame) vm_->runActions(b, ca.actions, version);
+        if (b->scriptObject) vm_->callMethodIfPresent(b->scriptObject, "onEnterFrame");
+        return;
+    }
     default: return;
     }
 }
@@ -532,6 +542,15 @@ std::vector<std::weak_ptr<DisplayObject>> TimelineBridge::clipsParentsFirst() {
     return clips;
 }
 
+bool TimelineBridge::onStage(const DisplayObject& object) const {
+    const DisplayObject* o = &object;
+    for (int guard = 0; o->parent && guard <= Stage::kMaxNesting * 2; ++guard) {
+        if (o->parent->objectAt(o->depth) != o) return false;  // taken off, or parked while unloading
+        o = o->parent;
+    }
+    return !o->parent && stage_.levelOf(*o) >= 0;
+}
+
 void TimelineBridge::constructNow(size_t mark) {
     for (const TimelineEvent& ev : stage_.takeConstructionEvents(mark)) onTimelineEvent(stage_, ev);
 }
@@ -542,19 +561,9 @@ void TimelineBridge::tick() {
     vm_->runSoundCompletions();
     vm_->runLoads();
     stage_.dispatchEvents();
+    // The clips move on, children before their parents, each queueing its enterFrame
+    // handlers ahead of its frame's actions; then all of it runs.
     stage_.advanceTimelines();
-    // onClipEvent(enterFrame) and onEnterFrame, parents before children, for the clips
-    // still on the stage that this frame did not just place.
-    std::vector<std::weak_ptr<DisplayObject>> clips = clipsParentsFirst();
-    for (auto& w : clips) {
-        auto o = w.lock();
-        if (!o || (o->asClip() && o->asClip()->createdTick == stage_.currentTick())) continue;
-        ClipBridge* b = bridgeFor(o.get());
-        if (o->clipActions)
-            for (auto& ca : *o->clipActions)
-                if (ca.events & swf::ClipEvent::EnterFrame) vm_->runActions(b, ca.actions, o->movie->header.version);
-        if (b->scriptObject) vm_->callMethodIfPresent(b->scriptObject, "onEnterFrame");
-    }
     stage_.dispatchEvents();
     afterTick();
 }

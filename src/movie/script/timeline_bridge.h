@@ -97,9 +97,11 @@ public:
 
     // TimelineListener
     void onTimelineEvent(Stage& stage, const TimelineEvent& event) override;
-    // One frame of the clock on the stage: due intervals; the clips move on; enterFrame
-    // handlers of the clips that were there before; then the frames' actions and events;
-    // finally what the frame left unreachable is collected.
+    // One frame of the clock on the stage: due intervals; the clips move on, children
+    // before their parents, each one's new clips constructed, then its enterFrame handlers
+    // (if it was there before), its frame's actions and its other events; the class onLoad
+    // of new clips without clip events after all of that; finally what the frame left
+    // unreachable is collected.
     void tick();
 
     // ScriptHost
@@ -144,6 +146,9 @@ public:
     // (their initialize and construct events, as queued since `mark`); init actions,
     // load events and frame actions stay queued.
     void constructNow(size_t mark);
+    // Whether `object` is on the display list of a level (not taken off, not parked while
+    // its unload handlers run).
+    bool onStage(const DisplayObject& object) const;
 
     // The class scripts registered for the symbol `object` shows (nullptr: none).
     Object* registeredClassOf(const DisplayObject& object);

@@ -253,6 +253,89 @@ TEST(TimelineOrder, ClipsAScriptsGotoPlacesAreConstructedBeforeTheScriptGoesOn) 
     EXPECT_EQ(onPlayerTimeline(played, 1), (std::vector<std::string>{"construct mc", "frame 3"}));
 }
 
+TEST(TimelineOrder, AChildMovesOnWithItsEventsBeforeItsParentsEnterFrameAndActions) {
+    // "p" (sprite 3, two frames, enterFrame handler) holds "c" (sprite 2, two frames, enterFrame
+    // handler), whose second frame places "k" (sprite 1) with construct and load handlers;
+    // p's second frame traces.
+    auto say = [](const std::string& text) { return Asm().push({text}).trace().op(0).bytes(); };
+    Asm pFrame2;
+    pFrame2.push({"p frame 2"}).trace();
+    auto child = w::defineSprite(
+        2, 2,
+        w::concat({w::showFrame(),
+                   w::placeObject2({.depth = 1, .character = 1, .name = "k",
+                                    .clipActions = {{swf::ClipEvent::Construct, say("k construct")},
+                                                    {swf::ClipEvent::Load, say("k load")}}}),
+                   w::showFrame()}));
+    auto parent = w::defineSprite(
+        3, 2,
+        w::concat({w::placeObject2({.depth = 1, .character = 2, .name = "c",
+                                    .clipActions = {{swf::ClipEvent::EnterFrame, say("c enterFrame")}}}),
+                   w::showFrame(), actions(pFrame2), w::showFrame()}));
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(1, 1, w::showFrame()), child, parent,
+                   w::placeObject2({.depth = 1, .character = 3, .name = "p",
+                                    .clipActions = {{swf::ClipEvent::EnterFrame, say("p enterFrame")}}}),
+                   w::showFrame()}),
+        {.version = 7});
+    // The child's new clip is constructed, then the child's enterFrame, its frame, the new
+    // clip's load; only then the parent's enterFrame and its frame's actions.
+    EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"k construct", "c enterFrame", "k load",
+                                                                     "p enterFrame", "p frame 2"}));
+}
+
+TEST(TimelineOrder, TheClassOnLoadOfAClipWithoutClipEventsWaitsForEveryFramesActions) {
+    // Sprite 3 is exported as "Thing", a class whose constructor and onLoad trace. "mc"
+    // (sprite 2) places a Thing as "t" on its second frame, with no onClipEvent handlers
+    // (as "h", with a load handler, next to it); the root's second frame traces.
+    auto traceName = [](const std::string& text) {
+        return Asm().push({text}).getVar("this").push({"_name"}).op(0x4E).op(0x47).trace();
+    };
+    Asm init;
+    init.push({"_global"}).op(0x1C).push({"Thing"}).function("", {}, traceName("ctor ")).op(0x4F);
+    init.getVar("Thing").push({"prototype"}).op(0x4E).push({"onLoad"}).function("", {}, traceName("onLoad ")).op(0x4F);
+    init.getVar("Thing").push({"Thing", 2}).getVar("Object").push({"registerClass"}).op(0x52).op(0x17);
+    w::BitWriter exports;
+    exports.u16(1);
+    exports.u16(3);
+    exports.string("Thing");
+    Asm rootFrame2, load;
+    rootFrame2.push({"root frame 2"}).trace();
+    load.push({"load h"}).trace().op(0);
+    auto mc = w::defineSprite(
+        2, 2,
+        w::concat({w::showFrame(), w::placeObject2({.depth = 1, .character = 3, .name = "t"}),
+                   w::placeObject2({.depth = 2, .character = 3, .name = "h",
+                                    .clipActions = {{swf::ClipEvent::Load, load.bytes()}}}),
+                   w::showFrame()}));
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(3, 1, w::showFrame()), w::tag(56, exports.bytes), doInitAction(3, init), mc,
+                   w::placeObject2({.depth = 1, .character = 2, .name = "mc"}), w::showFrame(), actions(rootFrame2),
+                   w::showFrame()}),
+        {.version = 7, .frameCount = 2});
+    EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"ctor t", "ctor h", "load h", "onLoad h",
+                                                                     "root frame 2", "onLoad t"}));
+}
+
+TEST(TimelineOrder, ANameFindsAClipStillUnloadingBeforeTheOneNowAtItsDepth) {
+    // Frame 1 places "z" (sprite 1) with a load handler that marks it and an unload handler;
+    // frame 2 removes it and places another "z" at its depth; frames 2 and 3 trace z.mark.
+    Asm load, unload, traceMark;
+    load.getVar("this").push({"mark", "old"}).op(0x4F).op(0);
+    unload.push({"unload"}).trace().op(0);
+    traceMark.getVar("z").push({"mark"}).op(0x4E).trace();
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(1, 1, w::showFrame()),
+                   w::placeObject2({.depth = 1, .character = 1, .name = "z",
+                                    .clipActions = {{swf::ClipEvent::Load, load.bytes()},
+                                                    {swf::ClipEvent::Unload, unload.bytes()}}}),
+                   w::showFrame(), w::removeObject2(1), w::placeObject2({.depth = 1, .character = 1, .name = "z"}),
+                   actions(traceMark), w::showFrame(), actions(traceMark), w::showFrame()}),
+        {.version = 6, .frameCount = 3});
+    // The one leaving while its unload handler waits, then the new one.
+    EXPECT_EQ(onPlayerTimeline(bytes, 3), (std::vector<std::string>{"old", "unload", "undefined"}));
+}
+
 TEST(TimelineOrder, ManyInitActionsForUnknownSpritesStayBounded) {
     // A hostile movie: thousands of init actions for sprites that never come.
     std::vector<uint8_t> tags;

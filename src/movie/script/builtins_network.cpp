@@ -98,7 +98,10 @@ void installLocalConnection(Vm& vm) {
 
 void installNetworkObjects(Vm& vm) {
     installXmlSocket(vm);
-    if (vm.version() >= 6) installLocalConnection(vm);
+    if (vm.version() >= 6) {
+        installLocalConnection(vm);
+        installSharedObject(vm);
+    }
 }
 
 }  // namespace orv::movie::script

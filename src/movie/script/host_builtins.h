@@ -13,7 +13,8 @@ inline constexpr const char* kPlayerVersion = "WIN 9,0,999,0";
 
 void installSystemObject(Vm& vm);       // System, System.capabilities, System.security
 void installStageObject(Vm& vm, Object* broadcaster);  // Stage (AsBroadcaster from SWF 6)
-void installNetworkObjects(Vm& vm);     // XMLSocket, LocalConnection
+void installNetworkObjects(Vm& vm);     // XMLSocket, LocalConnection, SharedObject (SWF 6)
+void installSharedObject(Vm& vm);       // SharedObject
 void installVideoObjects(Vm& vm);       // Video, NetConnection, NetStream (SWF 6)
 void installXmlBuiltins(Vm& vm);        // XMLNode, XML (after LoadVars' loading)
 

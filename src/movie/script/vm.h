@@ -76,6 +76,8 @@ public:
     void adoptClipObject(Object* self, ScriptClip* to);
     // Frees unreachable objects. Only between entries (never while a script runs).
     void collectGarbage();
+    // Keeps a built-in's object alive whatever scripts do with the names that reach it.
+    void pin(Object* o) { if (o) pinned_.push_back(o); }
     size_t objectCount() const { return heap_.size(); }
     // Actions run since the machine started, and whether files asked for are still on
     // their way: what a host needs to know that scripts may have changed the picture.

@@ -99,6 +99,7 @@ public:
         : name_(std::move(name)), parent_(parent), frames_(frames) {}
     std::string name() const override { return name_; }
     void setName(const std::string& n) override { name_ = n; }
+    std::string url() const override { return movieUrl; }
     ScriptClip* parent() override { return parent_; }
     ScriptClip* childByName(std::string_view n, bool ci) override {
         for (auto& c : kids_) {
@@ -142,6 +143,7 @@ public:
 
     bool playing_ = true;
     int frame_ = 0;
+    std::string movieUrl;
 
 private:
     std::string name_;

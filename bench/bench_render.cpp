@@ -151,6 +151,7 @@ const char* kMovies[] = {
     "simple_shapes/masks",            "simple_shapes/strokes/scale",
     "drawing_api/gradient_focal_point", "gradient_nonsequential_ratios",
     "fonts/leading_define_font",      "cache_as_bitmap/nested_matrix",
+    "filters/bevel",                  "filters/drop_shadow_angles",
 };
 
 }  // namespace

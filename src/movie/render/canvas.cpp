@@ -197,7 +197,8 @@ void Canvas::notePainted(int y, int x, int count) {
   painted_.y1 = std::max(painted_.y1, y + 1);
 }
 
-void Canvas::blendLayer(const uint32_t* layer, Bounds area, BlendMode mode) {
+void Canvas::blendLayer(const uint32_t* layer, int stride, int x0, int y0, Bounds area,
+                        BlendMode mode) {
   if (overflow_ > 0 || building_ > 0) return;
   area.x0 = std::max(area.x0, 0);
   area.y0 = std::max(area.y0, 0);
@@ -217,7 +218,7 @@ void Canvas::blendLayer(const uint32_t* layer, Bounds area, BlendMode mode) {
   for (int y = area.y0; y < area.y1; ++y) {
     const size_t row = size_t(y) * target_.width;
     uint32_t* dst = target_.pixels + row;
-    const uint32_t* src = layer + row;
+    const uint32_t* src = layer + ptrdiff_t(y - y0) * stride - x0;
     const uint8_t* m = mask ? mask->coverage.data() + row : nullptr;
     for (int x = area.x0; x < area.x1; ++x) {
       if (!m) {

@@ -52,7 +52,12 @@ class Canvas {
   Bounds painted() const { return painted_; }
   // Blends `layer` (premultiplied pixels the size of this canvas) onto the
   // frame with `mode` inside `area`, clipped by the active masks.
-  void blendLayer(const uint32_t* layer, Bounds area, BlendMode mode);
+  void blendLayer(const uint32_t* layer, Bounds area, BlendMode mode) {
+    blendLayer(layer, target_.width, 0, 0, area, mode);
+  }
+  // The same for a layer `stride` pixels wide whose first pixel lies at
+  // (x0, y0) on this canvas; `area` is in this canvas's pixels.
+  void blendLayer(const uint32_t* layer, int stride, int x0, int y0, Bounds area, BlendMode mode);
 
  private:
   class CompositeSink;

@@ -18,6 +18,7 @@ namespace {
 constexpr int kMaxNesting = 64;  // sprites in buttons in sprites...: hostile movies recurse
 constexpr int kMaxStaticDraws = 4096;
 constexpr int kMaxLayers = 6;    // layers in layers: each is a whole frame of memory
+constexpr int kMaxFilterMargin = 256;  // pixels a filtered layer reaches past the canvas
 
 swf::RGBA lerp(swf::RGBA a, swf::RGBA b, double t) {
   // Truncated, as the reference player's morph colours are.
@@ -283,7 +284,14 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
                               const ColorTransform& cx, Context& ctx) {
   // Alpha and erase cut into the layer they are drawn in; the stage has none.
   if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && ctx.layers == 0) return;
-  const int w = ctx.canvas.width(), h = ctx.canvas.height();
+  // Filter sizes are in movie pixels: they follow the stage's zoom, not the object's scale.
+  const float filterScale = float(ctx.shapes.settings().pixelsPerTwip * 20);
+  // What lies just off the canvas can still cast a shadow or glow onto it:
+  // filtered layers reach past the canvas by as far as their filters spread.
+  const int margin =
+      filters.empty() ? 0 : std::min(filterReach(filters, filterScale), kMaxFilterMargin);
+  const int cw = ctx.canvas.width(), ch = ctx.canvas.height();
+  const int w = cw + 2 * margin, h = ch + 2 * margin;
   const size_t size = size_t(w) * h;
   std::vector<uint32_t> pixels;
   while (!layerPool_.empty() && pixels.size() != size) {
@@ -298,15 +306,15 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
                   ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1],
                                 &fillSweeps_[ctx.layers + 1], &strokeSweeps_[ctx.layers + 1]),
                   ctx.nesting, {}, {}, ctx.layers + 1};
-    drawContent(node, m, cx, inner);
+    drawContent(node, margin ? Affine::translate(margin, margin) * m : m, cx, inner);
     painted = layer.painted();
   }
-  // Filter sizes are in movie pixels: they follow the stage's zoom, not the object's scale.
   if (!filters.empty() && !painted.empty())
-    painted = applyFilters(filters, pixels.data(), w, h, painted,
-                           float(ctx.shapes.settings().pixelsPerTwip * 20));
+    painted = applyFilters(filters, pixels.data(), w, h, painted, filterScale);
   if (!painted.empty()) {
-    ctx.canvas.blendLayer(pixels.data(), painted, mode);
+    const Canvas::Bounds onCanvas{painted.x0 - margin, painted.y0 - margin, painted.x1 - margin,
+                                  painted.y1 - margin};
+    ctx.canvas.blendLayer(pixels.data(), w, -margin, -margin, onCanvas, mode);
     for (int y = painted.y0; y < painted.y1; ++y)
       std::fill_n(pixels.data() + size_t(y) * w + painted.x0, painted.x1 - painted.x0, 0u);
   }

@@ -319,5 +319,27 @@ TEST(FilterEffect, ThroughTheDisplayList) {
   EXPECT_EQ(frame.at(3, 7), 0xFFFFFFFFu);
 }
 
+TEST(FilterEffect, SomethingJustOffTheStageStillCastsItsShadowOntoIt) {
+  // A square above the top edge, its shadow six pixels straight down.
+  swf::ShapeDef def;
+  def.shape = test::makeShape("M 100 -200 F1 1 l 200 -200 l 200 -20 l 100 -20 l 100 -200",
+                              {test::solidFill(255, 0, 0)});
+  const swf::Character square = def;
+  Writer w;
+  w.u8(1);
+  dropShadow(w, 1, 3.14159265 / 2, 6, 0x20 | 1);
+  DisplayNode node;
+  node.character = &square;
+  node.depth = 1;
+  node.filters = &w.b;
+  test::Frame frame(20, 20);
+  MovieRenderer r;
+  r.render({node}, frame.surface(), {0, 0, 400, 400}, RenderQuality::High, 0xFFFFFF);
+  EXPECT_EQ(frame.at(7, 0), 0xFF0000FFu);
+  EXPECT_EQ(frame.at(7, 4), 0xFF0000FFu);
+  EXPECT_EQ(frame.at(7, 6), 0xFFFFFFFFu);  // no further than the square's height
+  EXPECT_EQ(frame.at(2, 2), 0xFFFFFFFFu);
+}
+
 }  // namespace
 }  // namespace orv::movie::render

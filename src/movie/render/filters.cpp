@@ -60,20 +60,24 @@ class Bytes {
 float sane(float v, float limit) { return std::isfinite(v) ? std::clamp(v, -limit, limit) : 0.0f; }
 
 // Box blurs one channel plane (values 0..1) in place: `passes` times across
-// and down, each a box `boxX` by `boxY` pixels wide.
+// and down, each a box `boxX` by `boxY` pixels wide. A box is an odd number
+// of whole pixels, or with `exact` exactly as wide as asked: the pixels just
+// past the odd box then count for the part of the width they cover.
 void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, int passes,
-             std::vector<float>& line) {
-  auto blurLine = [&line](float* p, int n, int stride, float box) {
+             std::vector<float>& line, bool exact = false) {
+  auto blurLine = [&line, exact](float* p, int n, int stride, float box) {
     const int r = std::clamp(int((box - 1) / 2), 0, kMaxRadius);
-    if (r == 0 || n <= 1) return;
-    const float k = 1.0f / float(2 * r + 1);
+    const float end = exact && r < kMaxRadius ? std::clamp((box - float(2 * r + 1)) / 2, 0.0f, 1.0f) : 0.0f;
+    if ((r == 0 && end <= 0) || n <= 1) return;
+    const float k = 1.0f / (float(2 * r + 1) + 2 * end);
     line.assign(size_t(n), 0.0f);
     for (int i = 0; i < n; ++i) line[size_t(i)] = p[size_t(i) * stride];
+    auto at = [&line, n](int i) { return i >= 0 && i < n ? line[size_t(i)] : 0.0f; };
     // Running sum over [i - r, i + r], zero outside the plane.
     float sum = 0;
     for (int i = 0; i <= r && i < n; ++i) sum += line[size_t(i)];
     for (int i = 0; i < n; ++i) {
-      p[size_t(i) * stride] = sum * k;
+      p[size_t(i) * stride] = (end > 0 ? sum + end * (at(i - r - 1) + at(i + r + 1)) : sum) * k;
       const int add = i + r + 1, drop = i - r;
       if (add < n) sum += line[size_t(add)];
       if (drop >= 0) sum -= line[size_t(drop)];
@@ -113,7 +117,20 @@ uint32_t colorWithAlpha(uint32_t straight, float alpha) {
                   ch(straight));
 }
 
-// Drop shadow, glow (a shadow at distance zero) and one side of a bevel.
+// Puts an effect pixel together with the source pixel under it. Inner effects
+// lie on the source, only where it is (their own colour atop it); outer ones
+// lie under it, only where it is not. Knockout leaves out the source itself.
+uint32_t composite(uint32_t effect, uint32_t src, bool inner, bool knockout) {
+  const uint32_t srcA = src >> 24;
+  if (inner) {
+    const uint32_t on = mulPixel255(effect, srcA);
+    return knockout ? on : on + mulPixel255(src, 255 - (effect >> 24));
+  }
+  const uint32_t off = mulPixel255(effect, 255 - srcA);
+  return knockout ? off : src + off;
+}
+
+// Drop shadow and glow (a shadow at distance zero).
 void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
             std::vector<float>& line) {
   const float dist = f.kind == FilterKind::Glow ? 0.0f : f.distance * scale;
@@ -125,20 +142,12 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
     for (int x = 0; x < r.w; ++x) {
       const uint32_t src = row[x];
-      const uint32_t srcA = src >> 24;
       const float strength = std::min(1.0f, a[size_t(y) * r.w + x] * f.strength);
       const uint32_t effect = colorWithAlpha(f.color, strength);
-      uint32_t out;
-      if (f.inner) {
-        // Inside the source only, over it unless knocked out.
-        const uint32_t inside = mulPixel255(effect, srcA);
-        out = f.knockout ? inside : (f.compositeSource ? sourceOver(src, inside) : inside);
-      } else if (f.knockout) {
-        out = mulPixel255(effect, 255 - srcA);
-      } else {
-        out = f.compositeSource ? sourceOver(effect, src) : effect;
-      }
-      row[x] = out;
+      // Without its source (hideObject) an outer shadow is drawn whole.
+      row[x] = f.compositeSource || f.inner || f.knockout
+                   ? composite(effect, src, f.inner, f.knockout || !f.compositeSource)
+                   : effect;
     }
   }
 }
@@ -154,7 +163,9 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
   const int dx = int(std::lround(std::cos(f.angle) * dist));
   const int dy = int(std::lround(std::sin(f.angle) * dist));
   std::vector<float> a = alphaPlane(layer, stride, r, 0, 0, false);
-  boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line);
+  // A bevel's blur box is exactly as wide as asked, even when that is an
+  // even number of pixels.
+  boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line, true);
   auto at = [&a, &r](int x, int y) {
     return x < 0 || y < 0 || x >= r.w || y >= r.h ? 0.0f : a[size_t(y) * r.w + x];
   };
@@ -163,17 +174,11 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
     for (int x = 0; x < r.w; ++x) {
       const uint32_t src = row[x];
-      const uint32_t srcA = src >> 24;
       const float lit = (at(x - dx, y - dy) - at(x + dx, y + dy)) * f.strength;
-      float amount = std::min(1.0f, std::abs(lit));
-      if (f.inner) amount *= float(srcA) / 255.0f;
-      else if (!full) amount *= float(255 - srcA) / 255.0f;
-      const uint32_t effect = colorWithAlpha(lit < 0 ? f.highlight : f.color, amount);
-      uint32_t out;
-      if (f.knockout) out = effect;
-      else if (f.inner || full) out = sourceOver(src, effect);
-      else out = sourceOver(effect, src);
-      row[x] = out;
+      const uint32_t effect =
+          colorWithAlpha(lit < 0 ? f.highlight : f.color, std::min(1.0f, std::abs(lit)));
+      row[x] = full ? (f.knockout ? effect : sourceOver(src, effect))
+                    : composite(effect, src, f.inner, f.knockout);
     }
   }
 }

@@ -299,6 +299,65 @@ TEST(FilterEffect, BevelBlurSoftensTheEdgeSymmetrically) {
   EXPECT_NEAR(double(l.at(24, 15) >> 24), 170, 1);
 }
 
+TEST(FilterEffect, BevelBlurOfAnEvenWidthCountsTheEndsOfItsBoxHalf) {
+  Filter f = bevelFilter(true, false, true);
+  f.blurX = f.blurY = 4;  // pixels -1..1 whole, and half of -2 and 2
+  Layer l;
+  l.apply({f});
+  EXPECT_NEAR(double(l.at(24, 20) >> 24), 223, 1);  // 1 - 1/8
+  EXPECT_NEAR(double(l.at(23, 20) >> 24), 159, 1);  // 1 - 3/8
+  EXPECT_NEAR(double(l.at(22, 20) >> 24), 96, 1);
+  EXPECT_NEAR(double(l.at(21, 20) >> 24), 32, 1);
+  EXPECT_NEAR(double(l.at(15, 20) >> 24), 223, 1);  // the same in highlight on the left
+}
+
+// The red square at half opacity.
+struct HalfLayer : Layer {
+  HalfLayer() {
+    for (uint32_t& p : px)
+      if (p) p = 0x80800000u;
+  }
+};
+
+TEST(FilterEffect, BevelsLieOnAndUnderATranslucentSourceWithoutThickeningIt) {
+  // Twice the strength makes up for the source's half opacity.
+  Filter f = bevelFilter(true, false, false);
+  f.strength = 2;
+  // Inside, the bevel takes the source's place: as opaque as the source, no more.
+  HalfLayer inner;
+  inner.apply({f});
+  EXPECT_EQ(inner.at(15, 20), 0x80808000u);  // yellow at half opacity
+  EXPECT_EQ(inner.at(20, 20), 0x80800000u);
+  // An outer bevel shows through the source where the source is thin.
+  f.inner = false;
+  HalfLayer outer;
+  outer.apply({f});
+  EXPECT_EQ(outer.at(13, 20), 0xFFFFFF00u);
+  EXPECT_EQ(outer.at(15, 20), 0xFFFF7F00u);  // half red over yellow
+  EXPECT_EQ(outer.at(20, 20), 0x80800000u);
+  // Knocked out, it keeps to its side of the translucent edge.
+  f.knockout = true;
+  HalfLayer knocked;
+  knocked.apply({f});
+  EXPECT_EQ(knocked.at(15, 20), 0x7F7F7F00u);
+  EXPECT_EQ(knocked.at(20, 20), 0u);
+}
+
+TEST(FilterEffect, InnerGlowOnATranslucentSourceKeepsItsOpacity) {
+  Filter f;
+  f.kind = FilterKind::Glow;
+  f.color = 0xFF00FF00;
+  f.strength = 2;
+  f.inner = true;
+  HalfLayer l;
+  l.apply({f});
+  EXPECT_EQ(l.at(15, 20) >> 24, 0x80u);  // green in the source's place
+  EXPECT_LE((l.at(15, 20) >> 16) & 255, 1u);
+  EXPECT_GE((l.at(15, 20) >> 8) & 255, 0x7Eu);
+  EXPECT_EQ(l.at(20, 20) >> 24, 0x80u);
+  EXPECT_EQ(l.at(13, 20), 0u);
+}
+
 TEST(FilterEffect, ThroughTheDisplayList) {
   swf::ShapeDef def;
   def.shape = test::makeShape("M 100 100 F1 1 l 200 100 l 200 200 l 100 200 l 100 100",

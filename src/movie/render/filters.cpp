@@ -1,6 +1,7 @@
 #include "movie/render/filters.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -117,6 +118,22 @@ uint32_t colorWithAlpha(uint32_t straight, float alpha) {
                   ch(straight));
 }
 
+// A straight colour premultiplied at each of 256 strengths, 0 to 1.
+class Shades {
+ public:
+  explicit Shades(uint32_t straight) {
+    for (int k = 0; k < 256; ++k) shade_[size_t(k)] = colorWithAlpha(straight, float(k) / 255.0f);
+  }
+  // The strength's step (0..255), strengths past 1 counting as 1.
+  static uint32_t step(float strength) {
+    return strength >= 1.0f ? 255u : strength > 0.0f ? uint32_t(strength * 255.0f + 0.5f) : 0u;
+  }
+  uint32_t at(uint32_t step) const { return shade_[step]; }
+
+ private:
+  std::array<uint32_t, 256> shade_;
+};
+
 // Puts an effect pixel together with the source pixel under it. Inner effects
 // lie on the source, only where it is (their own colour atop it); outer ones
 // lie under it, only where it is not. Knockout leaves out the source itself.
@@ -138,12 +155,14 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
   const int dy = int(std::lround(std::sin(f.angle) * dist));
   std::vector<float> a = alphaPlane(layer, stride, r, dx, dy, f.inner);
   boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line);
+  const Shades shades(f.color);
   for (int y = 0; y < r.h; ++y) {
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
     for (int x = 0; x < r.w; ++x) {
       const uint32_t src = row[x];
-      const float strength = std::min(1.0f, a[size_t(y) * r.w + x] * f.strength);
-      const uint32_t effect = colorWithAlpha(f.color, strength);
+      const uint32_t step = Shades::step(a[size_t(y) * r.w + x] * f.strength);
+      if (step == 0 && !f.knockout && f.compositeSource) continue;  // the source as it was
+      const uint32_t effect = shades.at(step);
       // Without its source (hideObject) an outer shadow is drawn whole.
       row[x] = f.compositeSource || f.inner || f.knockout
                    ? composite(effect, src, f.inner, f.knockout || !f.compositeSource)
@@ -170,13 +189,15 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
     return x < 0 || y < 0 || x >= r.w || y >= r.h ? 0.0f : a[size_t(y) * r.w + x];
   };
   const bool full = !f.inner && f.onTop;
+  const Shades light(f.highlight), dark(f.color);
   for (int y = 0; y < r.h; ++y) {
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
     for (int x = 0; x < r.w; ++x) {
       const uint32_t src = row[x];
       const float lit = (at(x - dx, y - dy) - at(x + dx, y + dy)) * f.strength;
-      const uint32_t effect =
-          colorWithAlpha(lit < 0 ? f.highlight : f.color, std::min(1.0f, std::abs(lit)));
+      const uint32_t step = Shades::step(std::abs(lit));
+      if (step == 0 && !f.knockout) continue;  // the source as it was
+      const uint32_t effect = (lit < 0 ? light : dark).at(step);
       row[x] = full ? (f.knockout ? effect : sourceOver(src, effect))
                     : composite(effect, src, f.inner, f.knockout);
     }

@@ -130,6 +130,33 @@ class Shades {
   }
   uint32_t at(uint32_t step) const { return shade_[step]; }
 
+  // The colours of a gradient at each of its 256 places, straight colours
+  // and alphas mixed between neighbouring stops.
+  static Shades gradient(const GradientStop* stops, int count) {
+    Shades g(0);
+    if (count <= 0) return g;
+    int next = 0;
+    for (int k = 0; k < 256; ++k) {
+      while (next < count && stops[next].ratio < k) ++next;
+      uint32_t straight;
+      if (next == 0) {
+        straight = stops[0].argb;
+      } else if (next == count) {
+        straight = stops[count - 1].argb;
+      } else {
+        const GradientStop &a = stops[next - 1], &b = stops[next];
+        const float t = b.ratio > a.ratio ? float(k - a.ratio) / float(b.ratio - a.ratio) : 1.0f;
+        auto mix = [t, &a, &b](int shift) {
+          const float u = float((a.argb >> shift) & 255), v = float((b.argb >> shift) & 255);
+          return uint32_t(std::lround(u + (v - u) * t)) << shift;
+        };
+        straight = mix(24) | mix(16) | mix(8) | mix(0);
+      }
+      g.shade_[size_t(k)] = colorWithAlpha(straight, 1.0f);
+    }
+    return g;
+  }
+
  private:
   std::array<uint32_t, 256> shade_;
 };
@@ -147,22 +174,30 @@ uint32_t composite(uint32_t effect, uint32_t src, bool inner, bool knockout) {
   return knockout ? off : src + off;
 }
 
-// Drop shadow and glow (a shadow at distance zero).
+// Drop shadow, glow (a shadow at distance zero) and gradient glow, whose
+// colour follows its gradient from the first stop where it fades out to the
+// last where it is strongest. Full (on top) gradient glows cover the source
+// on both sides of its edge.
 void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
             std::vector<float>& line) {
+  const bool gradient = f.kind == FilterKind::GradientGlow;
+  const bool full = gradient && !f.inner && f.onTop;
   const float dist = f.kind == FilterKind::Glow ? 0.0f : f.distance * scale;
   const int dx = int(std::lround(std::cos(f.angle) * dist));
   const int dy = int(std::lround(std::sin(f.angle) * dist));
   std::vector<float> a = alphaPlane(layer, stride, r, dx, dy, f.inner);
   boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line);
-  const Shades shades(f.color);
+  const Shades shades = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(f.color);
   for (int y = 0; y < r.h; ++y) {
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
     for (int x = 0; x < r.w; ++x) {
       const uint32_t src = row[x];
-      const uint32_t step = Shades::step(a[size_t(y) * r.w + x] * f.strength);
-      if (step == 0 && !f.knockout && f.compositeSource) continue;  // the source as it was
-      const uint32_t effect = shades.at(step);
+      const uint32_t effect = shades.at(Shades::step(a[size_t(y) * r.w + x] * f.strength));
+      if (effect == 0 && !f.knockout && f.compositeSource) continue;  // the source as it was
+      if (full) {
+        row[x] = f.knockout || !f.compositeSource ? effect : sourceOver(src, effect);
+        continue;
+      }
       // Without its source (hideObject) an outer shadow is drawn whole.
       row[x] = f.compositeSource || f.inner || f.knockout
                    ? composite(effect, src, f.inner, f.knockout || !f.compositeSource)
@@ -189,15 +224,19 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
     return x < 0 || y < 0 || x >= r.w || y >= r.h ? 0.0f : a[size_t(y) * r.w + x];
   };
   const bool full = !f.inner && f.onTop;
-  const Shades light(f.highlight), dark(f.color);
+  const bool gradient = f.kind == FilterKind::GradientBevel;
+  const Shades light(gradient ? 0 : f.highlight), dark(gradient ? 0 : f.color);
+  const Shades ramp = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(0);
   for (int y = 0; y < r.h; ++y) {
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
     for (int x = 0; x < r.w; ++x) {
       const uint32_t src = row[x];
-      const float lit = (at(x - dx, y - dy) - at(x + dx, y + dy)) * f.strength;
-      const uint32_t step = Shades::step(std::abs(lit));
-      if (step == 0 && !f.knockout) continue;  // the source as it was
-      const uint32_t effect = (lit < 0 ? light : dark).at(step);
+      const float lit = std::clamp((at(x - dx, y - dy) - at(x + dx, y + dy)) * f.strength, -1.0f, 1.0f);
+      // A gradient bevel runs from its highlight (lit < 0) through the middle
+      // of the gradient (unlit) to its shadow.
+      const uint32_t effect = gradient ? ramp.at(uint32_t(std::clamp(int(lit * 127.5f + 128.0f), 0, 255)))
+                                       : (lit < 0 ? light : dark).at(Shades::step(std::abs(lit)));
+      if (effect == 0 && !f.knockout) continue;  // the source as it was
       row[x] = full ? (f.knockout ? effect : sourceOver(src, effect))
                     : composite(effect, src, f.inner, f.knockout);
     }
@@ -288,11 +327,32 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
         f.blurY = sane(in.fixed16(), 1024);
         f.passes = std::clamp(int(in.u8() >> 3), 1, kMaxPasses);
         break;
-      case 4:  // gradient glow and bevel: not drawn
-      case 7: {
-        const uint8_t colors = in.u8();
-        in.skip(size_t(colors) * 5 + 19);
-        keep = false;
+      case 4:  // gradient glow
+      case 7: {  // gradient bevel
+        f.kind = FilterKind(id);
+        const int colors = in.u8();
+        const int kept = std::min(colors, 16);
+        for (int c = 0; c < colors; ++c) {
+          const uint32_t color = in.rgba();
+          if (c < kept) f.stops[c].argb = color;
+        }
+        for (int c = 0; c < colors; ++c) {
+          const uint8_t ratio = in.u8();
+          if (c < kept) f.stops[c].ratio = ratio;
+        }
+        f.stopCount = kept;
+        f.blurX = sane(in.fixed16(), 1024);
+        f.blurY = sane(in.fixed16(), 1024);
+        f.angle = sane(in.fixed16(), 1000);
+        f.distance = sane(in.fixed16(), 1024);
+        f.strength = std::max(0.0f, in.fixed8());
+        const uint8_t flags = in.u8();
+        f.inner = flags & 0x80;
+        f.knockout = flags & 0x40;
+        f.compositeSource = flags & 0x20;
+        f.onTop = flags & 0x10;
+        f.passes = std::clamp(int(flags & 0x0F), 1, kMaxPasses);
+        keep = kept > 0;
         break;
       }
       case 5: {  // convolution: not drawn
@@ -341,9 +401,11 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
         break;
       case FilterKind::DropShadow:
       case FilterKind::Glow:
+      case FilterKind::GradientGlow:
         shadow(f, layer, width, r, scale, line);
         break;
       case FilterKind::Bevel:
+      case FilterKind::GradientBevel:
         bevel(f, layer, width, r, scale, line);
         break;
       case FilterKind::ColorMatrix:

@@ -6,10 +6,19 @@
 #include <vector>
 
 #include "movie/render/canvas.h"
+#include "movie/render/paint.h"
 
 namespace orv::movie::render {
 
-enum class FilterKind : uint8_t { DropShadow = 0, Blur = 1, Glow = 2, Bevel = 3, ColorMatrix = 6 };
+enum class FilterKind : uint8_t {
+  DropShadow = 0,
+  Blur = 1,
+  Glow = 2,
+  Bevel = 3,
+  GradientGlow = 4,
+  ColorMatrix = 6,
+  GradientBevel = 7,
+};
 
 struct Filter {
   FilterKind kind = FilterKind::Blur;
@@ -20,6 +29,10 @@ struct Filter {
   float angle = 0, distance = 0, strength = 1;
   bool inner = false, knockout = false, compositeSource = true, onTop = false;
   float matrix[20] = {};  // colour matrix rows r, g, b, a: 4 factors and an offset
+  // Gradient glows colour by strength from the first stop to the last;
+  // gradient bevels put their highlight at the first and shadow at the last.
+  GradientStop stops[16] = {};
+  int stopCount = 0;
 };
 
 // Reads a stored FILTERLIST. Kinds we do not draw are left out; a list cut

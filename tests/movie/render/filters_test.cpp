@@ -63,9 +63,10 @@ TEST(FilterList, ReadsEveryKindWeDrawAndSkipsTheOthers) {
   w.fixed16(4);
   w.fixed16(2);
   w.u8(3 << 3);
-  w.u8(4);  // gradient glow with two colours: skipped
+  w.u8(5);  // a 2 x 1 convolution: skipped
   w.u8(2);
-  for (int i = 0; i < 2 * 5 + 19; ++i) w.u8(0);
+  w.u8(1);
+  for (int i = 0; i < 8 + 2 * 4 + 4 + 1; ++i) w.u8(0);
   dropShadow(w, 6, 0.5, 4, 0x20 | 2);
   glow(w, 8, 0x80 | 0x40 | 1);
   colorMatrix(w, kSwapRedBlue);
@@ -111,6 +112,65 @@ TEST(FilterList, BevelStoresItsHighlightBeforeItsShadow) {
   EXPECT_FALSE(list[0].inner);
   EXPECT_EQ(list[0].passes, 2);
   EXPECT_FLOAT_EQ(list[0].strength, 1.5);
+}
+
+TEST(FilterList, ReadsGradientGlowsAndBevelsWithTheirStops) {
+  Writer w;
+  w.u8(2);
+  w.u8(4);  // gradient glow, two stops
+  w.u8(2);
+  w.rgba(0, 0, 255, 0);
+  w.rgba(255, 0, 0, 255);
+  w.u8(0);
+  w.u8(255);
+  w.fixed16(3);
+  w.fixed16(5);
+  w.fixed16(0.5);
+  w.fixed16(2);
+  w.fixed8(2);
+  w.u8(0x40 | 0x20 | 3);  // knockout, three passes
+  w.u8(7);  // gradient bevel, three stops
+  w.u8(3);
+  w.rgba(255, 255, 255, 255);
+  w.rgba(0, 0, 0, 0);
+  w.rgba(0, 0, 0, 255);
+  w.u8(0);
+  w.u8(128);
+  w.u8(255);
+  for (int i = 0; i < 4; ++i) w.fixed16(1);
+  w.fixed8(1);
+  w.u8(0x20 | 0x10 | 1);  // full
+  const auto list = parseFilters(w.b.data(), w.b.size());
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].kind, FilterKind::GradientGlow);
+  ASSERT_EQ(list[0].stopCount, 2);
+  EXPECT_EQ(list[0].stops[0].argb, 0x000000FFu);
+  EXPECT_EQ(list[0].stops[1].argb, 0xFFFF0000u);
+  EXPECT_EQ(list[0].stops[1].ratio, 255);
+  EXPECT_FLOAT_EQ(list[0].blurY, 5);
+  EXPECT_FLOAT_EQ(list[0].distance, 2);
+  EXPECT_TRUE(list[0].knockout);
+  EXPECT_EQ(list[0].passes, 3);
+  EXPECT_EQ(list[1].kind, FilterKind::GradientBevel);
+  ASSERT_EQ(list[1].stopCount, 3);
+  EXPECT_EQ(list[1].stops[1].ratio, 128);
+  EXPECT_TRUE(list[1].onTop);
+
+  // More stops than a gradient holds are read past, and what follows still is.
+  Writer many;
+  many.u8(2);
+  many.u8(4);
+  many.u8(20);
+  for (int i = 0; i < 20; ++i) many.rgba(0, 0, 0, 255);
+  for (int i = 0; i < 20; ++i) many.u8(uint8_t(i * 10));
+  for (int i = 0; i < 4; ++i) many.fixed16(1);
+  many.fixed8(1);
+  many.u8(0x20 | 1);
+  glow(many, 4, 0x20 | 1);
+  const auto more = parseFilters(many.b.data(), many.b.size());
+  ASSERT_EQ(more.size(), 2u);
+  EXPECT_EQ(more[0].stopCount, 16);
+  EXPECT_EQ(more[1].kind, FilterKind::Glow);
 }
 
 TEST(FilterList, CutShortOrUnknownKeepsWhatWasRead) {
@@ -356,6 +416,50 @@ TEST(FilterEffect, InnerGlowOnATranslucentSourceKeepsItsOpacity) {
   EXPECT_GE((l.at(15, 20) >> 8) & 255, 0x7Eu);
   EXPECT_EQ(l.at(20, 20) >> 24, 0x80u);
   EXPECT_EQ(l.at(13, 20), 0u);
+}
+
+TEST(FilterEffect, GradientBevelRunsFromHighlightThroughItsMiddleToShadow) {
+  Filter f = bevelFilter(true, false, false);
+  f.kind = FilterKind::GradientBevel;
+  f.stops[0] = {0, 0xFFFFFF00u};    // highlight: yellow
+  f.stops[1] = {128, 0x00000000u};  // unlit: nothing
+  f.stops[2] = {255, 0xFF0000FFu};  // shadow: blue
+  f.stopCount = 3;
+  Layer l;
+  l.apply({f});
+  EXPECT_EQ(l.at(15, 20), 0xFFFFFF00u);
+  EXPECT_EQ(l.at(24, 20), 0xFF0000FFu);
+  EXPECT_EQ(l.at(20, 20), 0xFFFF0000u);
+  EXPECT_EQ(l.at(13, 20), 0u);
+}
+
+TEST(FilterEffect, GradientGlowColoursByStrength) {
+  Filter f;
+  f.kind = FilterKind::GradientGlow;
+  f.stops[0] = {0, 0x000000FFu};    // faded out: transparent blue
+  f.stops[1] = {255, 0xFF0000FFu};  // strongest: opaque blue
+  f.stopCount = 2;
+  f.blurX = f.blurY = 3;
+  f.knockout = true;
+  Layer l;
+  l.apply({f});
+  EXPECT_EQ(l.at(25, 20), 0x55000055u);  // a third of the box covered: a third of the way along
+  EXPECT_EQ(l.at(20, 20), 0u);           // knocked out
+  EXPECT_EQ(l.at(30, 20), 0u);
+  f.strength = 3;
+  Layer strong;
+  strong.apply({f});
+  EXPECT_EQ(strong.at(25, 20), 0xFF0000FFu);  // three times a third: the end of the gradient
+  // At a distance, along its angle, like a drop shadow.
+  f.strength = 1;
+  f.blurX = f.blurY = 0;
+  f.distance = 3;
+  f.knockout = false;
+  Layer cast;
+  cast.apply({f});
+  EXPECT_EQ(cast.at(27, 20), 0xFF0000FFu);
+  EXPECT_EQ(cast.at(20, 20), 0xFFFF0000u);
+  EXPECT_EQ(cast.at(13, 20), 0u);
 }
 
 TEST(FilterEffect, ThroughTheDisplayList) {

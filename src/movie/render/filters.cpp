@@ -13,6 +13,8 @@ namespace {
 
 constexpr int kMaxRadius = 255;  // device pixels a blur may spread
 constexpr int kMaxPasses = 15;
+constexpr int64_t kMaxFilteredSide = 8191;
+constexpr int64_t kMaxFilteredPixels = 16777215;
 
 // Little-endian reads that stop at the end of the data.
 class Bytes {
@@ -389,6 +391,12 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
                             int height, Canvas::Bounds area, float scale) {
   if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
   const int reach = filterReach(filters, scale);
+  // Filters are turned off when the picture they would make is too big:
+  // more than 8191 pixels across or down, or 16777215 pixels in all.
+  const int64_t fullW = int64_t(area.x1) - area.x0 + 2 * int64_t(reach);
+  const int64_t fullH = int64_t(area.y1) - area.y0 + 2 * int64_t(reach);
+  if (fullW > kMaxFilteredSide || fullH > kMaxFilteredSide || fullW * fullH > kMaxFilteredPixels)
+    return area;
   area = {std::max(0, area.x0 - reach), std::max(0, area.y0 - reach),
           std::min(width, area.x1 + reach), std::min(height, area.y1 + reach)};
   if (area.empty()) return area;

@@ -44,7 +44,8 @@ int filterReach(const std::vector<Filter>& filters, float scale);
 
 // Applies `filters` in order to the premultiplied pixels of `layer` (width x
 // height) inside `area`; `scale` is device pixels per movie pixel. Returns
-// the area that may now be painted.
+// the area that may now be painted. Filters whose picture would be too big
+// (over 8191 pixels on a side or 16777215 in all) are left undone.
 Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer, int width,
                             int height, Canvas::Bounds area, float scale);
 

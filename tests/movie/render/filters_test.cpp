@@ -462,6 +462,24 @@ TEST(FilterEffect, GradientGlowColoursByStrength) {
   EXPECT_EQ(cast.at(13, 20), 0u);
 }
 
+TEST(FilterEffect, FiltersThatWouldMakeTooBigAPictureAreLeftUndone) {
+  Filter wide;
+  wide.kind = FilterKind::DropShadow;
+  wide.color = 0xFF0000FF;
+  wide.distance = 4;
+  // At 16 device pixels a movie pixel, 500 pixels of shadow reach 8000 on
+  // each side: too wide.
+  Layer l;
+  const auto area = applyFilters({wide}, l.px.data(), l.w, l.h, {15, 15, 25, 25}, 16.0f);
+  wide.distance = 500;
+  Layer far;
+  const auto farArea = applyFilters({wide}, far.px.data(), far.w, far.h, {15, 15, 25, 25}, 16.0f);
+  EXPECT_GT(area.x1, 25);                // the short shadow is drawn
+  EXPECT_EQ(farArea.x1, 25);             // the long one is not
+  EXPECT_EQ(far.at(20, 20), 0xFFFF0000u);
+  EXPECT_EQ(far.at(30, 20), 0u);
+}
+
 TEST(FilterEffect, ThroughTheDisplayList) {
   swf::ShapeDef def;
   def.shape = test::makeShape("M 100 100 F1 1 l 200 100 l 200 200 l 100 200 l 100 100",

@@ -154,6 +154,13 @@ class MovieClip : public DisplayObject {
   // The clips the frame being entered made, with the index of the display tag that placed
   // them (-1: an earlier frame's), while their initialize and construct events wait.
   std::vector<std::pair<int, std::shared_ptr<DisplayObject>>>* madeNow_ = nullptr;
+  // Queues FrameEntered for the actions of the frame being entered that come before its
+  // display tag `tagIndex` and are not queued yet (all of them: UINT32_MAX).
+  void queueActionsBefore(uint32_t tagIndex);
+  int enteringFrame_ = -1;      // the frame whose actions go in between its placements
+  size_t actionsQueued_ = 0;    // how many of its actions are queued
+  // The depths the frame being entered removes, in the order of its tags.
+  const std::map<int, int>* removalOrder_ = nullptr;
 };
 
 }  // namespace orv::movie

@@ -2,6 +2,7 @@
 // and going to any frame by working out the display list that frame must show.
 #include <algorithm>
 #include <cctype>
+#include <climits>
 
 #include "movie/display_object.h"
 #include "movie/stage.h"
@@ -132,6 +133,7 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   const bool rebuilt = first == 0 && currentFrame_ >= 0;
   Stage& st = stage();
   std::vector<TimelineEvent> finalInits;
+  std::map<int, int> removals;  // depth -> the order of the entered frame's tag removing it
   for (int f = first; f <= frame; ++f) {
     const swf::Frame& fr = timeline_->frames[f];
     for (size_t i = 0; i < fr.displayTags.size(); ++i) {
@@ -140,6 +142,7 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
         applyPlace(slots, *p, f, static_cast<int>(i));
       } else {
         const int depth = std::get<swf::RemoveObject>(tag).depth;
+        if (f == frame) removals.emplace(depth, static_cast<int>(removals.size()));
         if (rebuilt) passThrough(slots, depth);
         slots.erase(depth);
       }
@@ -160,16 +163,31 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
     // comes and goes (with its load and unload events), as playing them would.
     if (!rebuilt && f < frame) reconcile(slots, false);
   }
-  // The frame's actions run before the load events and first frames of the clips it
-  // places, and before the unload events of those it removes; they run once the display
-  // list is complete, so they see all of it.
+  // The frame's actions run once the display list is complete, so they see all of it;
+  // those before the frame's first new placement run before the unload events of what it
+  // removes. The load events and first frames of the clips it places run in the order of
+  // their tags among its actions (all after them when jumping or going back).
   std::weak_ptr<DisplayObject> self = weak_from_this();
   const size_t mark = st.pendingEvents();
   std::vector<std::pair<int, std::shared_ptr<DisplayObject>>> made;
   madeNow_ = &made;
-  st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
+  removalOrder_ = &removals;
+  if (first == frame) {
+    uint32_t firstPlacement = UINT32_MAX;
+    for (const auto& [depth, s] : slots)
+      if (!s.live && s.placedFrame == frame) firstPlacement = std::min(firstPlacement, static_cast<uint32_t>(s.placedTag));
+    enteringFrame_ = frame;
+    actionsQueued_ = 0;
+    if (timeline_->frames[frame].actions.empty()) st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
+    queueActionsBefore(firstPlacement);
+  } else {
+    st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
+  }
   reconcile(slots, rebuilt);
+  if (enteringFrame_ == frame) queueActionsBefore(UINT32_MAX);
+  enteringFrame_ = -1;
   madeNow_ = nullptr;
+  removalOrder_ = nullptr;
   currentFrame_ = frame;
   // Ahead of the frame's actions: its init actions and the initialize events of the clips
   // it placed, in the order of their tags (init actions before the clips their tags
@@ -206,19 +224,30 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   }
 }
 
+void MovieClip::queueActionsBefore(uint32_t tagIndex) {
+  if (enteringFrame_ < 0 || enteringFrame_ >= frameCount()) return;
+  const auto& actions = timeline_->frames[static_cast<size_t>(enteringFrame_)].actions;
+  for (; actionsQueued_ < actions.size() && actions[actionsQueued_].displayTagsBefore <= tagIndex; ++actionsQueued_) {
+    TimelineEvent ev{TimelineEvent::Kind::FrameEntered, weak_from_this(), enteringFrame_};
+    ev.action = static_cast<int>(actionsQueued_);
+    stage().queue(std::move(ev));
+  }
+}
+
 void MovieClip::reconcile(Slots& target, bool rebuilt) {
   Stage& st = stage();
   // Objects the target frame does not hold leave; the others take its state. Objects of
   // scripts stay, but a rebuilt list (going back) keeps none that scripts made in the
   // timeline's depths, and of the timeline's clips that scripts moved (swapDepths) only
   // those on a depth the frame holds: its placement finds the depth in use.
+  std::vector<int> leaving;
   for (auto it = list_.begin(); it != list_.end();) {
     DisplayObject& obj = *it->second;
     if (obj.placedFrame < 0) {
       const bool leaves = rebuilt && it->first < kFirstScriptDepth &&
                           (obj.madeByScript || !target.count(it->first));
-      if (leaves) it = detach(it);
-      else ++it;
+      if (leaves) leaving.push_back(it->first);
+      ++it;
       continue;
     }
     auto slot = target.find(it->first);
@@ -243,7 +272,8 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
                  (rebuilt && !slot->second.live && slot->second.characterId == obj.characterId &&
                   slot->second.placedFrame == obj.placedFrame));
     if (!keep) {
-      it = detach(it);
+      leaving.push_back(it->first);
+      ++it;
       continue;
     }
     Slot& s = slot->second;
@@ -262,8 +292,28 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
     obj.filters = s.filters;
     ++it;
   }
-  for (auto& [depth, s] : target) {
-    if (s.live) continue;
+  // What leaves goes in the order of the tags that removed it, then by depth.
+  if (removalOrder_)
+    std::stable_sort(leaving.begin(), leaving.end(), [this](int a, int b) {
+      auto rank = [this](int depth) {
+        auto r = removalOrder_->find(depth);
+        return r == removalOrder_->end() ? INT_MAX : r->second;
+      };
+      return rank(a) < rank(b);
+    });
+  for (int depth : leaving)
+    if (auto it = list_.find(depth); it != list_.end()) detach(it);
+  // New objects come in the order of the tags that placed them.
+  std::vector<std::pair<const int, Slot>*> placing;
+  for (auto& entry : target)
+    if (!entry.second.live) placing.push_back(&entry);
+  std::stable_sort(placing.begin(), placing.end(), [](const auto* a, const auto* b) {
+    return std::pair(a->second.placedFrame, a->second.placedTag) < std::pair(b->second.placedFrame, b->second.placedTag);
+  });
+  for (auto* entry : placing) {
+    const int depth = entry->first;
+    Slot& s = entry->second;
+    if (s.placedFrame == enteringFrame_) queueActionsBefore(static_cast<uint32_t>(s.placedTag));
     if (list_.count(depth)) continue;  // a script-made object holds the depth
     std::shared_ptr<DisplayObject> obj = instantiate(s);
     if (!obj) continue;
@@ -371,8 +421,11 @@ void MovieClip::advance(uint64_t tick) {
     MovieClip* clip = obj->asClip();
     if (clip && clip->createdTick < tick) children.push_back(std::static_pointer_cast<MovieClip>(obj));
   }
-  for (auto it = children.rbegin(); it != children.rend(); ++it)
-    if ((*it)->parent == this) (*it)->advance(tick);
+  // The newest first.
+  std::stable_sort(children.begin(), children.end(),
+                   [](const auto& a, const auto& b) { return a->instanceId > b->instanceId; });
+  for (auto& child : children)
+    if (child->parent == this) child->advance(tick);
   if (playing_ && frameCount() > 1) {
     int next = currentFrame_ + 1;
     if (next >= frameCount()) {

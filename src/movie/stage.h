@@ -19,7 +19,7 @@ namespace orv::movie {
 
 struct TimelineEvent {
   enum class Kind {
-    FrameEntered,  // clip entered `frame`: run timeline().frames[frame].actions
+    FrameEntered,  // clip entered `frame`: run timeline().frames[frame].actions (or only [action])
     InitAction,    // run *initAction once (DoInitAction)
     Initialized,   // a new clip was made: onClipEvent(initialize), ahead of its frame's actions
     Constructed,   // then, after every new clip's initialize: onClipEvent(construct)
@@ -32,6 +32,7 @@ struct TimelineEvent {
   Kind kind;
   std::weak_ptr<DisplayObject> object;  // the clip, or the placed/removed object
   int frame = 0;
+  int action = -1;  // FrameEntered: the one DoAction of the frame to run; -1: all of them
   const swf::DoInitAction* initAction = nullptr;
   const swf::StartSound* sound = nullptr;
   const std::vector<uint8_t>* streamBlock = nullptr;

@@ -115,12 +115,13 @@ TEST(ImportAssets, ImportedSpritesPlayWithTheirOwnCharacters) {
   dir.write("lib.swf", library());
   // The imported sprite shows the library's blue square, not a character of the importer.
   uint32_t corner = 0;
+  // The imported clip is placed before the importer's action: its first frame runs first.
   EXPECT_EQ(traceOf(dir.write("main.swf", importer("lib.swf")), &corner),
-            (std::vector<std::string>{"in importer", "in library"}));
+            (std::vector<std::string>{"in library", "in importer"}));
   EXPECT_EQ(corner, 0xFF0000FFu);
   // A path in the URL still reads the file from the movie's own folder.
   EXPECT_EQ(traceOf(dir.write("main2.swf", importer("../elsewhere/lib.swf?v=2"))),
-            (std::vector<std::string>{"in importer", "in library"}));
+            (std::vector<std::string>{"in library", "in importer"}));
 }
 
 TEST(ImportAssets, ImportedNamesCanBeAttachedByScripts) {
@@ -130,7 +131,7 @@ TEST(ImportAssets, ImportedNamesCanBeAttachedByScripts) {
   auto attach = actions({push({"#5", "attached", "lib", "#3", "_root"}), {kGetVariable},
                          push({"attachMovie"}), {kCallMethod, kPop}});
   EXPECT_EQ(traceOf(dir.write("main.swf", importer("lib.swf", attach))),
-            (std::vector<std::string>{"in importer", "in library", "in library"}));
+            (std::vector<std::string>{"in library", "in importer", "in library"}));
 }
 
 TEST(ImportAssets, WhatCannotBeImportedIsLeftOutAndTheMoviePlays) {

@@ -418,8 +418,13 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
     case TimelineEvent::Kind::FrameEntered: {
         MovieClip* clip = object ? object->asClip() : nullptr;
         if (!clip || event.frame < 0 || event.frame >= clip->frameCount()) return;
-        for (auto& a : clip->timeline().frames[static_cast<size_t>(event.frame)].actions)
-            vm_->runActions(bridgeFor(clip), a.bytes, version);
+        const auto& actions = clip->timeline().frames[static_cast<size_t>(event.frame)].actions;
+        if (event.action >= 0) {
+            if (static_cast<size_t>(event.action) < actions.size())
+                vm_->runActions(bridgeFor(clip), actions[static_cast<size_t>(event.action)].bytes, version);
+            return;
+        }
+        for (auto& a : actions) vm_->runActions(bridgeFor(clip), a.bytes, version);
         return;
     }
     case TimelineEvent::Kind::InitAction: {
@@ -493,36 +498,48 @@ Object* TimelineBridge::registeredClassOf(const DisplayObject& object) {
 void TimelineBridge::unloaded(DisplayObject& object) {
     auto it = bridges_.find(&object);
     if (it == bridges_.end() || object.unloadHandled) return;
+    // The clips inside leave with it and hear it first: the newest first, each one's own
+    // clips before it; the clip itself last.
+    std::vector<std::shared_ptr<DisplayObject>> order;
+    if (MovieClip* clip = object.asClip()) {
+        struct Visit { std::shared_ptr<DisplayObject> object; int nesting; bool expanded; };
+        std::vector<Visit> work;
+        auto pushChildren = [&work](MovieClip& parent, int nesting) {
+            std::vector<std::shared_ptr<DisplayObject>> kids;
+            for (auto& [d, child] : parent.displayList()) kids.push_back(child);
+            // Pushed oldest first, so the newest comes off the stack first.
+            std::sort(kids.begin(), kids.end(), [](const auto& a, const auto& b) { return a->instanceId < b->instanceId; });
+            for (auto& k : kids) work.push_back({k, nesting, false});
+        };
+        pushChildren(*clip, 1);
+        while (!work.empty()) {
+            Visit& v = work.back();
+            MovieClip* inner = v.object->asClip();
+            if (!v.expanded && inner && v.nesting < Stage::kMaxNesting) {
+                v.expanded = true;
+                pushChildren(*inner, v.nesting + 1);  // invalidates v
+                continue;
+            }
+            order.push_back(std::move(work.back().object));
+            work.pop_back();
+        }
+    }
+    for (auto& child : order) {
+        if (child->unloadHandled) continue;
+        child->unloadHandled = true;
+        if (auto b = bridges_.find(child.get()); b != bridges_.end() && b->second->object() == child.get()) {
+            if (child->clipActions)
+                for (auto& ca : *child->clipActions)
+                    if (ca.events & swf::ClipEvent::Unload)
+                        vm_->runActions(b->second.get(), ca.actions, child->movie->header.version);
+            vm_->callMethodIfPresent(b->second->scriptObject, "onUnload");
+        }
+    }
     object.unloadHandled = true;
     if (object.clipActions)
         for (auto& ca : *object.clipActions)
             if (ca.events & swf::ClipEvent::Unload) vm_->runActions(it->second.get(), ca.actions, object.movie->header.version);
     vm_->callMethodIfPresent(it->second->scriptObject, "onUnload");
-    // The clips inside leave with it: theirs run next, parents before children.
-    if (MovieClip* clip = object.asClip()) {
-        std::vector<std::pair<std::weak_ptr<DisplayObject>, int>> work;
-        for (auto& [d, child] : clip->displayList()) work.push_back({child, 1});
-        std::reverse(work.begin(), work.end());
-        while (!work.empty()) {
-            auto [weak, nesting] = work.back();
-            work.pop_back();
-            auto child = weak.lock();
-            if (!child || child->unloadHandled) continue;
-            child->unloadHandled = true;
-            if (auto b = bridges_.find(child.get()); b != bridges_.end() && b->second->object() == child.get()) {
-                if (child->clipActions)
-                    for (auto& ca : *child->clipActions)
-                        if (ca.events & swf::ClipEvent::Unload)
-                            vm_->runActions(b->second.get(), ca.actions, child->movie->header.version);
-                vm_->callMethodIfPresent(b->second->scriptObject, "onUnload");
-            }
-            MovieClip* inner = child->asClip();
-            if (!inner || nesting >= Stage::kMaxNesting) continue;
-            const size_t at = work.size();
-            for (auto& [d, grandchild] : inner->displayList()) work.push_back({grandchild, nesting + 1});
-            std::reverse(work.begin() + static_cast<std::ptrdiff_t>(at), work.end());
-        }
-    }
     // A clip parked while unloading keeps its script object until the frame is done.
     if (!object.parent) vm_->clipRemoved(it->second.get());
 }

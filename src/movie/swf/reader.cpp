@@ -190,7 +190,7 @@ class MovieReader {
       }
       case 12:
         ctx_.charge(1, r.remaining() + sizeof(DoAction));
-        f.actions.push_back(DoAction{r.rest()});
+        f.actions.push_back(DoAction{r.rest(), static_cast<uint32_t>(f.displayTags.size())});
         break;
       case 59: {
         DoInitAction a;

@@ -459,6 +459,7 @@ using DisplayTag = std::variant<PlaceObject, RemoveObject>;
 
 struct DoAction {
   std::vector<uint8_t> bytes;  // raw AVM1 bytes
+  uint32_t displayTagsBefore = 0;  // how many of the frame's display tags come before it
 };
 
 struct DoInitAction {

@@ -207,15 +207,11 @@ TEST(TimelineOrder, InitActionsAndInitializeEventsRunInTagOrderThenEveryConstruc
                    w::placeObject2({.depth = 10, .character = 6, .name = "mc2", .clipActions = handlers("mc2")}),
                    actions(frame1), w::showFrame()}),
         {.version = 7});
-    std::vector<std::string> got = onPlayerTimeline(bytes, 1);
-    ASSERT_EQ(got.size(), 9u);
-    EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 7),
+    // The load events come in the order of the tags that placed the clips, both before the
+    // frame's action, whose tag follows them.
+    EXPECT_EQ(onPlayerTimeline(bytes, 1),
               (std::vector<std::string>{"init 4", "initialize mc1", "init 6", "initialize mc2", "construct mc1",
-                                        "construct mc2", "frame"}));
-    // The load events follow the frame's action.
-    std::sort(got.begin() + 7, got.end());
-    EXPECT_EQ(got[7], "load mc1");
-    EXPECT_EQ(got[8], "load mc2");
+                                        "construct mc2", "load mc1", "load mc2", "frame"}));
 }
 
 TEST(TimelineOrder, ClipsAScriptsGotoPlacesAreConstructedBeforeTheScriptGoesOn) {
@@ -239,9 +235,10 @@ TEST(TimelineOrder, ClipsAScriptsGotoPlacesAreConstructedBeforeTheScriptGoesOn) 
     ASSERT_EQ(got.size(), 6u);
     EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 4),
               (std::vector<std::string>{"initialize mc", "construct mc", "after goto", "movieclip"}));
-    // The frame's actions and the load event wait until the script is done.
-    EXPECT_EQ(got[4], "frame 3");
-    EXPECT_EQ(got[5], "load mc");
+    // The load event and the frame's actions (whose tag follows the placement) wait until
+    // the script is done.
+    EXPECT_EQ(got[4], "load mc");
+    EXPECT_EQ(got[5], "frame 3");
 
     // Reached by the clock instead, the clip is constructed before the frame's actions too.
     auto played = w::movie(
@@ -319,7 +316,8 @@ TEST(TimelineOrder, TheClassOnLoadOfAClipWithoutClipEventsWaitsForEveryFramesAct
 
 TEST(TimelineOrder, ANameFindsAClipStillUnloadingBeforeTheOneNowAtItsDepth) {
     // Frame 1 places "z" (sprite 1) with a load handler that marks it and an unload handler;
-    // frame 2 removes it and places another "z" at its depth; frames 2 and 3 trace z.mark.
+    // frame 2 traces z.mark, removes z and places another "z" at its depth; frame 3 traces
+    // z.mark.
     Asm load, unload, traceMark;
     load.getVar("this").push({"mark", "old"}).op(0x4F).op(0);
     unload.push({"unload"}).trace().op(0);
@@ -329,11 +327,69 @@ TEST(TimelineOrder, ANameFindsAClipStillUnloadingBeforeTheOneNowAtItsDepth) {
                    w::placeObject2({.depth = 1, .character = 1, .name = "z",
                                     .clipActions = {{swf::ClipEvent::Load, load.bytes()},
                                                     {swf::ClipEvent::Unload, unload.bytes()}}}),
-                   w::showFrame(), w::removeObject2(1), w::placeObject2({.depth = 1, .character = 1, .name = "z"}),
-                   actions(traceMark), w::showFrame(), actions(traceMark), w::showFrame()}),
+                   w::showFrame(), actions(traceMark), w::removeObject2(1),
+                   w::placeObject2({.depth = 1, .character = 1, .name = "z"}), w::showFrame(), actions(traceMark),
+                   w::showFrame()}),
         {.version = 6, .frameCount = 3});
     // The one leaving while its unload handler waits, then the new one.
     EXPECT_EQ(onPlayerTimeline(bytes, 3), (std::vector<std::string>{"old", "unload", "undefined"}));
+}
+
+TEST(TimelineOrder, SiblingsLoadInTagOrderMoveOnNewestFirstAndUnloadInTheOrderOfTheirRemovals) {
+    // Frame 1 places "a", "b" and "c" at depths 10, 12 and 11, in that tag order; each is a
+    // two-frame sprite that traces on both frames, with load and unload handlers. Frame 3
+    // removes depths 10, 12 and 11, in that order.
+    auto sprite = [](uint16_t id, const std::string& name) {
+        Asm first, second;
+        first.push({name + " frame 1"}).trace();
+        second.push({name + " frame 2"}).trace().op(0x07);
+        return w::defineSprite(id, 2, w::concat({actions(first), w::showFrame(), actions(second), w::showFrame()}));
+    };
+    auto place = [](uint16_t depth, uint16_t id, const std::string& name) {
+        Asm load, unload;
+        load.push({name + " load"}).trace().op(0);
+        unload.push({name + " unload"}).trace().op(0);
+        return w::placeObject2({.depth = depth, .character = id, .name = name,
+                                .clipActions = {{swf::ClipEvent::Load, load.bytes()},
+                                                {swf::ClipEvent::Unload, unload.bytes()}}});
+    };
+    auto bytes = w::movie(
+        w::concat({sprite(1, "a"), sprite(2, "b"), sprite(3, "c"), place(10, 1, "a"), place(12, 2, "b"),
+                   place(11, 3, "c"), w::showFrame(), w::showFrame(), w::removeObject2(10), w::removeObject2(12),
+                   w::removeObject2(11), w::showFrame()}),
+        {.version = 6, .frameCount = 3});
+    EXPECT_EQ(onPlayerTimeline(bytes, 3),
+              (std::vector<std::string>{"a load", "a frame 1", "b load", "b frame 1", "c load", "c frame 1",
+                                        "c frame 2", "b frame 2", "a frame 2", "a unload", "b unload", "c unload"}));
+}
+
+TEST(TimelineOrder, AClipPlacedBetweenTwoActionsOfAFrameRunsItsFirstFrameBetweenThem) {
+    // The root's only frame: an action, "mc" (whose first frame traces, with a load
+    // handler), another action.
+    Asm before, after, mcFrame, load;
+    before.push({"before"}).trace();
+    after.push({"after"}).trace();
+    mcFrame.push({"mc frame 1"}).trace();
+    load.push({"mc load"}).trace().op(0);
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(1, 1, w::concat({actions(mcFrame), w::showFrame()})), actions(before),
+                   w::placeObject2({.depth = 1, .character = 1, .name = "mc",
+                                    .clipActions = {{swf::ClipEvent::Load, load.bytes()}}}),
+                   actions(after), w::showFrame()}),
+        {.version = 6});
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"before", "mc load", "mc frame 1", "after"}));
+    // Nested: the innermost clip's first frame, then its parent's, then the root's action.
+    Asm inner, outer, root;
+    inner.push({"inner"}).trace();
+    outer.push({"outer"}).trace();
+    root.push({"root"}).trace();
+    auto nested = w::movie(
+        w::concat({w::defineSprite(1, 1, w::concat({actions(inner), w::showFrame()})),
+                   w::defineSprite(2, 1, w::concat({w::placeObject2({.depth = 1, .character = 1}), actions(outer),
+                                                    w::showFrame()})),
+                   w::placeObject2({.depth = 1, .character = 2}), actions(root), w::showFrame()}),
+        {.version = 6});
+    EXPECT_EQ(onPlayerTimeline(nested, 1), (std::vector<std::string>{"inner", "outer", "root"}));
 }
 
 TEST(TimelineOrder, ManyInitActionsForUnknownSpritesStayBounded) {

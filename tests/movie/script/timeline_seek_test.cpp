@@ -300,7 +300,7 @@ TEST(TimelineSeek, GoingBackLeavesTheTimelinesClipsAtScriptDepthsAndSwappedOnesO
     EXPECT_EQ(onPlayerTimeline(kept, 4), (std::vector<std::string>{"-16378", "-16379"}));
 }
 
-TEST(TimelineSeek, ARemovedClipsChildrenHearTheirUnloadAfterIt) {
+TEST(TimelineSeek, ARemovedClipsChildrenHearTheirUnloadBeforeIt) {
     // "outer" (sprite 3) holds "mid" (sprite 2), which holds "inner" (sprite 1) and
     // "quiet" (no handler); each but quiet traces its unload. Frame 2 removes outer.
     auto unload = [](const std::string& name) {
@@ -322,7 +322,8 @@ TEST(TimelineSeek, ARemovedClipsChildrenHearTheirUnloadAfterIt) {
                    w::placeObject2({.depth = 1, .character = 3, .name = "outer", .clipActions = unload("outer")}),
                    w::showFrame(), w::removeObject2(1), w::showFrame()}),
         {.version = 7, .frameCount = 2});
-    EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"unload outer", "unload mid", "unload inner"}));
+    // The innermost first, the removed clip last.
+    EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"unload inner", "unload mid", "unload outer"}));
 }
 
 TEST(TimelineSeek, JumpingForwardPassesThroughTheFramesBetween) {
@@ -340,9 +341,9 @@ TEST(TimelineSeek, JumpingForwardPassesThroughTheFramesBetween) {
     EXPECT_EQ(onPlayerTimeline(bytes, 2), std::vector<std::string>{"movieclip"});
 }
 
-TEST(TimelineEvents, InitializeAndConstructRunBeforeTheFramesActionsAndLoadAfterThem) {
+TEST(TimelineEvents, InitializeAndConstructRunBeforeTheFramesActionsAndLoadInTagOrder) {
     // onClipEvent(initialize), (construct) and (load) of a clip the frame places, and the
-    // frame's own action.
+    // frame's own action after the placement; then the same with the action first.
     Asm initialize, construct, load, frame1;
     initialize.push({"initialize"}).trace().op(0);
     construct.push({"construct"}).trace().op(0);
@@ -355,7 +356,16 @@ TEST(TimelineEvents, InitializeAndConstructRunBeforeTheFramesActionsAndLoadAfter
                                                                       {swf::ClipEvent::Initialize, initialize.bytes()}}}),
                                      actions(frame1), w::showFrame()}),
                           {.version = 7});
-    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"initialize", "construct", "frame", "load"}));
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"initialize", "construct", "load", "frame"}));
+    auto actionFirst = w::movie(
+        w::concat({emptySprite(), actions(frame1),
+                   w::placeObject2({.depth = 1, .character = 1, .name = "mc",
+                                    .clipActions = {{swf::ClipEvent::Load, load.bytes()},
+                                                    {swf::ClipEvent::Construct, construct.bytes()},
+                                                    {swf::ClipEvent::Initialize, initialize.bytes()}}}),
+                   w::showFrame()}),
+        {.version = 7});
+    EXPECT_EQ(onPlayerTimeline(actionFirst, 1), (std::vector<std::string>{"initialize", "construct", "frame", "load"}));
 }
 
 TEST(TimelineEvents, ClipsOnTheListMoveOnBeforeTheirParentTopmostFirst) {

@@ -273,7 +273,6 @@ class SelectionObject : public Object {
 public:
     SelectionObject() : Object(ObjectKind::Plain) {}
     Object* focus = nullptr;
-    size_t begin = 0, end = 0, caret = 0;
     void traceRefs(std::vector<Object*>& out) override {
         Object::traceRefs(out);
         if (focus) out.push_back(focus);
@@ -312,7 +311,6 @@ void moveFocus(Vm& vm, SelectionObject* s, ScriptClip* clip) {
     Object* now = clip ? vm.objectFor(clip) : nullptr;
     if (EditTextState* field = focusedClip(s) ? focusedClip(s)->textField() : nullptr) field->focused = false;
     s->focus = now;
-    s->begin = s->end = s->caret = 0;
     if (EditTextState* field = clip ? clip->textField() : nullptr) {
         field->focused = true;
         field->caretIndex = 0;
@@ -368,18 +366,23 @@ void installSelection(Vm& vm) {
         moveFocus(vm, s, clip);
         return Value(true);
     });
-    auto index = [self](size_t SelectionObject::*member) {
-        return [self, member](Vm&, CallInfo& c) -> Value {
-            SelectionObject* s = self(c);
-            ScriptClip* f = focusedClip(s);
+    // The focused field's own selection and caret: what the user's clicks, drags and keys
+    // made of them, or setSelection.
+    enum class Index { Begin, End, Caret };
+    auto index = [self](Index which) {
+        return [self, which](Vm&, CallInfo& c) -> Value {
+            ScriptClip* f = focusedClip(self(c));
             EditTextState* t = f ? f->textField() : nullptr;
             if (!t) return Value(-1.0);
-            return Value(static_cast<double>(std::min(s->*member, t->chars().size())));
+            const auto [begin, end] = t->selection();
+            const size_t at = which == Index::Begin ? begin : which == Index::End ? end
+                                                                                : std::min(t->caretIndex, t->chars().size());
+            return Value(static_cast<double>(at));
         };
     };
-    vm.defineMethod(sel, "getBeginIndex", index(&SelectionObject::begin));
-    vm.defineMethod(sel, "getEndIndex", index(&SelectionObject::end));
-    vm.defineMethod(sel, "getCaretIndex", index(&SelectionObject::caret));
+    vm.defineMethod(sel, "getBeginIndex", index(Index::Begin));
+    vm.defineMethod(sel, "getEndIndex", index(Index::End));
+    vm.defineMethod(sel, "getCaretIndex", index(Index::Caret));
     // setSelection(from, to): the caret goes where the selection ends, `to`.
     vm.defineMethod(sel, "setSelection", [self](Vm& vm, CallInfo& c) -> Value {
         SelectionObject* s = self(c);
@@ -390,9 +393,6 @@ void installSelection(Vm& vm) {
         const size_t len = t->chars().size();
         const size_t from = clampIndex(vm, c.arg(0), 0, len);
         const size_t to = clampIndex(vm, c.arg(1), 0, len);
-        s->begin = std::min(from, to);
-        s->end = std::max(from, to);
-        s->caret = to;
         t->caretIndex = to;
         t->selectionAnchor = from;  // the field shows it selected
         return Value();

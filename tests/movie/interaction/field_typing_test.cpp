@@ -128,6 +128,25 @@ TEST(FieldTyping, DraggingOrShiftWithTheArrowsSelectsAndTypingReplacesIt) {
   EXPECT_EQ(keys.lines, (std::vector<std::string>{"abcd/abcd", "abcQd/abcQd"}));
 }
 
+// What the user selects is what Selection reports: a script traces the begin, end and caret
+// indexes whenever the mouse button comes up.
+TEST(FieldTyping, SelectionReportsWhatTheUserSelected) {
+  auto selectionCall = [](const char* method) {
+    return Asm().push({0, "Selection"}).op(kGetVariable).push({method}).op(kCallMethod);
+  };
+  Asm report = selectionCall("getBeginIndex").push({","}).op(kAdd2).append(selectionCall("getEndIndex")).op(kAdd2)
+                   .push({","}).op(kAdd2).append(selectionCall("getCaretIndex")).op(kAdd2).trace();
+  Asm setup = setField("text", "abcdef");
+  setup.push({"_root"}).op(kGetVariable).push({"onMouseUp"}).function("", {}, report).op(kSetMember);
+  Typist t(fieldMovie(setup));
+  t.player.mouseDown(150 * 20, 20 * 20);
+  t.player.mouseMove(12.5 * 20, 20 * 20);
+  t.player.mouseUp(12.5 * 20, 20 * 20);  // dragged from the end back to the start
+  t.click(150, 20);  // a click at the end: nothing selected
+  EXPECT_EQ(t.lines, (std::vector<std::string>{"0,6,0", "6,6,6"}));
+  EXPECT_EQ(t.player.selectedText(false), U"");
+}
+
 // Shift+Home from the end selects everything.
 void selectAll(Typist& t) {
   t.player.keyPress(4);

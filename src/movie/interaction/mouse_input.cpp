@@ -303,6 +303,8 @@ void MouseInput::fire(DisplayObject& target, Transition t) {
     // Then the instance's own method (a named button from SWF 6).
     scripts_->buttonMethod(target, info.method);
   } else if (scripts_) {
+    // The state's frame first: the handlers may go elsewhere.
+    scripts_->clipButtonState(target, info.state);
     scripts_->clipButtonEvent(target, info.clipEvent, info.method);
   }
   stage_.dispatchEvents();

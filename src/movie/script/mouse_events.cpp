@@ -179,6 +179,15 @@ void TimelineBridge::clipButtonEvent(DisplayObject& clip, uint32_t clipEvent, co
     stage_.dispatchEvents();
 }
 
+void TimelineBridge::clipButtonState(DisplayObject& clip, int state) {
+    static constexpr const char* kLabels[] = {"_up", "_over", "_down"};
+    if (state < 0 || state > 2 || !clip.asClip()) return;
+    auto keep = clip.shared_from_this();
+    ClipBridge* b = bridgeFor(&clip);
+    b->gotoLabel(kLabels[state], false);  // nothing happens without the label
+    stage_.dispatchEvents();
+}
+
 bool TimelineBridge::clipTakesMouse(DisplayObject& clip, bool* handCursor) {
     if (handCursor) *handCursor = true;
     bool takes = false;

@@ -122,6 +122,9 @@ public:
     // A button event of a clip (ClipEvent::Press...): its on(...) handlers, then its
     // method (onPress...).
     void clipButtonEvent(DisplayObject& clip, uint32_t clipEvent, const char* method);
+    // A clip acting as a button shows the state the mouse left it in (0 up, 1 over,
+    // 2 down) at its frame labelled _up, _over or _down, when it has one, and stops there.
+    void clipButtonState(DisplayObject& clip, int state);
     // Whether a clip takes the mouse as a button does (on(press)-style handlers or
     // onPress-style methods, and not `enabled = false`); `handCursor` unless
     // useHandCursor is false.

@@ -488,3 +488,35 @@ TEST(Buttons, AnExportedButtonAttachedByScriptIsAButtonAndTakesNoInitialMembers)
   m.player.mouseUp(1500, 500);
   EXPECT_EQ(m.take(), (Lines{"release"}));
 }
+
+// A clip with button handlers and frames labelled _up, _over and _down shows the frame of
+// the mouse's state: red up, blue over, green down; a handler's own goto comes after it.
+TEST(ClipsAsButtons, FramesLabelledUpOverAndDownFollowTheMouse) {
+  auto frame = [](const char* label, uint16_t colour, bool first) {
+    return t::concat({t::frameLabel(label), first ? std::vector<uint8_t>{} : t::removeObject2(1),
+                      t::placeObject2({.depth = 1, .character = colour}),
+                      first ? t::doAction({t::kActionStop, 0}) : std::vector<uint8_t>{}, t::showFrame()});
+  };
+  auto sprite = t::defineSprite(kSprite, 3, t::concat({frame("_up", kRed, true), frame("_over", kBlue, false),
+                                                       frame("_down", kGreen, false)}));
+  auto place = t::placeClipWithActions(1, kSprite, "c", 1000, 1000,
+                                       {{swf::ClipEvent::Release, t::traceBlock("release")}});
+  MousePlayer m(t::movie(t::concat({shapes(), sprite, place, t::showFrame()})));
+  Player& p = m.player;
+  EXPECT_EQ(m.pixelAt(2000, 2000), kRedPixel);
+  p.mouseMove(2000, 2000);
+  EXPECT_EQ(m.pixelAt(2000, 2000), kBluePixel);
+  p.mouseDown(2000, 2000);
+  EXPECT_EQ(m.pixelAt(2000, 2000), kGreenPixel);
+  p.mouseMove(8000, 6000);  // dragged off: over, as a button shows it
+  EXPECT_EQ(m.pixelAt(2000, 2000), kBluePixel);
+  p.mouseMove(2000, 2000);
+  p.mouseUp(2000, 2000);
+  EXPECT_EQ(m.pixelAt(2000, 2000), kBluePixel);
+  EXPECT_EQ(m.take(), Lines{"release"});
+  p.mouseMove(8000, 6000);
+  EXPECT_EQ(m.pixelAt(2000, 2000), kRedPixel);
+  // The clip stays where its state put it while the movie plays on.
+  p.advance(p.framePeriodMs());
+  EXPECT_EQ(m.pixelAt(2000, 2000), kRedPixel);
+}

@@ -152,6 +152,7 @@ const char* kMovies[] = {
     "drawing_api/gradient_focal_point", "gradient_nonsequential_ratios",
     "fonts/leading_define_font",      "cache_as_bitmap/nested_matrix",
     "filters/bevel",                  "filters/drop_shadow_angles",
+    "filters/blur_scales_with_screen",
 };
 
 }  // namespace

@@ -91,6 +91,8 @@ Stage::Stage(std::shared_ptr<const swf::Movie> movie, const ImportLoader& import
   root_ = std::make_shared<MovieClip>(*this, 0, nullptr, &movie_->root);
   levels_[0] = root_;
   root_->gotoFrame(0);
+  // The movie's own load event (its onLoad) follows its first frame.
+  queue(TimelineEvent{TimelineEvent::Kind::Placed, root_});
 }
 
 // Imports are loaded before the first frame shows: the movies that use them place the
@@ -284,6 +286,7 @@ void Stage::advanceTimelines() {
     if (root->currentFrame() < 0) {
       root->createdTick = tick_;
       root->gotoFrame(0);
+      queueLoad(TimelineEvent{TimelineEvent::Kind::Placed, root});
     } else {
       root->advance(tick_);
     }

@@ -466,7 +466,8 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
             for (auto& ca : *object->clipActions)
                 if (ca.events & swf::ClipEvent::Load) vm_->runActions(bridgeFor(object.get()), ca.actions, version);
         // Then its onLoad method, which a clip of the timeline can only have from its class
-        // (attached clips get theirs called once their class has run).
+        // (attached clips get theirs called once their class has run); a level's root from
+        // its first frame's actions.
         if (object && object->asClip() && !object->madeByScript)
             if (Object* self = bridgeFor(object.get())->scriptObject) vm_->callMethodIfPresent(self, "onLoad");
         return;

@@ -392,6 +392,23 @@ TEST(TimelineOrder, AClipPlacedBetweenTwoActionsOfAFrameRunsItsFirstFrameBetween
     EXPECT_EQ(onPlayerTimeline(nested, 1), (std::vector<std::string>{"inner", "outer", "root"}));
 }
 
+TEST(TimelineOrder, TheMoviesOnLoadFollowsItsFirstFrame) {
+    // The first frame places "mc" (whose first frame traces), then its action traces and
+    // gives the root an onLoad method; the second frame traces.
+    Asm mcFrame, rootFrame1, rootFrame2;
+    mcFrame.push({"mc frame 1"}).trace();
+    rootFrame1.push({"root frame 1"}).trace();
+    rootFrame1.getVar("this").push({"onLoad"}).function("", {}, Asm().push({"root onLoad"}).trace()).op(0x4F);
+    rootFrame2.push({"root frame 2"}).trace();
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(1, 1, w::concat({actions(mcFrame), w::showFrame()})),
+                   w::placeObject2({.depth = 1, .character = 1, .name = "mc"}), actions(rootFrame1), w::showFrame(),
+                   actions(rootFrame2), w::showFrame()}),
+        {.version = 6, .frameCount = 2});
+    EXPECT_EQ(onPlayerTimeline(bytes, 2),
+              (std::vector<std::string>{"mc frame 1", "root frame 1", "root onLoad", "root frame 2"}));
+}
+
 TEST(TimelineOrder, ManyInitActionsForUnknownSpritesStayBounded) {
     // A hostile movie: thousands of init actions for sprites that never come.
     std::vector<uint8_t> tags;

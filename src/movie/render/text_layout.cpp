@@ -345,7 +345,8 @@ TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor
                                (line.paragraphStart ? f.indent.value_or(0) : 0));
     const double free = room(line) - line.width;
     const std::string align = f.align.value_or("left");
-    double x = start;
+    // hscroll moves every line left by that many pixels.
+    double x = start - 20.0 * std::clamp(field.hscroll, 0, 1000000);
     if (align == "right") x += free;
     else if (align == "center") x += free / 2;
     const size_t caret = std::min(field.caretIndex, text.size());

@@ -13,7 +13,8 @@ namespace orv::movie::script {
 namespace {
 
 // Key codes as Player::keyPress names them.
-constexpr int kLeft = 1, kRight = 2, kHome = 3, kEnd = 4, kDelete = 6, kBackspace = 8, kEnter = 13;
+constexpr int kLeft = 1, kRight = 2, kHome = 3, kEnd = 4, kDelete = 6, kBackspace = 8, kEnter = 13, kUp = 14,
+              kDown = 15;
 
 // Whether `c` passes the field's restrict list ("A-Z0-9", "^abc": ranges, a leading ^
 // for the characters left out, \ before a character taken as it is).
@@ -70,6 +71,77 @@ size_t caretAt(const DisplayObject& object, double x, double y) {
     return render::caretIndexAt(layout, p->first, p->second);
 }
 
+// Scrolls the field so that its caret shows: whole lines up or down, and, in a field
+// that does not wrap, pixels sideways.
+void revealCaret(EditTextState& field) {
+    const swf::FontDef* own = field.font && field.font->hasOutlines() ? field.font : nullptr;
+    auto layoutNow = [&field, own] {
+        return render::layoutFieldText(field, [own](const TextFormat&) { return own; });
+    };
+    const swf::Rect& box = field.def().bounds;
+    render::TextLayout layout = layoutNow();
+    // A line at a time: typing and the arrows move the caret a line or two.
+    for (int step = 0; step < 64; ++step) {
+        const int before = field.scroll;
+        const size_t caret = std::min(field.caretIndex, field.chars().size());
+        if (!layout.caretShown) {
+            const bool above = !layout.lineBoxes.empty() && caret < layout.lineBoxes.front().begin;
+            field.scroll = above ? field.scroll - 1 : field.scroll + 1;
+        } else if (layout.caretBottom > box.yMax && field.scroll < field.maxScroll()) {
+            field.scroll += 1;  // its line only partly in the field
+        }
+        field.scroll = std::clamp(field.scroll, 1, std::max(1, field.maxScroll()));
+        if (field.scroll == before) break;
+        layout = layoutNow();
+    }
+    if (field.def().wordWrap || !layout.caretShown) return;
+    constexpr double kGutter = 40;  // twips between the field's edge and its text
+    const double left = box.xMin + kGutter, right = box.xMax - kGutter;
+    int hscroll = field.hscroll;
+    if (layout.caretX > right) hscroll += int(std::ceil((layout.caretX - right) / 20));
+    else if (layout.caretX < left) hscroll -= int(std::ceil((left - layout.caretX) / 20));
+    field.hscroll = std::max(0, hscroll);
+}
+
+// Where the caret goes with the up or down arrow (`lines` -1 or 1): the character
+// nearest its place on the line above or below, the field scrolled to show that line.
+size_t caretOnNextLine(EditTextState& field, size_t caret, int lines) {
+    const swf::FontDef* own = field.font && field.font->hasOutlines() ? field.font : nullptr;
+    auto layoutNow = [&field, own] {
+        return render::layoutFieldText(field, [own](const TextFormat&) { return own; });
+    };
+    const size_t kept = field.caretIndex;
+    field.caretIndex = caret;
+    revealCaret(field);
+    field.caretIndex = kept;
+    render::TextLayout layout = layoutNow();
+    auto lineOf = [&caret](const render::TextLayout& l) {
+        for (size_t i = 0; i < l.lineBoxes.size(); ++i) {
+            const render::LineBox& box = l.lineBoxes[i];
+            const bool next = i + 1 < l.lineBoxes.size() && l.lineBoxes[i + 1].begin == caret;
+            if (caret >= box.begin && caret <= box.end && !next) return int(i);
+        }
+        return -1;
+    };
+    int line = lineOf(layout);
+    if (line < 0) return caret;
+    const int lastShown = int(layout.lineBoxes.size()) - 1;
+    if ((lines < 0 && line == 0 && field.scroll > 1) || (lines > 0 && line == lastShown && field.scroll < field.maxScroll())) {
+        field.scroll += lines;
+        layout = layoutNow();
+        line = lineOf(layout);
+        if (line < 0) return caret;
+    }
+    const int target = line + lines;
+    if (target < 0 || target >= int(layout.lineBoxes.size())) return caret;
+    const render::LineBox& box = layout.lineBoxes[size_t(line)];
+    double x = box.right;
+    for (const auto& [at, start] : box.starts)
+        if (at == caret) x = start;
+    const render::LineBox& to = layout.lineBoxes[size_t(target)];
+    return render::caretIndexAt(layout, x, (to.top + to.bottom) / 2);
+}
+
 EditTextState* focusedInput(TimelineBridge& bridge) {
     DisplayObject* object = bridge.focusedObject();
     return object && object->editText && object->editText->input ? object->editText.get() : nullptr;
@@ -107,6 +179,12 @@ bool TimelineBridge::typeIntoFocusedField(int code, bool extend) {
     case kRight: move(std::min(length, caret + 1), to); break;
     case kHome: move(0, 0); break;
     case kEnd: move(length, length); break;
+    case kUp:
+    case kDown: {
+        const size_t target = caretOnNextLine(field, caret, code == kUp ? -1 : 1);
+        move(target, target);
+        break;
+    }
     case kBackspace:
         if (selected) {
             removeSelection();
@@ -144,6 +222,7 @@ bool TimelineBridge::typeIntoFocusedField(int code, bool extend) {
     }
     }
     field.caretIndex = caret;
+    revealCaret(field);
     if (changed) {
         field.selectionAnchor = SIZE_MAX;
         fieldTextTyped(*vm_, bridgeFor(object));
@@ -163,6 +242,7 @@ std::u32string TimelineBridge::selectedFieldText(bool cut) {
         field->replaceText(from, to, U"");
         field->caretIndex = from;
         field->selectionAnchor = SIZE_MAX;
+        revealCaret(*field);
         fieldTextTyped(*vm_, bridgeFor(object));
     }
     return text;
@@ -192,6 +272,7 @@ bool TimelineBridge::insertIntoField(const std::u32string& text) {
     field->replaceText(from, to, in);
     field->caretIndex = from + in.size();
     field->selectionAnchor = SIZE_MAX;
+    revealCaret(*field);
     fieldTextTyped(*vm_, bridgeFor(object));
     return true;
 }

@@ -147,6 +147,61 @@ TEST(FieldTyping, SelectionReportsWhatTheUserSelected) {
   EXPECT_EQ(t.player.selectedText(false), U"");
 }
 
+// Each change traces the field's scroll, hscroll, maxscroll and textWidth.
+Asm traceScrolling() {
+  Asm trace;
+  const char* members[] = {"scroll", "hscroll", "maxscroll", "textWidth"};
+  for (int i = 0; i < 4; ++i) {
+    trace.push({"f"}).op(kGetVariable).push({members[i]}).op(kGetMember);
+    if (i > 0) trace.op(kAdd2);
+    if (i < 3) trace.push({","}).op(kAdd2);
+  }
+  trace.trace();
+  return Asm().push({"f"}).op(kGetVariable).push({"onChanged"}).function("", {}, trace).op(kSetMember);
+}
+
+std::vector<double> numbers(const std::string& line) {
+  std::vector<double> out;
+  size_t from = 0;
+  for (size_t comma; from <= line.size(); from = comma + 1) {
+    comma = line.find(',', from);
+    if (comma == std::string::npos) comma = line.size();
+    out.push_back(std::stod(line.substr(from, comma - from)));
+  }
+  return out;
+}
+
+TEST(FieldTyping, TheFieldScrollsToKeepTheCaretInView) {
+  // A line longer than the field moves sideways with the caret; home brings it back.
+  Typist wide(fieldMovie(traceScrolling()));
+  wide.click(50, 20);
+  wide.type(std::string(40, 'W'));
+  ASSERT_EQ(wide.lines.size(), 40u);
+  const std::vector<double> end = numbers(wide.lines.back());
+  const double overflow = end[3] - 196;  // text wider than the field's 200 pixels less its gutters
+  ASSERT_GT(overflow, 50);
+  EXPECT_GE(end[1], overflow);
+  EXPECT_LE(end[1], overflow + 10);
+  wide.player.keyPress(3);  // home
+  wide.type("<");
+  EXPECT_EQ(numbers(wide.lines.back())[1], 0);
+
+  // Lines below the field scroll up into it as they are typed.
+  Typist tall(fieldMovie(Asm().append(setField("multiline", true)).append(traceScrolling())));
+  tall.click(50, 20);
+  for (const char* line : {"a", "b", "c", "d"}) {
+    tall.type(line);
+    tall.player.keyPress(13);
+  }
+  const std::vector<double> last = numbers(tall.lines.back());
+  EXPECT_GT(last[0], 1);
+  EXPECT_EQ(last[0], last[2]) << "scrolled to the end, where the caret is";
+  tall.player.keyPress(14);  // up, four times: back at the first line
+  for (int i = 0; i < 4; ++i) tall.player.keyPress(14);
+  tall.type("!");
+  EXPECT_EQ(numbers(tall.lines.back())[0], 1);
+}
+
 // Shift+Home from the end selects everything.
 void selectAll(Typist& t) {
   t.player.keyPress(4);

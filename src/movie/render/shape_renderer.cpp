@@ -187,6 +187,18 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
   }
 }
 
+namespace {
+// Hands on outline edges stretched along the device axes.
+struct StretchedSink final : EdgeSink {
+  StretchedSink(EdgeSink& to, float x, float y) : out(to), sx(x), sy(y) {}
+  void addLine(Point from, Point to) override {
+    out.addLine({from.x * sx, from.y * sy}, {to.x * sx, to.y * sy});
+  }
+  EdgeSink& out;
+  float sx, sy;
+};
+}  // namespace
+
 void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
                                 const std::vector<const swf::ShapeEdge*>& edges,
                                 const Affine& toDevice, const ColorTransform& cx) {
@@ -197,6 +209,7 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
     const swf::LineStyle& ls = table.lines[l - 1];
     StrokeStyle style;
     double width;
+    float stretchX = 1, stretchY = 1;  // the pen's stretch along the device axes
     if (ls.width == 0) {
       width = 1;  // hairline: one device pixel at any scale
     } else if (ls.noHScale && ls.noVScale) {
@@ -208,6 +221,14 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
       width = ls.width * std::hypot(toDevice.a, toDevice.b);
     } else {
       width = ls.width * toDevice.meanScale();
+      // Stretched without turning (a window of another shape than the movie's), the
+      // pen stretches with the picture: lines along the stretched axis are thicker.
+      if (toDevice.b == 0 && toDevice.c == 0 && toDevice.a != 0 && toDevice.d != 0 &&
+          std::abs(std::abs(toDevice.a) - std::abs(toDevice.d)) > 1e-6 * std::abs(toDevice.a)) {
+        const double mean = std::sqrt(std::abs(toDevice.a * toDevice.d));
+        stretchX = float(std::abs(toDevice.a) / mean);
+        stretchY = float(std::abs(toDevice.d) / mean);
+      }
     }
     style.width = float(std::max(width, 1.0));  // Flash never draws thinner than a pixel
     // Sampled four times a pixel, strokes a pixel wide or thinner are drawn
@@ -236,6 +257,11 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
         // below its path.
         for (Point& q : path) q = q + Point{0.25f, 0.25f};
         strokeHairline(path, closed, strokes_);
+      } else if (stretchX != 1 || stretchY != 1) {
+        // Stroked round where the pen is round, then stretched back.
+        for (Point& q : path) q = {q.x / stretchX, q.y / stretchY};
+        StretchedSink stretched{strokes_, stretchX, stretchY};
+        strokePolyline(path, closed, style, stretched);
       } else {
         strokePolyline(path, closed, style, strokes_);
       }

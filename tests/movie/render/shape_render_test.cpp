@@ -139,6 +139,21 @@ TEST(ShapeRender, LinesScaleByTheAxisTheyKeep) {
   EXPECT_NEAR(thickness(true, true), 1, 0.1);
 }
 
+// Stretched without turning (a window wider than the movie), the pen stretches too: a
+// 40-twip line at 0.1 px per twip across and 0.05 down is 4 px thick where it runs
+// down and 2 px where it runs across.
+TEST(ShapeRender, StrokesStretchWithThePicture) {
+  const swf::Shape s = makeShape("M 100 100 L 1 l 300 100 l 300 300 l 100 300 l 100 100", {},
+                                 {solidLine(40, 0, 0, 0)});
+  Frame f(40, 20);
+  draw(f, s, Affine::scale(0.1, 0.05));
+  double across = 0, down = 0;
+  for (int x = 0; x < 20; ++x) across += (255 - test::channel(f.at(x, 10), 16)) / 255.0;
+  for (int y = 0; y < 10; ++y) down += (255 - test::channel(f.at(20, y), 16)) / 255.0;
+  EXPECT_NEAR(across, 4, 0.1) << "the left side, running down";
+  EXPECT_NEAR(down, 2, 0.1) << "the top, running across";
+}
+
 TEST(ShapeRender, MasksClipContentAndNest) {
   const swf::Shape left = makeShape("M 0 0 F1 1 l 100 0 l 100 200 l 0 200 l 0 0", {solidFill(0, 0, 0)});
   const swf::Shape top = makeShape("M 0 0 F1 1 l 200 0 l 200 100 l 0 100 l 0 0", {solidFill(0, 0, 0)});

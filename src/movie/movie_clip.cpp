@@ -200,13 +200,18 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
     ahead.emplace_back(key, TimelineEvent{TimelineEvent::Kind::Initialized, obj});
   }
   std::stable_sort(ahead.begin(), ahead.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  // While the clock moves the clips on, these run ahead of every action the tick queued.
   size_t at = mark;
   std::vector<std::weak_ptr<DisplayObject>> constructs;
+  auto runAhead = [&st, &at](TimelineEvent ev) {
+    if (st.queueImmediate(ev)) ++at;  // it went in before `at`
+    else st.queueAt(at++, std::move(ev));
+  };
   for (auto& [key, ev] : ahead) {
     if (ev.kind == TimelineEvent::Kind::Initialized) constructs.push_back(ev.object);
-    st.queueAt(at++, std::move(ev));
+    runAhead(std::move(ev));
   }
-  for (auto& obj : constructs) st.queueAt(at++, TimelineEvent{TimelineEvent::Kind::Constructed, std::move(obj)});
+  for (auto& obj : constructs) runAhead(TimelineEvent{TimelineEvent::Kind::Constructed, std::move(obj)});
   // A step of the clock: the clip's enterFrame handlers run after the clips it made are
   // constructed, ahead of its frame's actions.
   if (fromStep) st.queueAt(at++, TimelineEvent{TimelineEvent::Kind::EnterFrame, self});

@@ -252,6 +252,12 @@ void Stage::queueLoad(TimelineEvent event) {
   else queue(std::move(event));
 }
 
+bool Stage::queueImmediate(TimelineEvent& event) {
+  if (!advancing_) return false;
+  queueAt(immediateAt_++, std::move(event));
+  return true;
+}
+
 void Stage::queueAt(size_t position, TimelineEvent event) {
   events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(std::min(position, events_.size())), std::move(event));
 }
@@ -261,7 +267,8 @@ std::vector<TimelineEvent> Stage::takeConstructionEvents(size_t position) {
   auto keep = events_.begin() + static_cast<std::ptrdiff_t>(std::min(position, events_.size()));
   for (auto it = keep; it != events_.end(); ++it) {
     const bool construction = it->kind == TimelineEvent::Kind::Initialized ||
-                              it->kind == TimelineEvent::Kind::Constructed;
+                              it->kind == TimelineEvent::Kind::Constructed ||
+                              it->kind == TimelineEvent::Kind::InitAction;
     if (construction) taken.push_back(std::move(*it));
     else if (keep++ != it) *std::prev(keep) = std::move(*it);
   }
@@ -282,6 +289,7 @@ void Stage::advanceTimelines() {
   roots.reserve(levels_.size());
   for (const auto& [n, root] : levels_) roots.push_back(root);
   advancing_ = true;
+  immediateAt_ = events_.size();
   for (const auto& root : roots) {
     if (root->currentFrame() < 0) {
       root->createdTick = tick_;

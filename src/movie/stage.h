@@ -103,10 +103,15 @@ class Stage {
   // handlers wait until every clip has moved on and queued its frame's actions.
   void queueLoad(TimelineEvent event);
   bool advancing() const { return advancing_; }
+  // While the clock moves the clips on, init actions and the construction of new clips run
+  // as their frames are reached, ahead of every action the tick queued: queued here, behind
+  // those that came before them. Returns false (nothing queued) when not advancing.
+  bool queueImmediate(TimelineEvent& event);
   // Queues `event` at `position` (from pendingEvents(), taken before later events were queued).
   void queueAt(size_t position, TimelineEvent event);
   size_t pendingEvents() const { return events_.size(); }
-  // Takes out of the queue, in order, the initialize and construct events queued at `position` or later (from pendingEvents()), for a caller that runs
+  // Takes out of the queue, in order, the init actions and the initialize and construct
+  // events queued at `position` or later (from pendingEvents()), for a caller that runs
   // them at once.
   std::vector<TimelineEvent> takeConstructionEvents(size_t position);
   // Init actions run once per sprite they belong to, however often their frame is entered.
@@ -177,6 +182,7 @@ class Stage {
   std::deque<TimelineEvent> events_;
   std::vector<TimelineEvent> lateLoads_;  // queueLoad() while advancing
   bool advancing_ = false;
+  size_t immediateAt_ = 0;  // where queueImmediate() puts the next event
   TimelineListener* soundListener_ = nullptr;
   std::deque<TimelineEvent> soundEvents_;
   std::set<std::pair<const swf::Movie*, swf::CharacterId>> initDone_;

@@ -570,7 +570,14 @@ bool TimelineBridge::onStage(const DisplayObject& object) const {
 }
 
 void TimelineBridge::constructNow(size_t mark) {
-    for (const TimelineEvent& ev : stage_.takeConstructionEvents(mark)) onTimelineEvent(stage_, ev);
+    // The init actions the goto reached go first in the queue: they run as soon as the
+    // running script is done, ahead of what was queued before.
+    std::vector<TimelineEvent> inits;
+    for (TimelineEvent& ev : stage_.takeConstructionEvents(mark)) {
+        if (ev.kind == TimelineEvent::Kind::InitAction) inits.push_back(std::move(ev));
+        else onTimelineEvent(stage_, ev);
+    }
+    for (size_t i = 0; i < inits.size(); ++i) stage_.queueAt(i, std::move(inits[i]));
 }
 
 void TimelineBridge::tick() {

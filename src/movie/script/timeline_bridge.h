@@ -146,8 +146,9 @@ public:
     bool followDrag();
 
     // A script's goto made clips: they are constructed now, before the script goes on
-    // (their initialize and construct events, as queued since `mark`); init actions,
-    // load events and frame actions stay queued.
+    // (their initialize and construct events, as queued since `mark`); the init actions
+    // it reached move to the front of the queue; load events and frame actions stay
+    // queued.
     void constructNow(size_t mark);
     // Whether `object` is on the display list of a level (not taken off, not parked while
     // its unload handlers run).

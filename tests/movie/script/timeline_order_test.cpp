@@ -409,6 +409,36 @@ TEST(TimelineOrder, TheMoviesOnLoadFollowsItsFirstFrame) {
               (std::vector<std::string>{"mc frame 1", "root frame 1", "root onLoad", "root frame 2"}));
 }
 
+TEST(TimelineOrder, InitActionsRunAheadOfTheActionsTheTickQueued) {
+    // "c" (sprite 2, two frames) traces on its second frame and, when `jump` is set, sends
+    // the root to frame 4. The root's frames 2 and 3 hold init actions for sprites 5 and 6;
+    // frames 2 and 4 trace.
+    auto movie = [](bool jump) {
+        Asm cFrame2, init5, init6, rootFrame2, rootFrame4;
+        cFrame2.push({"c frame 2"}).trace();
+        if (jump) cFrame2.push({4, 1}).getVar("_root").push({"gotoAndStop"}).op(0x52).op(0x17).push({"after goto"}).trace();
+        init5.push({"init 5"}).trace();
+        init6.push({"init 6"}).trace();
+        rootFrame2.push({"root frame 2"}).trace();
+        rootFrame4.push({"root frame 4"}).trace();
+        return w::movie(
+            w::concat({w::defineSprite(5, 1, w::showFrame()), w::defineSprite(6, 1, w::showFrame()),
+                       w::defineSprite(2, 2, w::concat({w::showFrame(), actions(cFrame2), w::showFrame()})),
+                       w::placeObject2({.depth = 1, .character = 2, .name = "c"}), w::showFrame(),
+                       doInitAction(5, init5), actions(rootFrame2), w::showFrame(), doInitAction(6, init6),
+                       w::showFrame(), actions(rootFrame4), w::showFrame()}),
+            {.version = 6, .frameCount = 4});
+    };
+    // Reached by the clock, the root's init actions run before the child's frame, which
+    // moved on first.
+    auto played = onPlayerTimeline(movie(false), 2);
+    EXPECT_EQ(played, (std::vector<std::string>{"init 5", "c frame 2", "root frame 2"}));
+    // Those of the frame a script's goto passes run once the script is done, ahead of the
+    // actions queued before.
+    EXPECT_EQ(onPlayerTimeline(movie(true), 2), (std::vector<std::string>{"init 5", "c frame 2", "after goto", "init 6",
+                                                                         "root frame 2", "root frame 4"}));
+}
+
 TEST(TimelineOrder, ManyInitActionsForUnknownSpritesStayBounded) {
     // A hostile movie: thousands of init actions for sprites that never come.
     std::vector<uint8_t> tags;

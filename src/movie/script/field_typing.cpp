@@ -14,7 +14,7 @@ namespace {
 
 // Key codes as Player::keyPress names them.
 constexpr int kLeft = 1, kRight = 2, kHome = 3, kEnd = 4, kDelete = 6, kBackspace = 8, kEnter = 13, kUp = 14,
-              kDown = 15;
+              kDown = 15, kPageUp = 16, kPageDown = 17;
 
 // Whether `c` passes the field's restrict list ("A-Z0-9", "^abc": ranges, a leading ^
 // for the characters left out, \ before a character taken as it is).
@@ -182,6 +182,15 @@ bool TimelineBridge::typeIntoFocusedField(int code, bool extend) {
     case kUp:
     case kDown: {
         const size_t target = caretOnNextLine(field, caret, code == kUp ? -1 : 1);
+        move(target, target);
+        break;
+    }
+    case kPageUp:
+    case kPageDown: {
+        // As many lines as the field shows.
+        const int page = std::clamp(field.bottomScroll() - field.scroll + 1, 1, 100);
+        size_t target = caret;
+        for (int i = 0; i < page; ++i) target = caretOnNextLine(field, target, code == kPageUp ? -1 : 1);
         move(target, target);
         break;
     }

@@ -200,6 +200,12 @@ TEST(FieldTyping, TheFieldScrollsToKeepTheCaretInView) {
   for (int i = 0; i < 4; ++i) tall.player.keyPress(14);
   tall.type("!");
   EXPECT_EQ(numbers(tall.lines.back())[0], 1);
+  // Page down goes a field's height of lines on: the last line, scrolled into view.
+  tall.player.keyPress(17);
+  tall.player.keyPress(17);
+  tall.type("?");
+  const std::vector<double> paged = numbers(tall.lines.back());
+  EXPECT_EQ(paged[0], paged[2]);
 }
 
 // Shift+Home from the end selects everything.

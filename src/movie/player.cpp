@@ -303,6 +303,7 @@ bool Player::mouseUp(double x, double y) {
   return mouse_->release() || moved || hid || selected;
 }
 bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
+bool Player::pointerHidden() const { return scripts_ && scripts_->vm().pointerHidden; }
 // A focused input field takes what is typed; otherwise buttons hear the key.
 bool Player::keyPress(int code) {
   if (scripts_ && scripts_->typeIntoFocusedField(code, shiftDown_)) {

@@ -94,6 +94,8 @@ class Player {
   bool mouseUp(double x, double y);
   // The pointer is over a button, or a clip acting as one: the host shows the hand.
   bool handCursor() const;
+  // The movie hid the pointer (Mouse.hide): the host shows none over it.
+  bool pointerHidden() const;
   // A key typed, as buttons name keys: a character code, or 1 left, 2 right, 3 home,
   // 4 end, 5 insert, 6 delete, 8 backspace, 13 enter, 14 up, 15 down, 16 page up,
   // 17 page down, 18 tab, 19 escape. Buttons with an action for it run it.

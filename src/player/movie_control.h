@@ -72,6 +72,8 @@ class MovieControl : public Control {
   virtual void pasteText(const std::u32string& text) { (void)text; }
   // The pointer is over something the movie lets the user click: show the hand.
   virtual bool handCursor() const { return false; }
+  // The movie hid the pointer: none shows over the control.
+  virtual bool pointerHidden() const { return false; }
 };
 
 using MovieControlFactory = std::function<std::unique_ptr<MovieControl>(

@@ -58,6 +58,7 @@ class PlayerControl : public MovieControl {
     if (player_.pasteText(text)) redraw();
   }
   bool handCursor() const override { return player_.handCursor(); }
+  bool pointerHidden() const override { return player_.pointerHidden(); }
   // A pixel of the control as a point of the movie's stage (twips), through the view
   // the control draws with.
   std::pair<double, double> stagePoint(int x, int y) const;

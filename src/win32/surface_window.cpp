@@ -190,6 +190,10 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
 }
 
 void SurfaceWindow::showCursor() {
+  if (control_ && control_->pointerHidden()) {
+    SetCursor(nullptr);
+    return;
+  }
   const bool hand = control_ && control_->handCursor();
   SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(hand ? IDC_HAND : IDC_ARROW)));
 }

@@ -98,8 +98,14 @@ void installPlayerBuiltins(Vm& vm) {
     Object* mouse = vm.newObject();
     g->put("Mouse", mouse, kDontEnum, ci);
     installBroadcaster(vm, mouse, bcFn);
-    vm.defineMethod(mouse, "show", [](Vm&, CallInfo&) -> Value { return Value(0.0); });
-    vm.defineMethod(mouse, "hide", [](Vm&, CallInfo&) -> Value { return Value(1.0); });
+    vm.defineMethod(mouse, "show", [](Vm& vm, CallInfo&) -> Value {
+        vm.pointerHidden = false;
+        return Value(0.0);
+    });
+    vm.defineMethod(mouse, "hide", [](Vm& vm, CallInfo&) -> Value {
+        vm.pointerHidden = true;
+        return Value(1.0);
+    });
 
     installStageObject(vm, bcFn);
     installSystemObject(vm);

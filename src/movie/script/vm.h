@@ -96,6 +96,7 @@ public:
     // Why the last script was stopped (runaway loop, recursion); empty if none was.
     std::string lastAbort;
     int lastKeyCode = 0;
+    bool pointerHidden = false;  // Mouse.hide(): the host shows no pointer over the movie
     int lastAscii = 0;
     // Bytes of BitmapData pixels alive (shared with the pixel stores, which may outlive
     // their script objects while a clip shows them).

@@ -520,3 +520,20 @@ TEST(ClipsAsButtons, FramesLabelledUpOverAndDownFollowTheMouse) {
   p.advance(p.framePeriodMs());
   EXPECT_EQ(m.pixelAt(2000, 2000), kRedPixel);
 }
+
+TEST(Mouse, HideAndShowTellTheHostWhetherToShowThePointer) {
+  using orv::movie::script::test::Asm;
+  auto call = [](const char* method) {
+    return Asm().push({0, "Mouse"}).op(0x1C).push({method}).op(0x52).op(0x17);
+  };
+  MousePlayer m(t::movie(t::concat({t::doAction(call("hide").bytes()), t::showFrame(),
+                                    t::doAction(call("show").op(0x07).bytes()), t::showFrame()}),
+                         {.frameCount = 2}));
+  Player& p = m.player;
+  EXPECT_TRUE(p.pointerHidden()) << "the first frame hid it";
+  p.play();
+  p.advance(p.framePeriodMs());
+  EXPECT_FALSE(p.pointerHidden());
+  Player fresh;
+  EXPECT_FALSE(fresh.pointerHidden()) << "without a movie";
+}

@@ -15,6 +15,7 @@ namespace {
 // Key codes as Player::keyPress names them.
 constexpr int kLeft = 1, kRight = 2, kHome = 3, kEnd = 4, kDelete = 6, kBackspace = 8, kEnter = 13, kUp = 14,
               kDown = 15, kPageUp = 16, kPageDown = 17;
+constexpr size_t kControlKey = 17;  // its Windows key code, as Key.isDown knows it
 
 // Whether `c` passes the field's restrict list ("A-Z0-9", "^abc": ranges, a leading ^
 // for the characters left out, \ before a character taken as it is).
@@ -103,6 +104,24 @@ void revealCaret(EditTextState& field) {
     field.hscroll = std::max(0, hscroll);
 }
 
+// The start (or with `end`, the end) of the shown line the caret stands on; with no such
+// line, the text's.
+size_t caretLineEdge(EditTextState& field, size_t caret, bool end) {
+    const swf::FontDef* own = field.font && field.font->hasOutlines() ? field.font : nullptr;
+    const size_t kept = field.caretIndex;
+    field.caretIndex = caret;
+    revealCaret(field);
+    field.caretIndex = kept;
+    const render::TextLayout layout =
+        render::layoutFieldText(field, [own](const TextFormat&) { return own; });
+    for (size_t i = 0; i < layout.lineBoxes.size(); ++i) {
+        const render::LineBox& box = layout.lineBoxes[i];
+        const bool next = i + 1 < layout.lineBoxes.size() && layout.lineBoxes[i + 1].begin == caret;
+        if (caret >= box.begin && caret <= box.end && !next) return end ? box.end : box.begin;
+    }
+    return end ? field.chars().size() : 0;
+}
+
 // Where the caret goes with the up or down arrow (`lines` -1 or 1): the character
 // nearest its place on the line above or below, the field scrolled to show that line.
 size_t caretOnNextLine(EditTextState& field, size_t caret, int lines) {
@@ -177,8 +196,17 @@ bool TimelineBridge::typeIntoFocusedField(int code, bool extend) {
     switch (code) {
     case kLeft: move(caret > 0 ? caret - 1 : 0, from); break;
     case kRight: move(std::min(length, caret + 1), to); break;
-    case kHome: move(0, 0); break;
-    case kEnd: move(length, length); break;
+    // Home and End go to the ends of the caret's line; with Ctrl, of the whole text.
+    case kHome: {
+        const size_t target = vm_->keysDown[kControlKey] ? 0 : caretLineEdge(field, caret, false);
+        move(target, target);
+        break;
+    }
+    case kEnd: {
+        const size_t target = vm_->keysDown[kControlKey] ? length : caretLineEdge(field, caret, true);
+        move(target, target);
+        break;
+    }
     case kUp:
     case kDown: {
         const size_t target = caretOnNextLine(field, caret, code == kUp ? -1 : 1);

@@ -208,6 +208,28 @@ TEST(FieldTyping, TheFieldScrollsToKeepTheCaretInView) {
   EXPECT_EQ(paged[0], paged[2]);
 }
 
+TEST(FieldTyping, HomeAndEndGoToTheEndsOfTheLineAndWithCtrlOfTheText) {
+  Typist t(fieldMovie(Asm().append(setField("multiline", true)).append(setField("text", "ab\rcd"))));
+  t.click(150, 30);  // past the end of the second line
+  t.player.keyPress(3);
+  t.type("X");
+  t.player.keyDown(17);
+  t.player.keyPress(3);
+  t.player.keyUp(17);
+  t.type("Y");
+  t.player.keyPress(4);
+  t.type("Z");
+  t.player.keyDown(17);
+  t.player.keyPress(4);
+  t.player.keyUp(17);
+  t.type("!");
+  ASSERT_EQ(t.lines.size(), 4u);
+  EXPECT_EQ(t.lines[0], "ab\rXcd/ab\rXcd");
+  EXPECT_EQ(t.lines[1], "Yab\rXcd/Yab\rXcd");
+  EXPECT_EQ(t.lines[2], "YabZ\rXcd/YabZ\rXcd");
+  EXPECT_EQ(t.lines[3], "YabZ\rXcd!/YabZ\rXcd!");
+}
+
 // Shift+Home from the end selects everything.
 void selectAll(Typist& t) {
   t.player.keyPress(4);

@@ -493,6 +493,7 @@ std::map<int, std::shared_ptr<DisplayObject>>::iterator MovieClip::detach(
     if (unloading_.empty()) st.noteUnloading(*this);
     unloading_.push_back(obj);
   } else {
+    if (st.leaving) st.leaving(*obj);
     obj->parent = nullptr;
   }
   return list_.erase(it);

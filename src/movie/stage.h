@@ -151,6 +151,9 @@ class Stage {
   // Whether a removed object has unload handlers that still have to see it (set by the
   // script engine): such clips stay reachable until finishUnloading().
   std::function<bool(const DisplayObject&)> hasUnloadHandler;
+  // An object leaves the display list for good (nothing still has to see it), while it is
+  // still in its parent's tree: scripts' references to it follow its path from now on.
+  std::function<void(DisplayObject&)> leaving;
   void noteUnloading(MovieClip& parent) { unloadingParents_.push_back(parent.weak_from_this()); }
   // Drops the clips parked while unloading; `gone` sees each one first.
   void finishUnloading(const std::function<void(DisplayObject&)>& gone);

@@ -361,10 +361,16 @@ TimelineBridge::TimelineBridge(Stage& stage) : stage_(stage) {
         return it != bridges_.end() && it->second->scriptObject &&
                vm_->getMember(it->second->scriptObject, "onUnload").isObject();
     };
+    // A clip whose own actions are running stays what they work on until they end.
+    stage_.leaving = [this](DisplayObject& object) {
+        if (auto it = bridges_.find(&object); it != bridges_.end() && !vm_->runningOn(it->second.get()))
+            vm_->clipRemoved(it->second.get());
+    };
 }
 
 TimelineBridge::~TimelineBridge() {
     stage_.hasUnloadHandler = nullptr;
+    stage_.leaving = nullptr;
     vm_.reset();
     bridges_.clear();
 }

@@ -497,6 +497,13 @@ void Vm::clipRemoved(ScriptClip* clip) {
     leftOnStack_.erase(o);
 }
 
+bool Vm::runningOn(ScriptClip* clip) const {
+    if (!clip || !clip->scriptObject) return false;
+    for (const Frame* f : frames_)
+        if (f->originalTarget == clip->scriptObject) return true;
+    return false;
+}
+
 ScriptClip* Vm::clipOf(const Value& v) {
     if (!v.isObject()) return nullptr;
     Object* o = v.asObject();

@@ -57,6 +57,8 @@ public:
     // The script object of a clip, made on first use.
     Object* objectFor(ScriptClip* clip);
     void clipRemoved(ScriptClip* clip);
+    // Whether an action block of `clip` (its own frame or event actions) is running.
+    bool runningOn(ScriptClip* clip) const;
     // Runs due setInterval callbacks; the timeline calls this every frame.
     void runTimers();
     // Files scripts asked for (builtins_loading.cpp): each request moves on once a frame

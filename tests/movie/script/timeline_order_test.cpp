@@ -439,6 +439,20 @@ TEST(TimelineOrder, InitActionsRunAheadOfTheActionsTheTickQueued) {
                                                                          "root frame 2", "root frame 4"}));
 }
 
+TEST(TimelineOrder, AReferenceToAClipTheTimelineRemovedFollowsItsPath) {
+    // Frame 1 places "s" (sprite 1), marks it and keeps it in `ref`; frame 2 removes it and
+    // places a new "s" on its depth, then traces ref.mark and typeof(ref).
+    Asm frame1, frame2;
+    frame1.getVar("s").push({"mark", "old"}).op(0x4F).push({"ref"}).getVar("s").op(0x1D);
+    frame2.getVar("ref").push({"mark"}).op(0x4E).trace().getVar("ref").op(0x44).trace();
+    auto bytes = w::movie(
+        w::concat({w::defineSprite(1, 1, w::showFrame()), w::placeObject2({.depth = 3, .character = 1, .name = "s"}),
+                   actions(frame1), w::showFrame(), w::removeObject2(3),
+                   w::placeObject2({.depth = 3, .character = 1, .name = "s"}), actions(frame2), w::showFrame()}),
+        {.version = 6, .frameCount = 2});
+    EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"undefined", "movieclip"}));
+}
+
 TEST(TimelineOrder, ManyInitActionsForUnknownSpritesStayBounded) {
     // A hostile movie: thousands of init actions for sprites that never come.
     std::vector<uint8_t> tags;

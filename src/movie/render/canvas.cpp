@@ -253,25 +253,59 @@ void Canvas::fill(Rasterizer& edges, FillRule rule, AntiAlias antialias, const P
   edges.render(rule, antialias, sink);
 }
 
+namespace {
+// Sweeps `fills` into `sink`, or replays a recording, recording on the way.
+struct SweepSource {
+  FillSweep* fills = nullptr;
+  FillRule rule = FillRule::EvenOdd;
+  AntiAlias antialias = AntiAlias::Area;
+  const CoverageRecording* replay = nullptr;
+  CoverageRecording* record = nullptr;
+  size_t recordLimit = 0;
+  void into(FillSink& sink) const {
+    if (replay) {
+      replay->replay(sink);
+    } else if (record) {
+      RecordingSink recorder(sink, *record, recordLimit);
+      fills->render(rule, antialias, recorder);
+    } else {
+      fills->render(rule, antialias, sink);
+    }
+  }
+};
+}  // namespace
+
 void Canvas::fill(FillSweep& fills, FillRule rule, AntiAlias antialias,
-                  const std::vector<Paint>& paints) {
+                  const std::vector<Paint>& paints, CoverageRecording* record, size_t recordLimit) {
+  if (record) record->complete = overflow_ == 0 && (building_ > 0 || !paints.empty());
+  sweep(SweepSource{&fills, rule, antialias, nullptr, record && record->complete ? record : nullptr,
+                    recordLimit},
+        paints);
+}
+
+void Canvas::replay(const CoverageRecording& recording, const std::vector<Paint>& paints) {
+  sweep(SweepSource{nullptr, FillRule::EvenOdd, AntiAlias::Area, &recording, nullptr, 0}, paints);
+}
+
+template <class Source>
+void Canvas::sweep(const Source& source, const std::vector<Paint>& paints) {
   if (overflow_ > 0) return;  // clipped by, or building, a mask we could not keep
   if (building_ > 0) {
     MaskSink mask(masks_.back(), target_.width);
     SweepSink sink(mask);
-    fills.render(rule, antialias, sink);
+    source.into(sink);
     return;
   }
   if (paints.empty()) return;
   if (masks_.empty()) {
     SweepPainter painter(*this, paints);
-    fills.render(rule, antialias, painter);
+    source.into(painter);
     return;
   }
   const uint8_t* mask = masks_.back().coverage.data();
   CompositeSink composite(*this, paints.front(), mask);
   SweepSink sink(composite, paints);
-  fills.render(rule, antialias, sink);
+  source.into(sink);
 }
 
 void Canvas::beginMask() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "movie/render/blend.h"
+#include "movie/render/coverage_cache.h"
 #include "movie/render/fill_sweep.h"
 #include "movie/render/paint.h"
 #include "movie/render/rasterizer.h"
@@ -31,7 +32,12 @@ class Canvas {
   // coverage goes into the mask instead.
   void fill(Rasterizer& edges, FillRule rule, AntiAlias antialias, const Paint& paint);
   // The same for every fill of a sweep, fill i painted with paints[i].
-  void fill(FillSweep& fills, FillRule rule, AntiAlias antialias, const std::vector<Paint>& paints);
+  // With `record`, the coverage is also kept there (left incomplete when
+  // nothing was drawn or it grew past `recordLimit` bytes).
+  void fill(FillSweep& fills, FillRule rule, AntiAlias antialias, const std::vector<Paint>& paints,
+            CoverageRecording* record = nullptr, size_t recordLimit = 0);
+  // Paints kept coverage again as fill() painted it, with these paints.
+  void replay(const CoverageRecording& recording, const std::vector<Paint>& paints);
 
   // Masks: beginMask(); draw the mask's shapes; endMask(); draw the masked
   // content; popMask(). Masks nest: content is clipped to all active ones.
@@ -64,6 +70,8 @@ class Canvas {
   class MaskSink;
   class SweepSink;
   class SweepPainter;
+  template <class Source>
+  void sweep(const Source& source, const std::vector<Paint>& paints);
 
   Surface target_;
   struct Mask {

@@ -137,6 +137,7 @@ const std::vector<swf::ShapeEdge>& MovieRenderer::edgesOf(const swf::Shape& shap
 void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target,
                            const StageView& view, RenderQuality quality, uint32_t backgroundRgb) {
   if (!target.pixels || target.width <= 0 || target.height <= 0) return;
+  coverage_.nextFrame();
   Canvas canvas(target, &maskPool_);
   canvas.clear(0xFF000000u | (backgroundRgb & 0xFFFFFFu));
   if (!(view.width > 0) || !(view.height > 0)) return;
@@ -170,7 +171,8 @@ void MovieRenderer::drawOnto(const std::vector<DisplayNode>& nodes, Canvas& canv
   fillSweeps_.resize(kMaxLayers + 1);
   strokeSweeps_.resize(kMaxLayers + 1);
   Context ctx{canvas,
-              ShapeRenderer(canvas, settings, this, &rasterizers_[0], &fillSweeps_[0], &strokeSweeps_[0]),
+              ShapeRenderer(canvas, settings, this, &rasterizers_[0], &fillSweeps_[0], &strokeSweeps_[0],
+                            &coverage_),
               0, {}, {}, 0};
   drawList(nodes, toDevice, cx, ctx);
 }
@@ -304,7 +306,8 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
     Canvas layer({pixels.data(), w, h}, &maskPool_);
     Context inner{layer,
                   ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1],
-                                &fillSweeps_[ctx.layers + 1], &strokeSweeps_[ctx.layers + 1]),
+                                &fillSweeps_[ctx.layers + 1], &strokeSweeps_[ctx.layers + 1],
+                                &coverage_),
                   ctx.nesting, {}, {}, ctx.layers + 1};
     drawContent(node, margin ? Affine::translate(margin, margin) * m : m, cx, inner);
     painted = layer.painted();

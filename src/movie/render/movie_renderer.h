@@ -88,6 +88,7 @@ class MovieRenderer : public BitmapSource {
   std::vector<std::vector<uint32_t>> layerPool_;
   int staticDrawsLeft_ = 0;  // characters a live object may still draw from its definitions
   std::vector<FillSweep> fillSweeps_, strokeSweeps_;  // the same for shapes' fills and strokes
+  CoverageCache coverage_;  // shapes drawn frame after frame unchanged
   std::vector<Rasterizer> rasterizers_;  // one per canvas in use (the frame, each layer)  // zeroed frame-sized layers for reuse
 };
 

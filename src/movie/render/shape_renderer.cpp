@@ -70,41 +70,63 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     // pixel centre that lies on an edge falls on the same side as it does there.
     for (Point& p : points_) p = snapToSubpixel(p);
   };
-  // What a table's device lines are made from: the sweep keeps this with
-  // them, and a shape drawn again unchanged reuses them. put(values, n)
-  // returns false to stop early.
-  auto describe = [&](uint32_t table, auto&& put) {
-    int32_t head[18] = {w, h, int32_t(table), int32_t(tables[table].fills.size()),
-                        std::bit_cast<int32_t>(settings_.curveTolerance)};
-    int n = 5;
+  // What a table's coverage is made from: the sweep keeps this with its
+  // lines, and the coverage cache with the rows they covered, so a shape
+  // drawn again unchanged reuses them.
+  auto describe = [&](uint32_t table) {
+    key_.clear();
+    const int32_t head[] = {w,
+                            h,
+                            int32_t(table),
+                            int32_t(tables[table].fills.size()),
+                            int32_t(rule),
+                            int32_t(settings_.antialias),
+                            int32_t(settings_.strokeAntialias),
+                            std::bit_cast<int32_t>(settings_.curveTolerance),
+                            std::bit_cast<int32_t>(float(settings_.pixelsPerTwip)),
+                            int32_t(edges.size())};
+    key_.insert(key_.end(), std::begin(head), std::end(head));
     for (double v : {toDevice.a, toDevice.b, toDevice.c, toDevice.d, toDevice.tx, toDevice.ty}) {
       const uint64_t bits = std::bit_cast<uint64_t>(v);
-      head[n++] = int32_t(uint32_t(bits));
-      head[n++] = int32_t(uint32_t(bits >> 32));
+      key_.push_back(int32_t(uint32_t(bits)));
+      key_.push_back(int32_t(uint32_t(bits >> 32)));
     }
-    head[n++] = int32_t(edges.size());
-    if (!put(head, n)) return false;
+    // The pens of its line styles (their paints are made anew each time).
+    for (const swf::LineStyle& ls : tables[table].lines) {
+      const float miter = float(ls.miterLimit);
+      const int32_t pen[] = {int32_t(ls.width), int32_t(ls.startCap), int32_t(ls.endCap),
+                             int32_t(ls.join), std::bit_cast<int32_t>(miter),
+                             int32_t(ls.noHScale) | int32_t(ls.noVScale) << 1 | int32_t(ls.noClose) << 2};
+      key_.insert(key_.end(), std::begin(pen), std::end(pen));
+    }
+    key_.reserve(key_.size() + 10 * edges.size());
     for (const swf::ShapeEdge& e : edges) {
-      const int32_t edge[10] = {e.x0, e.y0, e.cx, e.cy, e.x1, e.y1, int32_t(e.curved),
+      const int32_t edge[10] = {e.x0, e.y0, e.cx, e.cy, e.x1, e.y1,
+                                int32_t(e.curved) | int32_t(e.line << 1),
                                 int32_t(e.fill0), int32_t(e.fill1), int32_t(e.styleTable)};
-      if (!put(edge, 10)) return false;
+      key_.insert(key_.end(), std::begin(edge), std::end(edge));
     }
-    return true;
   };
-  // The description is followed by the numbers of the table's fills that
-  // have lines, in sweep order: where they start when the fills kept are
-  // this table's, else 0.
-  const size_t describedSize = 18 + 10 * edges.size();  // what describe() puts
-  auto keptFrom = [&](uint32_t table) -> size_t {
+  // The sweep's madeFrom is the description followed by the numbers of the
+  // table's fills that have lines, in sweep order: where they start when the
+  // fills kept are this table's, else 0.
+  auto keptFrom = [&]() -> size_t {
     const std::vector<int32_t>& made = fills_.madeFrom;
-    if (made.size() < describedSize) return 0;
-    const int32_t* at = made.data();
-    const bool same = describe(table, [&](const int32_t* values, int n) {
-      const bool equal = std::memcmp(at, values, sizeof(int32_t) * size_t(n)) == 0;
-      at += n;
-      return equal;
-    });
-    return same ? describedSize : 0;
+    if (made.size() < key_.size() || !std::equal(key_.begin(), key_.end(), made.begin())) return 0;
+    return key_.size();
+  };
+  // Paints the sweep's fills, keeping their coverage when the table was
+  // drawn unchanged in the last frame too.
+  auto paintFills = [&](uint64_t keyHash, const int32_t* fillNumbers, size_t count) {
+    if (paints_.empty()) return;
+    if (cache_ && cache_->drawnBefore(keyHash, 0)) {
+      CoverageRecording recording;
+      recording.fills.assign(fillNumbers, fillNumbers + count);
+      canvas_.fill(fills_, rule, settings_.antialias, paints_, &recording, cache_->budget() / 4);
+      cache_->store(keyHash, key_, 0, std::move(recording));
+    } else {
+      canvas_.fill(fills_, rule, settings_.antialias, paints_);
+    }
   };
 
   // Edges are drawn table by table in the order the records switched tables.
@@ -120,14 +142,25 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     std::vector<const swf::ShapeEdge*> tableEdges;
     for (const auto& e : edges)
       if (e.styleTable == t) tableEdges.push_back(&e);
-    if (const size_t kept = keptFrom(t)) {
-      // The same fills as last time: only their paints are made anew.
+    describe(t);
+    const uint64_t keyHash = cache_ ? CoverageCache::hash(key_) : 0;
+    if (const CoverageRecording* kept = cache_ ? cache_->find(keyHash, key_, 0) : nullptr) {
+      // Painted from the coverage kept: only the paints are made anew.
+      paints_.clear();
+      paints_.reserve(kept->fills.size());
+      for (int32_t f : kept->fills) paints_.push_back(makePaint(table.fills[size_t(f)], toDevice, cx));
+      if (!paints_.empty()) canvas_.replay(*kept, paints_);
+      if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx, keyHash);
+      continue;
+    }
+    if (const size_t kept = keptFrom()) {
+      // The same lines as last time: only their paints are made anew.
       paints_.clear();
       paints_.reserve(fills_.madeFrom.size() - kept);
       for (size_t i = kept; i < fills_.madeFrom.size(); ++i)
         paints_.push_back(makePaint(table.fills[size_t(fills_.madeFrom[i])], toDevice, cx));
-      if (!paints_.empty()) canvas_.fill(fills_, rule, settings_.antialias, paints_);
-      if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx);
+      paintFills(keyHash, fills_.madeFrom.data() + kept, fills_.madeFrom.size() - kept);
+      if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx, keyHash);
       continue;
     }
     if (!flattened) flatten();
@@ -172,18 +205,12 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
       paints_.push_back(makePaint(table.fills[f - 1], toDevice, cx));
       keptFills.push_back(int32_t(f - 1));
     }
-    fills_.madeFrom.reserve(describedSize + keptFills.size());
-    describe(t, [&](const int32_t* values, int n) {
-      fills_.madeFrom.insert(fills_.madeFrom.end(), values, values + n);
-      return true;
-    });
-    if (fills_.madeFrom.size() == describedSize)
-      fills_.madeFrom.insert(fills_.madeFrom.end(), keptFills.begin(), keptFills.end());
-    else
-      fills_.madeFrom.clear();  // (never: the description has a fixed size)
-    if (!paints_.empty()) canvas_.fill(fills_, rule, settings_.antialias, paints_);
+    fills_.madeFrom.reserve(key_.size() + keptFills.size());
+    fills_.madeFrom.assign(key_.begin(), key_.end());
+    fills_.madeFrom.insert(fills_.madeFrom.end(), keptFills.begin(), keptFills.end());
+    paintFills(keyHash, keptFills.data(), keptFills.size());
     // A mask is made of the areas its shapes fill; their outlines play no part.
-    if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx);
+    if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx, keyHash);
   }
 }
 
@@ -201,7 +228,8 @@ struct StretchedSink final : EdgeSink {
 
 void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
                                 const std::vector<const swf::ShapeEdge*>& edges,
-                                const Affine& toDevice, const ColorTransform& cx) {
+                                const Affine& toDevice, const ColorTransform& cx,
+                                uint64_t keyHash) {
   const size_t lineCount = table.lines.size();
   if (lineCount == 0) return;
   const int w = canvas_.width(), h = canvas_.height();
@@ -244,6 +272,16 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
                                                     : Join::Round;
     style.miterLimit = float(std::max(1.0, ls.miterLimit));
 
+    auto strokePaint = [&] {
+      strokePaint_.clear();
+      strokePaint_.push_back(ls.hasFill ? makePaint(ls.fill, toDevice, cx)
+                                        : Paint::solid(premultiply(cx.applyStraight(toArgb(ls.color)))));
+    };
+    if (const CoverageRecording* kept = cache_ ? cache_->find(keyHash, key_, uint32_t(l)) : nullptr) {
+      strokePaint();
+      canvas_.replay(*kept, strokePaint_);
+      continue;
+    }
     strokes_.reset(w, h);
     strokes_.beginFill();
     std::vector<Point> path;
@@ -290,10 +328,15 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
     }
     flush();
     if (!any || strokes_.fillCount() == 0) continue;
-    strokePaint_.clear();
-    strokePaint_.push_back(ls.hasFill ? makePaint(ls.fill, toDevice, cx)
-                                      : Paint::solid(premultiply(cx.applyStraight(toArgb(ls.color)))));
-    canvas_.fill(strokes_, FillRule::NonZero, settings_.strokeAntialias, strokePaint_);
+    strokePaint();
+    if (cache_ && cache_->drawnBefore(keyHash, uint32_t(l))) {
+      CoverageRecording recording;
+      canvas_.fill(strokes_, FillRule::NonZero, settings_.strokeAntialias, strokePaint_, &recording,
+                   cache_->budget() / 4);
+      cache_->store(keyHash, key_, uint32_t(l), std::move(recording));
+    } else {
+      canvas_.fill(strokes_, FillRule::NonZero, settings_.strokeAntialias, strokePaint_);
+    }
   }
 }
 

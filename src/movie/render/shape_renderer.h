@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "movie/render/canvas.h"
+#include "movie/render/coverage_cache.h"
 #include "movie/render/fill_sweep.h"
 #include "movie/render/geometry.h"
 #include "movie/render/paint.h"
@@ -36,11 +37,12 @@ class ShapeRenderer {
  public:
   // `scratch`, `fillScratch` and `strokeScratch` (optional) are rasterisers
   // kept between frames, so their buffers are not allocated afresh for every
-  // frame.
+  // frame. With `coverageCache`, shapes drawn unchanged frame after frame are
+  // painted from the coverage kept there.
   ShapeRenderer(Canvas& canvas, const DrawSettings& settings, BitmapSource* bitmaps,
                 Rasterizer* scratch = nullptr, FillSweep* fillScratch = nullptr,
-                FillSweep* strokeScratch = nullptr)
-      : canvas_(canvas), settings_(settings), bitmaps_(bitmaps),
+                FillSweep* strokeScratch = nullptr, CoverageCache* coverageCache = nullptr)
+      : canvas_(canvas), settings_(settings), bitmaps_(bitmaps), cache_(coverageCache),
         rasterizer_(scratch ? *scratch : ownRasterizer_),
         fills_(fillScratch ? *fillScratch : ownFills_),
         strokes_(strokeScratch ? *strokeScratch : ownStrokes_) {}
@@ -56,11 +58,13 @@ class ShapeRenderer {
 
  private:
   void drawStrokes(const swf::StyleTable& table, const std::vector<const swf::ShapeEdge*>& edges,
-                   const Affine& toDevice, const ColorTransform& cx);
+                   const Affine& toDevice, const ColorTransform& cx, uint64_t keyHash);
 
   Canvas& canvas_;
   DrawSettings settings_;
   BitmapSource* bitmaps_;
+  CoverageCache* cache_;
+  CoverageCache::Key key_;  // what the style table being drawn is made from
   Rasterizer ownRasterizer_;
   Rasterizer& rasterizer_;
   FillSweep ownFills_;

@@ -220,6 +220,14 @@ void Canvas::blendLayer(const uint32_t* layer, int stride, int x0, int y0, Bound
     uint32_t* dst = target_.pixels + row;
     const uint32_t* src = layer + ptrdiff_t(y - y0) * stride - x0;
     const uint8_t* m = mask ? mask->coverage.data() + row : nullptr;
+    if (!m && (mode == BlendMode::Normal || mode == BlendMode::Layer)) {
+      for (int x = area.x0; x < area.x1; ++x)
+        if (src[x] >= 0xFF000000u)
+          dst[x] = src[x];
+        else if (src[x])
+          dst[x] = sourceOver(dst[x], src[x]);
+      continue;
+    }
     for (int x = area.x0; x < area.x1; ++x) {
       if (!m) {
         dst[x] = blendPixel(mode, dst[x], src[x]);

@@ -62,33 +62,100 @@ class Bytes {
 
 float sane(float v, float limit) { return std::isfinite(v) ? std::clamp(v, -limit, limit) : 0.0f; }
 
+// Buffers a blur reuses from filter to filter.
+struct BlurScratch {
+  std::vector<float> line, rows, sums;
+  std::vector<float> plane;  // what is blurred
+};
+
 // Box blurs one channel plane (values 0..1) in place: `passes` times across
 // and down, each a box `boxX` by `boxY` pixels wide. A box is an odd number
 // of whole pixels, or with `exact` exactly as wide as asked: the pixels just
 // past the odd box then count for the part of the width they cover.
 void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, int passes,
-             std::vector<float>& line, bool exact = false) {
-  auto blurLine = [&line, exact](float* p, int n, int stride, float box) {
-    const int r = std::clamp(int((box - 1) / 2), 0, kMaxRadius);
-    const float end = exact && r < kMaxRadius ? std::clamp((box - float(2 * r + 1)) / 2, 0.0f, 1.0f) : 0.0f;
-    if ((r == 0 && end <= 0) || n <= 1) return;
-    const float k = 1.0f / (float(2 * r + 1) + 2 * end);
-    line.assign(size_t(n), 0.0f);
-    for (int i = 0; i < n; ++i) line[size_t(i)] = p[size_t(i) * stride];
-    auto at = [&line, n](int i) { return i >= 0 && i < n ? line[size_t(i)] : 0.0f; };
-    // Running sum over [i - r, i + r], zero outside the plane.
-    float sum = 0;
-    for (int i = 0; i <= r && i < n; ++i) sum += line[size_t(i)];
-    for (int i = 0; i < n; ++i) {
-      p[size_t(i) * stride] = (end > 0 ? sum + end * (at(i - r - 1) + at(i + r + 1)) : sum) * k;
-      const int add = i + r + 1, drop = i - r;
-      if (add < n) sum += line[size_t(add)];
-      if (drop >= 0) sum -= line[size_t(drop)];
+             BlurScratch& scratch, bool exact = false) {
+  struct Box {
+    int r = 0;
+    float end = 0, k = 1;
+    bool none = true;
+  };
+  auto box = [exact](float width, int n) {
+    Box b;
+    b.r = std::clamp(int((width - 1) / 2), 0, kMaxRadius);
+    b.end = exact && b.r < kMaxRadius ? std::clamp((width - float(2 * b.r + 1)) / 2, 0.0f, 1.0f) : 0.0f;
+    b.none = (b.r == 0 && b.end <= 0) || n <= 1;
+    b.k = 1.0f / (float(2 * b.r + 1) + 2 * b.end);
+    return b;
+  };
+  // Across the rows, eight at a time: their running sums are independent,
+  // so the processor adds them side by side.
+  auto blurRows = [&](const Box& b) {
+    constexpr int kGroup = 8;
+    const int r = b.r;
+    const float end = b.end, k = b.k;
+    std::vector<float>& lines = scratch.line;
+    for (int y0 = 0; y0 < h; y0 += kGroup) {
+      const int g = std::min(kGroup, h - y0);
+      float* const first = plane.data() + size_t(y0) * w;
+      lines.assign(first, first + size_t(g) * w);
+      const float* in[kGroup];
+      float* out[kGroup];
+      float sum[kGroup] = {};
+      for (int j = 0; j < g; ++j) {
+        in[j] = lines.data() + size_t(j) * w;
+        out[j] = first + size_t(j) * w;
+        // Running sum over [i - r, i + r], zero outside the plane.
+        for (int i = 0; i <= r && i < w; ++i) sum[j] += in[j][i];
+      }
+      for (int i = 0; i < w; ++i) {
+        const int add = i + r + 1, drop = i - r;
+        if (end > 0) {
+          for (int j = 0; j < g; ++j)
+            out[j][i] = (sum[j] + end * ((i - r - 1 >= 0 ? in[j][i - r - 1] : 0.0f) +
+                                         (add < w ? in[j][add] : 0.0f))) * k;
+        } else {
+          for (int j = 0; j < g; ++j) out[j][i] = sum[j] * k;
+        }
+        if (add < w)
+          for (int j = 0; j < g; ++j) sum[j] += in[j][add];
+        if (drop >= 0)
+          for (int j = 0; j < g; ++j) sum[j] -= in[j][drop];
+      }
     }
   };
+  // Down the columns, all of them at once a row at a time (the same sums, in
+  // the same order, as one column after another, without striding memory).
+  auto blurColumns = [&](const Box& b) {
+    const int r = b.r;
+    const float end = b.end, k = b.k;
+    std::vector<float>& in = scratch.rows;
+    std::vector<float>& sums = scratch.sums;
+    in.assign(plane.begin(), plane.begin() + ptrdiff_t(size_t(w) * h));
+    sums.assign(size_t(w), 0.0f);
+    auto row = [&](int y) { return y >= 0 && y < h ? in.data() + size_t(y) * w : nullptr; };
+    for (int i = 0; i <= r && i < h; ++i) {
+      const float* src = row(i);
+      for (int x = 0; x < w; ++x) sums[size_t(x)] += src[x];
+    }
+    for (int y = 0; y < h; ++y) {
+      float* out = plane.data() + size_t(y) * w;
+      if (end > 0) {
+        const float *before = row(y - r - 1), *after = row(y + r + 1);
+        for (int x = 0; x < w; ++x)
+          out[x] = (sums[size_t(x)] + end * ((before ? before[x] : 0.0f) + (after ? after[x] : 0.0f))) * k;
+      } else {
+        for (int x = 0; x < w; ++x) out[x] = sums[size_t(x)] * k;
+      }
+      if (const float* add = row(y + r + 1))
+        for (int x = 0; x < w; ++x) sums[size_t(x)] += add[x];
+      if (const float* drop = row(y - r))
+        for (int x = 0; x < w; ++x) sums[size_t(x)] -= drop[x];
+    }
+  };
+  const Box across = box(boxX, w), down = box(boxY, h);
   for (int pass = 0; pass < passes; ++pass) {
-    for (int y = 0; y < h; ++y) blurLine(&plane[size_t(y) * w], w, 1, boxX);
-    for (int x = 0; x < w; ++x) blurLine(&plane[size_t(x)], h, w, boxY);
+    if (!across.none) blurRows(across);
+    if (!down.none) blurColumns(down);
   }
 }
 
@@ -96,21 +163,30 @@ struct Region {
   int x0, y0, w, h;
 };
 
+// k / 255 for each byte k.
+const std::array<float, 256> kUnit = [] {
+  std::array<float, 256> u{};
+  for (int k = 0; k < 256; ++k) u[size_t(k)] = float(k) / 255.0f;
+  return u;
+}();
+
 // The alpha of the layer inside `r`, shifted by (dx, dy) pixels, 0..1.
-std::vector<float> alphaPlane(const uint32_t* layer, int stride, const Region& r, int dx, int dy,
-                              bool inverted) {
-  std::vector<float> a(size_t(r.w) * r.h, inverted ? 1.0f : 0.0f);
+void alphaPlane(const uint32_t* layer, int stride, const Region& r, int dx, int dy, bool inverted,
+                std::vector<float>& a) {
+  a.assign(size_t(r.w) * r.h, inverted ? 1.0f : 0.0f);
+  // Pixels [x0, x1) of a row have a source pixel dx to their left.
+  const int x0 = std::clamp(dx, 0, r.w), x1 = std::clamp(r.w + dx, 0, r.w);
   for (int y = 0; y < r.h; ++y) {
     const int sy = y - dy;
     if (sy < 0 || sy >= r.h) continue;
-    for (int x = 0; x < r.w; ++x) {
-      const int sx = x - dx;
-      if (sx < 0 || sx >= r.w) continue;
-      const float v = float(layer[size_t(r.y0 + sy) * stride + r.x0 + sx] >> 24) / 255.0f;
-      a[size_t(y) * r.w + x] = inverted ? 1.0f - v : v;
+    const uint32_t* src = layer + size_t(r.y0 + sy) * stride + r.x0;
+    float* out = a.data() + size_t(y) * r.w;
+    if (inverted) {
+      for (int x = x0; x < x1; ++x) out[x] = 1.0f - kUnit[src[x - dx] >> 24];
+    } else {
+      for (int x = x0; x < x1; ++x) out[x] = kUnit[src[x - dx] >> 24];
     }
   }
-  return a;
 }
 
 uint32_t colorWithAlpha(uint32_t straight, float alpha) {
@@ -166,8 +242,12 @@ class Shades {
 // Puts an effect pixel together with the source pixel under it. Inner effects
 // lie on the source, only where it is (their own colour atop it); outer ones
 // lie under it, only where it is not. Knockout leaves out the source itself.
-uint32_t composite(uint32_t effect, uint32_t src, bool inner, bool knockout) {
+inline uint32_t composite(uint32_t effect, uint32_t src, bool inner, bool knockout) {
   const uint32_t srcA = src >> 24;
+  // Outer effects: nothing shows through an opaque source, all of it where
+  // there is none.
+  if (!inner && srcA == 255) return knockout ? 0 : src;
+  if (!inner && srcA == 0) return effect;
   if (inner) {
     const uint32_t on = mulPixel255(effect, srcA);
     return knockout ? on : on + mulPixel255(src, 255 - (effect >> 24));
@@ -181,14 +261,15 @@ uint32_t composite(uint32_t effect, uint32_t src, bool inner, bool knockout) {
 // last where it is strongest. Full (on top) gradient glows cover the source
 // on both sides of its edge.
 void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
-            std::vector<float>& line) {
+            BlurScratch& scratch) {
   const bool gradient = f.kind == FilterKind::GradientGlow;
   const bool full = gradient && !f.inner && f.onTop;
   const float dist = f.kind == FilterKind::Glow ? 0.0f : f.distance * scale;
   const int dx = int(std::lround(std::cos(f.angle) * dist));
   const int dy = int(std::lround(std::sin(f.angle) * dist));
-  std::vector<float> a = alphaPlane(layer, stride, r, dx, dy, f.inner);
-  boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line);
+  std::vector<float>& a = scratch.plane;
+  alphaPlane(layer, stride, r, dx, dy, f.inner, a);
+  boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch);
   const Shades shades = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(f.color);
   for (int y = 0; y < r.h; ++y) {
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
@@ -214,14 +295,15 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
 // highlight; where positive it faces away and takes the shadow. Inner bevels
 // lie inside the source, outer ones outside it, full ones on both sides.
 void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
-           std::vector<float>& line) {
+           BlurScratch& scratch) {
   const float dist = f.distance * scale;
   const int dx = int(std::lround(std::cos(f.angle) * dist));
   const int dy = int(std::lround(std::sin(f.angle) * dist));
-  std::vector<float> a = alphaPlane(layer, stride, r, 0, 0, false);
+  std::vector<float>& a = scratch.plane;
+  alphaPlane(layer, stride, r, 0, 0, false, a);
   // A bevel's blur box is exactly as wide as asked, even when that is an
   // even number of pixels.
-  boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line, true);
+  boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch, true);
   auto at = [&a, &r](int x, int y) {
     return x < 0 || y < 0 || x >= r.w || y >= r.h ? 0.0f : a[size_t(y) * r.w + x];
   };
@@ -246,7 +328,7 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
 }
 
 void blur(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
-          std::vector<float>& line) {
+          BlurScratch& scratch) {
   // One channel at a time keeps a single plane in memory.
   std::vector<float> plane(size_t(r.w) * r.h);
   for (int c = 0; c < 4; ++c) {
@@ -254,7 +336,7 @@ void blur(const Filter& f, uint32_t* layer, int stride, const Region& r, float s
     for (int y = 0; y < r.h; ++y)
       for (int x = 0; x < r.w; ++x)
         plane[size_t(y) * r.w + x] = float((layer[size_t(r.y0 + y) * stride + r.x0 + x] >> shift) & 255);
-    boxBlur(plane, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, line);
+    boxBlur(plane, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch);
     for (int y = 0; y < r.h; ++y)
       for (int x = 0; x < r.w; ++x) {
         uint32_t& p = layer[size_t(r.y0 + y) * stride + r.x0 + x];
@@ -401,20 +483,20 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
           std::min(width, area.x1 + reach), std::min(height, area.y1 + reach)};
   if (area.empty()) return area;
   const Region r{area.x0, area.y0, area.x1 - area.x0, area.y1 - area.y0};
-  std::vector<float> line;
+  BlurScratch scratch;
   for (const Filter& f : filters) {
     switch (f.kind) {
       case FilterKind::Blur:
-        blur(f, layer, width, r, scale, line);
+        blur(f, layer, width, r, scale, scratch);
         break;
       case FilterKind::DropShadow:
       case FilterKind::Glow:
       case FilterKind::GradientGlow:
-        shadow(f, layer, width, r, scale, line);
+        shadow(f, layer, width, r, scale, scratch);
         break;
       case FilterKind::Bevel:
       case FilterKind::GradientBevel:
-        bevel(f, layer, width, r, scale, line);
+        bevel(f, layer, width, r, scale, scratch);
         break;
       case FilterKind::ColorMatrix:
         colorMatrix(f, layer, width, r);

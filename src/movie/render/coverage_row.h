@@ -83,7 +83,8 @@ inline int nextMarked(const uint64_t* bits, int from, int end) {
   return std::min(end, (w << 6) + __builtin_ctzll(m));
 }
 
-// `bits` marks the cells touched, bit bitBase + i for cell i.
+// `bits` marks the cells touched, bit bitBase + i for cell i (null: rows
+// narrow enough to be summed cell by cell are not marked).
 inline void addRowArea(float* row, uint64_t* bits, int bitBase, float x, float xNext, float d,
                        int bufX, int bufW, int& rmin, int& rmax) {
   float xa = std::min(x, xNext) - float(bufX), xb = std::max(x, xNext) - float(bufX);
@@ -96,7 +97,7 @@ inline void addRowArea(float* row, uint64_t* bits, int bitBase, float x, float x
   const int ib = int(xb) + (float(int(xb)) < xb);
   rmin = std::min(rmin, ia);
   rmax = std::max(rmax, std::max(ib, ia + 1));
-  markCells(bits, bitBase + ia, bitBase + std::max(ib, ia + 1));
+  if (bits) markCells(bits, bitBase + ia, bitBase + std::max(ib, ia + 1));
   if (ib <= ia + 1) {
     // Inside one pixel column: split by the mean x.
     const float xm = 0.5f * (xa + xb) - xaFloor;
@@ -183,12 +184,31 @@ inline uint8_t coverageByte(float acc) {
 // coverage) (x relative to the buffer). Only marked cells (`bits`, as in
 // addRowArea) can change the sum: between them the coverage stays as it is.
 // Cells and marks are left zero.
+// Without `bits` every cell is summed.
 template <FillRule rule, bool antialias, class Emit>
 inline void sweepRowAs(float* row, uint64_t* bits, int bitBase, int first, int rowMax,
                        int visibleW, int bufW, uint8_t* coverage, Emit& emit) {
   const int last = std::min(rowMax + 1, visibleW);
   float acc = 0;
   int runStart = -1;
+  if (!bits) {
+    for (int k = first; k < last; ++k) {
+      acc += row[k];
+      row[k] = 0.0f;
+      const uint8_t v = coverageByte<rule, antialias>(acc);
+      coverage[k] = v;
+      if (v) {
+        if (runStart < 0) runStart = k;
+      } else if (runStart >= 0) {
+        emit(runStart, k - runStart, coverage + runStart);
+        runStart = -1;
+      }
+    }
+    if (runStart >= 0 && last > runStart) emit(runStart, last - runStart, coverage + runStart);
+    if (last < rowMax + 1)
+      std::fill(row + std::max(first, last), row + std::min(rowMax + 1, bufW), 0.0f);
+    return;
+  }
   int i = first;
   while (i < last) {
     // Marked cells [i, j) one by one.

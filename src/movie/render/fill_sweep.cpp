@@ -11,6 +11,8 @@ namespace orv::movie::render {
 namespace {
 // Rows per band: a band of cells at 1080p is 16 * 1924 floats, about 120 KiB.
 constexpr int kBandRows = 16;
+// Fills at most this many cells wide are swept without marks.
+constexpr int kDenseWidth = 96;
 }  // namespace
 
 void FillSweep::reset(int width, int height) {
@@ -171,6 +173,9 @@ void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count,
   const size_t cellsPerPixel = antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1;
   float* const band = cells_.data() + size_t(fill.bufX) * cellsPerPixel;
   const size_t rowCells = size_t(stride_) * cellsPerPixel;
+  // Rows of a narrow fill are summed cell by cell: cheaper than marking
+  // the cells its lines touch and skipping the rest.
+  const bool dense = antialias == AntiAlias::Area && fill.bufW <= kDenseWidth;
   for (size_t k = 0; k < count; ++k) {
     Line& l = lines_[lines[k]];
     const int from = std::max(l.yStart, bandTop), to = std::min(l.yEnd, bandBottom);
@@ -181,7 +186,8 @@ void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count,
         const float xNext = x + l.dxdy * dy;
         const int r = y - bandTop;
         if (dy > 0)
-          detail::addRowArea(band + size_t(r) * stride_, marks_.data() + size_t(r) * markWords_,
+          detail::addRowArea(band + size_t(r) * stride_,
+                             dense ? nullptr : marks_.data() + size_t(r) * markWords_,
                              fill.bufX, x, xNext, dy * l.dir, fill.bufX, fill.bufW,
                              rowMin_[size_t(r)], rowMax_[size_t(r)]);
         x = xNext;
@@ -214,7 +220,8 @@ void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count,
   for (int r = 0; r < bandBottom - bandTop; ++r) {
     if (rowMax_[size_t(r)] < 0) continue;
     const int y = bandTop + r;
-    detail::sweepRow(band + size_t(r) * rowCells, marks_.data() + size_t(r) * markWords_,
+    detail::sweepRow(band + size_t(r) * rowCells,
+                     dense ? nullptr : marks_.data() + size_t(r) * markWords_,
                      fill.bufX, rowMin_[size_t(r)], rowMax_[size_t(r)],
                      fill.visibleW, fill.bufW, rule, antialias, coverage_.data(),
                      [&](int x, int n, const uint8_t* c) { sink.span(index, y, fill.bufX + x, n, c); });

@@ -70,13 +70,16 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   double scriptRotation = std::numeric_limits<double>::quiet_NaN();
   // onClipEvent handlers of the PlaceObject that made it (points into the movie).
   const std::vector<swf::ClipAction>* clipActions = nullptr;
-  // PlaceObject3's blend mode and filter list bytes (these point into the movie).
+  // PlaceObject3's blend mode and filter list bytes (these point into the movie,
+  // or to scriptFilters).
   uint8_t blendMode = 0;
   bool cacheAsBitmap = false;  // drawn through a bitmap cache: lands on whole pixels
   // The part of the object shown (scrollRect, pixels of its own space); none: all of it.
   struct ScrollRect { double x = 0, y = 0, width = 0, height = 0; };
   std::optional<ScrollRect> scrollRect;
   const std::vector<uint8_t>* filters = nullptr;
+  // Filters a script set (MovieClip.filters): `filters` points here then.
+  std::shared_ptr<const std::vector<uint8_t>> scriptFilters;
   // A bitmap attached by script (attachBitmap): drawn live from the BitmapData's pixels.
   std::shared_ptr<const render::Bitmap> bitmap;
   bool smoothBitmap = false;

@@ -695,6 +695,7 @@ void installGeomBuiltins(Vm& vm) {
     installMatrix(vm, geom);
     installColorTransform(vm, geom);
     installTransform(vm, geom);
+    installFilterBuiltins(vm, package);
 }
 
 }  // namespace orv::movie::script

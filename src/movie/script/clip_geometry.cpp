@@ -207,4 +207,21 @@ void ClipBridge::setScrollRect(const std::optional<ScrollRect>& r) {
         o->scrollRect.reset();
 }
 
+std::vector<uint8_t> ClipBridge::filterList() {
+    auto o = object_.lock();
+    return o && o->filters ? *o->filters : std::vector<uint8_t>{};
+}
+
+void ClipBridge::setFilterList(std::vector<uint8_t> bytes) {
+    auto o = object_.lock();
+    if (!o) return;
+    if (bytes.empty() || bytes[0] == 0) {
+        o->scriptFilters.reset();
+        o->filters = nullptr;
+        return;
+    }
+    o->scriptFilters = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    o->filters = o->scriptFilters.get();
+}
+
 }  // namespace orv::movie::script

@@ -116,6 +116,11 @@ public:
     virtual std::optional<ScrollRect> scrollRect() { return std::nullopt; }
     virtual void setScrollRect(const std::optional<ScrollRect>& r) { (void)r; }
 
+    // The clip's filters (MovieClip.filters) as a movie file stores them: a count byte,
+    // then each filter's id and fields. Empty: none.
+    virtual std::vector<uint8_t> filterList() { return {}; }
+    virtual void setFilterList(std::vector<uint8_t> bytes) { (void)bytes; }
+
     // What the drawing API draws into, below the clip's children (made on first use);
     // nullptr when the host keeps no drawings.
     virtual Drawing* drawing() { return nullptr; }

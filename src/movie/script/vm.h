@@ -292,10 +292,12 @@ void installNativeTable(Vm& vm);      // ASnative, ASconstructor, ASSetNative
 void installTextFormatBuiltins(Vm& vm);  // TextFormat
 void installTextFieldBuiltins(Vm& vm);   // TextField, createTextField (after MovieClip)
 void installDrawingBuiltins(Vm& vm);  // MovieClip's drawing API
-void installGeomBuiltins(Vm& vm);
+void installGeomBuiltins(Vm& vm);  // flash.geom: Point, Rectangle, Matrix, ColorTransform, Transform
+// flash.filters and MovieClip.filters, into the flash package (builtins_filters.cpp).
+void installFilterBuiltins(Vm& vm, Object* package);
 void installBitmapDataBuiltins(Vm& vm);  // flash.display.BitmapData, MovieClip.attachBitmap
 void installClipMaskBuiltins(Vm& vm);    // MovieClip.setMask
-void installLoadingBuiltins(Vm& vm);  // LoadVars loading, MovieClipLoader, loadVariables     // flash.geom: Point, Rectangle, Matrix, ColorTransform, Transform
+void installLoadingBuiltins(Vm& vm);  // LoadVars loading, MovieClipLoader, loadVariables
 // SWF 6 and 7 movies see the `flash` package only once ASSetPropFlags clears its SWF 8 bit.
 void revealHiddenPackages(Vm& vm, int clearedFlags);
 

@@ -304,18 +304,27 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
   // A bevel's blur box is exactly as wide as asked, even when that is an
   // even number of pixels.
   boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch, true);
-  auto at = [&a, &r](int x, int y) {
-    return x < 0 || y < 0 || x >= r.w || y >= r.h ? 0.0f : a[size_t(y) * r.w + x];
-  };
   const bool full = !f.inner && f.onTop;
   const bool gradient = f.kind == FilterKind::GradientBevel;
   const Shades light(gradient ? 0 : f.highlight), dark(gradient ? 0 : f.color);
   const Shades ramp = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(0);
+  // Unlit, a plain bevel adds nothing (its shades start transparent).
+  const bool unlitIsClear = !gradient && !f.knockout;
+  // The blurred alpha a distance back along the light (x - dx, y - dy) and ahead
+  // (x + dx, y + dy); nothing outside the plane.
+  const int backX0 = std::clamp(dx, 0, r.w), backX1 = std::clamp(r.w + dx, 0, r.w);
+  const int aheadX0 = std::clamp(-dx, 0, r.w), aheadX1 = std::clamp(r.w - dx, 0, r.w);
   for (int y = 0; y < r.h; ++y) {
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+    const int yb = y - dy, ya = y + dy;
+    const float* back = yb >= 0 && yb < r.h ? a.data() + size_t(yb) * r.w : nullptr;
+    const float* ahead = ya >= 0 && ya < r.h ? a.data() + size_t(ya) * r.w : nullptr;
     for (int x = 0; x < r.w; ++x) {
+      const float vb = back && x >= backX0 && x < backX1 ? back[x - dx] : 0.0f;
+      const float va = ahead && x >= aheadX0 && x < aheadX1 ? ahead[x + dx] : 0.0f;
+      if (unlitIsClear && vb == va) continue;
       const uint32_t src = row[x];
-      const float lit = std::clamp((at(x - dx, y - dy) - at(x + dx, y + dy)) * f.strength, -1.0f, 1.0f);
+      const float lit = std::clamp((vb - va) * f.strength, -1.0f, 1.0f);
       // A gradient bevel runs from its highlight (lit < 0) through the middle
       // of the gradient (unlit) to its shadow.
       const uint32_t effect = gradient ? ramp.at(uint32_t(std::clamp(int(lit * 127.5f + 128.0f), 0, 255)))

@@ -8,11 +8,10 @@
 // so a kept coverage is never painted for another shape.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "movie/render/fill_sweep.h"
+#include "movie/render/kept_by_key.h"
 
 namespace orv::movie::render {
 
@@ -30,6 +29,11 @@ struct CoverageRecording {
   size_t bytes() const {
     return spans.capacity() * sizeof(Span) + coverage.capacity() + fills.capacity() * sizeof(int32_t);
   }
+  bool worthKeeping() const { return complete; }
+  void shrink() {
+    spans.shrink_to_fit();
+    coverage.shrink_to_fit();
+  }
   void replay(FillSink& sink) const;
 };
 
@@ -45,46 +49,7 @@ class RecordingSink final : public FillSink {
   size_t limit_;
 };
 
-class CoverageCache {
- public:
-  // What a shape's coverage depends on, as words; `variant` tells its fills
-  // (0) from the strokes of each line style (1, 2, ...).
-  using Key = std::vector<int32_t>;
-  static uint64_t hash(const Key& key);
-
-  explicit CoverageCache(size_t budgetBytes = size_t(64) << 20) : budget_(budgetBytes) {}
-
-  // The coverage kept for the key, or null.
-  const CoverageRecording* find(uint64_t hash, const Key& key, uint32_t variant);
-  // Whether the key was drawn in this or the previous frame: only shapes
-  // drawn unchanged twice are recorded, so moving ones cost nothing.
-  bool drawnBefore(uint64_t hash, uint32_t variant);
-  // Keeps a complete recording, dropping the least recently used ones to
-  // stay within the budget.
-  void store(uint64_t hash, const Key& key, uint32_t variant, CoverageRecording&& recording);
-  // Marks the start of a frame; coverage not painted for a while is let go.
-  void nextFrame();
-
-  size_t bytes() const { return bytes_; }
-  size_t entries() const { return entries_.size(); }
-  size_t budget() const { return budget_; }
-  void clear();
-
- private:
-  struct Entry {
-    std::shared_ptr<const Key> key;
-    uint32_t variant = 0;
-    CoverageRecording recording;
-    uint64_t lastUsed = 0;
-  };
-  static uint64_t slot(uint64_t hash, uint32_t variant);
-  void evictDownTo(size_t bytes);
-
-  size_t budget_;
-  size_t bytes_ = 0;
-  uint64_t frame_ = 1;
-  std::unordered_multimap<uint64_t, Entry> entries_;
-  std::unordered_map<uint64_t, uint64_t> drawn_;  // slot -> last frame it was drawn in
-};
+// Coverage of shapes drawn unchanged, by what their coverage depends on.
+using CoverageCache = KeptByKey<CoverageRecording>;
 
 }  // namespace orv::movie::render

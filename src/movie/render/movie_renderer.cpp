@@ -1,6 +1,7 @@
 #include "movie/render/movie_renderer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <map>
 
@@ -112,6 +113,8 @@ void MovieRenderer::setMovie(std::shared_ptr<const swf::Movie> movie) {
   movie_ = std::move(movie);
   edgeCache_.clear();
   bitmapCache_.clear();
+  coverage_.clear();
+  keptLayers_.clear();  // keyed by the old movie's characters
   fontsIndexed_ = false;
   fontsByName_.clear();
 }
@@ -138,6 +141,7 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
                            const StageView& view, RenderQuality quality, uint32_t backgroundRgb) {
   if (!target.pixels || target.width <= 0 || target.height <= 0) return;
   coverage_.nextFrame();
+  keptLayers_.nextFrame();
   Canvas canvas(target, &maskPool_);
   canvas.clear(0xFF000000u | (backgroundRgb & 0xFFFFFFu));
   if (!(view.width > 0) || !(view.height > 0)) return;
@@ -294,6 +298,16 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
       filters.empty() ? 0 : std::min(filterReach(filters, filterScale), kMaxFilterMargin);
   const int cw = ctx.canvas.width(), ch = ctx.canvas.height();
   const int w = cw + 2 * margin, h = ch + 2 * margin;
+  // A filtered layer drawn unchanged since the last frame is put down as it was kept.
+  const bool keepable = !filters.empty() && describeLayer(node, m, cx, margin, ctx);
+  const uint64_t keyHash = keepable ? KeptByKey<KeptLayer>::hash(layerKey_) : 0;
+  if (const KeptLayer* kept = keepable ? keptLayers_.find(keyHash, layerKey_, 0) : nullptr) {
+    const Canvas::Bounds& p = kept->painted;
+    ctx.canvas.blendLayer(kept->pixels.data(), p.x1 - p.x0, p.x0 - margin, p.y0 - margin,
+                          {p.x0 - margin, p.y0 - margin, p.x1 - margin, p.y1 - margin}, mode);
+    return;
+  }
+  const bool keep = keepable && keptLayers_.drawnBefore(keyHash, 0);
   const size_t size = size_t(w) * h;
   std::vector<uint32_t> pixels;
   while (!layerPool_.empty() && pixels.size() != size) {
@@ -314,6 +328,18 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
   }
   if (!filters.empty() && !painted.empty())
     painted = applyFilters(filters, pixels.data(), w, h, painted, filterScale);
+  if (keep && !painted.empty() &&
+      size_t(painted.x1 - painted.x0) * size_t(painted.y1 - painted.y0) * sizeof(uint32_t) <=
+          keptLayers_.budget() / 4) {
+    KeptLayer kept;
+    kept.painted = painted;
+    kept.pixels.reserve(size_t(painted.x1 - painted.x0) * size_t(painted.y1 - painted.y0));
+    for (int y = painted.y0; y < painted.y1; ++y) {
+      const uint32_t* row = pixels.data() + size_t(y) * w;
+      kept.pixels.insert(kept.pixels.end(), row + painted.x0, row + painted.x1);
+    }
+    keptLayers_.store(keyHash, layerKey_, 0, std::move(kept));
+  }
   if (!painted.empty()) {
     const Canvas::Bounds onCanvas{painted.x0 - margin, painted.y0 - margin, painted.x1 - margin,
                                   painted.y1 - margin};
@@ -322,6 +348,67 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
       std::fill_n(pixels.data() + size_t(y) * w + painted.x0, painted.x1 - painted.x0, 0u);
   }
   if (layerPool_.size() < size_t(kMaxLayers)) layerPool_.push_back(std::move(pixels));
+}
+
+namespace {
+void putBits(std::vector<int32_t>& key, double v) {
+  const uint64_t bits = std::bit_cast<uint64_t>(v);
+  key.push_back(int32_t(uint32_t(bits)));
+  key.push_back(int32_t(uint32_t(bits >> 32)));
+}
+void putPointer(std::vector<int32_t>& key, const void* p) {
+  const uint64_t bits = uint64_t(reinterpret_cast<uintptr_t>(p));
+  key.push_back(int32_t(uint32_t(bits)));
+  key.push_back(int32_t(uint32_t(bits >> 32)));
+}
+// Words a layer's key may take: larger subtrees are not kept.
+constexpr size_t kMaxLayerKey = size_t(1) << 20;
+
+// Appends everything a node and its children draw from; false when something in it can
+// change without its node changing (text, script drawings, bitmaps, masks, fields) or
+// comes from a movie other than the renderer's own, whose characters may not outlive it.
+bool describeNode(const DisplayNode& n, std::vector<int32_t>& key, int nesting) {
+  if (nesting > 64 || key.size() > kMaxLayerKey) return false;
+  if (n.movie || n.text || n.fieldBox || n.field || n.drawing || n.bitmap || n.mask) return false;
+  if (n.character && (std::holds_alternative<swf::EditTextDef>(*n.character) ||
+                      std::holds_alternative<swf::VideoStreamDef>(*n.character)))
+    return false;
+  putPointer(key, n.character);
+  for (double v : {n.matrix.a, n.matrix.b, n.matrix.c, n.matrix.d, n.matrix.tx, n.matrix.ty, n.cxform.rMul,
+                   n.cxform.gMul, n.cxform.bMul, n.cxform.aMul, n.cxform.rAdd, n.cxform.gAdd, n.cxform.bAdd,
+                   n.cxform.aAdd})
+    putBits(key, v);
+  key.insert(key.end(), {int32_t(n.depth), int32_t(n.clipDepth), int32_t(n.ratio), int32_t(n.blendMode),
+                         int32_t(n.cacheAsBitmap), int32_t(n.visible), int32_t(n.buttonState)});
+  key.push_back(n.scrollRect ? 1 : 0);
+  if (n.scrollRect)
+    for (double v : *n.scrollRect) putBits(key, v);
+  key.push_back(n.filters ? int32_t(n.filters->size()) : -1);
+  if (n.filters) {
+    if (key.size() + n.filters->size() > kMaxLayerKey) return false;
+    for (uint8_t b : *n.filters) key.push_back(b);
+  }
+  key.push_back(int32_t(n.children.size()));
+  for (const DisplayNode& child : n.children)
+    if (!describeNode(child, key, nesting + 1)) return false;
+  return true;
+}
+}  // namespace
+
+bool MovieRenderer::describeLayer(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
+                                  int margin, const Context& ctx) {
+  if (drawing_) return false;  // inside a loaded movie
+  layerKey_.clear();
+  const DrawSettings& s = ctx.shapes.settings();
+  layerKey_.insert(layerKey_.end(),
+                   {ctx.canvas.width(), ctx.canvas.height(), margin, ctx.nesting, int32_t(s.antialias),
+                    int32_t(s.strokeAntialias), int32_t(s.smoothBitmaps), int32_t(s.smoothAllBitmaps),
+                    std::bit_cast<int32_t>(s.curveTolerance)});
+  putBits(layerKey_, s.pixelsPerTwip);
+  for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty}) putBits(layerKey_, v);
+  for (float v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA})
+    layerKey_.push_back(std::bit_cast<int32_t>(v));
+  return describeNode(node, layerKey_, 0);
 }
 
 void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* node,

@@ -45,6 +45,9 @@ class MovieRenderer : public BitmapSource {
 
   std::shared_ptr<const Bitmap> bitmap(swf::CharacterId id) override;
 
+  // Filtered layers kept from earlier frames (to look at how the renderer keeps them).
+  size_t keptLayerCount() const { return keptLayers_.entries(); }
+
  private:
   struct Context;
   void drawOnto(const std::vector<DisplayNode>& nodes, Canvas& canvas, const Affine& toDevice,
@@ -89,6 +92,19 @@ class MovieRenderer : public BitmapSource {
   int staticDrawsLeft_ = 0;  // characters a live object may still draw from its definitions
   std::vector<FillSweep> fillSweeps_, strokeSweeps_;  // the same for shapes' fills and strokes
   CoverageCache coverage_;  // shapes drawn frame after frame unchanged
+  // Filtered layers drawn frame after frame unchanged: their pixels after the filters
+  // (a Flash player, too, keeps filtered objects as bitmaps while they do not change).
+  struct KeptLayer {
+    Canvas::Bounds painted;  // in the layer's pixels
+    std::vector<uint32_t> pixels;  // the painted rectangle, row after row
+    size_t bytes() const { return pixels.capacity() * sizeof(uint32_t); }
+    bool worthKeeping() const { return !painted.empty(); }
+    void shrink() {}
+  };
+  KeptByKey<KeptLayer> keptLayers_;
+  KeptByKey<KeptLayer>::Key layerKey_;
+  bool describeLayer(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
+                     int margin, const Context& ctx);
   std::vector<Rasterizer> rasterizers_;  // one per canvas in use (the frame, each layer)  // zeroed frame-sized layers for reuse
 };
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "movie/drawing.h"
 #include "movie/render/filters.h"
 #include "movie/render/movie_renderer.h"
 #include "render_test_util.h"
@@ -553,6 +554,67 @@ TEST(FilterEffect, SomethingJustOffTheStageStillCastsItsShadowOntoIt) {
   EXPECT_EQ(frame.at(7, 4), 0xFF0000FFu);
   EXPECT_EQ(frame.at(7, 6), 0xFFFFFFFFu);  // no further than the square's height
   EXPECT_EQ(frame.at(2, 2), 0xFFFFFFFFu);
+}
+
+// A filtered object that stands still is put down from the pixels kept after its
+// filters; anything in it that changes, down to a child's place, draws it afresh.
+TEST(FilterEffect, AFilteredObjectStandingStillIsKeptAndRedrawnWhenAnythingInItChanges) {
+  swf::ShapeDef def;
+  def.shape = test::makeShape("M 100 100 F1 1 l 200 100 l 200 200 l 100 200 l 100 100",
+                              {test::solidFill(255, 0, 0)});
+  const swf::Character square = def;
+  const swf::Character sprite = swf::SpriteDef{};
+  Writer w;
+  w.u8(1);
+  dropShadow(w, 2, 0.5, 3, 0x20 | 1);
+  DisplayNode child;
+  child.character = &square;
+  child.depth = 1;
+  DisplayNode clip;
+  clip.character = &sprite;
+  clip.depth = 1;
+  clip.filters = &w.b;
+  clip.children = {child};
+  auto fresh = [&](const DisplayNode& n) {
+    test::Frame f(30, 30);
+    MovieRenderer r;
+    r.render({n}, f.surface(), {0, 0, 600, 600}, RenderQuality::High, 0xFFFFFF);
+    return f.pixels;
+  };
+  MovieRenderer kept;
+  auto frame = [&](const DisplayNode& n) {
+    test::Frame f(30, 30);
+    kept.render({n}, f.surface(), {0, 0, 600, 600}, RenderQuality::High, 0xFFFFFF);
+    return f.pixels;
+  };
+  const auto still = fresh(clip);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(frame(clip), still) << i;
+  EXPECT_EQ(kept.keptLayerCount(), 1u);
+  // The child moves: a new picture, the same as drawing it afresh.
+  DisplayNode moved = clip;
+  moved.children[0].matrix.tx = 100;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(frame(moved), fresh(moved)) << i;
+  EXPECT_NE(fresh(moved), still);
+  // Another colour for the clip, or another shadow.
+  DisplayNode tinted = clip;
+  tinted.cxform.gAdd = 200;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(frame(tinted), fresh(tinted)) << i;
+  Writer w2;
+  w2.u8(1);
+  dropShadow(w2, 2, 0.5, 6, 0x20 | 1);
+  DisplayNode longer = clip;
+  longer.filters = &w2.b;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(frame(longer), fresh(longer)) << i;
+  // Script drawings can change without their node changing: never kept.
+  MovieRenderer drawn;
+  movie::Drawing drawing;
+  DisplayNode withDrawing = clip;
+  withDrawing.drawing = &drawing;
+  for (int i = 0; i < 3; ++i) {
+    test::Frame f(30, 30);
+    drawn.render({withDrawing}, f.surface(), {0, 0, 600, 600}, RenderQuality::High, 0xFFFFFF);
+  }
+  EXPECT_EQ(drawn.keptLayerCount(), 0u);
 }
 
 }  // namespace

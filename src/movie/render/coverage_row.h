@@ -191,30 +191,11 @@ inline void sweepRowAs(float* row, uint64_t* bits, int bitBase, int first, int r
   const int last = std::min(rowMax + 1, visibleW);
   float acc = 0;
   int runStart = -1;
-  if (!bits) {
-    for (int k = first; k < last; ++k) {
-      acc += row[k];
-      row[k] = 0.0f;
-      const uint8_t v = coverageByte<rule, antialias>(acc);
-      coverage[k] = v;
-      if (v) {
-        if (runStart < 0) runStart = k;
-      } else if (runStart >= 0) {
-        emit(runStart, k - runStart, coverage + runStart);
-        runStart = -1;
-      }
-    }
-    if (runStart >= 0 && last > runStart) emit(runStart, last - runStart, coverage + runStart);
-    if (last < rowMax + 1)
-      std::fill(row + std::max(first, last), row + std::min(rowMax + 1, bufW), 0.0f);
-    return;
-  }
-  int i = first;
-  while (i < last) {
-    // Marked cells [i, j) one by one.
-    const int j = nextUnmarked(bits, bitBase + i + 1, bitBase + last) - bitBase;
+  // Cells [from, to) one by one into coverage, runs handed out as they end;
+  // gives the last cell's coverage.
+  auto sumCells = [&](int from, int to) {
     uint8_t v = 0;
-    for (int k = i; k < j; ++k) {
+    for (int k = from; k < to; ++k) {
       acc += row[k];
       row[k] = 0.0f;
       v = coverageByte<rule, antialias>(acc);
@@ -226,6 +207,13 @@ inline void sweepRowAs(float* row, uint64_t* bits, int bitBase, int first, int r
         runStart = -1;
       }
     }
+    return v;
+  };
+  if (!bits) sumCells(first, last);
+  for (int i = first; bits && i < last;) {
+    // Marked cells [i, j) one by one.
+    const int j = nextUnmarked(bits, bitBase + i + 1, bitBase + last) - bitBase;
+    const uint8_t v = sumCells(i, j);
     // Then unmarked ones [j, next): the same coverage throughout.
     const int next = j < last ? nextMarked(bits, bitBase + j, bitBase + last) - bitBase : last;
     if (v) {
@@ -241,7 +229,8 @@ inline void sweepRowAs(float* row, uint64_t* bits, int bitBase, int first, int r
   // Cells right of the clip were not read.
   if (last < rowMax + 1)
     std::fill(row + std::max(first, last), row + std::min(rowMax + 1, bufW), 0.0f);
-  std::fill(bits + ((bitBase + first) >> 6), bits + ((bitBase + rowMax) >> 6) + 1, uint64_t(0));
+  if (bits)
+    std::fill(bits + ((bitBase + first) >> 6), bits + ((bitBase + rowMax) >> 6) + 1, uint64_t(0));
 }
 
 // Whether a sample whose lines wind `w` times round it is inside.

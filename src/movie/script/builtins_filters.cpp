@@ -254,6 +254,16 @@ bool encode(const FilterObject& f, Writer& w) {
     auto list = [&f](const char* name) -> const std::vector<double>& { return f.slot(name)->list; };
     auto type = [&f]() { return f.slot("type")->text; };
     const int passes = int(n("quality"));
+    // What bevels and gradient filters store after their colours.
+    auto bevelTail = [&] {
+        w.fixed16(n("blurX"));
+        w.fixed16(n("blurY"));
+        w.fixed16(n("angle") * kPi / 180);
+        w.fixed16(n("distance"));
+        w.fixed8(n("strength"));
+        w.u8((type() == "inner" ? 0x80 : 0) | (n("knockout") ? 0x40 : 0) | 0x20 | (type() == "full" ? 0x10 : 0) |
+             passes);
+    };
     switch (s.id) {
         case kDropShadow:
             w.u8(kDropShadow);
@@ -284,13 +294,7 @@ bool encode(const FilterObject& f, Writer& w) {
             // The highlight comes first in the stored record.
             w.rgba(n("highlightColor"), n("highlightAlpha"));
             w.rgba(n("shadowColor"), n("shadowAlpha"));
-            w.fixed16(n("blurX"));
-            w.fixed16(n("blurY"));
-            w.fixed16(n("angle") * kPi / 180);
-            w.fixed16(n("distance"));
-            w.fixed8(n("strength"));
-            w.u8((type() == "inner" ? 0x80 : 0) | (n("knockout") ? 0x40 : 0) | 0x20 |
-                 (type() == "full" ? 0x10 : 0) | passes);
+            bevelTail();
             return true;
         case kGradientGlow:
         case kGradientBevel: {
@@ -305,13 +309,7 @@ bool encode(const FilterObject& f, Writer& w) {
                        finiteOr(list("alphas")[i], 0));
             for (size_t i = 0; i < count; ++i)
                 w.u8(uint32_t(std::clamp(finiteOr(list("ratios")[i], 0), 0.0, 255.0)));
-            w.fixed16(n("blurX"));
-            w.fixed16(n("blurY"));
-            w.fixed16(n("angle") * kPi / 180);
-            w.fixed16(n("distance"));
-            w.fixed8(n("strength"));
-            w.u8((type() == "inner" ? 0x80 : 0) | (n("knockout") ? 0x40 : 0) | 0x20 |
-                 (type() == "full" ? 0x10 : 0) | passes);
+            bevelTail();
             return true;
         }
         case kColorMatrix: {

@@ -13,11 +13,7 @@ namespace {
 namespace t = test;
 using script::test::Asm;
 using script::test::PushItem;
-
-Asm& call(Asm& a, const std::string& obj, const std::string& method, std::initializer_list<PushItem> argsLastFirst) {
-    a.push(argsLastFirst).push({int(argsLastFirst.size())}).getVar(obj).push({method}).op(0x52).op(0x17);
-    return a;
-}
+using script::test::callMethod;
 
 // name = new flash.<package>.<cls>(args), arguments last first.
 Asm& make(Asm& a, const std::string& name, const char* package, const char* cls, std::initializer_list<PushItem> argsLastFirst) {
@@ -88,12 +84,12 @@ TEST(BitmapDataRender, DrawPutsAShapeIntoTheBitmap) {
     emptyClip(a, "d", 1);
     // A blue square from (20, 20) to (80, 80), then moved away: draw() ignores the clip's
     // own position, and the clip itself is hidden.
-    call(a, "d", "beginFill", {0x0000FF});
-    call(a, "d", "moveTo", {20, 20});
-    call(a, "d", "lineTo", {80, 20});
-    call(a, "d", "lineTo", {80, 80});
-    call(a, "d", "lineTo", {20, 80});
-    call(a, "d", "endFill", {});
+    callMethod(a, "d", "beginFill", {0x0000FF});
+    callMethod(a, "d", "moveTo", {20, 20});
+    callMethod(a, "d", "lineTo", {80, 20});
+    callMethod(a, "d", "lineTo", {80, 80});
+    callMethod(a, "d", "lineTo", {20, 80});
+    callMethod(a, "d", "endFill", {});
     setMember(a, "d", "_x", 300);
     setMember(a, "d", "_visible", false);
     make(a, "b", "display", "BitmapData", {0xFFFFFF, false, 50, 50});
@@ -121,7 +117,7 @@ TEST(BitmapDataRender, AnAttachedBitmapGivesTheClipItsSize) {
     setMember(a, "holder", "_xscale", 200);
     a.getVar("holder").push({"_width"}).op(0x4E).trace();
     a.getVar("holder").push({"_height"}).op(0x4E).trace();
-    call(a, "b", "dispose", {});
+    callMethod(a, "b", "dispose", {});
     a.getVar("holder").push({"_width"}).op(0x4E).trace();
     const auto bytes = t::movie(t::concat({t::doAction(a.bytes()), t::showFrame()}),
                                 {.version = 8, .width = 2000, .height = 2000});
@@ -200,7 +196,7 @@ TEST(BitmapDataRender, ADisposedBitmapDrawsNothing) {
     make(a, "b", "display", "BitmapData", {0x00FF00, false, 20, 20});
     emptyClip(a, "holder", 1);
     callWithVars(a, "holder", "attachBitmap", {1}, {"b"});
-    call(a, "b", "dispose", {});
+    callMethod(a, "b", "dispose", {});
     const auto bytes = t::movie(t::concat({t::doAction(a.bytes()), t::showFrame()}),
                                 {.version = 8, .width = 2000, .height = 2000});
     Player p;

@@ -12,11 +12,7 @@ namespace {
 namespace t = test;
 using script::test::Asm;
 using script::test::PushItem;
-
-Asm& call(Asm& a, const std::string& obj, const std::string& method, std::initializer_list<PushItem> argsLastFirst) {
-    a.push(argsLastFirst).push({int(argsLastFirst.size())}).getVar(obj).push({method}).op(0x52).op(0x17);
-    return a;
-}
+using script::test::callMethod;
 
 Asm& emptyClip(Asm& a, const std::string& name, int depth) {
     a.push({name}).push({depth, name, 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x1D);
@@ -24,12 +20,12 @@ Asm& emptyClip(Asm& a, const std::string& name, int depth) {
 }
 
 Asm& square(Asm& a, const std::string& clip, int rgb, int x0, int y0, int x1, int y1) {
-    call(a, clip, "beginFill", {rgb});
-    call(a, clip, "moveTo", {y0, x0});
-    call(a, clip, "lineTo", {y0, x1});
-    call(a, clip, "lineTo", {y1, x1});
-    call(a, clip, "lineTo", {y1, x0});
-    call(a, clip, "endFill", {});
+    callMethod(a, clip, "beginFill", {rgb});
+    callMethod(a, clip, "moveTo", {y0, x0});
+    callMethod(a, clip, "lineTo", {y0, x1});
+    callMethod(a, clip, "lineTo", {y1, x1});
+    callMethod(a, clip, "lineTo", {y1, x0});
+    callMethod(a, clip, "endFill", {});
     return a;
 }
 

@@ -13,11 +13,7 @@ namespace {
 namespace t = test;
 using script::test::Asm;
 using script::test::PushItem;
-
-Asm& call(Asm& a, const std::string& obj, const std::string& method, std::initializer_list<PushItem> argsLastFirst) {
-    a.push(argsLastFirst).push({int(argsLastFirst.size())}).getVar(obj).push({method}).op(0x52).op(0x17);
-    return a;
-}
+using script::test::callMethod;
 
 // Draws the movie's first frame (100x100 pixels) into 100x100 pixels.
 std::vector<uint32_t> drawFirstFrame(const Asm& script) {
@@ -38,17 +34,17 @@ TEST(DrawingRender, FillsStrokesAndTheRootDrawingAppearInOrder) {
     Asm a;
     a.push({"d"}).push({1, "d", 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x1D);
     // Arguments are pushed last first: lineTo(80, 20) is {20, 80}.
-    call(a, "d", "lineStyle", {100, 0xFF0000, 4});
-    call(a, "d", "beginFill", {0x0000FF});
-    call(a, "d", "moveTo", {20, 20});
-    call(a, "d", "lineTo", {20, 80});   // top
-    call(a, "d", "lineTo", {80, 80});   // right
-    call(a, "d", "lineTo", {80, 20});   // bottom, to (20, 80)
-    call(a, "d", "endFill", {});        // the left side closes it, without a line
+    callMethod(a, "d", "lineStyle", {100, 0xFF0000, 4});
+    callMethod(a, "d", "beginFill", {0x0000FF});
+    callMethod(a, "d", "moveTo", {20, 20});
+    callMethod(a, "d", "lineTo", {20, 80});   // top
+    callMethod(a, "d", "lineTo", {80, 80});   // right
+    callMethod(a, "d", "lineTo", {80, 20});   // bottom, to (20, 80)
+    callMethod(a, "d", "endFill", {});        // the left side closes it, without a line
     // The root's own drawing lies below its children: a green band down the middle.
-    call(a, "_root", "lineStyle", {100, 0x00FF00, 10});
-    call(a, "_root", "moveTo", {0, 50});
-    call(a, "_root", "lineTo", {100, 50});
+    callMethod(a, "_root", "lineStyle", {100, 0x00FF00, 10});
+    callMethod(a, "_root", "moveTo", {0, 50});
+    callMethod(a, "_root", "lineTo", {100, 50});
     const auto px = drawFirstFrame(a);
     EXPECT_EQ(at(px, 50, 40), 0xFF0000FFu);   // the fill covers the root's band
     EXPECT_EQ(at(px, 30, 50), 0xFF0000FFu);
@@ -70,11 +66,11 @@ TEST(DrawingRender, GradientFillFollowsTheBoxMatrix) {
     a.push({100, 100, 2}).op(0x42);
     a.push({0x00FF00, 0xFF0000, 2}).op(0x42);
     a.push({"linear", 5}).getVar("g").push({"beginGradientFill"}).op(0x52).op(0x17);
-    call(a, "g", "moveTo", {0, 0});
-    call(a, "g", "lineTo", {0, 100});
-    call(a, "g", "lineTo", {100, 100});
-    call(a, "g", "lineTo", {100, 0});
-    call(a, "g", "endFill", {});
+    callMethod(a, "g", "moveTo", {0, 0});
+    callMethod(a, "g", "lineTo", {0, 100});
+    callMethod(a, "g", "lineTo", {100, 100});
+    callMethod(a, "g", "lineTo", {100, 0});
+    callMethod(a, "g", "endFill", {});
     const auto px = drawFirstFrame(a);
     const uint32_t left = at(px, 1, 50), middle = at(px, 50, 50), right = at(px, 98, 50);
     EXPECT_GT(render::test::channel(left, 16), 240);   // red at the left

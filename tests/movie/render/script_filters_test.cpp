@@ -13,21 +13,17 @@ namespace {
 namespace t = test;
 using script::test::Asm;
 using script::test::PushItem;
-
-Asm& call(Asm& a, const std::string& obj, const std::string& method, std::initializer_list<PushItem> argsLastFirst) {
-    a.push(argsLastFirst).push({int(argsLastFirst.size())}).getVar(obj).push({method}).op(0x52).op(0x17);
-    return a;
-}
+using script::test::callMethod;
 
 // c: a clip with a black square from (40, 40) to (60, 60) pixels of a 100 x 100 stage.
 Asm& blackSquare(Asm& a) {
     a.push({"c"}).push({1, "c", 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x1D);
-    call(a, "c", "beginFill", {0});
-    call(a, "c", "moveTo", {40, 40});
-    call(a, "c", "lineTo", {40, 60});
-    call(a, "c", "lineTo", {60, 60});
-    call(a, "c", "lineTo", {60, 40});
-    call(a, "c", "endFill", {});
+    callMethod(a, "c", "beginFill", {0});
+    callMethod(a, "c", "moveTo", {40, 40});
+    callMethod(a, "c", "lineTo", {40, 60});
+    callMethod(a, "c", "lineTo", {60, 60});
+    callMethod(a, "c", "lineTo", {60, 40});
+    callMethod(a, "c", "endFill", {});
     return a;
 }
 

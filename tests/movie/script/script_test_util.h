@@ -175,4 +175,11 @@ public:
     double now = 0;
 };
 
+// obj.method(args), its result dropped; the arguments are given last first.
+inline Asm& callMethod(Asm& a, const std::string& obj, const std::string& method,
+                       std::initializer_list<PushItem> argsLastFirst) {
+    a.push(argsLastFirst).push({int(argsLastFirst.size())}).getVar(obj).push({method}).op(0x52).op(0x17);
+    return a;
+}
+
 }  // namespace orv::movie::script::test

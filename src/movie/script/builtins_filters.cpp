@@ -590,6 +590,8 @@ void installFilterBuiltins(Vm& vm, Object* package) {
         clip->setFilterList(count ? std::move(w.out) : std::vector<uint8_t>{});
         return Value();
     });
+    // Buttons take them too (text fields copy them when their class is made).
+    if (vm.buttonProto) vm.buttonProto->defineOwn("filters", ci) = p;
 }
 
 }  // namespace orv::movie::script

@@ -414,6 +414,9 @@ void installTextFieldBuiltins(Vm& vm) {
     vm.global->put("TextField", Value(ctor), kDontEnum, ci);
     // The class came with SWF 6; older movies see the function without a prototype.
     if (vm.version() < 6) ctor->removeOwn("prototype", ci);
+    // Fields take filters as clips do.
+    if (const Property* filters = vm.clipProto ? vm.clipProto->findOwn("filters", ci) : nullptr)
+        proto->defineOwn("filters", ci) = *filters;
     vm.defineMethod(ctor, "getFontList", [](Vm& vm, CallInfo&) -> Value {
         return Value(vm.newArray({Value("_sans"), Value("_serif"), Value("_typewriter"), Value("Times New Roman")}));
     });

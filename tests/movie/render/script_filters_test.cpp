@@ -118,6 +118,19 @@ TEST(ScriptFilters, AnEmptyListTakesTheFiltersOff) {
     EXPECT_EQ(at(p.pixels, 50, 50), 0xFF000000u);
 }
 
+TEST(ScriptFilters, TextFieldsTakeFiltersToo) {
+    Asm a;
+    callMethod(a, "_root", "createTextField", {20, 50, 0, 0, 2, "t"});
+    a.getVar("t").push({"filters"});
+    newFilter(a, "BlurFilter", {});
+    a.push({1}).op(0x42).op(0x4F);
+    a.getVar("t").push({"filters"}).op(0x4E).push({"length"}).op(0x4E).trace();
+    // Kept as a filter list, not as the array given: each read is a new array.
+    a.getVar("t").push({"filters"}).op(0x4E).getVar("t").push({"filters"}).op(0x4E).op(0x49).trace();
+    const std::vector<std::string> want = {"1", "false"};
+    EXPECT_EQ(play(a).traces, want);
+}
+
 TEST(ScriptFilters, TimelineFiltersReadBackWithTheirSettings) {
     // A bevel, then a drop shadow, as a movie file stores them, placed on a clip.
     std::vector<uint8_t> list = {2,

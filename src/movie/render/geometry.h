@@ -2,6 +2,7 @@
 // Device-space geometry for the rasteriser: points, affine transforms, boxes.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace orv::movie::render {
 
@@ -16,8 +17,15 @@ inline float dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
 inline float cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
 inline float length(Point a) { return std::sqrt(a.x * a.x + a.y * a.y); }
 // The nearest point on the grid of 1/256 pixel.
+// std::round without the library call: halves away from zero.
+inline float roundHalfAway(float v) {
+  if (!(std::abs(v) < 0x1p23f)) return v;  // already whole, or NaN
+  const float whole = float(int32_t(v));   // towards zero
+  const float rest = v - whole;            // exact
+  return rest >= 0.5f ? whole + 1.0f : rest <= -0.5f ? whole - 1.0f : whole;
+}
 inline Point snapToSubpixel(Point p) {
-  return {std::round(p.x * 256.0f) / 256.0f, std::round(p.y * 256.0f) / 256.0f};
+  return {roundHalfAway(p.x * 256.0f) / 256.0f, roundHalfAway(p.y * 256.0f) / 256.0f};
 }
 
 // x' = a*x + c*y + tx;  y' = b*x + d*y + ty  (SWF's MATRIX layout: a=ScaleX,

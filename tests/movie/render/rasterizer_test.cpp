@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 
+#include "movie/render/geometry.h"
 #include "movie/render/rasterizer.h"
 
 namespace orv::movie::render {
@@ -29,6 +30,21 @@ struct Recorder : SpanSink {
 void addPolygon(Rasterizer& r, std::initializer_list<Point> pts) {
   std::vector<Point> p(pts);
   for (size_t i = 0; i < p.size(); ++i) r.addLine(p[i], p[(i + 1) % p.size()]);
+}
+
+TEST(Rasterizer, PositionsSnapToTheNearest256thOfAPixelHalvesAwayFromZero) {
+  // As std::round would, for halves, near-halves, negatives and values too big to move.
+  const float values[] = {0.0f, 0.5f, -0.5f, 1.5f, -2.5f, 0.49999997f, -0.49999997f, 8388607.5f,
+                          -8388607.5f, 1e9f, -1e9f, 3.3f, -7.75f, 123456.7f};
+  for (float v : values) EXPECT_EQ(roundHalfAway(v), std::round(v)) << v;
+  for (int i = -5000; i <= 5000; ++i) {
+    const float v = float(i) * 0.37109375f;  // many exact halves among them
+    EXPECT_EQ(roundHalfAway(v), std::round(v)) << v;
+  }
+  EXPECT_TRUE(std::isnan(roundHalfAway(std::nanf(""))));
+  const Point p = snapToSubpixel({10.001f, -3.0019531f});
+  EXPECT_EQ(p.x, 10.0f);
+  EXPECT_EQ(p.y, -3.00390625f);
 }
 
 TEST(Rasterizer, FractionalRectangleGetsExactAreaCoverage) {

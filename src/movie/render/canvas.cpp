@@ -40,9 +40,12 @@ inline void paintUnmasked(const Paint& paint, uint32_t* dst, int x, int y, int c
   scratch.resize(size_t(count));
   paint.shade(x, y, count, scratch.data());
   for (int i = 0; i < count; ++i) {
-    const uint32_t c = coverage[i];
+    const uint32_t c = coverage[i], s = scratch[i];
     if (!c) continue;
-    dst[i] = sourceOver(dst[i], c == 255 ? scratch[i] : mulPixel255(scratch[i], c));
+    if (c == 255)
+      dst[i] = s >= 0xFF000000u ? s : sourceOver(dst[i], s);  // opaque covers all
+    else
+      dst[i] = sourceOver(dst[i], mulPixel255(s, c));
   }
 }
 }  // namespace

@@ -109,9 +109,9 @@ const ClassSpec* classById(int id) {
     return nullptr;
 }
 
-int fieldIndex(const ClassSpec& spec, std::string_view name) {
-    for (size_t i = 0; i < spec.fields.size(); ++i)
-        if (name == spec.fields[i].name) return int(i);
+int fieldIndex(const ClassSpec& cls, std::string_view name) {
+    for (size_t i = 0; i < cls.fields.size(); ++i)
+        if (name == cls.fields[i].name) return int(i);
     return -1;
 }
 
@@ -126,7 +126,7 @@ public:
         std::vector<double> list;
         Value any;
     };
-    explicit FilterObject(const ClassSpec& s) : Object(ObjectKind::Other), spec(&s), slots(s.fields.size()) {
+    explicit FilterObject(const ClassSpec& s) : Object(ObjectKind::Other), cls(&s), slots(s.fields.size()) {
         className = s.name;
         for (size_t i = 0; i < s.fields.size(); ++i) {
             slots[i].number = s.fields[i].number;
@@ -143,19 +143,19 @@ public:
             if (s.any.isObject()) out.push_back(s.any.asObject());
     }
     double number(std::string_view name) const {
-        const int i = fieldIndex(*spec, name);
+        const int i = fieldIndex(*cls, name);
         return i < 0 ? 0 : slots[size_t(i)].number;
     }
     const Slot* slot(std::string_view name) const {
-        const int i = fieldIndex(*spec, name);
+        const int i = fieldIndex(*cls, name);
         return i < 0 ? nullptr : &slots[size_t(i)];
     }
     Slot* slot(std::string_view name) {
-        const int i = fieldIndex(*spec, name);
+        const int i = fieldIndex(*cls, name);
         return i < 0 ? nullptr : &slots[size_t(i)];
     }
 
-    const ClassSpec* spec;
+    const ClassSpec* cls;
     std::vector<Slot> slots;
 };
 
@@ -249,7 +249,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 // One filter as a movie file stores it; false for those a file cannot hold.
 bool encode(const FilterObject& f, Writer& w) {
-    const ClassSpec& s = *f.spec;
+    const ClassSpec& s = *f.cls;
     auto n = [&f](const char* name) { return f.number(name); };
     auto list = [&f](const char* name) -> const std::vector<double>& { return f.slot(name)->list; };
     auto type = [&f]() { return f.slot("type")->text; };
@@ -381,11 +381,11 @@ double degrees(double radians) { return radians * 180 / kPi; }
 // Reads one stored filter into a new object; null when the data ends or is unknown.
 FilterObject* decode(Vm& vm, Reader& in, const std::vector<Object*>& prototypes) {
     const int id = int(in.u8());
-    const ClassSpec* spec = classById(id);
-    if (!spec || !in.ok()) return nullptr;
-    auto* f = vm.allocate<FilterObject>(*spec);
+    const ClassSpec* cls = classById(id);
+    if (!cls || !in.ok()) return nullptr;
+    auto* f = vm.allocate<FilterObject>(*cls);
     const bool ci = vm.caseInsensitive();
-    f->put("__proto__", Value(prototypes[size_t(spec - classes().data())]), kDontEnum | kDontDelete, ci);
+    f->put("__proto__", Value(prototypes[size_t(cls - classes().data())]), kDontEnum | kDontDelete, ci);
     auto set = [f](const char* name, double v) {
         if (auto* s = f->slot(name)) s->number = v;
     };
@@ -484,7 +484,7 @@ FilterObject* decode(Vm& vm, Reader& in, const std::vector<Object*>& prototypes)
 }
 
 FilterObject* copyOf(Vm& vm, const FilterObject& from, Object* proto) {
-    auto* f = vm.allocate<FilterObject>(*from.spec);
+    auto* f = vm.allocate<FilterObject>(*from.cls);
     f->slots = from.slots;
     f->put("__proto__", Value(proto), kDontEnum | kDontDelete, vm.caseInsensitive());
     return f;
@@ -510,36 +510,36 @@ void installFilterBuiltins(Vm& vm, Object* package) {
         vm.pin(proto);
     }
     for (size_t k = 0; k < classes().size(); ++k) {
-        const ClassSpec& spec = classes()[k];
+        const ClassSpec& cls = classes()[k];
         Object* proto = prototypes[k];
         FunctionObject* ctor = vm.newNative(
-            [&spec, proto](Vm& vm, CallInfo& c) -> Value {
+            [&cls, proto](Vm& vm, CallInfo& c) -> Value {
                 if (!c.isConstruct) return Value();
-                auto* f = vm.allocate<FilterObject>(spec);
+                auto* f = vm.allocate<FilterObject>(cls);
                 const bool ci = vm.caseInsensitive();
                 f->put("__proto__", Value(proto), kDontEnum | kDontDelete, ci);
                 f->put("__constructor__", Value(c.callee), kDontEnum, ci);
-                for (size_t i = 0; i < spec.constructorArgs.size() && i < c.args.size(); ++i) {
-                    const int field = fieldIndex(spec, spec.constructorArgs[i]);
+                for (size_t i = 0; i < cls.constructorArgs.size() && i < c.args.size(); ++i) {
+                    const int field = fieldIndex(cls, cls.constructorArgs[i]);
                     if (field >= 0 && !c.args[i].isUndefined())
-                        assign(vm, spec.fields[size_t(field)], f->slots[size_t(field)], c.args[i]);
+                        assign(vm, cls.fields[size_t(field)], f->slots[size_t(field)], c.args[i]);
                 }
                 return Value(f);
             },
             proto);
         ctor->constructsOwnObject = true;
-        filters->put(spec.name, ctor, kDontEnum, ci);
-        for (size_t i = 0; i < spec.fields.size(); ++i) {
-            Property& p = proto->defineOwn(spec.fields[i].name, ci);
+        filters->put(cls.name, ctor, kDontEnum, ci);
+        for (size_t i = 0; i < cls.fields.size(); ++i) {
+            Property& p = proto->defineOwn(cls.fields[i].name, ci);
             p.value = Value();
             p.flags = 0;
-            p.getter = vm.newNative([&spec, i](Vm& vm, CallInfo& c) -> Value {
+            p.getter = vm.newNative([&cls, i](Vm& vm, CallInfo& c) -> Value {
                 FilterObject* f = filterOf(c.thisValue);
-                return f && f->spec == &spec ? fieldValue(vm, spec.fields[i], f->slots[i]) : Value();
+                return f && f->cls == &cls ? fieldValue(vm, cls.fields[i], f->slots[i]) : Value();
             });
-            p.setter = vm.newNative([&spec, i](Vm& vm, CallInfo& c) -> Value {
+            p.setter = vm.newNative([&cls, i](Vm& vm, CallInfo& c) -> Value {
                 FilterObject* f = filterOf(c.thisValue);
-                if (f && f->spec == &spec) assign(vm, spec.fields[i], f->slots[i], c.arg(0));
+                if (f && f->cls == &cls) assign(vm, cls.fields[i], f->slots[i], c.arg(0));
                 return Value();
             });
         }

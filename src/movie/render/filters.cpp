@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kMaxRadius = 255;  // device pixels a blur may spread
 constexpr int kMaxPasses = 15;
+constexpr int kMaxKernelSide = 15;
 constexpr int64_t kMaxFilteredSide = 8191;
 constexpr int64_t kMaxFilteredPixels = 16777215;
 
@@ -380,6 +381,57 @@ void colorMatrix(const Filter& f, uint32_t* layer, int stride, const Region& r) 
   }
 }
 
+// Each channel of the premultiplied pixels becomes the sum of its
+// neighbours under the matrix, divided and biased. The matrix is centred on
+// the pixel (left of and above the middle when a side is even); neighbours
+// past the region repeat its edge or take the filter's colour.
+void convolve(const Filter& f, uint32_t* layer, int stride, const Region& r) {
+  if (r.w <= 0 || r.h <= 0) return;
+  const int cx = (f.columns - 1) / 2, cy = (f.rows - 1) / 2;
+  const float scale = f.divisor != 0 ? 1.0f / f.divisor : 1.0f;
+  const uint32_t outside = premultiply(f.color);
+  // The region padded on every side with what lies past it, so the sums
+  // below need no bounds checks.
+  const int padW = r.w + f.columns - 1, padH = r.h + f.rows - 1;
+  std::vector<uint32_t> padded(size_t(padW) * padH);
+  for (int y = 0; y < padH; ++y) {
+    int sy = y - cy;
+    const bool rowInside = sy >= 0 && sy < r.h;
+    sy = std::clamp(sy, 0, r.h - 1);
+    const uint32_t* src = layer + size_t(r.y0 + sy) * stride + r.x0;
+    uint32_t* out = padded.data() + size_t(y) * padW;
+    for (int x = 0; x < padW; ++x) {
+      const int sx = x - cx;
+      const bool inside = rowInside && sx >= 0 && sx < r.w;
+      out[x] = inside || f.clamp ? src[std::clamp(sx, 0, r.w - 1)] : outside;
+    }
+  }
+  for (int y = 0; y < r.h; ++y) {
+    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+    for (int x = 0; x < r.w; ++x) {
+      float sum[4] = {};
+      const float* k = f.kernel.data();
+      for (int j = 0; j < f.rows; ++j) {
+        const uint32_t* p = padded.data() + size_t(y + j) * padW + x;
+        for (int i = 0; i < f.columns; ++i, ++k) {
+          const uint32_t v = p[i];
+          sum[0] += *k * float(v & 255);
+          sum[1] += *k * float((v >> 8) & 255);
+          sum[2] += *k * float((v >> 16) & 255);
+          sum[3] += *k * float(v >> 24);
+        }
+      }
+      auto channel = [&](float v) {
+        return uint32_t(std::clamp(std::lround(v * scale + f.bias), 0L, 255L));
+      };
+      const uint32_t a = f.preserveAlpha ? row[x] >> 24 : channel(sum[3]);
+      // Premultiplied colour never exceeds its alpha.
+      row[x] = packArgb(a, std::min(channel(sum[2]), a), std::min(channel(sum[1]), a),
+                        std::min(channel(sum[0]), a));
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
@@ -448,10 +500,26 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
         keep = kept > 0;
         break;
       }
-      case 5: {  // convolution: not drawn
-        const uint8_t w = in.u8(), h = in.u8();
-        in.skip(8 + size_t(w) * h * 4 + 4 + 1);
-        keep = false;
+      case 5: {
+        f.kind = FilterKind::Convolution;
+        f.columns = in.u8();
+        f.rows = in.u8();
+        f.divisor = sane(in.f32(), 1e6f);
+        f.bias = sane(in.f32(), 1e6f);
+        const size_t factors = size_t(f.columns) * size_t(f.rows);
+        // Matrices past 15 by 15 are not drawn (each pixel would cost
+        // thousands of steps); their bytes are still passed over.
+        keep = factors > 0 && f.columns <= kMaxKernelSide && f.rows <= kMaxKernelSide;
+        if (keep) {
+          f.kernel.resize(factors);
+          for (float& k : f.kernel) k = sane(in.f32(), 1e6f);
+        } else {
+          in.skip(factors * 4);
+        }
+        f.color = in.rgba();
+        const uint8_t flags = in.u8();
+        f.clamp = flags & 0x02;
+        f.preserveAlpha = flags & 0x01;
         break;
       }
       case 6:
@@ -469,7 +537,7 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
 int filterReach(const std::vector<Filter>& filters, float scale) {
   int reach = 0;
   for (const Filter& f : filters) {
-    if (f.kind == FilterKind::ColorMatrix) continue;
+    if (f.kind == FilterKind::ColorMatrix || f.kind == FilterKind::Convolution) continue;
     const float box = std::max(f.blurX, f.blurY) * scale;
     const int r = std::clamp(int((box - 1) / 2), 0, kMaxRadius);
     const float dist = f.kind == FilterKind::Glow ? 0.0f : std::abs(f.distance * scale);
@@ -509,6 +577,9 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
         break;
       case FilterKind::ColorMatrix:
         colorMatrix(f, layer, width, r);
+        break;
+      case FilterKind::Convolution:
+        convolve(f, layer, width, r);
         break;
     }
   }

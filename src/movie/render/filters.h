@@ -1,6 +1,6 @@
 #pragma once
 // Bitmap filters of placed objects (blur, drop shadow, glow, bevel, colour
-// matrix), applied to the layer an object was drawn into.
+// matrix, convolution), applied to the layer an object was drawn into.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,6 +16,7 @@ enum class FilterKind : uint8_t {
   Glow = 2,
   Bevel = 3,
   GradientGlow = 4,
+  Convolution = 5,
   ColorMatrix = 6,
   GradientBevel = 7,
 };
@@ -33,6 +34,13 @@ struct Filter {
   // gradient bevels put their highlight at the first and shadow at the last.
   GradientStop stops[16] = {};
   int stopCount = 0;
+  // Convolution: `columns` x `rows` factors, row by row, centred on the pixel.
+  // Its sum is divided by `divisor` and `bias` added. Pixels past the layer
+  // repeat its edge (`clamp`) or take `color`; `preserveAlpha` leaves alpha be.
+  int columns = 0, rows = 0;
+  std::vector<float> kernel;
+  float divisor = 1, bias = 0;
+  bool clamp = true, preserveAlpha = true;
 };
 
 // Reads a stored FILTERLIST. Kinds we do not draw are left out; a list cut

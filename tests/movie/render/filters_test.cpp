@@ -1,5 +1,6 @@
 // Filters: reading stored filter lists, and their effect on a layer (blur,
-// drop shadow, glow, bevel, colour matrix), alone and through the display list.
+// drop shadow, glow, bevel, colour matrix, convolution), alone and through the
+// display list.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -55,24 +56,51 @@ void colorMatrix(Writer& w, const float (&m)[20]) {
   w.u8(6);
   for (float v : m) w.f32(v);
 }
+void convolution(Writer& w, uint8_t columns, uint8_t rows, std::initializer_list<float> kernel,
+                 float divisor, float bias, uint32_t rgba, bool clamp, bool preserveAlpha) {
+  w.u8(5);
+  w.u8(columns);
+  w.u8(rows);
+  w.f32(divisor);
+  w.f32(bias);
+  for (float k : kernel) w.f32(k);
+  w.rgba(uint8_t(rgba >> 24), uint8_t(rgba >> 16), uint8_t(rgba >> 8), uint8_t(rgba));
+  w.u8((clamp ? 0x02 : 0) | (preserveAlpha ? 0x01 : 0));
+}
 constexpr float kSwapRedBlue[20] = {0, 0, 1, 0, 0,  0, 1, 0, 0, 0,  1, 0, 0, 0, 0,  0, 0, 0, 1, 0};
 
-TEST(FilterList, ReadsEveryKindWeDrawAndSkipsTheOthers) {
+TEST(FilterList, ReadsEveryKind) {
   Writer w;
-  w.u8(5);
+  w.u8(7);
   w.u8(1);  // blur 4 x 2, 3 passes
   w.fixed16(4);
   w.fixed16(2);
   w.u8(3 << 3);
-  w.u8(5);  // a 2 x 1 convolution: skipped
-  w.u8(2);
+  // A 16 x 1 convolution is passed over: too big a matrix to draw.
+  w.u8(5);
+  w.u8(16);
   w.u8(1);
-  for (int i = 0; i < 8 + 2 * 4 + 4 + 1; ++i) w.u8(0);
+  for (int i = 0; i < 8 + 16 * 4 + 4 + 1; ++i) w.u8(0);
   dropShadow(w, 6, 0.5, 4, 0x20 | 2);
   glow(w, 8, 0x80 | 0x40 | 1);
   colorMatrix(w, kSwapRedBlue);
+  convolution(w, 2, 1, {0.25f, 0.75f}, 2, 8, 0x11223344, false, true);
+  // A convolution without factors draws nothing.
+  w.u8(5);
+  w.u8(0);
+  w.u8(3);
+  for (int i = 0; i < 8 + 4 + 1; ++i) w.u8(0);
   const auto list = parseFilters(w.b.data(), w.b.size());
-  ASSERT_EQ(list.size(), 4u);
+  ASSERT_EQ(list.size(), 5u);
+  EXPECT_EQ(list[4].kind, FilterKind::Convolution);
+  EXPECT_EQ(list[4].columns, 2);
+  EXPECT_EQ(list[4].rows, 1);
+  EXPECT_EQ(list[4].kernel, (std::vector<float>{0.25f, 0.75f}));
+  EXPECT_FLOAT_EQ(list[4].divisor, 2);
+  EXPECT_FLOAT_EQ(list[4].bias, 8);
+  EXPECT_EQ(list[4].color, 0x44112233u);
+  EXPECT_FALSE(list[4].clamp);
+  EXPECT_TRUE(list[4].preserveAlpha);
   EXPECT_EQ(list[0].kind, FilterKind::Blur);
   EXPECT_FLOAT_EQ(list[0].blurX, 4);
   EXPECT_FLOAT_EQ(list[0].blurY, 2);
@@ -226,6 +254,75 @@ TEST(FilterEffect, ColorMatrixMapsChannels) {
   l.apply({f});
   EXPECT_EQ(l.at(20, 20), 0xFF0000FFu);
   EXPECT_EQ(l.at(5, 5), 0u);  // transparent stays transparent
+}
+
+Filter convolutionOf(int columns, int rows, std::vector<float> kernel) {
+  Filter f;
+  f.kind = FilterKind::Convolution;
+  f.columns = columns;
+  f.rows = rows;
+  f.kernel = std::move(kernel);
+  return f;
+}
+
+TEST(FilterEffect, ConvolutionSumsTheNeighboursUnderItsMatrix) {
+  // Averaging across three pixels, with nothing past the object's edge.
+  Filter average = convolutionOf(3, 1, {1, 1, 1});
+  average.divisor = 3;
+  average.clamp = false;
+  average.preserveAlpha = false;
+  Layer l;
+  const Canvas::Bounds area = l.apply({average});
+  EXPECT_EQ(area.x0, 15);  // it reaches no further
+  EXPECT_EQ(area.x1, 25);
+  EXPECT_EQ(l.at(15, 20), 0xAAAA0000u);  // two thirds at the edge
+  EXPECT_EQ(l.at(20, 20), 0xFFFF0000u);  // solid inside
+  EXPECT_EQ(l.at(14, 20), 0u);           // outside untouched
+
+  // Repeating the edge instead, the object stays solid to its edge.
+  average.clamp = true;
+  Layer clamped;
+  clamped.apply({average});
+  EXPECT_EQ(clamped.at(15, 20), 0xFFFF0000u);
+
+  // Past the edge the filter's colour comes in: here from the left.
+  Filter fromLeft = convolutionOf(3, 1, {1, 0, 0});
+  fromLeft.clamp = false;
+  fromLeft.preserveAlpha = false;
+  fromLeft.color = 0xFF0000FF;
+  Layer shifted;
+  shifted.apply({fromLeft});
+  EXPECT_EQ(shifted.at(15, 20), 0xFF0000FFu);
+  EXPECT_EQ(shifted.at(16, 20), 0xFFFF0000u);
+}
+
+TEST(FilterEffect, ConvolutionDividesBiasesAndMayLeaveAlphaBe) {
+  Filter f = convolutionOf(1, 1, {1});
+  f.divisor = 2;
+  f.bias = 10;
+  Layer l;
+  l.apply({f});
+  // 255 / 2 + 10 and 0 / 2 + 10, alpha as it was.
+  EXPECT_EQ(l.at(20, 20), 0xFF8A0A0Au);
+
+  // Alpha filtered too, colour kept within it; a divisor of 0 counts as 1.
+  Filter fade = convolutionOf(1, 1, {0.5f});
+  fade.divisor = 0;
+  fade.bias = 0;
+  fade.preserveAlpha = false;
+  Layer faded;
+  faded.apply({fade});
+  EXPECT_EQ(faded.at(20, 20), 0x80800000u);
+
+  // Averaging with preserved alpha darkens the edge without thinning it.
+  Filter average = convolutionOf(3, 3, std::vector<float>(9, 1.0f));
+  average.divisor = 9;
+  average.clamp = false;
+  Layer kept;
+  kept.apply({average});
+  EXPECT_EQ(kept.at(15, 20) >> 24, 255u);
+  EXPECT_EQ(kept.at(15, 20), 0xFFAA0000u);
+  EXPECT_EQ(kept.at(15, 15), 0xFF710000u);  // a corner: four of nine
 }
 
 TEST(FilterEffect, BlurSpreadsSymmetricallyAndKeepsTheTotal) {
@@ -489,13 +586,14 @@ TEST(FilterEffect, AnyStoredListLeavesValidPremultipliedPixels) {
     seed = seed * 1664525u + 1013904223u;
     return uint8_t(seed >> 24);
   };
-  const uint8_t kinds[] = {0, 1, 2, 3, 4, 6, 7};
+  const uint8_t kinds[] = {0, 1, 2, 3, 4, 5, 6, 7};
   size_t applied = 0;
   for (int round = 0; round < 300; ++round) {
     std::vector<uint8_t> bytes = {uint8_t(1 + next() % 3)};
     for (int i = 0; i < 3; ++i) {
-      bytes.push_back(kinds[next() % 7]);
+      bytes.push_back(kinds[next() % 8]);
       if (bytes.back() == 4 || bytes.back() == 7) bytes.push_back(next() % 5);
+      if (bytes.back() == 5) bytes.insert(bytes.end(), {uint8_t(next() % 4), uint8_t(next() % 4)});
       for (int k = 0; k < 100; ++k) bytes.push_back(next() % 4 == 0 ? next() % 8 : next());
     }
     const auto list = parseFilters(bytes.data(), bytes.size());

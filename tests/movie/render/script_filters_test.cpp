@@ -106,6 +106,21 @@ TEST(ScriptFilters, AFilterListSetByScriptIsDrawnAndReadsBackAsNewObjects) {
     EXPECT_EQ(far, 0xFFFFFFFFu);
 }
 
+TEST(ScriptFilters, AConvolutionSetByScriptIsDrawn) {
+    // c.filters = [new ConvolutionFilter(1, 1, [1], 1, 128)]: black lifted to grey.
+    Asm a;
+    blackSquare(a);
+    a.getVar("c").push({"filters"});
+    a.push({128, 1}).push({1}).push({1}).op(0x42).push({1, 1}).push({5});
+    a.getVar("flash").push({"filters"}).op(0x4E).push({"ConvolutionFilter"}).op(0x53);
+    a.push({1}).op(0x42).op(0x4F);
+    traceFilters(a, {0, "bias"});
+    const Played p = play(a);
+    EXPECT_EQ(p.traces, std::vector<std::string>{"128"});
+    EXPECT_EQ(at(p.pixels, 50, 50), 0xFF808080u);
+    EXPECT_EQ(at(p.pixels, 30, 50), 0xFFFFFFFFu);
+}
+
 TEST(ScriptFilters, AnEmptyListTakesTheFiltersOff) {
     Asm a;
     blackSquare(a);

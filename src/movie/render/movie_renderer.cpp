@@ -366,10 +366,10 @@ constexpr size_t kMaxLayerKey = size_t(1) << 20;
 
 // Appends everything a node and its children draw from; false when something in it can
 // change without its node changing (text, script drawings, bitmaps, masks, fields) or
-// comes from a movie other than the renderer's own, whose characters may not outlive it.
-bool describeNode(const DisplayNode& n, std::vector<int32_t>& key, int nesting) {
+// comes from a movie other than `own`, the renderer's, whose characters may not outlive it.
+bool describeNode(const DisplayNode& n, const swf::Movie* own, std::vector<int32_t>& key, int nesting) {
   if (nesting > 64 || key.size() > kMaxLayerKey) return false;
-  if (n.movie || n.text || n.fieldBox || n.field || n.drawing || n.bitmap || n.mask) return false;
+  if ((n.movie && n.movie != own) || n.text || n.fieldBox || n.field || n.drawing || n.bitmap || n.mask) return false;
   if (n.character && (std::holds_alternative<swf::EditTextDef>(*n.character) ||
                       std::holds_alternative<swf::VideoStreamDef>(*n.character)))
     return false;
@@ -390,14 +390,14 @@ bool describeNode(const DisplayNode& n, std::vector<int32_t>& key, int nesting) 
   }
   key.push_back(int32_t(n.children.size()));
   for (const DisplayNode& child : n.children)
-    if (!describeNode(child, key, nesting + 1)) return false;
+    if (!describeNode(child, own, key, nesting + 1)) return false;
   return true;
 }
 }  // namespace
 
 bool MovieRenderer::describeLayer(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
                                   int margin, const Context& ctx) {
-  if (drawing_) return false;  // inside a loaded movie
+  if (drawing_ && drawing_ != movie_.get()) return false;  // inside a loaded movie
   layerKey_.clear();
   const DrawSettings& s = ctx.shapes.settings();
   layerKey_.insert(layerKey_.end(),
@@ -408,7 +408,7 @@ bool MovieRenderer::describeLayer(const DisplayNode& node, const Affine& m, cons
   for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty}) putBits(layerKey_, v);
   for (float v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA})
     layerKey_.push_back(std::bit_cast<int32_t>(v));
-  return describeNode(node, layerKey_, 0);
+  return describeNode(node, movie_.get(), layerKey_, 0);
 }
 
 void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* node,

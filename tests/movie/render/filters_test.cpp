@@ -656,23 +656,40 @@ TEST(FilterEffect, SomethingJustOffTheStageStillCastsItsShadowOntoIt) {
 
 // A filtered object that stands still is put down from the pixels kept after its
 // filters; anything in it that changes, down to a child's place, draws it afresh.
-TEST(FilterEffect, AFilteredObjectStandingStillIsKeptAndRedrawnWhenAnythingInItChanges) {
-  swf::ShapeDef def;
-  def.shape = test::makeShape("M 100 100 F1 1 l 200 100 l 200 200 l 100 200 l 100 100",
-                              {test::solidFill(255, 0, 0)});
-  const swf::Character square = def;
-  const swf::Character sprite = swf::SpriteDef{};
-  Writer w;
-  w.u8(1);
-  dropShadow(w, 2, 0.5, 3, 0x20 | 1);
-  DisplayNode child;
-  child.character = &square;
-  child.depth = 1;
+// A clip holding a red square, with a drop shadow.
+struct ShadowedClip {
+  swf::Character square, sprite = swf::SpriteDef{};
+  Writer filters;
   DisplayNode clip;
-  clip.character = &sprite;
-  clip.depth = 1;
-  clip.filters = &w.b;
-  clip.children = {child};
+  ShadowedClip() {
+    swf::ShapeDef def;
+    def.shape = test::makeShape("M 100 100 F1 1 l 200 100 l 200 200 l 100 200 l 100 100",
+                                {test::solidFill(255, 0, 0)});
+    square = def;
+    filters.u8(1);
+    dropShadow(filters, 2, 0.5, 3, 0x20 | 1);
+    DisplayNode child;
+    child.character = &square;
+    child.depth = 1;
+    clip.character = &sprite;
+    clip.depth = 1;
+    clip.filters = &filters.b;
+    clip.children = {child};
+  }
+  ShadowedClip(const ShadowedClip&) = delete;
+};
+
+size_t keptAfterThreeFrames(MovieRenderer& r, const DisplayNode& n) {
+  for (int i = 0; i < 3; ++i) {
+    test::Frame f(30, 30);
+    r.render({n}, f.surface(), {0, 0, 600, 600}, RenderQuality::High, 0xFFFFFF);
+  }
+  return r.keptLayerCount();
+}
+
+TEST(FilterEffect, AFilteredObjectStandingStillIsKeptAndRedrawnWhenAnythingInItChanges) {
+  ShadowedClip shadowed;
+  const DisplayNode& clip = shadowed.clip;
   auto fresh = [&](const DisplayNode& n) {
     test::Frame f(30, 30);
     MovieRenderer r;
@@ -708,11 +725,26 @@ TEST(FilterEffect, AFilteredObjectStandingStillIsKeptAndRedrawnWhenAnythingInItC
   movie::Drawing drawing;
   DisplayNode withDrawing = clip;
   withDrawing.drawing = &drawing;
-  for (int i = 0; i < 3; ++i) {
-    test::Frame f(30, 30);
-    drawn.render({withDrawing}, f.surface(), {0, 0, 600, 600}, RenderQuality::High, 0xFFFFFF);
-  }
-  EXPECT_EQ(drawn.keptLayerCount(), 0u);
+  EXPECT_EQ(keptAfterThreeFrames(drawn, withDrawing), 0u);
+}
+
+TEST(FilterEffect, ObjectsOfTheRenderersOwnMovieAreKeptThoseOfLoadedMoviesAreNot) {
+  ShadowedClip shadowed;
+  const auto own = std::make_shared<swf::Movie>(), loaded = std::make_shared<swf::Movie>();
+  DisplayNode ofOwn = shadowed.clip;
+  ofOwn.movie = own.get();
+  ofOwn.children[0].movie = own.get();
+  MovieRenderer renderer(own);
+  EXPECT_EQ(keptAfterThreeFrames(renderer, ofOwn), 1u);
+
+  // A loaded movie may be let go while its objects' pictures are kept.
+  DisplayNode ofLoaded = shadowed.clip;
+  ofLoaded.movie = loaded.get();
+  MovieRenderer other(own);
+  EXPECT_EQ(keptAfterThreeFrames(other, ofLoaded), 0u);
+  DisplayNode holdingLoaded = ofOwn;
+  holdingLoaded.children[0].movie = loaded.get();
+  EXPECT_EQ(keptAfterThreeFrames(other, holdingLoaded), 0u);
 }
 
 }  // namespace

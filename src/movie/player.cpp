@@ -372,9 +372,13 @@ void Player::render(Pixmap& target, const ViewRect& view) const {
     target.pixels.clear();
     return;
   }
-  target.pixels.assign(size_t(target.width) * size_t(target.height),
-                       0xFF000000u | backgroundColor());
-  if (!stage_ || !renderer_) return;
+  if (!stage_ || !renderer_) {
+    target.pixels.assign(size_t(target.width) * size_t(target.height),
+                         0xFF000000u | backgroundColor());
+    return;
+  }
+  // The renderer clears to the background itself.
+  target.pixels.resize(size_t(target.width) * size_t(target.height));
   render::Surface surface{target.pixels.data(), target.width, target.height};
   render::StageView sv{view.x, view.y, view.width, view.height};
   renderer_->renderer.render(stage_->displayTree(), surface, sv,

@@ -1,6 +1,7 @@
 #include "movie/render/paint.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace orv::movie::render {
@@ -60,19 +61,20 @@ std::array<uint32_t, 256> buildLut(std::vector<GradientStop> stops, bool linearR
 }
 
 // A gradient parameter under the spread mode, in 0..1.
-inline float spread(float t, Spread mode) {
+template <Spread mode>
+inline float spread(float t) {
   if (!(t == t)) t = 0;
-  switch (mode) {
-    case Spread::Pad:
-      return std::clamp(t, 0.0f, 1.0f);
-    case Spread::Repeat:
-      return std::clamp(t - std::floor(t), 0.0f, 1.0f);
-    case Spread::Reflect: {
-      const float m = std::fmod(std::abs(t), 2.0f);
-      return std::clamp(m > 1 ? 2 - m : m, 0.0f, 1.0f);
-    }
+  if constexpr (mode == Spread::Pad) {
+    return std::clamp(t, 0.0f, 1.0f);
+  } else if constexpr (mode == Spread::Repeat) {
+    return std::clamp(t - std::floor(t), 0.0f, 1.0f);
+  } else {
+    // |t| mod 2, exactly as fmod gives it (each step here is exact in floats)
+    // without its library call.
+    const float a = std::abs(t);
+    const float m = a - 2.0f * std::floor(a * 0.5f);
+    return std::clamp(m > 1 ? 2 - m : m, 0.0f, 1.0f);
   }
-  return 0;
 }
 
 // The colour at t (0..1). The 256 entries sit at the middles of 256 equal
@@ -152,37 +154,49 @@ void Paint::shadeGradient(int x, int y, int count, uint32_t* out) const {
   constexpr double kInv = 1.0 / 16384.0;
   double gx = (m.a * px + m.c * py + m.tx) * kInv, gy = (m.b * px + m.d * py + m.ty) * kInv;
   const double sx = m.a * kInv, sy = m.b * kInv;
-  const auto& lut = *lut_;
+  // First each pixel's gradient parameter, kept as float bits in `out` (a loop
+  // of plain arithmetic the compiler can run several pixels at a time), then
+  // the colours.
   switch (gradientKind_) {
     case GradientKind::Linear:
-      for (int i = 0; i < count; ++i, gx += sx)
-        out[i] = rampColor(lut, spread(float((gx + 1) * 0.5), spread_));
+      for (int i = 0; i < count; ++i, gx += sx) out[i] = std::bit_cast<uint32_t>(float((gx + 1) * 0.5));
       break;
     case GradientKind::Radial:
       for (int i = 0; i < count; ++i, gx += sx, gy += sy)
-        out[i] = rampColor(lut, spread(float(std::sqrt(gx * gx + gy * gy)), spread_));
+        out[i] = std::bit_cast<uint32_t>(float(std::sqrt(gx * gx + gy * gy)));
       break;
     case GradientKind::Focal: {
       // t is where P lies on the ray from the focal point F=(f,0) to the unit
       // circle: |P-F| / |Q-F| with Q the ray's hit on the circle.
       const double f = focal_;
       for (int i = 0; i < count; ++i, gx += sx, gy += sy) {
-        double dx = gx - f, dy = gy;
-        double len2 = dx * dx + dy * dy;
-        double t;
-        if (len2 < 1e-18) {
-          t = 0;
-        } else {
-          // Solve |F + s*d| = 1 for s > 0 with d = P-F; then t = 1/s.
-          double b = f * dx;
-          double disc = b * b - len2 * (f * f - 1);
-          double s = (-b + std::sqrt(std::max(0.0, disc))) / len2;
-          t = s > 0 ? 1.0 / s : 1.0;
-        }
-        out[i] = rampColor(lut, spread(float(t), spread_));
+        const double dx = gx - f, dy = gy;
+        const double len2 = dx * dx + dy * dy;
+        // Solve |F + s*d| = 1 for s > 0 with d = P-F: s = q / len2; then
+        // t = 1/s = len2 / q.
+        const double b = f * dx;
+        const double disc = b * b - len2 * (f * f - 1);
+        const double q = -b + std::sqrt(std::max(0.0, disc));
+        const double t = len2 < 1e-18 ? 0.0 : q > 0 ? len2 / q : 1.0;
+        out[i] = std::bit_cast<uint32_t>(float(t));
       }
       break;
     }
+  }
+  const auto& lut = *lut_;
+  auto colour = [&]<Spread mode>() {
+    for (int i = 0; i < count; ++i) out[i] = rampColor(lut, spread<mode>(std::bit_cast<float>(out[i])));
+  };
+  switch (spread_) {
+    case Spread::Pad:
+      colour.operator()<Spread::Pad>();
+      break;
+    case Spread::Repeat:
+      colour.operator()<Spread::Repeat>();
+      break;
+    case Spread::Reflect:
+      colour.operator()<Spread::Reflect>();
+      break;
   }
 }
 

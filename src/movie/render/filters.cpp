@@ -337,30 +337,42 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
   }
 }
 
+// A channel value rounded half away from zero into 0..255 (as lround and a
+// clamp would, without the library call).
+inline uint32_t roundedByte(float v) {
+  if (!(v > 0.0f)) return 0;
+  if (v >= 255.0f) return 255;
+  const int whole = int(v);
+  return uint32_t(whole + (v - float(whole) >= 0.5f ? 1 : 0));
+}
+
 void blur(const Filter& f, uint32_t* layer, int stride, const Region& r, float scale,
           BlurScratch& scratch) {
   // One channel at a time keeps a single plane in memory.
-  std::vector<float> plane(size_t(r.w) * r.h);
+  std::vector<float>& plane = scratch.plane;
+  plane.resize(size_t(r.w) * r.h);
   for (int c = 0; c < 4; ++c) {
     const int shift = 8 * c;
-    for (int y = 0; y < r.h; ++y)
-      for (int x = 0; x < r.w; ++x)
-        plane[size_t(y) * r.w + x] = float((layer[size_t(r.y0 + y) * stride + r.x0 + x] >> shift) & 255);
-    boxBlur(plane, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch);
-    for (int y = 0; y < r.h; ++y)
-      for (int x = 0; x < r.w; ++x) {
-        uint32_t& p = layer[size_t(r.y0 + y) * stride + r.x0 + x];
-        const uint32_t v = uint32_t(std::clamp(std::lround(plane[size_t(y) * r.w + x]), 0L, 255L));
-        p = (p & ~(0xFFu << shift)) | (v << shift);
-      }
-  }
-  // Premultiplied colour never exceeds its alpha.
-  for (int y = 0; y < r.h; ++y)
-    for (int x = 0; x < r.w; ++x) {
-      uint32_t& p = layer[size_t(r.y0 + y) * stride + r.x0 + x];
-      const uint32_t a = p >> 24;
-      p = packArgb(a, std::min((p >> 16) & 255, a), std::min((p >> 8) & 255, a), std::min(p & 255, a));
+    for (int y = 0; y < r.h; ++y) {
+      const uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+      float* out = plane.data() + size_t(y) * r.w;
+      for (int x = 0; x < r.w; ++x) out[x] = float((row[x] >> shift) & 255);
     }
+    boxBlur(plane, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch);
+    for (int y = 0; y < r.h; ++y) {
+      uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+      const float* in = plane.data() + size_t(y) * r.w;
+      if (c < 3) {
+        for (int x = 0; x < r.w; ++x) row[x] = (row[x] & ~(0xFFu << shift)) | roundedByte(in[x]) << shift;
+      } else {
+        // Alpha comes last: premultiplied colour never exceeds it.
+        for (int x = 0; x < r.w; ++x) {
+          const uint32_t p = row[x], a = roundedByte(in[x]);
+          row[x] = packArgb(a, std::min((p >> 16) & 255, a), std::min((p >> 8) & 255, a), std::min(p & 255, a));
+        }
+      }
+    }
+  }
 }
 
 void colorMatrix(const Filter& f, uint32_t* layer, int stride, const Region& r) {

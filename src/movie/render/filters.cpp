@@ -203,9 +203,12 @@ class Shades {
   explicit Shades(uint32_t straight) {
     for (int k = 0; k < 256; ++k) shade_[size_t(k)] = colorWithAlpha(straight, float(k) / 255.0f);
   }
-  // The strength's step (0..255), strengths past 1 counting as 1.
+  // The strength's step (0..255), strengths past 1 counting as 1. Strengths
+  // are finite and bounded (an alpha times a stored 8.8 factor). Clamped as
+  // whole numbers, which takes no branch: neighbouring pixels differ
+  // unpredictably.
   static uint32_t step(float strength) {
-    return strength >= 1.0f ? 255u : strength > 0.0f ? uint32_t(strength * 255.0f + 0.5f) : 0u;
+    return uint32_t(std::clamp(int(strength * 255.0f + 0.5f), 0, 255));
   }
   uint32_t at(uint32_t step) const { return shade_[step]; }
 

@@ -318,25 +318,35 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
   // (x + dx, y + dy); nothing outside the plane.
   const int backX0 = std::clamp(dx, 0, r.w), backX1 = std::clamp(r.w + dx, 0, r.w);
   const int aheadX0 = std::clamp(-dx, 0, r.w), aheadX1 = std::clamp(r.w - dx, 0, r.w);
+  auto lightPixel = [&](uint32_t& px, float vb, float va) {
+    if (unlitIsClear && vb == va) return;
+    const float lit = std::clamp((vb - va) * f.strength, -1.0f, 1.0f);
+    // A gradient bevel runs from its highlight (lit < 0) through the middle
+    // of the gradient (unlit) to its shadow.
+    const uint32_t effect = gradient ? ramp.at(uint32_t(std::clamp(int(lit * 127.5f + 128.0f), 0, 255)))
+                                     : (lit < 0 ? light : dark).at(Shades::step(std::abs(lit)));
+    if (effect == 0 && !f.knockout) return;  // the source as it was
+    px = full ? (f.knockout ? effect : sourceOver(px, effect)) : composite(effect, px, f.inner, f.knockout);
+  };
   for (int y = 0; y < r.h; ++y) {
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
     const int yb = y - dy, ya = y + dy;
     const float* back = yb >= 0 && yb < r.h ? a.data() + size_t(yb) * r.w : nullptr;
     const float* ahead = ya >= 0 && ya < r.h ? a.data() + size_t(ya) * r.w : nullptr;
-    for (int x = 0; x < r.w; ++x) {
-      const float vb = back && x >= backX0 && x < backX1 ? back[x - dx] : 0.0f;
-      const float va = ahead && x >= aheadX0 && x < aheadX1 ? ahead[x + dx] : 0.0f;
-      if (unlitIsClear && vb == va) continue;
-      const uint32_t src = row[x];
-      const float lit = std::clamp((vb - va) * f.strength, -1.0f, 1.0f);
-      // A gradient bevel runs from its highlight (lit < 0) through the middle
-      // of the gradient (unlit) to its shadow.
-      const uint32_t effect = gradient ? ramp.at(uint32_t(std::clamp(int(lit * 127.5f + 128.0f), 0, 255)))
-                                       : (lit < 0 ? light : dark).at(Shades::step(std::abs(lit)));
-      if (effect == 0 && !f.knockout) continue;  // the source as it was
-      row[x] = full ? (f.knockout ? effect : sourceOver(src, effect))
-                    : composite(effect, src, f.inner, f.knockout);
+    auto checked = [&](int from, int to) {
+      for (int x = from; x < to; ++x)
+        lightPixel(row[x], back && x >= backX0 && x < backX1 ? back[x - dx] : 0.0f,
+               ahead && x >= aheadX0 && x < aheadX1 ? ahead[x + dx] : 0.0f);
+    };
+    if (!back || !ahead) {
+      checked(0, r.w);
+      continue;
     }
+    // Where both neighbours lie inside the plane, without checking each.
+    const int lo = std::max(backX0, aheadX0), hi = std::max(lo, std::min(backX1, aheadX1));
+    checked(0, lo);
+    for (int x = lo; x < hi; ++x) lightPixel(row[x], back[x - dx], ahead[x + dx]);
+    checked(hi, r.w);
   }
 }
 

@@ -575,7 +575,7 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
   // rather than one a glyph. Their edges are placed in the field's space at 1/16 twip.
   constexpr double kRunUnits = 16;
   const Affine runToDevice = m * Affine::scale(1 / kRunUnits, 1 / kRunUnits);
-  auto place = [kRunUnits](double v) {
+  auto place = [](double v) {
     return int32_t(std::clamp(std::nearbyint(v * kRunUnits), -1073741824.0, 1073741823.0));
   };
   glyphRun_.clear();

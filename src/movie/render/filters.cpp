@@ -14,6 +14,7 @@ namespace {
 constexpr int kMaxRadius = 255;  // device pixels a blur may spread
 constexpr int kMaxPasses = 15;
 constexpr int kMaxKernelSide = 15;
+constexpr int64_t kMaxConvolutionSteps = int64_t(1) << 26;
 constexpr int64_t kMaxFilteredSide = 8191;
 constexpr int64_t kMaxFilteredPixels = 16777215;
 
@@ -412,6 +413,9 @@ void colorMatrix(const Filter& f, uint32_t* layer, int stride, const Region& r) 
 // past the region repeat its edge or take the filter's colour.
 void convolve(const Filter& f, uint32_t* layer, int stride, const Region& r) {
   if (r.w <= 0 || r.h <= 0) return;
+  // Each pixel costs a step per factor: a big matrix over a big object is left
+  // undone rather than stall the movie.
+  if (int64_t(r.w) * r.h * int64_t(f.kernel.size()) > kMaxConvolutionSteps) return;
   const int cx = (f.columns - 1) / 2, cy = (f.rows - 1) / 2;
   const float scale = f.divisor != 0 ? 1.0f / f.divisor : 1.0f;
   const uint32_t outside = premultiply(f.color);

@@ -325,6 +325,20 @@ TEST(FilterEffect, ConvolutionDividesBiasesAndMayLeaveAlphaBe) {
   EXPECT_EQ(kept.at(15, 15), 0xFF710000u);  // a corner: four of nine
 }
 
+TEST(FilterEffect, AConvolutionTooCostlyForItsObjectIsLeftUndone) {
+  // 15 x 15 factors over 600 x 600 pixels would be 81 million steps.
+  Filter f = convolutionOf(15, 15, std::vector<float>(225, 0.0f));
+  f.bias = 255;
+  f.preserveAlpha = false;
+  std::vector<uint32_t> big(size_t(600) * 600, 0xFF000000u);
+  applyFilters({f}, big.data(), 600, 600, {0, 0, 600, 600}, 1.0f);
+  EXPECT_EQ(big[size_t(300) * 600 + 300], 0xFF000000u);
+  // The same over a smaller object is drawn: everything lifted to white.
+  applyFilters({f}, big.data(), 600, 600, {0, 0, 200, 200}, 1.0f);
+  EXPECT_EQ(big[size_t(100) * 600 + 100], 0xFFFFFFFFu);
+  EXPECT_EQ(big[size_t(300) * 600 + 300], 0xFF000000u);
+}
+
 TEST(FilterEffect, BlurSpreadsSymmetricallyAndKeepsTheTotal) {
   Filter f;
   f.kind = FilterKind::Blur;

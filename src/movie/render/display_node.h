@@ -40,6 +40,8 @@ struct DisplayNode {
   // space), moved to the node's origin.
   std::optional<std::array<double, 4>> scrollRect;
   const std::vector<uint8_t>* filters = nullptr;  // FILTERLIST bytes of the placing tag
+  // The bitmaps of displacement-map filters a script set, which `filters` names by index.
+  std::shared_ptr<const std::vector<std::shared_ptr<const Bitmap>>> filterMaps;
   bool visible = true;
   int buttonState = 0;                // 0 up, 1 over, 2 down; buttons without children
   const std::string* text = nullptr;  // edit text's current text (nullptr: its initial text)

@@ -461,6 +461,69 @@ void convolve(const Filter& f, uint32_t* layer, int stride, const Region& r) {
   }
 }
 
+// The map component `which` (1 red, 2 green, 4 blue, 8 alpha) of a
+// premultiplied map pixel, straight; 128 (no move) for none of those.
+inline int mapComponent(uint32_t premultiplied, uint8_t which) {
+  const uint32_t p = unpremultiply(premultiplied);
+  switch (which) {
+    case 1: return int((p >> 16) & 255);
+    case 2: return int((p >> 8) & 255);
+    case 4: return int(p & 255);
+    case 8: return int(p >> 24);
+    default: return 128;
+  }
+}
+
+// Moves each pixel of the region by what the map says under it. The map lies
+// in movie pixels from the object's top-left corner (originX, originY), so it
+// scales with the view as the object does; where it does not reach, pixels
+// stay. Pixels taken from past the region wrap round, repeat its edge, stay
+// as they were, or take the filter's colour, as the mode says.
+void displace(const Filter& f, const Bitmap& map, uint32_t* layer, int stride, const Region& r,
+              int originX, int originY, float scale) {
+  if (r.w <= 0 || r.h <= 0 || map.width <= 0 || map.height <= 0 ||
+      map.pixels.size() < size_t(map.width) * size_t(map.height))
+    return;
+  std::vector<uint32_t> source(size_t(r.w) * r.h);
+  for (int y = 0; y < r.h; ++y)
+    std::copy_n(layer + size_t(r.y0 + y) * stride + r.x0, r.w, source.data() + size_t(y) * r.w);
+  const uint32_t outside = premultiply(f.color);
+  // Device pixels a component step moves, across and down.
+  const double stepX = double(f.scaleX) * scale / 256, stepY = double(f.scaleY) * scale / 256;
+  for (int y = 0; y < r.h; ++y) {
+    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+    const double my = std::floor((r.y0 + y - originY) / double(scale) - f.mapY);
+    for (int x = 0; x < r.w; ++x) {
+      const double mx = std::floor((r.x0 + x - originX) / double(scale) - f.mapX);
+      if (!(mx >= 0 && my >= 0 && mx < map.width && my < map.height)) continue;
+      const uint32_t m = map.pixels[size_t(my) * size_t(map.width) + size_t(mx)];
+      const double sxf = x + std::nearbyint((mapComponent(m, f.componentX) - 128) * stepX);
+      const double syf = y + std::nearbyint((mapComponent(m, f.componentY) - 128) * stepY);
+      if (sxf >= 0 && syf >= 0 && sxf < r.w && syf < r.h) {
+        row[x] = source[size_t(syf) * size_t(r.w) + size_t(sxf)];
+        continue;
+      }
+      switch (f.mode) {
+        case DisplacementMode::Wrap: {
+          const double wx = sxf - std::floor(sxf / r.w) * r.w, wy = syf - std::floor(syf / r.h) * r.h;
+          row[x] = source[size_t(std::clamp(int(wy), 0, r.h - 1)) * size_t(r.w) +
+                          size_t(std::clamp(int(wx), 0, r.w - 1))];
+          break;
+        }
+        case DisplacementMode::Clamp:
+          row[x] = source[size_t(std::clamp(syf, 0.0, double(r.h - 1))) * size_t(r.w) +
+                          size_t(std::clamp(sxf, 0.0, double(r.w - 1)))];
+          break;
+        case DisplacementMode::Ignore:
+          break;  // the pixel as it was
+        case DisplacementMode::Color:
+          row[x] = outside;
+          break;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
@@ -555,6 +618,19 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
         f.kind = FilterKind::ColorMatrix;
         for (float& m : f.matrix) m = sane(in.f32(), 1e6f);
         break;
+      case 8: {
+        f.kind = FilterKind::DisplacementMap;
+        f.mapIndex = in.u8();
+        f.mapX = sane(in.f32(), 1e6f);
+        f.mapY = sane(in.f32(), 1e6f);
+        f.componentX = in.u8();
+        f.componentY = in.u8();
+        f.scaleX = sane(in.f32(), 65536);
+        f.scaleY = sane(in.f32(), 65536);
+        f.mode = DisplacementMode(std::min<uint8_t>(in.u8(), uint8_t(DisplacementMode::Color)));
+        f.color = in.rgba();
+        break;
+      }
       default:
         return out;  // unknown: the rest cannot be read
     }
@@ -566,7 +642,9 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
 int filterReach(const std::vector<Filter>& filters, float scale) {
   int reach = 0;
   for (const Filter& f : filters) {
-    if (f.kind == FilterKind::ColorMatrix || f.kind == FilterKind::Convolution) continue;
+    if (f.kind == FilterKind::ColorMatrix || f.kind == FilterKind::Convolution ||
+        f.kind == FilterKind::DisplacementMap)
+      continue;
     const float box = std::max(f.blurX, f.blurY) * scale;
     const int r = std::clamp(int((box - 1) / 2), 0, kMaxRadius);
     const float dist = f.kind == FilterKind::Glow ? 0.0f : std::abs(f.distance * scale);
@@ -576,7 +654,7 @@ int filterReach(const std::vector<Filter>& filters, float scale) {
 }
 
 Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer, int width,
-                            int height, Canvas::Bounds area, float scale) {
+                            int height, Canvas::Bounds area, float scale, const FilterMaps* maps) {
   if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
   const int reach = filterReach(filters, scale);
   // Filters are turned off when the picture they would make is too big:
@@ -585,6 +663,8 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
   const int64_t fullH = int64_t(area.y1) - area.y0 + 2 * int64_t(reach);
   if (fullW > kMaxFilteredSide || fullH > kMaxFilteredSide || fullW * fullH > kMaxFilteredPixels)
     return area;
+  // The object's top-left corner, where displacement maps are placed from.
+  const int originX = area.x0, originY = area.y0;
   area = {std::max(0, area.x0 - reach), std::max(0, area.y0 - reach),
           std::min(width, area.x1 + reach), std::min(height, area.y1 + reach)};
   if (area.empty()) return area;
@@ -609,6 +689,10 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
         break;
       case FilterKind::Convolution:
         convolve(f, layer, width, r);
+        break;
+      case FilterKind::DisplacementMap:
+        if (maps && f.mapIndex < maps->size() && (*maps)[f.mapIndex])
+          displace(f, *(*maps)[f.mapIndex], layer, width, r, originX, originY, scale);
         break;
     }
   }

@@ -1,8 +1,9 @@
 #pragma once
 // Bitmap filters of placed objects (blur, drop shadow, glow, bevel, colour
-// matrix, convolution), applied to the layer an object was drawn into.
+// matrix, convolution, displacement map), applied to the layer an object was drawn into.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "movie/render/canvas.h"
@@ -19,7 +20,16 @@ enum class FilterKind : uint8_t {
   Convolution = 5,
   ColorMatrix = 6,
   GradientBevel = 7,
+  // Set by scripts only: its map is a bitmap, which a movie file cannot store.
+  // In a list it names the map by its place among the node's filter maps.
+  DisplacementMap = 8,
 };
+
+// Where a displacement reaches past the object: what it takes instead.
+enum class DisplacementMode : uint8_t { Wrap, Clamp, Ignore, Color };
+
+// The bitmaps displacement maps read, by the index their filters store.
+using FilterMaps = std::vector<std::shared_ptr<const Bitmap>>;
 
 struct Filter {
   FilterKind kind = FilterKind::Blur;
@@ -41,6 +51,14 @@ struct Filter {
   std::vector<float> kernel;
   float divisor = 1, bias = 0;
   bool clamp = true, preserveAlpha = true;
+  // Displacement map: each pixel is taken from (x, y) moved by (c - 128) * scale
+  // / 256 movie pixels, c the map's component (1 red, 2 green, 4 blue, 8 alpha)
+  // under the pixel, the map's top-left corner at mapX, mapY from the object's
+  // (its `color` where the mode says so).
+  uint32_t mapIndex = 0;
+  float mapX = 0, mapY = 0, scaleX = 0, scaleY = 0;
+  uint8_t componentX = 0, componentY = 0;
+  DisplacementMode mode = DisplacementMode::Wrap;
 };
 
 // Reads a stored FILTERLIST. Kinds we do not draw are left out; a list cut
@@ -53,8 +71,10 @@ int filterReach(const std::vector<Filter>& filters, float scale);
 // Applies `filters` in order to the premultiplied pixels of `layer` (width x
 // height) inside `area`; `scale` is device pixels per movie pixel. Returns
 // the area that may now be painted. Filters whose picture would be too big
-// (over 8191 pixels on a side or 16777215 in all) are left undone.
+// (over 8191 pixels on a side or 16777215 in all) are left undone, and so are
+// displacement maps whose bitmap is not among `maps`.
 Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer, int width,
-                            int height, Canvas::Bounds area, float scale);
+                            int height, Canvas::Bounds area, float scale,
+                            const FilterMaps* maps = nullptr);
 
 }  // namespace orv::movie::render

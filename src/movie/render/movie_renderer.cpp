@@ -327,7 +327,7 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
     painted = layer.painted();
   }
   if (!filters.empty() && !painted.empty())
-    painted = applyFilters(filters, pixels.data(), w, h, painted, filterScale);
+    painted = applyFilters(filters, pixels.data(), w, h, painted, filterScale, node.filterMaps.get());
   if (keep && !painted.empty() &&
       size_t(painted.x1 - painted.x0) * size_t(painted.y1 - painted.y0) * sizeof(uint32_t) <=
           keptLayers_.budget() / 4) {
@@ -365,11 +365,14 @@ void putPointer(std::vector<int32_t>& key, const void* p) {
 constexpr size_t kMaxLayerKey = size_t(1) << 20;
 
 // Appends everything a node and its children draw from; false when something in it can
-// change without its node changing (text, script drawings, bitmaps, masks, fields) or
+// change without its node changing (text, script drawings, bitmaps, displacement maps,
+// masks, fields) or
 // comes from a movie other than `own`, the renderer's, whose characters may not outlive it.
 bool describeNode(const DisplayNode& n, const swf::Movie* own, std::vector<int32_t>& key, int nesting) {
   if (nesting > 64 || key.size() > kMaxLayerKey) return false;
-  if ((n.movie && n.movie != own) || n.text || n.fieldBox || n.field || n.drawing || n.bitmap || n.mask) return false;
+  if ((n.movie && n.movie != own) || n.text || n.fieldBox || n.field || n.drawing || n.bitmap || n.mask ||
+      n.filterMaps)
+    return false;
   if (n.character && (std::holds_alternative<swf::EditTextDef>(*n.character) ||
                       std::holds_alternative<swf::VideoStreamDef>(*n.character)))
     return false;

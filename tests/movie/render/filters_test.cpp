@@ -1,6 +1,6 @@
 // Filters: reading stored filter lists, and their effect on a layer (blur,
-// drop shadow, glow, bevel, colour matrix, convolution), alone and through the
-// display list.
+// drop shadow, glow, bevel, colour matrix, convolution, displacement map),
+// alone and through the display list.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -337,6 +337,87 @@ TEST(FilterEffect, AConvolutionTooCostlyForItsObjectIsLeftUndone) {
   applyFilters({f}, big.data(), 600, 600, {0, 0, 200, 200}, 1.0f);
   EXPECT_EQ(big[size_t(100) * 600 + 100], 0xFFFFFFFFu);
   EXPECT_EQ(big[size_t(300) * 600 + 300], 0xFF000000u);
+}
+
+// A displacement map of `w` x `h` pixels, all of one straight colour.
+std::shared_ptr<const Bitmap> flatMap(int w, int h, uint32_t argb) {
+  auto map = std::make_shared<Bitmap>();
+  map->width = w;
+  map->height = h;
+  map->pixels.assign(size_t(w) * h, premultiply(argb));
+  return map;
+}
+
+Filter displacement(float scaleX, DisplacementMode mode) {
+  Filter f;
+  f.kind = FilterKind::DisplacementMap;
+  f.componentX = 1;  // red
+  f.componentY = 2;  // green
+  f.scaleX = scaleX;
+  f.mode = mode;
+  f.color = 0xFFFFFF00;
+  return f;
+}
+
+TEST(FilterEffect, DisplacementMapMovesPixelsByItsComponents) {
+  // Red 192 moves each pixel's source (192 - 128) * 8 / 256 = 2 pixels right;
+  // green 128 moves nothing.
+  const FilterMaps maps = {flatMap(10, 10, 0xFFC08000)};
+  // The square with a blue first column and a green last one.
+  auto marked = [] {
+    Layer l;
+    for (int y = 15; y < 25; ++y) {
+      l.px[size_t(y) * l.w + 15] = 0xFF0000FF;
+      l.px[size_t(y) * l.w + 24] = 0xFF00FF00;
+    }
+    return l;
+  };
+  Layer wrap = marked();
+  applyFilters({displacement(8, DisplacementMode::Wrap)}, wrap.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  EXPECT_EQ(wrap.at(15, 20), 0xFFFF0000u);  // from x 17
+  EXPECT_EQ(wrap.at(22, 20), 0xFF00FF00u);  // from x 24, the green column
+  EXPECT_EQ(wrap.at(23, 20), 0xFF0000FFu);  // from x 25: round to the blue first column
+  EXPECT_EQ(wrap.at(14, 20), 0u);           // outside the object: untouched
+
+  Layer clamp = marked();
+  applyFilters({displacement(8, DisplacementMode::Clamp)}, clamp.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  EXPECT_EQ(clamp.at(23, 20), 0xFF00FF00u);  // the edge repeats
+  Layer ignore = marked();
+  applyFilters({displacement(8, DisplacementMode::Ignore)}, ignore.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  EXPECT_EQ(ignore.at(23, 20), 0xFFFF0000u);  // as it was
+  Layer color = marked();
+  applyFilters({displacement(8, DisplacementMode::Color)}, color.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  EXPECT_EQ(color.at(23, 20), 0xFFFFFF00u);  // the filter's colour
+  EXPECT_EQ(color.at(22, 20), 0xFF00FF00u);
+
+  // Without its bitmap the filter does nothing.
+  Layer unmapped = marked();
+  applyFilters({displacement(8, DisplacementMode::Color)}, unmapped.px.data(), 40, 40, {15, 15, 25, 25}, 1);
+  EXPECT_EQ(unmapped.px, marked().px);
+}
+
+TEST(FilterEffect, DisplacementMapLiesFromTheObjectsCornerAndScalesWithTheView) {
+  // A 3 x 10 map placed 5 pixels in: only columns 20 to 22 move.
+  const FilterMaps maps = {flatMap(3, 10, 0xFFC08000)};
+  Filter f = displacement(8, DisplacementMode::Color);
+  f.mapX = 5;
+  Layer l;
+  l.px[size_t(20) * l.w + 24] = 0xFF00FF00;
+  l.px[size_t(20) * l.w + 22] = 0xFF0000FF;
+  applyFilters({f}, l.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  EXPECT_EQ(l.at(19, 20), 0xFFFF0000u);
+  EXPECT_EQ(l.at(20, 20), 0xFF0000FFu);  // from 22
+  EXPECT_EQ(l.at(22, 20), 0xFF00FF00u);  // from 24
+  EXPECT_EQ(l.at(24, 20), 0xFF00FF00u);  // past the map: stays
+
+  // Twice the view: the map's pixels cover 2 x 2 device pixels and move twice as far.
+  std::vector<uint32_t> big(size_t(80) * 80, 0);
+  for (int y = 30; y < 50; ++y)
+    for (int x = 30; x < 50; ++x) big[size_t(y) * 80 + x] = x == 38 ? 0xFF0000FFu : 0xFFFF0000u;
+  applyFilters({displacement(8, DisplacementMode::Color)}, big.data(), 80, 80, {30, 30, 50, 50}, 2, &maps);
+  EXPECT_EQ(big[size_t(40) * 80 + 34], 0xFF0000FFu);  // from 38, four device pixels on
+  EXPECT_EQ(big[size_t(40) * 80 + 35], 0xFFFF0000u);  // from 39
+  EXPECT_EQ(big[size_t(40) * 80 + 38], 0xFF0000FFu);  // the map (3 movie pixels) ends at 36
 }
 
 TEST(FilterEffect, BlurSpreadsSymmetricallyAndKeepsTheTotal) {

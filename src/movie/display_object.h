@@ -78,8 +78,10 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   struct ScrollRect { double x = 0, y = 0, width = 0, height = 0; };
   std::optional<ScrollRect> scrollRect;
   const std::vector<uint8_t>* filters = nullptr;
-  // Filters a script set (MovieClip.filters): `filters` points here then.
+  // Filters a script set (MovieClip.filters): `filters` points here then, and
+  // names the bitmaps of its displacement maps by index into scriptFilterMaps.
   std::shared_ptr<const std::vector<uint8_t>> scriptFilters;
+  std::shared_ptr<const std::vector<std::shared_ptr<const render::Bitmap>>> scriptFilterMaps;
   // A bitmap attached by script (attachBitmap): drawn live from the BitmapData's pixels.
   std::shared_ptr<const render::Bitmap> bitmap;
   bool smoothBitmap = false;

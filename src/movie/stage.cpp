@@ -49,6 +49,7 @@ render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& ob
     node.scrollRect = std::array<double, 4>{r.x, r.y, r.width, r.height};
   }
   node.filters = obj->filters;
+  if (obj->filters && obj->filters == obj->scriptFilters.get()) node.filterMaps = obj->scriptFilterMaps;
   node.bitmap = obj->bitmap;
   node.smoothBitmap = obj->smoothBitmap;
   if (obj->hasText) node.text = &obj->text;

@@ -629,6 +629,7 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
         f.scaleY = sane(in.f32(), 65536);
         f.mode = DisplacementMode(std::min<uint8_t>(in.u8(), uint8_t(DisplacementMode::Color)));
         f.color = in.rgba();
+        in.u8();  // whether the map keeps alpha: for scripts reading it back
         break;
       }
       default:

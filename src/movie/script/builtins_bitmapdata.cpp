@@ -9,6 +9,7 @@
 
 #include "movie/render/bitmap_data.h"
 #include "movie/render/movie_renderer.h"
+#include "movie/script/bitmap_values.h"
 #include "movie/script/vm.h"
 
 namespace orv::movie::script {
@@ -441,6 +442,26 @@ void installAttachBitmap(Vm& vm) {
 }
 
 }  // namespace
+
+std::shared_ptr<render::Bitmap> bitmapDataPixels(const Value& v, bool* transparent) {
+    render::BitmapPixels* p = pixelsOf(v);
+    if (!p || !p->store()) return nullptr;
+    if (transparent) *transparent = p->transparent();
+    return p->store();
+}
+
+Value newBitmapDataOn(Vm& vm, std::shared_ptr<render::Bitmap> pixels, bool transparent) {
+    if (!pixels) return Value();
+    Value ctor;
+    if (Value flash = vm.getMember(vm.global, "flash"); flash.isObject())
+        if (Value display = vm.getMember(flash.asObject(), "display"); display.isObject())
+            ctor = vm.getMember(display.asObject(), "BitmapData");
+    BitmapDataObject* self =
+        newBitmapObject(vm, ctor.isObject() ? vm.getMember(ctor.asObject(), "prototype") : Value());
+    if (ctor.isObject()) self->put("__constructor__", ctor, kDontEnum, vm.caseInsensitive());
+    self->pixels.emplace(std::move(pixels), transparent);
+    return Value(self);
+}
 
 void installBitmapDataBuiltins(Vm& vm) {
     installAttachBitmap(vm);

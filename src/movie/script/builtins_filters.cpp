@@ -6,9 +6,12 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "movie/script/bitmap_values.h"
+#include "movie/script/host.h"
 #include "movie/script/vm.h"
 
 namespace orv::movie::script {
@@ -38,7 +41,8 @@ struct FieldSpec {
     const char* text = nullptr;  // default of texts
 };
 
-// The filter ids a movie file uses; a displacement map has none (it cannot be stored).
+// The filter ids a movie file uses, and ours for a displacement map: a file cannot
+// store one (its map is a bitmap), so its id only ever names a script's.
 enum FilterId : int { kDropShadow = 0, kBlur, kGlow, kBevel, kGradientGlow, kConvolution, kColorMatrix,
                       kGradientBevel, kDisplacementMap };
 
@@ -247,8 +251,12 @@ public:
 
 constexpr double kPi = 3.14159265358979323846;
 
-// One filter as a movie file stores it; false for those a file cannot hold.
-bool encode(const FilterObject& f, Writer& w) {
+// The modes of a displacement map, in the order the renderer numbers them.
+constexpr std::array<const char*, 4> kDisplacementModes = {"wrap", "clamp", "ignore", "color"};
+
+// One filter as a movie file stores it (a displacement map in our own form, its
+// bitmap added to `maps`); false for those that draw nothing.
+bool encode(Vm& vm, const FilterObject& f, Writer& w, std::vector<std::shared_ptr<render::Bitmap>>& maps) {
     const ClassSpec& s = *f.cls;
     auto n = [&f](const char* name) { return f.number(name); };
     auto list = [&f](const char* name) -> const std::vector<double>& { return f.slot(name)->list; };
@@ -331,8 +339,33 @@ bool encode(const FilterObject& f, Writer& w) {
             w.u8((n("clamp") ? 0x02 : 0) | (n("preserveAlpha") ? 0x01 : 0));
             return true;
         }
+        case kDisplacementMap: {
+            bool transparent = true;
+            std::shared_ptr<render::Bitmap> map = bitmapDataPixels(f.slot("mapBitmap")->any, &transparent);
+            if (!map || maps.size() > 255) return false;  // no map: nothing to draw
+            const Value& point = f.slot("mapPoint")->any;
+            auto coordinate = [&](const char* name) {
+                return point.isObject() ? finiteOr(vm.toNumber(vm.getMember(point.asObject(), name)), 0) : 0.0;
+            };
+            auto component = [&](const char* name) { return uint32_t(std::clamp(finiteOr(n(name), 0), 0.0, 255.0)); };
+            w.u8(kDisplacementMap);
+            w.u8(uint32_t(maps.size()));
+            maps.push_back(std::move(map));
+            w.f32(coordinate("x"));
+            w.f32(coordinate("y"));
+            w.u8(component("componentX"));
+            w.u8(component("componentY"));
+            w.f32(n("scaleX"));
+            w.f32(n("scaleY"));
+            const std::string& mode = f.slot("mode")->text;
+            w.u8(uint32_t(std::find(kDisplacementModes.begin(), kDisplacementModes.end(), mode) -
+                          kDisplacementModes.begin()) & 3);
+            w.rgba(n("color"), n("alpha"));
+            w.u8(transparent ? 1 : 0);  // for reading the map back as it was
+            return true;
+        }
         default:
-            return false;  // a displacement map has no stored form
+            return false;
     }
 }
 
@@ -379,7 +412,8 @@ private:
 double degrees(double radians) { return radians * 180 / kPi; }
 
 // Reads one stored filter into a new object; null when the data ends or is unknown.
-FilterObject* decode(Vm& vm, Reader& in, const std::vector<Object*>& prototypes) {
+FilterObject* decode(Vm& vm, Reader& in, const std::vector<Object*>& prototypes,
+                     const std::vector<std::shared_ptr<render::Bitmap>>& maps) {
     const int id = int(in.u8());
     const ClassSpec* cls = classById(id);
     if (!cls || !in.ok()) return nullptr;
@@ -477,6 +511,28 @@ FilterObject* decode(Vm& vm, Reader& in, const std::vector<Object*>& prototypes)
             for (double& v : m) v = in.f32();
             break;
         }
+        case kDisplacementMap: {
+            const uint32_t index = in.u8();
+            const double x = in.f32(), y = in.f32();
+            set("componentX", in.u8());
+            set("componentY", in.u8());
+            set("scaleX", in.f32());
+            set("scaleY", in.f32());
+            f->slot("mode")->text = kDisplacementModes[in.u8() & 3];
+            const auto [color, alpha] = in.rgba();
+            set("color", color);
+            set("alpha", alpha);
+            const bool transparent = in.u8() & 1;
+            // A BitmapData showing the same pixels, and a new Point.
+            if (index < maps.size()) f->slot("mapBitmap")->any = newBitmapDataOn(vm, maps[index], transparent);
+            Value ctor;
+            if (Value flash = vm.getMember(vm.global, "flash"); flash.isObject())
+                if (Value geom = vm.getMember(flash.asObject(), "geom"); geom.isObject())
+                    ctor = vm.getMember(geom.asObject(), "Point");
+            std::vector<Value> args = {Value(x), Value(y)};
+            if (ctor.isObject()) f->slot("mapPoint")->any = vm.construct(ctor, args);
+            break;
+        }
         default:
             return nullptr;
     }
@@ -559,13 +615,13 @@ void installFilterBuiltins(Vm& vm, Object* package) {
     p.getter = vm.newNative([prototypes](Vm& vm, CallInfo& c) -> Value {
         ScriptClip* clip = vm.clipOf(c.thisValue);
         if (!clip) return Value();
-        const std::vector<uint8_t> bytes = clip->filterList();
+        const ScriptClip::FilterList list = clip->filterList();
         std::vector<Value> items;
-        if (!bytes.empty()) {
-            Reader in(bytes);
+        if (!list.bytes.empty()) {
+            Reader in(list.bytes);
             const uint32_t count = in.u8();
             for (uint32_t i = 0; i < count; ++i) {
-                FilterObject* f = decode(vm, in, prototypes);
+                FilterObject* f = decode(vm, in, prototypes, list.maps);
                 if (!f) break;
                 items.push_back(Value(f));
             }
@@ -577,17 +633,19 @@ void installFilterBuiltins(Vm& vm, Object* package) {
         if (!clip) return Value();
         Writer w;
         w.u8(0);  // the count, filled in below
+        std::vector<std::shared_ptr<render::Bitmap>> maps;
         uint32_t count = 0;
         if (c.arg(0).isObject()) {
             Object* list = c.arg(0).asObject();
             const double n = finiteOr(vm.toNumber(vm.getMember(list, "length")), 0);
             for (size_t i = 0; i < size_t(std::clamp(n, 0.0, 255.0)); ++i) {
                 FilterObject* f = filterOf(vm.getMember(list, std::to_string(i)));
-                if (f && encode(*f, w)) ++count;
+                if (f && encode(vm, *f, w, maps)) ++count;
             }
         }
         w.out[0] = uint8_t(count);
-        clip->setFilterList(count ? std::move(w.out) : std::vector<uint8_t>{});
+        clip->setFilterList(count ? ScriptClip::FilterList{std::move(w.out), std::move(maps)}
+                                  : ScriptClip::FilterList{});
         return Value();
     });
     // Buttons take them too (text fields copy them when their class is made).

@@ -207,21 +207,30 @@ void ClipBridge::setScrollRect(const std::optional<ScrollRect>& r) {
         o->scrollRect.reset();
 }
 
-std::vector<uint8_t> ClipBridge::filterList() {
+ScriptClip::FilterList ClipBridge::filterList() {
     auto o = object_.lock();
-    return o && o->filters ? *o->filters : std::vector<uint8_t>{};
+    if (!o || !o->filters) return {};
+    FilterList list{*o->filters, {}};
+    // The maps are BitmapData pixels, which scripts change: handed back as such.
+    if (o->filters == o->scriptFilters.get() && o->scriptFilterMaps)
+        for (const auto& map : *o->scriptFilterMaps) list.maps.push_back(std::const_pointer_cast<render::Bitmap>(map));
+    return list;
 }
 
-void ClipBridge::setFilterList(std::vector<uint8_t> bytes) {
+void ClipBridge::setFilterList(FilterList list) {
     auto o = object_.lock();
     if (!o) return;
-    if (bytes.empty() || bytes[0] == 0) {
+    o->scriptFilterMaps.reset();
+    if (list.bytes.empty() || list.bytes[0] == 0) {
         o->scriptFilters.reset();
         o->filters = nullptr;
         return;
     }
-    o->scriptFilters = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    o->scriptFilters = std::make_shared<const std::vector<uint8_t>>(std::move(list.bytes));
     o->filters = o->scriptFilters.get();
+    if (!list.maps.empty())
+        o->scriptFilterMaps = std::make_shared<const std::vector<std::shared_ptr<const render::Bitmap>>>(
+            list.maps.begin(), list.maps.end());
 }
 
 }  // namespace orv::movie::script

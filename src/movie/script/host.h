@@ -117,9 +117,14 @@ public:
     virtual void setScrollRect(const std::optional<ScrollRect>& r) { (void)r; }
 
     // The clip's filters (MovieClip.filters) as a movie file stores them: a count byte,
-    // then each filter's id and fields. Empty: none.
-    virtual std::vector<uint8_t> filterList() { return {}; }
-    virtual void setFilterList(std::vector<uint8_t> bytes) { (void)bytes; }
+    // then each filter's id and fields (bytes empty: none). Displacement maps, which a
+    // file cannot hold, name their bitmaps by index into `maps`.
+    struct FilterList {
+        std::vector<uint8_t> bytes;
+        std::vector<std::shared_ptr<render::Bitmap>> maps;
+    };
+    virtual FilterList filterList() { return {}; }
+    virtual void setFilterList(FilterList list) { (void)list; }
 
     // What the drawing API draws into, below the clip's children (made on first use);
     // nullptr when the host keeps no drawings.

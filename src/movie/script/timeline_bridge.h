@@ -70,8 +70,8 @@ public:
     void setColorTransform(const ColorTransform& ct) override;
     std::optional<ScrollRect> scrollRect() override;
     void setScrollRect(const std::optional<ScrollRect>& r) override;
-    std::vector<uint8_t> filterList() override;
-    void setFilterList(std::vector<uint8_t> bytes) override;
+    FilterList filterList() override;
+    void setFilterList(FilterList list) override;
     std::u32string staticText() override;
     // Edit text: the live state, made when scripts first reach the field.
     EditTextState* textField() override;

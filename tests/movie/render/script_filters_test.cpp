@@ -1,6 +1,7 @@
 // MovieClip.filters through the whole player: filters a script sets are drawn like
-// those the timeline places, reading them back gives new objects with the same
-// settings, and an empty list takes them off.
+// those the timeline places (displacement maps too, which only scripts can set),
+// reading them back gives new objects with the same settings, and an empty list
+// takes them off.
 #include <gtest/gtest.h>
 
 #include "../script/script_test_util.h"
@@ -119,6 +120,40 @@ TEST(ScriptFilters, AConvolutionSetByScriptIsDrawn) {
     EXPECT_EQ(p.traces, std::vector<std::string>{"128"});
     EXPECT_EQ(at(p.pixels, 50, 50), 0xFF808080u);
     EXPECT_EQ(at(p.pixels, 30, 50), 0xFFFFFFFFu);
+}
+
+// Pushes new flash.<package>.<name>(args...), the arguments given last first.
+Asm& construct(Asm& a, const char* package, const char* name, std::initializer_list<PushItem> argsLastFirst) {
+    a.push(argsLastFirst).push({int(argsLastFirst.size())}).getVar("flash").push({package}).op(0x4E);
+    return a.push({name}).op(0x53);
+}
+
+TEST(ScriptFilters, ADisplacementMapMovesPixelsAndReadsBackWithItsBitmap) {
+    // c.filters = [new DisplacementMapFilter(new BitmapData(20, 20, false, 0xC08000),
+    //     new Point(0, 0), 1, 2, 16, 0, "color", 0xFF0000, 1)]: red 192 takes each pixel
+    // from (192 - 128) * 16 / 256 = 4 pixels right, red past the square's edge.
+    Asm a;
+    blackSquare(a);
+    a.getVar("c").push({"filters"});
+    a.push({1, 0xFF0000, "color", 0, 16, 2, 1});
+    construct(a, "geom", "Point", {0, 0});
+    construct(a, "display", "BitmapData", {0xC08000, false, 20, 20});
+    a.push({9}).getVar("flash").push({"filters"}).op(0x4E).push({"DisplacementMapFilter"}).op(0x53);
+    a.push({1}).op(0x42).op(0x4F);
+    traceFilters(a, {0, "mapBitmap", "width"});
+    traceFilters(a, {0, "mapBitmap", "transparent"});
+    traceFilters(a, {0, "mapPoint", "x"});
+    traceFilters(a, {0, "mode"});
+    traceFilters(a, {0, "scaleX"});
+    // Set again from what was read: still drawn with its map.
+    a.getVar("c").push({"filters"}).getVar("c").push({"filters"}).op(0x4E).op(0x4F);
+    const Played p = play(a);
+    const std::vector<std::string> want = {"20", "false", "0", "color", "16"};
+    EXPECT_EQ(p.traces, want);
+    EXPECT_EQ(at(p.pixels, 50, 50), 0xFF000000u);
+    EXPECT_EQ(at(p.pixels, 57, 50), 0xFFFF0000u);
+    EXPECT_EQ(at(p.pixels, 55, 50), 0xFF000000u);
+    EXPECT_EQ(at(p.pixels, 62, 50), 0xFFFFFFFFu);
 }
 
 TEST(ScriptFilters, AnEmptyListTakesTheFiltersOff) {

@@ -29,7 +29,7 @@ std::string fileText(const Vm& vm, const std::vector<uint8_t>& bytes) {
 }
 
 // A MovieClipLoader target given as a level: a number, or "_levelN" (-1: none).
-int loaderLevel(Vm& vm, const Value& v) {
+int loaderLevel(Vm&, const Value& v) {
     if (v.isNumber()) {
         const double n = v.asNumber();
         return n >= 0 && n <= 65535 && n == std::floor(n) ? static_cast<int>(n) : -1;

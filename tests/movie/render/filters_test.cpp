@@ -241,8 +241,8 @@ struct Layer {
       for (int x = 15; x < 25; ++x) px[size_t(y) * w + x] = 0xFFFF0000u;
   }
   uint32_t at(int x, int y) const { return px[size_t(y) * w + x]; }
-  Canvas::Bounds apply(const std::vector<Filter>& f) {
-    return applyFilters(f, px.data(), w, h, {15, 15, 25, 25}, 1.0f);
+  Canvas::Bounds apply(const std::vector<Filter>& f, const FilterMaps* maps = nullptr) {
+    return applyFilters(f, px.data(), w, h, {15, 15, 25, 25}, 1.0f, maps);
   }
 };
 
@@ -681,13 +681,19 @@ TEST(FilterEffect, AnyStoredListLeavesValidPremultipliedPixels) {
     seed = seed * 1664525u + 1013904223u;
     return uint8_t(seed >> 24);
   };
-  const uint8_t kinds[] = {0, 1, 2, 3, 4, 5, 6, 7};
+  const uint8_t kinds[] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+  // Displacement maps name one of these: a translucent, uneven map.
+  auto uneven = std::make_shared<Bitmap>();
+  uneven->width = uneven->height = 7;
+  for (int i = 0; i < 49; ++i) uneven->pixels.push_back(premultiply(0x80000000u | (uint32_t(i) * 0x050A0F)));
+  const FilterMaps maps = {uneven, flatMap(3, 3, 0xFFFFFFFF)};
   size_t applied = 0;
   for (int round = 0; round < 300; ++round) {
     std::vector<uint8_t> bytes = {uint8_t(1 + next() % 3)};
     for (int i = 0; i < 3; ++i) {
-      bytes.push_back(kinds[next() % 8]);
+      bytes.push_back(kinds[next() % 9]);
       if (bytes.back() == 4 || bytes.back() == 7) bytes.push_back(next() % 5);
+      if (bytes.back() == 8) bytes.push_back(next() % 3);
       if (bytes.back() == 5) bytes.insert(bytes.end(), {uint8_t(next() % 4), uint8_t(next() % 4)});
       for (int k = 0; k < 100; ++k) bytes.push_back(next() % 4 == 0 ? next() % 8 : next());
     }
@@ -696,7 +702,7 @@ TEST(FilterEffect, AnyStoredListLeavesValidPremultipliedPixels) {
     Layer l;
     for (int y = 15; y < 25; ++y)
       for (int x = 15; x < 25; ++x) l.px[size_t(y) * l.w + x] = 0xC0A00040u + uint32_t(x - 15);
-    l.apply(list);
+    l.apply(list, &maps);
     for (uint32_t p : l.px) {
       const uint32_t a = p >> 24;
       ASSERT_LE((p >> 16) & 255, a) << "round " << round;

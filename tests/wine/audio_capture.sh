@@ -38,6 +38,8 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/nu
 xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
+. "$src/tests/wine/prefix.sh"
+orv_boot_prefix || { echo "Wine could not boot a prefix"; exit 1; }
 cd "$work/app"
 
 failures=0

@@ -29,8 +29,8 @@ export DISPLAY=":$(cat "$orv_work/display")"
 
 # First boot of a fresh prefix; then Wine draws the window frames itself (there is no
 # window manager on the display), as a user on Windows would see them.
-wineboot -i >/dev/null 2>&1
-wineserver -w
+. "$orv_src/tests/wine/prefix.sh"
+orv_boot_prefix || { echo "Wine could not boot a prefix"; exit 1; }
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w

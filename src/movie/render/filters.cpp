@@ -68,6 +68,7 @@ float sane(float v, float limit) { return std::isfinite(v) ? std::clamp(v, -limi
 struct BlurScratch {
   std::vector<float> line, rows, sums;
   std::vector<float> plane;  // what is blurred
+  std::vector<int16_t> steps;
 };
 
 // Box blurs one channel plane (values 0..1) in place: `passes` times across
@@ -319,35 +320,67 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
   // (x + dx, y + dy); nothing outside the plane.
   const int backX0 = std::clamp(dx, 0, r.w), backX1 = std::clamp(r.w + dx, 0, r.w);
   const int aheadX0 = std::clamp(-dx, 0, r.w), aheadX1 = std::clamp(r.w - dx, 0, r.w);
-  auto lightPixel = [&](uint32_t& px, float vb, float va) {
-    if (unlitIsClear && vb == va) return;
-    const float lit = std::clamp((vb - va) * f.strength, -1.0f, 1.0f);
-    // A gradient bevel runs from its highlight (lit < 0) through the middle
-    // of the gradient (unlit) to its shadow.
-    const uint32_t effect = gradient ? ramp.at(uint32_t(std::clamp(int(lit * 127.5f + 128.0f), 0, 255)))
-                                     : (lit < 0 ? light : dark).at(Shades::step(std::abs(lit)));
-    if (effect == 0 && !f.knockout) return;  // the source as it was
+  auto compose = [&](uint32_t& px, uint32_t effect) {
     px = full ? (f.knockout ? effect : sourceOver(px, effect)) : composite(effect, px, f.inner, f.knockout);
   };
+  std::vector<float>& diff = scratch.line;
+  std::vector<int16_t>& steps = scratch.steps;
+  diff.resize(size_t(r.w));
+  steps.resize(size_t(r.w) + 4);
   for (int y = 0; y < r.h; ++y) {
     uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
     const int yb = y - dy, ya = y + dy;
     const float* back = yb >= 0 && yb < r.h ? a.data() + size_t(yb) * r.w : nullptr;
     const float* ahead = ya >= 0 && ya < r.h ? a.data() + size_t(ya) * r.w : nullptr;
+    // The blurred alpha back along the light less the same ahead of it.
     auto checked = [&](int from, int to) {
       for (int x = from; x < to; ++x)
-        lightPixel(row[x], back && x >= backX0 && x < backX1 ? back[x - dx] : 0.0f,
-               ahead && x >= aheadX0 && x < aheadX1 ? ahead[x + dx] : 0.0f);
+        diff[size_t(x)] = (back && x >= backX0 && x < backX1 ? back[x - dx] : 0.0f) -
+                          (ahead && x >= aheadX0 && x < aheadX1 ? ahead[x + dx] : 0.0f);
     };
     if (!back || !ahead) {
       checked(0, r.w);
+    } else {
+      // Where both neighbours lie inside the plane, without checking each.
+      const int lo = std::max(backX0, aheadX0), hi = std::max(lo, std::min(backX1, aheadX1));
+      checked(0, lo);
+      for (int x = lo; x < hi; ++x) diff[size_t(x)] = back[x - dx] - ahead[x + dx];
+      checked(hi, r.w);
+    }
+    if (!unlitIsClear) {
+      for (int x = 0; x < r.w; ++x) {
+        const float lit = std::clamp(diff[size_t(x)] * f.strength, -1.0f, 1.0f);
+        // A gradient bevel runs from its highlight (lit < 0) through the
+        // middle of the gradient (unlit) to its shadow.
+        const uint32_t effect =
+            gradient ? ramp.at(uint32_t(std::clamp(int(lit * 127.5f + 128.0f), 0, 255)))
+                     : (lit < 0 ? light : dark).at(Shades::step(std::abs(lit)));
+        if (effect == 0 && !f.knockout) continue;  // the source as it was
+        compose(row[x], effect);
+      }
       continue;
     }
-    // Where both neighbours lie inside the plane, without checking each.
-    const int lo = std::max(backX0, aheadX0), hi = std::max(lo, std::min(backX1, aheadX1));
-    checked(0, lo);
-    for (int x = lo; x < hi; ++x) lightPixel(row[x], back[x - dx], ahead[x + dx]);
-    checked(hi, r.w);
+    // A plain bevel: each pixel's step of light (negative: highlight) first,
+    // all at once; then only the lit pixels, found four at a time, change.
+    // Where the light is too faint for a step the shade is clear and the
+    // source stays as it was.
+    for (int x = 0; x < r.w; ++x) {
+      const float lit = std::clamp(diff[size_t(x)] * f.strength, -1.0f, 1.0f);
+      const int step = int(Shades::step(std::abs(lit)));
+      steps[size_t(x)] = int16_t(lit < 0 ? -step : step);
+    }
+    std::fill(steps.begin() + r.w, steps.end(), int16_t(0));
+    for (int x = 0; x < r.w; x += 4) {
+      uint64_t four;
+      std::memcpy(&four, steps.data() + x, sizeof four);
+      if (!four) continue;
+      for (int k = x; k < x + 4 && k < r.w; ++k) {
+        const int step = steps[size_t(k)];
+        if (!step) continue;
+        const uint32_t effect = step < 0 ? light.at(uint32_t(-step)) : dark.at(uint32_t(step));
+        if (effect) compose(row[k], effect);
+      }
+    }
   }
 }
 

@@ -136,6 +136,9 @@ class MovieClip : public DisplayObject {
   void finishUnloading(const std::function<void(DisplayObject&)>& gone);
 
   uint64_t createdTick = 0;  // the tick it was placed in (not advanced in that tick)
+  // The frame whose actions are running now (-1: none). Scripts that leave it and come
+  // back to it do not run its actions a second time.
+  int runningActionsOf = -1;
   // What scripts drew with the drawing API, shown below the display list; made on first use.
   std::unique_ptr<Drawing> drawing;
 

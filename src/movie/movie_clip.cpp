@@ -180,7 +180,7 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
     actionsQueued_ = 0;
     if (timeline_->frames[frame].actions.empty()) st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
     queueActionsBefore(firstPlacement);
-  } else {
+  } else if (frame != runningActionsOf) {
     st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
   }
   reconcile(slots, rebuilt);
@@ -230,7 +230,7 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
 }
 
 void MovieClip::queueActionsBefore(uint32_t tagIndex) {
-  if (enteringFrame_ < 0 || enteringFrame_ >= frameCount()) return;
+  if (enteringFrame_ < 0 || enteringFrame_ >= frameCount() || enteringFrame_ == runningActionsOf) return;
   const auto& actions = timeline_->frames[static_cast<size_t>(enteringFrame_)].actions;
   for (; actionsQueued_ < actions.size() && actions[actionsQueued_].displayTagsBefore <= tagIndex; ++actionsQueued_) {
     TimelineEvent ev{TimelineEvent::Kind::FrameEntered, weak_from_this(), enteringFrame_};

@@ -12,18 +12,6 @@ ScriptClip* self(CallInfo& c) {
     return o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
 }
 
-// gotoAndPlay/gotoAndStop accept a frame number or a label.
-void gotoValue(Vm& vm, ScriptClip* clip, const Value& v, bool play) {
-    if (v.isString()) {
-        double n = stringToNumber(v.asString(), 5);
-        if (std::isnan(n)) { clip->gotoLabel(v.asString(), play); return; }
-        clip->gotoFrame(static_cast<int>(n) - 1, play);
-        return;
-    }
-    double n = vm.toNumber(v);
-    if (std::isfinite(n)) clip->gotoFrame(static_cast<int>(n) - 1, play);
-}
-
 Object* finishNewClip(Vm& vm, ScriptClip* made, Object* ctor, const Value& init) {
     if (!made) return nullptr;
     Object* o = vm.objectFor(made);
@@ -66,11 +54,11 @@ void installClipBuiltins(Vm& vm) {
         return Value();
     });
     vm.defineMethod(proto, "gotoAndPlay", [](Vm& vm, CallInfo& c) -> Value {
-        if (auto* s = self(c); s && !c.args.empty()) gotoValue(vm, s, c.arg(0), true);
+        if (auto* s = self(c); s && !c.args.empty()) vm.gotoFrameValue(s, c.arg(0), true);
         return Value();
     });
     vm.defineMethod(proto, "gotoAndStop", [](Vm& vm, CallInfo& c) -> Value {
-        if (auto* s = self(c); s && !c.args.empty()) gotoValue(vm, s, c.arg(0), false);
+        if (auto* s = self(c); s && !c.args.empty()) vm.gotoFrameValue(s, c.arg(0), false);
         return Value();
     });
     vm.defineMethod(proto, "getDepth", [](Vm&, CallInfo& c) -> Value {

@@ -696,21 +696,16 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             Value fr = f.pop();
             ScriptClip* c = targetClip();
             if (fr.isString()) {
+                // "path:frame" names the clip too.
                 std::string s = fr.asString();
                 size_t colon = s.rfind(':');
                 if (colon != std::string::npos) {
                     Object* o = resolveTargetPath(f, s.substr(0, colon));
                     c = o ? o->clip : nullptr;
-                    s = s.substr(colon + 1);
+                    fr = Value(s.substr(colon + 1));
                 }
-                if (!c) break;
-                double n = stringToNumber(s, 5);
-                if (std::isnan(n)) c->gotoLabel(s, play);
-                else c->gotoFrame(static_cast<int>(n) - 1 + bias, play);
-            } else if (c) {
-                double n = toNumber(fr);
-                if (std::isfinite(n)) c->gotoFrame(static_cast<int>(n) - 1 + bias, play);
             }
+            gotoFrameValue(c, fr, play, bias);
             break;
         }
         case 0x8D: {  // WaitForFrame2

@@ -425,6 +425,13 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
         MovieClip* clip = object ? object->asClip() : nullptr;
         if (!clip || event.frame < 0 || event.frame >= clip->frameCount()) return;
         const auto& actions = clip->timeline().frames[static_cast<size_t>(event.frame)].actions;
+        struct Running {
+            std::shared_ptr<DisplayObject> keep;
+            MovieClip* clip;
+            int before;
+            ~Running() { clip->runningActionsOf = before; }
+        } running{object, clip, clip->runningActionsOf};
+        clip->runningActionsOf = event.frame;
         if (event.action >= 0) {
             if (static_cast<size_t>(event.action) < actions.size())
                 vm_->runActions(bridgeFor(clip), actions[static_cast<size_t>(event.action)].bytes, version);

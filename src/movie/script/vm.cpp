@@ -279,6 +279,24 @@ Value Vm::toPrimitive(const Value& v, Hint hint) {
     return Value("[type Object]");
 }
 
+void Vm::gotoFrameValue(ScriptClip* clip, const Value& frame, bool play, int bias) {
+    if (!clip) return;
+    auto toFrame = [&](double n) {
+        if (n >= 1) clip->gotoFrame(static_cast<int>(std::min(n, 1e9)) - 1 + bias, play);
+    };
+    auto whole = [](double n) { return std::isfinite(n) && n == std::trunc(n); };
+    if (frame.isNumber() && whole(frame.asNumber())) return toFrame(frame.asNumber());
+    // A String object goes by the text it wraps, other objects by their toString.
+    const Object* o = frame.isObject() ? frame.asObject() : nullptr;
+    const std::string text = frame.isNumber() ? numberToString(frame.asNumber())
+                             : o && o->kind == ObjectKind::String && o->primitive.isString()
+                                 ? o->primitive.asString()
+                                 : toString(frame);
+    const double n = stringToNumber(text, 5);
+    if (whole(n)) toFrame(n);
+    else clip->gotoLabel(text, play);
+}
+
 double Vm::toNumber(const Value& v) {
     switch (v.type()) {
     case ValueType::Undefined:

@@ -116,6 +116,10 @@ public:
     bool looseEquals(const Value& a, const Value& b);
     bool strictEquals(const Value& a, const Value& b);
     Value lessThan(const Value& a, const Value& b);  // true/false/undefined
+    // Sends `clip` where a script's frame value points: whole numbers (and text that
+    // reads as one) are frame numbers, 1 the first, `bias` added; frames 0 and below go
+    // nowhere. Anything else is a label by its text.
+    void gotoFrameValue(ScriptClip* clip, const Value& frame, bool play, int bias = 0);
 
     // ---- Members ----
     Value getMember(const Value& obj, std::string_view name);

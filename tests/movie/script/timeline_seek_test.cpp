@@ -451,5 +451,44 @@ TEST(TimelineNames, ScrollRectKeepsTheRectangleScriptsGive) {
     EXPECT_EQ(onPlayerTimeline(bytes, 1), want);
 }
 
+TEST(TimelineSeek, FrameValuesAreWholeNumbersOrLabelsAndAFrameLeftAndReenteredRunsOnce) {
+    // Frame 1 stops and sends the root about with gotoAndStop values, tracing the frame
+    // after each; last it goes back to frame 1, whose actions must not run again. Frame 2
+    // is labelled "4.8", frame 3 "obj"; there are six frames.
+    Asm frame1;
+    auto gotoAndStop = [&](std::initializer_list<test::PushItem> value) {
+        frame1.push(value).action(0x9F, {0}).getVar("_currentframe").trace();
+    };
+    auto gotoAndStopVar = [&](const std::string& name) {
+        frame1.getVar(name).action(0x9F, {0}).getVar("_currentframe").trace();
+    };
+    Asm returnsObj, returnsSix;
+    returnsObj.push({"obj"}).op(0x3E);
+    returnsSix.push({"6"}).op(0x3E);
+    frame1.op(0x07).push({"ran"}).trace();
+    // o.toString gives "obj"; String objects give their own text, whatever toString says.
+    frame1.push({"o", 0, "Object"}).op(0x40).op(0x1D);
+    frame1.getVar("o").push({"toString"}).function("", {}, returnsObj).op(0x4F);
+    frame1.getVar("String").push({"prototype"}).op(0x4E).push({"toString"}).function("", {}, returnsSix).op(0x4F);
+    frame1.push({"s", "5", 1, "String"}).op(0x40).op(0x1D);
+    gotoAndStop({3});
+    gotoAndStop({0});     // frames 0 and below go nowhere
+    gotoAndStop({-1});
+    gotoAndStop({4.8});   // not whole: the label "4.8"
+    gotoAndStop({5.5});   // no such label
+    gotoAndStop({"4"});   // text that reads as a whole number
+    gotoAndStopVar("o");  // the label its toString gives
+    gotoAndStopVar("s");
+    gotoAndStop({99});    // past the end: the last frame
+    frame1.push({0}).getVar("_root").push({"gotoAndStop"}).op(0x52).op(0x17).getVar("_currentframe").trace();
+    gotoAndStop({1});
+    auto bytes = w::movie(w::concat({actions(frame1), w::showFrame(), w::frameLabel("4.8"), w::showFrame(),
+                                     w::frameLabel("obj"), w::showFrame(), w::showFrame(), w::showFrame(),
+                                     w::showFrame()}),
+                          {.version = 6, .frameCount = 6});
+    const std::vector<std::string> expected = {"ran", "3", "3", "3", "2", "2", "4", "3", "5", "6", "6", "1"};
+    EXPECT_EQ(onPlayerTimeline(bytes, 3), expected);
+}
+
 }  // namespace
 }  // namespace orv::movie::script

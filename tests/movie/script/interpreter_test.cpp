@@ -2,6 +2,8 @@
 // paths, functions, objects, exceptions, and the limits that keep bad movies in check.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <random>
 
 #include "script_test_util.h"
@@ -199,6 +201,47 @@ TEST(Interpreter, RunawayLoopsAndRecursionAreStopped) {
     // function r() { r(); } r(); trace("after") -- the block stops, the host survives.
     Asm rec = Asm().push({0, "r"}).op(kCallFunction);
     EXPECT_EQ(h.run(Asm().function("r", {}, rec).push({0, "r"}).op(kCallFunction).push({"after"}).trace()), "");
+    EXPECT_EQ(h.run(Asm().push({"next block runs"}).trace()), "next block runs\n");
+}
+
+// Runs `work` on a thread with a stack of `bytes`: what scripts may nest has to fit in far
+// less than a desktop program's main thread has.
+void onSmallStack(size_t bytes, void (*work)(void*), void* arg) {
+    struct Call { void (*work)(void*); void* arg; } call{work, arg};
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, bytes);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attr, [](void* c) -> void* {
+        auto* callee = static_cast<Call*>(c);
+        callee->work(callee->arg);
+        return nullptr;
+    }, &call), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+TEST(Interpreter, TheDeepestAllowedRecursionThroughGettersFitsInOneMebibyteOfStack) {
+    // o.addProperty("p", function() { return o.p; }, null); trace(o.p); trace("after")
+    // Every read of o.p calls the getter again, through the engine's member lookup.
+    FakeHost h(7);
+    Asm getter = Asm().getVar("o").push({"p"}).op(0x4E).op(0x3E);
+    Asm code = Asm().push({"o", 0, "Object"}).op(0x40).op(0x1D);
+    code.push({test::Null{}}).function("", {}, getter).push({"p", 3}).getVar("o").push({"addProperty"})
+        .op(kCallMethod).op(kPop);
+    code.getVar("o").push({"p"}).op(0x4E).trace().push({"after"}).trace();
+    struct Run { FakeHost* host; const Asm* code; std::string out; } run{&h, &code, {}};
+#ifdef NDEBUG
+    const size_t stack = size_t(1) << 20;
+#else
+    const size_t stack = size_t(8) << 20;  // unoptimised frames are several times bigger
+#endif
+    onSmallStack(stack, [](void* r) {
+        auto* job = static_cast<Run*>(r);
+        job->out = job->host->run(*job->code);
+    }, &run);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(h.vm.lastAbort, "recursion too deep");
     EXPECT_EQ(h.run(Asm().push({"next block runs"}).trace()), "next block runs\n");
 }
 

@@ -116,7 +116,12 @@ void installClipBuiltins(Vm& vm) {
         auto* s = self(c);
         if (!s || c.args.size() < 2) return Value();
         ScriptClip* made = s->createEmptyMovieClip(vm.toString(c.arg(0)), vm.toInt(c.arg(1)));
-        return made ? Value(vm.objectFor(made)) : Value();
+        if (!made) return Value();
+        // The new clip's onConstruct (its prototype's, as a new clip has no members yet)
+        // runs before the call returns.
+        Object* o = vm.objectFor(made);
+        vm.callMethodIfPresent(o, "onConstruct");
+        return Value(o);
     });
     // A movie arrives whole: what is loaded is all there is.
     vm.defineMethod(proto, "getBytesLoaded", [](Vm&, CallInfo& c) -> Value {

@@ -490,5 +490,22 @@ TEST(TimelineSeek, FrameValuesAreWholeNumbersOrLabelsAndAFrameLeftAndReenteredRu
     EXPECT_EQ(onPlayerTimeline(bytes, 3), expected);
 }
 
+TEST(TimelineSeek, ANewEmptyClipRunsItsOnConstructBeforeItIsReturned) {
+    // MovieClip.prototype.onConstruct = function() { trace("made " + this._name + " at " +
+    // this.getDepth()); }; c = _root.createEmptyMovieClip("kid", 7); trace(c._name);
+    // then a member that is not a function is passed over.
+    Asm hook, frame1;
+    hook.push({"made "}).getVar("this").push({"_name"}).op(0x4E).op(0x47).push({" at "}).op(0x47)
+        .push({0}).getVar("this").push({"getDepth"}).op(0x52).op(0x47).trace();
+    frame1.getVar("MovieClip").push({"prototype"}).op(0x4E).push({"onConstruct"}).function("", {}, hook).op(0x4F);
+    frame1.push({"c", 7, "kid", 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x1D);
+    frame1.getVar("c").push({"_name"}).op(0x4E).trace();
+    frame1.getVar("MovieClip").push({"prototype"}).op(0x4E).push({"onConstruct", 5}).op(0x4F);
+    frame1.push({"d", 8, "other", 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x1D);
+    frame1.getVar("d").push({"_name"}).op(0x4E).trace();
+    auto bytes = w::movie(w::concat({actions(frame1), w::showFrame()}), {.version = 6, .frameCount = 1});
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"made kid at 7", "kid", "other"}));
+}
+
 }  // namespace
 }  // namespace orv::movie::script

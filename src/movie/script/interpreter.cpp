@@ -254,7 +254,7 @@ Value Vm::callSuperConstructor(Object* superObj, std::span<Value> args) {
     if (!isFunction(ctor)) return Value();
     auto* fo = static_cast<FunctionObject*>(ctor.asObject());
     if (!fo->body) return call(ctor, superObj->primitive, args);
-    if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
+    if (nestedTooDeep()) throw ScriptAbort{"recursion too deep"};
     ++callDepth_;
     struct G { int& d; ~G() { --d; } } g{callDepth_};
     return executeFunction(fo, superObj->primitive, args, sp);
@@ -947,7 +947,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             if (!isFunction(fn)) { push(Value()); break; }
             auto* fo = static_cast<FunctionObject*>(fn.asObject());
             if (fo->body) {
-                if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
+                if (nestedTooDeep()) throw ScriptAbort{"recursion too deep"};
                 ++callDepth_;
                 struct G { int& d; ~G() { --d; } } g{callDepth_};
                 stackCaller_ = &f;

@@ -889,7 +889,7 @@ Value Vm::call(const Value& fn, const Value& thisValue, std::span<Value> args) {
     Frame* caller = std::exchange(stackCaller_, nullptr);
     if (!fn.isObject() || fn.asObject()->kind != ObjectKind::Function) return Value();
     auto* f = static_cast<FunctionObject*>(fn.asObject());
-    if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
+    if (nestedTooDeep()) throw ScriptAbort{"recursion too deep"};
     ++callDepth_;
     struct Guard { int& d; ~Guard() { --d; } } guard{callDepth_};
     if (f->body) {
@@ -913,7 +913,7 @@ Value Vm::construct(const Value& ctorV, std::span<Value> args) {
     if (!ctorV.isObject() || ctorV.asObject()->kind != ObjectKind::Function) return Value();
     auto* ctor = static_cast<FunctionObject*>(ctorV.asObject());
     bool ci = caseInsensitive();
-    if (callDepth_ >= limits_.maxCallDepth) throw ScriptAbort{"recursion too deep"};
+    if (nestedTooDeep()) throw ScriptAbort{"recursion too deep"};
     ++callDepth_;
     struct Guard { int& d; ~Guard() { --d; } } guard{callDepth_};
     if (ctor->native && ctor->constructsOwnObject) {
@@ -1003,6 +1003,11 @@ void Vm::startFrameBudget() {
 
 bool Vm::enterRun() {
     if (scriptsStopped_) return false;
+    if (entryDepth_ > 0 && nestedTooDeep()) {
+        // Blocks that run blocks (a frame calling itself) nest no deeper than calls do.
+        noteAbort("recursion too deep");
+        return false;
+    }
     if (entryDepth_++ == 0) {
         actionsBeforeThisRun_ += actionsThisRun_;
         actionsThisRun_ = 0;

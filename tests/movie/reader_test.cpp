@@ -26,6 +26,21 @@ std::vector<uint8_t> twoFrameTags() {
 }
 }  // namespace
 
+TEST(Reader, LabelsDifferingOnlyInCaseAreOneLabelOfTheEarliestFrame) {
+  // Frame 2 is "Late", frame 3 "late" and "EARLY", frame 4 "early": a lookup ignores case
+  // and takes the earliest frame, even over a later exact match.
+  auto m = read(t::movie(t::concat({t::showFrame(), t::frameLabel("Late"), t::showFrame(), t::frameLabel("late"),
+                                    t::frameLabel("EARLY"), t::showFrame(), t::frameLabel("early"),
+                                    t::showFrame()}),
+                         {.version = 6, .frameCount = 4}));
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->root.findLabel("late"), 1);
+  EXPECT_EQ(m->root.findLabel("LATE"), 1);
+  EXPECT_EQ(m->root.findLabel("early"), 2);
+  EXPECT_EQ(m->root.findLabel("Early"), 2);
+  EXPECT_EQ(m->root.findLabel("earl"), -1);
+}
+
 TEST(Reader, HeaderFactsForUncompressedAndZlibMovies) {
   for (char compression : {'F', 'C'}) {
     auto m = read(t::movie(twoFrameTags(), {.version = 7, .width = 4000, .height = 3000, .rateWhole = 24,

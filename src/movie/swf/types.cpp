@@ -20,15 +20,17 @@ RGBA ColorTransform::apply(RGBA c) const {
 }
 
 int Timeline::findLabel(const std::string& name) const {
-  auto exact = labels.find(name);
-  if (exact != labels.end()) return static_cast<int>(exact->second);
+  // Labels differing only in case are one label: the earliest frame holding it wins, even
+  // over a later exact match.
+  int found = -1;
   for (const auto& [label, frame] : labels) {
     if (label.size() == name.size() &&
         std::equal(label.begin(), label.end(), name.begin(),
-                   [](char a, char b) { return lower(a) == lower(b); }))
-      return static_cast<int>(frame);
+                   [](char a, char b) { return lower(a) == lower(b); }) &&
+        (found < 0 || static_cast<int>(frame) < found))
+      found = static_cast<int>(frame);
   }
-  return -1;
+  return found;
 }
 
 std::vector<ShapeEdge> shapeEdges(const Shape& shape) {

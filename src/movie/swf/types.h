@@ -488,7 +488,8 @@ struct Timeline {
   std::vector<Frame> frames;
   std::map<std::string, uint32_t> labels;  // label -> 0-based frame (first occurrence)
   std::optional<SoundStreamHead> streamHead;
-  // Frame index of a label, case-insensitive as Flash looks them up; -1 if none.
+  // Frame index of a label, case-insensitive as Flash looks them up (the earliest frame
+  // of labels differing only in case); -1 if none.
   int findLabel(const std::string& name) const;
 };
 

@@ -89,7 +89,7 @@ void installClipBuiltins(Vm& vm) {
             if (o && o->clip) s->swapDepths(o->clip->depth());
         } else {
             double d = vm.toNumber(c.arg(0));
-            if (std::isfinite(d)) s->swapDepths(static_cast<int>(d));
+            if (std::isfinite(d)) s->swapDepths(static_cast<int>(std::clamp(d, -2147483648.0, 2147483647.0)));
         }
         return Value();
     });

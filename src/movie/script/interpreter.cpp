@@ -661,7 +661,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             }
             if (c) {
                 double n = stringToNumber(s, 5);
-                int frame = std::isnan(n) ? c->frameOfLabel(s) : static_cast<int>(n) - 1;
+                int frame = std::isnan(n) ? c->frameOfLabel(s) : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
                 if (frame >= 0) {
                     struct Restore { Frame*& p; Frame* old; ~Restore() { p = old; } } restore{
                         frameCallCaller_, std::exchange(frameCallCaller_, &f)};
@@ -712,7 +712,9 @@ void Vm::run(Frame& f, size_t start, size_t end) {
             int skip = r.u8();
             Value fr = f.pop();
             ScriptClip* c = targetClip();
-            int frame = static_cast<int>(toNumber(fr)) - 1;
+            // A frame that is no number is never waited for.
+            const double n = toNumber(fr);
+            const int frame = std::isnan(n) ? -1 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
             if (c && frame >= c->framesLoaded()) next = skipActions(next, skip);
             break;
         }

@@ -245,6 +245,22 @@ TEST(Interpreter, TheDeepestAllowedRecursionThroughGettersFitsInOneMebibyteOfSta
     EXPECT_EQ(h.run(Asm().push({"next block runs"}).trace()), "next block runs\n");
 }
 
+TEST(Interpreter, WaitForFrameTakesAnyValue) {
+    // ifFrameLoaded(f) { trace("skipped") } trace("after"), for frames of all sorts: the
+    // root has 5 frames, all loaded; what is no number is never waited for.
+    FakeHost h(7);
+    auto wait = [&](test::PushItem frame) {
+        Asm a;
+        a.push({frame}).action(0x8D, {2}).push({"loaded"}).trace().push({"after"}).trace();
+        return h.run(a);
+    };
+    EXPECT_EQ(wait(3), "loaded\nafter\n");
+    EXPECT_EQ(wait(99), "after\n");
+    EXPECT_EQ(wait(1e300), "after\n");
+    EXPECT_EQ(wait(-1e300), "loaded\nafter\n");
+    EXPECT_EQ(wait("nonsense"), "loaded\nafter\n");
+}
+
 TEST(Interpreter, ManyShortBlocksInOneFrameShareTheTimeLimit) {
     // A timeline that keeps re-entering frames runs many short blocks; none is long, but
     // together they must stop, and no script of the movie runs after that.

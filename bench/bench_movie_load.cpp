@@ -20,7 +20,8 @@ std::vector<fs::path> largestMovies(size_t n) {
   std::vector<std::pair<uintmax_t, fs::path>> all;
   if (fs::exists(ORV_CORPUS_DIR))
     for (const auto& e : fs::recursive_directory_iterator(ORV_CORPUS_DIR))
-      if (e.is_regular_file() && e.path().filename() == "test.swf") all.emplace_back(e.file_size(), e.path());
+      if (e.is_regular_file() && e.path().filename() == "test.swf")
+        all.emplace_back(e.file_size(), e.path());
   std::sort(all.begin(), all.end(), [](auto& a, auto& b) { return a.first > b.first; });
   std::vector<fs::path> out;
   for (size_t i = 0; i < std::min(n, all.size()); ++i) out.push_back(all[i].second);

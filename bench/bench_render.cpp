@@ -1,8 +1,8 @@
 // Renderer speed: the heaviest visual-corpus movies (played by the player, scripts
 // and all, to the frame the corpus shows), and a page of text in a device font,
 // drawn at 1920x1080, High quality, on one core: standing still, and with
-// the view panning so that every frame is rasterised afresh. Each movie's time is also given as a ratio to the
-// baseline in the same process (clearing the frame to the background).
+// the view panning so that every frame is rasterised afresh. Each movie's time is also given as a
+// ratio to the baseline in the same process (clearing the frame to the background).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -88,7 +88,8 @@ void BM_RenderMovie(benchmark::State& state, const std::string& id, bool panning
     player->render(frame, view);
     benchmark::DoNotOptimize(frame.pixels.data());
   }
-  const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+  const double ns =
+      std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
   if (gBaselineNs > 0 && state.iterations() > 0)
     state.counters["x_baseline"] = ns / double(state.iterations()) / gBaselineNs;
   // Untimed: one more frame at a fixed place (three sevenths of a pixel in, when
@@ -124,7 +125,8 @@ void BM_RenderDeviceText(benchmark::State& state) {
                     render::RenderQuality::High, 0xFFFFFF);
     benchmark::DoNotOptimize(pixels.data());
   }
-  const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+  const double ns =
+      std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
   if (gBaselineNs > 0 && state.iterations() > 0)
     state.counters["x_baseline"] = ns / double(state.iterations()) / gBaselineNs;
 }
@@ -139,18 +141,24 @@ double measureBaseline() {
     renderer.render({}, {pixels.data(), kWidth, kHeight}, {0, 0, 11000, 8000},
                     render::RenderQuality::High, 0xFFFFFF);
     benchmark::DoNotOptimize(pixels.data());
-    times.push_back(std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count());
+    times.push_back(
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count());
   }
   std::nth_element(times.begin(), times.begin() + 10, times.end());
   return times[10];
 }
 
 const char* kMovies[] = {
-    "simple_shapes/heavy_tesselation", "simple_shapes/gradients/gradients",
-    "simple_shapes/masks",            "simple_shapes/strokes/scale",
-    "drawing_api/gradient_focal_point", "gradient_nonsequential_ratios",
-    "fonts/leading_define_font",      "cache_as_bitmap/nested_matrix",
-    "filters/bevel",                  "filters/drop_shadow_angles",
+    "simple_shapes/heavy_tesselation",
+    "simple_shapes/gradients/gradients",
+    "simple_shapes/masks",
+    "simple_shapes/strokes/scale",
+    "drawing_api/gradient_focal_point",
+    "gradient_nonsequential_ratios",
+    "fonts/leading_define_font",
+    "cache_as_bitmap/nested_matrix",
+    "filters/bevel",
+    "filters/drop_shadow_angles",
     "filters/blur_scales_with_screen",
 };
 
@@ -158,16 +166,18 @@ const char* kMovies[] = {
 
 int main(int argc, char** argv) {
   gBaselineNs = measureBaseline();
-  benchmark::RegisterBenchmark("ClearFrameBaseline", BM_ClearFrameBaseline)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("ClearFrameBaseline", BM_ClearFrameBaseline)
+      ->Unit(benchmark::kMillisecond);
   for (const char* id : kMovies)
-    benchmark::RegisterBenchmark(("Render/" + std::string(id)).c_str(),
-                                 [id](benchmark::State& s) { BM_RenderMovie(s, id, false); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("Render/" + std::string(id)).c_str(), [id](benchmark::State& s) {
+      BM_RenderMovie(s, id, false);
+    })->Unit(benchmark::kMillisecond);
   for (const char* id : kMovies)
     benchmark::RegisterBenchmark(("RenderPanning/" + std::string(id)).c_str(),
                                  [id](benchmark::State& s) { BM_RenderMovie(s, id, true); })
         ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Render/device_text_page", BM_RenderDeviceText)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Render/device_text_page", BM_RenderDeviceText)
+      ->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -19,7 +19,8 @@ std::shared_ptr<const PcmAudio> tone(int rate, int channels) {
   auto a = std::make_shared<PcmAudio>();
   a->sampleRate = rate;
   a->channels = channels;
-  for (int i = 0; i < rate * channels; ++i) a->samples.push_back(int16_t(10000 * std::sin(i * 0.05)));
+  for (int i = 0; i < rate * channels; ++i)
+    a->samples.push_back(int16_t(10000 * std::sin(i * 0.05)));
   return a;
 }
 
@@ -48,7 +49,8 @@ BENCHMARK(BM_MixEightVoicesFrom11k);
 
 std::vector<uint8_t> music() {
   std::string here = __FILE__;
-  std::ifstream f(here.substr(0, here.rfind('/')) + "/../assets/lumvex/lumvex.mp3", std::ios::binary);
+  std::ifstream f(here.substr(0, here.rfind('/')) + "/../assets/lumvex/lumvex.mp3",
+                  std::ios::binary);
   return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 

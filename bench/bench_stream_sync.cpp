@@ -14,7 +14,8 @@ using namespace orv::movie::test;
 constexpr int kFrames = 100;  // 10 s at 10 fps, looping
 
 std::vector<uint8_t> streamMovie(bool withSound) {
-  std::vector<uint8_t> tags = withSound ? streamHead(3, uint16_t(kFramePeriod)) : std::vector<uint8_t>{};
+  std::vector<uint8_t> tags =
+      withSound ? streamHead(3, uint16_t(kFramePeriod)) : std::vector<uint8_t>{};
   auto tone = pcm16(sine(kFramePeriod, 440, 8000));
   for (int f = 0; f < kFrames; ++f) {
     if (withSound) {

@@ -46,7 +46,8 @@ std::vector<std::string> quotedStrings(const std::string& text) {
 std::uint32_t parseColour(const std::string& colourText, bool& isNone) {
   isNone = colourText == "None" || colourText == "none";
   if (isNone) return 0;
-  if (colourText.size() == 7 && colourText[0] == '#') return std::stoul(colourText.substr(1), nullptr, 16);
+  if (colourText.size() == 7 && colourText[0] == '#')
+    return std::stoul(colourText.substr(1), nullptr, 16);
   if (colourText == "black") return 0x000000;
   if (colourText == "white") return 0xFFFFFF;
   fail("unsupported colour " + colourText);

@@ -8,7 +8,8 @@ namespace orv {
 MediaPlayer::MediaPlayer(Form& owner, Program& program, std::string name, TwipsRect bounds,
                          int tabIndex, MusicSettings settings)
     : Control(owner, ControlKind::Invisible, std::move(name), bounds, tabIndex),
-      program_(program), settings_(settings) {
+      program_(program),
+      settings_(settings) {
   setVisible(false);
 }
 

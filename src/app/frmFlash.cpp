@@ -175,11 +175,11 @@ void frmFlash::Form_Load() {
   const bool allOnes = left == 1 && top == 1 && width == 1 && height == 1;
   // Values a window cannot take, or a window no monitor would show (one saved while
   // minimised), count as no stored geometry.
-  const bool usable = fitsInt16(left) && fitsInt16(top) && fitsInt16(width) &&
-                      fitsInt16(height) && width >= 0 && height >= 0 &&
-                      runtime().backend().isOnSomeMonitor(
-                          {static_cast<float>(left), static_cast<float>(top),
-                           static_cast<float>(width), static_cast<float>(height)});
+  const bool usable =
+      fitsInt16(left) && fitsInt16(top) && fitsInt16(width) && fitsInt16(height) && width >= 0 &&
+      height >= 0 &&
+      runtime().backend().isOnSomeMonitor({static_cast<float>(left), static_cast<float>(top),
+                                           static_cast<float>(width), static_cast<float>(height)});
   if (allOnes || !usable) {
     mnuOS_Click();
   } else {
@@ -190,9 +190,8 @@ void frmFlash::Form_Load() {
   }
 
   if (app.prevInstance) {
-    const auto older =
-        static_cast<std::intptr_t>(static_cast<std::int32_t>(api.GetPrivateProfileIntA(
-            "parameters", "hwnd", 12, ini)));
+    const auto older = static_cast<std::intptr_t>(
+        static_cast<std::int32_t>(api.GetPrivateProfileIntA("parameters", "hwnd", 12, ini)));
     // Only the main window of another running instance of this program is closed; a
     // stale handle never reaches another application's window.
     if (runtime().backend().isAnotherInstanceWindow(older)) {

@@ -25,6 +25,7 @@ class frmFlash : public Form {
   Timer Timer2;
   Timer Timer1;
   CommonDialog Common;
+
  private:
   std::unique_ptr<MovieControl> flash_;
 

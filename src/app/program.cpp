@@ -7,7 +7,9 @@
 namespace orv {
 
 Program::Program(Runtime& runtime, MovieControlFactory movieControls, MusicFactory music)
-    : runtime_(runtime), movieControls_(std::move(movieControls)), music_(std::move(music)),
+    : runtime_(runtime),
+      movieControls_(std::move(movieControls)),
+      music_(std::move(music)),
       fullScreen_([this] { return std::make_unique<frmVt>(*this, movieControls_); }) {
   main_ = std::make_unique<frmFlash>(*this, movieControls_);
 }

@@ -17,7 +17,7 @@ struct MusicSettings;
 
 // Starts music for the about box; throws a RuntimeError when the file cannot be played.
 using MusicFactory = std::function<std::unique_ptr<MusicPlayback>(const std::string& programPath,
-                                                                 const MusicSettings& settings)>;
+                                                                  const MusicSettings& settings)>;
 
 // The program: its three windows, as the run-time's globals, and what they are built with.
 class Program {

@@ -70,9 +70,8 @@ const std::vector<InstalledFont>& installedFonts() {
       }
     }
     // The same order on every machine whatever order the folders list in.
-    std::sort(found.begin(), found.end(), [](const InstalledFont& a, const InstalledFont& b) {
-      return a.path < b.path;
-    });
+    std::sort(found.begin(), found.end(),
+              [](const InstalledFont& a, const InstalledFont& b) { return a.path < b.path; });
     return found;
   }();
   return fonts;

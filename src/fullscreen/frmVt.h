@@ -18,6 +18,7 @@ class frmVt : public Form {
   ~frmVt() override;
 
   Timer Timer1;
+
  private:
   std::unique_ptr<MovieControl> flash_;
 

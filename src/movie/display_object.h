@@ -47,7 +47,7 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   std::string name;
   uint16_t clipDepth = 0;
   bool visible = true;
-  int buttonState = 0;  // buttons: 0 up, 1 over, 2 down
+  int buttonState = 0;    // buttons: 0 up, 1 over, 2 down
   int8_t focusRect = -1;  // _focusrect as scripts set it: 1 shown, 0 not, -1 not set
   // Edit text: the text shown once a script set it (else the initial text).
   bool hasText = false;
@@ -59,8 +59,8 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   // -1 for objects made by script, which the timeline never removes or moves.
   int placedFrame = -1;
   bool placedByReplace = false;  // came in by a move that changed the depth's character
-  bool madeByScript = false;  // attached, duplicated or created: not the timeline's at all
-  bool unloadHandled = false;  // its unload handlers ran (they run once)
+  bool madeByScript = false;     // attached, duplicated or created: not the timeline's at all
+  bool unloadHandled = false;    // its unload handlers ran (they run once)
   // Set by scripts that move the object: the timeline stops applying its moves.
   bool transformLockedByScript = false;
   // _xscale, _yscale and _rotation as scripts last set them (NaN: read them from the
@@ -75,7 +75,9 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   uint8_t blendMode = 0;
   bool cacheAsBitmap = false;  // drawn through a bitmap cache: lands on whole pixels
   // The part of the object shown (scrollRect, pixels of its own space); none: all of it.
-  struct ScrollRect { double x = 0, y = 0, width = 0, height = 0; };
+  struct ScrollRect {
+    double x = 0, y = 0, width = 0, height = 0;
+  };
   std::optional<ScrollRect> scrollRect;
   const std::vector<uint8_t>* filters = nullptr;
   // Filters a script set (MovieClip.filters): `filters` points here then, and
@@ -148,7 +150,8 @@ class MovieClip : public DisplayObject {
   void enterFrame(int frame, bool fromStep);
   void reconcile(std::map<int, Slot>& target, bool rebuilt);
   // Takes the object at `it` off the list (parking it while it unloads, if it must).
-  std::map<int, std::shared_ptr<DisplayObject>>::iterator detach(std::map<int, std::shared_ptr<DisplayObject>>::iterator it);
+  std::map<int, std::shared_ptr<DisplayObject>>::iterator detach(
+      std::map<int, std::shared_ptr<DisplayObject>>::iterator it);
   std::shared_ptr<DisplayObject> instantiate(const Slot& slot);
   void passThrough(std::map<int, Slot>& slots, int depth);
   void replayedUnnamed(const Slot& slot);
@@ -165,8 +168,8 @@ class MovieClip : public DisplayObject {
   // Queues FrameEntered for the actions of the frame being entered that come before its
   // display tag `tagIndex` and are not queued yet (all of them: UINT32_MAX).
   void queueActionsBefore(uint32_t tagIndex);
-  int enteringFrame_ = -1;      // the frame whose actions go in between its placements
-  size_t actionsQueued_ = 0;    // how many of its actions are queued
+  int enteringFrame_ = -1;    // the frame whose actions go in between its placements
+  size_t actionsQueued_ = 0;  // how many of its actions are queued
   // The depths the frame being entered removes, in the order of its tags.
   const std::map<int, int>* removalOrder_ = nullptr;
 };

@@ -18,8 +18,10 @@ void Drawing::setLineStyle(const std::optional<swf::LineStyle>& style) {
   if (tables_.empty()) tables_.emplace_back();
   auto& lines = table().lines;
   // A style set again and again without drawing takes one slot.
-  if (line_ != 0 && !lineUsed_) lines[line_ - 1] = *style;
-  else lines.push_back(*style);
+  if (line_ != 0 && !lineUsed_)
+    lines[line_ - 1] = *style;
+  else
+    lines.push_back(*style);
   line_ = static_cast<uint32_t>(lines.size());
   lineUsed_ = false;
 }
@@ -55,7 +57,8 @@ void Drawing::moveTo(int32_t x, int32_t y) {
 
 void Drawing::lineTo(int32_t x, int32_t y) {
   swf::ShapeEdge e;
-  e.x0 = penX_; e.y0 = penY_;
+  e.x0 = penX_;
+  e.y0 = penY_;
   e.cx = e.x1 = x;
   e.cy = e.y1 = y;
   addEdge(e);
@@ -63,9 +66,12 @@ void Drawing::lineTo(int32_t x, int32_t y) {
 
 void Drawing::curveTo(int32_t cx, int32_t cy, int32_t x, int32_t y) {
   swf::ShapeEdge e;
-  e.x0 = penX_; e.y0 = penY_;
-  e.cx = cx; e.cy = cy;
-  e.x1 = x; e.y1 = y;
+  e.x0 = penX_;
+  e.y0 = penY_;
+  e.cx = cx;
+  e.cy = cy;
+  e.x1 = x;
+  e.y1 = y;
   e.curved = true;
   addEdge(e);
 }
@@ -87,7 +93,8 @@ void Drawing::addEdge(swf::ShapeEdge edge) {
   if (line_ != 0) lineUsed_ = true;
   if (fillOpen_ && (penX_ != fillStartX_ || penY_ != fillStartY_)) {
     swf::ShapeEdge closing;
-    closing.x0 = penX_; closing.y0 = penY_;
+    closing.x0 = penX_;
+    closing.y0 = penY_;
     closing.cx = closing.x1 = fillStartX_;
     closing.cy = closing.y1 = fillStartY_;
     closing.styleTable = edge.styleTable;
@@ -102,12 +109,17 @@ std::optional<swf::Rect> Drawing::bounds(bool withStrokes) const {
   bool any = false;
   auto add = [&](double x, double y, double margin) {
     if (!any) {
-      x0 = x - margin; x1 = x + margin; y0 = y - margin; y1 = y + margin;
+      x0 = x - margin;
+      x1 = x + margin;
+      y0 = y - margin;
+      y1 = y + margin;
       any = true;
       return;
     }
-    x0 = std::min(x0, x - margin); x1 = std::max(x1, x + margin);
-    y0 = std::min(y0, y - margin); y1 = std::max(y1, y + margin);
+    x0 = std::min(x0, x - margin);
+    x1 = std::max(x1, x + margin);
+    y0 = std::min(y0, y - margin);
+    y1 = std::max(y1, y + margin);
   };
   for (const swf::ShapeEdge& e : edges_) {
     double margin = 0;

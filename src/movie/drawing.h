@@ -47,11 +47,11 @@ class Drawing {
   std::vector<swf::StyleTable> tables_;
   std::vector<swf::ShapeEdge> edges_;
   std::optional<swf::LineStyle> lineStyle_;
-  uint32_t line_ = 0;       // 1-based into the current table's lines; 0: none
-  bool lineUsed_ = false;   // an edge was drawn with the current line style
-  bool fillOpen_ = false;   // fill 1 of the current table is being drawn
+  uint32_t line_ = 0;             // 1-based into the current table's lines; 0: none
+  bool lineUsed_ = false;         // an edge was drawn with the current line style
+  bool fillOpen_ = false;         // fill 1 of the current table is being drawn
   bool closingEdgeOpen_ = false;  // edges_.back() closes the open fill for now
-  bool tableUsed_ = false;  // the current table has edges
+  bool tableUsed_ = false;        // the current table has edges
   int32_t penX_ = 0, penY_ = 0;
   int32_t fillStartX_ = 0, fillStartY_ = 0;
 };

@@ -48,12 +48,23 @@ std::string numberText(double n) {
 void escapeInto(std::string& out, const std::string& s) {
   for (char c : s) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -64,9 +75,10 @@ double parseHtmlColor(const std::string& v) {
   uint32_t c = 0;
   // Every hex digit up to the first other character counts; the low 24 bits remain.
   for (size_t i = 1; i < v.size() && std::isxdigit(static_cast<unsigned char>(v[i])); ++i)
-    c = c * 16 + static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(v[i]))
-                                           ? v[i] - '0'
-                                           : std::tolower(static_cast<unsigned char>(v[i])) - 'a' + 10);
+    c = c * 16 +
+        static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(v[i]))
+                                  ? v[i] - '0'
+                                  : std::tolower(static_cast<unsigned char>(v[i])) - 'a' + 10);
   return c & 0xFFFFFFu;
 }
 
@@ -76,11 +88,13 @@ struct Tag {
   bool unquotedValue = false;  // an attribute value without quotes: the player gives up
   std::vector<std::pair<std::string, std::string>> attrs;  // lower-case names
   std::string attr(const char* n) const {
-    for (auto& [k, v] : attrs) if (k == n) return v;
+    for (auto& [k, v] : attrs)
+      if (k == n) return v;
     return {};
   }
   bool has(const char* n) const {
-    for (auto& [k, v] : attrs) if (k == n) return true;
+    for (auto& [k, v] : attrs)
+      if (k == n) return true;
     return false;
   }
 };
@@ -92,18 +106,29 @@ bool readTag(const std::string& s, size_t& i, Tag& tag) {
   std::string body = s.substr(i, end - i);
   i = end + 1;
   size_t p = 0;
-  auto skipSpace = [&] { while (p < body.size() && std::isspace(static_cast<unsigned char>(body[p]))) ++p; };
+  auto skipSpace = [&] {
+    while (p < body.size() && std::isspace(static_cast<unsigned char>(body[p]))) ++p;
+  };
   skipSpace();
-  if (p < body.size() && body[p] == '/') { tag.closing = true; ++p; }
+  if (p < body.size() && body[p] == '/') {
+    tag.closing = true;
+    ++p;
+  }
   size_t n0 = p;
-  while (p < body.size() && !std::isspace(static_cast<unsigned char>(body[p])) && body[p] != '/') ++p;
+  while (p < body.size() && !std::isspace(static_cast<unsigned char>(body[p])) && body[p] != '/')
+    ++p;
   tag.name = lower(body.substr(n0, p - n0));
   while (p < body.size()) {
     skipSpace();
     size_t a0 = p;
-    while (p < body.size() && body[p] != '=' && !std::isspace(static_cast<unsigned char>(body[p])) && body[p] != '/') ++p;
+    while (p < body.size() && body[p] != '=' &&
+           !std::isspace(static_cast<unsigned char>(body[p])) && body[p] != '/')
+      ++p;
     std::string name = lower(body.substr(a0, p - a0));
-    if (name.empty()) { ++p; continue; }
+    if (name.empty()) {
+      ++p;
+      continue;
+    }
     skipSpace();
     std::string value;
     if (p < body.size() && body[p] == '=') {
@@ -133,16 +158,22 @@ char32_t readEntity(const std::string& s, size_t& i) {
   if (semi == std::string::npos || semi - i > 10) return U'&';
   std::string name = s.substr(i, semi - i);
   char32_t c = 0;
-  if (name == "lt") c = U'<';
-  else if (name == "gt") c = U'>';
-  else if (name == "amp") c = U'&';
-  else if (name == "quot") c = U'"';
-  else if (name == "apos") c = U'\'';
-  else if (name == "nbsp") c = 0xA0;
+  if (name == "lt")
+    c = U'<';
+  else if (name == "gt")
+    c = U'>';
+  else if (name == "amp")
+    c = U'&';
+  else if (name == "quot")
+    c = U'"';
+  else if (name == "apos")
+    c = U'\'';
+  else if (name == "nbsp")
+    c = 0xA0;
   else if (name.size() > 1 && name[0] == '#') {
     char* end = nullptr;
     long v = name[1] == 'x' || name[1] == 'X' ? std::strtol(name.c_str() + 2, &end, 16)
-                                                 : std::strtol(name.c_str() + 1, &end, 10);
+                                              : std::strtol(name.c_str() + 1, &end, 10);
     if (!end || *end || v <= 0 || v > 0x10FFFF) return U'&';
     c = static_cast<char32_t>(v);
   } else {
@@ -157,23 +188,51 @@ char32_t readEntity(const std::string& s, size_t& i) {
 // ---------------------------------------------------------------- TextFormat
 
 void TextFormat::apply(const TextFormat& o) {
-  auto take = [](auto& mine, const auto& theirs) { if (theirs) mine = theirs; };
-  take(font, o.font); take(url, o.url); take(target, o.target); take(align, o.align);
-  take(size, o.size); take(color, o.color); take(leftMargin, o.leftMargin);
-  take(rightMargin, o.rightMargin); take(indent, o.indent); take(leading, o.leading);
-  take(blockIndent, o.blockIndent); take(letterSpacing, o.letterSpacing);
-  take(bold, o.bold); take(italic, o.italic); take(underline, o.underline);
-  take(bullet, o.bullet); take(kerning, o.kerning); take(tabStops, o.tabStops);
+  auto take = [](auto& mine, const auto& theirs) {
+    if (theirs) mine = theirs;
+  };
+  take(font, o.font);
+  take(url, o.url);
+  take(target, o.target);
+  take(align, o.align);
+  take(size, o.size);
+  take(color, o.color);
+  take(leftMargin, o.leftMargin);
+  take(rightMargin, o.rightMargin);
+  take(indent, o.indent);
+  take(leading, o.leading);
+  take(blockIndent, o.blockIndent);
+  take(letterSpacing, o.letterSpacing);
+  take(bold, o.bold);
+  take(italic, o.italic);
+  take(underline, o.underline);
+  take(bullet, o.bullet);
+  take(kerning, o.kerning);
+  take(tabStops, o.tabStops);
 }
 
 void TextFormat::intersect(const TextFormat& o) {
-  auto keep = [](auto& mine, const auto& theirs) { if (mine != theirs) mine.reset(); };
-  keep(font, o.font); keep(url, o.url); keep(target, o.target); keep(align, o.align);
-  keep(size, o.size); keep(color, o.color); keep(leftMargin, o.leftMargin);
-  keep(rightMargin, o.rightMargin); keep(indent, o.indent); keep(leading, o.leading);
-  keep(blockIndent, o.blockIndent); keep(letterSpacing, o.letterSpacing);
-  keep(bold, o.bold); keep(italic, o.italic); keep(underline, o.underline);
-  keep(bullet, o.bullet); keep(kerning, o.kerning); keep(tabStops, o.tabStops);
+  auto keep = [](auto& mine, const auto& theirs) {
+    if (mine != theirs) mine.reset();
+  };
+  keep(font, o.font);
+  keep(url, o.url);
+  keep(target, o.target);
+  keep(align, o.align);
+  keep(size, o.size);
+  keep(color, o.color);
+  keep(leftMargin, o.leftMargin);
+  keep(rightMargin, o.rightMargin);
+  keep(indent, o.indent);
+  keep(leading, o.leading);
+  keep(blockIndent, o.blockIndent);
+  keep(letterSpacing, o.letterSpacing);
+  keep(bold, o.bold);
+  keep(italic, o.italic);
+  keep(underline, o.underline);
+  keep(bullet, o.bullet);
+  keep(kerning, o.kerning);
+  keep(tabStops, o.tabStops);
 }
 
 // ---------------------------------------------------------------- text encoding
@@ -183,17 +242,32 @@ std::u32string decodeText(const std::string& s, bool utf8) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    if (!utf8 || c < 0x80) { out.push_back(c); ++i; continue; }
+    if (!utf8 || c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
     int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + static_cast<size_t>(extra) >= s.size()) { out.push_back(c); ++i; continue; }
+    if (extra < 0 || i + static_cast<size_t>(extra) >= s.size()) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
     char32_t cp = c & (0x3F >> extra);
     bool ok = true;
     for (int k = 1; k <= extra; ++k) {
       unsigned char cc = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-      if ((cc & 0xC0) != 0x80) { ok = false; break; }
+      if ((cc & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
       cp = (cp << 6) | (cc & 0x3F);
     }
-    if (!ok) { out.push_back(c); ++i; continue; }
+    if (!ok) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
     out.push_back(cp);
     i += static_cast<size_t>(extra) + 1;
   }
@@ -204,7 +278,8 @@ std::string encodeText(const std::u32string& s, bool utf8) {
   std::string out;
   out.reserve(s.size());
   for (char32_t cp : s) {
-    if (!utf8 || cp < 0x80) out.push_back(static_cast<char>(cp & 0xFF));
+    if (!utf8 || cp < 0x80)
+      out.push_back(static_cast<char>(cp & 0xFF));
     else if (cp < 0x800) {
       out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
       out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
@@ -276,10 +351,14 @@ EditTextState::EditTextState(const swf::EditTextDef& d, const swf::FontDef* f, b
     while (!name.empty() && name.back() == '\0') name.pop_back();
     newFormat.font = name;
   }
-  if (f) { newFormat.bold = f->bold; newFormat.italic = f->italic; }
+  if (f) {
+    newFormat.bold = f->bold;
+    newFormat.italic = f->italic;
+  }
   if (d.hasFont) newFormat.size = d.fontHeight / 20.0;
   if (d.hasTextColor)
-    newFormat.color = static_cast<double>((uint32_t(d.textColor.r) << 16) | (uint32_t(d.textColor.g) << 8) | d.textColor.b);
+    newFormat.color = static_cast<double>((uint32_t(d.textColor.r) << 16) |
+                                          (uint32_t(d.textColor.g) << 8) | d.textColor.b);
   if (d.hasLayout) {
     static const char* const kAlign[] = {"left", "right", "center", "justify"};
     newFormat.align = kAlign[d.align & 3];
@@ -293,8 +372,10 @@ EditTextState::EditTextState(const swf::EditTextDef& d, const swf::FontDef* f, b
   def().hasText = false;
   def().html = false;
   if (d.hasText) {
-    if (d.html) setHtmlText(d.initialText);
-    else setText(d.initialText);
+    if (d.html)
+      setHtmlText(d.initialText);
+    else
+      setText(d.initialText);
   }
 }
 
@@ -319,7 +400,8 @@ void EditTextState::replaceText(size_t begin, size_t end, const std::u32string& 
   if (add.size() > room) add.resize(room);
   uint16_t idx = internFormat(newFormat);
   chars_.replace(begin, end - begin, add);
-  formatIndex_.erase(formatIndex_.begin() + static_cast<long>(begin), formatIndex_.begin() + static_cast<long>(end));
+  formatIndex_.erase(formatIndex_.begin() + static_cast<long>(begin),
+                     formatIndex_.begin() + static_cast<long>(end));
   formatIndex_.insert(formatIndex_.begin() + static_cast<long>(begin), add.size(), idx);
   shownText = encodeText(chars_, true);
   fitToText();
@@ -369,9 +451,14 @@ void EditTextState::setFormat(size_t begin, size_t end, const TextFormat& format
   if (begin >= end) return;
   // Paragraph properties apply to whole paragraphs.
   TextFormat para;
-  para.align = format.align; para.leftMargin = format.leftMargin; para.rightMargin = format.rightMargin;
-  para.indent = format.indent; para.leading = format.leading; para.blockIndent = format.blockIndent;
-  para.bullet = format.bullet; para.tabStops = format.tabStops;
+  para.align = format.align;
+  para.leftMargin = format.leftMargin;
+  para.rightMargin = format.rightMargin;
+  para.indent = format.indent;
+  para.leading = format.leading;
+  para.blockIndent = format.blockIndent;
+  para.bullet = format.bullet;
+  para.tabStops = format.tabStops;
   size_t pBegin = begin, pEnd = end;
   if (!(para == TextFormat{})) {
     while (pBegin > 0 && !isBreak(chars_[pBegin - 1])) --pBegin;
@@ -399,7 +486,10 @@ void EditTextState::setFormat(size_t begin, size_t end, const TextFormat& format
 
 void EditTextState::setHtmlText(const std::string& html) {
   const std::string s = utf8 ? html : encodeText(decodeText(html, false), true);  // parse as UTF-8
-  struct Open { std::string tag; TextFormat format; };
+  struct Open {
+    std::string tag;
+    TextFormat format;
+  };
   std::vector<Open> stack;
   TextFormat current = newFormat;
   chars_.clear();
@@ -426,7 +516,10 @@ void EditTextState::setHtmlText(const std::string& html) {
       }
       return;
     }
-    if (tag.name == "br" || tag.name == "sbr") { emit(U'\r'); return; }
+    if (tag.name == "br" || tag.name == "sbr") {
+      emit(U'\r');
+      return;
+    }
     if (stack.size() >= 256) return;  // nesting a hostile movie makes deep: ignored
     stack.push_back({tag.name, current});
     if (tag.name == "p") {
@@ -451,7 +544,8 @@ void EditTextState::setHtmlText(const std::string& html) {
         if (!v.empty() && (v[0] == '+' || v[0] == '-')) n += current.size.value_or(12);
         if (!v.empty() && std::isfinite(n)) current.size = n;
       }
-      if (tag.has("letterspacing")) current.letterSpacing = std::atof(tag.attr("letterspacing").c_str());
+      if (tag.has("letterspacing"))
+        current.letterSpacing = std::atof(tag.attr("letterspacing").c_str());
       if (tag.has("kerning")) current.kerning = std::atoi(tag.attr("kerning").c_str()) != 0;
     } else if (tag.name == "a") {
       current.url = tag.attr("href");
@@ -474,7 +568,11 @@ void EditTextState::setHtmlText(const std::string& html) {
     if (c == '<') {
       size_t at = i + 1;
       Tag tag;
-      if (!readTag(s, at, tag)) { emit(U'<'); ++i; continue; }
+      if (!readTag(s, at, tag)) {
+        emit(U'<');
+        ++i;
+        continue;
+      }
       if (tag.unquotedValue) break;  // the rest of the text is dropped
       i = at;
       handleTag(tag);
@@ -515,20 +613,23 @@ std::string EditTextState::htmlText() const {
                             para.blockIndent.value_or(0);
     if (textFormat) {
       out += "<TEXTFORMAT LEFTMARGIN=\"" + numberText(para.leftMargin.value_or(0)) +
-             "\" RIGHTMARGIN=\"" + numberText(para.rightMargin.value_or(0)) +
-             "\" INDENT=\"" + numberText(para.indent.value_or(0)) +
-             "\" LEADING=\"" + numberText(para.leading.value_or(0)) +
-             "\" BLOCKINDENT=\"" + numberText(para.blockIndent.value_or(0)) + "\">";
+             "\" RIGHTMARGIN=\"" + numberText(para.rightMargin.value_or(0)) + "\" INDENT=\"" +
+             numberText(para.indent.value_or(0)) + "\" LEADING=\"" +
+             numberText(para.leading.value_or(0)) + "\" BLOCKINDENT=\"" +
+             numberText(para.blockIndent.value_or(0)) + "\">";
     }
-    out += para.bullet.value_or(false) ? "<LI>" : "<P ALIGN=\"" + upper(para.align.value_or("left")) + "\">";
+    out += para.bullet.value_or(false) ? "<LI>"
+                                       : "<P ALIGN=\"" + upper(para.align.value_or("left")) + "\">";
     auto openRun = [&](const TextFormat& f) {
       if (!f.url.value_or("").empty())
         out += "<A HREF=\"" + f.url.value_or("") + "\" TARGET=\"" + f.target.value_or("") + "\">";
       char color[16];
-      std::snprintf(color, sizeof color, "#%06X", static_cast<unsigned>(f.color.value_or(0)) & 0xFFFFFFu);
-      out += "<FONT FACE=\"" + f.font.value_or("") + "\" SIZE=\"" + numberText(f.size.value_or(12)) +
-             "\" COLOR=\"" + color + "\" LETTERSPACING=\"" + numberText(f.letterSpacing.value_or(0)) +
-             "\" KERNING=\"" + (f.kerning.value_or(false) ? "1" : "0") + "\">";
+      std::snprintf(color, sizeof color, "#%06X",
+                    static_cast<unsigned>(f.color.value_or(0)) & 0xFFFFFFu);
+      out += "<FONT FACE=\"" + f.font.value_or("") + "\" SIZE=\"" +
+             numberText(f.size.value_or(12)) + "\" COLOR=\"" + color + "\" LETTERSPACING=\"" +
+             numberText(f.letterSpacing.value_or(0)) + "\" KERNING=\"" +
+             (f.kerning.value_or(false) ? "1" : "0") + "\">";
       if (f.bold.value_or(false)) out += "<B>";
       if (f.italic.value_or(false)) out += "<I>";
       if (f.underline.value_or(false)) out += "<U>";
@@ -562,7 +663,8 @@ std::string EditTextState::htmlText() const {
 
 std::pair<size_t, size_t> EditTextState::selection() const {
   const size_t length = chars_.size();
-  if (selectionAnchor == SIZE_MAX) return {std::min(caretIndex, length), std::min(caretIndex, length)};
+  if (selectionAnchor == SIZE_MAX)
+    return {std::min(caretIndex, length), std::min(caretIndex, length)};
   const size_t a = std::min(selectionAnchor, length), b = std::min(caretIndex, length);
   return {std::min(a, b), std::max(a, b)};
 }
@@ -594,8 +696,8 @@ double EditTextState::advanceOf(char32_t c, const TextFormat& f) const {
   }
   // Faces other than Times New Roman measure with their own widths.
   const bool bold = f.bold.value_or(false);
-  if (const font::DeviceFace* face =
-          font::DeviceFonts::shared().face(f.font.value_or("Times New Roman"), bold, f.italic.value_or(false));
+  if (const font::DeviceFace* face = font::DeviceFonts::shared().face(
+          f.font.value_or("Times New Roman"), bold, f.italic.value_or(false));
       face && !face->timesMeasures())
     return face->advance(c) * size + spacing;
   const double em = c >= 32 && c < 127 ? kSerifAdvances[c - 32] / 1000.0 : 0.5;
@@ -612,14 +714,19 @@ std::vector<EditTextState::Line> EditTextState::layout() const {
   double widthAtSpace = 0;
   auto finish = [&](size_t end, size_t next) {
     line.end = end;
-    const TextFormat& f = end > line.begin ? formats_[formatIndex_[line.begin]]
-                                           : (line.begin < chars_.size() ? formats_[formatIndex_[line.begin]] : newFormat);
+    const TextFormat& f =
+        end > line.begin
+            ? formats_[formatIndex_[line.begin]]
+            : (line.begin < chars_.size() ? formats_[formatIndex_[line.begin]] : newFormat);
     double h = 0;
     for (size_t k = line.begin; k < end; ++k) {
       FontMetrics m = metricsAt(formats_[formatIndex_[k]]);
       h = std::max(h, m.ascent + m.descent);
     }
-    if (end == line.begin) { FontMetrics m = metricsAt(f); h = m.ascent + m.descent; }
+    if (end == line.begin) {
+      FontMetrics m = metricsAt(f);
+      h = m.ascent + m.descent;
+    }
     line.height = h + f.leading.value_or(0);
     lines.push_back(line);
     line = Line{};
@@ -628,7 +735,10 @@ std::vector<EditTextState::Line> EditTextState::layout() const {
   };
   for (size_t i = 0; i < chars_.size() && lines.size() < 100000; ++i) {
     const char32_t c = chars_[i];
-    if (isBreak(c)) { finish(i, i + 1); continue; }
+    if (isBreak(c)) {
+      finish(i, i + 1);
+      continue;
+    }
     const double adv = advanceOf(c, formats_[formatIndex_[i]]);
     if (wrap && line.width + adv > room && i > line.begin) {
       if (lastSpace != SIZE_MAX) {
@@ -639,7 +749,10 @@ std::vector<EditTextState::Line> EditTextState::layout() const {
         finish(i, i);
       }
     }
-    if (c == U' ') { lastSpace = i; widthAtSpace = line.width + adv; }
+    if (c == U' ') {
+      lastSpace = i;
+      widthAtSpace = line.width + adv;
+    }
     line.width += adv;
   }
   finish(chars_.size(), chars_.size());
@@ -698,8 +811,10 @@ void EditTextState::fitToText() {
   const double h = std::ceil((textHeight() + 2 * kGutter) * 20) + 1;
   if (!d.wordWrap) {
     const double oldW = d.bounds.xMax - d.bounds.xMin;
-    if (autoSize == "right") d.bounds.xMin = static_cast<int32_t>(d.bounds.xMax - w);
-    else if (autoSize == "center") d.bounds.xMin = static_cast<int32_t>(d.bounds.xMin + (oldW - w) / 2);
+    if (autoSize == "right")
+      d.bounds.xMin = static_cast<int32_t>(d.bounds.xMax - w);
+    else if (autoSize == "center")
+      d.bounds.xMin = static_cast<int32_t>(d.bounds.xMin + (oldW - w) / 2);
     d.bounds.xMax = static_cast<int32_t>(d.bounds.xMin + w);
   }
   d.bounds.yMax = static_cast<int32_t>(d.bounds.yMin + h);

@@ -67,7 +67,7 @@ class EditTextState {
 
   // ---- Text ----
   const std::u32string& chars() const { return chars_; }
-  std::string shownText;  // the characters as UTF-8, for the renderer
+  std::string shownText;                      // the characters as UTF-8, for the renderer
   std::string text() const;                   // plain text, lines ended by \r
   void setText(const std::string& text);      // every character takes the new-text format
   std::string htmlText() const;               // the HTML Flash writes back
@@ -76,7 +76,7 @@ class EditTextState {
   void replaceText(size_t begin, size_t end, const std::u32string& text);
 
   // ---- Formats ----
-  TextFormat newFormat;  // what new text takes (getNewTextFormat)
+  TextFormat newFormat;                                 // what new text takes (getNewTextFormat)
   TextFormat formatOf(size_t begin, size_t end) const;  // fields common to the range
   void setFormat(size_t begin, size_t end, const TextFormat& format);
 
@@ -96,7 +96,10 @@ class EditTextState {
   static constexpr size_t kMaxChars = 1u << 20;  // longer text is cut
 
  private:
-  struct Line { size_t begin = 0, end = 0; double width = 0, height = 0; };
+  struct Line {
+    size_t begin = 0, end = 0;
+    double width = 0, height = 0;
+  };
   std::vector<Line> layout() const;
   uint16_t internFormat(const TextFormat& f);
   void compactFormats();

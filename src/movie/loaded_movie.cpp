@@ -19,7 +19,8 @@ std::shared_ptr<swf::Movie> emptyMovie(int version) {
 }
 
 // A rectangle filled with the bitmap, placed at depth 1 of the only frame.
-std::shared_ptr<swf::Movie> imageMovie(const std::vector<uint8_t>& bytes, int width, int height, int version) {
+std::shared_ptr<swf::Movie> imageMovie(const std::vector<uint8_t>& bytes, int width, int height,
+                                       int version) {
   auto movie = emptyMovie(version);
   const int32_t w = width * kTwipsPerPixel, h = height * kTwipsPerPixel;
   movie->header.frameSize = {0, w, 0, h};
@@ -53,7 +54,8 @@ std::shared_ptr<swf::Movie> imageMovie(const std::vector<uint8_t>& bytes, int wi
   }
   movie->dictionary.emplace(kShape, std::move(shape));
 
-  auto& place = std::get<swf::PlaceObject>(movie->root.frames[0].displayTags.emplace_back(swf::PlaceObject{}));
+  auto& place = std::get<swf::PlaceObject>(
+      movie->root.frames[0].displayTags.emplace_back(swf::PlaceObject{}));
   place.version = 2;
   place.depth = 1;
   place.characterId = kShape;
@@ -63,16 +65,20 @@ std::shared_ptr<swf::Movie> imageMovie(const std::vector<uint8_t>& bytes, int wi
 
 }  // namespace
 
-std::shared_ptr<const swf::Movie> movieFromLoadedFile(const std::vector<uint8_t>& bytes, int version) {
-  if (bytes.size() >= 3 && (bytes[0] == 'F' || bytes[0] == 'C' || bytes[0] == 'Z') && bytes[1] == 'W' && bytes[2] == 'S') {
+std::shared_ptr<const swf::Movie> movieFromLoadedFile(const std::vector<uint8_t>& bytes,
+                                                      int version) {
+  if (bytes.size() >= 3 && (bytes[0] == 'F' || bytes[0] == 'C' || bytes[0] == 'Z') &&
+      bytes[1] == 'W' && bytes[2] == 'S') {
     // Tighter than for the movie the user opened: a script may load many.
-    swf::ReadResult read = swf::readMovie(bytes, swf::ReadLimits{kMaxLoadedMovieSize, 4 * kMaxLoadedMovieSize});
+    swf::ReadResult read =
+        swf::readMovie(bytes, swf::ReadLimits{kMaxLoadedMovieSize, 4 * kMaxLoadedMovieSize});
     if (read.movie) return read.movie;
     return emptyMovie(version);
   }
   if (codec::sniffImageFormat(bytes.data(), bytes.size()) != codec::ImageFormat::Unknown) {
     // Decoded once for the size; the renderer decodes it again from the bitmap's bytes.
-    if (auto image = codec::decodeImage(bytes.data(), bytes.size()); image && image->width > 0 && image->height > 0)
+    if (auto image = codec::decodeImage(bytes.data(), bytes.size());
+        image && image->width > 0 && image->height > 0)
       return imageMovie(bytes, image->width, image->height, version);
   }
   return emptyMovie(version);

@@ -16,6 +16,7 @@ namespace orv::movie {
 constexpr size_t kMaxLoadedMovieSize = 32u << 20;
 
 // `version`: the SWF version given to an image or empty movie (the loading movie's).
-std::shared_ptr<const swf::Movie> movieFromLoadedFile(const std::vector<uint8_t>& bytes, int version);
+std::shared_ptr<const swf::Movie> movieFromLoadedFile(const std::vector<uint8_t>& bytes,
+                                                      int version);
 
 }  // namespace orv::movie

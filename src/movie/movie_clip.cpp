@@ -10,7 +10,11 @@
 namespace orv::movie {
 
 DisplayObject::DisplayObject(Stage& stage, swf::CharacterId id, const swf::Character* ch)
-    : instanceId(stage.nextInstanceId()), characterId(id), character(ch), movie(&stage.movie()), stage_(stage) {
+    : instanceId(stage.nextInstanceId()),
+      characterId(id),
+      character(ch),
+      movie(&stage.movie()),
+      stage_(stage) {
   stage.objectCreated();
 }
 
@@ -155,8 +159,10 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
       ev.initAction = &init;
       ev.frame = f;
       // The entered frame's wait to run in tag order with its new clips' initialize events.
-      if (f == frame) finalInits.push_back(std::move(ev));
-      else st.queue(std::move(ev));
+      if (f == frame)
+        finalInits.push_back(std::move(ev));
+      else
+        st.queue(std::move(ev));
     }
     highestFrame_ = std::max(highestFrame_, f);
     // Jumping forward passes through the frames between: what they place and remove
@@ -175,10 +181,12 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   if (first == frame) {
     uint32_t firstPlacement = UINT32_MAX;
     for (const auto& [depth, s] : slots)
-      if (!s.live && s.placedFrame == frame) firstPlacement = std::min(firstPlacement, static_cast<uint32_t>(s.placedTag));
+      if (!s.live && s.placedFrame == frame)
+        firstPlacement = std::min(firstPlacement, static_cast<uint32_t>(s.placedTag));
     enteringFrame_ = frame;
     actionsQueued_ = 0;
-    if (timeline_->frames[frame].actions.empty()) st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
+    if (timeline_->frames[frame].actions.empty())
+      st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
     queueActionsBefore(firstPlacement);
   } else if (frame != runningActionsOf) {
     st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
@@ -193,25 +201,30 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   // it placed, in the order of their tags (init actions before the clips their tags
   // precede), then every new clip's construct events.
   std::vector<std::pair<int64_t, TimelineEvent>> ahead;
-  for (auto& ev : finalInits) ahead.emplace_back(int64_t(ev.initAction->displayTagsBefore) * 2, std::move(ev));
+  for (auto& ev : finalInits)
+    ahead.emplace_back(int64_t(ev.initAction->displayTagsBefore) * 2, std::move(ev));
   for (auto& [tagIndex, obj] : made) {
     // Clips an earlier frame placed (going back, or through frames passed on the way) first.
     const int64_t key = obj->placedFrame == frame ? int64_t(tagIndex) * 2 + 1 : -1;
     ahead.emplace_back(key, TimelineEvent{TimelineEvent::Kind::Initialized, obj});
   }
-  std::stable_sort(ahead.begin(), ahead.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(ahead.begin(), ahead.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   // While the clock moves the clips on, these run ahead of every action the tick queued.
   size_t at = mark;
   std::vector<std::weak_ptr<DisplayObject>> constructs;
   auto runAhead = [&st, &at](TimelineEvent ev) {
-    if (st.queueImmediate(ev)) ++at;  // it went in before `at`
-    else st.queueAt(at++, std::move(ev));
+    if (st.queueImmediate(ev))
+      ++at;  // it went in before `at`
+    else
+      st.queueAt(at++, std::move(ev));
   };
   for (auto& [key, ev] : ahead) {
     if (ev.kind == TimelineEvent::Kind::Initialized) constructs.push_back(ev.object);
     runAhead(std::move(ev));
   }
-  for (auto& obj : constructs) runAhead(TimelineEvent{TimelineEvent::Kind::Constructed, std::move(obj)});
+  for (auto& obj : constructs)
+    runAhead(TimelineEvent{TimelineEvent::Kind::Constructed, std::move(obj)});
   // A step of the clock: the clip's enterFrame handlers run after the clips it made are
   // constructed, ahead of its frame's actions.
   if (fromStep) st.queueAt(at++, TimelineEvent{TimelineEvent::Kind::EnterFrame, self});
@@ -230,9 +243,11 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
 }
 
 void MovieClip::queueActionsBefore(uint32_t tagIndex) {
-  if (enteringFrame_ < 0 || enteringFrame_ >= frameCount() || enteringFrame_ == runningActionsOf) return;
+  if (enteringFrame_ < 0 || enteringFrame_ >= frameCount() || enteringFrame_ == runningActionsOf)
+    return;
   const auto& actions = timeline_->frames[static_cast<size_t>(enteringFrame_)].actions;
-  for (; actionsQueued_ < actions.size() && actions[actionsQueued_].displayTagsBefore <= tagIndex; ++actionsQueued_) {
+  for (; actionsQueued_ < actions.size() && actions[actionsQueued_].displayTagsBefore <= tagIndex;
+       ++actionsQueued_) {
     TimelineEvent ev{TimelineEvent::Kind::FrameEntered, weak_from_this(), enteringFrame_};
     ev.action = static_cast<int>(actionsQueued_);
     stage().queue(std::move(ev));
@@ -265,8 +280,9 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
     // Going back, a clip placed after the frame the list is rebuilt for stays, as it is, on
     // a depth that frame holds with the same ratio: that frame's placement finds the depth
     // in use. Not a clip that came in by replacing another's character.
-    if (rebuilt && obj.asClip() && !obj.placedByReplace && slot != target.end() && !slot->second.live &&
-        obj.placedFrame > slot->second.placedFrame && obj.ratio == slot->second.ratio) {
+    if (rebuilt && obj.asClip() && !obj.placedByReplace && slot != target.end() &&
+        !slot->second.live && obj.placedFrame > slot->second.placedFrame &&
+        obj.ratio == slot->second.ratio) {
       slot->second.live = it->second;
       replayedUnnamed(slot->second);
       ++it;
@@ -313,7 +329,8 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
   for (auto& entry : target)
     if (!entry.second.live) placing.push_back(&entry);
   std::stable_sort(placing.begin(), placing.end(), [](const auto* a, const auto* b) {
-    return std::pair(a->second.placedFrame, a->second.placedTag) < std::pair(b->second.placedFrame, b->second.placedTag);
+    return std::pair(a->second.placedFrame, a->second.placedTag) <
+           std::pair(b->second.placedFrame, b->second.placedTag);
   });
   for (auto* entry : placing) {
     const int depth = entry->first;
@@ -356,7 +373,8 @@ void MovieClip::passThrough(Slots& slots, int depth) {
     for (const auto& ca : *s.clipActions) unloads = unloads || (ca.events & swf::ClipEvent::Unload);
   if (!unloads) return;
   // The clip shown now that this placement made is the one leaving, as usual.
-  if (auto live = list_.find(depth); live != list_.end() && live->second->placedFrame == s.placedFrame &&
+  if (auto live = list_.find(depth); live != list_.end() &&
+                                     live->second->placedFrame == s.placedFrame &&
                                      live->second->characterId == s.characterId)
     return;
   std::shared_ptr<DisplayObject> obj = instantiate(s);
@@ -380,7 +398,8 @@ void MovieClip::replayedUnnamed(const Slot& s) {
   if (!s.name.empty()) return;
   const swf::Movie* source = movie;
   const swf::Character* ch = stage().resolve(source, s.characterId);
-  if (ch && (std::holds_alternative<swf::SpriteDef>(*ch) || std::holds_alternative<swf::EditTextDef>(*ch)))
+  if (ch && (std::holds_alternative<swf::SpriteDef>(*ch) ||
+             std::holds_alternative<swf::EditTextDef>(*ch)))
     stage().nextInstanceNumber();
 }
 
@@ -424,7 +443,8 @@ void MovieClip::advance(uint64_t tick) {
   std::vector<std::shared_ptr<MovieClip>> children;
   for (const auto& [depth, obj] : list_) {
     MovieClip* clip = obj->asClip();
-    if (clip && clip->createdTick < tick) children.push_back(std::static_pointer_cast<MovieClip>(obj));
+    if (clip && clip->createdTick < tick)
+      children.push_back(std::static_pointer_cast<MovieClip>(obj));
   }
   // The newest first.
   std::stable_sort(children.begin(), children.end(),
@@ -457,7 +477,8 @@ DisplayObject* MovieClip::objectAt(int depth) const {
 DisplayObject* MovieClip::childByName(const std::string& name, bool caseInsensitive) const {
   // Clips parked while they unload lie below every depth: a name finds them first.
   for (const auto& obj : unloading_)
-    if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name))) return obj.get();
+    if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name)))
+      return obj.get();
   for (const auto& [depth, obj] : list_) {
     if (obj->name == name || (caseInsensitive && equalsIgnoreCase(obj->name, name)))
       return obj.get();

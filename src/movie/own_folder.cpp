@@ -13,13 +13,14 @@ std::optional<std::string> fileInOwnFolder(const std::string& folder, const std:
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty() || name == "." || name == "..") return std::nullopt;
   for (unsigned char c : name)
-    if (c < 32 || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|') return std::nullopt;
+    if (c < 32 || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
+      return std::nullopt;
   const char last = folder.back();
   return folder + (last == '/' || last == '\\' ? "" : "/") + name;
 }
 
-std::optional<std::vector<uint8_t>> readOwnFolderFile(const std::string& folder, const std::string& url,
-                                                      size_t maxBytes) {
+std::optional<std::vector<uint8_t>> readOwnFolderFile(const std::string& folder,
+                                                      const std::string& url, size_t maxBytes) {
   std::optional<std::string> path = fileInOwnFolder(folder, url);
   if (!path) return std::nullopt;
   std::ifstream in(*path, std::ios::binary | std::ios::ate);

@@ -14,7 +14,7 @@ namespace orv::movie {
 std::optional<std::string> fileInOwnFolder(const std::string& folder, const std::string& url);
 
 // The bytes of that file, at most `maxBytes`; nothing when it cannot be read.
-std::optional<std::vector<uint8_t>> readOwnFolderFile(const std::string& folder, const std::string& url,
-                                                      size_t maxBytes);
+std::optional<std::vector<uint8_t>> readOwnFolderFile(const std::string& folder,
+                                                      const std::string& url, size_t maxBytes);
 
 }  // namespace orv::movie

@@ -31,8 +31,8 @@ constexpr size_t kMaxImportSize = 64u << 20;  // each imported movie
 // about one output buffer, so the output's own buffering is not cut.
 constexpr double kStreamSlackMs = 40;
 // Key codes of the keys that move and use the keyboard focus.
-constexpr int kTabKey = 9, kEnterKey = 13, kShiftKey = 16, kSpaceKey = 32, kLeftKey = 37, kUpKey = 38,
-              kRightKey = 39, kDownKey = 40;
+constexpr int kTabKey = 9, kEnterKey = 13, kShiftKey = 16, kSpaceKey = 32, kLeftKey = 37,
+              kUpKey = 38, kRightKey = 39, kDownKey = 40;
 
 bool hasAnimatedClips(const MovieClip& clip) {
   for (const auto& [depth, obj] : clip.displayList()) {
@@ -98,7 +98,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
   stage_->setListener(scripts_.get());
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
   firstFrameStopped_ = !stage_->root().playing();
-  stage_->root().stop();     // a loaded movie shows its first frame and waits
+  stage_->root().stop();  // a loaded movie shows its first frame and waits
   stage_->setSoundListener(sound_.get());
   stage_->dispatchSoundEvents();  // the first frame's event sounds
   renderer_ = std::make_unique<PlayerRenderer>(movie_);
@@ -234,7 +234,8 @@ bool Player::advance(double milliseconds) {
   const double period = framePeriodMs();
   const bool synced = sound_->streaming();
   const int maxTicks =
-      synced ? std::max(kMaxFramesPerAdvance, static_cast<int>(kMaxStreamCatchUpMs / period)) : kMaxFramesPerAdvance;
+      synced ? std::max(kMaxFramesPerAdvance, static_cast<int>(kMaxStreamCatchUpMs / period))
+             : kMaxFramesPerAdvance;
   clockMs_ += std::min(milliseconds, period * (maxTicks + 1));
   int due = static_cast<int>(std::floor(clockMs_ / period));
   if (due == 0) return false;
@@ -243,7 +244,8 @@ bool Player::advance(double milliseconds) {
   // Each level's root and frame: a level that came, went or moved on changes the picture.
   auto levelFrames = [this] {
     std::vector<std::pair<const MovieClip*, int>> frames;
-    for (const auto& [n, root] : stage_->levels()) frames.push_back({root.get(), root->currentFrame()});
+    for (const auto& [n, root] : stage_->levels())
+      frames.push_back({root.get(), root->currentFrame()});
     return frames;
   };
   const auto before = levelFrames();
@@ -339,7 +341,8 @@ void Player::keyEvent(int keyCode, bool down) {
   script::Vm& vm = scripts_->vm();
   vm.setKeyState(keyCode, down);
   const script::Value key = vm.getMember(vm.global, "Key");
-  if (key.isObject()) vm.callMethodIfPresent(key.asObject(), "broadcastMessage", {down ? "onKeyDown" : "onKeyUp"});
+  if (key.isObject())
+    vm.callMethodIfPresent(key.asObject(), "broadcastMessage", {down ? "onKeyDown" : "onKeyUp"});
   if (scripts_) scripts_->keyToFocused(down);  // then what has the keyboard focus
   afterChange();
 }
@@ -349,11 +352,17 @@ bool Player::keyDown(int keyCode) {
   keyEvent(keyCode, true);
   if (keyCode == kShiftKey) shiftDown_ = true;
   focus_->keyUsed();
-  if (keyCode == kTabKey) focus_->tab(shiftDown_);
-  else if (keyCode == kEnterKey || keyCode == kSpaceKey) focus_->activate();
+  if (keyCode == kTabKey)
+    focus_->tab(shiftDown_);
+  else if (keyCode == kEnterKey || keyCode == kSpaceKey)
+    focus_->activate();
   else if (keyCode >= kLeftKey && keyCode <= kDownKey)
-    focus_->arrow(keyCode == kLeftKey ? -1 : keyCode == kRightKey ? 1 : 0,
-                  keyCode == kUpKey ? -1 : keyCode == kDownKey ? 1 : 0);
+    focus_->arrow(keyCode == kLeftKey    ? -1
+                  : keyCode == kRightKey ? 1
+                                         : 0,
+                  keyCode == kUpKey     ? -1
+                  : keyCode == kDownKey ? 1
+                                        : 0);
   return true;
 }
 

@@ -10,17 +10,29 @@
 
 namespace orv::movie {
 
-namespace swf { struct Movie; }
-namespace script { class TimelineBridge; }
-namespace sound { class AudioOutput; class MovieSound; }
+namespace swf {
+struct Movie;
+}
+namespace script {
+class TimelineBridge;
+}
+namespace sound {
+class AudioOutput;
+class MovieSound;
+}  // namespace sound
 class Stage;
 class PlayerRenderer;
 class MouseInput;
 class KeyboardFocus;
 
 enum class Quality { Low, Medium, High, Best };
-struct Pixmap { int width = 0, height = 0; std::vector<uint32_t> pixels; };  // premultiplied 0xAARRGGBB, row-major, no padding
-struct ViewRect { double x = 0, y = 0, width = 0, height = 0; };              // a rectangle of the stage, twips
+struct Pixmap {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+};  // premultiplied 0xAARRGGBB, row-major, no padding
+struct ViewRect {
+  double x = 0, y = 0, width = 0, height = 0;
+};  // a rectangle of the stage, twips
 
 class Player {
  public:
@@ -53,9 +65,9 @@ class Player {
   bool playing() const;
   void setLoop(bool);
   bool loop() const;
-  void forward();  // one frame on, stops playing (stays at the last frame)
-  void back();     // one frame back, stops playing (stays at the first frame)
-  void rewind();   // to the first frame, stops playing
+  void forward();             // one frame on, stops playing (stays at the last frame)
+  void back();                // one frame back, stops playing (stays at the first frame)
+  void rewind();              // to the first frame, stops playing
   void gotoFrame(int frame);  // 0-based, clamped to [0, frameCount-1]; does not change playing
   int currentFrame() const;   // 0-based
   // Runs the frame clock for `milliseconds`: every elapsed frame period is one tick (at
@@ -145,7 +157,7 @@ class Player {
   Quality quality_ = Quality::High;
   double clockMs_ = 0;
   std::unique_ptr<sound::MovieSound> sound_;
-  std::unique_ptr<MouseInput> mouse_;  // goes before the scripts and the stage it points into
+  std::unique_ptr<MouseInput> mouse_;     // goes before the scripts and the stage it points into
   std::unique_ptr<KeyboardFocus> focus_;  // goes before the mouse, the scripts and the stage
   bool shiftDown_ = false;
 };

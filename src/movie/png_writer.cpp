@@ -25,8 +25,7 @@ void chunk(std::vector<uint8_t>& out, const char type[4], const std::vector<uint
 }  // namespace
 
 std::vector<uint8_t> encodePng(const Pixmap& pm) {
-  if (pm.width <= 0 || pm.height <= 0 ||
-      pm.pixels.size() < size_t(pm.width) * size_t(pm.height))
+  if (pm.width <= 0 || pm.height <= 0 || pm.pixels.size() < size_t(pm.width) * size_t(pm.height))
     return {};
   std::vector<uint8_t> raw;
   raw.reserve(size_t(pm.height) * (1 + size_t(pm.width) * 4));

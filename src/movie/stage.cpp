@@ -31,7 +31,8 @@ size_t countNodes(const render::DisplayNode& node) {
 }
 
 // `inMask`: the node is part of a mask set by script; masks inside masks are left out.
-render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& obj, bool inMask = false) {
+render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& obj,
+                             bool inMask = false) {
   render::DisplayNode node;
   node.character = obj->character;
   node.matrix = obj->matrix;
@@ -49,7 +50,8 @@ render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& ob
     node.scrollRect = std::array<double, 4>{r.x, r.y, r.width, r.height};
   }
   node.filters = obj->filters;
-  if (obj->filters && obj->filters == obj->scriptFilters.get()) node.filterMaps = obj->scriptFilterMaps;
+  if (obj->filters && obj->filters == obj->scriptFilters.get())
+    node.filterMaps = obj->scriptFilterMaps;
   node.bitmap = obj->bitmap;
   node.smoothBitmap = obj->smoothBitmap;
   if (obj->hasText) node.text = &obj->text;
@@ -58,15 +60,17 @@ render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& ob
     node.text = &obj->editText->shownText;
     const EditTextState& field = *obj->editText;
     node.field = &field;
-    node.fieldBox = render::FieldBox{field.borderOn, field.background, field.borderColor & 0xFFFFFFu,
-                                     field.backgroundColor & 0xFFFFFFu};
+    node.fieldBox =
+        render::FieldBox{field.borderOn, field.background, field.borderColor & 0xFFFFFFu,
+                         field.backgroundColor & 0xFFFFFFu};
   }
   if (MovieClip* child = obj->asClip()) {
     if (child->drawing && !child->drawing->empty()) node.drawing = child->drawing.get();
     buildNodes(*child, node.children, inMask);
   }
   // A clip masking another (setMask) is drawn only as that one's mask.
-  if (auto masked = obj->masking.lock(); masked && masked->scriptMask.lock() == obj) node.visible = false;
+  if (auto masked = obj->masking.lock(); masked && masked->scriptMask.lock() == obj)
+    node.visible = false;
   auto mask = inMask ? nullptr : obj->scriptMask.lock();
   if (mask && mask != obj && mask->masking.lock() == obj && maskNodesLeft > 0) {
     auto shapes = std::make_shared<render::DisplayNode>(makeNode(0, mask, true));
@@ -101,7 +105,9 @@ Stage::Stage(std::shared_ptr<const swf::Movie> movie, const ImportLoader& import
 void Stage::loadImports(const swf::Movie& movie) {
   std::map<std::string, std::shared_ptr<const swf::Movie>> byUrl;
   for (const swf::Movie::Import& imp : movie.imports) {
-    if (!importLoader_ || byUrl.size() >= kMaxImportedMovies || importedMovies_.size() >= kMaxImportedMovies) break;
+    if (!importLoader_ || byUrl.size() >= kMaxImportedMovies ||
+        importedMovies_.size() >= kMaxImportedMovies)
+      break;
     auto found = byUrl.find(imp.url);
     if (found == byUrl.end()) {
       found = byUrl.emplace(imp.url, importLoader_(imp.url)).first;
@@ -139,8 +145,10 @@ std::shared_ptr<MovieClip> Stage::setLevel(int n, std::shared_ptr<MovieClip> roo
   *placed = false;
   if (n <= 0 || n > kMaxLevel || !root) return nullptr;
   std::shared_ptr<MovieClip> old;
-  if (auto it = levels_.find(n); it != levels_.end()) old = std::move(it->second);
-  else if (levels_.size() >= kMaxLevels) return nullptr;
+  if (auto it = levels_.find(n); it != levels_.end())
+    old = std::move(it->second);
+  else if (levels_.size() >= kMaxLevels)
+    return nullptr;
   if (old) loadedAt_.erase(old.get());
   loadedAt_[root.get()] = n;
   root->parent = nullptr;
@@ -176,7 +184,8 @@ bool Stage::moveLevel(int from, int to) {
   return true;
 }
 
-std::vector<std::shared_ptr<MovieClip>> Stage::replaceMovie(std::shared_ptr<const swf::Movie> movie) {
+std::vector<std::shared_ptr<MovieClip>> Stage::replaceMovie(
+    std::shared_ptr<const swf::Movie> movie) {
   std::vector<std::shared_ptr<MovieClip>> gone;
   if (!movie) return gone;
   for (auto& [n, root] : levels_) gone.push_back(std::move(root));
@@ -218,7 +227,8 @@ const swf::Character* Stage::exported(const swf::Movie*& movie, const std::strin
   return nullptr;
 }
 
-std::vector<render::DisplayNode> Stage::contentOf(const std::shared_ptr<DisplayObject>& object) const {
+std::vector<render::DisplayNode> Stage::contentOf(
+    const std::shared_ptr<DisplayObject>& object) const {
   std::vector<render::DisplayNode> nodes;
   if (!object) return nodes;
   maskNodesLeft = kMaxMaskNodes;
@@ -249,8 +259,10 @@ void Stage::queue(TimelineEvent event) {
 }
 
 void Stage::queueLoad(TimelineEvent event) {
-  if (advancing_) lateLoads_.push_back(std::move(event));
-  else queue(std::move(event));
+  if (advancing_)
+    lateLoads_.push_back(std::move(event));
+  else
+    queue(std::move(event));
 }
 
 bool Stage::queueImmediate(TimelineEvent& event) {
@@ -260,7 +272,8 @@ bool Stage::queueImmediate(TimelineEvent& event) {
 }
 
 void Stage::queueAt(size_t position, TimelineEvent event) {
-  events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(std::min(position, events_.size())), std::move(event));
+  events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(std::min(position, events_.size())),
+                 std::move(event));
 }
 
 std::vector<TimelineEvent> Stage::takeConstructionEvents(size_t position) {
@@ -270,8 +283,10 @@ std::vector<TimelineEvent> Stage::takeConstructionEvents(size_t position) {
     const bool construction = it->kind == TimelineEvent::Kind::Initialized ||
                               it->kind == TimelineEvent::Kind::Constructed ||
                               it->kind == TimelineEvent::Kind::InitAction;
-    if (construction) taken.push_back(std::move(*it));
-    else if (keep++ != it) *std::prev(keep) = std::move(*it);
+    if (construction)
+      taken.push_back(std::move(*it));
+    else if (keep++ != it)
+      *std::prev(keep) = std::move(*it);
   }
   events_.erase(keep, events_.end());
   return taken;

@@ -63,8 +63,8 @@ class Stage {
   // ---- Levels: movies loaded beside the first (loadMovieNum), each a root of its own ----
   // A level's number is its root's depth; higher levels draw above lower ones. _level0 is
   // root() and is always there.
-  static constexpr int kMaxLevel = 65535;       // the highest level a movie can be loaded into
-  static constexpr size_t kMaxLevels = 64;      // levels held at once, _level0 included
+  static constexpr int kMaxLevel = 65535;   // the highest level a movie can be loaded into
+  static constexpr size_t kMaxLevels = 64;  // levels held at once, _level0 included
   MovieClip* level(int n) const;
   int levelOf(const DisplayObject& object) const;  // its level number, -1 when not a level root
   // The level a level's root was loaded into (where it still is, unless it moved).
@@ -128,14 +128,15 @@ class Stage {
   uint64_t nextInstanceId() { return ++lastInstanceId_; }
   uint64_t nextInstanceNumber() { return ++lastInstanceNumber_; }  // for "instanceN" names
   // Bounds on what a hostile movie can make the timeline build.
-  static constexpr int kMaxNesting = 64;            // clips inside clips
-  static constexpr size_t kMaxObjects = 200'000;    // live display objects
+  static constexpr int kMaxNesting = 64;          // clips inside clips
+  static constexpr size_t kMaxObjects = 200'000;  // live display objects
   static constexpr size_t kMaxImportedMovies = 16;
   // Movies scripts loaded into clips live as long as the stage (their clips point into
   // them). False, and nothing kept, once kMaxLoadedMovies are held or their sizes would
   // pass kMaxLoadedBytes.
   bool keepLoadedMovie(std::shared_ptr<const swf::Movie> movie, size_t bytes) {
-    if (loadedMovies_.size() >= kMaxLoadedMovies || bytes > kMaxLoadedBytes - loadedBytes_) return false;
+    if (loadedMovies_.size() >= kMaxLoadedMovies || bytes > kMaxLoadedBytes - loadedBytes_)
+      return false;
     loadedMovies_.push_back(std::move(movie));
     loadedBytes_ += bytes;
     return true;
@@ -177,10 +178,12 @@ class Stage {
   std::vector<std::shared_ptr<const swf::Movie>> loadedMovies_;
   size_t loadedBytes_ = 0;
   // (importing movie, its id) -> (defining movie, id there)
-  std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::pair<const swf::Movie*, swf::CharacterId>> imports_;
+  std::map<std::pair<const swf::Movie*, swf::CharacterId>,
+           std::pair<const swf::Movie*, swf::CharacterId>>
+      imports_;
   std::shared_ptr<MovieClip> root_;
   std::map<int, std::shared_ptr<MovieClip>> levels_;  // level -> root; [0] is root_
-  std::map<const DisplayObject*, int> loadedAt_;       // root -> the level it was loaded into
+  std::map<const DisplayObject*, int> loadedAt_;      // root -> the level it was loaded into
   TimelineListener* listener_ = nullptr;
   std::deque<TimelineEvent> events_;
   std::vector<TimelineEvent> lateLoads_;  // queueLoad() while advancing

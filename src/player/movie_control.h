@@ -55,11 +55,24 @@ class MovieControl : public Control {
   virtual void setBGColor(const std::string& color) = 0;
 
   // The user's mouse over the control, in its pixels from the top left corner.
-  virtual void mouseMove(int x, int y) { (void)x; (void)y; }
-  virtual void mouseDown(int x, int y) { (void)x; (void)y; }
-  virtual void mouseUp(int x, int y) { (void)x; (void)y; }
+  virtual void mouseMove(int x, int y) {
+    (void)x;
+    (void)y;
+  }
+  virtual void mouseDown(int x, int y) {
+    (void)x;
+    (void)y;
+  }
+  virtual void mouseUp(int x, int y) {
+    (void)x;
+    (void)y;
+  }
   // The wheel turned `lines` lines (positive away from the user) over the control.
-  virtual void mouseWheel(int x, int y, int lines) { (void)x; (void)y; (void)lines; }
+  virtual void mouseWheel(int x, int y, int lines) {
+    (void)x;
+    (void)y;
+    (void)lines;
+  }
   // A key the user typed, as buttons name keys (see button_keys.h).
   virtual void keyPress(int code) { (void)code; }
   // A key held down and let go, by its Windows virtual-key code.
@@ -68,7 +81,10 @@ class MovieControl : public Control {
   // Editing in the movie's focused input field (Ctrl+C, Ctrl+X, Ctrl+V): its selected
   // text, cut out with `cut`; text put in place of the selection. The window keeps the
   // clipboard.
-  virtual std::u32string copyText(bool cut) { (void)cut; return {}; }
+  virtual std::u32string copyText(bool cut) {
+    (void)cut;
+    return {};
+  }
   virtual void pasteText(const std::u32string& text) { (void)text; }
   // The pointer is over something the movie lets the user click: show the hand.
   virtual bool handCursor() const { return false; }

@@ -103,11 +103,21 @@ void PlayerControl::setMovie(const std::string& path) {
 void PlayerControl::setQuality(std::int32_t quality) {
   // 1 is high quality; 4, the View menu's other setting, is our medium quality.
   switch (quality) {
-    case 0: player_.setQuality(movie::Quality::Low); break;
-    case 1: player_.setQuality(movie::Quality::High); break;
-    case 4: player_.setQuality(movie::Quality::Medium); break;
-    case 5: player_.setQuality(movie::Quality::Best); break;
-    default: player_.setQuality(movie::Quality::High); break;
+    case 0:
+      player_.setQuality(movie::Quality::Low);
+      break;
+    case 1:
+      player_.setQuality(movie::Quality::High);
+      break;
+    case 4:
+      player_.setQuality(movie::Quality::Medium);
+      break;
+    case 5:
+      player_.setQuality(movie::Quality::Best);
+      break;
+    default:
+      player_.setQuality(movie::Quality::High);
+      break;
   }
   redraw();
 }

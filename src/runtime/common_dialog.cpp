@@ -7,7 +7,9 @@
 namespace orv {
 
 CommonDialog::CommonDialog(Form& owner, std::string name, std::string filter, int maxFileSize)
-    : owner_(owner), name_(std::move(name)), filter_(std::move(filter)),
+    : owner_(owner),
+      name_(std::move(name)),
+      filter_(std::move(filter)),
       maxFileSize_(maxFileSize) {}
 
 void CommonDialog::setMaxFileSize(int size) {

@@ -76,7 +76,9 @@ void Label::setCaption(const std::string& caption) {
 CommandButton::CommandButton(Form& owner, std::string name, TwipsRect bounds, int tabIndex,
                              std::string caption, bool isDefault, bool isCancel)
     : Control(owner, ControlKind::CommandButton, std::move(name), bounds, tabIndex),
-      caption_(std::move(caption)), default_(isDefault), cancel_(isCancel) {}
+      caption_(std::move(caption)),
+      default_(isDefault),
+      cancel_(isCancel) {}
 
 void CommandButton::click() {
   if (onClick) owner().runtime().dispatch(onClick);

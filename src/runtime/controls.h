@@ -77,8 +77,8 @@ class Label : public Control {
 
 class CommandButton : public Control {
  public:
-  CommandButton(Form& owner, std::string name, TwipsRect bounds, int tabIndex,
-                std::string caption, bool isDefault = false, bool isCancel = false);
+  CommandButton(Form& owner, std::string name, TwipsRect bounds, int tabIndex, std::string caption,
+                bool isDefault = false, bool isCancel = false);
   const std::string& Caption() const { return caption_; }
   bool Default() const { return default_; }
   bool Cancel() const { return cancel_; }

@@ -27,7 +27,8 @@ bool FileSystemObject::FileExists(const std::string& path) const {
 void FileSystemObject::CreateTextFile(const std::string& path, bool overwrite, bool unicode) const {
   const auto file = nativePath(path);
   std::error_code ec;
-  if (!overwrite && std::filesystem::exists(file, ec)) throw RuntimeError(58, "File already exists");
+  if (!overwrite && std::filesystem::exists(file, ec))
+    throw RuntimeError(58, "File already exists");
   if (!std::filesystem::is_directory(file.parent_path().empty() ? "." : file.parent_path(), ec))
     raiseError(err::PathNotFound);
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -8,7 +8,9 @@
 namespace orv {
 
 Form::Form(Runtime& runtime, std::string name, FormDesign design)
-    : runtime_(runtime), name_(std::move(name)), design_(std::move(design)),
+    : runtime_(runtime),
+      name_(std::move(name)),
+      design_(std::move(design)),
       caption_(design_.caption) {
   menuBar_.dispatcher = [this](const std::function<void()>& handler) {
     runtime_.dispatch(handler);

@@ -5,7 +5,8 @@
 namespace orv {
 
 MenuItem::MenuItem(std::string name, std::string caption, char shortcut)
-    : name_(std::move(name)), caption_(std::move(caption)),
+    : name_(std::move(name)),
+      caption_(std::move(caption)),
       shortcut_(static_cast<char>(std::toupper(static_cast<unsigned char>(shortcut)))) {}
 
 void MenuItem::setCaption(const std::string& caption) {

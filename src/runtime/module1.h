@@ -44,8 +44,8 @@ class SystemApi {
                                        std::uint32_t* disposition) = 0;
   virtual std::int32_t RegSetValueA(HKey key, const std::string& subKey, std::uint32_t type,
                                     const std::string& data) = 0;
-  virtual std::int32_t RegSetValueExA(HKey key, const std::string& valueName,
-                                      std::uint32_t type, const std::string& data) = 0;
+  virtual std::int32_t RegSetValueExA(HKey key, const std::string& valueName, std::uint32_t type,
+                                      const std::string& data) = 0;
   virtual std::int32_t RegDeleteKeyA(HKey key, const std::string& subKey) = 0;
   virtual std::int32_t RegCloseKey(HKey key) = 0;
 
@@ -54,8 +54,7 @@ class SystemApi {
                                               std::int32_t defaultValue,
                                               const std::string& fileName) = 0;
   virtual std::int32_t WritePrivateProfileStringA(const std::string& section,
-                                                  const std::string& key,
-                                                  const std::string& value,
+                                                  const std::string& key, const std::string& value,
                                                   const std::string& fileName) = 0;
 };
 

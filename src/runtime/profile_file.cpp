@@ -18,8 +18,7 @@ std::string trim(const std::string& s) {
 }
 
 bool sameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
@@ -82,8 +81,8 @@ std::optional<std::string> readString(const std::string& nativeFile, const std::
   std::string k, v;
   for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
     if (!splitEntry(lines[i], &k, &v) || !sameName(k, trim(key))) continue;
-    if (v.size() >= 2 && ((v.front() == '"' && v.back() == '"') ||
-                          (v.front() == '\'' && v.back() == '\'')))
+    if (v.size() >= 2 &&
+        ((v.front() == '"' && v.back() == '"') || (v.front() == '\'' && v.back() == '\'')))
       v = v.substr(1, v.size() - 2);
     return v;
   }
@@ -110,8 +109,8 @@ std::uint32_t readInt(const std::string& nativeFile, const std::string& section,
   return static_cast<std::uint32_t>(leadingInteger(*value));
 }
 
-bool writeString(const std::string& nativeFile, const std::string& section,
-                 const std::string& key, const std::string& value) {
+bool writeString(const std::string& nativeFile, const std::string& section, const std::string& key,
+                 const std::string& value) {
   bool exists = false;
   auto lines = readLines(nativeFile, &exists);
   const std::string entry = trim(key) + "=" + value;

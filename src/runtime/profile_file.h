@@ -25,7 +25,7 @@ std::uint32_t readInt(const std::string& nativeFile, const std::string& section,
 // WritePrivateProfileString with a value: replaces the key's value in place, or appends the
 // key to its section, or appends the section. Creates the file when missing. False when the
 // file cannot be written; it is then left as it was.
-bool writeString(const std::string& nativeFile, const std::string& section,
-                 const std::string& key, const std::string& value);
+bool writeString(const std::string& nativeFile, const std::string& section, const std::string& key,
+                 const std::string& value);
 
 }  // namespace orv::profile

@@ -12,7 +12,10 @@ Timer::Timer(Form& owner, std::string name, int intervalMs, bool enabled)
 }
 
 Timer::Timer(Form& owner, std::string name, int intervalMs, bool enabled, Internal)
-    : owner_(owner), name_(std::move(name)), interval_(intervalMs), enabled_(enabled),
+    : owner_(owner),
+      name_(std::move(name)),
+      interval_(intervalMs),
+      enabled_(enabled),
       internal_(true) {}
 
 Timer::~Timer() {

@@ -70,8 +70,6 @@ std::string instanceMutexName(const std::string& file) {
   return name;
 }
 
-bool samePath(const std::string& a, const std::string& b) {
-  return upperCase(a) == upperCase(b);
-}
+bool samePath(const std::string& a, const std::string& b) { return upperCase(a) == upperCase(b); }
 
 }  // namespace orv::win32

@@ -73,8 +73,8 @@ FormWindow::FormWindow(Win32Backend& backend, Form& form) : backend_(backend), f
   AdjustWindowRectEx(&r, ws.style, menu != nullptr, ws.exStyle);
   // A window kept off the task bar is owned by a hidden window.
   HWND owner = design.showInTaskbar ? nullptr : backend.hiddenOwner();
-  hwnd_ = CreateWindowExA(ws.exStyle, design.windowClass.c_str(), form.Caption().c_str(),
-                          ws.style, r.left, r.top, r.right - r.left, r.bottom - r.top, owner, menu,
+  hwnd_ = CreateWindowExA(ws.exStyle, design.windowClass.c_str(), form.Caption().c_str(), ws.style,
+                          r.left, r.top, r.right - r.left, r.bottom - r.top, owner, menu,
                           backend.instance(), this);
   if (design.hasIcon) {
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(backend.icon(false)));
@@ -120,7 +120,8 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // the pointer (the movie), as the user expects.
       POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       HWND under = WindowFromPoint(at);
-      if (under && under != hwnd_ && IsChild(hwnd_, under)) return SendMessageA(under, message, wParam, lParam);
+      if (under && under != hwnd_ && IsChild(hwnd_, under))
+        return SendMessageA(under, message, wParam, lParam);
       break;
     }
     case WM_CLOSE:
@@ -175,7 +176,8 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void FormWindow::forwardKeyToMovies(UINT message, WPARAM wParam, LPARAM lParam) {
   for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (isSurfaceWindow(child) && IsWindowVisible(child)) SendMessageA(child, message, wParam, lParam);
+    if (isSurfaceWindow(child) && IsWindowVisible(child))
+      SendMessageA(child, message, wParam, lParam);
 }
 
 void FormWindow::forwardResize() {
@@ -229,9 +231,15 @@ void FormWindow::setWindowState(WindowState state) {
     return;
   }
   switch (state) {
-    case WindowState::Minimized: ShowWindow(hwnd_, SW_MINIMIZE); break;
-    case WindowState::Maximized: ShowWindow(hwnd_, SW_MAXIMIZE); break;
-    case WindowState::Normal: ShowWindow(hwnd_, SW_RESTORE); break;
+    case WindowState::Minimized:
+      ShowWindow(hwnd_, SW_MINIMIZE);
+      break;
+    case WindowState::Maximized:
+      ShowWindow(hwnd_, SW_MAXIMIZE);
+      break;
+    case WindowState::Normal:
+      ShowWindow(hwnd_, SW_RESTORE);
+      break;
   }
 }
 
@@ -245,9 +253,14 @@ void FormWindow::setVisible(bool visible) {
   int command = SW_SHOW;
   if (pendingState_) {
     switch (*pendingState_) {
-      case WindowState::Minimized: command = SW_SHOWMINIMIZED; break;
-      case WindowState::Maximized: command = SW_SHOWMAXIMIZED; break;
-      case WindowState::Normal: command = IsIconic(hwnd_) || IsZoomed(hwnd_) ? SW_RESTORE : SW_SHOW;
+      case WindowState::Minimized:
+        command = SW_SHOWMINIMIZED;
+        break;
+      case WindowState::Maximized:
+        command = SW_SHOWMAXIMIZED;
+        break;
+      case WindowState::Normal:
+        command = IsIconic(hwnd_) || IsZoomed(hwnd_) ? SW_RESTORE : SW_SHOW;
     }
     pendingState_.reset();
   }

@@ -16,8 +16,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   orv::win32::Win32Backend backend(instance);
   orv::Runtime runtime(backend);
   // Each movie control plays its movie's sound through a waveOut output of its own.
-  auto movieControls = orv::playerControlsWithSound(
-      [] { return std::make_unique<orv::win32::WaveOutOutput>(); });
+  auto movieControls =
+      orv::playerControlsWithSound([] { return std::make_unique<orv::win32::WaveOutOutput>(); });
   orv::Program program(runtime, movieControls, orv::win32::makeMusic);
   program.start();
   return backend.run();

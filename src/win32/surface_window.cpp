@@ -94,8 +94,8 @@ bool isSurfaceWindow(HWND hwnd) {
 SurfaceWindow::SurfaceWindow(Win32Backend& backend, FormWindow& parent, MovieControl* control)
     : backend_(backend), control_(control) {
   registerSurfaceClass(backend.instance());
-  hwnd_ = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
-                          parent.hwnd(), nullptr, backend.instance(), nullptr);
+  hwnd_ = CreateWindowExA(0, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent.hwnd(),
+                          nullptr, backend.instance(), nullptr);
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SurfaceWindow::windowProc));
 }
@@ -105,8 +105,7 @@ SurfaceWindow::~SurfaceWindow() {
   DestroyWindow(hwnd_);
 }
 
-LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
+LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<SurfaceWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (self) {
     switch (message) {
@@ -123,7 +122,7 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
           self->wheel_ -= notches * WHEEL_DELTA;
           UINT lines = 3;
           SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-          if (lines > 100) lines = 3;  // "a screen at a time"
+          if (lines > 100) lines = 3;                            // "a screen at a time"
           POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // screen coordinates
           ScreenToClient(hwnd, &at);
           if (notches) self->control_->mouseWheel(at.x, at.y, notches * int(lines));
@@ -266,8 +265,8 @@ void SurfaceWindow::paint() {
     SetTextColor(memory, contrastingText(behindText));
     // Centred as a block: measure the wrapped text, then place it in the middle.
     RECT box{8, 0, std::max(9, w - 8), 0};
-    DrawTextA(memory, notice_.c_str(), -1, &box, DT_CALCRECT | DT_CENTER | DT_WORDBREAK |
-                                                     DT_NOPREFIX);
+    DrawTextA(memory, notice_.c_str(), -1, &box,
+              DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
     const int textHeight = box.bottom - box.top;
     RECT place{8, (h - textHeight) / 2, std::max(9, w - 8), (h - textHeight) / 2 + textHeight};
     DrawTextA(memory, notice_.c_str(), -1, &place, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);

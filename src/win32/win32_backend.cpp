@@ -41,8 +41,8 @@ class TimerWindow : public TimerPeer {
 };
 
 HICON loadIcon(HINSTANCE instance, int size) {
-  auto* icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconResource),
-                                             IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  auto* icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconResource), IMAGE_ICON,
+                                             size, size, LR_DEFAULTCOLOR));
   return icon ? icon : LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
 }
 
@@ -74,9 +74,9 @@ Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance) {
   const int dpiX = GetDeviceCaps(screenDc, LOGPIXELSX), dpiY = GetDeviceCaps(screenDc, LOGPIXELSY);
   ReleaseDC(nullptr, screenDc);
   // Labels and buttons in the classic 8-point MS Sans Serif, which every Windows has.
-  font_ = CreateFontA(-MulDiv(8, dpiY > 0 ? dpiY : 96, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                      FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+  font_ = CreateFontA(-MulDiv(8, dpiY > 0 ? dpiY : 96, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                      ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                      DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
   if (!font_) font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   if (dpiX > 0) twipsPerPixelX_ = 1440.0f / static_cast<float>(dpiX);
   if (dpiY > 0) twipsPerPixelY_ = 1440.0f / static_cast<float>(dpiY);
@@ -119,10 +119,12 @@ std::unique_ptr<FormPeer> Win32Backend::createForm(Form& form) {
 std::unique_ptr<ControlPeer> Win32Backend::createControl(Control& control, FormPeer& parent) {
   auto& window = static_cast<FormWindow&>(parent);
   switch (control.kind()) {
-    case ControlKind::Invisible: return nullptr;
-    case ControlKind::Surface: return std::make_unique<SurfaceWindow>(
-        *this, window, dynamic_cast<MovieControl*>(&control));
-    default: return std::make_unique<ChildControl>(*this, control, window);
+    case ControlKind::Invisible:
+      return nullptr;
+    case ControlKind::Surface:
+      return std::make_unique<SurfaceWindow>(*this, window, dynamic_cast<MovieControl*>(&control));
+    default:
+      return std::make_unique<ChildControl>(*this, control, window);
   }
 }
 

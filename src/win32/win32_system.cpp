@@ -22,9 +22,8 @@ std::int32_t Win32System::PostMessageA(std::intptr_t window, std::uint32_t messa
   return ::PostMessageA(reinterpret_cast<HWND>(window), message, wParam, lParam);
 }
 
-std::int32_t Win32System::RegOpenKeyExA(HKey key, const std::string& subKey,
-                                        std::uint32_t options, std::uint32_t desiredAccess,
-                                        HKey* result) {
+std::int32_t Win32System::RegOpenKeyExA(HKey key, const std::string& subKey, std::uint32_t options,
+                                        std::uint32_t desiredAccess, HKey* result) {
   HKEY opened = nullptr;
   const LONG rc = ::RegOpenKeyExA(toHkey(key), subKey.c_str(), options, desiredAccess, &opened);
   if (result) *result = reinterpret_cast<HKey>(opened);
@@ -36,8 +35,8 @@ std::int32_t Win32System::RegCreateKeyExA(HKey key, const std::string& subKey,
                                           HKey* result, std::uint32_t* disposition) {
   HKEY created = nullptr;
   DWORD how = 0;
-  const LONG rc = ::RegCreateKeyExA(toHkey(key), subKey.c_str(), 0, nullptr, options,
-                                    desiredAccess, nullptr, &created, &how);
+  const LONG rc = ::RegCreateKeyExA(toHkey(key), subKey.c_str(), 0, nullptr, options, desiredAccess,
+                                    nullptr, &created, &how);
   if (result) *result = reinterpret_cast<HKey>(created);
   if (disposition) *disposition = how;
   return rc;
@@ -49,8 +48,8 @@ std::int32_t Win32System::RegSetValueA(HKey key, const std::string& subKey, std:
                         static_cast<DWORD>(data.size()));
 }
 
-std::int32_t Win32System::RegSetValueExA(HKey key, const std::string& valueName,
-                                         std::uint32_t type, const std::string& data) {
+std::int32_t Win32System::RegSetValueExA(HKey key, const std::string& valueName, std::uint32_t type,
+                                         const std::string& data) {
   // The text with its terminating zero.
   return ::RegSetValueExA(toHkey(key), valueName.c_str(), 0, type,
                           reinterpret_cast<const BYTE*>(data.c_str()),
@@ -63,8 +62,7 @@ std::int32_t Win32System::RegDeleteKeyA(HKey key, const std::string& subKey) {
 
 std::int32_t Win32System::RegCloseKey(HKey key) { return ::RegCloseKey(toHkey(key)); }
 
-std::uint32_t Win32System::GetPrivateProfileIntA(const std::string& section,
-                                                 const std::string& key,
+std::uint32_t Win32System::GetPrivateProfileIntA(const std::string& section, const std::string& key,
                                                  std::int32_t defaultValue,
                                                  const std::string& fileName) {
   return ::GetPrivateProfileIntA(section.c_str(), key.c_str(), defaultValue, fileName.c_str());

@@ -27,7 +27,8 @@ TEST_F(AboutBox, IsPlacedRelativeToTheMainWindowWhereverItStands) {
     EXPECT_NEAR(left, expectLeft, 15) << "whole pixels";
     EXPECT_NEAR(top, expectTop, 15);
   }
-  EXPECT_TRUE(headless::HeadlessBackend::peerOf(main())->enabled()) << "input returns after the box closes";
+  EXPECT_TRUE(headless::HeadlessBackend::peerOf(main())->enabled())
+      << "input returns after the box closes";
 }
 
 TEST_F(AboutBox, PlaysTheMusicWhileOpenAndStopsWhenClosed) {

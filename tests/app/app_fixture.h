@@ -25,7 +25,9 @@ class RecordingMovieControl : public MovieControl {
  public:
   RecordingMovieControl(Form& owner, const std::string& name, TwipsRect bounds, int tabIndex,
                         const FlashSettings& settings, std::vector<std::string>& log)
-      : MovieControl(owner, name, bounds, tabIndex), settings(settings), log_(log),
+      : MovieControl(owner, name, bounds, tabIndex),
+        settings(settings),
+        log_(log),
         prefix_(owner.name() == "frmFlash" ? "main." : "full.") {}
 
   std::string Movie() const override { return movie; }
@@ -34,17 +36,46 @@ class RecordingMovieControl : public MovieControl {
     movie = path;
     frame = 0;
   }
-  void setQuality(std::int32_t q) override { record("Quality=" + std::to_string(q)); quality = q; }
-  void setLoop(bool on) override { record(std::string("Loop=") + (on ? "true" : "false")); loop = on; }
-  void Play() override { record("Play"); playing = true; }
-  void Stop() override { record("Stop"); playing = false; }
-  void Back() override { record("Back"); frame = frame > 0 ? frame - 1 : 0; }
-  void Forward() override { record("Forward"); ++frame; }
-  void Rewind() override { record("Rewind"); frame = 0; }
+  void setQuality(std::int32_t q) override {
+    record("Quality=" + std::to_string(q));
+    quality = q;
+  }
+  void setLoop(bool on) override {
+    record(std::string("Loop=") + (on ? "true" : "false"));
+    loop = on;
+  }
+  void Play() override {
+    record("Play");
+    playing = true;
+  }
+  void Stop() override {
+    record("Stop");
+    playing = false;
+  }
+  void Back() override {
+    record("Back");
+    frame = frame > 0 ? frame - 1 : 0;
+  }
+  void Forward() override {
+    record("Forward");
+    ++frame;
+  }
+  void Rewind() override {
+    record("Rewind");
+    frame = 0;
+  }
   void Zoom(std::int32_t p) override { record("Zoom " + std::to_string(p)); }
-  void setBackgroundColor(std::int32_t c) override { record("BackgroundColor=" + std::to_string(c)); }
-  void StopPlay() override { record("StopPlay"); playing = false; }
-  void GotoFrame(std::int32_t f) override { record("GotoFrame " + std::to_string(f)); frame = f; }
+  void setBackgroundColor(std::int32_t c) override {
+    record("BackgroundColor=" + std::to_string(c));
+  }
+  void StopPlay() override {
+    record("StopPlay");
+    playing = false;
+  }
+  void GotoFrame(std::int32_t f) override {
+    record("GotoFrame " + std::to_string(f));
+    frame = f;
+  }
   std::int32_t CurrentFrame() const override { return frame; }
   void setBGColor(const std::string& c) override { record("BGColor=" + c); }
 
@@ -120,7 +151,8 @@ class ProgramFixture : public ::testing::Test {
     int* alive;
     int restarts = 0;
   };
-  std::unique_ptr<MusicPlayback> startMusic(const std::string& path, const MusicSettings& settings) {
+  std::unique_ptr<MusicPlayback> startMusic(const std::string& path,
+                                            const MusicSettings& settings) {
     musicStarts.push_back(path);
     lastMusicSettings = settings;
     if (musicFails) raiseError(err::FileNotFound);

@@ -65,8 +65,8 @@ TEST_F(FullScreen, WithPlayUncheckedTheMovieStandsAndMovesTwoFramesBack) {
   m = calls.size();
   api().keyPress(VK_ESCAPE_);  // released before the tick: the low bit still counts
   backend.advance(10);
-  EXPECT_EQ(callsFrom(m), (V{"main.GotoFrame 3", "main.Play", "main.Zoom 0", "full.Stop",
-                             "main.StopPlay"}));
+  EXPECT_EQ(callsFrom(m),
+            (V{"main.GotoFrame 3", "main.Play", "main.Zoom 0", "full.Stop", "main.StopPlay"}));
   EXPECT_EQ(mainControl->frame, 3);
 }
 

@@ -18,10 +18,10 @@ class MovieCommands : public ProgramFixture {
 TEST_F(MovieCommands, OpenLoadsBothControlsInOrder) {
   const size_t m = mark();
   open("C:\\a.swf");
-  EXPECT_EQ(callsFrom(m), (V{"main.Stop", "main.BackgroundColor=-1", "main.BGColor=", "main.Zoom 0",
-                             "main.Movie=C:\\a.swf", "main.Play", "full.Movie=C:\\a.swf",
-                             "full.BackgroundColor=-1", "full.BGColor=", "full.Zoom 0",
-                             "full.Stop"}));
+  EXPECT_EQ(callsFrom(m),
+            (V{"main.Stop", "main.BackgroundColor=-1", "main.BGColor=", "main.Zoom 0",
+               "main.Movie=C:\\a.swf", "main.Play", "full.Movie=C:\\a.swf",
+               "full.BackgroundColor=-1", "full.BGColor=", "full.Zoom 0", "full.Stop"}));
   EXPECT_EQ(main().openedFile, "C:\\a.swf");
   EXPECT_FALSE(main().mnuZout.Enabled());
   EXPECT_TRUE(main().mnuShow.Checked());
@@ -58,9 +58,10 @@ TEST_F(MovieCommands, CloseUnloadsTheMainControlAndResetsBothViews) {
   open("C:\\a.swf");
   const size_t m = mark();
   backend.clickMenu(main(), "mnuClose");
-  EXPECT_EQ(callsFrom(m), (V{"main.Stop", "main.BackgroundColor=-1", "main.BGColor=", "main.Movie=",
-                             "main.Zoom 0", "full.BackgroundColor=-1", "full.BGColor=",
-                             "full.Zoom 0", "full.Stop"}));
+  EXPECT_EQ(
+      callsFrom(m),
+      (V{"main.Stop", "main.BackgroundColor=-1", "main.BGColor=", "main.Movie=", "main.Zoom 0",
+         "full.BackgroundColor=-1", "full.BGColor=", "full.Zoom 0", "full.Stop"}));
   EXPECT_EQ(fullControl->movie, "C:\\a.swf") << "the full-screen control keeps its movie";
   EXPECT_FALSE(main().mnuPlay.Checked());
   EXPECT_EQ(main().openedFile, "C:\\a.swf");
@@ -98,8 +99,8 @@ TEST_F(MovieCommands, RewindReloadsAndStartsWithoutTouchingThePlayMark) {
   main().mnuPlay_Click();
   const size_t m = mark();
   main().mnuRewind_Click();
-  EXPECT_EQ(callsFrom(m), (V{"main.Movie=", "main.Play", "main.Movie=C:\\a.swf", "main.Rewind",
-                             "main.Play"}));
+  EXPECT_EQ(callsFrom(m),
+            (V{"main.Movie=", "main.Play", "main.Movie=C:\\a.swf", "main.Rewind", "main.Play"}));
   EXPECT_FALSE(main().mnuPlay.Checked());
 }
 
@@ -169,9 +170,9 @@ TEST_F(MovieCommands, ShowAllHasThreeCases) {
 
 TEST_F(MovieCommands, MenuStateTimerGovernsExactlySevenEntries) {
   auto governed = [&] {
-    return V{main().mnuPlay.Enabled() ? "Play" : "-", main().mnuRewind.Enabled() ? "Rewind" : "-",
+    return V{main().mnuPlay.Enabled() ? "Play" : "-",   main().mnuRewind.Enabled() ? "Rewind" : "-",
              main().mnuStepF.Enabled() ? "StepF" : "-", main().mnuBack.Enabled() ? "Back" : "-",
-             main().mnuLoop.Enabled() ? "Loop" : "-", main().mnuShow.Enabled() ? "Show" : "-",
+             main().mnuLoop.Enabled() ? "Loop" : "-",   main().mnuShow.Enabled() ? "Show" : "-",
              main().mnuZin.Enabled() ? "Zin" : "-"};
   };
   EXPECT_EQ(governed(), (V{"Play", "Rewind", "StepF", "Back", "Loop", "Show", "Zin"}))

@@ -21,20 +21,24 @@ namespace t = movie::test;
 class Host : public Form {
  public:
   explicit Host(Runtime& rt)
-      : Form(rt, "frmFlash", FormDesign{}), Flash(*this, "Flash", {0, 0, 8250, 6000}, 0, FlashSettings{}) {}
+      : Form(rt, "frmFlash", FormDesign{}),
+        Flash(*this, "Flash", {0, 0, 8250, 6000}, 0, FlashSettings{}) {}
   PlayerControl Flash;  // 550 x 400 pixels at 15 twips a pixel
 };
 
 // A 550x400 px stage, two frames; a 2000-twip square button at (5000, 3500) whose
 // release stops the movie.
 std::string writeButtonMovie() {
-  auto button = t::defineButton2(10, {{.up = true, .hit = true, .character = 1}}, {{0x08, 0, {t::kActionStop, 0}}});
-  auto bytes = t::movie(t::concat({t::defineRect(1, 2000, 2000, 255, 0, 0), button,
-                                   t::placeObject2({.depth = 1, .character = 10, .translate = {{5000, 3500}}}),
-                                   t::showFrame(), t::showFrame()}),
-                        {.frameCount = 2});
+  auto button = t::defineButton2(10, {{.up = true, .hit = true, .character = 1}},
+                                 {{0x08, 0, {t::kActionStop, 0}}});
+  auto bytes = t::movie(
+      t::concat({t::defineRect(1, 2000, 2000, 255, 0, 0), button,
+                 t::placeObject2({.depth = 1, .character = 10, .translate = {{5000, 3500}}}),
+                 t::showFrame(), t::showFrame()}),
+      {.frameCount = 2});
   const auto path = std::filesystem::temp_directory_path() / "orvanta_control_mouse_test.swf";
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return path.string();
 }
 
@@ -91,7 +95,8 @@ TEST(PlayerControlMouse, TabAndEnterReachTheMovieThroughTheControl) {
   host.Flash.keyUp(9);
   host.Flash.keyDown(13);
   host.Flash.keyUp(13);
-  EXPECT_FALSE(host.Flash.playing()) << "Enter pressed and released the focused button: its action stops the movie";
+  EXPECT_FALSE(host.Flash.playing())
+      << "Enter pressed and released the focused button: its action stops the movie";
   std::filesystem::remove(path);
 }
 

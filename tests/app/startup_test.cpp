@@ -44,11 +44,10 @@ TEST_F(StartUp, GeometryKeysFollowAtEveryTickInTheirOrder) {
   backend.userSetBounds(main(), {-120, 300, 6000, 4500});
   api().clearCalls();
   backend.advance(10);
-  EXPECT_EQ(api().calls(), (std::vector<std::string>{
-                               "WritePrivateProfileStringA Left=-120",
-                               "WritePrivateProfileStringA Top= 300",
-                               "WritePrivateProfileStringA Height= 4500",
-                               "WritePrivateProfileStringA Width= 6000"}));
+  EXPECT_EQ(api().calls(), (std::vector<std::string>{"WritePrivateProfileStringA Left=-120",
+                                                     "WritePrivateProfileStringA Top= 300",
+                                                     "WritePrivateProfileStringA Height= 4500",
+                                                     "WritePrivateProfileStringA Width= 6000"}));
 }
 
 TEST_F(StartUp, StoredGeometryIsRestoredInOrder) {
@@ -168,8 +167,8 @@ TEST_F(StartUp, IntroMovieThenCommandLineMovieBeforeTheWindowShows) {
   backend.app.command = "C:\\movies\\a b.swf";
   started();
   const std::string intro = dir.string() + "\\Lumvex.swf";
-  EXPECT_EQ(calls, (std::vector<std::string>{"main.Movie=" + intro, "main.Play", "main.BGColor=",
-                                             "main.BackgroundColor=-1",
+  EXPECT_EQ(calls, (std::vector<std::string>{"main.Movie=" + intro, "main.Play",
+                                             "main.BGColor=", "main.BackgroundColor=-1",
                                              "main.Movie=C:\\movies\\a b.swf", "main.Play"}));
   EXPECT_EQ(main().commandLine, "C:\\movies\\a b.swf");
 }
@@ -177,8 +176,8 @@ TEST_F(StartUp, IntroMovieThenCommandLineMovieBeforeTheWindowShows) {
 TEST_F(StartUp, IntroAloneKeepsPlaying) {
   std::ofstream(dir / "Lumvex.swf") << "intro";
   started();
-  EXPECT_EQ(calls, (std::vector<std::string>{"main.Movie=" + dir.string() + "\\Lumvex.swf",
-                                             "main.Play"}));
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"main.Movie=" + dir.string() + "\\Lumvex.swf", "main.Play"}));
 }
 
 TEST_F(StartUp, AQuotedCommandLineReachesTheControlWithoutItsQuotes) {

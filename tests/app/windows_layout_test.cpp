@@ -60,9 +60,12 @@ TEST_F(MainWindowLayout, MenuBarMatchesEntryForEntry) {
     EXPECT_EQ(item.Checked(), kMenu[i].checked);
     EXPECT_EQ(item.Enabled(), kMenu[i].enabled);
     EXPECT_TRUE(item.Visible());
-    if (item.level() == 0) ++menus;
-    else if (item.isSeparator()) ++separators;
-    else ++commands;
+    if (item.level() == 0)
+      ++menus;
+    else if (item.isSeparator())
+      ++separators;
+    else
+      ++commands;
     // Every entry but the separators, Default Player and About has an access key.
     const bool noKey = item.isSeparator() || item.name() == "mnuDef" || item.name() == "mnuAbout";
     EXPECT_EQ(item.accessKey() == 0, noKey);
@@ -165,8 +168,8 @@ TEST_F(MainWindowLayout, FullScreenAndAboutWindowsAsDesigned) {
   EXPECT_EQ(about->MediaPlayer1.settings().PlayCount, 20);
   EXPECT_EQ(about->MediaPlayer1.settings().Volume, 0);
   EXPECT_TRUE(about->MediaPlayer1.settings().AutoStart);
-  const std::vector<std::string> order = {"Picture1", "Label1", "Label2", "Label3", "Command1",
-                                          "MediaPlayer1"};
+  const std::vector<std::string> order = {"Picture1", "Label1",   "Label2",
+                                          "Label3",   "Command1", "MediaPlayer1"};
   ASSERT_EQ(about->controls().size(), order.size());
   for (size_t i = 0; i < order.size(); ++i) {
     EXPECT_EQ(about->controls()[i]->name(), order[i]);

@@ -29,7 +29,9 @@ TEST(EditText, PlainTextKeepsCarriageReturnsAndCountsCharacters) {
 
 TEST(EditText, HtmlIsReadIntoFormatsAndWrittenBackInFlashsForm) {
   EditTextState field(fieldDef(100, 20), nullptr, true);
-  field.setHtmlText("<p align='center'>x<b>bold</b> &amp; <font color=\"#00ff00\" size=\"+2\">green</font></p><p>2nd<br>3rd</p>");
+  field.setHtmlText(
+      "<p align='center'>x<b>bold</b> &amp; <font color=\"#00ff00\" "
+      "size=\"+2\">green</font></p><p>2nd<br>3rd</p>");
   EXPECT_EQ(field.text(), "xbold & green\r2nd\r3rd");
   EXPECT_EQ(field.formatOf(1, 5).bold, std::optional<bool>(true));
   EXPECT_EQ(field.formatOf(0, 5).bold, std::nullopt);  // mixed over the range
@@ -39,13 +41,16 @@ TEST(EditText, HtmlIsReadIntoFormatsAndWrittenBackInFlashsForm) {
   EXPECT_EQ(field.formatOf(14, 15).align, std::optional<std::string>("left"));
 
   const std::string html = field.htmlText();
-  const std::string font = "<FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">";
+  const std::string font =
+      "<FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
+      "KERNING=\"0\">";
   const std::string start = "<P ALIGN=\"CENTER\">" + font + "x";
   EXPECT_EQ(html.substr(0, start.size()), start);
   EXPECT_NE(html.find("<B>bold</B></FONT>"), std::string::npos) << html;
   EXPECT_NE(html.find(" &amp; </FONT>"), std::string::npos) << html;
   EXPECT_NE(html.find("COLOR=\"#00FF00\""), std::string::npos) << html;
-  EXPECT_NE(html.find("</P><P ALIGN=\"LEFT\">" + font + "2nd</FONT></P>"), std::string::npos) << html;
+  EXPECT_NE(html.find("</P><P ALIGN=\"LEFT\">" + font + "2nd</FONT></P>"), std::string::npos)
+      << html;
 
   // Plain text written as HTML has its markup escaped; an empty field keeps one paragraph.
   field.setText("<b>");
@@ -78,8 +83,9 @@ TEST(EditText, FormatsApplyToRangesAndParagraphPropertiesToWholeParagraphs) {
   field.setFormat(1, 2, bold);
   EXPECT_EQ(field.formatOf(1, 2).bold, std::optional<bool>(true));
   EXPECT_EQ(field.formatOf(0, 1).bold, std::optional<bool>(false));
-  EXPECT_EQ(field.formatOf(0, 3).align, std::optional<std::string>("right"));  // the whole paragraph
-  EXPECT_EQ(field.formatOf(4, 7).align, std::optional<std::string>("left"));   // not the next one
+  EXPECT_EQ(field.formatOf(0, 3).align,
+            std::optional<std::string>("right"));                             // the whole paragraph
+  EXPECT_EQ(field.formatOf(4, 7).align, std::optional<std::string>("left"));  // not the next one
   // New text takes the new-text format, not its neighbour's.
   field.newFormat.color = 0xFF0000;
   field.replaceText(7, 7, U"!");

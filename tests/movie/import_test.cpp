@@ -17,8 +17,7 @@ namespace t = orv::movie::test;
 namespace fs = std::filesystem;
 
 namespace {
-constexpr uint8_t kTrace = 0x26, kGetVariable = 0x1C, kPush = 0x96,
-                  kCallMethod = 0x52, kPop = 0x17;
+constexpr uint8_t kTrace = 0x26, kGetVariable = 0x1C, kPush = 0x96, kCallMethod = 0x52, kPop = 0x17;
 
 // ActionPush of strings ("s...") and integers ("#n").
 std::vector<uint8_t> push(std::initializer_list<std::string> values) {
@@ -43,7 +42,9 @@ std::vector<uint8_t> actions(std::initializer_list<std::vector<uint8_t>> parts) 
   out.push_back(0);
   return out;
 }
-std::vector<uint8_t> traceString(const std::string& text) { return actions({push({text}), {kTrace}}); }
+std::vector<uint8_t> traceString(const std::string& text) {
+  return actions({push({text}), {kTrace}});
+}
 
 std::vector<uint8_t> exportAssets(uint16_t id, const std::string& name) {
   t::BitWriter w;
@@ -63,17 +64,19 @@ std::vector<uint8_t> importAssets(const std::string& url, uint16_t id, const std
 
 // A SWF 6 library: sprite 3 ("lib") places its own shape 2 and traces on its first frame.
 std::vector<uint8_t> library() {
-  auto sprite = t::defineSprite(3, 1, t::concat({t::placeObject2({.depth = 1, .character = 2}),
-                                                 t::doAction(traceString("in library")),
-                                                 t::showFrame()}));
-  return t::movie(t::concat({t::defineRect(2, 2000, 2000, 0, 0, 255), sprite, exportAssets(3, "lib"),
-                             t::showFrame()}),
+  auto sprite =
+      t::defineSprite(3, 1,
+                      t::concat({t::placeObject2({.depth = 1, .character = 2}),
+                                 t::doAction(traceString("in library")), t::showFrame()}));
+  return t::movie(t::concat({t::defineRect(2, 2000, 2000, 0, 0, 255), sprite,
+                             exportAssets(3, "lib"), t::showFrame()}),
                   {.version = 6});
 }
 
 // A SWF 7 movie importing "lib" as its character 7 from `url`, placing it on frame 0.
 std::vector<uint8_t> importer(const std::string& url, std::vector<uint8_t> frameActions = {}) {
-  auto tags = t::concat({importAssets(url, 7, "lib"), t::placeObject2({.depth = 1, .character = 7, .name = "placed"}),
+  auto tags = t::concat({importAssets(url, 7, "lib"),
+                         t::placeObject2({.depth = 1, .character = 7, .name = "placed"}),
                          t::doAction(traceString("in importer"))});
   if (!frameActions.empty()) tags = t::concat({tags, t::doAction(frameActions)});
   return t::movie(t::concat({tags, t::showFrame()}), {.version = 7});
@@ -82,14 +85,16 @@ std::vector<uint8_t> importer(const std::string& url, std::vector<uint8_t> frame
 struct Folder {
   fs::path path;
   Folder() {
-    path = fs::temp_directory_path() / ("orv-import-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                        "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    path = fs::temp_directory_path() /
+           ("orv-import-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(path);
     fs::create_directories(path);
   }
   ~Folder() { fs::remove_all(path); }
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    std::ofstream(path / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    std::ofstream(path / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
     return (path / name).string();
   }
 };
@@ -128,8 +133,10 @@ TEST(ImportAssets, ImportedNamesCanBeAttachedByScripts) {
   Folder dir;
   dir.write("lib.swf", library());
   // _root.attachMovie("lib", "attached", 5)
-  auto attach = actions({push({"#5", "attached", "lib", "#3", "_root"}), {kGetVariable},
-                         push({"attachMovie"}), {kCallMethod, kPop}});
+  auto attach = actions({push({"#5", "attached", "lib", "#3", "_root"}),
+                         {kGetVariable},
+                         push({"attachMovie"}),
+                         {kCallMethod, kPop}});
   EXPECT_EQ(traceOf(dir.write("main.swf", importer("lib.swf", attach))),
             (std::vector<std::string>{"in library", "in importer", "in library"}));
 }
@@ -156,8 +163,8 @@ TEST(OwnFolder, OnlyFilesOfTheMoviesOwnFolderAreNamed) {
   EXPECT_EQ(fileInOwnFolder("/movies", "a.swf"), "/movies/a.swf");
   EXPECT_EQ(fileInOwnFolder("/movies/", "sub/dir/a.swf?x=1#top"), "/movies/a.swf");
   EXPECT_EQ(fileInOwnFolder("C:\\movies\\", "..\\..\\a.txt"), "C:\\movies\\a.txt");
-  for (const char* refused : {"", "http://host/a.swf", "file:///etc/passwd", "C:\\a.swf", "a/..", "sub/",
-                              "..", "a*.swf", "a|b"})
+  for (const char* refused : {"", "http://host/a.swf", "file:///etc/passwd", "C:\\a.swf", "a/..",
+                              "sub/", "..", "a*.swf", "a|b"})
     EXPECT_FALSE(fileInOwnFolder("/movies", refused).has_value()) << refused;
   EXPECT_FALSE(fileInOwnFolder("", "a.swf").has_value());
 }

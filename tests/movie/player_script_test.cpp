@@ -13,8 +13,8 @@ using namespace orv::movie;
 namespace t = orv::movie::test;
 
 namespace {
-constexpr uint8_t kStop = 0x07, kPlay = 0x06, kTrace = 0x26, kGetVariable = 0x1C,
-                  kGetMember = 0x4E, kSetMember = 0x4F, kGotoFrame = 0x81, kPush = 0x96;
+constexpr uint8_t kStop = 0x07, kPlay = 0x06, kTrace = 0x26, kGetVariable = 0x1C, kGetMember = 0x4E,
+                  kSetMember = 0x4F, kGotoFrame = 0x81, kPush = 0x96;
 
 // ActionPush of strings.
 std::vector<uint8_t> push(std::initializer_list<std::string> strings) {
@@ -33,7 +33,9 @@ std::vector<uint8_t> traceString(const std::string& s) {
   out.push_back(kTrace);
   return out;
 }
-std::vector<uint8_t> gotoFrame(uint16_t frame) { return {kGotoFrame, 2, 0, uint8_t(frame & 0xFF), uint8_t(frame >> 8)}; }
+std::vector<uint8_t> gotoFrame(uint16_t frame) {
+  return {kGotoFrame, 2, 0, uint8_t(frame & 0xFF), uint8_t(frame >> 8)};
+}
 std::vector<uint8_t> actions(std::initializer_list<std::vector<uint8_t>> parts) {
   auto out = t::concat(parts);
   out.push_back(0);  // ActionEnd
@@ -42,7 +44,8 @@ std::vector<uint8_t> actions(std::initializer_list<std::vector<uint8_t>> parts) 
 
 // `frames` frames, each with a rectangle placed on frame 0; `scripts[i]` is frame i's DoAction.
 std::vector<uint8_t> scriptedMovie(const std::vector<std::vector<uint8_t>>& scripts) {
-  std::vector<uint8_t> tags = t::concat({t::defineRect(1, 100, 100, 255, 0, 0), t::placeObject2({.depth = 1, .character = 1})});
+  std::vector<uint8_t> tags = t::concat(
+      {t::defineRect(1, 100, 100, 255, 0, 0), t::placeObject2({.depth = 1, .character = 1})});
   for (const auto& s : scripts) {
     if (!s.empty()) tags = t::concat({tags, t::doAction(s)});
     tags = t::concat({tags, t::showFrame()});
@@ -65,8 +68,9 @@ struct TracedPlayer {
 TEST(PlayerScripts, StopOnTheLastFrameHoldsThereAndTraceReachesTheSink) {
   TracedPlayer tp;
   Player& p = tp.player;
-  ASSERT_TRUE(p.loadBytes(scriptedMovie({actions({traceString("first")}), actions({traceString("second")}),
-                                         actions({{kStop}, traceString("stopped")})})));
+  ASSERT_TRUE(
+      p.loadBytes(scriptedMovie({actions({traceString("first")}), actions({traceString("second")}),
+                                 actions({{kStop}, traceString("stopped")})})));
   EXPECT_EQ(tp.lines, std::vector<std::string>{"first"});  // frame 0's actions run on load
   EXPECT_FALSE(p.playing());
   p.play();
@@ -89,8 +93,11 @@ TEST(PlayerScripts, SeekingRunsTheTargetFramesActions) {
   TracedPlayer tp;
   Player& p = tp.player;
   // Frame 1 jumps to frame 3 and plays; frame 3 sends the movie back to frame 0 and plays.
-  ASSERT_TRUE(p.loadBytes(scriptedMovie({{}, actions({gotoFrame(3), {kPlay}}), {},
-                                         actions({traceString("three"), gotoFrame(0), {kPlay}}), {}})));
+  ASSERT_TRUE(p.loadBytes(scriptedMovie({{},
+                                         actions({gotoFrame(3), {kPlay}}),
+                                         {},
+                                         actions({traceString("three"), gotoFrame(0), {kPlay}}),
+                                         {}})));
   p.gotoFrame(1);  // -> 1 -> 3 -> 0, all while the seek's events are delivered
   EXPECT_EQ(p.currentFrame(), 0);
   EXPECT_EQ(tp.lines, std::vector<std::string>{"three"});
@@ -113,9 +120,17 @@ TEST(PlayerScripts, UnloadingForgetsTheScriptState) {
   Player& p = tp.player;
   // trace(_global.kept); _global.kept = "set";
   std::vector<uint8_t> bytes = scriptedMovie({actions({
-      push({"_global"}), {kGetVariable}, push({"kept"}), {kGetMember}, {kTrace},
-      push({"_global"}), {kGetVariable}, push({"kept", "set"}), {kSetMember},
-  }), {}});
+                                                  push({"_global"}),
+                                                  {kGetVariable},
+                                                  push({"kept"}),
+                                                  {kGetMember},
+                                                  {kTrace},
+                                                  push({"_global"}),
+                                                  {kGetVariable},
+                                                  push({"kept", "set"}),
+                                                  {kSetMember},
+                                              }),
+                                              {}});
   ASSERT_TRUE(p.loadBytes(bytes));
   p.forward();
   p.rewind();  // frame 0 again in the same movie: the global is still there
@@ -129,7 +144,8 @@ TEST(PlayerScripts, UnloadingForgetsTheScriptState) {
 TEST(PlayerScripts, AMovieStartsStoppedWhenItsFirstFrameSaysSo) {
   // Frame 1 stops: start() keeps it there, play() plays on anyway.
   TracedPlayer stopped;
-  ASSERT_TRUE(stopped.player.loadBytes(scriptedMovie({actions({{kStop}}), actions({traceString("two")})})));
+  ASSERT_TRUE(
+      stopped.player.loadBytes(scriptedMovie({actions({{kStop}}), actions({traceString("two")})})));
   stopped.player.start();
   stopped.ticks(3);
   EXPECT_EQ(stopped.player.currentFrame(), 0);
@@ -145,19 +161,33 @@ TEST(PlayerScripts, AMovieStartsStoppedWhenItsFirstFrameSaysSo) {
   EXPECT_EQ(playing.lines, std::vector<std::string>{"two"});
 }
 
-
 // A movie of one frame whose scripts move things asks for a redraw every frame; one whose
 // frames and scripts stand still does not.
 TEST(PlayerScripts, ScriptsThatRunEachFrameKeepTheMovieRedrawing) {
   using orv::movie::script::test::Asm;
   // _root.onEnterFrame = function () { _root._x = _root._x + 1; }
-  Asm move = Asm().push({"_root"}).op(kGetVariable).push({"_x"}).push({"_root"}).op(kGetVariable)
-                 .push({"_x"}).op(kGetMember).push({1}).op(0x47).op(kSetMember);
-  Asm frame = Asm().push({"_root"}).op(kGetVariable).push({"onEnterFrame"}).function("", {}, move).op(kSetMember);
+  Asm move = Asm()
+                 .push({"_root"})
+                 .op(kGetVariable)
+                 .push({"_x"})
+                 .push({"_root"})
+                 .op(kGetVariable)
+                 .push({"_x"})
+                 .op(kGetMember)
+                 .push({1})
+                 .op(0x47)
+                 .op(kSetMember);
+  Asm frame = Asm()
+                  .push({"_root"})
+                  .op(kGetVariable)
+                  .push({"onEnterFrame"})
+                  .function("", {}, move)
+                  .op(kSetMember);
   TracedPlayer moving;
   ASSERT_TRUE(moving.player.loadBytes(scriptedMovie({frame.bytes()})));
   moving.player.start();
-  for (int i = 0; i < 3; ++i) EXPECT_TRUE(moving.player.advance(moving.player.framePeriodMs())) << i;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(moving.player.advance(moving.player.framePeriodMs())) << i;
 
   TracedPlayer still;
   ASSERT_TRUE(still.player.loadBytes(scriptedMovie({actions({{kStop}})})));

@@ -29,10 +29,10 @@ std::vector<uint8_t> twoFrameTags() {
 TEST(Reader, LabelsDifferingOnlyInCaseAreOneLabelOfTheEarliestFrame) {
   // Frame 2 is "Late", frame 3 "late" and "EARLY", frame 4 "early": a lookup ignores case
   // and takes the earliest frame, even over a later exact match.
-  auto m = read(t::movie(t::concat({t::showFrame(), t::frameLabel("Late"), t::showFrame(), t::frameLabel("late"),
-                                    t::frameLabel("EARLY"), t::showFrame(), t::frameLabel("early"),
-                                    t::showFrame()}),
-                         {.version = 6, .frameCount = 4}));
+  auto m = read(t::movie(
+      t::concat({t::showFrame(), t::frameLabel("Late"), t::showFrame(), t::frameLabel("late"),
+                 t::frameLabel("EARLY"), t::showFrame(), t::frameLabel("early"), t::showFrame()}),
+      {.version = 6, .frameCount = 4}));
   ASSERT_TRUE(m);
   EXPECT_EQ(m->root.findLabel("late"), 1);
   EXPECT_EQ(m->root.findLabel("LATE"), 1);
@@ -43,8 +43,13 @@ TEST(Reader, LabelsDifferingOnlyInCaseAreOneLabelOfTheEarliestFrame) {
 
 TEST(Reader, HeaderFactsForUncompressedAndZlibMovies) {
   for (char compression : {'F', 'C'}) {
-    auto m = read(t::movie(twoFrameTags(), {.version = 7, .width = 4000, .height = 3000, .rateWhole = 24,
-                                            .rateFraction = 128, .frameCount = 2, .compression = compression}));
+    auto m = read(t::movie(twoFrameTags(), {.version = 7,
+                                            .width = 4000,
+                                            .height = 3000,
+                                            .rateWhole = 24,
+                                            .rateFraction = 128,
+                                            .frameCount = 2,
+                                            .compression = compression}));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->header.compression, compression);
     EXPECT_EQ(m->header.version, 7);
@@ -90,9 +95,12 @@ TEST(Reader, LzmaMoviesReadLikeTheOthers) {
 }
 
 TEST(Reader, RefusesWhatIsNotAMovieWithAReason) {
-  for (const std::vector<uint8_t>& bad : std::vector<std::vector<uint8_t>>{
-           {}, {'F', 'W', 'S'}, {'G', 'I', 'F', '8', '9', 'a', 0, 0}, {'F', 'W', 'S', 0, 8, 0, 0, 0, 0},
-           {'C', 'W', 'S', 8, 100, 0, 0, 0, 1, 2, 3, 4}}) {
+  for (const std::vector<uint8_t>& bad :
+       std::vector<std::vector<uint8_t>>{{},
+                                         {'F', 'W', 'S'},
+                                         {'G', 'I', 'F', '8', '9', 'a', 0, 0},
+                                         {'F', 'W', 'S', 0, 8, 0, 0, 0, 0},
+                                         {'C', 'W', 'S', 8, 100, 0, 0, 0, 1, 2, 3, 4}}) {
     swf::ReadResult r = swf::readMovie(bad);
     EXPECT_FALSE(r.movie);
     EXPECT_FALSE(r.error.empty());
@@ -101,9 +109,9 @@ TEST(Reader, RefusesWhatIsNotAMovieWithAReason) {
 }
 
 TEST(Reader, TruncatedMovieKeepsTheFramesItHas) {
-  std::vector<uint8_t> tags = t::concat({t::defineRect(1, 100, 100, 0, 0, 255),
-                                         t::placeObject2({.depth = 1, .character = 1}), t::showFrame(),
-                                         t::showFrame(), t::showFrame(), t::defineRect(2, 100, 100, 0, 0, 255)});
+  std::vector<uint8_t> tags = t::concat(
+      {t::defineRect(1, 100, 100, 0, 0, 255), t::placeObject2({.depth = 1, .character = 1}),
+       t::showFrame(), t::showFrame(), t::showFrame(), t::defineRect(2, 100, 100, 0, 0, 255)});
   for (char compression : {'F', 'C'}) {
     std::vector<uint8_t> full = t::movie(tags, {.frameCount = 3, .compression = compression});
     std::vector<uint8_t> cut(full.begin(), full.end() - (compression == 'F' ? 20 : 12));
@@ -147,19 +155,41 @@ TEST(Reader, GradientAndLineStyle2AndNewStyles) {
   s.u8(1);     // fills: one focal gradient
   s.u8(0x13);
   s.matrix(0, 0, std::make_pair(0.5, 0.5));
-  s.ub(1, 2); s.ub(1, 2); s.ub(2, 4);  // reflect, linear RGB, 2 stops
-  s.u8(0); s.rgba(255, 0, 0, 255);
-  s.u8(255); s.rgba(0, 0, 255, 128);
+  s.ub(1, 2);
+  s.ub(1, 2);
+  s.ub(2, 4);  // reflect, linear RGB, 2 stops
+  s.u8(0);
+  s.rgba(255, 0, 0, 255);
+  s.u8(255);
+  s.rgba(0, 0, 255, 128);
   s.u16(static_cast<uint16_t>(-128));  // focal -0.5
-  s.u8(1);  // lines: one LINESTYLE2
+  s.u8(1);                             // lines: one LINESTYLE2
   s.u16(40);
-  s.ub(2, 2); s.ub(2, 2); s.flag(false); s.flag(true); s.flag(false); s.flag(true); s.ub(0, 5); s.flag(true); s.ub(1, 2);
+  s.ub(2, 2);
+  s.ub(2, 2);
+  s.flag(false);
+  s.flag(true);
+  s.flag(false);
+  s.flag(true);
+  s.ub(0, 5);
+  s.flag(true);
+  s.ub(1, 2);
   s.u16(0x0300);  // miter 3.0
   s.rgba(9, 8, 7, 6);
-  s.ub(1, 4); s.ub(1, 4);
+  s.ub(1, 4);
+  s.ub(1, 4);
   // style change with new styles: empty tables, then bits 0/0
-  s.ub(0, 1); s.ub(1, 1); s.ub(0, 1); s.ub(0, 1); s.ub(0, 1); s.ub(0, 1);
-  s.align(); s.u8(0); s.u8(0); s.ub(0, 4); s.ub(0, 4);
+  s.ub(0, 1);
+  s.ub(1, 1);
+  s.ub(0, 1);
+  s.ub(0, 1);
+  s.ub(0, 1);
+  s.ub(0, 1);
+  s.align();
+  s.u8(0);
+  s.u8(0);
+  s.ub(0, 4);
+  s.ub(0, 4);
   s.ub(0, 6);
   s.align();
   auto m = read(t::movie(t::tag(83, s.bytes)));
@@ -192,40 +222,56 @@ TEST(Reader, GradientAndLineStyle2AndNewStyles) {
 
 TEST(Reader, SpritesButtonsTextAndSoundsAreInTheDictionary) {
   // A sprite with two frames, a DefineButton2 with one action, an edit text and a sound.
-  std::vector<uint8_t> sprite = t::defineSprite(
-      20, 2, t::concat({t::placeObject2({.depth = 1, .character = 1}), t::showFrame(),
-                        t::frameLabel("b"), t::removeObject2(1), t::showFrame()}));
+  std::vector<uint8_t> sprite =
+      t::defineSprite(20, 2,
+                      t::concat({t::placeObject2({.depth = 1, .character = 1}), t::showFrame(),
+                                 t::frameLabel("b"), t::removeObject2(1), t::showFrame()}));
   t::BitWriter b;
   b.u16(30);
-  b.u8(1);  // track as menu
-  b.u16(0); // action offset placeholder (patched below)
+  b.u8(1);   // track as menu
+  b.u16(0);  // action offset placeholder (patched below)
   size_t offsetPos = 3;
-  b.u8(0x0F); b.u16(1); b.u16(1); b.matrix(0, 0); b.flag(false); b.flag(false); b.ub(0, 4); b.align();  // record + cxform
-  b.u8(0);  // end of records
+  b.u8(0x0F);
+  b.u16(1);
+  b.u16(1);
+  b.matrix(0, 0);
+  b.flag(false);
+  b.flag(false);
+  b.ub(0, 4);
+  b.align();  // record + cxform
+  b.u8(0);    // end of records
   size_t actionsAt = b.bytes.size();
-  b.u16(0); b.u8(0x08); b.u8(0x02 << 1);  // last; OverDownToOverUp; key code 2
-  b.u8(0x07); b.u8(0x00);  // ActionStop, End
+  b.u16(0);
+  b.u8(0x08);
+  b.u8(0x02 << 1);  // last; OverDownToOverUp; key code 2
+  b.u8(0x07);
+  b.u8(0x00);  // ActionStop, End
   b.bytes[offsetPos] = static_cast<uint8_t>(actionsAt - offsetPos);
   t::BitWriter e;
   e.u16(40);
   e.rect(0, 2000, 0, 400);
-  e.u8(0x80 | 0x04); e.u8(0x00);  // has text, has color
+  e.u8(0x80 | 0x04);
+  e.u8(0x00);  // has text, has color
   e.rgba(1, 2, 3, 255);
   e.string("v");
   e.string("hello");
   t::BitWriter snd;
   snd.u16(50);
-  snd.ub(3, 4); snd.ub(2, 2); snd.flag(true); snd.flag(false);  // PCM LE, 22 kHz, 16 bit, mono
+  snd.ub(3, 4);
+  snd.ub(2, 2);
+  snd.flag(true);
+  snd.flag(false);  // PCM LE, 22 kHz, 16 bit, mono
   snd.u32(2);
-  snd.u16(1); snd.u16(2);
+  snd.u16(1);
+  snd.u16(2);
   t::BitWriter start;
   start.u16(50);
   start.u8(0x04 | 0x01 | 0x20);  // loops, in point, sync stop
   start.u32(10);
   start.u16(3);
   auto m = read(t::movie(t::concat({t::defineRect(1, 10, 10, 0, 0, 0), sprite, t::tag(34, b.bytes),
-                                    t::tag(37, e.bytes), t::tag(14, snd.bytes), t::tag(15, start.bytes),
-                                    t::showFrame()})));
+                                    t::tag(37, e.bytes), t::tag(14, snd.bytes),
+                                    t::tag(15, start.bytes), t::showFrame()})));
   ASSERT_TRUE(m);
   const swf::SpriteDef* sp = m->get<swf::SpriteDef>(20);
   ASSERT_TRUE(sp);
@@ -264,15 +310,26 @@ TEST(Reader, PlaceObject3SkipsFiltersAndKeepsClipActions) {
   p.u8(0x01 | 0x02);  // filters, blend mode
   p.u16(3);
   p.u16(1);
-  p.u8(2);                                  // two filters
-  p.u8(1); for (int i = 0; i < 9; ++i) p.u8(0);   // blur
-  p.u8(4); p.u8(2); for (int i = 0; i < 10 + 19; ++i) p.u8(0);  // gradient glow, 2 colours
-  p.u8(3);                                  // blend: multiply
-  p.u16(0); p.u32(0x3);                     // reserved, all events
-  p.u32(0x1); p.u32(2); p.u8(0x07); p.u8(0);  // onClipEvent(load) { stop(); }
-  p.u32(0x20000); p.u32(2); p.u8(65); p.u8(0);  // keyPress "A" {}
+  p.u8(2);  // two filters
+  p.u8(1);
+  for (int i = 0; i < 9; ++i) p.u8(0);  // blur
+  p.u8(4);
+  p.u8(2);
+  for (int i = 0; i < 10 + 19; ++i) p.u8(0);  // gradient glow, 2 colours
+  p.u8(3);                                    // blend: multiply
+  p.u16(0);
+  p.u32(0x3);  // reserved, all events
+  p.u32(0x1);
+  p.u32(2);
+  p.u8(0x07);
+  p.u8(0);  // onClipEvent(load) { stop(); }
+  p.u32(0x20000);
+  p.u32(2);
+  p.u8(65);
+  p.u8(0);  // keyPress "A" {}
   p.u32(0);
-  auto m = read(t::movie(t::concat({t::defineRect(1, 10, 10, 0, 0, 0), t::tag(70, p.bytes), t::showFrame()})));
+  auto m = read(t::movie(
+      t::concat({t::defineRect(1, 10, 10, 0, 0, 0), t::tag(70, p.bytes), t::showFrame()})));
   ASSERT_TRUE(m);
   const auto& po = std::get<swf::PlaceObject>(m->root.frames[0].displayTags.at(0));
   EXPECT_EQ(po.version, 3);
@@ -288,8 +345,8 @@ TEST(Reader, PlaceObject3SkipsFiltersAndKeepsClipActions) {
 
 TEST(Reader, HostileInputNeverCrashesOrRunsAway) {
   // Mutations of a small movie: every outcome is a movie or an error, never a crash.
-  std::vector<uint8_t> base = t::movie(t::concat({twoFrameTags(), t::defineSprite(7, 1, t::showFrame())}),
-                                       {.frameCount = 2});
+  std::vector<uint8_t> base = t::movie(
+      t::concat({twoFrameTags(), t::defineSprite(7, 1, t::showFrame())}), {.frameCount = 2});
   std::mt19937 rng(1234);
   int loaded = 0;
   for (int i = 0; i < 3000; ++i) {
@@ -298,8 +355,10 @@ TEST(Reader, HostileInputNeverCrashesOrRunsAway) {
     for (int k = 0; k < flips; ++k) m[8 + rng() % (m.size() - 8)] = static_cast<uint8_t>(rng());
     if (rng() % 4 == 0) m.resize(8 + rng() % (m.size() - 8));
     swf::ReadResult r = swf::readMovie(m);
-    if (r.movie) ++loaded;
-    else EXPECT_FALSE(r.error.empty());
+    if (r.movie)
+      ++loaded;
+    else
+      EXPECT_FALSE(r.error.empty());
   }
   EXPECT_GT(loaded, 0);
   // A header that claims 4 GiB of a zlib body that is a few bytes: no huge allocation.
@@ -307,7 +366,8 @@ TEST(Reader, HostileInputNeverCrashesOrRunsAway) {
   liar[4] = liar[5] = liar[6] = liar[7] = 0xFF;
   EXPECT_TRUE(swf::readMovie(liar).movie);
   // A tag claiming far more data than there is ends the movie there.
-  auto m = swf::readMovie(t::movie(t::concat({t::showFrame(), {0x3F, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}}), {.appendEnd = false}));
+  auto m = swf::readMovie(t::movie(
+      t::concat({t::showFrame(), {0x3F, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}}), {.appendEnd = false}));
   ASSERT_TRUE(m.movie);
   EXPECT_TRUE(m.movie->truncated);
 }

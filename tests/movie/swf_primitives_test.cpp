@@ -18,11 +18,11 @@ TEST(BitReader, ReadsIntegersBitFieldsAndFixedPoint) {
   w.u8(0xAB);
   w.u16(0x1234);
   w.u32(0xDEADBEEF);
-  w.ub(5, 3);       // 101
-  w.sb(-3, 4);      // 1101
+  w.ub(5, 3);         // 101
+  w.sb(-3, 4);        // 1101
   w.sb(0x18000, 20);  // 1.5 in 16.16
   w.align();
-  w.u16(0x0180);    // 8.8: 1.5
+  w.u16(0x0180);  // 8.8: 1.5
   std::vector<uint8_t> b = w.bytes;
   swf::BitReader r(b.data(), b.size());
   EXPECT_EQ(r.u8(), 0xAB);
@@ -61,7 +61,9 @@ TEST(BitReader, RectMatrixAndColorTransforms) {
   w.rect(-20, 11000, 0, 8000);
   w.matrix(100, -200, std::make_pair(2.0, 0.5), std::make_pair(0.25, -0.25));
   // CXFORMWITHALPHA: add and mul, 9 bits: mul r=128 (0.5), g=256, b=256, a=64; add 10,-10,0,255
-  w.flag(true); w.flag(true); w.ub(10, 4);
+  w.flag(true);
+  w.flag(true);
+  w.ub(10, 4);
   for (int v : {128, 256, 256, 64}) w.sb(v, 10);
   for (int v : {10, -10, 0, 255}) w.sb(v, 10);
   w.align();
@@ -120,7 +122,8 @@ TEST(Lzma, DecodesWhatXzWritesAndStopsCleanlyOnDamage) {
   std::mt19937 rng(7);
   std::vector<uint8_t> data;
   for (int i = 0; i < 200000; ++i)  // text-like with repeats, plus some noise
-    data.push_back(i % 1000 < 900 ? static_cast<uint8_t>("the quick brown fox "[i % 20]) : static_cast<uint8_t>(rng()));
+    data.push_back(i % 1000 < 900 ? static_cast<uint8_t>("the quick brown fox "[i % 20])
+                                  : static_cast<uint8_t>(rng()));
   bool ok = false;
   std::vector<uint8_t> z = xzLzma(data, ok);
   if (!ok || z.size() < 13) GTEST_SKIP() << "xz is not available";
@@ -141,7 +144,8 @@ TEST(Lzma, DecodesWhatXzWritesAndStopsCleanlyOnDamage) {
   for (int seed = 0; seed < 50; ++seed) {
     std::vector<uint8_t> bad = z;
     std::mt19937 g(seed);
-    for (int k = 0; k < 8; ++k) bad[13 + g() % (bad.size() - 13)] ^= static_cast<uint8_t>(1 + g() % 255);
+    for (int k = 0; k < 8; ++k)
+      bad[13 + g() % (bad.size() - 13)] ^= static_cast<uint8_t>(1 + g() % 255);
     swf::LzmaResult br = swf::lzmaDecode(bad.data(), bad.data() + 13, bad.size() - 13, data.size());
     EXPECT_LE(br.data.size(), data.size());
   }

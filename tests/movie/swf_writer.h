@@ -30,19 +30,43 @@ class BitWriter {
       flushByte();
     }
   }
-  void u8(uint8_t v) { align(); bytes.push_back(v); }
-  void u16(uint16_t v) { u8(v & 0xFF); u8(v >> 8); }
-  void u32(uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); }
-  void raw(const std::vector<uint8_t>& b) { align(); bytes.insert(bytes.end(), b.begin(), b.end()); }
-  void string(const std::string& s) { align(); bytes.insert(bytes.end(), s.begin(), s.end()); bytes.push_back(0); }
-  void rgb(uint8_t r, uint8_t g, uint8_t b) { u8(r); u8(g); u8(b); }
-  void rgba(uint8_t r, uint8_t g, uint8_t b, uint8_t a) { rgb(r, g, b); u8(a); }
+  void u8(uint8_t v) {
+    align();
+    bytes.push_back(v);
+  }
+  void u16(uint16_t v) {
+    u8(v & 0xFF);
+    u8(v >> 8);
+  }
+  void u32(uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  }
+  void raw(const std::vector<uint8_t>& b) {
+    align();
+    bytes.insert(bytes.end(), b.begin(), b.end());
+  }
+  void string(const std::string& s) {
+    align();
+    bytes.insert(bytes.end(), s.begin(), s.end());
+    bytes.push_back(0);
+  }
+  void rgb(uint8_t r, uint8_t g, uint8_t b) {
+    u8(r);
+    u8(g);
+    u8(b);
+  }
+  void rgba(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+    rgb(r, g, b);
+    u8(a);
+  }
 
   static int bitsFor(std::initializer_list<int32_t> values) {
     int n = 1;
     for (int32_t v : values) {
       int bits = 1;
-      while (bits < 32 && (v < -(int64_t(1) << (bits - 1)) || v >= (int64_t(1) << (bits - 1)))) ++bits;
+      while (bits < 32 && (v < -(int64_t(1) << (bits - 1)) || v >= (int64_t(1) << (bits - 1))))
+        ++bits;
       n = std::max(n, bits);
     }
     return n;
@@ -51,7 +75,10 @@ class BitWriter {
     align();
     int n = bitsFor({x0, x1, y0, y1});
     ub(n, 5);
-    sb(x0, n); sb(x1, n); sb(y0, n); sb(y1, n);
+    sb(x0, n);
+    sb(x1, n);
+    sb(y0, n);
+    sb(y1, n);
     align();
   }
   // Translation only, or scale (16.16 as doubles) too.
@@ -62,27 +89,39 @@ class BitWriter {
     if (scale) {
       int32_t a = int32_t(scale->first * 65536), d = int32_t(scale->second * 65536);
       int n = bitsFor({a, d});
-      ub(n, 5); sb(a, n); sb(d, n);
+      ub(n, 5);
+      sb(a, n);
+      sb(d, n);
     }
     flag(rotate.has_value());
     if (rotate) {
       int32_t b = int32_t(rotate->first * 65536), c = int32_t(rotate->second * 65536);
       int n = bitsFor({b, c});
-      ub(n, 5); sb(b, n); sb(c, n);
+      ub(n, 5);
+      sb(b, n);
+      sb(c, n);
     }
     int n = (tx == 0 && ty == 0) ? 0 : bitsFor({tx, ty});
     ub(n, 5);
-    if (n) { sb(tx, n); sb(ty, n); }
+    if (n) {
+      sb(tx, n);
+      sb(ty, n);
+    }
     align();
   }
 
  private:
-  void flushByte() { bytes.push_back(cur_); cur_ = 0; count_ = 0; }
+  void flushByte() {
+    bytes.push_back(cur_);
+    cur_ = 0;
+    count_ = 0;
+  }
   uint8_t cur_ = 0;
   int count_ = 0;
 };
 
-inline std::vector<uint8_t> tag(uint16_t code, const std::vector<uint8_t>& body, bool longForm = false) {
+inline std::vector<uint8_t> tag(uint16_t code, const std::vector<uint8_t>& body,
+                                bool longForm = false) {
   BitWriter w;
   if (body.size() < 0x3F && !longForm) {
     w.u16(static_cast<uint16_t>(code << 6 | body.size()));
@@ -102,26 +141,54 @@ inline std::vector<uint8_t> defineRect(uint16_t id, int32_t w, int32_t h, uint8_
   s.rect(0, w, 0, h);
   s.u8(1);     // one fill
   s.u8(0x00);  // solid
-  if (version >= 3) s.rgba(r, g, b, 255); else s.rgb(r, g, b);
-  s.u8(1);     // one line style
+  if (version >= 3)
+    s.rgba(r, g, b, 255);
+  else
+    s.rgb(r, g, b);
+  s.u8(1);  // one line style
   s.u16(20);
-  if (version >= 3) s.rgba(0, 0, 0, 255); else s.rgb(0, 0, 0);
+  if (version >= 3)
+    s.rgba(0, 0, 0, 255);
+  else
+    s.rgb(0, 0, 0);
   s.ub(1, 4);  // fill bits
   s.ub(1, 4);  // line bits
   // style change: move to (0,0), fill1 = 1, line = 1
-  s.ub(0, 1); s.ub(0, 1); s.ub(1, 1); s.ub(1, 1); s.ub(0, 1); s.ub(1, 1);
-  s.ub(1, 5); s.sb(0, 1); s.sb(0, 1);
+  s.ub(0, 1);
+  s.ub(0, 1);
+  s.ub(1, 1);
+  s.ub(1, 1);
+  s.ub(0, 1);
+  s.ub(1, 1);
+  s.ub(1, 5);
+  s.sb(0, 1);
+  s.sb(0, 1);
   s.ub(1, 1);
   s.ub(1, 1);
   auto line = [&](int32_t dx, int32_t dy) {
     int n = BitWriter::bitsFor({dx, dy});
     if (n < 2) n = 2;
-    s.ub(1, 1); s.ub(1, 1); s.ub(n - 2, 4);
-    if (dx != 0 && dy != 0) { s.ub(1, 1); s.sb(dx, n); s.sb(dy, n); }
-    else if (dx == 0) { s.ub(0, 1); s.ub(1, 1); s.sb(dy, n); }
-    else { s.ub(0, 1); s.ub(0, 1); s.sb(dx, n); }
+    s.ub(1, 1);
+    s.ub(1, 1);
+    s.ub(n - 2, 4);
+    if (dx != 0 && dy != 0) {
+      s.ub(1, 1);
+      s.sb(dx, n);
+      s.sb(dy, n);
+    } else if (dx == 0) {
+      s.ub(0, 1);
+      s.ub(1, 1);
+      s.sb(dy, n);
+    } else {
+      s.ub(0, 1);
+      s.ub(0, 1);
+      s.sb(dx, n);
+    }
   };
-  line(w, 0); line(0, h); line(-w, 0); line(0, -h);
+  line(w, 0);
+  line(0, h);
+  line(-w, 0);
+  line(0, -h);
   s.ub(0, 6);  // end
   s.align();
   return tag(version >= 3 ? 32 : 1 == version ? 2 : 22, s.bytes);
@@ -177,7 +244,8 @@ inline std::vector<uint8_t> removeObject2(uint16_t depth) {
   return tag(28, w.bytes);
 }
 // DefineFont2 naming a device font: no glyphs, only the name.
-inline std::vector<uint8_t> defineFontName(uint16_t id, const std::string& name, bool bold = false) {
+inline std::vector<uint8_t> defineFontName(uint16_t id, const std::string& name,
+                                           bool bold = false) {
   BitWriter w;
   w.u16(id);
   w.u8(bold ? 0x01 : 0x00);
@@ -191,7 +259,8 @@ inline std::vector<uint8_t> defineFontName(uint16_t id, const std::string& name,
 
 // DefineFont2 for static text in a device font: one glyph per character of `chars`
 // (ASCII), each without an outline, and the code table.
-inline std::vector<uint8_t> defineDeviceFont(uint16_t id, const std::string& name, const std::string& chars) {
+inline std::vector<uint8_t> defineDeviceFont(uint16_t id, const std::string& name,
+                                             const std::string& chars) {
   BitWriter w;
   w.u16(id);
   w.u8(0x04);  // wide codes
@@ -202,7 +271,10 @@ inline std::vector<uint8_t> defineDeviceFont(uint16_t id, const std::string& nam
   w.u16(n);
   for (uint16_t i = 0; i < n; ++i) w.u16(static_cast<uint16_t>(2 * (n + 1) + 2 * i));
   w.u16(static_cast<uint16_t>(2 * (n + 1) + 2 * n));
-  for (uint16_t i = 0; i < n; ++i) { w.u8(0); w.u8(0); }  // no fill or line bits, the end
+  for (uint16_t i = 0; i < n; ++i) {
+    w.u8(0);
+    w.u8(0);
+  }  // no fill or line bits, the end
   for (char c : chars) w.u16(static_cast<uint8_t>(c));
   return tag(48, w.bytes, true);
 }
@@ -216,8 +288,8 @@ inline std::vector<uint8_t> defineText(uint16_t id, std::array<int32_t, 4> bound
   w.u16(id);
   w.rect(bounds[0], bounds[2], bounds[1], bounds[3]);
   w.matrix(0, 0);
-  w.u8(8);   // glyph bits
-  w.u8(16);  // advance bits
+  w.u8(8);                                 // glyph bits
+  w.u8(16);                                // advance bits
   w.u8(0x80 | 0x08 | 0x04 | 0x02 | 0x01);  // font, colour, y and x offsets
   w.u16(fontId);
   w.rgb(0, 0, 0);
@@ -225,15 +297,19 @@ inline std::vector<uint8_t> defineText(uint16_t id, std::array<int32_t, 4> bound
   w.u16(static_cast<uint16_t>(y));
   w.u16(height);
   w.u8(static_cast<uint8_t>(glyphs.size()));
-  for (uint8_t g : glyphs) { w.ub(g, 8); w.sb(advance, 16); }
+  for (uint8_t g : glyphs) {
+    w.ub(g, 8);
+    w.sb(advance, 16);
+  }
   w.align();
   w.u8(0);
   return tag(11, w.bytes, true);
 }
 
 // DefineEditText with a font and initial text, nothing else set (device text, no border).
-inline std::vector<uint8_t> defineEditText(uint16_t id, std::array<int32_t, 4> bounds, uint16_t fontId,
-                                           uint16_t height, const std::string& text) {
+inline std::vector<uint8_t> defineEditText(uint16_t id, std::array<int32_t, 4> bounds,
+                                           uint16_t fontId, uint16_t height,
+                                           const std::string& text) {
   BitWriter w;
   w.u16(id);
   w.rect(bounds[0], bounds[2], bounds[1], bounds[3]);
@@ -258,7 +334,9 @@ inline std::vector<uint8_t> backgroundColor(uint8_t r, uint8_t g, uint8_t b) {
   w.rgb(r, g, b);
   return tag(9, w.bytes);
 }
-inline std::vector<uint8_t> doAction(const std::vector<uint8_t>& actions) { return tag(12, actions); }
+inline std::vector<uint8_t> doAction(const std::vector<uint8_t>& actions) {
+  return tag(12, actions);
+}
 
 inline std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> parts) {
   std::vector<uint8_t> out;
@@ -267,7 +345,8 @@ inline std::vector<uint8_t> concat(std::initializer_list<std::vector<uint8_t>> p
 }
 
 // DefineSprite holding `body` (its control tags; an End is appended).
-inline std::vector<uint8_t> defineSprite(uint16_t id, uint16_t frames, const std::vector<uint8_t>& body) {
+inline std::vector<uint8_t> defineSprite(uint16_t id, uint16_t frames,
+                                         const std::vector<uint8_t>& body) {
   BitWriter w;
   w.u16(id);
   w.u16(frames);

@@ -14,10 +14,12 @@ namespace {
 std::vector<uint8_t> fiveFrames() {
   return t::movie(
       t::concat({t::defineRect(1, 100, 100, 255, 0, 0), t::defineRect(2, 50, 50, 0, 255, 0),
-                 t::placeObject2({.depth = 1, .character = 1, .translate = std::make_pair(0, 0), .name = "a"}),
+                 t::placeObject2(
+                     {.depth = 1, .character = 1, .translate = std::make_pair(0, 0), .name = "a"}),
                  t::showFrame(),
-                 t::placeObject2({.depth = 1, .move = true, .translate = std::make_pair(200, 0)}), t::showFrame(),
-                 t::frameLabel("mid"), t::placeObject2({.depth = 2, .character = 2}), t::showFrame(),
+                 t::placeObject2({.depth = 1, .move = true, .translate = std::make_pair(200, 0)}),
+                 t::showFrame(), t::frameLabel("mid"),
+                 t::placeObject2({.depth = 2, .character = 2}), t::showFrame(),
                  t::placeObject2({.depth = 1, .character = 2, .move = true}), t::showFrame(),
                  t::removeObject2(2), t::showFrame()}),
       {.frameCount = 5});
@@ -25,7 +27,9 @@ std::vector<uint8_t> fiveFrames() {
 
 struct Recorder : TimelineListener {
   std::vector<std::pair<TimelineEvent::Kind, int>> events;
-  void onTimelineEvent(Stage&, const TimelineEvent& e) override { events.emplace_back(e.kind, e.frame); }
+  void onTimelineEvent(Stage&, const TimelineEvent& e) override {
+    events.emplace_back(e.kind, e.frame);
+  }
   int count(TimelineEvent::Kind k) const {
     int n = 0;
     for (auto& e : events) n += e.first == k;
@@ -97,12 +101,12 @@ TEST(Timeline, SpritesAdvanceEveryTickAndLoop) {
   std::vector<uint8_t> sprite = t::defineSprite(
       10, 3,
       t::concat({t::placeObject2({.depth = 1, .character = 1}), t::showFrame(),
-                 t::placeObject2({.depth = 1, .move = true, .translate = std::make_pair(40, 0)}), t::showFrame(),
-                 t::removeObject2(1), t::showFrame()}));
+                 t::placeObject2({.depth = 1, .move = true, .translate = std::make_pair(40, 0)}),
+                 t::showFrame(), t::removeObject2(1), t::showFrame()}));
   Player p;
-  ASSERT_TRUE(p.loadBytes(t::movie(
-      t::concat({t::defineRect(1, 10, 10, 0, 0, 0), sprite, t::placeObject2({.depth = 1, .character = 10}),
-                 t::showFrame()}))));
+  ASSERT_TRUE(p.loadBytes(
+      t::movie(t::concat({t::defineRect(1, 10, 10, 0, 0, 0), sprite,
+                          t::placeObject2({.depth = 1, .character = 10}), t::showFrame()}))));
   MovieClip* clip = p.stageObject()->root().objectAt(1)->asClip();
   ASSERT_TRUE(clip);
   EXPECT_EQ(clip->currentFrame(), 0);
@@ -157,7 +161,7 @@ TEST(Player, PlaysLoopsStopsAndKeepsTheClockBounded) {
   EXPECT_FALSE(p.advance(50));  // less than a period (83.3 ms)
   EXPECT_TRUE(p.advance(40));
   EXPECT_EQ(p.currentFrame(), 1);
-  EXPECT_TRUE(p.advance(1e12));  // a huge delay: a few frames, not a catch-up
+  EXPECT_TRUE(p.advance(1e12));    // a huge delay: a few frames, not a catch-up
   EXPECT_EQ(p.currentFrame(), 0);  // 1 + 4 = 5 -> wrapped to 0 with loop on
   p.gotoFrame(4);
   EXPECT_TRUE(p.playing());
@@ -186,8 +190,9 @@ TEST(Player, HeaderFactsLoadFailuresAndRendering) {
   EXPECT_FALSE(p.error().empty());
   EXPECT_FALSE(p.loadBytes({'F', 'W', 'S', 6, 1, 0, 0, 0}));
   EXPECT_FALSE(p.loaded());
-  ASSERT_TRUE(p.loadBytes(t::movie(t::concat({t::backgroundColor(0x11, 0x22, 0x33), t::showFrame()}),
-                                   {.version = 6, .width = 2000, .height = 1000, .rateWhole = 0})));
+  ASSERT_TRUE(
+      p.loadBytes(t::movie(t::concat({t::backgroundColor(0x11, 0x22, 0x33), t::showFrame()}),
+                           {.version = 6, .width = 2000, .height = 1000, .rateWhole = 0})));
   EXPECT_EQ(p.version(), 6);
   EXPECT_EQ(p.backgroundColor(), 0x112233u);
   EXPECT_DOUBLE_EQ(p.stage().width, 2000);
@@ -206,11 +211,13 @@ TEST(Player, HeaderFactsLoadFailuresAndRendering) {
 
 TEST(Timeline, SelfNestingSpritesStayBounded) {
   // Sprite 10 places itself twice: the tree must stop growing, not exhaust memory.
-  std::vector<uint8_t> sprite = t::defineSprite(
-      10, 1, t::concat({t::placeObject2({.depth = 1, .character = 10}), t::placeObject2({.depth = 2, .character = 10}),
-                        t::showFrame()}));
+  std::vector<uint8_t> sprite =
+      t::defineSprite(10, 1,
+                      t::concat({t::placeObject2({.depth = 1, .character = 10}),
+                                 t::placeObject2({.depth = 2, .character = 10}), t::showFrame()}));
   Player p;
-  ASSERT_TRUE(p.loadBytes(t::movie(t::concat({sprite, t::placeObject2({.depth = 1, .character = 10}), t::showFrame()}))));
+  ASSERT_TRUE(p.loadBytes(t::movie(
+      t::concat({sprite, t::placeObject2({.depth = 1, .character = 10}), t::showFrame()}))));
   EXPECT_LE(p.stageObject()->liveObjects(), Stage::kMaxObjects);
   p.advance(1000);
 }

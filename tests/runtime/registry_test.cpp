@@ -17,8 +17,8 @@ TEST(SimulatedRegistry, CreatingAKeyCreatesItsMissingParents) {
   EXPECT_TRUE(api.registry().keyExists("HKEY_LOCAL_MACHINE\\Software\\Classes\\Lumvex.Lumvex"))
       << "HKEY_CLASSES_ROOT is the machine's Software\\Classes";
   HKey again = 0;
-  api.RegCreateKeyExA(HKEY_CLASSES_ROOT_, "LUMVEX.lumvex\\shell\\open\\COMMAND", 0,
-                      KEY_ALL_ACCESS_, &again, &disposition);
+  api.RegCreateKeyExA(HKEY_CLASSES_ROOT_, "LUMVEX.lumvex\\shell\\open\\COMMAND", 0, KEY_ALL_ACCESS_,
+                      &again, &disposition);
   EXPECT_EQ(disposition, 2u) << "names compare without case";
   api.RegCloseKey(key);
   api.RegCloseKey(again);

@@ -76,7 +76,8 @@ int play(const char* path, double seconds) {
   volatile double sink = 0;
   while (std::chrono::steady_clock::now() < until)
     for (int i = 0; i < 2000000; ++i) sink = sink + std::sqrt(double(i));
-  std::printf("plays_completed: %d\nstill_playing: %d\n", player.playsCompleted(), int(player.isPlaying()));
+  std::printf("plays_completed: %d\nstill_playing: %d\n", player.playsCompleted(),
+              int(player.isPlaying()));
   return 0;
 }
 
@@ -84,7 +85,8 @@ int play(const char* path, double seconds) {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "decode") return decode(argv[2]);
-  if (argc >= 3 && std::string(argv[1]) == "play") return play(argv[2], argc >= 4 ? std::atof(argv[3]) : 3.0);
+  if (argc >= 3 && std::string(argv[1]) == "play")
+    return play(argv[2], argc >= 4 ? std::atof(argv[3]) : 3.0);
   std::fprintf(stderr, "usage: audio_probe decode <file.mp3> | play <file.mp3> [seconds]\n");
   return 2;
 }

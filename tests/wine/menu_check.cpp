@@ -225,7 +225,8 @@ void checkIconResource() {
   const BYTE* entry = dir + 6;
   checkEqual(entry[0], 32, "icon width 32");
   checkEqual(entry[1], 32, "icon height 32");
-  checkEqual(*reinterpret_cast<const WORD*>(entry + 6), 8, "icon of 8 bits per pixel (256 colours)");
+  checkEqual(*reinterpret_cast<const WORD*>(entry + 6), 8,
+             "icon of 8 bits per pixel (256 colours)");
 }
 
 void checkMainWindow(orv::frmFlash& main, orv::win32::Win32Backend& backend) {
@@ -325,12 +326,14 @@ void checkAboutBox(orv::Program& program) {
   RECT mainRect{}, aboutRect{};
   GetWindowRect(mainWindow, &mainRect);
   GetWindowRect(hwnd, &aboutRect);
-  checkEqual(aboutRect.left,
-             static_cast<LONG>((mainRect.left * 15 + (mainRect.right - mainRect.left) * 15 / 5.0f) / 15),
-             "about box left");
-  checkEqual(aboutRect.top,
-             static_cast<LONG>((mainRect.top * 15 + (mainRect.bottom - mainRect.top) * 15 / 4.0f) / 15),
-             "about box top");
+  checkEqual(
+      aboutRect.left,
+      static_cast<LONG>((mainRect.left * 15 + (mainRect.right - mainRect.left) * 15 / 5.0f) / 15),
+      "about box left");
+  checkEqual(
+      aboutRect.top,
+      static_cast<LONG>((mainRect.top * 15 + (mainRect.bottom - mainRect.top) * 15 / 4.0f) / 15),
+      "about box top");
 
   struct Expected {
     const char* className;
@@ -362,13 +365,14 @@ void checkAboutBox(orv::Program& program) {
     check(r.left == e.rect.left && r.top == e.rect.top && r.right == e.rect.right &&
               r.bottom == e.rect.bottom,
           name + " placed as designed");
-    if (e.text) checkEqual(windowText(child), std::string(e.text), name + " text");
-    else check(!windowText(child).empty(), name + " has a text");
+    if (e.text)
+      checkEqual(windowText(child), std::string(e.text), name + " text");
+    else
+      check(!windowText(child).empty(), name + " has a text");
   }
   HWND ok = childOfClass(hwnd, "Button");
   if (ok)
-    check((GetWindowLongA(ok, GWL_STYLE) & 0x0F) == BS_PUSHBUTTON,
-          "OK is not the default button");
+    check((GetWindowLongA(ok, GWL_STYLE) & 0x0F) == BS_PUSHBUTTON, "OK is not the default button");
 
   // Shown modally: the main window takes no input until OK closes the box.
   static HWND watchedMain, okButton, aboutWindow;

@@ -23,13 +23,14 @@ namespace {
 using namespace orv::movie;
 
 int usage(const std::string& why) {
-  std::cerr << "orvanta-render: " << why << "\n"
-            << "usage: orvanta-render MOVIE --info\n"
-            << "       orvanta-render MOVIE [--frames N] [--width W --height H]\n"
-            << "                            [--quality low|medium|high|best] [--out FILE.png] [--trace]\n"
-            << "                            [--audio-out FILE.wav]\n"
-            << "                            [--move X,Y@FRAME] [--click X,Y@FRAME] ...\n"
-            << "  (mouse at stage pixel X,Y before FRAME is drawn, the first frame being 1)\n";
+  std::cerr
+      << "orvanta-render: " << why << "\n"
+      << "usage: orvanta-render MOVIE --info\n"
+      << "       orvanta-render MOVIE [--frames N] [--width W --height H]\n"
+      << "                            [--quality low|medium|high|best] [--out FILE.png] [--trace]\n"
+      << "                            [--audio-out FILE.wav]\n"
+      << "                            [--move X,Y@FRAME] [--click X,Y@FRAME] ...\n"
+      << "  (mouse at stage pixel X,Y before FRAME is drawn, the first frame being 1)\n";
   return 2;
 }
 
@@ -78,8 +79,11 @@ int printInfo(const std::string& path) {
     return 1;
   }
   const swf::Movie& m = *r.movie;
-  const char* compression = m.header.compression == 'C' ? "zlib" : m.header.compression == 'Z' ? "lzma" : "none";
-  uint32_t bg = m.backgroundColor ? (uint32_t(m.backgroundColor->r) << 16 | uint32_t(m.backgroundColor->g) << 8 | m.backgroundColor->b)
+  const char* compression = m.header.compression == 'C'   ? "zlib"
+                            : m.header.compression == 'Z' ? "lzma"
+                                                          : "none";
+  uint32_t bg = m.backgroundColor ? (uint32_t(m.backgroundColor->r) << 16 |
+                                     uint32_t(m.backgroundColor->g) << 8 | m.backgroundColor->b)
                                   : 0xFFFFFF;
   std::cout << "version: " << int(m.header.version) << "\n"
             << "compression: " << compression << "\n"
@@ -119,15 +123,18 @@ int main(int argc, char** argv) {
     } else if (a == "--trace") {
       trace = true;
     } else if (a == "--frames") {
-      if (!value(v) || !parseInt(v, 1, 1'000'000, frames)) return usage("--frames needs a count from 1");
+      if (!value(v) || !parseInt(v, 1, 1'000'000, frames))
+        return usage("--frames needs a count from 1");
     } else if (a == "--width") {
       if (!value(v) || !parseInt(v, 1, 8192, width)) return usage("--width needs 1..8192");
     } else if (a == "--height") {
       if (!value(v) || !parseInt(v, 1, 8192, height)) return usage("--height needs 1..8192");
     } else if (a == "--quality") {
       if (!value(v)) return usage("--quality needs a value");
-      static const std::map<std::string, Quality> names = {
-          {"low", Quality::Low}, {"medium", Quality::Medium}, {"high", Quality::High}, {"best", Quality::Best}};
+      static const std::map<std::string, Quality> names = {{"low", Quality::Low},
+                                                           {"medium", Quality::Medium},
+                                                           {"high", Quality::High},
+                                                           {"best", Quality::Best}};
       auto it = names.find(v);
       if (it == names.end()) return usage("unknown quality " + v);
       quality = it->second;
@@ -137,7 +144,8 @@ int main(int argc, char** argv) {
       if (!value(audioPath) || audioPath.empty()) return usage("--audio-out needs a file name");
     } else if (a == "--move" || a == "--click") {
       MouseStep step;
-      if (!value(v) || !parseMouseStep(v, a == "--click", step)) return usage(a + " needs X,Y@FRAME");
+      if (!value(v) || !parseMouseStep(v, a == "--click", step))
+        return usage(a + " needs X,Y@FRAME");
       mouse.push_back(step);
     } else if (!a.empty() && a[0] == '-' && a != "-") {
       return usage("unknown option " + a);

@@ -16,8 +16,10 @@ class Bytes {
     return uint16_t(lo | (u8() << 8));
   }
   void skip(size_t k) {
-    if (!has(k)) ok_ = false, pos_ = n_;
-    else pos_ += k;
+    if (!has(k))
+      ok_ = false, pos_ = n_;
+    else
+      pos_ += k;
   }
   bool ok() const { return ok_; }
   // Concatenates a chain of data sub-blocks.
@@ -90,7 +92,8 @@ std::vector<uint8_t> lzwDecode(const std::vector<uint8_t>& in, int minCodeSize, 
       c = prefix[c];
     }
     if (emit < 0) stack.insert(stack.begin(), first[prev]);
-    for (auto it = stack.rbegin(); it != stack.rend() && out.size() < limit; ++it) out.push_back(*it);
+    for (auto it = stack.rbegin(); it != stack.rend() && out.size() < limit; ++it)
+      out.push_back(*it);
     if (prev >= 0 && next < 4096) {
       prefix[next] = uint16_t(prev);
       first[next] = first[prev];

@@ -25,7 +25,8 @@ inline ImageFormat sniffImageFormat(const uint8_t* data, size_t size) {
     return ImageFormat::Png;
   if (size >= 6 && data[0] == 'G' && data[1] == 'I' && data[2] == 'F' && data[3] == '8')
     return ImageFormat::Gif;
-  if (size >= 2 && data[0] == 0xFF && (data[1] == 0xD8 || data[1] == 0xD9)) return ImageFormat::Jpeg;
+  if (size >= 2 && data[0] == 0xFF && (data[1] == 0xD8 || data[1] == 0xD9))
+    return ImageFormat::Jpeg;
   return ImageFormat::Unknown;
 }
 

@@ -32,8 +32,8 @@ int16_t toInt16(double v) {
 const std::vector<std::string>& familiesOf(FontKind kind) {
   static const std::vector<std::string> serif = {"Times New Roman", "Liberation Serif", "Tinos",
                                                  "DejaVu Serif", "Times"};
-  static const std::vector<std::string> sans = {"Arial", "Liberation Sans", "Arimo", "DejaVu Sans",
-                                                "Tahoma", "Helvetica"};
+  static const std::vector<std::string> sans = {"Arial",       "Liberation Sans", "Arimo",
+                                                "DejaVu Sans", "Tahoma",          "Helvetica"};
   static const std::vector<std::string> mono = {"Courier New", "Liberation Mono", "Cousine",
                                                 "DejaVu Sans Mono", "Courier"};
   return kind == FontKind::Sans ? sans : kind == FontKind::Mono ? mono : serif;
@@ -43,13 +43,14 @@ const std::vector<std::string>& familiesOf(FontKind kind) {
 
 FontKind kindOfFont(const std::string& name) {
   const std::string n = lower(name);
-  if (n == "_typewriter" || n.find("courier") != std::string::npos || n.find("mono") != std::string::npos ||
-      n == "consolas" || n == "lucida console")
+  if (n == "_typewriter" || n.find("courier") != std::string::npos ||
+      n.find("mono") != std::string::npos || n == "consolas" || n == "lucida console")
     return FontKind::Mono;
   if (n.find(" sans") != std::string::npos || n.rfind("sans", 0) == 0) return FontKind::Sans;
-  static const char* const sans[] = {"_sans", "arial", "helvetica", "verdana", "tahoma", "trebuchet ms",
-                                     "segoe ui", "calibri", "lucida sans", "geneva", "dejavu sans",
-                                     "liberation sans", "ms sans serif", "century gothic", "impact"};
+  static const char* const sans[] = {
+      "_sans",        "arial",           "helvetica",     "verdana",        "tahoma",
+      "trebuchet ms", "segoe ui",        "calibri",       "lucida sans",    "geneva",
+      "dejavu sans",  "liberation sans", "ms sans serif", "century gothic", "impact"};
   for (const char* s : sans)
     if (n == s || n.rfind(std::string(s) + " ", 0) == 0) return FontKind::Sans;
   return FontKind::Serif;
@@ -106,7 +107,8 @@ DeviceFace* DeviceFonts::load(const std::string& family, bool bold, bool italic)
   std::unique_ptr<DeviceFace> face;
   const uint32_t count = data.size() <= codec::kMaxFontFileBytes ? TrueTypeFont::fontsIn(data) : 0;
   if (count == 1) {
-    if (auto f = TrueTypeFont::parse(std::move(data))) face = std::make_unique<DeviceFace>(std::move(*f));
+    if (auto f = TrueTypeFont::parse(std::move(data)))
+      face = std::make_unique<DeviceFace>(std::move(*f));
   } else if (count > 1) {
     // Of a collection, the font of that family closest to the style.
     int bestScore = -1;
@@ -114,12 +116,13 @@ DeviceFace* DeviceFonts::load(const std::string& family, bool bold, bool italic)
     for (uint32_t i = 0; i < count && i < 64; ++i) {
       auto f = TrueTypeFont::parse(data, i);
       if (!f) continue;
-      const int score = (lower(f->family()) == lower(family) ? 4 : 0) + (f->bold() == bold ? 2 : 0) +
-                        (f->italic() == italic ? 1 : 0);
+      const int score = (lower(f->family()) == lower(family) ? 4 : 0) +
+                        (f->bold() == bold ? 2 : 0) + (f->italic() == italic ? 1 : 0);
       if (score > bestScore) bestScore = score, best = i;
     }
     if (bestScore >= 0)
-      if (auto f = TrueTypeFont::parse(std::move(data), best)) face = std::make_unique<DeviceFace>(std::move(*f));
+      if (auto f = TrueTypeFont::parse(std::move(data), best))
+        face = std::make_unique<DeviceFace>(std::move(*f));
   }
   DeviceFace* result = face.get();
   faces_.emplace(key, std::move(face));
@@ -128,7 +131,8 @@ DeviceFace* DeviceFonts::load(const std::string& family, bool bold, bool italic)
 
 DeviceFace* DeviceFonts::face(const std::string& name, bool bold, bool italic) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (last_.valid && last_.bold == bold && last_.italic == italic && last_.name == name) return last_.face;
+  if (last_.valid && last_.bold == bold && last_.italic == italic && last_.name == name)
+    return last_.face;
   const std::string request = lower(name) + (bold ? "|b" : "|") + (italic ? "i" : "");
   if (auto it = byRequest_.find(request); it != byRequest_.end()) {
     last_ = {true, name, bold, italic, it->second};
@@ -136,7 +140,8 @@ DeviceFace* DeviceFonts::face(const std::string& name, bool bold, bool italic) {
   }
   DeviceFace* face = nullptr;
   // Families by name while there is room; scripts may name any number of them.
-  if (!name.empty() && name[0] != '_' && faces_.size() < kMaxFamiliesTried) face = load(name, bold, italic);
+  if (!name.empty() && name[0] != '_' && faces_.size() < kMaxFamiliesTried)
+    face = load(name, bold, italic);
   const FontKind kind = kindOfFont(name);
   for (const std::string& family : familiesOf(kind))
     if (!face) face = load(family, bold, italic);

@@ -60,7 +60,7 @@ class DeviceFonts {
     bool bold = false, italic = false;
     DeviceFace* face = nullptr;
   } last_;
-  std::map<std::string, DeviceFace*> byRequest_;             // name|style -> face
+  std::map<std::string, DeviceFace*> byRequest_;              // name|style -> face
   std::map<std::string, std::unique_ptr<DeviceFace>> faces_;  // family|style -> face
 };
 

@@ -19,19 +19,18 @@ struct Bytes {
   uint16_t u16(uint64_t at) const { return has(at, 2) ? uint16_t(d[at] << 8 | d[at + 1]) : 0; }
   int16_t s16(uint64_t at) const { return int16_t(u16(at)); }
   uint32_t u32(uint64_t at) const {
-    return has(at, 4) ? uint32_t(d[at]) << 24 | uint32_t(d[at + 1]) << 16 | uint32_t(d[at + 2]) << 8 | d[at + 3]
+    return has(at, 4) ? uint32_t(d[at]) << 24 | uint32_t(d[at + 1]) << 16 |
+                            uint32_t(d[at + 2]) << 8 | d[at + 3]
                       : 0;
   }
 };
 
 constexpr uint32_t tag(const char (&t)[5]) {
-  return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 | uint32_t(uint8_t(t[2])) << 8 |
-         uint8_t(t[3]);
+  return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 |
+         uint32_t(uint8_t(t[2])) << 8 | uint8_t(t[3]);
 }
 
-bool isFontHeader(uint32_t version) {
-  return version == 0x00010000 || version == tag("true");
-}
+bool isFontHeader(uint32_t version) { return version == 0x00010000 || version == tag("true"); }
 
 std::string fromUtf16Be(const Bytes& b, uint32_t at, uint32_t length) {
   std::string out;
@@ -77,15 +76,31 @@ bool TrueTypeFont::read(uint32_t base) {
     if (!b.has(rec, 16)) return false;
     const uint32_t t = b.u32(rec), offset = b.u32(rec + 8), length = b.u32(rec + 12);
     if (!b.has(offset, length)) continue;  // a table past the end is no table
-    if (t == tag("head")) head = offset;
-    else if (t == tag("maxp")) maxp = offset;
-    else if (t == tag("hhea")) hhea = offset;
-    else if (t == tag("OS/2")) { os2 = offset; os2Length = length; }
-    else if (t == tag("name")) { name = offset; nameLength = length; }
-    else if (t == tag("cmap")) { cmap = offset; cmapLength = length; }
-    else if (t == tag("glyf")) { glyf_ = offset; glyfLength_ = length; }
-    else if (t == tag("loca")) { loca_ = offset; locaLength_ = length; }
-    else if (t == tag("hmtx")) { hmtx_ = offset; hmtxLength_ = length; }
+    if (t == tag("head"))
+      head = offset;
+    else if (t == tag("maxp"))
+      maxp = offset;
+    else if (t == tag("hhea"))
+      hhea = offset;
+    else if (t == tag("OS/2")) {
+      os2 = offset;
+      os2Length = length;
+    } else if (t == tag("name")) {
+      name = offset;
+      nameLength = length;
+    } else if (t == tag("cmap")) {
+      cmap = offset;
+      cmapLength = length;
+    } else if (t == tag("glyf")) {
+      glyf_ = offset;
+      glyfLength_ = length;
+    } else if (t == tag("loca")) {
+      loca_ = offset;
+      locaLength_ = length;
+    } else if (t == tag("hmtx")) {
+      hmtx_ = offset;
+      hmtxLength_ = length;
+    }
   }
   if (!head || !maxp || !hhea || !cmap || !glyf_ || !loca_ || !hmtx_) return false;
 
@@ -148,9 +163,12 @@ bool TrueTypeFont::read(uint32_t base) {
     const uint16_t format = b.u16(at);
     int rank = 0;
     const bool unicode = platform == 0 || (platform == 3 && (encoding == 1 || encoding == 10));
-    if (format == 12 && unicode) rank = 4;
-    else if (format == 4 && unicode) rank = 3;
-    else if (format == 4 && platform == 3 && encoding == 0) rank = 2;
+    if (format == 12 && unicode)
+      rank = 4;
+    else if (format == 4 && unicode)
+      rank = 3;
+    else if (format == 4 && platform == 3 && encoding == 0)
+      rank = 2;
     if (rank <= best) continue;
     const uint64_t length = format == 12 ? b.u32(at + 4) : b.u16(at + 2);
     if (!b.has(at, length)) continue;
@@ -173,8 +191,10 @@ uint32_t TrueTypeFont::glyphIndex(char32_t c) const {
       const uint32_t mid = (lo + hi) / 2;
       const uint64_t g = cmap_ + 16 + 12 * uint64_t(mid);
       const uint32_t first = b.u32(g), last = b.u32(g + 4);
-      if (c < first) hi = mid;
-      else if (c > last) lo = mid + 1;
+      if (c < first)
+        hi = mid;
+      else if (c > last)
+        lo = mid + 1;
       else {
         glyph = b.u32(g + 8) + (c - first);
         break;
@@ -185,7 +205,8 @@ uint32_t TrueTypeFont::glyphIndex(char32_t c) const {
     if (c > 0xFFFF) return 0;
     const uint32_t segments = b.u16(cmap_ + 6) / 2;
     const uint64_t ends = cmap_ + 14, starts = ends + 2 * uint64_t(segments) + 2;
-    const uint64_t deltas = starts + 2 * uint64_t(segments), ranges = deltas + 2 * uint64_t(segments);
+    const uint64_t deltas = starts + 2 * uint64_t(segments),
+                   ranges = deltas + 2 * uint64_t(segments);
     for (uint32_t s = 0; s < segments; ++s) {
       if (b.u16(ends + 2 * s) < c) continue;
       const uint16_t start = b.u16(starts + 2 * s);
@@ -236,7 +257,8 @@ std::vector<Contour> TrueTypeFont::outline(uint32_t glyph) const {
   return out;
 }
 
-void TrueTypeFont::outlineInto(uint32_t glyph, int depth, std::vector<Contour>& out, size_t& points) const {
+void TrueTypeFont::outlineInto(uint32_t glyph, int depth, std::vector<Contour>& out,
+                               size_t& points) const {
   const Bytes b{data_};
   uint32_t length = 0;
   const uint32_t at = glyphOffset(glyph, length);
@@ -350,7 +372,8 @@ swf::Shape glyphShape(const std::vector<Contour>& contours, double scale) {
   shape.styleTables.emplace_back();
   shape.styleTables[0].fills.emplace_back();
   auto to = [scale](double x, double y) {
-    return std::pair<int32_t, int32_t>{int32_t(std::lround(x * scale)), int32_t(std::lround(-y * scale))};
+    return std::pair<int32_t, int32_t>{int32_t(std::lround(x * scale)),
+                                       int32_t(std::lround(-y * scale))};
   };
   for (const Contour& contour : contours) {
     const size_t n = contour.size();
@@ -390,8 +413,10 @@ swf::Shape glyphShape(const std::vector<Contour>& contours, double scale) {
     for (size_t k = 1; k <= n; ++k) {
       const OutlinePoint& pt = contour[(start + k) % n];
       if (pt.onCurve) {
-        if (pending) curve(px, py, pt.x, pt.y);
-        else line(pt.x, pt.y);
+        if (pending)
+          curve(px, py, pt.x, pt.y);
+        else
+          line(pt.x, pt.y);
         pending = false;
       } else {
         if (pending) curve(px, py, (px + pt.x) / 2.0, (py + pt.y) / 2.0);
@@ -401,8 +426,10 @@ swf::Shape glyphShape(const std::vector<Contour>& contours, double scale) {
       }
     }
     // Back to the start: the contour closes.
-    if (pending) curve(px, py, sx, sy);
-    else if (!contour[start % n].onCurve) line(sx, sy);
+    if (pending)
+      curve(px, py, sx, sy);
+    else if (!contour[start % n].onCurve)
+      line(sx, sy);
   }
   return shape;
 }

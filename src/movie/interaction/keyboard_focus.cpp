@@ -41,7 +41,8 @@ struct StageBox {
 swf::Matrix toStage(const DisplayObject& object) {
   swf::Matrix m;
   int guard = 0;
-  for (const DisplayObject* d = &object; d && guard < Stage::kMaxNesting * 4; d = d->parent, ++guard)
+  for (const DisplayObject* d = &object; d && guard < Stage::kMaxNesting * 4;
+       d = d->parent, ++guard)
     m = d->matrix * m;
   return m;
 }
@@ -77,7 +78,8 @@ bool isButton(const DisplayObject& object) {
   return object.character && std::holds_alternative<swf::ButtonDef>(*object.character);
 }
 bool isTextField(const DisplayObject& object) {
-  return object.editText || (object.character && std::holds_alternative<swf::EditTextDef>(*object.character));
+  return object.editText ||
+         (object.character && std::holds_alternative<swf::EditTextDef>(*object.character));
 }
 
 }  // namespace
@@ -133,7 +135,8 @@ std::vector<std::shared_ptr<DisplayObject>> KeyboardFocus::tabOrder() {
       if (!child->visible || child->clipDepth > 0) continue;
       const auto facts = scripts_.tabFacts(*child);
       if (facts.stop) stops.push_back({child, facts});
-      if (MovieClip* inner = child->asClip(); inner && facts.intoChildren) self(self, *inner, nesting + 1);
+      if (MovieClip* inner = child->asClip(); inner && facts.intoChildren)
+        self(self, *inner, nesting + 1);
     }
   };
   // Every level's movie, lowest level first.
@@ -142,7 +145,8 @@ std::vector<std::shared_ptr<DisplayObject>> KeyboardFocus::tabOrder() {
   for (const auto& root : roots)
     if (scripts_.tabFacts(*root).intoChildren) visit(visit, *root, 0);
 
-  const bool indexed = std::any_of(stops.begin(), stops.end(), [](const Stop& s) { return s.facts.hasIndex; });
+  const bool indexed =
+      std::any_of(stops.begin(), stops.end(), [](const Stop& s) { return s.facts.hasIndex; });
   if (indexed) {
     // Only objects with a tabIndex, by it (equal ones in display order).
     std::erase_if(stops, [](const Stop& s) { return !s.facts.hasIndex; });
@@ -189,15 +193,18 @@ bool KeyboardFocus::tab(bool backward) {
 void KeyboardFocus::moveTo(const std::shared_ptr<DisplayObject>& gaining, DisplayObject* focused) {
   std::shared_ptr<DisplayObject> losing = focused ? focused->shared_from_this() : nullptr;
   focus(gaining.get());
-  if (losing && !isTextField(*losing) && (isButton(*losing) || losing->asClip())) mouse_.roll(*losing, false);
-  if (current() == gaining.get() && !isTextField(*gaining) && (isButton(*gaining) || gaining->asClip()))
+  if (losing && !isTextField(*losing) && (isButton(*losing) || losing->asClip()))
+    mouse_.roll(*losing, false);
+  if (current() == gaining.get() && !isTextField(*gaining) &&
+      (isButton(*gaining) || gaining->asClip()))
     mouse_.roll(*gaining, true);
   current();
 }
 
 bool KeyboardFocus::arrow(int dx, int dy) {
   DisplayObject* focused = current();
-  if (!focused || !shown_ || isTextField(*focused) || !scripts_.focusRectShown(*focused)) return false;
+  if (!focused || !shown_ || isTextField(*focused) || !scripts_.focusRectShown(*focused))
+    return false;
   const StageBox from = stageBox(*focused);
   if (from.empty) return false;
   const double cx = (from.x0 + from.x1) / 2, cy = (from.y0 + from.y1) / 2;
@@ -224,7 +231,8 @@ bool KeyboardFocus::arrow(int dx, int dy) {
 
 bool KeyboardFocus::activate() {
   DisplayObject* focused = current();
-  if (!focused || isTextField(*focused) || (!isButton(*focused) && !focused->asClip())) return false;
+  if (!focused || isTextField(*focused) || (!isButton(*focused) && !focused->asClip()))
+    return false;
   mouse_.click(*focused);
   current();
   return true;
@@ -245,14 +253,15 @@ void KeyboardFocus::keyUsed() {
 
 std::optional<KeyboardFocus::Box> KeyboardFocus::highlight() {
   DisplayObject* focused = current();
-  if (!shown_ || !focused || isTextField(*focused) || !scripts_.focusRectShown(*focused)) return std::nullopt;
+  if (!shown_ || !focused || isTextField(*focused) || !scripts_.focusRectShown(*focused))
+    return std::nullopt;
   const StageBox box = stageBox(*focused);
   if (box.empty) return std::nullopt;
   // The box lands on whole stage pixels (20 twips), corners to the nearest.
   auto snap = [](double twips) { return std::round(twips / 20) * 20; };
   Box out{snap(box.x0), snap(box.y0), snap(box.x1), snap(box.y1)};
-  if (!(out.x1 > out.x0) || !(out.y1 > out.y0) || !std::isfinite(out.x0) || !std::isfinite(out.y0) ||
-      !std::isfinite(out.x1) || !std::isfinite(out.y1))
+  if (!(out.x1 > out.x0) || !(out.y1 > out.y0) || !std::isfinite(out.x0) ||
+      !std::isfinite(out.y0) || !std::isfinite(out.x1) || !std::isfinite(out.y1))
     return std::nullopt;
   return out;
 }

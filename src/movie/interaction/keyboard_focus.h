@@ -12,7 +12,9 @@
 
 namespace orv::movie {
 
-namespace script { class TimelineBridge; }
+namespace script {
+class TimelineBridge;
+}
 class MouseInput;
 class Stage;
 
@@ -39,7 +41,9 @@ class KeyboardFocus {
 
   // The focus rectangle to draw, in stage twips, snapped to whole stage pixels; none when
   // nothing shows one.
-  struct Box { double x0 = 0, y0 = 0, x1 = 0, y1 = 0; };
+  struct Box {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  };
   std::optional<Box> highlight();
   static constexpr uint32_t kColor = 0xFFFFFF00;  // opaque yellow
   static constexpr double kLineTwips = 60;        // three stage pixels, inside the box
@@ -52,8 +56,8 @@ class KeyboardFocus {
   Stage& stage_;
   script::TimelineBridge& scripts_;
   MouseInput& mouse_;
-  bool shown_ = false;                 // the rectangle is up
-  std::weak_ptr<DisplayObject> seen_;  // the focus when last looked at
+  bool shown_ = false;                      // the rectangle is up
+  std::weak_ptr<DisplayObject> seen_;       // the focus when last looked at
   std::weak_ptr<DisplayObject> overState_;  // the focused button shown in its over state
 };
 

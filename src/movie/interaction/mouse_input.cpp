@@ -25,15 +25,15 @@ struct TransitionInfo {
   const char* method;
 };
 constexpr TransitionInfo kTransitions[] = {
-    {0x0001, 1, 1, swf::ClipEvent::RollOver, "onRollOver"},              // RollOver
-    {0x0002, 0, 0, swf::ClipEvent::RollOut, "onRollOut"},                // RollOut
-    {0x0004, 2, 2, swf::ClipEvent::Press, "onPress"},                    // Press
-    {0x0008, 3, 1, swf::ClipEvent::Release, "onRelease"},                // Release
+    {0x0001, 1, 1, swf::ClipEvent::RollOver, "onRollOver"},               // RollOver
+    {0x0002, 0, 0, swf::ClipEvent::RollOut, "onRollOut"},                 // RollOut
+    {0x0004, 2, 2, swf::ClipEvent::Press, "onPress"},                     // Press
+    {0x0008, 3, 1, swf::ClipEvent::Release, "onRelease"},                 // Release
     {0x0040, -1, 0, swf::ClipEvent::ReleaseOutside, "onReleaseOutside"},  // ReleaseOutside
-    {0x0010, -1, 1, swf::ClipEvent::DragOut, "onDragOut"},               // DragOut
-    {0x0020, -1, 2, swf::ClipEvent::DragOver, "onDragOver"},             // DragOver
-    {0x0080, -1, 2, swf::ClipEvent::DragOver, "onDragOver"},             // MenuDragOver
-    {0x0100, -1, 0, swf::ClipEvent::DragOut, "onDragOut"},               // MenuDragOut
+    {0x0010, -1, 1, swf::ClipEvent::DragOut, "onDragOut"},                // DragOut
+    {0x0020, -1, 2, swf::ClipEvent::DragOver, "onDragOver"},              // DragOver
+    {0x0080, -1, 2, swf::ClipEvent::DragOver, "onDragOver"},              // MenuDragOver
+    {0x0100, -1, 0, swf::ClipEvent::DragOut, "onDragOut"},                // MenuDragOut
 };
 
 const swf::ButtonDef* buttonOf(const DisplayObject& object) {
@@ -114,12 +114,14 @@ bool MouseInput::keyPress(int code) {
   // Buttons first collected, parents before children: actions change the lists.
   std::vector<std::weak_ptr<DisplayObject>> buttons;
   std::vector<std::pair<MovieClip*, int>> work;
-  for (auto it = stage_.levels().rbegin(); it != stage_.levels().rend(); ++it) work.push_back({it->second.get(), 0});
+  for (auto it = stage_.levels().rbegin(); it != stage_.levels().rend(); ++it)
+    work.push_back({it->second.get(), 0});
   while (!work.empty()) {
     auto [clip, nesting] = work.back();
     work.pop_back();
     for (const auto& [depth, object] : clip->displayList()) {
-      if (buttonOf(*object)) buttons.push_back(object);
+      if (buttonOf(*object))
+        buttons.push_back(object);
       else if (MovieClip* child = object->asClip(); child && nesting + 1 < Stage::kMaxNesting)
         work.push_back({child, nesting + 1});
     }
@@ -204,7 +206,8 @@ std::shared_ptr<DisplayObject> MouseInput::targetAt(double x, double y) {
   // The top level first: what lies above takes the pointer. The roots are held apart
   // from the stage's list: asking scripts whether a clip takes the mouse may run getters
   // that unload a level.
-  std::vector<std::pair<int, std::shared_ptr<MovieClip>>> roots(stage_.levels().rbegin(), stage_.levels().rend());
+  std::vector<std::pair<int, std::shared_ptr<MovieClip>>> roots(stage_.levels().rbegin(),
+                                                                stage_.levels().rend());
   Hit hit;
   for (const auto& [level, root] : roots) {
     if (root->visible || level == 0) hit = find(*root, root->matrix, 0);
@@ -269,7 +272,8 @@ bool MouseInput::contains(DisplayObject& object, const swf::Matrix& objectToStag
   if (object.bitmap) {
     if (!toLocal || !object.bitmap->valid()) return false;
     const double lx = toLocal->mapX(qx_, qy_), ly = toLocal->mapY(qx_, qy_);
-    return lx >= 0 && ly >= 0 && lx < object.bitmap->width * 20.0 && ly < object.bitmap->height * 20.0;
+    return lx >= 0 && ly >= 0 && lx < object.bitmap->width * 20.0 &&
+           ly < object.bitmap->height * 20.0;
   }
   if (!object.character) return false;
   if (!toLocal) return false;

@@ -13,8 +13,12 @@
 
 namespace orv::movie {
 
-namespace script { class TimelineBridge; }
-namespace sound { class MovieSound; }
+namespace script {
+class TimelineBridge;
+}
+namespace sound {
+class MovieSound;
+}
 class Stage;
 
 class MouseInput {
@@ -51,7 +55,14 @@ class MouseInput {
 
   // Button transitions, named by what the user did.
   enum class Transition {
-    RollOver, RollOut, Press, Release, ReleaseOutside, DragOut, DragOver, MenuDragOver,
+    RollOver,
+    RollOut,
+    Press,
+    Release,
+    ReleaseOutside,
+    DragOut,
+    DragOver,
+    MenuDragOver,
     MenuDragOut,
   };
 
@@ -78,9 +89,9 @@ class MouseInput {
   std::weak_ptr<DisplayObject> hot_;      // under the pointer, button up
   std::weak_ptr<DisplayObject> pressed_;  // took the press, while the button is down
   bool pressedOver_ = false;              // the pointer is over the pressed object
-  bool hand_ = false;          // the object under the pointer shows the hand
-  bool menuTracking_ = false;  // a press on a track-as-menu button is being carried
-  double qx_ = 0, qy_ = 0;     // the point targetAt() is looking at
+  bool hand_ = false;                     // the object under the pointer shows the hand
+  bool menuTracking_ = false;             // a press on a track-as-menu button is being carried
+  double qx_ = 0, qy_ = 0;                // the point targetAt() is looking at
   bool lastHitHand_ = false;
 };
 

@@ -12,21 +12,31 @@ namespace {
 
 uint32_t channelOf(uint32_t argb, uint32_t bit) {
   switch (bit) {
-    case kRed: return (argb >> 16) & 255;
-    case kGreen: return (argb >> 8) & 255;
-    case kBlue: return argb & 255;
-    case kAlpha: return argb >> 24;
-    default: return 0;
+    case kRed:
+      return (argb >> 16) & 255;
+    case kGreen:
+      return (argb >> 8) & 255;
+    case kBlue:
+      return argb & 255;
+    case kAlpha:
+      return argb >> 24;
+    default:
+      return 0;
   }
 }
 
 uint32_t withChannel(uint32_t argb, uint32_t bit, uint32_t v) {
   switch (bit) {
-    case kRed: return (argb & 0xFF00FFFFu) | (v << 16);
-    case kGreen: return (argb & 0xFFFF00FFu) | (v << 8);
-    case kBlue: return (argb & 0xFFFFFF00u) | v;
-    case kAlpha: return (argb & 0x00FFFFFFu) | (v << 24);
-    default: return argb;
+    case kRed:
+      return (argb & 0xFF00FFFFu) | (v << 16);
+    case kGreen:
+      return (argb & 0xFFFF00FFu) | (v << 8);
+    case kBlue:
+      return (argb & 0xFFFFFF00u) | v;
+    case kAlpha:
+      return (argb & 0x00FFFFFFu) | (v << 24);
+    default:
+      return argb;
   }
 }
 
@@ -63,8 +73,14 @@ class Perlin {
     const double fx = std::floor(x), fy = std::floor(y);
     int x0 = int(int64_t(fx) & 255), y0 = int(int64_t(fy) & 255);
     int x1 = x0 + 1, y1 = y0 + 1;
-    if (periodX > 0) { x0 %= periodX; x1 %= periodX; }
-    if (periodY > 0) { y0 %= periodY; y1 %= periodY; }
+    if (periodX > 0) {
+      x0 %= periodX;
+      x1 %= periodX;
+    }
+    if (periodY > 0) {
+      y0 %= periodY;
+      y1 %= periodY;
+    }
     const double dx = x - fx, dy = y - fy;
     const double u = fade(dx), v = fade(dy);
     auto g = [&](int ix, int iy, double px, double py) {
@@ -169,14 +185,16 @@ void BitmapPixels::copyPixels(const BitmapPixels& src, PixelRect r, int dx, int 
   if (s.empty()) return;
   int64_t tx = int64_t(dx) + (s.x - r.x), ty = int64_t(dy) + (s.y - r.y);
   const int64_t x0 = std::max<int64_t>(tx, 0), y0 = std::max<int64_t>(ty, 0);
-  const int64_t x1 = std::min<int64_t>(tx + s.w, width()), y1 = std::min<int64_t>(ty + s.h, height());
+  const int64_t x1 = std::min<int64_t>(tx + s.w, width()),
+                y1 = std::min<int64_t>(ty + s.h, height());
   if (x1 <= x0 || y1 <= y0) return;
   const int w = int(x1 - x0), h = int(y1 - y0);
   const int sx = int(s.x + (x0 - tx)), sy = int(s.y + (y0 - ty));
   // The source region as it was (it may be this image).
   std::vector<uint32_t> from(size_t(w) * h);
   for (int y = 0; y < h; ++y)
-    std::copy_n(src.store_->pixels.data() + size_t(sy + y) * src.width() + sx, w, from.begin() + size_t(y) * w);
+    std::copy_n(src.store_->pixels.data() + size_t(sy + y) * src.width() + sx, w,
+                from.begin() + size_t(y) * w);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       uint32_t p = from[size_t(y) * w + x];
@@ -210,7 +228,8 @@ void BitmapPixels::copyChannel(const BitmapPixels& src, PixelRect r, int dx, int
     for (int x = 0; x < s.w; ++x) {
       const int64_t ox = tx + x;
       if (ox < 0 || ox >= width()) continue;
-      const uint32_t v = singleChannel(srcChannel) ? channelOf(src.getPixel32(s.x + x, s.y + y), srcChannel) : 0;
+      const uint32_t v =
+          singleChannel(srcChannel) ? channelOf(src.getPixel32(s.x + x, s.y + y), srcChannel) : 0;
       uint32_t& d = at(int(ox), int(oy));
       d = toStored(withChannel(readStraight(d), destChannel, v));
     }
@@ -220,7 +239,8 @@ void BitmapPixels::copyChannel(const BitmapPixels& src, PixelRect r, int dx, int
 void BitmapPixels::colorTransform(PixelRect r, const ColorTransform& cx) {
   r = clip(r);
   for (int y = r.y; y < r.y + r.h; ++y)
-    for (int x = r.x; x < r.x + r.w; ++x) at(x, y) = toStored(cx.applyStraight(readStraight(at(x, y))));
+    for (int x = r.x; x < r.x + r.w; ++x)
+      at(x, y) = toStored(cx.applyStraight(readStraight(at(x, y))));
 }
 
 PixelRect BitmapPixels::colorBounds(uint32_t mask, uint32_t color, bool find) const {
@@ -270,21 +290,24 @@ void BitmapPixels::perlinNoise(double baseX, double baseY, int octaves, int32_t 
   // A channel each, from its own lattice.
   const int kinds = grey ? 1 : 4;
   // The work stays bounded: a big image gets fewer octaves.
-  while (octaves > 1 && uint64_t(width()) * height() * octaves * kinds > kMaxNoiseSamples) --octaves;
+  while (octaves > 1 && uint64_t(width()) * height() * octaves * kinds > kMaxNoiseSamples)
+    --octaves;
   std::vector<Perlin> lattices;
   for (int i = 0; i < kinds; ++i) lattices.emplace_back(int32_t(seed + i * 7919));
   std::vector<double> sum(4);
   for (int y = 0; y < height(); ++y)
     for (int x = 0; x < width(); ++x) {
       std::fill(sum.begin(), sum.end(), 0.0);
-      double freqX = baseX > 0 ? 1 / baseX : 0, freqY = baseY > 0 ? 1 / baseY : 0, amp = 1, total = 0;
+      double freqX = baseX > 0 ? 1 / baseX : 0, freqY = baseY > 0 ? 1 / baseY : 0, amp = 1,
+             total = 0;
       for (int o = 0; o < octaves; ++o) {
         const double ox = 2 * o < offsetCount ? offsets[2 * o] : 0;
         const double oy = 2 * o + 1 < offsetCount ? offsets[2 * o + 1] : 0;
         const int px = stitch && baseX > 0 ? std::max(1, int(std::lround(width() * freqX))) : 0;
         const int py = stitch && baseY > 0 ? std::max(1, int(std::lround(height() * freqY))) : 0;
         for (int k = 0; k < kinds; ++k) {
-          const double n = lattices[k].at((x + ox) * freqX + k * 31.7, (y + oy) * freqY + k * 17.3, px, py);
+          const double n =
+              lattices[k].at((x + ox) * freqX + k * 31.7, (y + oy) * freqY + k * 17.3, px, py);
           sum[k] += (fractal ? n : std::abs(n)) * amp;
         }
         total += amp;
@@ -331,7 +354,9 @@ void BitmapPixels::merge(const BitmapPixels& src, PixelRect r, int dx, int dy,
       uint32_t out = readStraight(d);
       for (int i = 0; i < 4; ++i) {
         const uint32_t m = std::min<uint32_t>(multipliers[i], 256);
-        out = withChannel(out, bits[i], (channelOf(from, bits[i]) * m + channelOf(out, bits[i]) * (256 - m)) / 256);
+        out =
+            withChannel(out, bits[i],
+                        (channelOf(from, bits[i]) * m + channelOf(out, bits[i]) * (256 - m)) / 256);
       }
       d = toStored(out);
     }
@@ -366,8 +391,9 @@ void BitmapPixels::paletteMap(const BitmapPixels& src, PixelRect r, int dx, int 
     }
 }
 
-int BitmapPixels::threshold(const BitmapPixels& src, PixelRect r, int dx, int dy, const std::string& op,
-                            uint32_t value, uint32_t color, uint32_t mask, bool copySource) {
+int BitmapPixels::threshold(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                            const std::string& op, uint32_t value, uint32_t color, uint32_t mask,
+                            bool copySource) {
   if (!store_ || !src.store_) return 0;
   auto test = [&](uint32_t p) {
     const uint32_t a = p & mask, b = value & mask;
@@ -400,8 +426,8 @@ int BitmapPixels::threshold(const BitmapPixels& src, PixelRect r, int dx, int dy
   return matched;
 }
 
-int32_t BitmapPixels::pixelDissolve(const BitmapPixels& src, PixelRect r, int dx, int dy, int32_t seed,
-                                    int64_t count, uint32_t fill) {
+int32_t BitmapPixels::pixelDissolve(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                                    int32_t seed, int64_t count, uint32_t fill) {
   if (!store_ || !src.store_) return seed;
   PixelRect s = src.clip(r);
   const int64_t area = int64_t(s.w) * s.h;

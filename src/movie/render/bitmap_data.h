@@ -75,16 +75,17 @@ class BitmapPixels {
 
   // Each pixel of `src`'s rectangle becomes the sum of its channels looked up in four
   // 256-entry tables (a missing table keeps that channel as it is).
-  void paletteMap(const BitmapPixels& src, PixelRect r, int dx, int dy, const uint32_t* const tables[4]);
+  void paletteMap(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                  const uint32_t* const tables[4]);
   // Pixels of `src` whose (pixel & mask) compares to (value & mask) by `op` ("<", "<=",
   // ">", ">=", "==", "!=") become `color`; the others are copied when `copySource`.
   // Returns how many matched.
-  int threshold(const BitmapPixels& src, PixelRect r, int dx, int dy, const std::string& op, uint32_t value,
-                uint32_t color, uint32_t mask, bool copySource);
+  int threshold(const BitmapPixels& src, PixelRect r, int dx, int dy, const std::string& op,
+                uint32_t value, uint32_t color, uint32_t mask, bool copySource);
   // `count` pixels of the rectangle, in an order drawn from `seed`, take `src`'s pixel
   // (or `fill` when `src` is this image). Returns the seed to go on with.
-  int32_t pixelDissolve(const BitmapPixels& src, PixelRect r, int dx, int dy, int32_t seed, int64_t count,
-                        uint32_t fill);
+  int32_t pixelDissolve(const BitmapPixels& src, PixelRect r, int dx, int dy, int32_t seed,
+                        int64_t count, uint32_t fill);
 
   void dispose();  // frees the pixels: nothing is drawn, every read gives nothing
 

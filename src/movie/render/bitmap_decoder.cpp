@@ -109,7 +109,8 @@ std::shared_ptr<const Bitmap> decodeLossless(const swf::BitmapDef& def) {
       const size_t n = raw.size() / 4;
       for (size_t i = 0; i < n; ++i) {
         const uint8_t* p = &raw[i * 4];
-        bm->pixels[i] = alpha ? clampPremul(p[0], p[1], p[2], p[3]) : packArgb(255, p[1], p[2], p[3]);
+        bm->pixels[i] =
+            alpha ? clampPremul(p[0], p[1], p[2], p[3]) : packArgb(255, p[1], p[2], p[3]);
       }
       return bm;
     }
@@ -120,7 +121,8 @@ std::shared_ptr<const Bitmap> decodeLossless(const swf::BitmapDef& def) {
 
 }  // namespace
 
-std::vector<uint8_t> joinJpeg(const std::vector<uint8_t>& tables, const std::vector<uint8_t>& data) {
+std::vector<uint8_t> joinJpeg(const std::vector<uint8_t>& tables,
+                              const std::vector<uint8_t>& data) {
   std::vector<uint8_t> all;
   all.reserve(tables.size() + data.size());
   all.insert(all.end(), tables.begin(), tables.end());

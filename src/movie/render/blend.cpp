@@ -69,29 +69,24 @@ uint32_t blendPixel(BlendMode mode, uint32_t dst, uint32_t src) {
       out = separable(s, d, [](float sc, float dc, float, float) { return sc * dc; });
       break;
     case BlendMode::Screen:
-      out = separable(s, d, [](float sc, float dc, float sa, float da) {
-        return sc * da + dc * sa - sc * dc;
-      });
+      out = separable(
+          s, d, [](float sc, float dc, float sa, float da) { return sc * da + dc * sa - sc * dc; });
       break;
     case BlendMode::Lighten:
-      out = separable(s, d, [](float sc, float dc, float sa, float da) {
-        return std::max(sc * da, dc * sa);
-      });
+      out = separable(
+          s, d, [](float sc, float dc, float sa, float da) { return std::max(sc * da, dc * sa); });
       break;
     case BlendMode::Darken:
-      out = separable(s, d, [](float sc, float dc, float sa, float da) {
-        return std::min(sc * da, dc * sa);
-      });
+      out = separable(
+          s, d, [](float sc, float dc, float sa, float da) { return std::min(sc * da, dc * sa); });
       break;
     case BlendMode::Difference:
-      out = separable(s, d, [](float sc, float dc, float sa, float da) {
-        return std::abs(sc * da - dc * sa);
-      });
+      out = separable(
+          s, d, [](float sc, float dc, float sa, float da) { return std::abs(sc * da - dc * sa); });
       break;
     case BlendMode::Overlay:
-      out = separable(s, d, [](float sc, float dc, float sa, float da) {
-        return hardLight(dc, sc, da, sa);
-      });
+      out = separable(
+          s, d, [](float sc, float dc, float sa, float da) { return hardLight(dc, sc, da, sa); });
       break;
     case BlendMode::HardLight:
       out = separable(s, d, hardLight);

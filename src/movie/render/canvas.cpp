@@ -159,7 +159,8 @@ class Canvas::SweepSink : public FillSink {
 // span, its paint's compositing inline.
 class Canvas::SweepPainter final : public FillSink {
  public:
-  SweepPainter(Canvas& canvas, const std::vector<Paint>& paints) : canvas_(canvas), paints_(paints) {}
+  SweepPainter(Canvas& canvas, const std::vector<Paint>& paints)
+      : canvas_(canvas), paints_(paints) {}
   void span(uint32_t fill, int y, int x, int count, const uint8_t* coverage) override {
     if (fill >= paints_.size()) return;
     const Paint& paint = paints_[fill];
@@ -237,8 +238,8 @@ void Canvas::blendLayer(const uint32_t* layer, int stride, int x0, int y0, Bound
       } else if (m[x]) {
         // Partly masked: mix the blended and the untouched pixel by coverage.
         const uint32_t blended = blendPixel(mode, dst[x], src[x]);
-        dst[x] = m[x] == 255 ? blended
-                             : mulPixel255(blended, m[x]) + mulPixel255(dst[x], 255 - m[x]);
+        dst[x] =
+            m[x] == 255 ? blended : mulPixel255(blended, m[x]) + mulPixel255(dst[x], 255 - m[x]);
       }
     }
   }
@@ -246,8 +247,7 @@ void Canvas::blendLayer(const uint32_t* layer, int stride, int x0, int y0, Bound
 
 void Canvas::clear(uint32_t premultiplied) {
   painted_ = {0, 0, target_.width, target_.height};
-  std::fill(target_.pixels, target_.pixels + size_t(target_.width) * target_.height,
-            premultiplied);
+  std::fill(target_.pixels, target_.pixels + size_t(target_.width) * target_.height, premultiplied);
 }
 
 void Canvas::fill(Rasterizer& edges, FillRule rule, AntiAlias antialias, const Paint& paint) {

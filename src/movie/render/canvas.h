@@ -76,7 +76,7 @@ class Canvas {
   Surface target_;
   struct Mask {
     std::vector<uint8_t> coverage;
-    bool active = false;  // false while its shapes are still being drawn
+    bool active = false;                 // false while its shapes are still being drawn
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // where coverage may be non-zero
   };
   std::vector<std::vector<uint8_t>>* pool_;

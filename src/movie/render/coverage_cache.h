@@ -27,7 +27,8 @@ struct CoverageRecording {
   std::vector<int32_t> fills;  // the style numbers of the sweep's fills, in order
   bool complete = true;        // false: the sweep was cut short or too big to keep
   size_t bytes() const {
-    return spans.capacity() * sizeof(Span) + coverage.capacity() + fills.capacity() * sizeof(int32_t);
+    return spans.capacity() * sizeof(Span) + coverage.capacity() +
+           fills.capacity() * sizeof(int32_t);
   }
   bool worthKeeping() const { return complete; }
   void shrink() {
@@ -40,7 +41,8 @@ struct CoverageRecording {
 // Records what a sweep hands `to` while passing it on, up to `limit` bytes.
 class RecordingSink final : public FillSink {
  public:
-  RecordingSink(FillSink& to, CoverageRecording& into, size_t limit) : to_(to), into_(into), limit_(limit) {}
+  RecordingSink(FillSink& to, CoverageRecording& into, size_t limit)
+      : to_(to), into_(into), limit_(limit) {}
   void span(uint32_t fill, int y, int x, int count, const uint8_t* coverage) override;
 
  private:

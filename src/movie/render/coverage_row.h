@@ -125,7 +125,9 @@ inline void addRowArea(float* row, uint64_t* bits, int bitBase, float x, float x
 
 // Without anti-aliasing: the cell a line crossing a row's centre line at x
 // (relative to bufX) marks.
-inline int centreCell(float x, int bufW) { return std::clamp(int(std::ceil(x - 0.5f)), 0, bufW - 2); }
+inline int centreCell(float x, int bufW) {
+  return std::clamp(int(std::ceil(x - 0.5f)), 0, bufW - 2);
+}
 
 // Four samples a pixel: each row is sampled along two lines, a quarter pixel
 // below its top and a quarter above its bottom (sample rows 2y and 2y+1 of
@@ -149,7 +151,9 @@ inline int sampleColumn(float x, int bufW) {
 // With four samples a pixel has four cells: crossings at its upper left,
 // upper right, lower left and lower right sample.
 constexpr int kSampleCells = 4;
-inline int sampleCell(int s, int column) { return (column >> 1) * kSampleCells + (s & 1) * 2 + (column & 1); }
+inline int sampleCell(int s, int column) {
+  return (column >> 1) * kSampleCells + (s & 1) * 2 + (column & 1);
+}
 
 // The first unmarked cell in [from, end), or end.
 inline int nextUnmarked(const uint64_t* bits, int from, int end) {
@@ -186,8 +190,8 @@ inline uint8_t coverageByte(float acc) {
 // Cells and marks are left zero.
 // Without `bits` every cell is summed.
 template <FillRule rule, bool antialias, class Emit>
-inline void sweepRowAs(float* row, uint64_t* bits, int bitBase, int first, int rowMax,
-                       int visibleW, int bufW, uint8_t* coverage, Emit& emit) {
+inline void sweepRowAs(float* row, uint64_t* bits, int bitBase, int first, int rowMax, int visibleW,
+                       int bufW, uint8_t* coverage, Emit& emit) {
   const int last = std::min(rowMax + 1, visibleW);
   float acc = 0;
   int runStart = -1;
@@ -296,19 +300,25 @@ inline void sweepRow(float* row, uint64_t* bits, int bitBase, int first, int row
   const bool area = antialias == AntiAlias::Area;
   if (antialias == AntiAlias::FourSamples) {
     if (rule == FillRule::NonZero)
-      sweepSampleRow<FillRule::NonZero>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+      sweepSampleRow<FillRule::NonZero>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage,
+                                        emit);
     else
-      sweepSampleRow<FillRule::EvenOdd>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+      sweepSampleRow<FillRule::EvenOdd>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage,
+                                        emit);
   } else if (rule == FillRule::NonZero) {
     if (area)
-      sweepRowAs<FillRule::NonZero, true>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+      sweepRowAs<FillRule::NonZero, true>(row, bits, bitBase, first, rowMax, visibleW, bufW,
+                                          coverage, emit);
     else
-      sweepRowAs<FillRule::NonZero, false>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+      sweepRowAs<FillRule::NonZero, false>(row, bits, bitBase, first, rowMax, visibleW, bufW,
+                                           coverage, emit);
   } else {
     if (area)
-      sweepRowAs<FillRule::EvenOdd, true>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+      sweepRowAs<FillRule::EvenOdd, true>(row, bits, bitBase, first, rowMax, visibleW, bufW,
+                                          coverage, emit);
     else
-      sweepRowAs<FillRule::EvenOdd, false>(row, bits, bitBase, first, rowMax, visibleW, bufW, coverage, emit);
+      sweepRowAs<FillRule::EvenOdd, false>(row, bits, bitBase, first, rowMax, visibleW, bufW,
+                                           coverage, emit);
   }
 }
 

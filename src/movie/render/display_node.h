@@ -28,13 +28,14 @@ struct FieldBox {
 
 struct DisplayNode {
   const swf::Character* character = nullptr;  // from the movie's dictionary
-  const swf::Movie* movie = nullptr;  // whose dictionary (a loaded or imported one); null: the stage's
+  const swf::Movie* movie =
+      nullptr;  // whose dictionary (a loaded or imported one); null: the stage's
   swf::Matrix matrix;
   swf::ColorTransform cxform;
   uint16_t depth = 0;
-  uint16_t clipDepth = 0;  // > 0: a mask for the siblings at depths up to this one
-  uint16_t ratio = 0;      // morph shapes: 0 start .. 65535 end
-  uint8_t blendMode = 0;   // as PlaceObject3 stores it; 0 and 1 are normal
+  uint16_t clipDepth = 0;      // > 0: a mask for the siblings at depths up to this one
+  uint16_t ratio = 0;          // morph shapes: 0 start .. 65535 end
+  uint8_t blendMode = 0;       // as PlaceObject3 stores it; 0 and 1 are normal
   bool cacheAsBitmap = false;  // drawn through a bitmap cache: lands on whole pixels
   // Shows only this rectangle of the node (x, y, width, height in pixels of its own
   // space), moved to the node's origin.
@@ -43,12 +44,12 @@ struct DisplayNode {
   // The bitmaps of displacement-map filters a script set, which `filters` names by index.
   std::shared_ptr<const std::vector<std::shared_ptr<const Bitmap>>> filterMaps;
   bool visible = true;
-  int buttonState = 0;                // 0 up, 1 over, 2 down; buttons without children
-  const std::string* text = nullptr;  // edit text's current text (nullptr: its initial text)
-  std::optional<FieldBox> fieldBox;   // edit text: absent draws the definition's border flag
+  int buttonState = 0;                   // 0 up, 1 over, 2 down; buttons without children
+  const std::string* text = nullptr;     // edit text's current text (nullptr: its initial text)
+  std::optional<FieldBox> fieldBox;      // edit text: absent draws the definition's border flag
   const EditTextState* field = nullptr;  // edit text scripts reach: its formatted text
-  std::vector<DisplayNode> children;  // sprites and buttons: their display list, by depth
-  const Drawing* drawing = nullptr;   // what scripts drew in a clip, below its children
+  std::vector<DisplayNode> children;     // sprites and buttons: their display list, by depth
+  const Drawing* drawing = nullptr;      // what scripts drew in a clip, below its children
   // A bitmap scripts attached (attachBitmap): its pixels as they are when drawn, one
   // pixel per 20 twips from the node's origin.
   std::shared_ptr<const Bitmap> bitmap;

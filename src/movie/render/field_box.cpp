@@ -11,7 +11,7 @@ namespace {
 constexpr double kNegligibleSkew = 0.01;
 
 constexpr double kLimit = 1 << 28;  // hostile matrices stay far from int overflow
-constexpr double kHair = 1e-6;       // keeps 29.9999999 on 30
+constexpr double kHair = 1e-6;      // keeps 29.9999999 on 30
 
 // The nearest whole pixel, halves going down (10.5 is 10).
 int nearestPixel(double v) { return int(std::clamp(std::ceil(v - 0.5 - kHair), -kLimit, kLimit)); }
@@ -72,8 +72,8 @@ FrameShapes borderShapes(const FieldBoxGeometry& g, bool halfCorner) {
   FrameShapes s;
   if (!g.drawn || !g.pixelAligned) return s;
   const float x0 = float(g.x0), y0 = float(g.y0), x1 = float(g.x1), y1 = float(g.y1);
-  s.rects.push_back({x0, y0, x1 + 1, y0 + 1});  // top, both corners
-  s.rects.push_back({x0, y0, x0 + 1, y1 + 1});  // left, both corners
+  s.rects.push_back({x0, y0, x1 + 1, y0 + 1});           // top, both corners
+  s.rects.push_back({x0, y0, x0 + 1, y1 + 1});           // left, both corners
   if (y1 > y0) s.rects.push_back({x1, y0, x1 + 1, y1});  // right, down to the last line
   if (x1 > x0) s.rects.push_back({x0, y1, x1, y1 + 1});  // bottom, up to the last column
   if (halfCorner && x1 > x0 && y1 > y0) s.corner = {{x1, y1}, {x1 + 1, y1}, {x1, y1 + 1}};

@@ -16,7 +16,7 @@
 namespace orv::movie::render {
 
 struct FieldBoxGeometry {
-  bool drawn = true;        // false: a device-font field the player does not show
+  bool drawn = true;  // false: a device-font field the player does not show
   bool pixelAligned = true;
   // pixelAligned: the pixels of the frame's lines (x1, y1 hold the right and
   // bottom lines; the background covers [x0, x1) x [y0, y1)).

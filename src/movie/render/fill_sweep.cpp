@@ -153,7 +153,8 @@ void FillSweep::render(FillRule rule, AntiAlias antialias, FillSink& sink) {
     if (starting != startingEnd) {
       for (const uint32_t* i = starting; i != startingEnd; ++i) lines_[*i].x = lines_[*i].xStart;
       merged_.clear();
-      std::merge(active_.begin(), active_.end(), starting, startingEnd, std::back_inserter(merged_));
+      std::merge(active_.begin(), active_.end(), starting, startingEnd,
+                 std::back_inserter(merged_));
       active_.swap(merged_);
     }
     for (size_t i = 0; i < active_.size();) {
@@ -187,14 +188,15 @@ void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count,
         const int r = y - bandTop;
         if (dy > 0)
           detail::addRowArea(band + size_t(r) * stride_,
-                             dense ? nullptr : marks_.data() + size_t(r) * markWords_,
-                             fill.bufX, x, xNext, dy * l.dir, fill.bufX, fill.bufW,
-                             rowMin_[size_t(r)], rowMax_[size_t(r)]);
+                             dense ? nullptr : marks_.data() + size_t(r) * markWords_, fill.bufX, x,
+                             xNext, dy * l.dir, fill.bufX, fill.bufW, rowMin_[size_t(r)],
+                             rowMax_[size_t(r)]);
         x = xNext;
       }
       l.x = x;
     } else if (antialias == AntiAlias::FourSamples) {
-      const int sFrom = std::max(l.sampleStart, 2 * bandTop), sTo = std::min(l.sampleEnd, 2 * bandBottom);
+      const int sFrom = std::max(l.sampleStart, 2 * bandTop),
+                sTo = std::min(l.sampleEnd, 2 * bandBottom);
       for (int s = sFrom; s < sTo; ++s) {
         const float x = detail::sampleCrossing(l.p0, l.dxdy, s) - float(fill.bufX);
         const int column = detail::sampleColumn(x, fill.bufW);
@@ -220,11 +222,11 @@ void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count,
   for (int r = 0; r < bandBottom - bandTop; ++r) {
     if (rowMax_[size_t(r)] < 0) continue;
     const int y = bandTop + r;
-    detail::sweepRow(band + size_t(r) * rowCells,
-                     dense ? nullptr : marks_.data() + size_t(r) * markWords_,
-                     fill.bufX, rowMin_[size_t(r)], rowMax_[size_t(r)],
-                     fill.visibleW, fill.bufW, rule, antialias, coverage_.data(),
-                     [&](int x, int n, const uint8_t* c) { sink.span(index, y, fill.bufX + x, n, c); });
+    detail::sweepRow(
+        band + size_t(r) * rowCells, dense ? nullptr : marks_.data() + size_t(r) * markWords_,
+        fill.bufX, rowMin_[size_t(r)], rowMax_[size_t(r)], fill.visibleW, fill.bufW, rule,
+        antialias, coverage_.data(),
+        [&](int x, int n, const uint8_t* c) { sink.span(index, y, fill.bufX + x, n, c); });
     rowMin_[size_t(r)] = std::numeric_limits<int>::max();
     rowMax_[size_t(r)] = -1;
   }

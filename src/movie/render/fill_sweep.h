@@ -53,16 +53,16 @@ class FillSweep final : public EdgeSink {
     Point p0, p1;  // p0 above p1
     float dir = 1;
     float top = 0, bottom = 0, dxdy = 0;
-    float xStart = 0, x = 0;  // where the line enters its first row, and its next one
-    int yStart = 0, yEnd = 0;                    // rows [yStart, yEnd) it covers
-    int sampleStart = 0, sampleEnd = 0;          // with four samples: sample rows it crosses
+    float xStart = 0, x = 0;             // where the line enters its first row, and its next one
+    int yStart = 0, yEnd = 0;            // rows [yStart, yEnd) it covers
+    int sampleStart = 0, sampleEnd = 0;  // with four samples: sample rows it crosses
     uint32_t fill = 0;
   };
   bool prepareFill(Fill& f) const;
   bool prepareLine(Line& line, AntiAlias antialias) const;
   void prepare(AntiAlias antialias);
-  void sweepFill(const Fill& fill, const uint32_t* lines, size_t count, int bandTop,
-                 int bandBottom, FillRule rule, AntiAlias antialias, FillSink& sink);
+  void sweepFill(const Fill& fill, const uint32_t* lines, size_t count, int bandTop, int bandBottom,
+                 FillRule rule, AntiAlias antialias, FillSink& sink);
 
   int width_ = 0, height_ = 0;
   int preparedFor_ = -1;  // the AntiAlias the lines are ordered for; -1: not yet
@@ -71,8 +71,8 @@ class FillSweep final : public EdgeSink {
   // Scratch kept between calls: lines by first band, the lines crossing the
   // current band, the band's cells (zero between uses) and row extents.
   std::vector<uint32_t> bandStart_, byBand_, active_, merged_;
-  std::vector<int> lineEnd_;          // lines' yEnd, and their fills, read
-  std::vector<uint32_t> lineFill_;    // band after band
+  std::vector<int> lineEnd_;        // lines' yEnd, and their fills, read
+  std::vector<uint32_t> lineFill_;  // band after band
 
   std::vector<float> cells_;
   std::vector<uint64_t> marks_;  // cells touched, a bit each

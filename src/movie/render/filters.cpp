@@ -85,7 +85,8 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
   auto box = [exact](float width, int n) {
     Box b;
     b.r = std::clamp(int((width - 1) / 2), 0, kMaxRadius);
-    b.end = exact && b.r < kMaxRadius ? std::clamp((width - float(2 * b.r + 1)) / 2, 0.0f, 1.0f) : 0.0f;
+    b.end =
+        exact && b.r < kMaxRadius ? std::clamp((width - float(2 * b.r + 1)) / 2, 0.0f, 1.0f) : 0.0f;
     b.none = (b.r == 0 && b.end <= 0) || n <= 1;
     b.k = 1.0f / (float(2 * b.r + 1) + 2 * b.end);
     return b;
@@ -115,7 +116,8 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
         if (end > 0) {
           for (int j = 0; j < g; ++j)
             out[j][i] = (sum[j] + end * ((i - r - 1 >= 0 ? in[j][i - r - 1] : 0.0f) +
-                                         (add < w ? in[j][add] : 0.0f))) * k;
+                                         (add < w ? in[j][add] : 0.0f))) *
+                        k;
         } else {
           for (int j = 0; j < g; ++j) out[j][i] = sum[j] * k;
         }
@@ -145,7 +147,9 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
       if (end > 0) {
         const float *before = row(y - r - 1), *after = row(y + r + 1);
         for (int x = 0; x < w; ++x)
-          out[x] = (sums[size_t(x)] + end * ((before ? before[x] : 0.0f) + (after ? after[x] : 0.0f))) * k;
+          out[x] =
+              (sums[size_t(x)] + end * ((before ? before[x] : 0.0f) + (after ? after[x] : 0.0f))) *
+              k;
       } else {
         for (int x = 0; x < w; ++x) out[x] = sums[size_t(x)] * k;
       }
@@ -321,7 +325,8 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
   const int backX0 = std::clamp(dx, 0, r.w), backX1 = std::clamp(r.w + dx, 0, r.w);
   const int aheadX0 = std::clamp(-dx, 0, r.w), aheadX1 = std::clamp(r.w - dx, 0, r.w);
   auto compose = [&](uint32_t& px, uint32_t effect) {
-    px = full ? (f.knockout ? effect : sourceOver(px, effect)) : composite(effect, px, f.inner, f.knockout);
+    px = full ? (f.knockout ? effect : sourceOver(px, effect))
+              : composite(effect, px, f.inner, f.knockout);
   };
   std::vector<float>& diff = scratch.line;
   std::vector<int16_t>& steps = scratch.steps;
@@ -410,12 +415,14 @@ void blur(const Filter& f, uint32_t* layer, int stride, const Region& r, float s
       uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
       const float* in = plane.data() + size_t(y) * r.w;
       if (c < 3) {
-        for (int x = 0; x < r.w; ++x) row[x] = (row[x] & ~(0xFFu << shift)) | roundedByte(in[x]) << shift;
+        for (int x = 0; x < r.w; ++x)
+          row[x] = (row[x] & ~(0xFFu << shift)) | roundedByte(in[x]) << shift;
       } else {
         // Alpha comes last: premultiplied colour never exceeds it.
         for (int x = 0; x < r.w; ++x) {
           const uint32_t p = row[x], a = roundedByte(in[x]);
-          row[x] = packArgb(a, std::min((p >> 16) & 255, a), std::min((p >> 8) & 255, a), std::min(p & 255, a));
+          row[x] = packArgb(a, std::min((p >> 16) & 255, a), std::min((p >> 8) & 255, a),
+                            std::min(p & 255, a));
         }
       }
     }
@@ -499,11 +506,16 @@ void convolve(const Filter& f, uint32_t* layer, int stride, const Region& r) {
 inline int mapComponent(uint32_t premultiplied, uint8_t which) {
   const uint32_t p = unpremultiply(premultiplied);
   switch (which) {
-    case 1: return int((p >> 16) & 255);
-    case 2: return int((p >> 8) & 255);
-    case 4: return int(p & 255);
-    case 8: return int(p >> 24);
-    default: return 128;
+    case 1:
+      return int((p >> 16) & 255);
+    case 2:
+      return int((p >> 8) & 255);
+    case 4:
+      return int(p & 255);
+    case 8:
+      return int(p >> 24);
+    default:
+      return 128;
   }
 }
 
@@ -538,7 +550,8 @@ void displace(const Filter& f, const Bitmap& map, uint32_t* layer, int stride, c
       }
       switch (f.mode) {
         case DisplacementMode::Wrap: {
-          const double wx = sxf - std::floor(sxf / r.w) * r.w, wy = syf - std::floor(syf / r.h) * r.h;
+          const double wx = sxf - std::floor(sxf / r.w) * r.w,
+                       wy = syf - std::floor(syf / r.h) * r.h;
           row[x] = source[size_t(std::clamp(int(wy), 0, r.h - 1)) * size_t(r.w) +
                           size_t(std::clamp(int(wx), 0, r.w - 1))];
           break;
@@ -569,8 +582,8 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
     const uint8_t id = in.u8();
     bool keep = true;
     switch (id) {
-      case 0:  // drop shadow
-      case 2:  // glow
+      case 0:    // drop shadow
+      case 2:    // glow
       case 3: {  // bevel
         f.kind = FilterKind(id);
         // A bevel stores its highlight first, then its shadow.
@@ -597,7 +610,7 @@ std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
         f.blurY = sane(in.fixed16(), 1024);
         f.passes = std::clamp(int(in.u8() >> 3), 1, kMaxPasses);
         break;
-      case 4:  // gradient glow
+      case 4:    // gradient glow
       case 7: {  // gradient bevel
         f.kind = FilterKind(id);
         const int colors = in.u8();

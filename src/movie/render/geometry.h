@@ -39,9 +39,8 @@ struct Affine {
   Point apply(Point p) const { return apply(p.x, p.y); }
   // this ∘ inner: first inner, then this.
   Affine operator*(const Affine& in) const {
-    return {a * in.a + c * in.b,        b * in.a + d * in.b,
-            a * in.c + c * in.d,        b * in.c + d * in.d,
-            a * in.tx + c * in.ty + tx, b * in.tx + d * in.ty + ty};
+    return {a * in.a + c * in.b, b * in.a + d * in.b,        a * in.c + c * in.d,
+            b * in.c + d * in.d, a * in.tx + c * in.ty + tx, b * in.tx + d * in.ty + ty};
   }
   double determinant() const { return a * d - b * c; }
   bool invertible() const { return std::abs(determinant()) > 1e-12; }

@@ -10,10 +10,10 @@
 namespace orv::movie::render {
 namespace {
 
-constexpr int kMaxNesting = 32;          // characters inside characters
-constexpr double kHairlineTwips = 20;    // a hairline is hit like a one-pixel line
+constexpr int kMaxNesting = 32;        // characters inside characters
+constexpr double kHairlineTwips = 20;  // a hairline is hit like a one-pixel line
 constexpr int kMaxCurveSteps = 64;
-constexpr int kMaxVisits = 20'000;      // characters looked at per test
+constexpr int kMaxVisits = 20'000;  // characters looked at per test
 
 struct Segment {
   double x0, y0, x1, y1;
@@ -27,7 +27,8 @@ void forEachSegment(const swf::ShapeEdge& e, Fn&& fn) {
     return;
   }
   const double dx = double(e.x0) - 2.0 * e.cx + e.x1, dy = double(e.y0) - 2.0 * e.cy + e.y1;
-  const int steps = std::clamp(int(std::ceil(std::sqrt(std::hypot(dx, dy) / 4))), 1, kMaxCurveSteps);
+  const int steps =
+      std::clamp(int(std::ceil(std::sqrt(std::hypot(dx, dy) / 4))), 1, kMaxCurveSteps);
   double px = e.x0, py = e.y0;
   for (int i = 1; i <= steps; ++i) {
     const double t = double(i) / steps, u = 1 - t;
@@ -49,7 +50,8 @@ double distanceToSegment(const Segment& s, double x, double y) {
 
 // Grows `into` by `r` mapped through `m` (its four corners).
 void addMapped(std::optional<swf::Rect>& into, const swf::Rect& r, const swf::Matrix& m) {
-  for (auto [x, y] : {std::pair{r.xMin, r.yMin}, {r.xMax, r.yMin}, {r.xMin, r.yMax}, {r.xMax, r.yMax}}) {
+  for (auto [x, y] :
+       {std::pair{r.xMin, r.yMin}, {r.xMax, r.yMin}, {r.xMin, r.yMax}, {r.xMax, r.yMax}}) {
     const double mx = m.mapX(x, y), my = m.mapY(x, y);
     if (!std::isfinite(mx) || !std::isfinite(my)) continue;
     const int32_t ix = int32_t(std::clamp(mx, -1e9, 1e9)), iy = int32_t(std::clamp(my, -1e9, 1e9));
@@ -118,8 +120,10 @@ bool shapeContains(const std::vector<swf::StyleTable>& tables,
       if (line && !onStroke && distanceToSegment(s, x, y) <= halfWidth) onStroke = true;
       if (!hasFill) return;
       int dir = 0;
-      if (s.y0 <= y && y < s.y1) dir = 1;
-      else if (s.y1 <= y && y < s.y0) dir = -1;
+      if (s.y0 <= y && y < s.y1)
+        dir = 1;
+      else if (s.y1 <= y && y < s.y0)
+        dir = -1;
       if (dir == 0) return;
       const double xi = s.x0 + (y - s.y0) * (s.x1 - s.x0) / (s.y1 - s.y0);
       if (xi <= x) return;
@@ -192,7 +196,8 @@ bool HitTester::contains(const swf::Character& ch, uint16_t ratio, double x, dou
     for (const swf::DisplayTag& tag : sprite->timeline.frames.front().displayTags) {
       const auto* place = std::get_if<swf::PlaceObject>(&tag);
       if (!place || place->move || !place->characterId || place->clipDepth) continue;
-      if (child(*place->characterId, place->matrix.value_or(swf::Matrix{}), place->ratio.value_or(0)))
+      if (child(*place->characterId, place->matrix.value_or(swf::Matrix{}),
+                place->ratio.value_or(0)))
         return true;
     }
     return false;

@@ -73,7 +73,8 @@ class KeptByKey {
     }
     if (!shared) shared = std::make_shared<const Key>(key);
     bytes_ += size;
-    entries_.emplace(slot(hash, variant), Entry{std::move(shared), variant, std::move(kept), frame_});
+    entries_.emplace(slot(hash, variant),
+                     Entry{std::move(shared), variant, std::move(kept), frame_});
   }
   // Marks the start of a frame; what was not used for a while is let go.
   void nextFrame() {

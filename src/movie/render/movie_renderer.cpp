@@ -18,18 +18,20 @@ namespace orv::movie::render {
 namespace {
 constexpr int kMaxNesting = 64;  // sprites in buttons in sprites...: hostile movies recurse
 constexpr int kMaxStaticDraws = 4096;
-constexpr int kMaxLayers = 6;    // layers in layers: each is a whole frame of memory
+constexpr int kMaxLayers = 6;          // layers in layers: each is a whole frame of memory
 constexpr int kMaxFilterMargin = 256;  // pixels a filtered layer reaches past the canvas
 
 swf::RGBA lerp(swf::RGBA a, swf::RGBA b, double t) {
   // Truncated, as the reference player's morph colours are.
-  auto ch = [t](uint8_t x, uint8_t y) { return uint8_t(std::clamp(std::floor(x + (y - x) * t), 0.0, 255.0)); };
+  auto ch = [t](uint8_t x, uint8_t y) {
+    return uint8_t(std::clamp(std::floor(x + (y - x) * t), 0.0, 255.0));
+  };
   return {ch(a.r, b.r), ch(a.g, b.g), ch(a.b, b.b), ch(a.a, b.a)};
 }
 double lerp(double a, double b, double t) { return a + (b - a) * t; }
 int32_t lerpI(int32_t a, int32_t b, double t) { return int32_t(std::lround(a + (b - a) * t)); }
 swf::Matrix lerp(const swf::Matrix& a, const swf::Matrix& b, double t) {
-  return {lerp(a.a, b.a, t), lerp(a.b, b.b, t), lerp(a.c, b.c, t),
+  return {lerp(a.a, b.a, t), lerp(a.b, b.b, t),   lerp(a.c, b.c, t),
           lerp(a.d, b.d, t), lerp(a.tx, b.tx, t), lerp(a.ty, b.ty, t)};
 }
 swf::FillStyle lerp(const swf::FillStyle& a, const swf::FillStyle& b, double t) {
@@ -106,7 +108,9 @@ struct MovieRenderer::Context {
   int layers = 0;  // how many layers the drawing is inside
 };
 
-MovieRenderer::MovieRenderer(std::shared_ptr<const swf::Movie> movie) { setMovie(std::move(movie)); }
+MovieRenderer::MovieRenderer(std::shared_ptr<const swf::Movie> movie) {
+  setMovie(std::move(movie));
+}
 
 void MovieRenderer::setMovie(std::shared_ptr<const swf::Movie> movie) {
   if (movie == movie_) return;
@@ -125,7 +129,8 @@ std::shared_ptr<const Bitmap> MovieRenderer::bitmap(swf::CharacterId id) {
   if (it != bitmapCache_.end()) return it->second;
   std::shared_ptr<const Bitmap> decoded;
   if (from) {
-    if (const auto* def = from->get<swf::BitmapDef>(id)) decoded = decodeBitmap(*def, from->jpegTables);
+    if (const auto* def = from->get<swf::BitmapDef>(id))
+      decoded = decodeBitmap(*def, from->jpegTables);
   }
   bitmapCache_[{from, id}] = decoded;  // failures are remembered too
   return decoded;
@@ -175,9 +180,12 @@ void MovieRenderer::drawOnto(const std::vector<DisplayNode>& nodes, Canvas& canv
   fillSweeps_.resize(kMaxLayers + 1);
   strokeSweeps_.resize(kMaxLayers + 1);
   Context ctx{canvas,
-              ShapeRenderer(canvas, settings, this, &rasterizers_[0], &fillSweeps_[0], &strokeSweeps_[0],
-                            &coverage_),
-              0, {}, {}, 0};
+              ShapeRenderer(canvas, settings, this, &rasterizers_[0], &fillSweeps_[0],
+                            &strokeSweeps_[0], &coverage_),
+              0,
+              {},
+              {},
+              0};
   drawList(nodes, toDevice, cx, ctx);
 }
 
@@ -233,9 +241,11 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
     m = scrolledContent(*node.scrollRect, own, window);
     Rasterizer& r = ctx.shapes.rasterizer();
     r.reset(ctx.canvas.width(), ctx.canvas.height());
-    for (size_t i = 0; i < window.size(); ++i) r.addLine(window[i], window[(i + 1) % window.size()]);
+    for (size_t i = 0; i < window.size(); ++i)
+      r.addLine(window[i], window[(i + 1) % window.size()]);
     ctx.canvas.beginMask();
-    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias, Paint::solid(0xFF000000u));
+    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
+                    Paint::solid(0xFF000000u));
     ctx.canvas.endMask();
   }
   ++ctx.nesting;
@@ -253,8 +263,8 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
   if (scriptMasked) ctx.canvas.popMask();
 }
 
-void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m,
-                                const ColorTransform& cx, Context& ctx) {
+void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
+                                Context& ctx) {
   if (node.drawing && !node.drawing->empty())
     ctx.shapes.draw(node.drawing->styleTables(), node.drawing->edges(), m, cx, FillRule::EvenOdd);
   if (node.bitmap) drawBitmap(node.bitmap, node.smoothBitmap, m, cx, ctx);
@@ -318,16 +328,20 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
   Canvas::Bounds painted;
   {
     Canvas layer({pixels.data(), w, h}, &maskPool_);
-    Context inner{layer,
-                  ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1],
-                                &fillSweeps_[ctx.layers + 1], &strokeSweeps_[ctx.layers + 1],
-                                &coverage_),
-                  ctx.nesting, {}, {}, ctx.layers + 1};
+    Context inner{
+        layer,
+        ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1],
+                      &fillSweeps_[ctx.layers + 1], &strokeSweeps_[ctx.layers + 1], &coverage_),
+        ctx.nesting,
+        {},
+        {},
+        ctx.layers + 1};
     drawContent(node, margin ? Affine::translate(margin, margin) * m : m, cx, inner);
     painted = layer.painted();
   }
   if (!filters.empty() && !painted.empty())
-    painted = applyFilters(filters, pixels.data(), w, h, painted, filterScale, node.filterMaps.get());
+    painted =
+        applyFilters(filters, pixels.data(), w, h, painted, filterScale, node.filterMaps.get());
   if (keep && !painted.empty() &&
       size_t(painted.x1 - painted.x0) * size_t(painted.y1 - painted.y0) * sizeof(uint32_t) <=
           keptLayers_.budget() / 4) {
@@ -368,21 +382,23 @@ constexpr size_t kMaxLayerKey = size_t(1) << 20;
 // change without its node changing (text, script drawings, bitmaps, displacement maps,
 // masks, fields) or
 // comes from a movie other than `own`, the renderer's, whose characters may not outlive it.
-bool describeNode(const DisplayNode& n, const swf::Movie* own, std::vector<int32_t>& key, int nesting) {
+bool describeNode(const DisplayNode& n, const swf::Movie* own, std::vector<int32_t>& key,
+                  int nesting) {
   if (nesting > 64 || key.size() > kMaxLayerKey) return false;
-  if ((n.movie && n.movie != own) || n.text || n.fieldBox || n.field || n.drawing || n.bitmap || n.mask ||
-      n.filterMaps)
+  if ((n.movie && n.movie != own) || n.text || n.fieldBox || n.field || n.drawing || n.bitmap ||
+      n.mask || n.filterMaps)
     return false;
   if (n.character && (std::holds_alternative<swf::EditTextDef>(*n.character) ||
                       std::holds_alternative<swf::VideoStreamDef>(*n.character)))
     return false;
   putPointer(key, n.character);
-  for (double v : {n.matrix.a, n.matrix.b, n.matrix.c, n.matrix.d, n.matrix.tx, n.matrix.ty, n.cxform.rMul,
-                   n.cxform.gMul, n.cxform.bMul, n.cxform.aMul, n.cxform.rAdd, n.cxform.gAdd, n.cxform.bAdd,
-                   n.cxform.aAdd})
+  for (double v : {n.matrix.a, n.matrix.b, n.matrix.c, n.matrix.d, n.matrix.tx, n.matrix.ty,
+                   n.cxform.rMul, n.cxform.gMul, n.cxform.bMul, n.cxform.aMul, n.cxform.rAdd,
+                   n.cxform.gAdd, n.cxform.bAdd, n.cxform.aAdd})
     putBits(key, v);
-  key.insert(key.end(), {int32_t(n.depth), int32_t(n.clipDepth), int32_t(n.ratio), int32_t(n.blendMode),
-                         int32_t(n.cacheAsBitmap), int32_t(n.visible), int32_t(n.buttonState)});
+  key.insert(key.end(),
+             {int32_t(n.depth), int32_t(n.clipDepth), int32_t(n.ratio), int32_t(n.blendMode),
+              int32_t(n.cacheAsBitmap), int32_t(n.visible), int32_t(n.buttonState)});
   key.push_back(n.scrollRect ? 1 : 0);
   if (n.scrollRect)
     for (double v : *n.scrollRect) putBits(key, v);
@@ -398,15 +414,15 @@ bool describeNode(const DisplayNode& n, const swf::Movie* own, std::vector<int32
 }
 }  // namespace
 
-bool MovieRenderer::describeLayer(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
-                                  int margin, const Context& ctx) {
+bool MovieRenderer::describeLayer(const DisplayNode& node, const Affine& m,
+                                  const ColorTransform& cx, int margin, const Context& ctx) {
   if (drawing_ && drawing_ != movie_.get()) return false;  // inside a loaded movie
   layerKey_.clear();
   const DrawSettings& s = ctx.shapes.settings();
   layerKey_.insert(layerKey_.end(),
-                   {ctx.canvas.width(), ctx.canvas.height(), margin, ctx.nesting, int32_t(s.antialias),
-                    int32_t(s.strokeAntialias), int32_t(s.smoothBitmaps), int32_t(s.smoothAllBitmaps),
-                    std::bit_cast<int32_t>(s.curveTolerance)});
+                   {ctx.canvas.width(), ctx.canvas.height(), margin, ctx.nesting,
+                    int32_t(s.antialias), int32_t(s.strokeAntialias), int32_t(s.smoothBitmaps),
+                    int32_t(s.smoothAllBitmaps), std::bit_cast<int32_t>(s.curveTolerance)});
   putBits(layerKey_, s.pixelsPerTwip);
   for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty}) putBits(layerKey_, v);
   for (float v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA})
@@ -420,8 +436,10 @@ void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* n
   if (nesting > kMaxNesting) return;
   // What a live object draws from its definitions alone (a button's records, the sprites
   // in them) is bounded: hostile movies nest sprites that place each other many times.
-  if (node) staticDrawsLeft_ = kMaxStaticDraws;
-  else if (--staticDrawsLeft_ < 0) return;
+  if (node)
+    staticDrawsLeft_ = kMaxStaticDraws;
+  else if (--staticDrawsLeft_ < 0)
+    return;
   if (const auto* shape = std::get_if<swf::ShapeDef>(&ch)) {
     ctx.shapes.draw(shape->shape.styleTables, edgesOf(shape->shape), m, cx,
                     shape->usesFillWindingRule ? FillRule::NonZero : FillRule::EvenOdd);
@@ -453,11 +471,12 @@ void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* n
     if (node || sprite->timeline.frames.empty()) return;
     std::map<uint16_t, const swf::PlaceObject*> placed;
     for (const swf::DisplayTag& tag : sprite->timeline.frames.front().displayTags)
-      if (const auto* place = std::get_if<swf::PlaceObject>(&tag); place && !place->move && place->characterId &&
-                                                                 !place->clipDepth)
+      if (const auto* place = std::get_if<swf::PlaceObject>(&tag);
+          place && !place->move && place->characterId && !place->clipDepth)
         placed[place->depth] = place;
     for (const auto& [depth, place] : placed) {
-      const swf::Character* child = dictionary() ? dictionary()->find(*place->characterId) : nullptr;
+      const swf::Character* child =
+          dictionary() ? dictionary()->find(*place->characterId) : nullptr;
       if (!child || child == &ch) continue;
       drawCharacter(*child, nullptr, m * toRender(place->matrix.value_or(swf::Matrix{})),
                     cx * toRender(place->cxform.value_or(swf::ColorTransform{})), ctx, nesting + 1);
@@ -477,8 +496,8 @@ void MovieRenderer::drawGlyph(const swf::FontDef& font, uint32_t glyph, uint32_t
   ctx.shapes.draw(ctx.scratchTables, edgesOf(shape), m, cx, FillRule::NonZero);
 }
 
-void MovieRenderer::drawGlyphRun(const std::vector<swf::ShapeEdge>& edges, uint32_t argb, const Affine& m,
-                                 const ColorTransform& cx, Context& ctx) {
+void MovieRenderer::drawGlyphRun(const std::vector<swf::ShapeEdge>& edges, uint32_t argb,
+                                 const Affine& m, const ColorTransform& cx, Context& ctx) {
   ctx.scratchTables.assign(1, {});
   swf::FillStyle fill;
   fill.type = swf::FillType::Solid;
@@ -501,7 +520,8 @@ void MovieRenderer::drawText(const swf::TextDef& text, const Affine& parent,
     if (!font->hasOutlines()) {
       std::string name = font->name;
       while (!name.empty() && name.back() == '\0') name.pop_back();
-      device = font::DeviceFonts::shared().face(name.empty() ? "_sans" : name, font->bold, font->italic);
+      device =
+          font::DeviceFonts::shared().face(name.empty() ? "_sans" : name, font->bold, font->italic);
       if (!device) continue;
     }
     const swf::FontDef& drawn = device ? device->def() : *font;
@@ -509,7 +529,8 @@ void MovieRenderer::drawText(const swf::TextDef& text, const Affine& parent,
     double x = rec.x;
     for (const swf::GlyphEntry& g : rec.glyphs) {
       uint32_t glyph = g.index;
-      if (device) glyph = g.index < font->codes.size() ? device->glyphFor(font->codes[g.index]) : UINT32_MAX;
+      if (device)
+        glyph = g.index < font->codes.size() ? device->glyphFor(font->codes[g.index]) : UINT32_MAX;
       const Affine glyphToDevice = m * Affine::translate(x, rec.y) * Affine::scale(scale, scale);
       drawGlyph(drawn, glyph, toArgb(rec.color), glyphToDevice, cx, ctx);
       x += g.advance;
@@ -518,8 +539,8 @@ void MovieRenderer::drawText(const swf::TextDef& text, const Affine& parent,
 }
 
 void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string& content,
-                                 const DisplayNode* node, const Affine& m,
-                                 const ColorTransform& cx, Context& ctx) {
+                                 const DisplayNode* node, const Affine& m, const ColorTransform& cx,
+                                 Context& ctx) {
   const FieldBoxGeometry g = fieldBoxGeometry(def.bounds, m, def.useOutlines);
   if (!g.drawn) return;
   // The definition's border flag means a black frame on white.
@@ -528,7 +549,8 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
   if (!movie_) return;
   TextLayout layout;
   if (node && node->field) {
-    layout = layoutFieldText(*node->field, [this, node](const TextFormat& f) { return fontFor(f, node->field); });
+    layout = layoutFieldText(*node->field,
+                             [this, node](const TextFormat& f) { return fontFor(f, node->field); });
   } else if (!content.empty()) {
     const swf::FontDef* font = def.hasFont ? dictionary()->get<swf::FontDef>(def.fontId) : nullptr;
     layout = layoutEditText(def, content, font);
@@ -549,10 +571,11 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
     ctx.canvas.beginMask();
     Rasterizer& r = ctx.shapes.rasterizer();
     r.reset(ctx.canvas.width(), ctx.canvas.height());
-    const Point corners[4] = {m.apply(b.xMin, b.yMin), m.apply(b.xMax, b.yMin), m.apply(b.xMax, b.yMax),
-                              m.apply(b.xMin, b.yMax)};
+    const Point corners[4] = {m.apply(b.xMin, b.yMin), m.apply(b.xMax, b.yMin),
+                              m.apply(b.xMax, b.yMax), m.apply(b.xMin, b.yMax)};
     for (int i = 0; i < 4; ++i) r.addLine(corners[i], corners[(i + 1) % 4]);
-    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias, Paint::solid(0xFFFFFFFFu));
+    ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
+                    Paint::solid(0xFFFFFFFFu));
     ctx.canvas.endMask();
   }
   // What the user selected in a focused input field: white on black.
@@ -567,8 +590,8 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
         const auto [at, x0] = line.starts[i];
         if (at < selected.first || at >= selected.second) continue;
         const double x1 = i + 1 < line.starts.size() ? line.starts[i + 1].second : line.right;
-        const Point box[4] = {m.apply(x0, line.top), m.apply(x1, line.top), m.apply(x1, line.bottom),
-                              m.apply(x0, line.bottom)};
+        const Point box[4] = {m.apply(x0, line.top), m.apply(x1, line.top),
+                              m.apply(x1, line.bottom), m.apply(x0, line.bottom)};
         for (int k = 0; k < 4; ++k) r.addLine(box[k], box[(k + 1) % 4]);
       }
     ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
@@ -693,7 +716,8 @@ void MovieRenderer::drawFieldBox(const swf::EditTextDef& def, const FieldBox& bo
     // diagonal) a quarter pixel in from the bounds' top and left edges, as the
     // reference images of turned and skewed fields show.
     const Affine inv = m.inverse();
-    const double quarterX = 0.25 * std::hypot(inv.a, inv.b), quarterY = 0.25 * std::hypot(inv.c, inv.d);
+    const double quarterX = 0.25 * std::hypot(inv.a, inv.b),
+                 quarterY = 0.25 * std::hypot(inv.c, inv.d);
     const swf::Rect& b = def.bounds;
     std::vector<Point> outline = {m.apply(b.xMin + quarterX, b.yMin + quarterY),
                                   m.apply(b.xMax + quarterX, b.yMin + quarterY),

@@ -59,7 +59,8 @@ class MovieRenderer : public BitmapSource {
                      const ColorTransform& cx, Context& ctx, int nesting);
   void drawText(const swf::TextDef& text, const Affine& m, const ColorTransform& cx, Context& ctx);
   void drawEditText(const swf::EditTextDef& text, const std::string& content,
-                    const DisplayNode* node, const Affine& m, const ColorTransform& cx, Context& ctx);
+                    const DisplayNode* node, const Affine& m, const ColorTransform& cx,
+                    Context& ctx);
   const swf::FontDef* fontFor(const TextFormat& format, const EditTextState* field);
   void drawFieldBox(const swf::EditTextDef& def, const FieldBox& box, const FieldBoxGeometry& g,
                     const Affine& m, const ColorTransform& cx, Context& ctx);
@@ -83,7 +84,8 @@ class MovieRenderer : public BitmapSource {
   // bring their own); null: the renderer's movie.
   const swf::Movie* drawing_ = nullptr;
   const swf::Movie* dictionary() const { return drawing_ ? drawing_ : movie_.get(); }
-  std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::shared_ptr<const Bitmap>> bitmapCache_;
+  std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::shared_ptr<const Bitmap>>
+      bitmapCache_;
   // Embedded fonts by name, for text formats that name them.
   std::multimap<std::string, const swf::FontDef*> fontsByName_;
   bool fontsIndexed_ = false;
@@ -91,11 +93,11 @@ class MovieRenderer : public BitmapSource {
   std::vector<std::vector<uint32_t>> layerPool_;
   int staticDrawsLeft_ = 0;  // characters a live object may still draw from its definitions
   std::vector<FillSweep> fillSweeps_, strokeSweeps_;  // the same for shapes' fills and strokes
-  CoverageCache coverage_;  // shapes drawn frame after frame unchanged
+  CoverageCache coverage_;                            // shapes drawn frame after frame unchanged
   // Filtered layers drawn frame after frame unchanged: their pixels after the filters
   // (a Flash player, too, keeps filtered objects as bitmaps while they do not change).
   struct KeptLayer {
-    Canvas::Bounds painted;  // in the layer's pixels
+    Canvas::Bounds painted;        // in the layer's pixels
     std::vector<uint32_t> pixels;  // the painted rectangle, row after row
     size_t bytes() const { return pixels.capacity() * sizeof(uint32_t); }
     bool worthKeeping() const { return !painted.empty(); }
@@ -103,9 +105,10 @@ class MovieRenderer : public BitmapSource {
   };
   KeptByKey<KeptLayer> keptLayers_;
   KeptByKey<KeptLayer>::Key layerKey_;
-  bool describeLayer(const DisplayNode& node, const Affine& m, const ColorTransform& cx,
-                     int margin, const Context& ctx);
-  std::vector<Rasterizer> rasterizers_;  // one per canvas in use (the frame, each layer)  // zeroed frame-sized layers for reuse
+  bool describeLayer(const DisplayNode& node, const Affine& m, const ColorTransform& cx, int margin,
+                     const Context& ctx);
+  std::vector<Rasterizer> rasterizers_;  // one per canvas in use (the frame, each layer)  // zeroed
+                                         // frame-sized layers for reuse
 };
 
 // The morph shape at `ratio` (0..65535) as plain styles and edges.

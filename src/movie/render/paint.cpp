@@ -159,7 +159,8 @@ void Paint::shadeGradient(int x, int y, int count, uint32_t* out) const {
   // the colours.
   switch (gradientKind_) {
     case GradientKind::Linear:
-      for (int i = 0; i < count; ++i, gx += sx) out[i] = std::bit_cast<uint32_t>(float((gx + 1) * 0.5));
+      for (int i = 0; i < count; ++i, gx += sx)
+        out[i] = std::bit_cast<uint32_t>(float((gx + 1) * 0.5));
       break;
     case GradientKind::Radial:
       for (int i = 0; i < count; ++i, gx += sx, gy += sy)
@@ -185,7 +186,8 @@ void Paint::shadeGradient(int x, int y, int count, uint32_t* out) const {
   }
   const auto& lut = *lut_;
   auto colour = [&]<Spread mode>() {
-    for (int i = 0; i < count; ++i) out[i] = rampColor(lut, spread<mode>(std::bit_cast<float>(out[i])));
+    for (int i = 0; i < count; ++i)
+      out[i] = rampColor(lut, spread<mode>(std::bit_cast<float>(out[i])));
   };
   switch (spread_) {
     case Spread::Pad:
@@ -226,10 +228,10 @@ void Paint::shadeBitmap(int x, int y, int count, uint32_t* out) const {
       int x0 = int(flu), y0 = int(flv);
       uint32_t wx = uint32_t((fu - flu) * 256), wy = uint32_t((fv - flv) * 256);
       int xa = wrap(x0, w), xb = wrap(x0 + 1, w), ya = wrap(y0, h), yb = wrap(y0 + 1, h);
-      uint32_t top = scalePixel(pix[size_t(ya) * w + xa], 256 - wx) +
-                     scalePixel(pix[size_t(ya) * w + xb], wx);
-      uint32_t bottom = scalePixel(pix[size_t(yb) * w + xa], 256 - wx) +
-                        scalePixel(pix[size_t(yb) * w + xb], wx);
+      uint32_t top =
+          scalePixel(pix[size_t(ya) * w + xa], 256 - wx) + scalePixel(pix[size_t(ya) * w + xb], wx);
+      uint32_t bottom =
+          scalePixel(pix[size_t(yb) * w + xa], 256 - wx) + scalePixel(pix[size_t(yb) * w + xb], wx);
       c = scalePixel(top, 256 - wy) + scalePixel(bottom, wy);
     }
     out[i] = cxIdentity_ ? c : cx_.applyPremultiplied(c);

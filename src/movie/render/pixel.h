@@ -25,7 +25,8 @@ inline uint32_t coverageScale(uint32_t c) { return c + (c >> 7); }
 // the bottom), so one multiplication scales them all.
 inline uint32_t mulPixel255(uint32_t p, uint32_t k) {
   constexpr uint64_t kLanes = 0x00FF00FF00FF00FFull;
-  uint64_t v = (((uint64_t(p) & 0xFF00FF00u) << 24) | (p & 0x00FF00FFu)) * k + 0x0080008000800080ull;
+  uint64_t v =
+      (((uint64_t(p) & 0xFF00FF00u) << 24) | (p & 0x00FF00FFu)) * k + 0x0080008000800080ull;
   v = ((v + ((v >> 8) & kLanes)) >> 8) & kLanes;
   return uint32_t(v | (v >> 24));
 }
@@ -62,9 +63,9 @@ struct ColorTransform {
   }
   // outer ∘ inner: apply inner first.
   ColorTransform operator*(const ColorTransform& in) const {
-    return {mulR * in.mulR, mulG * in.mulG, mulB * in.mulB, mulA * in.mulA,
-            addR + mulR * in.addR, addG + mulG * in.addG, addB + mulB * in.addB,
-            addA + mulA * in.addA};
+    return {mulR * in.mulR,        mulG * in.mulG,        mulB * in.mulB,
+            mulA * in.mulA,        addR + mulR * in.addR, addG + mulG * in.addG,
+            addB + mulB * in.addB, addA + mulA * in.addA};
   }
   uint32_t applyStraight(uint32_t argb) const {
     auto ch = [](uint32_t c, float m, float a) {

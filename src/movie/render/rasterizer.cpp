@@ -47,8 +47,8 @@ void Rasterizer::accumulateArea(const Line& line, int rowBase) {
     float xNext = x + dxdy * dy;
     if (dy > 0)
       detail::addRowArea(&cells_[size_t(y - rowBase) * bufW_],
-                         &marks_[size_t(y - rowBase) * markWords_], 0, x, xNext, dy * dir, bufX_, bufW_,
-                         rowMin_[y - rowBase], rowMax_[y - rowBase]);
+                         &marks_[size_t(y - rowBase) * markWords_], 0, x, xNext, dy * dir, bufX_,
+                         bufW_, rowMin_[y - rowBase], rowMax_[y - rowBase]);
     x = xNext;
   }
 }
@@ -91,7 +91,8 @@ void Rasterizer::accumulateSamples(const Line& line, int rowBase) {
   detail::sampleRows(p0.y, p1.y, height_, first, end);
   const float dxdy = (p1.x - p0.x) / (p1.y - p0.y);
   for (int s = first; s < end; ++s) {
-    const int column = detail::sampleColumn(detail::sampleCrossing(p0, dxdy, s) - float(bufX_), bufW_);
+    const int column =
+        detail::sampleColumn(detail::sampleCrossing(p0, dxdy, s) - float(bufX_), bufW_);
     const int r = (s >> 1) - rowBase, i = column >> 1;
     cells_[size_t(r) * bufW_ * detail::kSampleCells + detail::sampleCell(s, column)] += dir;
     detail::markCells(&marks_[size_t(r) * markWords_], i, i);
@@ -115,7 +116,8 @@ void Rasterizer::render(FillRule rule, AntiAlias antialias, SpanSink& sink) {
   const int rows = yEnd - yStart;
   // Cells stay zero between calls: each row is cleared where it was touched
   // after being read, so no full-buffer clear is needed.
-  const size_t rowCells = size_t(bufW_) * (antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1);
+  const size_t rowCells =
+      size_t(bufW_) * (antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1);
   if (cells_.size() < size_t(rows) * rowCells) cells_.resize(size_t(rows) * rowCells, 0.0f);
   markWords_ = bufW_ / 64 + 1;
   if (marks_.size() < size_t(rows) * markWords_) marks_.resize(size_t(rows) * markWords_, 0);
@@ -134,10 +136,10 @@ void Rasterizer::render(FillRule rule, AntiAlias antialias, SpanSink& sink) {
   for (int r = 0; r < rows; ++r) {
     if (rowMax_[r] < 0) continue;
     const int y = yStart + r;
-    detail::sweepRow(&cells_[size_t(r) * rowCells], &marks_[size_t(r) * markWords_], 0, rowMin_[r], rowMax_[r], visibleW, bufW_, rule,
-                     antialias, coverage_.data(), [&](int x, int count, const uint8_t* c) {
-                       sink.span(y, bufX_ + x, count, c);
-                     });
+    detail::sweepRow(
+        &cells_[size_t(r) * rowCells], &marks_[size_t(r) * markWords_], 0, rowMin_[r], rowMax_[r],
+        visibleW, bufW_, rule, antialias, coverage_.data(),
+        [&](int x, int count, const uint8_t* c) { sink.span(y, bufX_ + x, count, c); });
   }
 }
 

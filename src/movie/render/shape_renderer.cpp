@@ -94,16 +94,27 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     // The pens of its line styles (their paints are made anew each time).
     for (const swf::LineStyle& ls : tables[table].lines) {
       const float miter = float(ls.miterLimit);
-      const int32_t pen[] = {int32_t(ls.width), int32_t(ls.startCap), int32_t(ls.endCap),
-                             int32_t(ls.join), std::bit_cast<int32_t>(miter),
-                             int32_t(ls.noHScale) | int32_t(ls.noVScale) << 1 | int32_t(ls.noClose) << 2};
+      const int32_t pen[] = {
+          int32_t(ls.width),
+          int32_t(ls.startCap),
+          int32_t(ls.endCap),
+          int32_t(ls.join),
+          std::bit_cast<int32_t>(miter),
+          int32_t(ls.noHScale) | int32_t(ls.noVScale) << 1 | int32_t(ls.noClose) << 2};
       key_.insert(key_.end(), std::begin(pen), std::end(pen));
     }
     key_.reserve(key_.size() + 10 * edges.size());
     for (const swf::ShapeEdge& e : edges) {
-      const int32_t edge[10] = {e.x0, e.y0, e.cx, e.cy, e.x1, e.y1,
+      const int32_t edge[10] = {e.x0,
+                                e.y0,
+                                e.cx,
+                                e.cy,
+                                e.x1,
+                                e.y1,
                                 int32_t(e.curved) | int32_t(e.line << 1),
-                                int32_t(e.fill0), int32_t(e.fill1), int32_t(e.styleTable)};
+                                int32_t(e.fill0),
+                                int32_t(e.fill1),
+                                int32_t(e.styleTable)};
       key_.insert(key_.end(), std::begin(edge), std::end(edge));
     }
   };
@@ -148,7 +159,8 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
       // Painted from the coverage kept: only the paints are made anew.
       paints_.clear();
       paints_.reserve(kept->fills.size());
-      for (int32_t f : kept->fills) paints_.push_back(makePaint(table.fills[size_t(f)], toDevice, cx));
+      for (int32_t f : kept->fills)
+        paints_.push_back(makePaint(table.fills[size_t(f)], toDevice, cx));
       if (!paints_.empty()) canvas_.replay(*kept, paints_);
       if (!canvas_.buildingMask()) drawStrokes(table, tableEdges, toDevice, cx, keyHash);
       continue;
@@ -263,7 +275,9 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
     // as hairlines.
     const bool thin = settings_.strokeAntialias == AntiAlias::FourSamples && width <= 1.0;
     auto cap = [](swf::CapStyle c) {
-      return c == swf::CapStyle::None ? Cap::None : c == swf::CapStyle::Square ? Cap::Square : Cap::Round;
+      return c == swf::CapStyle::None     ? Cap::None
+             : c == swf::CapStyle::Square ? Cap::Square
+                                          : Cap::Round;
     };
     style.startCap = cap(ls.startCap);
     style.endCap = cap(ls.endCap);
@@ -274,10 +288,12 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
 
     auto strokePaint = [&] {
       strokePaint_.clear();
-      strokePaint_.push_back(ls.hasFill ? makePaint(ls.fill, toDevice, cx)
-                                        : Paint::solid(premultiply(cx.applyStraight(toArgb(ls.color)))));
+      strokePaint_.push_back(ls.hasFill
+                                 ? makePaint(ls.fill, toDevice, cx)
+                                 : Paint::solid(premultiply(cx.applyStraight(toArgb(ls.color)))));
     };
-    if (const CoverageRecording* kept = cache_ ? cache_->find(keyHash, key_, uint32_t(l)) : nullptr) {
+    if (const CoverageRecording* kept =
+            cache_ ? cache_->find(keyHash, key_, uint32_t(l)) : nullptr) {
       strokePaint();
       canvas_.replay(*kept, strokePaint_);
       continue;

@@ -25,10 +25,10 @@ class BitmapSource {
 };
 
 struct DrawSettings {
-  AntiAlias antialias = AntiAlias::Area;             // of fills
+  AntiAlias antialias = AntiAlias::Area;               // of fills
   AntiAlias strokeAntialias = AntiAlias::FourSamples;  // of strokes
-  bool smoothBitmaps = true;        // honour the fill's smoothing flag
-  bool smoothAllBitmaps = false;    // Best quality: smooth every bitmap
+  bool smoothBitmaps = true;                           // honour the fill's smoothing flag
+  bool smoothAllBitmaps = false;                       // Best quality: smooth every bitmap
   double pixelsPerTwip = 1 / 20.0;  // of the stage view: scales non-scaling strokes
   float curveTolerance = 0.1f;      // device pixels
 };
@@ -42,7 +42,10 @@ class ShapeRenderer {
   ShapeRenderer(Canvas& canvas, const DrawSettings& settings, BitmapSource* bitmaps,
                 Rasterizer* scratch = nullptr, FillSweep* fillScratch = nullptr,
                 FillSweep* strokeScratch = nullptr, CoverageCache* coverageCache = nullptr)
-      : canvas_(canvas), settings_(settings), bitmaps_(bitmaps), cache_(coverageCache),
+      : canvas_(canvas),
+        settings_(settings),
+        bitmaps_(bitmaps),
+        cache_(coverageCache),
         rasterizer_(scratch ? *scratch : ownRasterizer_),
         fills_(fillScratch ? *fillScratch : ownFills_),
         strokes_(strokeScratch ? *strokeScratch : ownStrokes_) {}

@@ -143,10 +143,13 @@ void strokePolyline(const std::vector<Point>& input, bool closed, const StrokeSt
   if (p.size() < 2) {
     // A dot: round or square caps still show it.
     if (!p.empty() && !closed) {
-      if (style.startCap == Cap::Round) addCircle(p[0], hw, out);
+      if (style.startCap == Cap::Round)
+        addCircle(p[0], hw, out);
       else if (style.startCap == Cap::Square) {
-        const Point sq[4] = {{p[0].x - hw, p[0].y - hw}, {p[0].x + hw, p[0].y - hw},
-                             {p[0].x + hw, p[0].y + hw}, {p[0].x - hw, p[0].y + hw}};
+        const Point sq[4] = {{p[0].x - hw, p[0].y - hw},
+                             {p[0].x + hw, p[0].y - hw},
+                             {p[0].x + hw, p[0].y + hw},
+                             {p[0].x - hw, p[0].y + hw}};
         addPolygon(sq, 4, out);
       }
     }

@@ -56,8 +56,8 @@ std::u32string decodeFieldText(const std::string& content, bool html) {
       i = end;
     } else if (text[i] == U'&') {
       static const std::pair<std::u32string, char32_t> entities[] = {
-          {U"&amp;", U'&'}, {U"&lt;", U'<'}, {U"&gt;", U'>'}, {U"&quot;", U'"'}, {U"&apos;", U'\''},
-          {U"&nbsp;", 0xA0}};
+          {U"&amp;", U'&'},  {U"&lt;", U'<'},    {U"&gt;", U'>'},
+          {U"&quot;", U'"'}, {U"&apos;", U'\''}, {U"&nbsp;", 0xA0}};
       bool matched = false;
       for (const auto& [name, cp] : entities) {
         if (text.compare(i, name.size(), name) == 0) {
@@ -103,7 +103,8 @@ TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& conten
   const double scale = fontHeight / font->emSquare();
   const double ascent = font->hasLayout ? font->ascent * scale : fontHeight * 0.8;
   const double descent = font->hasLayout ? font->descent * scale : fontHeight * 0.2;
-  const double leading = (def.hasLayout ? def.leading : 0) + (font->hasLayout ? font->leading * scale : 0);
+  const double leading =
+      (def.hasLayout ? def.leading : 0) + (font->hasLayout ? font->leading * scale : 0);
   auto advanceOf = [&](uint32_t glyph) {
     if (font->hasLayout && glyph < font->advances.size()) return font->advances[glyph] * scale;
     return fontHeight * 0.6;
@@ -168,8 +169,10 @@ TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& conten
     const double start = left + (first ? indent : 0);
     double x = start;
     const double room = right - start;
-    if (def.align == 1) x = start + (room - line.width);
-    else if (def.align == 2) x = start + (room - line.width) / 2;
+    if (def.align == 1)
+      x = start + (room - line.width);
+    else if (def.align == 2)
+      x = start + (room - line.width) / 2;
     for (const auto& [glyph, adv] : line.glyphs) {
       if (glyph != UINT32_MAX) layout.glyphs.push_back({font, glyph, x, baseline, scale});
       x += adv;
@@ -196,8 +199,8 @@ uint32_t argbOf(const TextFormat& f) {
 TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor) {
   TextLayout layout;
   auto deviceFace = [](const TextFormat& f) {
-    return font::DeviceFonts::shared().face(f.font.value_or("Times New Roman"), f.bold.value_or(false),
-                                            f.italic.value_or(false));
+    return font::DeviceFonts::shared().face(f.font.value_or("Times New Roman"),
+                                            f.bold.value_or(false), f.italic.value_or(false));
   };
   const bool device = !field.embedFonts;
   const swf::EditTextDef& def = field.def();
@@ -240,7 +243,8 @@ TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor
   };
   constexpr size_t kMaxLines = 10000;
   size_t lastSpace = SIZE_MAX;
-  for (size_t i = 0; i < text.size() && i < EditTextState::kMaxChars && lines.size() < kMaxLines; ++i) {
+  for (size_t i = 0; i < text.size() && i < EditTextState::kMaxChars && lines.size() < kMaxLines;
+       ++i) {
     // A password field shows an asterisk for each character.
     const char32_t c = field.password && text[i] != U'\r' && text[i] != U'\n' ? U'*' : text[i];
     const TextFormat f = field.formatOf(i, i + 1);
@@ -347,11 +351,14 @@ TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor
     const std::string align = f.align.value_or("left");
     // hscroll moves every line left by that many pixels.
     double x = start - 20.0 * std::clamp(field.hscroll, 0, 1000000);
-    if (align == "right") x += free;
-    else if (align == "center") x += free / 2;
+    if (align == "right")
+      x += free;
+    else if (align == "center")
+      x += free / 2;
     const size_t caret = std::min(field.caretIndex, text.size());
-    const bool caretHere = caret >= line.begin && (caret < line.end || caret == line.end) &&
-                           !(caret == line.end && k + 1 < lines.size() && lines[k + 1].begin == caret);
+    const bool caretHere =
+        caret >= line.begin && (caret < line.end || caret == line.end) &&
+        !(caret == line.end && k + 1 < lines.size() && lines[k + 1].begin == caret);
     if (caretHere) {
       layout.caretShown = true;
       layout.caretX = x;

@@ -20,10 +20,10 @@ namespace orv::movie::render {
 
 struct PlacedGlyph {
   const swf::FontDef* font = nullptr;
-  uint32_t glyph = 0;  // index into font->glyphs
-  double x = 0, y = 0;  // baseline origin, twips in the field's space
-  double scale = 1;     // font units to twips
-  uint32_t argb = 0;    // 0: the field's text colour
+  uint32_t glyph = 0;    // index into font->glyphs
+  double x = 0, y = 0;   // baseline origin, twips in the field's space
+  double scale = 1;      // font units to twips
+  uint32_t argb = 0;     // 0: the field's text colour
   size_t at = SIZE_MAX;  // the character it draws (live field text only)
 };
 

@@ -8,9 +8,9 @@
 namespace orv::movie::script {
 
 class TextFormatObject : public Object {
-public:
-    TextFormatObject() : Object(ObjectKind::Other) { className = "TextFormat"; }
-    movie::TextFormat format;
+ public:
+  TextFormatObject() : Object(ObjectKind::Other) { className = "TextFormat"; }
+  movie::TextFormat format;
 };
 
 // A new TextFormat object (TextFormat.prototype as its prototype) holding `format`.
@@ -18,7 +18,8 @@ TextFormatObject* newTextFormatObject(Vm& vm, const movie::TextFormat& format);
 // The format a script value holds; nullptr when it is not a TextFormat object.
 const movie::TextFormat* textFormatOf(const Value& v);
 // What getTextExtent measures: `text` in `format`, wrapped at `width` pixels when given.
-Object* measureTextExtent(Vm& vm, const movie::TextFormat& format, const std::string& text, double width);
+Object* measureTextExtent(Vm& vm, const movie::TextFormat& format, const std::string& text,
+                          double width);
 
 // TextSnapshot and MovieClip.getTextSnapshot (installTextFieldBuiltins calls it).
 void installTextSnapshotBuiltins(Vm& vm);

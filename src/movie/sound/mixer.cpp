@@ -11,7 +11,8 @@ VoiceId Mixer::play(std::shared_ptr<const PcmAudio> sound, const VoiceSettings& 
   std::lock_guard lock(mutex_);
   VoiceId id = nextId_++;
   if (nextId_ == 0) nextId_ = 1;
-  if (!sound || sound->frames() == 0 || sound->sampleRate <= 0 || sound->channels < 1 || sound->channels > 2)
+  if (!sound || sound->frames() == 0 || sound->sampleRate <= 0 || sound->channels < 1 ||
+      sound->channels > 2)
     return id;  // nothing to play: the voice has finished at once
   Voice v;
   v.id = id;
@@ -20,9 +21,12 @@ VoiceId Mixer::play(std::shared_ptr<const PcmAudio> sound, const VoiceSettings& 
   v.step = resampleStep(v.sound->sampleRate * settings.rate, outputRate_);
   // In and out points to the sound's own frames, kept inside it.
   const int64_t frames = int64_t(v.sound->frames());
-  auto toFrame = [&](uint32_t pos44) { return int64_t(double(pos44) * v.sound->sampleRate / 44100.0 + 0.5); };
+  auto toFrame = [&](uint32_t pos44) {
+    return int64_t(double(pos44) * v.sound->sampleRate / 44100.0 + 0.5);
+  };
   v.begin = std::min(toFrame(settings.inPoint44), frames);
-  v.end = settings.outPoint44 == 0 ? frames : std::clamp(toFrame(settings.outPoint44), v.begin, frames);
+  v.end =
+      settings.outPoint44 == 0 ? frames : std::clamp(toFrame(settings.outPoint44), v.begin, frames);
   if (v.end <= v.begin) return id;  // nothing between the points
   voices_.push_back(std::move(v));
   return id;
@@ -110,14 +114,17 @@ void Mixer::setRate(VoiceId id, double rate) {
   std::lock_guard lock(mutex_);
   if (Voice* v = find(id)) {
     v->settings.rate = rate;
-    v->step = resampleStep((v->streaming ? v->streamRate : v->sound->sampleRate) * rate, outputRate_);
+    v->step =
+        resampleStep((v->streaming ? v->streamRate : v->sound->sampleRate) * rate, outputRate_);
   }
 }
 
 std::optional<VoiceState> Mixer::state(VoiceId id) const {
   std::lock_guard lock(mutex_);
   for (const auto& v : voices_)
-    if (v.id == id) return VoiceState{v.playsCompleted, v.droppedFrames + size_t(v.begin + int64_t(v.position >> 32))};
+    if (v.id == id)
+      return VoiceState{v.playsCompleted,
+                        v.droppedFrames + size_t(v.begin + int64_t(v.position >> 32))};
   return std::nullopt;
 }
 
@@ -130,7 +137,8 @@ void Mixer::mix(int16_t* out, size_t frames) {
   std::lock_guard lock(mutex_);
   accumulator_.assign(frames * 2, 0.0f);
   std::erase_if(voices_, [&](Voice& v) {
-    return !(v.streaming ? renderStream(v, accumulator_.data(), frames) : render(v, accumulator_.data(), frames));
+    return !(v.streaming ? renderStream(v, accumulator_.data(), frames)
+                         : render(v, accumulator_.data(), frames));
   });
   for (size_t i = 0; i < frames * 2; ++i) {
     const float gain = (i & 1) ? masterRight_ : masterLeft_;
@@ -195,10 +203,11 @@ bool Mixer::render(Voice& v, float* acc, size_t frames) const {
       i -= length;
     }
     const float t = float(v.position & 0xFFFFFFFFu) * (1.0f / 4294967296.0f);
-    float left = cubicInterpolate(sample(i - 1, 0), sample(i, 0), sample(i + 1, 0), sample(i + 2, 0), t);
-    float right = channels == 2
-                      ? cubicInterpolate(sample(i - 1, 1), sample(i, 1), sample(i + 1, 1), sample(i + 2, 1), t)
-                      : left;
+    float left =
+        cubicInterpolate(sample(i - 1, 0), sample(i, 0), sample(i + 1, 0), sample(i + 2, 0), t);
+    float right = channels == 2 ? cubicInterpolate(sample(i - 1, 1), sample(i, 1), sample(i + 1, 1),
+                                                   sample(i + 2, 1), t)
+                                : left;
     if (!envelope.empty()) {
       float el, er;
       envelopeAt(envelope, (double(v.begin + i) + t) * frameTo44, el, er);
@@ -231,10 +240,11 @@ bool Mixer::renderStream(Voice& v, float* acc, size_t frames) const {
     // Interpolating needs two frames ahead; until the stream ends, wait for them.
     if (i + 2 >= length && !v.streamEnded) break;
     const float t = float(v.position & 0xFFFFFFFFu) * (1.0f / 4294967296.0f);
-    float left = cubicInterpolate(sample(i - 1, 0), sample(i, 0), sample(i + 1, 0), sample(i + 2, 0), t);
-    float right = channels == 2
-                      ? cubicInterpolate(sample(i - 1, 1), sample(i, 1), sample(i + 1, 1), sample(i + 2, 1), t)
-                      : left;
+    float left =
+        cubicInterpolate(sample(i - 1, 0), sample(i, 0), sample(i + 1, 0), sample(i + 2, 0), t);
+    float right = channels == 2 ? cubicInterpolate(sample(i - 1, 1), sample(i, 1), sample(i + 1, 1),
+                                                   sample(i + 2, 1), t)
+                                : left;
     acc[2 * f] += left * lg;
     acc[2 * f + 1] += right * rg;
     v.position += v.step;

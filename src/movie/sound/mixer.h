@@ -25,10 +25,10 @@ struct EnvelopePoint {
 };
 
 struct VoiceSettings {
-  float leftGain = 1.0f;   // linear, 1 = as recorded
+  float leftGain = 1.0f;  // linear, 1 = as recorded
   float rightGain = 1.0f;
-  double rate = 1.0;       // playback speed (and pitch); 2 = twice as fast
-  uint32_t plays = 1;      // times played in a row; 0 = until stopped
+  double rate = 1.0;   // playback speed (and pitch); 2 = twice as fast
+  uint32_t plays = 1;  // times played in a row; 0 = until stopped
   // The part of the sound played, in 44.1 kHz samples; outPoint44 0 = to the end.
   uint32_t inPoint44 = 0, outPoint44 = 0;
   // Levels between points are interpolated linearly; before the first and after the

@@ -164,7 +164,8 @@ void MovieSound::queueBlock(Stream& stream, int frame, std::span<const uint8_t> 
     stream.voiceChannels = channels;
   }
   mixer_->queueStream(stream.voice, pcm);
-  if (frame > stream.shownFrame) stream.queuedAhead.emplace_back(frame, pcm.size() / size_t(channels));
+  if (frame > stream.shownFrame)
+    stream.queuedAhead.emplace_back(frame, pcm.size() / size_t(channels));
 }
 
 void MovieSound::stopStreams() {

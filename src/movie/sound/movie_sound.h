@@ -99,8 +99,8 @@ class MovieSound final : public TimelineListener {
     std::unique_ptr<StreamSoundDecoder> decoder;
     VoiceId voice = 0;
     int voiceRate = 0, voiceChannels = 0;
-    int shownFrame = -1;   // the clip's frame last shown
-    int queuedUpTo = -1;   // the last frame whose block is queued
+    int shownFrame = -1;  // the clip's frame last shown
+    int queuedUpTo = -1;  // the last frame whose block is queued
     // Sample frames queued for each frame after the one shown, oldest first.
     std::vector<std::pair<int, size_t>> queuedAhead;
   };

@@ -9,8 +9,10 @@ namespace orv::movie::sound {
 namespace {
 
 // Layer III bitrates in kbit/s by bitrate index (0 = free format, 15 = invalid).
-constexpr int kBitratesMpeg1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
-constexpr int kBitratesMpeg2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+constexpr int kBitratesMpeg1[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                    112, 128, 160, 192, 224, 256, 320, 0};
+constexpr int kBitratesMpeg2[16] = {0,  8,  16, 24,  32,  40,  48,  56,
+                                    64, 80, 96, 112, 128, 144, 160, 0};
 constexpr int kRatesMpeg1[3] = {44100, 48000, 32000};
 
 bool sameStream(const Mp3FrameHeader& a, const Mp3FrameHeader& b) {
@@ -67,7 +69,8 @@ std::optional<Mp3FrameHeader> parseMp3FrameHeader(const uint8_t* p) {
   h.channels = (p[3] >> 6) == 3 ? 1 : 2;
   h.samplesPerFrame = h.version == 1 ? 1152 : 576;
   int padding = (p[2] >> 1) & 1;
-  h.frameBytes = size_t(h.samplesPerFrame / 8) * size_t(h.bitrateKbps) * 1000 / size_t(h.sampleRate) + padding;
+  h.frameBytes =
+      size_t(h.samplesPerFrame / 8) * size_t(h.bitrateKbps) * 1000 / size_t(h.sampleRate) + padding;
   return h;
 }
 
@@ -95,7 +98,8 @@ std::optional<Mp3StreamInfo> scanMp3(std::span<const uint8_t> d) {
     }
     Mp3FrameHeader next;
     size_t probe = pos + 1;
-    while (probe + 4 <= d.size() && !(confirmedFrameAt(d, probe, next) && sameStream(next, info.first)))
+    while (probe + 4 <= d.size() &&
+           !(confirmedFrameAt(d, probe, next) && sameStream(next, info.first)))
       ++probe;
     if (probe + 4 > d.size()) break;  // trailing tag or junk
     pos = probe;
@@ -107,7 +111,8 @@ DecodeResult decodeMp3(std::span<const uint8_t> data, bool allowTruncated) {
   auto info = scanMp3(data);
   if (!info || info->frameCount == 0) return DecodeResult::failure("no MP3 audio frames");
   if (info->truncated && !allowTruncated) return DecodeResult::failure("MP3 data is truncated");
-  size_t expected = info->frameCount * size_t(info->first.samplesPerFrame) * size_t(info->first.channels);
+  size_t expected =
+      info->frameCount * size_t(info->first.samplesPerFrame) * size_t(info->first.channels);
   if (expected > kMaxDecodedSamples) return DecodeResult::failure("MP3 sound is too long");
 
   auto decoder = codec::makeMp3Decoder();
@@ -123,9 +128,11 @@ DecodeResult decodeMp3(std::span<const uint8_t> data, bool allowTruncated) {
     if (result.audio.samples.size() > kMaxDecodedSamples)
       return DecodeResult::failure("MP3 sound is too long");
   }
-  if (!decoder->finish(result.audio.samples)) return DecodeResult::failure("MP3 data cannot be decoded");
+  if (!decoder->finish(result.audio.samples))
+    return DecodeResult::failure("MP3 data cannot be decoded");
   codec::Mp3Format format = decoder->format();
-  if (format.sampleRate <= 0 || format.channels < 1 || format.channels > 2 || result.audio.samples.empty())
+  if (format.sampleRate <= 0 || format.channels < 1 || format.channels > 2 ||
+      result.audio.samples.empty())
     return DecodeResult::failure("MP3 data decodes to no sound");
   result.audio.sampleRate = format.sampleRate;
   result.audio.channels = format.channels;

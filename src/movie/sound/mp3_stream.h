@@ -25,11 +25,11 @@ struct Mp3FrameHeader {
 std::optional<Mp3FrameHeader> parseMp3FrameHeader(const uint8_t* p);
 
 struct Mp3StreamInfo {
-  Mp3FrameHeader first;     // format of the stream
-  size_t firstFrame = 0;    // byte offset of the first frame (after ID3v2 tags)
-  size_t end = 0;           // byte offset just past the last complete frame
-  size_t frameCount = 0;    // complete frames
-  bool truncated = false;   // the data ends inside a frame that follows the last one
+  Mp3FrameHeader first;    // format of the stream
+  size_t firstFrame = 0;   // byte offset of the first frame (after ID3v2 tags)
+  size_t end = 0;          // byte offset just past the last complete frame
+  size_t frameCount = 0;   // complete frames
+  bool truncated = false;  // the data ends inside a frame that follows the last one
 };
 
 // Walks the frame chain. nullopt when no frame can be found (not MP3 data).

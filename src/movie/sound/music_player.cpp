@@ -24,7 +24,8 @@ std::vector<uint8_t> readFile(const std::string& path) {
   if (size > kMaxFileBytes) throw MusicError("file too large: " + path);
   f.seekg(0);
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (size > 0 && !f.read(reinterpret_cast<char*>(bytes.data()), size)) throw MusicError("cannot read " + path);
+  if (size > 0 && !f.read(reinterpret_cast<char*>(bytes.data()), size))
+    throw MusicError("cannot read " + path);
   return bytes;
 }
 

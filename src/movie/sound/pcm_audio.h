@@ -8,8 +8,8 @@
 namespace orv::movie::sound {
 
 struct PcmAudio {
-  int sampleRate = 0;  // Hz
-  int channels = 0;    // 1 or 2
+  int sampleRate = 0;            // Hz
+  int channels = 0;              // 1 or 2
   std::vector<int16_t> samples;  // frame after frame, channels interleaved
   size_t frames() const { return channels > 0 ? samples.size() / size_t(channels) : 0; }
 };

@@ -25,7 +25,8 @@ PcmAudio resample(const PcmAudio& in, int outputRate) {
     const float t = float(pos & 0xFFFFFFFFu) * (1.0f / 4294967296.0f);
     for (int c = 0; c < channels; ++c) {
       float y = cubicInterpolate(at(i - 1, c), at(i, c), at(i + 1, c), at(i + 2, c), t);
-      out.samples[f * size_t(channels) + size_t(c)] = int16_t(std::clamp(std::lrint(y), -32768L, 32767L));
+      out.samples[f * size_t(channels) + size_t(c)] =
+          int16_t(std::clamp(std::lrint(y), -32768L, 32767L));
     }
   }
   return out;

@@ -10,12 +10,12 @@ namespace {
 
 // IMA ADPCM quantiser step sizes.
 constexpr int16_t kStepSizes[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 // Step index change by magnitude code, for 2, 3, 4 and 5 bits per sample.
@@ -32,7 +32,8 @@ class BitReader {
   size_t remaining() const { return data_.size() * 8 - pos_; }
   uint32_t read(int bits) {  // caller checks remaining()
     uint32_t v = 0;
-    for (int i = 0; i < bits; ++i, ++pos_) v = (v << 1) | ((data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1);
+    for (int i = 0; i < bits; ++i, ++pos_)
+      v = (v << 1) | ((data_[pos_ >> 3] >> (7 - (pos_ & 7))) & 1);
     return v;
   }
   int32_t readSigned(int bits) {
@@ -101,7 +102,8 @@ DecodeResult decodeAdpcm(std::span<const uint8_t> data, int channels, int sample
       r.audio.samples.push_back(int16_t(state[c].sample));
     }
     for (int i = 1; i < 4096 && in.remaining() >= frameBits; ++i)
-      for (int c = 0; c < channels; ++c) r.audio.samples.push_back(state[c].decode(in.read(bits), bits));
+      for (int c = 0; c < channels; ++c)
+        r.audio.samples.push_back(state[c].decode(in.read(bits), bits));
   }
   if (r.audio.samples.empty()) return DecodeResult::failure("ADPCM data holds no samples");
   return r;
@@ -136,7 +138,8 @@ VoiceSettings voiceSettingsFor(const swf::SoundInfo& info) {
   s.inPoint44 = info.inPoint.value_or(0);
   s.outPoint44 = info.outPoint.value_or(0);
   for (const auto& p : info.envelope)
-    s.envelope.push_back({p.pos44, std::min(p.leftLevel / 32768.0f, 1.0f), std::min(p.rightLevel / 32768.0f, 1.0f)});
+    s.envelope.push_back(
+        {p.pos44, std::min(p.leftLevel / 32768.0f, 1.0f), std::min(p.rightLevel / 32768.0f, 1.0f)});
   return s;
 }
 

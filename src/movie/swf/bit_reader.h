@@ -37,9 +37,9 @@ class BitReader {
   uint32_t u32();
   int16_t s16() { return static_cast<int16_t>(u16()); }
   int32_t s32() { return static_cast<int32_t>(u32()); }
-  double fixed8() { return s16() / 256.0; }       // 8.8
-  double fixed16() { return s32() / 65536.0; }    // 16.16
-  float f16();                                    // half precision
+  double fixed8() { return s16() / 256.0; }     // 8.8
+  double fixed16() { return s32() / 65536.0; }  // 16.16
+  float f16();                                  // half precision
   float f32();
   double f64();
   uint32_t encodedU32();

@@ -6,7 +6,8 @@
 namespace orv::movie::swf::detail {
 
 namespace {
-template <class T> T* mutableCharacter(Context& ctx, CharacterId id) {
+template <class T>
+T* mutableCharacter(Context& ctx, CharacterId id) {
   auto it = ctx.movie.dictionary.find(id);
   return it == ctx.movie.dictionary.end() ? nullptr : std::get_if<T>(&it->second);
 }
@@ -199,12 +200,24 @@ void readAlignZones(BitReader& r, Context& ctx) {
 
 void readFontTag(BitReader& r, uint16_t code, Context& ctx) {
   switch (code) {
-    case 10: readDefineFont1(r, ctx); break;
-    case 48: readDefineFont23(r, 2, ctx); break;
-    case 75: readDefineFont23(r, 3, ctx); break;
-    case 13: readFontInfo(r, 1, ctx); break;
-    case 62: readFontInfo(r, 2, ctx); break;
-    case 73: readAlignZones(r, ctx); break;
+    case 10:
+      readDefineFont1(r, ctx);
+      break;
+    case 48:
+      readDefineFont23(r, 2, ctx);
+      break;
+    case 75:
+      readDefineFont23(r, 3, ctx);
+      break;
+    case 13:
+      readFontInfo(r, 1, ctx);
+      break;
+    case 62:
+      readFontInfo(r, 2, ctx);
+      break;
+    case 73:
+      readAlignZones(r, ctx);
+      break;
   }
 }
 
@@ -302,10 +315,18 @@ void readCsmTextSettings(BitReader& r, Context& ctx) {
 
 void readTextTag(BitReader& r, uint16_t code, Context& ctx) {
   switch (code) {
-    case 11: readDefineText(r, 1, ctx); break;
-    case 33: readDefineText(r, 2, ctx); break;
-    case 37: readDefineEditText(r, ctx); break;
-    case 74: readCsmTextSettings(r, ctx); break;
+    case 11:
+      readDefineText(r, 1, ctx);
+      break;
+    case 33:
+      readDefineText(r, 2, ctx);
+      break;
+    case 37:
+      readDefineEditText(r, ctx);
+      break;
+    case 74:
+      readCsmTextSettings(r, ctx);
+      break;
   }
 }
 
@@ -383,8 +404,12 @@ void readDefineButton2(BitReader& r, Context& ctx) {
 
 void readButtonTag(BitReader& r, uint16_t code, Context& ctx) {
   switch (code) {
-    case 7: readDefineButton(r, ctx); break;
-    case 34: readDefineButton2(r, ctx); break;
+    case 7:
+      readDefineButton(r, ctx);
+      break;
+    case 34:
+      readDefineButton2(r, ctx);
+      break;
     case 23: {  // DefineButtonCxform
       ButtonDef* def = mutableCharacter<ButtonDef>(ctx, r.u16());
       ColorTransform cx = r.cxform(false);

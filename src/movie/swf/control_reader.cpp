@@ -8,12 +8,20 @@ void skipFilterList(BitReader& r) {
   for (uint8_t i = 0; i < count; ++i) {
     uint8_t id = r.u8();
     switch (id) {
-      case 0: r.skip(23); break;  // drop shadow
-      case 1: r.skip(9); break;   // blur
-      case 2: r.skip(15); break;  // glow
-      case 3: r.skip(27); break;  // bevel
-      case 4:                     // gradient glow
-      case 7: {                   // gradient bevel
+      case 0:
+        r.skip(23);
+        break;  // drop shadow
+      case 1:
+        r.skip(9);
+        break;  // blur
+      case 2:
+        r.skip(15);
+        break;  // glow
+      case 3:
+        r.skip(27);
+        break;   // bevel
+      case 4:    // gradient glow
+      case 7: {  // gradient bevel
         uint8_t colors = r.u8();
         r.skip(size_t(colors) * 5 + 19);
         break;
@@ -23,8 +31,11 @@ void skipFilterList(BitReader& r) {
         r.skip(8 + size_t(w) * h * 4 + 4 + 1);
         break;
       }
-      case 6: r.skip(80); break;  // colour matrix
-      default: throw ParseError("unknown filter " + std::to_string(id));
+      case 6:
+        r.skip(80);
+        break;  // colour matrix
+      default:
+        throw ParseError("unknown filter " + std::to_string(id));
     }
   }
 }
@@ -32,8 +43,11 @@ void skipFilterList(BitReader& r) {
 namespace {
 void readClipActions(BitReader& r, PlaceObject& place, Context& ctx) {
   const bool wide = ctx.version >= 6;
-  r.u16();                        // reserved
-  if (wide) r.u32(); else r.u16();  // all event flags
+  r.u16();  // reserved
+  if (wide)
+    r.u32();
+  else
+    r.u16();  // all event flags
   while (r.remaining() > 0) {
     uint32_t events = wide ? r.u32() : r.u16();
     if (events == 0) break;  // ClipActionEndFlag

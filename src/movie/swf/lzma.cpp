@@ -144,7 +144,8 @@ LzmaResult lzmaDecode(const uint8_t properties[5], const uint8_t* input, size_t 
       const unsigned posState = static_cast<unsigned>(out.size()) & pbMask;
       if (rc.bit(isMatch[(state << 4) + posState]) == 0) {
         unsigned prev = out.empty() ? 0 : out.back();
-        unsigned litState = ((static_cast<unsigned>(out.size()) & lpMask) << lc) + (prev >> (8 - lc));
+        unsigned litState =
+            ((static_cast<unsigned>(out.size()) & lpMask) << lc) + (prev >> (8 - lc));
         uint16_t* probs = &literalProbs[size_t(0x300) * litState];
         unsigned symbol = 1;
         if (state >= 7) {
@@ -204,7 +205,8 @@ LzmaResult lzmaDecode(const uint8_t properties[5], const uint8_t* input, size_t 
           unsigned directBits = (slot >> 1) - 1;
           uint32_t dist = (2u | (slot & 1u)) << directBits;
           if (slot < kEndPosModelIndex) {
-            dist += BitTree<1>::reverseDecode(&posDecoders[dist - slot], static_cast<int>(directBits), rc);
+            dist += BitTree<1>::reverseDecode(&posDecoders[dist - slot],
+                                              static_cast<int>(directBits), rc);
           } else {
             dist += rc.directBits(directBits - 4) << 4;
             dist += align.reverse(rc);

@@ -144,7 +144,8 @@ class MovieReader {
     std::erase_if(pendingInits_, [&](const PendingInit& p) {
       if (!knownCharacter(p.id)) return false;
       Frame& f = p.frame < tl.timeline.frames.size() ? tl.timeline.frames[p.frame] : tl.current;
-      if (p.index < f.initActions.size()) f.initActions[p.index].definedInFrame = static_cast<int>(frameNow);
+      if (p.index < f.initActions.size())
+        f.initActions[p.index].definedInFrame = static_cast<int>(frameNow);
       return true;
     });
   }
@@ -165,8 +166,14 @@ class MovieReader {
       case 1:  // ShowFrame
         tl.showFrame(ctx_);
         return;
-      case 4: case 26: case 70:
-        f.displayTags.emplace_back(detail::readPlaceObject(r, code == 4 ? 1 : code == 26 ? 2 : 3, ctx_));
+      case 4:
+      case 26:
+      case 70:
+        f.displayTags.emplace_back(detail::readPlaceObject(r,
+                                                           code == 4    ? 1
+                                                           : code == 26 ? 2
+                                                                        : 3,
+                                                           ctx_));
         break;
       case 5: {
         RemoveObject ro;
@@ -209,16 +216,22 @@ class MovieReader {
         f.initActions.push_back(std::move(a));
         break;
       }
-      case 15: case 89: {
+      case 15:
+      case 89: {
         StartSound s;
-        if (code == 15) s.soundId = r.u16(); else s.className = r.string();
+        if (code == 15)
+          s.soundId = r.u16();
+        else
+          s.className = r.string();
         s.info = detail::readSoundInfo(r);
         ctx_.charge(1, sizeof(StartSound));
         f.sounds.push_back(std::move(s));
         break;
       }
-      case 18: case 45:
-        if (!tl.timeline.streamHead) tl.timeline.streamHead = detail::readSoundStreamHead(r, code == 18 ? 1 : 2);
+      case 18:
+      case 45:
+        if (!tl.timeline.streamHead)
+          tl.timeline.streamHead = detail::readSoundStreamHead(r, code == 18 ? 1 : 2);
         break;
       case 19:
         f.streamBlock = r.rest();
@@ -254,29 +267,62 @@ class MovieReader {
   void readDefinitionOrMovieTag(BitReader& r, uint16_t code) {
     Movie& m = ctx_.movie;
     switch (code) {
-      case 2: detail::readDefineShape(r, 1, ctx_); break;
-      case 22: detail::readDefineShape(r, 2, ctx_); break;
-      case 32: detail::readDefineShape(r, 3, ctx_); break;
-      case 83: detail::readDefineShape(r, 4, ctx_); break;
-      case 46: detail::readDefineMorphShape(r, 1, ctx_); break;
-      case 84: detail::readDefineMorphShape(r, 2, ctx_); break;
-      case 6: case 21: case 35: case 90: case 20: case 36:
+      case 2:
+        detail::readDefineShape(r, 1, ctx_);
+        break;
+      case 22:
+        detail::readDefineShape(r, 2, ctx_);
+        break;
+      case 32:
+        detail::readDefineShape(r, 3, ctx_);
+        break;
+      case 83:
+        detail::readDefineShape(r, 4, ctx_);
+        break;
+      case 46:
+        detail::readDefineMorphShape(r, 1, ctx_);
+        break;
+      case 84:
+        detail::readDefineMorphShape(r, 2, ctx_);
+        break;
+      case 6:
+      case 21:
+      case 35:
+      case 90:
+      case 20:
+      case 36:
         detail::readBitmapTag(r, code, ctx_);
         break;
       case 8:
         if (m.jpegTables.empty()) m.jpegTables = r.rest();
         break;
-      case 10: case 48: case 75: case 13: case 62: case 73:
+      case 10:
+      case 48:
+      case 75:
+      case 13:
+      case 62:
+      case 73:
         detail::readFontTag(r, code, ctx_);
         break;
-      case 11: case 33: case 37: case 74:
+      case 11:
+      case 33:
+      case 37:
+      case 74:
         detail::readTextTag(r, code, ctx_);
         break;
-      case 7: case 34: case 23: case 17:
+      case 7:
+      case 34:
+      case 23:
+      case 17:
         detail::readButtonTag(r, code, ctx_);
         break;
-      case 14: detail::readSoundDefinition(r, ctx_); break;
-      case 60: case 61: detail::readVideoTag(r, code, ctx_); break;
+      case 14:
+        detail::readSoundDefinition(r, ctx_);
+        break;
+      case 60:
+      case 61:
+        detail::readVideoTag(r, code, ctx_);
+        break;
       case 78: {
         CharacterId id = r.u16();
         m.scalingGrids.emplace(id, r.rect());
@@ -291,7 +337,8 @@ class MovieReader {
         }
         break;
       }
-      case 57: case 71: {  // ImportAssets, ImportAssets2
+      case 57:
+      case 71: {  // ImportAssets, ImportAssets2
         Movie::Import imp;
         imp.url = r.string();
         if (code == 71) r.u16();  // reserved
@@ -315,7 +362,9 @@ class MovieReader {
         m.fileAttributes = fa;
         break;
       }
-      case 77: m.metadata = r.string(); break;
+      case 77:
+        m.metadata = r.string();
+        break;
       case 66: {
         uint16_t depth = r.u16();
         m.tabIndices[depth] = r.u16();
@@ -325,8 +374,13 @@ class MovieReader {
         m.maxRecursionDepth = r.u16();
         m.scriptTimeoutSeconds = r.u16();
         break;
-      case 24: m.isProtected = true; break;
-      case 58: case 64: m.debuggerEnabled = true; break;
+      case 24:
+        m.isProtected = true;
+        break;
+      case 58:
+      case 64:
+        m.debuggerEnabled = true;
+        break;
       case 86: {  // DefineSceneAndFrameLabelData
         uint32_t scenes = r.encodedU32();
         for (uint32_t i = 0; i < scenes; ++i) {
@@ -434,73 +488,140 @@ ReadResult readMovie(const uint8_t* data, size_t size, const ReadLimits& limits)
 
 const char* tagName(uint16_t code) {
   switch (code) {
-    case 0: return "End";
-    case 1: return "ShowFrame";
-    case 2: return "DefineShape";
-    case 4: return "PlaceObject";
-    case 5: return "RemoveObject";
-    case 6: return "DefineBits";
-    case 7: return "DefineButton";
-    case 8: return "JPEGTables";
-    case 9: return "SetBackgroundColor";
-    case 10: return "DefineFont";
-    case 11: return "DefineText";
-    case 12: return "DoAction";
-    case 13: return "DefineFontInfo";
-    case 14: return "DefineSound";
-    case 15: return "StartSound";
-    case 17: return "DefineButtonSound";
-    case 18: return "SoundStreamHead";
-    case 19: return "SoundStreamBlock";
-    case 20: return "DefineBitsLossless";
-    case 21: return "DefineBitsJPEG2";
-    case 22: return "DefineShape2";
-    case 23: return "DefineButtonCxform";
-    case 24: return "Protect";
-    case 26: return "PlaceObject2";
-    case 28: return "RemoveObject2";
-    case 32: return "DefineShape3";
-    case 33: return "DefineText2";
-    case 34: return "DefineButton2";
-    case 35: return "DefineBitsJPEG3";
-    case 36: return "DefineBitsLossless2";
-    case 37: return "DefineEditText";
-    case 39: return "DefineSprite";
-    case 41: return "ProductInfo";
-    case 43: return "FrameLabel";
-    case 45: return "SoundStreamHead2";
-    case 46: return "DefineMorphShape";
-    case 48: return "DefineFont2";
-    case 56: return "ExportAssets";
-    case 57: return "ImportAssets";
-    case 58: return "EnableDebugger";
-    case 59: return "DoInitAction";
-    case 60: return "DefineVideoStream";
-    case 61: return "VideoFrame";
-    case 62: return "DefineFontInfo2";
-    case 63: return "DebugID";
-    case 64: return "EnableDebugger2";
-    case 65: return "ScriptLimits";
-    case 66: return "SetTabIndex";
-    case 69: return "FileAttributes";
-    case 70: return "PlaceObject3";
-    case 71: return "ImportAssets2";
-    case 73: return "DefineFontAlignZones";
-    case 74: return "CSMTextSettings";
-    case 75: return "DefineFont3";
-    case 76: return "SymbolClass";
-    case 77: return "Metadata";
-    case 78: return "DefineScalingGrid";
-    case 82: return "DoABC";
-    case 83: return "DefineShape4";
-    case 84: return "DefineMorphShape2";
-    case 86: return "DefineSceneAndFrameLabelData";
-    case 87: return "DefineBinaryData";
-    case 88: return "DefineFontName";
-    case 89: return "StartSound2";
-    case 90: return "DefineBitsJPEG4";
-    case 91: return "DefineFont4";
-    default: return "Unknown";
+    case 0:
+      return "End";
+    case 1:
+      return "ShowFrame";
+    case 2:
+      return "DefineShape";
+    case 4:
+      return "PlaceObject";
+    case 5:
+      return "RemoveObject";
+    case 6:
+      return "DefineBits";
+    case 7:
+      return "DefineButton";
+    case 8:
+      return "JPEGTables";
+    case 9:
+      return "SetBackgroundColor";
+    case 10:
+      return "DefineFont";
+    case 11:
+      return "DefineText";
+    case 12:
+      return "DoAction";
+    case 13:
+      return "DefineFontInfo";
+    case 14:
+      return "DefineSound";
+    case 15:
+      return "StartSound";
+    case 17:
+      return "DefineButtonSound";
+    case 18:
+      return "SoundStreamHead";
+    case 19:
+      return "SoundStreamBlock";
+    case 20:
+      return "DefineBitsLossless";
+    case 21:
+      return "DefineBitsJPEG2";
+    case 22:
+      return "DefineShape2";
+    case 23:
+      return "DefineButtonCxform";
+    case 24:
+      return "Protect";
+    case 26:
+      return "PlaceObject2";
+    case 28:
+      return "RemoveObject2";
+    case 32:
+      return "DefineShape3";
+    case 33:
+      return "DefineText2";
+    case 34:
+      return "DefineButton2";
+    case 35:
+      return "DefineBitsJPEG3";
+    case 36:
+      return "DefineBitsLossless2";
+    case 37:
+      return "DefineEditText";
+    case 39:
+      return "DefineSprite";
+    case 41:
+      return "ProductInfo";
+    case 43:
+      return "FrameLabel";
+    case 45:
+      return "SoundStreamHead2";
+    case 46:
+      return "DefineMorphShape";
+    case 48:
+      return "DefineFont2";
+    case 56:
+      return "ExportAssets";
+    case 57:
+      return "ImportAssets";
+    case 58:
+      return "EnableDebugger";
+    case 59:
+      return "DoInitAction";
+    case 60:
+      return "DefineVideoStream";
+    case 61:
+      return "VideoFrame";
+    case 62:
+      return "DefineFontInfo2";
+    case 63:
+      return "DebugID";
+    case 64:
+      return "EnableDebugger2";
+    case 65:
+      return "ScriptLimits";
+    case 66:
+      return "SetTabIndex";
+    case 69:
+      return "FileAttributes";
+    case 70:
+      return "PlaceObject3";
+    case 71:
+      return "ImportAssets2";
+    case 73:
+      return "DefineFontAlignZones";
+    case 74:
+      return "CSMTextSettings";
+    case 75:
+      return "DefineFont3";
+    case 76:
+      return "SymbolClass";
+    case 77:
+      return "Metadata";
+    case 78:
+      return "DefineScalingGrid";
+    case 82:
+      return "DoABC";
+    case 83:
+      return "DefineShape4";
+    case 84:
+      return "DefineMorphShape2";
+    case 86:
+      return "DefineSceneAndFrameLabelData";
+    case 87:
+      return "DefineBinaryData";
+    case 88:
+      return "DefineFontName";
+    case 89:
+      return "StartSound2";
+    case 90:
+      return "DefineBitsJPEG4";
+    case 91:
+      return "DefineFont4";
+    default:
+      return "Unknown";
   }
 }
 

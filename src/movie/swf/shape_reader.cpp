@@ -7,9 +7,7 @@ namespace orv::movie::swf::detail {
 
 namespace {
 
-RGBA readColor(BitReader& r, int shapeVersion) {
-  return shapeVersion >= 3 ? r.rgba() : r.rgb();
-}
+RGBA readColor(BitReader& r, int shapeVersion) { return shapeVersion >= 3 ? r.rgba() : r.rgb(); }
 
 void readGradient(BitReader& r, int shapeVersion, Gradient& g, bool focal) {
   r.align();
@@ -26,8 +24,14 @@ void readGradient(BitReader& r, int shapeVersion, Gradient& g, bool focal) {
 
 FillType checkedFillType(uint8_t type) {
   switch (type) {
-    case 0x00: case 0x10: case 0x12: case 0x13:
-    case 0x40: case 0x41: case 0x42: case 0x43:
+    case 0x00:
+    case 0x10:
+    case 0x12:
+    case 0x13:
+    case 0x40:
+    case 0x41:
+    case 0x42:
+    case 0x43:
       return static_cast<FillType>(type);
     default:
       throw ParseError("unknown fill style type " + std::to_string(type));
@@ -51,7 +55,8 @@ void readMorphFill(BitReader& r, FillStyle& start, FillStyle& end) {
     end.matrix = r.matrix();
     r.align();
     SpreadMode spread = static_cast<SpreadMode>(std::min<uint32_t>(r.ub(2), 2));
-    InterpolationMode interp = r.ub(2) == 1 ? InterpolationMode::LinearRGB : InterpolationMode::Normal;
+    InterpolationMode interp =
+        r.ub(2) == 1 ? InterpolationMode::LinearRGB : InterpolationMode::Normal;
     unsigned count = r.ub(4);
     for (Gradient* g : {&start.gradient, &end.gradient}) {
       g->spread = spread;

@@ -15,7 +15,8 @@ struct Context {
     if (unit != 0 && count > budget / unit) throw ParseError("movie too large to hold in memory");
     budget -= count * unit;
   }
-  template <class T> void define(CharacterId id, T&& def) {
+  template <class T>
+  void define(CharacterId id, T&& def) {
     movie.dictionary.emplace(id, Character(std::forward<T>(def)));  // first definition wins
   }
 };

@@ -35,8 +35,8 @@ struct Matrix {
 
   // (this * other): first apply `other`, then this.
   Matrix operator*(const Matrix& other) const {
-    return {a * other.a + c * other.b, b * other.a + d * other.b,
-            a * other.c + c * other.d, b * other.c + d * other.d,
+    return {a * other.a + c * other.b,        b * other.a + d * other.b,
+            a * other.c + c * other.d,        b * other.c + d * other.d,
             a * other.tx + c * other.ty + tx, b * other.tx + d * other.ty + ty};
   }
   double mapX(double x, double y) const { return a * x + c * y + tx; }
@@ -60,9 +60,9 @@ struct ColorTransform {
 
   // (this * inner): apply `inner` first, then this (parent * child).
   ColorTransform operator*(const ColorTransform& in) const {
-    return {rMul * in.rMul, gMul * in.gMul, bMul * in.bMul, aMul * in.aMul,
-            rMul * in.rAdd + rAdd, gMul * in.gAdd + gAdd, bMul * in.bAdd + bAdd,
-            aMul * in.aAdd + aAdd};
+    return {rMul * in.rMul,        gMul * in.gMul,        bMul * in.bMul,
+            aMul * in.aMul,        rMul * in.rAdd + rAdd, gMul * in.gAdd + gAdd,
+            bMul * in.bAdd + bAdd, aMul * in.aAdd + aAdd};
   }
   RGBA apply(RGBA c) const;  // non-premultiplied colour in, clamped result out
   bool isIdentity() const { return *this == ColorTransform{}; }
@@ -103,9 +103,9 @@ struct Gradient {
 
 struct FillStyle {
   FillType type = FillType::Solid;
-  RGBA color;          // Solid
-  Matrix matrix;       // gradient and bitmap fills
-  Gradient gradient;   // gradient fills
+  RGBA color;                     // Solid
+  Matrix matrix;                  // gradient and bitmap fills
+  Gradient gradient;              // gradient fills
   CharacterId bitmapId = 0xFFFF;  // bitmap fills (0xFFFF: none, draws as nothing)
 
   bool isGradient() const {
@@ -189,8 +189,7 @@ struct ShapeDef {
   int version = 1;  // DefineShape 1..4
   Rect bounds;
   Rect edgeBounds;  // DefineShape4 only (else == bounds)
-  bool usesFillWindingRule = false, usesNonScalingStrokes = false,
-       usesScalingStrokes = false;
+  bool usesFillWindingRule = false, usesNonScalingStrokes = false, usesScalingStrokes = false;
   Shape shape;
 };
 
@@ -223,9 +222,9 @@ struct BitmapDef {
   std::vector<uint8_t> alphaData;  // Jpeg3/4: zlib compressed alpha plane
   double deblocking = 0;           // Jpeg4 (8.8)
   // Lossless only:
-  uint8_t losslessFormat = 0;      // 3 = 8-bit colormap, 4 = 15-bit, 5 = 32-bit
+  uint8_t losslessFormat = 0;  // 3 = 8-bit colormap, 4 = 15-bit, 5 = 32-bit
   uint16_t width = 0, height = 0;
-  uint16_t colorTableSize = 0;     // format 3: entries - 1 as stored
+  uint16_t colorTableSize = 0;  // format 3: entries - 1 as stored
 };
 
 // ---- Fonts and text -----------------------------------------------------------------
@@ -236,7 +235,9 @@ struct KerningRecord {
 };
 
 struct AlignZone {
-  struct Data { float position = 0, size = 0; };
+  struct Data {
+    float position = 0, size = 0;
+  };
   std::vector<Data> data;  // usually 2 (x and y)
   bool maskX = false, maskY = false;
 };
@@ -277,8 +278,8 @@ struct GlyphEntry {
 struct TextRecord {
   CharacterId fontId = 0;
   RGBA color;
-  int32_t x = 0, y = 0;   // baseline start of the first glyph
-  uint16_t height = 0;    // font size in twips
+  int32_t x = 0, y = 0;  // baseline start of the first glyph
+  uint16_t height = 0;   // font size in twips
   std::vector<GlyphEntry> glyphs;
 };
 
@@ -322,8 +323,14 @@ struct EditTextDef {
 // ---- Sounds -------------------------------------------------------------------------
 
 enum class SoundFormat : uint8_t {
-  PcmNative = 0, Adpcm = 1, Mp3 = 2, PcmLittle = 3,
-  Nellymoser16k = 4, Nellymoser8k = 5, Nellymoser = 6, Speex = 11,
+  PcmNative = 0,
+  Adpcm = 1,
+  Mp3 = 2,
+  PcmLittle = 3,
+  Nellymoser16k = 4,
+  Nellymoser8k = 5,
+  Nellymoser = 6,
+  Speex = 11,
 };
 
 struct AudioFormat {
@@ -342,7 +349,7 @@ struct SoundDef {
 };
 
 struct SoundEnvelopePoint {
-  uint32_t pos44 = 0;  // position in 44 kHz samples
+  uint32_t pos44 = 0;                      // position in 44 kHz samples
   uint16_t leftLevel = 0, rightLevel = 0;  // 0..32768
 };
 
@@ -397,7 +404,10 @@ struct ButtonDef {
   std::vector<ButtonRecord> records;
   std::vector<ButtonAction> actions;  // DefineButton: one entry with OverDownToOverUp
   // DefineButtonSound: OverUpToIdle, IdleToOverUp, OverUpToOverDown, OverDownToOverUp.
-  struct Sound { CharacterId soundId = 0; SoundInfo info; };
+  struct Sound {
+    CharacterId soundId = 0;
+    SoundInfo info;
+  };
   std::optional<Sound> sounds[4];
 };
 
@@ -417,10 +427,9 @@ struct VideoStreamDef {
 // CLIPACTIONRECORD event flags, as the little-endian number the file stores
 // (SWF 5 stores only the low 16 bits).
 namespace ClipEvent {
-constexpr uint32_t Load = 1u << 0, EnterFrame = 1u << 1, Unload = 1u << 2,
-                   MouseMove = 1u << 3, MouseDown = 1u << 4, MouseUp = 1u << 5,
-                   KeyDown = 1u << 6, KeyUp = 1u << 7, Data = 1u << 8,
-                   Initialize = 1u << 9, Press = 1u << 10, Release = 1u << 11,
+constexpr uint32_t Load = 1u << 0, EnterFrame = 1u << 1, Unload = 1u << 2, MouseMove = 1u << 3,
+                   MouseDown = 1u << 4, MouseUp = 1u << 5, KeyDown = 1u << 6, KeyUp = 1u << 7,
+                   Data = 1u << 8, Initialize = 1u << 9, Press = 1u << 10, Release = 1u << 11,
                    ReleaseOutside = 1u << 12, RollOver = 1u << 13, RollOut = 1u << 14,
                    DragOver = 1u << 15, DragOut = 1u << 16, KeyPress = 1u << 17,
                    Construct = 1u << 18;
@@ -458,7 +467,7 @@ struct RemoveObject {
 using DisplayTag = std::variant<PlaceObject, RemoveObject>;
 
 struct DoAction {
-  std::vector<uint8_t> bytes;  // raw AVM1 bytes
+  std::vector<uint8_t> bytes;      // raw AVM1 bytes
   uint32_t displayTagsBefore = 0;  // how many of the frame's display tags come before it
 };
 
@@ -471,7 +480,6 @@ struct DoInitAction {
   int definedInFrame = -1;
   static constexpr int kNeverDefined = 1 << 30;
   uint32_t displayTagsBefore = 0;  // how many of the frame's display tags come before it
-
 };
 
 struct Frame {
@@ -480,8 +488,8 @@ struct Frame {
   std::vector<DoInitAction> initActions;
   std::vector<StartSound> sounds;
   std::optional<std::vector<uint8_t>> streamBlock;  // SoundStreamBlock data
-  std::vector<std::string> labels;  // FrameLabel names (named anchors included)
-  std::optional<RGBA> backgroundColor;  // SetBackgroundColor in this frame
+  std::vector<std::string> labels;                  // FrameLabel names (named anchors included)
+  std::optional<RGBA> backgroundColor;              // SetBackgroundColor in this frame
 };
 
 struct Timeline {
@@ -501,8 +509,8 @@ struct SpriteDef {
 
 // ---- The dictionary and the movie ------------------------------------------------------
 
-using Character = std::variant<ShapeDef, MorphShapeDef, BitmapDef, FontDef, TextDef,
-                               EditTextDef, ButtonDef, SpriteDef, SoundDef, VideoStreamDef>;
+using Character = std::variant<ShapeDef, MorphShapeDef, BitmapDef, FontDef, TextDef, EditTextDef,
+                               ButtonDef, SpriteDef, SoundDef, VideoStreamDef>;
 
 struct Header {
   char compression = 'F';  // 'F' none, 'C' zlib, 'Z' LZMA
@@ -543,7 +551,7 @@ struct Movie {
   bool isProtected = false, debuggerEnabled = false;
   std::optional<uint16_t> maxRecursionDepth, scriptTimeoutSeconds;  // ScriptLimits
   std::map<uint16_t, uint16_t> tabIndices;  // SetTabIndex: depth -> tab index
-  std::map<uint16_t, uint32_t> tagCounts;  // tag code -> times seen (all timelines)
+  std::map<uint16_t, uint32_t> tagCounts;   // tag code -> times seen (all timelines)
   bool truncated = false;  // data ended before End: the frames read so far are kept
   std::string warning;     // why it was truncated, if it was
 
@@ -551,7 +559,8 @@ struct Movie {
     auto it = dictionary.find(id);
     return it == dictionary.end() ? nullptr : &it->second;
   }
-  template <class T> const T* get(CharacterId id) const {
+  template <class T>
+  const T* get(CharacterId id) const {
     const Character* c = find(id);
     return c ? std::get_if<T>(c) : nullptr;
   }

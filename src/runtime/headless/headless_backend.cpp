@@ -162,8 +162,8 @@ HeadlessFormPeer::HeadlessFormPeer(HeadlessBackend& backend, Form& form, std::in
     extraTop = kCaptionPixels * s.twipsPerPixelY;
   }
   if (!form.menuBar().entries().empty()) extraTop += kMenuPixels * s.twipsPerPixelY;
-  normal_ = {d.client.left - frameX, d.client.top - frameY - extraTop,
-             d.client.width + 2 * frameX, d.client.height + 2 * frameY + extraTop};
+  normal_ = {d.client.left - frameX, d.client.top - frameY - extraTop, d.client.width + 2 * frameX,
+             d.client.height + 2 * frameY + extraTop};
   backend_.forms_.push_back(this);
 }
 
@@ -179,7 +179,8 @@ TwipsRect HeadlessFormPeer::outerBounds() const {
       return {-kFramePixels * s.twipsPerPixelX, -kFramePixels * s.twipsPerPixelY,
               (static_cast<float>(s.widthPixels) + 2 * kFramePixels) * s.twipsPerPixelX,
               (static_cast<float>(s.heightPixels) + 2 * kFramePixels) * s.twipsPerPixelY};
-    case WindowState::Normal: break;
+    case WindowState::Normal:
+      break;
   }
   return normal_;
 }
@@ -189,7 +190,9 @@ void HeadlessFormPeer::setOuterBounds(const TwipsRect& bounds) { place(bounds); 
 void HeadlessFormPeer::place(const TwipsRect& bounds) {
   // Windows keeps whole pixels.
   const ScreenFacts s = backend_.screen();
-  auto snap = [](float v, float tpp) { return static_cast<float>(static_cast<long>(v / tpp)) * tpp; };
+  auto snap = [](float v, float tpp) {
+    return static_cast<float>(static_cast<long>(v / tpp)) * tpp;
+  };
   const TwipsRect snapped{snap(bounds.left, s.twipsPerPixelX), snap(bounds.top, s.twipsPerPixelY),
                           snap(bounds.width, s.twipsPerPixelX),
                           snap(bounds.height, s.twipsPerPixelY)};

@@ -149,7 +149,9 @@ const SimulatedRegistry::Key* SimulatedRegistry::findPath(const std::string& pat
   return key;
 }
 
-bool SimulatedRegistry::keyExists(const std::string& path) const { return findPath(path) != nullptr; }
+bool SimulatedRegistry::keyExists(const std::string& path) const {
+  return findPath(path) != nullptr;
+}
 
 std::optional<std::string> SimulatedRegistry::value(const std::string& path,
                                                     const std::string& name) const {

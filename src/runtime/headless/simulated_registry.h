@@ -19,8 +19,10 @@ class SimulatedRegistry {
   SimulatedRegistry();
 
   std::int32_t open(HKey key, const std::string& subKey, HKey* result);
-  std::int32_t create(HKey key, const std::string& subKey, HKey* result, std::uint32_t* disposition);
-  std::int32_t setValue(HKey key, const std::string& name, std::uint32_t type, const std::string& data);
+  std::int32_t create(HKey key, const std::string& subKey, HKey* result,
+                      std::uint32_t* disposition);
+  std::int32_t setValue(HKey key, const std::string& name, std::uint32_t type,
+                        const std::string& data);
   std::int32_t deleteKey(HKey key, const std::string& subKey);
   std::int32_t close(HKey key);
 
@@ -36,7 +38,8 @@ class SimulatedRegistry {
   struct Key {
     std::string name;
     std::map<std::string, std::unique_ptr<Key>> children;  // by lower-case name
-    std::map<std::string, std::pair<std::string, std::string>> values;  // lower-case -> (name, data)
+    std::map<std::string, std::pair<std::string, std::string>>
+        values;  // lower-case -> (name, data)
   };
   Key* resolveHandle(HKey key);
   Key* walk(Key* from, const std::string& subKey, bool create, bool* created);

@@ -70,7 +70,8 @@ class AcmMp3Decoder final : public Mp3Decoder {
     mp3.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
     mp3.wID = MPEGLAYER3_ID_MPEG;
     mp3.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
-    mp3.nBlockSize = WORD(size_t(h.samplesPerFrame / 8) * size_t(h.bitrateKbps) * 1000 / size_t(h.sampleRate));  // unpadded frame
+    mp3.nBlockSize = WORD(size_t(h.samplesPerFrame / 8) * size_t(h.bitrateKbps) * 1000 /
+                          size_t(h.sampleRate));  // unpadded frame
     mp3.nFramesPerBlock = 1;
     mp3.nCodecDelay = 1393;
 
@@ -81,7 +82,8 @@ class AcmMp3Decoder final : public Mp3Decoder {
     out.wBitsPerSample = 16;
     out.nBlockAlign = WORD(2 * h.channels);
     out.nAvgBytesPerSec = out.nSamplesPerSec * out.nBlockAlign;
-    if (acmStreamOpen(&stream_, nullptr, &mp3.wfx, &out, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
+    if (acmStreamOpen(&stream_, nullptr, &mp3.wfx, &out, nullptr, 0, 0,
+                      ACM_STREAMOPENF_NONREALTIME) != 0) {
       stream_ = nullptr;
       return fail();
     }
@@ -102,7 +104,8 @@ class AcmMp3Decoder final : public Mp3Decoder {
   bool convertOnce(std::vector<int16_t>& pcm, DWORD flags) {
     DWORD inBytes = DWORD(std::min<size_t>(pending_.size(), 65536));
     DWORD outBytes = 0;
-    if (acmStreamSize(stream_, std::max<DWORD>(inBytes, 4096), &outBytes, ACM_STREAMSIZEF_SOURCE) != 0 ||
+    if (acmStreamSize(stream_, std::max<DWORD>(inBytes, 4096), &outBytes, ACM_STREAMSIZEF_SOURCE) !=
+            0 ||
         outBytes < 1152 * 4 * 4)
       outBytes = 1152 * 4 * 64;
     output_.resize(outBytes);

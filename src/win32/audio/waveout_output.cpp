@@ -21,7 +21,8 @@ void WaveOutOutput::start(movie::sound::AudioSource& source) {
   format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
   bufferDone_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!bufferDone_) return;
-  if (waveOutOpen(&device_, WAVE_MAPPER, &format, DWORD_PTR(bufferDone_), 0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+  if (waveOutOpen(&device_, WAVE_MAPPER, &format, DWORD_PTR(bufferDone_), 0, CALLBACK_EVENT) !=
+      MMSYSERR_NOERROR) {
     device_ = nullptr;  // no sound device: play nothing, quietly
     CloseHandle(bufferDone_);
     bufferDone_ = nullptr;

@@ -26,7 +26,9 @@ class WaveOutOutput final : public movie::sound::AudioOutput {
   void start(movie::sound::AudioSource& source) override;
   void stop() override;
   // Every queued buffer is mixed before it plays.
-  double latencyMs() const override { return 1000.0 * double(framesPerBuffer_) * bufferCount_ / sampleRate_; }
+  double latencyMs() const override {
+    return 1000.0 * double(framesPerBuffer_) * bufferCount_ / sampleRate_;
+  }
   // Whether the last start() found a device to play on.
   bool hasDevice() const { return device_ != nullptr; }
 

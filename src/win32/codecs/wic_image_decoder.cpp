@@ -53,9 +53,8 @@ std::optional<DecodedImage> decodeWithWic(const uint8_t* data, size_t size) {
     return std::nullopt;
   ComRef<IWICFormatConverter> converter;
   if (FAILED(wic->CreateFormatConverter(converter.out())) ||
-      FAILED(converter->Initialize(frame.p, GUID_WICPixelFormat32bppBGRA,
-                                   WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom)))
+      FAILED(converter->Initialize(frame.p, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0.0, WICBitmapPaletteTypeCustom)))
     return std::nullopt;
   DecodedImage image;
   image.width = static_cast<int>(width);
@@ -73,10 +72,13 @@ std::optional<DecodedImage> decodeWithWic(const uint8_t* data, size_t size) {
 std::optional<DecodedImage> decodeImage(const uint8_t* data, size_t size) {
   if (!data || size == 0) return std::nullopt;
   switch (sniffImageFormat(data, size)) {
-    case ImageFormat::Gif: return decodeGif(data, size);
+    case ImageFormat::Gif:
+      return decodeGif(data, size);
     case ImageFormat::Jpeg:
-    case ImageFormat::Png: return decodeWithWic(data, size);
-    case ImageFormat::Unknown: break;
+    case ImageFormat::Png:
+      return decodeWithWic(data, size);
+    case ImageFormat::Unknown:
+      break;
   }
   return std::nullopt;
 }

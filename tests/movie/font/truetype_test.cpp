@@ -15,10 +15,20 @@ namespace {
 struct Out {
   std::vector<uint8_t> b;
   void u8(int v) { b.push_back(uint8_t(v)); }
-  void u16(int v) { u8(v >> 8); u8(v); }
-  void u32(uint32_t v) { u16(int(v >> 16)); u16(int(v & 0xFFFF)); }
-  void tag(const char* t) { for (int i = 0; i < 4; ++i) u8(t[i]); }
-  void pad() { while (b.size() % 4) u8(0); }
+  void u16(int v) {
+    u8(v >> 8);
+    u8(v);
+  }
+  void u32(uint32_t v) {
+    u16(int(v >> 16));
+    u16(int(v & 0xFFFF));
+  }
+  void tag(const char* t) {
+    for (int i = 0; i < 4; ++i) u8(t[i]);
+  }
+  void pad() {
+    while (b.size() % 4) u8(0);
+  }
 };
 
 // Glyphs: 0 empty; 1 a 1000-unit square; 2 glyph 1 moved by (500, -200); 3 a diamond of
@@ -26,52 +36,105 @@ struct Out {
 std::vector<uint8_t> testFont(bool compositeOfItself = false) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> tables;
   Out head;
-  head.u32(0x00010000); head.u32(0x00010000); head.u32(0); head.u32(0x5F0F3CF5);
-  head.u16(0); head.u16(2048);                      // flags, unitsPerEm
-  for (int i = 0; i < 16; ++i) head.u8(0);          // created, modified
-  head.u16(0); head.u16(0); head.u16(1000); head.u16(1000);  // bbox
-  head.u16(1); head.u16(8); head.u16(2); head.u16(0); head.u16(0);  // macStyle bold, ..., short loca
+  head.u32(0x00010000);
+  head.u32(0x00010000);
+  head.u32(0);
+  head.u32(0x5F0F3CF5);
+  head.u16(0);
+  head.u16(2048);                           // flags, unitsPerEm
+  for (int i = 0; i < 16; ++i) head.u8(0);  // created, modified
+  head.u16(0);
+  head.u16(0);
+  head.u16(1000);
+  head.u16(1000);  // bbox
+  head.u16(1);
+  head.u16(8);
+  head.u16(2);
+  head.u16(0);
+  head.u16(0);  // macStyle bold, ..., short loca
   tables.push_back({"head", head.b});
   Out maxp;
-  maxp.u32(0x00005000); maxp.u16(4);
+  maxp.u32(0x00005000);
+  maxp.u16(4);
   tables.push_back({"maxp", maxp.b});
   Out hhea;
-  hhea.u32(0x00010000); hhea.u16(1800); hhea.u16(-400 & 0xFFFF); hhea.u16(100);
+  hhea.u32(0x00010000);
+  hhea.u16(1800);
+  hhea.u16(-400 & 0xFFFF);
+  hhea.u16(100);
   for (int i = 0; i < 11; ++i) hhea.u16(0);
-  hhea.u16(0); hhea.u16(3);  // metric format, 3 metrics (glyph 3 takes the last)
+  hhea.u16(0);
+  hhea.u16(3);  // metric format, 3 metrics (glyph 3 takes the last)
   tables.push_back({"hhea", hhea.b});
   Out hmtx;
-  for (int adv : {500, 1100, 1600}) { hmtx.u16(adv); hmtx.u16(0); }
+  for (int adv : {500, 1100, 1600}) {
+    hmtx.u16(adv);
+    hmtx.u16(0);
+  }
   tables.push_back({"hmtx", hmtx.b});
   Out cmap;
-  cmap.u16(0); cmap.u16(1); cmap.u16(3); cmap.u16(1); cmap.u32(12);
-  cmap.u16(4); cmap.u16(16 + 2 * 4 * 2); cmap.u16(0);
-  cmap.u16(4); cmap.u16(4); cmap.u16(1); cmap.u16(0);  // 2 segments
-  cmap.u16('C'); cmap.u16(0xFFFF); cmap.u16(0);        // ends, pad
-  cmap.u16('A'); cmap.u16(0xFFFF);                     // starts
-  cmap.u16((1 - 'A') & 0xFFFF); cmap.u16(1);           // deltas
-  cmap.u16(0); cmap.u16(0);                            // range offsets
+  cmap.u16(0);
+  cmap.u16(1);
+  cmap.u16(3);
+  cmap.u16(1);
+  cmap.u32(12);
+  cmap.u16(4);
+  cmap.u16(16 + 2 * 4 * 2);
+  cmap.u16(0);
+  cmap.u16(4);
+  cmap.u16(4);
+  cmap.u16(1);
+  cmap.u16(0);  // 2 segments
+  cmap.u16('C');
+  cmap.u16(0xFFFF);
+  cmap.u16(0);  // ends, pad
+  cmap.u16('A');
+  cmap.u16(0xFFFF);  // starts
+  cmap.u16((1 - 'A') & 0xFFFF);
+  cmap.u16(1);  // deltas
+  cmap.u16(0);
+  cmap.u16(0);  // range offsets
   tables.push_back({"cmap", cmap.b});
   Out glyf;
   std::vector<int> loca = {0, 0};
   // The square: one contour, four on-curve points, 16-bit deltas.
-  glyf.u16(1); glyf.u16(0); glyf.u16(0); glyf.u16(1000); glyf.u16(1000);
-  glyf.u16(3); glyf.u16(0);
+  glyf.u16(1);
+  glyf.u16(0);
+  glyf.u16(0);
+  glyf.u16(1000);
+  glyf.u16(1000);
+  glyf.u16(3);
+  glyf.u16(0);
   for (int i = 0; i < 4; ++i) glyf.u8(1);
   for (int dx : {0, 0, 1000, 0}) glyf.u16(dx & 0xFFFF);
   for (int dy : {0, 1000, 0, -1000}) glyf.u16(dy & 0xFFFF);
   glyf.pad();
   loca.push_back(int(glyf.b.size()));
   // The composite: words, x/y offsets, one part.
-  glyf.u16(-1 & 0xFFFF); glyf.u16(0); glyf.u16(0); glyf.u16(0); glyf.u16(0);
-  glyf.u16(0x0003); glyf.u16(compositeOfItself ? 2 : 1); glyf.u16(500); glyf.u16(-200 & 0xFFFF);
+  glyf.u16(-1 & 0xFFFF);
+  glyf.u16(0);
+  glyf.u16(0);
+  glyf.u16(0);
+  glyf.u16(0);
+  glyf.u16(0x0003);
+  glyf.u16(compositeOfItself ? 2 : 1);
+  glyf.u16(500);
+  glyf.u16(-200 & 0xFFFF);
   glyf.pad();
   loca.push_back(int(glyf.b.size()));
   // Four off-curve points around (0..200, 0..200), 8-bit deltas.
-  glyf.u16(1); glyf.u16(0); glyf.u16(0); glyf.u16(200); glyf.u16(200);
-  glyf.u16(3); glyf.u16(0);
+  glyf.u16(1);
+  glyf.u16(0);
+  glyf.u16(0);
+  glyf.u16(200);
+  glyf.u16(200);
+  glyf.u16(3);
+  glyf.u16(0);
   // A diamond: x +100 -100 +100 +100, y +0 +100 +100 -100 (0x10 / 0x20: the delta is positive).
-  glyf.u8(0x36); glyf.u8(0x26); glyf.u8(0x36); glyf.u8(0x16);
+  glyf.u8(0x36);
+  glyf.u8(0x26);
+  glyf.u8(0x36);
+  glyf.u8(0x16);
   for (int i = 0; i < 4; ++i) glyf.u8(100);
   for (int dy : {0, 100, 100, 100}) glyf.u8(dy);
   glyf.pad();
@@ -82,16 +145,30 @@ std::vector<uint8_t> testFont(bool compositeOfItself = false) {
   tables.push_back({"loca", locaTable.b});
   Out name;
   const std::string family = "Test Face";
-  name.u16(0); name.u16(1); name.u16(6 + 12);
-  name.u16(3); name.u16(1); name.u16(0x409); name.u16(1); name.u16(int(2 * family.size())); name.u16(0);
+  name.u16(0);
+  name.u16(1);
+  name.u16(6 + 12);
+  name.u16(3);
+  name.u16(1);
+  name.u16(0x409);
+  name.u16(1);
+  name.u16(int(2 * family.size()));
+  name.u16(0);
   for (char c : family) name.u16(c);
   tables.push_back({"name", name.b});
 
   Out font;
-  font.u32(0x00010000); font.u16(int(tables.size())); font.u16(0); font.u16(0); font.u16(0);
+  font.u32(0x00010000);
+  font.u16(int(tables.size()));
+  font.u16(0);
+  font.u16(0);
+  font.u16(0);
   uint32_t offset = uint32_t(12 + 16 * tables.size());
   for (auto& [t, data] : tables) {
-    font.tag(t.c_str()); font.u32(0); font.u32(offset); font.u32(uint32_t(data.size()));
+    font.tag(t.c_str());
+    font.u32(0);
+    font.u32(offset);
+    font.u32(uint32_t(data.size()));
     offset += uint32_t((data.size() + 3) / 4 * 4);
   }
   for (auto& [t, data] : tables) {

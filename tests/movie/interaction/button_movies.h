@@ -158,7 +158,7 @@ inline std::vector<uint8_t> defineButtonRollOverSound(uint16_t buttonId, uint16_
 }
 
 struct ClipActionSpec {
-  uint32_t events = 0;  // swf::ClipEvent bits
+  uint32_t events = 0;           // swf::ClipEvent bits
   std::vector<uint8_t> actions;  // with the End
 };
 

@@ -24,16 +24,16 @@ constexpr uint32_t kRedPixel = 0xFFFF0000, kBluePixel = 0xFF0000FF, kGreenPixel 
                    kWhitePixel = 0xFFFFFFFF;
 
 std::vector<uint8_t> shapes() {
-  return t::concat({t::defineRect(kRed, 2000, 2000, 255, 0, 0), t::defineRect(kBlue, 2000, 2000, 0, 0, 255),
-                    t::defineRect(kGreen, 2000, 2000, 0, 255, 0),
-                    t::defineRect(kBig, 4000, 4000, 0, 0, 0)});
+  return t::concat(
+      {t::defineRect(kRed, 2000, 2000, 255, 0, 0), t::defineRect(kBlue, 2000, 2000, 0, 0, 255),
+       t::defineRect(kGreen, 2000, 2000, 0, 255, 0), t::defineRect(kBig, 4000, 4000, 0, 0, 0)});
 }
 
 // Every transition traces its name.
 std::vector<t::ButtonActionSpec> tracingActions() {
-  return {{0x01, 0, t::traceBlock("rollOver")},   {0x02, 0, t::traceBlock("rollOut")},
-          {0x04, 0, t::traceBlock("press")},      {0x08, 0, t::traceBlock("release")},
-          {0x10, 0, t::traceBlock("dragOut")},    {0x20, 0, t::traceBlock("dragOver")},
+  return {{0x01, 0, t::traceBlock("rollOver")},      {0x02, 0, t::traceBlock("rollOut")},
+          {0x04, 0, t::traceBlock("press")},         {0x08, 0, t::traceBlock("release")},
+          {0x10, 0, t::traceBlock("dragOut")},       {0x20, 0, t::traceBlock("dragOver")},
           {0x40, 0, t::traceBlock("releaseOutside")}};
 }
 
@@ -48,9 +48,10 @@ std::vector<uint8_t> buttonMovie(uint16_t hit = kRed, int32_t hitX = 0,
                                   {.down = true, .character = kGreen},
                                   {.hit = true, .character = hit, .x = hitX}},
                                  actions);
-  return t::movie(t::concat({shapes(), button, extraTags,
-                             t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}}),
-                             t::showFrame()}));
+  return t::movie(
+      t::concat({shapes(), button, extraTags,
+                 t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}}),
+                 t::showFrame()}));
 }
 
 struct MousePlayer {
@@ -153,15 +154,15 @@ TEST(Buttons, TheHitAreaIsTheHitRecordNotThePictureNorItsBounds) {
 
 TEST(Buttons, ConditionActionsCanStopTheMovieAndKeyOnlyActionsDoNotRunOnMouse) {
   std::vector<t::ButtonActionSpec> actions = {
-      {0x08, 0, {t::kActionStop, 0}},
-      {0x00, 13, t::traceBlock("enter key")},  // a key press only
+      {0x08, 0, {t::kActionStop, 0}}, {0x00, 13, t::traceBlock("enter key")},  // a key press only
   };
   // Two frames, so the movie has somewhere to play to.
-  auto movie = t::movie(t::concat({shapes(),
-                              t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, actions),
-                              t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}}),
-                              t::showFrame(), t::showFrame()}),
-                   {.frameCount = 2});
+  auto movie = t::movie(
+      t::concat({shapes(),
+                 t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, actions),
+                 t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}}),
+                 t::showFrame(), t::showFrame()}),
+      {.frameCount = 2});
   MousePlayer m(movie);
   Player& p = m.player;
   p.play();
@@ -174,13 +175,15 @@ TEST(Buttons, ConditionActionsCanStopTheMovieAndKeyOnlyActionsDoNotRunOnMouse) {
 }
 
 TEST(Buttons, DefineButtonRunsItsActionsOnReleaseAndTakesItsColourTransform) {
-  auto button = t::defineButton1(kButton, {{.up = true, .over = true, .down = true, .hit = true, .character = kRed}},
-                                 t::traceBlock("clicked"));
+  auto button = t::defineButton1(
+      kButton, {{.up = true, .over = true, .down = true, .hit = true, .character = kRed}},
+      t::traceBlock("clicked"));
   // Red times (0, 0, 0) plus nothing is black: the transform is there.
-  auto movie = t::movie(t::concat({shapes(), button, t::defineButtonCxform(kButton, 0, 0, 256),
-                                   t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}}),
-                                   t::showFrame()}),
-                        {.version = 4});
+  auto movie = t::movie(
+      t::concat({shapes(), button, t::defineButtonCxform(kButton, 0, 0, 256),
+                 t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}}),
+                 t::showFrame()}),
+      {.version = 4});
   MousePlayer m(movie);
   Player& p = m.player;
   EXPECT_EQ(m.pixelAt(2000, 2000), 0xFF000000u);
@@ -192,7 +195,8 @@ TEST(Buttons, DefineButtonRunsItsActionsOnReleaseAndTakesItsColourTransform) {
 }
 
 TEST(Buttons, RollingOverPlaysTheButtonsSound) {
-  auto extra = t::concat({t::defineConstantSound(30, 2000, 12000), t::defineButtonRollOverSound(kButton, 30)});
+  auto extra = t::concat(
+      {t::defineConstantSound(30, 2000, 12000), t::defineButtonRollOverSound(kButton, 30)});
   MousePlayer m(buttonMovie(kRed, 0, tracingActions(), extra));
   Player& p = m.player;
   auto loudest = [&p] {
@@ -213,11 +217,13 @@ TEST(Buttons, RollingOverPlaysTheButtonsSound) {
 }
 
 TEST(Buttons, AButtonAppearingUnderAStillPointerRollsOverOnTheNextFrame) {
-  auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, tracingActions());
-  auto movie = t::movie(t::concat({shapes(), button, t::showFrame(),
-                                   t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}}),
-                                   t::showFrame()}),
-                        {.frameCount = 2});
+  auto button =
+      t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, tracingActions());
+  auto movie = t::movie(
+      t::concat({shapes(), button, t::showFrame(),
+                 t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}}),
+                 t::showFrame()}),
+      {.frameCount = 2});
   MousePlayer m(movie);
   Player& p = m.player;
   p.mouseMove(2000, 2000);
@@ -233,12 +239,14 @@ TEST(Buttons, TrackAsMenuHandsThePressToTheButtonReached) {
                                               {0x80, 0, t::traceBlock("menuOver")},
                                               {0x100, 0, t::traceBlock("menuOut")},
                                               {0x08, 0, t::traceBlock("release")}};
-  auto b1 = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, actions, true);
-  auto b2 = t::defineButton2(kButton + 1, {{.up = true, .hit = true, .character = kBlue}}, actions, true);
-  auto movie = t::movie(t::concat({shapes(), b1, b2,
-                                   t::placeObject2({.depth = 1, .character = kButton, .translate = {{0, 0}}}),
-                                   t::placeObject2({.depth = 2, .character = kButton + 1, .translate = {{4000, 0}}}),
-                                   t::showFrame()}));
+  auto b1 =
+      t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, actions, true);
+  auto b2 =
+      t::defineButton2(kButton + 1, {{.up = true, .hit = true, .character = kBlue}}, actions, true);
+  auto movie = t::movie(t::concat(
+      {shapes(), b1, b2, t::placeObject2({.depth = 1, .character = kButton, .translate = {{0, 0}}}),
+       t::placeObject2({.depth = 2, .character = kButton + 1, .translate = {{4000, 0}}}),
+       t::showFrame()}));
   MousePlayer m(movie);
   Player& p = m.player;
   p.mouseMove(1000, 1000);
@@ -249,11 +257,13 @@ TEST(Buttons, TrackAsMenuHandsThePressToTheButtonReached) {
 }
 
 TEST(ClipsAsButtons, OnPressAndReleaseHandlersMakeAClipTakeTheMouse) {
-  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
-  auto place = t::placeClipWithActions(1, kSprite, "c", 1000, 1000,
-                                       {{swf::ClipEvent::Press, t::traceBlock("clip press")},
-                                        {swf::ClipEvent::Release, t::traceBlock("clip release")},
-                                        {swf::ClipEvent::ReleaseOutside, t::traceBlock("clip outside")}});
+  auto sprite = t::defineSprite(
+      kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  auto place =
+      t::placeClipWithActions(1, kSprite, "c", 1000, 1000,
+                              {{swf::ClipEvent::Press, t::traceBlock("clip press")},
+                               {swf::ClipEvent::Release, t::traceBlock("clip release")},
+                               {swf::ClipEvent::ReleaseOutside, t::traceBlock("clip outside")}});
   MousePlayer m(t::movie(t::concat({shapes(), sprite, place, t::showFrame()})));
   Player& p = m.player;
   p.mouseMove(2000, 2000);
@@ -268,11 +278,14 @@ TEST(ClipsAsButtons, OnPressAndReleaseHandlersMakeAClipTakeTheMouse) {
 }
 
 TEST(ClipsAsButtons, MethodsSetByScriptAndMouseEventsEverywhere) {
-  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  auto sprite = t::defineSprite(
+      kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
   // "c" gets onRelease and onRollOver from the frame script; "w" watches every mouse down.
-  auto c = t::placeObject2({.depth = 1, .character = kSprite, .translate = {{1000, 1000}}, .name = "c"});
-  auto w = t::placeClipWithActions(2, kSprite, "w", 8000, 6000,
-                                   {{swf::ClipEvent::MouseDown, t::traceBlock("mouseDown anywhere")}});
+  auto c =
+      t::placeObject2({.depth = 1, .character = kSprite, .translate = {{1000, 1000}}, .name = "c"});
+  auto w =
+      t::placeClipWithActions(2, kSprite, "w", 8000, 6000,
+                              {{swf::ClipEvent::MouseDown, t::traceBlock("mouseDown anywhere")}});
   auto first = t::defineTracingMethod("c", "onRelease", "method release");
   first.pop_back();  // one End for both
   auto script = t::concat({first, t::defineTracingMethod("c", "onRollOver", "method over")});
@@ -288,10 +301,12 @@ TEST(ClipsAsButtons, MethodsSetByScriptAndMouseEventsEverywhere) {
 }
 
 TEST(ClipsAsButtons, XMouseIsThePointerInTheClipsOwnPixels) {
-  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
-  auto place = t::placeClipWithActions(1, kSprite, "c", 1000, 2000,
-                                       {{swf::ClipEvent::MouseMove, t::traceVariableBlock("_xmouse")},
-                                        {swf::ClipEvent::MouseMove, t::traceVariableBlock("_root._ymouse")}});
+  auto sprite = t::defineSprite(
+      kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  auto place = t::placeClipWithActions(
+      1, kSprite, "c", 1000, 2000,
+      {{swf::ClipEvent::MouseMove, t::traceVariableBlock("_xmouse")},
+       {swf::ClipEvent::MouseMove, t::traceVariableBlock("_root._ymouse")}});
   MousePlayer m(t::movie(t::concat({shapes(), sprite, place, t::showFrame()})));
   m.player.mouseMove(1500, 2600);
   EXPECT_EQ(m.take(), (Lines{"25", "130"}));
@@ -320,15 +335,17 @@ TEST(Mouse, InputWithoutAMovieOrWithOddNumbersIsHarmless) {
 TEST(Mouse, ButtonsWhoseRecordsLoopThroughSpritesStayBounded) {
   // A sprite that places the button, whose hit area is the sprite; the sprite also
   // places itself many times: the test must end quickly and find nothing odd.
-  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kButton}),
-                                                       t::placeObject2({.depth = 2, .character = kSprite}),
-                                                       t::placeObject2({.depth = 3, .character = kSprite}),
-                                                       t::placeObject2({.depth = 4, .character = kSprite}),
-                                                       t::showFrame()}));
+  auto sprite = t::defineSprite(
+      kSprite, 1,
+      t::concat({t::placeObject2({.depth = 1, .character = kButton}),
+                 t::placeObject2({.depth = 2, .character = kSprite}),
+                 t::placeObject2({.depth = 3, .character = kSprite}),
+                 t::placeObject2({.depth = 4, .character = kSprite}), t::showFrame()}));
   auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kSprite}},
                                  {{0x01, 0, t::traceBlock("over")}});
-  MousePlayer m(t::movie(t::concat({shapes(), button, sprite,
-                                    t::placeObject2({.depth = 1, .character = kButton}), t::showFrame()})));
+  MousePlayer m(
+      t::movie(t::concat({shapes(), button, sprite,
+                          t::placeObject2({.depth = 1, .character = kButton}), t::showFrame()})));
   for (int i = 0; i < 20; ++i) m.player.mouseMove(100.0 * i, 100.0 * i);
   EXPECT_TRUE(m.take().empty());
 }
@@ -343,7 +360,10 @@ std::vector<uint8_t> traceHitTest(int32_t x, int32_t y, bool shape) {
   }
   std::vector<uint8_t> out = {t::kActionPush, uint8_t(body.size()), 0};
   out.insert(out.end(), body.begin(), body.end());
-  out = t::concat({out, t::pushStrings({"c"}), {t::kActionGetVariable}, t::pushStrings({"hitTest"}),
+  out = t::concat({out,
+                   t::pushStrings({"c"}),
+                   {t::kActionGetVariable},
+                   t::pushStrings({"hitTest"}),
                    {0x52 /* CallMethod */, t::kActionTrace}});
   return out;
 }
@@ -352,13 +372,20 @@ std::vector<uint8_t> traceHitTest(int32_t x, int32_t y, bool shape) {
 TEST(ClipsAsButtons, HitTestByShapeFollowsTheGeometryAndByBoundsTheBox) {
   // "c" at (1000, 1000) holds a red square at its (0,0) and a blue one at (4000, 0): the
   // gap between them (stage pixels 150..250) is in its box but not in its shapes.
-  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}),
-                                                       t::placeObject2({.depth = 2, .character = kBlue, .translate = {{4000, 0}}}),
-                                                       t::showFrame()}));
-  auto c = t::placeObject2({.depth = 1, .character = kSprite, .translate = {{1000, 1000}}, .name = "c"});
-  auto script = t::concat({traceHitTest(100, 100, true), traceHitTest(100, 100, false),
-                           traceHitTest(200, 100, true), traceHitTest(200, 100, false),
-                           traceHitTest(400, 100, true), traceHitTest(400, 300, false), {0}});
+  auto sprite = t::defineSprite(
+      kSprite, 1,
+      t::concat({t::placeObject2({.depth = 1, .character = kRed}),
+                 t::placeObject2({.depth = 2, .character = kBlue, .translate = {{4000, 0}}}),
+                 t::showFrame()}));
+  auto c =
+      t::placeObject2({.depth = 1, .character = kSprite, .translate = {{1000, 1000}}, .name = "c"});
+  auto script = t::concat({traceHitTest(100, 100, true),
+                           traceHitTest(100, 100, false),
+                           traceHitTest(200, 100, true),
+                           traceHitTest(200, 100, false),
+                           traceHitTest(400, 100, true),
+                           traceHitTest(400, 300, false),
+                           {0}});
   MousePlayer m(t::movie(t::concat({shapes(), sprite, c, t::doAction(script), t::showFrame()})));
   EXPECT_EQ(m.take(), (Lines{"true", "true", "false", "true", "false", "false"}));
 }
@@ -366,15 +393,19 @@ TEST(ClipsAsButtons, HitTestByShapeFollowsTheGeometryAndByBoundsTheBox) {
 TEST(Buttons, NamedButtonsAreObjectsWithMethodsAndCanBeDisabled) {
   auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}},
                                  {{0x08, 0, t::traceBlock("release action")}});
-  auto place = t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}, .name = "b"});
+  auto place =
+      t::placeObject2({.depth = 1, .character = kButton, .translate = {{1000, 1000}}, .name = "b"});
   auto method = t::defineTracingMethod("b", "onRelease", "release method");
   method.pop_back();
   // b.enabled = false, in frame 2.
-  auto disable = t::concat({t::pushStrings({"b"}), {t::kActionGetVariable}, t::pushStrings({"enabled"}),
+  auto disable = t::concat({t::pushStrings({"b"}),
+                            {t::kActionGetVariable},
+                            t::pushStrings({"enabled"}),
                             {t::kActionPush, 2, 0, 5, 0, t::kActionSetMember, t::kActionStop, 0}});
-  MousePlayer m(t::movie(t::concat({shapes(), button, place, t::doAction(t::concat({method, {t::kActionStop, 0}})),
-                                    t::showFrame(), t::doAction(disable), t::showFrame()}),
-                         {.frameCount = 2}));
+  MousePlayer m(t::movie(
+      t::concat({shapes(), button, place, t::doAction(t::concat({method, {t::kActionStop, 0}})),
+                 t::showFrame(), t::doAction(disable), t::showFrame()}),
+      {.frameCount = 2}));
   Player& p = m.player;
   p.mouseDown(2000, 2000);
   p.mouseUp(2000, 2000);
@@ -394,10 +425,12 @@ TEST(Buttons, KeyPressConditionsRunForTheirKeyWhereverThePointerIs) {
                                               {0x08, 0, t::traceBlock("release")}};
   auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, actions);
   // The button sits inside a sprite: nested buttons hear keys too.
-  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kButton}), t::showFrame()}));
-  MousePlayer m(t::movie(t::concat({shapes(), button, sprite,
-                                    t::placeObject2({.depth = 1, .character = kSprite, .translate = {{1000, 1000}}}),
-                                    t::showFrame()})));
+  auto sprite = t::defineSprite(
+      kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kButton}), t::showFrame()}));
+  MousePlayer m(t::movie(
+      t::concat({shapes(), button, sprite,
+                 t::placeObject2({.depth = 1, .character = kSprite, .translate = {{1000, 1000}}}),
+                 t::showFrame()})));
   Player& p = m.player;
   EXPECT_TRUE(p.keyPress(13));
   EXPECT_TRUE(p.keyPress('a'));
@@ -410,7 +443,8 @@ TEST(Buttons, KeyPressConditionsRunForTheirKeyWhereverThePointerIs) {
 TEST(ClipsAsButtons, APressedClipCanDragItselfUntilReleased) {
   // on(press) { startDrag("") } on(release) { stopDrag() }: the clip keeps its offset
   // from the pointer.
-  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  auto sprite = t::defineSprite(
+      kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
   std::vector<uint8_t> drag = {t::kActionPush, 12, 0, 7, 0, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0x27, 0};
   auto place = t::placeClipWithActions(1, kSprite, "c", 1000, 1000,
                                        {{swf::ClipEvent::Press, drag},
@@ -434,7 +468,8 @@ TEST(Keys, HeldKeysAreWhatKeyIsDownAndGetCodeSee) {
   auto callKey = [](const char* method, std::vector<uint8_t> args) {
     std::vector<uint8_t> a = {0x96, static_cast<uint8_t>(args.size()), 0};
     a.insert(a.end(), args.begin(), args.end());
-    const std::vector<uint8_t> rest = t::concat({t::pushStrings({"Key"}), {0x1C}, t::pushStrings({method}), {0x52, 0x26}});
+    const std::vector<uint8_t> rest =
+        t::concat({t::pushStrings({"Key"}), {0x1C}, t::pushStrings({method}), {0x52, 0x26}});
     a.insert(a.end(), rest.begin(), rest.end());
     return a;
   };
@@ -472,13 +507,19 @@ TEST(Buttons, AnExportedButtonAttachedByScriptIsAButtonAndTakesNoInitialMembers)
   Asm code;
   code.push({"init", 0, "Object"}).op(0x40).op(0x1D);
   code.getVar("init").push({"f", 56}).op(0x4F);
-  code.push({"b"}).getVar("init").push({5, "b", "btn", 4}).push({"this"}).op(0x1C).push({"attachMovie"})
-      .op(0x52).op(0x1D);
+  code.push({"b"})
+      .getVar("init")
+      .push({5, "b", "btn", 4})
+      .push({"this"})
+      .op(0x1C)
+      .push({"attachMovie"})
+      .op(0x52)
+      .op(0x1D);
   code.traceVar("b");
   code.getVar("b").push({"f"}).op(0x4E).trace();
   code.getVar("b").push({"_x", 50}).op(0x4F).op(0x07);
-  MousePlayer m(t::movie(t::concat({shapes(), button, t::tag(56, exports.bytes), t::doAction(code.bytes()),
-                                    t::showFrame()}),
+  MousePlayer m(t::movie(t::concat({shapes(), button, t::tag(56, exports.bytes),
+                                    t::doAction(code.bytes()), t::showFrame()}),
                          {.version = 6}));
   EXPECT_EQ(m.take(), (Lines{"_level0.b", "undefined"}));
   // Drawn at x 50 px (1000 twips), and pressed there.
@@ -495,10 +536,12 @@ TEST(ClipsAsButtons, FramesLabelledUpOverAndDownFollowTheMouse) {
   auto frame = [](const char* label, uint16_t colour, bool first) {
     return t::concat({t::frameLabel(label), first ? std::vector<uint8_t>{} : t::removeObject2(1),
                       t::placeObject2({.depth = 1, .character = colour}),
-                      first ? t::doAction({t::kActionStop, 0}) : std::vector<uint8_t>{}, t::showFrame()});
+                      first ? t::doAction({t::kActionStop, 0}) : std::vector<uint8_t>{},
+                      t::showFrame()});
   };
-  auto sprite = t::defineSprite(kSprite, 3, t::concat({frame("_up", kRed, true), frame("_over", kBlue, false),
-                                                       frame("_down", kGreen, false)}));
+  auto sprite = t::defineSprite(kSprite, 3,
+                                t::concat({frame("_up", kRed, true), frame("_over", kBlue, false),
+                                           frame("_down", kGreen, false)}));
   auto place = t::placeClipWithActions(1, kSprite, "c", 1000, 1000,
                                        {{swf::ClipEvent::Release, t::traceBlock("release")}});
   MousePlayer m(t::movie(t::concat({shapes(), sprite, place, t::showFrame()})));

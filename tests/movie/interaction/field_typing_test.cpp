@@ -27,11 +27,25 @@ Asm setField(const char* member, script::test::PushItem value) {
 // traces the field's text and the variable.
 std::vector<uint8_t> fieldMovie(const Asm& extra) {
   Asm a;
-  a.push({30, 200, 10, 10, 1, "f", 6}).push({"_root"}).op(kGetVariable).push({"createTextField"}).op(kCallMethod).op(kPop);
+  a.push({30, 200, 10, 10, 1, "f", 6})
+      .push({"_root"})
+      .op(kGetVariable)
+      .push({"createTextField"})
+      .op(kCallMethod)
+      .op(kPop);
   a.push({"f"}).push({"_root"}).op(kGetVariable).push({"f"}).op(kGetMember).op(0x1D);
   a.append(setField("type", "input")).append(setField("variable", "name"));
-  Asm onChanged = Asm().push({"f"}).op(kGetVariable).push({"text"}).op(kGetMember).push({"/"}).op(kAdd2)
-                      .push({"name"}).op(kGetVariable).op(kAdd2).trace();
+  Asm onChanged = Asm()
+                      .push({"f"})
+                      .op(kGetVariable)
+                      .push({"text"})
+                      .op(kGetMember)
+                      .push({"/"})
+                      .op(kAdd2)
+                      .push({"name"})
+                      .op(kGetVariable)
+                      .op(kAdd2)
+                      .trace();
   a.push({"f"}).op(kGetVariable).push({"onChanged"}).function("", {}, onChanged).op(kSetMember);
   a.append(extra).op(kStop);
   return t::movie(t::concat({t::doAction(a.bytes()), t::showFrame()}), {.version = 8});
@@ -66,7 +80,8 @@ TEST(FieldTyping, AClickedFieldTakesWhatIsTypedAndItsVariableFollows) {
   t.player.keyPress(4);  // end
   t.player.keyPress(1);  // left
   t.player.keyPress(6);  // delete: the last character
-  EXPECT_EQ(t.lines, (std::vector<std::string>{"H/H", "Hi/Hi", "H/H", "Ho/Ho", "<Ho/<Ho", "<H/<H"}));
+  EXPECT_EQ(t.lines,
+            (std::vector<std::string>{"H/H", "Hi/Hi", "H/H", "Ho/Ho", "<Ho/<Ho", "<H/<H"}));
   // A click outside the field takes the focus away: typing changes nothing.
   t.lines.clear();
   t.click(400, 300);
@@ -75,7 +90,8 @@ TEST(FieldTyping, AClickedFieldTakesWhatIsTypedAndItsVariableFollows) {
 }
 
 TEST(FieldTyping, MaxCharsRestrictAndLinesLimitWhatGoesIn) {
-  Typist t(fieldMovie(Asm().append(setField("maxChars", 3)).append(setField("restrict", "A-Za-z"))));
+  Typist t(
+      fieldMovie(Asm().append(setField("maxChars", 3)).append(setField("restrict", "A-Za-z"))));
   t.click(20, 15);
   t.type("H1i!xy");
   t.player.keyPress(13);  // enter: a single-line field takes no line break
@@ -134,15 +150,27 @@ TEST(FieldTyping, SelectionReportsWhatTheUserSelected) {
   auto selectionCall = [](const char* method) {
     return Asm().push({0, "Selection"}).op(kGetVariable).push({method}).op(kCallMethod);
   };
-  Asm report = selectionCall("getBeginIndex").push({","}).op(kAdd2).append(selectionCall("getEndIndex")).op(kAdd2)
-                   .push({","}).op(kAdd2).append(selectionCall("getCaretIndex")).op(kAdd2).trace();
+  Asm report = selectionCall("getBeginIndex")
+                   .push({","})
+                   .op(kAdd2)
+                   .append(selectionCall("getEndIndex"))
+                   .op(kAdd2)
+                   .push({","})
+                   .op(kAdd2)
+                   .append(selectionCall("getCaretIndex"))
+                   .op(kAdd2)
+                   .trace();
   Asm setup = setField("text", "abcdef");
-  setup.push({"_root"}).op(kGetVariable).push({"onMouseUp"}).function("", {}, report).op(kSetMember);
+  setup.push({"_root"})
+      .op(kGetVariable)
+      .push({"onMouseUp"})
+      .function("", {}, report)
+      .op(kSetMember);
   Typist t(fieldMovie(setup));
   t.player.mouseDown(150 * 20, 20 * 20);
   t.player.mouseMove(12.5 * 20, 20 * 20);
   t.player.mouseUp(12.5 * 20, 20 * 20);  // dragged from the end back to the start
-  t.click(150, 20);  // a click at the end: nothing selected
+  t.click(150, 20);                      // a click at the end: nothing selected
   EXPECT_EQ(t.lines, (std::vector<std::string>{"0,6,0", "6,6,6"}));
   EXPECT_EQ(t.player.selectedText(false), U"");
 }
@@ -157,7 +185,12 @@ Asm traceScrolling() {
     if (i < 3) trace.push({","}).op(kAdd2);
   }
   trace.trace();
-  return Asm().push({"f"}).op(kGetVariable).push({"onChanged"}).function("", {}, trace).op(kSetMember);
+  return Asm()
+      .push({"f"})
+      .op(kGetVariable)
+      .push({"onChanged"})
+      .function("", {}, trace)
+      .op(kSetMember);
 }
 
 std::vector<double> numbers(const std::string& line) {
@@ -209,7 +242,8 @@ TEST(FieldTyping, TheFieldScrollsToKeepTheCaretInView) {
 }
 
 TEST(FieldTyping, HomeAndEndGoToTheEndsOfTheLineAndWithCtrlOfTheText) {
-  Typist t(fieldMovie(Asm().append(setField("multiline", true)).append(setField("text", "ab\rcd"))));
+  Typist t(
+      fieldMovie(Asm().append(setField("multiline", true)).append(setField("text", "ab\rcd"))));
   t.click(150, 30);  // past the end of the second line
   t.player.keyPress(3);
   t.type("X");
@@ -251,7 +285,8 @@ TEST(FieldTyping, CutAndPasteKeepToWhatCouldBeTyped) {
   EXPECT_EQ(t.lines.back(), "onetwo t/onetwo t");
   EXPECT_EQ(t.player.selectedText(false), U"");
 
-  Typist secret(fieldMovie(Asm().append(setField("text", "hidden")).append(setField("password", true))));
+  Typist secret(
+      fieldMovie(Asm().append(setField("text", "hidden")).append(setField("password", true))));
   secret.click(20, 15);
   selectAll(secret);
   EXPECT_EQ(secret.player.selectedText(false), U"");
@@ -276,7 +311,8 @@ TEST(FieldTyping, SelectedTextShowsWhiteOnBlack) {
   // Inside the black box, the letters are white.
   int white = 0;
   for (int y = 12; y < 26; ++y)
-    for (int x = 13; x < 40; ++x) white += (after.pixels[size_t(y) * 550 + x] & 0xFFFFFF) == 0xFFFFFF;
+    for (int x = 13; x < 40; ++x)
+      white += (after.pixels[size_t(y) * 550 + x] & 0xFFFFFF) == 0xFFFFFF;
   EXPECT_GT(white, 10);
 }
 
@@ -286,8 +322,15 @@ std::vector<uint8_t> wheelMovie(const Asm& extra) {
   Asm a;
   a.append(setField("multiline", true)).append(setField("text", "a\rb\rc\rd\re\rf")).append(extra);
   a.push({"o", 0, "Object"}).op(0x40).op(0x1D);
-  const Asm body = Asm().getVar("d").push({" "}).op(kAdd2).getVar("f").push({"scroll"}).op(kGetMember)
-                       .op(kAdd2).trace();
+  const Asm body = Asm()
+                       .getVar("d")
+                       .push({" "})
+                       .op(kAdd2)
+                       .getVar("f")
+                       .push({"scroll"})
+                       .op(kGetMember)
+                       .op(kAdd2)
+                       .trace();
   a.getVar("o").push({"onMouseWheel"}).function("", {"d"}, body).op(kSetMember);
   a.getVar("o").push({1}).getVar("Mouse").push({"addListener"}).op(kCallMethod).op(kPop);
   return fieldMovie(a);

@@ -43,7 +43,8 @@ std::vector<uint8_t> buttonDef() {
 }
 
 std::vector<uint8_t> shapes() {
-  return t::concat({t::defineRect(kRed, 2000, 2000, 255, 0, 0), t::defineRect(kBlue, 2000, 2000, 0, 0, 255),
+  return t::concat({t::defineRect(kRed, 2000, 2000, 255, 0, 0),
+                    t::defineRect(kBlue, 2000, 2000, 0, 0, 255),
                     t::defineRect(kGreen, 2000, 2000, 0, 255, 0)});
 }
 
@@ -59,7 +60,8 @@ std::vector<uint8_t> movieWith(const std::vector<Placed>& placed, const Asm& scr
   std::vector<uint8_t> tags = t::concat({shapes(), buttonDef(), extraDefinitions});
   uint16_t depth = 1;
   for (const Placed& p : placed) {
-    auto place = t::placeObject2({.depth = depth++, .character = p.character, .translate = {{p.x, p.y}}, .name = p.name});
+    auto place = t::placeObject2(
+        {.depth = depth++, .character = p.character, .translate = {{p.x, p.y}}, .name = p.name});
     tags.insert(tags.end(), place.begin(), place.end());
   }
   tags = t::concat({tags, t::doAction(script.bytes()), t::showFrame()});
@@ -125,7 +127,8 @@ Box frameAt(int x, int y) { return {x, y, x + 99, y + 99, 100 * 100 - 94 * 94}; 
 
 // Three buttons: "low" lowest on the stage but first on the display list, "right" top
 // right, "left" top left.
-const std::vector<Placed> kThree = {{"low", 1000, 5000}, {"right", 6000, 1000}, {"left", 1000, 1000}};
+const std::vector<Placed> kThree = {
+    {"low", 1000, 5000}, {"right", 6000, 1000}, {"left", 1000, 1000}};
 
 }  // namespace
 
@@ -167,7 +170,11 @@ TEST(KeyboardFocus, TabIndexOrdersTheObjectsThatHaveOneAndLeavesTheOthersOut) {
 
 TEST(KeyboardFocus, HiddenDisabledAndTabChildrenFalseObjectsAreSkipped) {
   // A clip holding a button, besides the three.
-  auto sprite = t::defineSprite(kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kButton, .translate = {{0, 0}}, .name = "inner"}), t::showFrame()}));
+  auto sprite = t::defineSprite(
+      kSprite, 1,
+      t::concat({t::placeObject2(
+                     {.depth = 1, .character = kButton, .translate = {{0, 0}}, .name = "inner"}),
+                 t::showFrame()}));
   std::vector<Placed> placed = kThree;
   placed.push_back({"box", 6000, 5000, kSprite});
   Asm script;
@@ -268,31 +275,64 @@ TEST(KeyboardFocus, TabChangesTheFocusWithTheObjectsEventsAndSelectionsListeners
   // left.onKillFocus, right.onSetFocus and a Selection listener trace what they hear;
   // Selection.getFocus() is traced after each Tab by a Key listener on keyUp.
   Asm script;
-  script.getVar("left").push({"onKillFocus"}).function("", {"to"}, Asm().push({"kill left, to "}).getVar("to").op(0x47).trace()).op(0x4F);
-  script.getVar("right").push({"onSetFocus"}).function("", {"from"}, Asm().push({"set right, from "}).getVar("from").op(0x47).trace()).op(0x4F);
+  script.getVar("left")
+      .push({"onKillFocus"})
+      .function("", {"to"}, Asm().push({"kill left, to "}).getVar("to").op(0x47).trace())
+      .op(0x4F);
+  script.getVar("right")
+      .push({"onSetFocus"})
+      .function("", {"from"}, Asm().push({"set right, from "}).getVar("from").op(0x47).trace())
+      .op(0x4F);
   script.push({"watch", 0, "Object"}).op(0x40).op(0x1D);
-  script.getVar("watch").push({"onSetFocus"}).function("", {"a", "b"}, Asm().push({"listener "}).getVar("a").op(0x47).push({" "}).op(0x47).getVar("b").op(0x47).trace()).op(0x4F);
+  script.getVar("watch")
+      .push({"onSetFocus"})
+      .function("", {"a", "b"},
+                Asm()
+                    .push({"listener "})
+                    .getVar("a")
+                    .op(0x47)
+                    .push({" "})
+                    .op(0x47)
+                    .getVar("b")
+                    .op(0x47)
+                    .trace())
+      .op(0x4F);
   script.getVar("watch").push({1, "Selection"}).op(0x1C).push({"addListener"}).op(0x52).op(0x17);
-  script.getVar("watch").push({"onKeyUp"}).function("", {}, Asm().push({0, "Selection"}).op(0x1C).push({"getFocus"}).op(0x52).trace()).op(0x4F);
+  script.getVar("watch")
+      .push({"onKeyUp"})
+      .function("", {}, Asm().push({0, "Selection"}).op(0x1C).push({"getFocus"}).op(0x52).trace())
+      .op(0x4F);
   script.getVar("watch").push({1, "Key"}).op(0x1C).push({"addListener"}).op(0x52).op(0x17);
   FocusPlayer f(movieWith(kThree, script));
   f.tab();
   EXPECT_EQ(f.take(), (std::vector<std::string>{"listener null _level0.left", "_level0.left"}));
   f.tab();
-  EXPECT_EQ(f.take(), (std::vector<std::string>{"kill left, to _level0.right", "set right, from _level0.left",
-                                                "listener _level0.left _level0.right", "_level0.right"}));
+  EXPECT_EQ(f.take(),
+            (std::vector<std::string>{"kill left, to _level0.right", "set right, from _level0.left",
+                                      "listener _level0.left _level0.right", "_level0.right"}));
 }
 
 TEST(KeyboardFocus, AnInputFieldTakesTheFocusWithItsCaretAndNoRectangle) {
   // A field made by script at (100, 300), typed "input"; a selectable dynamic field only
   // when tabEnabled is true.
   Asm made;
-  made.push({20, 120, 300, 100, 5, "field", 6, "_root"}).op(0x1C).push({"createTextField"}).op(0x52).op(0x17);
+  made.push({20, 120, 300, 100, 5, "field", 6, "_root"})
+      .op(0x1C)
+      .push({"createTextField"})
+      .op(0x52)
+      .op(0x17);
   made.getVar("field").push({"type", "input"}).op(0x4F);
-  made.push({20, 120, 300, 200, 6, "shown", 6, "_root"}).op(0x1C).push({"createTextField"}).op(0x52).op(0x17);
+  made.push({20, 120, 300, 200, 6, "shown", 6, "_root"})
+      .op(0x1C)
+      .push({"createTextField"})
+      .op(0x52)
+      .op(0x17);
   made.getVar("shown").push({"type", "dynamic"}).op(0x4F);
   made.push({"watch", 0, "Object"}).op(0x40).op(0x1D);
-  made.getVar("watch").push({"onKeyUp"}).function("", {}, Asm().push({0, "Selection"}).op(0x1C).push({"getFocus"}).op(0x52).trace()).op(0x4F);
+  made.getVar("watch")
+      .push({"onKeyUp"})
+      .function("", {}, Asm().push({0, "Selection"}).op(0x1C).push({"getFocus"}).op(0x52).trace())
+      .op(0x4F);
   made.getVar("watch").push({1, "Key"}).op(0x1C).push({"addListener"}).op(0x52).op(0x17);
   FocusPlayer f(movieWith({{"left", 1000, 1000}}, made));
   f.tab();
@@ -312,11 +352,17 @@ TEST(KeyboardFocus, AnInputFieldTakesTheFocusWithItsCaretAndNoRectangle) {
 TEST(KeyboardFocus, ClipsTakeTheFocusWhenTabEnabledOrActingAsButtons) {
   // Plain clips: "handled" has an onRelease method, "listed" has tabEnabled true,
   // "plain" has neither. Enter on a focused clip runs its onPress and onRelease.
-  auto sprite = t::defineSprite(kPlain, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  auto sprite = t::defineSprite(
+      kPlain, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
   Asm script;
-  script.getVar("handled").push({"onRelease"}).function("", {}, Asm().push({"released"}).trace()).op(0x4F);
+  script.getVar("handled")
+      .push({"onRelease"})
+      .function("", {}, Asm().push({"released"}).trace())
+      .op(0x4F);
   script.getVar("listed").push({"tabEnabled", true}).op(0x4F);
-  FocusPlayer f(movieWith({{"plain", 1000, 1000, kPlain}, {"handled", 6000, 1000, kPlain}, {"listed", 1000, 5000, kPlain}},
+  FocusPlayer f(movieWith({{"plain", 1000, 1000, kPlain},
+                           {"handled", 6000, 1000, kPlain},
+                           {"listed", 1000, 5000, kPlain}},
                           script, sprite));
   f.tab();
   EXPECT_EQ(f.yellow(), frameAt(300, 50));
@@ -329,12 +375,22 @@ TEST(KeyboardFocus, ClipsTakeTheFocusWhenTabEnabledOrActingAsButtons) {
 }
 
 TEST(KeyboardFocus, TheFocusedClipOrButtonHearsTheKeys) {
-  auto sprite = t::defineSprite(kPlain, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  auto sprite = t::defineSprite(
+      kPlain, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
   Asm script;
   script.getVar("clip").push({"tabEnabled", true}).op(0x4F);
-  script.getVar("clip").push({"onKeyDown"}).function("", {}, Asm().push({"clip down"}).trace()).op(0x4F);
-  script.getVar("clip").push({"onKeyUp"}).function("", {}, Asm().push({"clip up"}).trace()).op(0x4F);
-  script.getVar("left").push({"onKeyDown"}).function("", {}, Asm().push({"button down"}).trace()).op(0x4F);
+  script.getVar("clip")
+      .push({"onKeyDown"})
+      .function("", {}, Asm().push({"clip down"}).trace())
+      .op(0x4F);
+  script.getVar("clip")
+      .push({"onKeyUp"})
+      .function("", {}, Asm().push({"clip up"}).trace())
+      .op(0x4F);
+  script.getVar("left")
+      .push({"onKeyDown"})
+      .function("", {}, Asm().push({"button down"}).trace())
+      .op(0x4F);
   FocusPlayer f(movieWith({{"left", 1000, 1000}, {"clip", 6000, 1000, kPlain}}, script, sprite));
   f.press('A');
   EXPECT_TRUE(f.take().empty()) << "nothing has the focus";
@@ -343,7 +399,8 @@ TEST(KeyboardFocus, TheFocusedClipOrButtonHearsTheKeys) {
   f.press('A');
   EXPECT_EQ(f.take(), std::vector<std::string>{"button down"});
   f.tab();
-  EXPECT_EQ(f.take(), (std::vector<std::string>{"button down", "clip up"})) << "Tab went down on the button, up on the clip";
+  EXPECT_EQ(f.take(), (std::vector<std::string>{"button down", "clip up"}))
+      << "Tab went down on the button, up on the clip";
   f.press('B');
   EXPECT_EQ(f.take(), (std::vector<std::string>{"clip down", "clip up"}));
 }
@@ -351,8 +408,14 @@ TEST(KeyboardFocus, TheFocusedClipOrButtonHearsTheKeys) {
 TEST(KeyboardFocus, TabRollsOverWhatTakesTheFocusAndOutOfWhatLosesIt) {
   Asm script;
   for (const char* name : {"left", "right"}) {
-    script.getVar(name).push({"onRollOver"}).function("", {}, Asm().push({std::string("over ") + name}).trace()).op(0x4F);
-    script.getVar(name).push({"onRollOut"}).function("", {}, Asm().push({std::string("out ") + name}).trace()).op(0x4F);
+    script.getVar(name)
+        .push({"onRollOver"})
+        .function("", {}, Asm().push({std::string("over ") + name}).trace())
+        .op(0x4F);
+    script.getVar(name)
+        .push({"onRollOut"})
+        .function("", {}, Asm().push({std::string("out ") + name}).trace())
+        .op(0x4F);
   }
   FocusPlayer f(movieWith({{"left", 1000, 1000}, {"right", 6000, 1000}}, script));
   f.tab();
@@ -368,15 +431,20 @@ TEST(KeyboardFocus, TabRollsOverWhatTakesTheFocusAndOutOfWhatLosesIt) {
 
 TEST(KeyboardFocus, TabReachesTheButtonsOfMoviesLoadedIntoLevels) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("orv-focus-levels-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("orv-focus-levels-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::create_directories(dir);
   auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    std::ofstream(dir / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
     return (dir / name).string();
   };
   write("one.swf", movieWith({{"far", 6000, 5000}}));
   // loadMovieNum("one.swf", 1): GetURL2 to "_level1".
-  const std::string main = write("main.swf", movieWith({{"left", 1000, 1000}}, Asm().push({"one.swf", "_level1"}).action(0x9A, {0})));
+  const std::string main = write(
+      "main.swf",
+      movieWith({{"left", 1000, 1000}}, Asm().push({"one.swf", "_level1"}).action(0x9A, {0})));
   FocusPlayer f(main);
   for (int i = 0; i < 3; ++i) f.player.advance(f.player.framePeriodMs());
   f.tab();
@@ -414,7 +482,8 @@ TEST(KeyboardFocus, ArrowsMoveTheFocusToTheNearestObjectThatWayWhileTheRectangle
   g.tab();
   g.press(39);
   g.draw();
-  EXPECT_EQ(g.pixel(100, 100), kBluePixel) << "without the rectangle, left keeps the focus and shows its over picture";
+  EXPECT_EQ(g.pixel(100, 100), kBluePixel)
+      << "without the rectangle, left keeps the focus and shows its over picture";
   EXPECT_EQ(g.pixel(350, 100), 0xFFFF0000u);
 }
 
@@ -423,12 +492,14 @@ TEST(KeyboardFocus, AStageOfTensOfThousandsOfButtonsIsWalkedWithinBounds) {
   auto fill = [](uint16_t character) {
     std::vector<uint8_t> body;
     for (uint16_t i = 0; i < 40; ++i) {
-      auto place = t::placeObject2({.depth = uint16_t(i + 1), .character = character, .translate = {{i * 20, i * 10}}});
+      auto place = t::placeObject2(
+          {.depth = uint16_t(i + 1), .character = character, .translate = {{i * 20, i * 10}}});
       body.insert(body.end(), place.begin(), place.end());
     }
     return t::concat({body, t::showFrame()});
   };
-  auto sprites = t::concat({t::defineSprite(kSprite, 1, fill(kButton)), t::defineSprite(kPlain, 1, fill(kSprite))});
+  auto sprites = t::concat(
+      {t::defineSprite(kSprite, 1, fill(kButton)), t::defineSprite(kPlain, 1, fill(kSprite))});
   std::vector<uint8_t> tags = t::concat({shapes(), buttonDef(), sprites, fill(kPlain)});
   FocusPlayer f(t::movie(tags));
   for (int i = 0; i < 3; ++i) f.tab();
@@ -468,7 +539,8 @@ int pixelsOff(Player& player, const std::filesystem::path& png) {
   pix.height = 400;
   player.render(pix, player.stage());
   if (const char* dump = std::getenv("ORV_CORPUS_DUMP"))
-    writePng(pix, std::string(dump) + "/focus_" + png.parent_path().filename().string() + "_" + png.filename().string());
+    writePng(pix, std::string(dump) + "/focus_" + png.parent_path().filename().string() + "_" +
+                      png.filename().string());
   std::ifstream in(png, std::ios::binary);
   const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
   const auto expected = orv::movie::codec::decodeImage(bytes.data(), bytes.size());
@@ -527,13 +599,18 @@ TEST(KeyboardFocus, CorpusBasicMovieFollowsTabTheMouseAndScriptFocusChanges) {
       {"06_after_key_down", [&] { key('A'); }},
       {"07_after_focus_change", [&] { key(27); }},
       {"08_after_focus_change_and_tab", [&] { key(kTab); }},
-      {"09_after_focus_change_without_highlight", [&] { player.mouseMove(x - 20, y); key(27); }},
+      {"09_after_focus_change_without_highlight",
+       [&] {
+         player.mouseMove(x - 20, y);
+         key(27);
+       }},
   };
   bool first = true;
   for (const auto& [name, step] : steps) {
     if (!first) player.advance(player.framePeriodMs());
     first = false;
     step();
-    EXPECT_EQ(pixelsOff(player, dir / (std::string("output.") + name + ".expected.png")), 0) << name;
+    EXPECT_EQ(pixelsOff(player, dir / (std::string("output.") + name + ".expected.png")), 0)
+        << name;
   }
 }

@@ -22,8 +22,15 @@ namespace {
 swf::ShapeEdge line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t fill0, uint32_t fill1,
                     uint32_t lineStyle = 0) {
   swf::ShapeEdge e;
-  e.x0 = x0; e.y0 = y0; e.x1 = x1; e.y1 = y1; e.cx = x1; e.cy = y1;
-  e.fill0 = fill0; e.fill1 = fill1; e.line = lineStyle;
+  e.x0 = x0;
+  e.y0 = y0;
+  e.x1 = x1;
+  e.y1 = y1;
+  e.cx = x1;
+  e.cy = y1;
+  e.fill0 = fill0;
+  e.fill1 = fill1;
+  e.line = lineStyle;
   return e;
 }
 // A square outline going round clockwise (y down), its fills as given.
@@ -114,9 +121,10 @@ TEST(ShapeHits, CharactersAreTestedThroughTheirDefinitions) {
   shape.id = 1;
   shape.bounds = {0, 1000, 0, 1000};
   shape.shape.styleTables = oneFill();
-  shape.shape.records.push_back({.kind = swf::ShapeRecord::Kind::StyleChange, .hasMove = true,
-                                 .hasFill1 = true, .fill1 = 1});
-  for (auto [x, y] : std::initializer_list<std::pair<int32_t, int32_t>>{{1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}})
+  shape.shape.records.push_back(
+      {.kind = swf::ShapeRecord::Kind::StyleChange, .hasMove = true, .hasFill1 = true, .fill1 = 1});
+  for (auto [x, y] : std::initializer_list<std::pair<int32_t, int32_t>>{
+           {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}})
     shape.shape.records.push_back({.kind = swf::ShapeRecord::Kind::StraightEdge, .x = x, .y = y});
   movie->dictionary[1] = shape;
   swf::ButtonDef button;

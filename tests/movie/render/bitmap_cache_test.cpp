@@ -20,7 +20,8 @@ constexpr uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000;
 swf::Character square() {
   swf::ShapeDef def;
   def.bounds = {0, 200, 0, 200};
-  def.shape = test::makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {test::solidFill(255, 0, 0)});
+  def.shape =
+      test::makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {test::solidFill(255, 0, 0)});
   return def;
 }
 
@@ -64,7 +65,7 @@ TEST(BitmapCache, ASpriteIsAlignedByTheBoxOfItsChildren) {
   const swf::Character sprite = swf::SpriteDef{};
   DisplayNode group = at(sprite, 1.0, 0, true);
   group.children = {at(sq, 1.5, 3.5, false), at(sq, 4.0, 3.5, false)};  // box from x = 2.5
-  EXPECT_EQ(redColumns({group}), std::make_pair(3, 14));  // moved by half a pixel
+  EXPECT_EQ(redColumns({group}), std::make_pair(3, 14));                // moved by half a pixel
   const std::optional<DeviceBox> box = nodeDeviceBounds(group, Affine::scale(0.05, 0.05));
   ASSERT_TRUE(box);
   EXPECT_DOUBLE_EQ(box->x0, 2.5);

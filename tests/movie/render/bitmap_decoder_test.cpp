@@ -179,11 +179,11 @@ TEST(BitmapDecoder, PngAndGifThroughTheSameTag) {
 
   // A 2x2 GIF: global table {red, blue}, index 1 transparent via the GCE.
   const std::vector<uint8_t> gif = {
-      'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0,  // screen, 2-entry table
-      255, 0, 0, 0, 0, 255,                                  // red, blue
-      0x21, 0xF9, 4, 1, 0, 0, 1, 0,                          // transparent index 1
-      0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0,                       // image 2x2
-      2, 3, 0x44, 0x02, 0x05, 0, 0x3B};                      // LZW: clear 0 1 1 0 end
+      'G',  'I',  'F',  '8',  '9',  'a', 2,   0, 2, 0, 0x80, 0, 0,  // screen, 2-entry table
+      255,  0,    0,    0,    0,    255,                            // red, blue
+      0x21, 0xF9, 4,    1,    0,    0,   1,   0,                    // transparent index 1
+      0x2C, 0,    0,    0,    0,    2,   0,   2, 0, 0,              // image 2x2
+      2,    3,    0x44, 0x02, 0x05, 0,   0x3B};                     // LZW: clear 0 1 1 0 end
   d.data = gif;
   auto g = decodeBitmap(d, {});
   ASSERT_TRUE(g);

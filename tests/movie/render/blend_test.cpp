@@ -11,8 +11,8 @@ namespace {
 
 using test::Frame;
 
-constexpr uint32_t kRed = 0xFFFF0000, kBlue = 0xFF0000FF, kWhite = 0xFFFFFFFF,
-                   kBlack = 0xFF000000, kGrey = 0xFF808080;
+constexpr uint32_t kRed = 0xFFFF0000, kBlue = 0xFF0000FF, kWhite = 0xFFFFFFFF, kBlack = 0xFF000000,
+                   kGrey = 0xFF808080;
 
 TEST(BlendPixel, SeparableModesOnOpaqueColours) {
   EXPECT_EQ(blendPixel(BlendMode::Multiply, 0xFF80FF00, 0xFF8080FF), 0xFF408000u);
@@ -37,7 +37,8 @@ TEST(BlendPixel, ScalingByCoverageRoundsEachChannelOnItsOwn) {
       for (int shift = 0; shift < 32; shift += 8) {
         const uint32_t p = (0x01010101u * others & ~(0xFFu << shift)) | (c << shift);
         const uint32_t want = (0x01010101u * otherScaled & ~(0xFFu << shift)) | (expected << shift);
-        ASSERT_EQ(mulPixel255(p, k), want) << "channel " << c << " coverage " << k << " at " << shift;
+        ASSERT_EQ(mulPixel255(p, k), want)
+            << "channel " << c << " coverage " << k << " at " << shift;
       }
     }
   }
@@ -54,9 +55,9 @@ TEST(BlendPixel, OverlayAndHardLightPickTheirBranchByTheRightLayer) {
 }
 
 TEST(BlendPixel, TransparentSourceLeavesTheBackdropAlone) {
-  for (BlendMode m : {BlendMode::Multiply, BlendMode::Screen, BlendMode::Difference,
-                      BlendMode::Add, BlendMode::Subtract, BlendMode::Invert, BlendMode::Overlay,
-                      BlendMode::Erase, BlendMode::Normal})
+  for (BlendMode m : {BlendMode::Multiply, BlendMode::Screen, BlendMode::Difference, BlendMode::Add,
+                      BlendMode::Subtract, BlendMode::Invert, BlendMode::Overlay, BlendMode::Erase,
+                      BlendMode::Normal})
     EXPECT_EQ(blendPixel(m, 0xFF336699, 0), 0xFF336699u) << int(m);
 }
 
@@ -112,8 +113,8 @@ struct Scene {
 TEST(BlendLayers, MultiplyDarkensWhatIsBelow) {
   Scene s;
   s.render({place(s.redLeft, 1), place(s.greyAll, 2, uint8_t(BlendMode::Multiply))});
-  EXPECT_EQ(s.frame.at(5, 5), 0xFF800000u);   // red times grey
-  EXPECT_EQ(s.frame.at(15, 5), kGrey);        // white times grey
+  EXPECT_EQ(s.frame.at(5, 5), 0xFF800000u);  // red times grey
+  EXPECT_EQ(s.frame.at(15, 5), kGrey);       // white times grey
 }
 
 TEST(BlendLayers, EraseCutsOnlyIntoItsOwnLayer) {

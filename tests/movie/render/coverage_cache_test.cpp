@@ -86,7 +86,8 @@ TEST(CoverageCache, ShapesThatDifferOnlyInTheirPensOrPlaceAreNotConfused) {
     EXPECT_EQ(drawFrame({&s}, &cache).pixels, drawFrame({&s}, nullptr).pixels) << frame;
   }
   for (int frame = 0; frame < 3; ++frame)
-    EXPECT_EQ(drawFrame({&thin, &thick}, &cache).pixels, drawFrame({&thin, &thick}, nullptr).pixels);
+    EXPECT_EQ(drawFrame({&thin, &thick}, &cache).pixels,
+              drawFrame({&thin, &thick}, nullptr).pixels);
   // Moved by a fraction of a pixel: drawn afresh, never kept.
   CoverageCache moving;
   for (int frame = 0; frame < 6; ++frame) {
@@ -97,8 +98,8 @@ TEST(CoverageCache, ShapesThatDifferOnlyInTheirPensOrPlaceAreNotConfused) {
 }
 
 TEST(CoverageCache, MasksBuiltFromKeptCoverageClipAsBefore) {
-  const swf::Shape maskShape = makeShape("M 100 100 F1 1 l 500 100 q 600 400 300 500 l 100 100",
-                                         {solidFill(0, 0, 0)});
+  const swf::Shape maskShape =
+      makeShape("M 100 100 F1 1 l 500 100 q 600 400 300 500 l 100 100", {solidFill(0, 0, 0)});
   const swf::Shape content = busyShape();
   auto frame = [&](CoverageCache* cache) {
     Frame f(42, 32);
@@ -127,7 +128,8 @@ TEST(CoverageCache, KeepsWithinItsBudgetAndLetsGoOfWhatIsNoLongerDrawn) {
   };
   CoverageCache cache(100000);
   const CoverageCache::Key a{1, 2, 3}, b{4, 5, 6}, c{7, 8, 9};
-  const uint64_t ha = CoverageCache::hash(a), hb = CoverageCache::hash(b), hc = CoverageCache::hash(c);
+  const uint64_t ha = CoverageCache::hash(a), hb = CoverageCache::hash(b),
+                 hc = CoverageCache::hash(c);
   cache.store(ha, a, 0, recording(20000));
   cache.store(hb, b, 0, recording(20000));
   // Too big for a quarter of the budget: never kept.

@@ -28,8 +28,12 @@ Asm setField(const char* member, script::test::PushItem value) {
 // Field "f" at (10, 10), 180 x 40 pixels, of `type`, then `extra`; traces f.textWidth.
 std::vector<uint8_t> fieldMovie(const char* type, const Asm& extra) {
   Asm a;
-  a.push({40, 180, 10, 10, 1, "f", 6}).push({"_root"}).op(kGetVariable).push({"createTextField"})
-      .op(kCallMethod).op(kPop);
+  a.push({40, 180, 10, 10, 1, "f", 6})
+      .push({"_root"})
+      .op(kGetVariable)
+      .push({"createTextField"})
+      .op(kCallMethod)
+      .op(kPop);
   a.push({"f"}).push({"_root"}).op(kGetVariable).push({"f"}).op(kGetMember).op(0x1D);
   a.append(setField("type", type)).append(extra);
   a.push({"f"}).op(kGetVariable).push({"textWidth"}).op(kGetMember).trace();
@@ -79,7 +83,8 @@ TEST(DeviceText, AScriptMadeFieldDrawsItsTextInsideTheField) {
 }
 
 TEST(DeviceText, APasswordFieldShowsAnAsteriskForEachCharacter) {
-  Shown password(fieldMovie("input", Asm().append(setField("password", true)).append(setField("text", "secret"))));
+  Shown password(fieldMovie(
+      "input", Asm().append(setField("password", true)).append(setField("text", "secret"))));
   Shown stars(fieldMovie("input", setField("text", "******")));
   Shown plain(fieldMovie("input", setField("text", "secret")));
   EXPECT_GT(password.dark(10, 10, 190, 50), 10);
@@ -90,7 +95,8 @@ TEST(DeviceText, APasswordFieldShowsAnAsteriskForEachCharacter) {
 
 TEST(DeviceText, TextIsCutAtTheFieldsEdges) {
   // A line wider than the field, and a second line half below it.
-  Shown s(fieldMovie("dynamic", htmlText("<font size=\"26\">WWWWWWWWWWWWWWWW<br>WWWWWWWWWWWWWWW</font>")));
+  Shown s(fieldMovie("dynamic",
+                     htmlText("<font size=\"26\">WWWWWWWWWWWWWWWW<br>WWWWWWWWWWWWWWW</font>")));
   EXPECT_GT(s.dark(180, 10, 190, 50), 20);  // up to the right edge
   EXPECT_GT(s.dark(10, 45, 190, 50), 20);   // the second line's top
   EXPECT_EQ(s.darkOutsideField(), 0);
@@ -98,7 +104,8 @@ TEST(DeviceText, TextIsCutAtTheFieldsEdges) {
 
 TEST(DeviceText, EachKindOfDeviceFontDrawsItsOwnFace) {
   auto picture = [](const char* face) {
-    Shown s(fieldMovie("dynamic", htmlText(std::string("<font face=\"") + face + "\">Wide glyphs iii</font>")));
+    Shown s(fieldMovie(
+        "dynamic", htmlText(std::string("<font face=\"") + face + "\">Wide glyphs iii</font>")));
     EXPECT_GT(s.dark(10, 10, 190, 50), 40) << face;
     return s.pix.pixels;
   };
@@ -113,7 +120,8 @@ TEST(DeviceText, EachKindOfDeviceFontDrawsItsOwnFace) {
 
 TEST(DeviceText, FacesOtherThanTimesMeasureWithTheirOwnWidths) {
   auto width = [](const char* face, const char* text) {
-    Shown s(fieldMovie("dynamic", htmlText(std::string("<font face=\"") + face + "\">" + text + "</font>")));
+    Shown s(fieldMovie("dynamic",
+                       htmlText(std::string("<font face=\"") + face + "\">" + text + "</font>")));
     EXPECT_EQ(s.traces.size(), 1u);
     return s.traces.empty() ? 0.0 : std::stod(s.traces[0]);
   };

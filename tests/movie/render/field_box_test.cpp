@@ -50,7 +50,8 @@ struct FieldScene {
   }
 };
 
-swf::Matrix at(double xTwips, double yTwips, double a = 1, double b = 0, double c = 0, double d = 1) {
+swf::Matrix at(double xTwips, double yTwips, double a = 1, double b = 0, double c = 0,
+               double d = 1) {
   swf::Matrix m;
   m.a = a;
   m.b = b;
@@ -146,7 +147,8 @@ TEST(FieldBox, CornersGoToTheNearestPixelAndSizesDownToWholePixels) {
   expected.insert(scaled.begin(), scaled.end());
   EXPECT_EQ(inked(f), expected);
 
-  const FieldBoxGeometry g = fieldBoxGeometry({0, 200, 0, 200}, Affine{0.1, 0, 0, 0.1, 49.966, 9.6}, false);
+  const FieldBoxGeometry g =
+      fieldBoxGeometry({0, 200, 0, 200}, Affine{0.1, 0, 0, 0.1, 49.966, 9.6}, false);
   EXPECT_EQ(g.x0, 50);
   EXPECT_EQ(g.y0, 10);
   EXPECT_EQ(g.x1, 70);
@@ -155,10 +157,10 @@ TEST(FieldBox, CornersGoToTheNearestPixelAndSizesDownToWholePixels) {
 
 TEST(FieldBox, DeviceFontFieldsHideWhenRotatedSkewedOrMirrored) {
   const swf::Rect b{0, 240, 0, 240};
-  const double k = 0.05;  // twips to pixels
-  EXPECT_FALSE(fieldBoxGeometry(b, Affine{0, k, -k, 0, 50, 50}, false).drawn);      // 90 degrees
-  EXPECT_FALSE(fieldBoxGeometry(b, Affine{-k, 0, 0, k, 50, 50}, false).drawn);      // mirrored
-  EXPECT_FALSE(fieldBoxGeometry(b, Affine{k, 0, 0.5 * k, k, 50, 50}, false).drawn); // skewed
+  const double k = 0.05;                                                        // twips to pixels
+  EXPECT_FALSE(fieldBoxGeometry(b, Affine{0, k, -k, 0, 50, 50}, false).drawn);  // 90 degrees
+  EXPECT_FALSE(fieldBoxGeometry(b, Affine{-k, 0, 0, k, 50, 50}, false).drawn);  // mirrored
+  EXPECT_FALSE(fieldBoxGeometry(b, Affine{k, 0, 0.5 * k, k, 50, 50}, false).drawn);  // skewed
   // A skew too small to see is drawn upright.
   const FieldBoxGeometry slight = fieldBoxGeometry(b, Affine{k, 0.0049 * k, 0, k, 10, 30}, false);
   EXPECT_TRUE(slight.drawn);
@@ -176,7 +178,8 @@ TEST(FieldBox, DeviceFontFieldsHideWhenRotatedSkewedOrMirrored) {
   const FieldBoxGeometry mirrored = fieldBoxGeometry(b, Affine{-k, 0, 0, k, 50, 50}, true);
   EXPECT_TRUE(mirrored.pixelAligned);
   EXPECT_EQ(mirrored.x0, 38);
-  const FieldBoxGeometry diagonal = fieldBoxGeometry(b, Affine{0.7 * k, 0.7 * k, -0.7 * k, 0.7 * k, 50, 50}, true);
+  const FieldBoxGeometry diagonal =
+      fieldBoxGeometry(b, Affine{0.7 * k, 0.7 * k, -0.7 * k, 0.7 * k, 50, 50}, true);
   EXPECT_TRUE(diagonal.drawn);
   EXPECT_FALSE(diagonal.pixelAligned);
 
@@ -185,7 +188,8 @@ TEST(FieldBox, DeviceFontFieldsHideWhenRotatedSkewedOrMirrored) {
   s.add(240, 240, at(1000, 100, -1, 0, 0, 1), FieldBox{true, true, 0, 0xFF});
   EXPECT_TRUE(inked(s.draw(100, 100, 1)).empty());
   FieldScene outlined;
-  outlined.add(240, 240, at(1000, 1000, 0.7071, 0.7071, -0.7071, 0.7071), FieldBox{true, true, 0, 0xFF}, true);
+  outlined.add(240, 240, at(1000, 1000, 0.7071, 0.7071, -0.7071, 0.7071),
+               FieldBox{true, true, 0, 0xFF}, true);
   const Frame f = outlined.draw(100, 100, 1);
   EXPECT_EQ(f.at(50, 58), 0xFF0000FFu);  // inside the turned square
   EXPECT_EQ(f.at(40, 50), kWhite);       // outside its left corner

@@ -23,7 +23,11 @@ constexpr uint8_t kCallMethod = 0x52, kPop = 0x17, kSetMember = 0x4F;
 // pixels, of `type`, then runs `after`.
 std::vector<uint8_t> fieldMovie(const std::string& type, const Asm& after) {
   Asm a;
-  a.push({30, 100, 10, 10, 1, "t", 6}).getVar("_root").push({"createTextField"}).op(kCallMethod).op(kPop);
+  a.push({30, 100, 10, 10, 1, "t", 6})
+      .getVar("_root")
+      .push({"createTextField"})
+      .op(kCallMethod)
+      .op(kPop);
   a.getVar("t").push({"type", type.c_str()}).op(kSetMember);
   std::vector<uint8_t> code = a.bytes();
   code.pop_back();  // the End, to append more
@@ -78,8 +82,13 @@ TEST(FieldScripts, WidthAndHeightResizeAFieldWithoutScalingIt) {
   a.getVar("t").push({"_height", 20}).op(kSetMember);
   a.getVar("t").push({"border", true}).op(kSetMember);
   a.push({"w"}).getVar("t").push({"_xscale"}).op(0x4E).op(0x1D);  // w = t._xscale
-  std::vector<uint8_t> code = Asm().push({1, 1, 10, 10, 1, "t", 6}).getVar("_root").push({"createTextField"})
-                                  .op(kCallMethod).op(kPop).bytes();
+  std::vector<uint8_t> code = Asm()
+                                  .push({1, 1, 10, 10, 1, "t", 6})
+                                  .getVar("_root")
+                                  .push({"createTextField"})
+                                  .op(kCallMethod)
+                                  .op(kPop)
+                                  .bytes();
   code.pop_back();
   const std::vector<uint8_t> rest = a.bytes();
   code.insert(code.end(), rest.begin(), rest.end());

@@ -39,7 +39,8 @@ using Polygon = std::vector<Point>;
 // Random polygons, many reaching past the clip on every side, some with
 // long near-horizontal edges and some crossing many bands.
 std::vector<std::vector<Polygon>> randomFills(std::mt19937& rng, int fills, int width, int height) {
-  std::uniform_real_distribution<float> x(-0.3f * width, 1.3f * width), y(-0.3f * height, 1.3f * height);
+  std::uniform_real_distribution<float> x(-0.3f * width, 1.3f * width),
+      y(-0.3f * height, 1.3f * height);
   std::uniform_int_distribution<int> polygons(1, 3), corners(3, 9);
   std::vector<std::vector<Polygon>> out(static_cast<size_t>(fills));
   for (auto& fill : out) {
@@ -60,9 +61,7 @@ void addPolygons(Target& t, const std::vector<Polygon>& polys) {
 
 TEST(FillSweep, EveryFillGetsTheRowsItWouldGetAlone) {
   std::mt19937 rng(7);
-  const struct {
-    int width, height;
-  } sizes[] = {{37, 29}, {200, 120}, {64, 300}, {1, 50}};
+  const struct { int width, height; } sizes[] = {{37, 29}, {200, 120}, {64, 300}, {1, 50}};
   for (const auto& size : sizes) {
     for (FillRule rule : {FillRule::EvenOdd, FillRule::NonZero}) {
       for (AntiAlias antialias : {AntiAlias::Area, AntiAlias::Off, AntiAlias::FourSamples}) {
@@ -82,8 +81,8 @@ TEST(FillSweep, EveryFillGetsTheRowsItWouldGetAlone) {
           RowRecorder expected;
           alone.render(rule, antialias, expected);
           EXPECT_EQ(swept.byFill[uint32_t(f)], expected.spans)
-              << "fill " << f << " at " << size.width << "x" << size.height << " rule "
-              << int(rule) << " aa " << int(antialias);
+              << "fill " << f << " at " << size.width << "x" << size.height << " rule " << int(rule)
+              << " aa " << int(antialias);
         }
       }
     }
@@ -140,8 +139,9 @@ TEST(FillSweep, RenderingAgainGivesTheSameRowsInEitherQuality) {
     addPolygons(kept, polys);
   }
   kept.madeFrom = {1, 2, 3};
-  for (AntiAlias antialias : {AntiAlias::Area, AntiAlias::Area, AntiAlias::Off, AntiAlias::FourSamples,
-                              AntiAlias::FourSamples, AntiAlias::Area, AntiAlias::Off, AntiAlias::Off}) {
+  for (AntiAlias antialias :
+       {AntiAlias::Area, AntiAlias::Area, AntiAlias::Off, AntiAlias::FourSamples,
+        AntiAlias::FourSamples, AntiAlias::Area, AntiAlias::Off, AntiAlias::Off}) {
     for (FillRule rule : {FillRule::EvenOdd, FillRule::NonZero}) {
       FillSweep fresh;
       fresh.reset(120, 90);

@@ -67,7 +67,7 @@ void convolution(Writer& w, uint8_t columns, uint8_t rows, std::initializer_list
   w.rgba(uint8_t(rgba >> 24), uint8_t(rgba >> 16), uint8_t(rgba >> 8), uint8_t(rgba));
   w.u8((clamp ? 0x02 : 0) | (preserveAlpha ? 0x01 : 0));
 }
-constexpr float kSwapRedBlue[20] = {0, 0, 1, 0, 0,  0, 1, 0, 0, 0,  1, 0, 0, 0, 0,  0, 0, 0, 1, 0};
+constexpr float kSwapRedBlue[20] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0};
 
 TEST(FilterList, ReadsEveryKind) {
   Writer w;
@@ -158,7 +158,7 @@ TEST(FilterList, ReadsGradientGlowsAndBevelsWithTheirStops) {
   w.fixed16(2);
   w.fixed8(2);
   w.u8(0x40 | 0x20 | 3);  // knockout, three passes
-  w.u8(7);  // gradient bevel, three stops
+  w.u8(7);                // gradient bevel, three stops
   w.u8(3);
   w.rgba(255, 255, 255, 255);
   w.rgba(0, 0, 0, 0);
@@ -373,26 +373,31 @@ TEST(FilterEffect, DisplacementMapMovesPixelsByItsComponents) {
     return l;
   };
   Layer wrap = marked();
-  applyFilters({displacement(8, DisplacementMode::Wrap)}, wrap.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  applyFilters({displacement(8, DisplacementMode::Wrap)}, wrap.px.data(), 40, 40, {15, 15, 25, 25},
+               1, &maps);
   EXPECT_EQ(wrap.at(15, 20), 0xFFFF0000u);  // from x 17
   EXPECT_EQ(wrap.at(22, 20), 0xFF00FF00u);  // from x 24, the green column
   EXPECT_EQ(wrap.at(23, 20), 0xFF0000FFu);  // from x 25: round to the blue first column
   EXPECT_EQ(wrap.at(14, 20), 0u);           // outside the object: untouched
 
   Layer clamp = marked();
-  applyFilters({displacement(8, DisplacementMode::Clamp)}, clamp.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  applyFilters({displacement(8, DisplacementMode::Clamp)}, clamp.px.data(), 40, 40,
+               {15, 15, 25, 25}, 1, &maps);
   EXPECT_EQ(clamp.at(23, 20), 0xFF00FF00u);  // the edge repeats
   Layer ignore = marked();
-  applyFilters({displacement(8, DisplacementMode::Ignore)}, ignore.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  applyFilters({displacement(8, DisplacementMode::Ignore)}, ignore.px.data(), 40, 40,
+               {15, 15, 25, 25}, 1, &maps);
   EXPECT_EQ(ignore.at(23, 20), 0xFFFF0000u);  // as it was
   Layer color = marked();
-  applyFilters({displacement(8, DisplacementMode::Color)}, color.px.data(), 40, 40, {15, 15, 25, 25}, 1, &maps);
+  applyFilters({displacement(8, DisplacementMode::Color)}, color.px.data(), 40, 40,
+               {15, 15, 25, 25}, 1, &maps);
   EXPECT_EQ(color.at(23, 20), 0xFFFFFF00u);  // the filter's colour
   EXPECT_EQ(color.at(22, 20), 0xFF00FF00u);
 
   // Without its bitmap the filter does nothing.
   Layer unmapped = marked();
-  applyFilters({displacement(8, DisplacementMode::Color)}, unmapped.px.data(), 40, 40, {15, 15, 25, 25}, 1);
+  applyFilters({displacement(8, DisplacementMode::Color)}, unmapped.px.data(), 40, 40,
+               {15, 15, 25, 25}, 1);
   EXPECT_EQ(unmapped.px, marked().px);
 }
 
@@ -414,7 +419,8 @@ TEST(FilterEffect, DisplacementMapLiesFromTheObjectsCornerAndScalesWithTheView) 
   std::vector<uint32_t> big(size_t(80) * 80, 0);
   for (int y = 30; y < 50; ++y)
     for (int x = 30; x < 50; ++x) big[size_t(y) * 80 + x] = x == 38 ? 0xFF0000FFu : 0xFFFF0000u;
-  applyFilters({displacement(8, DisplacementMode::Color)}, big.data(), 80, 80, {30, 30, 50, 50}, 2, &maps);
+  applyFilters({displacement(8, DisplacementMode::Color)}, big.data(), 80, 80, {30, 30, 50, 50}, 2,
+               &maps);
   EXPECT_EQ(big[size_t(40) * 80 + 34], 0xFF0000FFu);  // from 38, four device pixels on
   EXPECT_EQ(big[size_t(40) * 80 + 35], 0xFFFF0000u);  // from 39
   EXPECT_EQ(big[size_t(40) * 80 + 38], 0xFF0000FFu);  // the map (3 movie pixels) ends at 36
@@ -428,12 +434,12 @@ TEST(FilterEffect, BlurSpreadsSymmetricallyAndKeepsTheTotal) {
   const auto area = l.apply({f});
   EXPECT_LE(area.x0, 13);
   EXPECT_GE(area.x1, 27);
-  EXPECT_EQ(l.at(20, 20), 0xFFFF0000u);         // the middle stays solid
-  EXPECT_GT(l.at(14, 20) >> 24, 0u);            // spread past the edge
+  EXPECT_EQ(l.at(20, 20), 0xFFFF0000u);  // the middle stays solid
+  EXPECT_GT(l.at(14, 20) >> 24, 0u);     // spread past the edge
   EXPECT_LT(l.at(14, 20) >> 24, 255u);
   EXPECT_EQ(l.at(14, 20) >> 24, l.at(25, 20) >> 24);  // as much left as right
   EXPECT_EQ(l.at(20, 14) >> 24, l.at(20, 25) >> 24);
-  EXPECT_EQ(l.at(10, 20), 0u);                  // not past its reach
+  EXPECT_EQ(l.at(10, 20), 0u);  // not past its reach
   long total = 0;
   for (uint32_t p : l.px) total += p >> 24;
   EXPECT_NEAR(double(total), 100.0 * 255, 100.0 * 255 * 0.02);
@@ -460,7 +466,7 @@ TEST(FilterEffect, GlowKnockoutAndInnerGlow) {
   f.knockout = true;
   Layer outer;
   outer.apply({f});
-  EXPECT_EQ(outer.at(20, 20), 0u);  // the source is cut out
+  EXPECT_EQ(outer.at(20, 20), 0u);                                   // the source is cut out
   EXPECT_EQ((outer.at(14, 20) >> 8) & 255, outer.at(14, 20) >> 24);  // green glow outside
   EXPECT_GT(outer.at(14, 20) >> 24, 0u);
 
@@ -468,9 +474,9 @@ TEST(FilterEffect, GlowKnockoutAndInnerGlow) {
   f.inner = true;
   Layer inner;
   inner.apply({f});
-  EXPECT_EQ(inner.at(14, 20), 0u);              // nothing outside the source
+  EXPECT_EQ(inner.at(14, 20), 0u);               // nothing outside the source
   EXPECT_GT((inner.at(15, 20) >> 8) & 255, 0u);  // green at the inner edge
-  EXPECT_EQ(inner.at(20, 20), 0xFFFF0000u);     // the middle untouched
+  EXPECT_EQ(inner.at(20, 20), 0xFFFF0000u);      // the middle untouched
 }
 
 // A bevel lit from the left (angle 0) two pixels deep and unblurred, in
@@ -667,8 +673,8 @@ TEST(FilterEffect, FiltersThatWouldMakeTooBigAPictureAreLeftUndone) {
   wide.distance = 500;
   Layer far;
   const auto farArea = applyFilters({wide}, far.px.data(), far.w, far.h, {15, 15, 25, 25}, 16.0f);
-  EXPECT_GT(area.x1, 25);                // the short shadow is drawn
-  EXPECT_EQ(farArea.x1, 25);             // the long one is not
+  EXPECT_GT(area.x1, 25);     // the short shadow is drawn
+  EXPECT_EQ(farArea.x1, 25);  // the long one is not
   EXPECT_EQ(far.at(20, 20), 0xFFFF0000u);
   EXPECT_EQ(far.at(30, 20), 0u);
 }
@@ -685,7 +691,8 @@ TEST(FilterEffect, AnyStoredListLeavesValidPremultipliedPixels) {
   // Displacement maps name one of these: a translucent, uneven map.
   auto uneven = std::make_shared<Bitmap>();
   uneven->width = uneven->height = 7;
-  for (int i = 0; i < 49; ++i) uneven->pixels.push_back(premultiply(0x80000000u | (uint32_t(i) * 0x050A0F)));
+  for (int i = 0; i < 49; ++i)
+    uneven->pixels.push_back(premultiply(0x80000000u | (uint32_t(i) * 0x050A0F)));
   const FilterMaps maps = {uneven, flatMap(3, 3, 0xFFFFFFFF)};
   size_t applied = 0;
   for (int round = 0; round < 300; ++round) {

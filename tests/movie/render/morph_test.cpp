@@ -10,10 +10,10 @@ namespace {
 
 swf::MorphShapeDef redSquareToBlueBar() {
   swf::MorphShapeDef m;
-  m.startShape = test::makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0",
-                                 {test::solidFill(255, 0, 0)});
-  m.endShape = test::makeShape("M 0 0 F1 1 l 400 0 l 400 200 l 0 200 l 0 0",
-                               {test::solidFill(0, 0, 255)});
+  m.startShape =
+      test::makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {test::solidFill(255, 0, 0)});
+  m.endShape =
+      test::makeShape("M 0 0 F1 1 l 400 0 l 400 200 l 0 200 l 0 0", {test::solidFill(0, 0, 255)});
   return m;
 }
 

@@ -32,9 +32,9 @@ std::vector<uint32_t> row(const Paint& p, int y, int x0, int n) {
 TEST(GradientPaint, LinearRunsAcrossTheSquareAndPads) {
   Paint p = Paint::gradient(blackToWhite(GradientKind::Linear), {});
   auto r = row(p, 0, -20, 140);
-  EXPECT_EQ(r[0], 0xFF000000u);    // x = -20: padded
+  EXPECT_EQ(r[0], 0xFF000000u);             // x = -20: padded
   EXPECT_NEAR(channel(r[70], 16), 128, 3);  // x = 50: middle
-  EXPECT_EQ(r[139], 0xFFFFFFFFu);  // x = 119: padded
+  EXPECT_EQ(r[139], 0xFFFFFFFFu);           // x = 119: padded
   for (int i = 21; i < 139; ++i) EXPECT_GE(channel(r[i], 8), channel(r[i - 1], 8));
 }
 
@@ -86,7 +86,7 @@ TEST(GradientPaint, RadialAndFocalMeasureFromTheirCentres) {
   Paint radial = Paint::gradient(blackToWhite(GradientKind::Radial), {});
   EXPECT_LE(channel(row(radial, 49, 49, 1)[0], 0), 5);
   EXPECT_NEAR(channel(row(radial, 49, 74, 1)[0], 0), 128, 3);  // half the radius
-  EXPECT_EQ(row(radial, 0, 0, 1)[0], 0xFFFFFFFFu);              // outside the circle
+  EXPECT_EQ(row(radial, 0, 0, 1)[0], 0xFFFFFFFFu);             // outside the circle
   GradientSpec fs = blackToWhite(GradientKind::Focal);
   fs.focal = 0.5f;  // focal point at x = 75
   Paint focal = Paint::gradient(fs, {});

@@ -16,8 +16,11 @@ namespace t = test;
 // filter list (its bytes as stored).
 std::vector<uint8_t> placeObject3(uint16_t depth, uint16_t character, uint8_t blend,
                                   const std::vector<uint8_t>& filters) {
-  std::vector<uint8_t> b = {0x02, uint8_t((blend ? 0x02 : 0) | (filters.empty() ? 0 : 0x01)),
-                            uint8_t(depth), uint8_t(depth >> 8), uint8_t(character),
+  std::vector<uint8_t> b = {0x02,
+                            uint8_t((blend ? 0x02 : 0) | (filters.empty() ? 0 : 0x01)),
+                            uint8_t(depth),
+                            uint8_t(depth >> 8),
+                            uint8_t(character),
                             uint8_t(character >> 8)};
   b.insert(b.end(), filters.begin(), filters.end());
   if (blend) b.push_back(blend);
@@ -26,11 +29,11 @@ std::vector<uint8_t> placeObject3(uint16_t depth, uint16_t character, uint8_t bl
 
 uint32_t pixelAfterPlacing(uint8_t blend, const std::vector<uint8_t>& filters, int x, int y) {
   // A red 10x10 px square, then a grey one over it placed with the effect.
-  const auto bytes = t::movie(
-      t::concat({t::defineRect(1, 200, 200, 255, 0, 0), t::defineRect(2, 200, 200, 128, 128, 128, 3),
-                 t::placeObject2({.depth = 1, .character = 1}), placeObject3(2, 2, blend, filters),
-                 t::showFrame()}),
-      {.version = 8, .width = 400, .height = 400});
+  const auto bytes = t::movie(t::concat({t::defineRect(1, 200, 200, 255, 0, 0),
+                                         t::defineRect(2, 200, 200, 128, 128, 128, 3),
+                                         t::placeObject2({.depth = 1, .character = 1}),
+                                         placeObject3(2, 2, blend, filters), t::showFrame()}),
+                              {.version = 8, .width = 400, .height = 400});
   Player p;
   EXPECT_TRUE(p.loadBytes(bytes)) << p.error();
   Pixmap pix;

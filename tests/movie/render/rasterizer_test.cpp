@@ -34,8 +34,8 @@ void addPolygon(Rasterizer& r, std::initializer_list<Point> pts) {
 
 TEST(Rasterizer, PositionsSnapToTheNearest256thOfAPixelHalvesAwayFromZero) {
   // As std::round would, for halves, near-halves, negatives and values too big to move.
-  const float values[] = {0.0f, 0.5f, -0.5f, 1.5f, -2.5f, 0.49999997f, -0.49999997f, 8388607.5f,
-                          -8388607.5f, 1e9f, -1e9f, 3.3f, -7.75f, 123456.7f};
+  const float values[] = {0.0f,       0.5f,        -0.5f, 1.5f,  -2.5f, 0.49999997f, -0.49999997f,
+                          8388607.5f, -8388607.5f, 1e9f,  -1e9f, 3.3f,  -7.75f,      123456.7f};
   for (float v : values) EXPECT_EQ(roundHalfAway(v), std::round(v)) << v;
   for (int i = -5000; i <= 5000; ++i) {
     const float v = float(i) * 0.37109375f;  // many exact halves among them
@@ -113,12 +113,13 @@ TEST(Rasterizer, FourSamplesCountTheSamplesInside) {
   EXPECT_EQ(rec.at(2, 4), 128);  // the upper two
   EXPECT_EQ(rec.at(1, 4), 64);
   EXPECT_EQ(rec.at(2, 5), 0);
-  EXPECT_EQ(rec.at(5, 1), 64);   // (5.75, 1.75) on both the left and the top edge
-  EXPECT_EQ(rec.at(5, 2), 64);   // (5.75, 2.25); (5.75, 2.75) is on the bottom edge
+  EXPECT_EQ(rec.at(5, 1), 64);  // (5.75, 1.75) on both the left and the top edge
+  EXPECT_EQ(rec.at(5, 2), 64);  // (5.75, 2.25); (5.75, 2.75) is on the bottom edge
   EXPECT_EQ(rec.at(6, 1), 128);
   EXPECT_EQ(rec.at(6, 2), 128);
-  EXPECT_EQ(rec.at(7, 1), 0);    // (7.25, 1.75) right of the right edge
-  for (auto& [k, v] : rec.cov) EXPECT_TRUE(v == 0 || v == 64 || v == 128 || v == 192 || v == 255) << v;
+  EXPECT_EQ(rec.at(7, 1), 0);  // (7.25, 1.75) right of the right edge
+  for (auto& [k, v] : rec.cov)
+    EXPECT_TRUE(v == 0 || v == 64 || v == 128 || v == 192 || v == 255) << v;
 }
 
 TEST(Rasterizer, FourSamplesFollowSlantedEdgesAndFillRules) {
@@ -154,7 +155,7 @@ TEST(Rasterizer, FourSamplesFollowSlantedEdgesAndFillRules) {
   EXPECT_EQ(eo.at(7, 7), 255);   // three times over
   EXPECT_EQ(eo.at(10, 7), 128);  // left samples three times over, right ones twice
   EXPECT_EQ(eo.at(10, 2), 128);
-  EXPECT_EQ(eo.at(12, 12), 0);   // twice over
+  EXPECT_EQ(eo.at(12, 12), 0);  // twice over
 }
 
 TEST(Rasterizer, FillRulesTreatOverlapsDifferently) {

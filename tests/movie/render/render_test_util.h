@@ -13,7 +13,8 @@ namespace orv::movie::render::test {
 struct Frame {
   int width, height;
   std::vector<uint32_t> pixels;
-  Frame(int w, int h, uint32_t fill = 0xFFFFFFFFu) : width(w), height(h), pixels(size_t(w) * h, fill) {}
+  Frame(int w, int h, uint32_t fill = 0xFFFFFFFFu)
+      : width(w), height(h), pixels(size_t(w) * h, fill) {}
   Surface surface() { return {pixels.data(), width, height}; }
   uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
 };

@@ -45,8 +45,8 @@ TEST(ShapeRender, EdgesPaintTheFillOnEachSide) {
 
 TEST(ShapeRender, FillsOnTheLeftSideCountToo) {
   // The same square drawn clockwise with fill0 (left) as its only style.
-  const swf::Shape s = makeShape("M 0 0 F0 1 l 0 200 l 200 200 l 200 0 l 0 0",
-                                 {solidFill(0, 0, 255)});
+  const swf::Shape s =
+      makeShape("M 0 0 F0 1 l 0 200 l 200 200 l 200 0 l 0 0", {solidFill(0, 0, 255)});
   Frame f(12, 12);
   draw(f, s);
   EXPECT_EQ(f.at(5, 5), kBlue);
@@ -91,8 +91,8 @@ TEST(ShapeRender, HairlinesStayOnePixelWide) {
 }
 
 TEST(ShapeRender, ColorTransformChangesFillColours) {
-  const swf::Shape s = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0",
-                                 {solidFill(200, 100, 50)});
+  const swf::Shape s =
+      makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(200, 100, 50)});
   Frame f(10, 10, 0);
   ColorTransform cx;
   cx.mulR = 0.5f;
@@ -155,9 +155,12 @@ TEST(ShapeRender, StrokesStretchWithThePicture) {
 }
 
 TEST(ShapeRender, MasksClipContentAndNest) {
-  const swf::Shape left = makeShape("M 0 0 F1 1 l 100 0 l 100 200 l 0 200 l 0 0", {solidFill(0, 0, 0)});
-  const swf::Shape top = makeShape("M 0 0 F1 1 l 200 0 l 200 100 l 0 100 l 0 0", {solidFill(0, 0, 0)});
-  const swf::Shape all = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
+  const swf::Shape left =
+      makeShape("M 0 0 F1 1 l 100 0 l 100 200 l 0 200 l 0 0", {solidFill(0, 0, 0)});
+  const swf::Shape top =
+      makeShape("M 0 0 F1 1 l 200 0 l 200 100 l 0 100 l 0 0", {solidFill(0, 0, 0)});
+  const swf::Shape all =
+      makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
   Frame f(10, 10);
   Canvas canvas(f.surface());
   ShapeRenderer r(canvas, {}, nullptr);
@@ -185,11 +188,13 @@ TEST(ShapeRender, MasksClipContentAndNest) {
 // for solid, translucent and gradient content alike; outside the mask's
 // extent nothing is painted.
 TEST(ShapeRender, MaskEdgesLetContentThroughByCoverage) {
-  const swf::Shape mask = makeShape("M 0 0 F1 1 l 110 0 l 110 200 l 0 200 l 0 0", {solidFill(0, 0, 0)});
+  const swf::Shape mask =
+      makeShape("M 0 0 F1 1 l 110 0 l 110 200 l 0 200 l 0 0", {solidFill(0, 0, 0)});
   swf::FillStyle gradient;
   gradient.type = swf::FillType::LinearGradient;
   gradient.gradient.records = {{0, {0, 0, 255, 255}}, {255, {0, 0, 255, 255}}};
-  const swf::Shape opaque = makeShape("M 0 0 F1 1 l 200 0 l 200 60 l 0 60 l 0 0", {solidFill(255, 0, 0)});
+  const swf::Shape opaque =
+      makeShape("M 0 0 F1 1 l 200 0 l 200 60 l 0 60 l 0 0", {solidFill(255, 0, 0)});
   const swf::Shape translucent =
       makeShape("M 0 60 F1 1 l 200 60 l 200 120 l 0 120 l 0 60", {solidFill(255, 0, 0, 128)});
   const swf::Shape ramp = makeShape("M 0 120 F1 1 l 200 120 l 200 200 l 0 200 l 0 120", {gradient});
@@ -209,8 +214,8 @@ TEST(ShapeRender, MaskEdgesLetContentThroughByCoverage) {
   EXPECT_EQ(f.at(2, 1), kRed);
   EXPECT_NEAR(test::channel(f.at(5, 1), 8), 128, 2);  // half red over white
   EXPECT_EQ(test::channel(f.at(5, 1), 16), 255);
-  EXPECT_NEAR(test::channel(f.at(2, 4), 8), 127, 2);   // half-transparent red
-  EXPECT_NEAR(test::channel(f.at(5, 4), 8), 191, 2);   // and half of that again
+  EXPECT_NEAR(test::channel(f.at(2, 4), 8), 127, 2);  // half-transparent red
+  EXPECT_NEAR(test::channel(f.at(5, 4), 8), 191, 2);  // and half of that again
   EXPECT_EQ(f.at(2, 8), kBlue);
   EXPECT_NEAR(test::channel(f.at(5, 8), 16), 128, 2);  // half blue over white
   for (int y = 0; y < 10; ++y)
@@ -219,7 +224,8 @@ TEST(ShapeRender, MaskEdgesLetContentThroughByCoverage) {
 }
 
 TEST(ShapeRender, DeepMaskNestingIsBounded) {
-  const swf::Shape all = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
+  const swf::Shape all =
+      makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
   Frame f(10, 10);
   Canvas canvas(f.surface());
   ShapeRenderer r(canvas, {}, nullptr);
@@ -262,7 +268,8 @@ namespace {
 TEST(ShapeRender, MaskOutlinesLetNothingThrough) {
   const swf::Shape outlined = makeShape("M 60 60 F1 1 L 1 l 140 60 l 140 140 l 60 140 l 60 60",
                                         {solidFill(0, 0, 0)}, {solidLine(60, 0, 0, 0)});
-  const swf::Shape all = makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
+  const swf::Shape all =
+      makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(255, 0, 0)});
   Frame f(10, 10);
   Canvas canvas(f.surface());
   ShapeRenderer r(canvas, {}, nullptr);
@@ -306,7 +313,8 @@ TEST(ShapeRender, LowQualityCurvesWithinATenthOfAPixelAreTheirChord) {
 // an edge a thousandth of a pixel below a row of pixel centres counts as
 // running through them, and the centres on it belong to the side below.
 TEST(ShapeRender, LowQualityEdgesSnapToTheSubpixelGrid) {
-  const swf::Shape s = makeShape("M 0 0 F1 1 l 200 0 l 200 110 l 0 110 l 0 0", {solidFill(0, 0, 0)});
+  const swf::Shape s =
+      makeShape("M 0 0 F1 1 l 200 0 l 200 110 l 0 110 l 0 0", {solidFill(0, 0, 0)});
   Frame f(10, 12);
   // The square spans y = 0.001 .. 5.501 px.
   draw(f, s, Affine::translate(0, 0.001) * kTwipsToPixels, {}, AntiAlias::Off);
@@ -340,7 +348,8 @@ swf::Shape randomMosaic(std::mt19937& rng, int fills) {
   }
   std::vector<swf::FillStyle> styles;
   for (int f = 0; f < fills; ++f)
-    styles.push_back(solidFill(uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(128 + rng() % 128)));
+    styles.push_back(
+        solidFill(uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(128 + rng() % 128)));
   return makeShape(path, styles);
 }
 
@@ -368,10 +377,12 @@ TEST(ShapeRender, RedrawingWithKeptFillsMatchesDrawingAfresh) {
     }
     {
       Canvas canvas(again.surface());
-      ShapeRenderer(canvas, settings, nullptr, &keptStrokes, &kept).draw(shape.styleTables, edges, m, cx);
+      ShapeRenderer(canvas, settings, nullptr, &keptStrokes, &kept)
+          .draw(shape.styleTables, edges, m, cx);
     }
     EXPECT_EQ(again.pixels, fresh.pixels) << step;
-    EXPECT_NE(std::count(fresh.pixels.begin(), fresh.pixels.end(), kWhite), ptrdiff_t(fresh.pixels.size()))
+    EXPECT_NE(std::count(fresh.pixels.begin(), fresh.pixels.end(), kWhite),
+              ptrdiff_t(fresh.pixels.size()))
         << step << ": the case draws something";
   };
   check("first draw");

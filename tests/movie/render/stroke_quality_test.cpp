@@ -35,8 +35,8 @@ Frame drawStrokes(const swf::Shape& s, int w, int h) {
   DrawSettings settings;
   settings.antialias = AntiAlias::Area;
   settings.strokeAntialias = AntiAlias::FourSamples;
-  ShapeRenderer(canvas, settings, nullptr).draw(s.styleTables, swf::shapeEdges(s),
-                                                Affine::scale(1 / 20.0, 1 / 20.0), {});
+  ShapeRenderer(canvas, settings, nullptr)
+      .draw(s.styleTables, swf::shapeEdges(s), Affine::scale(1 / 20.0, 1 / 20.0), {});
   return f;
 }
 
@@ -44,9 +44,10 @@ TEST(StrokeQuality, HighSamplesStrokesFourTimesAndMediumFindsTheirArea) {
   // A fill whose right edge is at x = 8.6 and a 3 px stroke along y = 10.1
   // (its sides at 8.6 and 11.6), in a 30x20 px view.
   swf::ShapeDef def;
-  def.shape = makeShape("M 40 40 F1 1 l 172 40 l 172 360 l 40 360 l 40 40 "
-                        "M 240 202 F1 0 L 1 l 560 202",
-                        {solidFill(0, 0, 0)}, {solidLine(60, 0, 0, 0)});
+  def.shape = makeShape(
+      "M 40 40 F1 1 l 172 40 l 172 360 l 40 360 l 40 40 "
+      "M 240 202 F1 0 L 1 l 560 202",
+      {solidFill(0, 0, 0)}, {solidLine(60, 0, 0, 0)});
   const swf::Character shape = def;
   DisplayNode node;
   node.character = &shape;
@@ -111,8 +112,8 @@ TEST(StrokeQuality, ThinOutlinesMeetWithoutJoins) {
   // A one-pixel square outline round (2, 2) - (12, 12): its sides cover
   // [1.75, 2.75) across and start at 2.25 along; the corner's outer samples
   // stay empty.
-  const swf::Shape s = makeShape("M 40 40 L 1 l 240 40 l 240 240 l 40 240 l 40 40", {},
-                                 {solidLine(20, 0, 0, 0)});
+  const swf::Shape s =
+      makeShape("M 40 40 L 1 l 240 40 l 240 240 l 40 240 l 40 40", {}, {solidLine(20, 0, 0, 0)});
   const Frame f = drawStrokes(s, 16, 16);
   EXPECT_EQ(samples(f, 1, 0, 14), "..2222222222..");
   EXPECT_EQ(samples(f, 2, 0, 14), ".232222222232.");

@@ -47,7 +47,7 @@ struct CorpusCase {
 // ship the input of its reference runs; visual_corpus_input.txt gives what
 // the pictures' names and the movies' scripts say it was.
 struct InputEvent {
-  std::string kind;  // key, move, down, up, wheel
+  std::string kind;         // key, move, down, up, wheel
   int a = 0, b = 0, c = 0;  // key: code; pointer: stage pixels x, y; wheel: lines
 };
 using TickInput = std::map<int, std::vector<InputEvent>>;
@@ -78,7 +78,8 @@ CorpusCase parseCase(const fs::path& dir, const std::string& id) {
   };
   const std::regex section(R"(^\[\[?image_comparisons\.\"?([A-Za-z0-9_.]+?)\"?(\.checks)?\]\]?)");
   const std::regex dotted(R"(^image_comparisons\.\"?([A-Za-z0-9_.]+?)\"?\.(\w+)\s*=\s*(\d+))");
-  const std::regex viewport(R"(viewport_dimensions\s*=\s*\{\s*width\s*=\s*(\d+),\s*height\s*=\s*(\d+))");
+  const std::regex viewport(
+      R"(viewport_dimensions\s*=\s*\{\s*width\s*=\s*(\d+),\s*height\s*=\s*(\d+))");
   const std::regex keyValue(R"(^(\w+)\s*=\s*(\d+))");
   std::smatch m;
   while (std::getline(in, line)) {
@@ -125,14 +126,15 @@ std::vector<CorpusCase> corpusCases() {
   const fs::path root = fs::path(ORV_CORPUS_DIR) / "visual";
   std::error_code ec;
   if (!fs::is_directory(root, ec)) return cases;
-  for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(root, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (ec) break;
     if (it->path().filename() != "test.toml" || !fs::exists(it->path().parent_path() / "test.swf"))
       continue;
     // ORV_CORPUS_ONLY=part limits a run to the cases whose id contains it.
     const std::string id = fs::relative(it->path().parent_path(), root).generic_string();
-    if (const char* only = std::getenv("ORV_CORPUS_ONLY"); only && id.find(only) == std::string::npos)
+    if (const char* only = std::getenv("ORV_CORPUS_ONLY");
+        only && id.find(only) == std::string::npos)
       continue;
     cases.push_back(parseCase(it->path().parent_path(), id));
   }
@@ -193,10 +195,10 @@ Outcome runCase(const CorpusCase& c) {
     for (const Capture& cap : c.captures) {
       const int at = cap.trigger < 0 ? c.frames : cap.trigger;
       if (at != frame) continue;
-      renderer.render(timeline.displayList(), {pixels.data(), w, h},
-                      {double(stage.xMin), double(stage.yMin), double(stage.width()),
-                       double(stage.height())},
-                      c.quality, (uint32_t(bg.r) << 16) | (uint32_t(bg.g) << 8) | bg.b);
+      renderer.render(
+          timeline.displayList(), {pixels.data(), w, h},
+          {double(stage.xMin), double(stage.yMin), double(stage.width()), double(stage.height())},
+          c.quality, (uint32_t(bg.r) << 16) | (uint32_t(bg.g) << 8) | bg.b);
       std::string dumpName = c.id + "." + cap.name;
       std::replace(dumpName.begin(), dumpName.end(), '/', '_');
       Outcome o = compare(pixels, w, h, c.dir / (cap.name + ".expected.png"), cap.checks, dumpName);
@@ -211,7 +213,8 @@ Outcome runCase(const CorpusCase& c) {
 // "down X,Y", "up X,Y", "wheel X,Y,LINES" (stage pixels).
 std::map<std::string, TickInput> inputList() {
   std::map<std::string, TickInput> inputs;
-  std::istringstream in(readText(fs::path(ORV_SOURCE_DIR) / "tests/movie/render/visual_corpus_input.txt"));
+  std::istringstream in(
+      readText(fs::path(ORV_SOURCE_DIR) / "tests/movie/render/visual_corpus_input.txt"));
   std::string line;
   const std::regex entry(R"(^(\S+)\s+(\d+)(?:-(\d+))?\s+(.+)$)");
   const std::regex event(R"(\s*(key|move|down|up|wheel)\s+(-?\d+)(?:,(-?\d+))?(?:,(-?\d+))?\s*)");
@@ -286,7 +289,8 @@ Outcome runCaseInPlayer(const CorpusCase& c, const TickInput& input) {
 
 std::set<std::string> passingList() {
   std::set<std::string> ids;
-  std::istringstream in(readText(fs::path(ORV_SOURCE_DIR) / "tests/movie/render/visual_corpus_passing.txt"));
+  std::istringstream in(
+      readText(fs::path(ORV_SOURCE_DIR) / "tests/movie/render/visual_corpus_passing.txt"));
   std::string line;
   while (std::getline(in, line))
     if (!line.empty() && line[0] != '#') ids.insert(line);
@@ -305,7 +309,8 @@ TEST(VisualCorpus, NoPassingCaseRegresses) {
     Outcome o = runCase(c);
     if (!o.pass) {
       const auto input = inputs.find(c.id);
-      const Outcome played = runCaseInPlayer(c, input != inputs.end() ? input->second : TickInput{});
+      const Outcome played =
+          runCaseInPlayer(c, input != inputs.end() ? input->second : TickInput{});
       o = played.pass ? played : Outcome{false, "frames: " + o.why + "; played: " + played.why};
     }
     passed += o.pass;

@@ -16,7 +16,8 @@ swf::EditTextDef fieldOf(int widthPx, int heightPx) {
 TEST(HtmlText, ColourTakesEveryHexDigitAndKeepsTheLow24Bits) {
   EditTextState field(fieldOf(100, 20), nullptr, true);
   const std::pair<const char*, double> cases[] = {
-      {"#ff", 0x0000ff}, {"#ff0", 0x000ff0}, {"#ff00ffffee", 0xffffee}, {"#ff00gp", 0x00ff00}, {"ff00ff", 0}, {"", 0}};
+      {"#ff", 0x0000ff},     {"#ff0", 0x000ff0}, {"#ff00ffffee", 0xffffee},
+      {"#ff00gp", 0x00ff00}, {"ff00ff", 0},      {"", 0}};
   for (auto [colour, want] : cases) {
     field.setHtmlText(std::string("<font color=\"") + colour + "\">text</font>");
     EXPECT_EQ(field.text(), "text") << colour;

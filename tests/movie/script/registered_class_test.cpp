@@ -35,7 +35,14 @@ std::vector<uint8_t> doInitAction(uint16_t sprite, const Asm& code) {
 }
 // trace(text + this._name)
 Asm traceWithName(const std::string& text) {
-  return Asm().push({text}).push({"this"}).op(0x1C).push({"_name"}).op(kGetMember).op(kAdd2).trace();
+  return Asm()
+      .push({text})
+      .push({"this"})
+      .op(0x1C)
+      .push({"_name"})
+      .op(kGetMember)
+      .op(kAdd2)
+      .trace();
 }
 
 std::vector<std::string> play(bool registered) {
@@ -43,20 +50,42 @@ std::vector<std::string> play(bool registered) {
   // Thing.prototype.onLoad = function () { trace("onLoad " + this._name) };
   // Object.registerClass("Thing", Thing);
   Asm init;
-  init.push({"_global"}).op(0x1C).push({"Thing"}).function("", {}, traceWithName("ctor ")).op(kSetMember);
-  init.push({"Thing"}).op(0x1C).push({"prototype"}).op(kGetMember).push({"onLoad"})
-      .function("", {}, traceWithName("onLoad ")).op(kSetMember);
+  init.push({"_global"})
+      .op(0x1C)
+      .push({"Thing"})
+      .function("", {}, traceWithName("ctor "))
+      .op(kSetMember);
+  init.push({"Thing"})
+      .op(0x1C)
+      .push({"prototype"})
+      .op(kGetMember)
+      .push({"onLoad"})
+      .function("", {}, traceWithName("onLoad "))
+      .op(kSetMember);
   if (registered)
-    init.push({"Thing"}).op(0x1C).push({"Thing", 2, "Object"}).op(0x1C).push({"registerClass"}).op(kCallMethod).op(kPop);
+    init.push({"Thing"})
+        .op(0x1C)
+        .push({"Thing", 2, "Object"})
+        .op(0x1C)
+        .push({"registerClass"})
+        .op(kCallMethod)
+        .op(kPop);
   // trace("frame"); attachMovie("Thing", "t2", 5); stop();
   Asm frame = Asm().push({"frame"}).trace();
-  frame.push({5, "t2", "Thing", 3}).push({"this"}).op(0x1C).push({"attachMovie"}).op(kCallMethod).op(kPop).op(kStop);
+  frame.push({5, "t2", "Thing", 3})
+      .push({"this"})
+      .op(0x1C)
+      .push({"attachMovie"})
+      .op(kCallMethod)
+      .op(kPop)
+      .op(kStop);
   t::Place place{.depth = 1, .character = 2, .name = "t1"};
   place.clipActions.push_back({swf::ClipEvent::Load, traceWithName("load ").bytes()});
-  const auto bytes = t::movie(t::concat({t::defineSprite(2, 1, t::showFrame()), exportAssets(2, "Thing"),
-                                         doInitAction(2, init), t::placeObject2(place), t::doAction(frame.bytes()),
-                                         t::showFrame()}),
-                              {.version = 8});
+  const auto bytes =
+      t::movie(t::concat({t::defineSprite(2, 1, t::showFrame()), exportAssets(2, "Thing"),
+                          doInitAction(2, init), t::placeObject2(place), t::doAction(frame.bytes()),
+                          t::showFrame()}),
+               {.version = 8});
   std::vector<std::string> lines;
   Player p;
   p.setTraceSink([&](const std::string& l) { lines.push_back(l); });
@@ -67,7 +96,8 @@ std::vector<std::string> play(bool registered) {
 
 TEST(RegisteredClass, TimelineAndAttachedClipsRunTheirClassConstructorThenOnLoad) {
   // t1's tag comes before the frame's action: its load events run first.
-  EXPECT_EQ(play(true), (std::vector<std::string>{"ctor t1", "load t1", "onLoad t1", "frame", "ctor t2", "onLoad t2"}));
+  EXPECT_EQ(play(true), (std::vector<std::string>{"ctor t1", "load t1", "onLoad t1", "frame",
+                                                  "ctor t2", "onLoad t2"}));
   // Without the registration the clips are plain: no constructor, no onLoad.
   EXPECT_EQ(play(false), (std::vector<std::string>{"load t1", "frame"}));
 }

@@ -11,7 +11,8 @@
 namespace orv::movie::sound {
 namespace {
 
-std::shared_ptr<const PcmAudio> constant(int16_t value, size_t frames, int channels = 1, int rate = 44100) {
+std::shared_ptr<const PcmAudio> constant(int16_t value, size_t frames, int channels = 1,
+                                         int rate = 44100) {
   auto a = std::make_shared<PcmAudio>();
   a->sampleRate = rate;
   a->channels = channels;
@@ -19,13 +20,15 @@ std::shared_ptr<const PcmAudio> constant(int16_t value, size_t frames, int chann
   return a;
 }
 
-std::shared_ptr<const PcmAudio> sine(double hz, int rate, double seconds, double amplitude = 16000) {
+std::shared_ptr<const PcmAudio> sine(double hz, int rate, double seconds,
+                                     double amplitude = 16000) {
   auto a = std::make_shared<PcmAudio>();
   a->sampleRate = rate;
   a->channels = 1;
   size_t n = size_t(rate * seconds);
   for (size_t i = 0; i < n; ++i)
-    a->samples.push_back(int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / rate))));
+    a->samples.push_back(
+        int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / rate))));
   return a;
 }
 
@@ -199,9 +202,9 @@ TEST(Mixer, InAndOutPointsAndEnvelopesFollowTheSoundInfo) {
   f.mix(faded.data(), 100);
   EXPECT_EQ(faded[0], 10000);
   EXPECT_EQ(faded[1], 0);
-  EXPECT_EQ(faded[2 * 25], 5000);      // halfway: both at half
+  EXPECT_EQ(faded[2 * 25], 5000);  // halfway: both at half
   EXPECT_EQ(faded[2 * 25 + 1], 5000);
-  EXPECT_EQ(faded[2 * 60], 0);         // past the last point its levels hold
+  EXPECT_EQ(faded[2 * 60], 0);  // past the last point its levels hold
   EXPECT_EQ(faded[2 * 60 + 1], 10000);
 
   // In and out points that leave nothing to play end the voice at once.

@@ -21,7 +21,9 @@ TEST(MovieSound, EventSoundPlaysItsLengthAndLoops) {
   auto tone = pcm16(sine(len, 441, 10000));
   for (uint16_t loops : {uint16_t(0), uint16_t(2)}) {
     Player p;
-    ASSERT_TRUE(p.loadBytes(tenFps(concat({defineSound(1, tone, len), startSound(1, {false, false, loops}), frames(10)}), 10)));
+    ASSERT_TRUE(p.loadBytes(tenFps(
+        concat({defineSound(1, tone, len), startSound(1, {false, false, loops}), frames(10)}),
+        10)));
     p.play();
     auto out = playFrames(p, 10);
     const size_t expected = len * (loops ? loops : 1);
@@ -35,7 +37,8 @@ TEST(MovieSound, StopAndNoMultipleFlagsOfTheSoundInfo) {
   {
     Player p;  // started on frame 0, stopped by frame 3
     ASSERT_TRUE(p.loadBytes(tenFps(concat({defineSound(1, tone, kRate), startSound(1), frames(3),
-                                           startSound(1, {true}), frames(4)}), 7)));
+                                           startSound(1, {true}), frames(4)}),
+                                   7)));
     p.play();
     auto out = playFrames(p, 7);
     EXPECT_GT(periodRms(out, 2), 5000);
@@ -44,7 +47,8 @@ TEST(MovieSound, StopAndNoMultipleFlagsOfTheSoundInfo) {
   for (bool noMultiple : {false, true}) {
     Player p;  // started again on frame 1: a second voice, or none with the flag
     ASSERT_TRUE(p.loadBytes(tenFps(concat({defineSound(1, tone, kRate), startSound(1), frames(1),
-                                           startSound(1, {false, noMultiple}), frames(2)}), 3)));
+                                           startSound(1, {false, noMultiple}), frames(2)}),
+                                   3)));
     p.play();
     auto out = playFrames(p, 3);
     double ratio = periodRms(out, 1) / periodRms(out, 0);
@@ -56,7 +60,9 @@ TEST(MovieSound, StreamSoundFollowsTheFramesStopsAndRestartsOnSeek) {
   // Each frame's block holds a level of its own: 1000 * (frame + 1).
   std::vector<uint8_t> tags = streamHead(3, uint16_t(kFramePeriod));
   for (int f = 0; f < 8; ++f) {
-    tags = concat({tags, streamBlock(pcm16(std::vector<int16_t>(kFramePeriod, int16_t(1000 * (f + 1))))), showFrame()});
+    tags = concat({tags,
+                   streamBlock(pcm16(std::vector<int16_t>(kFramePeriod, int16_t(1000 * (f + 1))))),
+                   showFrame()});
   }
   Player p;
   ASSERT_TRUE(p.loadBytes(tenFps(tags, 8)));
@@ -64,7 +70,8 @@ TEST(MovieSound, StreamSoundFollowsTheFramesStopsAndRestartsOnSeek) {
   auto out = playFrames(p, 5);
   ASSERT_EQ(out.size(), 5 * kFramePeriod);
   for (size_t f = 0; f < 5; ++f)
-    EXPECT_NEAR(out[f * kFramePeriod + kFramePeriod / 2], 1000.0 * double(f + 1), 20) << "frame " << f;
+    EXPECT_NEAR(out[f * kFramePeriod + kFramePeriod / 2], 1000.0 * double(f + 1), 20)
+        << "frame " << f;
 
   p.stop();
   std::vector<int16_t> buf(kFramePeriod * 2, 1);
@@ -89,7 +96,8 @@ TEST(MovieSound, PlaysThroughAnOutputAtItsRate) {
   Player p;
   p.setAudioOutput(&output);
   EXPECT_EQ(p.audioRate(), 22050);
-  ASSERT_TRUE(p.loadBytes(tenFps(concat({defineSound(1, pcm16(sine(len, 441, 10000)), len), startSound(1), frames(4)}), 4)));
+  ASSERT_TRUE(p.loadBytes(tenFps(
+      concat({defineSound(1, pcm16(sine(len, 441, 10000)), len), startSound(1), frames(4)}), 4)));
   p.play();
   for (int f = 0; f < 4; ++f) {
     if (f) p.advance(p.framePeriodMs());
@@ -110,10 +118,12 @@ TEST(MovieSound, HostileSoundDataIsSilentAndHarmless) {
     return v;
   };
   // Undecodable: a speech codec, MP3 that is not MP3, an id that is no sound, a missing id.
-  auto tags = concat({defineSound(1, noise(4000), 100000, 6), defineSound(2, noise(4000), 0xFFFFFFFF, 2),
-                      defineRect(3, 100, 100, 1, 2, 3), startSound(1), startSound(2), startSound(3),
-                      startSound(77), streamHead(11, 500)});
-  for (int f = 0; f < 6; ++f) tags = concat({tags, streamBlock(noise(size_t(f) * 300)), showFrame()});
+  auto tags =
+      concat({defineSound(1, noise(4000), 100000, 6), defineSound(2, noise(4000), 0xFFFFFFFF, 2),
+              defineRect(3, 100, 100, 1, 2, 3), startSound(1), startSound(2), startSound(3),
+              startSound(77), streamHead(11, 500)});
+  for (int f = 0; f < 6; ++f)
+    tags = concat({tags, streamBlock(noise(size_t(f) * 300)), showFrame()});
   Player p;
   ASSERT_TRUE(p.loadBytes(tenFps(tags, 6)));
   p.play();

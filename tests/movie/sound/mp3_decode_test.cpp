@@ -71,7 +71,8 @@ TEST(Mp3Decode, DecoderFedInSmallPiecesGivesTheSameSound) {
   ASSERT_TRUE(decoder);
   std::vector<int16_t> pcm;
   for (size_t at = 0; at < bytes.size(); at += 37)
-    ASSERT_TRUE(decoder->feed(std::span(bytes).subspan(at, std::min<size_t>(37, bytes.size() - at)), pcm));
+    ASSERT_TRUE(
+        decoder->feed(std::span(bytes).subspan(at, std::min<size_t>(37, bytes.size() - at)), pcm));
   EXPECT_EQ(decoder->format().sampleRate, 22050);
   EXPECT_EQ(decoder->format().channels, 1);
   EXPECT_EQ(pcm, whole.audio.samples);

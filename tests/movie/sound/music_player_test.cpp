@@ -150,7 +150,8 @@ TEST_F(MusicPlayerTest, UnusableFilesAreReportedAndPlayNothing) {
 
   auto bytes = test::readBytes(soundDataPath("tone440_mono_22k.mp3"));
   const std::string cut = tempPath("cut.mp3");
-  std::ofstream(cut, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size() / 2 + 7));
+  std::ofstream(cut, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size() / 2 + 7));
   EXPECT_THROW(player.setFileName(cut), MusicError);
   EXPECT_FALSE(player.isPlaying());
   output.pull(1000);
@@ -173,11 +174,11 @@ TEST(RecordingOutput, WritesAPlayableWavFile) {
   ASSERT_EQ(bytes.size(), 44u + 12u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
   EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WAVEfmt ");
-  EXPECT_EQ(bytes[22], 2);                     // channels
+  EXPECT_EQ(bytes[22], 2);                         // channels
   EXPECT_EQ(bytes[24] | (bytes[25] << 8), 22050);  // rate
-  EXPECT_EQ(bytes[34], 16);                    // bits
-  EXPECT_EQ(bytes[40], 12);                    // data bytes
-  EXPECT_EQ(bytes[52], 0xFF);                  // 32767 little-endian
+  EXPECT_EQ(bytes[34], 16);                        // bits
+  EXPECT_EQ(bytes[40], 12);                        // data bytes
+  EXPECT_EQ(bytes[52], 0xFF);                      // 32767 little-endian
   EXPECT_EQ(bytes[53], 0x7F);
   EXPECT_FALSE(writeWavFile("/nonexistent-dir/x.wav", audio));
   std::remove(path.c_str());

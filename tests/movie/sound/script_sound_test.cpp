@@ -32,7 +32,8 @@ std::vector<uint8_t> exportAssets(uint16_t id, const std::string& name) {
 }
 
 // obj.method(args...) with the result dropped; args pushed last first.
-Asm call(const std::string& obj, const std::string& method, std::vector<script::test::PushItem> args = {}) {
+Asm call(const std::string& obj, const std::string& method,
+         std::vector<script::test::PushItem> args = {}) {
   Asm a;
   for (auto it = args.rbegin(); it != args.rend(); ++it) a.push({*it});
   return a.push({int(args.size())}).getVar(obj).push({method}).op(kCallMethod).op(kPop);
@@ -40,16 +41,20 @@ Asm call(const std::string& obj, const std::string& method, std::vector<script::
 Asm newSound(const std::string& var, bool onRoot = false) {
   Asm a;
   a.push({var});
-  if (onRoot) a.push({"_root"}).op(0x1C).push({1});
-  else a.push({0});
+  if (onRoot)
+    a.push({"_root"}).op(0x1C).push({1});
+  else
+    a.push({0});
   return a.push({"Sound"}).op(kNewObject).op(0x1D);
 }
 
 // A movie of `frameActions.size()` frames at 10 fps (plus quiet ones up to 20) whose
 // library exports a quarter-second 441 Hz tone as "tone"; `extra` tags go first.
-std::vector<uint8_t> soundMovie(const std::vector<Asm>& frameActions, std::vector<uint8_t> extra = {}) {
+std::vector<uint8_t> soundMovie(const std::vector<Asm>& frameActions,
+                                std::vector<uint8_t> extra = {}) {
   auto tone = pcm16(sine(kToneFrames, 441, 10000));
-  std::vector<std::vector<uint8_t>> parts = {extra, defineSound(1, tone, kToneFrames), exportAssets(1, "tone")};
+  std::vector<std::vector<uint8_t>> parts = {extra, defineSound(1, tone, kToneFrames),
+                                             exportAssets(1, "tone")};
   for (const Asm& a : frameActions) {
     parts.push_back(doAction(a.bytes()));
     parts.push_back(showFrame());
@@ -75,10 +80,19 @@ Played play(const std::vector<uint8_t>& bytes, int frameCount) {
 }
 
 TEST(ScriptSound, AttachedSoundPlaysFromItsOffsetAsManyTimesAsAskedAndReportsItsEnd) {
-  Asm first = newSound("s").append(call("s", "attachSound", {"tone"}))
-                  .getVar("s").push({"onSoundComplete"})
-                  .function("", {}, Asm().push({"complete "}).push({0}).getVar("s").push({"getDuration"})
-                                         .op(kCallMethod).op(0x47).trace())
+  Asm first = newSound("s")
+                  .append(call("s", "attachSound", {"tone"}))
+                  .getVar("s")
+                  .push({"onSoundComplete"})
+                  .function("", {},
+                            Asm()
+                                .push({"complete "})
+                                .push({0})
+                                .getVar("s")
+                                .push({"getDuration"})
+                                .op(kCallMethod)
+                                .op(0x47)
+                                .trace())
                   .op(kSetMember);
   {
     Played r = play(soundMovie({Asm(first).append(call("s", "start", {0, 2}))}), 10);
@@ -91,7 +105,8 @@ TEST(ScriptSound, AttachedSoundPlaysFromItsOffsetAsManyTimesAsAskedAndReportsIts
     EXPECT_NEAR(double(lastNonZero(r.left)), double(kToneFrames - 4410), 8);
   }
   {  // Started again while playing: two voices, twice as loud.
-    Played r = play(soundMovie({Asm(first).append(call("s", "start")).append(call("s", "start"))}), 3);
+    Played r =
+        play(soundMovie({Asm(first).append(call("s", "start")).append(call("s", "start"))}), 3);
     Played once = play(soundMovie({Asm(first).append(call("s", "start"))}), 3);
     EXPECT_NEAR(rms(r.left, 0, 4410) / rms(once.left, 0, 4410), 2.0, 0.05);
   }
@@ -100,43 +115,59 @@ TEST(ScriptSound, AttachedSoundPlaysFromItsOffsetAsManyTimesAsAskedAndReportsIts
 TEST(ScriptSound, VolumeReachesWhatPlaysAndStopSilencesIt) {
   const auto tone = Asm(newSound("s", true)).append(call("s", "attachSound", {"tone"}));
   // Loops keep it sounding; frame 1 halves the clip's volume, frame 2 stops its sounds.
-  Played r = play(soundMovie({Asm(tone).append(call("s", "start", {0, 100})), call("s", "setVolume", {50}),
-                              call("s", "stop")}), 4);
+  Played r = play(soundMovie({Asm(tone).append(call("s", "start", {0, 100})),
+                              call("s", "setVolume", {50}), call("s", "stop")}),
+                  4);
   const double full = rms(r.left, 0, 4410), half = rms(r.left, 4410, 8820);
   EXPECT_GT(full, 6000);
   EXPECT_NEAR(half / full, 0.5, 0.02);
   EXPECT_EQ(rms(r.left, 8820, 4 * 4410), 0);
 
   // The pan: all the way right leaves the left side silent.
-  Played panned = play(soundMovie({Asm(tone).append(call("s", "setPan", {100})).append(call("s", "start"))}), 1);
+  Played panned = play(
+      soundMovie({Asm(tone).append(call("s", "setPan", {100})).append(call("s", "start"))}), 1);
   EXPECT_EQ(rms(panned.left, 0, 4410), 0);
 
   // The whole movie's volume (a Sound made on nothing) reaches the timeline's own sounds.
-  Played quiet = play(soundMovie({Asm(newSound("g")).append(call("g", "setVolume", {0}))},
-                                 startSound(1)), 2);
+  Played quiet =
+      play(soundMovie({Asm(newSound("g")).append(call("g", "setVolume", {0}))}, startSound(1)), 2);
   EXPECT_EQ(rms(quiet.left), 0);
 }
 
 TEST(ScriptSound, StopAllSoundsAndAStopByNameSilenceEverySoundOfThatKind) {
   // A timeline sound and a script's sound, then stopAllSounds on frame 1.
-  Asm start = Asm(newSound("s")).append(call("s", "attachSound", {"tone"})).append(call("s", "start", {0, 100}));
-  Played r = play(soundMovie({start, Asm().op(kStopSounds)}, startSound(1, {false, false, 100})), 4);
+  Asm start = Asm(newSound("s"))
+                  .append(call("s", "attachSound", {"tone"}))
+                  .append(call("s", "start", {0, 100}));
+  Played r =
+      play(soundMovie({start, Asm().op(kStopSounds)}, startSound(1, {false, false, 100})), 4);
   EXPECT_GT(rms(r.left, 0, 4410), 6000);
   EXPECT_EQ(rms(r.left, 4410, 4 * 4410), 0);
 
   // A Sound made on nothing stops that sound wherever a script started it.
-  Asm onRoot = Asm(newSound("c", true)).append(call("c", "attachSound", {"tone"})).append(call("c", "start", {0, 100}));
-  Played named = play(soundMovie({onRoot, Asm(newSound("g")).append(call("g", "stop", {"tone"}))}), 3);
+  Asm onRoot = Asm(newSound("c", true))
+                   .append(call("c", "attachSound", {"tone"}))
+                   .append(call("c", "start", {0, 100}));
+  Played named =
+      play(soundMovie({onRoot, Asm(newSound("g")).append(call("g", "stop", {"tone"}))}), 3);
   EXPECT_EQ(rms(named.left, 4410, 3 * 4410), 0);
 }
 
 TEST(ScriptSound, MissingSoundsAndOddArgumentsPlayNothingAndDoNoHarm) {
-  Asm odd = Asm(newSound("s")).append(call("s", "start"))  // nothing attached yet
-                .append(call("s", "attachSound", {"no such sound"})).append(call("s", "start"))
+  Asm odd = Asm(newSound("s"))
+                .append(call("s", "start"))  // nothing attached yet
+                .append(call("s", "attachSound", {"no such sound"}))
+                .append(call("s", "start"))
                 .append(call("s", "attachSound", {"tone"}))
-                .append(call("s", "start", {1e9}))               // past the end
+                .append(call("s", "start", {1e9}))  // past the end
                 .append(call("s", "start", {script::test::Undef{}, -5}))
-                .push({"d "}).push({0}).getVar("s").push({"getDuration"}).op(kCallMethod).op(0x47).trace();
+                .push({"d "})
+                .push({0})
+                .getVar("s")
+                .push({"getDuration"})
+                .op(kCallMethod)
+                .op(0x47)
+                .trace();
   Played r = play(soundMovie({odd}), 4);
   // Only the start with an undefined offset and no sensible loop count plays, once.
   EXPECT_NEAR(double(lastNonZero(r.left)), double(kToneFrames), 8);
@@ -154,8 +185,9 @@ TEST(ScriptSound, MissingSoundsAndOddArgumentsPlayNothingAndDoNoHarm) {
 // file gives onLoad(false).
 TEST(ScriptSound, LoadedMp3FromTheMoviesFolderPlays) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() /
-                       ("orv-loadsound-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("orv-loadsound-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   fs::copy_file(sound::test::soundDataPath("tone440_mono_22k.mp3"), dir / "tone.mp3");
@@ -168,15 +200,32 @@ TEST(ScriptSound, LoadedMp3FromTheMoviesFolderPlays) {
   const auto mp3Size = fs::file_size(dir / "tone.mp3");
 
   auto run = [&](const std::string& url, bool streaming, bool startLater) {
-    Asm onLoad = Asm().push({"loaded "}).getVar("ok").op(0x47).trace()
-                     .push({0}).getVar("s").push({"getDuration"}).op(kCallMethod).trace()
-                     .push({0}).getVar("s").push({"getBytesTotal"}).op(kCallMethod).trace();
-    Asm first = newSound("s").getVar("s").push({"onLoad"}).function("", {"ok"}, onLoad).op(kSetMember)
+    Asm onLoad = Asm()
+                     .push({"loaded "})
+                     .getVar("ok")
+                     .op(0x47)
+                     .trace()
+                     .push({0})
+                     .getVar("s")
+                     .push({"getDuration"})
+                     .op(kCallMethod)
+                     .trace()
+                     .push({0})
+                     .getVar("s")
+                     .push({"getBytesTotal"})
+                     .op(kCallMethod)
+                     .trace();
+    Asm first = newSound("s")
+                    .getVar("s")
+                    .push({"onLoad"})
+                    .function("", {"ok"}, onLoad)
+                    .op(kSetMember)
                     .append(call("s", "loadSound", {url, streaming}));
     std::vector<Asm> frameActions = {first, Asm(), Asm()};
     if (startLater) frameActions.push_back(call("s", "start"));
     const auto bytes = soundMovie(frameActions);
-    std::ofstream(movieDir / "movie.swf", std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    std::ofstream(movieDir / "movie.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
     Played out;
     Player p;
     p.setTraceSink([&](const std::string& l) { out.traces.push_back(l); });
@@ -191,14 +240,15 @@ TEST(ScriptSound, LoadedMp3FromTheMoviesFolderPlays) {
   EXPECT_EQ(streamed.traces[0], "loaded true");
   EXPECT_NEAR(std::stod(streamed.traces[1]), 1000, 80);  // a second, and the encoder's padding
   EXPECT_EQ(streamed.traces[2], std::to_string(mp3Size));
-  EXPECT_EQ(rms(streamed.left, 0, 4410), 0);               // read on the next frame
+  EXPECT_EQ(rms(streamed.left, 0, 4410), 0);                // read on the next frame
   EXPECT_GT(rms(streamed.left, 2 * 4410, 6 * 4410), 3000);  // then it plays
 
   Played waiting = run("tone.mp3", false, true);
   EXPECT_EQ(rms(waiting.left, 0, 3 * 4410), 0);
   EXPECT_GT(rms(waiting.left, 4 * 4410, 7 * 4410), 3000);
 
-  for (const char* bad : {"missing.mp3", "broken.mp3", "../outside.mp3", "http://example.com/tone.mp3"}) {
+  for (const char* bad :
+       {"missing.mp3", "broken.mp3", "../outside.mp3", "http://example.com/tone.mp3"}) {
     Played r = run(bad, true, true);
     ASSERT_FALSE(r.traces.empty()) << bad;
     EXPECT_EQ(r.traces[0], "loaded false") << bad;

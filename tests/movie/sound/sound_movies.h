@@ -25,13 +25,14 @@ inline std::vector<uint8_t> pcm16(const std::vector<int16_t>& samples) {
 
 inline std::vector<int16_t> sine(size_t frames, double hz, double amplitude) {
   std::vector<int16_t> s(frames);
-  for (size_t i = 0; i < frames; ++i) s[i] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / kRate)));
+  for (size_t i = 0; i < frames; ++i)
+    s[i] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * double(i) / kRate)));
   return s;
 }
 
 // DefineSound: mono 44.1 kHz; `format` 3 = little-endian PCM.
-inline std::vector<uint8_t> defineSound(uint16_t id, const std::vector<uint8_t>& data, uint32_t sampleCount,
-                                 int format = 3, bool is16 = true) {
+inline std::vector<uint8_t> defineSound(uint16_t id, const std::vector<uint8_t>& data,
+                                        uint32_t sampleCount, int format = 3, bool is16 = true) {
   BitWriter w;
   w.u16(id);
   w.ub(uint32_t(format), 4);
@@ -77,7 +78,9 @@ inline std::vector<uint8_t> streamHead(int format, uint16_t samplesPerBlock) {
   return tag(18, w.bytes);
 }
 
-inline std::vector<uint8_t> streamBlock(const std::vector<uint8_t>& data) { return tag(19, data, true); }
+inline std::vector<uint8_t> streamBlock(const std::vector<uint8_t>& data) {
+  return tag(19, data, true);
+}
 
 inline std::vector<uint8_t> tenFps(const std::vector<uint8_t>& tags, uint16_t frames) {
   MovieOptions o;

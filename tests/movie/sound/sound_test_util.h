@@ -14,7 +14,9 @@ namespace orv::movie::sound::test {
 inline std::string soundDataPath(const std::string& name) {
   return std::string(ORV_SOURCE_DIR) + "/tests/movie/sound/data/" + name;
 }
-inline std::string lumvexPath() { return std::string(ORV_SOURCE_DIR) + "/assets/lumvex/lumvex.mp3"; }
+inline std::string lumvexPath() {
+  return std::string(ORV_SOURCE_DIR) + "/assets/lumvex/lumvex.mp3";
+}
 
 inline std::vector<uint8_t> readBytes(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -23,7 +25,8 @@ inline std::vector<uint8_t> readBytes(const std::string& path) {
 
 inline std::vector<int16_t> channel(const PcmAudio& a, int c) {
   std::vector<int16_t> out;
-  for (size_t f = 0; f < a.frames(); ++f) out.push_back(a.samples[f * size_t(a.channels) + size_t(c)]);
+  for (size_t f = 0; f < a.frames(); ++f)
+    out.push_back(a.samples[f * size_t(a.channels) + size_t(c)]);
   return out;
 }
 

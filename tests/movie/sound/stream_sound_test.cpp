@@ -146,7 +146,8 @@ TEST(StreamVoice, LongStreamsKeepTimeAndResample) {
   for (int block = 0; block < 30; ++block) {
     std::vector<int16_t> samples;
     for (int i = 0; i < 735; ++i, ++made)
-      samples.push_back(int16_t(std::lround(12000 * std::sin(2 * M_PI * 440 * double(made) / 11025))));
+      samples.push_back(
+          int16_t(std::lround(12000 * std::sin(2 * M_PI * 440 * double(made) / 11025))));
     m.queueStream(id, samples);
     auto out = leftOf(mixFrames(m, 2940));
     heard.insert(heard.end(), out.begin(), out.end());

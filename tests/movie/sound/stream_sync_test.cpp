@@ -21,9 +21,11 @@ using sound::test::rms;
 int16_t levelOf(int frame) { return int16_t(100 * (frame + 1)); }
 
 std::vector<uint8_t> levelStream(int frameCount, bool withStream = true) {
-  std::vector<uint8_t> tags = withStream ? streamHead(3, uint16_t(kFramePeriod)) : std::vector<uint8_t>{};
+  std::vector<uint8_t> tags =
+      withStream ? streamHead(3, uint16_t(kFramePeriod)) : std::vector<uint8_t>{};
   for (int f = 0; f < frameCount; ++f) {
-    auto block = withStream ? streamBlock(pcm16(std::vector<int16_t>(kFramePeriod, levelOf(f)))) : std::vector<uint8_t>{};
+    auto block = withStream ? streamBlock(pcm16(std::vector<int16_t>(kFramePeriod, levelOf(f))))
+                            : std::vector<uint8_t>{};
     auto show = showFrame();
     tags.insert(tags.end(), block.begin(), block.end());
     tags.insert(tags.end(), show.begin(), show.end());
@@ -61,7 +63,8 @@ TEST(StreamSync, LateFramesAreCaughtUpAndTheSoundStaysWithThem) {
     auto duringStall = pull(p, 6 * kFramePeriod);
     EXPECT_TRUE(p.advance(6 * period));
     if (!withStream) {
-      EXPECT_EQ(p.currentFrame(), 3 + Player::kMaxFramesPerAdvance) << "without sound a delay is dropped";
+      EXPECT_EQ(p.currentFrame(), 3 + Player::kMaxFramesPerAdvance)
+          << "without sound a delay is dropped";
       continue;
     }
     EXPECT_EQ(p.currentFrame(), 9) << "with a stream sound every late frame is run";
@@ -106,7 +109,8 @@ std::vector<uint8_t> continuousToneStream(int frameCount) {
   auto tone = sine(kFramePeriod * size_t(frameCount), 441, 8000);
   std::vector<uint8_t> tags = streamHead(3, uint16_t(kFramePeriod));
   for (int f = 0; f < frameCount; ++f) {
-    std::vector<int16_t> block(tone.begin() + long(f) * long(kFramePeriod), tone.begin() + long(f + 1) * long(kFramePeriod));
+    std::vector<int16_t> block(tone.begin() + long(f) * long(kFramePeriod),
+                               tone.begin() + long(f + 1) * long(kFramePeriod));
     tags = concat({tags, streamBlock(pcm16(block)), showFrame()});
   }
   return tenFps(tags, uint16_t(frameCount));
@@ -140,7 +144,8 @@ TEST(StreamSync, TimerJitterDoesNotCutTheSound) {
     pulledMs = target;
   }
   // Only the start of the tone (from silence) may step; look after the first frame.
-  std::vector<int16_t> steady(heard.begin() + kFramePeriod, heard.begin() + long(45 * kFramePeriod));
+  std::vector<int16_t> steady(heard.begin() + kFramePeriod,
+                              heard.begin() + long(45 * kFramePeriod));
   EXPECT_LT(largestStep(steady), 600) << "a cut in the stream";
   EXPECT_GT(rms(steady), 5000) << "the stream ran dry";
 }
@@ -193,11 +198,14 @@ TEST(StreamSync, ADelayBeyondTheCatchUpLimitIsDropped) {
 
 // A movie with a long event sound (a 441 Hz tone started on frame 0) and the level stream.
 std::vector<uint8_t> eventAndStream(int frameCount, int levelBase = 0) {
-  std::vector<uint8_t> tags = concat({defineSound(1, pcm16(sine(size_t(kRate) * 3, 441, 6000)), kRate * 3),
-                                      startSound(1), streamHead(3, uint16_t(kFramePeriod))});
+  std::vector<uint8_t> tags =
+      concat({defineSound(1, pcm16(sine(size_t(kRate) * 3, 441, 6000)), kRate * 3), startSound(1),
+              streamHead(3, uint16_t(kFramePeriod))});
   for (int f = 0; f < frameCount; ++f)
-    tags = concat({tags, streamBlock(pcm16(std::vector<int16_t>(kFramePeriod, int16_t(levelBase + levelOf(f))))),
-                   showFrame()});
+    tags = concat(
+        {tags,
+         streamBlock(pcm16(std::vector<int16_t>(kFramePeriod, int16_t(levelBase + levelOf(f))))),
+         showFrame()});
   return tenFps(tags, uint16_t(frameCount));
 }
 

@@ -76,10 +76,10 @@ TEST(SwfAdpcm, TwoAndFiveBitCodesAndClipping) {
   BitWriter five;
   five.put(3, 2);  // 5 bits per sample
   five.put(30000, 16);
-  five.put(63, 6);     // the largest index a header can hold: step 3024
-  five.put(0x0F, 5);   // +(189 + 3024 + 1512 + 756 + 378): clipped to 32767; index 79 (13899)
-  five.put(0x1F, 5);   // -(868 + 13899 + 6949 + 3474 + 1737) = 5840; index 88 (32767)
-  five.put(0x1F, 5);   // -63483: clipped to -32768
+  five.put(63, 6);    // the largest index a header can hold: step 3024
+  five.put(0x0F, 5);  // +(189 + 3024 + 1512 + 756 + 378): clipped to 32767; index 79 (13899)
+  five.put(0x1F, 5);  // -(868 + 13899 + 6949 + 3474 + 1737) = 5840; index 88 (32767)
+  five.put(0x1F, 5);  // -63483: clipped to -32768
   r = decodeAdpcm(five.bytes(), 1, 5512);
   ASSERT_TRUE(r.ok());
   ASSERT_GE(r.audio.samples.size(), 4u);

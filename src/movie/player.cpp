@@ -6,11 +6,11 @@
 
 #include "movie/interaction/keyboard_focus.h"
 #include "movie/interaction/mouse_input.h"
-#include "movie/own_folder.h"
+#include "movie/timeline/own_folder.h"
 #include "movie/render/movie_renderer.h"
-#include "movie/script/timeline_bridge.h"
+#include "movie/avm1_host/timeline_bridge.h"
 #include "movie/sound/movie_sound.h"
-#include "movie/stage.h"
+#include "movie/timeline/stage.h"
 #include "movie/swf/reader.h"
 
 namespace orv::movie {
@@ -92,7 +92,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
   stage_ = std::make_unique<Stage>(movie_, importer);
   stage_->setLoop(loop_);
   stage_->traceSink = traceSink_;
-  scripts_ = std::make_unique<script::TimelineBridge>(*stage_);
+  scripts_ = std::make_unique<avm1::TimelineBridge>(*stage_);
   scripts_->ownFolder = folder;  // scripts load files from there only
   scripts_->sound = sound_.get();
   stage_->setListener(scripts_.get());
@@ -338,9 +338,9 @@ bool Player::pasteText(const std::u32string& text) {
 // Key's listeners hear the key go down or up (Key.addListener, SWF 6 on).
 void Player::keyEvent(int keyCode, bool down) {
   if (!scripts_) return;
-  script::Vm& vm = scripts_->vm();
+  avm1::Vm& vm = scripts_->vm();
   vm.setKeyState(keyCode, down);
-  const script::Value key = vm.getMember(vm.global, "Key");
+  const avm1::Value key = vm.getMember(vm.global, "Key");
   if (key.isObject())
     vm.callMethodIfPresent(key.asObject(), "broadcastMessage", {down ? "onKeyDown" : "onKeyUp"});
   if (scripts_) scripts_->keyToFocused(down);  // then what has the keyboard focus

@@ -13,7 +13,7 @@ namespace orv::movie {
 namespace swf {
 struct Movie;
 }
-namespace script {
+namespace avm1 {
 class TimelineBridge;
 }
 namespace sound {
@@ -148,7 +148,7 @@ class Player {
 
   std::shared_ptr<const swf::Movie> movie_;
   std::unique_ptr<Stage> stage_;
-  std::unique_ptr<script::TimelineBridge> scripts_;  // runs the movie's actions; dies before stage_
+  std::unique_ptr<avm1::TimelineBridge> scripts_;  // runs the movie's actions; dies before stage_
   std::unique_ptr<PlayerRenderer> renderer_;
   std::function<void(const std::string&)> traceSink_;
   std::string error_;

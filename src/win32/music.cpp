@@ -3,7 +3,7 @@
 #include "runtime/errors.h"
 
 #if __has_include("win32/audio/waveout_output.h")
-#include "movie/sound/music_player.h"
+#include "about/music_player.h"
 #include "win32/audio/waveout_output.h"
 #define ORV_HAS_WIN32_AUDIO 1
 #endif

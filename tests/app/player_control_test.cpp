@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "movie/sound/recording_output.h"
+#include "support/recording_output.h"
 #include "player/player_control.h"
 #include "runtime/form.h"
 #include "runtime/headless/headless_backend.h"

@@ -2,7 +2,7 @@
 // ranges, measurement with an embedded font's advances and with the device metric.
 #include <gtest/gtest.h>
 
-#include "movie/edit_text.h"
+#include "movie/text/edit_text.h"
 
 using namespace orv::movie;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/own_folder.h"
+#include "movie/timeline/own_folder.h"
 #include "movie/player.h"
 #include "swf_writer.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "movie/player.h"
-#include "script/script_test_util.h"
+#include "avm1/script_test_util.h"
 #include "swf_writer.h"
 
 using namespace orv::movie;
@@ -164,7 +164,7 @@ TEST(PlayerScripts, AMovieStartsStoppedWhenItsFirstFrameSaysSo) {
 // A movie of one frame whose scripts move things asks for a redraw every frame; one whose
 // frames and scripts stand still does not.
 TEST(PlayerScripts, ScriptsThatRunEachFrameKeepTheMovieRedrawing) {
-  using orv::movie::script::test::Asm;
+  using orv::movie::avm1::test::Asm;
   // _root.onEnterFrame = function () { _root._x = _root._x + 1; }
   Asm move = Asm()
                  .push({"_root"})

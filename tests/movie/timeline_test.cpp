@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "movie/player.h"
-#include "movie/stage.h"
+#include "movie/timeline/stage.h"
 #include "swf_writer.h"
 
 using namespace orv::movie;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "movie/sound/mp3_stream.h"
-#include "movie/sound/music_player.h"
+#include "about/music_player.h"
 #include "win32/audio/system_music.h"
 
 namespace {

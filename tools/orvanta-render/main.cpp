@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "movie/player.h"
-#include "movie/png_writer.h"
+#include "support/png_writer.h"
 #include "movie/sound/pcm_audio.h"
-#include "movie/sound/recording_output.h"
+#include "support/recording_output.h"
 #include "movie/swf/reader.h"
 #include "movie/swf/types.h"
 

@@ -5,11 +5,11 @@
 #include <utility>
 #include <variant>
 
-#include "movie/edit_text.h"
+#include "movie/text/edit_text.h"
 #include "movie/interaction/mouse_input.h"
 #include "movie/render/hit_test.h"
-#include "movie/script/timeline_bridge.h"
-#include "movie/stage.h"
+#include "movie/avm1_host/timeline_bridge.h"
+#include "movie/timeline/stage.h"
 
 namespace orv::movie {
 namespace {
@@ -84,7 +84,7 @@ bool isTextField(const DisplayObject& object) {
 
 }  // namespace
 
-KeyboardFocus::KeyboardFocus(Stage& stage, script::TimelineBridge& scripts, MouseInput& mouse)
+KeyboardFocus::KeyboardFocus(Stage& stage, avm1::TimelineBridge& scripts, MouseInput& mouse)
     : stage_(stage), scripts_(scripts), mouse_(mouse) {}
 
 DisplayObject* KeyboardFocus::current() {
@@ -116,7 +116,7 @@ void KeyboardFocus::focus(DisplayObject* object) {
 std::vector<std::shared_ptr<DisplayObject>> KeyboardFocus::tabOrder() {
   struct Stop {
     std::shared_ptr<DisplayObject> object;
-    script::TimelineBridge::TabFacts facts;
+    avm1::TimelineBridge::TabFacts facts;
     double x = 0, y = 0;
   };
   std::vector<Stop> stops;

@@ -8,11 +8,11 @@
 #include <optional>
 #include <vector>
 
-#include "movie/display_object.h"
+#include "movie/timeline/display_object.h"
 
 namespace orv::movie {
 
-namespace script {
+namespace avm1 {
 class TimelineBridge;
 }
 class MouseInput;
@@ -21,7 +21,7 @@ class Stage;
 class KeyboardFocus {
  public:
   // All must outlive it.
-  KeyboardFocus(Stage& stage, script::TimelineBridge& scripts, MouseInput& mouse);
+  KeyboardFocus(Stage& stage, avm1::TimelineBridge& scripts, MouseInput& mouse);
 
   // Tab (Shift+Tab: `backward`): the focus moves on to the next object in Tab's order,
   // round to the first after the last. True when it moved.
@@ -54,7 +54,7 @@ class KeyboardFocus {
   void moveTo(const std::shared_ptr<DisplayObject>& gaining, DisplayObject* focused);
 
   Stage& stage_;
-  script::TimelineBridge& scripts_;
+  avm1::TimelineBridge& scripts_;
   MouseInput& mouse_;
   bool shown_ = false;                      // the rectangle is up
   std::weak_ptr<DisplayObject> seen_;       // the focus when last looked at

@@ -6,10 +6,10 @@
 #include <variant>
 #include <vector>
 
-#include "movie/render/paint.h"
-#include "movie/script/timeline_bridge.h"
+#include "movie/render/raster/paint.h"
+#include "movie/avm1_host/timeline_bridge.h"
 #include "movie/sound/movie_sound.h"
-#include "movie/stage.h"
+#include "movie/timeline/stage.h"
 
 namespace orv::movie {
 namespace {
@@ -50,7 +50,7 @@ std::vector<DisplayObject*> masksOf(const MovieClip& clip) {
 
 }  // namespace
 
-MouseInput::MouseInput(Stage& stage, script::TimelineBridge* scripts, sound::MovieSound* sound)
+MouseInput::MouseInput(Stage& stage, avm1::TimelineBridge* scripts, sound::MovieSound* sound)
     : stage_(stage), scripts_(scripts), sound_(sound), hits_(&stage.movie()) {}
 
 MouseInput::~MouseInput() = default;

@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "movie/display_object.h"
+#include "movie/timeline/display_object.h"
 #include "movie/render/hit_test.h"
 
 namespace orv::movie {
 
-namespace script {
+namespace avm1 {
 class TimelineBridge;
 }
 namespace sound {
@@ -24,7 +24,7 @@ class Stage;
 class MouseInput {
  public:
   // `scripts` and `sound` may be null (no actions run / no sounds play); all must outlive it.
-  MouseInput(Stage& stage, script::TimelineBridge* scripts, sound::MovieSound* sound);
+  MouseInput(Stage& stage, avm1::TimelineBridge* scripts, sound::MovieSound* sound);
   ~MouseInput();
 
   // Pointer in stage twips. Each returns true when the picture may have changed.
@@ -80,7 +80,7 @@ class MouseInput {
   bool everywhere(uint32_t clipEvent, const char* method);
 
   Stage& stage_;
-  script::TimelineBridge* scripts_;
+  avm1::TimelineBridge* scripts_;
   sound::MovieSound* sound_;
   render::HitTester hits_;
   double x_ = 0, y_ = 0;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <variant>
 
-#include "movie/drawing.h"
+#include "movie/timeline/drawing.h"
 
 namespace orv::movie::render {
 namespace {

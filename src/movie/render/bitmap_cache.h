@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "movie/render/display_node.h"
-#include "movie/render/geometry.h"
+#include "movie/render/raster/geometry.h"
 
 namespace orv::movie::render {
 

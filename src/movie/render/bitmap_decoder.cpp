@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "movie/codec/image_decoder.h"
-#include "movie/render/pixel.h"
+#include "movie/render/raster/pixel.h"
 
 namespace orv::movie::render {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "movie/render/paint.h"
+#include "movie/render/raster/paint.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie::render {

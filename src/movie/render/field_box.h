@@ -10,7 +10,7 @@
 // transform they are not drawn at all; a skew too small to see is ignored.
 #include <vector>
 
-#include "movie/render/geometry.h"
+#include "movie/render/raster/geometry.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie::render {

@@ -5,12 +5,12 @@
 #include <cmath>
 #include <map>
 
-#include "movie/drawing.h"
-#include "movie/edit_text.h"
+#include "movie/timeline/drawing.h"
+#include "movie/text/edit_text.h"
 #include "movie/font/device_fonts.h"
 #include "movie/render/bitmap_cache.h"
 #include "movie/render/bitmap_decoder.h"
-#include "movie/render/stroker.h"
+#include "movie/render/raster/stroker.h"
 #include "movie/render/text_layout.h"
 
 namespace orv::movie::render {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "movie/render/stroker.h"
+#include "movie/render/raster/stroker.h"
 
 namespace orv::movie::render {
 

@@ -6,13 +6,13 @@
 #include <memory>
 #include <vector>
 
-#include "movie/render/canvas.h"
-#include "movie/render/coverage_cache.h"
-#include "movie/render/fill_sweep.h"
-#include "movie/render/geometry.h"
-#include "movie/render/paint.h"
-#include "movie/render/pixel.h"
-#include "movie/render/rasterizer.h"
+#include "movie/render/raster/canvas.h"
+#include "movie/render/raster/coverage_cache.h"
+#include "movie/render/raster/fill_sweep.h"
+#include "movie/render/raster/geometry.h"
+#include "movie/render/raster/paint.h"
+#include "movie/render/raster/pixel.h"
+#include "movie/render/raster/rasterizer.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie::render {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "movie/edit_text.h"
+#include "movie/text/edit_text.h"
 #include "movie/font/device_fonts.h"
 
 namespace orv::movie::render {

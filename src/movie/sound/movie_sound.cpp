@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "movie/display_object.h"
+#include "movie/timeline/display_object.h"
 #include "movie/sound/mp3_stream.h"
 #include "movie/sound/swf_sound.h"
 

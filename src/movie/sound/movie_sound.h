@@ -14,7 +14,7 @@
 #include "movie/sound/audio_output.h"
 #include "movie/sound/mixer.h"
 #include "movie/sound/stream_sound.h"
-#include "movie/stage.h"
+#include "movie/timeline/stage.h"
 
 namespace orv::movie::sound {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The about box's music on this machine: the engine's MusicPlayer on a waveOut output.
 // Destroying it silences the music at once (the player stops before the output closes).
-#include "movie/sound/music_player.h"
+#include "about/music_player.h"
 #include "win32/audio/waveout_output.h"
 
 namespace orv::win32 {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "movie/interaction/button_movies.h"
-#include "movie/script/script_test_util.h"
+#include "movie/avm1/script_test_util.h"
 #include "movie/player.h"
 #include "movie/swf/types.h"
 
@@ -495,7 +495,7 @@ TEST(Keys, HeldKeysAreWhatKeyIsDownAndGetCodeSee) {
 }
 
 TEST(Buttons, AnExportedButtonAttachedByScriptIsAButtonAndTakesNoInitialMembers) {
-  using orv::movie::script::test::Asm;
+  using orv::movie::avm1::test::Asm;
   auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}},
                                  {{0x08, 0, t::traceBlock("release")}});
   t::BitWriter exports;
@@ -565,7 +565,7 @@ TEST(ClipsAsButtons, FramesLabelledUpOverAndDownFollowTheMouse) {
 }
 
 TEST(Mouse, HideAndShowTellTheHostWhetherToShowThePointer) {
-  using orv::movie::script::test::Asm;
+  using orv::movie::avm1::test::Asm;
   auto call = [](const char* method) {
     return Asm().push({0, "Mouse"}).op(0x1C).push({method}).op(0x52).op(0x17);
   };

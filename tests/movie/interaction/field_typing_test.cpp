@@ -7,19 +7,19 @@
 #include <vector>
 
 #include "movie/player.h"
-#include "../script/script_test_util.h"
+#include "../avm1/script_test_util.h"
 #include "../swf_writer.h"
 
 namespace orv::movie {
 namespace {
 
 namespace t = orv::movie::test;
-using script::test::Asm;
+using avm1::test::Asm;
 
 constexpr uint8_t kGetVariable = 0x1C, kSetMember = 0x4F, kGetMember = 0x4E, kCallMethod = 0x52,
                   kAdd2 = 0x47, kPop = 0x17, kStop = 0x07;
 
-Asm setField(const char* member, script::test::PushItem value) {
+Asm setField(const char* member, avm1::test::PushItem value) {
   return Asm().push({"f"}).op(kGetVariable).push({member, value}).op(kSetMember);
 }
 

@@ -17,12 +17,12 @@
 #include "movie/codec/image_decoder.h"
 #include "movie/interaction/button_movies.h"
 #include "movie/player.h"
-#include "movie/png_writer.h"
-#include "movie/script/script_test_util.h"
+#include "support/png_writer.h"
+#include "movie/avm1/script_test_util.h"
 
 using namespace orv::movie;
 namespace t = orv::movie::test;
-using orv::movie::script::test::Asm;
+using orv::movie::avm1::test::Asm;
 
 namespace {
 

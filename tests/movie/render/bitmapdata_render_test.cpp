@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "../script/script_test_util.h"
+#include "../avm1/script_test_util.h"
 #include "../swf_writer.h"
 #include "movie/player.h"
 
@@ -11,9 +11,9 @@ namespace orv::movie {
 namespace {
 
 namespace t = test;
-using script::test::Asm;
-using script::test::callMethod;
-using script::test::PushItem;
+using avm1::test::Asm;
+using avm1::test::callMethod;
+using avm1::test::PushItem;
 
 // name = new flash.<package>.<cls>(args), arguments last first.
 Asm& make(Asm& a, const std::string& name, const char* package, const char* cls,

@@ -2,7 +2,7 @@
 // (a blended sprite is drawn alone, then combined with what is below it).
 #include <gtest/gtest.h>
 
-#include "movie/render/blend.h"
+#include "movie/render/raster/blend.h"
 #include "movie/render/movie_renderer.h"
 #include "render_test_util.h"
 

@@ -2,7 +2,7 @@
 // stage, limit what the masked clip shows; the mask itself is not drawn; null lifts it.
 #include <gtest/gtest.h>
 
-#include "../script/script_test_util.h"
+#include "../avm1/script_test_util.h"
 #include "../swf_writer.h"
 #include "movie/player.h"
 
@@ -10,9 +10,9 @@ namespace orv::movie {
 namespace {
 
 namespace t = test;
-using script::test::Asm;
-using script::test::callMethod;
-using script::test::PushItem;
+using avm1::test::Asm;
+using avm1::test::callMethod;
+using avm1::test::PushItem;
 
 Asm& emptyClip(Asm& a, const std::string& name, int depth) {
   a.push({name})
@@ -37,7 +37,7 @@ Asm& square(Asm& a, const std::string& clip, int rgb, int x0, int y0, int x1, in
 // clip.setMask(maskVar), or setMask(null) when `maskVar` is empty.
 Asm& setMask(Asm& a, const std::string& clip, const std::string& maskVar) {
   if (maskVar.empty())
-    a.push({script::test::Null{}});
+    a.push({avm1::test::Null{}});
   else
     a.getVar(maskVar);
   a.push({1}).getVar(clip).push({"setMask"}).op(0x52).op(0x17);

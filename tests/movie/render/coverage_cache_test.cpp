@@ -3,7 +3,7 @@
 // between, and the memory kept must stay within its budget.
 #include <gtest/gtest.h>
 
-#include "movie/render/coverage_cache.h"
+#include "movie/render/raster/coverage_cache.h"
 #include "movie/render/shape_renderer.h"
 #include "render_test_util.h"
 

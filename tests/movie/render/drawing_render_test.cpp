@@ -2,7 +2,7 @@
 // frame draws with the drawing API, rendered and checked pixel by pixel.
 #include <gtest/gtest.h>
 
-#include "../script/script_test_util.h"
+#include "../avm1/script_test_util.h"
 #include "../swf_writer.h"
 #include "movie/player.h"
 #include "render_test_util.h"
@@ -11,9 +11,9 @@ namespace orv::movie {
 namespace {
 
 namespace t = test;
-using script::test::Asm;
-using script::test::callMethod;
-using script::test::PushItem;
+using avm1::test::Asm;
+using avm1::test::callMethod;
+using avm1::test::PushItem;
 
 // Draws the movie's first frame (100x100 pixels) into 100x100 pixels.
 std::vector<uint32_t> drawFirstFrame(const Asm& script) {

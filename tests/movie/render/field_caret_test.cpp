@@ -7,14 +7,14 @@
 #include <string>
 
 #include "movie/player.h"
-#include "movie/script/script_test_util.h"
+#include "movie/avm1/script_test_util.h"
 #include "../swf_writer.h"
 
 namespace orv::movie {
 namespace {
 
-using script::test::Asm;
-using script::test::Null;
+using avm1::test::Asm;
+using avm1::test::Null;
 namespace w = orv::movie::test;
 
 constexpr uint8_t kCallMethod = 0x52, kPop = 0x17, kSetMember = 0x4F;

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "movie/edit_text.h"
+#include "movie/text/edit_text.h"
 #include "movie/render/text_layout.h"
 
 namespace orv::movie::render {

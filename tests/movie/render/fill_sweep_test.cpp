@@ -10,8 +10,8 @@
 #include <random>
 #include <tuple>
 
-#include "movie/render/fill_sweep.h"
-#include "movie/render/rasterizer.h"
+#include "movie/render/raster/fill_sweep.h"
+#include "movie/render/raster/rasterizer.h"
 
 namespace orv::movie::render {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "movie/drawing.h"
-#include "movie/render/filters.h"
+#include "movie/timeline/drawing.h"
+#include "movie/render/raster/filters.h"
 #include "movie/render/movie_renderer.h"
 #include "render_test_util.h"
 

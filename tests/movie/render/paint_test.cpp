@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "movie/render/paint.h"
+#include "movie/render/raster/paint.h"
 #include "render_test_util.h"
 
 namespace orv::movie::render {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <map>
 
-#include "movie/render/geometry.h"
-#include "movie/render/rasterizer.h"
+#include "movie/render/raster/geometry.h"
+#include "movie/render/raster/rasterizer.h"
 
 namespace orv::movie::render {
 namespace {

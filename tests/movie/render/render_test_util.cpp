@@ -5,7 +5,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "movie/render/pixel.h"
+#include "movie/render/raster/pixel.h"
 
 namespace orv::movie::render::test {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/render/canvas.h"
+#include "movie/render/raster/canvas.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie::render::test {

@@ -4,7 +4,7 @@
 // takes them off.
 #include <gtest/gtest.h>
 
-#include "../script/script_test_util.h"
+#include "../avm1/script_test_util.h"
 #include "../swf_writer.h"
 #include "movie/player.h"
 
@@ -12,9 +12,9 @@ namespace orv::movie {
 namespace {
 
 namespace t = test;
-using script::test::Asm;
-using script::test::callMethod;
-using script::test::PushItem;
+using avm1::test::Asm;
+using avm1::test::callMethod;
+using avm1::test::PushItem;
 
 // c: a clip with a black square from (40, 40) to (60, 60) pixels of a 100 x 100 stage.
 Asm& blackSquare(Asm& a) {

@@ -15,7 +15,7 @@
 #include "movie/codec/image_decoder.h"
 #include "movie/player.h"
 #include "movie/render/movie_renderer.h"
-#include "movie/render/pixel.h"
+#include "movie/render/raster/pixel.h"
 #include "movie/swf/reader.h"
 #include "render_test_util.h"
 #include "static_stage.h"

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "movie/player.h"
-#include "movie/sound/recording_output.h"
+#include "support/recording_output.h"
 #include "sound_movies.h"
 #include "sound_test_util.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "movie/player.h"
-#include "../script/script_test_util.h"
+#include "../avm1/script_test_util.h"
 #include "sound_movies.h"
 #include "sound_test_util.h"
 
@@ -16,7 +16,7 @@ namespace orv::movie {
 namespace {
 
 using namespace orv::movie::test;
-using script::test::Asm;
+using avm1::test::Asm;
 using sound::test::rms;
 
 constexpr uint8_t kNewObject = 0x40, kCallMethod = 0x52, kSetMember = 0x4F, kPop = 0x17,
@@ -33,7 +33,7 @@ std::vector<uint8_t> exportAssets(uint16_t id, const std::string& name) {
 
 // obj.method(args...) with the result dropped; args pushed last first.
 Asm call(const std::string& obj, const std::string& method,
-         std::vector<script::test::PushItem> args = {}) {
+         std::vector<avm1::test::PushItem> args = {}) {
   Asm a;
   for (auto it = args.rbegin(); it != args.rend(); ++it) a.push({*it});
   return a.push({int(args.size())}).getVar(obj).push({method}).op(kCallMethod).op(kPop);
@@ -160,7 +160,7 @@ TEST(ScriptSound, MissingSoundsAndOddArgumentsPlayNothingAndDoNoHarm) {
                 .append(call("s", "start"))
                 .append(call("s", "attachSound", {"tone"}))
                 .append(call("s", "start", {1e9}))  // past the end
-                .append(call("s", "start", {script::test::Undef{}, -5}))
+                .append(call("s", "start", {avm1::test::Undef{}, -5}))
                 .push({"d "})
                 .push({0})
                 .getVar("s")

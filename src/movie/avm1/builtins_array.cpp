@@ -1,0 +1,292 @@
+// Array: elements live as index properties with a tracked length.
+#include <algorithm>
+#include <cmath>
+
+#include "movie/avm1/vm.h"
+
+namespace orv::movie::avm1 {
+
+namespace {
+
+enum SortFlag {
+  kCaseInsensitive = 1,
+  kDescending = 2,
+  kUniqueSort = 4,
+  kReturnIndexedArray = 8,
+  kNumeric = 16
+};
+
+bool isFunction(const Value& v) {
+  return v.isObject() && v.asObject()->kind == ObjectKind::Function;
+}
+
+// Merge sort: stable and safe with inconsistent script comparators.
+template <class Less>
+void mergeSort(std::vector<size_t>& idx, Less less) {
+  std::vector<size_t> tmp(idx.size());
+  for (size_t width = 1; width < idx.size(); width *= 2) {
+    for (size_t lo = 0; lo < idx.size(); lo += 2 * width) {
+      size_t mid = std::min(lo + width, idx.size()), hi = std::min(lo + 2 * width, idx.size());
+      size_t a = lo, b = mid, k = lo;
+      while (a < mid && b < hi) tmp[k++] = less(idx[b], idx[a]) ? idx[b++] : idx[a++];
+      while (a < mid) tmp[k++] = idx[a++];
+      while (b < hi) tmp[k++] = idx[b++];
+    }
+    idx.swap(tmp);
+  }
+}
+
+double relIndex(Vm& vm, const Value& v, double len, double dflt) {
+  if (v.isUndefined()) return dflt;
+  double n = vm.toNumber(v);
+  if (std::isnan(n)) n = 0;
+  n = std::trunc(n);
+  if (n < 0) n = std::max(0.0, len + n);
+  return std::min(n, len);
+}
+
+std::string joinElements(Vm& vm, Object* self, const std::string& sep) {
+  std::string out;
+  std::vector<Value> elems = vm.arrayElements(self);
+  for (size_t i = 0; i < elems.size(); ++i) {
+    if (i) out += sep;
+    out += vm.toString(elems[i]);
+    if (out.size() > vm.limits().maxStringLength) throw ScriptAbort{"string too long"};
+    if ((i & 1023) == 1023) vm.noteStringMade(out.size());
+  }
+  return out;
+}
+
+// Compares two values the way sort() does for the given flags: <0, 0, >0.
+int compareValues(Vm& vm, const Value& a, const Value& b, int flags) {
+  if (flags & kNumeric) {
+    double x = vm.toNumber(a), y = vm.toNumber(b);
+    if (a.isNumber() && b.isNumber()) {
+      if (std::isnan(x)) return std::isnan(y) ? 0 : 1;
+      if (std::isnan(y)) return -1;
+      return x < y ? -1 : x > y ? 1 : 0;
+    }
+  }
+  std::string x = vm.toString(a), y = vm.toString(b);
+  if (flags & kCaseInsensitive) {
+    for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : y) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// Shared by sort and sortOn: `cmp` gives <0/0/>0 for two elements.
+template <class Cmp>
+Value sortWith(Vm& vm, Object* self, std::vector<Value>& elems, int flags, bool byScript, Cmp cmp) {
+  std::vector<size_t> idx(elems.size());
+  for (size_t i = 0; i < idx.size(); ++i) idx[i] = i;
+  bool duplicate = false;
+  // With a script comparator descending is the ascending order turned round, equal
+  // elements included; the built-in orders keep equal elements as they came.
+  bool turnRound = (flags & kDescending) && byScript;
+  mergeSort(idx, [&](size_t a, size_t b) {
+    int c = cmp(elems[a], elems[b]);
+    if (c == 0 && a != b) duplicate = true;
+    if ((flags & kDescending) && !turnRound) c = -c;
+    return c < 0;
+  });
+  if (turnRound) std::reverse(idx.begin(), idx.end());
+  if ((flags & kUniqueSort) && duplicate) return Value(0.0);
+  if (flags & kReturnIndexedArray) {
+    std::vector<Value> out;
+    for (size_t i : idx) out.push_back(Value(static_cast<double>(i)));
+    return Value(vm.newArray(out));
+  }
+  std::vector<Value> sorted;
+  for (size_t i : idx) sorted.push_back(elems[i]);
+  vm.setArrayElements(self, sorted);
+  return Value(self);
+}
+
+}  // namespace
+
+void installArrayBuiltins(Vm& vm) {
+  bool ci = vm.caseInsensitive();
+  Object* proto = vm.newObject();
+  vm.arrayProto = proto;
+  FunctionObject* ctor = vm.newNative(
+      [](Vm& vm, CallInfo& c) -> Value {
+        if (c.args.size() == 1 && c.args[0].isNumber()) {
+          Object* a = vm.newArray();
+          double n = c.args[0].asNumber();
+          if (n >= 0 && n <= 1e7) a->arrayLength = static_cast<uint32_t>(n);
+          return Value(a);
+        }
+        return Value(vm.newArray(std::vector<Value>(c.args.begin(), c.args.end())));
+      },
+      proto);
+  ctor->constructsOwnObject = true;
+  vm.global->put("Array", ctor, kDontEnum, ci);
+  ctor->put("CASEINSENSITIVE", 1.0, kDontEnum | kDontDelete | kReadOnly, ci);
+  ctor->put("DESCENDING", 2.0, kDontEnum | kDontDelete | kReadOnly, ci);
+  ctor->put("UNIQUESORT", 4.0, kDontEnum | kDontDelete | kReadOnly, ci);
+  ctor->put("RETURNINDEXEDARRAY", 8.0, kDontEnum | kDontDelete | kReadOnly, ci);
+  ctor->put("NUMERIC", 16.0, kDontEnum | kDontDelete | kReadOnly, ci);
+
+  vm.defineMethod(proto, "push", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    // Appends in place: a loop of pushes must not copy the array each time.
+    double len = self->kind == ObjectKind::Array
+                     ? self->arrayLength
+                     : toUint32(vm.toNumber(vm.getMember(self, "length")));
+    for (auto& a : c.args) vm.setMember(self, numberToString(len++), a);
+    if (self->kind != ObjectKind::Array) vm.setMember(self, "length", Value(len));
+    return Value(len);
+  });
+  vm.defineMethod(proto, "pop", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    std::vector<Value> e = vm.arrayElements(self);
+    if (e.empty()) return Value();
+    Value v = e.back();
+    e.pop_back();
+    vm.setArrayElements(self, e);
+    return v;
+  });
+  vm.defineMethod(proto, "shift", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    std::vector<Value> e = vm.arrayElements(self);
+    if (e.empty()) return Value();
+    Value v = e.front();
+    e.erase(e.begin());
+    vm.setArrayElements(self, e);
+    return v;
+  });
+  vm.defineMethod(proto, "unshift", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    std::vector<Value> e = vm.arrayElements(self);
+    e.insert(e.begin(), c.args.begin(), c.args.end());
+    vm.setArrayElements(self, e);
+    return Value(static_cast<double>(e.size()));
+  });
+  vm.defineMethod(proto, "join", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    std::string sep = c.arg(0).isUndefined() ? "," : vm.toString(c.arg(0));
+    return Value(joinElements(vm, self, sep));
+  });
+  auto toStr = [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    return Value(joinElements(vm, self, ","));
+  };
+  vm.defineMethod(proto, "toString", toStr);
+  vm.defineMethod(proto, "reverse", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    std::vector<Value> e = vm.arrayElements(self);
+    std::reverse(e.begin(), e.end());
+    vm.setArrayElements(self, e);
+    return Value(self);
+  });
+  vm.defineMethod(proto, "concat", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    std::vector<Value> e = self ? vm.arrayElements(self) : std::vector<Value>{};
+    for (auto& a : c.args) {
+      if (a.isObject() && a.asObject()->kind == ObjectKind::Array) {
+        auto more = vm.arrayElements(a.asObject());
+        e.insert(e.end(), more.begin(), more.end());
+      } else {
+        e.push_back(a);
+      }
+    }
+    return Value(vm.newArray(e));
+  });
+  vm.defineMethod(proto, "slice", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    std::vector<Value> e = vm.arrayElements(self);
+    double len = static_cast<double>(e.size());
+    double s = relIndex(vm, c.arg(0), len, 0), t = relIndex(vm, c.arg(1), len, len);
+    std::vector<Value> out;
+    for (double i = s; i < t; ++i) out.push_back(e[static_cast<size_t>(i)]);
+    return Value(vm.newArray(out));
+  });
+  vm.defineMethod(proto, "splice", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self || c.args.empty()) return Value();
+    std::vector<Value> e = vm.arrayElements(self);
+    double len = static_cast<double>(e.size());
+    size_t s = static_cast<size_t>(relIndex(vm, c.arg(0), len, 0));
+    size_t count = e.size() - s;
+    if (c.args.size() >= 2) {
+      double n = vm.toNumber(c.arg(1));
+      if (n < 0) return Value();  // a negative count changes nothing
+      if (std::isnan(n)) n = 0;
+      count = std::min(count, static_cast<size_t>(std::min(n, len)));
+    }
+    std::vector<Value> removed(e.begin() + static_cast<long>(s),
+                               e.begin() + static_cast<long>(s + count));
+    e.erase(e.begin() + static_cast<long>(s), e.begin() + static_cast<long>(s + count));
+    if (c.args.size() > 2)
+      e.insert(e.begin() + static_cast<long>(s), c.args.begin() + 2, c.args.end());
+    vm.setArrayElements(self, e);
+    return Value(vm.newArray(removed));
+  });
+  vm.defineMethod(proto, "sort", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    std::vector<Value> e = vm.arrayElements(self);
+    Value fn;
+    int flags = 0;
+    if (isFunction(c.arg(0))) {
+      fn = c.arg(0);
+      if (c.args.size() > 1) flags = vm.toInt(c.arg(1));
+      // A comparator decides order only: equal answers are no duplicates.
+      flags &= ~kUniqueSort;
+    } else if (!c.args.empty()) {
+      // Neither a comparator nor options: an undefined argument gives undefined,
+      // any other object leaves the array as it is.
+      if (c.arg(0).isUndefined()) return Value();
+      if (c.arg(0).isObject()) return Value(self);
+      flags = vm.toInt(c.arg(0));
+    }
+    if (fn.isObject()) {
+      return sortWith(vm, self, e, flags, true, [&](const Value& a, const Value& b) {
+        std::vector<Value> args{a, b};
+        double r = vm.toNumber(vm.call(fn, Value(), args));
+        return r < 0 ? -1 : r > 0 ? 1 : 0;
+      });
+    }
+    return sortWith(vm, self, e, flags, false,
+                    [&](const Value& a, const Value& b) { return compareValues(vm, a, b, flags); });
+  });
+  vm.defineMethod(proto, "sortOn", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self || c.args.empty()) return Value();
+    std::vector<Value> e = vm.arrayElements(self);
+    std::vector<std::string> fields;
+    std::vector<int> fieldFlags;
+    int flags = c.args.size() > 1 && !c.arg(1).isObject() ? vm.toInt(c.arg(1)) : 0;
+    if (c.arg(0).isObject() && c.arg(0).asObject()->kind == ObjectKind::Array) {
+      for (auto& f : vm.arrayElements(c.arg(0).asObject())) fields.push_back(vm.toString(f));
+      if (c.arg(1).isObject())
+        for (auto& f : vm.arrayElements(c.arg(1).asObject())) fieldFlags.push_back(vm.toInt(f));
+      // Options per field count only when there is one for every field; the first
+      // field's then also says whether to insist on unique keys or give indices.
+      if (fieldFlags.size() != fields.size()) fieldFlags.clear();
+      if (!fieldFlags.empty()) flags = fieldFlags[0] & (kUniqueSort | kReturnIndexedArray);
+    } else {
+      fields.push_back(vm.toString(c.arg(0)));
+    }
+    return sortWith(vm, self, e, flags & ~kDescending, false, [&](const Value& a, const Value& b) {
+      for (size_t i = 0; i < fields.size(); ++i) {
+        int ff = i < fieldFlags.size() ? fieldFlags[i] : flags;
+        int r = compareValues(vm, vm.getMember(a, fields[i]), vm.getMember(b, fields[i]), ff);
+        if (ff & kDescending) r = -r;
+        if (r) return r;
+      }
+      return 0;
+    });
+  });
+}
+
+}  // namespace orv::movie::avm1

@@ -1,0 +1,514 @@
+// flash.display.BitmapData (SWF 8, or SWF 6/7 once the flash package is revealed) and
+// MovieClip.attachBitmap. The pixels live in a render::Bitmap the renderer draws as they
+// are, so a clip showing a BitmapData follows every later change. All pixels alive at once
+// are capped (ScriptLimits::maxBitmapBytes): past that a new BitmapData is refused.
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "movie/render/raster/bitmap_data.h"
+#include "movie/render/movie_renderer.h"
+#include "movie/avm1/bitmap_values.h"
+#include "movie/avm1/vm.h"
+
+namespace orv::movie::avm1 {
+
+namespace {
+
+constexpr int kMaxSide = 2880;
+
+class BitmapDataObject : public Object {
+ public:
+  BitmapDataObject() : Object(ObjectKind::Other) { className = "BitmapData"; }
+  std::optional<render::BitmapPixels> pixels;  // empty once disposed
+};
+
+BitmapDataObject* bitmapOf(const Value& v) {
+  return v.isObject() ? dynamic_cast<BitmapDataObject*>(v.asObject()) : nullptr;
+}
+
+render::BitmapPixels* pixelsOf(const Value& v) {
+  BitmapDataObject* b = bitmapOf(v);
+  return b && b->pixels ? &*b->pixels : nullptr;
+}
+
+// A new pixel store counted against the cap; nullptr when it would pass it.
+std::shared_ptr<render::Bitmap> newStore(Vm& vm, int width, int height, uint32_t premultiplied) {
+  const size_t bytes = size_t(width) * size_t(height) * 4;
+  std::shared_ptr<size_t> alive = vm.bitmapBytes;
+  if (bytes > vm.limits().maxBitmapBytes || *alive > vm.limits().maxBitmapBytes - bytes)
+    return nullptr;
+  auto* b = new render::Bitmap;
+  b->width = width;
+  b->height = height;
+  b->pixels.assign(size_t(width) * size_t(height), premultiplied);
+  *alive += bytes;
+  // Whatever is left of it (dispose() gives its pixels back early) is given back here.
+  return std::shared_ptr<render::Bitmap>(b, [alive](render::Bitmap* p) {
+    *alive -= std::min(*alive, size_t(p->width) * size_t(p->height) * 4);
+    delete p;
+  });
+}
+
+void releasePixels(Vm& vm, BitmapDataObject* b) {
+  if (!b || !b->pixels) return;
+  const size_t bytes = size_t(b->pixels->width()) * size_t(b->pixels->height()) * 4;
+  *vm.bitmapBytes -= std::min(*vm.bitmapBytes, bytes);
+  b->pixels->dispose();
+  b->pixels.reset();
+}
+
+BitmapDataObject* newBitmapObject(Vm& vm, const Value& proto) {
+  auto* self = vm.allocate<BitmapDataObject>();
+  const bool ci = vm.caseInsensitive();
+  self->put("__proto__", proto.isObject() ? proto : Value(vm.objectProto), kDontEnum | kDontDelete,
+            ci);
+  return self;
+}
+
+// Numbers as pixel coordinates: NaN and infinities are 0, others are cut to integers.
+int pixelInt(Vm& vm, const Value& v) { return vm.toInt(v); }
+uint32_t colorArg(Vm& vm, const Value& v) { return static_cast<uint32_t>(vm.toInt(v)); }
+double finite(double d) { return std::isfinite(d) ? d : 0; }
+
+double numberMember(Vm& vm, const Value& obj, const char* name) {
+  return obj.isObject() ? vm.toNumber(vm.getMember(obj.asObject(), name)) : 0;
+}
+
+std::optional<render::PixelRect> rectArg(Vm& vm, const Value& v) {
+  if (!v.isObject()) return std::nullopt;
+  auto part = [&](const char* name) { return toInt32(numberMember(vm, v, name)); };
+  return render::PixelRect{part("x"), part("y"), part("width"), part("height")};
+}
+
+// A point argument: anything that is not an object is (0, 0).
+std::pair<int, int> pointArg(Vm& vm, const Value& v) {
+  if (!v.isObject()) return {0, 0};
+  return {toInt32(numberMember(vm, v, "x")), toInt32(numberMember(vm, v, "y"))};
+}
+
+Value geomClass(Vm& vm, const char* name) {
+  Value flash = vm.getMember(vm.global, "flash");
+  if (!flash.isObject()) return Value();
+  Value geom = vm.getMember(flash.asObject(), "geom");
+  return geom.isObject() ? vm.getMember(geom.asObject(), name) : Value();
+}
+
+// A flash.geom.Rectangle as scripts see the class now; a plain object when it is gone.
+Value makeRectangle(Vm& vm, const render::PixelRect& r) {
+  std::vector<Value> args{Value(r.x), Value(r.y), Value(r.w), Value(r.h)};
+  Value ctor = geomClass(vm, "Rectangle");
+  if (ctor.isObject() && ctor.asObject()->kind == ObjectKind::Function)
+    return vm.construct(ctor, args);
+  Object* o = vm.newObject();
+  const char* names[] = {"x", "y", "width", "height"};
+  for (size_t i = 0; i < 4; ++i) vm.setMember(o, names[i], args[i]);
+  return Value(o);
+}
+
+render::ColorTransform colorTransformArg(Vm& vm, const Value& v) {
+  render::ColorTransform cx;
+  if (!v.isObject()) return cx;
+  auto f = [&](const char* name, double dflt) {
+    Value m = vm.getMember(v.asObject(), name);
+    return m.isUndefined() ? float(dflt) : float(finite(vm.toNumber(m)));
+  };
+  cx.mulR = f("redMultiplier", 1);
+  cx.mulG = f("greenMultiplier", 1);
+  cx.mulB = f("blueMultiplier", 1);
+  cx.mulA = f("alphaMultiplier", 1);
+  cx.addR = f("redOffset", 0);
+  cx.addG = f("greenOffset", 0);
+  cx.addB = f("blueOffset", 0);
+  cx.addA = f("alphaOffset", 0);
+  return cx;
+}
+
+ScriptClip::Matrix matrixArg(Vm& vm, const Value& v) {
+  ScriptClip::Matrix m;
+  if (!v.isObject()) return m;
+  auto f = [&](const char* name, double dflt) {
+    Value x = vm.getMember(v.asObject(), name);
+    return x.isUndefined() ? dflt : finite(vm.toNumber(x));
+  };
+  m = {f("a", 1), f("b", 0), f("c", 0), f("d", 1), f("tx", 0), f("ty", 0)};
+  return m;
+}
+
+// Draws another BitmapData's pixels over `target` through `m` and `cx`.
+void drawBitmap(const render::BitmapPixels& source, const ScriptClip::Matrix& m,
+                const render::ColorTransform& cx, bool smooth, render::Bitmap& target) {
+  render::DisplayNode node;
+  node.bitmap = source.store();
+  node.smoothBitmap = smooth;
+  // The source may be the target: draw from a copy.
+  if (source.store().get() == &target) node.bitmap = std::make_shared<render::Bitmap>(target);
+  render::MovieRenderer renderer;
+  const render::Affine toDevice =
+      render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty} * render::Affine::scale(0.05, 0.05);
+  renderer.renderOnto({node}, {target.pixels.data(), target.width, target.height}, toDevice,
+                      smooth ? render::RenderQuality::High : render::RenderQuality::Medium, cx);
+}
+
+using F = NativeFn;
+
+void accessor(Vm& vm, Object* proto, const char* name, NativeFn getter) {
+  Property& p = proto->defineOwn(name, vm.caseInsensitive());
+  p.value = Value();
+  p.flags = kDontEnum;
+  p.getter = vm.newNative(std::move(getter));
+  p.setter = nullptr;
+}
+
+// `fn(vm, call, pixels)` for a live BitmapData; anything else (a disposed one included)
+// gives `otherwise`.
+template <class Fn>
+NativeFn onPixels(Fn fn, Value otherwise = Value()) {
+  return [fn, otherwise](Vm& vm, CallInfo& c) -> Value {
+    render::BitmapPixels* p = pixelsOf(c.thisValue);
+    if (!p) return otherwise;
+    return fn(vm, c, *p);
+  };
+}
+
+void installMethods(Vm& vm, Object* proto) {
+  auto method = [&](const char* name, NativeFn fn) { vm.defineMethod(proto, name, std::move(fn)); };
+  // Sizes and the rest read -1 once the pixels are disposed.
+  accessor(vm, proto, "width",
+           onPixels([](Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.width()); },
+                    Value(-1)));
+  accessor(vm, proto, "height",
+           onPixels([](Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.height()); },
+                    Value(-1)));
+  accessor(vm, proto, "transparent",
+           onPixels([](Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.transparent()); },
+                    Value(-1)));
+  // The rectangle is made by flash.geom.Rectangle as it is now; -1 when that is no class.
+  accessor(vm, proto, "rectangle",
+           onPixels(
+               [](Vm& vm, CallInfo&, render::BitmapPixels& p) {
+                 Value ctor = geomClass(vm, "Rectangle");
+                 if (!ctor.isObject() || ctor.asObject()->kind != ObjectKind::Function)
+                   return Value(-1);
+                 return makeRectangle(vm, p.bounds());
+               },
+               Value(-1)));
+
+  method("getPixel", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           return Value(
+               double(p.getPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1))) & 0xFFFFFFu));
+         }));
+  method(
+      "getPixel32", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+        return Value(double(int32_t(p.getPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1))))));
+      }));
+  method("setPixel", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           p.setPixel(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+           return Value();
+         }));
+  method("setPixel32", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           p.setPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+           return Value();
+         }));
+  method("fillRect", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           if (auto r = rectArg(vm, c.arg(0))) p.fillRect(*r, colorArg(vm, c.arg(1)));
+           return Value();
+         }));
+  method("floodFill", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           p.floodFill(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+           return Value();
+         }));
+  // clone: the same pixels in a new object of the same prototype.
+  method("clone", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) -> Value {
+           auto store = newStore(vm, p.width(), p.height(), 0);
+           if (!store) return Value();
+           store->pixels = p.store()->pixels;
+           BitmapDataObject* self = newBitmapObject(vm, vm.getMember(c.thisValue, "__proto__"));
+           self->pixels.emplace(std::move(store), p.transparent());
+           return Value(self);
+         }));
+  method("dispose", [](Vm& vm, CallInfo& c) -> Value {
+    releasePixels(vm, bitmapOf(c.thisValue));
+    return Value();
+  });
+  method("copyPixels", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const render::BitmapPixels* src = pixelsOf(c.arg(0));
+           auto r = rectArg(vm, c.arg(1));
+           if (!src || !r) return Value();
+           auto [dx, dy] = pointArg(vm, c.arg(2));
+           const render::BitmapPixels* alpha = pixelsOf(c.arg(3));
+           auto [ax, ay] = pointArg(vm, c.arg(4));
+           p.copyPixels(*src, *r, dx, dy, alpha, ax, ay, vm.toBool(c.arg(5)));
+           return Value();
+         }));
+  method("copyChannel", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const render::BitmapPixels* src = pixelsOf(c.arg(0));
+           auto r = rectArg(vm, c.arg(1));
+           if (!src || !r) return Value();
+           auto [dx, dy] = pointArg(vm, c.arg(2));
+           p.copyChannel(*src, *r, dx, dy, colorArg(vm, c.arg(3)), colorArg(vm, c.arg(4)));
+           return Value();
+         }));
+  method("colorTransform", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           if (auto r = rectArg(vm, c.arg(0)))
+             p.colorTransform(*r, colorTransformArg(vm, c.arg(1)));
+           return Value();
+         }));
+  // draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a clip or
+  // another BitmapData drawn over these pixels.
+  method("draw", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const ScriptClip::Matrix m = matrixArg(vm, c.arg(1));
+           const render::ColorTransform cx = colorTransformArg(vm, c.arg(2));
+           render::Bitmap& target = *p.store();
+           // A clip rectangle limits what changes: draw into a copy, then keep its window.
+           std::optional<render::PixelRect> window = rectArg(vm, c.arg(4));
+           std::vector<uint32_t> before;
+           if (window) before = target.pixels;
+           if (const render::BitmapPixels* source = pixelsOf(c.arg(0))) {
+             drawBitmap(*source, m, cx, vm.toBool(c.arg(5)), target);
+           } else if (ScriptClip* clip = vm.clipOf(c.arg(0))) {
+             ScriptClip::ColorTransform ct{cx.mulR * 100.0, cx.addR, cx.mulG * 100.0, cx.addG,
+                                           cx.mulB * 100.0, cx.addB, cx.mulA * 100.0, cx.addA};
+             vm.host().drawClip(clip, m, ct, target);
+           }
+           if (window) {
+             const render::PixelRect keep = p.clip(*window);
+             for (int y = 0; y < p.height(); ++y)
+               for (int x = 0; x < p.width(); ++x) {
+                 const bool inside =
+                     x >= keep.x && x < keep.x + keep.w && y >= keep.y && y < keep.y + keep.h;
+                 if (!inside)
+                   target.pixels[size_t(y) * target.width + x] =
+                       before[size_t(y) * target.width + x];
+               }
+           }
+           // An opaque image stays opaque whatever was drawn.
+           if (!p.transparent())
+             for (uint32_t& px : target.pixels) px |= 0xFF000000u;
+           return Value();
+         }));
+  method("noise", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const int low = c.args.size() > 1 ? pixelInt(vm, c.arg(1)) : 0;
+           const int high = c.args.size() > 2 ? pixelInt(vm, c.arg(2)) : 255;
+           const uint32_t channels = c.args.size() > 3 ? colorArg(vm, c.arg(3)) : 7;
+           p.noise(vm.toInt(c.arg(0)), low, high, channels, vm.toBool(c.arg(4)));
+           return Value();
+         }));
+  method("perlinNoise", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           std::vector<double> offsets;
+           if (c.arg(8).isObject() && c.arg(8).asObject()->kind == ObjectKind::Array) {
+             // Two numbers (x, y) per octave; more than the octaves allowed are not read.
+             std::vector<Value> points = vm.arrayElements(c.arg(8).asObject());
+             for (size_t i = 0; i < points.size() && i < 16; ++i) {
+               offsets.push_back(finite(numberMember(vm, points[i], "x")));
+               offsets.push_back(finite(numberMember(vm, points[i], "y")));
+             }
+           }
+           const uint32_t channels = c.args.size() > 6 ? colorArg(vm, c.arg(6)) : 7;
+           p.perlinNoise(finite(vm.toNumber(c.arg(0))), finite(vm.toNumber(c.arg(1))),
+                         vm.toInt(c.arg(2)), vm.toInt(c.arg(3)), vm.toBool(c.arg(4)),
+                         vm.toBool(c.arg(5)), channels, vm.toBool(c.arg(7)), offsets.data(),
+                         int(offsets.size()));
+           return Value();
+         }));
+  method("getColorBoundsRect", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const bool find = c.args.size() > 2 ? vm.toBool(c.arg(2)) : true;
+           return makeRectangle(
+               vm, p.colorBounds(colorArg(vm, c.arg(0)), colorArg(vm, c.arg(1)), find));
+         }));
+  method("scroll", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           p.scroll(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)));
+           return Value();
+         }));
+  method("merge", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const render::BitmapPixels* src = pixelsOf(c.arg(0));
+           auto r = rectArg(vm, c.arg(1));
+           if (!src || !r) return Value();
+           auto [dx, dy] = pointArg(vm, c.arg(2));
+           const uint32_t m[4] = {colorArg(vm, c.arg(3)), colorArg(vm, c.arg(4)),
+                                  colorArg(vm, c.arg(5)), colorArg(vm, c.arg(6))};
+           p.merge(*src, *r, dx, dy, m);
+           return Value();
+         }));
+  // paletteMap(source, rect, point, red, green, blue, alpha): arrays of 256 entries.
+  method("paletteMap", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const render::BitmapPixels* src = pixelsOf(c.arg(0));
+           auto r = rectArg(vm, c.arg(1));
+           if (!src || !r) return Value();
+           auto [dx, dy] = pointArg(vm, c.arg(2));
+           std::vector<uint32_t> tables[4];
+           const uint32_t* use[4] = {nullptr, nullptr, nullptr, nullptr};
+           for (int i = 0; i < 4; ++i) {
+             const Value a = c.arg(3 + size_t(i));
+             if (!a.isObject() || a.asObject()->kind != ObjectKind::Array) continue;
+             std::vector<Value> items = vm.arrayElements(a.asObject());
+             tables[i].assign(256, 0);
+             for (size_t k = 0; k < 256 && k < items.size(); ++k)
+               tables[i][k] = colorArg(vm, items[k]);
+             use[i] = tables[i].data();
+           }
+           p.paletteMap(*src, *r, dx, dy, use);
+           return Value();
+         }));
+  // threshold(source, rect, point, operation, threshold, color, mask, copySource):
+  // how many pixels matched.
+  method("threshold", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const render::BitmapPixels* src = pixelsOf(c.arg(0));
+           auto r = rectArg(vm, c.arg(1));
+           if (!src || !r) return Value(0);
+           auto [dx, dy] = pointArg(vm, c.arg(2));
+           const uint32_t mask = c.args.size() > 6 ? colorArg(vm, c.arg(6)) : 0xFFFFFFFFu;
+           return Value(p.threshold(*src, *r, dx, dy, vm.toString(c.arg(3)), colorArg(vm, c.arg(4)),
+                                    colorArg(vm, c.arg(5)), mask, vm.toBool(c.arg(7))));
+         }));
+  // pixelDissolve(source, rect, point, seed, numPixels, fillColor): the seed to go on with.
+  method("pixelDissolve", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+           const render::BitmapPixels* src = pixelsOf(c.arg(0));
+           auto r = rectArg(vm, c.arg(1));
+           if (!src || !r) return Value();
+           auto [dx, dy] = pointArg(vm, c.arg(2));
+           const double n =
+               c.args.size() > 4 ? finite(vm.toNumber(c.arg(4))) : double(r->w) * r->h / 30;
+           const int64_t count = int64_t(std::clamp(n, 0.0, double(kMaxSide) * kMaxSide));
+           return Value(double(p.pixelDissolve(*src, *r, dx, dy, vm.toInt(c.arg(3)), count,
+                                               colorArg(vm, c.arg(5)))));
+         }));
+  // hitTest(firstPoint, firstAlphaThreshold, secondObject, secondPoint, secondThreshold):
+  // against a Point, a Rectangle or another BitmapData (opaque pixels of each).
+  method("hitTest", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) -> Value {
+           auto [fx, fy] = pointArg(vm, c.arg(0));
+           const int threshold = std::clamp(pixelInt(vm, c.arg(1)), 0, 255);
+           const Value second = c.arg(2);
+           if (const render::BitmapPixels* other = pixelsOf(second)) {
+             auto [sx, sy] = pointArg(vm, c.arg(3));
+             const int threshold2 =
+                 c.args.size() > 4 ? std::clamp(pixelInt(vm, c.arg(4)), 0, 255) : 1;
+             // The other image's pixels in this one's space: overlap of both rectangles.
+             const int64_t ox = int64_t(sx) - fx, oy = int64_t(sy) - fy;
+             for (int y = 0; y < other->height(); ++y) {
+               const int64_t ty = oy + y;
+               if (ty < 0 || ty >= p.height()) continue;
+               for (int x = 0; x < other->width(); ++x) {
+                 const int64_t tx = ox + x;
+                 if (tx < 0 || tx >= p.width()) continue;
+                 if (int(other->getPixel32(x, y) >> 24) >= threshold2 &&
+                     int(p.getPixel32(int(tx), int(ty)) >> 24) >= threshold)
+                   return Value(true);
+               }
+             }
+             return Value(false);
+           }
+           if (!second.isObject()) return Value(false);
+           const bool isRect = !vm.getMember(second.asObject(), "width").isUndefined();
+           // Kept well inside int: the rectangle's far side is x + width.
+           auto coord = [](int64_t v) {
+             return int(std::clamp<int64_t>(v, -(int64_t(1) << 30), int64_t(1) << 30));
+           };
+           const int x = coord(int64_t(toInt32(numberMember(vm, second, "x"))) - fx);
+           const int y = coord(int64_t(toInt32(numberMember(vm, second, "y"))) - fy);
+           if (isRect) {
+             render::PixelRect r{x, y, coord(toInt32(numberMember(vm, second, "width"))),
+                                 coord(toInt32(numberMember(vm, second, "height")))};
+             return Value(p.anyAlphaAtLeast(r, threshold));
+           }
+           return Value(p.anyAlphaAtLeast({x, y, 1, 1}, threshold));
+         }));
+}
+
+void installBitmapData(Vm& vm, Object* display) {
+  const bool ci = vm.caseInsensitive();
+  Object* proto = vm.newObject();
+  FunctionObject* ctor = vm.newNative(
+      [](Vm& vm, CallInfo& c) -> Value {
+        if (!c.isConstruct) return Value();
+        // Sides outside 1..2880 (or missing) make no object at all.
+        const double w = vm.toNumber(c.arg(0)), h = vm.toNumber(c.arg(1));
+        if (!(w >= 1 && w <= kMaxSide && h >= 1 && h <= kMaxSide)) return Value();
+        const bool transparent = c.args.size() > 2 ? vm.toBool(c.arg(2)) : true;
+        const uint32_t fill = c.args.size() > 3 ? colorArg(vm, c.arg(3)) : 0xFFFFFFFFu;
+        const uint32_t stored = render::premultiply(transparent ? fill : (fill | 0xFF000000u));
+        auto store = newStore(vm, int(w), int(h), stored);
+        if (!store) return Value();  // too many pixels alive
+        BitmapDataObject* self = newBitmapObject(vm, vm.getMember(c.callee, "prototype"));
+        self->put("__constructor__", c.callee, kDontEnum, vm.caseInsensitive());
+        self->pixels.emplace(std::move(store), transparent);
+        return Value(self);
+      },
+      proto);
+  ctor->constructsOwnObject = true;
+  display->put("BitmapData", ctor, kDontEnum, ci);
+  installMethods(vm, proto);
+  const char* channels[] = {"RED_CHANNEL", "GREEN_CHANNEL", "BLUE_CHANNEL", "ALPHA_CHANNEL"};
+  for (int i = 0; i < 4; ++i)
+    ctor->put(channels[i], Value(1 << i), kDontEnum | kDontDelete | kReadOnly, ci);
+  // loadBitmap(linkage): a new BitmapData with the pixels of an exported bitmap.
+  vm.defineMethod(ctor, "loadBitmap", [](Vm& vm, CallInfo& c) -> Value {
+    std::shared_ptr<const render::Bitmap> image = vm.host().exportedBitmap(vm.toString(c.arg(0)));
+    if (!image || !image->valid() || image->width > kMaxSide || image->height > kMaxSide)
+      return Value();
+    auto store = newStore(vm, image->width, image->height, 0);
+    if (!store) return Value();
+    store->pixels = image->pixels;
+    Value ctorValue = c.thisValue.isObject() ? c.thisValue : Value();
+    BitmapDataObject* self = newBitmapObject(vm, vm.getMember(ctorValue, "prototype"));
+    bool opaque = true;
+    for (uint32_t px : store->pixels) opaque = opaque && (px >> 24) == 255;
+    self->pixels.emplace(std::move(store), !opaque);
+    return Value(self);
+  });
+}
+
+// MovieClip.attachBitmap(bitmap, depth, pixelSnapping, smoothing): on the prototype in
+// every version, though only SWF 8 movies see BitmapData to give it.
+void installAttachBitmap(Vm& vm) {
+  if (!vm.clipProto) return;
+  vm.defineMethod(vm.clipProto, "attachBitmap", [](Vm& vm, CallInfo& c) -> Value {
+    ScriptClip* clip = vm.clipOf(c.thisValue);
+    render::BitmapPixels* p = pixelsOf(c.arg(0));
+    if (!clip || !p || c.args.size() < 2) return Value();
+    clip->attachBitmap(p->store(), vm.toInt(c.arg(1)), vm.toBool(c.arg(3)));
+    return Value();
+  });
+}
+
+}  // namespace
+
+std::shared_ptr<render::Bitmap> bitmapDataPixels(const Value& v, bool* transparent) {
+  render::BitmapPixels* p = pixelsOf(v);
+  if (!p || !p->store()) return nullptr;
+  if (transparent) *transparent = p->transparent();
+  return p->store();
+}
+
+Value newBitmapDataOn(Vm& vm, std::shared_ptr<render::Bitmap> pixels, bool transparent) {
+  if (!pixels) return Value();
+  Value ctor;
+  if (Value flash = vm.getMember(vm.global, "flash"); flash.isObject())
+    if (Value display = vm.getMember(flash.asObject(), "display"); display.isObject())
+      ctor = vm.getMember(display.asObject(), "BitmapData");
+  BitmapDataObject* self =
+      newBitmapObject(vm, ctor.isObject() ? vm.getMember(ctor.asObject(), "prototype") : Value());
+  if (ctor.isObject()) self->put("__constructor__", ctor, kDontEnum, vm.caseInsensitive());
+  self->pixels.emplace(std::move(pixels), transparent);
+  return Value(self);
+}
+
+void installBitmapDataBuiltins(Vm& vm) {
+  installAttachBitmap(vm);
+  if (vm.version() < 6) return;
+  // The flash package flash.geom made: visible from SWF 8, hidden before.
+  Object* package = nullptr;
+  if (vm.version() >= 8) {
+    Value flash = vm.getMember(vm.global, "flash");
+    package = flash.isObject() ? flash.asObject() : nullptr;
+  } else {
+    package = vm.registeredClass("\x01flash");  // the name builtins_geom.cpp keeps it under
+  }
+  if (!package) return;
+  Object* display = vm.newObject();
+  package->put("display", display, 0, vm.caseInsensitive());
+  installBitmapData(vm, display);
+}
+
+}  // namespace orv::movie::avm1

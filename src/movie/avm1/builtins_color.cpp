@@ -1,0 +1,123 @@
+// Color: reads and changes a clip's colour transform (setRGB, setTransform...).
+#include <algorithm>
+#include <cmath>
+
+#include "movie/avm1/frame.h"
+#include "movie/avm1/vm.h"
+
+namespace orv::movie::avm1 {
+
+namespace {
+
+constexpr const char* kTargetSlot = "target";
+
+// The clip a Color works on: the clip given to the constructor, or the clip a path names,
+// looked up from the timeline running now. Null when it is gone.
+ScriptClip* targetOf(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return nullptr;
+  Value t = vm.getMember(self, kTargetSlot);
+  if (ScriptClip* clip = vm.clipOf(t)) return clip;
+  if (t.isUndefined() || t.isNull()) return nullptr;
+  Vm::Frame* f = vm.currentFrame();
+  Object* base = f && f->target ? f->target : vm.objectFor(vm.rootClip());
+  Object* o = base ? vm.clipObjectAtPath(base, vm.toString(t)) : nullptr;
+  return o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
+}
+
+// A transform object's field, or `fallback` when it is absent; what is not a number is 0.
+double field(Vm& vm, Object* o, const char* name, double fallback) {
+  Value v = vm.getMember(o, name);
+  if (v.isUndefined()) return fallback;
+  double n = vm.toNumber(v);
+  return std::isfinite(n) ? n : 0;
+}
+
+// Flash keeps multipliers in 8.8 fixed point and offsets as 16-bit integers, wrapping
+// what does not fit, so what getTransform gives back is what those hold.
+double wrap16(double v) {
+  if (!std::isfinite(v)) return 0;
+  // A value already held (153 / 2.56 * 2.56) may come back a hair under its integer.
+  double w = std::fmod(std::trunc(v + (v >= 0 ? 1e-7 : -1e-7)), 65536.0);
+  if (w >= 32768) w -= 65536;
+  if (w < -32768) w += 65536;
+  return w;
+}
+double fixedMultiplier(double percent) { return wrap16(percent * 2.56) / 2.56; }
+double fixedOffset(double offset) { return wrap16(offset); }
+
+}  // namespace
+
+void installColorBuiltins(Vm& vm) {
+  bool ci = vm.caseInsensitive();
+  Object* proto = vm.newObject();
+  FunctionObject* ctor = vm.newNative(
+      [](Vm& vm, CallInfo& c) -> Value {
+        if (Object* self = c.thisObject())
+          self->put(kTargetSlot, c.arg(0), kDontEnum, vm.caseInsensitive());
+        return c.thisValue;
+      },
+      proto);
+  vm.global->put("Color", ctor, kDontEnum, ci);
+
+  vm.defineMethod(proto, "setRGB", [](Vm& vm, CallInfo& c) -> Value {
+    ScriptClip* clip = targetOf(vm, c);
+    if (!clip || c.args.empty()) return Value();
+    const uint32_t rgb = static_cast<uint32_t>(vm.toInt(c.arg(0)));
+    ScriptClip::ColorTransform ct = clip->colorTransform();
+    ct.ra = ct.ga = ct.ba = 0;
+    ct.rb = (rgb >> 16) & 0xFF;
+    ct.gb = (rgb >> 8) & 0xFF;
+    ct.bb = rgb & 0xFF;
+    clip->setColorTransform(ct);
+    return Value();
+  });
+  vm.defineMethod(proto, "getRGB", [](Vm& vm, CallInfo& c) -> Value {
+    ScriptClip* clip = targetOf(vm, c);
+    if (!clip) return Value();
+    ScriptClip::ColorTransform ct = clip->colorTransform();
+    auto channel = [](double offset) {
+      return static_cast<uint32_t>(static_cast<int>(offset) & 0xFF);
+    };
+    return Value(static_cast<double>(channel(ct.rb) << 16 | channel(ct.gb) << 8 | channel(ct.bb)));
+  });
+  vm.defineMethod(proto, "setTransform", [](Vm& vm, CallInfo& c) -> Value {
+    ScriptClip* clip = targetOf(vm, c);
+    if (!clip || !c.arg(0).isObject()) return Value();
+    Object* t = c.arg(0).asObject();
+    ScriptClip::ColorTransform ct = clip->colorTransform();
+    ct.ra = field(vm, t, "ra", ct.ra);
+    ct.rb = field(vm, t, "rb", ct.rb);
+    ct.ga = field(vm, t, "ga", ct.ga);
+    ct.gb = field(vm, t, "gb", ct.gb);
+    ct.ba = field(vm, t, "ba", ct.ba);
+    ct.bb = field(vm, t, "bb", ct.bb);
+    ct.aa = field(vm, t, "aa", ct.aa);
+    ct.ab = field(vm, t, "ab", ct.ab);
+    for (double* m : {&ct.ra, &ct.ga, &ct.ba, &ct.aa}) *m = fixedMultiplier(*m);
+    for (double* o : {&ct.rb, &ct.gb, &ct.bb, &ct.ab}) *o = fixedOffset(*o);
+    clip->setColorTransform(ct);
+    return Value();
+  });
+  vm.defineMethod(proto, "getTransform", [](Vm& vm, CallInfo& c) -> Value {
+    ScriptClip* clip = targetOf(vm, c);
+    if (!clip) return Value();
+    ScriptClip::ColorTransform ct = clip->colorTransform();
+    // _alpha may have been set to a value finer than the transform holds.
+    for (double* m : {&ct.ra, &ct.ga, &ct.ba, &ct.aa}) *m = fixedMultiplier(*m);
+    for (double* o : {&ct.rb, &ct.gb, &ct.bb, &ct.ab}) *o = fixedOffset(*o);
+    Object* o = vm.newObject();
+    for (auto [name, v] : {std::pair{"ra", ct.ra},
+                           {"rb", ct.rb},
+                           {"ga", ct.ga},
+                           {"gb", ct.gb},
+                           {"ba", ct.ba},
+                           {"bb", ct.bb},
+                           {"aa", ct.aa},
+                           {"ab", ct.ab}})
+      vm.setMember(o, name, v);
+    return Value(o);
+  });
+}
+
+}  // namespace orv::movie::avm1

@@ -1,0 +1,249 @@
+// Global functions: parseInt, escape, setInterval, ASSetPropFlags, Error, ...
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "movie/avm1/vm.h"
+
+namespace orv::movie::avm1 {
+
+namespace {
+
+bool isFunction(const Value& v) {
+  return v.isObject() && v.asObject()->kind == ObjectKind::Function;
+}
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+Value parseIntImpl(Vm& vm, const std::string& s, const Value& radixV) {
+  size_t i = 0;
+  int radix = radixV.isUndefined() ? 0 : vm.toInt(radixV);
+  bool neg = false;
+  // "0x" counts only as the very first characters (then a sign may follow it), and is
+  // skipped whatever the radix; a radix left out becomes 16.
+  if (s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    if (radix == 0) radix = 16;
+    i = 2;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+      neg = s[i] == '-';
+      ++i;
+    }
+  } else {
+    while (i < s.size() && isSpace(s[i])) ++i;
+    const bool leadingSpace = i > 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+      neg = s[i] == '-';
+      ++i;
+      // A sign before "0x" makes it no number at all.
+      if (!leadingSpace && (radix == 0 || radix == 16) && i + 1 < s.size() && s[i] == '0' &&
+          (s[i + 1] == 'x' || s[i + 1] == 'X'))
+        return Value(std::nan(""));
+    }
+    if (radix == 0) {
+      // Octal when the rest is all octal digits after a 0, with no spaces before.
+      bool octal = !leadingSpace && i + 1 < s.size() && s[i] == '0' &&
+                   s.find_first_not_of("01234567", i) >= s.size();
+      radix = octal ? 8 : 10;
+    }
+  }
+  if (radix < 2 || radix > 36) return Value(std::nan(""));
+  double v = 0;
+  bool any = false;
+  for (; i < s.size(); ++i) {
+    char c = s[i];
+    int d = c >= '0' && c <= '9'   ? c - '0'
+            : c >= 'a' && c <= 'z' ? c - 'a' + 10
+            : c >= 'A' && c <= 'Z' ? c - 'A' + 10
+                                   : 99;
+    if (d >= radix) break;
+    v = v * radix + d;
+    any = true;
+  }
+  if (!any) return Value(std::nan(""));
+  return Value(neg ? -v : v);
+}
+
+Value parseFloatImpl(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size() && isSpace(s[i])) ++i;
+  size_t k = i;
+  if (k < s.size() && (s[k] == '-' || s[k] == '+')) ++k;
+  bool digits = false;
+  while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
+    ++k;
+    digits = true;
+  }
+  if (k < s.size() && s[k] == '.') {
+    ++k;
+    while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
+      ++k;
+      digits = true;
+    }
+  }
+  if (!digits) return Value(std::nan(""));
+  if (k < s.size() && (s[k] == 'e' || s[k] == 'E')) {
+    size_t e = k + 1;
+    if (e < s.size() && (s[e] == '-' || s[e] == '+')) ++e;
+    size_t ds = e;
+    while (e < s.size() && std::isdigit(static_cast<unsigned char>(s[e]))) ++e;
+    if (e > ds) k = e;
+  }
+  return Value(std::strtod(s.substr(i, k - i).c_str(), nullptr));
+}
+
+int addInterval(Vm& vm, CallInfo& c, bool once) {
+  Vm::Interval iv;
+  size_t next;
+  if (isFunction(c.arg(0))) {
+    iv.fn = c.arg(0);
+    next = 1;
+  } else if (c.arg(0).isObject() && c.args.size() >= 3) {
+    iv.target = c.arg(0);
+    iv.methodName = vm.toString(c.arg(1));
+    next = 2;
+  } else {
+    return -1;
+  }
+  if (next >= c.args.size()) return -1;
+  double ms = vm.toNumber(c.args[next]);
+  iv.periodMs = std::isnan(ms) || ms < 0 ? 0 : ms;
+  for (size_t i = next + 1; i < c.args.size(); ++i) iv.args.push_back(c.args[i]);
+  iv.id = vm.nextIntervalId++;
+  iv.nextDueMs = vm.host().timerMs() + std::max(1.0, iv.periodMs);
+  iv.once = once;
+  vm.intervals[iv.id] = iv;
+  return iv.id;
+}
+
+}  // namespace
+
+void installGlobalFunctions(Vm& vm) {
+  bool ci = vm.caseInsensitive();
+  Object* g = vm.global;
+  const uint8_t kConst = kDontEnum | kDontDelete | kReadOnly;
+  g->put("NaN", std::nan(""), kConst, ci);
+  g->put("Infinity", std::numeric_limits<double>::infinity(), kConst, ci);
+
+  vm.defineMethod(g, "parseInt", [](Vm& vm, CallInfo& c) -> Value {
+    // A String object gives the text it holds, whatever its toString says.
+    Value text = c.arg(0);
+    if (text.isObject() && text.asObject()->kind == ObjectKind::String)
+      text = text.asObject()->primitive;
+    return parseIntImpl(vm, vm.toString(text), c.arg(1));
+  });
+  vm.defineMethod(g, "parseFloat", [](Vm& vm, CallInfo& c) -> Value {
+    return parseFloatImpl(vm.toString(c.arg(0)));
+  });
+  vm.defineMethod(g, "isNaN", [](Vm& vm, CallInfo& c) -> Value {
+    return Value(std::isnan(vm.toNumber(c.arg(0))));
+  });
+  vm.defineMethod(g, "isFinite", [](Vm& vm, CallInfo& c) -> Value {
+    return Value(std::isfinite(vm.toNumber(c.arg(0))));
+  });
+  vm.defineMethod(g, "escape", [](Vm& vm, CallInfo& c) -> Value {
+    std::string s = vm.toString(c.arg(0)), out;
+    for (unsigned char ch : s) {
+      if (std::isalnum(ch)) {  // everything else is written as %XX
+        out += static_cast<char>(ch);
+      } else {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, "%%%02X", ch);
+        out += buf;
+      }
+    }
+    return Value(out);
+  });
+  vm.defineMethod(g, "unescape", [](Vm& vm, CallInfo& c) -> Value {
+    std::string s = vm.toString(c.arg(0)), out;
+    auto hex = [](char h) {
+      return h >= '0' && h <= '9'   ? h - '0'
+             : h >= 'a' && h <= 'f' ? h - 'a' + 10
+             : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                    : -1;
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+        out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+        i += 2;
+      } else if (s[i] == '%' && i + 2 >= s.size()) {
+        break;  // a cut-off escape at the end is dropped
+      } else {
+        out += s[i];
+      }
+    }
+    return Value(out);
+  });
+  vm.defineMethod(g, "setInterval", [](Vm& vm, CallInfo& c) -> Value {
+    int id = addInterval(vm, c, false);
+    return id < 0 ? Value() : Value(static_cast<double>(id));
+  });
+  vm.defineMethod(g, "setTimeout", [](Vm& vm, CallInfo& c) -> Value {
+    int id = addInterval(vm, c, true);
+    return id < 0 ? Value() : Value(static_cast<double>(id));
+  });
+  auto clear = [](Vm& vm, CallInfo& c) -> Value {
+    vm.intervals.erase(vm.toInt(c.arg(0)));
+    return Value();
+  };
+  vm.defineMethod(g, "clearInterval", clear);
+  vm.defineMethod(g, "clearTimeout", clear);
+  vm.defineMethod(g, "updateAfterEvent", [](Vm&, CallInfo&) -> Value { return Value(); });
+  vm.defineMethod(g, "ASSetPropFlags", [](Vm& vm, CallInfo& c) -> Value {
+    Value target = c.arg(0);
+    if (!target.isObject()) return Value();
+    Object* o = target.asObject();
+    bool ci = vm.caseInsensitive();
+    int set = vm.toInt(c.arg(2)), clear = vm.toInt(c.arg(3));
+    // Packages hidden from older movies appear when their version bit is cleared.
+    if (o == vm.global) revealHiddenPackages(vm, clear);
+    auto apply = [&](Property& p) {
+      p.flags = static_cast<uint8_t>(((p.flags & ~clear) | set) & 7);
+    };
+    Value names = c.arg(1);
+    if (names.isNull()) {
+      for (auto& p : o->properties())
+        if (!p.deleted) apply(p);
+      return Value();
+    }
+    std::vector<std::string> list;
+    if (names.isObject()) {
+      // Only a real array lists names; other objects name nothing.
+      if (names.asObject()->kind != ObjectKind::Array) return Value();
+      for (auto& v : vm.arrayElements(names.asObject())) list.push_back(vm.toString(v));
+    } else {
+      std::string s = vm.toString(names);
+      size_t pos = 0;
+      while (true) {
+        size_t comma = s.find(',', pos);
+        list.push_back(s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+        if (comma == std::string::npos) break;
+        pos = comma + 1;
+      }
+    }
+    for (auto& n : list)
+      if (Property* p = o->findOwn(n, ci)) apply(*p);
+    return Value();
+  });
+
+  // Error
+  Object* eproto = vm.newObject();
+  vm.errorProto = eproto;
+  FunctionObject* ector = vm.newNative(
+      [](Vm& vm, CallInfo& c) -> Value {
+        // Called without `new`, Error makes nothing.
+        if (!c.isConstruct) return Value();
+        Object* o = c.thisObject();
+        if (o && !c.arg(0).isUndefined()) vm.setMember(o, "message", c.arg(0));
+        return Value(o);
+      },
+      eproto);
+  g->put("Error", ector, kDontEnum, ci);
+  eproto->put("name", "Error", kDontEnum, ci);
+  eproto->put("message", "Error", kDontEnum, ci);
+  vm.defineMethod(eproto, "toString", [](Vm& vm, CallInfo& c) -> Value {
+    // The message as it is, not converted: an object message comes back an object.
+    return vm.getMember(c.thisValue, "message");
+  });
+}
+
+}  // namespace orv::movie::avm1

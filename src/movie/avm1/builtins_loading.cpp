@@ -1,0 +1,329 @@
+// Loading files from the movie's own folder: LoadVars.load/sendAndLoad, loadVariables,
+// loadMovie/unloadMovie and MovieClipLoader. Every request is queued and answered on a
+// later frame (Vm::runLoads), in the order a Flash player gives its callbacks:
+//   LoadVars:         onData(text or undefined) -> (default onData) decode, onLoad(success)
+//   loadVariables:    the variables, then onClipEvent(data) and onData
+//   MovieClipLoader:  onLoadStart, onLoadProgress; next frame onLoadProgress,
+//                     onLoadComplete; next frame onLoadInit. A file that cannot be read
+//                     gives onLoadError(target, "URLNotFound", 0) instead.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "movie/avm1/host_builtins.h"
+
+namespace orv::movie::avm1 {
+
+namespace {
+
+// The text of a loaded file: SWF 6 and later read it as UTF-8 and drop a byte order mark.
+std::string fileText(const Vm& vm, const std::vector<uint8_t>& bytes) {
+  size_t skip = 0;
+  if (vm.version() >= 6 && bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB &&
+      bytes[2] == 0xBF)
+    skip = 3;
+  std::string text(bytes.begin() + static_cast<std::ptrdiff_t>(skip), bytes.end());
+  // A NUL ends the text as it ends strings in the player.
+  if (size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+  return text;
+}
+
+// A MovieClipLoader target given as a level: a number, or "_levelN" (-1: none).
+int loaderLevel(Vm&, const Value& v) {
+  if (v.isNumber()) {
+    const double n = v.asNumber();
+    return n >= 0 && n <= 65535 && n == std::floor(n) ? static_cast<int>(n) : -1;
+  }
+  return v.isString() ? Vm::levelOfTarget(v.asString()) : -1;
+}
+
+// A MovieClipLoader target: a clip, a level's root, or a path from the root ("loadtarget",
+// "_level0.a").
+ScriptClip* loaderTarget(Vm& vm, const Value& v) {
+  if (v.isObject()) return vm.clipOf(v);
+  if (const int level = loaderLevel(vm, v); level >= 0) return vm.host().level(level);
+  if (!v.isString() || v.asString().empty()) return nullptr;
+  Object* root = vm.objectFor(vm.rootClip());
+  Object* o = root ? vm.clipObjectAtPath(root, v.asString()) : nullptr;
+  return o ? vm.clipOf(Value(o)) : nullptr;
+}
+
+// {bytesLoaded, bytesTotal} of a clip, from its own getBytesLoaded/getBytesTotal, on an
+// object without a prototype (as the player hands it out).
+Value progressOf(Vm& vm, ScriptClip* clip) {
+  Object* o = vm.objectFor(clip);
+  if (!o) return Value();
+  Object* prog = vm.allocate<Object>();
+  vm.setMember(prog, "bytesLoaded", vm.callMethod(Value(o), "getBytesLoaded", {}));
+  vm.setMember(prog, "bytesTotal", vm.callMethod(Value(o), "getBytesTotal", {}));
+  return Value(prog);
+}
+
+void broadcast(Vm& vm, const Value& loader, const char* event, std::vector<Value> args) {
+  args.insert(args.begin(), Value(event));
+  vm.callMethod(loader, "broadcastMessage", args);
+}
+
+void installLoadVarsLoading(Vm& vm) {
+  Value ctor = vm.getMember(vm.global, "LoadVars");
+  Value protoValue = ctor.isObject() ? vm.getMember(ctor, "prototype") : Value();
+  if (!protoValue.isObject()) return;
+  Object* proto = protoValue.asObject();
+  // load(url): true once the request is on its way; the answer comes to onData.
+  auto start = [](Vm& vm, Object* receiver, const Value& url) -> bool {
+    if (!receiver || url.isNullish()) return false;
+    LoadRequest r;
+    r.kind = LoadRequest::Kind::Data;
+    r.url = vm.toString(url);
+    r.receiver = Value(receiver);
+    if (!vm.loads().add(std::move(r))) return false;
+    vm.setMember(receiver, "_bytesLoaded", Value(0.0));
+    vm.setMember(receiver, "_bytesTotal", Value());
+    vm.setMember(receiver, "loaded", Value(false));
+    return true;
+  };
+  vm.defineMethod(proto, "load", [start](Vm& vm, CallInfo& c) -> Value {
+    return Value(start(vm, c.thisObject(), c.arg(0)));
+  });
+  // Nothing is posted anywhere: the reply is what loading the URL gives, into `target`.
+  vm.defineMethod(proto, "sendAndLoad", [start](Vm& vm, CallInfo& c) -> Value {
+    Value target = c.arg(1);
+    if (!target.isObject()) return Value(false);
+    return Value(start(vm, target.asObject(), c.arg(0)));
+  });
+  vm.defineMethod(proto, "send",
+                  [](Vm&, CallInfo& c) -> Value { return Value(!c.arg(0).isNullish()); });
+  // The default onData decodes what arrived and reports to onLoad.
+  vm.defineMethod(proto, "onData", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self) return Value();
+    Value src = c.arg(0);
+    if (src.isUndefined()) {
+      vm.setMember(self, "loaded", Value(false));
+      Value no(false);
+      vm.callMethod(c.thisValue, "onLoad", std::span<Value>(&no, 1));
+      return Value();
+    }
+    Value text(vm.toString(src));
+    vm.callMethod(c.thisValue, "decode", std::span<Value>(&text, 1));
+    vm.setMember(self, "loaded", Value(true));
+    Value yes(true);
+    vm.callMethod(c.thisValue, "onLoad", std::span<Value>(&yes, 1));
+    return Value();
+  });
+  vm.defineMethod(proto, "onLoad", [](Vm&, CallInfo&) -> Value { return Value(); });
+}
+
+void installMovieClipLoader(Vm& vm) {
+  Object* proto = vm.newObject();
+  FunctionObject* ctor = vm.newNative(
+      [](Vm& vm, CallInfo& c) -> Value {
+        // Each loader starts as its own listener.
+        if (Object* self = c.thisObject())
+          self->put("_listeners", Value(vm.newArray({c.thisValue})), kDontEnum,
+                    vm.caseInsensitive());
+        return Value();
+      },
+      proto);
+  vm.global->put("MovieClipLoader", Value(ctor), kDontEnum, vm.caseInsensitive());
+  Value broadcaster = vm.getMember(vm.global, "AsBroadcaster");
+  for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
+    proto->put(name, vm.getMember(broadcaster, name), kDontEnum, vm.caseInsensitive());
+  vm.defineMethod(proto, "loadClip", [](Vm& vm, CallInfo& c) -> Value {
+    if (c.args.size() < 2 || !c.arg(0).isString() || !c.thisObject()) return Value(false);
+    ScriptClip* target = loaderTarget(vm, c.arg(1));
+    Object* clip = target ? vm.objectFor(target) : nullptr;
+    // A level not there yet is loaded by its number.
+    const int level = clip ? -1 : loaderLevel(vm, c.arg(1));
+    if (!clip && level < 0) return Value(false);
+    LoadRequest r;
+    r.kind = LoadRequest::Kind::ClipLoader;
+    r.url = c.arg(0).asString();
+    r.receiver = c.thisValue;
+    r.clip = clip ? Value(clip) : Value();
+    r.level = level;
+    return Value(vm.loads().add(std::move(r)));
+  });
+  vm.defineMethod(proto, "unloadClip", [](Vm& vm, CallInfo& c) -> Value {
+    if (c.args.empty()) return Value();
+    ScriptClip* target = loaderTarget(vm, c.arg(0));
+    if (!target) return Value(false);
+    vm.requestMovieLoad("", target);  // a level's root: the level goes
+    return Value(true);
+  });
+  vm.defineMethod(proto, "getProgress", [](Vm& vm, CallInfo& c) -> Value {
+    ScriptClip* target = loaderTarget(vm, c.arg(0));
+    return target ? progressOf(vm, target) : Value();
+  });
+}
+
+}  // namespace
+
+void Vm::requestMovieLoad(const std::string& url, ScriptClip* clip) {
+  Object* o = objectFor(clip);
+  if (!o) return;
+  LoadRequest r;
+  r.kind = LoadRequest::Kind::Movie;
+  r.url = url;
+  r.clip = Value(o);
+  loads_.add(std::move(r));
+}
+
+void Vm::requestLevelLoad(const std::string& url, int level) {
+  if (level < 0) return;
+  LoadRequest r;
+  r.kind = LoadRequest::Kind::Movie;
+  r.url = url;
+  r.level = level;
+  loads_.add(std::move(r));
+}
+
+int Vm::levelOfTarget(std::string_view target) {
+  if (target.size() <= 6 || target.size() > 11) return -1;
+  for (size_t i = 0; i < 6; ++i)
+    if (std::tolower(static_cast<unsigned char>(target[i])) != "_level"[i]) return -1;
+  int n = 0;
+  for (char c : target.substr(6)) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n <= 65535 ? n : -1;
+}
+
+void Vm::requestVariablesLoad(const std::string& url, ScriptClip* clip) {
+  Object* o = objectFor(clip);
+  if (!o || url.empty()) return;
+  LoadRequest r;
+  r.kind = LoadRequest::Kind::ClipVariables;
+  r.url = url;
+  r.clip = Value(o);
+  loads_.add(std::move(r));
+}
+
+void Vm::adoptClipObject(Object* self, ScriptClip* to) {
+  if (!self || !to) return;
+  const bool ci = caseInsensitive();
+  std::vector<std::string> names;
+  for (const Property& p : self->properties())
+    if (!p.deleted) names.push_back(p.name);
+  for (const std::string& name : names) self->removeOwn(name, ci);
+  self->put("__proto__", Value(clipProto), kDontEnum | kDontDelete, ci);
+  self->clip = to;
+  to->scriptObject = self;
+  liveClipObjects_.insert(self);
+}
+
+void Vm::runLoads() {
+  if (loads_.empty()) return;
+  // Requests made by the callbacks below wait for the next frame.
+  std::deque<LoadRequest> now;
+  now.swap(loads_.pending());
+  size_t reads = 0, bytesRead = 0;
+  std::vector<LoadRequest> later;
+  for (LoadRequest& r : now) {
+    const bool reading = r.step == 0;
+    if (reading &&
+        (reads >= LoadQueue::kMaxReadsPerFrame || bytesRead >= LoadQueue::kMaxBytesPerFrame)) {
+      later.push_back(std::move(r));
+      continue;
+    }
+    if (reading) ++reads;
+    if (!enterRun()) return;  // the movie's scripts were stopped: nothing more arrives
+    bool keep = false;
+    try {
+      std::optional<std::vector<uint8_t>> bytes;
+      if (reading && !r.url.empty()) bytes = host_.readFile(r.url, LoadQueue::kMaxFileBytes);
+      if (bytes) bytesRead += bytes->size();
+      switch (r.kind) {
+        case LoadRequest::Kind::Data: {
+          Object* receiver = r.receiver.asObject();
+          Value src;
+          if (bytes && !bytes->empty()) {  // an empty file is no answer
+            const double n = static_cast<double>(bytes->size());
+            setMember(receiver, "_bytesLoaded", Value(n));
+            setMember(receiver, "_bytesTotal", Value(n));
+            std::string text = fileText(*this, *bytes);
+            noteStringMade(text.size());
+            src = Value(std::move(text));
+          }
+          callMethod(r.receiver, "onData", std::span<Value>(&src, 1));
+          break;
+        }
+        case LoadRequest::Kind::ClipVariables: {
+          ScriptClip* clip = clipOf(r.clip);
+          if (!bytes || !clip) break;
+          std::string text = fileText(*this, *bytes);
+          noteStringMade(text.size());
+          decodeVariables(*this, objectFor(clip), text);
+          host_.clipDataLoaded(clip);
+          break;
+        }
+        case LoadRequest::Kind::Movie: {
+          if (r.level >= 0) {
+            if (bytes || r.url.empty())
+              host_.loadIntoLevel(r.level, bytes ? *bytes : std::vector<uint8_t>{}, r.url);
+            break;
+          }
+          ScriptClip* clip = clipOf(r.clip);
+          if (clip && (bytes || r.url.empty()))
+            host_.loadIntoClip(clip, bytes ? *bytes : std::vector<uint8_t>{}, r.url);
+          break;
+        }
+        case LoadRequest::Kind::ClipLoader: {
+          ScriptClip* clip = clipOf(r.clip);
+          if (r.step == 0) {
+            ScriptClip* loaded = nullptr;
+            if (bytes && r.level >= 0)
+              loaded = host_.loadIntoLevel(r.level, *bytes, r.url);
+            else if (bytes && clip)
+              loaded = host_.loadIntoClip(clip, *bytes, r.url);
+            r.level = -1;  // from now on the loaded root is the target
+            if (!loaded) {
+              broadcast(*this, r.receiver, "onLoadError",
+                        {r.clip, Value("URLNotFound"), Value(0.0)});
+              break;
+            }
+            r.clip = Value(objectFor(loaded));
+            broadcast(*this, r.receiver, "onLoadStart", {r.clip});
+          } else if (!clip) {
+            break;  // the target went away while loading
+          }
+          if (r.step < 2) {
+            Value prog = progressOf(*this, clipOf(r.clip));
+            Value loadedBytes = prog.isObject() ? getMember(prog, "bytesLoaded") : Value();
+            Value totalBytes = prog.isObject() ? getMember(prog, "bytesTotal") : Value();
+            broadcast(*this, r.receiver, "onLoadProgress", {r.clip, loadedBytes, totalBytes});
+          }
+          if (r.step == 1) broadcast(*this, r.receiver, "onLoadComplete", {r.clip, Value(0.0)});
+          if (r.step == 2) broadcast(*this, r.receiver, "onLoadInit", {r.clip});
+          keep = ++r.step <= 2;
+          break;
+        }
+      }
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort& abort) {
+      noteAbort(abort.reason);
+    }
+    leaveRun();
+    if (keep) later.push_back(std::move(r));
+  }
+  // What waits goes ahead of what the callbacks asked for.
+  for (auto it = later.rbegin(); it != later.rend(); ++it)
+    loads_.pending().push_front(std::move(*it));
+}
+
+void installLoadingBuiltins(Vm& vm) {
+  installLoadVarsLoading(vm);
+  installXmlBuiltins(vm);
+  if (vm.version() >= 6) installMovieClipLoader(vm);
+  // MovieClip.loadVariables(url): into the clip, as the global loadVariables does.
+  vm.defineMethod(vm.clipProto, "loadVariables", [](Vm& vm, CallInfo& c) -> Value {
+    if (ScriptClip* self = vm.clipOf(c.thisValue))
+      vm.requestVariablesLoad(vm.toString(c.arg(0)), self);
+    return Value();
+  });
+}
+
+}  // namespace orv::movie::avm1

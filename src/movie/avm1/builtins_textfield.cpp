@@ -1,0 +1,560 @@
+// TextField: edit text instances and fields made by createTextField, with their text,
+// HTML, formats and the variable a field shows; and Selection, the keyboard focus.
+#include <cmath>
+
+#include "movie/avm1/text_format_object.h"
+
+namespace orv::movie::avm1 {
+
+namespace {
+
+using movie::EditTextState;
+
+EditTextState* fieldOf(const Value& v) {
+  Object* o = v.isObject() ? v.asObject() : nullptr;
+  return o && o->kind == ObjectKind::Clip && o->clip ? o->clip->textField() : nullptr;
+}
+
+// The object holding a field's variable and the member's name; the path is read from the
+// field's parent clip ("x", "a.b.x", "/a:x", "_root.x").
+Object* variableOwner(Vm& vm, ScriptClip* field, const std::string& path, std::string* member) {
+  ScriptClip* parent = field->parent();
+  if (!parent || path.empty()) return nullptr;
+  Object* base = vm.objectFor(parent);
+  const size_t cut = path.find_last_of(".:");
+  if (cut == std::string::npos) {
+    *member = path;
+    return base;
+  }
+  *member = path.substr(cut + 1);
+  return vm.clipObjectAtPath(base, path.substr(0, cut));
+}
+
+// The field shows its variable's value when the variable holds one.
+void pullVariable(Vm& vm, ScriptClip* field, EditTextState& state) {
+  if (state.variable.empty()) return;
+  std::string member;
+  Object* owner = variableOwner(vm, field, state.variable, &member);
+  if (!owner || member.empty()) return;
+  Value v = vm.getMember(owner, member);
+  if (v.isUndefined()) return;
+  std::string s = vm.toString(v);
+  if (s == state.text()) return;
+  if (state.def().html)
+    state.setHtmlText(s);
+  else
+    state.setText(s);
+}
+
+void pushVariable(Vm& vm, ScriptClip* field, EditTextState& state) {
+  if (state.variable.empty()) return;
+  std::string member;
+  Object* owner = variableOwner(vm, field, state.variable, &member);
+  if (owner && !member.empty()) vm.setMember(owner, member, Value(state.text()));
+}
+
+size_t clampIndex(Vm& vm, const Value& v, size_t fallback, size_t length) {
+  if (v.isUndefined()) return fallback;
+  const double n = vm.toNumber(v);
+  if (!(n >= 0)) return fallback;
+  return static_cast<size_t>(std::min(n, static_cast<double>(length)));
+}
+
+// getTextFormat()/setTextFormat() ranges: (), (index), (begin, end).
+void rangeOf(Vm& vm, CallInfo& c, size_t formatArgs, size_t length, size_t* begin, size_t* end) {
+  const size_t n = c.args.size() > formatArgs ? c.args.size() - formatArgs : 0;
+  *begin = 0;
+  *end = length;
+  if (n >= 1) {
+    const double b = vm.toNumber(c.arg(0));
+    if (std::isfinite(b) && b >= 0) {
+      *begin = static_cast<size_t>(std::min(b, static_cast<double>(length)));
+      *end = std::min(*begin + 1, length);
+    }
+  }
+  if (n >= 2) *end = std::max(*begin, clampIndex(vm, c.arg(1), length, length));
+}
+
+double colorNumber(Vm& vm, const Value& v) {
+  return static_cast<double>(toUint32(vm.toNumber(v)) & 0xFFFFFFu);
+}
+
+struct Accessor {
+  const char* name;
+  Value (*get)(Vm&, ScriptClip*, EditTextState&);
+  void (*set)(Vm&, ScriptClip*, EditTextState&, const Value&);  // nullptr: read-only
+};
+
+const Accessor kAccessors[] = {
+    {"text",
+     [](Vm& vm, ScriptClip* f, EditTextState& s) {
+       pullVariable(vm, f, s);
+       return Value(s.text());
+     },
+     [](Vm& vm, ScriptClip* f, EditTextState& s, const Value& v) {
+       s.setText(vm.toString(v));
+       pushVariable(vm, f, s);
+     }},
+    {"htmlText",
+     [](Vm& vm, ScriptClip* f, EditTextState& s) {
+       pullVariable(vm, f, s);
+       return Value(s.def().html ? s.htmlText() : s.text());
+     },
+     [](Vm& vm, ScriptClip* f, EditTextState& s, const Value& v) {
+       if (s.def().html)
+         s.setHtmlText(vm.toString(v));
+       else
+         s.setText(vm.toString(v));
+       pushVariable(vm, f, s);
+     }},
+    {"html", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.def().html); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) { s.def().html = vm.toBool(v); }},
+    {"length",
+     [](Vm& vm, ScriptClip* f, EditTextState& s) {
+       pullVariable(vm, f, s);
+       return Value(static_cast<double>(s.chars().size()));
+     },
+     nullptr},
+    {"textWidth",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::round(s.textWidth())); }, nullptr},
+    {"textHeight",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::round(s.textHeight())); }, nullptr},
+    {"autoSize", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.autoSize); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       if (v.isBool())
+         s.autoSize = v.asBool() ? "left" : "none";
+       else {
+         std::string a = vm.toString(v);
+         s.autoSize = a == "left" || a == "right" || a == "center" ? a : "none";
+       }
+       s.fitToText();
+     }},
+    {"wordWrap", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.def().wordWrap); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.def().wordWrap = vm.toBool(v);
+       s.fitToText();
+     }},
+    {"multiline", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.def().multiline); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.def().multiline = vm.toBool(v);
+     }},
+    {"border", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.borderOn); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.borderOn = vm.toBool(v);
+       s.def().border = s.borderOn || s.background;
+     }},
+    {"borderColor",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(static_cast<double>(s.borderColor)); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.borderColor = static_cast<uint32_t>(colorNumber(vm, v));
+     }},
+    {"background", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.background); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.background = vm.toBool(v);
+       s.def().border = s.borderOn || s.background;
+     }},
+    {"backgroundColor",
+     [](Vm&, ScriptClip*, EditTextState& s) {
+       return Value(static_cast<double>(s.backgroundColor));
+     },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.backgroundColor = static_cast<uint32_t>(colorNumber(vm, v));
+     }},
+    {"textColor",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.newFormat.color.value_or(0)); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       movie::TextFormat f;
+       f.color = colorNumber(vm, v);
+       s.newFormat.apply(f);
+       s.setFormat(0, s.chars().size(), f);
+     }},
+    {"maxChars",
+     [](Vm&, ScriptClip*, EditTextState& s) {
+       return s.def().hasMaxLength && s.def().maxLength
+                  ? Value(static_cast<double>(s.def().maxLength))
+                  : Value::null();
+     },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       const double n = vm.toNumber(v);
+       s.def().hasMaxLength = std::isfinite(n) && n > 0;
+       s.def().maxLength = s.def().hasMaxLength ? static_cast<uint16_t>(std::min(n, 65535.0)) : 0;
+     }},
+    {"restrict",
+     [](Vm&, ScriptClip*, EditTextState& s) {
+       return s.restrict ? Value(*s.restrict) : Value::null();
+     },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       if (v.isNullish())
+         s.restrict.reset();
+       else
+         s.restrict = vm.toString(v);
+     }},
+    {"mouseWheelEnabled",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.mouseWheelEnabled); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.mouseWheelEnabled = vm.toBool(v);
+     }},
+    {"selectable", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.selectable); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.selectable = vm.toBool(v);
+       s.def().noSelect = !s.selectable;
+     }},
+    {"type",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.input ? "input" : "dynamic"); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       std::string t = vm.toString(v);
+       if (t == "input" || t == "dynamic") s.input = t == "input";
+       s.def().readOnly = !s.input;
+     }},
+    {"password", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.password); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.password = s.def().password = vm.toBool(v);
+     }},
+    {"embedFonts", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.embedFonts); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       s.embedFonts = s.def().useOutlines = vm.toBool(v);
+     }},
+    {"condenseWhite", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.condenseWhite); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) { s.condenseWhite = vm.toBool(v); }},
+    {"variable",
+     [](Vm&, ScriptClip*, EditTextState& s) {
+       return s.variable.empty() ? Value::null() : Value(s.variable);
+     },
+     [](Vm& vm, ScriptClip* f, EditTextState& s, const Value& v) {
+       s.variable = v.isNullish() ? "" : vm.toString(v);
+       pullVariable(vm, f, s);
+     }},
+    {"scroll",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(static_cast<double>(s.scroll)); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       const double n = vm.toNumber(v);
+       if (std::isfinite(n))
+         s.scroll =
+             static_cast<int>(std::clamp(std::trunc(n), 1.0, static_cast<double>(s.maxScroll())));
+     }},
+    {"maxscroll",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(static_cast<double>(s.maxScroll())); },
+     nullptr},
+    {"bottomScroll",
+     [](Vm&, ScriptClip*, EditTextState& s) {
+       return Value(static_cast<double>(s.bottomScroll()));
+     },
+     nullptr},
+    {"hscroll",
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(static_cast<double>(s.hscroll)); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       const double n = vm.toNumber(v);
+       s.hscroll = std::isfinite(n) && n > 0 ? static_cast<int>(std::min(n, 1e6)) : 0;
+     }},
+    {"maxhscroll",
+     [](Vm&, ScriptClip*, EditTextState& s) {
+       const double room = (s.def().bounds.xMax - s.def().bounds.xMin) / 20.0 - 4;
+       return Value(std::max(0.0, std::round(s.textWidth() - room)));
+     },
+     nullptr},
+};
+
+Value textFieldOrUndefined(Vm& vm, ScriptClip* made) {
+  return made && made->textField() ? Value(vm.objectFor(made)) : Value();
+}
+
+void installTextFieldMethods(Vm& vm, Object* proto) {
+  vm.defineMethod(proto, "getTextFormat", [](Vm& vm, CallInfo& c) -> Value {
+    EditTextState* s = fieldOf(c.thisValue);
+    if (!s) return Value();
+    size_t b, e;
+    rangeOf(vm, c, 0, s->chars().size(), &b, &e);
+    return Value(static_cast<Object*>(newTextFormatObject(vm, s->formatOf(b, e))));
+  });
+  vm.defineMethod(proto, "setTextFormat", [](Vm& vm, CallInfo& c) -> Value {
+    EditTextState* s = fieldOf(c.thisValue);
+    if (!s || c.args.empty()) return Value();
+    const movie::TextFormat* f = textFormatOf(c.args.back());
+    if (!f) return Value();
+    size_t b, e;
+    rangeOf(vm, c, 1, s->chars().size(), &b, &e);
+    s->setFormat(b, e, *f);
+    return Value();
+  });
+  vm.defineMethod(proto, "getNewTextFormat", [](Vm& vm, CallInfo& c) -> Value {
+    EditTextState* s = fieldOf(c.thisValue);
+    return s ? Value(static_cast<Object*>(newTextFormatObject(vm, s->newFormat))) : Value();
+  });
+  vm.defineMethod(proto, "setNewTextFormat", [](Vm&, CallInfo& c) -> Value {
+    EditTextState* s = fieldOf(c.thisValue);
+    const movie::TextFormat* f = textFormatOf(c.arg(0));
+    if (s && f) s->newFormat.apply(*f);
+    return Value();
+  });
+  vm.defineMethod(proto, "replaceText", [](Vm& vm, CallInfo& c) -> Value {
+    EditTextState* s = fieldOf(c.thisValue);
+    if (!s || c.args.size() < 3) return Value();
+    const size_t len = s->chars().size();
+    const size_t b = clampIndex(vm, c.arg(0), len, len), e = clampIndex(vm, c.arg(1), len, len);
+    if (e < b) return Value();
+    s->replaceText(b, e, movie::decodeText(vm.toString(c.arg(2)), s->utf8));
+    pushVariable(vm, c.thisObject()->clip, *s);
+    return Value();
+  });
+  // No text is ever selected here (no field takes the keyboard): the caret is at the end.
+  vm.defineMethod(proto, "replaceSel", [](Vm& vm, CallInfo& c) -> Value {
+    EditTextState* s = fieldOf(c.thisValue);
+    if (!s || c.args.empty()) return Value();
+    const size_t len = s->chars().size();
+    s->replaceText(len, len, movie::decodeText(vm.toString(c.arg(0)), s->utf8));
+    pushVariable(vm, c.thisObject()->clip, *s);
+    return Value();
+  });
+  vm.defineMethod(proto, "removeTextField", [](Vm&, CallInfo& c) -> Value {
+    Object* o = c.thisObject();
+    if (o && o->kind == ObjectKind::Clip && o->clip && o->clip->textField()) o->clip->removeSelf();
+    return Value();
+  });
+  vm.defineMethod(proto, "getDepth", [](Vm&, CallInfo& c) -> Value {
+    Object* o = c.thisObject();
+    if (!o || o->kind != ObjectKind::Clip || !o->clip) return Value();
+    return Value(static_cast<double>(o->clip->depth()));
+  });
+  vm.defineMethod(proto, "getFontList", [](Vm& vm, CallInfo&) -> Value {
+    return Value(vm.newArray(
+        {Value("_sans"), Value("_serif"), Value("_typewriter"), Value("Times New Roman")}));
+  });
+}
+
+// ---------------------------------------------------------------- Selection
+
+// The keyboard focus: a text field, button or movie clip, and the selection within a
+// focused text field.
+class SelectionObject : public Object {
+ public:
+  SelectionObject() : Object(ObjectKind::Plain) {}
+  Object* focus = nullptr;
+  void traceRefs(std::vector<Object*>& out) override {
+    Object::traceRefs(out);
+    if (focus) out.push_back(focus);
+  }
+};
+
+// The focused object while it is still on the stage.
+ScriptClip* focusedClip(SelectionObject* s) {
+  return s && s->focus && s->focus->kind == ObjectKind::Clip ? s->focus->clip : nullptr;
+}
+
+// Text fields and buttons take the focus; movie clips when focusEnabled or when they
+// act as buttons.
+bool takesFocus(Vm& vm, ScriptClip* clip) {
+  if (clip->textField() || clip->isButton()) return true;
+  Object* o = vm.objectFor(clip);
+  if (vm.toBool(vm.getMember(o, "focusEnabled"))) return true;
+  for (const char* handler : {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut",
+                              "onDragOver", "onDragOut"}) {
+    Value h = vm.getMember(o, handler);
+    if (h.isObject() && h.asObject()->kind == ObjectKind::Function) return true;
+  }
+  return false;
+}
+
+SelectionObject* selectionOf(Vm& vm) {
+  const Value sel = vm.getMember(vm.global, "Selection");
+  return sel.isObject() ? dynamic_cast<SelectionObject*>(sel.asObject()) : nullptr;
+}
+
+// The focus goes to `clip` (nullptr: nowhere). When it changes, the object losing it hears
+// onKillFocus(new), the one taking it onSetFocus(old), then Selection's listeners
+// onSetFocus(old, new) (SWF 6 on).
+void moveFocus(Vm& vm, SelectionObject* s, ScriptClip* clip) {
+  Object* old = focusedClip(s) ? s->focus : nullptr;
+  Object* now = clip ? vm.objectFor(clip) : nullptr;
+  if (EditTextState* field = focusedClip(s) ? focusedClip(s)->textField() : nullptr)
+    field->focused = false;
+  s->focus = now;
+  if (EditTextState* field = clip ? clip->textField() : nullptr) {
+    field->focused = true;
+    field->caretIndex = 0;
+    field->selectionAnchor = SIZE_MAX;
+  }
+  if (old == now || vm.version() < 6) return;
+  const Value oldValue = old ? Value(old) : Value::null(),
+              nowValue = now ? Value(now) : Value::null();
+  if (old) vm.callMethodIfPresent(old, "onKillFocus", {nowValue});
+  if (now && s->focus == now) vm.callMethodIfPresent(now, "onSetFocus", {oldValue});
+  std::vector<Value> args{Value("onSetFocus"), oldValue, nowValue};
+  Value broadcast = vm.getMember(Value(static_cast<Object*>(s)), "broadcastMessage");
+  if (broadcast.isObject()) vm.call(broadcast, Value(static_cast<Object*>(s)), args);
+}
+
+void installSelection(Vm& vm) {
+  auto* sel = vm.allocate<SelectionObject>();
+  sel->put("__proto__", Value(vm.objectProto), kDontEnum | kDontDelete, vm.caseInsensitive());
+  vm.global->put("Selection", Value(static_cast<Object*>(sel)), kDontEnum, vm.caseInsensitive());
+  // A clip that scripts hide loses the focus (it may take it again while hidden).
+  vm.clipHidden = [](Vm& vm, ScriptClip* clip) {
+    auto* s = dynamic_cast<SelectionObject*>(vm.getMember(vm.global, "Selection").isObject()
+                                                 ? vm.getMember(vm.global, "Selection").asObject()
+                                                 : nullptr);
+    if (s && focusedClip(s) == clip) {
+      if (EditTextState* field = clip->textField()) field->focused = false;
+      s->focus = nullptr;
+    }
+  };
+  auto self = [](CallInfo& c) { return dynamic_cast<SelectionObject*>(c.thisObject()); };
+
+  vm.defineMethod(sel, "getFocus", [self](Vm& vm, CallInfo& c) -> Value {
+    ScriptClip* f = focusedClip(self(c));
+    return f ? Value(vm.targetPath(f)) : Value::null();
+  });
+  vm.defineMethod(sel, "setFocus", [self](Vm& vm, CallInfo& c) -> Value {
+    SelectionObject* s = self(c);
+    if (!s || c.args.empty()) return Value(false);
+    const Value target = c.arg(0);
+    // Giving the focus up takes nothing more than the null or undefined.
+    if (target.isNullish() && c.args.size() > 1) return Value(false);
+    ScriptClip* clip = nullptr;
+    if (target.isNullish()) {
+      clip = nullptr;
+    } else if (target.isString()) {
+      Object* base = vm.objectFor(vm.rootClip());
+      Object* o = vm.clipObjectAtPath(base, target.asString());
+      clip = o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
+      if (!clip) return Value(false);
+    } else {
+      clip = vm.clipOf(target);
+      if (!clip) return Value(false);
+    }
+    if (clip && !takesFocus(vm, clip)) return Value(false);
+    moveFocus(vm, s, clip);
+    return Value(true);
+  });
+  // The focused field's own selection and caret: what the user's clicks, drags and keys
+  // made of them, or setSelection.
+  enum class Index { Begin, End, Caret };
+  auto index = [self](Index which) {
+    return [self, which](Vm&, CallInfo& c) -> Value {
+      ScriptClip* f = focusedClip(self(c));
+      EditTextState* t = f ? f->textField() : nullptr;
+      if (!t) return Value(-1.0);
+      const auto [begin, end] = t->selection();
+      const size_t at = which == Index::Begin ? begin
+                        : which == Index::End ? end
+                                              : std::min(t->caretIndex, t->chars().size());
+      return Value(static_cast<double>(at));
+    };
+  };
+  vm.defineMethod(sel, "getBeginIndex", index(Index::Begin));
+  vm.defineMethod(sel, "getEndIndex", index(Index::End));
+  vm.defineMethod(sel, "getCaretIndex", index(Index::Caret));
+  // setSelection(from, to): the caret goes where the selection ends, `to`.
+  vm.defineMethod(sel, "setSelection", [self](Vm& vm, CallInfo& c) -> Value {
+    SelectionObject* s = self(c);
+    ScriptClip* f = focusedClip(s);
+    EditTextState* t = f ? f->textField() : nullptr;
+    // Exactly a start and an end: any other count of arguments changes nothing.
+    if (!t || c.args.size() != 2) return Value();
+    const size_t len = t->chars().size();
+    const size_t from = clampIndex(vm, c.arg(0), 0, len);
+    const size_t to = clampIndex(vm, c.arg(1), 0, len);
+    t->caretIndex = to;
+    t->selectionAnchor = from;  // the field shows it selected
+    return Value();
+  });
+  if (vm.version() >= 6) {
+    Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
+    Value target(static_cast<Object*>(sel));
+    if (init.isObject()) vm.call(init, Value(), std::span<Value>(&target, 1));
+  }
+}
+
+}  // namespace
+
+void installTextFieldBuiltins(Vm& vm) {
+  const bool ci = vm.caseInsensitive();
+  Object* proto = vm.newObject();
+  vm.textFieldProto = proto;
+  FunctionObject* ctor = vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, proto);
+  vm.global->put("TextField", Value(ctor), kDontEnum, ci);
+  // The class came with SWF 6; older movies see the function without a prototype.
+  if (vm.version() < 6) ctor->removeOwn("prototype", ci);
+  // Fields take filters as clips do.
+  if (const Property* filters = vm.clipProto ? vm.clipProto->findOwn("filters", ci) : nullptr)
+    proto->defineOwn("filters", ci) = *filters;
+  vm.defineMethod(ctor, "getFontList", [](Vm& vm, CallInfo&) -> Value {
+    return Value(vm.newArray(
+        {Value("_sans"), Value("_serif"), Value("_typewriter"), Value("Times New Roman")}));
+  });
+
+  for (const Accessor& a : kAccessors) {
+    Property& p = proto->defineOwn(a.name, ci);
+    p.flags = kDontEnum;
+    auto get = a.get;
+    p.getter = vm.newNative([get](Vm& vm, CallInfo& c) -> Value {
+      EditTextState* s = fieldOf(c.thisValue);
+      return s ? get(vm, c.thisObject()->clip, *s) : Value();
+    });
+    auto set = a.set;
+    p.setter = vm.newNative([set](Vm& vm, CallInfo& c) -> Value {
+      EditTextState* s = fieldOf(c.thisValue);
+      if (s && set) set(vm, c.thisObject()->clip, *s, c.arg(0));
+      return Value();
+    });
+  }
+  installTextFieldMethods(vm, proto);
+  installTextSnapshotBuiltins(vm);
+  installSelection(vm);
+  if (vm.version() >= 6) {
+    Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
+    Value target(proto);
+    if (init.isObject()) vm.call(init, Value(), std::span<Value>(&target, 1));
+  }
+
+  // MovieClip.createTextField(name, depth, x, y, width, height); the field is returned
+  // from SWF 8.
+  vm.defineMethod(vm.clipProto, "createTextField", [](Vm& vm, CallInfo& c) -> Value {
+    Object* self = c.thisObject();
+    if (!self || self->kind != ObjectKind::Clip || !self->clip || c.args.size() < 6) return Value();
+    double n[5];
+    for (size_t i = 0; i < 5; ++i) {
+      n[i] = vm.toNumber(c.arg(i + 1));
+      if (!std::isfinite(n[i])) n[i] = 0;
+    }
+    ScriptClip* made = self->clip->createTextField(
+        vm.toString(c.arg(0)), static_cast<int>(std::clamp(n[0], -16384.0, 2130706428.0)), n[1],
+        n[2], std::abs(n[3]), std::abs(n[4]));
+    Value field = textFieldOrUndefined(vm, made);
+    return vm.version() >= 8 ? field : Value();
+  });
+}
+
+// A field's variable, for hosts that show edit text: the field takes the variable's value;
+// a field just placed with text of its own gives it to an unset variable.
+void syncTextFieldVariable(Vm& vm, ScriptClip* field, bool placing) {
+  EditTextState* s = field ? field->textField() : nullptr;
+  if (!s || s->variable.empty()) return;
+  std::string member;
+  Object* owner = variableOwner(vm, field, s->variable, &member);
+  if (!owner || member.empty()) return;
+  if (!vm.getMember(owner, member).isUndefined())
+    pullVariable(vm, field, *s);
+  else if (placing && !s->chars().empty())
+    pushVariable(vm, field, *s);
+}
+
+void fieldTextTyped(Vm& vm, ScriptClip* field) {
+  EditTextState* s = field ? field->textField() : nullptr;
+  if (!s) return;
+  pushVariable(vm, field, *s);
+  Object* self = vm.objectFor(field);
+  std::vector<Value> args{Value(self)};
+  vm.callMethodIfPresent(self, "onChanged", args);
+  vm.callMethodIfPresent(self, "broadcastMessage", {Value("onChanged"), Value(self)});
+}
+
+ScriptClip* keyboardFocus(Vm& vm) { return focusedClip(selectionOf(vm)); }
+
+bool moveKeyboardFocus(Vm& vm, ScriptClip* clip) {
+  SelectionObject* s = selectionOf(vm);
+  if (!s) return false;
+  moveFocus(vm, s, clip);
+  return true;
+}
+
+}  // namespace orv::movie::avm1

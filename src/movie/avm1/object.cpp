@@ -1,0 +1,109 @@
+#include "movie/avm1/object.h"
+
+#include <cctype>
+
+namespace orv::movie::avm1 {
+
+namespace {
+std::string keyOf(std::string_view name, bool ci) {
+  std::string k(name);
+  if (ci)
+    for (char& c : k) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return k;
+}
+}  // namespace
+
+Value::Value(Object* o) {
+  if (o) {
+    type_ = ValueType::Object;
+    object_ = o;
+  } else {
+    type_ = ValueType::Null;
+  }
+}
+
+void Object::rebuildIndex(bool ci) {
+  if (deletedCount_ > 0) {
+    std::vector<Property> kept;
+    kept.reserve(props_.size() - deletedCount_);
+    for (auto& p : props_)
+      if (!p.deleted) kept.push_back(std::move(p));
+    props_ = std::move(kept);
+    deletedCount_ = 0;
+  }
+  index_.clear();
+  indexCi_ = ci;
+  for (uint32_t i = 0; i < props_.size(); ++i) index_[keyOf(props_[i].name, ci)] = i;
+}
+
+Property* Object::findOwn(std::string_view name, bool ci) {
+  if (props_.empty()) return nullptr;
+  if (ci != indexCi_ || index_.size() + deletedCount_ != props_.size()) rebuildIndex(ci);
+  auto it = index_.find(keyOf(name, ci));
+  if (it == index_.end()) return nullptr;
+  Property& p = props_[it->second];
+  return p.deleted ? nullptr : &p;
+}
+
+Property& Object::defineOwn(std::string_view name, bool ci) {
+  if (Property* p = findOwn(name, ci)) return *p;
+  if (ci != indexCi_ || index_.size() + deletedCount_ != props_.size()) rebuildIndex(ci);
+  props_.push_back(Property{std::string(name), Value(), 0, nullptr, nullptr, false});
+  index_[keyOf(name, ci)] = static_cast<uint32_t>(props_.size() - 1);
+  return props_.back();
+}
+
+bool Object::removeOwn(std::string_view name, bool ci) {
+  Property* p = findOwn(name, ci);
+  if (!p) return false;
+  p->deleted = true;
+  p->value = Value();
+  p->getter = p->setter = nullptr;
+  index_.erase(keyOf(name, ci));
+  // Keep the index consistent with the vector: the deleted slot stays until compaction.
+  ++deletedCount_;
+  index_.clear();
+  rebuildIndex(ci);
+  return true;
+}
+
+void Object::put(std::string_view name, Value v, uint8_t flags, bool ci) {
+  Property& p = defineOwn(name, ci);
+  p.value = std::move(v);
+  p.flags = flags;
+  p.getter = p.setter = nullptr;
+}
+
+Object* Object::proto(bool ci) {
+  Property* p = findOwn("__proto__", ci);
+  if (!p || !p->value.isObject()) return nullptr;
+  return p->value.asObject();
+}
+
+void Object::traceRefs(std::vector<Object*>& out) {
+  auto add = [&out](const Value& v) {
+    if (v.isObject()) out.push_back(v.asObject());
+  };
+  for (auto& p : props_) {
+    add(p.value);
+    if (p.getter) out.push_back(p.getter);
+    if (p.setter) out.push_back(p.setter);
+  }
+  add(primitive);
+  if (homeProto) out.push_back(homeProto);
+  for (auto& w : watches) {
+    if (w.callback) out.push_back(w.callback);
+    add(w.userData);
+  }
+}
+
+void FunctionObject::traceRefs(std::vector<Object*>& out) {
+  Object::traceRefs(out);
+  if (body) {
+    for (Object* o : body->scope)
+      if (o) out.push_back(o);
+    if (body->targetClip) out.push_back(body->targetClip);
+  }
+}
+
+}  // namespace orv::movie::avm1

@@ -1,0 +1,149 @@
+// Script objects: ordered properties with flags, accessors and watchers; functions,
+// arrays, primitive wrappers and movie-clip objects are kinds of Object.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "movie/avm1/value.h"
+
+namespace orv::movie::avm1 {
+
+class Vm;
+class ScriptClip;
+
+// Property attribute bits as ASSetPropFlags writes them.
+enum PropertyFlag : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+
+struct Property {
+  std::string name;
+  Value value;
+  uint8_t flags = 0;
+  Object* getter = nullptr;  // set by addProperty
+  Object* setter = nullptr;
+  bool deleted = false;
+  bool isAccessor() const { return getter != nullptr; }
+};
+
+// Volume and balance Sound objects set on a clip, or on the whole movie (kept on the global
+// object): volume in percent, and how much of each source channel goes to each speaker.
+struct SoundTransform {
+  double volume = 100;
+  double pan = 0;
+  double ll = 100, lr = 0, rr = 100, rl = 0;
+};
+
+enum class ObjectKind : uint8_t {
+  Plain,
+  Function,
+  Array,
+  Boolean,
+  Number,
+  String,
+  Date,
+  Clip,
+  Arguments,
+  Error,
+  Other
+};
+
+class Object {
+ public:
+  explicit Object(ObjectKind kind = ObjectKind::Plain) : kind(kind) {}
+  virtual ~Object() = default;
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+
+  // Own-property storage; names are matched case-insensitively when `ci` is set (SWF 6
+  // and lower). Enumeration order is insertion order; callers reverse it as needed.
+  Property* findOwn(std::string_view name, bool ci);
+  Property& defineOwn(std::string_view name, bool ci);  // finds or appends
+  bool removeOwn(std::string_view name, bool ci);       // ignores DontDelete
+  std::vector<Property>& properties() { return props_; }
+  size_t liveCount() const { return props_.size() - deletedCount_; }
+
+  // Convenience for built-ins: plain data property with flags.
+  void put(std::string_view name, Value v, uint8_t flags, bool ci);
+
+  // The prototype link: the "__proto__" property.
+  Object* proto(bool ci);
+
+  virtual void traceRefs(std::vector<Object*>& out);
+
+  ObjectKind kind;
+  Value primitive;             // wrapped boolean/number/string, Date time value
+  ScriptClip* clip = nullptr;  // movie-clip objects: the clip while it lives
+  // `super` objects: the prototype whose method (or constructor) is running.
+  Object* homeProto = nullptr;
+  uint32_t arrayLength = 0;  // Array kind
+  // Watchers set by Object.watch: property name -> (callback, user data).
+  struct Watch {
+    std::string name;
+    Object* callback;
+    Value userData;
+    bool active = false;
+  };
+  std::vector<Watch> watches;
+  // A removed clip's target path ("_level0.a.b"): a clip made later at that path takes
+  // its place for references to this object.
+  std::string formerPath;
+  // Set once a Sound object changes this clip's (or the global object's) sound.
+  std::unique_ptr<SoundTransform> soundTransform;
+  bool marked = false;
+  std::string className;  // for diagnostics and "Other" kinds
+
+ private:
+  void rebuildIndex(bool ci);
+  std::vector<Property> props_;
+  std::unordered_map<std::string, uint32_t> index_;
+  bool indexCi_ = false;
+  size_t deletedCount_ = 0;
+};
+
+// Everything a native function sees of its call.
+struct CallInfo {
+  Value thisValue;
+  std::span<Value> args;
+  Object* callee = nullptr;
+  bool isConstruct = false;
+  Value arg(size_t i) const { return i < args.size() ? args[i] : Value(); }
+  Object* thisObject() const { return thisValue.isObject() ? thisValue.asObject() : nullptr; }
+};
+using NativeFn = std::function<Value(Vm&, CallInfo&)>;
+
+using CodeBuffer = std::shared_ptr<const std::vector<uint8_t>>;
+using ConstantPool = std::shared_ptr<const std::vector<std::string>>;
+
+// A function written in ActionScript: a slice of an action buffer and what it closed over.
+struct ScriptFunctionBody {
+  CodeBuffer code;
+  size_t start = 0, end = 0;
+  std::string name;
+  std::vector<std::string> params;
+  std::vector<uint8_t> paramRegisters;  // DefineFunction2: 0 = by name
+  uint8_t registerCount = 0;
+  uint16_t flags = 0;  // DefineFunction2 preload/suppress bits
+  bool isFunction2 = false;
+  int version = 5;
+  ConstantPool constants;
+  std::vector<Object*> scope;    // defining scope chain, outermost first
+  Object* targetClip = nullptr;  // the timeline it was defined on
+};
+
+class FunctionObject : public Object {
+ public:
+  FunctionObject() : Object(ObjectKind::Function) {}
+  NativeFn native;                           // set for built-ins
+  std::shared_ptr<ScriptFunctionBody> body;  // set for script functions
+  // Built-in constructors that make their own object (Array, String, Date...).
+  bool constructsOwnObject = false;
+  void traceRefs(std::vector<Object*>& out) override;
+};
+
+}  // namespace orv::movie::avm1

@@ -1,0 +1,36 @@
+#include "movie/timeline/own_folder.h"
+
+#include <fstream>
+
+namespace orv::movie {
+
+std::optional<std::string> fileInOwnFolder(const std::string& folder, const std::string& url) {
+  if (folder.empty() || url.empty() || url.size() > 1024) return std::nullopt;
+  // Query and fragment are not part of the file name.
+  std::string path = url.substr(0, url.find_first_of("?#"));
+  if (path.find(':') != std::string::npos) return std::nullopt;  // http:, file:, C:
+  const size_t slash = path.find_last_of("/\\");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return std::nullopt;
+  for (unsigned char c : name)
+    if (c < 32 || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
+      return std::nullopt;
+  const char last = folder.back();
+  return folder + (last == '/' || last == '\\' ? "" : "/") + name;
+}
+
+std::optional<std::vector<uint8_t>> readOwnFolderFile(const std::string& folder,
+                                                      const std::string& url, size_t maxBytes) {
+  std::optional<std::string> path = fileInOwnFolder(folder, url);
+  if (!path) return std::nullopt;
+  std::ifstream in(*path, std::ios::binary | std::ios::ate);
+  if (!in) return std::nullopt;
+  const std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<uint64_t>(size) > maxBytes) return std::nullopt;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  in.seekg(0);
+  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace orv::movie

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "movie/render/raster/bitmap_data.h"
-#include "movie/render/movie_renderer.h"
 #include "movie/avm1/bitmap_values.h"
 #include "movie/avm1/vm.h"
 
@@ -136,21 +135,6 @@ ScriptClip::Matrix matrixArg(Vm& vm, const Value& v) {
   return m;
 }
 
-// Draws another BitmapData's pixels over `target` through `m` and `cx`.
-void drawBitmap(const render::BitmapPixels& source, const ScriptClip::Matrix& m,
-                const render::ColorTransform& cx, bool smooth, render::Bitmap& target) {
-  render::DisplayNode node;
-  node.bitmap = source.store();
-  node.smoothBitmap = smooth;
-  // The source may be the target: draw from a copy.
-  if (source.store().get() == &target) node.bitmap = std::make_shared<render::Bitmap>(target);
-  render::MovieRenderer renderer;
-  const render::Affine toDevice =
-      render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty} * render::Affine::scale(0.05, 0.05);
-  renderer.renderOnto({node}, {target.pixels.data(), target.width, target.height}, toDevice,
-                      smooth ? render::RenderQuality::High : render::RenderQuality::Medium, cx);
-}
-
 using F = NativeFn;
 
 void accessor(Vm& vm, Object* proto, const char* name, NativeFn getter) {
@@ -266,7 +250,7 @@ void installMethods(Vm& vm, Object* proto) {
            std::vector<uint32_t> before;
            if (window) before = target.pixels;
            if (const render::BitmapPixels* source = pixelsOf(c.arg(0))) {
-             drawBitmap(*source, m, cx, vm.toBool(c.arg(5)), target);
+             vm.host().drawBitmap(source->store(), m, cx, vm.toBool(c.arg(5)), target);
            } else if (ScriptClip* clip = vm.clipOf(c.arg(0))) {
              ScriptClip::ColorTransform ct{cx.mulR * 100.0, cx.addR, cx.mulG * 100.0, cx.addG,
                                            cx.mulB * 100.0, cx.addB, cx.mulA * 100.0, cx.addA};

@@ -1,21 +1,20 @@
 // MovieClip's drawing API: clear, lineStyle, beginFill, beginGradientFill, moveTo, lineTo,
 // curveTo, endFill. Arguments are pixels, colours 0xRRGGBB, alphas 0..100; the clip's
-// Drawing keeps twips.
+// pen draws in twips.
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
 
-#include "movie/timeline/drawing.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
 
 namespace {
 
-Drawing* drawingOf(CallInfo& c) {
+ClipPen* drawingOf(CallInfo& c) {
   Object* o = c.thisObject();
-  return o && o->kind == ObjectKind::Clip && o->clip ? o->clip->drawing() : nullptr;
+  return o && o->kind == ObjectKind::Clip && o->clip ? o->clip->pen() : nullptr;
 }
 
 // Pixels to twips, kept within what the edges can hold; what is not a number is 0.
@@ -124,11 +123,11 @@ void installDrawingBuiltins(Vm& vm) {
   Object* proto = vm.clipProto;
   if (!proto) return;
   vm.defineMethod(proto, "clear", [](Vm&, CallInfo& c) -> Value {
-    if (Drawing* d = drawingOf(c)) d->clear();
+    if (ClipPen* d = drawingOf(c)) d->clear();
     return Value();
   });
   vm.defineMethod(proto, "lineStyle", [](Vm& vm, CallInfo& c) -> Value {
-    Drawing* d = drawingOf(c);
+    ClipPen* d = drawingOf(c);
     if (!d) return Value();
     if (c.arg(0).isUndefined())
       d->setLineStyle(std::nullopt);
@@ -137,7 +136,7 @@ void installDrawingBuiltins(Vm& vm) {
     return Value();
   });
   vm.defineMethod(proto, "beginFill", [](Vm& vm, CallInfo& c) -> Value {
-    Drawing* d = drawingOf(c);
+    ClipPen* d = drawingOf(c);
     if (!d) return Value();
     if (c.arg(0).isUndefined()) {
       d->beginFill(std::nullopt);
@@ -149,25 +148,25 @@ void installDrawingBuiltins(Vm& vm) {
     return Value();
   });
   vm.defineMethod(proto, "beginGradientFill", [](Vm& vm, CallInfo& c) -> Value {
-    if (Drawing* d = drawingOf(c)) d->beginFill(gradientFill(vm, c));
+    if (ClipPen* d = drawingOf(c)) d->beginFill(gradientFill(vm, c));
     return Value();
   });
   vm.defineMethod(proto, "endFill", [](Vm&, CallInfo& c) -> Value {
-    if (Drawing* d = drawingOf(c)) d->endFill();
+    if (ClipPen* d = drawingOf(c)) d->endFill();
     return Value();
   });
   vm.defineMethod(proto, "moveTo", [](Vm& vm, CallInfo& c) -> Value {
-    Drawing* d = drawingOf(c);
+    ClipPen* d = drawingOf(c);
     if (d && c.args.size() >= 2) d->moveTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)));
     return Value();
   });
   vm.defineMethod(proto, "lineTo", [](Vm& vm, CallInfo& c) -> Value {
-    Drawing* d = drawingOf(c);
+    ClipPen* d = drawingOf(c);
     if (d && c.args.size() >= 2) d->lineTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)));
     return Value();
   });
   vm.defineMethod(proto, "curveTo", [](Vm& vm, CallInfo& c) -> Value {
-    Drawing* d = drawingOf(c);
+    ClipPen* d = drawingOf(c);
     if (d && c.args.size() >= 4)
       d->curveTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)), twips(vm, c.arg(2)),
                  twips(vm, c.arg(3)));

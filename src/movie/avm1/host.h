@@ -11,13 +11,12 @@
 #include <string_view>
 #include <vector>
 
-namespace orv::movie {
-class Drawing;
-}
+#include "movie/swf/types.h"
 
 namespace orv::movie::render {
-struct Bitmap;  // render/paint.h: premultiplied pixels
-}
+struct Bitmap;          // render/raster/paint.h: premultiplied pixels
+struct ColorTransform;  // render/raster/pixel.h
+}  // namespace orv::movie::render
 
 namespace orv::movie {
 class EditTextState;  // edit_text.h
@@ -52,6 +51,23 @@ enum class ClipProperty : int {
   XMouse,
   YMouse,
   Count
+};
+
+// The drawing API's pen on a clip's shape drawn at run time, below its children.
+// Coordinates are twips.
+class ClipPen {
+ public:
+  virtual ~ClipPen() = default;
+  // Forgets everything drawn, the styles in force and the pen position.
+  virtual void clear() = 0;
+  // The line style for what is drawn next; nullopt draws no line.
+  virtual void setLineStyle(const std::optional<swf::LineStyle>& style) = 0;
+  // Closes the open fill (if any) and starts a new one at the pen; nullopt starts none.
+  virtual void beginFill(const std::optional<swf::FillStyle>& fill) = 0;
+  virtual void endFill() = 0;
+  virtual void moveTo(int32_t x, int32_t y) = 0;
+  virtual void lineTo(int32_t x, int32_t y) = 0;
+  virtual void curveTo(int32_t cx, int32_t cy, int32_t x, int32_t y) = 0;
 };
 
 class ScriptClip {
@@ -166,9 +182,8 @@ class ScriptClip {
   virtual FilterList filterList() { return {}; }
   virtual void setFilterList(FilterList list) { (void)list; }
 
-  // What the drawing API draws into, below the clip's children (made on first use);
-  // nullptr when the host keeps no drawings.
-  virtual Drawing* drawing() { return nullptr; }
+  // What the drawing API draws with; nullptr when the host keeps no drawings.
+  virtual ClipPen* pen() { return nullptr; }
   // attachBitmap: shows `bitmap` at `depth` of this clip, replacing what is there; the
   // pixels are drawn as they are at each frame. False when the host cannot.
   virtual bool attachBitmap(std::shared_ptr<const render::Bitmap> bitmap, int depth,
@@ -223,6 +238,17 @@ class ScriptHost {
     (void)clip;
     (void)m;
     (void)color;
+    (void)target;
+  }
+  // draw(bitmapData): `source`'s pixels drawn over `target` through `m` (source pixels to
+  // target pixels) and `color`, smoothed when asked. `source` may be `target` itself.
+  virtual void drawBitmap(const std::shared_ptr<render::Bitmap>& source,
+                          const ScriptClip::Matrix& m, const render::ColorTransform& color,
+                          bool smooth, render::Bitmap& target) {
+    (void)source;
+    (void)m;
+    (void)color;
+    (void)smooth;
     (void)target;
   }
   // loadBitmap: the pixels of the bitmap character the movie exports as `linkage`

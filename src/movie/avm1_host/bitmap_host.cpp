@@ -1,5 +1,5 @@
-// What BitmapData asks of the stage: drawing a clip into pixels and the pixels of an
-// exported bitmap character.
+// What BitmapData asks of the stage: drawing a clip or other pixels into pixels, and the
+// pixels of an exported bitmap character.
 #include "movie/render/bitmap_decoder.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/avm1_host/timeline_bridge.h"
@@ -36,6 +36,13 @@ void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
   render::MovieRenderer renderer;
   renderer.renderOnto(nodes, {target.pixels.data(), target.width, target.height}, toDevice,
                       render::RenderQuality::High, cx);
+}
+
+void TimelineBridge::drawBitmap(const std::shared_ptr<render::Bitmap>& source,
+                                const ScriptClip::Matrix& m, const render::ColorTransform& color,
+                                bool smooth, render::Bitmap& target) {
+  render::MovieRenderer::drawPixelsOnto(source, render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty},
+                                        color, smooth, target);
 }
 
 std::shared_ptr<const render::Bitmap> TimelineBridge::exportedBitmap(const std::string& linkage) {

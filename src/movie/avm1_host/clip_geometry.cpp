@@ -136,6 +136,31 @@ Drawing* ClipBridge::drawing() {
   return c->drawing.get();
 }
 
+ClipPen* ClipBridge::pen() { return drawing() ? this : nullptr; }
+// Each call finds the clip anew: a script run while the arguments were read (valueOf) may
+// have removed it.
+void ClipBridge::clear() {
+  if (Drawing* d = drawing()) d->clear();
+}
+void ClipBridge::setLineStyle(const std::optional<swf::LineStyle>& style) {
+  if (Drawing* d = drawing()) d->setLineStyle(style);
+}
+void ClipBridge::beginFill(const std::optional<swf::FillStyle>& fill) {
+  if (Drawing* d = drawing()) d->beginFill(fill);
+}
+void ClipBridge::endFill() {
+  if (Drawing* d = drawing()) d->endFill();
+}
+void ClipBridge::moveTo(int32_t x, int32_t y) {
+  if (Drawing* d = drawing()) d->moveTo(x, y);
+}
+void ClipBridge::lineTo(int32_t x, int32_t y) {
+  if (Drawing* d = drawing()) d->lineTo(x, y);
+}
+void ClipBridge::curveTo(int32_t cx, int32_t cy, int32_t x, int32_t y) {
+  if (Drawing* d = drawing()) d->curveTo(cx, cy, x, y);
+}
+
 ScriptClip::Matrix ClipBridge::toParent() {
   auto o = object_.lock();
   if (!o) return {};

@@ -26,8 +26,9 @@ class TimelineBridge;
 // it (scripts, the keyboard); null for objects that are not text fields.
 EditTextState* fieldStateOf(DisplayObject& object);
 
-// A MovieClip as scripts see it; lives as long as the bridge.
-class ClipBridge : public ScriptClip {
+// A MovieClip as scripts see it; lives as long as the bridge. It is its own drawing pen,
+// drawing into the clip's Drawing (made on first use).
+class ClipBridge : public ScriptClip, private ClipPen {
  public:
   ClipBridge(TimelineBridge& bridge, std::weak_ptr<DisplayObject> object)
       : bridge_(bridge), object_(std::move(object)) {}
@@ -78,7 +79,9 @@ class ClipBridge : public ScriptClip {
   EditTextState* textField() override;
   ScriptClip* createTextField(const std::string& newName, int depth, double x, double y,
                               double width, double height) override;
-  Drawing* drawing() override;
+  ClipPen* pen() override;
+  // What the pen drew (made on first use); nullptr once the clip is gone.
+  Drawing* drawing();
   bool attachBitmap(std::shared_ptr<const render::Bitmap> bitmap, int depth,
                     bool smoothing) override;
   void setMask(ScriptClip* mask) override;  // clip_mask.cpp
@@ -86,6 +89,15 @@ class ClipBridge : public ScriptClip {
   double bytesTotal() override;             // clip_loading.cpp
 
  private:
+  // ClipPen (clip_geometry.cpp), on the clip's Drawing.
+  void clear() override;
+  void setLineStyle(const std::optional<swf::LineStyle>& style) override;
+  void beginFill(const std::optional<swf::FillStyle>& fill) override;
+  void endFill() override;
+  void moveTo(int32_t x, int32_t y) override;
+  void lineTo(int32_t x, int32_t y) override;
+  void curveTo(int32_t cx, int32_t cy, int32_t x, int32_t y) override;
+
   Bounds boundsIn(ScriptClip* space, bool strokes);
   double sizeInParent(bool height);
   void setSizeInParent(bool height, double size);
@@ -113,6 +125,9 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   // BitmapData (bitmap_host.cpp).
   void drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
                 const ScriptClip::ColorTransform& color, render::Bitmap& target) override;
+  void drawBitmap(const std::shared_ptr<render::Bitmap>& source, const ScriptClip::Matrix& m,
+                  const render::ColorTransform& color, bool smooth,
+                  render::Bitmap& target) override;
   std::shared_ptr<const render::Bitmap> exportedBitmap(const std::string& linkage) override;
   void trace(std::string_view line) override;
   double timerMs() override { return clockMs; }

@@ -155,6 +155,19 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
   drawOnto(stage, canvas, toDevice, quality, ColorTransform{});
 }
 
+void MovieRenderer::drawPixelsOnto(const std::shared_ptr<Bitmap>& source, const Affine& m,
+                                   const ColorTransform& cx, bool smooth, Bitmap& target) {
+  DisplayNode node;
+  node.bitmap = source;
+  node.smoothBitmap = smooth;
+  // The source may be the target: draw from a copy.
+  if (source.get() == &target) node.bitmap = std::make_shared<Bitmap>(target);
+  MovieRenderer renderer;
+  renderer.renderOnto({node}, {target.pixels.data(), target.width, target.height},
+                      m * Affine::scale(0.05, 0.05),
+                      smooth ? RenderQuality::High : RenderQuality::Medium, cx);
+}
+
 void MovieRenderer::renderOnto(const std::vector<DisplayNode>& nodes, Surface target,
                                const Affine& toDevice, RenderQuality quality,
                                const ColorTransform& cx) {

@@ -43,6 +43,12 @@ class MovieRenderer : public BitmapSource {
   void renderOnto(const std::vector<DisplayNode>& nodes, Surface target, const Affine& toDevice,
                   RenderQuality quality, const ColorTransform& cx = {});
 
+  // Draws `source`'s pixels over `target` through `m` (source pixels to target pixels) and
+  // `cx`, smoothed (at High quality) or not (BitmapData.draw of another BitmapData).
+  // `source` may be `target` itself.
+  static void drawPixelsOnto(const std::shared_ptr<Bitmap>& source, const Affine& m,
+                             const ColorTransform& cx, bool smooth, Bitmap& target);
+
   std::shared_ptr<const Bitmap> bitmap(swf::CharacterId id) override;
 
   // Filtered layers kept from earlier frames (to look at how the renderer keeps them).

@@ -221,7 +221,7 @@ TEST(DrawingApi, FocalPointIsKeptInEighthsOfAByteAsMoviesStoreIt) {
     callDrop(a, "d", "lineTo", {100, 100});
     callDrop(a, "d", "endFill", {});
     auto r = run(a);
-    ScriptClip* d = r->bridge->level(0)->childByName("d", false);
+    auto* d = dynamic_cast<ClipBridge*>(r->bridge->level(0)->childByName("d", false));
     ASSERT_TRUE(d && d->drawing() && !d->drawing()->styleTables().empty()) << given;
     const auto& fills = d->drawing()->styleTables()[0].fills;
     ASSERT_FALSE(fills.empty()) << given;

@@ -19,6 +19,21 @@ namespace orv::movie::avm1::testing {
 
 class ScriptStage;
 
+// The drawing API straight into a Drawing.
+class DrawingPen final : public ClipPen {
+ public:
+  void clear() override { drawing.clear(); }
+  void setLineStyle(const std::optional<swf::LineStyle>& s) override { drawing.setLineStyle(s); }
+  void beginFill(const std::optional<swf::FillStyle>& f) override { drawing.beginFill(f); }
+  void endFill() override { drawing.endFill(); }
+  void moveTo(int32_t x, int32_t y) override { drawing.moveTo(x, y); }
+  void lineTo(int32_t x, int32_t y) override { drawing.lineTo(x, y); }
+  void curveTo(int32_t cx, int32_t cy, int32_t x, int32_t y) override {
+    drawing.curveTo(cx, cy, x, y);
+  }
+  Drawing drawing;
+};
+
 class StageClip : public ScriptClip {
  public:
   StageClip(ScriptStage& stage, StageClip* parent, const swf::Movie* movie,
@@ -73,7 +88,8 @@ class StageClip : public ScriptClip {
   std::u32string staticText() override;
   ScriptClip* createTextField(const std::string& newName, int depth, double x, double y,
                               double width, double height) override;
-  Drawing* drawing() override { return &drawing_; }
+  ClipPen* pen() override { return &pen_; }
+  Drawing* drawing() { return &pen_.drawing; }
   struct Shape {
     uint16_t id;
     swf::Matrix matrix;
@@ -128,7 +144,7 @@ class StageClip : public ScriptClip {
   std::map<int, Shape> shapes_;
   std::unique_ptr<EditTextState> text_;
   ScriptClip::ColorTransform color_;
-  Drawing drawing_;
+  DrawingPen pen_;
 };
 
 class ScriptStage : public ScriptHost {

@@ -11,6 +11,7 @@
 
 #include "movie/avm1/host.h"
 #include "movie/avm1/vm.h"
+#include "movie/render/movie_renderer.h"
 
 namespace orv::movie::avm1::test {
 
@@ -213,6 +214,13 @@ class FakeHost : public ScriptHost {
   ScriptClip* level(int n) override { return n == 0 ? &root : nullptr; }
   void trace(std::string_view s) override { out += std::string(s) + "\n"; }
   double timerMs() override { return now; }
+  // BitmapData.draw of another BitmapData is drawn by the renderer, as on the stage.
+  void drawBitmap(const std::shared_ptr<render::Bitmap>& source, const ScriptClip::Matrix& m,
+                  const render::ColorTransform& color, bool smooth,
+                  render::Bitmap& target) override {
+    render::MovieRenderer::drawPixelsOnto(source, {m.a, m.b, m.c, m.d, m.tx, m.ty}, color, smooth,
+                                          target);
+  }
 
   // Runs the actions on the root and returns what they traced.
   std::string run(const Asm& code) {

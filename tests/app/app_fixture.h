@@ -16,6 +16,7 @@
 #include "runtime/errors.h"
 #include "runtime/headless/headless_backend.h"
 #include "runtime/runtime.h"
+#include "temp_dir.h"
 
 namespace orv::testing {
 
@@ -95,18 +96,11 @@ class RecordingMovieControl : public MovieControl {
 class ProgramFixture : public ::testing::Test {
  protected:
   ProgramFixture() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = std::filesystem::temp_directory_path() /
-          (std::string("orv-app-") + info->test_suite_name() + "-" + info->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    dir = folder.path;
     backend.app.path = dir.string();
     backend.app.exeName = "orvanta";
   }
-  ~ProgramFixture() override {
-    program.reset();
-    std::filesystem::remove_all(dir);
-  }
+  ~ProgramFixture() override { program.reset(); }
 
   // Builds the program; start() then runs start-up and shows the main window.
   Program& make() {
@@ -161,6 +155,7 @@ class ProgramFixture : public ::testing::Test {
 
   headless::HeadlessBackend backend;
   Runtime runtime{backend};
+  orv::test::TempDir folder{"orv-app"};
   std::filesystem::path dir;
   std::vector<std::string> calls;
   RecordingMovieControl* mainControl = nullptr;

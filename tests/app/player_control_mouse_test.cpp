@@ -13,6 +13,7 @@
 #include "runtime/form.h"
 #include "runtime/headless/headless_backend.h"
 #include "runtime/runtime.h"
+#include "temp_dir.h"
 
 namespace orv {
 namespace {
@@ -28,7 +29,7 @@ class Host : public Form {
 
 // A 550x400 px stage, two frames; a 2000-twip square button at (5000, 3500) whose
 // release stops the movie.
-std::string writeButtonMovie() {
+std::string writeButtonMovie(const orv::test::TempDir& folder) {
   auto button = t::defineButton2(10, {{.up = true, .hit = true, .character = 1}},
                                  {{0x08, 0, {t::kActionStop, 0}}});
   auto bytes = t::movie(
@@ -36,10 +37,7 @@ std::string writeButtonMovie() {
                  t::placeObject2({.depth = 1, .character = 10, .translate = {{5000, 3500}}}),
                  t::showFrame(), t::showFrame()}),
       {.frameCount = 2});
-  const auto path = std::filesystem::temp_directory_path() / "orvanta_control_mouse_test.swf";
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  return path.string();
+  return folder.write("button.swf", bytes);
 }
 
 TEST(PlayerControlMouse, PixelsReachTheMovieThroughTheViewAndAClickRunsTheButton) {
@@ -47,7 +45,8 @@ TEST(PlayerControlMouse, PixelsReachTheMovieThroughTheViewAndAClickRunsTheButton
   Runtime runtime{backend};
   Host host{runtime};
   host.Show();
-  const std::string path = writeButtonMovie();
+  const orv::test::TempDir folder("orv-control-mouse");
+  const std::string path = writeButtonMovie(folder);
   host.Flash.setMovie(path);
   ASSERT_TRUE(host.Flash.player().loaded());
 
@@ -76,7 +75,6 @@ TEST(PlayerControlMouse, PixelsReachTheMovieThroughTheViewAndAClickRunsTheButton
   host.Flash.mouseDown(10, 10);
   host.Flash.mouseUp(10, 10);
   EXPECT_FALSE(host.Flash.handCursor());
-  std::filesystem::remove(path);
 }
 
 TEST(PlayerControlMouse, TabAndEnterReachTheMovieThroughTheControl) {
@@ -84,7 +82,8 @@ TEST(PlayerControlMouse, TabAndEnterReachTheMovieThroughTheControl) {
   Runtime runtime{backend};
   Host host{runtime};
   host.Show();
-  const std::string path = writeButtonMovie();
+  const orv::test::TempDir folder("orv-control-mouse");
+  const std::string path = writeButtonMovie(folder);
   host.Flash.setMovie(path);
   ASSERT_TRUE(host.Flash.player().loaded());
   host.Flash.Play();
@@ -97,7 +96,6 @@ TEST(PlayerControlMouse, TabAndEnterReachTheMovieThroughTheControl) {
   host.Flash.keyUp(13);
   EXPECT_FALSE(host.Flash.playing())
       << "Enter pressed and released the focused button: its action stops the movie";
-  std::filesystem::remove(path);
 }
 
 }  // namespace

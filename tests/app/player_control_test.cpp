@@ -9,6 +9,7 @@
 #include "runtime/form.h"
 #include "runtime/headless/headless_backend.h"
 #include "runtime/runtime.h"
+#include "temp_dir.h"
 
 namespace orv {
 namespace {
@@ -130,7 +131,8 @@ TEST_F(PlayerControlTest, QualityFollowsTheViewMenuValues) {
 }
 
 TEST_F(PlayerControlTest, AFileThatIsNotAMovieLeavesANoticeAndNoError) {
-  const auto bad = std::filesystem::temp_directory_path() / "orv-not-a-movie.swf";
+  const orv::test::TempDir folder("orv-control");
+  const auto bad = folder / "not-a-movie.swf";
   std::ofstream(bad) << "GIF89a this is not a movie";
   host.Flash.setMovie(bad.string());
   EXPECT_EQ(host.Flash.Movie(), bad.string()) << "the control keeps the path it was given";
@@ -141,9 +143,8 @@ TEST_F(PlayerControlTest, AFileThatIsNotAMovieLeavesANoticeAndNoError) {
   EXPECT_EQ(host.Flash.CurrentFrame(), 0);
   host.Flash.setMovie("");
   EXPECT_TRUE(host.Flash.notice().empty());
-  host.Flash.setMovie((std::filesystem::temp_directory_path() / "orv-missing.swf").string());
+  host.Flash.setMovie((folder / "missing.swf").string());
   EXPECT_FALSE(host.Flash.notice().empty());
-  std::filesystem::remove(bad);
 }
 
 }  // namespace

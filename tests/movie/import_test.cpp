@@ -11,6 +11,7 @@
 #include "movie/timeline/own_folder.h"
 #include "movie/player.h"
 #include "swf_writer.h"
+#include "temp_dir.h"
 
 using namespace orv::movie;
 namespace t = orv::movie::test;
@@ -82,21 +83,8 @@ std::vector<uint8_t> importer(const std::string& url, std::vector<uint8_t> frame
   return t::movie(t::concat({tags, t::showFrame()}), {.version = 7});
 }
 
-struct Folder {
-  fs::path path;
-  Folder() {
-    path = fs::temp_directory_path() /
-           ("orv-import-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
-  ~Folder() { fs::remove_all(path); }
-  std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    std::ofstream(path / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-    return (path / name).string();
-  }
+struct Folder : orv::test::TempDir {
+  Folder() : TempDir("orv-import") {}
 };
 
 // The trace of the first two frames; `corner` gets the colour of the stage pixel at (5, 5).
@@ -149,7 +137,7 @@ TEST(ImportAssets, WhatCannotBeImportedIsLeftOutAndTheMoviePlays) {
   dir.write("lib.swf", library());
   EXPECT_EQ(traceOf(dir.write("remote.swf", importer("http://example.com/lib.swf"))), alone);
   EXPECT_EQ(traceOf(dir.write("self.swf", importer("self.swf"))), alone);
-  dir.write("broken.swf", {'F', 'W', 'S', 6, 200, 0, 0, 0, 1, 2, 3});
+  dir.write("broken.swf", std::vector<uint8_t>{'F', 'W', 'S', 6, 200, 0, 0, 0, 1, 2, 3});
   EXPECT_EQ(traceOf(dir.write("main.swf", importer("broken.swf"))), alone);
   // A movie given as bytes has no folder: it imports nothing.
   Player player;

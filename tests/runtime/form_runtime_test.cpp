@@ -13,6 +13,7 @@
 #include "runtime/runtime.h"
 #include "runtime/timer.h"
 #include "runtime/value_text.h"
+#include "temp_dir.h"
 
 namespace orv {
 namespace {
@@ -274,9 +275,8 @@ TEST_F(Dialogs, OpenDialogKeepsTheChosenNameAndCancelCanRaise) {
 }
 
 TEST(FileSystem, FileExistsAndCreateTextFile) {
-  const auto dir = std::filesystem::temp_directory_path() / "orv-fso-test";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const orv::test::TempDir folder("orv-fso");
+  const auto& dir = folder.path;
   FileSystemObject fso;
   const std::string file = dir.string() + "\\config.ini";  // a program path, backslashes
   EXPECT_FALSE(fso.FileExists(file));
@@ -288,7 +288,6 @@ TEST(FileSystem, FileExistsAndCreateTextFile) {
   EXPECT_THROW(fso.CreateTextFile(dir.string() + "\\missing\\x.ini", true, false), RuntimeError);
   EXPECT_FALSE(fso.FileExists(dir.string())) << "a folder is not a file";
   EXPECT_FALSE(fso.FileExists(""));
-  std::filesystem::remove_all(dir);
 }
 
 TEST(ValueText, FirstCharacterIsReservedForTheSign) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include <unistd.h>
+#include "temp_dir.h"
 
 namespace orv {
 namespace {
@@ -14,15 +15,11 @@ namespace {
 class ProfileFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("orv-profile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    dir_ = folder_.path;
     file_ = (dir_ / "config.ini").string();
   }
   void TearDown() override {
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
-    std::filesystem::remove_all(dir_);
   }
   void write(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
   std::string read() {
@@ -31,6 +28,7 @@ class ProfileFileTest : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
+  test::TempDir folder_{"orv-profile"};
   std::filesystem::path dir_;
   std::string file_;
 };

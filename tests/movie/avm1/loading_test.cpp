@@ -13,6 +13,7 @@
 #include "support/png_writer.h"
 #include "script_test_util.h"
 #include "../swf_writer.h"
+#include "temp_dir.h"
 
 using namespace orv::movie;
 namespace t = orv::movie::test;
@@ -24,25 +25,8 @@ namespace {
 constexpr uint8_t kAdd2 = 0x47, kNewObject = 0x40, kSetMember = 0x4F, kCallMethod = 0x52,
                   kGetMember = 0x4E, kPop = 0x17, kStop = 0x07, kGetUrl2 = 0x9A;
 
-struct Folder {
-  fs::path path;
-  Folder() {
-    path = fs::temp_directory_path() /
-           ("orv-loading-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
-  ~Folder() { fs::remove_all(path); }
-  std::string write(const std::string& name, const std::string& text) const {
-    std::ofstream(path / name, std::ios::binary) << text;
-    return (path / name).string();
-  }
-  std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    std::ofstream(path / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-    return (path / name).string();
-  }
+struct Folder : orv::test::TempDir {
+  Folder() : TempDir("orv-loading") {}
 };
 
 // Script pieces.

@@ -19,6 +19,7 @@
 #include "movie/player.h"
 #include "support/png_writer.h"
 #include "movie/avm1/script_test_util.h"
+#include "temp_dir.h"
 
 using namespace orv::movie;
 namespace t = orv::movie::test;
@@ -431,10 +432,8 @@ TEST(KeyboardFocus, TabRollsOverWhatTakesTheFocusAndOutOfWhatLosesIt) {
 
 TEST(KeyboardFocus, TabReachesTheButtonsOfMoviesLoadedIntoLevels) {
   namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::temp_directory_path() /
-      ("orv-focus-levels-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  fs::create_directories(dir);
+  const orv::test::TempDir folder("orv-focus-levels");
+  const fs::path& dir = folder.path;
   auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
     std::ofstream(dir / name, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
@@ -453,7 +452,6 @@ TEST(KeyboardFocus, TabReachesTheButtonsOfMoviesLoadedIntoLevels) {
   EXPECT_EQ(f.yellow(), frameAt(300, 250)) << "the button of level 1";
   f.press(kEnter);
   EXPECT_EQ(f.take(), (std::vector<std::string>{"press", "release"}));
-  fs::remove_all(dir);
 }
 
 TEST(KeyboardFocus, ArrowsMoveTheFocusToTheNearestObjectThatWayWhileTheRectangleShows) {

@@ -11,6 +11,7 @@
 #include "../avm1/script_test_util.h"
 #include "sound_movies.h"
 #include "sound_test_util.h"
+#include "temp_dir.h"
 
 namespace orv::movie {
 namespace {
@@ -185,11 +186,8 @@ TEST(ScriptSound, MissingSoundsAndOddArgumentsPlayNothingAndDoNoHarm) {
 // file gives onLoad(false).
 TEST(ScriptSound, LoadedMp3FromTheMoviesFolderPlays) {
   namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::temp_directory_path() /
-      ("orv-loadsound-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const orv::test::TempDir folder("orv-loadsound");
+  const fs::path& dir = folder.path;
   fs::copy_file(sound::test::soundDataPath("tone440_mono_22k.mp3"), dir / "tone.mp3");
   std::ofstream(dir / "broken.mp3", std::ios::binary) << std::string(5000, 'x');
   fs::create_directories(dir / "inner");  // the movie's folder; dir holds a file outside it
@@ -254,7 +252,6 @@ TEST(ScriptSound, LoadedMp3FromTheMoviesFolderPlays) {
     EXPECT_EQ(r.traces[0], "loaded false") << bad;
     EXPECT_EQ(rms(r.left), 0) << bad;
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "movie/codec/image_decoder.h"
+#include "movie/corpus/recorded_input.h"
 #include "movie/player.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/render/raster/pixel.h"
@@ -42,15 +43,6 @@ struct CorpusCase {
   int viewWidth = 0, viewHeight = 0;  // viewport_dimensions; 0: the stage size
   std::vector<Capture> captures;
 };
-
-// What a user did before the picture of a tick was taken. The corpus does not
-// ship the input of its reference runs; visual_corpus_input.txt gives what
-// the pictures' names and the movies' scripts say it was.
-struct InputEvent {
-  std::string kind;         // key, move, down, up, wheel
-  int a = 0, b = 0, c = 0;  // key: code; pointer: stage pixels x, y; wheel: lines
-};
-using TickInput = std::map<int, std::vector<InputEvent>>;
 
 std::string readText(const fs::path& p) {
   std::ifstream f(p, std::ios::binary);
@@ -208,57 +200,8 @@ Outcome runCase(const CorpusCase& c) {
   return all;
 }
 
-// Lines "CASE TICKS EVENT[; EVENT...]": TICKS one tick or a range "3-12";
-// events "key CODE" (pressed and let go, Windows key codes), "move X,Y",
-// "down X,Y", "up X,Y", "wheel X,Y,LINES" (stage pixels).
-std::map<std::string, TickInput> inputList() {
-  std::map<std::string, TickInput> inputs;
-  std::istringstream in(
-      readText(fs::path(ORV_SOURCE_DIR) / "tests/movie/render/visual_corpus_input.txt"));
-  std::string line;
-  const std::regex entry(R"(^(\S+)\s+(\d+)(?:-(\d+))?\s+(.+)$)");
-  const std::regex event(R"(\s*(key|move|down|up|wheel)\s+(-?\d+)(?:,(-?\d+))?(?:,(-?\d+))?\s*)");
-  std::smatch m, e;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#' || !std::regex_match(line, m, entry)) continue;
-    const int first = std::stoi(m[2]), last = m[3].matched ? std::stoi(m[3]) : first;
-    std::vector<InputEvent> events;
-    std::istringstream parts(m[4].str());
-    std::string part;
-    while (std::getline(parts, part, ';')) {
-      if (!std::regex_match(part, e, event)) {
-        ADD_FAILURE() << "unreadable input line: " << line;
-        continue;
-      }
-      events.push_back({e[1], std::stoi(e[2]), e[3].matched ? std::stoi(e[3]) : 0,
-                        e[4].matched ? std::stoi(e[4]) : 0});
-    }
-    for (int tick = first; tick <= last && tick <= 200; ++tick) {
-      auto& at = inputs[m[1]][tick];
-      at.insert(at.end(), events.begin(), events.end());
-    }
-  }
-  return inputs;
-}
-
-void give(Player& player, const ViewRect& stage, const InputEvent& e) {
-  const double x = stage.x + e.a * 20.0, y = stage.y + e.b * 20.0;
-  if (e.kind == "key") {
-    player.keyDown(e.a);
-    player.keyUp(e.a);
-  } else if (e.kind == "move") {
-    player.mouseMove(x, y);
-  } else if (e.kind == "down") {
-    player.mouseDown(x, y);
-  } else if (e.kind == "up") {
-    player.mouseUp(x, y);
-  } else if (e.kind == "wheel") {
-    player.mouseWheel(x, y, e.c);
-  }
-}
-
 // The same through the whole player: its timeline runs the movie's scripts.
-Outcome runCaseInPlayer(const CorpusCase& c, const TickInput& input) {
+Outcome runCaseInPlayer(const CorpusCase& c) {
   Player player;
   // From the file, so the movie can load what lies beside it.
   if (!player.load((c.dir / "test.swf").string())) return {false, "unreadable: " + player.error()};
@@ -267,12 +210,15 @@ Outcome runCaseInPlayer(const CorpusCase& c, const TickInput& input) {
   Pixmap pix;
   pix.width = c.viewWidth ? c.viewWidth : std::clamp(int(stage.width / 20), 1, 4096);
   pix.height = c.viewHeight ? c.viewHeight : std::clamp(int(stage.height / 20), 1, 4096);
+  // The input of the case's reference run, where it was given any.
+  const corpus::RecordedInput recorded = corpus::readRecordedInput(c.dir / "input.json");
+  corpus::ReplayState replayState;
   player.start();
   Outcome all{true, ""};
   for (int frame = 1; frame <= c.frames; ++frame) {
     if (frame > 1) player.advance(player.framePeriodMs());
-    if (auto events = input.find(frame); events != input.end())
-      for (const InputEvent& e : events->second) give(player, stage, e);
+    if (auto events = recorded.find(frame); events != recorded.end())
+      corpus::replay(player, stage, events->second, replayState);
     for (const Capture& cap : c.captures) {
       const int at = cap.trigger < 0 ? c.frames : cap.trigger;
       if (at != frame) continue;
@@ -301,16 +247,13 @@ TEST(VisualCorpus, NoPassingCaseRegresses) {
   const auto cases = corpusCases();
   if (cases.empty()) GTEST_SKIP() << "no visual corpus at " << ORV_CORPUS_DIR;
   const auto mustPass = passingList();
-  const auto inputs = inputList();
   int passed = 0;
   for (const CorpusCase& c : cases) {
     // Drawn from the movie's own frames, and played by the player with its
     // scripts; a case matches when either picture does.
     Outcome o = runCase(c);
     if (!o.pass) {
-      const auto input = inputs.find(c.id);
-      const Outcome played =
-          runCaseInPlayer(c, input != inputs.end() ? input->second : TickInput{});
+      const Outcome played = runCaseInPlayer(c);
       o = played.pass ? played : Outcome{false, "frames: " + o.why + "; played: " + played.why};
     }
     passed += o.pass;

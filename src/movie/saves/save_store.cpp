@@ -1,0 +1,172 @@
+#include "movie/saves/save_store.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace orv::movie::saves {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> split(const std::string& s, const std::string& separators) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : s) {
+    if (separators.find(c) != std::string::npos) {
+      parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  parts.push_back(part);
+  return parts;
+}
+
+// A folder or file name that is safe to put on disk as it is.
+bool safePart(const std::string& part) {
+  if (part.empty() || part == "." || part == ".." || part.size() > 255) return false;
+  for (unsigned char c : part)
+    if (c < 32 || std::string_view("<>:\"|?*\\/").find(char(c)) != std::string_view::npos)
+      return false;
+  return true;
+}
+
+bool sameFolder(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::optional<std::vector<uint8_t>> readFile(const fs::path& p) {
+  std::error_code ec;
+  const auto size = fs::file_size(p, ec);
+  // A save bigger than any a movie may keep is not read.
+  if (ec || size > 16 * SaveStore::kMaxBytesPerMovie) return std::nullopt;
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), {}};
+}
+
+}  // namespace
+
+bool SaveStore::validName(const std::string& name) {
+  if (name.empty() || name.size() > 255) return false;
+  if (name.find_first_of("~%&\\;:\"',<>?# ") != std::string::npos) return false;
+  // Slashes make folders; none of them may be empty or climb out.
+  for (const std::string& part : split(name, "/"))
+    if (!safePart(part)) return false;
+  return true;
+}
+
+std::optional<std::vector<std::string>> SaveStore::movieFolders(const std::string& moviePath) {
+  std::vector<std::string> folders;
+  for (std::string part : split(moviePath, "/\\")) {
+    if (part.empty()) continue;
+    // "C:" is the drive: the letter alone makes the folder.
+    if (folders.empty() && part.size() == 2 && part[1] == ':' &&
+        std::isalpha(static_cast<unsigned char>(part[0])))
+      part = std::string(1, char(std::toupper(static_cast<unsigned char>(part[0]))));
+    if (!safePart(part)) return std::nullopt;
+    folders.push_back(part);
+  }
+  if (folders.empty()) return std::nullopt;
+  return folders;
+}
+
+std::optional<fs::path> SaveStore::fileFor(const std::string& moviePath,
+                                           const std::string& localPath,
+                                           const std::string& name) const {
+  if (!validName(name)) return std::nullopt;
+  auto folders = movieFolders(moviePath);
+  if (!folders) return std::nullopt;
+  size_t keep = folders->size();
+  if (!localPath.empty()) {
+    // A local path names folders from the top of the movie's path, which it must lead to.
+    std::vector<std::string> wanted;
+    for (const std::string& part : split(localPath, "/"))
+      if (!part.empty()) wanted.push_back(part);
+    if (localPath[0] != '/' || wanted.size() > folders->size()) return std::nullopt;
+    for (size_t i = 0; i < wanted.size(); ++i) {
+      std::string w = wanted[i];
+      if (i == 0 && w.size() == 2 && w[1] == ':') w.resize(1);
+      if (!sameFolder(w, (*folders)[i])) return std::nullopt;
+    }
+    keep = wanted.size();
+  }
+  fs::path file = folder_;
+  for (size_t i = 0; i < keep; ++i) file /= (*folders)[i];
+  for (const std::string& part : split(name, "/")) file /= part;
+  file += ".sol";
+  return file;
+}
+
+SaveStore::Loaded SaveStore::load(const fs::path& file, const std::string& moviePath,
+                                  const std::string& name) const {
+  Loaded loaded;
+  if (!keepsFiles()) return loaded;
+  std::error_code ec;
+  if (fs::exists(file, ec)) {
+    auto bytes = readFile(file);
+    if (!bytes) {
+      loaded.problem = "cannot read " + file.string();
+      return loaded;
+    }
+    loaded.file = readSol(*bytes, &loaded.problem);
+    if (!loaded.file) loaded.problem = file.string() + ": " + loaded.problem;
+    return loaded;
+  }
+  // None of ours yet: a Flash player's, under "#SharedObjects/<any>/localhost/" and the
+  // movie's path with or without its drive letter.
+  auto folders = movieFolders(moviePath);
+  if (flashPlayer_.empty() || !folders || !validName(name)) return loaded;
+  for (const auto& profile : fs::directory_iterator(flashPlayer_, ec)) {
+    for (size_t skip = 0; skip < 2 && skip < folders->size(); ++skip) {
+      fs::path theirs = profile.path() / "localhost";
+      for (size_t i = skip; i < folders->size(); ++i) theirs /= (*folders)[i];
+      for (const std::string& part : split(name, "/")) theirs /= part;
+      theirs += ".sol";
+      if (!fs::exists(theirs, ec)) continue;
+      if (auto bytes = readFile(theirs))
+        if (auto sol = readSol(*bytes)) {
+          loaded.file = std::move(sol);
+          return loaded;
+        }
+    }
+  }
+  return loaded;
+}
+
+bool SaveStore::save(const fs::path& file, const SolFile& sol) const {
+  if (!keepsFiles()) return false;
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  if (ec) return false;
+  const std::vector<uint8_t> bytes = writeSol(sol);
+  fs::path temporary = file;
+  temporary += ".writing";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      fs::remove(temporary, ec);
+      return false;
+    }
+  }
+  fs::rename(temporary, file, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace orv::movie::saves

@@ -1,0 +1,66 @@
+#include "movie/saves/sol_file.h"
+
+namespace orv::movie::saves {
+
+namespace {
+constexpr uint8_t kSignature[] = {'T', 'C', 'S', 'O', 0x00, 0x04, 0x00, 0x00, 0x00, 0x00};
+
+void putU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+  out[at] = uint8_t(v >> 24);
+  out[at + 1] = uint8_t(v >> 16);
+  out[at + 2] = uint8_t(v >> 8);
+  out[at + 3] = uint8_t(v);
+}
+uint32_t getU32(const std::vector<uint8_t>& in, size_t at) {
+  return uint32_t(in[at]) << 24 | uint32_t(in[at + 1]) << 16 | uint32_t(in[at + 2]) << 8 |
+         in[at + 3];
+}
+}  // namespace
+
+std::vector<uint8_t> writeSol(const SolFile& file) {
+  std::vector<uint8_t> out = {0x00, 0xBF, 0, 0, 0, 0};
+  out.insert(out.end(), std::begin(kSignature), std::end(kSignature));
+  Amf0Writer amf(file.graph, out);
+  amf.name(file.name);
+  out.insert(out.end(), {0, 0, 0, 0});  // AMF0
+  for (const auto& [name, value] : file.members) {
+    amf.name(name);
+    amf.value(value);
+    out.push_back(0);
+  }
+  putU32(out, 2, uint32_t(out.size() - 6));
+  return out;
+}
+
+std::optional<SolFile> readSol(const std::vector<uint8_t>& bytes, std::string* why) {
+  auto fail = [why](const char* reason) -> std::optional<SolFile> {
+    if (why) *why = reason;
+    return std::nullopt;
+  };
+  constexpr size_t kHeader = 6 + sizeof kSignature;
+  if (bytes.size() < kHeader + 6 || bytes[0] != 0x00 || bytes[1] != 0xBF)
+    return fail("not a shared object file");
+  if (getU32(bytes, 2) != bytes.size() - 6) return fail("its length does not match the file");
+  if (!std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin() + 6))
+    return fail("not a shared object file");
+  SolFile file;
+  Amf0Reader amf(bytes.data() + kHeader, bytes.size() - kHeader, file.graph);
+  auto name = amf.name();
+  if (!name) return fail("its name is cut off");
+  file.name = std::move(*name);
+  const size_t versionAt = kHeader + amf.offset();
+  if (bytes.size() - versionAt < 4) return fail("cut off");
+  if (getU32(bytes, versionAt) != 0) return fail("written in AMF3");
+  Amf0Reader members(bytes.data() + versionAt + 4, bytes.size() - versionAt - 4, file.graph);
+  while (!members.atEnd()) {
+    auto key = members.name();
+    if (!key) return fail("a member's name is cut off");
+    auto value = members.value();
+    if (!value) return fail("a member's value is cut off or malformed");
+    if (!members.skipByte(0)) return fail("a member does not end where it should");
+    file.members.emplace_back(std::move(*key), std::move(*value));
+  }
+  return file;
+}
+
+}  // namespace orv::movie::saves

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 #include "movie/interaction/keyboard_focus.h"
@@ -9,6 +10,7 @@
 #include "movie/timeline/own_folder.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/avm1_host/timeline_bridge.h"
+#include "movie/saves/save_store.h"
 #include "movie/sound/movie_sound.h"
 #include "movie/timeline/stage.h"
 #include "movie/swf/reader.h"
@@ -42,6 +44,12 @@ bool hasAnimatedClips(const MovieClip& clip) {
   }
   return false;
 }
+// A movie's saves are laid out by where it lies, wherever it was opened from.
+std::string absolutePath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.lexically_normal().string();
+}
 }  // namespace
 
 Player::Player() : sound_(std::make_unique<sound::MovieSound>()) {}
@@ -68,13 +76,18 @@ bool Player::load(const std::string& path) {
     return false;
   }
   const size_t slash = path.find_last_of("/\\");
-  return loadFrom(std::move(bytes), slash == std::string::npos ? "." : path.substr(0, slash + 1));
+  if (!loadFrom(std::move(bytes), slash == std::string::npos ? "." : path.substr(0, slash + 1),
+                absolutePath(path)))
+    return false;
+  return true;
 }
 
-bool Player::loadBytes(std::vector<uint8_t> bytes) { return loadFrom(std::move(bytes), ""); }
+bool Player::loadBytes(std::vector<uint8_t> bytes) { return loadFrom(std::move(bytes), "", ""); }
 
-bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
+bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
+                      const std::string& moviePath) {
   unload();
+  moviePath_ = moviePath;
   swf::ReadResult result = swf::readMovie(bytes);
   bytes.clear();
   bytes.shrink_to_fit();
@@ -94,6 +107,9 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder) {
   stage_->traceSink = traceSink_;
   scripts_ = std::make_unique<avm1::TimelineBridge>(*stage_);
   scripts_->ownFolder = folder;  // scripts load files from there only
+  scripts_->moviePath = moviePath_;
+  scripts_->saveStore = saves_.get();
+  scripts_->saveProblems = traceSink_;
   scripts_->sound = sound_.get();
   stage_->setListener(scripts_.get());
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
@@ -432,6 +448,11 @@ int Player::audioRate() const { return sound_->rate(); }
 void Player::setTraceSink(std::function<void(const std::string&)> sink) {
   traceSink_ = std::move(sink);
   if (stage_) stage_->traceSink = traceSink_;
+  if (scripts_) scripts_->saveProblems = traceSink_;
+}
+
+void Player::setSaveFolders(const std::string& folder, const std::string& flashPlayerFolder) {
+  saves_ = std::make_unique<saves::SaveStore>(folder, flashPlayerFolder);
 }
 
 }  // namespace orv::movie

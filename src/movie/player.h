@@ -16,6 +16,9 @@ struct Movie;
 namespace avm1 {
 class TimelineBridge;
 }
+namespace saves {
+class SaveStore;
+}
 namespace sound {
 class AudioOutput;
 class MovieSound;
@@ -132,6 +135,13 @@ class Player {
   bool keyDown(int keyCode);
   void keyUp(int keyCode);
 
+  // ---- Saves ----
+  // Where movies' local shared objects are kept on disk (see saves/save_store.h), and a
+  // Flash player's own save folder to read a save from that Orvanta has none of yet. An
+  // empty `folder` keeps them in memory for as long as the process runs. Takes effect
+  // for movies loaded after the call.
+  void setSaveFolders(const std::string& folder, const std::string& flashPlayerFolder = "");
+
   // ---- Seams for the engines and tools ----
   // Where trace() lines go (kept across loads).
   void setTraceSink(std::function<void(const std::string&)> sink);
@@ -139,7 +149,7 @@ class Player {
   std::shared_ptr<const swf::Movie> movie() const { return movie_; }
 
  private:
-  bool loadFrom(std::vector<uint8_t> bytes, const std::string& folder);
+  bool loadFrom(std::vector<uint8_t> bytes, const std::string& folder, const std::string& moviePath);
   void afterChange();
   void keyEvent(int keyCode, bool down);
   void drawFocusRect(Pixmap& target, const ViewRect& view) const;
@@ -147,6 +157,8 @@ class Player {
   void startStreamHere();
 
   std::shared_ptr<const swf::Movie> movie_;
+  std::string moviePath_;  // the file the movie came from, "" for one given as bytes
+  std::unique_ptr<saves::SaveStore> saves_;
   std::unique_ptr<Stage> stage_;
   std::unique_ptr<avm1::TimelineBridge> scripts_;  // runs the movie's actions; dies before stage_
   std::unique_ptr<PlayerRenderer> renderer_;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "movie/saves/sol_file.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie::render {
@@ -256,6 +257,27 @@ class ScriptHost {
   virtual std::shared_ptr<const render::Bitmap> exportedBitmap(const std::string& linkage) {
     (void)linkage;
     return nullptr;
+  }
+  // ---- Local shared objects (SharedObject.getLocal, flush) ----
+  // What is kept of shared object `name` of this movie in `localPath` ("" for the
+  // movie's own place), read anew each call.
+  struct SharedObjectData {
+    bool refused = false;                // a name or local path a Flash player refuses
+    std::optional<saves::SolFile> data;  // nullopt: nothing kept yet, or unreadable
+  };
+  virtual SharedObjectData loadSharedObject(const std::string& name,
+                                            const std::string& localPath) {
+    (void)name;
+    (void)localPath;
+    return {};
+  }
+  // Keeps `data` as that shared object; false when it could not be kept.
+  virtual bool saveSharedObject(const std::string& name, const std::string& localPath,
+                                const saves::SolFile& data) {
+    (void)name;
+    (void)localPath;
+    (void)data;
+    return false;
   }
   // ---- Files scripts load (loadVariables, loadMovie, LoadVars, MovieClipLoader) ----
   // The bytes of `url` from where the movie came from (its own folder only); nothing

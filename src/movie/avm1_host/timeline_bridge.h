@@ -11,6 +11,7 @@
 
 #include "movie/timeline/display_object.h"
 #include "movie/avm1/host.h"
+#include "movie/saves/save_store.h"
 #include "movie/avm1/vm.h"
 #include "movie/timeline/stage.h"
 
@@ -181,6 +182,17 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   // A level's clips left the stage all at once (unloaded or replaced): their script
   // objects let go of them, without unload handlers.
   void forgetTree(MovieClip& root, int level);
+
+  // ---- Local shared objects (shared_objects.cpp) ----
+  // Where they are kept on disk (nullptr or a store without a folder: in memory, for as
+  // long as the process runs), and the path of the movie they belong to.
+  const saves::SaveStore* saveStore = nullptr;
+  std::string moviePath;
+  SharedObjectData loadSharedObject(const std::string& name, const std::string& localPath) override;
+  bool saveSharedObject(const std::string& name, const std::string& localPath,
+                        const saves::SolFile& data) override;
+  // Lines the tools show about saves that did not read (a window shows none).
+  std::function<void(const std::string&)> saveProblems;
 
   // ---- Files scripts load (clip_loading.cpp) ----
   // Read from this folder only; empty (a movie given as bytes): nothing is read.

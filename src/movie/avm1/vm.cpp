@@ -44,6 +44,11 @@ bool isSpace(char c) {
 
 }  // namespace
 
+std::string_view clipPropertyName(ClipProperty p) {
+  const int i = static_cast<int>(p);
+  return i >= 0 && i < static_cast<int>(ClipProperty::Count) ? kPropertyNames[i] : "";
+}
+
 double stringToNumber(std::string_view s, int version) {
   size_t i = 0;
   while (i < s.size() && isSpace(s[i])) ++i;
@@ -1045,6 +1050,51 @@ void Vm::runActions(ScriptClip* clip, const std::vector<uint8_t>& code, int swfV
 void Vm::runActions(ScriptClip* clip, const CodeBuffer& code, int swfVersion) {
   if (!code || !clip) return;
   runTopLevel(clip, code, swfVersion > 0 ? swfVersion : version_);
+}
+
+void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
+  // Between entries nothing outside the heap's roots holds a script value, so a movie
+  // that makes much garbage within one frame is collected here, not only after it.
+  if (entryDepth_ == 0 && heap_.size() > collectAbove_) {
+    collectGarbage();
+    collectAbove_ = std::max(kFirstCollection, heap_.size() * 2);
+  }
+  Frame f;
+  f.code = code;
+  f.version = version;
+  f.target = objectFor(clip);
+  f.originalTarget = f.target;
+  f.scope.push_back(f.target);
+  f.thisValue = Value(f.target);
+  if (!enterRun()) return;
+  // Actions run by the Call action leave what they push on the caller's stack.
+  Frame* caller = std::exchange(frameCallCaller_, nullptr);
+  const bool outermost = entryDepth_ == 1;
+  if (outermost) {
+    caller = stackCaller_ = nullptr;
+    // Each timeline's stack outlives its blocks: what one leaves, the next one finds.
+    if (auto it = leftOnStack_.find(f.target); it != leftOnStack_.end()) {
+      f.stack.swap(it->second);
+      leftOnStack_.erase(it);
+    }
+  }
+  frames_.push_back(&f);
+  try {
+    run(f, 0, code->size());
+  } catch (const ScriptThrow&) {
+    // An uncaught throw ends this action block only.
+  } catch (const ScriptAbort& abort) {
+    noteAbort(abort.reason);
+  } catch (size_t) {
+  }
+  frames_.pop_back();
+  if (outermost && !f.stack.empty() && f.stack.size() <= kMaxLeftOnStack && f.originalTarget &&
+      f.originalTarget->clip && leftOnStack_.size() < kMaxLeftOnStack)
+    leftOnStack_[f.originalTarget].swap(f.stack);
+  frameCallCaller_ = caller;
+  if (caller && caller->stack.size() + f.stack.size() <= limits_.maxStack)
+    for (Value& v : f.stack) caller->stack.push_back(std::move(v));
+  leaveRun();
 }
 
 void Vm::noteAbort(const std::string& reason) {

@@ -53,6 +53,8 @@ enum class ClipProperty : int {
   YMouse,
   Count
 };
+// The property's name as scripts write it ("_x").
+std::string_view clipPropertyName(ClipProperty p);
 
 // The drawing API's pen on a clip's shape drawn at run time, below its children.
 // Coordinates are twips.

@@ -2,8 +2,10 @@
 // older movies count bytes.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orv::movie::avm1::text {
@@ -17,5 +19,16 @@ uint32_t charCodeAt(const std::string& s, size_t index, bool utf8);  // 0 when o
 std::string fromCharCode(uint32_t code, bool utf8);
 std::string toUpper(const std::string& s, bool utf8);
 std::string toLower(const std::string& s, bool utf8);
+
+// Whether two names are the same but for the case of ASCII letters (names in SWF 6 and
+// lower).
+inline bool equalsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
 
 }  // namespace orv::movie::avm1::text

@@ -21,6 +21,8 @@
 
 namespace orv::movie::avm1 {
 
+class ActionRun;
+
 // A value thrown by ActionScript `throw` travelling up through native frames.
 struct ScriptThrow {
   Value value;
@@ -234,7 +236,7 @@ class Vm {
   void runSoundCompletions();
 
  private:
-  friend class Interpreter;
+  friend class ActionRun;  // the action loop's handlers (action_run.h)
   void installBuiltins();
   void run(Frame& f, size_t start, size_t end);
   void runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version);

@@ -379,6 +379,30 @@ TEST(Interpreter, WaitForFrameTakesAnyValue) {
   EXPECT_EQ(wait("nonsense"), "loaded\nafter\n");
 }
 
+TEST(Interpreter, ActionsAreSteppedOverByTheirLengths) {
+  FakeHost h(7);
+  // ifFrameLoaded(99) skips a Push (with a length) and a Trace (without one).
+  auto waitFor = [](uint16_t frame, uint8_t skip) {
+    return Asm()
+        .action(0x8A, {static_cast<uint8_t>(frame), static_cast<uint8_t>(frame >> 8), skip})
+        .push({"skipped"})
+        .trace()
+        .push({"after"})
+        .trace();
+  };
+  EXPECT_EQ(h.run(waitFor(99, 2)), "after\n");
+  EXPECT_EQ(h.run(waitFor(2, 2)), "skipped\nafter\n");
+  EXPECT_EQ(h.run(waitFor(99, 1)), "undefined\nafter\n");  // the Trace finds nothing pushed
+  EXPECT_EQ(h.run(waitFor(99, 200)), "");                  // past the end of the block
+  // An unknown action is skipped by its length, whatever its payload looks like.
+  EXPECT_EQ(h.run(Asm().push({"a"}).action(0xA5, {0x26, 0x26}).trace()), "a\n");
+  EXPECT_EQ(h.run(Asm().push({"b"}).op(0x7F).trace()), "b\n");
+  // A record whose length runs past the block's end ends the block.
+  Asm cut = Asm().push({"c"}).trace().op(0x96).op(0x10).op(0x00).op(0x00).op('d');
+  EXPECT_EQ(h.run(cut), "c\n");
+  EXPECT_EQ(h.run(Asm().push({"e"}).trace().op(0x96).op(0x01)), "e\n");
+}
+
 TEST(Interpreter, ManyShortBlocksInOneFrameShareTheTimeLimit) {
   // A timeline that keeps re-entering frames runs many short blocks; none is long, but
   // together they must stop, and no script of the movie runs after that.

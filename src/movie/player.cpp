@@ -105,7 +105,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
   stage_ = std::make_unique<Stage>(movie_, importer);
   stage_->setLoop(loop_);
   stage_->traceSink = traceSink_;
-  scripts_ = std::make_unique<avm1::TimelineBridge>(*stage_);
+  scripts_ = std::make_unique<avm1::TimelineBridge>(*stage_, scriptTimeLimitMs_);
   scripts_->ownFolder = folder;  // scripts load files from there only
   scripts_->moviePath = moviePath_;
   scripts_->saveStore = saves_.get();

@@ -142,6 +142,11 @@ class Player {
   // for movies loaded after the call.
   void setSaveFolders(const std::string& folder, const std::string& flashPlayerFolder = "");
 
+  // How long one frame's scripts may run before they are stopped: 0 (the default) for the
+  // movie's own limit (its ScriptLimits, 15 s without one). For tools and tests that play
+  // many movies. Takes effect for movies loaded after the call.
+  void setScriptTimeLimit(double milliseconds) { scriptTimeLimitMs_ = milliseconds; }
+
   // ---- Seams for the engines and tools ----
   // Where trace() lines go (kept across loads).
   void setTraceSink(std::function<void(const std::string&)> sink);
@@ -159,6 +164,7 @@ class Player {
   std::shared_ptr<const swf::Movie> movie_;
   std::string moviePath_;  // the file the movie came from, "" for one given as bytes
   std::unique_ptr<saves::SaveStore> saves_;
+  double scriptTimeLimitMs_ = 0;
   std::unique_ptr<Stage> stage_;
   std::unique_ptr<avm1::TimelineBridge> scripts_;  // runs the movie's actions; dies before stage_
   std::unique_ptr<PlayerRenderer> renderer_;

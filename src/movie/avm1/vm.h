@@ -32,10 +32,18 @@ struct ScriptAbort {
   std::string reason;
 };
 
+// Scripts run until the time a frame's scripts may take runs out, as a Flash player runs
+// them (15 s unless the movie's ScriptLimits says otherwise), and nest calls as deep as
+// the movie allows (256 by default). Memory is bounded throughout.
 struct ScriptLimits {
-  uint64_t maxActionsPerRun = 2'000'000;  // per entry from the timeline
-  double maxMillisecondsPerRun = 1000;    // wall-clock time per entry
-  int maxCallDepth = 256;
+  static constexpr double kDefaultTimeoutMs = 15'000;
+  static constexpr int kDefaultCallDepth = 256;
+  // Deeper nesting than this would not fit the stack the program runs scripts on.
+  static constexpr int kMostCallDepth = 1000;
+
+  uint64_t maxActionsPerRun = UINT64_MAX;              // per entry from the timeline (tests)
+  double maxMillisecondsPerRun = kDefaultTimeoutMs;    // wall-clock time of a frame's scripts
+  int maxCallDepth = kDefaultCallDepth;
   size_t maxStack = 100'000;
   size_t maxStringLength = 64u << 20;
   size_t maxObjects = 2'000'000;       // live script objects; more aborts the script

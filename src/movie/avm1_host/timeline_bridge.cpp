@@ -404,8 +404,19 @@ int ClipBridge::depth() {
 
 // ---------------------------------------------------------------- TimelineBridge
 
-TimelineBridge::TimelineBridge(Stage& stage) : stage_(stage) {
-  vm_ = std::make_unique<Vm>(*this, stage.movie().header.version);
+ScriptLimits TimelineBridge::limitsFor(const swf::Movie& movie) {
+  ScriptLimits limits;
+  if (movie.scriptTimeoutSeconds && *movie.scriptTimeoutSeconds > 0)
+    limits.maxMillisecondsPerRun = *movie.scriptTimeoutSeconds * 1000.0;
+  if (movie.maxRecursionDepth && *movie.maxRecursionDepth > 0)
+    limits.maxCallDepth = std::min<int>(*movie.maxRecursionDepth, ScriptLimits::kMostCallDepth);
+  return limits;
+}
+
+TimelineBridge::TimelineBridge(Stage& stage, double timeLimitMs) : stage_(stage) {
+  ScriptLimits limits = limitsFor(stage.movie());
+  if (timeLimitMs > 0) limits.maxMillisecondsPerRun = timeLimitMs;
+  vm_ = std::make_unique<Vm>(*this, stage.movie().header.version, limits);
   loadedSizes_[&stage.movie()] = stage.movie().header.fileLength;
   stage_.hasUnloadHandler = [this](const DisplayObject& object) {
     if (object.clipActions)

@@ -109,7 +109,12 @@ class ClipBridge : public ScriptClip, private ClipPen {
 
 class TimelineBridge : public TimelineListener, public ScriptHost {
  public:
-  explicit TimelineBridge(Stage& stage);
+  // The machine runs with the limits the movie's ScriptLimits tag sets (see
+  // limitsFor); `timeLimitMs` above 0 takes the place of its timeout.
+  explicit TimelineBridge(Stage& stage, double timeLimitMs = 0);
+  // A Flash player's limits for a movie: its ScriptLimits timeout (15 s without one) and
+  // recursion depth (256), the depth at most ScriptLimits::kMostCallDepth.
+  static ScriptLimits limitsFor(const swf::Movie& movie);
   ~TimelineBridge() override;
 
   // TimelineListener

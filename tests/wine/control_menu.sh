@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The movie's own menu: a right click on the movie opens it (a pop-up window appears and
 # the picture under it changes), Down and Enter choose its first entry, Zoom In, which
-# enlarges the picture about the point clicked; Shift+F10 opens it too. In full screen the
-# menu opens and Escape closes it without leaving full-screen mode.
+# enlarges the picture about the point clicked; Shift+F10 and the menu key open it too. In
+# full screen the menu opens and Escape closes it without leaving full-screen mode.
 #   tests/wine/control_menu.sh <mingw build dir>
 set -u
 . "$(dirname "$0")/wine_env.sh" "$@"
@@ -89,6 +89,10 @@ orv_check "Escape closes it" orv_wait_for 10 popup_closed
 xdotool mousemove 1000 750
 shoot after-escape
 orv_check "nothing was chosen" same zoomed after-escape
+xdotool key --clearmodifiers Menu
+orv_check "the menu key opens it" orv_wait_for 10 popup_open
+xdotool key Escape
+orv_check "Escape closes it again" orv_wait_for 10 popup_closed
 
 # Full screen: the menu opens and Escape closes it; full-screen mode goes on.
 xdotool key --clearmodifiers ctrl+s
@@ -107,6 +111,12 @@ xdotool keyup Escape
 orv_check "Escape closes the menu" orv_wait_for 10 popup_closed
 sleep 1
 orv_check "full-screen mode goes on" full_visible
+xdotool key --clearmodifiers shift+F10
+orv_check "Shift+F10 opens the menu in full screen" orv_wait_for 10 popup_open
+xdotool key Escape
+orv_check "Escape closes it" orv_wait_for 10 popup_closed
+sleep 1
+orv_check "full-screen mode still goes on" full_visible
 xdotool key Escape
 orv_check "the next Escape ends full-screen mode" orv_wait_for 20 full_hidden
 orv_check "the main window is back" orv_wait_for 20 main_visible

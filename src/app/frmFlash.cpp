@@ -21,6 +21,7 @@ FormDesign mainDesign() {
   d.border = BorderStyle::Sizable;
   d.client = {1080, 1635, 8970, 5325};
   d.windowClass = "OrvantaMain";
+  d.acceptsFiles = true;
   return d;
 }
 
@@ -116,6 +117,7 @@ void frmFlash::wireEvents() {
   mnuBack.onClick = [this] { mnuBack_Click(); };
   mnuLoop.onClick = [this] { mnuLoop_Click(); };
   mnuAbout.onClick = [this] { mnuAbout_Click(); };
+  Flash.onAbout = [this] { mnuAbout_Click(); };
 }
 
 std::string frmFlash::settingsFile() { return runtime().app().path + "\\config.ini"; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "player/movie_control.h"
 #include "runtime/common_dialog.h"
@@ -59,6 +60,11 @@ class frmFlash : public Form {
   void mnuOS_Click();
   // Movie commands and the menu-state timer (src/player).
   void mnuOpen_Click();
+  // Open's steps once the dialog has given `chosen`; raises what a control call raises.
+  void openChosenFile(const std::string& chosen);
+  // A .swf or .spl file dropped from the shell opens as Open does with it chosen.
+  void Form_FilesDropped(const std::vector<std::string>& paths);
+  void onFilesDropped(const std::vector<std::string>& paths) override;
   void mnuClose_Click();
   void mnuPlay_Click();
   void mnuRewind_Click();

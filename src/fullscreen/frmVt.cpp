@@ -35,6 +35,8 @@ frmVt::frmVt(Program& program, const MovieControlFactory& makeMovieControl)
       Flash(*flash_),
       program_(program) {
   Timer1.onTimer = [this] { Timer1_Timer(); };
+  // The About entry of the control's menu shows Help's about box.
+  Flash.onAbout = [this] { program_.main().mnuAbout_Click(); };
 }
 
 frmVt::~frmVt() = default;

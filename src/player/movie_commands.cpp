@@ -1,5 +1,7 @@
 // The File, Control and View menu commands that drive the two movie controls, and the
 // timer that keeps the movie commands enabled only while a movie is loaded.
+#include <cctype>
+
 #include "app/frmFlash.h"
 #include "app/program.h"
 #include "fullscreen/frmVt.h"
@@ -10,30 +12,61 @@ namespace orv {
 void frmFlash::mnuOpen_Click() {
   try {
     Common.ShowOpen();
-    const std::string chosen = Common.FileName();
-    if (chosen != Flash.Movie()) {
-      Flash.Stop();
-      Flash.setBackgroundColor(-1);
-      Flash.setBGColor("");
-      Flash.Zoom(0);
-      openedFile = chosen;
-      Flash.setMovie(openedFile);
-      Flash.Play();
-      MovieControl& full = program().fullScreen().Flash;
-      full.setMovie(openedFile);
-      full.setBackgroundColor(-1);
-      full.setBGColor("");
-      full.Zoom(0);
-      full.Stop();
-      mnuZout.setEnabled(false);
-      mnuShow.setChecked(true);
-      mnuPlay.setChecked(true);
-    } else {
-      Flash.Rewind();
-      program().fullScreen().Flash.Stop();
-    }
+    openChosenFile(Common.FileName());
   } catch (const RuntimeError&) {
     // Cancel or any failure ends the command where it stands, silently.
+  }
+}
+
+void frmFlash::openChosenFile(const std::string& chosen) {
+  if (chosen != Flash.Movie()) {
+    Flash.Stop();
+    Flash.setBackgroundColor(-1);
+    Flash.setBGColor("");
+    Flash.Zoom(0);
+    openedFile = chosen;
+    Flash.setMovie(openedFile);
+    Flash.Play();
+    MovieControl& full = program().fullScreen().Flash;
+    full.setMovie(openedFile);
+    full.setBackgroundColor(-1);
+    full.setBGColor("");
+    full.Zoom(0);
+    full.Stop();
+    mnuZout.setEnabled(false);
+    mnuShow.setChecked(true);
+    mnuPlay.setChecked(true);
+  } else {
+    Flash.Rewind();
+    program().fullScreen().Flash.Stop();
+  }
+}
+
+namespace {
+
+bool isMovieFileName(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  const size_t slash = path.find_last_of("\\/");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  std::string ext = path.substr(dot);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".swf" || ext == ".spl";
+}
+
+}  // namespace
+
+void frmFlash::onFilesDropped(const std::vector<std::string>& paths) {
+  runtime().dispatch([this, paths] { Form_FilesDropped(paths); });
+}
+
+void frmFlash::Form_FilesDropped(const std::vector<std::string>& paths) {
+  if (paths.size() != 1 || !isMovieFileName(paths.front())) return;
+  // As if the dialog had returned the file: it is also the dialog's file name next time.
+  Common.setFileName(paths.front());
+  try {
+    openChosenFile(paths.front());
+  } catch (const RuntimeError&) {
+    // As Open: a failure ends the command where it stands, silently.
   }
 }
 

@@ -90,6 +90,16 @@ class MovieControl : public Control {
   virtual bool handCursor() const { return false; }
   // The movie hid the pointer: none shows over the control.
   virtual bool pointerHidden() const { return false; }
+  // The user asked for the control's own menu: a right click at pixel (x, y), or, when
+  // `fromKeyboard`, the menu key or Shift+F10 (then the menu opens in the middle).
+  virtual void contextMenu(int x, int y, bool fromKeyboard) {
+    (void)x;
+    (void)y;
+    (void)fromKeyboard;
+  }
+
+  // What the About entry of the control's menu runs: the window's about box.
+  std::function<void()> onAbout;
 };
 
 using MovieControlFactory = std::function<std::unique_ptr<MovieControl>(

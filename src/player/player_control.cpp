@@ -82,6 +82,8 @@ void PlayerControl::boundsChanged() { redraw(); }
 void PlayerControl::setMovie(const std::string& path) {
   movie_ = path;
   view_ = {};
+  zoomSteps_.clear();
+  movieItems_.clear();
   if (path.empty()) {
     player_.unload();
     showNotice("");
@@ -161,6 +163,7 @@ std::int32_t PlayerControl::CurrentFrame() const {
 
 void PlayerControl::Zoom(std::int32_t percent) {
   if (!player_.loaded()) return;
+  zoomSteps_.clear();
   if (percent <= 0) {
     view_ = player_.stage();
   } else {
@@ -204,6 +207,130 @@ void PlayerControl::mouseDown(int x, int y) {
 void PlayerControl::mouseUp(int x, int y) {
   const auto [sx, sy] = stagePoint(x, y);
   if (player_.mouseUp(sx, sy)) redraw();
+}
+
+std::vector<PopupEntry> PlayerControl::contextMenuEntries() const {
+  ControlMenuState state;
+  state.menuOn = settings_.Menu;
+  state.loaded = player_.loaded();
+  state.frameCount = state.loaded ? player_.frameCount() : 0;
+  state.playing = player_.playing();
+  state.looping = player_.loop();
+  state.zoomedIn = zoomedIn();
+  state.quality = player_.quality();
+  return buildControlMenu(state, movieItems_);
+}
+
+void PlayerControl::contextMenu(int x, int y, bool fromKeyboard) {
+  if (!surface_) return;
+  if (fromKeyboard) {
+    x = pixelWidth() / 2;
+    y = pixelHeight() / 2;
+  }
+  const std::vector<PopupEntry> menu = contextMenuEntries();
+  const int chosen = surface_->showPopupMenu(menu, x, y);
+  // Only what the menu offered when it was shown can be carried out.
+  if (chosen != 0 && findPopupEntry(menu, chosen)) runMenuCommand(chosen, x, y);
+}
+
+void PlayerControl::runMenuCommand(int id, int x, int y) {
+  int movieIndex = -1;
+  const ControlCommand command = controlCommandOf(id, &movieIndex);
+  if (command == ControlCommand::About) {
+    if (onAbout) owner().runtime().dispatch(onAbout);
+    return;
+  }
+  if (!player_.loaded()) return;
+  switch (command) {
+    case ControlCommand::ZoomIn:
+      zoomInAt(x, y);
+      break;
+    case ControlCommand::ZoomOut:
+      zoomOut();
+      break;
+    case ControlCommand::ShowAll:
+      zoomSteps_.clear();
+      view_ = player_.stage();
+      redraw();
+      break;
+    case ControlCommand::QualityLow:
+      player_.setQuality(movie::Quality::Low);
+      redraw();
+      break;
+    case ControlCommand::QualityMedium:
+      player_.setQuality(movie::Quality::Medium);
+      redraw();
+      break;
+    case ControlCommand::QualityHigh:
+      player_.setQuality(movie::Quality::High);
+      redraw();
+      break;
+    case ControlCommand::Play:
+      if (player_.playing())
+        player_.stop();
+      else
+        player_.play();
+      break;
+    case ControlCommand::Loop:
+      setLoop(!player_.loop());
+      break;
+    case ControlCommand::Rewind:
+      player_.rewind();
+      redraw();
+      break;
+    case ControlCommand::Forward:
+      Forward();
+      break;
+    case ControlCommand::Back:
+      Back();
+      break;
+    case ControlCommand::FirstMovieItem:
+      if (movieIndex >= 0 && static_cast<size_t>(movieIndex) < movieItems_.size()) {
+        // The item's handler may change the list: run a copy.
+        const std::function<void()> onSelect =
+            movieItems_[static_cast<size_t>(movieIndex)].onSelect;
+        if (onSelect) onSelect();
+        redraw();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool PlayerControl::zoomedIn() const {
+  if (!player_.loaded()) return false;
+  const movie::ViewRect stage = player_.stage();
+  return view_.width < stage.width - 0.5 || view_.height < stage.height - 0.5;
+}
+
+void PlayerControl::zoomInAt(int x, int y) {
+  // Twice the size, the point under the pointer staying where it is.
+  const auto [px, py] = stagePoint(x, y);
+  const double w = std::max(20.0, view_.width / 2), h = std::max(20.0, view_.height / 2);
+  const double fx = view_.width > 0 ? (px - view_.x) / view_.width : 0.5;
+  const double fy = view_.height > 0 ? (py - view_.y) / view_.height : 0.5;
+  zoomSteps_.push_back(view_);
+  view_ = {px - fx * w, py - fy * h, w, h};
+  redraw();
+}
+
+void PlayerControl::zoomOut() {
+  if (!zoomSteps_.empty()) {
+    view_ = zoomSteps_.back();
+    zoomSteps_.pop_back();
+  } else {
+    // Enlarged some other way: half the size about the middle, never past the whole movie.
+    const movie::ViewRect stage = player_.stage();
+    const double w = view_.width * 2, h = view_.height * 2;
+    if (w >= stage.width || h >= stage.height) {
+      view_ = stage;
+    } else {
+      const double cx = view_.x + view_.width / 2, cy = view_.y + view_.height / 2;
+      view_ = {cx - w / 2, cy - h / 2, w, h};
+    }
+  }
+  redraw();
 }
 
 void PlayerControl::keyPress(int code) {

@@ -6,6 +6,7 @@
 
 #include "movie/player.h"
 #include "movie/sound/audio_output.h"
+#include "player/control_menu.h"
 #include "player/movie_control.h"
 #include "runtime/timer.h"
 
@@ -59,6 +60,14 @@ class PlayerControl : public MovieControl {
   }
   bool handCursor() const override { return player_.handCursor(); }
   bool pointerHidden() const override { return player_.pointerHidden(); }
+  void contextMenu(int x, int y, bool fromKeyboard) override;
+  // The control's menu as it would show now.
+  std::vector<PopupEntry> contextMenuEntries() const;
+  // Carries out an entry of that menu, as chosen with the pointer at pixel (x, y).
+  void runMenuCommand(int id, int x, int y);
+  // The entries the movie adds to the menu; a newly loaded movie starts with none.
+  void setMovieMenuItems(std::vector<MovieMenuItem> items) { movieItems_ = std::move(items); }
+  const std::vector<MovieMenuItem>& movieMenuItems() const { return movieItems_; }
   // A pixel of the control as a point of the movie's stage (twips), through the view
   // the control draws with.
   std::pair<double, double> stagePoint(int x, int y) const;
@@ -82,6 +91,9 @@ class PlayerControl : public MovieControl {
   void tick();
   void redraw();
   void showNotice(const std::string& notice);
+  void zoomInAt(int x, int y);
+  void zoomOut();
+  bool zoomedIn() const;
   int pixelWidth() const;
   int pixelHeight() const;
 
@@ -90,6 +102,10 @@ class PlayerControl : public MovieControl {
   std::string movie_;
   std::string notice_;
   movie::ViewRect view_;
+  // The views before each Zoom In of the control's menu, the latest last; Zoom Out goes
+  // back one. Any other change of view forgets them.
+  std::vector<movie::ViewRect> zoomSteps_;
+  std::vector<MovieMenuItem> movieItems_;
   std::int32_t backgroundOverride_ = -1;  // 0xRRGGBB, or -1 for the movie's own
   Timer clock_;
   double lastTickMs_ = 0;

@@ -4,8 +4,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "runtime/geometry.h"
+#include "runtime/popup_menu.h"
 
 namespace orv {
 
@@ -54,6 +56,9 @@ class SurfacePeer : public ControlPeer {
   virtual void present(const std::uint32_t* pixels, int width, int height) = 0;
   // A short text drawn inside the control instead of a picture; "" removes it.
   virtual void setNotice(const std::string& notice) = 0;
+  // Shows `entries` as a pop-up menu at the control's pixel (x, y) and waits for the
+  // user: the chosen entry's id, or 0 when the menu was dismissed.
+  virtual int showPopupMenu(const std::vector<PopupEntry>& entries, int x, int y) = 0;
 };
 
 class TimerPeer {

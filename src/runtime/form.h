@@ -23,6 +23,8 @@ struct FormDesign {
   bool minButton = true;
   bool maxButton = true;
   bool showInTaskbar = true;
+  // Files dragged from the shell may be dropped on the window (see onFilesDropped).
+  bool acceptsFiles = false;
   // The platform window class; another instance's main window is recognised by it.
   std::string windowClass = "OrvantaForm";
 };
@@ -75,6 +77,8 @@ class Form {
   // Called by the backend.
   void onResized();
   virtual void onCloseRequested();
+  // Files from the shell were dropped on a window whose design accepts them (full paths).
+  virtual void onFilesDropped(const std::vector<std::string>& paths) { (void)paths; }
   FormPeer* peer() const { return peer_.get(); }
 
   // Controls and timers register themselves here when constructed.

@@ -84,6 +84,7 @@ FormWindow::FormWindow(Win32Backend& backend, Form& form) : backend_(backend), f
   GetClientRect(hwnd_, &client);
   lastClientWidth_ = client.right;
   lastClientHeight_ = client.bottom;
+  if (design.acceptsFiles) DragAcceptFiles(hwnd_, TRUE);
   backend_.formCreated(*this);
 }
 
@@ -158,6 +159,18 @@ LRESULT FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
       }
       break;
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+      // Shift+F10 opens the movie's own menu, as the menu key does (not the menu bar).
+      if (wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && hasVisibleMovie()) {
+        if (message == WM_SYSKEYDOWN)
+          forwardKeyToMovies(WM_CONTEXTMENU, 0, static_cast<LPARAM>(-1));
+        return 0;
+      }
+      break;
+    case WM_DROPFILES:
+      filesDropped(reinterpret_cast<HDROP>(wParam));
+      return 0;
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR:
@@ -178,6 +191,29 @@ void FormWindow::forwardKeyToMovies(UINT message, WPARAM wParam, LPARAM lParam) 
   for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
     if (isSurfaceWindow(child) && IsWindowVisible(child))
       SendMessageA(child, message, wParam, lParam);
+}
+
+bool FormWindow::hasVisibleMovie() const {
+  for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (isSurfaceWindow(child) && IsWindowVisible(child)) return true;
+  return false;
+}
+
+void FormWindow::filesDropped(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    const UINT length = DragQueryFileA(drop, i, nullptr, 0);
+    if (length == 0 || length > 32767) continue;  // longer than any Windows path
+    std::string path(length + 1, '\0');
+    const UINT got = DragQueryFileA(drop, i, path.data(), length + 1);
+    path.resize(got);
+    paths.push_back(path);
+  }
+  DragFinish(drop);
+  // A window that takes no input (a modal window is open) takes no files either.
+  if (!paths.empty() && form_.design().acceptsFiles && IsWindowEnabled(hwnd_))
+    form_.onFilesDropped(paths);
 }
 
 void FormWindow::forwardResize() {

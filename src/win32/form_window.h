@@ -1,11 +1,13 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "runtime/backend.h"
 #include "win32/window_menu.h"
@@ -57,6 +59,8 @@ class FormWindow : public FormPeer {
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void forwardResize();
   void forwardKeyToMovies(UINT message, WPARAM wParam, LPARAM lParam);
+  bool hasVisibleMovie() const;
+  void filesDropped(HDROP drop);
 
   Win32Backend& backend_;
   Form& form_;

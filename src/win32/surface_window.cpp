@@ -78,6 +78,28 @@ void registerSurfaceClass(HINSTANCE instance) {
   registered = RegisterClassExA(&wc) != 0;
 }
 
+// The entries as a Win32 pop-up menu (submenus included); the caller destroys it.
+HMENU buildPopup(const std::vector<PopupEntry>& entries) {
+  HMENU menu = CreatePopupMenu();
+  for (const PopupEntry& e : entries) {
+    if (e.separator()) {
+      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    // "&" would mark a mnemonic: a movie's captions are shown as they are.
+    std::string caption;
+    for (char c : e.caption) caption += c == '&' ? std::string("&&") : std::string(1, c);
+    UINT flags = MF_STRING | (e.enabled ? MF_ENABLED : MF_GRAYED) | (e.checked ? MF_CHECKED : 0);
+    if (!e.submenu.empty()) {
+      AppendMenuA(menu, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(buildPopup(e.submenu)),
+                  caption.c_str());
+    } else {
+      AppendMenuA(menu, flags, static_cast<UINT_PTR>(e.id), caption.c_str());
+    }
+  }
+  return menu;
+}
+
 // Black or white, whichever stands out on the colour behind the text.
 COLORREF contrastingText(std::uint32_t argb) {
   const int r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
@@ -166,7 +188,23 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
           self->control_->keyPress(buttonKeyFromCharacter(character));
         }
         return 0;
+      case WM_RBUTTONUP:
+        self->openContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), false);
+        return 0;
+      case WM_CONTEXTMENU:
+        if (lParam == -1) {
+          self->openContextMenu(0, 0, true);
+        } else {
+          POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+          ScreenToClient(hwnd, &at);
+          self->openContextMenu(at.x, at.y, false);
+        }
+        return 0;
       case WM_KEYDOWN:
+        if (wParam == VK_APPS) {
+          self->openContextMenu(0, 0, true);
+          return 0;
+        }
         if (self->control_) {
           self->control_->keyDown(static_cast<int>(wParam));
           self->control_->keyPress(buttonKeyFromVirtualKey(static_cast<unsigned>(wParam)));
@@ -186,6 +224,28 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
     }
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void SurfaceWindow::openContextMenu(int x, int y, bool fromKeyboard) {
+  if (!control_ || !IsWindowVisible(hwnd_)) return;
+  control_->contextMenu(x, y, fromKeyboard);
+  showCursor();
+}
+
+int SurfaceWindow::showPopupMenu(const std::vector<PopupEntry>& entries, int x, int y) {
+  if (entries.empty()) return 0;
+  HMENU menu = buildPopup(entries);
+  POINT at{x, y};
+  ClientToScreen(hwnd_, &at);
+  // While the menu is open its keys are its own: Escape, which closes it, is not the
+  // windows' Escape (the full-screen window's key poll must not see it).
+  backend_.menuKeysHeld(true);
+  const int chosen = static_cast<int>(TrackPopupMenu(
+      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_NONOTIFY, at.x,
+      at.y, 0, hwnd_, nullptr));
+  backend_.menuKeysHeld(false);
+  DestroyMenu(menu);
+  return chosen;
 }
 
 void SurfaceWindow::showCursor() {

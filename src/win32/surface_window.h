@@ -29,6 +29,7 @@ class SurfaceWindow : public SurfacePeer {
   void setText(const std::string&) override {}
   void present(const std::uint32_t* pixels, int width, int height) override;
   void setNotice(const std::string& notice) override;
+  int showPopupMenu(const std::vector<PopupEntry>& entries, int x, int y) override;
 
   HWND hwnd() const { return hwnd_; }
   const std::string& notice() const { return notice_; }
@@ -39,6 +40,8 @@ class SurfaceWindow : public SurfacePeer {
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void paint();
   void showCursor();
+  // The control's menu, from the mouse at client pixel (x, y) or from the keyboard.
+  void openContextMenu(int x, int y, bool fromKeyboard);
 
   Win32Backend& backend_;
   MovieControl* control_ = nullptr;

@@ -58,6 +58,8 @@ class Win32Backend : public Backend {
   void formActivated(FormWindow& window);
   const std::vector<FormWindow*>& forms() const { return forms_; }
   UINT_PTR nextTimerId() { return ++lastTimerId_; }
+  // A control's pop-up menu opened or closed (see Win32System::menuKeysHeld).
+  void menuKeysHeld(bool open) { system_.menuKeysHeld(open); }
 
  private:
   // One message: false once WM_QUIT arrived (it is left for the outer loop to see).

@@ -9,8 +9,24 @@ HKEY toHkey(HKey key) { return reinterpret_cast<HKEY>(key); }
 
 }  // namespace
 
+void Win32System::menuKeysHeld(bool open) {
+  menuOpen_ = open;
+  if (open) {
+    escapeForMenu_ = true;
+  } else {
+    // A press made while the menu was open is forgotten by this query; a key still down
+    // is the menu's until it is let go.
+    escapeForMenu_ = (::GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0;
+  }
+}
+
 std::int16_t Win32System::GetAsyncKeyState(int virtualKey) {
-  return static_cast<std::int16_t>(::GetAsyncKeyState(virtualKey));
+  const auto state = static_cast<std::int16_t>(::GetAsyncKeyState(virtualKey));
+  if (virtualKey != VK_ESCAPE || !escapeForMenu_) return state;
+  if (menuOpen_ || (state & 0x8000) != 0) return 0;
+  // Let go since the menu closed: its press, remembered by this query, is consumed.
+  escapeForMenu_ = false;
+  return 0;
 }
 
 std::int32_t Win32System::SetCursorPos(std::int32_t x, std::int32_t y) {

@@ -7,6 +7,10 @@ namespace orv::win32 {
 // Module1 on Windows: every call goes to the real user32, advapi32 or kernel32 function.
 class Win32System : public SystemApi {
  public:
+  // A pop-up menu is open (true) or has just closed (false). Escape pressed for the menu is
+  // not reported as pressed, while the menu is open and until the key has been let go.
+  void menuKeysHeld(bool open);
+
   std::int16_t GetAsyncKeyState(int virtualKey) override;
   std::int32_t SetCursorPos(std::int32_t x, std::int32_t y) override;
   std::int32_t PostMessageA(std::intptr_t window, std::uint32_t message, std::uintptr_t wParam,
@@ -28,6 +32,10 @@ class Win32System : public SystemApi {
   std::int32_t WritePrivateProfileStringA(const std::string& section, const std::string& key,
                                           const std::string& value,
                                           const std::string& fileName) override;
+
+ private:
+  bool menuOpen_ = false;
+  bool escapeForMenu_ = false;  // the menu's Escape may still be down or remembered
 };
 
 }  // namespace orv::win32

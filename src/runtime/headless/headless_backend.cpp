@@ -146,6 +146,13 @@ void HeadlessBackend::closeWindow(Form& form) {
   if (form.loaded()) form.onCloseRequested();
 }
 
+bool HeadlessBackend::dropFiles(Form& form, const std::vector<std::string>& paths) {
+  HeadlessFormPeer* peer = peerOf(form);
+  if (!peer || !peer->enabled() || !form.design().acceptsFiles) return false;
+  form.onFilesDropped(paths);
+  return true;
+}
+
 void HeadlessBackend::userSetBounds(Form& form, const TwipsRect& bounds) {
   if (HeadlessFormPeer* peer = peerOf(form)) peer->place(bounds);
 }
@@ -226,6 +233,29 @@ void HeadlessControlPeer::present(const std::uint32_t* pixels, int width, int he
   frameWidth_ = width;
   frameHeight_ = height;
   ++framesPresented_;
+}
+
+namespace {
+
+// The entry a path of captions names ("Quality/Low"), looked up through the submenus.
+const PopupEntry* entryNamed(const std::vector<PopupEntry>& entries, const std::string& path) {
+  const size_t slash = path.find('/');
+  const std::string first = path.substr(0, slash);
+  for (const PopupEntry& e : entries) {
+    if (e.separator() || e.caption != first) continue;
+    if (slash == std::string::npos) return e.submenu.empty() ? &e : nullptr;
+    return e.enabled ? entryNamed(e.submenu, path.substr(slash + 1)) : nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int HeadlessControlPeer::showPopupMenu(const std::vector<PopupEntry>& entries, int x, int y) {
+  popupRequests.push_back({entries, x, y});
+  const PopupEntry* chosen = entryNamed(entries, popupAnswer);
+  popupAnswer.clear();
+  return chosen && chosen->enabled ? chosen->id : 0;
 }
 
 }  // namespace orv::headless

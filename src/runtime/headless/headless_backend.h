@@ -59,6 +59,9 @@ class HeadlessBackend : public Backend {
   // Ctrl+letter in the form: runs the entry's handler when the form can take input.
   bool pressShortcut(Form& form, char letter);
   bool clickMenu(Form& form, const std::string& name);
+  // The user drops files from the shell on the window: reaches the form when its design
+  // accepts files and it takes input; false otherwise.
+  bool dropFiles(Form& form, const std::vector<std::string>& paths);
   // The user closes the window (close box, Alt+F4).
   void closeWindow(Form& form);
   // The user drags or resizes the window (no run-time checks apply).
@@ -120,6 +123,16 @@ class HeadlessControlPeer : public SurfacePeer {
   void setText(const std::string& text) override { text_ = text; }
   void present(const std::uint32_t* pixels, int width, int height) override;
   void setNotice(const std::string& notice) override { notice_ = notice; }
+  // Records the menu and answers with the entry `popupAnswer` names ("Quality/Low"), when
+  // it is there and enabled; "" or anything else dismisses the menu.
+  int showPopupMenu(const std::vector<PopupEntry>& entries, int x, int y) override;
+
+  struct PopupRequest {
+    std::vector<PopupEntry> entries;
+    int x = 0, y = 0;
+  };
+  std::vector<PopupRequest> popupRequests;
+  std::string popupAnswer;
 
   TwipsRect bounds_;
   bool visible_ = true;

@@ -40,11 +40,13 @@ std::uint32_t opaque(std::uint32_t rgb) { return 0xFF000000u | (rgb & 0xFFFFFFu)
 }  // namespace
 
 PlayerControl::PlayerControl(Form& owner, std::string name, TwipsRect bounds, int tabIndex,
-                             const FlashSettings& settings, AudioOutputFactory audio)
+                             const FlashSettings& settings, AudioOutputFactory audio,
+                             SaveFolders saves)
     : MovieControl(owner, std::move(name), bounds, tabIndex),
       settings_(settings),
       clock_(owner, "FrameClock", kClockIntervalMs, true, Timer::Internal{}),
       makeAudio_(std::move(audio)) {
+  player_.setSaveFolders(saves.orvanta, saves.flashPlayer);
   player_.setLoop(settings.Loop);
   player_.setQuality(qualityFromName(settings.Quality2));
   backgroundOverride_ = parseColour(settings.BGColor);
@@ -384,10 +386,10 @@ std::unique_ptr<MovieControl> makePlayerControl(Form& owner, const std::string& 
   return std::make_unique<PlayerControl>(owner, name, bounds, tabIndex, settings);
 }
 
-MovieControlFactory playerControlsWithSound(AudioOutputFactory audio) {
-  return [audio](Form& owner, const std::string& name, TwipsRect bounds, int tabIndex,
-                 const FlashSettings& settings) -> std::unique_ptr<MovieControl> {
-    return std::make_unique<PlayerControl>(owner, name, bounds, tabIndex, settings, audio);
+MovieControlFactory playerControlsWithSound(AudioOutputFactory audio, SaveFolders saves) {
+  return [audio, saves](Form& owner, const std::string& name, TwipsRect bounds, int tabIndex,
+                        const FlashSettings& settings) -> std::unique_ptr<MovieControl> {
+    return std::make_unique<PlayerControl>(owner, name, bounds, tabIndex, settings, audio, saves);
   };
 }
 

@@ -17,10 +17,19 @@ namespace orv {
 // Opens the machine's sound output for a control; nullptr plays the movie silent.
 using AudioOutputFactory = std::function<std::unique_ptr<movie::sound::AudioOutput>()>;
 
+// Where a control keeps its movies' saves (movie::Player::setSaveFolders): Orvanta's own
+// folder ("" keeps them in memory while the program runs) and a Flash player's, read for
+// saves Orvanta has none of yet.
+struct SaveFolders {
+  std::string orvanta;
+  std::string flashPlayer;
+};
+
 class PlayerControl : public MovieControl {
  public:
   PlayerControl(Form& owner, std::string name, TwipsRect bounds, int tabIndex,
-                const FlashSettings& settings, AudioOutputFactory audio = nullptr);
+                const FlashSettings& settings, AudioOutputFactory audio = nullptr,
+                SaveFolders saves = {});
   ~PlayerControl() override;
 
   std::string Movie() const override { return movie_; }
@@ -120,6 +129,6 @@ std::unique_ptr<MovieControl> makePlayerControl(Form& owner, const std::string& 
                                                 TwipsRect bounds, int tabIndex,
                                                 const FlashSettings& settings);
 // The same, with each control's sound going out through outputs `audio` opens.
-MovieControlFactory playerControlsWithSound(AudioOutputFactory audio);
+MovieControlFactory playerControlsWithSound(AudioOutputFactory audio, SaveFolders saves = {});
 
 }  // namespace orv

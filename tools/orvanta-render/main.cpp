@@ -28,9 +28,10 @@ int usage(const std::string& why) {
       << "usage: orvanta-render MOVIE --info\n"
       << "       orvanta-render MOVIE [--frames N] [--width W --height H]\n"
       << "                            [--quality low|medium|high|best] [--out FILE.png] [--trace]\n"
-      << "                            [--audio-out FILE.wav]\n"
+      << "                            [--audio-out FILE.wav] [--saves DIR]\n"
       << "                            [--move X,Y@FRAME] [--click X,Y@FRAME] ...\n"
-      << "  (mouse at stage pixel X,Y before FRAME is drawn, the first frame being 1)\n";
+      << "  (mouse at stage pixel X,Y before FRAME is drawn, the first frame being 1;\n"
+      << "   --saves keeps the movie's shared objects as .sol files under DIR)\n";
   return 2;
 }
 
@@ -105,7 +106,7 @@ int printInfo(const std::string& path) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  std::string moviePath, outPath, audioPath;
+  std::string moviePath, outPath, audioPath, savesDir;
   bool info = false, trace = false;
   int frames = 1, width = 0, height = 0;
   Quality quality = Quality::High;
@@ -142,6 +143,8 @@ int main(int argc, char** argv) {
       if (!value(outPath) || outPath.empty()) return usage("--out needs a file name");
     } else if (a == "--audio-out") {
       if (!value(audioPath) || audioPath.empty()) return usage("--audio-out needs a file name");
+    } else if (a == "--saves") {
+      if (!value(savesDir) || savesDir.empty()) return usage("--saves needs a folder");
     } else if (a == "--move" || a == "--click") {
       MouseStep step;
       if (!value(v) || !parseMouseStep(v, a == "--click", step))
@@ -161,6 +164,8 @@ int main(int argc, char** argv) {
 
   Player player;
   if (trace) player.setTraceSink([](const std::string& line) { std::cout << line << "\n"; });
+  // Saves are written nowhere unless asked for.
+  if (!savesDir.empty()) player.setSaveFolders(savesDir);
   if (!player.load(moviePath)) {
     std::cerr << "orvanta-render: " << player.error() << "\n";
     return 1;

@@ -281,6 +281,11 @@ class ScriptHost {
     (void)data;
     return false;
   }
+  // Forgets that shared object (SharedObject.clear): its file goes.
+  virtual void removeSharedObject(const std::string& name, const std::string& localPath) {
+    (void)name;
+    (void)localPath;
+  }
   // ---- Files scripts load (loadVariables, loadMovie, LoadVars, MovieClipLoader) ----
   // The bytes of `url` from where the movie came from (its own folder only); nothing
   // when the URL is refused, the file is missing or it holds more than `maxBytes`.

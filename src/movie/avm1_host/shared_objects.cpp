@@ -63,4 +63,16 @@ bool TimelineBridge::saveSharedObject(const std::string& name, const std::string
   return true;
 }
 
+void TimelineBridge::removeSharedObject(const std::string& name, const std::string& localPath) {
+  if (saveStore && saveStore->keepsFiles()) {
+    if (auto file = saveStore->fileFor(moviePath, localPath, name)) saveStore->remove(*file);
+    return;
+  }
+  if (auto key = keyOf(moviePath, localPath, name)) {
+    KeptInMemory& kept = keptInMemory();
+    std::lock_guard<std::mutex> guard(kept.lock);
+    kept.byKey.erase(*key);
+  }
+}
+
 }  // namespace orv::movie::avm1

@@ -196,6 +196,7 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   SharedObjectData loadSharedObject(const std::string& name, const std::string& localPath) override;
   bool saveSharedObject(const std::string& name, const std::string& localPath,
                         const saves::SolFile& data) override;
+  void removeSharedObject(const std::string& name, const std::string& localPath) override;
   // Lines the tools show about saves that did not read (a window shows none).
   std::function<void(const std::string&)> saveProblems;
 

@@ -169,4 +169,10 @@ bool SaveStore::save(const fs::path& file, const SolFile& sol) const {
   return true;
 }
 
+void SaveStore::remove(const fs::path& file) const {
+  if (!keepsFiles()) return;
+  std::error_code ignored;
+  fs::remove(file, ignored);
+}
+
 }  // namespace orv::movie::saves

@@ -48,6 +48,8 @@ class SaveStore {
   // Writes `sol` as `file` (folders made as needed); false when it could not be written,
   // in which case whatever was there before is still there.
   bool save(const std::filesystem::path& file, const SolFile& sol) const;
+  // Takes the save at `file` away (SharedObject.clear).
+  void remove(const std::filesystem::path& file) const;
 
   // Whether `name` is a shared object name a Flash player takes.
   static bool validName(const std::string& name);

@@ -10,6 +10,7 @@
 
 #include "movie/render/display_node.h"
 #include "movie/render/field_box.h"
+#include "movie/render/placed_filters.h"
 #include "movie/render/raster/filters.h"
 #include "movie/render/shape_renderer.h"
 #include "movie/swf/types.h"

@@ -35,7 +35,7 @@ void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
   cx.addA = float(color.ab);
   render::MovieRenderer renderer;
   renderer.renderOnto(nodes, {target.pixels.data(), target.width, target.height}, toDevice,
-                      render::RenderQuality::High, cx);
+                      base::Quality::High, cx);
 }
 
 void TimelineBridge::drawBitmap(const std::shared_ptr<render::Bitmap>& source,

@@ -438,7 +438,7 @@ bool MovieRenderer::describeLayer(const DisplayNode& node, const Affine& m,
                     int32_t(s.smoothAllBitmaps), std::bit_cast<int32_t>(s.curveTolerance)});
   putBits(layerKey_, s.pixelsPerTwip);
   for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty}) putBits(layerKey_, v);
-  for (float v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA})
+  for (float v : {cx.rMul, cx.gMul, cx.bMul, cx.aMul, cx.rAdd, cx.gAdd, cx.bAdd, cx.aAdd})
     layerKey_.push_back(std::bit_cast<int32_t>(v));
   return describeNode(node, movie_.get(), layerKey_, 0);
 }

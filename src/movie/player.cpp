@@ -406,8 +406,7 @@ void Player::render(Pixmap& target, const ViewRect& view) const {
   target.pixels.resize(size_t(target.width) * size_t(target.height));
   render::Surface surface{target.pixels.data(), target.width, target.height};
   render::StageView sv{view.x, view.y, view.width, view.height};
-  renderer_->renderer.render(stage_->displayTree(), surface, sv,
-                             static_cast<render::RenderQuality>(quality_), backgroundColor());
+  renderer_->renderer.render(stage_->displayTree(), surface, sv, quality_, backgroundColor());
   if (focus_) drawFocusRect(target, view);
 }
 

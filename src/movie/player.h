@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "movie/base/quality.h"
+
 namespace orv::movie {
 
 namespace swf {
@@ -28,7 +30,7 @@ class PlayerRenderer;
 class MouseInput;
 class KeyboardFocus;
 
-enum class Quality { Low, Medium, High, Best };
+using base::Quality;
 struct Pixmap {
   int width = 0, height = 0;
   std::vector<uint32_t> pixels;

@@ -12,6 +12,7 @@
 
 #include "movie/avm1/frame.h"
 #include "movie/avm1/vm.h"
+#include "movie/base/bytes.h"
 #include "movie/swf/actions.h"
 
 namespace orv::movie::avm1 {
@@ -37,7 +38,7 @@ struct PayloadReader {
       pos = end;
       return 0;
     }
-    uint16_t v = static_cast<uint16_t>(data[pos] | (data[pos + 1] << 8));
+    const uint16_t v = base::le16(data + pos);
     pos += 2;
     return v;
   }
@@ -47,8 +48,7 @@ struct PayloadReader {
       pos = end;
       return 0;
     }
-    uint32_t v = data[pos] | (data[pos + 1] << 8) | (data[pos + 2] << 16) |
-                 (static_cast<uint32_t>(data[pos + 3]) << 24);
+    const uint32_t v = base::le32(data + pos);
     pos += 4;
     return v;
   }

@@ -106,21 +106,22 @@ Value makeRectangle(Vm& vm, const render::PixelRect& r) {
   return Value(o);
 }
 
-render::ColorTransform colorTransformArg(Vm& vm, const Value& v) {
-  render::ColorTransform cx;
+// As the renderer draws with it: in single precision.
+base::ColorTransformF colorTransformArg(Vm& vm, const Value& v) {
+  base::ColorTransformF cx;
   if (!v.isObject()) return cx;
   auto f = [&](const char* name, double dflt) {
     Value m = vm.getMember(v.asObject(), name);
     return m.isUndefined() ? float(dflt) : float(finite(vm.toNumber(m)));
   };
-  cx.mulR = f("redMultiplier", 1);
-  cx.mulG = f("greenMultiplier", 1);
-  cx.mulB = f("blueMultiplier", 1);
-  cx.mulA = f("alphaMultiplier", 1);
-  cx.addR = f("redOffset", 0);
-  cx.addG = f("greenOffset", 0);
-  cx.addB = f("blueOffset", 0);
-  cx.addA = f("alphaOffset", 0);
+  cx.rMul = f("redMultiplier", 1);
+  cx.gMul = f("greenMultiplier", 1);
+  cx.bMul = f("blueMultiplier", 1);
+  cx.aMul = f("alphaMultiplier", 1);
+  cx.rAdd = f("redOffset", 0);
+  cx.gAdd = f("greenOffset", 0);
+  cx.bAdd = f("blueOffset", 0);
+  cx.aAdd = f("alphaOffset", 0);
   return cx;
 }
 
@@ -243,7 +244,7 @@ void installMethods(Vm& vm, Object* proto) {
   // another BitmapData drawn over these pixels.
   method("draw", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
            const ScriptClip::Matrix m = matrixArg(vm, c.arg(1));
-           const render::ColorTransform cx = colorTransformArg(vm, c.arg(2));
+           const base::ColorTransformF cx = colorTransformArg(vm, c.arg(2));
            render::Bitmap& target = *p.store();
            // A clip rectangle limits what changes: draw into a copy, then keep its window.
            std::optional<render::PixelRect> window = rectArg(vm, c.arg(4));
@@ -252,9 +253,7 @@ void installMethods(Vm& vm, Object* proto) {
            if (const render::BitmapPixels* source = pixelsOf(c.arg(0))) {
              vm.host().drawBitmap(source->store(), m, cx, vm.toBool(c.arg(5)), target);
            } else if (ScriptClip* clip = vm.clipOf(c.arg(0))) {
-             ScriptClip::ColorTransform ct{cx.mulR * 100.0, cx.addR, cx.mulG * 100.0, cx.addG,
-                                           cx.mulB * 100.0, cx.addB, cx.mulA * 100.0, cx.addA};
-             vm.host().drawClip(clip, m, ct, target);
+             vm.host().drawClip(clip, m, cx, target);
            }
            if (window) {
              const render::PixelRect keep = p.clip(*window);

@@ -64,57 +64,61 @@ void installColorBuiltins(Vm& vm) {
     ScriptClip* clip = targetOf(vm, c);
     if (!clip || c.args.empty()) return Value();
     const uint32_t rgb = static_cast<uint32_t>(vm.toInt(c.arg(0)));
-    ScriptClip::ColorTransform ct = clip->colorTransform();
-    ct.ra = ct.ga = ct.ba = 0;
-    ct.rb = (rgb >> 16) & 0xFF;
-    ct.gb = (rgb >> 8) & 0xFF;
-    ct.bb = rgb & 0xFF;
+    base::ColorTransform ct = clip->colorTransform();
+    ct.rMul = ct.gMul = ct.bMul = 0;
+    ct.rAdd = (rgb >> 16) & 0xFF;
+    ct.gAdd = (rgb >> 8) & 0xFF;
+    ct.bAdd = rgb & 0xFF;
     clip->setColorTransform(ct);
     return Value();
   });
   vm.defineMethod(proto, "getRGB", [](Vm& vm, CallInfo& c) -> Value {
     ScriptClip* clip = targetOf(vm, c);
     if (!clip) return Value();
-    ScriptClip::ColorTransform ct = clip->colorTransform();
+    const base::ColorTransform ct = clip->colorTransform();
     auto channel = [](double offset) {
       return static_cast<uint32_t>(static_cast<int>(offset) & 0xFF);
     };
-    return Value(static_cast<double>(channel(ct.rb) << 16 | channel(ct.gb) << 8 | channel(ct.bb)));
+    return Value(
+        static_cast<double>(channel(ct.rAdd) << 16 | channel(ct.gAdd) << 8 | channel(ct.bAdd)));
   });
   vm.defineMethod(proto, "setTransform", [](Vm& vm, CallInfo& c) -> Value {
     ScriptClip* clip = targetOf(vm, c);
     if (!clip || !c.arg(0).isObject()) return Value();
     Object* t = c.arg(0).asObject();
-    ScriptClip::ColorTransform ct = clip->colorTransform();
-    ct.ra = field(vm, t, "ra", ct.ra);
-    ct.rb = field(vm, t, "rb", ct.rb);
-    ct.ga = field(vm, t, "ga", ct.ga);
-    ct.gb = field(vm, t, "gb", ct.gb);
-    ct.ba = field(vm, t, "ba", ct.ba);
-    ct.bb = field(vm, t, "bb", ct.bb);
-    ct.aa = field(vm, t, "aa", ct.aa);
-    ct.ab = field(vm, t, "ab", ct.ab);
-    for (double* m : {&ct.ra, &ct.ga, &ct.ba, &ct.aa}) *m = fixedMultiplier(*m);
-    for (double* o : {&ct.rb, &ct.gb, &ct.bb, &ct.ab}) *o = fixedOffset(*o);
+    base::ColorTransform ct = clip->colorTransform();
+    // Multipliers in percent.
+    auto multiplier = [&](const char* name, double& mul) {
+      mul = fixedMultiplier(field(vm, t, name, mul * 100)) / 100;
+    };
+    auto offset = [&](const char* name, double& add) {
+      add = fixedOffset(field(vm, t, name, add));
+    };
+    multiplier("ra", ct.rMul);
+    offset("rb", ct.rAdd);
+    multiplier("ga", ct.gMul);
+    offset("gb", ct.gAdd);
+    multiplier("ba", ct.bMul);
+    offset("bb", ct.bAdd);
+    multiplier("aa", ct.aMul);
+    offset("ab", ct.aAdd);
     clip->setColorTransform(ct);
     return Value();
   });
   vm.defineMethod(proto, "getTransform", [](Vm& vm, CallInfo& c) -> Value {
     ScriptClip* clip = targetOf(vm, c);
     if (!clip) return Value();
-    ScriptClip::ColorTransform ct = clip->colorTransform();
+    const base::ColorTransform ct = clip->colorTransform();
     // _alpha may have been set to a value finer than the transform holds.
-    for (double* m : {&ct.ra, &ct.ga, &ct.ba, &ct.aa}) *m = fixedMultiplier(*m);
-    for (double* o : {&ct.rb, &ct.gb, &ct.bb, &ct.ab}) *o = fixedOffset(*o);
     Object* o = vm.newObject();
-    for (auto [name, v] : {std::pair{"ra", ct.ra},
-                           {"rb", ct.rb},
-                           {"ga", ct.ga},
-                           {"gb", ct.gb},
-                           {"ba", ct.ba},
-                           {"bb", ct.bb},
-                           {"aa", ct.aa},
-                           {"ab", ct.ab}})
+    for (auto [name, v] : {std::pair{"ra", fixedMultiplier(ct.rMul * 100)},
+                           {"rb", fixedOffset(ct.rAdd)},
+                           {"ga", fixedMultiplier(ct.gMul * 100)},
+                           {"gb", fixedOffset(ct.gAdd)},
+                           {"ba", fixedMultiplier(ct.bMul * 100)},
+                           {"bb", fixedOffset(ct.bAdd)},
+                           {"aa", fixedMultiplier(ct.aMul * 100)},
+                           {"ab", fixedOffset(ct.aAdd)}})
       vm.setMember(o, name, v);
     return Value(o);
   });

@@ -7,12 +7,14 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "movie/avm1/bitmap_values.h"
 #include "movie/avm1/host.h"
 #include "movie/avm1/vm.h"
+#include "movie/swf/filter_list.h"
 
 namespace orv::movie::avm1 {
 
@@ -307,212 +309,151 @@ Value fieldValue(Vm& vm, const FieldSpec& field, const FilterObject::Slot& slot)
 
 // ---------------------------------------------------------------- the stored form
 
-class Writer {
- public:
-  void u8(uint32_t v) { out.push_back(uint8_t(v)); }
-  void fixed16(double v) {
-    const double scaled =
-        std::clamp(std::round(finiteOr(v, 0) * 65536.0), -2147483648.0, 2147483647.0);
-    const uint32_t bits = uint32_t(int32_t(scaled));
-    for (int s = 0; s < 32; s += 8) u8(bits >> s);
-  }
-  void fixed8(double v) {
-    const uint16_t bits =
-        uint16_t(int16_t(std::clamp(std::round(finiteOr(v, 0) * 256.0), -32768.0, 32767.0)));
-    u8(bits);
-    u8(bits >> 8);
-  }
-  void f32(double v) {
-    const float f = float(finiteOr(v, 0));
-    uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    for (int s = 0; s < 32; s += 8) u8(bits >> s);
-  }
-  void rgba(double color, double alpha) {
-    const uint32_t c = uint32_t(color);
-    u8(c >> 16);
-    u8(c >> 8);
-    u8(c);
-    u8(uint32_t(std::lround(std::clamp(alpha, 0.0, 1.0) * 255.0)));
-  }
-  std::vector<uint8_t> out;
-};
-
 constexpr double kPi = 3.14159265358979323846;
 
 // The modes of a displacement map, in the order the renderer numbers them.
 constexpr std::array<const char*, 4> kDisplacementModes = {"wrap", "clamp", "ignore", "color"};
 
+// A colour (0xRRGGBB) and an alpha (0..1) as a stored RGBA.
+swf::RGBA rgbaOf(double color, double alpha) {
+  const uint32_t c = uint32_t(color);
+  return {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c),
+          uint8_t(std::lround(std::clamp(alpha, 0.0, 1.0) * 255.0))};
+}
+double colorOf(swf::RGBA c) { return double(uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b); }
+double alphaOf(swf::RGBA c) { return double(c.a) / 255.0; }
+float singleOf(double v) { return float(finiteOr(v, 0)); }
+
 // One filter as a movie file stores it (a displacement map in our own form, its
-// bitmap added to `maps`); false for those that draw nothing.
-bool encode(Vm& vm, const FilterObject& f, Writer& w,
-            std::vector<std::shared_ptr<render::Bitmap>>& maps) {
+// bitmap added to `maps`); nothing for those that draw nothing.
+std::optional<swf::FilterRecord> encode(Vm& vm, const FilterObject& f,
+                                        std::vector<std::shared_ptr<render::Bitmap>>& maps) {
   const ClassSpec& s = *f.cls;
   auto n = [&f](const char* name) { return f.number(name); };
   auto list = [&f](const char* name) -> const std::vector<double>& { return f.slot(name)->list; };
   auto type = [&f]() { return f.slot("type")->text; };
-  const int passes = int(n("quality"));
+  const uint8_t passes = uint8_t(n("quality"));
   // What bevels and gradient filters store after their colours.
-  auto bevelTail = [&] {
-    w.fixed16(n("blurX"));
-    w.fixed16(n("blurY"));
-    w.fixed16(n("angle") * kPi / 180);
-    w.fixed16(n("distance"));
-    w.fixed8(n("strength"));
-    w.u8((type() == "inner" ? 0x80 : 0) | (n("knockout") ? 0x40 : 0) | 0x20 |
-         (type() == "full" ? 0x10 : 0) | passes);
+  auto bevelTail = [&](auto& r) {
+    r.blurX = n("blurX");
+    r.blurY = n("blurY");
+    r.angle = n("angle") * kPi / 180;
+    r.distance = n("distance");
+    r.strength = n("strength");
+    r.flags = {type() == "inner", n("knockout") != 0, true, type() == "full", passes};
   };
   switch (s.id) {
-    case kDropShadow:
-      w.u8(kDropShadow);
-      w.rgba(n("color"), n("alpha"));
-      w.fixed16(n("blurX"));
-      w.fixed16(n("blurY"));
-      w.fixed16(n("angle") * kPi / 180);
-      w.fixed16(n("distance"));
-      w.fixed8(n("strength"));
-      w.u8((n("inner") ? 0x80 : 0) | (n("knockout") ? 0x40 : 0) | (n("hideObject") ? 0 : 0x20) |
-           passes);
-      return true;
+    case kDropShadow: {
+      swf::DropShadowFilter r;
+      r.color = rgbaOf(n("color"), n("alpha"));
+      r.blurX = n("blurX");
+      r.blurY = n("blurY");
+      r.angle = n("angle") * kPi / 180;
+      r.distance = n("distance");
+      r.strength = n("strength");
+      r.flags = {n("inner") != 0, n("knockout") != 0, n("hideObject") == 0, false, passes};
+      return r;
+    }
     case kBlur:
-      w.u8(kBlur);
-      w.fixed16(n("blurX"));
-      w.fixed16(n("blurY"));
-      w.u8(uint32_t(passes) << 3);
-      return true;
-    case kGlow:
-      w.u8(kGlow);
-      w.rgba(n("color"), n("alpha"));
-      w.fixed16(n("blurX"));
-      w.fixed16(n("blurY"));
-      w.fixed8(n("strength"));
-      w.u8((n("inner") ? 0x80 : 0) | (n("knockout") ? 0x40 : 0) | 0x20 | passes);
-      return true;
-    case kBevel:
-      w.u8(kBevel);
-      // The highlight comes first in the stored record.
-      w.rgba(n("highlightColor"), n("highlightAlpha"));
-      w.rgba(n("shadowColor"), n("shadowAlpha"));
-      bevelTail();
-      return true;
+      return swf::BlurFilter{n("blurX"), n("blurY"), passes};
+    case kGlow: {
+      swf::GlowFilter r;
+      r.color = rgbaOf(n("color"), n("alpha"));
+      r.blurX = n("blurX");
+      r.blurY = n("blurY");
+      r.strength = n("strength");
+      r.flags = {n("inner") != 0, n("knockout") != 0, true, false, passes};
+      return r;
+    }
+    case kBevel: {
+      swf::BevelFilter r;
+      r.highlight = rgbaOf(n("highlightColor"), n("highlightAlpha"));
+      r.shadow = rgbaOf(n("shadowColor"), n("shadowAlpha"));
+      bevelTail(r);
+      return r;
+    }
     case kGradientGlow:
     case kGradientBevel: {
       // Colours, alphas and ratios go together: as many as the shortest list, at most 16.
       const size_t count = std::min(
           {list("colors").size(), list("alphas").size(), list("ratios").size(), size_t(16)});
-      if (count == 0) return false;
-      w.u8(uint32_t(s.id));
-      w.u8(uint32_t(count));
-      for (size_t i = 0; i < count; ++i)
-        w.rgba(double(uint32_t(int64_t(finiteOr(list("colors")[i], 0))) & 0xFFFFFFu),
-               finiteOr(list("alphas")[i], 0));
-      for (size_t i = 0; i < count; ++i)
-        w.u8(uint32_t(std::clamp(finiteOr(list("ratios")[i], 0), 0.0, 255.0)));
-      bevelTail();
-      return true;
+      if (count == 0) return std::nullopt;
+      swf::GradientFilter r;
+      for (size_t i = 0; i < count; ++i) {
+        r.colors.push_back(
+            rgbaOf(double(uint32_t(int64_t(finiteOr(list("colors")[i], 0))) & 0xFFFFFFu),
+                   finiteOr(list("alphas")[i], 0)));
+        r.ratios.push_back(uint8_t(std::clamp(finiteOr(list("ratios")[i], 0), 0.0, 255.0)));
+      }
+      bevelTail(r);
+      if (s.id == kGradientGlow) return swf::GradientGlowFilter{std::move(r)};
+      return swf::GradientBevelFilter{std::move(r)};
     }
     case kColorMatrix: {
-      w.u8(kColorMatrix);
+      swf::ColorMatrixFilter r;
       const std::vector<double>& m = list("matrix");
-      for (size_t i = 0; i < 20; ++i) w.f32(i < m.size() ? m[i] : 0.0);
-      return true;
+      for (size_t i = 0; i < 20; ++i) r.matrix[i] = singleOf(i < m.size() ? m[i] : 0.0);
+      return r;
     }
     case kConvolution: {
-      const int columns = int(n("matrixX")), rows = int(n("matrixY"));
+      swf::ConvolutionFilter r;
+      r.columns = uint8_t(n("matrixX"));
+      r.rows = uint8_t(n("matrixY"));
+      r.divisor = singleOf(n("divisor"));
+      r.bias = singleOf(n("bias"));
       const std::vector<double>& m = list("matrix");
-      w.u8(kConvolution);
-      w.u8(uint32_t(columns));
-      w.u8(uint32_t(rows));
-      w.f32(n("divisor"));
-      w.f32(n("bias"));
-      for (size_t i = 0; i < size_t(columns * rows); ++i) w.f32(i < m.size() ? m[i] : 0.0);
-      w.rgba(n("color"), n("alpha"));
-      w.u8((n("clamp") ? 0x02 : 0) | (n("preserveAlpha") ? 0x01 : 0));
-      return true;
+      for (size_t i = 0; i < size_t(r.columns) * r.rows; ++i)
+        r.matrix.push_back(singleOf(i < m.size() ? m[i] : 0.0));
+      r.color = rgbaOf(n("color"), n("alpha"));
+      r.clamp = n("clamp") != 0;
+      r.preserveAlpha = n("preserveAlpha") != 0;
+      return r;
     }
     case kDisplacementMap: {
       bool transparent = true;
       std::shared_ptr<render::Bitmap> map =
           bitmapDataPixels(f.slot("mapBitmap")->any, &transparent);
-      if (!map || maps.size() > 255) return false;  // no map: nothing to draw
+      if (!map || maps.size() > 255) return std::nullopt;  // no map: nothing to draw
       const Value& point = f.slot("mapPoint")->any;
       auto coordinate = [&](const char* name) {
         return point.isObject() ? finiteOr(vm.toNumber(vm.getMember(point.asObject(), name)), 0)
                                 : 0.0;
       };
       auto component = [&](const char* name) {
-        return uint32_t(std::clamp(finiteOr(n(name), 0), 0.0, 255.0));
+        return uint8_t(std::clamp(finiteOr(n(name), 0), 0.0, 255.0));
       };
-      w.u8(kDisplacementMap);
-      w.u8(uint32_t(maps.size()));
+      swf::DisplacementMapFilter r;
+      r.mapIndex = uint8_t(maps.size());
       maps.push_back(std::move(map));
-      w.f32(coordinate("x"));
-      w.f32(coordinate("y"));
-      w.u8(component("componentX"));
-      w.u8(component("componentY"));
-      w.f32(n("scaleX"));
-      w.f32(n("scaleY"));
+      r.mapX = singleOf(coordinate("x"));
+      r.mapY = singleOf(coordinate("y"));
+      r.componentX = component("componentX");
+      r.componentY = component("componentY");
+      r.scaleX = singleOf(n("scaleX"));
+      r.scaleY = singleOf(n("scaleY"));
       const std::string& mode = f.slot("mode")->text;
-      w.u8(uint32_t(std::find(kDisplacementModes.begin(), kDisplacementModes.end(), mode) -
-                    kDisplacementModes.begin()) &
-           3);
-      w.rgba(n("color"), n("alpha"));
-      w.u8(transparent ? 1 : 0);  // for reading the map back as it was
-      return true;
+      r.mode = uint8_t(std::find(kDisplacementModes.begin(), kDisplacementModes.end(), mode) -
+                       kDisplacementModes.begin()) &
+               3;
+      r.color = rgbaOf(n("color"), n("alpha"));
+      r.mapTransparent = transparent;  // for reading the map back as it was
+      return r;
     }
     default:
-      return false;
+      return std::nullopt;
   }
 }
-
-class Reader {
- public:
-  explicit Reader(const std::vector<uint8_t>& d) : d_(d) {}
-  bool ok() const { return ok_; }
-  uint32_t u8() {
-    if (pos_ >= d_.size()) {
-      ok_ = false;
-      return 0;
-    }
-    return d_[pos_++];
-  }
-  uint32_t u32() {
-    uint32_t v = 0;
-    for (int s = 0; s < 32; s += 8) v |= u8() << s;
-    return v;
-  }
-  double fixed16() { return double(int32_t(u32())) / 65536.0; }
-  double fixed8() {
-    const uint32_t lo = u8(), hi = u8();
-    return double(int16_t(uint16_t(lo | hi << 8))) / 256.0;
-  }
-  double f32() {
-    const uint32_t bits = u32();
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-  }
-  // Colour and alpha of an RGBA record.
-  std::pair<double, double> rgba() {
-    const uint32_t r = u8(), g = u8(), b = u8(), a = u8();
-    return {double(r << 16 | g << 8 | b), double(a) / 255.0};
-  }
-
- private:
-  const std::vector<uint8_t>& d_;
-  size_t pos_ = 0;
-  bool ok_ = true;
-};
 
 // The angle a script sees: degrees, as stored in radians.
 double degrees(double radians) { return radians * 180 / kPi; }
 
-// Reads one stored filter into a new object; null when the data ends or is unknown.
-FilterObject* decode(Vm& vm, Reader& in, const std::vector<Object*>& prototypes,
+// A new object holding one stored filter.
+FilterObject* decode(Vm& vm, const swf::FilterRecord& record,
+                     const std::vector<Object*>& prototypes,
                      const std::vector<std::shared_ptr<render::Bitmap>>& maps) {
-  const int id = int(in.u8());
+  const int id = swf::filterId(record);
   const ClassSpec* cls = classById(id);
-  if (!cls || !in.ok()) return nullptr;
+  if (!cls) return nullptr;
   auto* f = vm.allocate<FilterObject>(*cls);
   const bool ci = vm.caseInsensitive();
   f->put("__proto__", Value(prototypes[size_t(cls - classes().data())]), kDontEnum | kDontDelete,
@@ -520,122 +461,96 @@ FilterObject* decode(Vm& vm, Reader& in, const std::vector<Object*>& prototypes,
   auto set = [f](const char* name, double v) {
     if (auto* s = f->slot(name)) s->number = v;
   };
-  auto flags = [&](uint32_t bits, bool onTop) {
-    set("knockout", (bits & 0x40) ? 1 : 0);
-    if (auto* t = f->slot("type"))
-      t->text = (bits & 0x80) ? "inner" : onTop && (bits & 0x10) ? "full" : "outer";
-    set("quality", double(bits & (onTop ? 0x0F : 0x1F)));
+  auto flags = [&](const swf::FilterFlags& bits) {
+    set("knockout", bits.knockout ? 1 : 0);
+    if (auto* t = f->slot("type")) t->text = bits.inner ? "inner" : bits.onTop ? "full" : "outer";
+    set("quality", double(bits.passes));
   };
-  switch (id) {
-    case kDropShadow:
-    case kGlow: {
-      const auto [color, alpha] = in.rgba();
-      set("color", color);
-      set("alpha", alpha);
-      set("blurX", in.fixed16());
-      set("blurY", in.fixed16());
-      if (id == kDropShadow) {
-        set("angle", degrees(in.fixed16()));
-        set("distance", in.fixed16());
-      }
-      set("strength", in.fixed8());
-      const uint32_t bits = in.u8();
-      flags(bits, false);
-      set("inner", (bits & 0x80) ? 1 : 0);
-      if (id == kDropShadow) set("hideObject", (bits & 0x20) ? 0 : 1);
-      break;
+  auto color = [&](const char* colorName, const char* alphaName, swf::RGBA c) {
+    set(colorName, colorOf(c));
+    set(alphaName, alphaOf(c));
+  };
+  auto gradient = [&](const swf::GradientFilter& r) {
+    auto& colors = f->slot("colors")->list;
+    auto& alphas = f->slot("alphas")->list;
+    auto& ratios = f->slot("ratios")->list;
+    for (swf::RGBA c : r.colors) {
+      colors.push_back(colorOf(c));
+      alphas.push_back(alphaOf(c));
     }
-    case kBlur:
-      set("blurX", in.fixed16());
-      set("blurY", in.fixed16());
-      set("quality", double(in.u8() >> 3));
-      break;
-    case kBevel: {
-      const auto [highlight, highlightAlpha] = in.rgba();
-      const auto [shadow, shadowAlpha] = in.rgba();
-      set("highlightColor", highlight);
-      set("highlightAlpha", highlightAlpha);
-      set("shadowColor", shadow);
-      set("shadowAlpha", shadowAlpha);
-      set("blurX", in.fixed16());
-      set("blurY", in.fixed16());
-      set("angle", degrees(in.fixed16()));
-      set("distance", in.fixed16());
-      set("strength", in.fixed8());
-      flags(in.u8(), true);
-      break;
-    }
-    case kGradientGlow:
-    case kGradientBevel: {
-      const uint32_t count = in.u8();
-      auto& colors = f->slot("colors")->list;
-      auto& alphas = f->slot("alphas")->list;
-      auto& ratios = f->slot("ratios")->list;
-      for (uint32_t i = 0; i < count; ++i) {
-        const auto [color, alpha] = in.rgba();
-        colors.push_back(color);
-        alphas.push_back(alpha);
-      }
-      for (uint32_t i = 0; i < count; ++i) ratios.push_back(double(in.u8()));
-      set("blurX", in.fixed16());
-      set("blurY", in.fixed16());
-      set("angle", degrees(in.fixed16()));
-      set("distance", in.fixed16());
-      set("strength", in.fixed8());
-      flags(in.u8(), true);
-      break;
-    }
-    case kConvolution: {
-      const uint32_t columns = in.u8(), rows = in.u8();
-      set("matrixX", double(std::min(columns, 15u)));
-      set("matrixY", double(std::min(rows, 15u)));
-      set("divisor", in.f32());
-      set("bias", in.f32());
-      auto& m = f->slot("matrix")->list;
-      for (uint32_t i = 0; i < columns * rows && in.ok(); ++i) {
-        const double v = in.f32();
-        if (m.size() < kMaxList) m.push_back(v);
-      }
-      const auto [color, alpha] = in.rgba();
-      set("color", color);
-      set("alpha", alpha);
-      const uint32_t bits = in.u8();
-      set("clamp", (bits & 0x02) ? 1 : 0);
-      set("preserveAlpha", (bits & 0x01) ? 1 : 0);
-      break;
-    }
-    case kColorMatrix: {
-      auto& m = f->slot("matrix")->list;
-      for (double& v : m) v = in.f32();
-      break;
-    }
-    case kDisplacementMap: {
-      const uint32_t index = in.u8();
-      const double x = in.f32(), y = in.f32();
-      set("componentX", in.u8());
-      set("componentY", in.u8());
-      set("scaleX", in.f32());
-      set("scaleY", in.f32());
-      f->slot("mode")->text = kDisplacementModes[in.u8() & 3];
-      const auto [color, alpha] = in.rgba();
-      set("color", color);
-      set("alpha", alpha);
-      const bool transparent = in.u8() & 1;
-      // A BitmapData showing the same pixels, and a new Point.
-      if (index < maps.size())
-        f->slot("mapBitmap")->any = newBitmapDataOn(vm, maps[index], transparent);
-      Value ctor;
-      if (Value flash = vm.getMember(vm.global, "flash"); flash.isObject())
-        if (Value geom = vm.getMember(flash.asObject(), "geom"); geom.isObject())
-          ctor = vm.getMember(geom.asObject(), "Point");
-      std::vector<Value> args = {Value(x), Value(y)};
-      if (ctor.isObject()) f->slot("mapPoint")->any = vm.construct(ctor, args);
-      break;
-    }
-    default:
-      return nullptr;
+    for (uint8_t ratio : r.ratios) ratios.push_back(double(ratio));
+    set("blurX", r.blurX);
+    set("blurY", r.blurY);
+    set("angle", degrees(r.angle));
+    set("distance", r.distance);
+    set("strength", r.strength);
+    flags(r.flags);
+  };
+  if (const auto* r = std::get_if<swf::DropShadowFilter>(&record)) {
+    color("color", "alpha", r->color);
+    set("blurX", r->blurX);
+    set("blurY", r->blurY);
+    set("angle", degrees(r->angle));
+    set("distance", r->distance);
+    set("strength", r->strength);
+    flags(r->flags);
+    set("inner", r->flags.inner ? 1 : 0);
+    set("hideObject", r->flags.compositeSource ? 0 : 1);
+  } else if (const auto* r = std::get_if<swf::GlowFilter>(&record)) {
+    color("color", "alpha", r->color);
+    set("blurX", r->blurX);
+    set("blurY", r->blurY);
+    set("strength", r->strength);
+    flags(r->flags);
+    set("inner", r->flags.inner ? 1 : 0);
+  } else if (const auto* r = std::get_if<swf::BlurFilter>(&record)) {
+    set("blurX", r->blurX);
+    set("blurY", r->blurY);
+    set("quality", double(r->passes));
+  } else if (const auto* r = std::get_if<swf::BevelFilter>(&record)) {
+    color("highlightColor", "highlightAlpha", r->highlight);
+    color("shadowColor", "shadowAlpha", r->shadow);
+    set("blurX", r->blurX);
+    set("blurY", r->blurY);
+    set("angle", degrees(r->angle));
+    set("distance", r->distance);
+    set("strength", r->strength);
+    flags(r->flags);
+  } else if (const auto* r = std::get_if<swf::GradientGlowFilter>(&record)) {
+    gradient(*r);
+  } else if (const auto* r = std::get_if<swf::GradientBevelFilter>(&record)) {
+    gradient(*r);
+  } else if (const auto* r = std::get_if<swf::ConvolutionFilter>(&record)) {
+    set("matrixX", double(std::min<uint8_t>(r->columns, 15)));
+    set("matrixY", double(std::min<uint8_t>(r->rows, 15)));
+    set("divisor", r->divisor);
+    set("bias", r->bias);
+    auto& m = f->slot("matrix")->list;
+    for (size_t i = 0; i < r->matrix.size() && m.size() < kMaxList; ++i) m.push_back(r->matrix[i]);
+    color("color", "alpha", r->color);
+    set("clamp", r->clamp ? 1 : 0);
+    set("preserveAlpha", r->preserveAlpha ? 1 : 0);
+  } else if (const auto* r = std::get_if<swf::ColorMatrixFilter>(&record)) {
+    auto& m = f->slot("matrix")->list;
+    for (size_t i = 0; i < m.size() && i < r->matrix.size(); ++i) m[i] = r->matrix[i];
+  } else if (const auto* r = std::get_if<swf::DisplacementMapFilter>(&record)) {
+    set("componentX", r->componentX);
+    set("componentY", r->componentY);
+    set("scaleX", r->scaleX);
+    set("scaleY", r->scaleY);
+    f->slot("mode")->text = kDisplacementModes[r->mode & 3];
+    color("color", "alpha", r->color);
+    // A BitmapData showing the same pixels, and a new Point.
+    if (r->mapIndex < maps.size())
+      f->slot("mapBitmap")->any = newBitmapDataOn(vm, maps[r->mapIndex], r->mapTransparent);
+    Value ctor;
+    if (Value flash = vm.getMember(vm.global, "flash"); flash.isObject())
+      if (Value geom = vm.getMember(flash.asObject(), "geom"); geom.isObject())
+        ctor = vm.getMember(geom.asObject(), "Point");
+    std::vector<Value> args = {Value(double(r->mapX)), Value(double(r->mapY))};
+    if (ctor.isObject()) f->slot("mapPoint")->any = vm.construct(ctor, args);
   }
-  return in.ok() ? f : nullptr;
+  return f;
 }
 
 FilterObject* copyOf(Vm& vm, const FilterObject& from, Object* proto) {
@@ -720,35 +635,26 @@ void installFilterBuiltins(Vm& vm, Object* package) {
     if (!clip) return Value();
     const ScriptClip::FilterList list = clip->filterList();
     std::vector<Value> items;
-    if (!list.bytes.empty()) {
-      Reader in(list.bytes);
-      const uint32_t count = in.u8();
-      for (uint32_t i = 0; i < count; ++i) {
-        FilterObject* f = decode(vm, in, prototypes, list.maps);
-        if (!f) break;
-        items.push_back(Value(f));
-      }
-    }
+    for (const swf::FilterRecord& r : swf::readFilterList(list.bytes).filters)
+      if (FilterObject* f = decode(vm, r, prototypes, list.maps)) items.push_back(Value(f));
     return Value(vm.newArray(std::move(items)));
   });
   p.setter = vm.newNative([](Vm& vm, CallInfo& c) -> Value {
     ScriptClip* clip = vm.clipOf(c.thisValue);
     if (!clip) return Value();
-    Writer w;
-    w.u8(0);  // the count, filled in below
+    std::vector<swf::FilterRecord> stored;
     std::vector<std::shared_ptr<render::Bitmap>> maps;
-    uint32_t count = 0;
     if (c.arg(0).isObject()) {
       Object* list = c.arg(0).asObject();
       const double n = finiteOr(vm.toNumber(vm.getMember(list, "length")), 0);
       for (size_t i = 0; i < size_t(std::clamp(n, 0.0, 255.0)); ++i) {
         FilterObject* f = filterOf(vm.getMember(list, std::to_string(i)));
-        if (f && encode(vm, *f, w, maps)) ++count;
+        if (auto r = f ? encode(vm, *f, maps) : std::nullopt) stored.push_back(std::move(*r));
       }
     }
-    w.out[0] = uint8_t(count);
-    clip->setFilterList(count ? ScriptClip::FilterList{std::move(w.out), std::move(maps)}
-                              : ScriptClip::FilterList{});
+    clip->setFilterList(
+        stored.empty() ? ScriptClip::FilterList{}
+                       : ScriptClip::FilterList{swf::writeFilterList(stored), std::move(maps)});
     return Value();
   });
   // Buttons take them too (text fields copy them when their class is made).

@@ -614,9 +614,9 @@ Value matrixValue(Vm& vm, const ScriptClip::Matrix& m) {
   return make(vm, "Matrix", {m.a, m.b, m.c, m.d, m.tx, m.ty});
 }
 
-Value colorValue(Vm& vm, const ScriptClip::ColorTransform& ct) {
+Value colorValue(Vm& vm, const base::ColorTransform& ct) {
   return make(vm, "ColorTransform",
-              {ct.ra / 100, ct.ga / 100, ct.ba / 100, ct.aa / 100, ct.rb, ct.gb, ct.bb, ct.ab});
+              {ct.rMul, ct.gMul, ct.bMul, ct.aMul, ct.rAdd, ct.gAdd, ct.bAdd, ct.aAdd});
 }
 
 // The clip and its parents' matrices up to the stage (the root's own excluded).
@@ -640,7 +640,9 @@ void setClipColor(ScriptClip* clip, const Value& color) {
   auto* ct = colorOf(color);
   if (!clip || !ct) return;
   const double* v = ct->values;
-  clip->setColorTransform({v[0] * 100, v[4], v[1] * 100, v[5], v[2] * 100, v[6], v[3] * 100, v[7]});
+  // Multipliers go through percent, as Color's do.
+  clip->setColorTransform({v[0] * 100 / 100, v[1] * 100 / 100, v[2] * 100 / 100, v[3] * 100 / 100,
+                           v[4], v[5], v[6], v[7]});
 }
 
 void installTransform(Vm& vm, Object* geom) {
@@ -687,14 +689,26 @@ void installTransform(Vm& vm, Object* geom) {
   accessor(vm, proto, "concatenatedColorTransform", [](Vm& vm, CallInfo& c) -> Value {
     ScriptClip* clip = clipOfTransform(c.thisValue);
     if (!clip) return Value();
-    ScriptClip::ColorTransform r;
+    // Composed with the multipliers in percent, as Color gives them.
+    double ra = 100, ga = 100, ba = 100, aa = 100;
+    base::ColorTransform r;
     for (ScriptClip* p = clip; p; p = p->parent()) {
-      const ScriptClip::ColorTransform o = p->colorTransform();
+      const base::ColorTransform o = p->colorTransform();
+      const double ora = o.rMul * 100, oga = o.gMul * 100, oba = o.bMul * 100, oaa = o.aMul * 100;
       // The parent's transform applies after the child's.
-      r = {r.ra * o.ra / 100,        o.ra / 100 * r.rb + o.rb, r.ga * o.ga / 100,
-           o.ga / 100 * r.gb + o.gb, r.ba * o.ba / 100,        o.ba / 100 * r.bb + o.bb,
-           r.aa * o.aa / 100,        o.aa / 100 * r.ab + o.ab};
+      ra = ra * ora / 100;
+      r.rAdd = ora / 100 * r.rAdd + o.rAdd;
+      ga = ga * oga / 100;
+      r.gAdd = oga / 100 * r.gAdd + o.gAdd;
+      ba = ba * oba / 100;
+      r.bAdd = oba / 100 * r.bAdd + o.bAdd;
+      aa = aa * oaa / 100;
+      r.aAdd = oaa / 100 * r.aAdd + o.aAdd;
     }
+    r.rMul = ra / 100;
+    r.gMul = ga / 100;
+    r.bMul = ba / 100;
+    r.aMul = aa / 100;
     return colorValue(vm, r);
   });
   accessor(vm, proto, "pixelBounds", [](Vm& vm, CallInfo& c) -> Value {

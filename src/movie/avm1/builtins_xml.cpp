@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "movie/avm1/host_builtins.h"
+#include "movie/base/utf8.h"
+#include "movie/base/xml.h"
 
 namespace orv::movie::avm1 {
 
@@ -112,38 +114,12 @@ void appendNew(Vm& vm, Object* parent, Object* child) {
   setState(vm, child, "parent", Value(parent));
 }
 
-std::string escapeText(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 void writeNode(Vm& vm, Object* node, std::string& out, int depth) {
   if (depth > kMaxDepth) return;
   const double type = vm.toNumber(vm.getMember(node, "nodeType"));
   if (type == kText) {
     Value v = vm.getMember(node, "nodeValue");
-    if (!v.isNullish()) out += escapeText(vm.toString(v));
+    if (!v.isNullish()) base::appendXmlEscaped(out, vm.toString(v));
     return;
   }
   Value name = vm.getMember(node, "nodeName");
@@ -158,7 +134,7 @@ void writeNode(Vm& vm, Object* node, std::string& out, int depth) {
         out.append(" ")
             .append(a)
             .append("=\"")
-            .append(escapeText(vm.toString(vm.getMember(attrs, a))))
+            .append(base::xmlEscaped(vm.toString(vm.getMember(attrs, a))))
             .append("\"");
     if (kids.empty()) {
       out += " />";
@@ -208,21 +184,7 @@ std::string decodeEntities(const std::string& s) {
       out += s[i];
       continue;
     }
-    if (code < 0x80)
-      out += static_cast<char>(code);
-    else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    base::appendUtf8(out, code);
     i = semi;
   }
   return out;

@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "movie/base/color_transform.h"
 #include "movie/saves/sol_file.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie::render {
-struct Bitmap;          // render/raster/paint.h: premultiplied pixels
-struct ColorTransform;  // render/raster/pixel.h
+struct Bitmap;  // render/raster/paint.h: premultiplied pixels
 }  // namespace orv::movie::render
 
 namespace orv::movie {
@@ -159,13 +159,10 @@ class ScriptClip {
     return false;
   }
 
-  // The clip's colour transform as Color.getTransform shows it: multipliers in percent
-  // (ra, ga, ba, aa), offsets in colour units (rb, gb, bb, ab).
-  struct ColorTransform {
-    double ra = 100, rb = 0, ga = 100, gb = 0, ba = 100, bb = 0, aa = 100, ab = 0;
-  };
-  virtual ColorTransform colorTransform() { return {}; }
-  virtual void setColorTransform(const ColorTransform& ct) { (void)ct; }
+  // The clip's colour transform: multipliers (1 leaves a channel as it is; Color and
+  // flash.geom show them in percent) and offsets in colour units.
+  virtual base::ColorTransform colorTransform() { return {}; }
+  virtual void setColorTransform(const base::ColorTransform& ct) { (void)ct; }
 
   // The part of the clip shown (MovieClip.scrollRect: x, y, width, height in the clip's
   // pixels), moved to the clip's origin; none shows it all.
@@ -237,7 +234,7 @@ class ScriptHost {
   // draw(clip): the clip's content, without its own matrix and colour transform, drawn
   // over `target` through `m` (clip pixels to bitmap pixels) and `color`.
   virtual void drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
-                        const ScriptClip::ColorTransform& color, render::Bitmap& target) {
+                        const base::ColorTransformF& color, render::Bitmap& target) {
     (void)clip;
     (void)m;
     (void)color;
@@ -246,7 +243,7 @@ class ScriptHost {
   // draw(bitmapData): `source`'s pixels drawn over `target` through `m` (source pixels to
   // target pixels) and `color`, smoothed when asked. `source` may be `target` itself.
   virtual void drawBitmap(const std::shared_ptr<render::Bitmap>& source,
-                          const ScriptClip::Matrix& m, const render::ColorTransform& color,
+                          const ScriptClip::Matrix& m, const base::ColorTransformF& color,
                           bool smooth, render::Bitmap& target) {
     (void)source;
     (void)m;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "movie/base/utf8.h"
+
 namespace orv::movie::avm1::text {
 
 std::vector<uint32_t> decode(const std::string& s, bool utf8) {
@@ -11,62 +13,27 @@ std::vector<uint32_t> decode(const std::string& s, bool utf8) {
     for (unsigned char c : s) out.push_back(c);
     return out;
   }
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + extra >= s.size() + (extra == 0 ? 1 : 0)) {
-      out.push_back(c);  // stray byte: keep it as a Latin-1 character
-      ++i;
-      continue;
-    }
-    uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (!ok) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    out.push_back(cp);
-    i += static_cast<size_t>(extra) + 1;
-  }
+  for (size_t i = 0; i < s.size();) out.push_back(base::decodeUtf8At(s, i));
   return out;
 }
 
 std::string fromCharCode(uint32_t cp, bool utf8) {
   std::string out;
-  if (!utf8) {
+  if (utf8)
+    base::appendUtf8(out, cp);
+  else
     out.push_back(static_cast<char>(cp & 0xFF));
-    return out;
-  }
-  if (cp < 0x80)
-    out.push_back(static_cast<char>(cp));
-  else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
   return out;
 }
 
 std::string encode(const std::vector<uint32_t>& chars, bool utf8) {
   std::string out;
-  for (uint32_t c : chars) out += fromCharCode(c, utf8);
+  for (uint32_t c : chars) {
+    if (utf8)
+      base::appendUtf8(out, c);
+    else
+      out.push_back(static_cast<char>(c & 0xFF));
+  }
   return out;
 }
 

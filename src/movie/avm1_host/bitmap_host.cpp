@@ -7,7 +7,7 @@
 namespace orv::movie::avm1 {
 
 void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
-                              const ScriptClip::ColorTransform& color, render::Bitmap& target) {
+                              const base::ColorTransformF& color, render::Bitmap& target) {
   auto* bridge = dynamic_cast<ClipBridge*>(clip);
   DisplayObject* object = bridge ? bridge->object() : nullptr;
   if (!object || !target.valid()) return;
@@ -24,22 +24,13 @@ void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
   // Clip pixels to the bitmap's pixels; the renderer works in twips.
   const render::Affine toDevice =
       render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty} * render::Affine::scale(0.05, 0.05);
-  render::ColorTransform cx;
-  cx.mulR = float(color.ra / 100);
-  cx.mulG = float(color.ga / 100);
-  cx.mulB = float(color.ba / 100);
-  cx.mulA = float(color.aa / 100);
-  cx.addR = float(color.rb);
-  cx.addG = float(color.gb);
-  cx.addB = float(color.bb);
-  cx.addA = float(color.ab);
   render::MovieRenderer renderer;
   renderer.renderOnto(nodes, {target.pixels.data(), target.width, target.height}, toDevice,
-                      render::RenderQuality::High, cx);
+                      base::Quality::High, color);
 }
 
 void TimelineBridge::drawBitmap(const std::shared_ptr<render::Bitmap>& source,
-                                const ScriptClip::Matrix& m, const render::ColorTransform& color,
+                                const ScriptClip::Matrix& m, const base::ColorTransformF& color,
                                 bool smooth, render::Bitmap& target) {
   render::MovieRenderer::drawPixelsOnto(source, render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty},
                                         color, smooth, target);

@@ -214,22 +214,20 @@ void ClipBridge::setSizeInParent(bool height, double size) {
   setProperty(scale, getProperty(scale) * size / current);
 }
 
-ScriptClip::ColorTransform ClipBridge::colorTransform() {
+base::ColorTransform ClipBridge::colorTransform() {
   auto o = object_.lock();
-  if (!o) return {};
-  const swf::ColorTransform& c = o->cxform;
-  return {c.rMul * 100, c.rAdd, c.gMul * 100, c.gAdd, c.bMul * 100, c.bAdd, c.aMul * 100, c.aAdd};
+  return o ? o->cxform : base::ColorTransform{};
 }
 
-void ClipBridge::setColorTransform(const ColorTransform& ct) {
+void ClipBridge::setColorTransform(const base::ColorTransform& ct) {
   auto o = object_.lock();
   if (!o) return;
   // Color already brought the values to what Flash holds (8.8 multipliers, whole
-  // offsets); this only keeps them in a sane range.
-  auto mul = [](double percent) { return std::clamp(percent, -32768.0, 32768.0) / 100; };
+  // offsets); this only keeps them in a sane range (multipliers to +-32768 percent).
+  auto mul = [](double m) { return std::clamp(m, -32768.0 / 100, 32768.0 / 100); };
   auto add = [](double offset) { return std::clamp(offset, -32768.0, 32767.0); };
-  o->cxform = {mul(ct.ra), mul(ct.ga), mul(ct.ba), mul(ct.aa),
-               add(ct.rb), add(ct.gb), add(ct.bb), add(ct.ab)};
+  o->cxform = {mul(ct.rMul), mul(ct.gMul), mul(ct.bMul), mul(ct.aMul),
+               add(ct.rAdd), add(ct.gAdd), add(ct.bAdd), add(ct.aAdd)};
   o->transformLockedByScript = true;
 }
 

@@ -69,8 +69,8 @@ class ClipBridge : public ScriptClip, private ClipPen {
   Bounds rect(ScriptClip* space) override;
   Matrix toParent() override;
   void setToParent(const Matrix& m) override;
-  ColorTransform colorTransform() override;
-  void setColorTransform(const ColorTransform& ct) override;
+  base::ColorTransform colorTransform() override;
+  void setColorTransform(const base::ColorTransform& ct) override;
   std::optional<ScrollRect> scrollRect() override;
   void setScrollRect(const std::optional<ScrollRect>& r) override;
   FilterList filterList() override;
@@ -129,11 +129,10 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   // ScriptHost
   ScriptClip* level(int n) override;
   // BitmapData (bitmap_host.cpp).
-  void drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
-                const ScriptClip::ColorTransform& color, render::Bitmap& target) override;
+  void drawClip(ScriptClip* clip, const ScriptClip::Matrix& m, const base::ColorTransformF& color,
+                render::Bitmap& target) override;
   void drawBitmap(const std::shared_ptr<render::Bitmap>& source, const ScriptClip::Matrix& m,
-                  const render::ColorTransform& color, bool smooth,
-                  render::Bitmap& target) override;
+                  const base::ColorTransformF& color, bool smooth, render::Bitmap& target) override;
   std::shared_ptr<const render::Bitmap> exportedBitmap(const std::string& linkage) override;
   void trace(std::string_view line) override;
   double timerMs() override { return clockMs; }

@@ -2,45 +2,25 @@
 
 #include <array>
 
+#include "movie/base/bytes.h"
+
 namespace orv::movie::codec {
 
 namespace {
 
-class Bytes {
- public:
-  Bytes(const uint8_t* d, size_t n) : d_(d), n_(n) {}
-  bool has(size_t k) const { return n_ - pos_ >= k; }
-  uint8_t u8() { return has(1) ? d_[pos_++] : (ok_ = false, 0); }
-  uint16_t u16() {
-    uint16_t lo = u8();
-    return uint16_t(lo | (u8() << 8));
-  }
-  void skip(size_t k) {
-    if (!has(k))
-      ok_ = false, pos_ = n_;
-    else
-      pos_ += k;
-  }
-  bool ok() const { return ok_; }
-  // Concatenates a chain of data sub-blocks.
-  void subBlocks(std::vector<uint8_t>* out) {
-    while (ok_) {
-      const uint8_t len = u8();
-      if (len == 0 || !ok_) return;
-      if (!has(len)) {
-        ok_ = false;
-        return;
-      }
-      if (out) out->insert(out->end(), d_ + pos_, d_ + pos_ + len);
-      pos_ += len;
+// Concatenates a chain of data sub-blocks; a chain cut short clears `in.ok()`.
+void subBlocks(base::ByteReader& in, std::vector<uint8_t>* out) {
+  while (in.ok()) {
+    const uint8_t len = in.u8();
+    if (len == 0 || !in.ok()) return;
+    if (!in.has(len)) {
+      in.skip(len);
+      return;
     }
+    if (out) out->insert(out->end(), in.here(), in.here() + len);
+    in.skip(len);
   }
-
- private:
-  const uint8_t* d_;
-  size_t n_, pos_ = 0;
-  bool ok_ = true;
-};
+}
 
 // Decodes GIF's variable-width LZW into at most `limit` colour indices.
 std::vector<uint8_t> lzwDecode(const std::vector<uint8_t>& in, int minCodeSize, size_t limit) {
@@ -111,7 +91,7 @@ std::vector<uint8_t> lzwDecode(const std::vector<uint8_t>& in, int minCodeSize, 
 
 std::optional<DecodedImage> decodeGif(const uint8_t* data, size_t size) {
   if (!data || size < 13 || sniffImageFormat(data, size) != ImageFormat::Gif) return std::nullopt;
-  Bytes in(data, size);
+  base::ByteReader in(data, size);
   in.skip(6);
   int screenW = in.u16(), screenH = in.u16();
   const uint8_t flags = in.u8();
@@ -132,10 +112,10 @@ std::optional<DecodedImage> decodeGif(const uint8_t* data, size_t size) {
       const uint8_t label = in.u8();
       if (label == 0xF9) {
         std::vector<uint8_t> gce;
-        in.subBlocks(&gce);
+        subBlocks(in, &gce);
         if (gce.size() >= 4 && (gce[0] & 1)) transparent = gce[3];
       } else {
-        in.subBlocks(nullptr);
+        subBlocks(in, nullptr);
       }
     } else if (block == 0x2C) {
       const int left = in.u16(), top = in.u16(), w = in.u16(), h = in.u16();
@@ -145,7 +125,7 @@ std::optional<DecodedImage> decodeGif(const uint8_t* data, size_t size) {
       const auto& table = localTable.empty() ? globalTable : localTable;
       const int minCode = in.u8();
       std::vector<uint8_t> lzw;
-      in.subBlocks(&lzw);
+      subBlocks(in, &lzw);
       if (!in.ok() && lzw.empty()) return std::nullopt;
       if (screenW == 0 || screenH == 0) {
         screenW = left + w;

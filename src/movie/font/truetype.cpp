@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "movie/base/bytes.h"
+
 namespace orv::movie::font {
 
 namespace {
@@ -12,18 +14,7 @@ constexpr int kMaxCompositeDepth = 8;
 constexpr size_t kMaxOutlinePoints = 1 << 16;
 
 // Big-endian reads that give 0 past the end of the data.
-struct Bytes {
-  const std::vector<uint8_t>& d;
-  bool has(uint64_t at, uint64_t n) const { return at <= d.size() && n <= d.size() - at; }
-  uint8_t u8(uint64_t at) const { return has(at, 1) ? d[at] : 0; }
-  uint16_t u16(uint64_t at) const { return has(at, 2) ? uint16_t(d[at] << 8 | d[at + 1]) : 0; }
-  int16_t s16(uint64_t at) const { return int16_t(u16(at)); }
-  uint32_t u32(uint64_t at) const {
-    return has(at, 4) ? uint32_t(d[at]) << 24 | uint32_t(d[at + 1]) << 16 |
-                            uint32_t(d[at + 2]) << 8 | d[at + 3]
-                      : 0;
-  }
-};
+using Bytes = base::BigEndianView;
 
 constexpr uint32_t tag(const char (&t)[5]) {
   return uint32_t(uint8_t(t[0])) << 24 | uint32_t(uint8_t(t[1])) << 16 |

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "movie/base/bytes.h"
 #include "movie/codec/image_decoder.h"
 #include "movie/render/raster/pixel.h"
 
@@ -96,7 +97,7 @@ std::shared_ptr<const Bitmap> decodeLossless(const swf::BitmapDef& def) {
         for (int x = 0; x < w; ++x) {
           const size_t at = size_t(y) * pitch + size_t(x) * 2;
           if (at + 1 >= raw.size()) return bm;
-          const uint32_t v = (uint32_t(raw[at]) << 8) | raw[at + 1];
+          const uint32_t v = base::be16(raw.data() + at);  // PIX15, big-endian
           auto expand = [](uint32_t c5) { return (c5 << 3) | (c5 >> 2); };
           bm->pixels[size_t(y) * w + x] =
               packArgb(255, expand((v >> 10) & 31), expand((v >> 5) & 31), expand(v & 31));

@@ -143,7 +143,7 @@ const std::vector<swf::ShapeEdge>& MovieRenderer::edgesOf(const swf::Shape& shap
 }
 
 void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target,
-                           const StageView& view, RenderQuality quality, uint32_t backgroundRgb) {
+                           const StageView& view, base::Quality quality, uint32_t backgroundRgb) {
   if (!target.pixels || target.width <= 0 || target.height <= 0) return;
   coverage_.nextFrame();
   keptLayers_.nextFrame();
@@ -165,11 +165,11 @@ void MovieRenderer::drawPixelsOnto(const std::shared_ptr<Bitmap>& source, const 
   MovieRenderer renderer;
   renderer.renderOnto({node}, {target.pixels.data(), target.width, target.height},
                       m * Affine::scale(0.05, 0.05),
-                      smooth ? RenderQuality::High : RenderQuality::Medium, cx);
+                      smooth ? base::Quality::High : base::Quality::Medium, cx);
 }
 
 void MovieRenderer::renderOnto(const std::vector<DisplayNode>& nodes, Surface target,
-                               const Affine& toDevice, RenderQuality quality,
+                               const Affine& toDevice, base::Quality quality,
                                const ColorTransform& cx) {
   if (!target.pixels || target.width <= 0 || target.height <= 0) return;
   Canvas canvas(target, &maskPool_);
@@ -177,17 +177,17 @@ void MovieRenderer::renderOnto(const std::vector<DisplayNode>& nodes, Surface ta
 }
 
 void MovieRenderer::drawOnto(const std::vector<DisplayNode>& nodes, Canvas& canvas,
-                             const Affine& toDevice, RenderQuality quality,
+                             const Affine& toDevice, base::Quality quality,
                              const ColorTransform& cx) {
   DrawSettings settings;
   // Fills cover the exact area of a pixel when anti-aliased. Strokes do at
   // Medium; at High and Best each pixel of a stroke is sampled four times.
-  settings.antialias = quality == RenderQuality::Low ? AntiAlias::Off : AntiAlias::Area;
-  settings.strokeAntialias = quality == RenderQuality::Low      ? AntiAlias::Off
-                             : quality == RenderQuality::Medium ? AntiAlias::Area
+  settings.antialias = quality == base::Quality::Low ? AntiAlias::Off : AntiAlias::Area;
+  settings.strokeAntialias = quality == base::Quality::Low      ? AntiAlias::Off
+                             : quality == base::Quality::Medium ? AntiAlias::Area
                                                                 : AntiAlias::FourSamples;
-  settings.smoothBitmaps = quality == RenderQuality::High || quality == RenderQuality::Best;
-  settings.smoothAllBitmaps = quality == RenderQuality::Best;
+  settings.smoothBitmaps = quality == base::Quality::High || quality == base::Quality::Best;
+  settings.smoothAllBitmaps = quality == base::Quality::Best;
   settings.pixelsPerTwip = std::sqrt(std::abs(toDevice.determinant()));
   rasterizers_.resize(kMaxLayers + 1);
   fillSweeps_.resize(kMaxLayers + 1);
@@ -438,7 +438,7 @@ bool MovieRenderer::describeLayer(const DisplayNode& node, const Affine& m,
                     int32_t(s.smoothAllBitmaps), std::bit_cast<int32_t>(s.curveTolerance)});
   putBits(layerKey_, s.pixelsPerTwip);
   for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty}) putBits(layerKey_, v);
-  for (float v : {cx.mulR, cx.mulG, cx.mulB, cx.mulA, cx.addR, cx.addG, cx.addB, cx.addA})
+  for (float v : {cx.rMul, cx.gMul, cx.bMul, cx.aMul, cx.rAdd, cx.gAdd, cx.bAdd, cx.aAdd})
     layerKey_.push_back(std::bit_cast<int32_t>(v));
   return describeNode(node, movie_.get(), layerKey_, 0);
 }

@@ -8,8 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "movie/base/quality.h"
 #include "movie/render/display_node.h"
 #include "movie/render/field_box.h"
+#include "movie/render/placed_filters.h"
 #include "movie/render/raster/filters.h"
 #include "movie/render/shape_renderer.h"
 #include "movie/swf/types.h"
@@ -21,7 +23,8 @@ struct TextFormat;
 
 namespace orv::movie::render {
 
-enum class RenderQuality { Low, Medium, High, Best };
+// The player's quality setting (`base/quality.h`), by the name the renderer's callers know.
+using RenderQuality = base::Quality;
 
 struct StageView {
   double x = 0, y = 0, width = 0, height = 0;  // twips of the stage shown in the target
@@ -36,12 +39,12 @@ class MovieRenderer : public BitmapSource {
   // Fills with the background (0xRRGGBB) and draws `stage` (the root's
   // children, by depth) with `view` stretched over the whole target.
   void render(const std::vector<DisplayNode>& stage, Surface target, const StageView& view,
-              RenderQuality quality, uint32_t backgroundRgb);
+              base::Quality quality, uint32_t backgroundRgb);
 
   // Draws `nodes` over what `target` already holds (BitmapData.draw): `toDevice` maps
   // their twips to its pixels, `cx` colours them.
   void renderOnto(const std::vector<DisplayNode>& nodes, Surface target, const Affine& toDevice,
-                  RenderQuality quality, const ColorTransform& cx = {});
+                  base::Quality quality, const ColorTransform& cx = {});
 
   // Draws `source`'s pixels over `target` through `m` (source pixels to target pixels) and
   // `cx`, smoothed (at High quality) or not (BitmapData.draw of another BitmapData).
@@ -57,7 +60,7 @@ class MovieRenderer : public BitmapSource {
  private:
   struct Context;
   void drawOnto(const std::vector<DisplayNode>& nodes, Canvas& canvas, const Affine& toDevice,
-                RenderQuality quality, const ColorTransform& cx);
+                base::Quality quality, const ColorTransform& cx);
   void drawList(const std::vector<DisplayNode>& nodes, const Affine& m, const ColorTransform& cx,
                 Context& ctx);
   void drawNode(const DisplayNode& node, const Affine& m, const ColorTransform& cx, Context& ctx);

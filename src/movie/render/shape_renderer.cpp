@@ -9,10 +9,7 @@
 
 namespace orv::movie::render {
 
-ColorTransform toRender(const swf::ColorTransform& c) {
-  return {float(c.rMul), float(c.gMul), float(c.bMul), float(c.aMul),
-          float(c.rAdd), float(c.gAdd), float(c.bAdd), float(c.aAdd)};
-}
+ColorTransform toRender(const swf::ColorTransform& c) { return c.as<float>(); }
 Affine toRender(const swf::Matrix& m) { return {m.a, m.b, m.c, m.d, m.tx, m.ty}; }
 uint32_t toArgb(swf::RGBA c) { return packArgb(c.a, c.r, c.g, c.b); }
 

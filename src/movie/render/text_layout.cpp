@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "movie/base/utf8.h"
 #include "movie/text/edit_text.h"
 #include "movie/font/device_fonts.h"
 
@@ -12,38 +13,10 @@ namespace {
 
 constexpr double kGutter = 40;  // 2 pixels, in twips
 
-std::u32string utf8(const std::string& s) {
-  std::u32string out;
-  for (size_t i = 0; i < s.size();) {
-    const uint8_t c = uint8_t(s[i]);
-    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + size_t(extra) >= s.size() + (extra == 0 ? 1 : 0)) {
-      out.push_back(c);  // not UTF-8: take the byte as Latin-1
-      ++i;
-      continue;
-    }
-    char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      const uint8_t d = uint8_t(s[i + k]);
-      if ((d & 0xC0) != 0x80) ok = false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if (!ok) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    out.push_back(cp);
-    i += size_t(extra) + 1;
-  }
-  return out;
-}
-
 }  // namespace
 
 std::u32string decodeFieldText(const std::string& content, bool html) {
-  std::u32string text = utf8(content);
+  std::u32string text = base::decodeUtf8(content);
   if (!html) return text;
   std::u32string out;
   for (size_t i = 0; i < text.size(); ++i) {

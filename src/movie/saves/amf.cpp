@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "movie/base/bytes.h"
+
 namespace orv::movie::saves {
 
 namespace {
@@ -134,7 +136,7 @@ void Amf0Writer::value(const AmfValue& v) {
 }
 
 uint16_t Amf0Reader::u16() {
-  const uint16_t v = uint16_t((data_[at_] << 8) | data_[at_ + 1]);
+  const uint16_t v = base::be16(data_ + at_);
   at_ += 2;
   return v;
 }

@@ -1,5 +1,7 @@
 #include "movie/saves/sol_file.h"
 
+#include "movie/base/bytes.h"
+
 namespace orv::movie::saves {
 
 namespace {
@@ -11,10 +13,7 @@ void putU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   out[at + 2] = uint8_t(v >> 8);
   out[at + 3] = uint8_t(v);
 }
-uint32_t getU32(const std::vector<uint8_t>& in, size_t at) {
-  return uint32_t(in[at]) << 24 | uint32_t(in[at + 1]) << 16 | uint32_t(in[at + 2]) << 8 |
-         in[at + 3];
-}
+uint32_t getU32(const std::vector<uint8_t>& in, size_t at) { return base::be32(in.data() + at); }
 }  // namespace
 
 std::vector<uint8_t> writeSol(const SolFile& file) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "movie/base/bytes.h"
 #include "movie/sound/mp3_stream.h"
 
 namespace orv::movie::sound {
@@ -77,8 +78,8 @@ DecodeResult decodePcm(std::span<const uint8_t> data, bool is16Bit, int channels
   size_t count = data.size() / bytesPerFrame * size_t(channels);
   r.audio.samples.resize(count);
   for (size_t i = 0; i < count; ++i)
-    r.audio.samples[i] = is16Bit ? int16_t(uint16_t(data[2 * i] | (data[2 * i + 1] << 8)))
-                                 : int16_t((int(data[i]) - 128) << 8);
+    r.audio.samples[i] =
+        is16Bit ? int16_t(base::le16(data.data() + 2 * i)) : int16_t((int(data[i]) - 128) << 8);
   return r;
 }
 

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "movie/base/bytes.h"
+
 namespace orv::movie::swf {
 
 // X(name, code): every action up to SWF 7, named as the SWF file format names them
@@ -159,7 +161,7 @@ inline bool readActionRecord(const uint8_t* data, size_t pos, size_t end, Action
   out->length = 0;
   if (hasPayload(out->code)) {
     if (pos + 2 > end) return false;
-    out->length = static_cast<size_t>(data[pos] | (data[pos + 1] << 8));
+    out->length = base::le16(data + pos);
     pos += 2;
     if (pos + out->length > end) return false;
   }
@@ -174,7 +176,7 @@ inline bool readActionRecord(const uint8_t* data, size_t pos, size_t end, Action
 inline size_t skipActions(const uint8_t* data, size_t pos, size_t end, int count) {
   for (int i = 0; i < count && pos < end; ++i) {
     const auto code = static_cast<ActionCode>(data[pos++]);
-    if (hasPayload(code) && pos + 2 <= end) pos += 2 + (data[pos] | (data[pos + 1] << 8));
+    if (hasPayload(code) && pos + 2 <= end) pos += 2 + base::le16(data + pos);
   }
   return pos < end ? pos : end;
 }

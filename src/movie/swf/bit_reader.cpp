@@ -4,6 +4,9 @@
 #include <cstring>
 #include <limits>
 
+#include "movie/base/bytes.h"
+#include "movie/base/utf8.h"
+
 namespace orv::movie::swf {
 
 void BitReader::need(size_t n) const {
@@ -31,7 +34,7 @@ uint8_t BitReader::u8() {
 uint16_t BitReader::u16() {
   align();
   need(2);
-  uint16_t v = static_cast<uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
+  const uint16_t v = base::le16(data_ + pos_);
   pos_ += 2;
   return v;
 }
@@ -39,8 +42,7 @@ uint16_t BitReader::u16() {
 uint32_t BitReader::u32() {
   align();
   need(4);
-  uint32_t v = uint32_t(data_[pos_]) | uint32_t(data_[pos_ + 1]) << 8 |
-               uint32_t(data_[pos_ + 2]) << 16 | uint32_t(data_[pos_ + 3]) << 24;
+  const uint32_t v = base::le32(data_ + pos_);
   pos_ += 4;
   return v;
 }
@@ -58,12 +60,7 @@ float BitReader::f16() {
   return sign ? -v : v;
 }
 
-float BitReader::f32() {
-  uint32_t bits = u32();
-  float v;
-  std::memcpy(&v, &bits, 4);
-  return v;
-}
+float BitReader::f32() { return base::floatFromBits(u32()); }
 
 double BitReader::f64() {
   uint64_t lo = u32(), hi = u32();
@@ -116,16 +113,7 @@ std::string ansiToUtf8(const uint8_t* s, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     uint32_t c = s[i];
     if (c >= 0x80 && c < 0xA0) c = cp1252[c - 0x80];
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    base::appendUtf8(out, c);
   }
   return out;
 }

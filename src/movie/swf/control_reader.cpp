@@ -1,42 +1,21 @@
 // PlaceObject 1-3 with clip actions and filter lists.
+#include "movie/swf/filter_list.h"
 #include "movie/swf/tag_readers.h"
 
 namespace orv::movie::swf::detail {
 
 void skipFilterList(BitReader& r) {
-  uint8_t count = r.u8();
-  for (uint8_t i = 0; i < count; ++i) {
-    uint8_t id = r.u8();
-    switch (id) {
-      case 0:
-        r.skip(23);
-        break;  // drop shadow
-      case 1:
-        r.skip(9);
-        break;  // blur
-      case 2:
-        r.skip(15);
-        break;  // glow
-      case 3:
-        r.skip(27);
-        break;   // bevel
-      case 4:    // gradient glow
-      case 7: {  // gradient bevel
-        uint8_t colors = r.u8();
-        r.skip(size_t(colors) * 5 + 19);
-        break;
-      }
-      case 5: {  // convolution
-        uint8_t w = r.u8(), h = r.u8();
-        r.skip(8 + size_t(w) * h * 4 + 4 + 1);
-        break;
-      }
-      case 6:
-        r.skip(80);
-        break;  // colour matrix
-      default:
-        throw ParseError("unknown filter " + std::to_string(id));
-    }
+  r.align();
+  const FilterListRead list =
+      readFilterList({r.data() + r.pos(), r.remaining()}, FilterSource::File);
+  switch (list.end) {
+    case FilterListRead::End::Whole:
+      r.skip(list.size);
+      return;
+    case FilterListRead::End::Cut:
+      throw ParseError("unexpected end of data");
+    case FilterListRead::End::UnknownKind:
+      throw ParseError("unknown filter " + std::to_string(list.unknownId));
   }
 }
 

@@ -7,16 +7,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "movie/base/bytes.h"
 #include "movie/swf/lzma.h"
 #include "movie/swf/tag_readers.h"
 
 namespace orv::movie::swf {
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // Inflates up to `limit` bytes; growth follows the real output.
 bool inflateBody(const uint8_t* in, size_t inSize, size_t limit, std::vector<uint8_t>& out,
@@ -421,7 +418,7 @@ Body decompressBody(const uint8_t* data, size_t size, const ReadLimits& limits) 
   }
   body.header.compression = sig;
   body.header.version = data[3];
-  body.header.fileLength = le32(data + 4);
+  body.header.fileLength = base::le32(data + 4);
   size_t claimed = body.header.fileLength >= 8 ? body.header.fileLength - 8 : 0;
   size_t limit = std::min(claimed, limits.maxUncompressedSize);
   if (sig == 'F') {

@@ -6,18 +6,8 @@
 namespace orv::movie::swf {
 
 namespace {
-uint8_t clampChannel(double v) {
-  if (!(v > 0)) return 0;  // also NaN
-  if (v >= 255) return 255;
-  return static_cast<uint8_t>(v);
-}
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 }  // namespace
-
-RGBA ColorTransform::apply(RGBA c) const {
-  return {clampChannel(c.r * rMul + rAdd), clampChannel(c.g * gMul + gAdd),
-          clampChannel(c.b * bMul + bAdd), clampChannel(c.a * aMul + aAdd)};
-}
 
 int Timeline::findLabel(const std::string& name) const {
   // Labels differing only in case are one label: the earliest frame holding it wins, even

@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "movie/base/color_transform.h"
+
 namespace orv::movie::swf {
 
 using CharacterId = uint16_t;
@@ -21,10 +23,7 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
-struct RGBA {
-  uint8_t r = 0, g = 0, b = 0, a = 255;
-  bool operator==(const RGBA&) const = default;
-};
+using base::RGBA;
 
 // SWF MATRIX: x' = a*x + c*y + tx, y' = b*x + d*y + ty.
 // a = ScaleX, b = RotateSkew0, c = RotateSkew1, d = ScaleY (16.16 fixed in the file),
@@ -54,20 +53,7 @@ struct Matrix {
 
 // CXFORM / CXFORMWITHALPHA: channel' = clamp(channel * mul + add). The file's 8.8 fixed
 // multipliers are stored divided by 256 (1.0 = unchanged); adds are in 0..255 units.
-struct ColorTransform {
-  double rMul = 1, gMul = 1, bMul = 1, aMul = 1;
-  double rAdd = 0, gAdd = 0, bAdd = 0, aAdd = 0;
-
-  // (this * inner): apply `inner` first, then this (parent * child).
-  ColorTransform operator*(const ColorTransform& in) const {
-    return {rMul * in.rMul,        gMul * in.gMul,        bMul * in.bMul,
-            aMul * in.aMul,        rMul * in.rAdd + rAdd, gMul * in.gAdd + gAdd,
-            bMul * in.bAdd + bAdd, aMul * in.aAdd + aAdd};
-  }
-  RGBA apply(RGBA c) const;  // non-premultiplied colour in, clamped result out
-  bool isIdentity() const { return *this == ColorTransform{}; }
-  bool operator==(const ColorTransform&) const = default;
-};
+using base::ColorTransform;
 
 // ---- Styles -------------------------------------------------------------------------
 

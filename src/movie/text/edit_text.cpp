@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "movie/base/utf8.h"
+#include "movie/base/xml.h"
 #include "movie/font/device_fonts.h"
 
 namespace orv::movie {
@@ -43,30 +45,6 @@ std::string numberText(double n) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.15g", n);
   return buf;
-}
-
-void escapeInto(std::string& out, const std::string& s) {
-  for (char c : s) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
 }
 
 // "#RRGGBB": up to six hex digits after the hash; anything else is black.
@@ -238,39 +216,10 @@ void TextFormat::intersect(const TextFormat& o) {
 // ---------------------------------------------------------------- text encoding
 
 std::u32string decodeText(const std::string& s, bool utf8) {
+  if (utf8) return base::decodeUtf8(s);
   std::u32string out;
   out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (!utf8 || c < 0x80) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + static_cast<size_t>(extra) >= s.size()) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    char32_t cp = c & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      unsigned char cc = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-      if ((cc & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (!ok) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    out.push_back(cp);
-    i += static_cast<size_t>(extra) + 1;
-  }
+  for (unsigned char c : s) out.push_back(c);
   return out;
 }
 
@@ -278,21 +227,10 @@ std::string encodeText(const std::u32string& s, bool utf8) {
   std::string out;
   out.reserve(s.size());
   for (char32_t cp : s) {
-    if (!utf8 || cp < 0x80)
+    if (utf8)
+      base::appendUtf8(out, cp);
+    else
       out.push_back(static_cast<char>(cp & 0xFF));
-    else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
   }
   return out;
 }
@@ -650,7 +588,7 @@ std::string EditTextState::htmlText() const {
       size_t runEnd = k;
       while (runEnd < end && formatIndex_[runEnd] == idx) ++runEnd;
       openRun(formats_[idx]);
-      escapeInto(out, encodeText(chars_.substr(k, runEnd - k), true));
+      base::appendXmlEscaped(out, encodeText(chars_.substr(k, runEnd - k), true));
       closeRun(formats_[idx]);
       k = runEnd;
     }

@@ -65,15 +65,15 @@ class StageClip : public ScriptClip {
   int nextHighestDepth() override;
   // Geometry from the characters' rectangles, and the colour transform Color sets.
   Bounds bounds(ScriptClip* space) override;
-  // The alpha multiplier is _alpha.
-  ColorTransform colorTransform() override {
+  // The alpha multiplier is _alpha (in percent), kept as set while the transform leaves it.
+  base::ColorTransform colorTransform() override {
     auto c = color_;
-    c.aa = alpha_;
+    c.aMul = alpha_ / 100;
     return c;
   }
-  void setColorTransform(const ColorTransform& ct) override {
+  void setColorTransform(const base::ColorTransform& ct) override {
     color_ = ct;
-    alpha_ = ct.aa;
+    if (ct.aMul != alpha_ / 100) alpha_ = ct.aMul * 100;
   }
   swf::Matrix matrix() const;            // own coordinates to the parent's, in twips
   void setMatrix(const swf::Matrix& m);  // kept as position, scales and rotation
@@ -143,7 +143,7 @@ class StageClip : public ScriptClip {
   // Depths holding non-sprite characters, with their placement.
   std::map<int, Shape> shapes_;
   std::unique_ptr<EditTextState> text_;
-  ScriptClip::ColorTransform color_;
+  base::ColorTransform color_;
   DrawingPen pen_;
 };
 

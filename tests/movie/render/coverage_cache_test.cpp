@@ -70,9 +70,9 @@ TEST(CoverageCache, PaintsAreMadeAnewOverKeptCoverage) {
   CoverageCache cache;
   for (int frame = 0; frame < 3; ++frame) drawFrame({&s}, &cache);
   ColorTransform tinted;
-  tinted.mulR = 0.5f;
-  tinted.mulA = 0.6f;
-  tinted.addG = 40;
+  tinted.rMul = 0.5f;
+  tinted.aMul = 0.6f;
+  tinted.gAdd = 40;
   EXPECT_EQ(drawFrame({&s}, &cache, kTwipsToPixels, tinted).pixels,
             drawFrame({&s}, nullptr, kTwipsToPixels, tinted).pixels);
 }

@@ -109,7 +109,7 @@ TEST(GradientPaint, StopsInterpolateInRgbOrLinearRgbWithTransforms) {
   // Half way in linear light is brighter than half way in sRGB values.
   EXPECT_NEAR(channel(row(lin, 0, 50, 1)[0], 0), 188, 3);
   ColorTransform cx;
-  cx.mulR = 0;
+  cx.rMul = 0;
   Paint tinted = Paint::gradient(blackToWhite(GradientKind::Linear), cx);
   EXPECT_EQ(channel(row(tinted, 0, 99, 1)[0], 16), 0);
 }
@@ -148,7 +148,7 @@ TEST(BitmapPaint, SmoothingBlendsNeighbours) {
   EXPECT_NEAR(channel(between, 16), 128, 16);
   EXPECT_NEAR(channel(between, 8), 128, 16);
   ColorTransform cx;
-  cx.mulA = 0.5f;
+  cx.aMul = 0.5f;
   s.smooth = false;
   Paint faded = Paint::bitmap(s, cx);
   EXPECT_NEAR(channel(row(faded, 5, 5, 1)[0], 24), 128, 1);

@@ -95,9 +95,9 @@ TEST(ShapeRender, ColorTransformChangesFillColours) {
       makeShape("M 0 0 F1 1 l 200 0 l 200 200 l 0 200 l 0 0", {solidFill(200, 100, 50)});
   Frame f(10, 10, 0);
   ColorTransform cx;
-  cx.mulR = 0.5f;
-  cx.addG = 50;
-  cx.mulA = 0.5f;
+  cx.rMul = 0.5f;
+  cx.gAdd = 50;
+  cx.aMul = 0.5f;
   draw(f, s, kTwipsToPixels, cx);
   const uint32_t p = f.at(5, 5);
   // Alpha 128 (premultiplied): red 100*128/255, green 150*128/255.
@@ -403,8 +403,8 @@ TEST(ShapeRender, RedrawingWithKeptFillsMatchesDrawingAfresh) {
   shape.styleTables[0].fills[2] = solidFill(10, 200, 30);
   shape.styleTables[0].fills[5] = solidFill(250, 250, 0, 100);
   check("new colours");
-  cx.mulR = 0.5f;
-  cx.addB = 40;
+  cx.rMul = 0.5f;
+  cx.bAdd = 40;
   check("colour transform");
   width = 91;
   check("wider frame");

@@ -20,8 +20,7 @@ enum class FilterKind : uint8_t {
   Convolution = 5,
   ColorMatrix = 6,
   GradientBevel = 7,
-  // Set by scripts only: its map is a bitmap, which a movie file cannot store.
-  // In a list it names the map by its place among the node's filter maps.
+  // Its map is one of the bitmaps given beside the filters, by `mapIndex`.
   DisplacementMap = 8,
 };
 
@@ -60,10 +59,6 @@ struct Filter {
   uint8_t componentX = 0, componentY = 0;
   DisplacementMode mode = DisplacementMode::Wrap;
 };
-
-// Reads a stored FILTERLIST. Kinds we do not draw are left out; a list cut
-// short keeps the filters read before the cut.
-std::vector<Filter> parseFilters(const uint8_t* data, size_t size);
 
 // How far filters may reach past what was painted, in device pixels.
 int filterReach(const std::vector<Filter>& filters, float scale);

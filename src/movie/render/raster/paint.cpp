@@ -126,7 +126,7 @@ Paint Paint::bitmap(const BitmapSpec& ramp, const ColorTransform& cx) {
   p.repeat_ = ramp.repeat;
   p.smooth_ = ramp.smooth;
   p.cx_ = cx;
-  p.cxIdentity_ = cx.identity();
+  p.cxIdentity_ = cx.isIdentity();
   p.fromDevice_ = ramp.toDevice.inverse();
   if (!ramp.bitmap || !ramp.bitmap->valid() || !ramp.toDevice.invertible()) return solid(0);
   return p;
@@ -234,7 +234,7 @@ void Paint::shadeBitmap(int x, int y, int count, uint32_t* out) const {
           scalePixel(pix[size_t(yb) * w + xa], 256 - wx) + scalePixel(pix[size_t(yb) * w + xb], wx);
       c = scalePixel(top, 256 - wy) + scalePixel(bottom, wy);
     }
-    out[i] = cxIdentity_ ? c : cx_.applyPremultiplied(c);
+    out[i] = cxIdentity_ ? c : applyPremultiplied(cx_, c);
   }
 }
 

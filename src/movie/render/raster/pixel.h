@@ -1,8 +1,10 @@
 #pragma once
-// Premultiplied 0xAARRGGBB pixels: packing, scaling, source-over, and the
-// colour transform applied to straight colours.
+// Premultiplied 0xAARRGGBB pixels: packing, scaling, source-over, and colour
+// transforms on them.
 #include <algorithm>
 #include <cstdint>
+
+#include "movie/base/color_transform.h"
 
 namespace orv::movie::render {
 
@@ -51,33 +53,12 @@ inline uint32_t unpremultiply(uint32_t p) {
   return packArgb(a, ch((p >> 16) & 255), ch((p >> 8) & 255), ch(p & 255));
 }
 
-// Multiply-then-add per channel on straight colours, as SWF's CXFORM; the
-// add terms are in 0..255 units.
-struct ColorTransform {
-  float mulR = 1, mulG = 1, mulB = 1, mulA = 1;
-  float addR = 0, addG = 0, addB = 0, addA = 0;
+// Colour transforms on straight colours, in single precision (`base/color_transform.h`).
+using ColorTransform = base::ColorTransformF;
 
-  bool identity() const {
-    return mulR == 1 && mulG == 1 && mulB == 1 && mulA == 1 && addR == 0 && addG == 0 &&
-           addB == 0 && addA == 0;
-  }
-  // outer ∘ inner: apply inner first.
-  ColorTransform operator*(const ColorTransform& in) const {
-    return {mulR * in.mulR,        mulG * in.mulG,        mulB * in.mulB,
-            mulA * in.mulA,        addR + mulR * in.addR, addG + mulG * in.addG,
-            addB + mulB * in.addB, addA + mulA * in.addA};
-  }
-  uint32_t applyStraight(uint32_t argb) const {
-    auto ch = [](uint32_t c, float m, float a) {
-      float v = float(c) * m + a;
-      return uint32_t(std::clamp(v, 0.0f, 255.0f)) & 255;  // truncates, as 8.8 fixed point does
-    };
-    return packArgb(ch(argb >> 24, mulA, addA), ch((argb >> 16) & 255, mulR, addR),
-                    ch((argb >> 8) & 255, mulG, addG), ch(argb & 255, mulB, addB));
-  }
-  uint32_t applyPremultiplied(uint32_t p) const {
-    return premultiply(applyStraight(unpremultiply(p)));
-  }
-};
+// A premultiplied pixel through `cx`.
+inline uint32_t applyPremultiplied(const ColorTransform& cx, uint32_t p) {
+  return premultiply(cx.applyStraight(unpremultiply(p)));
+}
 
 }  // namespace orv::movie::render

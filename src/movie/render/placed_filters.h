@@ -1,0 +1,23 @@
+#pragma once
+// The filters a display object is placed with (the FILTERLIST of its tag, or the list a
+// script set) as the raster core's filter parameters.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "movie/render/raster/filters.h"
+#include "movie/swf/filter_list.h"
+
+namespace orv::movie::render {
+
+// Each record's fields brought into the range the raster core draws (blurs and distances
+// to 1024 pixels, 1 to 15 passes, numbers that are not finite as 0). Filters that draw
+// nothing are left out: gradients without colours, convolutions without factors or past
+// 15 by 15. Gradients keep their first 16 colours.
+std::vector<Filter> rasterFilters(std::span<const swf::FilterRecord> records);
+
+// The same from a stored list: those read before a cut or a kind not known.
+std::vector<Filter> parseFilters(const uint8_t* data, size_t size);
+
+}  // namespace orv::movie::render

@@ -1,9 +1,28 @@
-// libFuzzer target: load a movie, run a few frames, seek back, render each.
+// libFuzzer target: load a movie, read its ABC blocks, run a few frames, seek back, render
+// each.
 #include <cstddef>
 #include <cstdint>
+#include <variant>
 #include <vector>
 
+#include "movie/abc/reader.h"
 #include "movie/player.h"
+#include "movie/swf/types.h"
+
+namespace {
+// Reads each ABC block of a timeline and names what a read file holds.
+void readAbcBlocks(const orv::movie::swf::Timeline& timeline) {
+  namespace abc = orv::movie::abc;
+  for (const orv::movie::swf::Frame& frame : timeline.frames)
+    for (const orv::movie::swf::DoAbc& block : frame.abc) {
+      abc::ReadResult r = abc::readAbc(block.bytes);
+      if (!r) continue;
+      for (uint32_t i = 0; i < r.file->pool.multinames.size(); ++i)
+        (void)abc::multinameText(*r.file, i);
+      for (uint32_t i = 0; i < r.file->methods.size(); ++i) (void)r.file->bodyOf(i);
+    }
+}
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orv::movie::Player player;
@@ -11,6 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // so a run stays within the fuzzer's time per input.
   player.setScriptTimeLimit(200);
   if (!player.loadBytes(std::vector<uint8_t>(data, data + size))) return 0;
+  if (auto movie = player.movie()) {
+    readAbcBlocks(movie->root);
+    for (const auto& [id, character] : movie->dictionary)
+      if (const auto* sprite = std::get_if<orv::movie::swf::SpriteDef>(&character))
+        readAbcBlocks(sprite->timeline);
+  }
   orv::movie::Pixmap target;
   target.width = 64;
   target.height = 48;

@@ -51,6 +51,48 @@ def movie(tags, version=8, frames=1, compress=False):
     head = (b'CWS' if compress else b'FWS') + bytes([version]) + struct.pack('<I', len(body) + 8)
     return head + (zlib.compress(body) if compress else body)
 
+def u30(v):
+    out = bytearray()
+    while True:
+        b = v & 0x7F; v >>= 7
+        out.append(b | 0x80 if v else b)
+        if not v: return bytes(out)
+
+def abc_file():
+    """A small ABC file: a class extending Sprite with a slot, an optional parameter and a
+    try/catch, a Vector.<int> type name, and the script that defines the class."""
+    def pool(entries): return u30(len(entries) + 1 if entries else 0) + b''.join(entries)
+    def s(text): return u30(len(text)) + text.encode()
+    def ns(kind, name): return bytes([kind]) + u30(name)
+    def q(nsi, name): return b'\x07' + u30(nsi) + u30(name)
+    def traits(*ts): return u30(len(ts)) + b''.join(ts)
+    def body(method, code, exceptions=b'', count=0):
+        return u30(method) + u30(2) + u30(2) + u30(0) + u30(2) + u30(len(code)) + code + u30(count) + exceptions + traits()
+    strings = ['', 'Main', 'flash.display', 'Sprite', 'int', 'x', '__AS3__.vec', 'Vector', 'e', 'Error', 'trace']
+    out = struct.pack('<HH', 16, 46)
+    out += pool([u30(99), u30(0xFFFFFFFB)]) + pool([u30(7)]) + pool([struct.pack('<d', 1.5)]) + pool([s(t) for t in strings])
+    out += pool([ns(0x16, 1), ns(0x16, 3), ns(0x16, 7), ns(0x18, 2), ns(0x05, 0)]) + pool([u30(2) + u30(1) + u30(2)])
+    out += pool([q(1, 2), q(2, 4), q(1, 5), q(1, 6), q(3, 8), b'\x1d' + u30(5) + u30(1) + u30(3), q(1, 9), q(1, 10),
+                 b'\x09' + u30(11) + u30(1), b'\x11'])
+    plain = u30(0) + u30(0) + u30(0) + b'\x00'
+    optional = u30(1) + u30(0) + u30(3) + u30(0) + b'\x88' + u30(1) + u30(1) + b'\x03' + u30(6)
+    out += u30(3) + plain + plain + optional
+    out += u30(1) + u30(11) + u30(1) + u30(6) + u30(9)  # metadata: trace(x="e")
+    out += u30(1) + u30(1) + u30(2) + b'\x09' + u30(4) + u30(0) + u30(2)
+    out += traits(u30(4) + b'\x40' + u30(0) + u30(3) + u30(1) + b'\x03' + u30(1) + u30(0))
+    out += u30(1) + traits(u30(4) + b'\x06' + u30(0) + u30(6) + u30(0))
+    out += u30(1) + u30(0) + traits(u30(1) + b'\x04' + u30(1) + u30(0))
+    init = bytes([0xD0, 0x30, 0x47])
+    ctor = bytes([0xD0, 0x30, 0xD0, 0x49, 0x00, 0x47, 0x29, 0x47])
+    out += u30(3) + body(0, init) + body(1, init) + body(2, ctor, u30(2) + u30(5) + u30(6) + u30(8) + u30(7), 1)
+    return out
+
+def as3_movie(abc):
+    attributes = tag(69, struct.pack('<I', 0x08))
+    do_abc = tag(82, struct.pack('<I', 1) + b'frame1\0' + abc)
+    symbols = tag(76, struct.pack('<HH', 1, 0) + b'Main\0')
+    return movie(attributes + do_abc + symbols + SHOW, version=10)
+
 here = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'corpus')
 os.makedirs(here, exist_ok=True)
 bg = tag(9, bytes([200, 220, 255]))
@@ -60,6 +102,7 @@ seeds = {
     'rects_zlib.swf': movie(bg + shapes + place2(1, 1) + place2(2, 2, tx=500) + SHOW, version=6, compress=True),
     'sprite.swf': movie(shapes + tag(39, struct.pack('<HH', 5, 2) + place2(1, 2) + SHOW + place2(1, move=True, tx=100) + SHOW + END)
                         + place2(1, 5, name='clip') + tag(43, b'lbl\0') + SHOW + tag(28, struct.pack('<H', 1)) + SHOW, frames=2),
+    'abc.swf': as3_movie(abc_file()),
     'actions.swf': movie(shapes + place2(1, 1) + tag(12, bytes([0x96, 4, 0, 0, ord('h'), ord('i'), 0, 0x26, 0x07, 0])) + SHOW, version=5),
 }
 for name, data in seeds.items():

@@ -213,6 +213,29 @@ class MovieReader {
         f.initActions.push_back(std::move(a));
         break;
       }
+      case 72:
+      case 82: {
+        DoAbc a;
+        if (code == 82) {
+          a.flags = r.u32();
+          a.name = r.string();
+        }
+        ctx_.charge(1, r.remaining() + sizeof(DoAbc));
+        a.bytes = r.rest();
+        f.abc.push_back(std::move(a));
+        break;
+      }
+      case 76: {
+        uint16_t count = r.u16();
+        for (uint16_t i = 0; i < count; ++i) {
+          SymbolClass link;
+          link.id = r.u16();
+          ctx_.charge(1, sizeof(SymbolClass) + 16);
+          link.className = r.string();
+          f.symbolClasses.push_back(std::move(link));
+        }
+        break;
+      }
       case 15:
       case 89: {
         StartSound s;
@@ -396,7 +419,7 @@ class MovieReader {
         break;
       }
       default:
-        break;  // unknown or not needed here (ProductInfo, DebugID, DoABC, ...): skipped
+        break;  // unknown or not needed here (ProductInfo, DebugID, ...): skipped
     }
   }
 
@@ -587,6 +610,8 @@ const char* tagName(uint16_t code) {
       return "PlaceObject3";
     case 71:
       return "ImportAssets2";
+    case 72:
+      return "DoABC1";
     case 73:
       return "DefineFontAlignZones";
     case 74:

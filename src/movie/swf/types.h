@@ -468,6 +468,21 @@ struct DoInitAction {
   uint32_t displayTagsBefore = 0;  // how many of the frame's display tags come before it
 };
 
+// DoABC (tag 82; tag 72 without flags and name): ActionScript 3 bytecode as stored, read
+// by src/movie/abc when the machine asks.
+struct DoAbc {
+  static constexpr uint32_t kLazyInitialize = 1;  // flags: run the scripts when first needed
+  uint32_t flags = 0;
+  std::string name;
+  std::vector<uint8_t> bytes;  // one ABC file
+};
+
+// SymbolClass (tag 76): the ActionScript 3 class of a character; id 0 is the main timeline.
+struct SymbolClass {
+  CharacterId id = 0;
+  std::string className;  // qualified, "pkg.Name"
+};
+
 struct Frame {
   std::vector<DisplayTag> displayTags;  // in file order
   std::vector<DoAction> actions;        // in file order, run after the display tags
@@ -476,6 +491,8 @@ struct Frame {
   std::optional<std::vector<uint8_t>> streamBlock;  // SoundStreamBlock data
   std::vector<std::string> labels;                  // FrameLabel names (named anchors included)
   std::optional<RGBA> backgroundColor;              // SetBackgroundColor in this frame
+  std::vector<DoAbc> abc;                           // in file order
+  std::vector<SymbolClass> symbolClasses;           // in file order
 };
 
 struct Timeline {

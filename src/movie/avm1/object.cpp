@@ -97,6 +97,19 @@ void Object::traceRefs(std::vector<Object*>& out) {
   }
 }
 
+void FunctionObject::setNative(NativeCode fn, int which) {
+  code = fn;
+  variant = which;
+  if (!fn) {
+    native = nullptr;
+    return;
+  }
+  native = [fn, which](Vm& vm, CallInfo& c) {
+    c.variant = which;
+    return fn(vm, c);
+  };
+}
+
 void FunctionObject::traceRefs(std::vector<Object*>& out) {
   Object::traceRefs(out);
   if (body) {

@@ -112,10 +112,14 @@ struct CallInfo {
   std::span<Value> args;
   Object* callee = nullptr;
   bool isConstruct = false;
+  // Which of the members sharing one native body was called (native_table.h).
+  int variant = 0;
   Value arg(size_t i) const { return i < args.size() ? args[i] : Value(); }
   Object* thisObject() const { return thisValue.isObject() ? thisValue.asObject() : nullptr; }
 };
 using NativeFn = std::function<Value(Vm&, CallInfo&)>;
+// The code of a built-in declared in a table (native_table.h).
+using NativeCode = Value (*)(Vm&, CallInfo&);
 
 using CodeBuffer = std::shared_ptr<const std::vector<uint8_t>>;
 using ConstantPool = std::shared_ptr<const std::vector<std::string>>;
@@ -139,7 +143,11 @@ struct ScriptFunctionBody {
 class FunctionObject : public Object {
  public:
   FunctionObject() : Object(ObjectKind::Function) {}
-  NativeFn native;                           // set for built-ins
+  NativeFn native;  // set for built-ins
+  // Built-ins declared in tables: their code and variant, which `native` runs.
+  NativeCode code = nullptr;
+  int variant = 0;
+  void setNative(NativeCode code, int variant = 0);
   std::shared_ptr<ScriptFunctionBody> body;  // set for script functions
   // Built-in constructors that make their own object (Array, String, Date...).
   bool constructsOwnObject = false;

@@ -97,6 +97,15 @@ class Vm {
     if (o) pinned_.push_back(o);
   }
   size_t objectCount() const { return heap_.size(); }
+  // What a built-in class keeps for this machine (Stage's settings, the shared objects a
+  // movie opened, the numbered natives): one T per machine, made on first use.
+  template <class T>
+  T& builtinState() {
+    static const char key = 0;
+    std::shared_ptr<void>& state = builtinStates_[&key];
+    if (!state) state = std::make_shared<T>();
+    return *static_cast<T*>(state.get());
+  }
   // Actions run since the machine started, and whether files asked for are still on
   // their way: what a host needs to know that scripts may have changed the picture.
   uint64_t actionsExecuted() const { return actionsBeforeThisRun_ + actionsThisRun_; }
@@ -265,6 +274,7 @@ class Vm {
   std::vector<Frame*> frames_;
   std::vector<Object*> pinned_;  // built-in roots kept even if scripts delete them
   std::map<std::string, Object*> registeredClasses_;
+  std::map<const void*, std::shared_ptr<void>> builtinStates_;
   LoadQueue loads_;
   uint64_t actionsThisRun_ = 0;
   uint64_t actionsBeforeThisRun_ = 0;

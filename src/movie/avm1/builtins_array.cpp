@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -103,190 +104,210 @@ Value sortWith(Vm& vm, Object* self, std::vector<Value>& elems, int flags, bool 
   return Value(self);
 }
 
+Value construct(Vm& vm, CallInfo& c) {
+  if (c.args.size() == 1 && c.args[0].isNumber()) {
+    Object* a = vm.newArray();
+    double n = c.args[0].asNumber();
+    if (n >= 0 && n <= 1e7) a->arrayLength = static_cast<uint32_t>(n);
+    return Value(a);
+  }
+  return Value(vm.newArray(std::vector<Value>(c.args.begin(), c.args.end())));
+}
+
+Value push(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  // Appends in place: a loop of pushes must not copy the array each time.
+  double len = self->kind == ObjectKind::Array
+                   ? self->arrayLength
+                   : toUint32(vm.toNumber(vm.getMember(self, "length")));
+  for (auto& a : c.args) vm.setMember(self, numberToString(len++), a);
+  if (self->kind != ObjectKind::Array) vm.setMember(self, "length", Value(len));
+  return Value(len);
+}
+
+Value pop(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  std::vector<Value> e = vm.arrayElements(self);
+  if (e.empty()) return Value();
+  Value v = e.back();
+  e.pop_back();
+  vm.setArrayElements(self, e);
+  return v;
+}
+
+Value shift(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  std::vector<Value> e = vm.arrayElements(self);
+  if (e.empty()) return Value();
+  Value v = e.front();
+  e.erase(e.begin());
+  vm.setArrayElements(self, e);
+  return v;
+}
+
+Value unshift(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  std::vector<Value> e = vm.arrayElements(self);
+  e.insert(e.begin(), c.args.begin(), c.args.end());
+  vm.setArrayElements(self, e);
+  return Value(static_cast<double>(e.size()));
+}
+
+Value join(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  std::string sep = c.arg(0).isUndefined() ? "," : vm.toString(c.arg(0));
+  return Value(joinElements(vm, self, sep));
+}
+
+Value toString(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  return Value(joinElements(vm, self, ","));
+}
+
+Value reverse(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  std::vector<Value> e = vm.arrayElements(self);
+  std::reverse(e.begin(), e.end());
+  vm.setArrayElements(self, e);
+  return Value(self);
+}
+
+Value concat(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  std::vector<Value> e = self ? vm.arrayElements(self) : std::vector<Value>{};
+  for (auto& a : c.args) {
+    if (a.isObject() && a.asObject()->kind == ObjectKind::Array) {
+      auto more = vm.arrayElements(a.asObject());
+      e.insert(e.end(), more.begin(), more.end());
+    } else {
+      e.push_back(a);
+    }
+  }
+  return Value(vm.newArray(e));
+}
+
+Value slice(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  std::vector<Value> e = vm.arrayElements(self);
+  double len = static_cast<double>(e.size());
+  double s = relIndex(vm, c.arg(0), len, 0), t = relIndex(vm, c.arg(1), len, len);
+  std::vector<Value> out;
+  for (double i = s; i < t; ++i) out.push_back(e[static_cast<size_t>(i)]);
+  return Value(vm.newArray(out));
+}
+
+Value splice(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self || c.args.empty()) return Value();
+  std::vector<Value> e = vm.arrayElements(self);
+  double len = static_cast<double>(e.size());
+  size_t s = static_cast<size_t>(relIndex(vm, c.arg(0), len, 0));
+  size_t count = e.size() - s;
+  if (c.args.size() >= 2) {
+    double n = vm.toNumber(c.arg(1));
+    if (n < 0) return Value();  // a negative count changes nothing
+    if (std::isnan(n)) n = 0;
+    count = std::min(count, static_cast<size_t>(std::min(n, len)));
+  }
+  std::vector<Value> removed(e.begin() + static_cast<long>(s),
+                             e.begin() + static_cast<long>(s + count));
+  e.erase(e.begin() + static_cast<long>(s), e.begin() + static_cast<long>(s + count));
+  if (c.args.size() > 2)
+    e.insert(e.begin() + static_cast<long>(s), c.args.begin() + 2, c.args.end());
+  vm.setArrayElements(self, e);
+  return Value(vm.newArray(removed));
+}
+
+Value sort(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  std::vector<Value> e = vm.arrayElements(self);
+  Value fn;
+  int flags = 0;
+  if (isFunction(c.arg(0))) {
+    fn = c.arg(0);
+    if (c.args.size() > 1) flags = vm.toInt(c.arg(1));
+    // A comparator decides order only: equal answers are no duplicates.
+    flags &= ~kUniqueSort;
+  } else if (!c.args.empty()) {
+    // Neither a comparator nor options: an undefined argument gives undefined,
+    // any other object leaves the array as it is.
+    if (c.arg(0).isUndefined()) return Value();
+    if (c.arg(0).isObject()) return Value(self);
+    flags = vm.toInt(c.arg(0));
+  }
+  if (fn.isObject()) {
+    return sortWith(vm, self, e, flags, true, [&](const Value& a, const Value& b) {
+      std::vector<Value> args{a, b};
+      double r = vm.toNumber(vm.call(fn, Value(), args));
+      return r < 0 ? -1 : r > 0 ? 1 : 0;
+    });
+  }
+  return sortWith(vm, self, e, flags, false,
+                  [&](const Value& a, const Value& b) { return compareValues(vm, a, b, flags); });
+}
+
+Value sortOn(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self || c.args.empty()) return Value();
+  std::vector<Value> e = vm.arrayElements(self);
+  std::vector<std::string> fields;
+  std::vector<int> fieldFlags;
+  int flags = c.args.size() > 1 && !c.arg(1).isObject() ? vm.toInt(c.arg(1)) : 0;
+  if (c.arg(0).isObject() && c.arg(0).asObject()->kind == ObjectKind::Array) {
+    for (auto& f : vm.arrayElements(c.arg(0).asObject())) fields.push_back(vm.toString(f));
+    if (c.arg(1).isObject())
+      for (auto& f : vm.arrayElements(c.arg(1).asObject())) fieldFlags.push_back(vm.toInt(f));
+    // Options per field count only when there is one for every field; the first
+    // field's then also says whether to insist on unique keys or give indices.
+    if (fieldFlags.size() != fields.size()) fieldFlags.clear();
+    if (!fieldFlags.empty()) flags = fieldFlags[0] & (kUniqueSort | kReturnIndexedArray);
+  } else {
+    fields.push_back(vm.toString(c.arg(0)));
+  }
+  return sortWith(vm, self, e, flags & ~kDescending, false, [&](const Value& a, const Value& b) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+      int ff = i < fieldFlags.size() ? fieldFlags[i] : flags;
+      int r = compareValues(vm, vm.getMember(a, fields[i]), vm.getMember(b, fields[i]), ff);
+      if (ff & kDescending) r = -r;
+      if (r) return r;
+    }
+    return 0;
+  });
+}
+
+constexpr NativeMember kStatics[] = {
+    constant("CASEINSENSITIVE", kCaseInsensitive),
+    constant("DESCENDING", kDescending),
+    constant("UNIQUESORT", kUniqueSort),
+    constant("RETURNINDEXEDARRAY", kReturnIndexedArray),
+    constant("NUMERIC", kNumeric),
+};
+constexpr NativeMember kPrototype[] = {
+    method("push", push),       method("pop", pop),       method("shift", shift),
+    method("unshift", unshift), method("join", join),     method("toString", toString),
+    method("reverse", reverse), method("concat", concat), method("slice", slice),
+    method("splice", splice),   method("sort", sort),     method("sortOn", sortOn),
+};
+constexpr NativeClass kArrayClass{.name = "Array",
+                                  .constructor = construct,
+                                  .prototype = kPrototype,
+                                  .statics = kStatics,
+                                  .constructsOwnObject = true};
+
 }  // namespace
 
 void installArrayBuiltins(Vm& vm) {
-  bool ci = vm.caseInsensitive();
-  Object* proto = vm.newObject();
-  vm.arrayProto = proto;
-  FunctionObject* ctor = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value {
-        if (c.args.size() == 1 && c.args[0].isNumber()) {
-          Object* a = vm.newArray();
-          double n = c.args[0].asNumber();
-          if (n >= 0 && n <= 1e7) a->arrayLength = static_cast<uint32_t>(n);
-          return Value(a);
-        }
-        return Value(vm.newArray(std::vector<Value>(c.args.begin(), c.args.end())));
-      },
-      proto);
-  ctor->constructsOwnObject = true;
-  vm.global->put("Array", ctor, kDontEnum, ci);
-  ctor->put("CASEINSENSITIVE", 1.0, kDontEnum | kDontDelete | kReadOnly, ci);
-  ctor->put("DESCENDING", 2.0, kDontEnum | kDontDelete | kReadOnly, ci);
-  ctor->put("UNIQUESORT", 4.0, kDontEnum | kDontDelete | kReadOnly, ci);
-  ctor->put("RETURNINDEXEDARRAY", 8.0, kDontEnum | kDontDelete | kReadOnly, ci);
-  ctor->put("NUMERIC", 16.0, kDontEnum | kDontDelete | kReadOnly, ci);
-
-  vm.defineMethod(proto, "push", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    // Appends in place: a loop of pushes must not copy the array each time.
-    double len = self->kind == ObjectKind::Array
-                     ? self->arrayLength
-                     : toUint32(vm.toNumber(vm.getMember(self, "length")));
-    for (auto& a : c.args) vm.setMember(self, numberToString(len++), a);
-    if (self->kind != ObjectKind::Array) vm.setMember(self, "length", Value(len));
-    return Value(len);
-  });
-  vm.defineMethod(proto, "pop", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    std::vector<Value> e = vm.arrayElements(self);
-    if (e.empty()) return Value();
-    Value v = e.back();
-    e.pop_back();
-    vm.setArrayElements(self, e);
-    return v;
-  });
-  vm.defineMethod(proto, "shift", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    std::vector<Value> e = vm.arrayElements(self);
-    if (e.empty()) return Value();
-    Value v = e.front();
-    e.erase(e.begin());
-    vm.setArrayElements(self, e);
-    return v;
-  });
-  vm.defineMethod(proto, "unshift", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    std::vector<Value> e = vm.arrayElements(self);
-    e.insert(e.begin(), c.args.begin(), c.args.end());
-    vm.setArrayElements(self, e);
-    return Value(static_cast<double>(e.size()));
-  });
-  vm.defineMethod(proto, "join", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    std::string sep = c.arg(0).isUndefined() ? "," : vm.toString(c.arg(0));
-    return Value(joinElements(vm, self, sep));
-  });
-  auto toStr = [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    return Value(joinElements(vm, self, ","));
-  };
-  vm.defineMethod(proto, "toString", toStr);
-  vm.defineMethod(proto, "reverse", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    std::vector<Value> e = vm.arrayElements(self);
-    std::reverse(e.begin(), e.end());
-    vm.setArrayElements(self, e);
-    return Value(self);
-  });
-  vm.defineMethod(proto, "concat", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    std::vector<Value> e = self ? vm.arrayElements(self) : std::vector<Value>{};
-    for (auto& a : c.args) {
-      if (a.isObject() && a.asObject()->kind == ObjectKind::Array) {
-        auto more = vm.arrayElements(a.asObject());
-        e.insert(e.end(), more.begin(), more.end());
-      } else {
-        e.push_back(a);
-      }
-    }
-    return Value(vm.newArray(e));
-  });
-  vm.defineMethod(proto, "slice", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    std::vector<Value> e = vm.arrayElements(self);
-    double len = static_cast<double>(e.size());
-    double s = relIndex(vm, c.arg(0), len, 0), t = relIndex(vm, c.arg(1), len, len);
-    std::vector<Value> out;
-    for (double i = s; i < t; ++i) out.push_back(e[static_cast<size_t>(i)]);
-    return Value(vm.newArray(out));
-  });
-  vm.defineMethod(proto, "splice", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self || c.args.empty()) return Value();
-    std::vector<Value> e = vm.arrayElements(self);
-    double len = static_cast<double>(e.size());
-    size_t s = static_cast<size_t>(relIndex(vm, c.arg(0), len, 0));
-    size_t count = e.size() - s;
-    if (c.args.size() >= 2) {
-      double n = vm.toNumber(c.arg(1));
-      if (n < 0) return Value();  // a negative count changes nothing
-      if (std::isnan(n)) n = 0;
-      count = std::min(count, static_cast<size_t>(std::min(n, len)));
-    }
-    std::vector<Value> removed(e.begin() + static_cast<long>(s),
-                               e.begin() + static_cast<long>(s + count));
-    e.erase(e.begin() + static_cast<long>(s), e.begin() + static_cast<long>(s + count));
-    if (c.args.size() > 2)
-      e.insert(e.begin() + static_cast<long>(s), c.args.begin() + 2, c.args.end());
-    vm.setArrayElements(self, e);
-    return Value(vm.newArray(removed));
-  });
-  vm.defineMethod(proto, "sort", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    std::vector<Value> e = vm.arrayElements(self);
-    Value fn;
-    int flags = 0;
-    if (isFunction(c.arg(0))) {
-      fn = c.arg(0);
-      if (c.args.size() > 1) flags = vm.toInt(c.arg(1));
-      // A comparator decides order only: equal answers are no duplicates.
-      flags &= ~kUniqueSort;
-    } else if (!c.args.empty()) {
-      // Neither a comparator nor options: an undefined argument gives undefined,
-      // any other object leaves the array as it is.
-      if (c.arg(0).isUndefined()) return Value();
-      if (c.arg(0).isObject()) return Value(self);
-      flags = vm.toInt(c.arg(0));
-    }
-    if (fn.isObject()) {
-      return sortWith(vm, self, e, flags, true, [&](const Value& a, const Value& b) {
-        std::vector<Value> args{a, b};
-        double r = vm.toNumber(vm.call(fn, Value(), args));
-        return r < 0 ? -1 : r > 0 ? 1 : 0;
-      });
-    }
-    return sortWith(vm, self, e, flags, false,
-                    [&](const Value& a, const Value& b) { return compareValues(vm, a, b, flags); });
-  });
-  vm.defineMethod(proto, "sortOn", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self || c.args.empty()) return Value();
-    std::vector<Value> e = vm.arrayElements(self);
-    std::vector<std::string> fields;
-    std::vector<int> fieldFlags;
-    int flags = c.args.size() > 1 && !c.arg(1).isObject() ? vm.toInt(c.arg(1)) : 0;
-    if (c.arg(0).isObject() && c.arg(0).asObject()->kind == ObjectKind::Array) {
-      for (auto& f : vm.arrayElements(c.arg(0).asObject())) fields.push_back(vm.toString(f));
-      if (c.arg(1).isObject())
-        for (auto& f : vm.arrayElements(c.arg(1).asObject())) fieldFlags.push_back(vm.toInt(f));
-      // Options per field count only when there is one for every field; the first
-      // field's then also says whether to insist on unique keys or give indices.
-      if (fieldFlags.size() != fields.size()) fieldFlags.clear();
-      if (!fieldFlags.empty()) flags = fieldFlags[0] & (kUniqueSort | kReturnIndexedArray);
-    } else {
-      fields.push_back(vm.toString(c.arg(0)));
-    }
-    return sortWith(vm, self, e, flags & ~kDescending, false, [&](const Value& a, const Value& b) {
-      for (size_t i = 0; i < fields.size(); ++i) {
-        int ff = i < fieldFlags.size() ? fieldFlags[i] : flags;
-        int r = compareValues(vm, vm.getMember(a, fields[i]), vm.getMember(b, fields[i]), ff);
-        if (ff & kDescending) r = -r;
-        if (r) return r;
-      }
-      return 0;
-    });
-  });
+  vm.arrayProto = vm.newObject();
+  installClass(vm, vm.global, kArrayClass, vm.arrayProto);
 }
 
 }  // namespace orv::movie::avm1

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -100,149 +101,180 @@ void setSelf(CallInfo& c, double t) {
   if (o && o->kind == ObjectKind::Date) o->primitive = Value(timeClip(t));
 }
 
-}  // namespace
+std::string dateText(const Parts& p) {
+  static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %d", days[(int)p.weekday],
+                months[(int)p.month], (int)p.date, (int)p.hours, (int)p.minutes, (int)p.seconds,
+                (int)p.year);
+  return buf;
+}
 
-void installDateBuiltins(Vm& vm) {
-  bool ci = vm.caseInsensitive();
-  Object* proto = vm.newObject();
-  vm.dateProto = proto;
-  FunctionObject* ctor = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value {
-        double now = static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             std::chrono::system_clock::now().time_since_epoch())
-                                             .count());
-        double t = now;
-        if (c.args.size() == 1) {
-          t = vm.toNumber(c.arg(0));
-        } else if (c.args.size() >= 2) {
-          double f[7] = {0, 0, 1, 0, 0, 0, 0};
-          for (size_t i = 0; i < 7 && i < c.args.size(); ++i) f[i] = vm.toNumber(c.args[i]);
-          if (f[0] >= 0 && f[0] <= 99) f[0] += 1900;
-          t = makeDay(f[0], f[1], f[2]) * kMsPerDay + makeTime(f[3], f[4], f[5], f[6]);
-        }
-        if (!c.isConstruct) {
-          Parts p = split(now);
-          static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-          static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-          char buf[96];
-          std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %d",
-                        days[(int)p.weekday], months[(int)p.month], (int)p.date, (int)p.hours,
-                        (int)p.minutes, (int)p.seconds, (int)p.year);
-          return Value(std::string(buf));
-        }
-        if (Object* o = c.thisObject()) {
-          o->kind = ObjectKind::Date;
-          o->primitive = Value(timeClip(t));
-        }
-        return c.thisValue;
-      },
-      proto);
-  vm.global->put("Date", ctor, kDontEnum, ci);
-  vm.defineMethod(ctor, "UTC", [](Vm& vm, CallInfo& c) -> Value {
+Value construct(Vm& vm, CallInfo& c) {
+  double now = static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count());
+  double t = now;
+  if (c.args.size() == 1) {
+    t = vm.toNumber(c.arg(0));
+  } else if (c.args.size() >= 2) {
     double f[7] = {0, 0, 1, 0, 0, 0, 0};
     for (size_t i = 0; i < 7 && i < c.args.size(); ++i) f[i] = vm.toNumber(c.args[i]);
     if (f[0] >= 0 && f[0] <= 99) f[0] += 1900;
-    return Value(
-        timeClip(makeDay(f[0], f[1], f[2]) * kMsPerDay + makeTime(f[3], f[4], f[5], f[6])));
-  });
+    t = makeDay(f[0], f[1], f[2]) * kMsPerDay + makeTime(f[3], f[4], f[5], f[6]);
+  }
+  if (!c.isConstruct) return Value(dateText(split(now)));
+  if (Object* o = c.thisObject()) {
+    o->kind = ObjectKind::Date;
+    o->primitive = Value(timeClip(t));
+  }
+  return c.thisValue;
+}
 
-  using Getter = double (*)(const Parts&);
-  const std::pair<const char*, Getter> getters[] = {
-      {"FullYear", [](const Parts& p) { return p.year; }},
-      {"Month", [](const Parts& p) { return p.month; }},
-      {"Date", [](const Parts& p) { return p.date; }},
-      {"Day", [](const Parts& p) { return p.weekday; }},
-      {"Hours", [](const Parts& p) { return p.hours; }},
-      {"Minutes", [](const Parts& p) { return p.minutes; }},
-      {"Seconds", [](const Parts& p) { return p.seconds; }},
-      {"Milliseconds", [](const Parts& p) { return p.ms; }},
-  };
-  for (auto& [name, getter] : getters) {
-    Getter get = getter;  // a copy: clang cannot capture a structured binding
-    auto fn = [get](Vm&, CallInfo& c) -> Value {
-      if (!onDate(c)) return Value();
-      double s;
-      double t = selfTime(c, s);
-      if (std::isnan(t)) return Value(std::nan(""));
-      return Value(get(split(t)));
-    };
-    vm.defineMethod(proto, std::string("get") + name, fn);
-    vm.defineMethod(proto, std::string("getUTC") + name, fn);
+Value utc(Vm& vm, CallInfo& c) {
+  double f[7] = {0, 0, 1, 0, 0, 0, 0};
+  for (size_t i = 0; i < 7 && i < c.args.size(); ++i) f[i] = vm.toNumber(c.args[i]);
+  if (f[0] >= 0 && f[0] <= 99) f[0] += 1900;
+  return Value(timeClip(makeDay(f[0], f[1], f[2]) * kMsPerDay + makeTime(f[3], f[4], f[5], f[6])));
+}
+
+// The parts getFullYear ... getMilliseconds read (and their UTC twins), by variant.
+using PartOf = double (*)(const Parts&);
+constexpr PartOf kParts[] = {
+    [](const Parts& p) { return p.year; },    [](const Parts& p) { return p.month; },
+    [](const Parts& p) { return p.date; },    [](const Parts& p) { return p.weekday; },
+    [](const Parts& p) { return p.hours; },   [](const Parts& p) { return p.minutes; },
+    [](const Parts& p) { return p.seconds; }, [](const Parts& p) { return p.ms; },
+};
+enum Part { kYear, kMonth, kDate, kDay, kHours, kMinutes, kSeconds, kMilliseconds };
+
+Value getPart(Vm&, CallInfo& c) {
+  if (!onDate(c)) return Value();
+  double s;
+  double t = selfTime(c, s);
+  if (std::isnan(t)) return Value(std::nan(""));
+  return Value(kParts[c.variant](split(t)));
+}
+
+Value getYear(Vm&, CallInfo& c) {
+  if (!onDate(c)) return Value();
+  double s;
+  double t = selfTime(c, s);
+  return std::isnan(t) ? Value(t) : Value(split(t).year - 1900);
+}
+
+Value getTime(Vm&, CallInfo& c) {
+  double s;
+  return Value(selfTime(c, s));
+}
+
+Value getTimezoneOffset(Vm&, CallInfo&) { return Value(0.0); }
+
+Value setTime(Vm& vm, CallInfo& c) {
+  setSelf(c, vm.toNumber(c.arg(0)));
+  double s;
+  return Value(selfTime(c, s));
+}
+
+// setFullYear ... setMilliseconds (and their UTC twins): the variant is the first part set,
+// in Parts order year, month, date, hours, minutes, seconds, ms (the day is no field).
+Value setParts(Vm& vm, CallInfo& c) {
+  const int start = c.variant;
+  double s;
+  double t = selfTime(c, s);
+  if (std::isnan(t)) t = 0;
+  Parts p = split(t);
+  double* fields[7] = {&p.year, &p.month, &p.date, &p.hours, &p.minutes, &p.seconds, &p.ms};
+  int maxArgs = start == 0   ? 3
+                : start == 1 ? 2
+                : start == 3 ? 4
+                : start == 4 ? 3
+                : start == 5 ? 2
+                             : 1;
+  if (c.args.empty()) {
+    setSelf(c, std::nan(""));
+    return Value(std::nan(""));
   }
-  vm.defineMethod(proto, "getYear", [](Vm&, CallInfo& c) -> Value {
-    if (!onDate(c)) return Value();
-    double s;
-    double t = selfTime(c, s);
-    return std::isnan(t) ? Value(t) : Value(split(t).year - 1900);
-  });
-  auto getTime = [](Vm&, CallInfo& c) -> Value {
-    double s;
-    return Value(selfTime(c, s));
-  };
-  vm.defineMethod(proto, "getTime", getTime);
-  vm.defineMethod(proto, "valueOf", getTime);
-  vm.defineMethod(proto, "getTimezoneOffset", [](Vm&, CallInfo&) -> Value { return Value(0.0); });
-  vm.defineMethod(proto, "setTime", [](Vm& vm, CallInfo& c) -> Value {
-    setSelf(c, vm.toNumber(c.arg(0)));
-    double s;
-    return Value(selfTime(c, s));
-  });
-  // Setters: field index into Parts order year, month, date, hours, minutes, seconds, ms.
-  const std::pair<const char*, int> setters[] = {{"FullYear", 0},    {"Month", 1},   {"Date", 2},
-                                                 {"Hours", 3},       {"Minutes", 4}, {"Seconds", 5},
-                                                 {"Milliseconds", 6}};
-  for (auto& [name, first] : setters) {
-    int start = first;
-    auto fn = [start](Vm& vm, CallInfo& c) -> Value {
-      double s;
-      double t = selfTime(c, s);
-      if (std::isnan(t)) t = 0;
-      Parts p = split(t);
-      double* fields[7] = {&p.year, &p.month, &p.date, &p.hours, &p.minutes, &p.seconds, &p.ms};
-      int maxArgs = start == 0   ? 3
-                    : start == 1 ? 2
-                    : start == 3 ? 4
-                    : start == 4 ? 3
-                    : start == 5 ? 2
-                                 : 1;
-      if (c.args.empty()) {
-        setSelf(c, std::nan(""));
-        return Value(std::nan(""));
-      }
-      for (int i = 0; i < maxArgs && i < static_cast<int>(c.args.size()) && start + i < 7; ++i)
-        *fields[start + i] = vm.toNumber(c.args[static_cast<size_t>(i)]);
-      setSelf(c, join(p));
-      return Value(selfTime(c, s));
-    };
-    vm.defineMethod(proto, std::string("set") + name, fn);
-    vm.defineMethod(proto, std::string("setUTC") + name, fn);
-  }
-  vm.defineMethod(proto, "setYear", [](Vm& vm, CallInfo& c) -> Value {
-    double s;
-    double t = selfTime(c, s);
-    if (std::isnan(t)) t = 0;
-    Parts p = split(t);
-    double y = vm.toNumber(c.arg(0));
-    if (y >= 0 && y <= 99) y += 1900;
-    p.year = y;
-    setSelf(c, join(p));
-    return Value(selfTime(c, s));
-  });
-  vm.defineMethod(proto, "toString", [](Vm&, CallInfo& c) -> Value {
-    double s;
-    double t = selfTime(c, s);
-    if (std::isnan(t)) return Value("Invalid Date");
-    Parts p = split(t);
-    static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT+0000 %d", days[(int)p.weekday],
-                  months[(int)p.month], (int)p.date, (int)p.hours, (int)p.minutes, (int)p.seconds,
-                  (int)p.year);
-    return Value(std::string(buf));
-  });
+  for (int i = 0; i < maxArgs && i < static_cast<int>(c.args.size()) && start + i < 7; ++i)
+    *fields[start + i] = vm.toNumber(c.args[static_cast<size_t>(i)]);
+  setSelf(c, join(p));
+  return Value(selfTime(c, s));
+}
+enum Field { kSetYear, kSetMonth, kSetDate, kSetHours, kSetMinutes, kSetSeconds, kSetMs };
+
+Value setYear(Vm& vm, CallInfo& c) {
+  double s;
+  double t = selfTime(c, s);
+  if (std::isnan(t)) t = 0;
+  Parts p = split(t);
+  double y = vm.toNumber(c.arg(0));
+  if (y >= 0 && y <= 99) y += 1900;
+  p.year = y;
+  setSelf(c, join(p));
+  return Value(selfTime(c, s));
+}
+
+Value toString(Vm&, CallInfo& c) {
+  double s;
+  double t = selfTime(c, s);
+  if (std::isnan(t)) return Value("Invalid Date");
+  return Value(dateText(split(t)));
+}
+
+constexpr NativeMember kPrototype[] = {
+    method("getFullYear", getPart, kDontEnum, kYear).asnative(103, 0),
+    method("getUTCFullYear", getPart, kDontEnum, kYear).asnative(103, 128),
+    method("getMonth", getPart, kDontEnum, kMonth).asnative(103, 2),
+    method("getUTCMonth", getPart, kDontEnum, kMonth).asnative(103, 130),
+    method("getDate", getPart, kDontEnum, kDate).asnative(103, 3),
+    method("getUTCDate", getPart, kDontEnum, kDate).asnative(103, 131),
+    method("getDay", getPart, kDontEnum, kDay).asnative(103, 4),
+    method("getUTCDay", getPart, kDontEnum, kDay).asnative(103, 132),
+    method("getHours", getPart, kDontEnum, kHours).asnative(103, 5),
+    method("getUTCHours", getPart, kDontEnum, kHours).asnative(103, 133),
+    method("getMinutes", getPart, kDontEnum, kMinutes).asnative(103, 6),
+    method("getUTCMinutes", getPart, kDontEnum, kMinutes).asnative(103, 134),
+    method("getSeconds", getPart, kDontEnum, kSeconds).asnative(103, 7),
+    method("getUTCSeconds", getPart, kDontEnum, kSeconds).asnative(103, 135),
+    method("getMilliseconds", getPart, kDontEnum, kMilliseconds).asnative(103, 8),
+    method("getUTCMilliseconds", getPart, kDontEnum, kMilliseconds).asnative(103, 136),
+    method("getYear", getYear).asnative(103, 1),
+    method("getTime", getTime).asnative(103, 16),
+    method("valueOf", getTime),
+    method("getTimezoneOffset", getTimezoneOffset).asnative(103, 18),
+    method("setTime", setTime).asnative(103, 17),
+    method("setFullYear", setParts, kDontEnum, kSetYear).asnative(103, 9),
+    method("setUTCFullYear", setParts, kDontEnum, kSetYear).asnative(103, 137),
+    method("setMonth", setParts, kDontEnum, kSetMonth).asnative(103, 10),
+    method("setUTCMonth", setParts, kDontEnum, kSetMonth).asnative(103, 138),
+    method("setDate", setParts, kDontEnum, kSetDate).asnative(103, 11),
+    method("setUTCDate", setParts, kDontEnum, kSetDate).asnative(103, 139),
+    method("setHours", setParts, kDontEnum, kSetHours).asnative(103, 12),
+    method("setUTCHours", setParts, kDontEnum, kSetHours).asnative(103, 140),
+    method("setMinutes", setParts, kDontEnum, kSetMinutes).asnative(103, 13),
+    method("setUTCMinutes", setParts, kDontEnum, kSetMinutes).asnative(103, 141),
+    method("setSeconds", setParts, kDontEnum, kSetSeconds).asnative(103, 14),
+    method("setUTCSeconds", setParts, kDontEnum, kSetSeconds).asnative(103, 142),
+    method("setMilliseconds", setParts, kDontEnum, kSetMs).asnative(103, 15),
+    method("setUTCMilliseconds", setParts, kDontEnum, kSetMs).asnative(103, 143),
+    method("setYear", setYear).asnative(103, 20),
+    method("toString", toString).asnative(103, 19),
+};
+constexpr NativeMember kStatics[] = {method("UTC", utc).asnative(103, 257)};
+constexpr NativeClass kDateClass{.name = "Date",
+                                 .constructor = construct,
+                                 .prototype = kPrototype,
+                                 .statics = kStatics,
+                                 .major = 103,
+                                 .minor = 256};
+
+}  // namespace
+
+void installDateBuiltins(Vm& vm) {
+  vm.dateProto = vm.newObject();
+  installClass(vm, vm.global, kDateClass, vm.dateProto);
 }
 
 }  // namespace orv::movie::avm1

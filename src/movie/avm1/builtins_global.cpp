@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -115,135 +116,145 @@ int addInterval(Vm& vm, CallInfo& c, bool once) {
   return iv.id;
 }
 
+Value parseInt(Vm& vm, CallInfo& c) {
+  // A String object gives the text it holds, whatever its toString says.
+  Value text = c.arg(0);
+  if (text.isObject() && text.asObject()->kind == ObjectKind::String)
+    text = text.asObject()->primitive;
+  return parseIntImpl(vm, vm.toString(text), c.arg(1));
+}
+
+Value parseFloat(Vm& vm, CallInfo& c) { return parseFloatImpl(vm.toString(c.arg(0))); }
+
+Value isNaN(Vm& vm, CallInfo& c) { return Value(std::isnan(vm.toNumber(c.arg(0)))); }
+
+Value isFinite(Vm& vm, CallInfo& c) { return Value(std::isfinite(vm.toNumber(c.arg(0)))); }
+
+Value escape(Vm& vm, CallInfo& c) {
+  std::string s = vm.toString(c.arg(0)), out;
+  for (unsigned char ch : s) {
+    if (std::isalnum(ch)) {  // everything else is written as %XX
+      out += static_cast<char>(ch);
+    } else {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", ch);
+      out += buf;
+    }
+  }
+  return Value(out);
+}
+
+Value unescape(Vm& vm, CallInfo& c) {
+  std::string s = vm.toString(c.arg(0)), out;
+  auto hex = [](char h) {
+    return h >= '0' && h <= '9'   ? h - '0'
+           : h >= 'a' && h <= 'f' ? h - 'a' + 10
+           : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                                  : -1;
+  };
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+      out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+      i += 2;
+    } else if (s[i] == '%' && i + 2 >= s.size()) {
+      break;  // a cut-off escape at the end is dropped
+    } else {
+      out += s[i];
+    }
+  }
+  return Value(out);
+}
+
+// setInterval (variant 0) and setTimeout (variant 1).
+Value setTimer(Vm& vm, CallInfo& c) {
+  int id = addInterval(vm, c, c.variant == 1);
+  return id < 0 ? Value() : Value(static_cast<double>(id));
+}
+
+Value clearTimer(Vm& vm, CallInfo& c) {
+  vm.intervals.erase(vm.toInt(c.arg(0)));
+  return Value();
+}
+
+Value setPropFlags(Vm& vm, CallInfo& c) {
+  Value target = c.arg(0);
+  if (!target.isObject()) return Value();
+  Object* o = target.asObject();
+  bool ci = vm.caseInsensitive();
+  int set = vm.toInt(c.arg(2)), clear = vm.toInt(c.arg(3));
+  // Packages hidden from older movies appear when their version bit is cleared.
+  if (o == vm.global) revealHiddenPackages(vm, clear);
+  auto apply = [&](Property& p) { p.flags = static_cast<uint8_t>(((p.flags & ~clear) | set) & 7); };
+  Value names = c.arg(1);
+  if (names.isNull()) {
+    for (auto& p : o->properties())
+      if (!p.deleted) apply(p);
+    return Value();
+  }
+  std::vector<std::string> list;
+  if (names.isObject()) {
+    // Only a real array lists names; other objects name nothing.
+    if (names.asObject()->kind != ObjectKind::Array) return Value();
+    for (auto& v : vm.arrayElements(names.asObject())) list.push_back(vm.toString(v));
+  } else {
+    std::string s = vm.toString(names);
+    size_t pos = 0;
+    while (true) {
+      size_t comma = s.find(',', pos);
+      list.push_back(s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+      if (comma == std::string::npos) break;
+      pos = comma + 1;
+    }
+  }
+  for (auto& n : list)
+    if (Property* p = o->findOwn(n, ci)) apply(*p);
+  return Value();
+}
+
+constexpr NativeMember kGlobals[] = {
+    constant("NaN", std::numeric_limits<double>::quiet_NaN()),
+    constant("Infinity", std::numeric_limits<double>::infinity()),
+    method("parseInt", parseInt).asnative(100, 2),
+    method("parseFloat", parseFloat).asnative(100, 3),
+    method("isNaN", isNaN).asnative(200, 18),
+    method("isFinite", isFinite).asnative(200, 19),
+    method("escape", escape).asnative(100, 0),
+    method("unescape", unescape).asnative(100, 1),
+    method("setInterval", setTimer, kDontEnum, 0),
+    method("setTimeout", setTimer, kDontEnum, 1),
+    method("clearInterval", clearTimer),
+    method("clearTimeout", clearTimer),
+    method("updateAfterEvent", nothing),
+    method("ASSetPropFlags", setPropFlags),
+};
+
+Value constructError(Vm& vm, CallInfo& c) {
+  // Called without `new`, Error makes nothing.
+  if (!c.isConstruct) return Value();
+  Object* o = c.thisObject();
+  if (o && !c.arg(0).isUndefined()) vm.setMember(o, "message", c.arg(0));
+  return Value(o);
+}
+
+Value errorText(Vm& vm, CallInfo& c) {
+  // The message as it is, not converted: an object message comes back an object.
+  return vm.getMember(c.thisValue, "message");
+}
+
+constexpr NativeMember kErrorPrototype[] = {
+    constant("name", "Error", kDontEnum),
+    constant("message", "Error", kDontEnum),
+    method("toString", errorText),
+};
+constexpr NativeClass kErrorClass{
+    .name = "Error", .constructor = constructError, .prototype = kErrorPrototype};
+
 }  // namespace
 
 void installGlobalFunctions(Vm& vm) {
-  bool ci = vm.caseInsensitive();
-  Object* g = vm.global;
-  const uint8_t kConst = kDontEnum | kDontDelete | kReadOnly;
-  g->put("NaN", std::nan(""), kConst, ci);
-  g->put("Infinity", std::numeric_limits<double>::infinity(), kConst, ci);
-
-  vm.defineMethod(g, "parseInt", [](Vm& vm, CallInfo& c) -> Value {
-    // A String object gives the text it holds, whatever its toString says.
-    Value text = c.arg(0);
-    if (text.isObject() && text.asObject()->kind == ObjectKind::String)
-      text = text.asObject()->primitive;
-    return parseIntImpl(vm, vm.toString(text), c.arg(1));
-  });
-  vm.defineMethod(g, "parseFloat", [](Vm& vm, CallInfo& c) -> Value {
-    return parseFloatImpl(vm.toString(c.arg(0)));
-  });
-  vm.defineMethod(g, "isNaN", [](Vm& vm, CallInfo& c) -> Value {
-    return Value(std::isnan(vm.toNumber(c.arg(0))));
-  });
-  vm.defineMethod(g, "isFinite", [](Vm& vm, CallInfo& c) -> Value {
-    return Value(std::isfinite(vm.toNumber(c.arg(0))));
-  });
-  vm.defineMethod(g, "escape", [](Vm& vm, CallInfo& c) -> Value {
-    std::string s = vm.toString(c.arg(0)), out;
-    for (unsigned char ch : s) {
-      if (std::isalnum(ch)) {  // everything else is written as %XX
-        out += static_cast<char>(ch);
-      } else {
-        char buf[4];
-        std::snprintf(buf, sizeof buf, "%%%02X", ch);
-        out += buf;
-      }
-    }
-    return Value(out);
-  });
-  vm.defineMethod(g, "unescape", [](Vm& vm, CallInfo& c) -> Value {
-    std::string s = vm.toString(c.arg(0)), out;
-    auto hex = [](char h) {
-      return h >= '0' && h <= '9'   ? h - '0'
-             : h >= 'a' && h <= 'f' ? h - 'a' + 10
-             : h >= 'A' && h <= 'F' ? h - 'A' + 10
-                                    : -1;
-    };
-    for (size_t i = 0; i < s.size(); ++i) {
-      if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-        out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
-        i += 2;
-      } else if (s[i] == '%' && i + 2 >= s.size()) {
-        break;  // a cut-off escape at the end is dropped
-      } else {
-        out += s[i];
-      }
-    }
-    return Value(out);
-  });
-  vm.defineMethod(g, "setInterval", [](Vm& vm, CallInfo& c) -> Value {
-    int id = addInterval(vm, c, false);
-    return id < 0 ? Value() : Value(static_cast<double>(id));
-  });
-  vm.defineMethod(g, "setTimeout", [](Vm& vm, CallInfo& c) -> Value {
-    int id = addInterval(vm, c, true);
-    return id < 0 ? Value() : Value(static_cast<double>(id));
-  });
-  auto clear = [](Vm& vm, CallInfo& c) -> Value {
-    vm.intervals.erase(vm.toInt(c.arg(0)));
-    return Value();
-  };
-  vm.defineMethod(g, "clearInterval", clear);
-  vm.defineMethod(g, "clearTimeout", clear);
-  vm.defineMethod(g, "updateAfterEvent", [](Vm&, CallInfo&) -> Value { return Value(); });
-  vm.defineMethod(g, "ASSetPropFlags", [](Vm& vm, CallInfo& c) -> Value {
-    Value target = c.arg(0);
-    if (!target.isObject()) return Value();
-    Object* o = target.asObject();
-    bool ci = vm.caseInsensitive();
-    int set = vm.toInt(c.arg(2)), clear = vm.toInt(c.arg(3));
-    // Packages hidden from older movies appear when their version bit is cleared.
-    if (o == vm.global) revealHiddenPackages(vm, clear);
-    auto apply = [&](Property& p) {
-      p.flags = static_cast<uint8_t>(((p.flags & ~clear) | set) & 7);
-    };
-    Value names = c.arg(1);
-    if (names.isNull()) {
-      for (auto& p : o->properties())
-        if (!p.deleted) apply(p);
-      return Value();
-    }
-    std::vector<std::string> list;
-    if (names.isObject()) {
-      // Only a real array lists names; other objects name nothing.
-      if (names.asObject()->kind != ObjectKind::Array) return Value();
-      for (auto& v : vm.arrayElements(names.asObject())) list.push_back(vm.toString(v));
-    } else {
-      std::string s = vm.toString(names);
-      size_t pos = 0;
-      while (true) {
-        size_t comma = s.find(',', pos);
-        list.push_back(s.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
-        if (comma == std::string::npos) break;
-        pos = comma + 1;
-      }
-    }
-    for (auto& n : list)
-      if (Property* p = o->findOwn(n, ci)) apply(*p);
-    return Value();
-  });
-
-  // Error
-  Object* eproto = vm.newObject();
-  vm.errorProto = eproto;
-  FunctionObject* ector = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value {
-        // Called without `new`, Error makes nothing.
-        if (!c.isConstruct) return Value();
-        Object* o = c.thisObject();
-        if (o && !c.arg(0).isUndefined()) vm.setMember(o, "message", c.arg(0));
-        return Value(o);
-      },
-      eproto);
-  g->put("Error", ector, kDontEnum, ci);
-  eproto->put("name", "Error", kDontEnum, ci);
-  eproto->put("message", "Error", kDontEnum, ci);
-  vm.defineMethod(eproto, "toString", [](Vm& vm, CallInfo& c) -> Value {
-    // The message as it is, not converted: an object message comes back an object.
-    return vm.getMember(c.thisValue, "message");
-  });
+  installMembers(vm, vm.global, kGlobals);
+  vm.errorProto = vm.newObject();
+  installClass(vm, vm.global, kErrorClass, vm.errorProto);
 }
 
 }  // namespace orv::movie::avm1

@@ -13,6 +13,7 @@
 
 #include "movie/avm1/frame.h"
 #include "movie/avm1/loading.h"
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -139,182 +140,193 @@ void setPan(SoundTransform& t, double pan) {
   t.rr = pan < 0 ? 100 + pan : 100;
 }
 
-FunctionObject* makeSoundClass(Vm& vm, Object** protoOut) {
-  Object* proto = vm.newObject();
-  FunctionObject* ctor = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value {
-        if (!c.isConstruct) return Value();
-        const bool ci = vm.caseInsensitive();
-        auto* self = vm.allocate<SoundObject>();
-        Value proto = vm.getMember(c.callee, "prototype");
-        self->put("__proto__", proto.isObject() ? proto : Value(vm.objectProto),
-                  kDontEnum | kDontDelete, ci);
-        self->put("__constructor__", c.callee, kDontEnum, ci);
-        const Value target = c.arg(0);
-        if (!target.isUndefined() && !target.isNull()) {
-          self->global = false;
-          if (ScriptClip* clip = vm.clipOf(target)) {
-            self->clipObject = target.asObject();
-            self->clipPath = vm.targetPath(clip);
-          }
-        }
-        self->put("checkPolicyFile", Value(false), 0, ci);
-        return Value(self);
-      },
-      proto);
-  ctor->constructsOwnObject = true;
-  *protoOut = proto;
-  return ctor;
+Value construct(Vm& vm, CallInfo& c) {
+  if (!c.isConstruct) return Value();
+  const bool ci = vm.caseInsensitive();
+  auto* self = vm.allocate<SoundObject>();
+  Value proto = vm.getMember(c.callee, "prototype");
+  self->put("__proto__", proto.isObject() ? proto : Value(vm.objectProto), kDontEnum | kDontDelete,
+            ci);
+  self->put("__constructor__", c.callee, kDontEnum, ci);
+  const Value target = c.arg(0);
+  if (!target.isUndefined() && !target.isNull()) {
+    self->global = false;
+    if (ScriptClip* clip = vm.clipOf(target)) {
+      self->clipObject = target.asObject();
+      self->clipPath = vm.targetPath(clip);
+    }
+  }
+  self->put("checkPolicyFile", Value(false), 0, ci);
+  return Value(self);
 }
+
+Value getVolume(Vm& vm, CallInfo& c) {
+  SoundTransform* t = transformOf(vm, c.thisValue, false);
+  return t ? Value(t->volume) : Value();
+}
+
+Value setVolume(Vm& vm, CallInfo& c) {
+  if (c.args.empty()) return Value();
+  if (SoundTransform* t = transformOf(vm, c.thisValue, true)) t->volume = wholeNumber(vm, c.arg(0));
+  applyTransform(vm, c.thisValue);
+  return Value();
+}
+
+Value getPan(Vm& vm, CallInfo& c) {
+  SoundTransform* t = transformOf(vm, c.thisValue, false);
+  return t ? Value(t->pan) : Value();
+}
+
+Value setPanTo(Vm& vm, CallInfo& c) {
+  if (c.args.empty()) return Value();
+  if (SoundTransform* t = transformOf(vm, c.thisValue, true)) setPan(*t, wholeNumber(vm, c.arg(0)));
+  applyTransform(vm, c.thisValue);
+  return Value();
+}
+
+Value getTransform(Vm& vm, CallInfo& c) {
+  SoundTransform* t = transformOf(vm, c.thisValue, false);
+  if (!t) return Value();
+  Object* o = vm.newObject();
+  for (auto [name, v] : {std::pair{"ll", t->ll}, {"lr", t->lr}, {"rr", t->rr}, {"rl", t->rl}})
+    vm.setMember(o, name, Value(v));
+  return Value(o);
+}
+
+Value setTransform(Vm& vm, CallInfo& c) {
+  if (!c.arg(0).isObject()) return Value();
+  Object* from = c.arg(0).asObject();
+  SoundTransform* t = transformOf(vm, c.thisValue, true);
+  if (!t) return Value();
+  // Fields left out keep their value.
+  for (auto [name, field] :
+       {std::pair{"ll", &t->ll}, {"lr", &t->lr}, {"rr", &t->rr}, {"rl", &t->rl}}) {
+    Value v = vm.getMember(from, name);
+    if (!v.isUndefined()) *field = wholeNumber(vm, v);
+  }
+  // The balance follows: what the left speaker loses is the pan to the right.
+  t->pan = t->ll < 100 ? 100 - t->ll : (t->rr < 100 ? t->rr - 100 : 0);
+  applyTransform(vm, c.thisValue);
+  return Value();
+}
+
+Value attachSound(Vm& vm, CallInfo& c) {
+  if (SoundObject* s = soundOf(c.thisValue); s && !c.args.empty()) {
+    s->attached = vm.toString(c.arg(0));
+    s->loaded = 0;
+  }
+  return Value();
+}
+
+// start(secondOffset, loops): the sound plays again from the offset, as many times as
+// asked; each start is one more voice.
+Value start(Vm& vm, CallInfo& c) {
+  startPlaying(vm, c.thisValue, c.args.size() > 0 ? vm.toNumber(c.arg(0)) : 0,
+               c.args.size() > 1 ? vm.toNumber(c.arg(1)) : 1);
+  return Value();
+}
+
+// stop(linkage): the sounds this Sound's clip started (all, or that one); a Sound made
+// on nothing stops every sound (or that one, wherever it plays).
+Value stop(Vm& vm, CallInfo& c) {
+  SoundObject* s = soundOf(c.thisValue);
+  if (!s) return Value();
+  ScriptHost::SoundSource named;
+  named.clip = clipOfSound(vm, s);
+  if (!c.args.empty()) named.linkage = vm.toString(c.arg(0));
+  if (s->global)
+    vm.host().stopScriptSounds(named, nullptr);
+  else if (const void* owner = ownerKey(vm, s))
+    vm.host().stopScriptSounds(named, owner);
+  return Value();
+}
+
+// Milliseconds, whole: the sound's length, and how far the last start got.
+Value duration(Vm& vm, CallInfo& c) {
+  SoundObject* s = soundOf(c.thisValue);
+  if (!hasSound(s)) return Value();
+  std::optional<double> ms = vm.host().soundDurationMs(sourceOf(vm, s));
+  return ms ? Value(std::floor(*ms)) : Value();
+}
+
+Value position(Vm& vm, CallInfo& c) {
+  SoundObject* s = soundOf(c.thisValue);
+  if (!hasSound(s)) return Value();
+  if (s->playing)
+    if (std::optional<double> ms = vm.host().soundPositionMs(s->playing)) s->positionMs = *ms;
+  return Value(std::floor(s->positionMs));
+}
+
+// Byte counts of a loaded file; library sounds have none.
+Value loadedBytes(Vm&, CallInfo& c) {
+  SoundObject* s = soundOf(c.thisValue);
+  return s && s->loaded ? Value(s->loadedBytes) : Value();
+}
+
+// What loadSound queues: the file is read a frame later.
+Value arrive(Vm& vm, CallInfo& c) {
+  SoundObject* s = soundOf(c.arg(0));
+  if (!s) return Value();
+  const std::string url = vm.toString(c.arg(1));
+  std::optional<std::vector<uint8_t>> bytes = vm.host().readFile(url, LoadQueue::kMaxFileBytes);
+  const int loaded = bytes ? vm.host().addLoadedSound(*bytes) : 0;
+  if (loaded) {
+    s->loaded = loaded;
+    s->loadedBytes = double(bytes->size());
+    s->attached.clear();
+    if (vm.toBool(c.arg(2))) startPlaying(vm, c.arg(0), 0, 1);
+  }
+  std::vector<Value> args{Value(loaded != 0)};
+  vm.callMethod(c.arg(0), "onLoad", args);
+  return Value();
+}
+
+// loadSound(url, isStreaming): the file (MP3, from the movie's own folder) is read and
+// decoded on the next frame; onLoad(true) then, and a streaming sound starts playing at
+// once. A missing or broken file gives onLoad(false).
+Value loadSound(Vm& vm, CallInfo& c) {
+  SoundObject* s = soundOf(c.thisValue);
+  if (!s || c.args.empty()) return Value();
+  Vm::Interval load;
+  load.id = -static_cast<int>(vm.intervals.size()) - 1;
+  while (vm.intervals.count(load.id)) --load.id;
+  load.fn = Value(newNativeFunction(vm, arrive));
+  load.args = {c.thisValue, Value(vm.toString(c.arg(0))), Value(vm.toBool(c.arg(1)))};
+  load.periodMs = 0;
+  load.nextDueMs = vm.host().timerMs();
+  load.once = true;
+  vm.intervals[load.id] = load;
+  return Value();
+}
+
+constexpr NativeMember kPrototype[] = {
+    method("getVolume", getVolume),
+    method("setVolume", setVolume),
+    method("getPan", getPan),
+    method("setPan", setPanTo),
+    method("getTransform", getTransform),
+    method("setTransform", setTransform),
+    method("attachSound", attachSound),
+    method("start", start),
+    method("stop", stop),
+    method("getDuration", duration).since(6),
+    method("getPosition", position).since(6),
+    getter("duration", duration).since(6),
+    getter("position", position).since(6),
+    method("getBytesLoaded", loadedBytes).since(6),
+    method("getBytesTotal", loadedBytes).since(6),
+    method("setDuration", nothing).since(6),
+    method("setPosition", nothing).since(6),
+    method("loadSound", loadSound).since(6),
+};
+constexpr NativeClass kSoundClass{.name = "Sound",
+                                  .constructor = construct,
+                                  .prototype = kPrototype,
+                                  .constructsOwnObject = true};
 
 }  // namespace
 
-void installSoundBuiltins(Vm& vm) {
-  Object* proto = nullptr;
-  FunctionObject* ctor = makeSoundClass(vm, &proto);
-  vm.global->put("Sound", Value(ctor), kDontEnum, vm.caseInsensitive());
-
-  vm.defineMethod(proto, "getVolume", [](Vm& vm, CallInfo& c) -> Value {
-    SoundTransform* t = transformOf(vm, c.thisValue, false);
-    return t ? Value(t->volume) : Value();
-  });
-  vm.defineMethod(proto, "setVolume", [](Vm& vm, CallInfo& c) -> Value {
-    if (c.args.empty()) return Value();
-    if (SoundTransform* t = transformOf(vm, c.thisValue, true))
-      t->volume = wholeNumber(vm, c.arg(0));
-    applyTransform(vm, c.thisValue);
-    return Value();
-  });
-  vm.defineMethod(proto, "getPan", [](Vm& vm, CallInfo& c) -> Value {
-    SoundTransform* t = transformOf(vm, c.thisValue, false);
-    return t ? Value(t->pan) : Value();
-  });
-  vm.defineMethod(proto, "setPan", [](Vm& vm, CallInfo& c) -> Value {
-    if (c.args.empty()) return Value();
-    if (SoundTransform* t = transformOf(vm, c.thisValue, true))
-      setPan(*t, wholeNumber(vm, c.arg(0)));
-    applyTransform(vm, c.thisValue);
-    return Value();
-  });
-  vm.defineMethod(proto, "getTransform", [](Vm& vm, CallInfo& c) -> Value {
-    SoundTransform* t = transformOf(vm, c.thisValue, false);
-    if (!t) return Value();
-    Object* o = vm.newObject();
-    for (auto [name, v] : {std::pair{"ll", t->ll}, {"lr", t->lr}, {"rr", t->rr}, {"rl", t->rl}})
-      vm.setMember(o, name, Value(v));
-    return Value(o);
-  });
-  vm.defineMethod(proto, "setTransform", [](Vm& vm, CallInfo& c) -> Value {
-    if (!c.arg(0).isObject()) return Value();
-    Object* from = c.arg(0).asObject();
-    SoundTransform* t = transformOf(vm, c.thisValue, true);
-    if (!t) return Value();
-    // Fields left out keep their value.
-    for (auto [name, field] :
-         {std::pair{"ll", &t->ll}, {"lr", &t->lr}, {"rr", &t->rr}, {"rl", &t->rl}}) {
-      Value v = vm.getMember(from, name);
-      if (!v.isUndefined()) *field = wholeNumber(vm, v);
-    }
-    // The balance follows: what the left speaker loses is the pan to the right.
-    t->pan = t->ll < 100 ? 100 - t->ll : (t->rr < 100 ? t->rr - 100 : 0);
-    applyTransform(vm, c.thisValue);
-    return Value();
-  });
-  vm.defineMethod(proto, "attachSound", [](Vm& vm, CallInfo& c) -> Value {
-    if (SoundObject* s = soundOf(c.thisValue); s && !c.args.empty()) {
-      s->attached = vm.toString(c.arg(0));
-      s->loaded = 0;
-    }
-    return Value();
-  });
-  // start(secondOffset, loops): the sound plays again from the offset, as many times as
-  // asked; each start is one more voice.
-  vm.defineMethod(proto, "start", [](Vm& vm, CallInfo& c) -> Value {
-    startPlaying(vm, c.thisValue, c.args.size() > 0 ? vm.toNumber(c.arg(0)) : 0,
-                 c.args.size() > 1 ? vm.toNumber(c.arg(1)) : 1);
-    return Value();
-  });
-  // stop(linkage): the sounds this Sound's clip started (all, or that one); a Sound made
-  // on nothing stops every sound (or that one, wherever it plays).
-  vm.defineMethod(proto, "stop", [](Vm& vm, CallInfo& c) -> Value {
-    SoundObject* s = soundOf(c.thisValue);
-    if (!s) return Value();
-    ScriptHost::SoundSource named;
-    named.clip = clipOfSound(vm, s);
-    if (!c.args.empty()) named.linkage = vm.toString(c.arg(0));
-    if (s->global)
-      vm.host().stopScriptSounds(named, nullptr);
-    else if (const void* owner = ownerKey(vm, s))
-      vm.host().stopScriptSounds(named, owner);
-    return Value();
-  });
-
-  if (vm.version() < 6) return;
-  // Milliseconds, whole: the sound's length, and how far the last start got.
-  NativeFn duration = [](Vm& vm, CallInfo& c) -> Value {
-    SoundObject* s = soundOf(c.thisValue);
-    if (!hasSound(s)) return Value();
-    std::optional<double> ms = vm.host().soundDurationMs(sourceOf(vm, s));
-    return ms ? Value(std::floor(*ms)) : Value();
-  };
-  NativeFn position = [](Vm& vm, CallInfo& c) -> Value {
-    SoundObject* s = soundOf(c.thisValue);
-    if (!hasSound(s)) return Value();
-    if (s->playing)
-      if (std::optional<double> ms = vm.host().soundPositionMs(s->playing)) s->positionMs = *ms;
-    return Value(std::floor(s->positionMs));
-  };
-  vm.defineMethod(proto, "getDuration", duration);
-  vm.defineMethod(proto, "getPosition", position);
-  for (auto [name, getter] : {std::pair{"duration", duration}, {"position", position}}) {
-    Property& p = proto->defineOwn(name, vm.caseInsensitive());
-    p.value = Value();
-    p.flags = kDontEnum;
-    p.getter = vm.newNative(getter);
-    p.setter = nullptr;
-  }
-  // Byte counts of a loaded file; library sounds have none.
-  for (const char* name : {"getBytesLoaded", "getBytesTotal"})
-    vm.defineMethod(proto, name, [](Vm&, CallInfo& c) -> Value {
-      SoundObject* s = soundOf(c.thisValue);
-      return s && s->loaded ? Value(s->loadedBytes) : Value();
-    });
-  for (const char* name : {"setDuration", "setPosition"})
-    vm.defineMethod(proto, name, [](Vm&, CallInfo&) -> Value { return Value(); });
-  // loadSound(url, isStreaming): the file (MP3, from the movie's own folder) is read and
-  // decoded on the next frame; onLoad(true) then, and a streaming sound starts playing
-  // at once. A missing or broken file gives onLoad(false).
-  static const NativeFn arrive = [](Vm& vm, CallInfo& c) -> Value {
-    SoundObject* s = soundOf(c.arg(0));
-    if (!s) return Value();
-    const std::string url = vm.toString(c.arg(1));
-    std::optional<std::vector<uint8_t>> bytes = vm.host().readFile(url, LoadQueue::kMaxFileBytes);
-    const int loaded = bytes ? vm.host().addLoadedSound(*bytes) : 0;
-    if (loaded) {
-      s->loaded = loaded;
-      s->loadedBytes = double(bytes->size());
-      s->attached.clear();
-      if (vm.toBool(c.arg(2))) startPlaying(vm, c.arg(0), 0, 1);
-    }
-    std::vector<Value> args{Value(loaded != 0)};
-    vm.callMethod(c.arg(0), "onLoad", args);
-    return Value();
-  };
-  vm.defineMethod(proto, "loadSound", [](Vm& vm, CallInfo& c) -> Value {
-    SoundObject* s = soundOf(c.thisValue);
-    if (!s || c.args.empty()) return Value();
-    Vm::Interval load;
-    load.id = -static_cast<int>(vm.intervals.size()) - 1;
-    while (vm.intervals.count(load.id)) --load.id;
-    load.fn = Value(vm.newNative(arrive));
-    load.args = {c.thisValue, Value(vm.toString(c.arg(0))), Value(vm.toBool(c.arg(1)))};
-    load.periodMs = 0;
-    load.nextDueMs = vm.host().timerMs();
-    load.once = true;
-    vm.intervals[load.id] = load;
-    return Value();
-  });
-}
+void installSoundBuiltins(Vm& vm) { installClass(vm, vm.global, kSoundClass); }
 
 void Vm::runSoundCompletions() {
   std::vector<std::pair<int, Value>> ended;

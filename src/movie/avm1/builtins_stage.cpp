@@ -1,10 +1,10 @@
 // Stage: the movie's view of the player window. Its size comes from the host; align,
 // scaleMode and displayState keep what scripts set, in the player's canonical spelling.
 #include <cctype>
-#include <memory>
 #include <string>
 
 #include "movie/avm1/host_builtins.h"
+#include "movie/avm1/native_table.h"
 
 namespace orv::movie::avm1 {
 
@@ -49,65 +49,71 @@ void setNamed(std::string& stored, const std::string& text,
     }
 }
 
-void defineAccessor(Vm& vm, Object* target, const char* name, NativeFn get, NativeFn set) {
-  Property& p = target->defineOwn(name, vm.caseInsensitive());
-  p.getter = vm.newNative(std::move(get));
-  if (set) p.setter = vm.newNative(std::move(set));
-  p.flags = kDontEnum | kDontDelete;
+StageSettings& settings(Vm& vm) { return vm.builtinState<StageSettings>(); }
+
+Value width(Vm& vm, CallInfo&) { return Value(static_cast<double>(vm.host().stageWidth())); }
+
+Value height(Vm& vm, CallInfo&) { return Value(static_cast<double>(vm.host().stageHeight())); }
+
+Value align(Vm& vm, CallInfo&) { return Value(settings(vm).align); }
+
+Value setAlign(Vm& vm, CallInfo& c) {
+  settings(vm).align = canonicalAlign(vm.toString(c.arg(0)));
+  return Value();
 }
+
+Value scaleMode(Vm& vm, CallInfo&) { return Value(settings(vm).scaleMode); }
+
+Value setScaleMode(Vm& vm, CallInfo& c) {
+  setNamed(settings(vm).scaleMode, vm.toString(c.arg(0)),
+           {"showAll", "noBorder", "exactFit", "noScale"});
+  return Value();
+}
+
+Value displayState(Vm& vm, CallInfo&) { return Value(settings(vm).displayState); }
+
+Value setDisplayState(Vm& vm, CallInfo& c) {
+  setNamed(settings(vm).displayState, vm.toString(c.arg(0)), {"normal", "fullScreen"});
+  return Value();
+}
+
+Value showMenu(Vm& vm, CallInfo&) { return Value(settings(vm).showMenu); }
+
+Value setShowMenu(Vm& vm, CallInfo& c) {
+  settings(vm).showMenu = vm.toBool(c.arg(0));
+  return Value();
+}
+
+constexpr uint8_t kFixed = kDontEnum | kDontDelete;
+constexpr NativeMember kStage[] = {
+    // The size is the host's: it cannot be set (though its setter's number gives a
+    // function that takes the value and does nothing).
+    getter("width", width, kFixed).asnative(666, 5),
+    numberOnly(666, 6, nothing),
+    getter("height", height, kFixed).asnative(666, 7),
+    numberOnly(666, 8, nothing),
+    getter("align", align, kFixed).asnative(666, 3),
+    setter("align", setAlign, kFixed).asnative(666, 4),
+    getter("scaleMode", scaleMode, kFixed).asnative(666, 1),
+    setter("scaleMode", setScaleMode, kFixed).asnative(666, 2),
+    getter("displayState", displayState, kFixed),
+    setter("displayState", setDisplayState, kFixed),
+    getter("showMenu", showMenu, kFixed).asnative(666, 9),
+    setter("showMenu", setShowMenu, kFixed).asnative(666, 10),
+};
 
 }  // namespace
 
 void installStageObject(Vm& vm, Object* broadcaster) {
-  const bool ci = vm.caseInsensitive();
   Object* stage = vm.newObject();
-  vm.global->put("Stage", stage, kDontEnum, ci);
+  vm.global->put("Stage", stage, kDontEnum, vm.caseInsensitive());
   // Listeners for onResize and onFullScreen came with SWF 6.
   if (vm.version() >= 6 && broadcaster) {
     Value init = vm.getMember(broadcaster, "initialize");
     Value target(stage);
     vm.call(init, Value(), std::span<Value>(&target, 1));
   }
-  auto settings = std::make_shared<StageSettings>();
-
-  defineAccessor(
-      vm, stage, "width",
-      [](Vm& vm, CallInfo&) -> Value { return Value(static_cast<double>(vm.host().stageWidth())); },
-      nullptr);
-  defineAccessor(
-      vm, stage, "height",
-      [](Vm& vm, CallInfo&) -> Value {
-        return Value(static_cast<double>(vm.host().stageHeight()));
-      },
-      nullptr);
-  defineAccessor(
-      vm, stage, "align", [settings](Vm&, CallInfo&) -> Value { return Value(settings->align); },
-      [settings](Vm& vm, CallInfo& c) -> Value {
-        settings->align = canonicalAlign(vm.toString(c.arg(0)));
-        return Value();
-      });
-  defineAccessor(
-      vm, stage, "scaleMode",
-      [settings](Vm&, CallInfo&) -> Value { return Value(settings->scaleMode); },
-      [settings](Vm& vm, CallInfo& c) -> Value {
-        setNamed(settings->scaleMode, vm.toString(c.arg(0)),
-                 {"showAll", "noBorder", "exactFit", "noScale"});
-        return Value();
-      });
-  defineAccessor(
-      vm, stage, "displayState",
-      [settings](Vm&, CallInfo&) -> Value { return Value(settings->displayState); },
-      [settings](Vm& vm, CallInfo& c) -> Value {
-        setNamed(settings->displayState, vm.toString(c.arg(0)), {"normal", "fullScreen"});
-        return Value();
-      });
-  defineAccessor(
-      vm, stage, "showMenu",
-      [settings](Vm&, CallInfo&) -> Value { return Value(settings->showMenu); },
-      [settings](Vm& vm, CallInfo& c) -> Value {
-        settings->showMenu = vm.toBool(c.arg(0));
-        return Value();
-      });
+  installMembers(vm, stage, kStage);
 }
 
 }  // namespace orv::movie::avm1

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "movie/avm1/host_builtins.h"
+#include "movie/avm1/native_table.h"
 
 namespace orv::movie::avm1 {
 
@@ -89,6 +90,35 @@ std::string serverString(Vm& vm, const std::vector<Capability>& caps) {
   return out;
 }
 
+// A local player has no domains to open up: every request names one and is granted.
+Value allowDomain(Vm&, CallInfo& c) { return Value(!c.args.empty()); }
+
+constexpr NativeMember kSecurity[] = {
+    method("allowDomain", allowDomain),
+    method("allowInsecureDomain", allowDomain),
+    method("loadPolicyFile", nothing),
+};
+
+// No clipboard or settings panel is reachable from the engine: the calls do nothing.
+Value refuse(Vm&, CallInfo&) { return Value(false); }
+
+constexpr NativeMember kSwitches[] = {constant("useCodepage", false, kDontEnum)};
+constexpr NativeMember kSystem[] = {
+    method("setClipboard", refuse),
+    method("showSettings", nothing),
+};
+
+// Product: a handle on an installed desktop application, which this player cannot start
+// or fetch.
+Value constructProduct(Vm& vm, CallInfo& c) {
+  if (Object* self = c.thisObject(); self && !c.args.empty()) vm.setMember(self, "name", c.arg(0));
+  return Value();
+}
+
+constexpr NativeMember kProductPrototype[] = {method("launch", refuse), method("download", refuse)};
+constexpr NativeClass kProductClass{
+    .name = "Product", .constructor = constructProduct, .prototype = kProductPrototype};
+
 }  // namespace
 
 void installSystemObject(Vm& vm) {
@@ -99,39 +129,18 @@ void installSystemObject(Vm& vm) {
   Object* caps = vm.newObject();
   system->put("capabilities", caps, kDontEnum, ci);
   const std::vector<Capability> list = capabilities();
-  for (const Capability& c : list)
-    caps->put(c.name, c.value, kDontEnum | kDontDelete | kReadOnly, ci);
-  caps->put("serverString", serverString(vm, list), kDontEnum | kDontDelete | kReadOnly, ci);
+  for (const Capability& c : list) caps->put(c.name, c.value, kConstant, ci);
+  caps->put("serverString", serverString(vm, list), kConstant, ci);
 
   // Settings switches scripts may turn; the player reads them when it loads data.
-  system->put("useCodepage", false, kDontEnum, ci);
+  installMembers(vm, system, kSwitches);
   if (vm.version() >= 6) system->put("exactSettings", vm.version() >= 7, kDontEnum, ci);
 
-  // A local player has no domains to open up: every request names one and is granted.
   Object* security = vm.newObject();
   system->put("security", security, kDontEnum, ci);
-  auto allow = [](Vm&, CallInfo& c) -> Value { return Value(!c.args.empty()); };
-  vm.defineMethod(security, "allowDomain", allow);
-  vm.defineMethod(security, "allowInsecureDomain", allow);
-  vm.defineMethod(security, "loadPolicyFile", [](Vm&, CallInfo&) -> Value { return Value(); });
-
-  // No clipboard or settings panel is reachable from the engine: the calls do nothing.
-  vm.defineMethod(system, "setClipboard", [](Vm&, CallInfo&) -> Value { return Value(false); });
-  vm.defineMethod(system, "showSettings", [](Vm&, CallInfo&) -> Value { return Value(); });
-
-  // Product: a handle on an installed desktop application, which this player cannot
-  // start or fetch.
-  Object* productProto = vm.newObject();
-  FunctionObject* product = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value {
-        if (Object* self = c.thisObject(); self && !c.args.empty())
-          vm.setMember(self, "name", c.arg(0));
-        return Value();
-      },
-      productProto);
-  system->put("Product", product, kDontEnum, ci);
-  for (const char* name : {"launch", "download"})
-    vm.defineMethod(productProto, name, [](Vm&, CallInfo&) -> Value { return Value(false); });
+  installMembers(vm, security, kSecurity);
+  installMembers(vm, system, kSystem);
+  installClass(vm, system, kProductClass);
 }
 
 }  // namespace orv::movie::avm1

@@ -42,6 +42,8 @@ Value literalValue(const NativeMember& m) {
 
 Value nothing(Vm&, CallInfo&) { return Value(); }
 
+Value returnThis(Vm&, CallInfo& c) { return c.thisValue; }
+
 FunctionObject* newNativeFunction(Vm& vm, NativeCode code, int variant, Object* prototype) {
   FunctionObject* f = vm.newNative(nullptr, prototype);
   f->setNative(code, variant);

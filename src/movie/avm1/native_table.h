@@ -148,6 +148,8 @@ FunctionObject* newNativeFunction(Vm& vm, NativeCode code, int variant = 0,
 
 // Does nothing and gives undefined: members that have nothing to do in this player.
 Value nothing(Vm& vm, CallInfo& c);
+// Gives `this`: the constructor of classes whose objects start empty.
+Value returnThis(Vm& vm, CallInfo& c);
 
 // A native the machine's built-ins declared under an ASnative number.
 struct NumberedNative {

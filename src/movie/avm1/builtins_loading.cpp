@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "movie/avm1/host_builtins.h"
+#include "movie/avm1/native_table.h"
 
 namespace orv::movie::avm1 {
 
@@ -66,97 +67,121 @@ void broadcast(Vm& vm, const Value& loader, const char* event, std::vector<Value
   vm.callMethod(loader, "broadcastMessage", args);
 }
 
+// load(url): true once the request is on its way; the answer comes to onData.
+bool startLoad(Vm& vm, Object* receiver, const Value& url) {
+  if (!receiver || url.isNullish()) return false;
+  LoadRequest r;
+  r.kind = LoadRequest::Kind::Data;
+  r.url = vm.toString(url);
+  r.receiver = Value(receiver);
+  if (!vm.loads().add(std::move(r))) return false;
+  vm.setMember(receiver, "_bytesLoaded", Value(0.0));
+  vm.setMember(receiver, "_bytesTotal", Value());
+  vm.setMember(receiver, "loaded", Value(false));
+  return true;
+}
+
+Value load(Vm& vm, CallInfo& c) { return Value(startLoad(vm, c.thisObject(), c.arg(0))); }
+
+// Nothing is posted anywhere: the reply is what loading the URL gives, into `target`.
+Value sendAndLoad(Vm& vm, CallInfo& c) {
+  Value target = c.arg(1);
+  if (!target.isObject()) return Value(false);
+  return Value(startLoad(vm, target.asObject(), c.arg(0)));
+}
+
+Value send(Vm&, CallInfo& c) { return Value(!c.arg(0).isNullish()); }
+
+// The default onData decodes what arrived and reports to onLoad.
+Value onData(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  Value src = c.arg(0);
+  if (src.isUndefined()) {
+    vm.setMember(self, "loaded", Value(false));
+    Value no(false);
+    vm.callMethod(c.thisValue, "onLoad", std::span<Value>(&no, 1));
+    return Value();
+  }
+  Value text(vm.toString(src));
+  vm.callMethod(c.thisValue, "decode", std::span<Value>(&text, 1));
+  vm.setMember(self, "loaded", Value(true));
+  Value yes(true);
+  vm.callMethod(c.thisValue, "onLoad", std::span<Value>(&yes, 1));
+  return Value();
+}
+
+constexpr NativeMember kLoadVarsLoading[] = {
+    method("load", load),     method("sendAndLoad", sendAndLoad), method("send", send),
+    method("onData", onData), method("onLoad", nothing),
+};
+
+// Each loader starts as its own listener.
+Value constructLoader(Vm& vm, CallInfo& c) {
+  if (Object* self = c.thisObject())
+    self->put("_listeners", Value(vm.newArray({c.thisValue})), kDontEnum, vm.caseInsensitive());
+  return Value();
+}
+
+Value loadClip(Vm& vm, CallInfo& c) {
+  if (c.args.size() < 2 || !c.arg(0).isString() || !c.thisObject()) return Value(false);
+  ScriptClip* target = loaderTarget(vm, c.arg(1));
+  Object* clip = target ? vm.objectFor(target) : nullptr;
+  // A level not there yet is loaded by its number.
+  const int level = clip ? -1 : loaderLevel(vm, c.arg(1));
+  if (!clip && level < 0) return Value(false);
+  LoadRequest r;
+  r.kind = LoadRequest::Kind::ClipLoader;
+  r.url = c.arg(0).asString();
+  r.receiver = c.thisValue;
+  r.clip = clip ? Value(clip) : Value();
+  r.level = level;
+  return Value(vm.loads().add(std::move(r)));
+}
+
+Value unloadClip(Vm& vm, CallInfo& c) {
+  if (c.args.empty()) return Value();
+  ScriptClip* target = loaderTarget(vm, c.arg(0));
+  if (!target) return Value(false);
+  vm.requestMovieLoad("", target);  // a level's root: the level goes
+  return Value(true);
+}
+
+Value getProgress(Vm& vm, CallInfo& c) {
+  ScriptClip* target = loaderTarget(vm, c.arg(0));
+  return target ? progressOf(vm, target) : Value();
+}
+
+// The loader's own methods, after the broadcaster's it takes.
+constexpr NativeMember kLoaderPrototype[] = {
+    method("loadClip", loadClip),
+    method("unloadClip", unloadClip),
+    method("getProgress", getProgress),
+};
+constexpr NativeClass kLoaderClass{.name = "MovieClipLoader", .constructor = constructLoader};
+
+// MovieClip.loadVariables(url): into the clip, as the global loadVariables does.
+Value loadVariables(Vm& vm, CallInfo& c) {
+  if (ScriptClip* self = vm.clipOf(c.thisValue))
+    vm.requestVariablesLoad(vm.toString(c.arg(0)), self);
+  return Value();
+}
+
+constexpr NativeMember kClipLoading[] = {method("loadVariables", loadVariables)};
+
 void installLoadVarsLoading(Vm& vm) {
   Value ctor = vm.getMember(vm.global, "LoadVars");
   Value protoValue = ctor.isObject() ? vm.getMember(ctor, "prototype") : Value();
-  if (!protoValue.isObject()) return;
-  Object* proto = protoValue.asObject();
-  // load(url): true once the request is on its way; the answer comes to onData.
-  auto start = [](Vm& vm, Object* receiver, const Value& url) -> bool {
-    if (!receiver || url.isNullish()) return false;
-    LoadRequest r;
-    r.kind = LoadRequest::Kind::Data;
-    r.url = vm.toString(url);
-    r.receiver = Value(receiver);
-    if (!vm.loads().add(std::move(r))) return false;
-    vm.setMember(receiver, "_bytesLoaded", Value(0.0));
-    vm.setMember(receiver, "_bytesTotal", Value());
-    vm.setMember(receiver, "loaded", Value(false));
-    return true;
-  };
-  vm.defineMethod(proto, "load", [start](Vm& vm, CallInfo& c) -> Value {
-    return Value(start(vm, c.thisObject(), c.arg(0)));
-  });
-  // Nothing is posted anywhere: the reply is what loading the URL gives, into `target`.
-  vm.defineMethod(proto, "sendAndLoad", [start](Vm& vm, CallInfo& c) -> Value {
-    Value target = c.arg(1);
-    if (!target.isObject()) return Value(false);
-    return Value(start(vm, target.asObject(), c.arg(0)));
-  });
-  vm.defineMethod(proto, "send",
-                  [](Vm&, CallInfo& c) -> Value { return Value(!c.arg(0).isNullish()); });
-  // The default onData decodes what arrived and reports to onLoad.
-  vm.defineMethod(proto, "onData", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    Value src = c.arg(0);
-    if (src.isUndefined()) {
-      vm.setMember(self, "loaded", Value(false));
-      Value no(false);
-      vm.callMethod(c.thisValue, "onLoad", std::span<Value>(&no, 1));
-      return Value();
-    }
-    Value text(vm.toString(src));
-    vm.callMethod(c.thisValue, "decode", std::span<Value>(&text, 1));
-    vm.setMember(self, "loaded", Value(true));
-    Value yes(true);
-    vm.callMethod(c.thisValue, "onLoad", std::span<Value>(&yes, 1));
-    return Value();
-  });
-  vm.defineMethod(proto, "onLoad", [](Vm&, CallInfo&) -> Value { return Value(); });
+  if (protoValue.isObject()) installMembers(vm, protoValue.asObject(), kLoadVarsLoading);
 }
 
 void installMovieClipLoader(Vm& vm) {
   Object* proto = vm.newObject();
-  FunctionObject* ctor = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value {
-        // Each loader starts as its own listener.
-        if (Object* self = c.thisObject())
-          self->put("_listeners", Value(vm.newArray({c.thisValue})), kDontEnum,
-                    vm.caseInsensitive());
-        return Value();
-      },
-      proto);
-  vm.global->put("MovieClipLoader", Value(ctor), kDontEnum, vm.caseInsensitive());
+  installClass(vm, vm.global, kLoaderClass, proto);
   Value broadcaster = vm.getMember(vm.global, "AsBroadcaster");
   for (const char* name : {"addListener", "removeListener", "broadcastMessage"})
     proto->put(name, vm.getMember(broadcaster, name), kDontEnum, vm.caseInsensitive());
-  vm.defineMethod(proto, "loadClip", [](Vm& vm, CallInfo& c) -> Value {
-    if (c.args.size() < 2 || !c.arg(0).isString() || !c.thisObject()) return Value(false);
-    ScriptClip* target = loaderTarget(vm, c.arg(1));
-    Object* clip = target ? vm.objectFor(target) : nullptr;
-    // A level not there yet is loaded by its number.
-    const int level = clip ? -1 : loaderLevel(vm, c.arg(1));
-    if (!clip && level < 0) return Value(false);
-    LoadRequest r;
-    r.kind = LoadRequest::Kind::ClipLoader;
-    r.url = c.arg(0).asString();
-    r.receiver = c.thisValue;
-    r.clip = clip ? Value(clip) : Value();
-    r.level = level;
-    return Value(vm.loads().add(std::move(r)));
-  });
-  vm.defineMethod(proto, "unloadClip", [](Vm& vm, CallInfo& c) -> Value {
-    if (c.args.empty()) return Value();
-    ScriptClip* target = loaderTarget(vm, c.arg(0));
-    if (!target) return Value(false);
-    vm.requestMovieLoad("", target);  // a level's root: the level goes
-    return Value(true);
-  });
-  vm.defineMethod(proto, "getProgress", [](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* target = loaderTarget(vm, c.arg(0));
-    return target ? progressOf(vm, target) : Value();
-  });
+  installMembers(vm, proto, kLoaderPrototype);
 }
 
 }  // namespace
@@ -318,12 +343,7 @@ void installLoadingBuiltins(Vm& vm) {
   installLoadVarsLoading(vm);
   installXmlBuiltins(vm);
   if (vm.version() >= 6) installMovieClipLoader(vm);
-  // MovieClip.loadVariables(url): into the clip, as the global loadVariables does.
-  vm.defineMethod(vm.clipProto, "loadVariables", [](Vm& vm, CallInfo& c) -> Value {
-    if (ScriptClip* self = vm.clipOf(c.thisValue))
-      vm.requestVariablesLoad(vm.toString(c.arg(0)), self);
-    return Value();
-  });
+  if (vm.clipProto) installMembers(vm, vm.clipProto, kClipLoading);
 }
 
 }  // namespace orv::movie::avm1

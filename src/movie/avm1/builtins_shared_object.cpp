@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "movie/avm1/host_builtins.h"
+#include "movie/avm1/native_table.h"
 
 namespace orv::movie::avm1 {
 
@@ -144,94 +145,112 @@ bool validName(const std::string& name) {
   return name.find_first_of("~%&\\;:\"',<>?# ") == std::string::npos;
 }
 
-// The shared objects a movie has opened, by key; kept alive by the script engine.
+// The shared objects a movie has opened, by key, on the prototype the player made; the
+// holder is an object the collector always reaches, so open objects live as long as the
+// movie.
 struct OpenObjects {
   std::map<std::string, Object*> byKey;
   std::map<Object*, std::string> keyOf;
+  Object* proto = nullptr;
+  Object* holder = nullptr;
 };
+
+Value getLocal(Vm& vm, CallInfo& c) {
+  OpenObjects& open = vm.builtinState<OpenObjects>();
+  if (!c.arg(0).isString() || !validName(c.arg(0).asString())) return Value::null();
+  const std::string name = c.arg(0).asString();
+  const std::string path = c.args.size() > 1 && c.arg(1).isString() ? c.arg(1).asString() : "";
+  ScriptClip* root = vm.host().level(0);
+  const std::string key = (root ? root->url() : std::string()) + "\n" + path + "\n" + name;
+  if (auto it = open.byKey.find(key); it != open.byKey.end()) return Value(it->second);
+  Object* so = vm.newObject(open.proto);
+  Object* data = vm.newObject();
+  {
+    KeptData& kept = keptData();
+    std::lock_guard<std::mutex> guard(kept.lock);
+    if (auto it = kept.byKey.find(key); it != kept.byKey.end()) {
+      Value restored = restore(vm, it->second);
+      if (restored.isObject()) data = restored.asObject();
+    }
+  }
+  so->put("data", Value(data), kDontDelete, vm.caseInsensitive());
+  open.holder->put(std::to_string(open.byKey.size()), Value(so), kDontEnum, vm.caseInsensitive());
+  open.byKey[key] = so;
+  open.keyOf[so] = key;
+  return Value(so);
+}
+
+// A remote shared object needs a server, which movies here cannot reach.
+Value getRemote(Vm&, CallInfo&) { return Value::null(); }
+
+// flush(): keeps the data for the rest of the run; false when there is too much of it.
+Value flush(Vm& vm, CallInfo& c) {
+  OpenObjects& open = vm.builtinState<OpenObjects>();
+  Object* self = c.thisObject();
+  auto key = self ? open.keyOf.find(self) : open.keyOf.end();
+  if (key == open.keyOf.end()) return Value(false);
+  Value data = vm.getMember(self, "data");
+  Stored kept;
+  kept.kind = Stored::Kind::Object;
+  if (data.isObject()) {
+    Snapshot snapshot(vm);
+    if (!snapshot.take(data.asObject(), kept)) return Value(false);
+  }
+  KeptData& all = keptData();
+  std::lock_guard<std::mutex> guard(all.lock);
+  all.byKey[key->second] = std::move(kept);
+  return Value(true);
+}
+
+// clear(): forgets the data, kept or not.
+Value clear(Vm& vm, CallInfo& c) {
+  OpenObjects& open = vm.builtinState<OpenObjects>();
+  Object* self = c.thisObject();
+  auto key = self ? open.keyOf.find(self) : open.keyOf.end();
+  if (key == open.keyOf.end()) return Value();
+  self->put("data", Value(vm.newObject()), kDontDelete, vm.caseInsensitive());
+  KeptData& all = keptData();
+  std::lock_guard<std::mutex> guard(all.lock);
+  all.byKey.erase(key->second);
+  return Value();
+}
+
+// getSize(): the bytes the data would take when kept.
+Value getSize(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  Value data = self ? vm.getMember(self, "data") : Value();
+  if (!data.isObject()) return Value(0);
+  Stored ignored;
+  Snapshot snapshot(vm);
+  snapshot.take(data.asObject(), ignored);
+  return Value(double(snapshot.bytes()));
+}
+
+Value refuse(Vm&, CallInfo&) { return Value(false); }
+
+constexpr NativeMember kStatics[] = {
+    method("getLocal", getLocal).asnative(2106, 202),
+    method("getRemote", getRemote),
+};
+// connect, close, send and setFps belong to remote shared objects: nothing to connect to.
+constexpr NativeMember kPrototype[] = {
+    method("flush", flush),    method("clear", clear),   method("getSize", getSize),
+    method("connect", refuse), method("close", nothing), method("send", nothing),
+    method("setFps", refuse),
+};
+constexpr NativeClass kSharedObjectClass{.name = "SharedObject",
+                                         .constructor = returnThis,
+                                         .prototype = kPrototype,
+                                         .statics = kStatics};
 
 }  // namespace
 
 void installSharedObject(Vm& vm) {
-  bool ci = vm.caseInsensitive();
-  Object* proto = vm.newObject();
-  FunctionObject* ctor = vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, proto);
-  vm.global->put("SharedObject", Value(ctor), kDontEnum, ci);
-  vm.pin(proto);
-  auto open = std::make_shared<OpenObjects>();
-  // A holder the collector always reaches, so open objects live as long as the movie.
-  Object* holder = vm.newObject();
-  vm.pin(holder);
-
-  vm.defineMethod(ctor, "getLocal", [open, proto, holder](Vm& vm, CallInfo& c) -> Value {
-    if (!c.arg(0).isString() || !validName(c.arg(0).asString())) return Value::null();
-    const std::string name = c.arg(0).asString();
-    const std::string path = c.args.size() > 1 && c.arg(1).isString() ? c.arg(1).asString() : "";
-    ScriptClip* root = vm.host().level(0);
-    const std::string key = (root ? root->url() : std::string()) + "\n" + path + "\n" + name;
-    if (auto it = open->byKey.find(key); it != open->byKey.end()) return Value(it->second);
-    Object* so = vm.newObject(proto);
-    Object* data = vm.newObject();
-    {
-      KeptData& kept = keptData();
-      std::lock_guard<std::mutex> guard(kept.lock);
-      if (auto it = kept.byKey.find(key); it != kept.byKey.end()) {
-        Value restored = restore(vm, it->second);
-        if (restored.isObject()) data = restored.asObject();
-      }
-    }
-    so->put("data", Value(data), kDontDelete, vm.caseInsensitive());
-    holder->put(std::to_string(open->byKey.size()), Value(so), kDontEnum, vm.caseInsensitive());
-    open->byKey[key] = so;
-    open->keyOf[so] = key;
-    return Value(so);
-  });
-  // A remote shared object needs a server, which movies here cannot reach.
-  vm.defineMethod(ctor, "getRemote", [](Vm&, CallInfo&) -> Value { return Value::null(); });
-
-  // flush(): keeps the data for the rest of the run; false when there is too much of it.
-  vm.defineMethod(proto, "flush", [open](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    auto key = self ? open->keyOf.find(self) : open->keyOf.end();
-    if (key == open->keyOf.end()) return Value(false);
-    Value data = vm.getMember(self, "data");
-    Stored kept;
-    kept.kind = Stored::Kind::Object;
-    if (data.isObject()) {
-      Snapshot snapshot(vm);
-      if (!snapshot.take(data.asObject(), kept)) return Value(false);
-    }
-    KeptData& all = keptData();
-    std::lock_guard<std::mutex> guard(all.lock);
-    all.byKey[key->second] = std::move(kept);
-    return Value(true);
-  });
-  // clear(): forgets the data, kept or not.
-  vm.defineMethod(proto, "clear", [open](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    auto key = self ? open->keyOf.find(self) : open->keyOf.end();
-    if (key == open->keyOf.end()) return Value();
-    self->put("data", Value(vm.newObject()), kDontDelete, vm.caseInsensitive());
-    KeptData& all = keptData();
-    std::lock_guard<std::mutex> guard(all.lock);
-    all.byKey.erase(key->second);
-    return Value();
-  });
-  // getSize(): the bytes the data would take when kept.
-  vm.defineMethod(proto, "getSize", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    Value data = self ? vm.getMember(self, "data") : Value();
-    if (!data.isObject()) return Value(0);
-    Stored ignored;
-    Snapshot snapshot(vm);
-    snapshot.take(data.asObject(), ignored);
-    return Value(double(snapshot.bytes()));
-  });
-  // Members of remote shared objects: nothing to connect to.
-  vm.defineMethod(proto, "connect", [](Vm&, CallInfo&) -> Value { return Value(false); });
-  vm.defineMethod(proto, "close", [](Vm&, CallInfo&) -> Value { return Value(); });
-  vm.defineMethod(proto, "send", [](Vm&, CallInfo&) -> Value { return Value(); });
-  vm.defineMethod(proto, "setFps", [](Vm&, CallInfo&) -> Value { return Value(false); });
+  OpenObjects& open = vm.builtinState<OpenObjects>();
+  open.proto = installClass(vm, vm.global, kSharedObjectClass).prototype;
+  vm.pin(open.proto);
+  open.holder = vm.newObject();
+  vm.pin(open.holder);
 }
 
 }  // namespace orv::movie::avm1

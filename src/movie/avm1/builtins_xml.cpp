@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "movie/avm1/host_builtins.h"
+#include "movie/avm1/native_table.h"
 #include "movie/base/utf8.h"
 #include "movie/base/xml.h"
 
@@ -292,14 +293,6 @@ int parseInto(Vm& vm, Object* doc, const std::string& text, Object* nodeProto) {
   return open.size() > 1 ? kStartWithoutEnd : kOk;
 }
 
-// A read-only accessor `name` on `proto` computed by `get`.
-void defineGetter(Vm& vm, Object* proto, const char* name, NativeFn get) {
-  Property& p = proto->defineOwn(name, vm.caseInsensitive());
-  p.getter = vm.newNative(std::move(get));
-  p.setter = vm.newNative([](Vm&, CallInfo&) -> Value { return Value(); });
-  p.flags = kDontEnum;
-}
-
 // The sibling `step` places from `node` among its parent's children.
 Value sibling(Vm& vm, Object* node, int step) {
   Value parent = stateValue(vm, node, "parent");
@@ -332,137 +325,189 @@ Object* cloneNode(Vm& vm, Object* node, bool deep, Object* nodeProto, int depth)
   return copy;
 }
 
+// XMLNode.prototype as the player made it: what parsing and the factory methods give
+// their nodes, whatever scripts do with the classes.
+struct NodePrototype {
+  Object* object = nullptr;
+};
+Object* nodeProto(Vm& vm) { return vm.builtinState<NodePrototype>().object; }
+
+// XMLNode(type, value)
+Value constructNode(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self || !c.isConstruct) return Value();
+  initNode(vm, self, vm.toNumber(c.arg(0)) == kText ? kText : kElement,
+           c.arg(1).isUndefined() ? Value::null() : Value(vm.toString(c.arg(1))));
+  return Value();
+}
+
+Value parentNode(Vm& vm, CallInfo& c) {
+  Value p = stateValue(vm, c.thisObject(), "parent");
+  return p.isObject() ? p : Value::null();
+}
+
+Value firstChild(Vm& vm, CallInfo& c) {
+  Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
+  std::vector<Value> kids = list ? vm.arrayElements(list) : std::vector<Value>{};
+  return kids.empty() ? Value::null() : kids.front();
+}
+
+Value lastChild(Vm& vm, CallInfo& c) {
+  Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
+  std::vector<Value> kids = list ? vm.arrayElements(list) : std::vector<Value>{};
+  return kids.empty() ? Value::null() : kids.back();
+}
+
+// previousSibling (variant -1) and nextSibling (variant 1).
+Value siblingOfThis(Vm& vm, CallInfo& c) { return sibling(vm, c.thisObject(), c.variant); }
+
+Value appendChild(Vm& vm, CallInfo& c) {
+  if (c.arg(0).isObject()) insertChild(vm, c.thisObject(), c.arg(0).asObject(), nullptr);
+  return Value();
+}
+
+Value insertBefore(Vm& vm, CallInfo& c) {
+  if (c.arg(0).isObject() && c.arg(1).isObject())
+    insertChild(vm, c.thisObject(), c.arg(0).asObject(), c.arg(1).asObject());
+  return Value();
+}
+
+Value removeNode(Vm& vm, CallInfo& c) {
+  if (Object* self = c.thisObject()) detach(vm, self);
+  return Value();
+}
+
+Value hasChildNodes(Vm& vm, CallInfo& c) {
+  Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
+  return Value(list && !vm.arrayElements(list).empty());
+}
+
+Value cloneThis(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  return self ? Value(cloneNode(vm, self, vm.toBool(c.arg(0)), nodeProto(vm), 0)) : Value();
+}
+
+// A document (XML) writes its declarations first.
+Value nodeText(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value("");
+  std::string out;
+  for (const char* decl : {"xmlDecl", "docTypeDecl"}) {
+    Value d = vm.getMember(self, decl);
+    if (!d.isNullish()) out += vm.toString(d);
+  }
+  writeNode(vm, self, out, 0);
+  return Value(out);
+}
+
+// The tree accessors are read-only: what is assigned to them is ignored.
+constexpr NativeMember kNodePrototype[] = {
+    getter("parentNode", parentNode),
+    setter("parentNode", nothing),
+    getter("firstChild", firstChild),
+    setter("firstChild", nothing),
+    getter("lastChild", lastChild),
+    setter("lastChild", nothing),
+    getter("previousSibling", siblingOfThis, kDontEnum, -1),
+    setter("previousSibling", nothing),
+    getter("nextSibling", siblingOfThis, kDontEnum, 1),
+    setter("nextSibling", nothing),
+    method("appendChild", appendChild),
+    method("insertBefore", insertBefore),
+    method("removeNode", removeNode),
+    method("hasChildNodes", hasChildNodes),
+    method("cloneNode", cloneThis),
+    method("toString", nodeText),
+};
+constexpr NativeClass kNodeClass{
+    .name = "XMLNode", .constructor = constructNode, .prototype = kNodePrototype};
+
+// XML(text): a document node.
+Value constructDocument(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self || !c.isConstruct) return Value();
+  initNode(vm, self, kElement, Value::null());
+  if (!c.arg(0).isNullish()) {
+    Value src = c.arg(0);
+    vm.callMethod(c.thisValue, "parseXML", std::span<Value>(&src, 1));
+  }
+  return Value();
+}
+
+Value parseXML(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  vm.setMember(
+      self, "status",
+      Value(static_cast<double>(parseInto(vm, self, vm.toString(c.arg(0)), nodeProto(vm)))));
+  return Value();
+}
+
+Value createElement(Vm& vm, CallInfo& c) {
+  return Value(makeNode(vm, nodeProto(vm), kElement, vm.toString(c.arg(0))));
+}
+
+Value createTextNode(Vm& vm, CallInfo& c) {
+  return Value(makeNode(vm, nodeProto(vm), kText, vm.toString(c.arg(0))));
+}
+
+// The loaded flag lives with the document, not as a property of its own.
+Value loaded(Vm& vm, CallInfo& c) { return stateValue(vm, c.thisObject(), "loaded"); }
+
+Value setLoaded(Vm& vm, CallInfo& c) {
+  if (Object* self = c.thisObject()) setState(vm, self, "loaded", Value(vm.toBool(c.arg(0))));
+  return Value();
+}
+
+// The default onData parses what arrived and tells onLoad.
+Value documentData(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self) return Value();
+  Value src = c.arg(0);
+  const bool ok = !src.isUndefined();
+  if (ok) vm.callMethod(c.thisValue, "parseXML", std::span<Value>(&src, 1));
+  vm.setMember(self, "loaded", Value(ok));
+  Value arg(ok);
+  vm.callMethod(c.thisValue, "onLoad", std::span<Value>(&arg, 1));
+  return Value();
+}
+
+constexpr NativeMember kDocumentPrototype[] = {
+    method("parseXML", parseXML),
+    method("createElement", createElement),
+    method("createTextNode", createTextNode),
+    slot("xmlDecl"),
+    slot("docTypeDecl"),
+    getter("loaded", loaded),
+    setter("loaded", setLoaded),
+    method("onData", documentData),
+    method("onLoad", nothing),
+    method("addRequestHeader", nothing),
+};
+// After load, sendAndLoad, send, getBytesLoaded and getBytesTotal, which are LoadVars' own.
+constexpr NativeMember kDocumentSettings[] = {
+    constant("contentType", "application/x-www-form-urlencoded", kDontEnum),
+    constant("ignoreWhite", false, kDontEnum),
+    constant("status", 0, kDontEnum),
+};
+constexpr NativeClass kDocumentClass{.name = "XML", .constructor = constructDocument};
+
 }  // namespace
 
 void installXmlBuiltins(Vm& vm) {
   const bool ci = vm.caseInsensitive();
-  // XMLNode(type, value)
-  Object* nodeProto = vm.newObject();
-  FunctionObject* nodeCtor =
-      vm.newNative([](Vm&, CallInfo&) -> Value { return Value(); }, nodeProto);
-  nodeCtor->native = [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self || !c.isConstruct) return Value();
-    initNode(vm, self, vm.toNumber(c.arg(0)) == kText ? kText : kElement,
-             c.arg(1).isUndefined() ? Value::null() : Value(vm.toString(c.arg(1))));
-    return Value();
-  };
-  vm.global->put("XMLNode", Value(nodeCtor), kDontEnum, ci);
+  Object* nodes = installClass(vm, vm.global, kNodeClass).prototype;
+  vm.builtinState<NodePrototype>().object = nodes;
+  vm.pin(nodes);
 
-  defineGetter(vm, nodeProto, "parentNode", [](Vm& vm, CallInfo& c) -> Value {
-    Value p = stateValue(vm, c.thisObject(), "parent");
-    return p.isObject() ? p : Value::null();
-  });
-  defineGetter(vm, nodeProto, "firstChild", [](Vm& vm, CallInfo& c) -> Value {
-    Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
-    std::vector<Value> kids = list ? vm.arrayElements(list) : std::vector<Value>{};
-    return kids.empty() ? Value::null() : kids.front();
-  });
-  defineGetter(vm, nodeProto, "lastChild", [](Vm& vm, CallInfo& c) -> Value {
-    Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
-    std::vector<Value> kids = list ? vm.arrayElements(list) : std::vector<Value>{};
-    return kids.empty() ? Value::null() : kids.back();
-  });
-  defineGetter(vm, nodeProto, "previousSibling",
-               [](Vm& vm, CallInfo& c) -> Value { return sibling(vm, c.thisObject(), -1); });
-  defineGetter(vm, nodeProto, "nextSibling",
-               [](Vm& vm, CallInfo& c) -> Value { return sibling(vm, c.thisObject(), 1); });
-
-  vm.defineMethod(nodeProto, "appendChild", [](Vm& vm, CallInfo& c) -> Value {
-    if (c.arg(0).isObject()) insertChild(vm, c.thisObject(), c.arg(0).asObject(), nullptr);
-    return Value();
-  });
-  vm.defineMethod(nodeProto, "insertBefore", [](Vm& vm, CallInfo& c) -> Value {
-    if (c.arg(0).isObject() && c.arg(1).isObject())
-      insertChild(vm, c.thisObject(), c.arg(0).asObject(), c.arg(1).asObject());
-    return Value();
-  });
-  vm.defineMethod(nodeProto, "removeNode", [](Vm& vm, CallInfo& c) -> Value {
-    if (Object* self = c.thisObject()) detach(vm, self);
-    return Value();
-  });
-  vm.defineMethod(nodeProto, "hasChildNodes", [](Vm& vm, CallInfo& c) -> Value {
-    Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
-    return Value(list && !vm.arrayElements(list).empty());
-  });
-  vm.defineMethod(nodeProto, "cloneNode", [nodeProto](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    return self ? Value(cloneNode(vm, self, vm.toBool(c.arg(0)), nodeProto, 0)) : Value();
-  });
-  // A document (XML) writes its declarations first.
-  vm.defineMethod(nodeProto, "toString", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value("");
-    std::string out;
-    for (const char* decl : {"xmlDecl", "docTypeDecl"}) {
-      Value d = vm.getMember(self, decl);
-      if (!d.isNullish()) out += vm.toString(d);
-    }
-    writeNode(vm, self, out, 0);
-    return Value(out);
-  });
-
-  // XML(text): a document node; XML.prototype inherits XMLNode.prototype.
-  Object* xmlProto = vm.newObject(nodeProto);
-  FunctionObject* xmlCtor = vm.newNative([](Vm&, CallInfo&) -> Value { return Value(); }, xmlProto);
-  xmlCtor->native = [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self || !c.isConstruct) return Value();
-    initNode(vm, self, kElement, Value::null());
-    if (!c.arg(0).isNullish()) {
-      Value src = c.arg(0);
-      vm.callMethod(c.thisValue, "parseXML", std::span<Value>(&src, 1));
-    }
-    return Value();
-  };
-  vm.global->put("XML", Value(xmlCtor), kDontEnum, ci);
-
-  vm.defineMethod(xmlProto, "parseXML", [nodeProto](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    vm.setMember(self, "status",
-                 Value(static_cast<double>(parseInto(vm, self, vm.toString(c.arg(0)), nodeProto))));
-    return Value();
-  });
-  vm.defineMethod(xmlProto, "createElement", [nodeProto](Vm& vm, CallInfo& c) -> Value {
-    return Value(makeNode(vm, nodeProto, kElement, vm.toString(c.arg(0))));
-  });
-  vm.defineMethod(xmlProto, "createTextNode", [nodeProto](Vm& vm, CallInfo& c) -> Value {
-    return Value(makeNode(vm, nodeProto, kText, vm.toString(c.arg(0))));
-  });
-  xmlProto->put("xmlDecl", Value(), kDontEnum, ci);
-  xmlProto->put("docTypeDecl", Value(), kDontEnum, ci);
-  // The loaded flag lives with the document, not as a property of its own.
-  Property& loaded = xmlProto->defineOwn("loaded", ci);
-  loaded.getter = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value { return stateValue(vm, c.thisObject(), "loaded"); });
-  loaded.setter = vm.newNative([](Vm& vm, CallInfo& c) -> Value {
-    if (Object* self = c.thisObject()) setState(vm, self, "loaded", Value(vm.toBool(c.arg(0))));
-    return Value();
-  });
-  loaded.flags = kDontEnum;
-  // The default onData parses what arrived and tells onLoad.
-  vm.defineMethod(xmlProto, "onData", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self) return Value();
-    Value src = c.arg(0);
-    const bool ok = !src.isUndefined();
-    if (ok) vm.callMethod(c.thisValue, "parseXML", std::span<Value>(&src, 1));
-    vm.setMember(self, "loaded", Value(ok));
-    Value arg(ok);
-    vm.callMethod(c.thisValue, "onLoad", std::span<Value>(&arg, 1));
-    return Value();
-  });
-  vm.defineMethod(xmlProto, "onLoad", [](Vm&, CallInfo&) -> Value { return Value(); });
-  vm.defineMethod(xmlProto, "addRequestHeader", [](Vm&, CallInfo&) -> Value { return Value(); });
-  // load, sendAndLoad, send, getBytesLoaded and getBytesTotal are LoadVars' own.
+  // XML.prototype inherits XMLNode.prototype.
+  Object* xmlProto = installClass(vm, vm.global, kDocumentClass, vm.newObject(nodes)).prototype;
+  installMembers(vm, xmlProto, kDocumentPrototype);
   Value lv = vm.getMember(vm.global, "LoadVars");
   Value lvProto = lv.isObject() ? vm.getMember(lv, "prototype") : Value();
   for (const char* name : {"load", "sendAndLoad", "send", "getBytesLoaded", "getBytesTotal"})
     if (lvProto.isObject()) xmlProto->put(name, vm.getMember(lvProto, name), kDontEnum, ci);
-  xmlProto->put("contentType", Value("application/x-www-form-urlencoded"), kDontEnum, ci);
-  xmlProto->put("ignoreWhite", Value(false), kDontEnum, ci);
-  xmlProto->put("status", Value(0.0), kDontEnum, ci);
+  installMembers(vm, xmlProto, kDocumentSettings);
 }
 
 }  // namespace orv::movie::avm1

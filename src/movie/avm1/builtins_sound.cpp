@@ -290,7 +290,7 @@ Value loadSound(Vm& vm, CallInfo& c) {
   Vm::Interval load;
   load.id = -static_cast<int>(vm.intervals.size()) - 1;
   while (vm.intervals.count(load.id)) --load.id;
-  load.fn = Value(newNativeFunction(vm, arrive));
+  load.fn = Value(nativeFunction(vm, arrive));
   load.args = {c.thisValue, Value(vm.toString(c.arg(0))), Value(vm.toBool(c.arg(1)))};
   load.periodMs = 0;
   load.nextDueMs = vm.host().timerMs();

@@ -44,7 +44,7 @@ Value nothing(Vm&, CallInfo&) { return Value(); }
 
 Value returnThis(Vm&, CallInfo& c) { return c.thisValue; }
 
-FunctionObject* newNativeFunction(Vm& vm, NativeCode code, int variant, Object* prototype) {
+FunctionObject* nativeFunction(Vm& vm, NativeCode code, int variant, Object* prototype) {
   FunctionObject* f = vm.newNative(nullptr, prototype);
   f->setNative(code, variant);
   return f;
@@ -58,7 +58,7 @@ void installMembers(Vm& vm, Object* target, std::span<const NativeMember> member
     if (!m.name || !target) continue;
     switch (m.kind) {
       case MemberKind::Method:
-        target->put(m.name, Value(newNativeFunction(vm, m.code, m.variant)), m.flags, ci);
+        target->put(m.name, Value(nativeFunction(vm, m.code, m.variant)), m.flags, ci);
         break;
       case MemberKind::Constant:
         target->put(m.name, literalValue(m), m.flags, ci);
@@ -69,7 +69,7 @@ void installMembers(Vm& vm, Object* target, std::span<const NativeMember> member
         p.value = Value();
         p.flags = m.flags;
         (m.kind == MemberKind::Getter ? p.getter : p.setter) =
-            newNativeFunction(vm, m.code, m.variant);
+            nativeFunction(vm, m.code, m.variant);
         break;
       }
     }
@@ -79,7 +79,7 @@ void installMembers(Vm& vm, Object* target, std::span<const NativeMember> member
 InstalledClass installClass(Vm& vm, Object* holder, const NativeClass& cls, Object* prototype) {
   InstalledClass made;
   made.prototype = prototype ? prototype : vm.newObject();
-  made.constructor = newNativeFunction(vm, cls.constructor, cls.variant, made.prototype);
+  made.constructor = nativeFunction(vm, cls.constructor, cls.variant, made.prototype);
   made.constructor->constructsOwnObject = cls.constructsOwnObject;
   declareNumber(vm, cls.major, cls.minor, MemberKind::Method, cls.constructor, cls.variant,
                 cls.name);

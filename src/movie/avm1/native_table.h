@@ -143,8 +143,8 @@ InstalledClass installClass(Vm& vm, Object* holder, const NativeClass& cls,
 
 // A function object running `code` (with `variant`), linked to Function.prototype; with a
 // prototype object to construct with when one is given.
-FunctionObject* newNativeFunction(Vm& vm, NativeCode code, int variant = 0,
-                                  Object* prototype = nullptr);
+FunctionObject* nativeFunction(Vm& vm, NativeCode code, int variant = 0,
+                               Object* prototype = nullptr);
 
 // Does nothing and gives undefined: members that have nothing to do in this player.
 Value nothing(Vm& vm, CallInfo& c);

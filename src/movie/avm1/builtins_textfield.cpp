@@ -1,7 +1,9 @@
 // TextField: edit text instances and fields made by createTextField, with their text,
 // HTML, formats and the variable a field shows; and Selection, the keyboard focus.
+#include <array>
 #include <cmath>
 
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/text_format_object.h"
 
 namespace orv::movie::avm1 {
@@ -85,7 +87,7 @@ struct Accessor {
   void (*set)(Vm&, ScriptClip*, EditTextState&, const Value&);  // nullptr: read-only
 };
 
-const Accessor kAccessors[] = {
+constexpr Accessor kAccessors[] = {
     {"text",
      [](Vm& vm, ScriptClip* f, EditTextState& s) {
        pullVariable(vm, f, s);
@@ -254,72 +256,131 @@ const Accessor kAccessors[] = {
      nullptr},
 };
 
+// The field accessors, by variant: the index of their row in kAccessors.
+Value readField(Vm& vm, CallInfo& c) {
+  EditTextState* s = fieldOf(c.thisValue);
+  return s ? kAccessors[c.variant].get(vm, c.thisObject()->clip, *s) : Value();
+}
+
+Value writeField(Vm& vm, CallInfo& c) {
+  EditTextState* s = fieldOf(c.thisValue);
+  const auto set = kAccessors[c.variant].set;
+  if (s && set) set(vm, c.thisObject()->clip, *s, c.arg(0));
+  return Value();
+}
+
+// Each accessor as a getter and a setter row (a read-only one's setter ignores the value).
+constexpr auto kFieldAccessors = [] {
+  std::array<NativeMember, 2 * std::size(kAccessors)> rows{};
+  for (size_t i = 0; i < std::size(kAccessors); ++i) {
+    rows[2 * i] = getter(kAccessors[i].name, readField, kDontEnum, static_cast<int>(i));
+    rows[2 * i + 1] = setter(kAccessors[i].name, writeField, kDontEnum, static_cast<int>(i));
+  }
+  return rows;
+}();
+
 Value textFieldOrUndefined(Vm& vm, ScriptClip* made) {
   return made && made->textField() ? Value(vm.objectFor(made)) : Value();
 }
 
-void installTextFieldMethods(Vm& vm, Object* proto) {
-  vm.defineMethod(proto, "getTextFormat", [](Vm& vm, CallInfo& c) -> Value {
-    EditTextState* s = fieldOf(c.thisValue);
-    if (!s) return Value();
-    size_t b, e;
-    rangeOf(vm, c, 0, s->chars().size(), &b, &e);
-    return Value(static_cast<Object*>(newTextFormatObject(vm, s->formatOf(b, e))));
-  });
-  vm.defineMethod(proto, "setTextFormat", [](Vm& vm, CallInfo& c) -> Value {
-    EditTextState* s = fieldOf(c.thisValue);
-    if (!s || c.args.empty()) return Value();
-    const movie::TextFormat* f = textFormatOf(c.args.back());
-    if (!f) return Value();
-    size_t b, e;
-    rangeOf(vm, c, 1, s->chars().size(), &b, &e);
-    s->setFormat(b, e, *f);
-    return Value();
-  });
-  vm.defineMethod(proto, "getNewTextFormat", [](Vm& vm, CallInfo& c) -> Value {
-    EditTextState* s = fieldOf(c.thisValue);
-    return s ? Value(static_cast<Object*>(newTextFormatObject(vm, s->newFormat))) : Value();
-  });
-  vm.defineMethod(proto, "setNewTextFormat", [](Vm&, CallInfo& c) -> Value {
-    EditTextState* s = fieldOf(c.thisValue);
-    const movie::TextFormat* f = textFormatOf(c.arg(0));
-    if (s && f) s->newFormat.apply(*f);
-    return Value();
-  });
-  vm.defineMethod(proto, "replaceText", [](Vm& vm, CallInfo& c) -> Value {
-    EditTextState* s = fieldOf(c.thisValue);
-    if (!s || c.args.size() < 3) return Value();
-    const size_t len = s->chars().size();
-    const size_t b = clampIndex(vm, c.arg(0), len, len), e = clampIndex(vm, c.arg(1), len, len);
-    if (e < b) return Value();
-    s->replaceText(b, e, movie::decodeText(vm.toString(c.arg(2)), s->utf8));
-    pushVariable(vm, c.thisObject()->clip, *s);
-    return Value();
-  });
-  // No text is ever selected here (no field takes the keyboard): the caret is at the end.
-  vm.defineMethod(proto, "replaceSel", [](Vm& vm, CallInfo& c) -> Value {
-    EditTextState* s = fieldOf(c.thisValue);
-    if (!s || c.args.empty()) return Value();
-    const size_t len = s->chars().size();
-    s->replaceText(len, len, movie::decodeText(vm.toString(c.arg(0)), s->utf8));
-    pushVariable(vm, c.thisObject()->clip, *s);
-    return Value();
-  });
-  vm.defineMethod(proto, "removeTextField", [](Vm&, CallInfo& c) -> Value {
-    Object* o = c.thisObject();
-    if (o && o->kind == ObjectKind::Clip && o->clip && o->clip->textField()) o->clip->removeSelf();
-    return Value();
-  });
-  vm.defineMethod(proto, "getDepth", [](Vm&, CallInfo& c) -> Value {
-    Object* o = c.thisObject();
-    if (!o || o->kind != ObjectKind::Clip || !o->clip) return Value();
-    return Value(static_cast<double>(o->clip->depth()));
-  });
-  vm.defineMethod(proto, "getFontList", [](Vm& vm, CallInfo&) -> Value {
-    return Value(vm.newArray(
-        {Value("_sans"), Value("_serif"), Value("_typewriter"), Value("Times New Roman")}));
-  });
+Value getTextFormat(Vm& vm, CallInfo& c) {
+  EditTextState* s = fieldOf(c.thisValue);
+  if (!s) return Value();
+  size_t b, e;
+  rangeOf(vm, c, 0, s->chars().size(), &b, &e);
+  return Value(static_cast<Object*>(newTextFormatObject(vm, s->formatOf(b, e))));
 }
+
+Value setTextFormat(Vm& vm, CallInfo& c) {
+  EditTextState* s = fieldOf(c.thisValue);
+  if (!s || c.args.empty()) return Value();
+  const movie::TextFormat* f = textFormatOf(c.args.back());
+  if (!f) return Value();
+  size_t b, e;
+  rangeOf(vm, c, 1, s->chars().size(), &b, &e);
+  s->setFormat(b, e, *f);
+  return Value();
+}
+
+Value getNewTextFormat(Vm& vm, CallInfo& c) {
+  EditTextState* s = fieldOf(c.thisValue);
+  return s ? Value(static_cast<Object*>(newTextFormatObject(vm, s->newFormat))) : Value();
+}
+
+Value setNewTextFormat(Vm&, CallInfo& c) {
+  EditTextState* s = fieldOf(c.thisValue);
+  const movie::TextFormat* f = textFormatOf(c.arg(0));
+  if (s && f) s->newFormat.apply(*f);
+  return Value();
+}
+
+Value replaceText(Vm& vm, CallInfo& c) {
+  EditTextState* s = fieldOf(c.thisValue);
+  if (!s || c.args.size() < 3) return Value();
+  const size_t len = s->chars().size();
+  const size_t b = clampIndex(vm, c.arg(0), len, len), e = clampIndex(vm, c.arg(1), len, len);
+  if (e < b) return Value();
+  s->replaceText(b, e, movie::decodeText(vm.toString(c.arg(2)), s->utf8));
+  pushVariable(vm, c.thisObject()->clip, *s);
+  return Value();
+}
+
+// No text is ever selected here (no field takes the keyboard): the caret is at the end.
+Value replaceSel(Vm& vm, CallInfo& c) {
+  EditTextState* s = fieldOf(c.thisValue);
+  if (!s || c.args.empty()) return Value();
+  const size_t len = s->chars().size();
+  s->replaceText(len, len, movie::decodeText(vm.toString(c.arg(0)), s->utf8));
+  pushVariable(vm, c.thisObject()->clip, *s);
+  return Value();
+}
+
+Value removeTextField(Vm&, CallInfo& c) {
+  Object* o = c.thisObject();
+  if (o && o->kind == ObjectKind::Clip && o->clip && o->clip->textField()) o->clip->removeSelf();
+  return Value();
+}
+
+Value getDepth(Vm&, CallInfo& c) {
+  Object* o = c.thisObject();
+  if (!o || o->kind != ObjectKind::Clip || !o->clip) return Value();
+  return Value(static_cast<double>(o->clip->depth()));
+}
+
+Value getFontList(Vm& vm, CallInfo&) {
+  return Value(vm.newArray(
+      {Value("_sans"), Value("_serif"), Value("_typewriter"), Value("Times New Roman")}));
+}
+
+constexpr NativeMember kTextFieldMethods[] = {
+    method("getTextFormat", getTextFormat),       method("setTextFormat", setTextFormat),
+    method("getNewTextFormat", getNewTextFormat), method("setNewTextFormat", setNewTextFormat),
+    method("replaceText", replaceText),           method("replaceSel", replaceSel),
+    method("removeTextField", removeTextField),   method("getDepth", getDepth),
+    method("getFontList", getFontList),
+};
+constexpr NativeMember kTextFieldStatics[] = {method("getFontList", getFontList)};
+constexpr NativeClass kTextFieldClass{
+    .name = "TextField", .constructor = returnThis, .statics = kTextFieldStatics};
+
+// MovieClip.createTextField(name, depth, x, y, width, height); the field is returned from
+// SWF 8.
+Value createTextField(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!self || self->kind != ObjectKind::Clip || !self->clip || c.args.size() < 6) return Value();
+  double n[5];
+  for (size_t i = 0; i < 5; ++i) {
+    n[i] = vm.toNumber(c.arg(i + 1));
+    if (!std::isfinite(n[i])) n[i] = 0;
+  }
+  ScriptClip* made = self->clip->createTextField(
+      vm.toString(c.arg(0)), static_cast<int>(std::clamp(n[0], -16384.0, 2130706428.0)), n[1], n[2],
+      std::abs(n[3]), std::abs(n[4]));
+  Value field = textFieldOrUndefined(vm, made);
+  return vm.version() >= 8 ? field : Value();
+}
+
+constexpr NativeMember kClipFields[] = {method("createTextField", createTextField)};
 
 // ---------------------------------------------------------------- Selection
 
@@ -383,6 +444,85 @@ void moveFocus(Vm& vm, SelectionObject* s, ScriptClip* clip) {
   if (broadcast.isObject()) vm.call(broadcast, Value(static_cast<Object*>(s)), args);
 }
 
+SelectionObject* selectionThis(CallInfo& c) {
+  return dynamic_cast<SelectionObject*>(c.thisObject());
+}
+
+Value getFocus(Vm& vm, CallInfo& c) {
+  ScriptClip* f = focusedClip(selectionThis(c));
+  return f ? Value(vm.targetPath(f)) : Value::null();
+}
+
+Value setFocus(Vm& vm, CallInfo& c) {
+  SelectionObject* s = selectionThis(c);
+  if (!s || c.args.empty()) return Value(false);
+  const Value target = c.arg(0);
+  // Giving the focus up takes nothing more than the null or undefined.
+  if (target.isNullish() && c.args.size() > 1) return Value(false);
+  ScriptClip* clip = nullptr;
+  if (target.isNullish()) {
+    clip = nullptr;
+  } else if (target.isString()) {
+    Object* base = vm.objectFor(vm.rootClip());
+    Object* o = vm.clipObjectAtPath(base, target.asString());
+    clip = o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
+    if (!clip) return Value(false);
+  } else {
+    clip = vm.clipOf(target);
+    if (!clip) return Value(false);
+  }
+  if (clip && !takesFocus(vm, clip)) return Value(false);
+  moveFocus(vm, s, clip);
+  return Value(true);
+}
+
+// The focused field's own selection and caret: what the user's clicks, drags and keys
+// made of them, or setSelection.
+enum Index { kBeginIndex, kEndIndex, kCaretIndex };
+
+Value selectionIndex(Vm&, CallInfo& c) {
+  ScriptClip* f = focusedClip(selectionThis(c));
+  EditTextState* t = f ? f->textField() : nullptr;
+  if (!t) return Value(-1.0);
+  const auto [begin, end] = t->selection();
+  const size_t at = c.variant == kBeginIndex ? begin
+                    : c.variant == kEndIndex ? end
+                                             : std::min(t->caretIndex, t->chars().size());
+  return Value(static_cast<double>(at));
+}
+
+// setSelection(from, to): the caret goes where the selection ends, `to`.
+Value setSelection(Vm& vm, CallInfo& c) {
+  SelectionObject* s = selectionThis(c);
+  ScriptClip* f = focusedClip(s);
+  EditTextState* t = f ? f->textField() : nullptr;
+  // Exactly a start and an end: any other count of arguments changes nothing.
+  if (!t || c.args.size() != 2) return Value();
+  const size_t len = t->chars().size();
+  const size_t from = clampIndex(vm, c.arg(0), 0, len);
+  const size_t to = clampIndex(vm, c.arg(1), 0, len);
+  t->caretIndex = to;
+  t->selectionAnchor = from;  // the field shows it selected
+  return Value();
+}
+
+constexpr NativeMember kSelection[] = {
+    method("getFocus", getFocus),
+    method("setFocus", setFocus),
+    method("getBeginIndex", selectionIndex, kDontEnum, kBeginIndex),
+    method("getEndIndex", selectionIndex, kDontEnum, kEndIndex),
+    method("getCaretIndex", selectionIndex, kDontEnum, kCaretIndex),
+    method("setSelection", setSelection),
+};
+
+// Makes `target` a broadcaster from SWF 6 on, as AsBroadcaster.initialize does.
+void broadcastFrom6(Vm& vm, Object* target) {
+  if (vm.version() < 6) return;
+  Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
+  Value arg(target);
+  if (init.isObject()) vm.call(init, Value(), std::span<Value>(&arg, 1));
+}
+
 void installSelection(Vm& vm) {
   auto* sel = vm.allocate<SelectionObject>();
   sel->put("__proto__", Value(vm.objectProto), kDontEnum | kDontDelete, vm.caseInsensitive());
@@ -397,131 +537,27 @@ void installSelection(Vm& vm) {
       s->focus = nullptr;
     }
   };
-  auto self = [](CallInfo& c) { return dynamic_cast<SelectionObject*>(c.thisObject()); };
-
-  vm.defineMethod(sel, "getFocus", [self](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* f = focusedClip(self(c));
-    return f ? Value(vm.targetPath(f)) : Value::null();
-  });
-  vm.defineMethod(sel, "setFocus", [self](Vm& vm, CallInfo& c) -> Value {
-    SelectionObject* s = self(c);
-    if (!s || c.args.empty()) return Value(false);
-    const Value target = c.arg(0);
-    // Giving the focus up takes nothing more than the null or undefined.
-    if (target.isNullish() && c.args.size() > 1) return Value(false);
-    ScriptClip* clip = nullptr;
-    if (target.isNullish()) {
-      clip = nullptr;
-    } else if (target.isString()) {
-      Object* base = vm.objectFor(vm.rootClip());
-      Object* o = vm.clipObjectAtPath(base, target.asString());
-      clip = o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
-      if (!clip) return Value(false);
-    } else {
-      clip = vm.clipOf(target);
-      if (!clip) return Value(false);
-    }
-    if (clip && !takesFocus(vm, clip)) return Value(false);
-    moveFocus(vm, s, clip);
-    return Value(true);
-  });
-  // The focused field's own selection and caret: what the user's clicks, drags and keys
-  // made of them, or setSelection.
-  enum class Index { Begin, End, Caret };
-  auto index = [self](Index which) {
-    return [self, which](Vm&, CallInfo& c) -> Value {
-      ScriptClip* f = focusedClip(self(c));
-      EditTextState* t = f ? f->textField() : nullptr;
-      if (!t) return Value(-1.0);
-      const auto [begin, end] = t->selection();
-      const size_t at = which == Index::Begin ? begin
-                        : which == Index::End ? end
-                                              : std::min(t->caretIndex, t->chars().size());
-      return Value(static_cast<double>(at));
-    };
-  };
-  vm.defineMethod(sel, "getBeginIndex", index(Index::Begin));
-  vm.defineMethod(sel, "getEndIndex", index(Index::End));
-  vm.defineMethod(sel, "getCaretIndex", index(Index::Caret));
-  // setSelection(from, to): the caret goes where the selection ends, `to`.
-  vm.defineMethod(sel, "setSelection", [self](Vm& vm, CallInfo& c) -> Value {
-    SelectionObject* s = self(c);
-    ScriptClip* f = focusedClip(s);
-    EditTextState* t = f ? f->textField() : nullptr;
-    // Exactly a start and an end: any other count of arguments changes nothing.
-    if (!t || c.args.size() != 2) return Value();
-    const size_t len = t->chars().size();
-    const size_t from = clampIndex(vm, c.arg(0), 0, len);
-    const size_t to = clampIndex(vm, c.arg(1), 0, len);
-    t->caretIndex = to;
-    t->selectionAnchor = from;  // the field shows it selected
-    return Value();
-  });
-  if (vm.version() >= 6) {
-    Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
-    Value target(static_cast<Object*>(sel));
-    if (init.isObject()) vm.call(init, Value(), std::span<Value>(&target, 1));
-  }
+  installMembers(vm, sel, kSelection);
+  broadcastFrom6(vm, sel);
 }
 
 }  // namespace
 
 void installTextFieldBuiltins(Vm& vm) {
   const bool ci = vm.caseInsensitive();
-  Object* proto = vm.newObject();
-  vm.textFieldProto = proto;
-  FunctionObject* ctor = vm.newNative([](Vm&, CallInfo& c) -> Value { return c.thisValue; }, proto);
-  vm.global->put("TextField", Value(ctor), kDontEnum, ci);
+  vm.textFieldProto = vm.newObject();
+  InstalledClass field = installClass(vm, vm.global, kTextFieldClass, vm.textFieldProto);
   // The class came with SWF 6; older movies see the function without a prototype.
-  if (vm.version() < 6) ctor->removeOwn("prototype", ci);
+  if (vm.version() < 6) field.constructor->removeOwn("prototype", ci);
   // Fields take filters as clips do.
   if (const Property* filters = vm.clipProto ? vm.clipProto->findOwn("filters", ci) : nullptr)
-    proto->defineOwn("filters", ci) = *filters;
-  vm.defineMethod(ctor, "getFontList", [](Vm& vm, CallInfo&) -> Value {
-    return Value(vm.newArray(
-        {Value("_sans"), Value("_serif"), Value("_typewriter"), Value("Times New Roman")}));
-  });
-
-  for (const Accessor& a : kAccessors) {
-    Property& p = proto->defineOwn(a.name, ci);
-    p.flags = kDontEnum;
-    auto get = a.get;
-    p.getter = vm.newNative([get](Vm& vm, CallInfo& c) -> Value {
-      EditTextState* s = fieldOf(c.thisValue);
-      return s ? get(vm, c.thisObject()->clip, *s) : Value();
-    });
-    auto set = a.set;
-    p.setter = vm.newNative([set](Vm& vm, CallInfo& c) -> Value {
-      EditTextState* s = fieldOf(c.thisValue);
-      if (s && set) set(vm, c.thisObject()->clip, *s, c.arg(0));
-      return Value();
-    });
-  }
-  installTextFieldMethods(vm, proto);
+    field.prototype->defineOwn("filters", ci) = *filters;
+  installMembers(vm, field.prototype, kFieldAccessors);
+  installMembers(vm, field.prototype, kTextFieldMethods);
   installTextSnapshotBuiltins(vm);
   installSelection(vm);
-  if (vm.version() >= 6) {
-    Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
-    Value target(proto);
-    if (init.isObject()) vm.call(init, Value(), std::span<Value>(&target, 1));
-  }
-
-  // MovieClip.createTextField(name, depth, x, y, width, height); the field is returned
-  // from SWF 8.
-  vm.defineMethod(vm.clipProto, "createTextField", [](Vm& vm, CallInfo& c) -> Value {
-    Object* self = c.thisObject();
-    if (!self || self->kind != ObjectKind::Clip || !self->clip || c.args.size() < 6) return Value();
-    double n[5];
-    for (size_t i = 0; i < 5; ++i) {
-      n[i] = vm.toNumber(c.arg(i + 1));
-      if (!std::isfinite(n[i])) n[i] = 0;
-    }
-    ScriptClip* made = self->clip->createTextField(
-        vm.toString(c.arg(0)), static_cast<int>(std::clamp(n[0], -16384.0, 2130706428.0)), n[1],
-        n[2], std::abs(n[3]), std::abs(n[4]));
-    Value field = textFieldOrUndefined(vm, made);
-    return vm.version() >= 8 ? field : Value();
-  });
+  broadcastFrom6(vm, field.prototype);
+  if (vm.clipProto) installMembers(vm, vm.clipProto, kClipFields);
 }
 
 // A field's variable, for hosts that show edit text: the field takes the variable's value;

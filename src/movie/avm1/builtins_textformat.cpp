@@ -1,7 +1,9 @@
 // TextFormat: the character and paragraph format of text fields. Every property is an
 // accessor of TextFormat.prototype; a property never set reads as null.
+#include <array>
 #include <cmath>
 
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/text_format_object.h"
 
 namespace orv::movie::avm1 {
@@ -42,13 +44,6 @@ std::optional<std::string> stringProperty(Vm& vm, const Value& v) {
   return vm.toString(v);
 }
 
-void defineAccessor(Vm& vm, Object* proto, const char* name, NativeFn get, NativeFn set) {
-  Property& p = proto->defineOwn(name, vm.caseInsensitive());
-  p.getter = vm.newNative(std::move(get));
-  p.setter = vm.newNative(std::move(set));
-  p.flags = 0;
-}
-
 // Each TextFormat property: how it reads and how an assignment is converted.
 struct Field {
   const char* name;
@@ -56,7 +51,7 @@ struct Field {
   void (*set)(Vm&, TextFormat&, const Value&);
 };
 
-const Field kFields[] = {
+constexpr Field kFields[] = {
     {"font", [](const TextFormat& f) { return toValue(f.font); },
      [](Vm& vm, TextFormat& f, const Value& v) { f.font = stringProperty(vm, v); }},
     {"size", [](const TextFormat& f) { return toValue(f.size); },
@@ -134,6 +129,100 @@ Object* extentObject(Vm& vm, const TextFormat& format, const std::string& text, 
   return o;
 }
 
+Value getTextExtent(Vm& vm, CallInfo& c) {
+  const TextFormat* f = formatOfThis(c);
+  if (!f || c.args.empty()) return Value();
+  const double width = c.args.size() > 1 ? vm.toNumber(c.arg(1)) : NAN;
+  return Value(extentObject(vm, *f, vm.toString(c.arg(0)), width));
+}
+
+// Every TextFormat object has a getTextExtent of its own.
+constexpr NativeMember kFormatObject[] = {method("getTextExtent", getTextExtent)};
+
+// new TextFormat(font, size, color, bold, italic, underline, url, target, align,
+//                leftMargin, rightMargin, indent, leading)
+Value construct(Vm& vm, CallInfo& c);
+
+// The kFields accessors, by variant: the index of their row.
+Value readField(Vm&, CallInfo& c) {
+  const TextFormat* f = formatOfThis(c);
+  return f ? kFields[c.variant].get(*f) : Value();
+}
+
+Value writeField(Vm& vm, CallInfo& c) {
+  if (TextFormat* f = formatOfThis(c)) kFields[c.variant].set(vm, *f, c.arg(0));
+  return Value();
+}
+
+Value tabStops(Vm& vm, CallInfo& c) {
+  const TextFormat* f = formatOfThis(c);
+  if (!f || !f->tabStops) return f ? Value::null() : Value();
+  std::vector<Value> stops(f->tabStops->begin(), f->tabStops->end());
+  return Value(vm.newArray(std::move(stops)));
+}
+
+Value setTabStops(Vm& vm, CallInfo& c) {
+  TextFormat* f = formatOfThis(c);
+  if (!f) return Value();
+  const Value v = c.arg(0);
+  Object* arr = v.isObject() ? v.asObject() : nullptr;
+  if (!arr || arr->kind != ObjectKind::Array) {
+    f->tabStops.reset();
+    return Value();
+  }
+  std::vector<double> stops;
+  for (const Value& e : vm.arrayElements(arr)) {
+    double n = vm.toNumber(e);
+    stops.push_back(std::isfinite(n) ? std::trunc(n) : 0);
+    if (stops.size() >= 1024) break;
+  }
+  f->tabStops = std::move(stops);
+  return Value();
+}
+
+Value display(Vm&, CallInfo& c) {
+  auto* o = dynamic_cast<TextFormatObject*>(c.thisObject());
+  if (!o) return Value();
+  Value d = o->primitive;
+  return d.isString() ? d : Value("block");
+}
+
+Value setDisplay(Vm& vm, CallInfo& c) {
+  auto* o = dynamic_cast<TextFormatObject*>(c.thisObject());
+  if (!o || c.arg(0).isNullish()) return Value();
+  std::string s = vm.toString(c.arg(0));
+  if (s == "block" || s == "inline" || s == "none") o->primitive = Value(s);
+  return Value();
+}
+
+// Every property an enumerable accessor of the prototype: kFields', then tabStops and
+// display.
+constexpr auto kPrototype = [] {
+  std::array<NativeMember, 2 * std::size(kFields) + 4> rows{};
+  for (size_t i = 0; i < std::size(kFields); ++i) {
+    rows[2 * i] = getter(kFields[i].name, readField, 0, static_cast<int>(i));
+    rows[2 * i + 1] = setter(kFields[i].name, writeField, 0, static_cast<int>(i));
+  }
+  const size_t n = 2 * std::size(kFields);
+  rows[n] = getter("tabStops", tabStops, 0);
+  rows[n + 1] = setter("tabStops", setTabStops, 0);
+  rows[n + 2] = getter("display", display, 0);
+  rows[n + 3] = setter("display", setDisplay, 0);
+  return rows;
+}();
+constexpr NativeClass kTextFormatClass{.name = "TextFormat",
+                                       .constructor = construct,
+                                       .prototype = kPrototype,
+                                       .constructsOwnObject = true};
+
+Value construct(Vm& vm, CallInfo& c) {
+  TextFormatObject* o = newTextFormatObject(vm, {});
+  o->put(vm.version() >= 6 ? "__constructor__" : "constructor", c.callee, kDontEnum,
+         vm.caseInsensitive());
+  for (size_t i = 0; i < c.args.size() && i < 13; ++i) kFields[i].set(vm, o->format, c.args[i]);
+  return Value(static_cast<Object*>(o));
+}
+
 }  // namespace
 
 TextFormatObject* newTextFormatObject(Vm& vm, const movie::TextFormat& format) {
@@ -143,12 +232,7 @@ TextFormatObject* newTextFormatObject(Vm& vm, const movie::TextFormat& format) {
   o->put("__proto__", proto.isObject() ? proto : Value(vm.objectProto), kDontEnum | kDontDelete,
          vm.caseInsensitive());
   o->format = format;
-  vm.defineMethod(o, "getTextExtent", [](Vm& vm, CallInfo& c) -> Value {
-    const TextFormat* f = formatOfThis(c);
-    if (!f || c.args.empty()) return Value();
-    const double width = c.args.size() > 1 ? vm.toNumber(c.arg(1)) : NAN;
-    return Value(extentObject(vm, *f, vm.toString(c.arg(0)), width));
-  });
+  installMembers(vm, o, kFormatObject);
   return o;
 }
 
@@ -162,79 +246,6 @@ Object* measureTextExtent(Vm& vm, const movie::TextFormat& format, const std::st
   return extentObject(vm, format, text, width);
 }
 
-void installTextFormatBuiltins(Vm& vm) {
-  const bool ci = vm.caseInsensitive();
-  Object* proto = vm.newObject();
-  FunctionObject* ctor = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value {
-        // new TextFormat(font, size, color, bold, italic, underline, url, target, align,
-        //                leftMargin, rightMargin, indent, leading)
-        TextFormatObject* o = newTextFormatObject(vm, {});
-        o->put(vm.version() >= 6 ? "__constructor__" : "constructor", c.callee, kDontEnum,
-               vm.caseInsensitive());
-        for (size_t i = 0; i < c.args.size() && i < 13; ++i)
-          kFields[i].set(vm, o->format, c.args[i]);
-        return Value(static_cast<Object*>(o));
-      },
-      proto);
-  ctor->constructsOwnObject = true;
-  vm.global->put("TextFormat", Value(ctor), kDontEnum, ci);
-
-  for (const Field& field : kFields) {
-    auto get = field.get;
-    auto set = field.set;
-    defineAccessor(
-        vm, proto, field.name,
-        [get](Vm&, CallInfo& c) -> Value {
-          const TextFormat* f = formatOfThis(c);
-          return f ? get(*f) : Value();
-        },
-        [set](Vm& vm, CallInfo& c) -> Value {
-          if (TextFormat* f = formatOfThis(c)) set(vm, *f, c.arg(0));
-          return Value();
-        });
-  }
-  defineAccessor(
-      vm, proto, "tabStops",
-      [](Vm& vm, CallInfo& c) -> Value {
-        const TextFormat* f = formatOfThis(c);
-        if (!f || !f->tabStops) return f ? Value::null() : Value();
-        std::vector<Value> stops(f->tabStops->begin(), f->tabStops->end());
-        return Value(vm.newArray(std::move(stops)));
-      },
-      [](Vm& vm, CallInfo& c) -> Value {
-        TextFormat* f = formatOfThis(c);
-        if (!f) return Value();
-        const Value v = c.arg(0);
-        Object* arr = v.isObject() ? v.asObject() : nullptr;
-        if (!arr || arr->kind != ObjectKind::Array) {
-          f->tabStops.reset();
-          return Value();
-        }
-        std::vector<double> stops;
-        for (const Value& e : vm.arrayElements(arr)) {
-          double n = vm.toNumber(e);
-          stops.push_back(std::isfinite(n) ? std::trunc(n) : 0);
-          if (stops.size() >= 1024) break;
-        }
-        f->tabStops = std::move(stops);
-        return Value();
-      });
-  defineAccessor(
-      vm, proto, "display",
-      [](Vm&, CallInfo& c) -> Value {
-        auto* o = dynamic_cast<TextFormatObject*>(c.thisObject());
-        if (!o) return Value();
-        Value d = o->primitive;
-        return d.isString() ? d : Value("block");
-      },
-      [](Vm& vm, CallInfo& c) -> Value {
-        auto* o = dynamic_cast<TextFormatObject*>(c.thisObject());
-        if (!o || c.arg(0).isNullish()) return Value();
-        std::string s = vm.toString(c.arg(0));
-        if (s == "block" || s == "inline" || s == "none") o->primitive = Value(s);
-        return Value();
-      });
-}
+void installTextFormatBuiltins(Vm& vm) { installClass(vm, vm.global, kTextFormatClass); }
 
 }  // namespace orv::movie::avm1

@@ -8,11 +8,13 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "movie/avm1/bitmap_values.h"
 #include "movie/avm1/host.h"
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 #include "movie/swf/filter_list.h"
 
@@ -57,129 +59,97 @@ enum FilterId : int {
   kDisplacementMap
 };
 
-struct ClassSpec {
+// A filter class: its settings in the order the prototype gets them, and the
+// constructor's parameters in order.
+struct FilterSpec {
   const char* name;
   int id;
-  std::vector<FieldSpec> fields;             // in the order the prototype gets them
-  std::vector<const char*> constructorArgs;  // the constructor's parameters in order
+  std::span<const FieldSpec> fields;
+  std::span<const char* const> constructorArgs;
 };
 
-const std::vector<ClassSpec>& classes() {
-  static const std::vector<ClassSpec> all = {
-      {"DropShadowFilter",
-       kDropShadow,
-       {{"distance", Field::Number, 4},
-        {"angle", Field::Number, 45},
-        {"color", Field::Color, 0},
-        {"alpha", Field::Unit, 1},
-        {"quality", Field::Quality, 1},
-        {"inner", Field::Flag, 0},
-        {"knockout", Field::Flag, 0},
-        {"blurX", Field::Blur, 4},
-        {"blurY", Field::Blur, 4},
-        {"strength", Field::Strength, 1},
-        {"hideObject", Field::Flag, 0}},
-       {"distance", "angle", "color", "alpha", "blurX", "blurY", "strength", "quality", "inner",
-        "knockout", "hideObject"}},
-      {"BlurFilter",
-       kBlur,
-       {{"blurX", Field::Blur, 4}, {"blurY", Field::Blur, 4}, {"quality", Field::Quality, 1}},
-       {"blurX", "blurY", "quality"}},
-      {"GlowFilter",
-       kGlow,
-       {{"color", Field::Color, 0xFF0000},
-        {"alpha", Field::Unit, 1},
-        {"quality", Field::Quality, 1},
-        {"inner", Field::Flag, 0},
-        {"knockout", Field::Flag, 0},
-        {"blurX", Field::Blur, 6},
-        {"blurY", Field::Blur, 6},
-        {"strength", Field::Strength, 2}},
-       {"color", "alpha", "blurX", "blurY", "strength", "quality", "inner", "knockout"}},
-      {"BevelFilter",
-       kBevel,
-       {{"distance", Field::Number, 4},
-        {"angle", Field::Number, 45},
-        {"highlightColor", Field::Color, 0xFFFFFF},
-        {"highlightAlpha", Field::Unit, 1},
-        {"shadowColor", Field::Color, 0},
-        {"shadowAlpha", Field::Unit, 1},
-        {"quality", Field::Quality, 1},
-        {"strength", Field::Strength, 1},
-        {"knockout", Field::Flag, 0},
-        {"blurX", Field::Blur, 4},
-        {"blurY", Field::Blur, 4},
-        {"type", Field::Type, 0, "inner"}},
-       {"distance", "angle", "highlightColor", "highlightAlpha", "shadowColor", "shadowAlpha",
-        "blurX", "blurY", "strength", "quality", "type", "knockout"}},
-      {"GradientGlowFilter",
-       kGradientGlow,
-       {{"distance", Field::Number, 4},
-        {"angle", Field::Number, 45},
-        {"colors", Field::List},
-        {"alphas", Field::List},
-        {"ratios", Field::List},
-        {"blurX", Field::Blur, 4},
-        {"blurY", Field::Blur, 4},
-        {"quality", Field::Quality, 1},
-        {"strength", Field::Strength, 1},
-        {"knockout", Field::Flag, 0},
-        {"type", Field::Type, 0, "inner"}},
-       {"distance", "angle", "colors", "alphas", "ratios", "blurX", "blurY", "strength", "quality",
-        "type", "knockout"}},
-      {"GradientBevelFilter",
-       kGradientBevel,
-       {{"distance", Field::Number, 4},
-        {"angle", Field::Number, 45},
-        {"colors", Field::List},
-        {"alphas", Field::List},
-        {"ratios", Field::List},
-        {"blurX", Field::Blur, 4},
-        {"blurY", Field::Blur, 4},
-        {"quality", Field::Quality, 1},
-        {"strength", Field::Strength, 1},
-        {"knockout", Field::Flag, 0},
-        {"type", Field::Type, 0, "inner"}},
-       {"distance", "angle", "colors", "alphas", "ratios", "blurX", "blurY", "strength", "quality",
-        "type", "knockout"}},
-      {"ColorMatrixFilter", kColorMatrix, {{"matrix", Field::List}}, {"matrix"}},
-      {"ConvolutionFilter",
-       kConvolution,
-       {{"matrixX", Field::Side, 0},
-        {"matrixY", Field::Side, 0},
-        {"matrix", Field::List},
-        {"divisor", Field::Number, 1},
-        {"bias", Field::Number, 0},
-        {"preserveAlpha", Field::Flag, 1},
-        {"clamp", Field::Flag, 1},
-        {"color", Field::Color, 0},
-        {"alpha", Field::Unit, 0}},
-       {"matrixX", "matrixY", "matrix", "divisor", "bias", "preserveAlpha", "clamp", "color",
-        "alpha"}},
-      {"DisplacementMapFilter",
-       kDisplacementMap,
-       {{"mapBitmap", Field::Any},
-        {"mapPoint", Field::Any},
-        {"componentX", Field::Number, 0},
-        {"componentY", Field::Number, 0},
-        {"scaleX", Field::Number, 0},
-        {"scaleY", Field::Number, 0},
-        {"mode", Field::Mode, 0, "wrap"},
-        {"color", Field::Color, 0},
-        {"alpha", Field::Unit, 0}},
-       {"mapBitmap", "mapPoint", "componentX", "componentY", "scaleX", "scaleY", "mode", "color",
-        "alpha"}},
-  };
-  return all;
-}
+constexpr FieldSpec kDropShadowFields[] = {
+    {"distance", Field::Number, 4},   {"angle", Field::Number, 45},   {"color", Field::Color, 0},
+    {"alpha", Field::Unit, 1},        {"quality", Field::Quality, 1}, {"inner", Field::Flag, 0},
+    {"knockout", Field::Flag, 0},     {"blurX", Field::Blur, 4},      {"blurY", Field::Blur, 4},
+    {"strength", Field::Strength, 1}, {"hideObject", Field::Flag, 0}};
+constexpr const char* kDropShadowArgs[] = {"distance", "angle",    "color",     "alpha",
+                                           "blurX",    "blurY",    "strength",  "quality",
+                                           "inner",    "knockout", "hideObject"};
+constexpr FieldSpec kBlurFields[] = {
+    {"blurX", Field::Blur, 4}, {"blurY", Field::Blur, 4}, {"quality", Field::Quality, 1}};
+constexpr const char* kBlurArgs[] = {"blurX", "blurY", "quality"};
+constexpr FieldSpec kGlowFields[] = {
+    {"color", Field::Color, 0xFF0000}, {"alpha", Field::Unit, 1},
+    {"quality", Field::Quality, 1},    {"inner", Field::Flag, 0},
+    {"knockout", Field::Flag, 0},      {"blurX", Field::Blur, 6},
+    {"blurY", Field::Blur, 6},         {"strength", Field::Strength, 2}};
+constexpr const char* kGlowArgs[] = {"color",    "alpha",   "blurX", "blurY",
+                                     "strength", "quality", "inner", "knockout"};
+constexpr FieldSpec kBevelFields[] = {{"distance", Field::Number, 4},
+                                      {"angle", Field::Number, 45},
+                                      {"highlightColor", Field::Color, 0xFFFFFF},
+                                      {"highlightAlpha", Field::Unit, 1},
+                                      {"shadowColor", Field::Color, 0},
+                                      {"shadowAlpha", Field::Unit, 1},
+                                      {"quality", Field::Quality, 1},
+                                      {"strength", Field::Strength, 1},
+                                      {"knockout", Field::Flag, 0},
+                                      {"blurX", Field::Blur, 4},
+                                      {"blurY", Field::Blur, 4},
+                                      {"type", Field::Type, 0, "inner"}};
+constexpr const char* kBevelArgs[] = {
+    "distance", "angle", "highlightColor", "highlightAlpha", "shadowColor", "shadowAlpha",
+    "blurX",    "blurY", "strength",       "quality",        "type",        "knockout"};
+// The gradient glow and the gradient bevel have the same settings.
+constexpr FieldSpec kGradientFields[] = {
+    {"distance", Field::Number, 4},   {"angle", Field::Number, 45},
+    {"colors", Field::List},          {"alphas", Field::List},
+    {"ratios", Field::List},          {"blurX", Field::Blur, 4},
+    {"blurY", Field::Blur, 4},        {"quality", Field::Quality, 1},
+    {"strength", Field::Strength, 1}, {"knockout", Field::Flag, 0},
+    {"type", Field::Type, 0, "inner"}};
+constexpr const char* kGradientArgs[] = {"distance", "angle", "colors",  "alphas",
+                                         "ratios",   "blurX", "blurY",   "strength",
+                                         "quality",  "type",  "knockout"};
+constexpr FieldSpec kColorMatrixFields[] = {{"matrix", Field::List}};
+constexpr const char* kColorMatrixArgs[] = {"matrix"};
+constexpr FieldSpec kConvolutionFields[] = {
+    {"matrixX", Field::Side, 0},   {"matrixY", Field::Side, 0}, {"matrix", Field::List},
+    {"divisor", Field::Number, 1}, {"bias", Field::Number, 0},  {"preserveAlpha", Field::Flag, 1},
+    {"clamp", Field::Flag, 1},     {"color", Field::Color, 0},  {"alpha", Field::Unit, 0}};
+constexpr const char* kConvolutionArgs[] = {"matrixX",       "matrixY", "matrix", "divisor", "bias",
+                                            "preserveAlpha", "clamp",   "color",  "alpha"};
+constexpr FieldSpec kDisplacementFields[] = {
+    {"mapBitmap", Field::Any},        {"mapPoint", Field::Any},
+    {"componentX", Field::Number, 0}, {"componentY", Field::Number, 0},
+    {"scaleX", Field::Number, 0},     {"scaleY", Field::Number, 0},
+    {"mode", Field::Mode, 0, "wrap"}, {"color", Field::Color, 0},
+    {"alpha", Field::Unit, 0}};
+constexpr const char* kDisplacementArgs[] = {"mapBitmap",  "mapPoint", "componentX",
+                                             "componentY", "scaleX",   "scaleY",
+                                             "mode",       "color",    "alpha"};
 
-const ClassSpec* classById(int id) {
-  for (const ClassSpec& c : classes())
+constexpr FilterSpec kFilters[] = {
+    {"DropShadowFilter", kDropShadow, kDropShadowFields, kDropShadowArgs},
+    {"BlurFilter", kBlur, kBlurFields, kBlurArgs},
+    {"GlowFilter", kGlow, kGlowFields, kGlowArgs},
+    {"BevelFilter", kBevel, kBevelFields, kBevelArgs},
+    {"GradientGlowFilter", kGradientGlow, kGradientFields, kGradientArgs},
+    {"GradientBevelFilter", kGradientBevel, kGradientFields, kGradientArgs},
+    {"ColorMatrixFilter", kColorMatrix, kColorMatrixFields, kColorMatrixArgs},
+    {"ConvolutionFilter", kConvolution, kConvolutionFields, kConvolutionArgs},
+    {"DisplacementMapFilter", kDisplacementMap, kDisplacementFields, kDisplacementArgs},
+};
+constexpr size_t kFilterCount = std::size(kFilters);
+
+const FilterSpec* classById(int id) {
+  for (const FilterSpec& c : kFilters)
     if (c.id == id) return &c;
   return nullptr;
 }
 
-int fieldIndex(const ClassSpec& cls, std::string_view name) {
+int fieldIndex(const FilterSpec& cls, std::string_view name) {
   for (size_t i = 0; i < cls.fields.size(); ++i)
     if (name == cls.fields[i].name) return int(i);
   return -1;
@@ -196,7 +166,7 @@ class FilterObject : public Object {
     std::vector<double> list;
     Value any;
   };
-  explicit FilterObject(const ClassSpec& s)
+  explicit FilterObject(const FilterSpec& s)
       : Object(ObjectKind::Other), cls(&s), slots(s.fields.size()) {
     className = s.name;
     for (size_t i = 0; i < s.fields.size(); ++i) {
@@ -226,7 +196,7 @@ class FilterObject : public Object {
     return i < 0 ? nullptr : &slots[size_t(i)];
   }
 
-  const ClassSpec* cls;
+  const FilterSpec* cls;
   std::vector<Slot> slots;
 };
 
@@ -328,7 +298,7 @@ float singleOf(double v) { return float(finiteOr(v, 0)); }
 // bitmap added to `maps`); nothing for those that draw nothing.
 std::optional<swf::FilterRecord> encode(Vm& vm, const FilterObject& f,
                                         std::vector<std::shared_ptr<render::Bitmap>>& maps) {
-  const ClassSpec& s = *f.cls;
+  const FilterSpec& s = *f.cls;
   auto n = [&f](const char* name) { return f.number(name); };
   auto list = [&f](const char* name) -> const std::vector<double>& { return f.slot(name)->list; };
   auto type = [&f]() { return f.slot("type")->text; };
@@ -452,12 +422,11 @@ FilterObject* decode(Vm& vm, const swf::FilterRecord& record,
                      const std::vector<Object*>& prototypes,
                      const std::vector<std::shared_ptr<render::Bitmap>>& maps) {
   const int id = swf::filterId(record);
-  const ClassSpec* cls = classById(id);
+  const FilterSpec* cls = classById(id);
   if (!cls) return nullptr;
   auto* f = vm.allocate<FilterObject>(*cls);
   const bool ci = vm.caseInsensitive();
-  f->put("__proto__", Value(prototypes[size_t(cls - classes().data())]), kDontEnum | kDontDelete,
-         ci);
+  f->put("__proto__", Value(prototypes[size_t(cls - kFilters)]), kDontEnum | kDontDelete, ci);
   auto set = [f](const char* name, double v) {
     if (auto* s = f->slot(name)) s->number = v;
   };
@@ -560,105 +529,151 @@ FilterObject* copyOf(Vm& vm, const FilterObject& from, Object* proto) {
   return f;
 }
 
+// The prototypes of the filter classes as the player made them (by their place in
+// kFilters): what filters read from a clip and clones get.
+struct FilterPrototypes {
+  std::vector<Object*> byClass;
+};
+
+Object* prototypeOf(Vm& vm, const FilterSpec& cls) {
+  const std::vector<Object*>& all = vm.builtinState<FilterPrototypes>().byClass;
+  const size_t k = size_t(&cls - kFilters);
+  return k < all.size() ? all[k] : vm.objectProto;
+}
+
+// The members of filter class k reach it by variant: k for the constructor and clone,
+// k * kFieldsPerClass + i for the accessors of its field i.
+constexpr int kFieldsPerClass = 16;
+
+Value constructFilter(Vm& vm, CallInfo& c) {
+  if (!c.isConstruct) return Value();
+  const FilterSpec& cls = kFilters[c.variant];
+  auto* f = vm.allocate<FilterObject>(cls);
+  const bool ci = vm.caseInsensitive();
+  f->put("__proto__", Value(prototypeOf(vm, cls)), kDontEnum | kDontDelete, ci);
+  f->put("__constructor__", Value(c.callee), kDontEnum, ci);
+  for (size_t i = 0; i < cls.constructorArgs.size() && i < c.args.size(); ++i) {
+    const int field = fieldIndex(cls, cls.constructorArgs[i]);
+    if (field >= 0 && !c.args[i].isUndefined())
+      assign(vm, cls.fields[size_t(field)], f->slots[size_t(field)], c.args[i]);
+  }
+  return Value(f);
+}
+
+Value readSetting(Vm& vm, CallInfo& c) {
+  const FilterSpec& cls = kFilters[c.variant / kFieldsPerClass];
+  const size_t i = size_t(c.variant % kFieldsPerClass);
+  FilterObject* f = filterOf(c.thisValue);
+  return f && f->cls == &cls ? fieldValue(vm, cls.fields[i], f->slots[i]) : Value();
+}
+
+Value writeSetting(Vm& vm, CallInfo& c) {
+  const FilterSpec& cls = kFilters[c.variant / kFieldsPerClass];
+  const size_t i = size_t(c.variant % kFieldsPerClass);
+  FilterObject* f = filterOf(c.thisValue);
+  if (f && f->cls == &cls) assign(vm, cls.fields[i], f->slots[i], c.arg(0));
+  return Value();
+}
+
+Value cloneFilter(Vm& vm, CallInfo& c) {
+  FilterObject* f = filterOf(c.thisValue);
+  return f ? Value(copyOf(vm, *f, prototypeOf(vm, kFilters[c.variant]))) : Value();
+}
+
+// A filter class's prototype rows: an enumerable accessor per setting, then clone.
+struct FilterRows {
+  std::array<NativeMember, 2 * kFieldsPerClass + 1> rows{};
+  size_t count = 0;
+};
+
+constexpr auto kFilterRows = [] {
+  std::array<FilterRows, kFilterCount> all{};
+  for (size_t k = 0; k < kFilterCount; ++k) {
+    FilterRows& r = all[k];
+    for (size_t i = 0; i < kFilters[k].fields.size(); ++i) {
+      const int variant = int(k) * kFieldsPerClass + int(i);
+      r.rows[r.count++] = getter(kFilters[k].fields[i].name, readSetting, 0, variant);
+      r.rows[r.count++] = setter(kFilters[k].fields[i].name, writeSetting, 0, variant);
+    }
+    r.rows[r.count++] = method("clone", cloneFilter, 0, int(k));
+  }
+  return all;
+}();
+
+constexpr auto kFilterClasses = [] {
+  std::array<NativeClass, kFilterCount> all{};
+  for (size_t k = 0; k < kFilterCount; ++k)
+    all[k] = NativeClass{.name = kFilters[k].name,
+                         .constructor = constructFilter,
+                         .prototype = {kFilterRows[k].rows.data(), kFilterRows[k].count},
+                         .variant = int(k),
+                         .constructsOwnObject = true};
+  return all;
+}();
+
+// BitmapFilter: what every filter class inherits; its clone() gives nothing.
+constexpr NativeMember kBasePrototype[] = {method("clone", nothing, 0)};
+constexpr NativeClass kBaseClass{
+    .name = "BitmapFilter", .constructor = nothing, .prototype = kBasePrototype};
+
+// MovieClip.filters: new filter objects each time it is read; setting it to an array of
+// filters draws the clip with them (those a movie cannot store are left out).
+Value clipFilters(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = vm.clipOf(c.thisValue);
+  if (!clip) return Value();
+  const ScriptClip::FilterList list = clip->filterList();
+  const std::vector<Object*>& prototypes = vm.builtinState<FilterPrototypes>().byClass;
+  std::vector<Value> items;
+  for (const swf::FilterRecord& r : swf::readFilterList(list.bytes).filters)
+    if (FilterObject* f = decode(vm, r, prototypes, list.maps)) items.push_back(Value(f));
+  return Value(vm.newArray(std::move(items)));
+}
+
+Value setClipFilters(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = vm.clipOf(c.thisValue);
+  if (!clip) return Value();
+  std::vector<swf::FilterRecord> stored;
+  std::vector<std::shared_ptr<render::Bitmap>> maps;
+  if (c.arg(0).isObject()) {
+    Object* list = c.arg(0).asObject();
+    const double n = finiteOr(vm.toNumber(vm.getMember(list, "length")), 0);
+    for (size_t i = 0; i < size_t(std::clamp(n, 0.0, 255.0)); ++i) {
+      FilterObject* f = filterOf(vm.getMember(list, std::to_string(i)));
+      if (auto r = f ? encode(vm, *f, maps) : std::nullopt) stored.push_back(std::move(*r));
+    }
+  }
+  clip->setFilterList(stored.empty()
+                          ? ScriptClip::FilterList{}
+                          : ScriptClip::FilterList{swf::writeFilterList(stored), std::move(maps)});
+  return Value();
+}
+
+constexpr NativeMember kClipFilters[] = {
+    getter("filters", clipFilters).since(8),
+    setter("filters", setClipFilters).since(8),
+};
+
 }  // namespace
 
 void installFilterBuiltins(Vm& vm, Object* package) {
   const bool ci = vm.caseInsensitive();
   Object* filters = vm.newObject();
   package->put("filters", filters, 0, ci);
-
-  // BitmapFilter: what every filter class inherits; clone() copies any filter.
-  Object* baseProto = vm.newObject();
-  FunctionObject* base = vm.newNative([](Vm&, CallInfo&) -> Value { return Value(); }, baseProto);
-  filters->put("BitmapFilter", base, kDontEnum, ci);
+  Object* baseProto = installClass(vm, filters, kBaseClass).prototype;
   vm.pin(baseProto);
-
-  std::vector<Object*> prototypes;
-  for (size_t k = 0; k < classes().size(); ++k) {
-    Object* proto = vm.newObject(baseProto);
-    prototypes.push_back(proto);
-    vm.pin(proto);
+  std::vector<Object*>& prototypes = vm.builtinState<FilterPrototypes>().byClass;
+  prototypes.clear();
+  for (size_t k = 0; k < kFilterCount; ++k) {
+    prototypes.push_back(vm.newObject(baseProto));
+    vm.pin(prototypes.back());
   }
-  for (size_t k = 0; k < classes().size(); ++k) {
-    const ClassSpec& cls = classes()[k];
-    Object* proto = prototypes[k];
-    FunctionObject* ctor = vm.newNative(
-        [&cls, proto](Vm& vm, CallInfo& c) -> Value {
-          if (!c.isConstruct) return Value();
-          auto* f = vm.allocate<FilterObject>(cls);
-          const bool ci = vm.caseInsensitive();
-          f->put("__proto__", Value(proto), kDontEnum | kDontDelete, ci);
-          f->put("__constructor__", Value(c.callee), kDontEnum, ci);
-          for (size_t i = 0; i < cls.constructorArgs.size() && i < c.args.size(); ++i) {
-            const int field = fieldIndex(cls, cls.constructorArgs[i]);
-            if (field >= 0 && !c.args[i].isUndefined())
-              assign(vm, cls.fields[size_t(field)], f->slots[size_t(field)], c.args[i]);
-          }
-          return Value(f);
-        },
-        proto);
-    ctor->constructsOwnObject = true;
-    filters->put(cls.name, ctor, kDontEnum, ci);
-    for (size_t i = 0; i < cls.fields.size(); ++i) {
-      Property& p = proto->defineOwn(cls.fields[i].name, ci);
-      p.value = Value();
-      p.flags = 0;
-      p.getter = vm.newNative([&cls, i](Vm& vm, CallInfo& c) -> Value {
-        FilterObject* f = filterOf(c.thisValue);
-        return f && f->cls == &cls ? fieldValue(vm, cls.fields[i], f->slots[i]) : Value();
-      });
-      p.setter = vm.newNative([&cls, i](Vm& vm, CallInfo& c) -> Value {
-        FilterObject* f = filterOf(c.thisValue);
-        if (f && f->cls == &cls) assign(vm, cls.fields[i], f->slots[i], c.arg(0));
-        return Value();
-      });
-    }
-    vm.defineMethod(
-        proto, "clone",
-        [proto](Vm& vm, CallInfo& c) -> Value {
-          FilterObject* f = filterOf(c.thisValue);
-          return f ? Value(copyOf(vm, *f, proto)) : Value();
-        },
-        0);
-  }
-  vm.defineMethod(
-      baseProto, "clone", [](Vm&, CallInfo&) -> Value { return Value(); }, 0);
-
-  // MovieClip.filters: new filter objects each time it is read; setting it to an array
-  // of filters draws the clip with them (those a movie cannot store are left out).
-  if (!vm.clipProto || vm.version() < 8) return;
-  Property& p = vm.clipProto->defineOwn("filters", ci);
-  p.value = Value();
-  p.flags = kDontEnum;
-  p.getter = vm.newNative([prototypes](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* clip = vm.clipOf(c.thisValue);
-    if (!clip) return Value();
-    const ScriptClip::FilterList list = clip->filterList();
-    std::vector<Value> items;
-    for (const swf::FilterRecord& r : swf::readFilterList(list.bytes).filters)
-      if (FilterObject* f = decode(vm, r, prototypes, list.maps)) items.push_back(Value(f));
-    return Value(vm.newArray(std::move(items)));
-  });
-  p.setter = vm.newNative([](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* clip = vm.clipOf(c.thisValue);
-    if (!clip) return Value();
-    std::vector<swf::FilterRecord> stored;
-    std::vector<std::shared_ptr<render::Bitmap>> maps;
-    if (c.arg(0).isObject()) {
-      Object* list = c.arg(0).asObject();
-      const double n = finiteOr(vm.toNumber(vm.getMember(list, "length")), 0);
-      for (size_t i = 0; i < size_t(std::clamp(n, 0.0, 255.0)); ++i) {
-        FilterObject* f = filterOf(vm.getMember(list, std::to_string(i)));
-        if (auto r = f ? encode(vm, *f, maps) : std::nullopt) stored.push_back(std::move(*r));
-      }
-    }
-    clip->setFilterList(
-        stored.empty() ? ScriptClip::FilterList{}
-                       : ScriptClip::FilterList{swf::writeFilterList(stored), std::move(maps)});
-    return Value();
-  });
+  for (size_t k = 0; k < kFilterCount; ++k)
+    installClass(vm, filters, kFilterClasses[k], prototypes[k]);
+  if (!vm.clipProto) return;
+  installMembers(vm, vm.clipProto, kClipFilters);
   // Buttons take them too (text fields copy them when their class is made).
-  if (vm.buttonProto) vm.buttonProto->defineOwn("filters", ci) = p;
+  if (const Property* p = vm.clipProto->findOwn("filters", ci); p && vm.version() >= 8)
+    if (vm.buttonProto) vm.buttonProto->defineOwn("filters", ci) = *p;
 }
 
 }  // namespace orv::movie::avm1

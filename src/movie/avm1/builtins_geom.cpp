@@ -3,10 +3,12 @@
 // would, so strings and odd values travel through them the way ActionScript's operators
 // take them ("x" + 1 is "x1").
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -68,303 +70,353 @@ std::string describe(Vm& vm, const Value& obj,
 }
 
 // The classes' prototype members are enumerable, as those of classes written in
-// ActionScript are.
-void method(Vm& vm, Object* proto, std::string_view name, NativeFn fn) {
-  vm.defineMethod(proto, name, std::move(fn), 0);
-}
-
-// Puts a getter (and setter) on a prototype, as addProperty would.
-void accessor(Vm& vm, Object* proto, const char* name, NativeFn getter, NativeFn setter = nullptr) {
-  Property& p = proto->defineOwn(name, vm.caseInsensitive());
-  p.value = Value();
-  p.flags = 0;  // enumerable, like the methods
-  p.getter = vm.newNative(std::move(getter));
-  p.setter = setter ? vm.newNative(std::move(setter)) : nullptr;
-}
-
-FunctionObject* makeClass(Vm& vm, Object* package, const char* name, NativeFn ctor,
-                          Object** protoOut) {
-  Object* proto = vm.newObject();
-  FunctionObject* f = vm.newNative(std::move(ctor), proto);
-  package->put(name, f, kDontEnum, vm.caseInsensitive());
-  *protoOut = proto;
-  return f;
-}
+// ActionScript are (their rows have no flags).
 
 // ---------------------------------------------------------------- Point
 
-void installPoint(Vm& vm, Object* geom) {
-  Object* proto;
-  FunctionObject* ctor = makeClass(
-      vm, geom, "Point",
-      [](Vm& vm, CallInfo& c) -> Value {
-        const bool none = c.args.empty();
-        set(vm, c.thisValue, "x", none ? Value(0) : c.arg(0));
-        set(vm, c.thisValue, "y", none ? Value(0) : c.arg(1));
-        return Value();
-      },
-      &proto);
-  accessor(vm, proto, "length", [](Vm& vm, CallInfo& c) -> Value {
-    const double x = number(vm, c.thisValue, "x"), y = number(vm, c.thisValue, "y");
-    return Value(std::sqrt(x * x + y * y));
-  });
-  method(vm, proto, "add", [](Vm& vm, CallInfo& c) -> Value {
-    const Value& t = c.thisValue;
-    return make(vm, "Point",
-                {plus(vm, member(vm, t, "x"), member(vm, c.arg(0), "x")),
-                 plus(vm, member(vm, t, "y"), member(vm, c.arg(0), "y"))});
-  });
-  method(vm, proto, "subtract", [](Vm& vm, CallInfo& c) -> Value {
-    const Value& t = c.thisValue;
-    return make(vm, "Point",
-                {number(vm, t, "x") - number(vm, c.arg(0), "x"),
-                 number(vm, t, "y") - number(vm, c.arg(0), "y")});
-  });
-  method(vm, proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
-    return make(vm, "Point", {member(vm, c.thisValue, "x"), member(vm, c.thisValue, "y")});
-  });
-  method(vm, proto, "equals", [](Vm& vm, CallInfo& c) -> Value {
-    if (!isInstance(vm, c.arg(0), "Point")) return Value(false);
-    return Value(vm.looseEquals(member(vm, c.thisValue, "x"), member(vm, c.arg(0), "x")) &&
-                 vm.looseEquals(member(vm, c.thisValue, "y"), member(vm, c.arg(0), "y")));
-  });
-  method(vm, proto, "normalize", [](Vm& vm, CallInfo& c) -> Value {
-    const double length = vm.toNumber(member(vm, c.thisValue, "length"));
-    if (!(length > 0)) return Value();
-    const double factor = vm.toNumber(c.arg(0)) / length;
-    set(vm, c.thisValue, "x", number(vm, c.thisValue, "x") * factor);
-    set(vm, c.thisValue, "y", number(vm, c.thisValue, "y") * factor);
-    return Value();
-  });
-  method(vm, proto, "offset", [](Vm& vm, CallInfo& c) -> Value {
-    set(vm, c.thisValue, "x", plus(vm, member(vm, c.thisValue, "x"), c.arg(0)));
-    set(vm, c.thisValue, "y", plus(vm, member(vm, c.thisValue, "y"), c.arg(1)));
-    return Value();
-  });
-  method(vm, proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
-    return Value(describe(vm, c.thisValue, {{"x", "x"}, {"y", "y"}}));
-  });
-  // distance(a, b) is the length of a.subtract(b): undefined when `a` cannot subtract.
-  vm.defineMethod(ctor, "distance", [](Vm& vm, CallInfo& c) -> Value {
-    if (c.args.size() < 2 || !c.arg(0).isObject()) return Value();
-    std::vector<Value> args{c.arg(1)};
-    Value diff = vm.callMethod(c.arg(0), "subtract", args);
-    return diff.isObject() ? vm.getMember(diff.asObject(), "length") : Value();
-  });
-  // interpolate(a, b, f): b + (a - b) * f; f = 1 gives a, f = 0 gives b.
-  vm.defineMethod(ctor, "interpolate", [](Vm& vm, CallInfo& c) -> Value {
-    const double f = vm.toNumber(c.arg(2));
-    auto along = [&](const char* name) {
-      const Value b = member(vm, c.arg(1), name);
-      return plus(vm, b, Value((number(vm, c.arg(0), name) - vm.toNumber(b)) * f));
-    };
-    return make(vm, "Point", {along("x"), along("y")});
-  });
-  vm.defineMethod(ctor, "polar", [](Vm& vm, CallInfo& c) -> Value {
-    const double length = vm.toNumber(c.arg(0)), angle = vm.toNumber(c.arg(1));
-    return make(vm, "Point", {length * std::cos(angle), length * std::sin(angle)});
-  });
+Value constructPoint(Vm& vm, CallInfo& c) {
+  const bool none = c.args.empty();
+  set(vm, c.thisValue, "x", none ? Value(0) : c.arg(0));
+  set(vm, c.thisValue, "y", none ? Value(0) : c.arg(1));
+  return Value();
 }
+
+Value pointLength(Vm& vm, CallInfo& c) {
+  const double x = number(vm, c.thisValue, "x"), y = number(vm, c.thisValue, "y");
+  return Value(std::sqrt(x * x + y * y));
+}
+
+Value addPoint(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  return make(vm, "Point",
+              {plus(vm, member(vm, t, "x"), member(vm, c.arg(0), "x")),
+               plus(vm, member(vm, t, "y"), member(vm, c.arg(0), "y"))});
+}
+
+Value subtractPoint(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  return make(vm, "Point",
+              {number(vm, t, "x") - number(vm, c.arg(0), "x"),
+               number(vm, t, "y") - number(vm, c.arg(0), "y")});
+}
+
+Value clonePoint(Vm& vm, CallInfo& c) {
+  return make(vm, "Point", {member(vm, c.thisValue, "x"), member(vm, c.thisValue, "y")});
+}
+
+Value pointEquals(Vm& vm, CallInfo& c) {
+  if (!isInstance(vm, c.arg(0), "Point")) return Value(false);
+  return Value(vm.looseEquals(member(vm, c.thisValue, "x"), member(vm, c.arg(0), "x")) &&
+               vm.looseEquals(member(vm, c.thisValue, "y"), member(vm, c.arg(0), "y")));
+}
+
+Value normalize(Vm& vm, CallInfo& c) {
+  const double length = vm.toNumber(member(vm, c.thisValue, "length"));
+  if (!(length > 0)) return Value();
+  const double factor = vm.toNumber(c.arg(0)) / length;
+  set(vm, c.thisValue, "x", number(vm, c.thisValue, "x") * factor);
+  set(vm, c.thisValue, "y", number(vm, c.thisValue, "y") * factor);
+  return Value();
+}
+
+// offset(dx, dy), of Point and Rectangle alike.
+Value offset(Vm& vm, CallInfo& c) {
+  set(vm, c.thisValue, "x", plus(vm, member(vm, c.thisValue, "x"), c.arg(0)));
+  set(vm, c.thisValue, "y", plus(vm, member(vm, c.thisValue, "y"), c.arg(1)));
+  return Value();
+}
+
+Value pointText(Vm& vm, CallInfo& c) {
+  return Value(describe(vm, c.thisValue, {{"x", "x"}, {"y", "y"}}));
+}
+
+// distance(a, b) is the length of a.subtract(b): undefined when `a` cannot subtract.
+Value distance(Vm& vm, CallInfo& c) {
+  if (c.args.size() < 2 || !c.arg(0).isObject()) return Value();
+  std::vector<Value> args{c.arg(1)};
+  Value diff = vm.callMethod(c.arg(0), "subtract", args);
+  return diff.isObject() ? vm.getMember(diff.asObject(), "length") : Value();
+}
+
+// interpolate(a, b, f): b + (a - b) * f; f = 1 gives a, f = 0 gives b.
+Value interpolate(Vm& vm, CallInfo& c) {
+  const double f = vm.toNumber(c.arg(2));
+  auto along = [&](const char* name) {
+    const Value b = member(vm, c.arg(1), name);
+    return plus(vm, b, Value((number(vm, c.arg(0), name) - vm.toNumber(b)) * f));
+  };
+  return make(vm, "Point", {along("x"), along("y")});
+}
+
+Value polar(Vm& vm, CallInfo& c) {
+  const double length = vm.toNumber(c.arg(0)), angle = vm.toNumber(c.arg(1));
+  return make(vm, "Point", {length * std::cos(angle), length * std::sin(angle)});
+}
+
+constexpr NativeMember kPointPrototype[] = {
+    getter("length", pointLength, 0),     method("add", addPoint, 0),
+    method("subtract", subtractPoint, 0), method("clone", clonePoint, 0),
+    method("equals", pointEquals, 0),     method("normalize", normalize, 0),
+    method("offset", offset, 0),          method("toString", pointText, 0),
+};
+constexpr NativeMember kPointStatics[] = {
+    method("distance", distance),
+    method("interpolate", interpolate),
+    method("polar", polar),
+};
+constexpr NativeClass kPointClass{.name = "Point",
+                                  .constructor = constructPoint,
+                                  .prototype = kPointPrototype,
+                                  .statics = kPointStatics};
 
 // ---------------------------------------------------------------- Rectangle
 
-void installRectangle(Vm& vm, Object* geom) {
-  Object* proto;
-  makeClass(
-      vm, geom, "Rectangle",
-      [](Vm& vm, CallInfo& c) -> Value {
-        const bool none = c.args.empty();
-        const char* names[] = {"x", "y", "width", "height"};
-        for (size_t i = 0; i < 4; ++i) set(vm, c.thisValue, names[i], none ? Value(0) : c.arg(i));
-        return Value();
-      },
-      &proto);
-  using F = NativeFn;
-  auto get = [](const char* name) {
-    return [name](Vm& vm, const Value& t) { return member(vm, t, name); };
-  };
-  auto x = get("x"), y = get("y"), w = get("width"), h = get("height");
-  accessor(vm, proto, "left", F([x](Vm& vm, CallInfo& c) -> Value { return x(vm, c.thisValue); }),
-           F([x, w](Vm& vm, CallInfo& c) -> Value {
-             // Moving the left side keeps the right side where it is.
-             set(vm, c.thisValue, "width",
-                 plus(vm, w(vm, c.thisValue),
-                      Value(vm.toNumber(x(vm, c.thisValue)) - vm.toNumber(c.arg(0)))));
-             set(vm, c.thisValue, "x", c.arg(0));
-             return Value();
-           }));
-  accessor(vm, proto, "top", F([y](Vm& vm, CallInfo& c) -> Value { return y(vm, c.thisValue); }),
-           F([y, h](Vm& vm, CallInfo& c) -> Value {
-             set(vm, c.thisValue, "height",
-                 plus(vm, h(vm, c.thisValue),
-                      Value(vm.toNumber(y(vm, c.thisValue)) - vm.toNumber(c.arg(0)))));
-             set(vm, c.thisValue, "y", c.arg(0));
-             return Value();
-           }));
-  accessor(vm, proto, "right", F([x, w](Vm& vm, CallInfo& c) -> Value {
-             return plus(vm, x(vm, c.thisValue), w(vm, c.thisValue));
-           }),
-           F([x](Vm& vm, CallInfo& c) -> Value {
-             set(vm, c.thisValue, "width", vm.toNumber(c.arg(0)) - vm.toNumber(x(vm, c.thisValue)));
-             return Value();
-           }));
-  accessor(vm, proto, "bottom", F([y, h](Vm& vm, CallInfo& c) -> Value {
-             return plus(vm, y(vm, c.thisValue), h(vm, c.thisValue));
-           }),
-           F([y](Vm& vm, CallInfo& c) -> Value {
-             set(vm, c.thisValue, "height",
-                 vm.toNumber(c.arg(0)) - vm.toNumber(y(vm, c.thisValue)));
-             return Value();
-           }));
-  accessor(
-      vm, proto, "topLeft", F([x, y](Vm& vm, CallInfo& c) -> Value {
-        return make(vm, "Point", {x(vm, c.thisValue), y(vm, c.thisValue)});
-      }),
-      F([x, y, w, h](Vm& vm, CallInfo& c) -> Value {
-        const Value px = member(vm, c.arg(0), "x"), py = member(vm, c.arg(0), "y");
-        set(vm, c.thisValue, "width",
-            plus(vm, w(vm, c.thisValue), Value(vm.toNumber(x(vm, c.thisValue)) - vm.toNumber(px))));
-        set(vm, c.thisValue, "height",
-            plus(vm, h(vm, c.thisValue), Value(vm.toNumber(y(vm, c.thisValue)) - vm.toNumber(py))));
-        set(vm, c.thisValue, "x", px);
-        set(vm, c.thisValue, "y", py);
-        return Value();
-      }));
-  accessor(
-      vm, proto, "bottomRight", F([x, y, w, h](Vm& vm, CallInfo& c) -> Value {
-        return make(vm, "Point",
-                    {plus(vm, x(vm, c.thisValue), w(vm, c.thisValue)),
-                     plus(vm, y(vm, c.thisValue), h(vm, c.thisValue))});
-      }),
-      F([x, y](Vm& vm, CallInfo& c) -> Value {
-        set(vm, c.thisValue, "width", number(vm, c.arg(0), "x") - vm.toNumber(x(vm, c.thisValue)));
-        set(vm, c.thisValue, "height", number(vm, c.arg(0), "y") - vm.toNumber(y(vm, c.thisValue)));
-        return Value();
-      }));
-  accessor(vm, proto, "size", F([w, h](Vm& vm, CallInfo& c) -> Value {
-             return make(vm, "Point", {w(vm, c.thisValue), h(vm, c.thisValue)});
-           }),
-           F([](Vm& vm, CallInfo& c) -> Value {
-             set(vm, c.thisValue, "width", member(vm, c.arg(0), "x"));
-             set(vm, c.thisValue, "height", member(vm, c.arg(0), "y"));
-             return Value();
-           }));
-
-  method(vm, proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
-    return Value(
-        describe(vm, c.thisValue, {{"x", "x"}, {"y", "y"}, {"w", "width"}, {"h", "height"}}));
-  });
-  method(vm, proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
-    const Value& t = c.thisValue;
-    return make(
-        vm, "Rectangle",
-        {member(vm, t, "x"), member(vm, t, "y"), member(vm, t, "width"), member(vm, t, "height")});
-  });
-  method(vm, proto, "isEmpty", [](Vm& vm, CallInfo& c) -> Value {
-    const Value& t = c.thisValue;
-    return Value(atMost(vm, member(vm, t, "width"), Value(0)) ||
-                 atMost(vm, member(vm, t, "height"), Value(0)));
-  });
-  method(vm, proto, "setEmpty", [](Vm& vm, CallInfo& c) -> Value {
-    for (const char* n : {"x", "y", "width", "height"}) set(vm, c.thisValue, n, Value(0));
-    return Value();
-  });
-  // contains(px, py): the left and top edges are inside, the right and bottom ones not.
-  // Each comparison converts its operands again, as the script operators do.
-  auto contains = [](Vm& vm, const Value& t, const Value& px, const Value& py) -> Value {
-    if (px.isNullish() || py.isNullish()) return Value();
-    const Value x = member(vm, t, "x"), y = member(vm, t, "y");
-    // As the script !(px < x) && px < x + width && !(py < y) && py < y + height:
-    // a comparison with NaN is undefined, and && hands on the first falsy value.
-    auto notLess = [&](const Value& a, const Value& b) {
-      return Value(!vm.toBool(vm.lessThan(a, b)));
-    };
-    Value r = notLess(px, x);
-    if (!vm.toBool(r)) return r;
-    r = vm.lessThan(px, plus(vm, x, member(vm, t, "width")));
-    if (!vm.toBool(r)) return r;
-    r = notLess(py, y);
-    if (!vm.toBool(r)) return r;
-    return vm.lessThan(py, plus(vm, y, member(vm, t, "height")));
-  };
-  method(vm, proto, "contains", [contains](Vm& vm, CallInfo& c) -> Value {
-    return contains(vm, c.thisValue, c.arg(0), c.arg(1));
-  });
-  method(vm, proto, "containsPoint", [contains](Vm& vm, CallInfo& c) -> Value {
-    return contains(vm, c.thisValue, member(vm, c.arg(0), "x"), member(vm, c.arg(0), "y"));
-  });
-  method(vm, proto, "containsRectangle", [](Vm& vm, CallInfo& c) -> Value {
-    const Value& t = c.thisValue;
-    const Value& r = c.arg(0);
-    if (!r.isObject()) return Value();
-    const Value x = member(vm, t, "x"), y = member(vm, t, "y");
-    const Value rx = member(vm, r, "x"), ry = member(vm, r, "y");
-    if (rx.isNullish() || ry.isNullish()) return Value();
-    return Value(
-        atLeast(vm, rx, x) && atLeast(vm, ry, y) &&
-        atMost(vm, plus(vm, rx, member(vm, r, "width")), plus(vm, x, member(vm, t, "width"))) &&
-        atMost(vm, plus(vm, ry, member(vm, r, "height")), plus(vm, y, member(vm, t, "height"))));
-  });
-  method(vm, proto, "equals", [](Vm& vm, CallInfo& c) -> Value {
-    if (!isInstance(vm, c.arg(0), "Rectangle")) return Value(false);
-    for (const char* n : {"x", "y", "width", "height"})
-      if (!vm.looseEquals(member(vm, c.thisValue, n), member(vm, c.arg(0), n))) return Value(false);
-    return Value(true);
-  });
-  auto inflate = [](Vm& vm, const Value& t, double dx, double dy) {
-    set(vm, t, "x", number(vm, t, "x") - dx);
-    set(vm, t, "width", number(vm, t, "width") + 2 * dx);
-    set(vm, t, "y", number(vm, t, "y") - dy);
-    set(vm, t, "height", number(vm, t, "height") + 2 * dy);
-  };
-  method(vm, proto, "inflate", [inflate](Vm& vm, CallInfo& c) -> Value {
-    inflate(vm, c.thisValue, vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)));
-    return Value();
-  });
-  method(vm, proto, "inflatePoint", [inflate](Vm& vm, CallInfo& c) -> Value {
-    inflate(vm, c.thisValue, number(vm, c.arg(0), "x"), number(vm, c.arg(0), "y"));
-    return Value();
-  });
-  method(vm, proto, "offset", [](Vm& vm, CallInfo& c) -> Value {
-    set(vm, c.thisValue, "x", plus(vm, member(vm, c.thisValue, "x"), c.arg(0)));
-    set(vm, c.thisValue, "y", plus(vm, member(vm, c.thisValue, "y"), c.arg(1)));
-    return Value();
-  });
-  method(vm, proto, "offsetPoint", [](Vm& vm, CallInfo& c) -> Value {
-    set(vm, c.thisValue, "x", plus(vm, member(vm, c.thisValue, "x"), member(vm, c.arg(0), "x")));
-    set(vm, c.thisValue, "y", plus(vm, member(vm, c.thisValue, "y"), member(vm, c.arg(0), "y")));
-    return Value();
-  });
-  struct Box {
-    double x0, y0, x1, y1;
-  };
-  auto box = [](Vm& vm, const Value& r) {
-    const double x = number(vm, r, "x"), y = number(vm, r, "y");
-    return Box{x, y, x + number(vm, r, "width"), y + number(vm, r, "height")};
-  };
-  method(vm, proto, "intersects", [box](Vm& vm, CallInfo& c) -> Value {
-    const Box a = box(vm, c.thisValue), b = box(vm, c.arg(0));
-    return Value(std::max(a.x0, b.x0) < std::min(a.x1, b.x1) &&
-                 std::max(a.y0, b.y0) < std::min(a.y1, b.y1));
-  });
-  method(vm, proto, "intersection", [box](Vm& vm, CallInfo& c) -> Value {
-    const Box a = box(vm, c.thisValue), b = box(vm, c.arg(0));
-    const double x0 = std::max(a.x0, b.x0), y0 = std::max(a.y0, b.y0);
-    const double x1 = std::min(a.x1, b.x1), y1 = std::min(a.y1, b.y1);
-    if (!(x0 < x1 && y0 < y1)) return make(vm, "Rectangle", {});
-    return make(vm, "Rectangle", {x0, y0, x1 - x0, y1 - y0});
-  });
-  method(vm, proto, "union", [box](Vm& vm, CallInfo& c) -> Value {
-    auto empty = [&](const Value& r) {
-      return !(number(vm, r, "width") > 0 && number(vm, r, "height") > 0);
-    };
-    if (empty(c.thisValue)) return vm.callMethod(c.arg(0), "clone", {});
-    if (empty(c.arg(0))) return vm.callMethod(c.thisValue, "clone", {});
-    const Box a = box(vm, c.thisValue), b = box(vm, c.arg(0));
-    const double x0 = std::min(a.x0, b.x0), y0 = std::min(a.y0, b.y0);
-    return make(vm, "Rectangle", {x0, y0, std::max(a.x1, b.x1) - x0, std::max(a.y1, b.y1) - y0});
-  });
+Value constructRectangle(Vm& vm, CallInfo& c) {
+  const bool none = c.args.empty();
+  const char* names[] = {"x", "y", "width", "height"};
+  for (size_t i = 0; i < 4; ++i) set(vm, c.thisValue, names[i], none ? Value(0) : c.arg(i));
+  return Value();
 }
+
+// The sides and corners, read from and written to x, y, width and height.
+Value left(Vm& vm, CallInfo& c) { return member(vm, c.thisValue, "x"); }
+
+// Moving the left side keeps the right side where it is.
+Value setLeft(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  set(vm, t, "width",
+      plus(vm, member(vm, t, "width"),
+           Value(vm.toNumber(member(vm, t, "x")) - vm.toNumber(c.arg(0)))));
+  set(vm, t, "x", c.arg(0));
+  return Value();
+}
+
+Value top(Vm& vm, CallInfo& c) { return member(vm, c.thisValue, "y"); }
+
+Value setTop(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  set(vm, t, "height",
+      plus(vm, member(vm, t, "height"),
+           Value(vm.toNumber(member(vm, t, "y")) - vm.toNumber(c.arg(0)))));
+  set(vm, t, "y", c.arg(0));
+  return Value();
+}
+
+Value right(Vm& vm, CallInfo& c) {
+  return plus(vm, member(vm, c.thisValue, "x"), member(vm, c.thisValue, "width"));
+}
+
+Value setRight(Vm& vm, CallInfo& c) {
+  set(vm, c.thisValue, "width", vm.toNumber(c.arg(0)) - vm.toNumber(member(vm, c.thisValue, "x")));
+  return Value();
+}
+
+Value bottom(Vm& vm, CallInfo& c) {
+  return plus(vm, member(vm, c.thisValue, "y"), member(vm, c.thisValue, "height"));
+}
+
+Value setBottom(Vm& vm, CallInfo& c) {
+  set(vm, c.thisValue, "height", vm.toNumber(c.arg(0)) - vm.toNumber(member(vm, c.thisValue, "y")));
+  return Value();
+}
+
+Value topLeft(Vm& vm, CallInfo& c) {
+  return make(vm, "Point", {member(vm, c.thisValue, "x"), member(vm, c.thisValue, "y")});
+}
+
+Value setTopLeft(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  const Value px = member(vm, c.arg(0), "x"), py = member(vm, c.arg(0), "y");
+  set(vm, t, "width",
+      plus(vm, member(vm, t, "width"), Value(vm.toNumber(member(vm, t, "x")) - vm.toNumber(px))));
+  set(vm, t, "height",
+      plus(vm, member(vm, t, "height"), Value(vm.toNumber(member(vm, t, "y")) - vm.toNumber(py))));
+  set(vm, t, "x", px);
+  set(vm, t, "y", py);
+  return Value();
+}
+
+Value bottomRight(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  return make(vm, "Point",
+              {plus(vm, member(vm, t, "x"), member(vm, t, "width")),
+               plus(vm, member(vm, t, "y"), member(vm, t, "height"))});
+}
+
+Value setBottomRight(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  set(vm, t, "width", number(vm, c.arg(0), "x") - vm.toNumber(member(vm, t, "x")));
+  set(vm, t, "height", number(vm, c.arg(0), "y") - vm.toNumber(member(vm, t, "y")));
+  return Value();
+}
+
+Value size(Vm& vm, CallInfo& c) {
+  return make(vm, "Point", {member(vm, c.thisValue, "width"), member(vm, c.thisValue, "height")});
+}
+
+Value setSize(Vm& vm, CallInfo& c) {
+  set(vm, c.thisValue, "width", member(vm, c.arg(0), "x"));
+  set(vm, c.thisValue, "height", member(vm, c.arg(0), "y"));
+  return Value();
+}
+
+Value rectangleText(Vm& vm, CallInfo& c) {
+  return Value(
+      describe(vm, c.thisValue, {{"x", "x"}, {"y", "y"}, {"w", "width"}, {"h", "height"}}));
+}
+
+Value cloneRectangle(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  return make(
+      vm, "Rectangle",
+      {member(vm, t, "x"), member(vm, t, "y"), member(vm, t, "width"), member(vm, t, "height")});
+}
+
+Value isEmpty(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  return Value(atMost(vm, member(vm, t, "width"), Value(0)) ||
+               atMost(vm, member(vm, t, "height"), Value(0)));
+}
+
+Value setEmpty(Vm& vm, CallInfo& c) {
+  for (const char* n : {"x", "y", "width", "height"}) set(vm, c.thisValue, n, Value(0));
+  return Value();
+}
+
+// contains(px, py): the left and top edges are inside, the right and bottom ones not.
+// Each comparison converts its operands again, as the script operators do.
+Value containsAt(Vm& vm, const Value& t, const Value& px, const Value& py) {
+  if (px.isNullish() || py.isNullish()) return Value();
+  const Value x = member(vm, t, "x"), y = member(vm, t, "y");
+  // As the script !(px < x) && px < x + width && !(py < y) && py < y + height: a
+  // comparison with NaN is undefined, and && hands on the first falsy value.
+  auto notLess = [&](const Value& a, const Value& b) {
+    return Value(!vm.toBool(vm.lessThan(a, b)));
+  };
+  Value r = notLess(px, x);
+  if (!vm.toBool(r)) return r;
+  r = vm.lessThan(px, plus(vm, x, member(vm, t, "width")));
+  if (!vm.toBool(r)) return r;
+  r = notLess(py, y);
+  if (!vm.toBool(r)) return r;
+  return vm.lessThan(py, plus(vm, y, member(vm, t, "height")));
+}
+
+Value contains(Vm& vm, CallInfo& c) { return containsAt(vm, c.thisValue, c.arg(0), c.arg(1)); }
+
+Value containsPoint(Vm& vm, CallInfo& c) {
+  return containsAt(vm, c.thisValue, member(vm, c.arg(0), "x"), member(vm, c.arg(0), "y"));
+}
+
+Value containsRectangle(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  const Value& r = c.arg(0);
+  if (!r.isObject()) return Value();
+  const Value x = member(vm, t, "x"), y = member(vm, t, "y");
+  const Value rx = member(vm, r, "x"), ry = member(vm, r, "y");
+  if (rx.isNullish() || ry.isNullish()) return Value();
+  return Value(
+      atLeast(vm, rx, x) && atLeast(vm, ry, y) &&
+      atMost(vm, plus(vm, rx, member(vm, r, "width")), plus(vm, x, member(vm, t, "width"))) &&
+      atMost(vm, plus(vm, ry, member(vm, r, "height")), plus(vm, y, member(vm, t, "height"))));
+}
+
+Value rectangleEquals(Vm& vm, CallInfo& c) {
+  if (!isInstance(vm, c.arg(0), "Rectangle")) return Value(false);
+  for (const char* n : {"x", "y", "width", "height"})
+    if (!vm.looseEquals(member(vm, c.thisValue, n), member(vm, c.arg(0), n))) return Value(false);
+  return Value(true);
+}
+
+void inflateBy(Vm& vm, const Value& t, double dx, double dy) {
+  set(vm, t, "x", number(vm, t, "x") - dx);
+  set(vm, t, "width", number(vm, t, "width") + 2 * dx);
+  set(vm, t, "y", number(vm, t, "y") - dy);
+  set(vm, t, "height", number(vm, t, "height") + 2 * dy);
+}
+
+Value inflate(Vm& vm, CallInfo& c) {
+  inflateBy(vm, c.thisValue, vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)));
+  return Value();
+}
+
+Value inflatePoint(Vm& vm, CallInfo& c) {
+  inflateBy(vm, c.thisValue, number(vm, c.arg(0), "x"), number(vm, c.arg(0), "y"));
+  return Value();
+}
+
+Value offsetPoint(Vm& vm, CallInfo& c) {
+  set(vm, c.thisValue, "x", plus(vm, member(vm, c.thisValue, "x"), member(vm, c.arg(0), "x")));
+  set(vm, c.thisValue, "y", plus(vm, member(vm, c.thisValue, "y"), member(vm, c.arg(0), "y")));
+  return Value();
+}
+
+struct Box {
+  double x0, y0, x1, y1;
+};
+Box boxOf(Vm& vm, const Value& r) {
+  const double x = number(vm, r, "x"), y = number(vm, r, "y");
+  return Box{x, y, x + number(vm, r, "width"), y + number(vm, r, "height")};
+}
+
+Value intersects(Vm& vm, CallInfo& c) {
+  const Box a = boxOf(vm, c.thisValue), b = boxOf(vm, c.arg(0));
+  return Value(std::max(a.x0, b.x0) < std::min(a.x1, b.x1) &&
+               std::max(a.y0, b.y0) < std::min(a.y1, b.y1));
+}
+
+Value intersection(Vm& vm, CallInfo& c) {
+  const Box a = boxOf(vm, c.thisValue), b = boxOf(vm, c.arg(0));
+  const double x0 = std::max(a.x0, b.x0), y0 = std::max(a.y0, b.y0);
+  const double x1 = std::min(a.x1, b.x1), y1 = std::min(a.y1, b.y1);
+  if (!(x0 < x1 && y0 < y1)) return make(vm, "Rectangle", {});
+  return make(vm, "Rectangle", {x0, y0, x1 - x0, y1 - y0});
+}
+
+Value unionOf(Vm& vm, CallInfo& c) {
+  auto empty = [&](const Value& r) {
+    return !(number(vm, r, "width") > 0 && number(vm, r, "height") > 0);
+  };
+  if (empty(c.thisValue)) return vm.callMethod(c.arg(0), "clone", {});
+  if (empty(c.arg(0))) return vm.callMethod(c.thisValue, "clone", {});
+  const Box a = boxOf(vm, c.thisValue), b = boxOf(vm, c.arg(0));
+  const double x0 = std::min(a.x0, b.x0), y0 = std::min(a.y0, b.y0);
+  return make(vm, "Rectangle", {x0, y0, std::max(a.x1, b.x1) - x0, std::max(a.y1, b.y1) - y0});
+}
+
+constexpr NativeMember kRectanglePrototype[] = {
+    getter("left", left, 0),
+    setter("left", setLeft, 0),
+    getter("top", top, 0),
+    setter("top", setTop, 0),
+    getter("right", right, 0),
+    setter("right", setRight, 0),
+    getter("bottom", bottom, 0),
+    setter("bottom", setBottom, 0),
+    getter("topLeft", topLeft, 0),
+    setter("topLeft", setTopLeft, 0),
+    getter("bottomRight", bottomRight, 0),
+    setter("bottomRight", setBottomRight, 0),
+    getter("size", size, 0),
+    setter("size", setSize, 0),
+    method("toString", rectangleText, 0),
+    method("clone", cloneRectangle, 0),
+    method("isEmpty", isEmpty, 0),
+    method("setEmpty", setEmpty, 0),
+    method("contains", contains, 0),
+    method("containsPoint", containsPoint, 0),
+    method("containsRectangle", containsRectangle, 0),
+    method("equals", rectangleEquals, 0),
+    method("inflate", inflate, 0),
+    method("inflatePoint", inflatePoint, 0),
+    method("offset", offset, 0),
+    method("offsetPoint", offsetPoint, 0),
+    method("intersects", intersects, 0),
+    method("intersection", intersection, 0),
+    method("union", unionOf, 0),
+};
+constexpr NativeClass kRectangleClass{
+    .name = "Rectangle", .constructor = constructRectangle, .prototype = kRectanglePrototype};
 
 // ---------------------------------------------------------------- Matrix
 
@@ -404,99 +456,119 @@ double orZero(Vm& vm, const Value& v) { return v.isUndefined() ? 0 : vm.toNumber
 // translate work on any object (createBox sets only the position of other objects).
 bool isMatrix(Vm& vm, const Value& v) { return isInstance(vm, v, "Matrix"); }
 
-void installMatrix(Vm& vm, Object* geom) {
-  Object* proto;
-  makeClass(
-      vm, geom, "Matrix",
-      [](Vm& vm, CallInfo& c) -> Value {
-        if (c.args.empty()) {
-          writeMatrix(vm, c.thisValue, {});
-          return Value();
-        }
-        const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
-        for (size_t i = 0; i < 6; ++i) set(vm, c.thisValue, names[i], c.arg(i));
-        return Value();
-      },
-      &proto);
-  method(vm, proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
-    return Value(
-        describe(vm, c.thisValue,
-                 {{"a", "a"}, {"b", "b"}, {"c", "c"}, {"d", "d"}, {"tx", "tx"}, {"ty", "ty"}}));
-  });
-  method(vm, proto, "clone", [](Vm& vm, CallInfo& c) -> Value {
-    const Value& t = c.thisValue;
-    return make(vm, "Matrix",
-                {member(vm, t, "a"), member(vm, t, "b"), member(vm, t, "c"), member(vm, t, "d"),
-                 member(vm, t, "tx"), member(vm, t, "ty")});
-  });
-  method(vm, proto, "identity", [](Vm& vm, CallInfo& c) -> Value {
+Value constructMatrix(Vm& vm, CallInfo& c) {
+  if (c.args.empty()) {
     writeMatrix(vm, c.thisValue, {});
     return Value();
-  });
-  method(vm, proto, "concat", [](Vm& vm, CallInfo& c) -> Value {
-    if (!c.arg(0).isObject()) return Value();
-    writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), readMatrix(vm, c.arg(0))));
-    return Value();
-  });
-  method(vm, proto, "translate", [](Vm& vm, CallInfo& c) -> Value {
-    set(vm, c.thisValue, "tx", plus(vm, member(vm, c.thisValue, "tx"), c.arg(0)));
-    set(vm, c.thisValue, "ty", plus(vm, member(vm, c.thisValue, "ty"), c.arg(1)));
-    return Value();
-  });
-  method(vm, proto, "scale", [](Vm& vm, CallInfo& c) -> Value {
-    if (!isMatrix(vm, c.thisValue)) return Value();
-    const double sx = vm.toNumber(c.arg(0)), sy = vm.toNumber(c.arg(1));
-    writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), {sx, 0, 0, sy, 0, 0}));
-    return Value();
-  });
-  method(vm, proto, "rotate", [](Vm& vm, CallInfo& c) -> Value {
-    if (!isMatrix(vm, c.thisValue)) return Value();
-    const double r = vm.toNumber(c.arg(0));
-    writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), box(1, 1, r, 0, 0)));
-    return Value();
-  });
-  method(vm, proto, "createBox", [](Vm& vm, CallInfo& c) -> Value {
-    if (isMatrix(vm, c.thisValue))
-      writeMatrix(vm, c.thisValue,
-                  box(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)), orZero(vm, c.arg(2)), 0, 0));
-    // The position is kept as given (0 when absent).
-    set(vm, c.thisValue, "tx", c.arg(3).isUndefined() ? Value(0) : c.arg(3));
-    set(vm, c.thisValue, "ty", c.arg(4).isUndefined() ? Value(0) : c.arg(4));
-    return Value();
-  });
-  // The gradient square (1638.4 pixels wide) fitted to a box.
-  method(vm, proto, "createGradientBox", [](Vm& vm, CallInfo& c) -> Value {
-    if (!isMatrix(vm, c.thisValue)) return Value();
-    const double w = vm.toNumber(c.arg(0)), h = vm.toNumber(c.arg(1));
-    writeMatrix(vm, c.thisValue, box(w / 1638.4, h / 1638.4, orZero(vm, c.arg(2)), 0, 0));
-    set(vm, c.thisValue, "tx", plus(vm, c.arg(3), Value(w / 2)));
-    set(vm, c.thisValue, "ty", plus(vm, c.arg(4), Value(h / 2)));
-    return Value();
-  });
-  method(vm, proto, "invert", [](Vm& vm, CallInfo& c) -> Value {
-    const Affine m = readMatrix(vm, c.thisValue);
-    const double det = m.a * m.d - m.b * m.c;
-    if (det == 0) {
-      writeMatrix(vm, c.thisValue, {});
-      return Value();
-    }
-    Affine r{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
-    r.tx = -(r.a * m.tx + r.c * m.ty);
-    r.ty = -(r.b * m.tx + r.d * m.ty);
-    writeMatrix(vm, c.thisValue, r);
-    return Value();
-  });
-  auto mapPoint = [](bool withTranslation) {
-    return [withTranslation](Vm& vm, CallInfo& c) -> Value {
-      const Affine m = readMatrix(vm, c.thisValue);
-      const double x = number(vm, c.arg(0), "x"), y = number(vm, c.arg(0), "y");
-      const double tx = withTranslation ? m.tx : 0, ty = withTranslation ? m.ty : 0;
-      return make(vm, "Point", {m.a * x + m.c * y + tx, m.b * x + m.d * y + ty});
-    };
-  };
-  method(vm, proto, "transformPoint", mapPoint(true));
-  method(vm, proto, "deltaTransformPoint", mapPoint(false));
+  }
+  const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+  for (size_t i = 0; i < 6; ++i) set(vm, c.thisValue, names[i], c.arg(i));
+  return Value();
 }
+
+Value matrixText(Vm& vm, CallInfo& c) {
+  return Value(
+      describe(vm, c.thisValue,
+               {{"a", "a"}, {"b", "b"}, {"c", "c"}, {"d", "d"}, {"tx", "tx"}, {"ty", "ty"}}));
+}
+
+Value cloneMatrix(Vm& vm, CallInfo& c) {
+  const Value& t = c.thisValue;
+  return make(vm, "Matrix",
+              {member(vm, t, "a"), member(vm, t, "b"), member(vm, t, "c"), member(vm, t, "d"),
+               member(vm, t, "tx"), member(vm, t, "ty")});
+}
+
+Value identity(Vm& vm, CallInfo& c) {
+  writeMatrix(vm, c.thisValue, {});
+  return Value();
+}
+
+Value concatMatrix(Vm& vm, CallInfo& c) {
+  if (!c.arg(0).isObject()) return Value();
+  writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), readMatrix(vm, c.arg(0))));
+  return Value();
+}
+
+Value translate(Vm& vm, CallInfo& c) {
+  set(vm, c.thisValue, "tx", plus(vm, member(vm, c.thisValue, "tx"), c.arg(0)));
+  set(vm, c.thisValue, "ty", plus(vm, member(vm, c.thisValue, "ty"), c.arg(1)));
+  return Value();
+}
+
+Value scale(Vm& vm, CallInfo& c) {
+  if (!isMatrix(vm, c.thisValue)) return Value();
+  const double sx = vm.toNumber(c.arg(0)), sy = vm.toNumber(c.arg(1));
+  writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), {sx, 0, 0, sy, 0, 0}));
+  return Value();
+}
+
+Value rotate(Vm& vm, CallInfo& c) {
+  if (!isMatrix(vm, c.thisValue)) return Value();
+  const double r = vm.toNumber(c.arg(0));
+  writeMatrix(vm, c.thisValue, concat(readMatrix(vm, c.thisValue), box(1, 1, r, 0, 0)));
+  return Value();
+}
+
+Value createBox(Vm& vm, CallInfo& c) {
+  if (isMatrix(vm, c.thisValue))
+    writeMatrix(vm, c.thisValue,
+                box(vm.toNumber(c.arg(0)), vm.toNumber(c.arg(1)), orZero(vm, c.arg(2)), 0, 0));
+  // The position is kept as given (0 when absent).
+  set(vm, c.thisValue, "tx", c.arg(3).isUndefined() ? Value(0) : c.arg(3));
+  set(vm, c.thisValue, "ty", c.arg(4).isUndefined() ? Value(0) : c.arg(4));
+  return Value();
+}
+
+// The gradient square (1638.4 pixels wide) fitted to a box.
+Value createGradientBox(Vm& vm, CallInfo& c) {
+  if (!isMatrix(vm, c.thisValue)) return Value();
+  const double w = vm.toNumber(c.arg(0)), h = vm.toNumber(c.arg(1));
+  writeMatrix(vm, c.thisValue, box(w / 1638.4, h / 1638.4, orZero(vm, c.arg(2)), 0, 0));
+  set(vm, c.thisValue, "tx", plus(vm, c.arg(3), Value(w / 2)));
+  set(vm, c.thisValue, "ty", plus(vm, c.arg(4), Value(h / 2)));
+  return Value();
+}
+
+Value invert(Vm& vm, CallInfo& c) {
+  const Affine m = readMatrix(vm, c.thisValue);
+  const double det = m.a * m.d - m.b * m.c;
+  if (det == 0) {
+    writeMatrix(vm, c.thisValue, {});
+    return Value();
+  }
+  Affine r{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
+  r.tx = -(r.a * m.tx + r.c * m.ty);
+  r.ty = -(r.b * m.tx + r.d * m.ty);
+  writeMatrix(vm, c.thisValue, r);
+  return Value();
+}
+
+// transformPoint (variant 1, with the translation) and deltaTransformPoint.
+Value mapPoint(Vm& vm, CallInfo& c) {
+  const bool withTranslation = c.variant == 1;
+  const Affine m = readMatrix(vm, c.thisValue);
+  const double x = number(vm, c.arg(0), "x"), y = number(vm, c.arg(0), "y");
+  const double tx = withTranslation ? m.tx : 0, ty = withTranslation ? m.ty : 0;
+  return make(vm, "Point", {m.a * x + m.c * y + tx, m.b * x + m.d * y + ty});
+}
+
+constexpr NativeMember kMatrixPrototype[] = {
+    method("toString", matrixText, 0),
+    method("clone", cloneMatrix, 0),
+    method("identity", identity, 0),
+    method("concat", concatMatrix, 0),
+    method("translate", translate, 0),
+    method("scale", scale, 0),
+    method("rotate", rotate, 0),
+    method("createBox", createBox, 0),
+    method("createGradientBox", createGradientBox, 0),
+    method("invert", invert, 0),
+    method("transformPoint", mapPoint, 0, 1),
+    method("deltaTransformPoint", mapPoint, 0, 0),
+};
+constexpr NativeClass kMatrixClass{
+    .name = "Matrix", .constructor = constructMatrix, .prototype = kMatrixPrototype};
 
 // ---------------------------------------------------------------- ColorTransform
 
@@ -515,81 +587,93 @@ ColorTransformObject* colorOf(const Value& v) {
   return v.isObject() ? dynamic_cast<ColorTransformObject*>(v.asObject()) : nullptr;
 }
 
-void installColorTransform(Vm& vm, Object* geom) {
-  Object* proto;
-  FunctionObject* ctor = makeClass(
-      vm, geom, "ColorTransform",
-      [](Vm& vm, CallInfo& c) -> Value {
-        auto* self = colorOf(c.thisValue);
-        if (!self && c.isConstruct) {
-          const bool ci = vm.caseInsensitive();
-          self = vm.allocate<ColorTransformObject>();
-          Value proto = vm.getMember(c.callee, "prototype");
-          self->put("__proto__", proto.isObject() ? proto : Value(vm.objectProto),
-                    kDontEnum | kDontDelete, ci);
-          self->put(vm.version() >= 6 ? "__constructor__" : "constructor", c.callee, kDontEnum, ci);
-        }
-        if (!self) return Value();
-        // All eight values, or the identity transform.
-        if (c.args.size() >= 8)
-          for (size_t i = 0; i < 8; ++i) self->values[i] = vm.toNumber(c.arg(i));
-        return Value(self);
-      },
-      &proto);
-  ctor->constructsOwnObject = true;
-  for (size_t i = 0; i < 8; ++i)
-    accessor(
-        vm, proto, kColorFields[i],
-        [i](Vm&, CallInfo& c) -> Value {
-          auto* self = colorOf(c.thisValue);
-          return self ? Value(self->values[i]) : Value();
-        },
-        [i](Vm& vm, CallInfo& c) -> Value {
-          if (auto* self = colorOf(c.thisValue)) self->values[i] = vm.toNumber(c.arg(0));
-          return Value();
-        });
-  // rgb: the offsets as one colour; setting it also zeroes the multipliers.
-  accessor(
-      vm, proto, "rgb",
-      [](Vm&, CallInfo& c) -> Value {
-        auto* self = colorOf(c.thisValue);
-        if (!self) return Value();
-        auto part = [&](int i) { return toInt32(self->values[i]); };
-        return Value(static_cast<double>((part(4) << 16) | (part(5) << 8) | part(6)));
-      },
-      [](Vm& vm, CallInfo& c) -> Value {
-        auto* self = colorOf(c.thisValue);
-        if (!self) return Value();
-        const uint32_t rgb = static_cast<uint32_t>(vm.toInt(c.arg(0)));
-        self->values[0] = self->values[1] = self->values[2] = 0;
-        self->values[4] = (rgb >> 16) & 0xFF;
-        self->values[5] = (rgb >> 8) & 0xFF;
-        self->values[6] = rgb & 0xFF;
-        return Value();
-      });
-  method(vm, proto, "toString", [](Vm& vm, CallInfo& c) -> Value {
-    std::string s = "(";
-    for (size_t i = 0; i < 8; ++i) {
-      if (i) s += ", ";
-      s += std::string(kColorFields[i]) + "=" +
-           vm.toString(member(vm, c.thisValue, kColorFields[i]));
-    }
-    return Value(s + ")");
-  });
-  // concat(second): `second` applies first, then this one.
-  method(vm, proto, "concat", [](Vm&, CallInfo& c) -> Value {
-    auto* self = colorOf(c.thisValue);
-    auto* other = colorOf(c.arg(0));
-    if (!self || !other) return Value();
-    double* v = self->values;
-    const double* o = other->values;
-    for (int i = 0; i < 4; ++i) {
-      v[4 + i] = v[i] * o[4 + i] + v[4 + i];
-      v[i] *= o[i];
-    }
-    return Value();
-  });
+Value constructColorTransform(Vm& vm, CallInfo& c) {
+  auto* self = colorOf(c.thisValue);
+  if (!self && c.isConstruct) {
+    const bool ci = vm.caseInsensitive();
+    self = vm.allocate<ColorTransformObject>();
+    Value proto = vm.getMember(c.callee, "prototype");
+    self->put("__proto__", proto.isObject() ? proto : Value(vm.objectProto),
+              kDontEnum | kDontDelete, ci);
+    self->put(vm.version() >= 6 ? "__constructor__" : "constructor", c.callee, kDontEnum, ci);
+  }
+  if (!self) return Value();
+  // All eight values, or the identity transform.
+  if (c.args.size() >= 8)
+    for (size_t i = 0; i < 8; ++i) self->values[i] = vm.toNumber(c.arg(i));
+  return Value(self);
 }
+
+// The eight values, by variant: their index in kColorFields.
+Value colorValueOf(Vm&, CallInfo& c) {
+  auto* self = colorOf(c.thisValue);
+  return self ? Value(self->values[c.variant]) : Value();
+}
+
+Value setColorValue(Vm& vm, CallInfo& c) {
+  if (auto* self = colorOf(c.thisValue)) self->values[c.variant] = vm.toNumber(c.arg(0));
+  return Value();
+}
+
+// rgb: the offsets as one colour; setting it also zeroes the multipliers.
+Value rgb(Vm&, CallInfo& c) {
+  auto* self = colorOf(c.thisValue);
+  if (!self) return Value();
+  auto part = [&](int i) { return toInt32(self->values[i]); };
+  return Value(static_cast<double>((part(4) << 16) | (part(5) << 8) | part(6)));
+}
+
+Value setRgb(Vm& vm, CallInfo& c) {
+  auto* self = colorOf(c.thisValue);
+  if (!self) return Value();
+  const uint32_t rgb = static_cast<uint32_t>(vm.toInt(c.arg(0)));
+  self->values[0] = self->values[1] = self->values[2] = 0;
+  self->values[4] = (rgb >> 16) & 0xFF;
+  self->values[5] = (rgb >> 8) & 0xFF;
+  self->values[6] = rgb & 0xFF;
+  return Value();
+}
+
+Value colorText(Vm& vm, CallInfo& c) {
+  std::string s = "(";
+  for (size_t i = 0; i < 8; ++i) {
+    if (i) s += ", ";
+    s += std::string(kColorFields[i]) + "=" + vm.toString(member(vm, c.thisValue, kColorFields[i]));
+  }
+  return Value(s + ")");
+}
+
+// concat(second): `second` applies first, then this one.
+Value concatColor(Vm&, CallInfo& c) {
+  auto* self = colorOf(c.thisValue);
+  auto* other = colorOf(c.arg(0));
+  if (!self || !other) return Value();
+  double* v = self->values;
+  const double* o = other->values;
+  for (int i = 0; i < 4; ++i) {
+    v[4 + i] = v[i] * o[4 + i] + v[4 + i];
+    v[i] *= o[i];
+  }
+  return Value();
+}
+
+constexpr auto kColorTransformPrototype = [] {
+  std::array<NativeMember, 2 * std::size(kColorFields) + 4> rows{};
+  for (size_t i = 0; i < std::size(kColorFields); ++i) {
+    rows[2 * i] = getter(kColorFields[i], colorValueOf, 0, static_cast<int>(i));
+    rows[2 * i + 1] = setter(kColorFields[i], setColorValue, 0, static_cast<int>(i));
+  }
+  const size_t n = 2 * std::size(kColorFields);
+  rows[n] = getter("rgb", rgb, 0);
+  rows[n + 1] = setter("rgb", setRgb, 0);
+  rows[n + 2] = method("toString", colorText, 0);
+  rows[n + 3] = method("concat", concatColor, 0);
+  return rows;
+}();
+constexpr NativeClass kColorTransformClass{.name = "ColorTransform",
+                                           .constructor = constructColorTransform,
+                                           .prototype = kColorTransformPrototype,
+                                           .constructsOwnObject = true};
 
 // ---------------------------------------------------------------- Transform
 
@@ -645,120 +729,135 @@ void setClipColor(ScriptClip* clip, const Value& color) {
                            v[4], v[5], v[6], v[7]});
 }
 
-void installTransform(Vm& vm, Object* geom) {
-  Object* proto;
-  FunctionObject* ctor = makeClass(
-      vm, geom, "Transform",
-      [](Vm& vm, CallInfo& c) -> Value {
-        if (!c.isConstruct) return Value();
-        const bool ci = vm.caseInsensitive();
-        auto* self = vm.allocate<TransformObject>();
-        Value proto = vm.getMember(c.callee, "prototype");
-        self->put("__proto__", proto.isObject() ? proto : Value(vm.objectProto),
-                  kDontEnum | kDontDelete, ci);
-        self->put("__constructor__", c.callee, kDontEnum, ci);
-        if (vm.clipOf(c.arg(0))) self->target = c.arg(0).asObject();
-        return Value(self);
-      },
-      &proto);
-  ctor->constructsOwnObject = true;
-  accessor(
-      vm, proto, "matrix",
-      [](Vm& vm, CallInfo& c) -> Value {
-        ScriptClip* clip = clipOfTransform(c.thisValue);
-        return clip ? matrixValue(vm, clip->toParent()) : Value();
-      },
-      [](Vm& vm, CallInfo& c) -> Value {
-        setClipMatrix(vm, clipOfTransform(c.thisValue), c.arg(0));
-        return Value();
-      });
-  accessor(vm, proto, "concatenatedMatrix", [](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* clip = clipOfTransform(c.thisValue);
-    return clip ? matrixValue(vm, concatenated(clip)) : Value();
-  });
-  accessor(
-      vm, proto, "colorTransform",
-      [](Vm& vm, CallInfo& c) -> Value {
-        ScriptClip* clip = clipOfTransform(c.thisValue);
-        return clip ? colorValue(vm, clip->colorTransform()) : Value();
-      },
-      [](Vm&, CallInfo& c) -> Value {
-        setClipColor(clipOfTransform(c.thisValue), c.arg(0));
-        return Value();
-      });
-  accessor(vm, proto, "concatenatedColorTransform", [](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* clip = clipOfTransform(c.thisValue);
-    if (!clip) return Value();
-    // Composed with the multipliers in percent, as Color gives them.
-    double ra = 100, ga = 100, ba = 100, aa = 100;
-    base::ColorTransform r;
-    for (ScriptClip* p = clip; p; p = p->parent()) {
-      const base::ColorTransform o = p->colorTransform();
-      const double ora = o.rMul * 100, oga = o.gMul * 100, oba = o.bMul * 100, oaa = o.aMul * 100;
-      // The parent's transform applies after the child's.
-      ra = ra * ora / 100;
-      r.rAdd = ora / 100 * r.rAdd + o.rAdd;
-      ga = ga * oga / 100;
-      r.gAdd = oga / 100 * r.gAdd + o.gAdd;
-      ba = ba * oba / 100;
-      r.bAdd = oba / 100 * r.bAdd + o.bAdd;
-      aa = aa * oaa / 100;
-      r.aAdd = oaa / 100 * r.aAdd + o.aAdd;
-    }
-    r.rMul = ra / 100;
-    r.gMul = ga / 100;
-    r.bMul = ba / 100;
-    r.aMul = aa / 100;
-    return colorValue(vm, r);
-  });
-  accessor(vm, proto, "pixelBounds", [](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* clip = clipOfTransform(c.thisValue);
-    if (!clip) return Value();
-    const ScriptClip::Bounds b = clip->bounds(vm.rootClip());
-    return make(vm, "Rectangle", {b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin});
-  });
-
-  // MovieClip.transform: a new Transform of the clip; setting one copies its matrix and
-  // colour transform onto the clip. Older movies keep a plain slot there.
-  if (!vm.clipProto || vm.version() < 8) return;
-  // MovieClip.scrollRect: a Rectangle of the clip's own pixels to show; anything that
-  // is not an object shows the whole clip again.
-  accessor(
-      vm, vm.clipProto, "scrollRect",
-      [](Vm& vm, CallInfo& c) -> Value {
-        ScriptClip* clip = vm.clipOf(c.thisValue);
-        const auto r = clip ? clip->scrollRect() : std::nullopt;
-        if (!r) return Value();
-        return make(vm, "Rectangle", {r->x, r->y, r->width, r->height});
-      },
-      [](Vm& vm, CallInfo& c) -> Value {
-        ScriptClip* clip = vm.clipOf(c.thisValue);
-        if (!clip) return Value();
-        const Value r = c.arg(0);
-        if (!r.isObject()) {
-          clip->setScrollRect(std::nullopt);
-          return Value();
-        }
-        clip->setScrollRect(ScriptClip::ScrollRect{number(vm, r, "x"), number(vm, r, "y"),
-                                                   number(vm, r, "width"),
-                                                   number(vm, r, "height")});
-        return Value();
-      });
-  accessor(
-      vm, vm.clipProto, "transform",
-      [](Vm& vm, CallInfo& c) -> Value {
-        if (!vm.clipOf(c.thisValue)) return Value();
-        return make(vm, "Transform", {c.thisValue});
-      },
-      [](Vm& vm, CallInfo& c) -> Value {
-        ScriptClip* clip = vm.clipOf(c.thisValue);
-        ScriptClip* source = clipOfTransform(c.arg(0));
-        if (!clip || !source) return Value();
-        clip->setToParent(source->toParent());
-        clip->setColorTransform(source->colorTransform());
-        return Value();
-      });
+Value constructTransform(Vm& vm, CallInfo& c) {
+  if (!c.isConstruct) return Value();
+  const bool ci = vm.caseInsensitive();
+  auto* self = vm.allocate<TransformObject>();
+  Value proto = vm.getMember(c.callee, "prototype");
+  self->put("__proto__", proto.isObject() ? proto : Value(vm.objectProto), kDontEnum | kDontDelete,
+            ci);
+  self->put("__constructor__", c.callee, kDontEnum, ci);
+  if (vm.clipOf(c.arg(0))) self->target = c.arg(0).asObject();
+  return Value(self);
 }
+
+Value matrix(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = clipOfTransform(c.thisValue);
+  return clip ? matrixValue(vm, clip->toParent()) : Value();
+}
+
+Value setMatrix(Vm& vm, CallInfo& c) {
+  setClipMatrix(vm, clipOfTransform(c.thisValue), c.arg(0));
+  return Value();
+}
+
+Value concatenatedMatrix(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = clipOfTransform(c.thisValue);
+  return clip ? matrixValue(vm, concatenated(clip)) : Value();
+}
+
+Value colorTransform(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = clipOfTransform(c.thisValue);
+  return clip ? colorValue(vm, clip->colorTransform()) : Value();
+}
+
+Value setColorTransform(Vm&, CallInfo& c) {
+  setClipColor(clipOfTransform(c.thisValue), c.arg(0));
+  return Value();
+}
+
+Value concatenatedColorTransform(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = clipOfTransform(c.thisValue);
+  if (!clip) return Value();
+  // Composed with the multipliers in percent, as Color gives them.
+  double ra = 100, ga = 100, ba = 100, aa = 100;
+  base::ColorTransform r;
+  for (ScriptClip* p = clip; p; p = p->parent()) {
+    const base::ColorTransform o = p->colorTransform();
+    const double ora = o.rMul * 100, oga = o.gMul * 100, oba = o.bMul * 100, oaa = o.aMul * 100;
+    // The parent's transform applies after the child's.
+    ra = ra * ora / 100;
+    r.rAdd = ora / 100 * r.rAdd + o.rAdd;
+    ga = ga * oga / 100;
+    r.gAdd = oga / 100 * r.gAdd + o.gAdd;
+    ba = ba * oba / 100;
+    r.bAdd = oba / 100 * r.bAdd + o.bAdd;
+    aa = aa * oaa / 100;
+    r.aAdd = oaa / 100 * r.aAdd + o.aAdd;
+  }
+  r.rMul = ra / 100;
+  r.gMul = ga / 100;
+  r.bMul = ba / 100;
+  r.aMul = aa / 100;
+  return colorValue(vm, r);
+}
+
+Value pixelBounds(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = clipOfTransform(c.thisValue);
+  if (!clip) return Value();
+  const ScriptClip::Bounds b = clip->bounds(vm.rootClip());
+  return make(vm, "Rectangle", {b.xMin, b.yMin, b.xMax - b.xMin, b.yMax - b.yMin});
+}
+
+constexpr NativeMember kTransformPrototype[] = {
+    getter("matrix", matrix, 0),
+    setter("matrix", setMatrix, 0),
+    getter("concatenatedMatrix", concatenatedMatrix, 0),
+    getter("colorTransform", colorTransform, 0),
+    setter("colorTransform", setColorTransform, 0),
+    getter("concatenatedColorTransform", concatenatedColorTransform, 0),
+    getter("pixelBounds", pixelBounds, 0),
+};
+constexpr NativeClass kTransformClass{.name = "Transform",
+                                      .constructor = constructTransform,
+                                      .prototype = kTransformPrototype,
+                                      .constructsOwnObject = true};
+
+// MovieClip.scrollRect: a Rectangle of the clip's own pixels to show; anything that is not
+// an object shows the whole clip again.
+Value scrollRect(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = vm.clipOf(c.thisValue);
+  const auto r = clip ? clip->scrollRect() : std::nullopt;
+  if (!r) return Value();
+  return make(vm, "Rectangle", {r->x, r->y, r->width, r->height});
+}
+
+Value setScrollRect(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = vm.clipOf(c.thisValue);
+  if (!clip) return Value();
+  const Value r = c.arg(0);
+  if (!r.isObject()) {
+    clip->setScrollRect(std::nullopt);
+    return Value();
+  }
+  clip->setScrollRect(ScriptClip::ScrollRect{number(vm, r, "x"), number(vm, r, "y"),
+                                             number(vm, r, "width"), number(vm, r, "height")});
+  return Value();
+}
+
+// MovieClip.transform: a new Transform of the clip; setting one copies its matrix and
+// colour transform onto the clip.
+Value clipTransform(Vm& vm, CallInfo& c) {
+  if (!vm.clipOf(c.thisValue)) return Value();
+  return make(vm, "Transform", {c.thisValue});
+}
+
+Value setClipTransform(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = vm.clipOf(c.thisValue);
+  ScriptClip* source = clipOfTransform(c.arg(0));
+  if (!clip || !source) return Value();
+  clip->setToParent(source->toParent());
+  clip->setColorTransform(source->colorTransform());
+  return Value();
+}
+
+// From SWF 8; older movies keep a plain slot for the transform.
+constexpr NativeMember kClipGeometry[] = {
+    getter("scrollRect", scrollRect, 0).since(8),
+    setter("scrollRect", setScrollRect, 0).since(8),
+    getter("transform", clipTransform, 0).since(8),
+    setter("transform", setClipTransform, 0).since(8),
+};
 
 }  // namespace
 
@@ -789,11 +888,10 @@ void installGeomBuiltins(Vm& vm) {
   }
   Object* geom = vm.newObject();
   package->put("geom", geom, 0, ci);
-  installPoint(vm, geom);
-  installRectangle(vm, geom);
-  installMatrix(vm, geom);
-  installColorTransform(vm, geom);
-  installTransform(vm, geom);
+  for (const NativeClass* cls :
+       {&kPointClass, &kRectangleClass, &kMatrixClass, &kColorTransformClass, &kTransformClass})
+    installClass(vm, geom, *cls);
+  if (vm.clipProto) installMembers(vm, vm.clipProto, kClipGeometry);
   installFilterBuiltins(vm, package);
 }
 

@@ -9,6 +9,7 @@
 
 #include "movie/render/raster/bitmap_data.h"
 #include "movie/avm1/bitmap_values.h"
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -136,324 +137,341 @@ ScriptClip::Matrix matrixArg(Vm& vm, const Value& v) {
   return m;
 }
 
-using F = NativeFn;
+using PixelsCode = Value (*)(Vm&, CallInfo&, render::BitmapPixels&);
 
-void accessor(Vm& vm, Object* proto, const char* name, NativeFn getter) {
-  Property& p = proto->defineOwn(name, vm.caseInsensitive());
-  p.value = Value();
-  p.flags = kDontEnum;
-  p.getter = vm.newNative(std::move(getter));
-  p.setter = nullptr;
+// `fn` for a live BitmapData; anything else (a disposed one included) gives undefined, or
+// -1 for the sizes and the rest of what describes the pixels (`minusOne`).
+template <PixelsCode fn, bool minusOne = false>
+Value onPixels(Vm& vm, CallInfo& c) {
+  render::BitmapPixels* p = pixelsOf(c.thisValue);
+  if (!p) return minusOne ? Value(-1) : Value();
+  return fn(vm, c, *p);
 }
 
-// `fn(vm, call, pixels)` for a live BitmapData; anything else (a disposed one included)
-// gives `otherwise`.
-template <class Fn>
-NativeFn onPixels(Fn fn, Value otherwise = Value()) {
-  return [fn, otherwise](Vm& vm, CallInfo& c) -> Value {
-    render::BitmapPixels* p = pixelsOf(c.thisValue);
-    if (!p) return otherwise;
-    return fn(vm, c, *p);
+// Sizes and the rest read -1 once the pixels are disposed.
+Value widthOf(Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.width()); }
+
+Value heightOf(Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.height()); }
+
+Value transparentOf(Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.transparent()); }
+
+// The rectangle is made by flash.geom.Rectangle as it is now; -1 when that is no class.
+Value rectangleOf(Vm& vm, CallInfo&, render::BitmapPixels& p) {
+  Value ctor = geomClass(vm, "Rectangle");
+  if (!ctor.isObject() || ctor.asObject()->kind != ObjectKind::Function) return Value(-1);
+  return makeRectangle(vm, p.bounds());
+}
+
+Value getPixel(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  return Value(double(p.getPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1))) & 0xFFFFFFu));
+}
+
+Value getPixel32(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  return Value(double(int32_t(p.getPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1))))));
+}
+
+Value setPixel(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  p.setPixel(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+  return Value();
+}
+
+Value setPixel32(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  p.setPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+  return Value();
+}
+
+Value fillRect(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  if (auto r = rectArg(vm, c.arg(0))) p.fillRect(*r, colorArg(vm, c.arg(1)));
+  return Value();
+}
+
+Value floodFill(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  p.floodFill(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
+  return Value();
+}
+
+// clone: the same pixels in a new object of the same prototype.
+Value clonePixels(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  auto store = newStore(vm, p.width(), p.height(), 0);
+  if (!store) return Value();
+  store->pixels = p.store()->pixels;
+  BitmapDataObject* self = newBitmapObject(vm, vm.getMember(c.thisValue, "__proto__"));
+  self->pixels.emplace(std::move(store), p.transparent());
+  return Value(self);
+}
+
+Value dispose(Vm& vm, CallInfo& c) {
+  releasePixels(vm, bitmapOf(c.thisValue));
+  return Value();
+}
+
+Value copyPixels(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const render::BitmapPixels* src = pixelsOf(c.arg(0));
+  auto r = rectArg(vm, c.arg(1));
+  if (!src || !r) return Value();
+  auto [dx, dy] = pointArg(vm, c.arg(2));
+  const render::BitmapPixels* alpha = pixelsOf(c.arg(3));
+  auto [ax, ay] = pointArg(vm, c.arg(4));
+  p.copyPixels(*src, *r, dx, dy, alpha, ax, ay, vm.toBool(c.arg(5)));
+  return Value();
+}
+
+Value copyChannel(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const render::BitmapPixels* src = pixelsOf(c.arg(0));
+  auto r = rectArg(vm, c.arg(1));
+  if (!src || !r) return Value();
+  auto [dx, dy] = pointArg(vm, c.arg(2));
+  p.copyChannel(*src, *r, dx, dy, colorArg(vm, c.arg(3)), colorArg(vm, c.arg(4)));
+  return Value();
+}
+
+Value colorTransform(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  if (auto r = rectArg(vm, c.arg(0))) p.colorTransform(*r, colorTransformArg(vm, c.arg(1)));
+  return Value();
+}
+
+// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a clip or
+// another BitmapData drawn over these pixels.
+Value draw(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const ScriptClip::Matrix m = matrixArg(vm, c.arg(1));
+  const base::ColorTransformF cx = colorTransformArg(vm, c.arg(2));
+  render::Bitmap& target = *p.store();
+  // A clip rectangle limits what changes: draw into a copy, then keep its window.
+  std::optional<render::PixelRect> window = rectArg(vm, c.arg(4));
+  std::vector<uint32_t> before;
+  if (window) before = target.pixels;
+  if (const render::BitmapPixels* source = pixelsOf(c.arg(0))) {
+    vm.host().drawBitmap(source->store(), m, cx, vm.toBool(c.arg(5)), target);
+  } else if (ScriptClip* clip = vm.clipOf(c.arg(0))) {
+    vm.host().drawClip(clip, m, cx, target);
+  }
+  if (window) {
+    const render::PixelRect keep = p.clip(*window);
+    for (int y = 0; y < p.height(); ++y)
+      for (int x = 0; x < p.width(); ++x) {
+        const bool inside =
+            x >= keep.x && x < keep.x + keep.w && y >= keep.y && y < keep.y + keep.h;
+        if (!inside)
+          target.pixels[size_t(y) * target.width + x] = before[size_t(y) * target.width + x];
+      }
+  }
+  // An opaque image stays opaque whatever was drawn.
+  if (!p.transparent())
+    for (uint32_t& px : target.pixels) px |= 0xFF000000u;
+  return Value();
+}
+
+Value noise(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const int low = c.args.size() > 1 ? pixelInt(vm, c.arg(1)) : 0;
+  const int high = c.args.size() > 2 ? pixelInt(vm, c.arg(2)) : 255;
+  const uint32_t channels = c.args.size() > 3 ? colorArg(vm, c.arg(3)) : 7;
+  p.noise(vm.toInt(c.arg(0)), low, high, channels, vm.toBool(c.arg(4)));
+  return Value();
+}
+
+Value perlinNoise(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  std::vector<double> offsets;
+  if (c.arg(8).isObject() && c.arg(8).asObject()->kind == ObjectKind::Array) {
+    // Two numbers (x, y) per octave; more than the octaves allowed are not read.
+    std::vector<Value> points = vm.arrayElements(c.arg(8).asObject());
+    for (size_t i = 0; i < points.size() && i < 16; ++i) {
+      offsets.push_back(finite(numberMember(vm, points[i], "x")));
+      offsets.push_back(finite(numberMember(vm, points[i], "y")));
+    }
+  }
+  const uint32_t channels = c.args.size() > 6 ? colorArg(vm, c.arg(6)) : 7;
+  p.perlinNoise(finite(vm.toNumber(c.arg(0))), finite(vm.toNumber(c.arg(1))), vm.toInt(c.arg(2)),
+                vm.toInt(c.arg(3)), vm.toBool(c.arg(4)), vm.toBool(c.arg(5)), channels,
+                vm.toBool(c.arg(7)), offsets.data(), int(offsets.size()));
+  return Value();
+}
+
+Value getColorBoundsRect(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const bool find = c.args.size() > 2 ? vm.toBool(c.arg(2)) : true;
+  return makeRectangle(vm, p.colorBounds(colorArg(vm, c.arg(0)), colorArg(vm, c.arg(1)), find));
+}
+
+Value scroll(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  p.scroll(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)));
+  return Value();
+}
+
+Value merge(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const render::BitmapPixels* src = pixelsOf(c.arg(0));
+  auto r = rectArg(vm, c.arg(1));
+  if (!src || !r) return Value();
+  auto [dx, dy] = pointArg(vm, c.arg(2));
+  const uint32_t m[4] = {colorArg(vm, c.arg(3)), colorArg(vm, c.arg(4)), colorArg(vm, c.arg(5)),
+                         colorArg(vm, c.arg(6))};
+  p.merge(*src, *r, dx, dy, m);
+  return Value();
+}
+
+// paletteMap(source, rect, point, red, green, blue, alpha): arrays of 256 entries.
+Value paletteMap(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const render::BitmapPixels* src = pixelsOf(c.arg(0));
+  auto r = rectArg(vm, c.arg(1));
+  if (!src || !r) return Value();
+  auto [dx, dy] = pointArg(vm, c.arg(2));
+  std::vector<uint32_t> tables[4];
+  const uint32_t* use[4] = {nullptr, nullptr, nullptr, nullptr};
+  for (int i = 0; i < 4; ++i) {
+    const Value a = c.arg(3 + size_t(i));
+    if (!a.isObject() || a.asObject()->kind != ObjectKind::Array) continue;
+    std::vector<Value> items = vm.arrayElements(a.asObject());
+    tables[i].assign(256, 0);
+    for (size_t k = 0; k < 256 && k < items.size(); ++k) tables[i][k] = colorArg(vm, items[k]);
+    use[i] = tables[i].data();
+  }
+  p.paletteMap(*src, *r, dx, dy, use);
+  return Value();
+}
+
+// threshold(source, rect, point, operation, threshold, color, mask, copySource):
+// how many pixels matched.
+Value threshold(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const render::BitmapPixels* src = pixelsOf(c.arg(0));
+  auto r = rectArg(vm, c.arg(1));
+  if (!src || !r) return Value(0);
+  auto [dx, dy] = pointArg(vm, c.arg(2));
+  const uint32_t mask = c.args.size() > 6 ? colorArg(vm, c.arg(6)) : 0xFFFFFFFFu;
+  return Value(p.threshold(*src, *r, dx, dy, vm.toString(c.arg(3)), colorArg(vm, c.arg(4)),
+                           colorArg(vm, c.arg(5)), mask, vm.toBool(c.arg(7))));
+}
+
+// pixelDissolve(source, rect, point, seed, numPixels, fillColor): the seed to go on with.
+Value pixelDissolve(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const render::BitmapPixels* src = pixelsOf(c.arg(0));
+  auto r = rectArg(vm, c.arg(1));
+  if (!src || !r) return Value();
+  auto [dx, dy] = pointArg(vm, c.arg(2));
+  const double n = c.args.size() > 4 ? finite(vm.toNumber(c.arg(4))) : double(r->w) * r->h / 30;
+  const int64_t count = int64_t(std::clamp(n, 0.0, double(kMaxSide) * kMaxSide));
+  return Value(
+      double(p.pixelDissolve(*src, *r, dx, dy, vm.toInt(c.arg(3)), count, colorArg(vm, c.arg(5)))));
+}
+
+// hitTest(firstPoint, firstAlphaThreshold, secondObject, secondPoint, secondThreshold):
+// against a Point, a Rectangle or another BitmapData (opaque pixels of each).
+Value hitTest(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  auto [fx, fy] = pointArg(vm, c.arg(0));
+  const int threshold = std::clamp(pixelInt(vm, c.arg(1)), 0, 255);
+  const Value second = c.arg(2);
+  if (const render::BitmapPixels* other = pixelsOf(second)) {
+    auto [sx, sy] = pointArg(vm, c.arg(3));
+    const int threshold2 = c.args.size() > 4 ? std::clamp(pixelInt(vm, c.arg(4)), 0, 255) : 1;
+    // The other image's pixels in this one's space: overlap of both rectangles.
+    const int64_t ox = int64_t(sx) - fx, oy = int64_t(sy) - fy;
+    for (int y = 0; y < other->height(); ++y) {
+      const int64_t ty = oy + y;
+      if (ty < 0 || ty >= p.height()) continue;
+      for (int x = 0; x < other->width(); ++x) {
+        const int64_t tx = ox + x;
+        if (tx < 0 || tx >= p.width()) continue;
+        if (int(other->getPixel32(x, y) >> 24) >= threshold2 &&
+            int(p.getPixel32(int(tx), int(ty)) >> 24) >= threshold)
+          return Value(true);
+      }
+    }
+    return Value(false);
+  }
+  if (!second.isObject()) return Value(false);
+  const bool isRect = !vm.getMember(second.asObject(), "width").isUndefined();
+  // Kept well inside int: the rectangle's far side is x + width.
+  auto coord = [](int64_t v) {
+    return int(std::clamp<int64_t>(v, -(int64_t(1) << 30), int64_t(1) << 30));
   };
+  const int x = coord(int64_t(toInt32(numberMember(vm, second, "x"))) - fx);
+  const int y = coord(int64_t(toInt32(numberMember(vm, second, "y"))) - fy);
+  if (isRect) {
+    render::PixelRect r{x, y, coord(toInt32(numberMember(vm, second, "width"))),
+                        coord(toInt32(numberMember(vm, second, "height")))};
+    return Value(p.anyAlphaAtLeast(r, threshold));
+  }
+  return Value(p.anyAlphaAtLeast({x, y, 1, 1}, threshold));
 }
 
-void installMethods(Vm& vm, Object* proto) {
-  auto method = [&](const char* name, NativeFn fn) { vm.defineMethod(proto, name, std::move(fn)); };
-  // Sizes and the rest read -1 once the pixels are disposed.
-  accessor(vm, proto, "width",
-           onPixels([](Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.width()); },
-                    Value(-1)));
-  accessor(vm, proto, "height",
-           onPixels([](Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.height()); },
-                    Value(-1)));
-  accessor(vm, proto, "transparent",
-           onPixels([](Vm&, CallInfo&, render::BitmapPixels& p) { return Value(p.transparent()); },
-                    Value(-1)));
-  // The rectangle is made by flash.geom.Rectangle as it is now; -1 when that is no class.
-  accessor(vm, proto, "rectangle",
-           onPixels(
-               [](Vm& vm, CallInfo&, render::BitmapPixels& p) {
-                 Value ctor = geomClass(vm, "Rectangle");
-                 if (!ctor.isObject() || ctor.asObject()->kind != ObjectKind::Function)
-                   return Value(-1);
-                 return makeRectangle(vm, p.bounds());
-               },
-               Value(-1)));
+constexpr NativeMember kPrototype[] = {
+    getter("width", onPixels<widthOf, true>),
+    getter("height", onPixels<heightOf, true>),
+    getter("transparent", onPixels<transparentOf, true>),
+    getter("rectangle", onPixels<rectangleOf, true>),
+    method("getPixel", onPixels<getPixel>),
+    method("getPixel32", onPixels<getPixel32>),
+    method("setPixel", onPixels<setPixel>),
+    method("setPixel32", onPixels<setPixel32>),
+    method("fillRect", onPixels<fillRect>),
+    method("floodFill", onPixels<floodFill>),
+    method("clone", onPixels<clonePixels>),
+    method("dispose", dispose),
+    method("copyPixels", onPixels<copyPixels>),
+    method("copyChannel", onPixels<copyChannel>),
+    method("colorTransform", onPixels<colorTransform>),
+    method("draw", onPixels<draw>),
+    method("noise", onPixels<noise>),
+    method("perlinNoise", onPixels<perlinNoise>),
+    method("getColorBoundsRect", onPixels<getColorBoundsRect>),
+    method("scroll", onPixels<scroll>),
+    method("merge", onPixels<merge>),
+    method("paletteMap", onPixels<paletteMap>),
+    method("threshold", onPixels<threshold>),
+    method("pixelDissolve", onPixels<pixelDissolve>),
+    method("hitTest", onPixels<hitTest>),
+};
 
-  method("getPixel", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           return Value(
-               double(p.getPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1))) & 0xFFFFFFu));
-         }));
-  method(
-      "getPixel32", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-        return Value(double(int32_t(p.getPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1))))));
-      }));
-  method("setPixel", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           p.setPixel(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
-           return Value();
-         }));
-  method("setPixel32", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           p.setPixel32(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
-           return Value();
-         }));
-  method("fillRect", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           if (auto r = rectArg(vm, c.arg(0))) p.fillRect(*r, colorArg(vm, c.arg(1)));
-           return Value();
-         }));
-  method("floodFill", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           p.floodFill(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)), colorArg(vm, c.arg(2)));
-           return Value();
-         }));
-  // clone: the same pixels in a new object of the same prototype.
-  method("clone", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) -> Value {
-           auto store = newStore(vm, p.width(), p.height(), 0);
-           if (!store) return Value();
-           store->pixels = p.store()->pixels;
-           BitmapDataObject* self = newBitmapObject(vm, vm.getMember(c.thisValue, "__proto__"));
-           self->pixels.emplace(std::move(store), p.transparent());
-           return Value(self);
-         }));
-  method("dispose", [](Vm& vm, CallInfo& c) -> Value {
-    releasePixels(vm, bitmapOf(c.thisValue));
+Value construct(Vm& vm, CallInfo& c) {
+  if (!c.isConstruct) return Value();
+  // Sides outside 1..2880 (or missing) make no object at all.
+  const double w = vm.toNumber(c.arg(0)), h = vm.toNumber(c.arg(1));
+  if (!(w >= 1 && w <= kMaxSide && h >= 1 && h <= kMaxSide)) return Value();
+  const bool transparent = c.args.size() > 2 ? vm.toBool(c.arg(2)) : true;
+  const uint32_t fill = c.args.size() > 3 ? colorArg(vm, c.arg(3)) : 0xFFFFFFFFu;
+  const uint32_t stored = render::premultiply(transparent ? fill : (fill | 0xFF000000u));
+  auto store = newStore(vm, int(w), int(h), stored);
+  if (!store) return Value();  // too many pixels alive
+  BitmapDataObject* self = newBitmapObject(vm, vm.getMember(c.callee, "prototype"));
+  self->put("__constructor__", c.callee, kDontEnum, vm.caseInsensitive());
+  self->pixels.emplace(std::move(store), transparent);
+  return Value(self);
+}
+
+// loadBitmap(linkage): a new BitmapData with the pixels of an exported bitmap.
+Value loadBitmap(Vm& vm, CallInfo& c) {
+  std::shared_ptr<const render::Bitmap> image = vm.host().exportedBitmap(vm.toString(c.arg(0)));
+  if (!image || !image->valid() || image->width > kMaxSide || image->height > kMaxSide)
     return Value();
-  });
-  method("copyPixels", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const render::BitmapPixels* src = pixelsOf(c.arg(0));
-           auto r = rectArg(vm, c.arg(1));
-           if (!src || !r) return Value();
-           auto [dx, dy] = pointArg(vm, c.arg(2));
-           const render::BitmapPixels* alpha = pixelsOf(c.arg(3));
-           auto [ax, ay] = pointArg(vm, c.arg(4));
-           p.copyPixels(*src, *r, dx, dy, alpha, ax, ay, vm.toBool(c.arg(5)));
-           return Value();
-         }));
-  method("copyChannel", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const render::BitmapPixels* src = pixelsOf(c.arg(0));
-           auto r = rectArg(vm, c.arg(1));
-           if (!src || !r) return Value();
-           auto [dx, dy] = pointArg(vm, c.arg(2));
-           p.copyChannel(*src, *r, dx, dy, colorArg(vm, c.arg(3)), colorArg(vm, c.arg(4)));
-           return Value();
-         }));
-  method("colorTransform", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           if (auto r = rectArg(vm, c.arg(0)))
-             p.colorTransform(*r, colorTransformArg(vm, c.arg(1)));
-           return Value();
-         }));
-  // draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a clip or
-  // another BitmapData drawn over these pixels.
-  method("draw", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const ScriptClip::Matrix m = matrixArg(vm, c.arg(1));
-           const base::ColorTransformF cx = colorTransformArg(vm, c.arg(2));
-           render::Bitmap& target = *p.store();
-           // A clip rectangle limits what changes: draw into a copy, then keep its window.
-           std::optional<render::PixelRect> window = rectArg(vm, c.arg(4));
-           std::vector<uint32_t> before;
-           if (window) before = target.pixels;
-           if (const render::BitmapPixels* source = pixelsOf(c.arg(0))) {
-             vm.host().drawBitmap(source->store(), m, cx, vm.toBool(c.arg(5)), target);
-           } else if (ScriptClip* clip = vm.clipOf(c.arg(0))) {
-             vm.host().drawClip(clip, m, cx, target);
-           }
-           if (window) {
-             const render::PixelRect keep = p.clip(*window);
-             for (int y = 0; y < p.height(); ++y)
-               for (int x = 0; x < p.width(); ++x) {
-                 const bool inside =
-                     x >= keep.x && x < keep.x + keep.w && y >= keep.y && y < keep.y + keep.h;
-                 if (!inside)
-                   target.pixels[size_t(y) * target.width + x] =
-                       before[size_t(y) * target.width + x];
-               }
-           }
-           // An opaque image stays opaque whatever was drawn.
-           if (!p.transparent())
-             for (uint32_t& px : target.pixels) px |= 0xFF000000u;
-           return Value();
-         }));
-  method("noise", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const int low = c.args.size() > 1 ? pixelInt(vm, c.arg(1)) : 0;
-           const int high = c.args.size() > 2 ? pixelInt(vm, c.arg(2)) : 255;
-           const uint32_t channels = c.args.size() > 3 ? colorArg(vm, c.arg(3)) : 7;
-           p.noise(vm.toInt(c.arg(0)), low, high, channels, vm.toBool(c.arg(4)));
-           return Value();
-         }));
-  method("perlinNoise", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           std::vector<double> offsets;
-           if (c.arg(8).isObject() && c.arg(8).asObject()->kind == ObjectKind::Array) {
-             // Two numbers (x, y) per octave; more than the octaves allowed are not read.
-             std::vector<Value> points = vm.arrayElements(c.arg(8).asObject());
-             for (size_t i = 0; i < points.size() && i < 16; ++i) {
-               offsets.push_back(finite(numberMember(vm, points[i], "x")));
-               offsets.push_back(finite(numberMember(vm, points[i], "y")));
-             }
-           }
-           const uint32_t channels = c.args.size() > 6 ? colorArg(vm, c.arg(6)) : 7;
-           p.perlinNoise(finite(vm.toNumber(c.arg(0))), finite(vm.toNumber(c.arg(1))),
-                         vm.toInt(c.arg(2)), vm.toInt(c.arg(3)), vm.toBool(c.arg(4)),
-                         vm.toBool(c.arg(5)), channels, vm.toBool(c.arg(7)), offsets.data(),
-                         int(offsets.size()));
-           return Value();
-         }));
-  method("getColorBoundsRect", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const bool find = c.args.size() > 2 ? vm.toBool(c.arg(2)) : true;
-           return makeRectangle(
-               vm, p.colorBounds(colorArg(vm, c.arg(0)), colorArg(vm, c.arg(1)), find));
-         }));
-  method("scroll", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           p.scroll(pixelInt(vm, c.arg(0)), pixelInt(vm, c.arg(1)));
-           return Value();
-         }));
-  method("merge", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const render::BitmapPixels* src = pixelsOf(c.arg(0));
-           auto r = rectArg(vm, c.arg(1));
-           if (!src || !r) return Value();
-           auto [dx, dy] = pointArg(vm, c.arg(2));
-           const uint32_t m[4] = {colorArg(vm, c.arg(3)), colorArg(vm, c.arg(4)),
-                                  colorArg(vm, c.arg(5)), colorArg(vm, c.arg(6))};
-           p.merge(*src, *r, dx, dy, m);
-           return Value();
-         }));
-  // paletteMap(source, rect, point, red, green, blue, alpha): arrays of 256 entries.
-  method("paletteMap", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const render::BitmapPixels* src = pixelsOf(c.arg(0));
-           auto r = rectArg(vm, c.arg(1));
-           if (!src || !r) return Value();
-           auto [dx, dy] = pointArg(vm, c.arg(2));
-           std::vector<uint32_t> tables[4];
-           const uint32_t* use[4] = {nullptr, nullptr, nullptr, nullptr};
-           for (int i = 0; i < 4; ++i) {
-             const Value a = c.arg(3 + size_t(i));
-             if (!a.isObject() || a.asObject()->kind != ObjectKind::Array) continue;
-             std::vector<Value> items = vm.arrayElements(a.asObject());
-             tables[i].assign(256, 0);
-             for (size_t k = 0; k < 256 && k < items.size(); ++k)
-               tables[i][k] = colorArg(vm, items[k]);
-             use[i] = tables[i].data();
-           }
-           p.paletteMap(*src, *r, dx, dy, use);
-           return Value();
-         }));
-  // threshold(source, rect, point, operation, threshold, color, mask, copySource):
-  // how many pixels matched.
-  method("threshold", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const render::BitmapPixels* src = pixelsOf(c.arg(0));
-           auto r = rectArg(vm, c.arg(1));
-           if (!src || !r) return Value(0);
-           auto [dx, dy] = pointArg(vm, c.arg(2));
-           const uint32_t mask = c.args.size() > 6 ? colorArg(vm, c.arg(6)) : 0xFFFFFFFFu;
-           return Value(p.threshold(*src, *r, dx, dy, vm.toString(c.arg(3)), colorArg(vm, c.arg(4)),
-                                    colorArg(vm, c.arg(5)), mask, vm.toBool(c.arg(7))));
-         }));
-  // pixelDissolve(source, rect, point, seed, numPixels, fillColor): the seed to go on with.
-  method("pixelDissolve", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-           const render::BitmapPixels* src = pixelsOf(c.arg(0));
-           auto r = rectArg(vm, c.arg(1));
-           if (!src || !r) return Value();
-           auto [dx, dy] = pointArg(vm, c.arg(2));
-           const double n =
-               c.args.size() > 4 ? finite(vm.toNumber(c.arg(4))) : double(r->w) * r->h / 30;
-           const int64_t count = int64_t(std::clamp(n, 0.0, double(kMaxSide) * kMaxSide));
-           return Value(double(p.pixelDissolve(*src, *r, dx, dy, vm.toInt(c.arg(3)), count,
-                                               colorArg(vm, c.arg(5)))));
-         }));
-  // hitTest(firstPoint, firstAlphaThreshold, secondObject, secondPoint, secondThreshold):
-  // against a Point, a Rectangle or another BitmapData (opaque pixels of each).
-  method("hitTest", onPixels([](Vm& vm, CallInfo& c, render::BitmapPixels& p) -> Value {
-           auto [fx, fy] = pointArg(vm, c.arg(0));
-           const int threshold = std::clamp(pixelInt(vm, c.arg(1)), 0, 255);
-           const Value second = c.arg(2);
-           if (const render::BitmapPixels* other = pixelsOf(second)) {
-             auto [sx, sy] = pointArg(vm, c.arg(3));
-             const int threshold2 =
-                 c.args.size() > 4 ? std::clamp(pixelInt(vm, c.arg(4)), 0, 255) : 1;
-             // The other image's pixels in this one's space: overlap of both rectangles.
-             const int64_t ox = int64_t(sx) - fx, oy = int64_t(sy) - fy;
-             for (int y = 0; y < other->height(); ++y) {
-               const int64_t ty = oy + y;
-               if (ty < 0 || ty >= p.height()) continue;
-               for (int x = 0; x < other->width(); ++x) {
-                 const int64_t tx = ox + x;
-                 if (tx < 0 || tx >= p.width()) continue;
-                 if (int(other->getPixel32(x, y) >> 24) >= threshold2 &&
-                     int(p.getPixel32(int(tx), int(ty)) >> 24) >= threshold)
-                   return Value(true);
-               }
-             }
-             return Value(false);
-           }
-           if (!second.isObject()) return Value(false);
-           const bool isRect = !vm.getMember(second.asObject(), "width").isUndefined();
-           // Kept well inside int: the rectangle's far side is x + width.
-           auto coord = [](int64_t v) {
-             return int(std::clamp<int64_t>(v, -(int64_t(1) << 30), int64_t(1) << 30));
-           };
-           const int x = coord(int64_t(toInt32(numberMember(vm, second, "x"))) - fx);
-           const int y = coord(int64_t(toInt32(numberMember(vm, second, "y"))) - fy);
-           if (isRect) {
-             render::PixelRect r{x, y, coord(toInt32(numberMember(vm, second, "width"))),
-                                 coord(toInt32(numberMember(vm, second, "height")))};
-             return Value(p.anyAlphaAtLeast(r, threshold));
-           }
-           return Value(p.anyAlphaAtLeast({x, y, 1, 1}, threshold));
-         }));
+  auto store = newStore(vm, image->width, image->height, 0);
+  if (!store) return Value();
+  store->pixels = image->pixels;
+  Value ctorValue = c.thisValue.isObject() ? c.thisValue : Value();
+  BitmapDataObject* self = newBitmapObject(vm, vm.getMember(ctorValue, "prototype"));
+  bool opaque = true;
+  for (uint32_t px : store->pixels) opaque = opaque && (px >> 24) == 255;
+  self->pixels.emplace(std::move(store), !opaque);
+  return Value(self);
 }
 
-void installBitmapData(Vm& vm, Object* display) {
-  const bool ci = vm.caseInsensitive();
-  Object* proto = vm.newObject();
-  FunctionObject* ctor = vm.newNative(
-      [](Vm& vm, CallInfo& c) -> Value {
-        if (!c.isConstruct) return Value();
-        // Sides outside 1..2880 (or missing) make no object at all.
-        const double w = vm.toNumber(c.arg(0)), h = vm.toNumber(c.arg(1));
-        if (!(w >= 1 && w <= kMaxSide && h >= 1 && h <= kMaxSide)) return Value();
-        const bool transparent = c.args.size() > 2 ? vm.toBool(c.arg(2)) : true;
-        const uint32_t fill = c.args.size() > 3 ? colorArg(vm, c.arg(3)) : 0xFFFFFFFFu;
-        const uint32_t stored = render::premultiply(transparent ? fill : (fill | 0xFF000000u));
-        auto store = newStore(vm, int(w), int(h), stored);
-        if (!store) return Value();  // too many pixels alive
-        BitmapDataObject* self = newBitmapObject(vm, vm.getMember(c.callee, "prototype"));
-        self->put("__constructor__", c.callee, kDontEnum, vm.caseInsensitive());
-        self->pixels.emplace(std::move(store), transparent);
-        return Value(self);
-      },
-      proto);
-  ctor->constructsOwnObject = true;
-  display->put("BitmapData", ctor, kDontEnum, ci);
-  installMethods(vm, proto);
-  const char* channels[] = {"RED_CHANNEL", "GREEN_CHANNEL", "BLUE_CHANNEL", "ALPHA_CHANNEL"};
-  for (int i = 0; i < 4; ++i)
-    ctor->put(channels[i], Value(1 << i), kDontEnum | kDontDelete | kReadOnly, ci);
-  // loadBitmap(linkage): a new BitmapData with the pixels of an exported bitmap.
-  vm.defineMethod(ctor, "loadBitmap", [](Vm& vm, CallInfo& c) -> Value {
-    std::shared_ptr<const render::Bitmap> image = vm.host().exportedBitmap(vm.toString(c.arg(0)));
-    if (!image || !image->valid() || image->width > kMaxSide || image->height > kMaxSide)
-      return Value();
-    auto store = newStore(vm, image->width, image->height, 0);
-    if (!store) return Value();
-    store->pixels = image->pixels;
-    Value ctorValue = c.thisValue.isObject() ? c.thisValue : Value();
-    BitmapDataObject* self = newBitmapObject(vm, vm.getMember(ctorValue, "prototype"));
-    bool opaque = true;
-    for (uint32_t px : store->pixels) opaque = opaque && (px >> 24) == 255;
-    self->pixels.emplace(std::move(store), !opaque);
-    return Value(self);
-  });
-}
+constexpr NativeMember kStatics[] = {
+    constant("RED_CHANNEL", 1),   constant("GREEN_CHANNEL", 2),     constant("BLUE_CHANNEL", 4),
+    constant("ALPHA_CHANNEL", 8), method("loadBitmap", loadBitmap),
+};
+constexpr NativeClass kBitmapDataClass{.name = "BitmapData",
+                                       .constructor = construct,
+                                       .prototype = kPrototype,
+                                       .statics = kStatics,
+                                       .constructsOwnObject = true};
 
 // MovieClip.attachBitmap(bitmap, depth, pixelSnapping, smoothing): on the prototype in
 // every version, though only SWF 8 movies see BitmapData to give it.
-void installAttachBitmap(Vm& vm) {
-  if (!vm.clipProto) return;
-  vm.defineMethod(vm.clipProto, "attachBitmap", [](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* clip = vm.clipOf(c.thisValue);
-    render::BitmapPixels* p = pixelsOf(c.arg(0));
-    if (!clip || !p || c.args.size() < 2) return Value();
-    clip->attachBitmap(p->store(), vm.toInt(c.arg(1)), vm.toBool(c.arg(3)));
-    return Value();
-  });
+Value attachBitmap(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = vm.clipOf(c.thisValue);
+  render::BitmapPixels* p = pixelsOf(c.arg(0));
+  if (!clip || !p || c.args.size() < 2) return Value();
+  clip->attachBitmap(p->store(), vm.toInt(c.arg(1)), vm.toBool(c.arg(3)));
+  return Value();
 }
+
+constexpr NativeMember kClipBitmaps[] = {method("attachBitmap", attachBitmap)};
 
 }  // namespace
 
@@ -478,7 +496,7 @@ Value newBitmapDataOn(Vm& vm, std::shared_ptr<render::Bitmap> pixels, bool trans
 }
 
 void installBitmapDataBuiltins(Vm& vm) {
-  installAttachBitmap(vm);
+  if (vm.clipProto) installMembers(vm, vm.clipProto, kClipBitmaps);
   if (vm.version() < 6) return;
   // The flash package flash.geom made: visible from SWF 8, hidden before.
   Object* package = nullptr;
@@ -491,7 +509,7 @@ void installBitmapDataBuiltins(Vm& vm) {
   if (!package) return;
   Object* display = vm.newObject();
   package->put("display", display, 0, vm.caseInsensitive());
-  installBitmapData(vm, display);
+  installClass(vm, display, kBitmapDataClass);
 }
 
 }  // namespace orv::movie::avm1

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -117,61 +118,78 @@ swf::LineStyle lineStyleFrom(Vm& vm, CallInfo& c) {
   return style;
 }
 
+Value clear(Vm&, CallInfo& c) {
+  if (ClipPen* d = drawingOf(c)) d->clear();
+  return Value();
+}
+
+Value lineStyle(Vm& vm, CallInfo& c) {
+  ClipPen* d = drawingOf(c);
+  if (!d) return Value();
+  if (c.arg(0).isUndefined())
+    d->setLineStyle(std::nullopt);
+  else
+    d->setLineStyle(lineStyleFrom(vm, c));
+  return Value();
+}
+
+Value beginFill(Vm& vm, CallInfo& c) {
+  ClipPen* d = drawingOf(c);
+  if (!d) return Value();
+  if (c.arg(0).isUndefined()) {
+    d->beginFill(std::nullopt);
+    return Value();
+  }
+  swf::FillStyle fill;
+  fill.color = colour(vm, c.arg(0), c.arg(1));
+  d->beginFill(fill);
+  return Value();
+}
+
+Value beginGradientFill(Vm& vm, CallInfo& c) {
+  if (ClipPen* d = drawingOf(c)) d->beginFill(gradientFill(vm, c));
+  return Value();
+}
+
+Value endFill(Vm&, CallInfo& c) {
+  if (ClipPen* d = drawingOf(c)) d->endFill();
+  return Value();
+}
+
+Value moveTo(Vm& vm, CallInfo& c) {
+  ClipPen* d = drawingOf(c);
+  if (d && c.args.size() >= 2) d->moveTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)));
+  return Value();
+}
+
+Value lineTo(Vm& vm, CallInfo& c) {
+  ClipPen* d = drawingOf(c);
+  if (d && c.args.size() >= 2) d->lineTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)));
+  return Value();
+}
+
+Value curveTo(Vm& vm, CallInfo& c) {
+  ClipPen* d = drawingOf(c);
+  if (d && c.args.size() >= 4)
+    d->curveTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)), twips(vm, c.arg(2)), twips(vm, c.arg(3)));
+  return Value();
+}
+
+constexpr NativeMember kDrawing[] = {
+    method("clear", clear).asnative(901, 8),
+    method("lineStyle", lineStyle).asnative(901, 6),
+    method("beginFill", beginFill).asnative(901, 1),
+    method("beginGradientFill", beginGradientFill).asnative(901, 2),
+    method("endFill", endFill).asnative(901, 7),
+    method("moveTo", moveTo).asnative(901, 3),
+    method("lineTo", lineTo).asnative(901, 4),
+    method("curveTo", curveTo).asnative(901, 5),
+};
+
 }  // namespace
 
 void installDrawingBuiltins(Vm& vm) {
-  Object* proto = vm.clipProto;
-  if (!proto) return;
-  vm.defineMethod(proto, "clear", [](Vm&, CallInfo& c) -> Value {
-    if (ClipPen* d = drawingOf(c)) d->clear();
-    return Value();
-  });
-  vm.defineMethod(proto, "lineStyle", [](Vm& vm, CallInfo& c) -> Value {
-    ClipPen* d = drawingOf(c);
-    if (!d) return Value();
-    if (c.arg(0).isUndefined())
-      d->setLineStyle(std::nullopt);
-    else
-      d->setLineStyle(lineStyleFrom(vm, c));
-    return Value();
-  });
-  vm.defineMethod(proto, "beginFill", [](Vm& vm, CallInfo& c) -> Value {
-    ClipPen* d = drawingOf(c);
-    if (!d) return Value();
-    if (c.arg(0).isUndefined()) {
-      d->beginFill(std::nullopt);
-      return Value();
-    }
-    swf::FillStyle fill;
-    fill.color = colour(vm, c.arg(0), c.arg(1));
-    d->beginFill(fill);
-    return Value();
-  });
-  vm.defineMethod(proto, "beginGradientFill", [](Vm& vm, CallInfo& c) -> Value {
-    if (ClipPen* d = drawingOf(c)) d->beginFill(gradientFill(vm, c));
-    return Value();
-  });
-  vm.defineMethod(proto, "endFill", [](Vm&, CallInfo& c) -> Value {
-    if (ClipPen* d = drawingOf(c)) d->endFill();
-    return Value();
-  });
-  vm.defineMethod(proto, "moveTo", [](Vm& vm, CallInfo& c) -> Value {
-    ClipPen* d = drawingOf(c);
-    if (d && c.args.size() >= 2) d->moveTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)));
-    return Value();
-  });
-  vm.defineMethod(proto, "lineTo", [](Vm& vm, CallInfo& c) -> Value {
-    ClipPen* d = drawingOf(c);
-    if (d && c.args.size() >= 2) d->lineTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)));
-    return Value();
-  });
-  vm.defineMethod(proto, "curveTo", [](Vm& vm, CallInfo& c) -> Value {
-    ClipPen* d = drawingOf(c);
-    if (d && c.args.size() >= 4)
-      d->curveTo(twips(vm, c.arg(0)), twips(vm, c.arg(1)), twips(vm, c.arg(2)),
-                 twips(vm, c.arg(3)));
-    return Value();
-  });
+  if (vm.clipProto) installMembers(vm, vm.clipProto, kDrawing);
 }
 
 }  // namespace orv::movie::avm1

@@ -1,5 +1,6 @@
 // MovieClip.setMask: one clip's shapes mask another, wherever each of them is.
 #include "movie/avm1_host/timeline_bridge.h"
+#include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -20,16 +21,23 @@ void ClipBridge::setMask(ScriptClip* maskClip) {
   mask->masking = self;
 }
 
+namespace {
+
+// setMask(clip): true when the clip takes the mask (or lets go of it, for null).
+Value setMask(Vm& vm, CallInfo& c) {
+  ScriptClip* clip = vm.clipOf(c.thisValue);
+  if (!clip) return Value();
+  ScriptClip* mask = vm.clipOf(c.arg(0));
+  clip->setMask(mask);
+  return Value(true);
+}
+
+constexpr NativeMember kClipMask[] = {method("setMask", setMask)};
+
+}  // namespace
+
 void installClipMaskBuiltins(Vm& vm) {
-  if (!vm.clipProto) return;  // on the prototype in every version
-  // setMask(clip): true when the clip takes the mask (or lets go of it, for null).
-  vm.defineMethod(vm.clipProto, "setMask", [](Vm& vm, CallInfo& c) -> Value {
-    ScriptClip* clip = vm.clipOf(c.thisValue);
-    if (!clip) return Value();
-    ScriptClip* mask = vm.clipOf(c.arg(0));
-    clip->setMask(mask);
-    return Value(true);
-  });
+  if (vm.clipProto) installMembers(vm, vm.clipProto, kClipMask);  // in every version
 }
 
 }  // namespace orv::movie::avm1

@@ -50,7 +50,7 @@ void Vm::installBuiltins() {
   installLoadingBuiltins(*this);
   installTextFormatBuiltins(*this);
   installTextFieldBuiltins(*this);
-  installNativeTable(*this);  // last: it numbers the functions installed above
+  installNativeTable(*this);
   for (Object* o : {arrayProto, stringProto, numberProto, booleanProto, dateProto, errorProto,
                     clipProto, buttonProto, textFieldProto})
     if (o) pinned_.push_back(o);

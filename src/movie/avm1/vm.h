@@ -165,9 +165,6 @@ class Vm {
   Object* newObject(Object* proto = nullptr);  // default Object.prototype
   Object* newArray(std::vector<Value> elements = {});
   FunctionObject* newNative(NativeFn fn, Object* prototypeObject = nullptr);
-  // Defines a native method on obj (DontEnum, like the player's built-ins).
-  FunctionObject* defineMethod(Object* obj, std::string_view name, NativeFn fn,
-                               uint8_t flags = kDontEnum);
   Object* newError(const std::string& message);
   template <class T = Object, class... A>
   T* allocate(A&&... a) {

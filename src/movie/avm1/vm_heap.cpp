@@ -36,12 +36,6 @@ FunctionObject* Vm::newNative(NativeFn fn, Object* prototypeObject) {
   return f;
 }
 
-FunctionObject* Vm::defineMethod(Object* obj, std::string_view name, NativeFn fn, uint8_t flags) {
-  FunctionObject* f = newNative(std::move(fn));
-  obj->put(name, f, flags, caseInsensitive());
-  return f;
-}
-
 Object* Vm::newError(const std::string& message) {
   Object* e = newObject(errorProto);
   e->kind = ObjectKind::Error;

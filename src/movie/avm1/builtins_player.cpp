@@ -1,6 +1,4 @@
 // Player-level objects: AsBroadcaster, Key, Mouse, Stage, System.capabilities.
-#include <cmath>
-
 #include "movie/avm1/host_builtins.h"
 #include "movie/avm1/native_table.h"
 

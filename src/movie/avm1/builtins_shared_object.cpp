@@ -4,7 +4,6 @@
 // it is opened anew. Remote shared objects need a server and are not available.
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_set>

@@ -420,9 +420,7 @@ constexpr NativeClass kRectangleClass{
 
 // ---------------------------------------------------------------- Matrix
 
-struct Affine {
-  double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
-};
+using Affine = base::Matrix;
 
 Affine readMatrix(Vm& vm, const Value& m) {
   return {number(vm, m, "a"), number(vm, m, "b"),  number(vm, m, "c"),
@@ -437,14 +435,7 @@ void writeMatrix(Vm& vm, const Value& m, const Affine& v) {
   set(vm, m, "ty", v.ty);
 }
 // `first`, then `then`.
-Affine concat(const Affine& first, const Affine& then) {
-  return {first.a * then.a + first.b * then.c,
-          first.a * then.b + first.b * then.d,
-          first.c * then.a + first.d * then.c,
-          first.c * then.b + first.d * then.d,
-          first.tx * then.a + first.ty * then.c + then.tx,
-          first.tx * then.b + first.ty * then.d + then.ty};
-}
+Affine concat(const Affine& first, const Affine& then) { return then * first; }
 // Scale, then rotate, then move: what createBox gives.
 Affine box(double sx, double sy, double rotation, double tx, double ty) {
   const double cs = std::cos(rotation), sn = std::sin(rotation);
@@ -707,17 +698,14 @@ Value colorValue(Vm& vm, const base::ColorTransform& ct) {
 ScriptClip::Matrix concatenated(ScriptClip* clip) {
   ScriptClip::Matrix r;
   for (ScriptClip* p = clip; p && p->parent(); p = p->parent()) {
-    const ScriptClip::Matrix m = p->toParent();
-    r = {m.a * r.a + m.c * r.b, m.b * r.a + m.d * r.b,          m.a * r.c + m.c * r.d,
-         m.b * r.c + m.d * r.d, m.a * r.tx + m.c * r.ty + m.tx, m.b * r.tx + m.d * r.ty + m.ty};
+    r = p->toParent() * r;
   }
   return r;
 }
 
 void setClipMatrix(Vm& vm, ScriptClip* clip, const Value& matrix) {
   if (!clip || !matrix.isObject()) return;
-  const Affine m = readMatrix(vm, matrix);
-  clip->setToParent({m.a, m.b, m.c, m.d, m.tx, m.ty});
+  clip->setToParent(readMatrix(vm, matrix));
 }
 
 void setClipColor(ScriptClip* clip, const Value& color) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "movie/base/color_transform.h"
+#include "movie/base/matrix.h"
 #include "movie/saves/sol_file.h"
 #include "movie/swf/types.h"
 
@@ -123,9 +124,7 @@ class ScriptClip {
 
   // The clip's own coordinates into its parent's: x' = a*x + c*y + tx, y' = b*x + d*y + ty,
   // in pixels. The default builds it from the position, scales and rotation.
-  struct Matrix {
-    double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
-  };
+  using Matrix = base::Matrix;
   virtual Matrix toParent() {
     const double sx = getProperty(ClipProperty::XScale) / 100,
                  sy = getProperty(ClipProperty::YScale) / 100;
@@ -264,8 +263,7 @@ class ScriptHost {
     bool refused = false;                // a name or local path a Flash player refuses
     std::optional<saves::SolFile> data;  // nullopt: nothing kept yet, or unreadable
   };
-  virtual SharedObjectData loadSharedObject(const std::string& name,
-                                            const std::string& localPath) {
+  virtual SharedObjectData loadSharedObject(const std::string& name, const std::string& localPath) {
     (void)name;
     (void)localPath;
     return {};

@@ -22,8 +22,7 @@ void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
     nodes[0].mask = std::move(mask);
   }
   // Clip pixels to the bitmap's pixels; the renderer works in twips.
-  const render::Affine toDevice =
-      render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty} * render::Affine::scale(0.05, 0.05);
+  const render::Affine toDevice = m * render::Affine::scale(0.05, 0.05);
   render::MovieRenderer renderer;
   renderer.renderOnto(nodes, {target.pixels.data(), target.width, target.height}, toDevice,
                       base::Quality::High, color);
@@ -32,8 +31,7 @@ void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
 void TimelineBridge::drawBitmap(const std::shared_ptr<render::Bitmap>& source,
                                 const ScriptClip::Matrix& m, const base::ColorTransformF& color,
                                 bool smooth, render::Bitmap& target) {
-  render::MovieRenderer::drawPixelsOnto(source, render::Affine{m.a, m.b, m.c, m.d, m.tx, m.ty},
-                                        color, smooth, target);
+  render::MovieRenderer::drawPixelsOnto(source, m, color, smooth, target);
 }
 
 std::shared_ptr<const render::Bitmap> TimelineBridge::exportedBitmap(const std::string& linkage) {

@@ -13,8 +13,8 @@ constexpr int kMaxDepth = 64;  // as deep as the renderer draws
 
 void addRect(const swf::Rect& r, const Affine& m, std::optional<DeviceBox>& box) {
   if (r.xMin > r.xMax || r.yMin > r.yMax) return;
-  const Point corners[4] = {m.apply(r.xMin, r.yMin), m.apply(r.xMax, r.yMin),
-                            m.apply(r.xMax, r.yMax), m.apply(r.xMin, r.yMax)};
+  const Point corners[4] = {mapPoint(m, r.xMin, r.yMin), mapPoint(m, r.xMax, r.yMin),
+                            mapPoint(m, r.xMax, r.yMax), mapPoint(m, r.xMin, r.yMax)};
   for (const Point& p : corners) {
     if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
     if (!box) {
@@ -73,7 +73,7 @@ Affine scrolledContent(const std::array<double, 4>& rect, const Affine& own,
                        std::array<Point, 4>& window) {
   const Affine& at = own;
   const double w = rect[2] * 20, h = rect[3] * 20;  // pixels of the clip's space in twips
-  window = {at.apply(0, 0), at.apply(w, 0), at.apply(w, h), at.apply(0, h)};
+  window = {mapPoint(at, 0, 0), mapPoint(at, w, 0), mapPoint(at, w, h), mapPoint(at, 0, h)};
   return at * Affine::translate(-rect[0] * 20, -rect[1] * 20);
 }
 

@@ -32,7 +32,7 @@ FieldBoxGeometry fieldBoxGeometry(const swf::Rect& b, const Affine& m, bool outl
   if (!mirrored && !skewed) {
     // Upright: the top-left corner goes to the nearest pixel, the size down to
     // whole pixels.
-    const Point topLeft = m.apply(b.xMin, b.yMin);
+    const Point topLeft = mapPoint(m, b.xMin, b.yMin);
     g.x0 = nearestPixel(topLeft.x);
     g.y0 = nearestPixel(topLeft.y);
     g.x1 = g.x0 + wholePixels(m.a * (double(b.xMax) - b.xMin));
@@ -43,10 +43,10 @@ FieldBoxGeometry fieldBoxGeometry(const swf::Rect& b, const Affine& m, bool outl
     g.drawn = false;
     return g;
   }
-  g.corners[0] = m.apply(b.xMin, b.yMin);
-  g.corners[1] = m.apply(b.xMax, b.yMin);
-  g.corners[2] = m.apply(b.xMax, b.yMax);
-  g.corners[3] = m.apply(b.xMin, b.yMax);
+  g.corners[0] = mapPoint(m, b.xMin, b.yMin);
+  g.corners[1] = mapPoint(m, b.xMax, b.yMin);
+  g.corners[2] = mapPoint(m, b.xMax, b.yMax);
+  g.corners[3] = mapPoint(m, b.xMin, b.yMax);
   // Mirrored or turned by quarter turns, the box is still upright on the device.
   const bool quarterTurn = std::abs(m.a) <= kNegligibleSkew * std::abs(m.b) &&
                            std::abs(m.d) <= kNegligibleSkew * std::abs(m.c);

@@ -241,7 +241,7 @@ void MovieRenderer::drawNode(const DisplayNode& node, const Affine& parent,
     drawNode(*node.mask, parent, parentCx, ctx);
     ctx.canvas.endMask();
   }
-  const Affine own = parent * toRender(node.matrix);
+  const Affine own = parent * node.matrix;
   std::vector<Filter> filters;
   if (node.filters) filters = parseFilters(node.filters->data(), node.filters->size());
   // Filters draw through a bitmap cache too.
@@ -293,8 +293,8 @@ void MovieRenderer::drawBitmap(const std::shared_ptr<const Bitmap>& bitmap, bool
   if (!bitmap->valid()) return;  // disposed
   const Affine toDevice = m * Affine::scale(20, 20);
   const double w = bitmap->width, h = bitmap->height;
-  const Point corners[4] = {toDevice.apply(0, 0), toDevice.apply(w, 0), toDevice.apply(w, h),
-                            toDevice.apply(0, h)};
+  const Point corners[4] = {mapPoint(toDevice, 0, 0), mapPoint(toDevice, w, 0),
+                            mapPoint(toDevice, w, h), mapPoint(toDevice, 0, h)};
   Rasterizer& r = ctx.shapes.rasterizer();
   r.reset(ctx.canvas.width(), ctx.canvas.height());
   for (int i = 0; i < 4; ++i) r.addLine(corners[i], corners[(i + 1) % 4]);
@@ -475,8 +475,7 @@ void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* n
     for (const auto* r : records) {
       const swf::Character* child = dictionary() ? dictionary()->find(r->characterId) : nullptr;
       if (!child || child == &ch) continue;
-      drawCharacter(*child, nullptr, m * toRender(r->matrix), cx * toRender(r->cxform), ctx,
-                    nesting + 1);
+      drawCharacter(*child, nullptr, m * r->matrix, cx * toRender(r->cxform), ctx, nesting + 1);
     }
   } else if (const auto* sprite = std::get_if<swf::SpriteDef>(&ch)) {
     // A sprite with no display list of its own (a button's state): its first frame as
@@ -491,7 +490,7 @@ void MovieRenderer::drawCharacter(const swf::Character& ch, const DisplayNode* n
       const swf::Character* child =
           dictionary() ? dictionary()->find(*place->characterId) : nullptr;
       if (!child || child == &ch) continue;
-      drawCharacter(*child, nullptr, m * toRender(place->matrix.value_or(swf::Matrix{})),
+      drawCharacter(*child, nullptr, m * place->matrix.value_or(swf::Matrix{}),
                     cx * toRender(place->cxform.value_or(swf::ColorTransform{})), ctx, nesting + 1);
     }
   }
@@ -523,7 +522,7 @@ void MovieRenderer::drawText(const swf::TextDef& text, const Affine& parent,
                              const ColorTransform& cx, Context& ctx) {
   const swf::Movie* from = dictionary();
   if (!from) return;
-  const Affine m = parent * toRender(text.matrix);
+  const Affine m = parent * text.matrix;
   for (const swf::TextRecord& rec : text.records) {
     const auto* font = from->get<swf::FontDef>(rec.fontId);
     if (!font) continue;
@@ -584,8 +583,8 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
     ctx.canvas.beginMask();
     Rasterizer& r = ctx.shapes.rasterizer();
     r.reset(ctx.canvas.width(), ctx.canvas.height());
-    const Point corners[4] = {m.apply(b.xMin, b.yMin), m.apply(b.xMax, b.yMin),
-                              m.apply(b.xMax, b.yMax), m.apply(b.xMin, b.yMax)};
+    const Point corners[4] = {mapPoint(m, b.xMin, b.yMin), mapPoint(m, b.xMax, b.yMin),
+                              mapPoint(m, b.xMax, b.yMax), mapPoint(m, b.xMin, b.yMax)};
     for (int i = 0; i < 4; ++i) r.addLine(corners[i], corners[(i + 1) % 4]);
     ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
                     Paint::solid(0xFFFFFFFFu));
@@ -603,8 +602,8 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
         const auto [at, x0] = line.starts[i];
         if (at < selected.first || at >= selected.second) continue;
         const double x1 = i + 1 < line.starts.size() ? line.starts[i + 1].second : line.right;
-        const Point box[4] = {m.apply(x0, line.top), m.apply(x1, line.top),
-                              m.apply(x1, line.bottom), m.apply(x0, line.bottom)};
+        const Point box[4] = {mapPoint(m, x0, line.top), mapPoint(m, x1, line.top),
+                              mapPoint(m, x1, line.bottom), mapPoint(m, x0, line.bottom)};
         for (int k = 0; k < 4; ++k) r.addLine(box[k], box[(k + 1) % 4]);
       }
     ctx.canvas.fill(r, FillRule::NonZero, ctx.shapes.settings().antialias,
@@ -642,8 +641,8 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
   const EditTextState* field = node ? node->field : nullptr;
   if (field && field->focused && field->input && layout.caretShown && g.pixelAligned &&
       selected.first == selected.second) {
-    const Point top = m.apply(layout.caretX, layout.caretTop);
-    const Point bottom = m.apply(layout.caretX, layout.caretBottom);
+    const Point top = mapPoint(m, layout.caretX, layout.caretTop);
+    const Point bottom = mapPoint(m, layout.caretX, layout.caretBottom);
     const float x = std::floor(top.x);
     if (std::isfinite(x) && std::isfinite(top.y) && std::isfinite(bottom.y) && bottom.y > top.y) {
       Rasterizer& r = ctx.shapes.rasterizer();
@@ -732,10 +731,10 @@ void MovieRenderer::drawFieldBox(const swf::EditTextDef& def, const FieldBox& bo
     const double quarterX = 0.25 * std::hypot(inv.a, inv.b),
                  quarterY = 0.25 * std::hypot(inv.c, inv.d);
     const swf::Rect& b = def.bounds;
-    std::vector<Point> outline = {m.apply(b.xMin + quarterX, b.yMin + quarterY),
-                                  m.apply(b.xMax + quarterX, b.yMin + quarterY),
-                                  m.apply(b.xMax + quarterX, b.yMax + quarterY),
-                                  m.apply(b.xMin + quarterX, b.yMax + quarterY)};
+    std::vector<Point> outline = {mapPoint(m, b.xMin + quarterX, b.yMin + quarterY),
+                                  mapPoint(m, b.xMax + quarterX, b.yMin + quarterY),
+                                  mapPoint(m, b.xMax + quarterX, b.yMax + quarterY),
+                                  mapPoint(m, b.xMin + quarterX, b.yMax + quarterY)};
     r.reset(ctx.canvas.width(), ctx.canvas.height());
     StrokeStyle frame;
     frame.width = 0.7071f;

@@ -11,7 +11,7 @@
 #include "movie/base/quality.h"
 #include "movie/render/display_node.h"
 #include "movie/render/field_box.h"
-#include "movie/render/placed_filters.h"
+#include "movie/render/placed_effects.h"
 #include "movie/render/raster/filters.h"
 #include "movie/render/shape_renderer.h"
 #include "movie/swf/types.h"

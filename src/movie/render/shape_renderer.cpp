@@ -10,7 +10,6 @@
 namespace orv::movie::render {
 
 ColorTransform toRender(const swf::ColorTransform& c) { return c.as<float>(); }
-Affine toRender(const swf::Matrix& m) { return {m.a, m.b, m.c, m.d, m.tx, m.ty}; }
 uint32_t toArgb(swf::RGBA c) { return packArgb(c.a, c.r, c.g, c.b); }
 
 Paint ShapeRenderer::makePaint(const swf::FillStyle& fill, const Affine& toDevice,
@@ -26,13 +25,13 @@ Paint ShapeRenderer::makePaint(const swf::FillStyle& fill, const Affine& toDevic
                                                                  : Spread::Pad;
     g.linearRgb = fill.gradient.interpolation == swf::InterpolationMode::LinearRGB;
     g.focal = float(fill.gradient.focalPoint);
-    g.toDevice = toDevice * toRender(fill.matrix);
+    g.toDevice = toDevice * fill.matrix;
     return Paint::gradient(g, cx);
   }
   if (fill.isBitmap()) {
     BitmapSpec b;
     b.bitmap = bitmaps_ ? bitmaps_->bitmap(fill.bitmapId) : nullptr;
-    b.toDevice = toDevice * toRender(fill.matrix);
+    b.toDevice = toDevice * fill.matrix;
     b.repeat = fill.bitmapRepeating();
     b.smooth = settings_.smoothAllBitmaps || (settings_.smoothBitmaps && fill.bitmapSmoothed());
     return Paint::bitmap(b, cx);
@@ -55,10 +54,10 @@ void ShapeRenderer::draw(const std::vector<swf::StyleTable>& tables,
     const float tol = settings_.curveTolerance;
     for (const swf::ShapeEdge& e : edges) {
       edgeStart_.push_back(uint32_t(points_.size()));
-      points_.push_back(toDevice.apply(e.x0, e.y0));
-      const Point end = toDevice.apply(e.x1, e.y1);
+      points_.push_back(mapPoint(toDevice, e.x0, e.y0));
+      const Point end = mapPoint(toDevice, e.x1, e.y1);
       if (e.curved)
-        flattenQuad(points_.back(), toDevice.apply(e.cx, e.cy), end, tol, points_);
+        flattenQuad(points_.back(), mapPoint(toDevice, e.cx, e.cy), end, tol, points_);
       else
         points_.push_back(end);
     }
@@ -329,13 +328,13 @@ void ShapeRenderer::drawStrokes(const swf::StyleTable& table,
       if (path.empty()) {
         startX = e->x0;
         startY = e->y0;
-        path.push_back(toDevice.apply(e->x0, e->y0));
+        path.push_back(mapPoint(toDevice, e->x0, e->y0));
       }
       if (e->curved)
-        flattenQuad(path.back(), toDevice.apply(e->cx, e->cy), toDevice.apply(e->x1, e->y1),
+        flattenQuad(path.back(), mapPoint(toDevice, e->cx, e->cy), mapPoint(toDevice, e->x1, e->y1),
                     settings_.curveTolerance, path);
       else
-        path.push_back(toDevice.apply(e->x1, e->y1));
+        path.push_back(mapPoint(toDevice, e->x1, e->y1));
       endX = e->x1;
       endY = e->y1;
     }

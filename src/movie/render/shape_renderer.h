@@ -84,7 +84,6 @@ class ShapeRenderer {
 };
 
 ColorTransform toRender(const swf::ColorTransform& cx);
-Affine toRender(const swf::Matrix& m);
 uint32_t toArgb(swf::RGBA c);
 
 }  // namespace orv::movie::render

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "movie/base/color_transform.h"
+#include "movie/base/matrix.h"
 
 namespace orv::movie::swf {
 
@@ -25,31 +26,8 @@ struct Rect {
 
 using base::RGBA;
 
-// SWF MATRIX: x' = a*x + c*y + tx, y' = b*x + d*y + ty.
-// a = ScaleX, b = RotateSkew0, c = RotateSkew1, d = ScaleY (16.16 fixed in the file),
-// tx/ty in twips.
-struct Matrix {
-  double a = 1, b = 0, c = 0, d = 1;
-  double tx = 0, ty = 0;
-
-  // (this * other): first apply `other`, then this.
-  Matrix operator*(const Matrix& other) const {
-    return {a * other.a + c * other.b,        b * other.a + d * other.b,
-            a * other.c + c * other.d,        b * other.c + d * other.d,
-            a * other.tx + c * other.ty + tx, b * other.tx + d * other.ty + ty};
-  }
-  double mapX(double x, double y) const { return a * x + c * y + tx; }
-  double mapY(double x, double y) const { return b * x + d * y + ty; }
-  std::optional<Matrix> inverted() const {
-    double det = a * d - b * c;
-    if (det == 0) return std::nullopt;
-    Matrix m{d / det, -b / det, -c / det, a / det, 0, 0};
-    m.tx = -(m.a * tx + m.c * ty);
-    m.ty = -(m.b * tx + m.d * ty);
-    return m;
-  }
-  bool operator==(const Matrix&) const = default;
-};
+// SWF MATRIX (16.16 scales and skews, twip translations), held exactly.
+using base::Matrix;
 
 // CXFORM / CXFORMWITHALPHA: channel' = clamp(channel * mul + add). The file's 8.8 fixed
 // multipliers are stored divided by 256 (1.0 = unchanged); adds are in 0..255 units.

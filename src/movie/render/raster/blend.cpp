@@ -7,11 +7,6 @@
 
 namespace orv::movie::render {
 
-BlendMode blendModeFromSwf(uint8_t value) {
-  if (value < 2 || value > 14) return BlendMode::Normal;
-  return BlendMode(value);
-}
-
 namespace {
 
 struct Rgba {

@@ -5,7 +5,6 @@
 
 namespace orv::movie::render {
 
-// Values as PlaceObject3 stores them (0 and 1 are both normal).
 enum class BlendMode : uint8_t {
   Normal = 1,
   Layer = 2,
@@ -22,9 +21,6 @@ enum class BlendMode : uint8_t {
   Overlay = 13,
   HardLight = 14,
 };
-
-// The mode a stored value names; unknown values draw normally.
-BlendMode blendModeFromSwf(uint8_t value);
 
 // Blends premultiplied `src` onto premultiplied `dst`.
 uint32_t blendPixel(BlendMode mode, uint32_t dst, uint32_t src);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "movie/base/matrix.h"
+
 namespace orv::movie::render {
 
 struct Point {
@@ -28,33 +30,14 @@ inline Point snapToSubpixel(Point p) {
   return {roundHalfAway(p.x * 256.0f) / 256.0f, roundHalfAway(p.y * 256.0f) / 256.0f};
 }
 
-// x' = a*x + c*y + tx;  y' = b*x + d*y + ty  (SWF's MATRIX layout: a=ScaleX,
-// b=RotateSkew0, c=RotateSkew1, d=ScaleY).
-struct Affine {
-  double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+// Transforms into device space (`base/matrix.h`).
+using Affine = base::Matrix;
 
-  Point apply(double x, double y) const {
-    return {float(a * x + c * y + tx), float(b * x + d * y + ty)};
-  }
-  Point apply(Point p) const { return apply(p.x, p.y); }
-  // this ∘ inner: first inner, then this.
-  Affine operator*(const Affine& in) const {
-    return {a * in.a + c * in.b, b * in.a + d * in.b,        a * in.c + c * in.d,
-            b * in.c + d * in.d, a * in.tx + c * in.ty + tx, b * in.tx + d * in.ty + ty};
-  }
-  double determinant() const { return a * d - b * c; }
-  bool invertible() const { return std::abs(determinant()) > 1e-12; }
-  Affine inverse() const {
-    double det = determinant();
-    if (std::abs(det) <= 1e-12) return {0, 0, 0, 0, 0, 0};
-    double ia = d / det, ib = -b / det, ic = -c / det, id = a / det;
-    return {ia, ib, ic, id, -(ia * tx + ic * ty), -(ib * tx + id * ty)};
-  }
-  static Affine translate(double x, double y) { return {1, 0, 0, 1, x, y}; }
-  static Affine scale(double sx, double sy) { return {sx, 0, 0, sy, 0, 0}; }
-  // Mean scale factor, used for stroke widths under non-uniform transforms.
-  double meanScale() const { return std::sqrt(std::abs(determinant())); }
-};
+// Where (x, y) lands under `m`, in the rasteriser's single precision.
+inline Point mapPoint(const Affine& m, double x, double y) {
+  return {float(m.a * x + m.c * y + m.tx), float(m.b * x + m.d * y + m.ty)};
+}
+inline Point mapPoint(const Affine& m, Point p) { return mapPoint(m, p.x, p.y); }
 
 struct Box {
   float x0 = 0, y0 = 0, x1 = 0, y1 = 0;

@@ -1,7 +1,8 @@
-#include "movie/render/placed_filters.h"
+#include "movie/render/placed_effects.h"
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "movie/render/raster/pixel.h"
 
@@ -140,6 +141,15 @@ std::vector<Filter> rasterFilters(std::span<const swf::FilterRecord> records) {
 std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {
   if (!data || size == 0) return {};
   return rasterFilters(swf::readFilterList({data, size}).filters);
+}
+
+BlendMode blendModeFromSwf(uint8_t value) {
+  static constexpr BlendMode kStored[] = {
+      BlendMode::Normal, BlendMode::Normal,   BlendMode::Layer,    BlendMode::Multiply,
+      BlendMode::Screen, BlendMode::Lighten,  BlendMode::Darken,   BlendMode::Difference,
+      BlendMode::Add,    BlendMode::Subtract, BlendMode::Invert,   BlendMode::Alpha,
+      BlendMode::Erase,  BlendMode::Overlay,  BlendMode::HardLight};
+  return value < std::size(kStored) ? kStored[value] : BlendMode::Normal;
 }
 
 }  // namespace orv::movie::render

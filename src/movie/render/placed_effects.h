@@ -1,11 +1,12 @@
 #pragma once
-// The filters a display object is placed with (the FILTERLIST of its tag, or the list a
-// script set) as the raster core's filter parameters.
+// The effects a display object is placed with, as the raster core's parameters: its filters
+// (the FILTERLIST of its tag, or the list a script set) and its blend mode.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "movie/render/raster/blend.h"
 #include "movie/render/raster/filters.h"
 #include "movie/swf/filter_list.h"
 
@@ -19,5 +20,9 @@ std::vector<Filter> rasterFilters(std::span<const swf::FilterRecord> records);
 
 // The same from a stored list: those read before a cut or a kind not known.
 std::vector<Filter> parseFilters(const uint8_t* data, size_t size);
+
+// The mode a stored blend value (PlaceObject3, button records) names: 0 and 1 are normal,
+// as are values past the last mode.
+BlendMode blendModeFromSwf(uint8_t value);
 
 }  // namespace orv::movie::render

@@ -3,9 +3,11 @@
 #include "movie/abc/reader.h"
 
 #include <algorithm>
-#include <cstring>
+#include <bit>
 #include <limits>
 #include <new>
+
+#include "movie/base/bytes.h"
 
 namespace orv::movie::abc {
 
@@ -21,12 +23,14 @@ struct Failure {
 // Memory the parsed structures may take, checked before each table is allocated.
 constexpr size_t kParsedBudget = size_t(256) << 20;
 
+// The file's bytes, read in order; running out of them (or an over-long integer) fails
+// the read at the offset of the field.
 class ByteReader {
  public:
-  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  ByteReader(const uint8_t* data, size_t size) : in_(data, size) {}
 
-  size_t pos() const { return pos_; }
-  size_t remaining() const { return size_ - pos_; }
+  size_t pos() const { return in_.pos(); }
+  size_t remaining() const { return in_.remaining(); }
 
   [[noreturn]] void fail(std::string reason, size_t at) const {
     throw Failure{std::move(reason), at};
@@ -34,28 +38,22 @@ class ByteReader {
 
   uint8_t u8() {
     need(1);
-    return data_[pos_++];
+    return in_.u8();
   }
   uint16_t u16() {
     need(2);
-    uint16_t v = uint16_t(data_[pos_] | data_[pos_ + 1] << 8);
-    pos_ += 2;
-    return v;
+    return in_.u16();
   }
   double d64() {
     need(8);
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i) bits = bits << 8 | data_[pos_ + i];
-    pos_ += 8;
-    double v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
+    const uint64_t low = in_.u32();
+    return std::bit_cast<double>(uint64_t(in_.u32()) << 32 | low);
   }
   // One to five bytes, seven bits each, low bits first; a set high bit continues.
   // Signed values are stored as the encoding of their 32-bit pattern: a short encoding
   // is never sign-extended (compilers store the int 99 as the one byte 0x63).
   uint32_t u32() {
-    const size_t start = pos_;
+    const size_t start = pos();
     uint64_t v = 0;
     for (int i = 0; i < 5; ++i) {
       uint8_t b = u8();
@@ -66,31 +64,29 @@ class ByteReader {
   }
   int32_t s32() { return static_cast<int32_t>(u32()); }
   uint32_t u30() {
-    const size_t start = pos_;
+    const size_t start = pos();
     uint32_t v = u32();
     if (v >> 30) fail("u30 value " + std::to_string(v) + " does not fit 30 bits", start);
     return v;
   }
   std::string string(size_t n) {
     need(n);
-    std::string s(reinterpret_cast<const char*>(data_ + pos_), n);
-    pos_ += n;
+    std::string s(reinterpret_cast<const char*>(in_.here()), n);
+    in_.skip(n);
     return s;
   }
   std::vector<uint8_t> bytes(size_t n) {
     need(n);
-    std::vector<uint8_t> b(data_ + pos_, data_ + pos_ + n);
-    pos_ += n;
+    std::vector<uint8_t> b(in_.here(), in_.here() + n);
+    in_.skip(n);
     return b;
   }
 
  private:
   void need(size_t n) const {
-    if (n > remaining()) fail("data ends early", pos_);
+    if (!in_.has(n)) fail("data ends early", pos());
   }
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
+  base::ByteReader in_;
 };
 
 class AbcReader {

@@ -21,13 +21,38 @@ struct AmfValue {
   uint32_t node = 0;     // Node: index into AmfGraph::nodes
 
   static AmfValue undefined() { return {}; }
-  static AmfValue null() { return {Type::Null}; }
-  static AmfValue of(bool b) { return {Type::Boolean, b}; }
-  static AmfValue of(double n) { return {Type::Number, false, n}; }
-  static AmfValue of(std::string s) { return {Type::String, false, 0, 0, std::move(s)}; }
-  static AmfValue date(double ms) { return {Type::Date, false, ms}; }
-  static AmfValue xml(std::string s) { return {Type::Xml, false, 0, 0, std::move(s)}; }
-  static AmfValue at(uint32_t node) { return {Type::Node, false, 0, 0, {}, node}; }
+  static AmfValue null() { return make(Type::Null); }
+  static AmfValue of(bool b) {
+    AmfValue v = make(Type::Boolean);
+    v.boolean = b;
+    return v;
+  }
+  static AmfValue of(double n) { return numeric(Type::Number, n); }
+  static AmfValue of(std::string s) { return textual(Type::String, std::move(s)); }
+  static AmfValue date(double ms) { return numeric(Type::Date, ms); }
+  static AmfValue xml(std::string s) { return textual(Type::Xml, std::move(s)); }
+  static AmfValue at(uint32_t index) {
+    AmfValue v = make(Type::Node);
+    v.node = index;
+    return v;
+  }
+
+ private:
+  static AmfValue make(Type t) {
+    AmfValue v;
+    v.type = t;
+    return v;
+  }
+  static AmfValue numeric(Type t, double n) {
+    AmfValue v = make(t);
+    v.number = n;
+    return v;
+  }
+  static AmfValue textual(Type t, std::string s) {
+    AmfValue v = make(t);
+    v.text = std::move(s);
+    return v;
+  }
 };
 
 struct AmfNode {

@@ -42,7 +42,7 @@ void ActionRun::tryBlock(PayloadReader& r) {
   if (pending && hasCatch && !f.returned) {
     pending = false;
     if (catchInRegister) {
-      if (catchReg < f.registers.size()) f.registers[catchReg] = pendingValue;
+      if (Value* slot = f.registerToStore(catchReg)) *slot = pendingValue;
     } else if (f.activation) {
       f.activation->defineOwn(catchName, vm.caseInsensitive()).value = pendingValue;
     } else {

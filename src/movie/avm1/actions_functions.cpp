@@ -264,10 +264,13 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
   }
   if (b.isFunction2) {
     f.registers.assign(std::max<size_t>(b.registerCount, 1) + 1, Value());
-    if (f.registers.size() < 256) f.registers.resize(256);
+    f.registerLimit = 256;
     size_t reg = 1;
     auto preload = [&](Value v) {
-      if (reg < f.registers.size()) f.registers[reg++] = std::move(v);
+      if (Value* slot = f.registerToStore(reg)) {
+        *slot = std::move(v);
+        ++reg;
+      }
     };
     if (flags & kPreloadThis)
       preload(thisValue);
@@ -294,7 +297,7 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
       Value a = i < args.size() ? args[i] : Value();
       uint8_t r = i < b.paramRegisters.size() ? b.paramRegisters[i] : 0;
       if (r != 0)
-        f.registers[r] = a;
+        *f.registerToStore(r) = a;
       else
         activation->put(b.params[i], a, 0, ci);
     }

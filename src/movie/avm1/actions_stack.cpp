@@ -62,7 +62,7 @@ void ActionRun::pushValues(PayloadReader& r) {
 
 void ActionRun::storeRegister(PayloadReader& r) {
   uint8_t reg = r.u8();
-  if (reg < f.registers.size()) f.registers[reg] = f.stack.empty() ? Value() : f.stack.back();
+  if (Value* slot = f.registerToStore(reg)) *slot = f.stack.empty() ? Value() : f.stack.back();
 }
 
 void ActionRun::pushDuplicate() {

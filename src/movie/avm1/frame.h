@@ -22,9 +22,20 @@ struct Vm::Frame {
   Object* homeProto = nullptr;  // prototype the running method was found on
   Object* arguments = nullptr;
   std::vector<Value> registers = std::vector<Value>(4);
+  // A DefineFunction2 body may use every register up to 255 whatever it declares; they
+  // are made when first stored to (an unmade one reads as undefined).
+  size_t registerLimit = 4;
   int withDepth = 0;  // with blocks open in this activation
   bool returned = false;
   Value returnValue;
+
+  Value* registerToStore(size_t r) {
+    if (r >= registers.size()) {
+      if (r >= registerLimit) return nullptr;
+      registers.resize(r + 1);
+    }
+    return &registers[r];
+  }
 
   Value pop() {
     if (stack.empty()) return Value();

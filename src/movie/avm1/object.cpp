@@ -11,6 +11,16 @@ std::string keyOf(std::string_view name, bool ci) {
     for (char& c : k) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return k;
 }
+
+bool sameName(std::string_view a, std::string_view b, bool ci) {
+  if (a.size() != b.size()) return false;
+  if (!ci) return a == b;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
 }  // namespace
 
 Value::Value(Object* o) {
@@ -33,11 +43,20 @@ void Object::rebuildIndex(bool ci) {
   }
   index_.clear();
   indexCi_ = ci;
+  if (props_.size() <= kLinearLimit) return;
   for (uint32_t i = 0; i < props_.size(); ++i) index_[keyOf(props_[i].name, ci)] = i;
 }
 
+bool Object::indexed() const { return !index_.empty(); }
+
 Property* Object::findOwn(std::string_view name, bool ci) {
   if (props_.empty()) return nullptr;
+  if (!indexed() && props_.size() <= kLinearLimit) {
+    // Most objects hold a few members: a scan beats hashing the name.
+    for (Property& p : props_)
+      if (!p.deleted && sameName(p.name, name, ci)) return &p;
+    return nullptr;
+  }
   if (ci != indexCi_ || index_.size() + deletedCount_ != props_.size()) rebuildIndex(ci);
   auto it = index_.find(keyOf(name, ci));
   if (it == index_.end()) return nullptr;
@@ -47,22 +66,19 @@ Property* Object::findOwn(std::string_view name, bool ci) {
 
 Property& Object::defineOwn(std::string_view name, bool ci) {
   if (Property* p = findOwn(name, ci)) return *p;
-  if (ci != indexCi_ || index_.size() + deletedCount_ != props_.size()) rebuildIndex(ci);
   props_.push_back(Property{std::string(name), Value(), 0, nullptr, nullptr, false});
-  index_[keyOf(name, ci)] = static_cast<uint32_t>(props_.size() - 1);
+  if (indexed() && ci == indexCi_ && index_.size() + deletedCount_ + 1 == props_.size())
+    index_[keyOf(name, ci)] = static_cast<uint32_t>(props_.size() - 1);
+  else if (props_.size() > kLinearLimit)
+    rebuildIndex(ci);
   return props_.back();
 }
 
 bool Object::removeOwn(std::string_view name, bool ci) {
   Property* p = findOwn(name, ci);
   if (!p) return false;
-  p->deleted = true;
-  p->value = Value();
-  p->getter = p->setter = nullptr;
-  index_.erase(keyOf(name, ci));
-  // Keep the index consistent with the vector: the deleted slot stays until compaction.
-  ++deletedCount_;
-  index_.clear();
+  // The order of the others stays: it is the order scripts enumerate them in.
+  props_.erase(props_.begin() + (p - props_.data()));
   rebuildIndex(ci);
   return true;
 }

@@ -99,7 +99,10 @@ class Object {
   std::string className;  // for diagnostics and "Other" kinds
 
  private:
+  // Up to this many members are found by a scan; more get a hash index.
+  static constexpr size_t kLinearLimit = 8;
   void rebuildIndex(bool ci);
+  bool indexed() const;
   std::vector<Property> props_;
   std::unordered_map<std::string, uint32_t> index_;
   bool indexCi_ = false;

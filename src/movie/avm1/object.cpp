@@ -23,14 +23,7 @@ bool sameName(std::string_view a, std::string_view b, bool ci) {
 }
 }  // namespace
 
-Value::Value(Object* o) {
-  if (o) {
-    type_ = ValueType::Object;
-    object_ = o;
-  } else {
-    type_ = ValueType::Null;
-  }
-}
+Value::Value(Object* o) : type_(o ? ValueType::Object : ValueType::Null) { object_ = o; }
 
 void Object::rebuildIndex(bool ci) {
   if (deletedCount_ > 0) {

@@ -104,9 +104,9 @@ void ActionRun::initObject() {
 }
 
 void ActionRun::constantPool(PayloadReader& r) {
-  auto pool = std::make_shared<std::vector<std::string>>();
+  auto pool = std::make_shared<std::vector<Value>>();
   uint16_t n = r.u16();
-  for (uint16_t i = 0; i < n && r.pos < r.end; ++i) pool->push_back(r.str());
+  for (uint16_t i = 0; i < n && r.pos < r.end; ++i) pool->push_back(Value(r.str()));
   f.constants = pool;
 }
 

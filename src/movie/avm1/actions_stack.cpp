@@ -50,7 +50,7 @@ void ActionRun::pushValues(PayloadReader& r) {
       case 8:
       case 9: {
         size_t idx = type == 8 ? r.u8() : r.u16();
-        push(idx < f.constants->size() ? Value((*f.constants)[idx]) : Value());
+        push(idx < f.constants->size() ? (*f.constants)[idx] : Value());
         break;
       }
       default:

@@ -10,7 +10,7 @@ namespace orv::movie::avm1 {
 
 struct Vm::Frame {
   CodeBuffer code;
-  ConstantPool constants = std::make_shared<std::vector<std::string>>();
+  ConstantPool constants = std::make_shared<std::vector<Value>>();
   int version = 6;
   std::vector<Value> stack;
   std::vector<Object*> scope;  // outermost first; back() is searched first

@@ -59,6 +59,7 @@ Property* Object::findOwn(std::string_view name, bool ci) {
 
 Property& Object::defineOwn(std::string_view name, bool ci) {
   if (Property* p = findOwn(name, ci)) return *p;
+  if (props_.capacity() == 0) props_.reserve(4);
   props_.push_back(Property{std::string(name), Value(), 0, nullptr, nullptr, false});
   if (indexed() && ci == indexCi_ && index_.size() + deletedCount_ + 1 == props_.size())
     index_[keyOf(name, ci)] = static_cast<uint32_t>(props_.size() - 1);

@@ -125,7 +125,7 @@ using NativeFn = std::function<Value(Vm&, CallInfo&)>;
 using NativeCode = Value (*)(Vm&, CallInfo&);
 
 using CodeBuffer = std::shared_ptr<const std::vector<uint8_t>>;
-using ConstantPool = std::shared_ptr<const std::vector<std::string>>;
+using ConstantPool = std::shared_ptr<const std::vector<Value>>;  // strings, made once
 
 // A function written in ActionScript: a slice of an action buffer and what it closed over.
 struct ScriptFunctionBody {

@@ -1,0 +1,10 @@
+# Fails when PROGRAM is LIMIT bytes or larger; says "not built" (a skip) when it is missing.
+if(NOT EXISTS "${PROGRAM}")
+  message("${PROGRAM} not built")
+  return()
+endif()
+file(SIZE "${PROGRAM}" size)
+message("${PROGRAM}: ${size} bytes (limit ${LIMIT})")
+if(NOT size LESS LIMIT)
+  message(FATAL_ERROR "the program is ${size} bytes, not under ${LIMIT}")
+endif()

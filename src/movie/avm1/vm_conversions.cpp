@@ -2,6 +2,7 @@
 // equality and order operators built on them.
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 
@@ -270,8 +271,12 @@ bool Vm::strictEquals(const Value& a, const Value& b) {
       return true;
     case ValueType::Boolean:
       return a.asBool() == b.asBool();
-    case ValueType::Number:
-      return a.asNumber() == b.asNumber();
+    case ValueType::Number: {
+      // The player compares the bits first: a NaN equals a NaN of the same bits (the global
+      // NaN equals itself) but not one of other bits (0/0 on the processor).
+      double x = a.asNumber(), y = b.asNumber();
+      return x == y || std::memcmp(&x, &y, sizeof x) == 0;
+    }
     case ValueType::String:
       return a.asString() == b.asString();
     case ValueType::Object:

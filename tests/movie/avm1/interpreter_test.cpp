@@ -56,6 +56,10 @@ TEST(Interpreter, EqualityFollowsThePlayerRules) {
   EXPECT_EQ(h.run(Asm().push({"1", 1}).op(kStrictEquals).trace()), "false\n");
   EXPECT_EQ(h.run(Asm().push({"a"}).op(0x4A).push({"b"}).op(0x4A).op(kEquals2).trace()),
             "true\n");  // NaN == NaN
+  // Numbers compare by their bits first: the global NaN is itself, a NaN the processor makes
+  // from 0/0 has other bits and is not strictly equal to it.
+  EXPECT_EQ(h.run(Asm().getVar("NaN").getVar("NaN").op(kStrictEquals).trace()), "true\n");
+  EXPECT_EQ(h.run(Asm().push({0, 0}).op(0x0D).getVar("NaN").op(kStrictEquals).trace()), "false\n");
 }
 
 TEST(Interpreter, VariablesAndTargetPaths) {

@@ -97,6 +97,8 @@ constexpr NativeMember kSecurity[] = {
     method("allowDomain", allowDomain),
     method("allowInsecureDomain", allowDomain),
     method("loadPolicyFile", nothing),
+    // A movie played from a file reads local files and nothing on the network.
+    constant("sandboxType", "localWithFile"),
 };
 
 // No clipboard or settings panel is reachable from the engine: the calls do nothing.

@@ -62,6 +62,7 @@ TEST(SystemObject, SecurityGrantsNamedDomainsAndSettingsFollowVersion) {
   EXPECT_TRUE(call(vm, security, "allowDomain", {Value("example.org")}).asBool());
   EXPECT_TRUE(call(vm, security, "allowDomain", {Value()}).asBool());
   EXPECT_FALSE(call(vm, security, "allowDomain").asBool());
+  EXPECT_EQ(vm.toString(path(vm, {"System", "security", "sandboxType"})), "localWithFile");
   EXPECT_TRUE(vm.toBool(path(vm, {"System", "exactSettings"})));
 
   FakeHost h5(5);

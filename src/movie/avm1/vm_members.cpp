@@ -1,4 +1,5 @@
 // Members of script objects (get, set, delete, enumerate, instanceof) and calls.
+#include <deque>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -209,31 +210,36 @@ bool Vm::hasProperty(Object* obj, std::string_view name) {
 
 std::vector<std::string> Vm::enumerableNames(Object* obj) {
   std::vector<std::string> out;
-  std::unordered_set<std::string> seen;
   bool ci = caseInsensitive();
-  auto key = [ci](const std::string& s) {
-    std::string k = s;
-    if (ci)
+  // Names already listed (a nearer object's member hides a farther one's), as views of
+  // the members' own names, or of copies kept in `kept` (lowered when case is ignored).
+  std::unordered_set<std::string_view> seen;
+  std::deque<std::string> kept;
+  auto firstTime = [&](std::string_view name) {
+    if (ci) {
+      std::string k(name);
       for (char& c : k) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return k;
+      if (seen.count(k)) return false;
+      name = kept.emplace_back(std::move(k));
+    } else if (seen.count(name)) {
+      return false;
+    }
+    seen.insert(name);
+    return true;
   };
   Object* o = obj;
   for (int depth = 0; o && depth < 256; ++depth) {
     auto& props = o->properties();
     // Newest first, as the player lists them.
     for (auto it = props.rbegin(); it != props.rend(); ++it) {
-      if (it->deleted) continue;
-      std::string k = key(it->name);
-      if (seen.count(k)) continue;
-      seen.insert(k);
+      if (it->deleted || !firstTime(it->name)) continue;
       if (!(it->flags & kDontEnum)) out.push_back(it->name);
     }
     if (depth == 0 && o->kind == ObjectKind::Clip && o->clip) {
       auto kids = o->clip->children();
       for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
-        std::string n = (*it)->name();
-        if (n.empty() || seen.count(key(n))) continue;
-        seen.insert(key(n));
+        const std::string& n = kept.emplace_back((*it)->name());
+        if (n.empty() || !firstTime(n)) continue;
         out.push_back(n);
       }
     }

@@ -96,7 +96,16 @@ class Matcher {
   MatchResult run(size_t start, bool anchored) {
     MatchResult r;
     if (start > in_.size()) return r;
+    // When every match starts with one known single-unit test, skip the starts it rejects.
+    const Inst* first = nullptr;
+    const auto& code = prog_.code;
+    if (code.size() > 2 && code[1].op <= kClassI) first = &code[1];
+    if (code.size() > 3 && code[1].op == kRepeatSingle && code[1].a > 0) first = &code[2];
     for (size_t s = start; s <= in_.size(); ++s) {
+      if (first && !anchored) {
+        while (s < in_.size() && !single(*first, in_[s])) ++s;
+        if (s == in_.size()) break;
+      }
       std::fill(caps_.begin(), caps_.end(), -1);
       stack_.clear();
       int outcome = attempt(int32_t(s));

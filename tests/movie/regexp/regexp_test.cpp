@@ -54,6 +54,13 @@ TEST(RegexpSemantics, DocumentedExamples) {
   EXPECT_EQ(exec("(.*?)a(?!(a+)b\\2c)\\2(.*)", "baaabaac"), "baaabaac,ba,undefined,abaac");
 }
 
+TEST(RegexpSemantics, LookaheadIsAtomicAndItsCapturesUndoOnBacktrack) {
+  EXPECT_EQ(exec("((?=(a))x|a)", "a"), "a,a,undefined");
+  EXPECT_EQ(exec("(?=(a+))a*b\\1", "aaab"), "null");  // no backtracking into the lookahead
+  EXPECT_EQ(exec("(?!(a))\\w", "ab"), "b,undefined");
+  EXPECT_EQ(exec("a(?=b)", "acab"), "a");
+}
+
 TEST(RegexpSemantics, EmptyIterationsStopTheLoop) {
   EXPECT_EQ(exec("(a*)*b", "aaac"), "null");
   EXPECT_EQ(exec("(a*)*b", "aaab"), "aaab,aaa");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace orv::movie::regexp {
@@ -200,6 +201,41 @@ TEST(RegexpHostile, CatastrophicBacktrackingStopsAtTheBound) {
   MatchResult m = search(g, big, 0);
   ASSERT_TRUE(m.matched());
   EXPECT_EQ(m.end(), 200000);
+}
+
+// Random short patterns over the syntax's own characters: every one compiles or is refused,
+// and every compiled one runs to a result within its bound.
+TEST(RegexpHostile, RandomPatternsNeverBreakTheEngine) {
+  std::mt19937 rng(7);
+  const std::u16string alpha = u"ab()|*+?{}[]^$\\.-=!:,0123456789dswbBxuc";
+  int compiledCount = 0;
+  for (int n = 0; n < 20000; ++n) {
+    std::u16string pattern;
+    for (int k = int(rng() % 14); k > 0; --k) pattern += alpha[rng() % alpha.size()];
+    Flags flags;
+    flags.ignoreCase = rng() % 2;
+    flags.multiline = rng() % 2;
+    flags.extended = rng() % 4 == 0;
+    auto r = compile(pattern, flags);
+    auto* program = std::get_if<Program>(&r);
+    if (!program) {
+      EXPECT_FALSE(std::get<SyntaxError>(r).message.empty());
+      continue;
+    }
+    ++compiledCount;
+    std::u16string subject;
+    for (int k = int(rng() % 12); k > 0; --k) subject += alpha[rng() % 6];
+    MatchOptions options;
+    options.maxSteps = 20000;
+    MatchResult m = search(*program, subject, rng() % 3, options);
+    if (m.matched()) {
+      ASSERT_LE(m.begin(), m.end());
+      ASSERT_LE(size_t(m.end()), subject.size());
+      expandReplacement(u"$1$&$'$`$$", subject, m);
+    }
+    split(*program, subject, std::nullopt, nullptr, options);
+  }
+  EXPECT_GT(compiledCount, 5000);
 }
 
 std::string joinSplit(std::string_view pattern, std::string_view input,

@@ -99,8 +99,11 @@ class Matcher {
     // When every match starts with one known single-unit test, skip the starts it rejects.
     const Inst* first = nullptr;
     const auto& code = prog_.code;
-    if (code.size() > 2 && code[1].op <= kClassI) first = &code[1];
-    if (code.size() > 3 && code[1].op == kRepeatSingle && code[1].a > 0) first = &code[2];
+    size_t lead = 1;
+    while (lead < code.size() && code[lead].op == kSave) ++lead;
+    if (lead + 1 < code.size() && code[lead].op <= kClassI) first = &code[lead];
+    if (lead + 2 < code.size() && code[lead].op == kRepeatSingle && code[lead].a > 0)
+      first = &code[lead + 1];
     for (size_t s = start; s <= in_.size(); ++s) {
       if (first && !anchored) {
         while (s < in_.size() && !single(*first, in_[s])) ++s;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <deque>
 #include <optional>
+#include <queue>
 
 namespace orv::movie::avm2 {
 
@@ -326,7 +327,7 @@ Effect effectOf(const abc::AbcFile& f, const Instruction& in) {
 // Walks every path from the entry and each handler, keeping one stack and scope depth per
 // instruction.
 std::optional<VerifyFailure> checkFlow(const abc::AbcFile& f, const abc::MethodBody& body,
-                                       const DecodedMethod& m) {
+                                       const DecodedMethod& m, const std::vector<bool>& live) {
   const size_t n = m.code.size();
   const uint32_t maxStack = body.maxStack;
   const int maxScope =
@@ -350,7 +351,8 @@ std::optional<VerifyFailure> checkFlow(const abc::AbcFile& f, const abc::MethodB
     }
   };
   reach(0, 0, 0);
-  for (const DecodedHandler& h : m.handlers) reach(h.target, 1, 0);
+  for (size_t h = 0; h < m.handlers.size(); ++h)
+    if (live[h]) reach(m.handlers[h].target, 1, 0);
   while (!work.empty() && !error) {
     uint32_t i = work.front();
     work.pop_front();
@@ -377,115 +379,188 @@ std::optional<VerifyFailure> checkFlow(const abc::AbcFile& f, const abc::MethodB
 
 }  // namespace
 
+namespace {
+
+// One instruction read at `offset`, its branch targets as byte offsets (the default first
+// for lookupswitch), or a failure.
+struct ReadInstruction {
+  Instruction in;
+  uint32_t length = 0;
+  std::vector<int64_t> targets;
+};
+
+std::variant<ReadInstruction, VerifyFailure> readAt(const abc::AbcFile& file,
+                                                    const abc::MethodBody& body, uint32_t offset,
+                                                    std::string_view methodName) {
+  const std::vector<uint8_t>& bytes = body.code;
+  const VerifyFailure offEnd = fail(1020, "Code cannot fall off the end of a method.");
+  CodeReader r{bytes, offset};
+  ReadInstruction out;
+  Instruction& in = out.in;
+  in.offset = offset;
+  uint8_t code = r.u8();
+  const InstructionInfo& info = instructionInfo(code);
+  if (!info.name) {
+    return fail(1011, "Method " + std::string(methodName) + " contained illegal opcode " +
+                          std::to_string(code) + " at offset " + std::to_string(offset) + ".");
+  }
+  in.op = static_cast<Op>(code);
+  switch (info.operands) {
+    case Operands::None:
+      break;
+    case Operands::U8:
+      in.a = r.u8();
+      if (in.op == Op::pushbyte) in.a = static_cast<uint32_t>(int32_t(int8_t(in.a)));
+      break;
+    case Operands::U30:
+      in.a = r.u30();
+      if (in.op == Op::pushshort) in.a = static_cast<uint32_t>(int32_t(int16_t(in.a & 0xFFFF)));
+      break;
+    case Operands::U30x2:
+      in.a = r.u30();
+      in.b = r.u30();
+      break;
+    case Operands::S24: {
+      int32_t delta = r.s24();
+      out.targets.push_back(int64_t(r.pos) + delta);
+      break;
+    }
+    case Operands::Switch: {
+      int64_t base = offset;
+      out.targets.push_back(base + r.s24());
+      uint32_t cases = r.u30();
+      if (!r.ok || cases > bytes.size()) return offEnd;  // each case needs 3 bytes
+      for (uint32_t k = 0; k <= cases && r.ok; ++k) out.targets.push_back(base + r.s24());
+      in.b = cases + 2;  // the default and cases + 1 offsets
+      break;
+    }
+    case Operands::Debug:
+      r.u8();
+      in.a = r.u30();
+      in.b = r.u8();
+      r.u30();
+      break;
+  }
+  if (!r.ok) return offEnd;
+  out.length = static_cast<uint32_t>(r.pos - offset);
+  bool multiname = false;
+  size_t poolSize = poolSizeFor(file, in.op, multiname);
+  if (poolSize && (in.a >= poolSize || (multiname && in.a == 0))) {
+    return fail(1032, "Cpool index " + std::to_string(in.a) + " is out of range " +
+                          std::to_string(poolSize) + ".");
+  }
+  uint32_t regs[2];
+  for (int k = 0, count = registersOf(in, regs); k < count; ++k) {
+    if (regs[k] >= body.localCount)
+      return fail(1025, "An invalid register " + std::to_string(regs[k]) + " was accessed.");
+  }
+  return out;
+}
+
+}  // namespace
+
+// Only code a run can reach is read and checked, as the player does: from the entry, along
+// branches and fall-through, and from each handler whose range guards reached code.
 std::variant<DecodedMethod, VerifyFailure> decodeMethod(const abc::AbcFile& file,
                                                         const abc::MethodBody& body,
                                                         std::string_view methodName) {
   const std::vector<uint8_t>& bytes = body.code;
-  DecodedMethod m;
-  std::vector<int32_t> indexAt(bytes.size() + 1, -1);
-  // Branch offsets as bytes until every instruction's start is known.
-  std::vector<int64_t> rawTargets;  // per S24 instruction, in order
-  std::vector<int64_t> rawSwitch;
-  CodeReader r{bytes};
+  const size_t size = bytes.size();
   const VerifyFailure offEnd = fail(1020, "Code cannot fall off the end of a method.");
-  while (r.pos < bytes.size()) {
-    Instruction in;
-    in.offset = static_cast<uint32_t>(r.pos);
-    uint8_t code = r.u8();
-    const InstructionInfo& info = instructionInfo(code);
-    if (!info.name) {
-      return fail(1011, "Method " + std::string(methodName) + " contained illegal opcode " +
-                            std::to_string(code) + " at offset " + std::to_string(in.offset) + ".");
-    }
-    in.op = static_cast<Op>(code);
-    switch (info.operands) {
-      case Operands::None:
-        break;
-      case Operands::U8:
-        in.a = r.u8();
-        if (in.op == Op::pushbyte) in.a = static_cast<uint32_t>(int32_t(int8_t(in.a)));
-        break;
-      case Operands::U30:
-        in.a = r.u30();
-        if (in.op == Op::pushshort) in.a = static_cast<uint32_t>(int32_t(int16_t(in.a & 0xFFFF)));
-        break;
-      case Operands::U30x2:
-        in.a = r.u30();
-        in.b = r.u30();
-        break;
-      case Operands::S24: {
-        int32_t delta = r.s24();
-        rawTargets.push_back(int64_t(r.pos) + delta);
-        break;
-      }
-      case Operands::Switch: {
-        int64_t base = in.offset;
-        int64_t defaultTarget = base + r.s24();
-        uint32_t cases = r.u30();
-        if (!r.ok || cases > bytes.size()) return offEnd;  // each case needs 3 bytes
-        in.a = static_cast<uint32_t>(rawSwitch.size());
-        in.b = cases + 2;  // the default and cases + 1 offsets
-        rawSwitch.push_back(defaultTarget);
-        for (uint32_t k = 0; k <= cases && r.ok; ++k) rawSwitch.push_back(base + r.s24());
-        break;
-      }
-      case Operands::Debug:
-        r.u8();
-        in.a = r.u30();
-        in.b = r.u8();
-        r.u30();
-        break;
-    }
-    if (!r.ok) return offEnd;
-    bool multiname = false;
-    size_t poolSize = poolSizeFor(file, in.op, multiname);
-    if (poolSize && (in.a >= poolSize || (multiname && in.a == 0))) {
-      return fail(1032, "Cpool index " + std::to_string(in.a) + " is out of range " +
-                            std::to_string(poolSize) + ".");
-    }
-    uint32_t regs[2];
-    for (int k = 0, count = registersOf(in, regs); k < count; ++k) {
-      if (regs[k] >= body.localCount)
-        return fail(1025, "An invalid register " + std::to_string(regs[k]) + " was accessed.");
-    }
-    indexAt[in.offset] = static_cast<int32_t>(m.code.size());
-    m.code.push_back(in);
-  }
-  if (m.code.empty()) return offEnd;
-
   const VerifyFailure badTarget =
       fail(1021, "At least one branch target was not on a valid instruction in the method.");
-  auto resolve = [&](int64_t offset, uint32_t& out) {
-    if (offset < 0 || offset >= int64_t(bytes.size()) || indexAt[size_t(offset)] < 0) return false;
-    out = static_cast<uint32_t>(indexAt[size_t(offset)]);
-    return true;
-  };
-  size_t nextTarget = 0;
-  for (Instruction& in : m.code) {
-    if (instructionInfo(static_cast<uint8_t>(in.op)).operands == Operands::S24 &&
-        !resolve(rawTargets[nextTarget++], in.a))
-      return badTarget;
+  for (const abc::ExceptionInfo& e : body.exceptions) {
+    if (e.from > e.to || e.to > size || e.target >= size ||
+        e.excType >= file.pool.multinames.size() || e.varName >= file.pool.multinames.size())
+      return fail(1054, "Illegal range or target offsets in exception handler.");
   }
-  m.switchTargets.resize(rawSwitch.size());
-  for (size_t k = 0; k < rawSwitch.size(); ++k)
-    if (!resolve(rawSwitch[k], m.switchTargets[k])) return badTarget;
+  if (size == 0) return offEnd;
 
-  // Handlers: a range within the code, a target on an instruction.
+  // owner[o]: 0 unread, 1 the start of a read instruction, 2 inside one.
+  std::vector<uint8_t> owner(size, 0);
+  std::vector<ReadInstruction> read;
+  // Lowest offset first, so code is read in the order it is laid out and a branch into the
+  // middle of an instruction finds that instruction already read.
+  std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<uint32_t>> work;
+  work.push(0);
+  std::vector<bool> handlerLive(body.exceptions.size(), false);
+  auto claim = [&](uint32_t offset) -> std::optional<VerifyFailure> {
+    auto r = readAt(file, body, offset, methodName);
+    if (auto* f = std::get_if<VerifyFailure>(&r)) return *f;
+    ReadInstruction& ri = std::get<ReadInstruction>(r);
+    for (uint32_t k = 0; k < ri.length; ++k)
+      if (owner[offset + k] != 0) return badTarget;  // overlaps code read from elsewhere
+    owner[offset] = 1;
+    for (uint32_t k = 1; k < ri.length; ++k) owner[offset + k] = 2;
+    Instruction& in = ri.in;
+    if (!endsFlow(in.op)) {
+      if (offset + ri.length >= size) return offEnd;
+      work.push(offset + ri.length);
+    }
+    for (int64_t t : ri.targets) {
+      if (t < 0 || t >= int64_t(size)) return badTarget;
+      work.push(static_cast<uint32_t>(t));
+    }
+    read.push_back(std::move(ri));
+    return std::nullopt;
+  };
+  for (;;) {
+    while (!work.empty()) {
+      uint32_t offset = work.top();
+      work.pop();
+      if (owner[offset] == 1) continue;
+      if (owner[offset] == 2) return badTarget;
+      if (auto error = claim(offset)) return *error;
+    }
+    // Handlers guarding reached code are reached in turn.
+    bool more = false;
+    for (size_t h = 0; h < body.exceptions.size(); ++h) {
+      if (handlerLive[h]) continue;
+      const abc::ExceptionInfo& e = body.exceptions[h];
+      for (uint32_t o = e.from; o < e.to; ++o) {
+        if (owner[o] == 1) {
+          handlerLive[h] = more = true;
+          work.push(e.target);
+          break;
+        }
+      }
+    }
+    if (!more) break;
+  }
+
+  std::sort(read.begin(), read.end(), [](const ReadInstruction& a, const ReadInstruction& b) {
+    return a.in.offset < b.in.offset;
+  });
+  std::vector<int32_t> indexAt(size, -1);
+  for (size_t i = 0; i < read.size(); ++i) indexAt[read[i].in.offset] = static_cast<int32_t>(i);
+  DecodedMethod m;
+  m.code.reserve(read.size());
+  for (ReadInstruction& ri : read) {
+    Instruction in = ri.in;
+    if (in.op == Op::lookupswitch) {
+      in.a = static_cast<uint32_t>(m.switchTargets.size());
+      for (int64_t t : ri.targets) m.switchTargets.push_back(uint32_t(indexAt[size_t(t)]));
+    } else if (!ri.targets.empty()) {
+      in.a = static_cast<uint32_t>(indexAt[size_t(ri.targets[0])]);
+    }
+    m.code.push_back(in);
+  }
   auto firstAtOrAfter = [&](uint32_t offset) {
     auto it = std::lower_bound(m.code.begin(), m.code.end(), offset,
                                [](const Instruction& in, uint32_t o) { return in.offset < o; });
     return static_cast<uint32_t>(it - m.code.begin());
   };
-  for (const abc::ExceptionInfo& e : body.exceptions) {
-    DecodedHandler h{0, 0, 0, e.excType, e.varName};
-    if (e.from > e.to || e.to > bytes.size() || !resolve(e.target, h.target) ||
-        e.excType >= file.pool.multinames.size() || e.varName >= file.pool.multinames.size())
-      return fail(1054, "Illegal range or target offsets in exception handler.");
-    h.from = firstAtOrAfter(e.from);
-    h.to = firstAtOrAfter(e.to);
-    m.handlers.push_back(h);
+  for (size_t h = 0; h < body.exceptions.size(); ++h) {
+    const abc::ExceptionInfo& e = body.exceptions[h];
+    DecodedHandler d{firstAtOrAfter(e.from), firstAtOrAfter(e.to), 0, e.excType, e.varName};
+    if (handlerLive[h]) {
+      d.target = static_cast<uint32_t>(indexAt[e.target]);
+    } else {
+      d.from = d.to = 0;  // guards nothing that runs
+    }
+    m.handlers.push_back(d);
   }
-  if (auto error = checkFlow(file, body, m)) return *error;
+  if (auto error = checkFlow(file, body, m, handlerLive)) return *error;
   return m;
 }
 

@@ -150,9 +150,36 @@ TEST(Avm2Decoder, MalformedCodeIsAVerifyError) {
     return f.decode(Code().op(op::returnvoid), b);
   });
   expectError(1054, [](Fixture& f, auto b) {
+    b.exceptions = {{2, 1, 0, 0, 0}};
+    return f.decode(Code().pushbyte(1).op(op::returnvalue), b);
+  });
+  expectError(1021, [](Fixture& f, auto b) {
     b.exceptions = {{0, 1, 1, 0, 0}};
     return f.decode(Code().pushbyte(1).op(op::returnvalue), b);
   });
+  // A forward branch into the middle of a later instruction.
+  expectError(1021, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::pushtrue).op(op::iftrue).s24(1).pushbyte(1).op(op::returnvalue),
+                    b);
+  });
+}
+
+TEST(Avm2Decoder, OnlyReachableCodeIsReadAndChecked) {
+  Fixture f;
+  // Bytes after a return, and a handler guarding only them, are never read.
+  test::AbcBody body;
+  body.exceptions = {{1, 3, 3, 0, 0}};
+  auto r = f.decode(std::vector<uint8_t>{op::returnvoid, 0xFE, op::getlocal3, op::pop, 0xFE}, body);
+  const DecodedMethod& m = ok(r);
+  ASSERT_EQ(m.code.size(), 1u);
+  ASSERT_EQ(m.handlers.size(), 1u);
+  EXPECT_EQ(m.handlers[0].from, m.handlers[0].to);  // guards nothing
+  // A handler guarding reached code is read and verified like the entry.
+  Fixture g;
+  test::AbcBody live;
+  live.exceptions = {{0, 1, 1, 0, 0}};
+  auto bad = g.decode(std::vector<uint8_t>{op::returnvoid, 0xFE}, live);
+  EXPECT_EQ(errorOf(bad), 1011);
 }
 
 TEST(Avm2Decoder, StackAndScopeDepthsAreCheckedOnEveryPath) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "movie/avm2/conversions.h"
 
@@ -75,6 +76,30 @@ Value bits(Op op, const Value& a, const Value& b) {
   }
 }
 
+// The operand stack: its room is the method's declared maximum, which the verifier has
+// checked every path keeps to, so pushes need no growth or bounds checks.
+class OperandStack {
+ public:
+  explicit OperandStack(size_t room) : values_(new Value[room + 1]), top_(values_.get()) {}
+  void push_back(Value v) { *top_++ = std::move(v); }
+  template <typename... Args>
+  void emplace_back(Args&&... args) {
+    *top_++ = Value(std::forward<Args>(args)...);
+  }
+  Value& back() { return top_[-1]; }
+  void pop_back() { *--top_ = Value(); }
+  Value take() { return std::move(*--top_); }
+  size_t size() const { return size_t(top_ - values_.get()); }
+  Value& operator[](size_t i) { return values_[i]; }
+  void clear() {
+    while (top_ != values_.get()) pop_back();
+  }
+
+ private:
+  std::unique_ptr<Value[]> values_;
+  Value* top_;
+};
+
 }  // namespace
 
 std::variant<Value, Thrown> Interpreter::run(const abc::AbcFile& file, const abc::MethodBody& body,
@@ -82,15 +107,10 @@ std::variant<Value, Thrown> Interpreter::run(const abc::AbcFile& file, const abc
                                              uint64_t budget) {
   std::vector<Value> regs(std::max<size_t>(body.localCount, 1));
   for (size_t i = 0; i < args.size() && i < regs.size(); ++i) regs[i] = std::move(args[i]);
-  std::vector<Value> stack;
-  stack.reserve(body.maxStack + 1);
+  OperandStack stack(body.maxStack);
   const abc::ConstantPool& pool = file.pool;
   uint32_t pc = 0;
-  auto pop = [&] {
-    Value v = std::move(stack.back());
-    stack.pop_back();
-    return v;
-  };
+  auto pop = [&] { return stack.take(); };
   for (;;) {
     try {
       for (;;) {

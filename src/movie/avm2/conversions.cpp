@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "movie/base/number_text.h"
+#include <cstdio>
 
 namespace orv::movie::avm2 {
 
@@ -79,6 +79,40 @@ bool isDecimalLiteral(std::string_view t) {
 }
 
 }  // namespace
+
+std::string numberToText(double d) {
+  if (std::isnan(d)) return "NaN";
+  if (d == 0) return "0";
+  if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
+  std::string out = d < 0 ? "-" : "";
+  double m = std::fabs(d);
+  // The fewest significant digits that read back as m: d.ddde[+-]x.
+  char buf[40];
+  for (int precision = 1; precision <= 17; ++precision) {
+    std::snprintf(buf, sizeof buf, "%.*e", precision - 1, m);
+    if (std::strtod(buf, nullptr) == m) break;
+  }
+  std::string digits;
+  const char* p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p != '.') digits += *p;
+  int n = std::atoi(p + 1) + 1;  // the decimal point sits after n digits
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  const int k = static_cast<int>(digits.size());
+  if (k <= n && n <= 21) {
+    out += digits + std::string(size_t(n - k), '0');
+  } else if (0 < n && n <= 21) {
+    out += digits.substr(0, size_t(n)) + "." + digits.substr(size_t(n));
+  } else if (-6 < n && n <= 0) {
+    out += "0." + std::string(size_t(-n), '0') + digits;
+  } else {
+    out += digits.substr(0, 1);
+    if (k > 1) out += "." + digits.substr(1);
+    out += n - 1 >= 0 ? "e+" : "e-";
+    out += std::to_string(std::abs(n - 1));
+  }
+  return out;
+}
 
 Value Value::number(double d) {
   if (d >= -2147483648.0 && d <= 2147483647.0) {
@@ -188,7 +222,7 @@ std::string toText(const Value& v) {
     case ValueKind::Uint:
       return std::to_string(v.asUint());
     case ValueKind::Number:
-      return base::numberToText(v.asDouble());
+      return numberToText(v.asDouble());
     case ValueKind::String:
       return v.asString()->text();
     case ValueKind::Namespace:

@@ -21,7 +21,10 @@ int32_t toInt32(double d);
 uint32_t toUint32(double d);
 int32_t toInt32(const Value& v);
 uint32_t toUint32(const Value& v);
-// ToString as text; numbers print as the player prints them.
+// A number as ActionScript 3 prints it (ECMA-262 9.8.1): the fewest digits that read back
+// as the same number, plain from 1e-6 up to 1e21, in exponent form outside.
+std::string numberToText(double d);
+// ToString as text; numbers print as numberToText.
 std::string toText(const Value& v);
 // ToString as a script string (shared when v already is one).
 StringRef toStringRef(const Value& v);

@@ -2,7 +2,16 @@
 # including the machine's own headers compiles against it, one including the timeline does
 # not. Run with -DCXX=compiler -DROOT=include-root -DOUT=scratch-folder.
 file(MAKE_DIRECTORY ${OUT})
-file(WRITE ${OUT}/allowed.cpp "#include \"movie/avm1/vm.h\"\n#include \"movie/avm1/host.h\"\n")
+# -DALLOWED=header,header names the machine's own headers (avm1's by default).
+string(REPLACE "," ";" ALLOWED "${ALLOWED}")
+if(NOT ALLOWED)
+  set(ALLOWED movie/avm1/vm.h movie/avm1/host.h)
+endif()
+set(allowedText "")
+foreach(header ${ALLOWED})
+  string(APPEND allowedText "#include \"${header}\"\n")
+endforeach()
+file(WRITE ${OUT}/allowed.cpp "${allowedText}")
 file(WRITE ${OUT}/timeline.cpp "#include \"movie/timeline/stage.h\"\n")
 file(WRITE ${OUT}/renderer.cpp "#include \"movie/render/movie_renderer.h\"\n")
 execute_process(COMMAND ${CXX} -std=c++20 -fsyntax-only -I${ROOT} ${OUT}/allowed.cpp

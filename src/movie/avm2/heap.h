@@ -1,0 +1,83 @@
+// The machine's objects and the heap that owns them. Objects are collected by mark and
+// sweep: the roots (the global object, running frames' registers, stacks and scopes,
+// objects the host holds) are given to collect(), everything reachable from them survives,
+// cycles included. Marking uses a work list rather than recursion, so a long chain of
+// objects cannot exhaust the native stack.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+#include "movie/avm2/value.h"
+
+namespace orv::movie::avm2 {
+
+class Heap;
+
+// What marking hands each live object: the references it holds.
+class Marker {
+ public:
+  void mark(Object* o);
+  void mark(const Value& v) {
+    if (v.isObject()) mark(v.asObject());
+  }
+
+ private:
+  friend class Heap;
+  std::vector<Object*> work_;
+};
+
+class Object {
+ public:
+  virtual ~Object() = default;
+
+  Object* prototype() const { return proto_; }
+  void setPrototype(Object* p) { proto_ = p; }
+
+  // Dynamic properties, by interned name, in the order they were first set.
+  const Value* findOwn(String* name) const;
+  void setOwn(String* name, Value v);
+  bool deleteOwn(String* name);
+  // The value found along the prototype chain, or null.
+  const Value* find(String* name) const;
+  size_t ownCount() const { return order_.size(); }
+  String* ownNameAt(size_t i) const { return order_[i]; }
+
+  // Subclasses holding references of their own mark them here (call the base too).
+  virtual void markChildren(Marker& m) const;
+
+ private:
+  friend class Heap;
+  friend class Marker;
+  Object* proto_ = nullptr;
+  std::unordered_map<String*, Value> dynamic_;
+  std::vector<String*> order_;
+  bool marked_ = false;
+};
+
+class Heap {
+ public:
+  Heap() = default;
+  Heap(const Heap&) = delete;
+  Heap& operator=(const Heap&) = delete;
+  ~Heap();
+
+  // A new object of type T owned by the heap.
+  template <typename T, typename... Args>
+  T* make(Args&&... args) {
+    T* o = new T(std::forward<Args>(args)...);
+    objects_.push_back(o);
+    return o;
+  }
+  // Frees every object the roots do not reach; returns how many were freed.
+  size_t collect(const std::function<void(Marker&)>& roots);
+  size_t size() const { return objects_.size(); }
+
+ private:
+  std::vector<Object*> objects_;
+};
+
+}  // namespace orv::movie::avm2

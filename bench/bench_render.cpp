@@ -185,7 +185,7 @@ void drawAgg(const RecordedFrame& r, std::vector<uint32_t>& pixels) {
   agg::renderer_base<AggPixels> out(format);
   agg::rasterizer_compound_aa<agg::rasterizer_sl_clip_int> ras;
   agg::scanline_u8 sl;
-  ras.layer_order(agg::layer_direct);
+  ras.layer_order(agg::layer_inverse);  // ascending styles: the fills in the order begun
   static thread_local std::vector<uint32_t> shaded(kWidth);
   static thread_local std::vector<agg::rgba8> colors(kWidth);
   auto sub = [](float v) { return int(std::lround(double(v) * agg::poly_subpixel_scale)); };

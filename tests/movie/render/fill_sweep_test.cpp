@@ -10,6 +10,7 @@
 #include <random>
 #include <tuple>
 
+#include "movie/render/raster/canvas.h"
 #include "movie/render/raster/fill_sweep.h"
 #include "movie/render/raster/rasterizer.h"
 
@@ -87,6 +88,84 @@ TEST(FillSweep, EveryFillGetsTheRowsItWouldGetAlone) {
       }
     }
   }
+}
+
+// The lines a sweep keeps, read back fill by fill in the direction they were
+// added (after rendering has ordered them downwards), sweep to the same rows:
+// a tool that records them hands another rasteriser exactly this shape.
+TEST(FillSweep, ItsLinesReadBackSweepToTheSameRows) {
+  std::mt19937 rng(11);
+  for (FillRule rule : {FillRule::EvenOdd, FillRule::NonZero}) {
+    const auto fills = randomFills(rng, 9, 90, 70);
+    FillSweep sweep;
+    sweep.reset(90, 70);
+    for (const auto& polys : fills) {
+      sweep.beginFill();
+      addPolygons(sweep, polys);
+    }
+    SweepRecorder first;
+    sweep.render(rule, AntiAlias::Area, first);
+    FillSweep again;
+    again.reset(90, 70);
+    uint32_t current = ~0u, previous = 0;
+    bool ordered = true;
+    sweep.forEachLine([&](uint32_t fill, Point from, Point to) {
+      ordered = ordered && (current == ~0u ? fill == 0 : fill == previous || fill == previous + 1);
+      if (fill != current) again.beginFill();
+      current = previous = fill;
+      again.addLine(from, to);
+    });
+    EXPECT_TRUE(ordered);
+    SweepRecorder second;
+    again.render(rule, AntiAlias::Area, second);
+    EXPECT_EQ(second.byFill, first.byFill) << "rule " << int(rule);
+    EXPECT_EQ(second.fillsAtPixel, first.fillsAtPixel);
+  }
+}
+
+// A canvas's tap sees each sweep it paints, says whether a mask was involved,
+// and hears of coverage painted another way; it sees nothing once taken away.
+TEST(FillSweep, ACanvasTapSeesTheSweepsPainted) {
+  struct Tap final : FillTap {
+    std::vector<bool> masked;
+    std::vector<size_t> lines, paints;
+    int others = 0;
+    void swept(const Canvas&, bool m, const FillSweep& fills, FillRule, AntiAlias,
+               const std::vector<Paint>& p) override {
+      masked.push_back(m);
+      size_t n = 0;
+      fills.forEachLine([&](uint32_t, Point, Point) { ++n; });
+      lines.push_back(n);
+      paints.push_back(p.size());
+    }
+    void other(const Canvas&) override { ++others; }
+  } tap;
+  std::vector<uint32_t> pixels(40 * 30);
+  Canvas canvas({pixels.data(), 40, 30});
+  FillSweep square;
+  square.reset(40, 30);
+  square.beginFill();
+  addPolygons(square, {{{2, 2}, {20, 2}, {20, 20}, {2, 20}}});
+  const std::vector<Paint> red{Paint::solid(0xFFFF0000)};
+  Canvas::setTap(&tap);
+  canvas.fill(square, FillRule::NonZero, AntiAlias::Area, red);
+  canvas.beginMask();
+  canvas.fill(square, FillRule::NonZero, AntiAlias::Area, red);
+  canvas.endMask();
+  canvas.fill(square, FillRule::NonZero, AntiAlias::Area, red);
+  canvas.popMask();
+  Rasterizer single;
+  single.reset(40, 30);
+  addPolygons(single, {{{2, 2}, {20, 2}, {20, 20}}});
+  canvas.fill(single, FillRule::NonZero, AntiAlias::Area, red[0]);
+  Canvas::setTap(nullptr);
+  canvas.fill(square, FillRule::NonZero, AntiAlias::Area, red);
+  EXPECT_EQ(tap.masked, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(tap.lines,
+            (std::vector<size_t>{2, 2, 2}));  // the square's sides (not its top and bottom)
+  EXPECT_EQ(tap.paints, (std::vector<size_t>{1, 1, 1}));
+  EXPECT_EQ(tap.others, 1);
+  EXPECT_EQ(pixels[5 * 40 + 5], 0xFFFF0000u);
 }
 
 TEST(FillSweep, LaterFillsComeAfterEarlierOnesAtEveryPixel) {

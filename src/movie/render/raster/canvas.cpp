@@ -250,7 +250,14 @@ void Canvas::clear(uint32_t premultiplied) {
   std::fill(target_.pixels, target_.pixels + size_t(target_.width) * target_.height, premultiplied);
 }
 
+namespace {
+thread_local FillTap* gTap = nullptr;
+}  // namespace
+
+void Canvas::setTap(FillTap* tap) { gTap = tap; }
+
 void Canvas::fill(Rasterizer& edges, FillRule rule, AntiAlias antialias, const Paint& paint) {
+  if (gTap) gTap->other(*this);
   if (overflow_ > 0 && building_ == 0) return;  // clipped by a mask we could not keep
   if (building_ > 0) {
     if (overflow_ > 0) return;
@@ -288,6 +295,7 @@ struct SweepSource {
 
 void Canvas::fill(FillSweep& fills, FillRule rule, AntiAlias antialias,
                   const std::vector<Paint>& paints, CoverageRecording* record, size_t recordLimit) {
+  if (gTap) gTap->swept(*this, building_ > 0 || !masks_.empty(), fills, rule, antialias, paints);
   if (record) record->complete = overflow_ == 0 && (building_ > 0 || !paints.empty());
   sweep(SweepSource{&fills, rule, antialias, nullptr, record && record->complete ? record : nullptr,
                     recordLimit},
@@ -295,6 +303,7 @@ void Canvas::fill(FillSweep& fills, FillRule rule, AntiAlias antialias,
 }
 
 void Canvas::replay(const CoverageRecording& recording, const std::vector<Paint>& paints) {
+  if (gTap) gTap->other(*this);
   sweep(SweepSource{nullptr, FillRule::EvenOdd, AntiAlias::Area, &recording, nullptr, 0}, paints);
 }
 

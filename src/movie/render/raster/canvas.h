@@ -17,6 +17,21 @@ struct Surface {
   int width = 0, height = 0;
 };
 
+class Canvas;
+
+// Sees the fills canvases paint on this thread (see Canvas::setTap), for tools
+// that hand the same device-space input to another rasteriser. `masked`: drawn
+// into or through a mask.
+class FillTap {
+ public:
+  virtual ~FillTap() = default;
+  virtual void swept(const Canvas& canvas, bool masked, const FillSweep& fills, FillRule rule,
+                     AntiAlias antialias, const std::vector<Paint>& paints) = 0;
+  // Coverage painted without a sweep (a single rasteriser, or kept coverage
+  // played back).
+  virtual void other(const Canvas& canvas) = 0;
+};
+
 class Canvas {
  public:
   // `maskPool` (optional) keeps mask buffers between frames; they are
@@ -25,6 +40,10 @@ class Canvas {
   ~Canvas();
 
   int width() const { return target_.width; }
+  const uint32_t* pixels() const { return target_.pixels; }
+  // The tap told of every fill painted on the calling thread from now on
+  // (nullptr: none, the default).
+  static void setTap(FillTap* tap);
   int height() const { return target_.height; }
   void clear(uint32_t premultiplied);
 

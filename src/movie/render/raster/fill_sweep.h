@@ -32,6 +32,16 @@ class FillSweep final : public EdgeSink {
   // Fills with lines so far (the last begun one counted once it has a line).
   uint32_t fillCount() const;
   bool lastFillEmpty() const { return fills_.empty() || fills_.back().firstLine == lines_.size(); }
+  // Visits every line kept (clipped to the device), fill by fill in the order
+  // they were added, each in the direction it was added: visit(fill, from, to).
+  template <class Visit>
+  void forEachLine(Visit&& visit) const {
+    for (const Line& l : lines_)
+      if (l.dir < 0)
+        visit(l.fill, l.p1, l.p0);
+      else
+        visit(l.fill, l.p0, l.p1);
+  }
   // Emits every fill's coverage rows top to bottom. The fills stay as they
   // were added, so the same ones can be rendered again (the next frame of an
   // unchanged shape) without adding them anew.

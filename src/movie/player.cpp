@@ -452,6 +452,7 @@ void Player::setTraceSink(std::function<void(const std::string&)> sink) {
 
 void Player::setSaveFolders(const std::string& folder, const std::string& flashPlayerFolder) {
   saves_ = std::make_unique<saves::SaveStore>(folder, flashPlayerFolder);
+  if (scripts_) scripts_->saveStore = saves_.get();
 }
 
 }  // namespace orv::movie

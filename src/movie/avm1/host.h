@@ -262,6 +262,7 @@ class ScriptHost {
   struct SharedObjectData {
     bool refused = false;                // a name or local path a Flash player refuses
     std::optional<saves::SolFile> data;  // nullopt: nothing kept yet, or unreadable
+    bool unreadable = false;             // a file was there but did not read
   };
   virtual SharedObjectData loadSharedObject(const std::string& name, const std::string& localPath) {
     (void)name;

@@ -41,8 +41,8 @@ struct ScriptLimits {
   // Deeper nesting than this would not fit the stack the program runs scripts on.
   static constexpr int kMostCallDepth = 1000;
 
-  uint64_t maxActionsPerRun = UINT64_MAX;              // per entry from the timeline (tests)
-  double maxMillisecondsPerRun = kDefaultTimeoutMs;    // wall-clock time of a frame's scripts
+  uint64_t maxActionsPerRun = UINT64_MAX;            // per entry from the timeline (tests)
+  double maxMillisecondsPerRun = kDefaultTimeoutMs;  // wall-clock time of a frame's scripts
   int maxCallDepth = kDefaultCallDepth;
   size_t maxStack = 100'000;
   size_t maxStringLength = 64u << 20;
@@ -105,6 +105,14 @@ class Vm {
     std::shared_ptr<void>& state = builtinStates_[&key];
     if (!state) state = std::make_shared<T>();
     return *static_cast<T*>(state.get());
+  }
+  // What built-ins do when the movie ends, before its machine goes (SharedObject writes
+  // what the movie opened). endMovie runs them once; the host calls it.
+  void atMovieEnd(void (*handler)(Vm&)) { endHandlers_.push_back(handler); }
+  void endMovie() {
+    std::vector<void (*)(Vm&)> handlers;
+    handlers.swap(endHandlers_);
+    for (auto* handler : handlers) handler(*this);
   }
   // Actions run since the machine started, and whether files asked for are still on
   // their way: what a host needs to know that scripts may have changed the picture.
@@ -269,6 +277,7 @@ class Vm {
   std::vector<Object*> heap_;
   std::unordered_set<Object*> liveClipObjects_;
   std::vector<Frame*> frames_;
+  std::vector<void (*)(Vm&)> endHandlers_;
   std::vector<Object*> pinned_;  // built-in roots kept even if scripts delete them
   std::map<std::string, Object*> registeredClasses_;
   std::map<const void*, std::shared_ptr<void>> builtinStates_;

@@ -38,7 +38,7 @@ ScriptHost::SharedObjectData TimelineBridge::loadSharedObject(const std::string&
     auto loaded = saveStore->load(*file, moviePath, name);
     if (!loaded.problem.empty() && saveProblems)
       saveProblems("shared object not read: " + loaded.problem);
-    return {false, std::move(loaded.file)};
+    return {.data = std::move(loaded.file), .unreadable = !loaded.problem.empty()};
   }
   auto key = keyOf(moviePath, localPath, name);
   if (!key) return {true, std::nullopt};
@@ -46,7 +46,9 @@ ScriptHost::SharedObjectData TimelineBridge::loadSharedObject(const std::string&
   std::lock_guard<std::mutex> guard(kept.lock);
   auto it = kept.byKey.find(*key);
   if (it == kept.byKey.end()) return {false, std::nullopt};
-  return {false, saves::readSol(it->second)};
+  std::optional<saves::SolFile> file = saves::readSol(it->second);
+  const bool unreadable = !file;
+  return {.data = std::move(file), .unreadable = unreadable};
 }
 
 bool TimelineBridge::saveSharedObject(const std::string& name, const std::string& localPath,

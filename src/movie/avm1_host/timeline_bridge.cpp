@@ -436,6 +436,7 @@ TimelineBridge::TimelineBridge(Stage& stage, double timeLimitMs) : stage_(stage)
 TimelineBridge::~TimelineBridge() {
   stage_.hasUnloadHandler = nullptr;
   stage_.leaving = nullptr;
+  vm_->endMovie();  // writes the shared objects the movie opened
   vm_.reset();
   bridges_.clear();
 }

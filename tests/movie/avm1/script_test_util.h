@@ -12,6 +12,8 @@
 #include "movie/avm1/host.h"
 #include "movie/avm1/vm.h"
 #include "movie/render/movie_renderer.h"
+#include "movie/saves/save_store.h"
+#include "movie/saves/sol_file.h"
 
 namespace orv::movie::avm1::test {
 
@@ -211,7 +213,34 @@ class FakeHost : public ScriptHost {
  public:
   explicit FakeHost(int version = 7, ScriptLimits limits = {})
       : root("", nullptr, 5), vm(*this, version, limits) {}
+  ~FakeHost() override { vm.endMovie(); }
   ScriptClip* level(int n) override { return n == 0 ? &root : nullptr; }
+  // Shared objects, kept as .sol bytes for the rest of the test program by movie, local
+  // path and name, so that a later FakeHost for the same movie finds them.
+  static std::map<std::string, std::vector<uint8_t>>& savedObjects() {
+    static std::map<std::string, std::vector<uint8_t>> saved;
+    return saved;
+  }
+  std::string saveKey(const std::string& name, const std::string& localPath) const {
+    return root.movieUrl + "\n" + localPath + "\n" + name;
+  }
+  SharedObjectData loadSharedObject(const std::string& name,
+                                    const std::string& localPath) override {
+    if (!saves::SaveStore::validName(name)) return {.refused = true};
+    auto it = savedObjects().find(saveKey(name, localPath));
+    if (it == savedObjects().end()) return {};
+    std::optional<saves::SolFile> file = saves::readSol(it->second);
+    const bool unreadable = !file;
+    return {.data = std::move(file), .unreadable = unreadable};
+  }
+  bool saveSharedObject(const std::string& name, const std::string& localPath,
+                        const saves::SolFile& data) override {
+    savedObjects()[saveKey(name, localPath)] = saves::writeSol(data);
+    return true;
+  }
+  void removeSharedObject(const std::string& name, const std::string& localPath) override {
+    savedObjects().erase(saveKey(name, localPath));
+  }
   void trace(std::string_view s) override { out += std::string(s) + "\n"; }
   double timerMs() override { return now; }
   // BitmapData.draw of another BitmapData is drawn by the renderer, as on the stage.

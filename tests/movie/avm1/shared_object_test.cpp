@@ -79,7 +79,7 @@ TEST(SharedObjects, FlushedDataIsFoundByTheNextRunOfTheSameMovieOnly) {
   EXPECT_TRUE(again.at(data, "nested.a.b").isNull());
   EXPECT_TRUE(again.at(data, "self").isObject());
   EXPECT_TRUE(again.at(data, "clip").isUndefined());
-  EXPECT_TRUE(again.at(data, "unsaved").isUndefined()) << "only what was flushed is kept";
+  EXPECT_EQ(vm.toNumber(again.at(data, "unsaved")), 1) << "the movie's end writes what it holds";
 
   MovieRun otherMovie("file:///games/another.swf");
   EXPECT_TRUE(otherMovie.at(otherMovie.getLocal({Value("game")}), "data.score").isUndefined());
@@ -128,6 +128,44 @@ TEST(SharedObjects, BadNamesRemoteObjectsAndTooMuchDataAreRefused) {
 
   FakeHost v5(5);
   EXPECT_TRUE(v5.vm.getMember(v5.vm.global, "SharedObject").isUndefined());
+}
+
+TEST(SharedObjects, TheMoviesEndWritesOpenObjectsThatHoldDataAndLeavesUnreadableFilesAlone) {
+  const std::string movie = "file:///games/ending.swf";
+  {
+    MovieRun run(movie);
+    Vm& vm = run.host.vm;
+    vm.setMember(run.data(run.getLocal({Value("progress")})).asObject(), "stage", Value(7));
+    run.getLocal({Value("untouched")});  // opened, nothing in it, never flushed
+  }
+  auto& saved = FakeHost::savedObjects();
+  EXPECT_EQ(saved.count(movie + "\n\nuntouched"), 0u) << "an empty object writes nothing";
+  {
+    MovieRun again(movie);
+    EXPECT_EQ(again.host.vm.toNumber(again.at(again.getLocal({Value("progress")}), "data.stage")),
+              7);
+  }
+
+  // A broken file reads as an empty object and stays as it is until the movie flushes.
+  const std::string key = movie + "\n\nbroken";
+  const std::vector<uint8_t> broken = {0x00, 0xBF, 0x00, 0x00, 0x10, 'x', 'y'};
+  saved[key] = broken;
+  {
+    MovieRun run(movie);
+    Value so = run.getLocal({Value("broken")});
+    ASSERT_TRUE(so.isObject());
+    EXPECT_TRUE(run.host.vm.enumerableNames(run.data(so).asObject()).empty());
+    run.host.vm.setMember(run.data(so).asObject(), "x", Value(1));
+  }
+  EXPECT_EQ(saved[key], broken) << "not overwritten at the movie's end";
+  {
+    MovieRun run(movie);
+    Value so = run.getLocal({Value("broken")});
+    run.host.vm.setMember(run.data(so).asObject(), "x", Value(2));
+    EXPECT_TRUE(call(run.host.vm, so, "flush").asBool());
+  }
+  MovieRun last(movie);
+  EXPECT_EQ(last.host.vm.toNumber(last.at(last.getLocal({Value("broken")}), "data.x")), 2);
 }
 
 }  // namespace

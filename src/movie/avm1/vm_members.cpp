@@ -232,7 +232,7 @@ std::vector<std::string> Vm::enumerableNames(Object* obj) {
     auto& props = o->properties();
     // Newest first, as the player lists them.
     for (auto it = props.rbegin(); it != props.rend(); ++it) {
-      if (it->deleted || !firstTime(it->name)) continue;
+      if (it->deleted || it->hidden || !firstTime(it->name)) continue;
       if (!(it->flags & kDontEnum)) out.push_back(it->name);
     }
     if (depth == 0 && o->kind == ObjectKind::Clip && o->clip) {

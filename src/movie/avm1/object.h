@@ -106,7 +106,9 @@ class Object {
   ScriptClip* clip = nullptr;  // movie-clip objects: the clip while it lives
   // `super` objects: the prototype whose method (or constructor) is running.
   Object* homeProto = nullptr;
-  uint32_t arrayLength = 0;  // Array kind
+  // Array kind. Signed: new Array(-1) has length -1 (and no elements).
+  int64_t arrayLength = 0;
+  uint32_t arrayCount() const { return arrayLength > 0 ? static_cast<uint32_t>(arrayLength) : 0; }
   // Watchers set by Object.watch: property name -> (callback, user data).
   struct Watch {
     std::string name;

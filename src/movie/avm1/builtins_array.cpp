@@ -108,7 +108,8 @@ Value construct(Vm& vm, CallInfo& c) {
   if (c.args.size() == 1 && c.args[0].isNumber()) {
     Object* a = vm.newArray();
     double n = c.args[0].asNumber();
-    if (n >= 0 && n <= 1e7) a->arrayLength = static_cast<uint32_t>(n);
+    // A negative length is kept as it is given (whole numbers only): the array has no elements.
+    if (n >= -2147483648.0 && n <= 1e7) a->arrayLength = static_cast<int64_t>(n);
     return Value(a);
   }
   return Value(vm.newArray(std::vector<Value>(c.args.begin(), c.args.end())));
@@ -119,7 +120,7 @@ Value push(Vm& vm, CallInfo& c) {
   if (!self) return Value();
   // Appends in place: a loop of pushes must not copy the array each time.
   double len = self->kind == ObjectKind::Array
-                   ? self->arrayLength
+                   ? self->arrayCount()
                    : toUint32(vm.toNumber(vm.getMember(self, "length")));
   for (auto& a : c.args) vm.setMember(self, numberToString(len++), a);
   if (self->kind != ObjectKind::Array) vm.setMember(self, "length", Value(len));

@@ -184,7 +184,12 @@ Value setPropFlags(Vm& vm, CallInfo& c) {
   int set = vm.toInt(c.arg(2)), clear = vm.toInt(c.arg(3));
   // Packages hidden from older movies appear when their version bit is cleared.
   if (o == vm.global) revealHiddenPackages(vm, clear);
-  auto apply = [&](Property& p) { p.flags = static_cast<uint8_t>(((p.flags & ~clear) | set) & 7); };
+  const uint16_t kept = kAttributeFlags | kVersionFlags;
+  const uint16_t hiding = hiddenFlagsFor(vm.version());
+  auto apply = [&](Property& p) {
+    p.flags = static_cast<uint16_t>(((p.flags & ~clear) | set) & kept);
+    p.hidden = (p.flags & hiding) != 0;
+  };
   Value names = c.arg(1);
   if (names.isNull()) {
     for (auto& p : o->properties())
@@ -207,7 +212,7 @@ Value setPropFlags(Vm& vm, CallInfo& c) {
     }
   }
   for (auto& n : list)
-    if (Property* p = o->findOwn(n, ci)) apply(*p);
+    if (Property* p = o->findOwnAny(n, ci)) apply(*p);
   return Value();
 }
 

@@ -111,7 +111,7 @@ bool insertChild(Vm& vm, Object* parent, Object* child, Object* before) {
 void appendNew(Vm& vm, Object* parent, Object* child) {
   Object* list = childList(vm, parent);
   if (!list) return;
-  vm.setMember(list, std::to_string(list->arrayLength), Value(child));
+  vm.setMember(list, std::to_string(list->arrayCount()), Value(child));
   setState(vm, child, "parent", Value(parent));
 }
 

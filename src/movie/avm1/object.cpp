@@ -43,6 +43,11 @@ void Object::rebuildIndex(bool ci) {
 bool Object::indexed() const { return !index_.empty(); }
 
 Property* Object::findOwn(std::string_view name, bool ci) {
+  Property* p = findOwnAny(name, ci);
+  return p && !p->hidden ? p : nullptr;
+}
+
+Property* Object::findOwnAny(std::string_view name, bool ci) {
   if (props_.empty()) return nullptr;
   if (!indexed() && props_.size() <= kLinearLimit) {
     // Most objects hold a few members: a scan beats hashing the name.
@@ -58,9 +63,16 @@ Property* Object::findOwn(std::string_view name, bool ci) {
 }
 
 Property& Object::defineOwn(std::string_view name, bool ci) {
-  if (Property* p = findOwn(name, ci)) return *p;
+  if (Property* p = findOwnAny(name, ci)) {
+    // Writing a member this movie cannot see makes it a member it can.
+    if (p->hidden) {
+      p->hidden = false;
+      p->flags &= ~kVersionFlags;
+    }
+    return *p;
+  }
   if (props_.capacity() == 0) props_.reserve(4);
-  props_.push_back(Property{std::string(name), Value(), 0, nullptr, nullptr, false});
+  props_.push_back(Property{std::string(name), Value(), 0, nullptr, nullptr, false, false});
   if (indexed() && ci == indexCi_ && index_.size() + deletedCount_ + 1 == props_.size())
     index_[keyOf(name, ci)] = static_cast<uint32_t>(props_.size() - 1);
   else if (props_.size() > kLinearLimit)
@@ -77,7 +89,7 @@ bool Object::removeOwn(std::string_view name, bool ci) {
   return true;
 }
 
-void Object::put(std::string_view name, Value v, uint8_t flags, bool ci) {
+void Object::put(std::string_view name, Value v, uint16_t flags, bool ci) {
   Property& p = defineOwn(name, ci);
   p.value = std::move(v);
   p.flags = flags;

@@ -18,16 +18,39 @@ namespace orv::movie::avm1 {
 class Vm;
 class ScriptClip;
 
-// Property attribute bits as ASSetPropFlags writes them.
-enum PropertyFlag : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+// Property attribute bits as ASSetPropFlags writes them. The higher bits hide a member from
+// movies of older versions: 0x80 from SWF 5 and below, 0x400 from SWF 6 and below, 0x1000
+// from SWF 7 and below, 0x2000 from SWF 8 and below, 0x4000 from SWF 9 and below.
+enum PropertyFlag : uint16_t {
+  kDontEnum = 1,
+  kDontDelete = 2,
+  kReadOnly = 4,
+  kHideFromSwf5 = 0x80,
+  kHideFromSwf6 = 0x400,
+  kHideFromSwf7 = 0x1000,
+  kHideFromSwf8 = 0x2000,
+  kHideFromSwf9 = 0x4000,
+};
+constexpr uint16_t kAttributeFlags = kDontEnum | kDontDelete | kReadOnly;
+constexpr uint16_t kVersionFlags =
+    kHideFromSwf5 | kHideFromSwf6 | kHideFromSwf7 | kHideFromSwf8 | kHideFromSwf9;
+// The version bits that hide a member from a movie of this SWF version.
+constexpr uint16_t hiddenFlagsFor(int version) {
+  return (version <= 5 ? kHideFromSwf5 : 0) | (version <= 6 ? kHideFromSwf6 : 0) |
+         (version <= 7 ? kHideFromSwf7 : 0) | (version <= 8 ? kHideFromSwf8 : 0) |
+         (version <= 9 ? kHideFromSwf9 : 0);
+}
 
 struct Property {
   std::string name;
   Value value;
-  uint8_t flags = 0;
+  uint16_t flags = 0;
   Object* getter = nullptr;  // set by addProperty
   Object* setter = nullptr;
   bool deleted = false;
+  // Hidden from this movie by a version bit: found by nothing but ASSetPropFlags
+  // (findOwnAny), until the bit is cleared or the member is written anew.
+  bool hidden = false;
   bool isAccessor() const { return getter != nullptr; }
 };
 
@@ -63,13 +86,15 @@ class Object {
   // Own-property storage; names are matched case-insensitively when `ci` is set (SWF 6
   // and lower). Enumeration order is insertion order; callers reverse it as needed.
   Property* findOwn(std::string_view name, bool ci);
+  // Also a member a version bit hides.
+  Property* findOwnAny(std::string_view name, bool ci);
   Property& defineOwn(std::string_view name, bool ci);  // finds or appends
   bool removeOwn(std::string_view name, bool ci);       // ignores DontDelete
   std::vector<Property>& properties() { return props_; }
   size_t liveCount() const { return props_.size() - deletedCount_; }
 
   // Convenience for built-ins: plain data property with flags.
-  void put(std::string_view name, Value v, uint8_t flags, bool ci);
+  void put(std::string_view name, Value v, uint16_t flags, bool ci);
 
   // The prototype link: the "__proto__" property.
   Object* proto(bool ci);
@@ -81,7 +106,9 @@ class Object {
   ScriptClip* clip = nullptr;  // movie-clip objects: the clip while it lives
   // `super` objects: the prototype whose method (or constructor) is running.
   Object* homeProto = nullptr;
-  uint32_t arrayLength = 0;  // Array kind
+  // Array kind. Signed: new Array(-1) has length -1 (and no elements).
+  int64_t arrayLength = 0;
+  uint32_t arrayCount() const { return arrayLength > 0 ? static_cast<uint32_t>(arrayLength) : 0; }
   // Watchers set by Object.watch: property name -> (callback, user data).
   struct Watch {
     std::string name;

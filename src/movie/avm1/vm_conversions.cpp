@@ -103,6 +103,12 @@ double stringToNumber(std::string_view s, int version) {
 Value Vm::toPrimitive(const Value& v, Hint hint) {
   if (!v.isObject()) return v;
   Object* o = v.asObject();
+  if (o->kind == ObjectKind::Clip && !o->clip && !o->formerPath.empty()) {
+    // A removed clip converts as the clip now at its path, or, with none there, to empty
+    // text (it is no number either way).
+    if (Object* successor = successorClip(o)) return toPrimitive(Value(successor), hint);
+    return hint == Hint::Number ? Value(std::nan("")) : Value("");
+  }
   if (o->kind == ObjectKind::Clip && o->clip && hint == Hint::String) {
     // A clip converts to its target path unless a script gave it its own toString.
     Value ts = getMember(o, "toString");

@@ -46,7 +46,7 @@ Object* Vm::newError(const std::string& message) {
 std::vector<Value> Vm::arrayElements(Object* arr) {
   std::vector<Value> out;
   if (!arr) return out;
-  uint32_t n = arr->kind == ObjectKind::Array ? arr->arrayLength
+  uint32_t n = arr->kind == ObjectKind::Array ? arr->arrayCount()
                                               : toUint32(toNumber(getMember(arr, "length")));
   // A length set far beyond the elements (a.length = 4e9) is not a list to copy.
   n = std::min<uint32_t>(n, 1u << 22);
@@ -63,7 +63,7 @@ void Vm::setArrayElements(Object* arr, const std::vector<Value>& elems) {
   bool ci = caseInsensitive();
   // Drop old index properties then write the new ones.
   if (arr->kind == ObjectKind::Array) {
-    for (uint32_t i = static_cast<uint32_t>(elems.size()); i < arr->arrayLength; ++i)
+    for (uint32_t i = static_cast<uint32_t>(elems.size()); i < arr->arrayCount(); ++i)
       arr->removeOwn(std::to_string(i), ci);
     for (size_t i = 0; i < elems.size(); ++i) {
       Property& p = arr->defineOwn(std::to_string(i), ci);

@@ -141,7 +141,7 @@ void Vm::setMember(Object* obj, std::string_view name, const Value& value) {
       double n = toNumber(v);
       if (!(n >= 0) || n > 4294967295.0) return;
       uint32_t len = static_cast<uint32_t>(n);
-      for (uint32_t i = len; i < obj->arrayLength && i < len + (1u << 20); ++i)
+      for (uint32_t i = len; i < obj->arrayCount() && i < len + (1u << 20); ++i)
         obj->removeOwn(std::to_string(i), ci);
       obj->arrayLength = len;
       return;
@@ -150,7 +150,8 @@ void Vm::setMember(Object* obj, std::string_view name, const Value& value) {
       char* end = nullptr;
       std::string s(name);
       unsigned long idx = std::strtoul(s.c_str(), &end, 10);
-      if (*end == 0 && idx < 0xFFFFFFFFul && std::to_string(idx) == s && idx >= obj->arrayLength)
+      if (*end == 0 && idx < 0xFFFFFFFFul && std::to_string(idx) == s &&
+          static_cast<int64_t>(idx) >= obj->arrayLength)
         obj->arrayLength = static_cast<uint32_t>(idx + 1);
     }
   }
@@ -232,7 +233,7 @@ std::vector<std::string> Vm::enumerableNames(Object* obj) {
     auto& props = o->properties();
     // Newest first, as the player lists them.
     for (auto it = props.rbegin(); it != props.rend(); ++it) {
-      if (it->deleted || !firstTime(it->name)) continue;
+      if (it->deleted || it->hidden || !firstTime(it->name)) continue;
       if (!(it->flags & kDontEnum)) out.push_back(it->name);
     }
     if (depth == 0 && o->kind == ObjectKind::Clip && o->clip) {

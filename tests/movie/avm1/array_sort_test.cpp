@@ -190,5 +190,27 @@ TEST(ArraySplice, NegativeCountChangesNothingAndGivesUndefined) {
   EXPECT_EQ(h.run(splice({"z", 0, 1}, 3)), "object\nccc,z,bb,dd,a,\n");
 }
 
+// a = new Array(n); trace(a.length); trace(a)
+std::string newArrayOfLength(FakeHost& h, double n) {
+  Asm a;
+  a.push({"a"}).push({n, 1, "Array"}).op(0x40).op(kSetVariable);
+  a.getVar("a").push({"length"}).op(kGetMember).trace();
+  a.getVar("a").trace();
+  return h.run(a);
+}
+
+TEST(ArrayLength, ANegativeLengthGivenToTheConstructorIsKeptAndHoldsNoElements) {
+  FakeHost h(7);
+  EXPECT_EQ(newArrayOfLength(h, 3), "3\nundefined,undefined,undefined\n");
+  EXPECT_EQ(newArrayOfLength(h, -1), "-1\n\n");
+  EXPECT_EQ(newArrayOfLength(h, -2147483648.0), "-2147483648\n\n");
+  // An element written by index makes the length reach it.
+  Asm a;
+  a.push({"a"}).push({-5, 1, "Array"}).op(0x40).op(kSetVariable);
+  a.getVar("a").push({"2", "z"}).op(0x4F);
+  a.getVar("a").push({"length"}).op(kGetMember).trace();
+  EXPECT_EQ(h.run(a), "3\n");
+}
+
 }  // namespace
 }  // namespace orv::movie::avm1

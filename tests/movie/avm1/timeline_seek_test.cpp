@@ -479,6 +479,25 @@ TEST(TimelineNames, AReferenceToARemovedClipFollowsTheClipMadeLaterAtItsPath) {
   EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"undefined", "new"}));
 }
 
+TEST(TimelineNames, ARemovedClipWithNothingAtItsPathIsEmptyText) {
+  // old = createEmptyMovieClip("gone", 1); old.removeMovieClip(); trace("[" + old + "]");
+  // trace(old._x); createEmptyMovieClip("gone", 2); trace(old)
+  Asm frame1;
+  frame1.push({"old", 1, "gone", 2})
+      .getVar("_root")
+      .push({"createEmptyMovieClip"})
+      .op(0x52)
+      .op(0x3C);
+  frame1.push({0}).getVar("old").push({"removeMovieClip"}).op(0x52).op(0x17);
+  frame1.push({"["}).getVar("old").op(0x47).push({"]"}).op(0x47).trace();
+  frame1.getVar("old").push({"_x"}).op(0x4E).trace();
+  frame1.push({2, "gone", 2}).getVar("_root").push({"createEmptyMovieClip"}).op(0x52).op(0x17);
+  frame1.getVar("old").trace();
+  auto bytes = w::movie(w::concat({actions(frame1), w::showFrame()}), {.version = 7});
+  EXPECT_EQ(onPlayerTimeline(bytes, 1),
+            (std::vector<std::string>{"[]", "undefined", "_level0.gone"}));
+}
+
 }  // namespace
 }  // namespace orv::movie::avm1
 

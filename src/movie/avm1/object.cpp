@@ -23,6 +23,8 @@ bool sameName(std::string_view a, std::string_view b, bool ci) {
 }
 }  // namespace
 
+void Value::freeText(SharedText* text) { delete text; }
+
 Value::Value(Object* o) : type_(o ? ValueType::Object : ValueType::Null) { object_ = o; }
 
 void Object::rebuildIndex(bool ci) {

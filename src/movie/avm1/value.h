@@ -67,6 +67,7 @@ class Value {
     std::string text;
     uint32_t refs;
   };
+  static void freeText(SharedText* text);  // out of line: the last owner frees it
   static const std::string& emptyText() {
     static const std::string empty;
     return empty;
@@ -75,7 +76,7 @@ class Value {
     if (type_ == ValueType::String && text_) ++text_->refs;
   }
   void release() {
-    if (type_ == ValueType::String && text_ && --text_->refs == 0) delete text_;
+    if (type_ == ValueType::String && text_ && --text_->refs == 0) freeText(text_);
   }
   void swap(Value& o) noexcept {
     std::swap(type_, o.type_);

@@ -145,9 +145,9 @@ struct Effect {
   int scope = 0;  // +1 pushes a scope, -1 pops one
 };
 
-Effect effectOf(const abc::AbcFile& f, const Instruction& in) {
-  auto rt = [&] { return runtimeParts(f, in.a); };
-  switch (in.op) {
+// What an instruction whose operands do not change it does to the stacks.
+Effect fixedEffect(Op op) {
+  switch (op) {
     case Op::throw_:
     case Op::dxnslate:
     case Op::iftrue:
@@ -225,40 +225,6 @@ Effect effectOf(const abc::AbcFile& f, const Instruction& in) {
       return {1, 2};
     case Op::swap:
       return {2, 2};
-    case Op::getsuper:
-    case Op::getproperty:
-    case Op::deleteproperty:
-    case Op::getdescendants:
-      return {1 + rt(), 1};
-    case Op::setsuper:
-    case Op::setproperty:
-    case Op::initproperty:
-      return {2 + rt(), 0};
-    case Op::findpropstrict:
-    case Op::findproperty:
-      return {rt(), 1};
-    case Op::call:
-      return {2 + in.a, 1};
-    case Op::construct:
-    case Op::applytype:
-      return {1 + in.a, 1};
-    case Op::constructsuper:
-      return {1 + in.a, 0};
-    case Op::callmethod:
-    case Op::callstatic:
-      return {1 + in.b, 1};
-    case Op::callsuper:
-    case Op::callproperty:
-    case Op::constructprop:
-    case Op::callproplex:
-      return {1 + rt() + in.b, 1};
-    case Op::callsupervoid:
-    case Op::callpropvoid:
-      return {1 + rt() + in.b, 0};
-    case Op::newobject:
-      return {2 * in.a, 1};
-    case Op::newarray:
-      return {in.a, 1};
     case Op::add:
     case Op::subtract:
     case Op::multiply:
@@ -321,6 +287,50 @@ Effect effectOf(const abc::AbcFile& f, const Instruction& in) {
       return {1, 1};
     default:
       return {0, 0};  // no stack effect: nop, label, kill, jumps, returnvoid, debug...
+  }
+}
+
+// What an instruction does to the stacks; calls, property access and literals take
+// as many values as their operands say.
+Effect effectOf(const abc::AbcFile& f, const Instruction& in) {
+  auto rt = [&] { return runtimeParts(f, in.a); };
+  switch (in.op) {
+    case Op::getsuper:
+    case Op::getproperty:
+    case Op::deleteproperty:
+    case Op::getdescendants:
+      return {1 + rt(), 1};
+    case Op::setsuper:
+    case Op::setproperty:
+    case Op::initproperty:
+      return {2 + rt(), 0};
+    case Op::findpropstrict:
+    case Op::findproperty:
+      return {rt(), 1};
+    case Op::call:
+      return {2 + in.a, 1};
+    case Op::construct:
+    case Op::applytype:
+      return {1 + in.a, 1};
+    case Op::constructsuper:
+      return {1 + in.a, 0};
+    case Op::callmethod:
+    case Op::callstatic:
+      return {1 + in.b, 1};
+    case Op::callsuper:
+    case Op::callproperty:
+    case Op::constructprop:
+    case Op::callproplex:
+      return {1 + rt() + in.b, 1};
+    case Op::callsupervoid:
+    case Op::callpropvoid:
+      return {1 + rt() + in.b, 0};
+    case Op::newobject:
+      return {2 * in.a, 1};
+    case Op::newarray:
+      return {in.a, 1};
+    default:
+      return fixedEffect(in.op);
   }
 }
 

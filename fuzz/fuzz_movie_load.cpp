@@ -1,5 +1,5 @@
-// libFuzzer target: load a movie, read its ABC blocks, run a few frames, seek back, render
-// each.
+// libFuzzer target: load a movie, read its ABC blocks, run a few frames, open its
+// right-click menu, seek back, render each.
 #include <cstddef>
 #include <cstdint>
 #include <variant>
@@ -44,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     player.advance(player.framePeriodMs());
     player.render(target, player.stage());
   }
+  // A right click in the middle of the stage: the movie's menu, its first item chosen.
+  const orv::movie::ViewRect stage = player.stage();
+  const auto menu =
+      player.openMovieMenu(stage.x + stage.width / 2, stage.y + stage.height / 2);
+  if (!menu.items.empty()) player.selectMovieMenuItem(0);
+  if (menu.textField) player.editMenuField(orv::movie::Player::FieldEdit::SelectAll);
   player.gotoFrame(0);
   player.gotoFrame(player.frameCount() - 1);
   player.render(target, {0, 0, 200, 200});

@@ -26,6 +26,7 @@ class AudioOutput;
 class MovieSound;
 }  // namespace sound
 class Stage;
+class DisplayObject;
 class PlayerRenderer;
 class MouseInput;
 class KeyboardFocus;
@@ -137,6 +138,35 @@ class Player {
   bool keyDown(int keyCode);
   void keyUp(int keyCode);
 
+  // ---- The movie's own right-click menu ----
+  struct MovieMenu {
+    // The player's entries the movie leaves on (ContextMenu.builtInItems): all of them
+    // unless a menu switches some off.
+    bool zoom = true, quality = true, play = true, loop = true, rewind = true,
+         forwardBack = true, print = true, save = true;
+    bool showMenu = true;  // Stage.showMenu: false keeps only the player's About entry
+    struct Item {
+      std::string caption;  // UTF-8
+      bool enabled = true, visible = true, separatorBefore = false;
+    };
+    std::vector<Item> items;  // the menu's custom items, in order
+    // Over a text field the user can select in, the edit entries and what they can do.
+    bool textField = false;
+    bool canCut = false, canCopy = false, canPaste = false, canSelectAll = false;
+  };
+  // The menu a right click at (x, y), stage twips, opens: that of the topmost object
+  // there (a clip, a button, a text field, or one they are in) whose `menu` holds one,
+  // else the movie's (_root.menu). Its onSelect runs first, so the scripts see it open.
+  MovieMenu openMovieMenu(double x, double y);
+  // Item `index` of the menu last opened was chosen: its onSelect runs. True when it ran
+  // (the picture may have changed).
+  bool selectMovieMenuItem(size_t index);
+  // The edit entries on the text field the menu last opened over. Cut and Copy give the
+  // selected text (Cut takes it out of an input field), Paste puts `text` in place of the
+  // selection, SelectAll selects the whole text. Empty when they did nothing.
+  enum class FieldEdit { Cut, Copy, Paste, SelectAll };
+  std::u32string editMenuField(FieldEdit edit, const std::u32string& text = {});
+
   // ---- Saves ----
   // Where movies' local shared objects are kept on disk (see saves/save_store.h), and a
   // Flash player's own save folder to read a save from that Orvanta has none of yet. An
@@ -180,6 +210,7 @@ class Player {
   std::unique_ptr<MouseInput> mouse_;     // goes before the scripts and the stage it points into
   std::unique_ptr<KeyboardFocus> focus_;  // goes before the mouse, the scripts and the stage
   bool shiftDown_ = false;
+  std::weak_ptr<DisplayObject> menuField_;  // the text field the menu last opened over
 };
 
 }  // namespace orv::movie

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <string>
 
+#include "movie/avm1/context_menu.h"
 #include "movie/avm1/host_builtins.h"
 #include "movie/avm1/native_table.h"
 
@@ -103,6 +104,8 @@ constexpr NativeMember kStage[] = {
 };
 
 }  // namespace
+
+bool stageShowsMenu(Vm& vm) { return settings(vm).showMenu; }
 
 void installStageObject(Vm& vm, Object* broadcaster) {
   Object* stage = vm.newObject();

@@ -205,6 +205,18 @@ void Vm::callFunctionSafely(const Value& fn, const Value& thisValue, std::vector
   leaveRun();
 }
 
+bool Vm::runGuarded(const std::function<void()>& body) {
+  if (!enterRun()) return false;
+  try {
+    body();
+  } catch (const ScriptThrow&) {
+  } catch (const ScriptAbort& abort) {
+    noteAbort(abort.reason);
+  }
+  leaveRun();
+  return true;
+}
+
 void Vm::runTimers() {
   double now = host_.timerMs();
   std::vector<int> due;

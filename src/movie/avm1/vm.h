@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -68,6 +69,9 @@ class Vm {
   bool callMethodIfPresent(Object* obj, std::string_view name, std::vector<Value> args = {});
   // Calls fn with this `thisValue` (a class constructor on a clip the timeline made).
   void callFunctionSafely(const Value& fn, const Value& thisValue, std::vector<Value> args = {});
+  // Runs `body`, which may call into scripts, as one entry under the same limits: a throw
+  // or an abort ends it. False when the movie's scripts are stopped and it did not run.
+  bool runGuarded(const std::function<void()>& body);
   // The script object of a clip, made on first use.
   Object* objectFor(ScriptClip* clip);
   void clipRemoved(ScriptClip* clip);

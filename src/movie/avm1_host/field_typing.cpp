@@ -280,26 +280,34 @@ bool TimelineBridge::typeIntoFocusedField(int code, bool extend) {
 
 std::u32string TimelineBridge::selectedFieldText(bool cut) {
   DisplayObject* object = focusedObject();
-  EditTextState* field = focusedInput(*this);
-  if (!field) return {};
-  const auto [from, to] = field->selection();
-  // What a password field holds is not handed out.
-  if (from >= to || field->password) return {};
-  std::u32string text = field->chars().substr(from, to - from);
-  if (cut) {
-    field->replaceText(from, to, U"");
-    field->caretIndex = from;
-    field->selectionAnchor = SIZE_MAX;
-    revealCaret(*field);
-    fieldTextTyped(*vm_, bridgeFor(object));
-  }
-  return text;
+  return object && focusedInput(*this) ? fieldSelection(*object, cut) : std::u32string();
 }
 
 bool TimelineBridge::insertIntoField(const std::u32string& text) {
   DisplayObject* object = focusedObject();
-  EditTextState* field = focusedInput(*this);
-  if (!field) return false;
+  return object && focusedInput(*this) && insertIntoField(*object, text);
+}
+
+std::u32string TimelineBridge::fieldSelection(DisplayObject& object, bool cut) {
+  EditTextState* field = fieldStateOf(object);
+  if (!field || !(field->selectable || field->input) || (cut && !field->input)) return {};
+  const auto [from, to] = field->selection();
+  // What a password field holds is not handed out.
+  if (from >= to || field->password) return {};
+  std::u32string text = field->chars().substr(from, to - from);
+  if (cut && field->input) {
+    field->replaceText(from, to, U"");
+    field->caretIndex = from;
+    field->selectionAnchor = SIZE_MAX;
+    revealCaret(*field);
+    fieldTextTyped(*vm_, bridgeFor(&object));
+  }
+  return text;
+}
+
+bool TimelineBridge::insertIntoField(DisplayObject& object, const std::u32string& text) {
+  EditTextState* field = fieldStateOf(object);
+  if (!field || !field->input) return false;
   // Only what could be typed goes in, within the field's room; a single-line field
   // takes the first line.
   std::u32string in;
@@ -322,7 +330,15 @@ bool TimelineBridge::insertIntoField(const std::u32string& text) {
   field->caretIndex = from + in.size();
   field->selectionAnchor = SIZE_MAX;
   revealCaret(*field);
-  fieldTextTyped(*vm_, bridgeFor(object));
+  fieldTextTyped(*vm_, bridgeFor(&object));
+  return true;
+}
+
+bool TimelineBridge::selectAllOfField(DisplayObject& object) {
+  EditTextState* field = fieldStateOf(object);
+  if (!field || !field->selectable || field->chars().empty()) return false;
+  field->selectionAnchor = 0;
+  field->caretIndex = field->chars().size();
   return true;
 }
 

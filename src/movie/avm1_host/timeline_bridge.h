@@ -268,6 +268,12 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   // the focus.
   std::u32string selectedFieldText(bool cut);
   bool insertIntoField(const std::u32string& text);
+  // The same on a given text field (the right-click menu's edit entries): its selected
+  // text, taken out with `cut` only from an input field; text put in place of its
+  // selection (input fields); all of its text selected (selectable fields).
+  std::u32string fieldSelection(DisplayObject& field, bool cut);
+  bool insertIntoField(DisplayObject& field, const std::u32string& text);
+  bool selectAllOfField(DisplayObject& field);
 
   ClipBridge* bridgeFor(DisplayObject* object);
   Vm& vm() { return *vm_; }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "movie/render/raster/paint.h"
+#include "movie/text/edit_text.h"
 #include "movie/avm1_host/timeline_bridge.h"
 #include "movie/sound/movie_sound.h"
 #include "movie/timeline/stage.h"
@@ -46,6 +47,15 @@ std::vector<DisplayObject*> masksOf(const MovieClip& clip) {
   for (const auto& [depth, object] : clip.displayList())
     if (object->clipDepth > 0) masks.push_back(object.get());
   return masks;
+}
+
+// A text field covers its whole box, the one scripts gave it included.
+bool fieldBoxContains(const DisplayObject& field, const swf::Matrix& toStage, double x, double y) {
+  const std::optional<swf::Matrix> toLocal = toStage.inverted();
+  if (!toLocal) return false;
+  const double lx = toLocal->mapX(x, y), ly = toLocal->mapY(x, y);
+  const swf::Rect& box = field.editText->def().bounds;
+  return lx >= box.xMin && lx <= box.xMax && ly >= box.yMin && ly <= box.yMax;
 }
 
 }  // namespace
@@ -244,6 +254,37 @@ MouseInput::Hit MouseInput::find(MovieClip& clip, const swf::Matrix& clipToStage
     if (inner.object && !masked(masks, object.depth, clipToStage, nesting)) return inner;
   }
   return {};
+}
+
+std::shared_ptr<DisplayObject> MouseInput::drawnAt(double x, double y) {
+  qx_ = x;
+  qy_ = y;
+  for (auto it = stage_.levels().rbegin(); it != stage_.levels().rend(); ++it) {
+    MovieClip& root = *it->second;
+    if (!root.visible && it->first != 0) continue;
+    if (auto hit = drawnIn(root, root.matrix, 0)) return hit;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<DisplayObject> MouseInput::drawnIn(MovieClip& clip, const swf::Matrix& clipToStage,
+                                                   int nesting) {
+  if (nesting >= Stage::kMaxNesting) return nullptr;
+  const std::vector<DisplayObject*> masks = masksOf(clip);
+  const auto& list = clip.displayList();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    DisplayObject& object = *it->second;
+    if (!object.visible || object.clipDepth > 0) continue;
+    const swf::Matrix toStage = clipToStage * object.matrix;
+    std::shared_ptr<DisplayObject> hit;
+    if (MovieClip* child = object.asClip())
+      hit = drawnIn(*child, toStage, nesting + 1);
+    else if (object.editText ? fieldBoxContains(object, toStage, qx_, qy_)
+                             : contains(object, toStage, nesting))
+      hit = object.shared_from_this();
+    if (hit && !masked(masks, object.depth, clipToStage, nesting)) return hit;
+  }
+  return nullptr;
 }
 
 bool MouseInput::masked(const std::vector<DisplayObject*>& masks, int depth,

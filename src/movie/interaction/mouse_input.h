@@ -52,6 +52,9 @@ class MouseInput {
   double y() const { return y_; }
   // The object that would take a press here (a button, or a clip with handlers).
   std::shared_ptr<DisplayObject> targetAt(double x, double y);
+  // The topmost object drawn at (x, y), whether it takes the mouse or not: a shape, a
+  // text field, a button, a bitmap (what a right click is over). Runs no script.
+  std::shared_ptr<DisplayObject> drawnAt(double x, double y);
 
   // Button transitions, named by what the user did.
   enum class Transition {
@@ -72,6 +75,8 @@ class MouseInput {
     bool hand = false;
   };
   Hit find(MovieClip& clip, const swf::Matrix& clipToStage, int nesting);
+  std::shared_ptr<DisplayObject> drawnIn(MovieClip& clip, const swf::Matrix& clipToStage,
+                                         int nesting);
   bool contains(DisplayObject& object, const swf::Matrix& objectToStage, int nesting);
   bool masked(const std::vector<DisplayObject*>& masks, int depth, const swf::Matrix& clipToStage,
               int nesting);

@@ -16,30 +16,71 @@ PopupEntry separator() { return PopupEntry{}; }
 
 }  // namespace
 
-std::vector<PopupEntry> buildControlMenu(const ControlMenuState& state,
-                                         const std::vector<MovieMenuItem>& movieItems) {
-  std::vector<PopupEntry> menu;
-  const bool movie = state.loaded;
-  if (state.menuOn && movie) {
-    for (size_t i = 0; i < movieItems.size(); ++i) {
-      const MovieMenuItem& item = movieItems[i];
-      if (!item.visible || item.caption.empty()) continue;
-      if (item.separatorBefore && !menu.empty()) menu.push_back(separator());
-      PopupEntry e;
-      e.id = static_cast<int>(ControlCommand::FirstMovieItem) + static_cast<int>(i);
-      e.caption = item.caption;
-      e.enabled = item.enabled && item.onSelect != nullptr;
-      menu.push_back(std::move(e));
-    }
-    if (!menu.empty()) menu.push_back(separator());
+namespace {
+
+// Groups of entries with a separator between each two that are not empty.
+class MenuGroups {
+ public:
+  void add(PopupEntry e) {
+    if (breakPending_ && !menu_.empty()) menu_.push_back(separator());
+    breakPending_ = false;
+    menu_.push_back(std::move(e));
   }
-  if (state.menuOn) {
-    // A movie of one frame has nothing to play or step through.
-    const bool frames = movie && state.frameCount > 1;
-    menu.push_back(command(ControlCommand::ZoomIn, "Zoom In", movie));
-    menu.push_back(command(ControlCommand::ZoomOut, "Zoom Out", movie && state.zoomedIn));
-    menu.push_back(command(ControlCommand::ShowAll, "Show All", movie));
-    menu.push_back(separator());
+  void endGroup() { breakPending_ = true; }
+  std::vector<PopupEntry> take() { return std::move(menu_); }
+
+ private:
+  std::vector<PopupEntry> menu_;
+  bool breakPending_ = false;
+};
+
+// A movie's caption as a menu shows it: '&' would mark the next letter as the key.
+std::string menuCaption(const std::string& caption) {
+  std::string out;
+  for (char c : caption) {
+    out += c;
+    if (c == '&') out += '&';
+  }
+  return out;
+}
+
+void addMovieItems(MenuGroups& menu, const std::vector<MovieMenuItem>& movieItems) {
+  bool any = false;
+  for (size_t i = 0; i < movieItems.size(); ++i) {
+    const MovieMenuItem& item = movieItems[i];
+    if (!item.visible || item.caption.empty()) continue;
+    if (item.separatorBefore && any) menu.endGroup();
+    PopupEntry e;
+    e.id = static_cast<int>(ControlCommand::FirstMovieItem) + static_cast<int>(i);
+    e.caption = menuCaption(item.caption);
+    e.enabled = item.enabled && item.onSelect != nullptr;
+    menu.add(std::move(e));
+    any = true;
+  }
+  menu.endGroup();
+}
+
+void addEditEntries(MenuGroups& menu, const movie::Player::MovieMenu& field) {
+  menu.add(command(ControlCommand::Cut, "Cut", field.canCut));
+  menu.add(command(ControlCommand::Copy, "Copy", field.canCopy));
+  menu.add(command(ControlCommand::Paste, "Paste", field.canPaste));
+  menu.endGroup();
+  menu.add(command(ControlCommand::SelectAll, "Select All", field.canSelectAll));
+  menu.endGroup();
+}
+
+void addPlayerEntries(MenuGroups& menu, const ControlMenuState& state) {
+  const bool movie = state.loaded;
+  const movie::Player::MovieMenu& keep = state.movieMenu;
+  // A movie of one frame has nothing to play or step through.
+  const bool frames = movie && state.frameCount > 1;
+  if (keep.zoom) {
+    menu.add(command(ControlCommand::ZoomIn, "Zoom In", movie));
+    menu.add(command(ControlCommand::ZoomOut, "Zoom Out", movie && state.zoomedIn));
+    menu.add(command(ControlCommand::ShowAll, "Show All", movie));
+    menu.endGroup();
+  }
+  if (keep.quality) {
     PopupEntry quality;
     quality.caption = "Quality";
     quality.enabled = movie;
@@ -50,18 +91,33 @@ std::vector<PopupEntry> buildControlMenu(const ControlMenuState& state,
         command(ControlCommand::QualityHigh, "High", movie,
                 q == movie::Quality::High || q == movie::Quality::Best),
     };
-    menu.push_back(std::move(quality));
-    menu.push_back(separator());
-    menu.push_back(command(ControlCommand::Play, "Play", frames, movie && state.playing));
-    menu.push_back(command(ControlCommand::Loop, "Loop", frames, movie && state.looping));
-    menu.push_back(separator());
-    menu.push_back(command(ControlCommand::Rewind, "Rewind", frames));
-    menu.push_back(command(ControlCommand::Forward, "Forward", frames));
-    menu.push_back(command(ControlCommand::Back, "Back", frames));
-    menu.push_back(separator());
+    menu.add(std::move(quality));
+    menu.endGroup();
   }
-  menu.push_back(command(ControlCommand::About, "About Orvanta...", true));
-  return menu;
+  if (keep.play) menu.add(command(ControlCommand::Play, "Play", frames, movie && state.playing));
+  if (keep.loop) menu.add(command(ControlCommand::Loop, "Loop", frames, movie && state.looping));
+  menu.endGroup();
+  if (keep.rewind) menu.add(command(ControlCommand::Rewind, "Rewind", frames));
+  if (keep.forwardBack) {
+    menu.add(command(ControlCommand::Forward, "Forward", frames));
+    menu.add(command(ControlCommand::Back, "Back", frames));
+  }
+  menu.endGroup();
+}
+
+}  // namespace
+
+std::vector<PopupEntry> buildControlMenu(const ControlMenuState& state,
+                                         const std::vector<MovieMenuItem>& movieItems) {
+  MenuGroups menu;
+  const bool movie = state.loaded;
+  if (state.menuOn && movie) addMovieItems(menu, movieItems);
+  if (movie && state.movieMenu.textField)
+    addEditEntries(menu, state.movieMenu);
+  else if (state.menuOn && (!movie || state.movieMenu.showMenu))
+    addPlayerEntries(menu, state);
+  menu.add(command(ControlCommand::About, "About Orvanta...", true));
+  return menu.take();
 }
 
 ControlCommand controlCommandOf(int id, int* movieIndex) {
@@ -70,7 +126,7 @@ ControlCommand controlCommandOf(int id, int* movieIndex) {
     if (movieIndex) *movieIndex = id - first;
     return ControlCommand::FirstMovieItem;
   }
-  if (id > 0 && id <= static_cast<int>(ControlCommand::About))
+  if (id > 0 && id <= static_cast<int>(ControlCommand::SelectAll))
     return static_cast<ControlCommand>(id);
   return ControlCommand::None;
 }

@@ -28,6 +28,11 @@ enum class ControlCommand : int {
   Forward,
   Back,
   About,
+  // The edit entries over a text field of the movie.
+  Cut,
+  Copy,
+  Paste,
+  SelectAll,
   // Entries a movie adds have ids from here on, one for each of its items.
   FirstMovieItem = 1000,
 };
@@ -51,9 +56,13 @@ struct ControlMenuState {
   bool looping = false;
   bool zoomedIn = false;  // the view shows less than the whole movie
   movie::Quality quality = movie::Quality::High;
+  // What the movie's own menu leaves of the entries (its builtInItems, Stage.showMenu)
+  // and whether the pointer is over a text field, with what can be done there.
+  movie::Player::MovieMenu movieMenu;
 };
 
-// The menu for `state`, top to bottom, with the movie's own items first.
+// The menu for `state`, top to bottom, with the movie's own items first; over a text
+// field the edit entries take the place of the playing ones.
 std::vector<PopupEntry> buildControlMenu(const ControlMenuState& state,
                                          const std::vector<MovieMenuItem>& movieItems = {});
 

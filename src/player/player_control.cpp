@@ -86,6 +86,7 @@ void PlayerControl::setMovie(const std::string& path) {
   view_ = {};
   zoomSteps_.clear();
   movieItems_.clear();
+  movieMenu_ = {};
   if (path.empty()) {
     player_.unload();
     showNotice("");
@@ -220,7 +221,33 @@ std::vector<PopupEntry> PlayerControl::contextMenuEntries() const {
   state.looping = player_.loop();
   state.zoomedIn = zoomedIn();
   state.quality = player_.quality();
+  state.movieMenu = movieMenu_;
   return buildControlMenu(state, movieItems_);
+}
+
+void PlayerControl::openMovieMenu(int x, int y) {
+  movieItems_.clear();
+  movieMenu_ = {};
+  if (!player_.loaded() || !settings_.Menu) return;
+  const auto [sx, sy] = stagePoint(x, y);
+  movieMenu_ = player_.openMovieMenu(sx, sy);
+  for (size_t i = 0; i < movieMenu_.items.size(); ++i) {
+    const movie::Player::MovieMenu::Item& item = movieMenu_.items[i];
+    movieItems_.push_back({item.caption, item.enabled, item.visible, item.separatorBefore,
+                           [this, i] { player_.selectMovieMenuItem(i); }});
+  }
+  redraw();  // what the movie's onSelect changed shows under the menu
+}
+
+void PlayerControl::editField(movie::Player::FieldEdit edit) {
+  using Edit = movie::Player::FieldEdit;
+  if (edit == Edit::Paste) {
+    player_.editMenuField(edit, surface_ ? surface_->clipboardText() : std::u32string());
+  } else {
+    const std::u32string text = player_.editMenuField(edit);
+    if (edit != Edit::SelectAll && !text.empty() && surface_) surface_->putClipboardText(text);
+  }
+  redraw();
 }
 
 void PlayerControl::contextMenu(int x, int y, bool fromKeyboard) {
@@ -229,6 +256,7 @@ void PlayerControl::contextMenu(int x, int y, bool fromKeyboard) {
     x = pixelWidth() / 2;
     y = pixelHeight() / 2;
   }
+  openMovieMenu(x, y);
   const std::vector<PopupEntry> menu = contextMenuEntries();
   const int chosen = surface_->showPopupMenu(menu, x, y);
   // Only what the menu offered when it was shown can be carried out.
@@ -285,6 +313,18 @@ void PlayerControl::runMenuCommand(int id, int x, int y) {
       break;
     case ControlCommand::Back:
       Back();
+      break;
+    case ControlCommand::Cut:
+      editField(movie::Player::FieldEdit::Cut);
+      break;
+    case ControlCommand::Copy:
+      editField(movie::Player::FieldEdit::Copy);
+      break;
+    case ControlCommand::Paste:
+      editField(movie::Player::FieldEdit::Paste);
+      break;
+    case ControlCommand::SelectAll:
+      editField(movie::Player::FieldEdit::SelectAll);
       break;
     case ControlCommand::FirstMovieItem:
       if (movieIndex >= 0 && static_cast<size_t>(movieIndex) < movieItems_.size()) {

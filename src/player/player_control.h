@@ -74,9 +74,10 @@ class PlayerControl : public MovieControl {
   std::vector<PopupEntry> contextMenuEntries() const;
   // Carries out an entry of that menu, as chosen with the pointer at pixel (x, y).
   void runMenuCommand(int id, int x, int y);
-  // The entries the movie adds to the menu; a newly loaded movie starts with none.
-  void setMovieMenuItems(std::vector<MovieMenuItem> items) { movieItems_ = std::move(items); }
+  // What the movie made of the menu last opened (its items, the entries it leaves on,
+  // the text field under the pointer); a newly loaded movie has made nothing yet.
   const std::vector<MovieMenuItem>& movieMenuItems() const { return movieItems_; }
+  const movie::Player::MovieMenu& movieMenu() const { return movieMenu_; }
   // A pixel of the control as a point of the movie's stage (twips), through the view
   // the control draws with.
   std::pair<double, double> stagePoint(int x, int y) const;
@@ -115,6 +116,10 @@ class PlayerControl : public MovieControl {
   // back one. Any other change of view forgets them.
   std::vector<movie::ViewRect> zoomSteps_;
   std::vector<MovieMenuItem> movieItems_;
+  movie::Player::MovieMenu movieMenu_;
+  // Asks the movie for its menu at pixel (x, y): its onSelect handlers run.
+  void openMovieMenu(int x, int y);
+  void editField(movie::Player::FieldEdit edit);
   std::int32_t backgroundOverride_ = -1;  // 0xRRGGBB, or -1 for the movie's own
   Timer clock_;
   double lastTickMs_ = 0;

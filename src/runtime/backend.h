@@ -59,6 +59,9 @@ class SurfacePeer : public ControlPeer {
   // Shows `entries` as a pop-up menu at the control's pixel (x, y) and waits for the
   // user: the chosen entry's id, or 0 when the menu was dismissed.
   virtual int showPopupMenu(const std::vector<PopupEntry>& entries, int x, int y) = 0;
+  // The system's clipboard as text (the edit entries of the menu over a text field).
+  virtual void putClipboardText(const std::u32string& text) = 0;
+  virtual std::u32string clipboardText() = 0;
 };
 
 class TimerPeer {

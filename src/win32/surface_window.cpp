@@ -248,6 +248,12 @@ int SurfaceWindow::showPopupMenu(const std::vector<PopupEntry>& entries, int x, 
   return chosen;
 }
 
+void SurfaceWindow::putClipboardText(const std::u32string& text) {
+  if (!text.empty()) putOnClipboard(hwnd_, text);
+}
+
+std::u32string SurfaceWindow::clipboardText() { return takeFromClipboard(hwnd_); }
+
 void SurfaceWindow::showCursor() {
   if (control_ && control_->pointerHidden()) {
     SetCursor(nullptr);

@@ -30,6 +30,8 @@ class SurfaceWindow : public SurfacePeer {
   void present(const std::uint32_t* pixels, int width, int height) override;
   void setNotice(const std::string& notice) override;
   int showPopupMenu(const std::vector<PopupEntry>& entries, int x, int y) override;
+  void putClipboardText(const std::u32string& text) override;
+  std::u32string clipboardText() override;
 
   HWND hwnd() const { return hwnd_; }
   const std::string& notice() const { return notice_; }

@@ -6,6 +6,7 @@
 
 #include "app_fixture.h"
 #include "movie/interaction/button_movies.h"
+#include "movie/interaction/menu_movies.h"
 #include "player/control_menu.h"
 #include "player/player_control.h"
 
@@ -111,6 +112,28 @@ TEST(ControlMenuModel, AMoviesItemsComeFirstAndOnlyTheVisibleOnes) {
   EXPECT_EQ(controlCommandOf(static_cast<int>(ControlCommand::Back)), ControlCommand::Back);
   EXPECT_EQ(controlCommandOf(0), ControlCommand::None);
   EXPECT_EQ(controlCommandOf(-5), ControlCommand::None);
+}
+
+TEST(ControlMenuModel, TheMoviesSwitchesHideGroupsAndAFieldBringsTheEditEntries) {
+  ControlMenuState s = movieState();
+  s.movieMenu.zoom = false;
+  s.movieMenu.quality = false;
+  s.movieMenu.rewind = false;
+  EXPECT_EQ(describe(buildControlMenu(s)),
+            (Lines{"Play [x]", "Loop [x]", "-", "Forward", "Back", "-", "About Orvanta..."}));
+  s.movieMenu.play = s.movieMenu.loop = s.movieMenu.forwardBack = false;
+  EXPECT_EQ(describe(buildControlMenu(s)), Lines{"About Orvanta..."});
+  s = movieState();
+  s.movieMenu.showMenu = false;
+  EXPECT_EQ(describe(buildControlMenu(s, {{"Mine & yours", true, true, false, [] {}}})),
+            (Lines{"Mine && yours", "-", "About Orvanta..."}));
+  s = movieState();
+  s.movieMenu.textField = true;
+  s.movieMenu.canCopy = s.movieMenu.canSelectAll = true;
+  const auto menu = buildControlMenu(s);
+  EXPECT_EQ(describe(menu), (Lines{"Cut (off)", "Copy", "Paste (off)", "-", "Select All", "-",
+                                  "About Orvanta..."}));
+  EXPECT_EQ(controlCommandOf(menu[4].id), ControlCommand::SelectAll);
 }
 
 TEST(ControlMenuModel, AControlWithItsMenuOffShowsOnlyAbout) {
@@ -279,15 +302,97 @@ TEST_F(ControlMenuTest, AboutRunsTheWindowsCallbackAndMovieItemsTheirOwn) {
   choose("");  // dismissed
   EXPECT_EQ(abouts, 1);
 
-  host.Flash.setMovie(kDemo);
-  int picked = 0;
-  host.Flash.setMovieMenuItems({{"Hello", true, true, false, [&] { ++picked; }},
-                                {"Off", false, true, false, [&] { picked += 10; }}});
-  choose("Hello");
-  choose("Off");
-  EXPECT_EQ(picked, 1);
+}
+
+// A movie whose clip's menu hides the player's entries and adds one that hides the clip,
+// and one that is switched off; the movie's own menu keeps the zoom entries and adds one
+// that plays.
+std::vector<uint8_t> customMenuMovie() {
+  namespace m = movie::test::menus;
+  using movie::avm1::test::Asm;
+  Asm hideClip = Asm().getVar("clip").push({"_visible", false}).op(m::kSetMember);
+  Asm playRoot = Asm().push({0}).getVar("_root").push({"play"}).op(m::kCallMethod).op(m::kPop);
+  return m::menuMovie(Asm()
+                          .append(m::makeMenu("cm"))
+                          .append(m::callMethod("cm", "hideBuiltInItems"))
+                          .append(m::addItemRunning("cm", "Hide the clip", hideClip))
+                          .append(m::addItem("cm", "Switched off", true, false))
+                          .append(m::setMenu("clip", "cm"))
+                          .append(m::makeMenu("rootMenu"))
+                          .append(m::callMethod("rootMenu", "hideBuiltInItems"))
+                          .append(m::setBuiltIn("rootMenu", "zoom", true))
+                          .append(m::addItemRunning("rootMenu", "Play & go", playRoot))
+                          .append(m::setMenu("_root", "rootMenu")));
+}
+
+TEST_F(ControlMenuTest, AMoviesMenuShowsItsItemsWithoutTheEntriesItHidesAndRunsTheChosenOne) {
+  host.Flash.setMovie(folder.write("menu.swf", customMenuMovie()));
+  movie::Pixmap frame;
+  host.Flash.drawFrame(frame);
+  EXPECT_EQ(frame.pixels[120 * 550 + 120], 0xFFFF0000u) << "the clip shows, red";
+
+  choose("", 120, 120);  // over the clip: its menu
+  ASSERT_EQ(surface().popupRequests.size(), 1u);
+  EXPECT_EQ(describe(surface().popupRequests[0].entries),
+            (Lines{"Hide the clip", "-", "Switched off (off)", "-", "About Orvanta..."}));
+  choose("Switched off", 120, 120);
+  choose("Hide the clip", 120, 120);
+  host.Flash.drawFrame(frame);
+  EXPECT_EQ(frame.pixels[120 * 550 + 120], 0xFFFFFFFFu) << "the handler hid the clip";
+
+  choose("", 20, 20);  // the bare stage: the movie's menu
+  EXPECT_EQ(describe(surface().popupRequests.back().entries),
+            (Lines{"Play && go", "-", "Zoom In", "Zoom Out (off)", "Show All", "-",
+                   "About Orvanta..."}));
+  EXPECT_FALSE(host.Flash.playing());
+  choose("Play && go", 20, 20);
+  EXPECT_TRUE(host.Flash.playing());
+  choose("Zoom In", 20, 20);
+  EXPECT_LT(host.Flash.view().width, host.Flash.player().stage().width)
+      << "the entries it keeps still work";
+
   host.Flash.setMovie(kDemo);
   EXPECT_TRUE(host.Flash.movieMenuItems().empty()) << "a movie loaded anew brings its own";
+  choose("", 20, 20);
+  ControlMenuState full = movieState();
+  full.playing = host.Flash.playing();
+  EXPECT_EQ(describe(surface().popupRequests.back().entries), describe(buildControlMenu(full)));
+}
+
+TEST_F(ControlMenuTest, ShowMenuOffKeepsAboutAndTheMovieItems) {
+  namespace m = movie::test::menus;
+  using movie::avm1::test::Asm;
+  host.Flash.setMovie(folder.write(
+      "nomenu.swf",
+      m::menuMovie(Asm()
+                       .getVar("Stage")
+                       .push({"showMenu", false})
+                       .op(m::kSetMember)
+                       .append(m::makeMenu("cm"))
+                       .append(m::addItem("cm", "Still mine"))
+                       .append(m::setMenu("_root", "cm")))));
+  choose("", 20, 20);
+  EXPECT_EQ(describe(surface().popupRequests.back().entries),
+            (Lines{"Still mine", "-", "About Orvanta..."}));
+}
+
+TEST_F(ControlMenuTest, OverAFieldTheEditEntriesGoThroughTheClipboard) {
+  namespace m = movie::test::menus;
+  host.Flash.setMovie(folder.write("field.swf", m::menuMovie(m::fieldScript("input"))));
+  choose("", 50, 310);
+  EXPECT_EQ(describe(surface().popupRequests.back().entries),
+            (Lines{"Field item", "-", "Cut (off)", "Copy (off)", "Paste", "-", "Select All", "-",
+                   "About Orvanta..."}));
+  choose("Select All", 50, 310);
+  choose("Copy", 50, 310);
+  EXPECT_EQ(surface().clipboard, U"Hello world");
+  surface().clipboard = U"Bye";
+  choose("Paste", 50, 310);
+  choose("Select All", 50, 310);
+  choose("Cut", 50, 310);
+  EXPECT_EQ(surface().clipboard, U"Bye") << "what was pasted is what was cut";
+  choose("", 50, 310);
+  EXPECT_EQ(describe(surface().popupRequests.back().entries)[6], "Select All (off)");
 }
 
 // The control's menu in the program's windows: it acts on that control alone.

@@ -126,6 +126,10 @@ class HeadlessControlPeer : public SurfacePeer {
   // Records the menu and answers with the entry `popupAnswer` names ("Quality/Low"), when
   // it is there and enabled; "" or anything else dismisses the menu.
   int showPopupMenu(const std::vector<PopupEntry>& entries, int x, int y) override;
+  // A clipboard of its own.
+  void putClipboardText(const std::u32string& text) override { clipboard = text; }
+  std::u32string clipboardText() override { return clipboard; }
+  std::u32string clipboard;
 
   struct PopupRequest {
     std::vector<PopupEntry> entries;

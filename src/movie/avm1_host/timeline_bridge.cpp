@@ -531,13 +531,19 @@ void TimelineBridge::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
     }
     case TimelineEvent::Kind::Constructed: {
       if (!object) return;
+      // on(construct) already sees the class's prototype; the constructor runs after it.
+      Object* ctor = registeredClassOf(*object);
+      Object* self = ctor ? vm_->objectFor(bridgeFor(object.get())) : nullptr;
+      if (self) {
+        Value proto = vm_->getMember(ctor, "prototype");
+        if (proto.isObject())
+          self->put("__proto__", proto, kDontEnum | kDontDelete, vm_->caseInsensitive());
+      }
       if (object->clipActions)
         for (auto& ca : *object->clipActions)
           if (ca.events & swf::ClipEvent::Construct)
             vm_->runActions(bridgeFor(object.get()), ca.actions, version);
-      Object* ctor = registeredClassOf(*object);
-      if (Object* self = ctor ? vm_->objectFor(bridgeFor(object.get())) : nullptr)
-        vm_->callFunctionSafely(Value(ctor), Value(self));
+      if (self) vm_->callFunctionSafely(Value(ctor), Value(self));
       return;
     }
     case TimelineEvent::Kind::Placed:

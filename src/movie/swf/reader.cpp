@@ -267,7 +267,8 @@ class MovieReader {
         readSprite(r);
         return;
       default:
-        readDefinitionOrMovieTag(r, code);
+        readDefinitionOrMovieTag(r, code,
+                                 insideSprite ? -1 : static_cast<int>(tl.timeline.frames.size()));
         return;
     }
     tl.dirty = true;
@@ -284,7 +285,8 @@ class MovieReader {
     ctx_.define(id, std::move(def));
   }
 
-  void readDefinitionOrMovieTag(BitReader& r, uint16_t code) {
+  // rootFrame: the root timeline's frame the tag is in (-1 inside a sprite).
+  void readDefinitionOrMovieTag(BitReader& r, uint16_t code, int rootFrame) {
     Movie& m = ctx_.movie;
     switch (code) {
       case 2:
@@ -353,7 +355,9 @@ class MovieReader {
         for (uint16_t i = 0; i < count; ++i) {
           CharacterId id = r.u16();
           ctx_.charge(1, 64);
-          m.exports.emplace(r.string(), id);
+          std::string name = r.string();
+          if (rootFrame >= 0) m.exportFrames.emplace(name, rootFrame);
+          m.exports.emplace(std::move(name), id);
         }
         break;
       }

@@ -521,6 +521,7 @@ struct Movie {
   std::vector<uint8_t> jpegTables;
   std::optional<FileAttributes> fileAttributes;
   std::map<std::string, CharacterId> exports;  // ExportAssets
+  std::map<std::string, int> exportFrames;     // the root frame each export is in
   // ImportAssets(2): characters this movie takes by export name from another movie.
   struct Import {
     std::string url;

@@ -47,13 +47,14 @@ namespace {
 
 using Slots = std::map<int, MovieClip::Slot>;
 
-void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame, int tagIndex) {
+// False when the placement finds its depth taken and does nothing.
+bool applyPlace(Slots& slots, const swf::PlaceObject& p, int frame, int tagIndex) {
   auto it = slots.find(p.depth);
   // Placing a new object (no move flag) on a depth something already holds changes
   // nothing: what is there stays, as it is.
-  if (it != slots.end() && !p.move && p.version >= 2) return;
+  if (it != slots.end() && !p.move && p.version >= 2) return false;
   if (it == slots.end()) {
-    if (!p.characterId) return;  // a move of an empty depth: nothing to move
+    if (!p.characterId) return true;  // a move of an empty depth: nothing to move
     MovieClip::Slot s;
     s.characterId = *p.characterId;
     s.placedFrame = frame;
@@ -84,6 +85,7 @@ void applyPlace(Slots& slots, const swf::PlaceObject& p, int frame, int tagIndex
   if (p.blendMode) s.blendMode = *p.blendMode;
   if (p.cacheAsBitmap) s.cacheAsBitmap = *p.cacheAsBitmap;
   if (p.hasFilters) s.filters = &p.filterData;
+  return true;
 }
 
 bool equalsIgnoreCase(const std::string& a, const std::string& b) {
@@ -143,7 +145,11 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
     for (size_t i = 0; i < fr.displayTags.size(); ++i) {
       const swf::DisplayTag& tag = fr.displayTags[i];
       if (const auto* p = std::get_if<swf::PlaceObject>(&tag)) {
-        applyPlace(slots, *p, f, static_cast<int>(i));
+        // Played (not replayed going back), a placement on a taken depth is reported, as
+        // players of movies made for Flash Player 9 on do.
+        if (!applyPlace(slots, *p, f, static_cast<int>(i)) && !rebuilt && movie &&
+            movie->header.version >= 9)
+          st.log("Warning: Failed to place object at depth " + std::to_string(p->depth) + ".");
       } else {
         const int depth = std::get<swf::RemoveObject>(tag).depth;
         if (f == frame) removals.emplace(depth, static_cast<int>(removals.size()));

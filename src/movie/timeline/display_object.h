@@ -105,6 +105,7 @@ class MovieClip : public DisplayObject {
 
   const swf::Timeline& timeline() const { return *timeline_; }
   int currentFrame() const { return currentFrame_; }  // 0-based
+  int highestFrame() const { return highestFrame_; }  // the furthest frame entered
   int frameCount() const { return static_cast<int>(timeline_->frames.size()); }
   bool playing() const { return playing_; }
   void play() { playing_ = true; }

@@ -209,10 +209,20 @@ const swf::Character* Stage::resolve(const swf::Movie*& movie, swf::CharacterId 
   return movie->find(id);
 }
 
+// A name is exported once the frame holding its ExportAssets has been reached by the
+// movie's root timeline (for a movie playing as a level; one in a clip knows them all).
+bool Stage::exportReached(const swf::Movie& movie, const std::string& name) const {
+  auto frame = movie.exportFrames.find(name);
+  if (frame == movie.exportFrames.end() || frame->second == 0) return true;
+  for (const auto& [n, root] : levels_)
+    if (root && root->movie == &movie) return root->highestFrame() >= frame->second;
+  return true;
+}
+
 const swf::Character* Stage::exported(const swf::Movie*& movie, const std::string& name) const {
   for (const swf::Movie* m : {movie ? movie : movie_.get(), movie_.get()}) {
     auto it = m->exports.find(name);
-    if (it != m->exports.end()) {
+    if (it != m->exports.end() && exportReached(*m, name)) {
       movie = m;
       return resolve(movie, it->second);
     }
@@ -320,7 +330,18 @@ void Stage::advanceTimelines() {
   lateLoads_.clear();
 }
 
+void Stage::log(std::string line) {
+  if (!traceSink) {
+    if (earlyLog_.size() < 256) earlyLog_.push_back(std::move(line));
+    return;
+  }
+  for (const std::string& early : std::exchange(earlyLog_, {})) traceSink(early);
+  traceSink(line);
+}
+
 void Stage::dispatchEvents() {
+  if (traceSink && !earlyLog_.empty())
+    for (const std::string& early : std::exchange(earlyLog_, {})) traceSink(early);
   if (dispatching_) return;
   dispatching_ = true;
   size_t delivered = 0;

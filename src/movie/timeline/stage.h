@@ -124,6 +124,7 @@ class Stage {
   const swf::Character* resolve(const swf::Movie*& movie, swf::CharacterId id) const;
   // The character exported as `name` by `movie` or else by the root movie.
   const swf::Character* exported(const swf::Movie*& movie, const std::string& name) const;
+  bool exportReached(const swf::Movie& movie, const std::string& name) const;
 
   uint64_t nextInstanceId() { return ++lastInstanceId_; }
   uint64_t nextInstanceNumber() { return ++lastInstanceNumber_; }  // for "instanceN" names
@@ -167,8 +168,12 @@ class Stage {
 
   // trace() output of scripts goes here (the tools print it).
   std::function<void(const std::string&)> traceSink;
+  // The player's own log lines, in the same output; those of the first frame, entered
+  // before a sink can be set, wait for the first dispatch.
+  void log(std::string line);
 
  private:
+  std::vector<std::string> earlyLog_;
   void loadImports(const swf::Movie& movie);
 
   std::shared_ptr<const swf::Movie> movie_;

@@ -358,6 +358,67 @@ TEST(TimelineOrder, TheClassOnLoadOfAClipWithoutClipEventsWaitsForEveryFramesAct
                                       "onLoad t"}));
 }
 
+TEST(TimelineOrder, MoviesForFlashPlayer9OnReportAPlacementOnATakenDepth) {
+  // Frame 1 places sprite 1 at depth 1 twice, the second time without the move flag.
+  for (int version : {8, 9}) {
+    auto bytes = w::movie(w::concat({w::defineSprite(1, 1, w::showFrame()),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "a"}),
+                                     w::placeObject2({.depth = 1, .character = 1, .name = "b"}),
+                                     actions(Asm().push({"done"}).trace()), w::showFrame()}),
+                          {.version = static_cast<uint8_t>(version), .frameCount = 1});
+    std::vector<std::string> expected{"done"};
+    if (version >= 9)
+      expected.insert(expected.begin(), "Warning: Failed to place object at depth 1.");
+    EXPECT_EQ(onPlayerTimeline(bytes, 1), expected) << version;
+  }
+}
+
+TEST(TimelineOrder, ANameExportedOnALaterFrameIsUnknownUntilThatFrame) {
+  // Sprite 1 is exported as "Late" by an ExportAssets tag of the root's second frame; both
+  // frames try attachMovie("Late", ...) and trace what it gives.
+  w::BitWriter exports;
+  exports.u16(1);
+  exports.u16(1);
+  exports.string("Late");
+  auto attach = [](const char* name, int depth) {
+    return Asm().push({depth, name, "Late", 3, "attachMovie"}).op(0x3D).trace();
+  };
+  auto bytes = w::movie(
+      w::concat({w::defineSprite(1, 1, w::showFrame()), actions(attach("early", 1)), w::showFrame(),
+                 w::tag(56, exports.bytes), actions(attach("late", 2).op(0x07)), w::showFrame()}),
+      {.version = 6, .frameCount = 2});
+  EXPECT_EQ(onPlayerTimeline(bytes, 2), (std::vector<std::string>{"undefined", "_level0.late"}));
+}
+
+TEST(TimelineOrder, AConstructHandlerAlreadySeesItsClassPrototype) {
+  // Sprite 2, exported as "Custom" and registered to a class whose prototype has "mark",
+  // is placed with an on(construct) handler tracing this.mark; the constructor traces too.
+  w::BitWriter exports;
+  exports.u16(1);
+  exports.u16(2);
+  exports.string("Custom");
+  Asm init;
+  init.push({"_global"})
+      .op(0x1C)
+      .push({"Cls"})
+      .function("", {}, Asm().push({"ctor"}).trace())
+      .op(0x4F);
+  init.getVar("Cls").push({"prototype"}).op(0x4E).push({"mark", "from class"}).op(0x4F);
+  init.getVar("Cls").push({"Custom", 2}).getVar("Object").push({"registerClass"}).op(0x52).op(0x17);
+  Asm onConstruct;
+  onConstruct.getVar("this").push({"mark"}).op(0x4E).trace().op(0);
+  auto bytes = w::movie(
+      w::concat(
+          {w::defineSprite(2, 1, w::showFrame()), w::tag(56, exports.bytes), doInitAction(2, init),
+           w::placeObject2({.depth = 1,
+                            .character = 2,
+                            .name = "c",
+                            .clipActions = {{swf::ClipEvent::Construct, onConstruct.bytes()}}}),
+           w::showFrame()}),
+      {.version = 7, .frameCount = 1});
+  EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"from class", "ctor"}));
+}
+
 TEST(TimelineOrder, ANameFindsAClipStillUnloadingBeforeTheOneNowAtItsDepth) {
   // Frame 1 places "z" (sprite 1) with a load handler that marks it and an unload handler;
   // frame 2 traces z.mark, removes z and places another "z" at its depth; frame 3 traces

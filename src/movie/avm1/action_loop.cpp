@@ -169,7 +169,7 @@ void Vm::run(Frame& f, size_t start, size_t end) {
 ScriptClip* ActionRun::clipAt(const Value& v) {
   if (v.isObject()) return v.asObject()->kind == ObjectKind::Clip ? v.asObject()->clip : nullptr;
   std::string p = vm.toString(v);
-  if (p.empty()) return targetClip();
+  if (p.empty()) return f.targetMissing ? nullptr : targetClip();
   Object* o = vm.resolveTargetPath(f, p);
   return o && o->kind == ObjectKind::Clip ? o->clip : nullptr;
 }

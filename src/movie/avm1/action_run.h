@@ -92,6 +92,7 @@ class ActionRun {
   }
   Value boolResult(bool b) const { return v4 ? Value(b ? 1.0 : 0.0) : Value(b); }
   // The clip timeline actions go to (SetTarget's), if it is one.
+  void retarget(Object* target);
   ScriptClip* targetClip() const { return f.target ? f.target->clip : nullptr; }
   // The clip a value names: a clip object, or a target path (empty: the target clip).
   ScriptClip* clipAt(const Value& v);

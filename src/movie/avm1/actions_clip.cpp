@@ -116,25 +116,28 @@ void ActionRun::callFrame() {
   c->runFrameActions(frame);
 }
 
-void ActionRun::setTarget(PayloadReader& r) {
-  std::string path = r.str();
-  Object* t = path.empty() ? f.originalTarget : vm.resolveTargetPath(f, path);
+// A target that names no clip makes the movie's root the target, as far as the player is
+// concerned: its variables and timeline are what the block then reaches.
+void ActionRun::retarget(Object* t) {
   if (t && t->kind != ObjectKind::Clip) t = nullptr;  // only a clip can be a target
+  f.targetMissing = !t;
+  if (!t && f.originalTarget && f.originalTarget->clip)
+    t = vm.objectFor(vm.rootOf(f.originalTarget->clip));
   f.target = t;
   if (!f.callee && !f.scope.empty()) f.scope[0] = t ? t : f.originalTarget;
 }
 
+void ActionRun::setTarget(PayloadReader& r) {
+  std::string path = r.str();
+  retarget(path.empty() ? f.originalTarget : vm.resolveTargetPath(f, path));
+}
+
 void ActionRun::setTarget2() {
   Value t = f.pop();
-  Object* o = nullptr;
-  if (t.isObject()) {
-    o = t.asObject();
-  } else {
-    std::string p = vm.toString(t);
-    o = p.empty() ? f.originalTarget : vm.resolveTargetPath(f, p);
-  }
-  f.target = o;
-  if (!f.callee && !f.scope.empty()) f.scope[0] = o ? o : f.originalTarget;
+  if (t.isObject() && t.asObject()->kind == ObjectKind::Clip) return retarget(t.asObject());
+  // Any other value is a path, by its string (an object's own toString runs for it).
+  std::string p = vm.toString(t);
+  retarget(p.empty() ? f.originalTarget : vm.resolveTargetPath(f, p));
 }
 
 void ActionRun::getProperty() {

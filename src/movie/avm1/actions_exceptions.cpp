@@ -31,6 +31,7 @@ void ActionRun::tryBlock(PayloadReader& r) {
   size_t jumpedTo = SIZE_MAX;
   bool pending = false;
   Value pendingValue;
+  const size_t depthAtTry = f.stack.size();
   try {
     vm.run(f, tryStart, catchStart);
   } catch (size_t t) {
@@ -38,6 +39,8 @@ void ActionRun::tryBlock(PayloadReader& r) {
   } catch (ScriptThrow& t) {
     pending = true;
     pendingValue = t.value;
+    // A throw drops what the try block pushed; what it popped stays popped.
+    while (f.stack.size() > depthAtTry) f.stack.pop_back();
   }
   if (pending && hasCatch && !f.returned) {
     pending = false;

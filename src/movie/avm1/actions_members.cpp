@@ -29,6 +29,16 @@ void ActionRun::defineLocal2() {
   std::string name = vm.toString(f.pop());
   Object* s = f.activation ? f.activation : (f.scope.empty() ? nullptr : f.scope.front());
   const bool ci = vm.caseInsensitive();
+  // Outside a function the name may be a path ("var /:a;"): the member is made where it
+  // leads. A function's locals take the name as it is.
+  if (!f.activation) {
+    Object* owner = nullptr;
+    std::string member;
+    if (vm.splitPath(f, name, &owner, &member)) {
+      if (owner && !owner->findOwn(member, ci)) owner->defineOwn(member, ci);
+      return;
+    }
+  }
   if (s && !s->findOwn(name, ci)) s->defineOwn(name, ci);
 }
 
@@ -93,7 +103,10 @@ void ActionRun::enumerate(ActionCode op) {
 void ActionRun::initArray() { push(Value(vm.newArray(popList()))); }
 
 void ActionRun::initObject() {
-  size_t n = static_cast<size_t>(std::max(0, vm.toInt(f.pop())));
+  const double count = vm.toNumber(f.pop());
+  // A count of more pairs than the stack holds builds nothing and takes nothing.
+  if (!(count >= 0) || count * 2 > static_cast<double>(f.stack.size())) return push(Value());
+  const size_t n = static_cast<size_t>(count);
   Object* o = vm.newObject();
   for (size_t i = 0; i < n && !f.stack.empty(); ++i) {
     Value v = f.pop();

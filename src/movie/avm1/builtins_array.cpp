@@ -130,6 +130,18 @@ Value push(Vm& vm, CallInfo& c) {
 Value pop(Vm& vm, CallInfo& c) {
   Object* self = c.thisObject();
   if (!self) return Value();
+  if (self->kind == ObjectKind::Array) {
+    // The last element only: a loop of pops must not copy the array each time.
+    const int64_t n = self->arrayCount();
+    if (n <= 0) return Value();
+    const bool ci = vm.caseInsensitive();
+    const std::string last = std::to_string(n - 1);
+    Property* p = self->findOwn(last, ci);
+    Value v = p ? p->value : Value();
+    self->removeOwn(last, ci);
+    self->arrayLength = n - 1;
+    return v;
+  }
   std::vector<Value> e = vm.arrayElements(self);
   if (e.empty()) return Value();
   Value v = e.back();

@@ -265,6 +265,8 @@ constexpr NativeMember kClipPrototype[] = {
     method("unloadMovie", unloadMovie),
     method("localToGlobal", localToGlobal),
     method("globalToLocal", globalToLocal),
+    // Clips with button events show the hand unless a script turns it off.
+    constant("useHandCursor", true, kDontEnum),
 };
 constexpr NativeClass kClipClass{
     .name = "MovieClip", .constructor = returnThis, .prototype = kClipPrototype};

@@ -126,9 +126,14 @@ Value parseInt(Vm& vm, CallInfo& c) {
 
 Value parseFloat(Vm& vm, CallInfo& c) { return parseFloatImpl(vm.toString(c.arg(0))); }
 
-Value isNaN(Vm& vm, CallInfo& c) { return Value(std::isnan(vm.toNumber(c.arg(0)))); }
+// With no argument at all the number tested is NaN, even where undefined converts to 0.
+double numberArgument(Vm& vm, CallInfo& c) {
+  return c.args.empty() ? std::nan("") : vm.toNumber(c.arg(0));
+}
 
-Value isFinite(Vm& vm, CallInfo& c) { return Value(std::isfinite(vm.toNumber(c.arg(0)))); }
+Value isNaN(Vm& vm, CallInfo& c) { return Value(std::isnan(numberArgument(vm, c))); }
+
+Value isFinite(Vm& vm, CallInfo& c) { return Value(std::isfinite(numberArgument(vm, c))); }
 
 Value escape(Vm& vm, CallInfo& c) {
   std::string s = vm.toString(c.arg(0)), out;

@@ -53,6 +53,16 @@ ScriptClip* loaderTarget(Vm& vm, const Value& v) {
 
 // {bytesLoaded, bytesTotal} of a clip, from its own getBytesLoaded/getBytesTotal, on an
 // object without a prototype (as the player hands it out).
+// PNG and GIF pictures are decoded only once whole; movies and JPEG pictures show (and
+// report their progress) as they arrive.
+bool decodedOnlyWhole(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() >= 4 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N' &&
+      bytes[3] == 'G')
+    return true;
+  return bytes.size() >= 4 && bytes[0] == 'G' && bytes[1] == 'I' && bytes[2] == 'F' &&
+         bytes[3] == '8';
+}
+
 Value progressOf(Vm& vm, ScriptClip* clip) {
   Object* o = vm.objectFor(clip);
   if (!o) return Value();
@@ -292,8 +302,13 @@ void Vm::runLoads() {
             break;
           }
           ScriptClip* clip = clipOf(r.clip);
-          if (clip && (bytes || r.url.empty()))
-            host_.loadIntoClip(clip, bytes ? *bytes : std::vector<uint8_t>{}, r.url);
+          if (!clip || !(bytes || r.url.empty())) break;
+          ScriptClip* loaded =
+              host_.loadIntoClip(clip, bytes ? *bytes : std::vector<uint8_t>{}, r.url);
+          // The address's query gives the loaded movie its first variables.
+          if (const size_t q = r.url.find('?'); loaded && bytes && q != std::string::npos)
+            decodeVariables(*this, objectFor(loaded),
+                            r.url.substr(q + 1, r.url.find('#', q) - q - 1));
           break;
         }
         case LoadRequest::Kind::ClipLoader: {
@@ -305,6 +320,7 @@ void Vm::runLoads() {
             else if (bytes && clip)
               loaded = host_.loadIntoClip(clip, *bytes, r.url);
             r.level = -1;  // from now on the loaded root is the target
+            r.wholeImage = bytes && decodedOnlyWhole(*bytes);
             if (!loaded) {
               broadcast(*this, r.receiver, "onLoadError",
                         {r.clip, Value("URLNotFound"), Value(0.0)});
@@ -315,7 +331,9 @@ void Vm::runLoads() {
           } else if (!clip) {
             break;  // the target went away while loading
           }
-          if (r.step < 2) {
+          // Progress is reported as the file starts and as it completes; for a picture
+          // decoded only once whole, just once.
+          if (r.step == 1 || (r.step == 0 && !r.wholeImage)) {
             Value prog = progressOf(*this, clipOf(r.clip));
             Value loadedBytes = prog.isObject() ? getMember(prog, "bytesLoaded") : Value();
             Value totalBytes = prog.isObject() ? getMember(prog, "bytesTotal") : Value();
@@ -327,7 +345,8 @@ void Vm::runLoads() {
           break;
         }
       }
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& t) {
+      reportUncaught(t.value);
     } catch (const ScriptAbort& abort) {
       noteAbort(abort.reason);
     }

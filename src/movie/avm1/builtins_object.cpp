@@ -93,8 +93,8 @@ Value addProperty(Vm& vm, CallInfo& c) {
   if (name.empty() || !isFunction(c.arg(1))) return Value(false);
   Value setter = c.arg(2);
   if (!isFunction(setter) && !setter.isNull()) return Value(false);
+  // A value the member held stays beneath the accessors: watch callbacks see it.
   Property& p = o->defineOwn(name, vm.caseInsensitive());
-  p.value = Value();
   p.getter = c.arg(1).asObject();
   p.setter = isFunction(setter) ? setter.asObject() : nullptr;
   return Value(true);

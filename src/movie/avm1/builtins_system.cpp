@@ -182,6 +182,26 @@ constexpr NativeMember kCameraStatics[] = {method("get", noObject)};
 constexpr NativeClass kCameraClass{
     .name = "Camera", .constructor = nothing, .statics = kCameraStatics};
 
+// System.IME: this player has no input method editor; the calls say so.
+Value imeFalse(Vm&, CallInfo&) { return Value(false); }
+Value imeMode(Vm&, CallInfo&) { return Value("UNKNOWN"); }
+constexpr NativeMember kIme[] = {
+    method("getEnabled", imeFalse),
+    method("setEnabled", imeFalse),
+    method("getConversionMode", imeMode),
+    method("setConversionMode", imeFalse),
+    method("setCompositionString", imeFalse),
+    method("doConversion", imeFalse),
+    constant("ALPHANUMERIC_FULL", "ALPHANUMERIC_FULL"),
+    constant("ALPHANUMERIC_HALF", "ALPHANUMERIC_HALF"),
+    constant("CHINESE", "CHINESE"),
+    constant("JAPANESE_HIRAGANA", "JAPANESE_HIRAGANA"),
+    constant("JAPANESE_KATAKANA_FULL", "JAPANESE_KATAKANA_FULL"),
+    constant("JAPANESE_KATAKANA_HALF", "JAPANESE_KATAKANA_HALF"),
+    constant("KOREAN", "KOREAN"),
+    constant("UNKNOWN", "UNKNOWN"),
+};
+
 }  // namespace
 
 void installSystemBuiltins(Vm& vm) {
@@ -198,6 +218,15 @@ void installSystemBuiltins(Vm& vm) {
   if (vm.version() >= 6) {
     Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
     Value target(selection);
+    vm.call(init, Value(), std::span<Value>(&target, 1));
+  }
+
+  if (Value system = vm.getMember(vm.global, "System"); system.isObject()) {
+    Object* ime = vm.newObject();
+    system.asObject()->put("IME", Value(ime), kDontEnum, ci);
+    installMembers(vm, ime, kIme);
+    Value init = vm.getMember(vm.getMember(vm.global, "AsBroadcaster"), "initialize");
+    Value target(ime);
     vm.call(init, Value(), std::span<Value>(&target, 1));
   }
 

@@ -1,6 +1,7 @@
 // TextField: edit text instances and fields made by createTextField, with their text,
 // HTML, formats and the variable a field shows; and Selection, the keyboard focus.
 #include <array>
+#include <cctype>
 #include <cmath>
 
 #include "movie/avm1/native_table.h"
@@ -127,6 +128,7 @@ constexpr Accessor kAccessors[] = {
          s.autoSize = v.asBool() ? "left" : "none";
        else {
          std::string a = vm.toString(v);
+         for (char& ch : a) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
          s.autoSize = a == "left" || a == "right" || a == "center" ? a : "none";
        }
        s.fitToText();
@@ -579,9 +581,11 @@ void fieldTextTyped(Vm& vm, ScriptClip* field) {
   if (!s) return;
   pushVariable(vm, field, *s);
   Object* self = vm.objectFor(field);
-  std::vector<Value> args{Value(self)};
-  vm.callMethodIfPresent(self, "onChanged", args);
-  vm.callMethodIfPresent(self, "broadcastMessage", {Value("onChanged"), Value(self)});
+  // The field hears its own onChanged as the first of its listeners.
+  if (vm.version() >= 6 &&
+      vm.callMethodIfPresent(self, "broadcastMessage", {Value("onChanged"), Value(self)}))
+    return;
+  vm.callMethodIfPresent(self, "onChanged", {Value(self)});
 }
 
 ScriptClip* keyboardFocus(Vm& vm) { return focusedClip(selectionOf(vm)); }

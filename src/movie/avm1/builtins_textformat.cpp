@@ -53,7 +53,16 @@ struct Field {
 
 constexpr Field kFields[] = {
     {"font", [](const TextFormat& f) { return toValue(f.font); },
-     [](Vm& vm, TextFormat& f, const Value& v) { f.font = stringProperty(vm, v); }},
+     [](Vm& vm, TextFormat& f, const Value& v) {
+       f.font = stringProperty(vm, v);
+       // A face name is kept to its first 64 characters.
+       if (f.font) {
+         size_t chars = 0, i = 0;
+         for (; i < f.font->size(); ++i)
+           if ((static_cast<unsigned char>((*f.font)[i]) & 0xC0) != 0x80 && chars++ == 64) break;
+         f.font->resize(i);
+       }
+     }},
     {"size", [](const TextFormat& f) { return toValue(f.size); },
      [](Vm& vm, TextFormat& f, const Value& v) { f.size = numberProperty(vm, v, std::nullopt); }},
     {"color", [](const TextFormat& f) { return toValue(f.color); },

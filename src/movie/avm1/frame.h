@@ -16,6 +16,9 @@ struct Vm::Frame {
   std::vector<Object*> scope;  // outermost first; back() is searched first
   Object* target = nullptr;    // the clip timeline actions apply to (SetTarget)
   Object* originalTarget = nullptr;
+  // SetTarget named no clip: the root stands in as the target, but the block's own
+  // target (an empty path in GetProperty) is none.
+  bool targetMissing = false;
   Value thisValue;
   Object* activation = nullptr;  // locals of a function; nullptr at frame level
   Object* callee = nullptr;

@@ -23,10 +23,11 @@ struct LoadRequest {
   };
   Kind kind = Kind::Data;
   std::string url;
-  Value receiver;  // the LoadVars or MovieClipLoader
-  Value clip;      // the target clip's object
-  int level = -1;  // Movie: loadMovieNum's level instead of a clip (it may not exist yet)
-  int step = 0;    // ClipLoader: 0 read and start, 1 complete, 2 init
+  Value receiver;           // the LoadVars or MovieClipLoader
+  Value clip;               // the target clip's object
+  int level = -1;           // Movie: loadMovieNum's level instead of a clip (it may not exist yet)
+  int step = 0;             // ClipLoader: 0 read and start, 1 complete, 2 init
+  bool wholeImage = false;  // ClipLoader: a PNG or GIF picture, decoded only once whole
 };
 
 class LoadQueue {

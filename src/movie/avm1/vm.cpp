@@ -123,8 +123,9 @@ void Vm::runTopLevel(ScriptClip* clip, const CodeBuffer& code, int version) {
   frames_.push_back(&f);
   try {
     run(f, 0, code->size());
-  } catch (const ScriptThrow&) {
+  } catch (const ScriptThrow& t) {
     // An uncaught throw ends this action block only.
+    reportUncaught(t.value);
   } catch (const ScriptAbort& abort) {
     noteAbort(abort.reason);
   } catch (size_t) {
@@ -144,6 +145,21 @@ void Vm::noteAbort(const std::string& reason) {
   // Running out of time or memory leaves the movie's scripts stopped, as a player whose
   // user chose to abort them; the action limit ends only the block.
   if (reason == "script ran out of time" || reason == "out of memory") scriptsStopped_ = true;
+}
+
+void Vm::reportUncaught(const Value& thrown) {
+  // The player logs a throw nothing caught, with the value as a string; making that string
+  // may run script, which must not throw past here.
+  std::string text;
+  try {
+    text = thrown.isUndefined() ? "undefined" : toString(thrown);
+  } catch (const ScriptThrow&) {
+    text = "[exception]";
+  } catch (const ScriptAbort& abort) {
+    noteAbort(abort.reason);
+    return;
+  }
+  host_.trace("Warning: Uncaught exception, " + text);
 }
 
 void Vm::startFrameBudget() { scriptTimeThisFrame_ = {}; }
@@ -186,7 +202,8 @@ bool Vm::callMethodIfPresent(Object* obj, std::string_view name, std::vector<Val
       called = true;
       call(fn, Value(obj), args);
     }
-  } catch (const ScriptThrow&) {
+  } catch (const ScriptThrow& t) {
+    reportUncaught(t.value);
   } catch (const ScriptAbort& abort) {
     noteAbort(abort.reason);
   }
@@ -198,7 +215,8 @@ void Vm::callFunctionSafely(const Value& fn, const Value& thisValue, std::vector
   if (!enterRun()) return;
   try {
     call(fn, thisValue, args);
-  } catch (const ScriptThrow&) {
+  } catch (const ScriptThrow& t) {
+    reportUncaught(t.value);
   } catch (const ScriptAbort& abort) {
     noteAbort(abort.reason);
   }
@@ -235,7 +253,8 @@ void Vm::runTimers() {
         callMethod(iv.target, iv.methodName, args);
       else
         call(iv.fn, Value(), args);
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& t) {
+      reportUncaught(t.value);
     } catch (const ScriptAbort& abort) {
       noteAbort(abort.reason);
     }

@@ -167,6 +167,7 @@ class Vm {
   bool hasOwnProperty(Object* obj, std::string_view name);
   std::vector<std::string> enumerableNames(Object* obj);  // for..in order
   bool instanceOf(Object* obj, Object* ctor);
+  bool implementsInterface(Object* proto, Object* ctor, int& budget);
 
   // ---- Calls ----
   Value call(const Value& fn, const Value& thisValue, std::span<Value> args);
@@ -308,6 +309,7 @@ class Vm {
   // movie's scripts, no more script runs for this movie.
   bool scriptsStopped_ = false;
   void noteAbort(const std::string& reason);
+  void reportUncaught(const Value& thrown);
   int callDepth_ = 0;
   // Calls and blocks run from within blocks (frames called, handlers run at once) share
   // one limit, so that what they nest fits in the native stack.

@@ -92,6 +92,9 @@ Object* Vm::objectFor(ScriptClip* clip) {
   if (clip->textField() && textFieldProto) proto = textFieldProto;
   o->put("__proto__", proto, kDontEnum | kDontDelete, caseInsensitive());
   if (clip->level() >= 0) o->put("$version", Value(kPlayerVersion), 0, caseInsensitive());
+  // Each text field is its own first listener (its events go to its own handlers).
+  if (clip->textField() && version_ >= 6)
+    o->put("_listeners", Value(newArray({Value(o)})), kDontEnum, caseInsensitive());
   clip->scriptObject = o;
   liveClipObjects_.insert(o);
   return o;

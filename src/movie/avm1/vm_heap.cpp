@@ -51,8 +51,12 @@ std::vector<Value> Vm::arrayElements(Object* arr) {
   // A length set far beyond the elements (a.length = 4e9) is not a list to copy.
   n = std::min<uint32_t>(n, 1u << 22);
   out.reserve(std::min<uint32_t>(n, 1u << 16));
+  // The elements are what the object itself holds at each index: the array methods call
+  // no getter and look at no prototype for them.
+  const bool ci = caseInsensitive();
   for (uint32_t i = 0; i < n; ++i) {
-    out.push_back(getMember(arr, std::to_string(i)));
+    Property* p = arr->findOwn(std::to_string(i), ci);
+    out.push_back(p ? p->value : Value());
     if ((i & 4095) == 4095 && entryDepth_ > 0 && std::chrono::steady_clock::now() > runDeadline_)
       throw ScriptAbort{"script ran out of time"};
   }

@@ -79,8 +79,13 @@ Value Vm::getMember(Object* obj, std::string_view name) {
   }
   bool ci = caseInsensitive();
   if (obj->kind == ObjectKind::Array &&
-      (ci ? text::equalsNoCase(name, "length") : name == "length"))
+      (ci ? text::equalsNoCase(name, "length") : name == "length")) {
+    // A getter added for the length answers in its place; the array's methods still
+    // count the elements themselves.
+    if (Property* own = obj->findOwn(name, ci); own && own->isAccessor())
+      return call(Value(own->getter), Value(obj), {});
     return Value(static_cast<double>(obj->arrayLength));
+  }
   if (obj->kind == ObjectKind::String && name == "length" && obj->findOwn("length", ci) == nullptr)
     return getMember(obj->primitive, "length");
   if (obj->kind == ObjectKind::Clip && obj->clip) {
@@ -122,7 +127,10 @@ void Vm::setMember(Object* obj, std::string_view name, const Value& value) {
   for (auto& w : obj->watches) {
     if (w.active || !(ci ? text::equalsNoCase(w.name, name) : w.name == name)) continue;
     w.active = true;
-    Value old = getMember(obj, name);
+    // The callback sees the value stored, found along the prototypes; no getter runs
+    // for it (a native or added property gives what it held before, if anything).
+    Property* stored = findProperty(obj, name, nullptr);
+    Value old = stored ? stored->value : Value();
     std::vector<Value> args{Value(std::string{name}), old, v, w.userData};
     Object* cb = w.callback;
     try {
@@ -258,12 +266,27 @@ bool Vm::instanceOf(Object* obj, Object* ctor) {
   Object* o = obj->proto(ci);
   for (int depth = 0; o && depth < 256; ++depth) {
     if (o == target) return true;
-    // Interfaces recorded by ImplementsOp.
-    if (Property* impl = o->findOwn("__implements__", ci); impl && impl->value.isObject()) {
-      for (const Value& i : arrayElements(impl->value.asObject()))
-        if (i.isObject() && i.asObject() == ctor) return true;
-    }
+    int budget = 1024;  // interfaces may form a web; a hostile one is cut short
+    if (implementsInterface(o, ctor, budget)) return true;
     o = o->proto(ci);
+  }
+  return false;
+}
+
+// Interfaces recorded by ImplementsOp on a prototype, and the interfaces those extend (an
+// interface's own prototype records them the same way).
+bool Vm::implementsInterface(Object* proto, Object* ctor, int& budget) {
+  if (--budget < 0) return false;
+  const bool ci = caseInsensitive();
+  Property* impl = proto->findOwn("__implements__", ci);
+  if (!impl || !impl->value.isObject()) return false;
+  for (const Value& i : arrayElements(impl->value.asObject())) {
+    if (!i.isObject()) continue;
+    if (i.asObject() == ctor) return true;
+    Value inner = getMember(i.asObject(), "prototype");
+    if (inner.isObject() && inner.asObject() != proto &&
+        implementsInterface(inner.asObject(), ctor, budget))
+      return true;
   }
   return false;
 }

@@ -49,6 +49,8 @@ Object* Vm::resolveTargetPath(Frame& f, std::string_view path) {
       first = false;
       continue;
     }
+    // Two slashes in a row name nothing (one at the end is allowed).
+    if (seg.empty() && !first && j < path.size() && path[j] == '/') return nullptr;
     if (!seg.empty()) {
       Value next;
       bool ci = caseInsensitive();

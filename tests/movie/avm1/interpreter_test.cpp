@@ -272,8 +272,9 @@ TEST(Interpreter, TryCatchFinallyAndThrowAcrossCalls) {
                  .push({"after"})
                  .trace();
   EXPECT_EQ(h.run(code), "boom\nfin\nafter\n");
-  // An uncaught throw ends the block without reaching the host as a crash.
-  EXPECT_EQ(h.run(Asm().push({"x"}).op(kThrow).push({"unreached"}).trace()), "");
+  // An uncaught throw ends the block, and the player logs it.
+  EXPECT_EQ(h.run(Asm().push({"x"}).op(kThrow).push({"unreached"}).trace()),
+            "Warning: Uncaught exception, x\n");
 }
 
 TEST(Interpreter, WithPutsAnObjectOnTheScopeChain) {

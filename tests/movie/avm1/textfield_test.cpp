@@ -183,10 +183,39 @@ TEST(TextFieldScript, SizesScrollingAndAutoSize) {
   EXPECT_EQ(h.str(tf, "maxscroll"), "1");  // the field grew to show every line
   h.vm.setMember(tf, "autoSize", Value("bogus"));
   EXPECT_EQ(h.str(tf, "autoSize"), "none");
+  h.vm.setMember(tf, "autoSize", Value("RIght"));  // the names in any case
+  EXPECT_EQ(h.str(tf, "autoSize"), "right");
   h.vm.setMember(tf, "maxChars", Value(5));
   EXPECT_EQ(h.str(tf, "maxChars"), "5");
   h.vm.setMember(tf, "maxChars", Value(0));
   EXPECT_TRUE(h.get(tf, "maxChars").isNull());
+}
+
+TEST(TextFieldScript, AFieldIsTheFirstOfItsOwnListeners) {
+  TextHost h(7);
+  Object* tf = h.field("tf");
+  ASSERT_NE(tf, nullptr);
+  Value listeners = h.get(tf, "_listeners");
+  ASSERT_TRUE(listeners.isObject());
+  EXPECT_EQ(h.str(listeners.asObject(), "length"), "1");
+  EXPECT_EQ(h.get(listeners.asObject(), "0").asObject(), tf);
+  // Each field has its own list.
+  Object* other = h.field("other");
+  ASSERT_NE(other, nullptr);
+  EXPECT_NE(h.get(other, "_listeners").asObject(), listeners.asObject());
+  h.call(tf, "removeListener", {Value(tf)});
+  EXPECT_EQ(h.str(listeners.asObject(), "length"), "0");
+}
+
+TEST(TextFormatScript, AFaceNameKeepsItsFirstSixtyFourCharacters) {
+  TextHost h(8);
+  const std::string longName(70, 'f');
+  Value tf = construct(h.vm, "TextFormat", {Value(longName)});
+  EXPECT_EQ(h.vm.toString(h.vm.getMember(tf, "font")), std::string(64, 'f'));
+  h.vm.setMember(tf.asObject(), "font", Value("\u00e9" + longName));
+  EXPECT_EQ(h.vm.toString(h.vm.getMember(tf, "font")), "\u00e9" + std::string(63, 'f'));
+  h.vm.setMember(tf.asObject(), "font", Value("Arial"));
+  EXPECT_EQ(h.vm.toString(h.vm.getMember(tf, "font")), "Arial");
 }
 
 TEST(TextFormatScript, ConstructorArgumentsAndPropertyConversions) {

@@ -9,11 +9,24 @@
 namespace orv::movie::render {
 
 namespace {
-// Rows per band: a band of cells at 1080p is 16 * 1924 floats, about 120 KiB.
-constexpr int kBandRows = 16;
+// A band of cells at 1080p is 16 * 1924 floats, about 120 KiB.
+constexpr int kBandRows = FillSweep::kBandRows;
 // Fills at most this many cells wide are swept without marks.
 constexpr int kDenseWidth = 96;
 }  // namespace
+
+// What a sweep writes as it goes, one set a thread: the lines crossing the
+// current band and where each enters its next row, the band's cells (zero
+// between uses) and row extents.
+struct FillSweep::Scratch {
+  std::vector<uint32_t> active, merged;
+  std::vector<float> lineX;  // by line
+  std::vector<float> cells;
+  std::vector<uint64_t> marks;  // cells touched, a bit each
+  int markWords = 0, stride = 0;
+  std::vector<int> rowMin, rowMax;
+  std::vector<uint8_t> coverage;
+};
 
 void FillSweep::reset(int width, int height) {
   width_ = std::max(0, width);
@@ -104,7 +117,17 @@ bool FillSweep::prepareLine(Line& l, AntiAlias antialias) const {
 // fill in the order Rasterizer sums them). Done once for fills rendered again.
 void FillSweep::prepare(AntiAlias antialias) {
   preparedFor_ = int(antialias);
-  for (Fill& f : fills_) f.visible = f.firstLine < lines_.size() && prepareFill(f);
+  int left = width_, right = 0;
+  for (Fill& f : fills_) {
+    f.visible = f.firstLine < lines_.size() && prepareFill(f);
+    if (f.visible) {
+      left = std::min(left, f.bufX);
+      right = std::max(right, std::min(width_, f.bufX + f.bufW));
+    }
+  }
+  columns_ = std::max(0, right - left);
+  rowsTop_ = height_;
+  rowsBottom_ = 0;
   const int bands = (height_ + kBandRows - 1) / kBandRows;
   bandStart_.assign(size_t(bands) + 1, 0);
   for (Line& l : lines_) {
@@ -112,57 +135,94 @@ void FillSweep::prepare(AntiAlias antialias) {
       l.yEnd = -1;  // never active
       continue;
     }
+    rowsTop_ = std::min(rowsTop_, l.yStart);
+    rowsBottom_ = std::max(rowsBottom_, l.yEnd);
     ++bandStart_[size_t(l.yStart / kBandRows) + 1];
   }
   for (int b = 0; b < bands; ++b) bandStart_[size_t(b) + 1] += bandStart_[size_t(b)];
   byBand_.resize(bandStart_.back());
-  merged_.assign(bandStart_.begin(), bandStart_.end() - 1);  // cursors
+  std::vector<uint32_t> cursor(bandStart_.begin(), bandStart_.end() - 1);
   lineEnd_.resize(lines_.size());
   lineFill_.resize(lines_.size());
   for (uint32_t i = 0; i < lines_.size(); ++i) {
     lineEnd_[i] = lines_[i].yEnd;
     lineFill_[i] = lines_[i].fill;
-    if (lines_[i].yEnd >= 0) byBand_[merged_[size_t(lines_[i].yStart / kBandRows)]++] = i;
+    if (lines_[i].yEnd >= 0) byBand_[cursor[size_t(lines_[i].yStart / kBandRows)]++] = i;
   }
 }
 
+void FillSweep::prepareFor(AntiAlias antialias) {
+  if (preparedFor_ != int(antialias)) prepare(antialias);
+}
+
+namespace {
+// Where a line (exact area) enters the row after `y`, from where it entered row y.
+inline float nextRowX(float x, float dxdy, float top, float bottom, int y) {
+  const float dy = std::min(float(y + 1), bottom) - std::max(float(y), top);
+  return x + dxdy * dy;
+}
+}  // namespace
+
 void FillSweep::render(FillRule rule, AntiAlias antialias, FillSink& sink) {
   if (lines_.empty() || width_ == 0 || height_ == 0) return;
-  if (preparedFor_ != int(antialias)) prepare(antialias);
-  const int bands = (height_ + kBandRows - 1) / kBandRows;
-  stride_ = width_ + 4;
+  prepareFor(antialias);
+  renderRows(rule, antialias, sink, 0, height_);
+}
+
+void FillSweep::renderRows(FillRule rule, AntiAlias antialias, FillSink& sink, int top,
+                           int bottom) const {
+  if (lines_.empty() || width_ == 0 || height_ == 0 || preparedFor_ != int(antialias)) return;
+  static thread_local Scratch s;
+  top = std::max(0, top);
+  bottom = std::min(height_, bottom);
+  if (top >= bottom) return;
+  const int firstBand = top / kBandRows, bands = (bottom + kBandRows - 1) / kBandRows;
+  s.stride = width_ + 4;
   const size_t cellsPerPixel = antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1;
-  if (cells_.size() < size_t(kBandRows) * size_t(stride_) * cellsPerPixel)
-    cells_.resize(size_t(kBandRows) * size_t(stride_) * cellsPerPixel, 0.0f);
-  coverage_.resize(size_t(stride_));
-  markWords_ = stride_ / 64 + 1;
-  if (marks_.size() < size_t(kBandRows) * size_t(markWords_))
-    marks_.resize(size_t(kBandRows) * size_t(markWords_), 0);
-  rowMin_.assign(kBandRows, std::numeric_limits<int>::max());
-  rowMax_.assign(kBandRows, -1);
-  active_.clear();
-  for (int b = 0; b < bands; ++b) {
+  if (s.cells.size() < size_t(kBandRows) * size_t(s.stride) * cellsPerPixel)
+    s.cells.resize(size_t(kBandRows) * size_t(s.stride) * cellsPerPixel, 0.0f);
+  s.coverage.resize(size_t(s.stride));
+  s.markWords = s.stride / 64 + 1;
+  if (s.marks.size() < size_t(kBandRows) * size_t(s.markWords))
+    s.marks.resize(size_t(kBandRows) * size_t(s.markWords), 0);
+  s.rowMin.assign(kBandRows, std::numeric_limits<int>::max());
+  s.rowMax.assign(kBandRows, -1);
+  if (s.lineX.size() < lines_.size()) s.lineX.resize(lines_.size());
+  // Lines begun above the first band and still running into it, each where
+  // the rows above would have left it.
+  s.active.clear();
+  const int firstTop = firstBand * kBandRows;
+  for (uint32_t i = 0; firstTop > 0 && i < lines_.size(); ++i) {
+    const Line& l = lines_[i];
+    if (lineEnd_[i] <= firstTop || l.yStart >= firstTop) continue;
+    s.active.push_back(i);
+    float x = l.xStart;
+    if (antialias == AntiAlias::Area)
+      for (int y = l.yStart; y < firstTop; ++y) x = nextRowX(x, l.dxdy, l.top, l.bottom, y);
+    s.lineX[i] = x;
+  }
+  for (int b = firstBand; b < bands; ++b) {
     const int bandTop = b * kBandRows, bandBottom = std::min(height_, bandTop + kBandRows);
     // Lines still running into this band, joined by those starting in it,
     // kept in the order they were added.
-    active_.erase(std::remove_if(active_.begin(), active_.end(),
-                                 [&](uint32_t i) { return lineEnd_[i] <= bandTop; }),
-                  active_.end());
+    s.active.erase(std::remove_if(s.active.begin(), s.active.end(),
+                                  [&](uint32_t i) { return lineEnd_[i] <= bandTop; }),
+                   s.active.end());
     const uint32_t* starting = byBand_.data() + bandStart_[size_t(b)];
     const uint32_t* startingEnd = byBand_.data() + bandStart_[size_t(b) + 1];
     if (starting != startingEnd) {
-      for (const uint32_t* i = starting; i != startingEnd; ++i) lines_[*i].x = lines_[*i].xStart;
-      merged_.clear();
-      std::merge(active_.begin(), active_.end(), starting, startingEnd,
-                 std::back_inserter(merged_));
-      active_.swap(merged_);
+      for (const uint32_t* i = starting; i != startingEnd; ++i) s.lineX[*i] = lines_[*i].xStart;
+      s.merged.clear();
+      std::merge(s.active.begin(), s.active.end(), starting, startingEnd,
+                 std::back_inserter(s.merged));
+      s.active.swap(s.merged);
     }
-    for (size_t i = 0; i < active_.size();) {
-      const uint32_t fill = lineFill_[active_[i]];
+    for (size_t i = 0; i < s.active.size();) {
+      const uint32_t fill = lineFill_[s.active[i]];
       size_t j = i + 1;
-      while (j < active_.size() && lineFill_[active_[j]] == fill) ++j;
-      sweepFill(fills_[fill], active_.data() + i, j - i, bandTop, bandBottom, rule, antialias,
-                sink);
+      while (j < s.active.size() && lineFill_[s.active[j]] == fill) ++j;
+      sweepFill(fills_[fill], s.active.data() + i, j - i, bandTop, bandBottom, rule, antialias,
+                sink, s);
       i = j;
     }
   }
@@ -170,65 +230,68 @@ void FillSweep::render(FillRule rule, AntiAlias antialias, FillSink& sink) {
 
 // One fill's lines over the band's rows, then its coverage rows out.
 void FillSweep::sweepFill(const Fill& fill, const uint32_t* lines, size_t count, int bandTop,
-                          int bandBottom, FillRule rule, AntiAlias antialias, FillSink& sink) {
+                          int bandBottom, FillRule rule, AntiAlias antialias, FillSink& sink,
+                          Scratch& s) const {
   const size_t cellsPerPixel = antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1;
-  float* const band = cells_.data() + size_t(fill.bufX) * cellsPerPixel;
-  const size_t rowCells = size_t(stride_) * cellsPerPixel;
+  const int stride = s.stride, markWords = s.markWords;
+  float* const band = s.cells.data() + size_t(fill.bufX) * cellsPerPixel;
+  const size_t rowCells = size_t(stride) * cellsPerPixel;
+  int* const rowMin = s.rowMin.data();
+  int* const rowMax = s.rowMax.data();
+  uint64_t* const marks = s.marks.data();
   // Rows of a narrow fill are summed cell by cell: cheaper than marking
   // the cells its lines touch and skipping the rest.
   const bool dense = antialias == AntiAlias::Area && fill.bufW <= kDenseWidth;
   for (size_t k = 0; k < count; ++k) {
-    Line& l = lines_[lines[k]];
+    const Line& l = lines_[lines[k]];
     const int from = std::max(l.yStart, bandTop), to = std::min(l.yEnd, bandBottom);
     if (antialias == AntiAlias::Area) {
-      float x = l.x;
+      float x = s.lineX[lines[k]];
       for (int y = from; y < to; ++y) {
         const float dy = std::min(float(y + 1), l.bottom) - std::max(float(y), l.top);
-        const float xNext = x + l.dxdy * dy;
+        const float xNext = nextRowX(x, l.dxdy, l.top, l.bottom, y);
         const int r = y - bandTop;
         if (dy > 0)
-          detail::addRowArea(band + size_t(r) * stride_,
-                             dense ? nullptr : marks_.data() + size_t(r) * markWords_, fill.bufX, x,
-                             xNext, dy * l.dir, fill.bufX, fill.bufW, rowMin_[size_t(r)],
-                             rowMax_[size_t(r)]);
+          detail::addRowArea(band + size_t(r) * stride,
+                             dense ? nullptr : marks + size_t(r) * markWords, fill.bufX, x, xNext,
+                             dy * l.dir, fill.bufX, fill.bufW, rowMin[r], rowMax[r]);
         x = xNext;
       }
-      l.x = x;
+      s.lineX[lines[k]] = x;
     } else if (antialias == AntiAlias::FourSamples) {
       const int sFrom = std::max(l.sampleStart, 2 * bandTop),
                 sTo = std::min(l.sampleEnd, 2 * bandBottom);
-      for (int s = sFrom; s < sTo; ++s) {
-        const float x = detail::sampleCrossing(l.p0, l.dxdy, s) - float(fill.bufX);
+      for (int sample = sFrom; sample < sTo; ++sample) {
+        const float x = detail::sampleCrossing(l.p0, l.dxdy, sample) - float(fill.bufX);
         const int column = detail::sampleColumn(x, fill.bufW);
-        const int r = (s >> 1) - bandTop, i = column >> 1;
-        band[size_t(r) * rowCells + size_t(detail::sampleCell(s, column))] += l.dir;
-        detail::markCells(marks_.data() + size_t(r) * markWords_, fill.bufX + i, fill.bufX + i);
-        rowMin_[size_t(r)] = std::min(rowMin_[size_t(r)], i);
-        rowMax_[size_t(r)] = std::max(rowMax_[size_t(r)], i);
+        const int r = (sample >> 1) - bandTop, i = column >> 1;
+        band[size_t(r) * rowCells + size_t(detail::sampleCell(sample, column))] += l.dir;
+        detail::markCells(marks + size_t(r) * markWords, fill.bufX + i, fill.bufX + i);
+        rowMin[r] = std::min(rowMin[r], i);
+        rowMax[r] = std::max(rowMax[r], i);
       }
     } else {
       for (int y = from; y < to; ++y) {
         const float x = l.p0.x + (float(y) + 0.5f - l.p0.y) * l.dxdy - float(fill.bufX);
         const int i = detail::centreCell(x, fill.bufW);
         const int r = y - bandTop;
-        band[size_t(r) * stride_ + i] += l.dir;
-        detail::markCells(marks_.data() + size_t(r) * markWords_, fill.bufX + i, fill.bufX + i);
-        rowMin_[size_t(r)] = std::min(rowMin_[size_t(r)], i);
-        rowMax_[size_t(r)] = std::max(rowMax_[size_t(r)], i);
+        band[size_t(r) * stride + i] += l.dir;
+        detail::markCells(marks + size_t(r) * markWords, fill.bufX + i, fill.bufX + i);
+        rowMin[r] = std::min(rowMin[r], i);
+        rowMax[r] = std::max(rowMax[r], i);
       }
     }
   }
   const uint32_t index = lines_[lines[0]].fill;
   for (int r = 0; r < bandBottom - bandTop; ++r) {
-    if (rowMax_[size_t(r)] < 0) continue;
+    if (rowMax[r] < 0) continue;
     const int y = bandTop + r;
     detail::sweepRow(
-        band + size_t(r) * rowCells, dense ? nullptr : marks_.data() + size_t(r) * markWords_,
-        fill.bufX, rowMin_[size_t(r)], rowMax_[size_t(r)], fill.visibleW, fill.bufW, rule,
-        antialias, coverage_.data(),
+        band + size_t(r) * rowCells, dense ? nullptr : marks + size_t(r) * markWords, fill.bufX,
+        rowMin[r], rowMax[r], fill.visibleW, fill.bufW, rule, antialias, s.coverage.data(),
         [&](int x, int n, const uint8_t* c) { sink.span(index, y, fill.bufX + x, n, c); });
-    rowMin_[size_t(r)] = std::numeric_limits<int>::max();
-    rowMax_[size_t(r)] = -1;
+    rowMin[r] = std::numeric_limits<int>::max();
+    rowMax[r] = -1;
   }
 }
 

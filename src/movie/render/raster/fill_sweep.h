@@ -47,6 +47,19 @@ class FillSweep final : public EdgeSink {
   // unchanged shape) without adding them anew.
   void render(FillRule rule, AntiAlias antialias, FillSink& sink);
 
+  // Rows are swept in bands of this many, counted from row 0.
+  static constexpr int kBandRows = 16;
+  // Banded rendering: prepare once, then renderRows for rows [top, bottom),
+  // rounded out to whole bands, gives exactly what render gives for those
+  // rows, in the same order. Calls for different rows may run
+  // at once on different threads: each thread sweeps with cells of its own.
+  void prepareFor(AntiAlias antialias);
+  void renderRows(FillRule rule, AntiAlias antialias, FillSink& sink, int top, int bottom) const;
+  // Once prepared: the rows and columns the visible fills may cover.
+  int rowsTop() const { return rowsTop_; }
+  int rowsBottom() const { return rowsBottom_; }
+  int columns() const { return columns_; }
+
   // What a caller made the current fills from, for it to compare before
   // rendering them again instead of adding them anew; adding or resetting
   // fills clears it.
@@ -63,33 +76,27 @@ class FillSweep final : public EdgeSink {
     Point p0, p1;  // p0 above p1
     float dir = 1;
     float top = 0, bottom = 0, dxdy = 0;
-    float xStart = 0, x = 0;             // where the line enters its first row, and its next one
+    float xStart = 0;                    // where the line enters its first row
     int yStart = 0, yEnd = 0;            // rows [yStart, yEnd) it covers
     int sampleStart = 0, sampleEnd = 0;  // with four samples: sample rows it crosses
     uint32_t fill = 0;
   };
+  struct Scratch;
   bool prepareFill(Fill& f) const;
   bool prepareLine(Line& line, AntiAlias antialias) const;
   void prepare(AntiAlias antialias);
   void sweepFill(const Fill& fill, const uint32_t* lines, size_t count, int bandTop, int bandBottom,
-                 FillRule rule, AntiAlias antialias, FillSink& sink);
+                 FillRule rule, AntiAlias antialias, FillSink& sink, Scratch& s) const;
 
   int width_ = 0, height_ = 0;
   int preparedFor_ = -1;  // the AntiAlias the lines are ordered for; -1: not yet
+  int rowsTop_ = 0, rowsBottom_ = 0, columns_ = 0;
   std::vector<Fill> fills_;
   std::vector<Line> lines_;
-  // Scratch kept between calls: lines by first band, the lines crossing the
-  // current band, the band's cells (zero between uses) and row extents.
-  std::vector<uint32_t> bandStart_, byBand_, active_, merged_;
-  std::vector<int> lineEnd_;        // lines' yEnd, and their fills, read
-  std::vector<uint32_t> lineFill_;  // band after band
-
-  std::vector<float> cells_;
-  std::vector<uint64_t> marks_;  // cells touched, a bit each
-  int markWords_ = 0;
-  std::vector<int> rowMin_, rowMax_;
-  std::vector<uint8_t> coverage_;
-  int stride_ = 0;
+  // Lines by first band; lines' yEnd and their fills, read band after band.
+  std::vector<uint32_t> bandStart_, byBand_;
+  std::vector<int> lineEnd_;
+  std::vector<uint32_t> lineFill_;
 };
 
 }  // namespace orv::movie::render

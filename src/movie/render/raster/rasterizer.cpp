@@ -27,28 +27,40 @@ void Rasterizer::addLine(Point from, Point to) {
   });
 }
 
-// Adds the signed area each line covers to the cells of every row it crosses
-// (row-relative to rowBase). Summing a row's cells left to right then gives
-// each pixel's coverage.
-void Rasterizer::accumulateArea(const Line& line, int rowBase) {
+// Accumulation cells and per-row extents, one set a thread; the cells and
+// marks are zero between uses.
+struct Rasterizer::Scratch {
+  std::vector<float> cells;
+  std::vector<uint64_t> marks;  // cells touched, a bit each
+  int markWords = 0;            // per row
+  std::vector<int> rowMin, rowMax;
+  std::vector<uint8_t> coverage;
+};
+
+// Adds the signed area each line covers to the cells of every row in
+// [top, bottom) it crosses (row-relative to top). Summing a row's cells left
+// to right then gives each pixel's coverage. Where a line enters a row is
+// worked out row after row from its top, whatever rows are summed.
+void Rasterizer::accumulateArea(const Line& line, const Extent& e, int top, int bottom,
+                                Scratch& s) const {
   Point p0 = line.p0, p1 = line.p1;
   float dir = 1;
   if (p0.y > p1.y) {
     std::swap(p0, p1);
     dir = -1;
   }
-  float top = std::max(p0.y, 0.0f), bottom = std::min(p1.y, float(height_));
-  if (top >= bottom) return;
+  const float lineTop = std::max(p0.y, 0.0f), lineBottom = std::min(p1.y, float(height_));
+  if (lineTop >= lineBottom) return;
   const float dxdy = (p1.x - p0.x) / (p1.y - p0.y);
-  float x = p0.x + (top - p0.y) * dxdy;
-  const int yStart = int(top), yEnd = int(std::ceil(bottom));
+  float x = p0.x + (lineTop - p0.y) * dxdy;
+  const int yStart = int(lineTop), yEnd = std::min(int(std::ceil(lineBottom)), bottom);
   for (int y = yStart; y < yEnd; ++y) {
-    const float dy = std::min(float(y + 1), bottom) - std::max(float(y), top);
-    float xNext = x + dxdy * dy;
-    if (dy > 0)
-      detail::addRowArea(&cells_[size_t(y - rowBase) * bufW_],
-                         &marks_[size_t(y - rowBase) * markWords_], 0, x, xNext, dy * dir, bufX_,
-                         bufW_, rowMin_[y - rowBase], rowMax_[y - rowBase]);
+    const float dy = std::min(float(y + 1), lineBottom) - std::max(float(y), lineTop);
+    const float xNext = x + dxdy * dy;
+    if (dy > 0 && y >= top)
+      detail::addRowArea(&s.cells[size_t(y - top) * e.width],
+                         &s.marks[size_t(y - top) * s.markWords], 0, x, xNext, dy * dir, e.left,
+                         e.width, s.rowMin[size_t(y - top)], s.rowMax[size_t(y - top)]);
     x = xNext;
   }
 }
@@ -56,7 +68,8 @@ void Rasterizer::accumulateArea(const Line& line, int rowBase) {
 // Without anti-aliasing: a pixel is inside when its centre is; each line
 // crossing a row's centre line adds its direction at the first pixel whose
 // centre lies right of the crossing.
-void Rasterizer::accumulateCentres(const Line& line, int rowBase) {
+void Rasterizer::accumulateCentres(const Line& line, const Extent& e, int top, int bottom,
+                                   Scratch& s) const {
   Point p0 = line.p0, p1 = line.p1;
   float dir = 1;
   if (p0.y > p1.y) {
@@ -64,23 +77,25 @@ void Rasterizer::accumulateCentres(const Line& line, int rowBase) {
     dir = -1;
   }
   // Rows whose centre y+0.5 lies in [p0.y, p1.y).
-  int yStart = std::max(0, int(std::ceil(p0.y - 0.5f)));
-  int yEnd = std::min(height_, int(std::ceil(p1.y - 0.5f)));
+  const int yStart = std::max(top, int(std::ceil(p0.y - 0.5f)));
+  const int yEnd = std::min(bottom, int(std::ceil(p1.y - 0.5f)));
   const float dxdy = (p1.x - p0.x) / (p1.y - p0.y);
   for (int y = yStart; y < yEnd; ++y) {
-    float x = p0.x + (float(y) + 0.5f - p0.y) * dxdy - float(bufX_);
-    const int i = detail::centreCell(x, bufW_);
-    cells_[size_t(y - rowBase) * bufW_ + i] += dir;
-    detail::markCells(&marks_[size_t(y - rowBase) * markWords_], i, i);
-    rowMin_[y - rowBase] = std::min(rowMin_[y - rowBase], i);
-    rowMax_[y - rowBase] = std::max(rowMax_[y - rowBase], i);
+    const float x = p0.x + (float(y) + 0.5f - p0.y) * dxdy - float(e.left);
+    const int i = detail::centreCell(x, e.width);
+    const size_t r = size_t(y - top);
+    s.cells[r * e.width + i] += dir;
+    detail::markCells(&s.marks[r * s.markWords], i, i);
+    s.rowMin[r] = std::min(s.rowMin[r], i);
+    s.rowMax[r] = std::max(s.rowMax[r], i);
   }
 }
 
 // Four samples a pixel: each line crossing a sample row's centre line adds
 // its direction at the first sample right of the crossing, in the cell of
 // that sample's pixel for its row and column.
-void Rasterizer::accumulateSamples(const Line& line, int rowBase) {
+void Rasterizer::accumulateSamples(const Line& line, const Extent& e, int top, int bottom,
+                                   Scratch& s) const {
   Point p0 = line.p0, p1 = line.p1;
   float dir = 1;
   if (p0.y > p1.y) {
@@ -89,57 +104,77 @@ void Rasterizer::accumulateSamples(const Line& line, int rowBase) {
   }
   int first, end;
   detail::sampleRows(p0.y, p1.y, height_, first, end);
+  first = std::max(first, 2 * top);
+  end = std::min(end, 2 * bottom);
   const float dxdy = (p1.x - p0.x) / (p1.y - p0.y);
-  for (int s = first; s < end; ++s) {
+  for (int sample = first; sample < end; ++sample) {
     const int column =
-        detail::sampleColumn(detail::sampleCrossing(p0, dxdy, s) - float(bufX_), bufW_);
-    const int r = (s >> 1) - rowBase, i = column >> 1;
-    cells_[size_t(r) * bufW_ * detail::kSampleCells + detail::sampleCell(s, column)] += dir;
-    detail::markCells(&marks_[size_t(r) * markWords_], i, i);
-    rowMin_[r] = std::min(rowMin_[r], i);
-    rowMax_[r] = std::max(rowMax_[r], i);
+        detail::sampleColumn(detail::sampleCrossing(p0, dxdy, sample) - float(e.left), e.width);
+    const size_t r = size_t((sample >> 1) - top);
+    const int i = column >> 1;
+    s.cells[r * e.width * detail::kSampleCells + detail::sampleCell(sample, column)] += dir;
+    detail::markCells(&s.marks[r * s.markWords], i, i);
+    s.rowMin[r] = std::min(s.rowMin[r], i);
+    s.rowMax[r] = std::max(s.rowMax[r], i);
   }
 }
 
-void Rasterizer::render(FillRule rule, AntiAlias antialias, SpanSink& sink) {
-  if (lines_.empty() || width_ == 0 || height_ == 0) return;
+Rasterizer::Extent Rasterizer::extent() const {
+  Extent e;
+  if (lines_.empty() || width_ == 0 || height_ == 0) return e;
   const int yStart = std::max(0, int(std::floor(minY_)));
   const int yEnd = std::min(height_, int(std::ceil(maxY_)) + 1);
-  if (yStart >= yEnd) return;
-  bufX_ = std::max(0, int(std::floor(minX_)));
+  if (yStart >= yEnd) return e;
+  const int left = std::max(0, int(std::floor(minX_)));
   const int xEnd = std::min(width_, int(std::ceil(maxX_)) + 1);
-  if (xEnd <= bufX_) {
-    // Everything is at the right clip edge: nothing visible.
-    if (bufX_ >= width_) return;
-  }
-  bufW_ = std::max(1, xEnd - bufX_) + 2;
-  const int rows = yEnd - yStart;
+  // Everything at the right clip edge: nothing visible.
+  if (xEnd <= left && left >= width_) return e;
+  e.top = yStart;
+  e.bottom = yEnd;
+  e.left = left;
+  e.width = std::max(1, xEnd - left) + 2;
+  return e;
+}
+
+void Rasterizer::render(FillRule rule, AntiAlias antialias, SpanSink& sink) {
+  const Extent e = extent();
+  renderRows(rule, antialias, sink, e.top, e.bottom);
+}
+
+void Rasterizer::renderRows(FillRule rule, AntiAlias antialias, SpanSink& sink, int top,
+                            int bottom) const {
+  const Extent e = extent();
+  top = std::max(top, e.top);
+  bottom = std::min(bottom, e.bottom);
+  if (e.empty() || top >= bottom) return;
+  static thread_local Scratch s;
+  const int rows = bottom - top;
   // Cells stay zero between calls: each row is cleared where it was touched
   // after being read, so no full-buffer clear is needed.
   const size_t rowCells =
-      size_t(bufW_) * (antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1);
-  if (cells_.size() < size_t(rows) * rowCells) cells_.resize(size_t(rows) * rowCells, 0.0f);
-  markWords_ = bufW_ / 64 + 1;
-  if (marks_.size() < size_t(rows) * markWords_) marks_.resize(size_t(rows) * markWords_, 0);
-  rowMin_.assign(rows, std::numeric_limits<int>::max());
-  rowMax_.assign(rows, -1);
-  coverage_.resize(bufW_);
+      size_t(e.width) * (antialias == AntiAlias::FourSamples ? detail::kSampleCells : 1);
+  if (s.cells.size() < size_t(rows) * rowCells) s.cells.resize(size_t(rows) * rowCells, 0.0f);
+  s.markWords = e.width / 64 + 1;
+  if (s.marks.size() < size_t(rows) * s.markWords) s.marks.resize(size_t(rows) * s.markWords, 0);
+  s.rowMin.assign(size_t(rows), std::numeric_limits<int>::max());
+  s.rowMax.assign(size_t(rows), -1);
+  s.coverage.resize(size_t(e.width));
   for (const Line& line : lines_) {
     if (antialias == AntiAlias::Area)
-      accumulateArea(line, yStart);
+      accumulateArea(line, e, top, bottom, s);
     else if (antialias == AntiAlias::FourSamples)
-      accumulateSamples(line, yStart);
+      accumulateSamples(line, e, top, bottom, s);
     else
-      accumulateCentres(line, yStart);
+      accumulateCentres(line, e, top, bottom, s);
   }
-  const int visibleW = width_ - bufX_;
+  const int visibleW = width_ - e.left;
   for (int r = 0; r < rows; ++r) {
-    if (rowMax_[r] < 0) continue;
-    const int y = yStart + r;
+    if (s.rowMax[size_t(r)] < 0) continue;
+    const int y = top + r;
     detail::sweepRow(
-        &cells_[size_t(r) * rowCells], &marks_[size_t(r) * markWords_], 0, rowMin_[r], rowMax_[r],
-        visibleW, bufW_, rule, antialias, coverage_.data(),
-        [&](int x, int count, const uint8_t* c) { sink.span(y, bufX_ + x, count, c); });
+        &s.cells[size_t(r) * rowCells], &s.marks[size_t(r) * s.markWords], 0, s.rowMin[size_t(r)],
+        s.rowMax[size_t(r)], visibleW, e.width, rule, antialias, s.coverage.data(),
+        [&](int x, int count, const uint8_t* c) { sink.span(y, e.left + x, count, c); });
   }
 }
 

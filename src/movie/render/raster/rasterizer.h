@@ -42,24 +42,29 @@ class Rasterizer final : public EdgeSink {
   // Emits coverage rows top to bottom, skipping fully empty stretches.
   void render(FillRule rule, AntiAlias antialias, SpanSink& sink);
 
+  // Where the coverage may lie: rows [top, bottom), columns [left, right).
+  struct Extent {
+    int top = 0, bottom = 0, left = 0, width = 0;  // width: of the cell rows
+    bool empty() const { return top >= bottom; }
+  };
+  Extent extent() const;
+  // The rows [top, bottom) of what render emits, to the bit; calls for
+  // different rows may run at once on different threads (each thread sums in
+  // cells of its own).
+  void renderRows(FillRule rule, AntiAlias antialias, SpanSink& sink, int top, int bottom) const;
+
  private:
   struct Line {
     Point p0, p1;
   };
-  void accumulateArea(const Line& line, int rowBase);
-  void accumulateCentres(const Line& line, int rowBase);
-  void accumulateSamples(const Line& line, int rowBase);
+  struct Scratch;
+  void accumulateArea(const Line& line, const Extent& e, int top, int bottom, Scratch& s) const;
+  void accumulateCentres(const Line& line, const Extent& e, int top, int bottom, Scratch& s) const;
+  void accumulateSamples(const Line& line, const Extent& e, int top, int bottom, Scratch& s) const;
 
   int width_ = 0, height_ = 0;
   std::vector<Line> lines_;
   float minY_ = 0, maxY_ = 0, minX_ = 0, maxX_ = 0;
-  // Scratch reused between calls: accumulation cells and per-row extents.
-  std::vector<float> cells_;
-  std::vector<uint64_t> marks_;  // cells touched, a bit each; zero between uses too
-  int markWords_ = 0;            // per row
-  std::vector<int> rowMin_, rowMax_;
-  std::vector<uint8_t> coverage_;
-  int bufX_ = 0, bufW_ = 0;
 };
 
 }  // namespace orv::movie::render

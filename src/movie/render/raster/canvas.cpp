@@ -52,8 +52,8 @@ inline void paintUnmasked(const Paint& paint, uint32_t* dst, int x, int y, int c
 
 class Canvas::CompositeSink : public SpanSink {
  public:
-  CompositeSink(Canvas& canvas, const Paint& paint, const uint8_t* mask)
-      : canvas_(canvas), paint_(&paint), mask_(mask) {}
+  CompositeSink(Canvas& canvas, Lane& lane, const Paint& paint, const uint8_t* mask)
+      : canvas_(canvas), lane_(lane), paint_(&paint), mask_(mask) {}
   void setPaint(const Paint& paint) { paint_ = &paint; }
 
   void span(int y, int x, int count, const uint8_t* coverage) override {
@@ -74,8 +74,8 @@ class Canvas::CompositeSink : public SpanSink {
     // is far larger than the caches.
     if (y + 2 < t.height) __builtin_prefetch(dst + 2 * t.width, 1);
     if (!m) {
-      canvas_.notePainted(y, x, count);
-      paintUnmasked(*paint_, dst, x, y, count, coverage, canvas_.scratch_);
+      note(lane_.painted, y, x, count);
+      paintUnmasked(*paint_, dst, x, y, count, coverage, lane_.scratch);
       return;
     }
     int first = count, last = -1;  // what the mask let through, for the painted bounds
@@ -91,7 +91,7 @@ class Canvas::CompositeSink : public SpanSink {
         dst[i] = c == 255 && opaque ? src : sourceOver(dst[i], mulPixel255(src, c));
       }
     } else {
-      auto& colors = canvas_.scratch_;
+      auto& colors = lane_.scratch;
       colors.resize(size_t(count));
       paint_->shade(x, y, count, colors.data());
       for (int i = 0; i < count; ++i) {
@@ -102,11 +102,12 @@ class Canvas::CompositeSink : public SpanSink {
         dst[i] = sourceOver(dst[i], c == 255 ? colors[i] : mulPixel255(colors[i], c));
       }
     }
-    if (last >= first) canvas_.notePainted(y, x + first, last - first + 1);
+    if (last >= first) note(lane_.painted, y, x + first, last - first + 1);
   }
 
  private:
   Canvas& canvas_;
+  Lane& lane_;
   const Paint* paint_;
   const uint8_t* mask_;
 };
@@ -114,20 +115,18 @@ class Canvas::CompositeSink : public SpanSink {
 // Adds coverage to the mask being built (union of its shapes).
 class Canvas::MaskSink : public SpanSink {
  public:
-  MaskSink(Mask& mask, int width) : mask_(mask), width_(width) {}
+  MaskSink(Mask& mask, int width, Lane& lane) : mask_(mask), width_(width), lane_(lane) {}
   void span(int y, int x, int count, const uint8_t* coverage) override {
     uint8_t* m = mask_.coverage.data() + size_t(y) * width_ + x;
     for (int i = 0; i < count; ++i)
       m[i] = coverage[i] == 255 ? 255 : uint8_t(m[i] + mul255(coverage[i], 255 - m[i]));
-    mask_.x0 = std::min(mask_.x0, x);
-    mask_.x1 = std::max(mask_.x1, x + count);
-    mask_.y0 = std::min(mask_.y0, y);
-    mask_.y1 = std::max(mask_.y1, y + 1);
+    note(lane_.mask, y, x, count);
   }
 
  private:
   Mask& mask_;
   int width_;
+  Lane& lane_;
 };
 
 // A sweep's fills: each span goes to the composite or mask sink, painted
@@ -159,8 +158,8 @@ class Canvas::SweepSink : public FillSink {
 // span, its paint's compositing inline.
 class Canvas::SweepPainter final : public FillSink {
  public:
-  SweepPainter(Canvas& canvas, const std::vector<Paint>& paints)
-      : canvas_(canvas), paints_(paints) {}
+  SweepPainter(Canvas& canvas, Lane& lane, const std::vector<Paint>& paints)
+      : canvas_(canvas), lane_(lane), paints_(paints) {}
   void span(uint32_t fill, int y, int x, int count, const uint8_t* coverage) override {
     if (fill >= paints_.size()) return;
     const Paint& paint = paints_[fill];
@@ -168,12 +167,13 @@ class Canvas::SweepPainter final : public FillSink {
     const Surface& t = canvas_.target_;
     uint32_t* dst = t.pixels + size_t(y) * t.width + x;
     if (y + 2 < t.height) __builtin_prefetch(dst + 2 * t.width, 1);
-    canvas_.notePainted(y, x, count);
-    paintUnmasked(paint, dst, x, y, count, coverage, canvas_.scratch_);
+    note(lane_.painted, y, x, count);
+    paintUnmasked(paint, dst, x, y, count, coverage, lane_.scratch);
   }
 
  private:
   Canvas& canvas_;
+  Lane& lane_;
   const std::vector<Paint>& paints_;
 };
 
@@ -189,16 +189,50 @@ Canvas::~Canvas() {
 
 void Canvas::release(Mask& m) {
   // Zero only where the mask was drawn, then keep the buffer for reuse.
-  for (int y = m.y0; y < m.y1; ++y)
-    std::fill_n(m.coverage.data() + size_t(y) * target_.width + m.x0, m.x1 - m.x0, uint8_t(0));
+  if (m.x1 > m.x0)
+    forBands(bandsFor(m.y1 - m.y0, m.x1 - m.x0), m.y0, m.y1, 1, [&](size_t, int from, int to) {
+      for (int y = from; y < to; ++y)
+        std::fill_n(m.coverage.data() + size_t(y) * target_.width + m.x0, m.x1 - m.x0, uint8_t(0));
+    });
   if (pool_->size() < size_t(kMaxMaskDepth)) pool_->push_back(std::move(m.coverage));
 }
 
-void Canvas::notePainted(int y, int x, int count) {
-  painted_.x0 = std::min(painted_.x0, x);
-  painted_.x1 = std::max(painted_.x1, x + count);
-  painted_.y0 = std::min(painted_.y0, y);
-  painted_.y1 = std::max(painted_.y1, y + 1);
+void Canvas::note(Bounds& b, int y, int x, int count) {
+  b.x0 = std::min(b.x0, x);
+  b.x1 = std::max(b.x1, x + count);
+  b.y0 = std::min(b.y0, y);
+  b.y1 = std::max(b.y1, y + 1);
+}
+
+namespace {
+void merge(Canvas::Bounds& into, const Canvas::Bounds& b) {
+  into.x0 = std::min(into.x0, b.x0);
+  into.y0 = std::min(into.y0, b.y0);
+  into.x1 = std::max(into.x1, b.x1);
+  into.y1 = std::max(into.y1, b.y1);
+}
+}  // namespace
+
+BandPool* Canvas::bandsFor(int64_t rows, int64_t columns) const {
+  return bands_ && rows >= 2 && bands_->worthSplitting(rows * columns) ? bands_ : nullptr;
+}
+
+void Canvas::startLanes(size_t count) {
+  if (lanes_.size() < count) lanes_.resize(count);
+  for (size_t i = 0; i < count; ++i) lanes_[i].painted = lanes_[i].mask = kNothing;
+}
+
+// Where the bands painted, or drew the mask being built.
+void Canvas::finishLanes(size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    merge(painted_, lanes_[i].painted);
+    if (building_ > 0 && !masks_.empty() && !lanes_[i].mask.empty()) {
+      Mask& m = masks_.back();
+      Bounds b{m.x0, m.y0, m.x1, m.y1};
+      merge(b, lanes_[i].mask);
+      m.x0 = b.x0, m.y0 = b.y0, m.x1 = b.x1, m.y1 = b.y1;
+    }
+  }
 }
 
 void Canvas::blendLayer(const uint32_t* layer, int stride, int x0, int y0, Bounds area,
@@ -217,37 +251,44 @@ void Canvas::blendLayer(const uint32_t* layer, int stride, int x0, int y0, Bound
     area.y1 = std::min(area.y1, mask->y1);
     if (area.empty()) return;
   }
-  notePainted(area.y0, area.x0, area.x1 - area.x0);
-  notePainted(area.y1 - 1, area.x0, area.x1 - area.x0);
-  for (int y = area.y0; y < area.y1; ++y) {
-    const size_t row = size_t(y) * target_.width;
-    uint32_t* dst = target_.pixels + row;
-    const uint32_t* src = layer + ptrdiff_t(y - y0) * stride - x0;
-    const uint8_t* m = mask ? mask->coverage.data() + row : nullptr;
-    if (!m && (mode == BlendMode::Normal || mode == BlendMode::Layer)) {
-      for (int x = area.x0; x < area.x1; ++x)
-        if (src[x] >= 0xFF000000u)
-          dst[x] = src[x];
-        else if (src[x])
-          dst[x] = sourceOver(dst[x], src[x]);
-      continue;
-    }
-    for (int x = area.x0; x < area.x1; ++x) {
-      if (!m) {
-        dst[x] = blendPixel(mode, dst[x], src[x]);
-      } else if (m[x]) {
-        // Partly masked: mix the blended and the untouched pixel by coverage.
-        const uint32_t blended = blendPixel(mode, dst[x], src[x]);
-        dst[x] =
-            m[x] == 255 ? blended : mulPixel255(blended, m[x]) + mulPixel255(dst[x], 255 - m[x]);
+  note(painted_, area.y0, area.x0, area.x1 - area.x0);
+  note(painted_, area.y1 - 1, area.x0, area.x1 - area.x0);
+  BandPool* pool = bandsFor(area.y1 - area.y0, area.x1 - area.x0);
+  forBands(pool, area.y0, area.y1, 1, [&](size_t, int from, int to) {
+    for (int y = from; y < to; ++y) {
+      const size_t row = size_t(y) * target_.width;
+      uint32_t* dst = target_.pixels + row;
+      const uint32_t* src = layer + ptrdiff_t(y - y0) * stride - x0;
+      const uint8_t* m = mask ? mask->coverage.data() + row : nullptr;
+      if (!m && (mode == BlendMode::Normal || mode == BlendMode::Layer)) {
+        for (int x = area.x0; x < area.x1; ++x)
+          if (src[x] >= 0xFF000000u)
+            dst[x] = src[x];
+          else if (src[x])
+            dst[x] = sourceOver(dst[x], src[x]);
+        continue;
+      }
+      for (int x = area.x0; x < area.x1; ++x) {
+        if (!m) {
+          dst[x] = blendPixel(mode, dst[x], src[x]);
+        } else if (m[x]) {
+          // Partly masked: mix the blended and the untouched pixel by coverage.
+          const uint32_t blended = blendPixel(mode, dst[x], src[x]);
+          dst[x] =
+              m[x] == 255 ? blended : mulPixel255(blended, m[x]) + mulPixel255(dst[x], 255 - m[x]);
+        }
       }
     }
-  }
+  });
 }
 
 void Canvas::clear(uint32_t premultiplied) {
   painted_ = {0, 0, target_.width, target_.height};
-  std::fill(target_.pixels, target_.pixels + size_t(target_.width) * target_.height, premultiplied);
+  forBands(bandsFor(target_.height, target_.width), 0, target_.height, 1,
+           [&](size_t, int from, int to) {
+             std::fill(target_.pixels + size_t(from) * target_.width,
+                       target_.pixels + size_t(to) * target_.width, premultiplied);
+           });
 }
 
 namespace {
@@ -258,72 +299,182 @@ void Canvas::setTap(FillTap* tap) { gTap = tap; }
 
 void Canvas::fill(Rasterizer& edges, FillRule rule, AntiAlias antialias, const Paint& paint) {
   if (gTap) gTap->other(*this);
-  if (overflow_ > 0 && building_ == 0) return;  // clipped by a mask we could not keep
-  if (building_ > 0) {
-    if (overflow_ > 0) return;
-    MaskSink sink(masks_.back(), target_.width);
-    edges.render(rule, antialias, sink);
-    return;
-  }
-  if (paint.paintsNothing()) return;
+  if (overflow_ > 0) return;  // clipped by, or building, a mask we could not keep
+  if (building_ == 0 && paint.paintsNothing()) return;
+  const Rasterizer::Extent e = edges.extent();
+  if (e.empty()) return;
+  const std::vector<RowRange> pieces =
+      bandPieces(bandsFor(e.bottom - e.top, e.width), e.top, e.bottom, 1);
+  startLanes(pieces.size());
   const uint8_t* mask = masks_.empty() ? nullptr : masks_.back().coverage.data();
-  CompositeSink sink(*this, paint, mask);
-  edges.render(rule, antialias, sink);
+  auto draw = [&](int i) {
+    Lane& lane = lanes_[size_t(i)];
+    const RowRange rows = pieces[size_t(i)];
+    if (building_ > 0) {
+      MaskSink sink(masks_.back(), target_.width, lane);
+      edges.renderRows(rule, antialias, sink, rows.from, rows.to);
+    } else {
+      CompositeSink sink(*this, lane, paint, mask);
+      edges.renderRows(rule, antialias, sink, rows.from, rows.to);
+    }
+  };
+  if (pieces.size() == 1)
+    draw(0);
+  else
+    bands_->run(int(pieces.size()), draw);
+  finishLanes(pieces.size());
 }
 
 namespace {
-// Sweeps `fills` into `sink`, or replays a recording, recording on the way.
+// Sweeps `fills` (rows [from, to) of them) into `sink`, or replays a recording's
+// spans [first, end), recording on the way.
 struct SweepSource {
-  FillSweep* fills = nullptr;
+  const FillSweep* fills = nullptr;
   FillRule rule = FillRule::EvenOdd;
   AntiAlias antialias = AntiAlias::Area;
   const CoverageRecording* replay = nullptr;
   CoverageRecording* record = nullptr;
   size_t recordLimit = 0;
+  int from = 0, to = 0;
+  size_t first = 0, end = 0;
   void into(FillSink& sink) const {
     if (replay) {
-      replay->replay(sink);
+      replay->replay(sink, first, end);
     } else if (record) {
       RecordingSink recorder(sink, *record, recordLimit);
-      fills->render(rule, antialias, recorder);
+      fills->renderRows(rule, antialias, recorder, from, to);
     } else {
-      fills->render(rule, antialias, sink);
+      fills->renderRows(rule, antialias, sink, from, to);
     }
   }
 };
+
+// Where each piece's rows begin among a recording's spans (which come band
+// after band): piece i replays spans [at[i], at[i + 1]).
+std::vector<size_t> spansOfPieces(const CoverageRecording& r, const std::vector<RowRange>& pieces) {
+  std::vector<size_t> at;
+  for (const RowRange& p : pieces)
+    at.push_back(size_t(std::partition_point(r.spans.begin(), r.spans.end(),
+                                             [&](const CoverageRecording::Span& s) {
+                                               return s.y / FillSweep::kBandRows <
+                                                      p.from / FillSweep::kBandRows;
+                                             }) -
+                        r.spans.begin()));
+  at.push_back(r.spans.size());
+  return at;
+}
+
+// The pieces' recordings one after another, as one sweep would have made them.
+void joinRecordings(std::vector<CoverageRecording*> parts, CoverageRecording& into, size_t limit) {
+  size_t spans = 0, bytes = 0;
+  for (const CoverageRecording* p : parts) {
+    if (!p->complete) into.complete = false;
+    spans += p->spans.size();
+    bytes += p->coverage.size();
+  }
+  if (into.complete && bytes + spans * sizeof(CoverageRecording::Span) > limit)
+    into.complete = false;
+  if (!into.complete) {
+    into.spans = {};
+    into.coverage = {};
+    return;
+  }
+  into.spans.reserve(spans);
+  into.coverage.reserve(bytes);
+  for (const CoverageRecording* p : parts) {
+    const uint32_t base = uint32_t(into.coverage.size());
+    for (CoverageRecording::Span s : p->spans) {
+      s.offset += base;
+      into.spans.push_back(s);
+    }
+    into.coverage.insert(into.coverage.end(), p->coverage.begin(), p->coverage.end());
+  }
+}
 }  // namespace
 
 void Canvas::fill(FillSweep& fills, FillRule rule, AntiAlias antialias,
                   const std::vector<Paint>& paints, CoverageRecording* record, size_t recordLimit) {
   if (gTap) gTap->swept(*this, building_ > 0 || !masks_.empty(), fills, rule, antialias, paints);
   if (record) record->complete = overflow_ == 0 && (building_ > 0 || !paints.empty());
-  sweep(SweepSource{&fills, rule, antialias, nullptr, record && record->complete ? record : nullptr,
-                    recordLimit},
-        paints);
+  if (overflow_ > 0 || (building_ == 0 && paints.empty()) || fills.fillCount() == 0) return;
+  fills.prepareFor(antialias);
+  const std::vector<RowRange> pieces =
+      bandPieces(bandsFor(fills.rowsBottom() - fills.rowsTop(), fills.columns()), fills.rowsTop(),
+                 fills.rowsBottom(), FillSweep::kBandRows);
+  if (pieces.empty()) return;
+  CoverageRecording* recording = record && record->complete ? record : nullptr;
+  startLanes(pieces.size());
+  std::vector<CoverageRecording*> parts;
+  if (recording && pieces.size() > 1)
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      CoverageRecording& part = lanes_[i].record;
+      part.spans.clear();
+      part.coverage.clear();
+      part.complete = true;
+      parts.push_back(&part);
+    }
+  auto draw = [&](int i) {
+    SweepSource source{&fills,
+                       rule,
+                       antialias,
+                       nullptr,
+                       nullptr,
+                       recordLimit,
+                       pieces[size_t(i)].from,
+                       pieces[size_t(i)].to};
+    if (recording) source.record = parts.empty() ? recording : parts[size_t(i)];
+    sweep(lanes_[size_t(i)], source, paints);
+  };
+  if (pieces.size() == 1)
+    draw(0);
+  else
+    bands_->run(int(pieces.size()), draw);
+  finishLanes(pieces.size());
+  if (!parts.empty()) joinRecordings(parts, *recording, recordLimit);
 }
 
 void Canvas::replay(const CoverageRecording& recording, const std::vector<Paint>& paints) {
   if (gTap) gTap->other(*this);
-  sweep(SweepSource{nullptr, FillRule::EvenOdd, AntiAlias::Area, &recording, nullptr, 0}, paints);
+  if (overflow_ > 0 || recording.spans.empty()) return;
+  const int top = recording.spans.front().y, bottom = recording.spans.back().y + 1;
+  // The coverage bytes kept measure the work.
+  BandPool* pool =
+      bands_ && bottom - top >= 2 && bands_->worthSplitting(int64_t(recording.coverage.size()))
+          ? bands_
+          : nullptr;
+  const std::vector<RowRange> pieces = bandPieces(pool, top, bottom, FillSweep::kBandRows);
+  const std::vector<size_t> at = spansOfPieces(recording, pieces);
+  startLanes(pieces.size());
+  auto draw = [&](int i) {
+    SweepSource source{nullptr, FillRule::EvenOdd, AntiAlias::Area, &recording};
+    source.first = at[size_t(i)];
+    source.end = at[size_t(i) + 1];
+    sweep(lanes_[size_t(i)], source, paints);
+  };
+  if (pieces.size() == 1)
+    draw(0);
+  else
+    bands_->run(int(pieces.size()), draw);
+  finishLanes(pieces.size());
 }
 
 template <class Source>
-void Canvas::sweep(const Source& source, const std::vector<Paint>& paints) {
+void Canvas::sweep(Lane& lane, const Source& source, const std::vector<Paint>& paints) {
   if (overflow_ > 0) return;  // clipped by, or building, a mask we could not keep
   if (building_ > 0) {
-    MaskSink mask(masks_.back(), target_.width);
+    MaskSink mask(masks_.back(), target_.width, lane);
     SweepSink sink(mask);
     source.into(sink);
     return;
   }
   if (paints.empty()) return;
   if (masks_.empty()) {
-    SweepPainter painter(*this, paints);
+    SweepPainter painter(*this, lane, paints);
     source.into(painter);
     return;
   }
   const uint8_t* mask = masks_.back().coverage.data();
-  CompositeSink composite(*this, paints.front(), mask);
+  CompositeSink composite(*this, lane, paints.front(), mask);
   SweepSink sink(composite, paints);
   source.into(sink);
 }
@@ -359,23 +510,25 @@ void Canvas::endMask() {
   for (size_t i = masks_.size() - 1; i-- > 0;) {
     if (!masks_[i].active) continue;
     const auto& outer = masks_[i].coverage;
-    for (int y = m.y0; y < m.y1; ++y) {
-      uint8_t* inner = m.coverage.data() + size_t(y) * target_.width;
-      const uint8_t* by = outer.data() + size_t(y) * target_.width;
-      int x = m.x0;
-      // Outer masks are mostly wholly in or wholly out: skip or clear eight
-      // pixels at a time where they are.
-      for (uint64_t o; x + 8 <= m.x1; x += 8) {
-        std::memcpy(&o, by + x, 8);
-        if (o == ~uint64_t(0)) continue;
-        if (o == 0) {
-          std::memset(inner + x, 0, 8);
-          continue;
+    forBands(bandsFor(m.y1 - m.y0, m.x1 - m.x0), m.y0, m.y1, 1, [&](size_t, int from, int to) {
+      for (int y = from; y < to; ++y) {
+        uint8_t* inner = m.coverage.data() + size_t(y) * target_.width;
+        const uint8_t* by = outer.data() + size_t(y) * target_.width;
+        int x = m.x0;
+        // Outer masks are mostly wholly in or wholly out: skip or clear eight
+        // pixels at a time where they are.
+        for (uint64_t o; x + 8 <= m.x1; x += 8) {
+          std::memcpy(&o, by + x, 8);
+          if (o == ~uint64_t(0)) continue;
+          if (o == 0) {
+            std::memset(inner + x, 0, 8);
+            continue;
+          }
+          for (int k = x; k < x + 8; ++k) inner[k] = mul255(inner[k], by[k]);
         }
-        for (int k = x; k < x + 8; ++k) inner[k] = mul255(inner[k], by[k]);
+        for (; x < m.x1; ++x) inner[x] = mul255(inner[x], by[x]);
       }
-      for (; x < m.x1; ++x) inner[x] = mul255(inner[x], by[x]);
-    }
+    });
     break;
   }
   m.active = true;

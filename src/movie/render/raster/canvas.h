@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "movie/render/raster/band_pool.h"
 #include "movie/render/raster/blend.h"
 #include "movie/render/raster/coverage_cache.h"
 #include "movie/render/raster/fill_sweep.h"
@@ -47,6 +48,12 @@ class Canvas {
   int height() const { return target_.height; }
   void clear(uint32_t premultiplied);
 
+  // The threads big fills, masks and layers are drawn on, a band of rows each
+  // (null, the default: the calling thread alone). The pixels are the same
+  // whatever the number of threads.
+  void setBands(BandPool* pool) { bands_ = pool; }
+  BandPool* bands() const { return bands_; }
+
   // Paints what the rasteriser's edges cover. While a mask is being built the
   // coverage goes into the mask instead.
   void fill(Rasterizer& edges, FillRule rule, AntiAlias antialias, const Paint& paint);
@@ -89,8 +96,22 @@ class Canvas {
   class MaskSink;
   class SweepSink;
   class SweepPainter;
+  struct Lane;
   template <class Source>
-  void sweep(const Source& source, const std::vector<Paint>& paints);
+  void sweep(Lane& lane, const Source& source, const std::vector<Paint>& paints);
+
+  // What one band of a fill keeps apart from the others while it is drawn.
+  struct Lane {
+    std::vector<uint32_t> scratch;  // painted colours of a span
+    Bounds painted, mask;           // where it painted, or drew into the mask being built
+    CoverageRecording record;
+  };
+  // The pool when `rows` x `columns` pixels are worth splitting, else null.
+  BandPool* bandsFor(int64_t rows, int64_t columns) const;
+  void startLanes(size_t count);
+  void finishLanes(size_t count);
+  std::vector<Lane> lanes_;
+  BandPool* bands_ = nullptr;
 
   Surface target_;
   struct Mask {
@@ -104,9 +125,9 @@ class Canvas {
   std::vector<Mask> masks_;
   int building_ = 0;
   int overflow_ = 0;  // masks refused past the depth limit
-  Bounds painted_{1 << 30, 1 << 30, -(1 << 30), -(1 << 30)};
-  void notePainted(int y, int x, int count);
-  std::vector<uint32_t> scratch_;
+  static constexpr Bounds kNothing{1 << 30, 1 << 30, -(1 << 30), -(1 << 30)};
+  Bounds painted_ = kNothing;
+  static void note(Bounds& b, int y, int x, int count);
 };
 
 }  // namespace orv::movie::render

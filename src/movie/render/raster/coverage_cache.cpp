@@ -5,8 +5,12 @@
 
 namespace orv::movie::render {
 
-void CoverageRecording::replay(FillSink& sink) const {
-  for (const Span& s : spans) sink.span(s.fill, s.y, s.x, s.count, coverage.data() + s.offset);
+void CoverageRecording::replay(FillSink& sink, size_t first, size_t end) const {
+  end = std::min(end, spans.size());
+  for (size_t i = first; i < end; ++i) {
+    const Span& s = spans[i];
+    sink.span(s.fill, s.y, s.x, s.count, coverage.data() + s.offset);
+  }
 }
 
 void RecordingSink::span(uint32_t fill, int y, int x, int count, const uint8_t* coverage) {

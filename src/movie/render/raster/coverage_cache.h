@@ -35,7 +35,9 @@ struct CoverageRecording {
     spans.shrink_to_fit();
     coverage.shrink_to_fit();
   }
-  void replay(FillSink& sink) const;
+  void replay(FillSink& sink) const { replay(sink, 0, spans.size()); }
+  // Spans [first, end) only.
+  void replay(FillSink& sink, size_t first, size_t end) const;
 };
 
 // Records what a sweep hands `to` while passing it on, up to `limit` bytes.

@@ -18,10 +18,18 @@ constexpr int64_t kMaxFilteredPixels = 16777215;
 
 // Buffers a blur reuses from filter to filter.
 struct BlurScratch {
-  std::vector<float> line, rows, sums;
-  std::vector<float> plane;  // what is blurred
-  std::vector<int16_t> steps;
+  std::vector<float> rows;
+  std::vector<float> plane;   // what is blurred
+  BandPool* bands = nullptr;  // the threads rows and columns are worked on
 };
+
+// Runs work(from, to) over pieces of [0, count) rows (or columns) of a
+// picture of `pixels`, aligned to `align`, on the pool's threads.
+template <class Work>
+void inPieces(BandPool* bands, int count, int64_t pixels, int align, Work&& work) {
+  forBands(bands && bands->worthSplitting(pixels) ? bands : nullptr, 0, count, align,
+           [&](size_t, int from, int to) { work(from, to); });
+}
 
 // Box blurs one channel plane (values 0..1) in place: `passes` times across
 // and down, each a box `boxX` by `boxY` pixels wide. A box is an odd number
@@ -45,12 +53,12 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
   };
   // Across the rows, eight at a time: their running sums are independent,
   // so the processor adds them side by side.
-  auto blurRows = [&](const Box& b) {
-    constexpr int kGroup = 8;
+  constexpr int kGroup = 8;
+  auto blurRows = [&](const Box& b, int from, int to) {
     const int r = b.r;
     const float end = b.end, k = b.k;
-    std::vector<float>& lines = scratch.line;
-    for (int y0 = 0; y0 < h; y0 += kGroup) {
+    std::vector<float> lines;
+    for (int y0 = from; y0 < to; y0 += kGroup) {
       const int g = std::min(kGroup, h - y0);
       float* const first = plane.data() + size_t(y0) * w;
       lines.assign(first, first + size_t(g) * w);
@@ -82,39 +90,50 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
   };
   // Down the columns, all of them at once a row at a time (the same sums, in
   // the same order, as one column after another, without striding memory).
-  auto blurColumns = [&](const Box& b) {
+  // Columns [x0, x1) of `in` (the plane as it was) down into the plane.
+  auto blurColumns = [&](const Box& b, const std::vector<float>& in, int x0, int x1) {
     const int r = b.r;
     const float end = b.end, k = b.k;
-    std::vector<float>& in = scratch.rows;
-    std::vector<float>& sums = scratch.sums;
-    in.assign(plane.begin(), plane.begin() + ptrdiff_t(size_t(w) * h));
-    sums.assign(size_t(w), 0.0f);
+    std::vector<float> sums(size_t(x1 - x0), 0.0f);
+    float* const sum = sums.data() - x0;
     auto row = [&](int y) { return y >= 0 && y < h ? in.data() + size_t(y) * w : nullptr; };
     for (int i = 0; i <= r && i < h; ++i) {
       const float* src = row(i);
-      for (int x = 0; x < w; ++x) sums[size_t(x)] += src[x];
+      for (int x = x0; x < x1; ++x) sum[x] += src[x];
     }
     for (int y = 0; y < h; ++y) {
       float* out = plane.data() + size_t(y) * w;
       if (end > 0) {
         const float *before = row(y - r - 1), *after = row(y + r + 1);
-        for (int x = 0; x < w; ++x)
-          out[x] =
-              (sums[size_t(x)] + end * ((before ? before[x] : 0.0f) + (after ? after[x] : 0.0f))) *
-              k;
+        for (int x = x0; x < x1; ++x)
+          out[x] = (sum[x] + end * ((before ? before[x] : 0.0f) + (after ? after[x] : 0.0f))) * k;
       } else {
-        for (int x = 0; x < w; ++x) out[x] = sums[size_t(x)] * k;
+        for (int x = x0; x < x1; ++x) out[x] = sum[x] * k;
       }
       if (const float* add = row(y + r + 1))
-        for (int x = 0; x < w; ++x) sums[size_t(x)] += add[x];
+        for (int x = x0; x < x1; ++x) sum[x] += add[x];
       if (const float* drop = row(y - r))
-        for (int x = 0; x < w; ++x) sums[size_t(x)] -= drop[x];
+        for (int x = x0; x < x1; ++x) sum[x] -= drop[x];
     }
   };
   const Box across = box(boxX, w), down = box(boxY, h);
+  const int64_t pixels = int64_t(w) * h;
+  std::vector<float>& in = scratch.rows;
   for (int pass = 0; pass < passes; ++pass) {
-    if (!across.none) blurRows(across);
-    if (!down.none) blurColumns(down);
+    if (!across.none)
+      inPieces(scratch.bands, h, pixels, kGroup,
+               [&](int from, int to) { blurRows(across, from, to); });
+    if (!down.none) {
+      in.resize(size_t(pixels));
+      inPieces(scratch.bands, h, pixels, 1, [&](int from, int to) {
+        std::copy(plane.begin() + ptrdiff_t(size_t(from) * w),
+                  plane.begin() + ptrdiff_t(size_t(to) * w),
+                  in.begin() + ptrdiff_t(size_t(from) * w));
+      });
+      // Sixteen columns at least a piece: rows of whole cache lines.
+      inPieces(scratch.bands, w, pixels, 16,
+               [&](int from, int to) { blurColumns(down, in, from, to); });
+    }
   }
 }
 
@@ -131,21 +150,25 @@ const std::array<float, 256> kUnit = [] {
 
 // The alpha of the layer inside `r`, shifted by (dx, dy) pixels, 0..1.
 void alphaPlane(const uint32_t* layer, int stride, const Region& r, int dx, int dy, bool inverted,
-                std::vector<float>& a) {
-  a.assign(size_t(r.w) * r.h, inverted ? 1.0f : 0.0f);
+                std::vector<float>& a, BandPool* bands) {
+  a.resize(size_t(r.w) * r.h);
   // Pixels [x0, x1) of a row have a source pixel dx to their left.
   const int x0 = std::clamp(dx, 0, r.w), x1 = std::clamp(r.w + dx, 0, r.w);
-  for (int y = 0; y < r.h; ++y) {
-    const int sy = y - dy;
-    if (sy < 0 || sy >= r.h) continue;
-    const uint32_t* src = layer + size_t(r.y0 + sy) * stride + r.x0;
-    float* out = a.data() + size_t(y) * r.w;
-    if (inverted) {
-      for (int x = x0; x < x1; ++x) out[x] = 1.0f - kUnit[src[x - dx] >> 24];
-    } else {
-      for (int x = x0; x < x1; ++x) out[x] = kUnit[src[x - dx] >> 24];
+  inPieces(bands, r.h, int64_t(r.w) * r.h, 1, [&](int from, int to) {
+    std::fill(a.begin() + ptrdiff_t(size_t(from) * r.w), a.begin() + ptrdiff_t(size_t(to) * r.w),
+              inverted ? 1.0f : 0.0f);
+    for (int y = from; y < to; ++y) {
+      const int sy = y - dy;
+      if (sy < 0 || sy >= r.h) continue;
+      const uint32_t* src = layer + size_t(r.y0 + sy) * stride + r.x0;
+      float* out = a.data() + size_t(y) * r.w;
+      if (inverted) {
+        for (int x = x0; x < x1; ++x) out[x] = 1.0f - kUnit[src[x - dx] >> 24];
+      } else {
+        for (int x = x0; x < x1; ++x) out[x] = kUnit[src[x - dx] >> 24];
+      }
     }
-  }
+  });
 }
 
 uint32_t colorWithAlpha(uint32_t straight, float alpha) {
@@ -230,25 +253,27 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
   const int dx = int(std::lround(std::cos(f.angle) * dist));
   const int dy = int(std::lround(std::sin(f.angle) * dist));
   std::vector<float>& a = scratch.plane;
-  alphaPlane(layer, stride, r, dx, dy, f.inner, a);
+  alphaPlane(layer, stride, r, dx, dy, f.inner, a, scratch.bands);
   boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch);
   const Shades shades = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(f.color);
-  for (int y = 0; y < r.h; ++y) {
-    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
-    for (int x = 0; x < r.w; ++x) {
-      const uint32_t src = row[x];
-      const uint32_t effect = shades.at(Shades::step(a[size_t(y) * r.w + x] * f.strength));
-      if (effect == 0 && !f.knockout && f.compositeSource) continue;  // the source as it was
-      if (full) {
-        row[x] = f.knockout || !f.compositeSource ? effect : sourceOver(src, effect);
-        continue;
+  inPieces(scratch.bands, r.h, int64_t(r.w) * r.h, 1, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
+      uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+      for (int x = 0; x < r.w; ++x) {
+        const uint32_t src = row[x];
+        const uint32_t effect = shades.at(Shades::step(a[size_t(y) * r.w + x] * f.strength));
+        if (effect == 0 && !f.knockout && f.compositeSource) continue;  // the source as it was
+        if (full) {
+          row[x] = f.knockout || !f.compositeSource ? effect : sourceOver(src, effect);
+          continue;
+        }
+        // Without its source (hideObject) an outer shadow is drawn whole.
+        row[x] = f.compositeSource || f.inner || f.knockout
+                     ? composite(effect, src, f.inner, f.knockout || !f.compositeSource)
+                     : effect;
       }
-      // Without its source (hideObject) an outer shadow is drawn whole.
-      row[x] = f.compositeSource || f.inner || f.knockout
-                   ? composite(effect, src, f.inner, f.knockout || !f.compositeSource)
-                   : effect;
     }
-  }
+  });
 }
 
 // A bevel lights the blurred outline from `angle`: the blurred alpha seen a
@@ -262,7 +287,7 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
   const int dx = int(std::lround(std::cos(f.angle) * dist));
   const int dy = int(std::lround(std::sin(f.angle) * dist));
   std::vector<float>& a = scratch.plane;
-  alphaPlane(layer, stride, r, 0, 0, false, a);
+  alphaPlane(layer, stride, r, 0, 0, false, a, scratch.bands);
   // A bevel's blur box is exactly as wide as asked, even when that is an
   // even number of pixels.
   boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch, true);
@@ -280,65 +305,65 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
     px = full ? (f.knockout ? effect : sourceOver(px, effect))
               : composite(effect, px, f.inner, f.knockout);
   };
-  std::vector<float>& diff = scratch.line;
-  std::vector<int16_t>& steps = scratch.steps;
-  diff.resize(size_t(r.w));
-  steps.resize(size_t(r.w) + 4);
-  for (int y = 0; y < r.h; ++y) {
-    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
-    const int yb = y - dy, ya = y + dy;
-    const float* back = yb >= 0 && yb < r.h ? a.data() + size_t(yb) * r.w : nullptr;
-    const float* ahead = ya >= 0 && ya < r.h ? a.data() + size_t(ya) * r.w : nullptr;
-    // The blurred alpha back along the light less the same ahead of it.
-    auto checked = [&](int from, int to) {
-      for (int x = from; x < to; ++x)
-        diff[size_t(x)] = (back && x >= backX0 && x < backX1 ? back[x - dx] : 0.0f) -
-                          (ahead && x >= aheadX0 && x < aheadX1 ? ahead[x + dx] : 0.0f);
-    };
-    if (!back || !ahead) {
-      checked(0, r.w);
-    } else {
-      // Where both neighbours lie inside the plane, without checking each.
-      const int lo = std::max(backX0, aheadX0), hi = std::max(lo, std::min(backX1, aheadX1));
-      checked(0, lo);
-      for (int x = lo; x < hi; ++x) diff[size_t(x)] = back[x - dx] - ahead[x + dx];
-      checked(hi, r.w);
-    }
-    if (!unlitIsClear) {
+  inPieces(scratch.bands, r.h, int64_t(r.w) * r.h, 1, [&](int from, int to) {
+    std::vector<float> diff(size_t(r.w));
+    std::vector<int16_t> steps(size_t(r.w) + 4);
+    for (int y = from; y < to; ++y) {
+      uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+      const int yb = y - dy, ya = y + dy;
+      const float* back = yb >= 0 && yb < r.h ? a.data() + size_t(yb) * r.w : nullptr;
+      const float* ahead = ya >= 0 && ya < r.h ? a.data() + size_t(ya) * r.w : nullptr;
+      // The blurred alpha back along the light less the same ahead of it.
+      auto checked = [&](int from, int to) {
+        for (int x = from; x < to; ++x)
+          diff[size_t(x)] = (back && x >= backX0 && x < backX1 ? back[x - dx] : 0.0f) -
+                            (ahead && x >= aheadX0 && x < aheadX1 ? ahead[x + dx] : 0.0f);
+      };
+      if (!back || !ahead) {
+        checked(0, r.w);
+      } else {
+        // Where both neighbours lie inside the plane, without checking each.
+        const int lo = std::max(backX0, aheadX0), hi = std::max(lo, std::min(backX1, aheadX1));
+        checked(0, lo);
+        for (int x = lo; x < hi; ++x) diff[size_t(x)] = back[x - dx] - ahead[x + dx];
+        checked(hi, r.w);
+      }
+      if (!unlitIsClear) {
+        for (int x = 0; x < r.w; ++x) {
+          const float lit = std::clamp(diff[size_t(x)] * f.strength, -1.0f, 1.0f);
+          // A gradient bevel runs from its highlight (lit < 0) through the
+          // middle of the gradient (unlit) to its shadow.
+          const uint32_t effect =
+              gradient ? ramp.at(uint32_t(std::clamp(int(lit * 127.5f + 128.0f), 0, 255)))
+                       : (lit < 0 ? light : dark).at(Shades::step(std::abs(lit)));
+          if (effect == 0 && !f.knockout) continue;  // the source as it was
+          compose(row[x], effect);
+        }
+        continue;
+      }
+      // A plain bevel: each pixel's step of light (negative: highlight) first,
+      // all at once; then only the lit pixels, found four at a time, change.
+      // Where the light is too faint for a step the shade is clear and the
+      // source stays as it was.
       for (int x = 0; x < r.w; ++x) {
         const float lit = std::clamp(diff[size_t(x)] * f.strength, -1.0f, 1.0f);
-        // A gradient bevel runs from its highlight (lit < 0) through the
-        // middle of the gradient (unlit) to its shadow.
-        const uint32_t effect =
-            gradient ? ramp.at(uint32_t(std::clamp(int(lit * 127.5f + 128.0f), 0, 255)))
-                     : (lit < 0 ? light : dark).at(Shades::step(std::abs(lit)));
-        if (effect == 0 && !f.knockout) continue;  // the source as it was
-        compose(row[x], effect);
+        const int step = int(Shades::step(std::abs(lit)));
+        steps[size_t(x)] = int16_t(lit < 0 ? -step : step);
       }
-      continue;
-    }
-    // A plain bevel: each pixel's step of light (negative: highlight) first,
-    // all at once; then only the lit pixels, found four at a time, change.
-    // Where the light is too faint for a step the shade is clear and the
-    // source stays as it was.
-    for (int x = 0; x < r.w; ++x) {
-      const float lit = std::clamp(diff[size_t(x)] * f.strength, -1.0f, 1.0f);
-      const int step = int(Shades::step(std::abs(lit)));
-      steps[size_t(x)] = int16_t(lit < 0 ? -step : step);
-    }
-    std::fill(steps.begin() + r.w, steps.end(), int16_t(0));
-    for (int x = 0; x < r.w; x += 4) {
-      uint64_t four;
-      std::memcpy(&four, steps.data() + x, sizeof four);
-      if (!four) continue;
-      for (int k = x; k < x + 4 && k < r.w; ++k) {
-        const int step = steps[size_t(k)];
-        if (!step) continue;
-        const uint32_t effect = step < 0 ? light.at(uint32_t(-step)) : dark.at(uint32_t(step));
-        if (effect) compose(row[k], effect);
+      std::fill(steps.begin() + r.w, steps.end(), int16_t(0));
+      for (int x = 0; x < r.w; x += 4) {
+        uint64_t four;
+        std::memcpy(&four, steps.data() + x, sizeof four);
+        if (!four) continue;
+        for (int k = x; k < x + 4 && k < r.w; ++k) {
+          const int step = steps[size_t(k)];
+          if (!step) continue;
+          const uint32_t effect = step < 0 ? light.at(uint32_t(-step)) : dark.at(uint32_t(step));
+          if (effect) compose(row[k], effect);
+        }
       }
     }
-  }
+  });
 }
 
 // A channel value rounded half away from zero into 0..255 (as lround and a
@@ -355,29 +380,34 @@ void blur(const Filter& f, uint32_t* layer, int stride, const Region& r, float s
   // One channel at a time keeps a single plane in memory.
   std::vector<float>& plane = scratch.plane;
   plane.resize(size_t(r.w) * r.h);
+  const int64_t pixels = int64_t(r.w) * r.h;
   for (int c = 0; c < 4; ++c) {
     const int shift = 8 * c;
-    for (int y = 0; y < r.h; ++y) {
-      const uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
-      float* out = plane.data() + size_t(y) * r.w;
-      for (int x = 0; x < r.w; ++x) out[x] = float((row[x] >> shift) & 255);
-    }
+    inPieces(scratch.bands, r.h, pixels, 1, [&](int from, int to) {
+      for (int y = from; y < to; ++y) {
+        const uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+        float* out = plane.data() + size_t(y) * r.w;
+        for (int x = 0; x < r.w; ++x) out[x] = float((row[x] >> shift) & 255);
+      }
+    });
     boxBlur(plane, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch);
-    for (int y = 0; y < r.h; ++y) {
-      uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
-      const float* in = plane.data() + size_t(y) * r.w;
-      if (c < 3) {
-        for (int x = 0; x < r.w; ++x)
-          row[x] = (row[x] & ~(0xFFu << shift)) | roundedByte(in[x]) << shift;
-      } else {
-        // Alpha comes last: premultiplied colour never exceeds it.
-        for (int x = 0; x < r.w; ++x) {
-          const uint32_t p = row[x], a = roundedByte(in[x]);
-          row[x] = packArgb(a, std::min((p >> 16) & 255, a), std::min((p >> 8) & 255, a),
-                            std::min(p & 255, a));
+    inPieces(scratch.bands, r.h, pixels, 1, [&](int from, int to) {
+      for (int y = from; y < to; ++y) {
+        uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+        const float* in = plane.data() + size_t(y) * r.w;
+        if (c < 3) {
+          for (int x = 0; x < r.w; ++x)
+            row[x] = (row[x] & ~(0xFFu << shift)) | roundedByte(in[x]) << shift;
+        } else {
+          // Alpha comes last: premultiplied colour never exceeds it.
+          for (int x = 0; x < r.w; ++x) {
+            const uint32_t p = row[x], a = roundedByte(in[x]);
+            row[x] = packArgb(a, std::min((p >> 16) & 255, a), std::min((p >> 8) & 255, a),
+                              std::min(p & 255, a));
+          }
         }
       }
-    }
+    });
   }
 }
 
@@ -539,7 +569,8 @@ int filterReach(const std::vector<Filter>& filters, float scale) {
 }
 
 Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer, int width,
-                            int height, Canvas::Bounds area, float scale, const FilterMaps* maps) {
+                            int height, Canvas::Bounds area, float scale, const FilterMaps* maps,
+                            BandPool* bands) {
   if (!(scale > 0) || !std::isfinite(scale)) scale = 1;
   const int reach = filterReach(filters, scale);
   // Filters are turned off when the picture they would make is too big:
@@ -555,6 +586,7 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
   if (area.empty()) return area;
   const Region r{area.x0, area.y0, area.x1 - area.x0, area.y1 - area.y0};
   BlurScratch scratch;
+  scratch.bands = bands;
   for (const Filter& f : filters) {
     switch (f.kind) {
       case FilterKind::Blur:

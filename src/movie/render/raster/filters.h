@@ -67,9 +67,10 @@ int filterReach(const std::vector<Filter>& filters, float scale);
 // height) inside `area`; `scale` is device pixels per movie pixel. Returns
 // the area that may now be painted. Filters whose picture would be too big
 // (over 8191 pixels on a side or 16777215 in all) are left undone, and so are
-// displacement maps whose bitmap is not among `maps`.
+// displacement maps whose bitmap is not among `maps`. With `bands`, rows (and
+// columns) are worked on by its threads, to the same pixels.
 Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer, int width,
                             int height, Canvas::Bounds area, float scale,
-                            const FilterMaps* maps = nullptr);
+                            const FilterMaps* maps = nullptr, BandPool* bands = nullptr);
 
 }  // namespace orv::movie::render

@@ -118,6 +118,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
   stage_->setSoundListener(sound_.get());
   stage_->dispatchSoundEvents();  // the first frame's event sounds
   renderer_ = std::make_unique<PlayerRenderer>(movie_);
+  setRenderThreads(renderThreads_, leastBandedPixels_);
   mouse_ = std::make_unique<MouseInput>(*stage_, scripts_.get(), sound_.get());
   focus_ = std::make_unique<KeyboardFocus>(*stage_, *scripts_, *mouse_);
   error_.clear();
@@ -385,6 +386,14 @@ bool Player::keyDown(int keyCode) {
 void Player::keyUp(int keyCode) {
   if (keyCode == kShiftKey) shiftDown_ = false;
   keyEvent(keyCode, false);
+}
+
+void Player::setRenderThreads(int threads, int64_t leastPixels) {
+  renderThreads_ = threads;
+  leastBandedPixels_ = leastPixels;
+  if (renderer_)
+    renderer_->renderer.setThreads(
+        threads, leastPixels > 0 ? leastPixels : render::BandPool::kWorthSplitting);
 }
 
 void Player::setQuality(Quality q) { quality_ = q; }

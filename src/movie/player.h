@@ -93,6 +93,10 @@ class Player {
   // Draws `view` of the stage stretched over the whole target (ExactFit). The target
   // keeps its width and height; its pixels are resized to match.
   void render(Pixmap& target, const ViewRect& view) const;
+  // Threads drawing each frame, the caller's counted (0, the default: one a core);
+  // the picture is the same whatever the number. Drawing work over fewer than
+  // `leastPixels` stays on one thread (0: the renderer's own choice).
+  void setRenderThreads(int threads, int64_t leastPixels = 0);
 
   // ---- Sound ----
   // The movie's sounds play through `output` (nullptr: none), pulled on its own thread at
@@ -186,7 +190,8 @@ class Player {
   std::shared_ptr<const swf::Movie> movie() const { return movie_; }
 
  private:
-  bool loadFrom(std::vector<uint8_t> bytes, const std::string& folder, const std::string& moviePath);
+  bool loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
+                const std::string& moviePath);
   void afterChange();
   void keyEvent(int keyCode, bool down);
   void drawFocusRect(Pixmap& target, const ViewRect& view) const;
@@ -205,6 +210,8 @@ class Player {
   bool loop_ = true;
   bool firstFrameStopped_ = false;  // the first frame's actions called stop()
   Quality quality_ = Quality::High;
+  int renderThreads_ = 0;
+  int64_t leastBandedPixels_ = 0;
   double clockMs_ = 0;
   std::unique_ptr<sound::MovieSound> sound_;
   std::unique_ptr<MouseInput> mouse_;     // goes before the scripts and the stage it points into

@@ -24,6 +24,7 @@ void TimelineBridge::drawClip(ScriptClip* clip, const ScriptClip::Matrix& m,
   // Clip pixels to the bitmap's pixels; the renderer works in twips.
   const render::Affine toDevice = m * render::Affine::scale(0.05, 0.05);
   render::MovieRenderer renderer;
+  renderer.setThreads(1);  // a throwaway renderer: not worth starting threads for
   renderer.renderOnto(nodes, {target.pixels.data(), target.width, target.height}, toDevice,
                       base::Quality::High, color);
 }

@@ -136,6 +136,22 @@ std::shared_ptr<const Bitmap> MovieRenderer::bitmap(swf::CharacterId id) {
   return decoded;
 }
 
+void MovieRenderer::setThreads(int threads, int64_t leastPixels) {
+  threads = std::clamp(threads, 0, BandPool::kMaxThreads);
+  if (threads == threads_ && leastPixels == leastBandedPixels_) return;
+  threads_ = threads;
+  leastBandedPixels_ = leastPixels;
+  bands_.reset();
+}
+
+int MovieRenderer::threads() const { return threads_ > 0 ? threads_ : BandPool::machineThreads(); }
+
+BandPool* MovieRenderer::bands() {
+  if (threads() < 2) return nullptr;
+  if (!bands_) bands_ = std::make_unique<BandPool>(threads(), leastBandedPixels_);
+  return bands_.get();
+}
+
 const std::vector<swf::ShapeEdge>& MovieRenderer::edgesOf(const swf::Shape& shape) {
   auto it = edgeCache_.find(&shape);
   if (it != edgeCache_.end()) return it->second;
@@ -148,6 +164,7 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
   coverage_.nextFrame();
   keptLayers_.nextFrame();
   Canvas canvas(target, &maskPool_);
+  canvas.setBands(bands());
   canvas.clear(0xFF000000u | (backgroundRgb & 0xFFFFFFu));
   if (!(view.width > 0) || !(view.height > 0)) return;
   const Affine toDevice = Affine::scale(target.width / view.width, target.height / view.height) *
@@ -163,6 +180,7 @@ void MovieRenderer::drawPixelsOnto(const std::shared_ptr<Bitmap>& source, const 
   // The source may be the target: draw from a copy.
   if (source.get() == &target) node.bitmap = std::make_shared<Bitmap>(target);
   MovieRenderer renderer;
+  renderer.setThreads(1);  // one bitmap onto another: not worth starting threads for
   renderer.renderOnto({node}, {target.pixels.data(), target.width, target.height},
                       m * Affine::scale(0.05, 0.05),
                       smooth ? base::Quality::High : base::Quality::Medium, cx);
@@ -173,6 +191,7 @@ void MovieRenderer::renderOnto(const std::vector<DisplayNode>& nodes, Surface ta
                                const ColorTransform& cx) {
   if (!target.pixels || target.width <= 0 || target.height <= 0) return;
   Canvas canvas(target, &maskPool_);
+  canvas.setBands(bands());
   drawOnto(nodes, canvas, toDevice, quality, cx);
 }
 
@@ -341,6 +360,7 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
   Canvas::Bounds painted;
   {
     Canvas layer({pixels.data(), w, h}, &maskPool_);
+    layer.setBands(ctx.canvas.bands());
     Context inner{
         layer,
         ShapeRenderer(layer, ctx.shapes.settings(), this, &rasterizers_[ctx.layers + 1],
@@ -353,8 +373,8 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
     painted = layer.painted();
   }
   if (!filters.empty() && !painted.empty())
-    painted =
-        applyFilters(filters, pixels.data(), w, h, painted, filterScale, node.filterMaps.get());
+    painted = applyFilters(filters, pixels.data(), w, h, painted, filterScale,
+                           node.filterMaps.get(), ctx.canvas.bands());
   if (keep && !painted.empty() &&
       size_t(painted.x1 - painted.x0) * size_t(painted.y1 - painted.y0) * sizeof(uint32_t) <=
           keptLayers_.budget() / 4) {

@@ -54,6 +54,13 @@ class MovieRenderer : public BitmapSource {
 
   std::shared_ptr<const Bitmap> bitmap(swf::CharacterId id) override;
 
+  // How many threads draw a frame, the caller's counted: big fills, masks, layers and
+  // filters are split into bands of rows. The pixels are the same whatever the
+  // number. 0 (the default): one for each core of the machine. Work over fewer than
+  // `leastPixels` stays on the caller's thread.
+  void setThreads(int threads, int64_t leastPixels = BandPool::kWorthSplitting);
+  int threads() const;
+
   // Filtered layers kept from earlier frames (to look at how the renderer keeps them).
   size_t keptLayerCount() const { return keptLayers_.entries(); }
 
@@ -86,6 +93,11 @@ class MovieRenderer : public BitmapSource {
   void drawLayer(const DisplayNode& node, BlendMode mode, const std::vector<Filter>& filters,
                  const Affine& m, const ColorTransform& cx, Context& ctx);
   const std::vector<swf::ShapeEdge>& edgesOf(const swf::Shape& shape);
+
+  BandPool* bands();
+  int threads_ = 0;
+  int64_t leastBandedPixels_ = BandPool::kWorthSplitting;
+  std::unique_ptr<BandPool> bands_;  // started at the first frame that needs it
 
   std::shared_ptr<const swf::Movie> movie_;
   std::unordered_map<const swf::Shape*, std::vector<swf::ShapeEdge>> edgeCache_;

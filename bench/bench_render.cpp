@@ -1,12 +1,15 @@
 // Renderer speed: the heaviest visual-corpus movies (played by the player, scripts
 // and all, to the frame the corpus shows), and a page of text in a device font,
-// drawn at 1920x1080, High quality, on one core: standing still, and with
-// the view panning so that every frame is rasterised afresh. Each movie's time is also given as a
+// drawn at 1920x1080, High quality: standing still, and with the view panning so that
+// every frame is rasterised afresh. The timed loop draws on every core (as the player
+// does); each movie's median frame is also given on one thread and on all of them
+// (one_ms, all_ms, threads, x_threads = all_ms / one_ms). Each movie's time is also given as a
 // ratio to the baseline in the same process (clearing the frame to the background),
 // and, for the fills one frame of it paints straight onto the frame, the time of our sweeps
 // against Anti-Grain Geometry's compound rasteriser drawing the same lines and paints
-// (sweeps_ms, agg_ms, x_agg; agg_all is 1 where that is the whole frame), with how far
-// the two pictures are apart (agg_maxdiff, agg_diff_pct).
+// (sweeps_ms, agg_ms, x_agg; agg_all is 1 where that is the whole frame; sweeps_all_ms and
+// x_agg_all with our sweeps on every core), with how far the two pictures are apart
+// (agg_maxdiff, agg_diff_pct).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -153,8 +156,10 @@ class Recorder final : public render::FillTap {
 
 uint32_t opaque(uint32_t rgb) { return 0xFF000000u | rgb; }
 
-void drawOurs(const RecordedFrame& r, std::vector<uint32_t>& pixels, render::FillSweep& sweep) {
+void drawOurs(const RecordedFrame& r, std::vector<uint32_t>& pixels, render::FillSweep& sweep,
+              render::BandPool* bands = nullptr) {
   render::Canvas canvas({pixels.data(), kWidth, kHeight});
+  canvas.setBands(bands);
   canvas.clear(r.background);
   for (const RecordedSweep& s : r.sweeps) {
     sweep.reset(kWidth, kHeight);
@@ -263,6 +268,8 @@ struct PeerFigures {
   bool replaySame = false;  // our replay of the record gives the player's frame
   size_t sweeps = 0;        // recorded: nothing to compare without any
   double oursMs = 0, aggMs = 0;
+  double oursAllMs = 0;  // our sweeps on every core
+  bool allSame = false;  // and the same pixels
   Difference difference;
 };
 
@@ -286,6 +293,10 @@ PeerFigures peerFigures(const std::string& id) {
     render::FillSweep sweep;
     f.oursMs = medianMs([&] { drawOurs(record, ours, sweep); });
     f.replaySame = ours == record.player;
+    render::BandPool bands(render::BandPool::machineThreads());
+    std::vector<uint32_t> banded(frame.pixels.size());
+    f.oursAllMs = medianMs([&] { drawOurs(record, banded, sweep, &bands); });
+    f.allSame = banded == ours;
 #ifdef ORV_BENCH_AGG
     f.aggMs = medianMs([&] { drawAgg(record, theirs); });
     f.difference = compare(ours, theirs);
@@ -306,9 +317,12 @@ void reportPeer(benchmark::State& state, const std::string& id) {
   if (!f.recorded || f.sweeps == 0) return;  // AGG draws none of it
   state.counters["sweeps_ms"] = f.oursMs;
   state.counters["agg_all"] = f.drawsAll;
+  state.counters["sweeps_all_ms"] = f.oursAllMs;
+  state.counters["sweeps_all_same"] = f.allSame;
 #ifdef ORV_BENCH_AGG
   state.counters["agg_ms"] = f.aggMs;
   if (f.aggMs > 0) state.counters["x_agg"] = f.oursMs / f.aggMs;
+  if (f.aggMs > 0) state.counters["x_agg_all"] = f.oursAllMs / f.aggMs;
   state.counters["agg_maxdiff"] = f.difference.largest;
   state.counters["agg_diff_pct"] = 100 * f.difference.share;
 #endif
@@ -339,6 +353,26 @@ void BM_RenderMovie(benchmark::State& state, const std::string& id, bool panning
       std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
   if (gBaselineNs > 0 && state.iterations() > 0)
     state.counters["x_baseline"] = ns / double(state.iterations()) / gBaselineNs;
+  // Untimed: the median frame on one thread and on all of them, and whether they agree.
+  const int all = render::BandPool::machineThreads();
+  std::vector<uint32_t> pictures[2];
+  double ms[2];
+  for (int i = 0; i < 2; ++i) {
+    player->setRenderThreads(i == 0 ? 1 : all);
+    ms[i] = medianMs([&] {
+      if (panning) view.x = stage.x + twipsPerPixel * double(++frames % 64) / 7;
+      player->render(frame, view);
+    });
+    if (panning) view.x = stage.x + twipsPerPixel * 2 / 7;
+    player->render(frame, view);
+    pictures[i] = frame.pixels;
+  }
+  player->setRenderThreads(0);
+  state.counters["one_ms"] = ms[0];
+  state.counters["all_ms"] = ms[1];
+  state.counters["threads"] = all;
+  if (ms[0] > 0) state.counters["x_threads"] = ms[1] / ms[0];
+  state.counters["threads_same"] = pictures[0] == pictures[1];
   // Untimed: one more frame at a fixed place (three sevenths of a pixel in, when
   // panning), whose pixels do not depend on how many frames were timed.
   if (panning) view.x = stage.x + twipsPerPixel * 3 / 7;

@@ -391,8 +391,15 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
     const Canvas::Bounds onCanvas{painted.x0 - margin, painted.y0 - margin, painted.x1 - margin,
                                   painted.y1 - margin};
     ctx.canvas.blendLayer(pixels.data(), w, -margin, -margin, onCanvas, mode);
-    for (int y = painted.y0; y < painted.y1; ++y)
-      std::fill_n(pixels.data() + size_t(y) * w + painted.x0, painted.x1 - painted.x0, 0u);
+    // Cleared for the next layer, a band of rows a thread.
+    BandPool* bands = ctx.canvas.bands();
+    const int64_t area = int64_t(painted.x1 - painted.x0) * (painted.y1 - painted.y0);
+    forBands(bands && bands->worthSplitting(area) ? bands : nullptr, painted.y0, painted.y1, 1,
+             [&](size_t, int from, int to) {
+               for (int y = from; y < to; ++y)
+                 std::fill_n(pixels.data() + size_t(y) * w + painted.x0, painted.x1 - painted.x0,
+                             0u);
+             });
   }
   if (layerPool_.size() < size_t(kMaxLayers)) layerPool_.push_back(std::move(pixels));
 }

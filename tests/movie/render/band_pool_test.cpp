@@ -262,7 +262,7 @@ Filter filterOf(FilterKind kind) {
   return f;
 }
 
-// Blur, shadows, glows and bevels, split into bands of rows and columns, give
+// Blur, shadows, glows, bevels, colour matrices and convolutions, split into bands of rows and columns, give
 // the pixels one thread gives.
 TEST(BandPool, FiltersGiveTheSamePixelsOnOneTwoOrThreeThreads) {
   const int width = 190, height = 150;
@@ -293,6 +293,14 @@ TEST(BandPool, FiltersGiveTheSamePixelsOnOneTwoOrThreeThreads) {
   Filter inner = filterOf(FilterKind::DropShadow);
   inner.inner = inner.knockout = true;
   lists.push_back({inner, filterOf(FilterKind::Blur)});
+  Filter matrix = filterOf(FilterKind::ColorMatrix);
+  for (int k = 0; k < 20; ++k) matrix.matrix[k] = float((k * 7) % 5) * 0.3f - 0.2f;
+  Filter convolution = filterOf(FilterKind::Convolution);
+  convolution.columns = convolution.rows = 3;
+  convolution.kernel = {1, 2, 1, 0, -1, 0, 2, 1, 2};
+  convolution.divisor = 6;
+  convolution.preserveAlpha = false;
+  lists.push_back({matrix, convolution});
   for (size_t l = 0; l < lists.size(); ++l) {
     std::vector<uint32_t> one = source;
     const Canvas::Bounds a1 = applyFilters(lists[l], one.data(), width, height, area, 1.0f);

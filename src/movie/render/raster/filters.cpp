@@ -411,29 +411,31 @@ void blur(const Filter& f, uint32_t* layer, int stride, const Region& r, float s
   }
 }
 
-void colorMatrix(const Filter& f, uint32_t* layer, int stride, const Region& r) {
-  for (int y = 0; y < r.h; ++y) {
-    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
-    for (int x = 0; x < r.w; ++x) {
-      const uint32_t s = unpremultiply(row[x]);
-      const float in[4] = {float((s >> 16) & 255), float((s >> 8) & 255), float(s & 255),
-                           float(s >> 24)};
-      uint32_t out[4];
-      for (int k = 0; k < 4; ++k) {
-        const float* m = f.matrix + 5 * k;
-        const float v = m[0] * in[0] + m[1] * in[1] + m[2] * in[2] + m[3] * in[3] + m[4];
-        out[k] = uint32_t(std::clamp(std::lround(v), 0L, 255L));
+void colorMatrix(const Filter& f, uint32_t* layer, int stride, const Region& r, BandPool* bands) {
+  inPieces(bands, r.h, int64_t(r.w) * r.h, 1, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
+      uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+      for (int x = 0; x < r.w; ++x) {
+        const uint32_t s = unpremultiply(row[x]);
+        const float in[4] = {float((s >> 16) & 255), float((s >> 8) & 255), float(s & 255),
+                             float(s >> 24)};
+        uint32_t out[4];
+        for (int k = 0; k < 4; ++k) {
+          const float* m = f.matrix + 5 * k;
+          const float v = m[0] * in[0] + m[1] * in[1] + m[2] * in[2] + m[3] * in[3] + m[4];
+          out[k] = uint32_t(std::clamp(std::lround(v), 0L, 255L));
+        }
+        row[x] = premultiply(packArgb(out[3], out[0], out[1], out[2]));
       }
-      row[x] = premultiply(packArgb(out[3], out[0], out[1], out[2]));
     }
-  }
+  });
 }
 
 // Each channel of the premultiplied pixels becomes the sum of its
 // neighbours under the matrix, divided and biased. The matrix is centred on
 // the pixel (left of and above the middle when a side is even); neighbours
 // past the region repeat its edge or take the filter's colour.
-void convolve(const Filter& f, uint32_t* layer, int stride, const Region& r) {
+void convolve(const Filter& f, uint32_t* layer, int stride, const Region& r, BandPool* bands) {
   if (r.w <= 0 || r.h <= 0) return;
   // Each pixel costs a step per factor: a big matrix over a big object is left
   // undone rather than stall the movie.
@@ -457,30 +459,32 @@ void convolve(const Filter& f, uint32_t* layer, int stride, const Region& r) {
       out[x] = inside || f.clamp ? src[std::clamp(sx, 0, r.w - 1)] : outside;
     }
   }
-  for (int y = 0; y < r.h; ++y) {
-    uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
-    for (int x = 0; x < r.w; ++x) {
-      float sum[4] = {};
-      const float* k = f.kernel.data();
-      for (int j = 0; j < f.rows; ++j) {
-        const uint32_t* p = padded.data() + size_t(y + j) * padW + x;
-        for (int i = 0; i < f.columns; ++i, ++k) {
-          const uint32_t v = p[i];
-          sum[0] += *k * float(v & 255);
-          sum[1] += *k * float((v >> 8) & 255);
-          sum[2] += *k * float((v >> 16) & 255);
-          sum[3] += *k * float(v >> 24);
+  inPieces(bands, r.h, int64_t(r.w) * r.h * int64_t(f.kernel.size()), 1, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
+      uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
+      for (int x = 0; x < r.w; ++x) {
+        float sum[4] = {};
+        const float* k = f.kernel.data();
+        for (int j = 0; j < f.rows; ++j) {
+          const uint32_t* p = padded.data() + size_t(y + j) * padW + x;
+          for (int i = 0; i < f.columns; ++i, ++k) {
+            const uint32_t v = p[i];
+            sum[0] += *k * float(v & 255);
+            sum[1] += *k * float((v >> 8) & 255);
+            sum[2] += *k * float((v >> 16) & 255);
+            sum[3] += *k * float(v >> 24);
+          }
         }
+        auto channel = [&](float v) {
+          return uint32_t(std::clamp(std::lround(v * scale + f.bias), 0L, 255L));
+        };
+        const uint32_t a = f.preserveAlpha ? row[x] >> 24 : channel(sum[3]);
+        // Premultiplied colour never exceeds its alpha.
+        row[x] = packArgb(a, std::min(channel(sum[2]), a), std::min(channel(sum[1]), a),
+                          std::min(channel(sum[0]), a));
       }
-      auto channel = [&](float v) {
-        return uint32_t(std::clamp(std::lround(v * scale + f.bias), 0L, 255L));
-      };
-      const uint32_t a = f.preserveAlpha ? row[x] >> 24 : channel(sum[3]);
-      // Premultiplied colour never exceeds its alpha.
-      row[x] = packArgb(a, std::min(channel(sum[2]), a), std::min(channel(sum[1]), a),
-                        std::min(channel(sum[0]), a));
     }
-  }
+  });
 }
 
 // The map component `which` (1 red, 2 green, 4 blue, 8 alpha) of a
@@ -602,10 +606,10 @@ Canvas::Bounds applyFilters(const std::vector<Filter>& filters, uint32_t* layer,
         bevel(f, layer, width, r, scale, scratch);
         break;
       case FilterKind::ColorMatrix:
-        colorMatrix(f, layer, width, r);
+        colorMatrix(f, layer, width, r, bands);
         break;
       case FilterKind::Convolution:
-        convolve(f, layer, width, r);
+        convolve(f, layer, width, r, bands);
         break;
       case FilterKind::DisplacementMap:
         if (maps && f.mapIndex < maps->size() && (*maps)[f.mapIndex])

@@ -10,8 +10,6 @@
 #include <string>
 
 #include "movie/player.h"
-#include "movie/render/movie_renderer.h"
-#include "render_test_util.h"
 
 namespace orv::movie {
 namespace {

@@ -13,16 +13,37 @@ void Marker::mark(Object* o) {
 
 const Value* Object::findOwn(String* name) const {
   auto it = dynamic_.find(name);
-  return it == dynamic_.end() ? nullptr : &it->second;
+  return it == dynamic_.end() ? nullptr : &it->second.value;
+}
+
+Value* Object::findOwnMutable(String* name) {
+  auto it = dynamic_.find(name);
+  return it == dynamic_.end() ? nullptr : &it->second.value;
 }
 
 void Object::setOwn(String* name, Value v) {
-  auto [it, inserted] = dynamic_.try_emplace(name, std::move(v));
-  if (inserted) {
-    order_.push_back(name);
-  } else {
-    it->second = std::move(v);
+  auto it = dynamic_.find(name);
+  if (it != dynamic_.end()) {
+    it->second.value = std::move(v);
+    return;
   }
+  dynamic_.emplace(name, Property{std::move(v)});
+  order_.push_back(name);
+}
+
+void Object::setHidden(String* name, Value v) {
+  setOwn(name, std::move(v));
+  dynamic_[name].enumerable = false;
+}
+
+bool Object::isEnumerable(String* name) const {
+  auto it = dynamic_.find(name);
+  return it != dynamic_.end() && it->second.enumerable;
+}
+
+void Object::setEnumerable(String* name, bool enumerable) {
+  auto it = dynamic_.find(name);
+  if (it != dynamic_.end()) it->second.enumerable = enumerable;
 }
 
 bool Object::deleteOwn(String* name) {
@@ -41,7 +62,9 @@ const Value* Object::find(String* name) const {
 
 void Object::markChildren(Marker& m) const {
   m.mark(proto_);
-  for (const auto& [name, v] : dynamic_) m.mark(v);
+  m.mark(klass_);
+  for (const Value& v : slots_) m.mark(v);
+  for (const auto& [name, p] : dynamic_) m.mark(p.value);
 }
 
 Heap::~Heap() {

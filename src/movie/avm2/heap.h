@@ -30,16 +30,36 @@ class Marker {
   std::vector<Object*> work_;
 };
 
+class Traits;
+class ClassObject;
+
 class Object {
  public:
+  Object() = default;
+  // An instance laid out by `traits` (its slots start at their defaults).
+  Object(const Traits* traits, ClassObject* klass, Object* proto);
   virtual ~Object() = default;
+
+  // The sealed part: the layout of the object's class and its slot values.
+  const Traits* traits() const { return traits_; }
+  ClassObject* klass() const;  // (objects.h)
+  void setKlass(Object* klass) { klass_ = klass; }
+  // Lays the object out anew by `traits` (slots at their defaults).
+  void layOut(const Traits* traits);
+  std::vector<Value>& slots() { return slots_; }
+  const std::vector<Value>& slots() const { return slots_; }
 
   Object* prototype() const { return proto_; }
   void setPrototype(Object* p) { proto_ = p; }
 
   // Dynamic properties, by interned name, in the order they were first set.
   const Value* findOwn(String* name) const;
+  Value* findOwnMutable(String* name);
   void setOwn(String* name, Value v);
+  // A property for-in skips (built-in prototype methods, `constructor`).
+  void setHidden(String* name, Value v);
+  bool isEnumerable(String* name) const;
+  void setEnumerable(String* name, bool enumerable);
   bool deleteOwn(String* name);
   // The value found along the prototype chain, or null.
   const Value* find(String* name) const;
@@ -52,8 +72,15 @@ class Object {
  private:
   friend class Heap;
   friend class Marker;
+  struct Property {
+    Value value;
+    bool enumerable = true;
+  };
   Object* proto_ = nullptr;
-  std::unordered_map<String*, Value> dynamic_;
+  const Traits* traits_ = nullptr;
+  Object* klass_ = nullptr;  // a ClassObject
+  std::vector<Value> slots_;
+  std::unordered_map<String*, Property> dynamic_;
   std::vector<String*> order_;
   bool marked_ = false;
 };

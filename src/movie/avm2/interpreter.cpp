@@ -5,33 +5,22 @@
 #include <memory>
 
 #include "movie/avm2/conversions.h"
+#include "movie/avm2/frame.h"
 
 namespace orv::movie::avm2 {
 
 namespace {
 
-// A stop of the run: a thrown value looking for a handler.
-struct Throw {
-  Thrown thrown;
-};
-
-[[noreturn]] void machineError(int id, const std::string& text) {
-  throw Throw{{Value(), id, "Error #" + std::to_string(id) + ": " + text}};
-}
-
 double fmodScript(double a, double b) { return std::fmod(a, b); }
-
-// Relations as the branch instructions need them (ECMA-262 11.8: a NaN makes every
-// relation false, so the negated branches take it).
-bool less(const Value& a, const Value& b) { return lessThan(a, b) == Compare::True; }
-bool lessEq(const Value& a, const Value& b) { return lessThan(b, a) == Compare::False; }
 
 Value intOrNumber(int64_t v) {
   if (v >= INT32_MIN && v <= INT32_MAX) return Value(static_cast<int32_t>(v));
   return Value(static_cast<double>(v));
 }
 
-Value arith(Op op, const Value& a, const Value& b) {
+}  // namespace
+
+Value Frame::arith(Op op, const Value& a, const Value& b) {
   if (a.isInt() && b.isInt()) {
     int64_t x = a.asInt(), y = b.asInt();
     switch (op) {
@@ -44,7 +33,7 @@ Value arith(Op op, const Value& a, const Value& b) {
         break;
     }
   }
-  double x = toNumber(a), y = toNumber(b);
+  double x = number(a), y = number(b);
   switch (op) {
     case Op::subtract:
       return Value(x - y);
@@ -57,9 +46,10 @@ Value arith(Op op, const Value& a, const Value& b) {
   }
 }
 
-Value bits(Op op, const Value& a, const Value& b) {
-  int32_t x = toInt32(a);
-  uint32_t shift = toUint32(b) & 31;
+Value Frame::bits(Op op, const Value& a, const Value& b) {
+  int32_t x = m_.toInt(a);
+  int32_t y = m_.toInt(b);
+  uint32_t shift = static_cast<uint32_t>(y) & 31;
   switch (op) {
     case Op::lshift:
       return Value(static_cast<int32_t>(static_cast<uint32_t>(x) << shift));
@@ -68,355 +58,296 @@ Value bits(Op op, const Value& a, const Value& b) {
     case Op::urshift:
       return Value(static_cast<uint32_t>(x) >> shift);
     case Op::bitand_:
-      return Value(x & toInt32(b));
+      return Value(x & y);
     case Op::bitor_:
-      return Value(x | toInt32(b));
+      return Value(x | y);
     default:
-      return Value(x ^ toInt32(b));
+      return Value(x ^ y);
   }
 }
 
-// The operand stack: its room is the method's declared maximum, which the verifier has
-// checked every path keeps to, so pushes need no growth or bounds checks.
-class OperandStack {
- public:
-  explicit OperandStack(size_t room) : values_(new Value[room + 1]), top_(values_.get()) {}
-  void push_back(Value v) { *top_++ = std::move(v); }
-  template <typename... Args>
-  void emplace_back(Args&&... args) {
-    *top_++ = Value(std::forward<Args>(args)...);
+bool Frame::compare(Op op, const Value& a0, const Value& b0) {
+  if (op == Op::equals || op == Op::ifeq) return m_.looseEquals(a0, b0);
+  if (op == Op::ifne) return !m_.looseEquals(a0, b0);
+  if (op == Op::strictequals || op == Op::ifstricteq) return strictEquals(a0, b0);
+  if (op == Op::ifstrictne) return !strictEquals(a0, b0);
+  Value a = a0.isObject() ? m_.toPrimitive(a0) : a0;
+  Value b = b0.isObject() ? m_.toPrimitive(b0) : b0;
+  // ECMA-262 11.8: a NaN makes every relation false, so the negated branches take it.
+  auto less = [](const Value& x, const Value& y) { return lessThan(x, y) == Compare::True; };
+  auto lessEq = [](const Value& x, const Value& y) { return lessThan(y, x) == Compare::False; };
+  switch (op) {
+    case Op::lessthan:
+    case Op::iflt:
+      return less(a, b);
+    case Op::ifnlt:
+      return !less(a, b);
+    case Op::lessequals:
+    case Op::ifle:
+      return lessEq(a, b);
+    case Op::ifnle:
+      return !lessEq(a, b);
+    case Op::greaterthan:
+    case Op::ifgt:
+      return less(b, a);
+    case Op::ifngt:
+      return !less(b, a);
+    case Op::greaterequals:
+    case Op::ifge:
+      return lessEq(b, a);
+    default:  // ifnge
+      return !lessEq(b, a);
   }
-  Value& back() { return top_[-1]; }
-  void pop_back() { *--top_ = Value(); }
-  Value take() { return std::move(*--top_); }
-  size_t size() const { return size_t(top_ - values_.get()); }
-  Value& operator[](size_t i) { return values_[i]; }
-  void clear() {
-    while (top_ != values_.get()) pop_back();
-  }
+}
 
- private:
-  std::unique_ptr<Value[]> values_;
-  Value* top_;
-};
+Value Frame::run() {
+  const abc::ConstantPool& pool = unit_.file->pool;
+  uint32_t pc = 0;
+  for (;;) {
+    try {
+      for (;;) {
+        if (m_.budget == 0) m_.timeOut();
+        --m_.budget;
+        const Instruction& in = code_.code[pc++];
+        switch (in.op) {
+          case Op::nop: case Op::label: case Op::bkpt: case Op::debug: case Op::debugline:
+          case Op::debugfile:
+            break;
+          case Op::pushnull: stack_.push_back(Value::null()); break;
+          case Op::pushundefined: stack_.emplace_back(); break;
+          case Op::pushtrue: stack_.emplace_back(true); break;
+          case Op::pushfalse: stack_.emplace_back(false); break;
+          case Op::pushnan: stack_.emplace_back(std::numeric_limits<double>::quiet_NaN()); break;
+          case Op::pushbyte: case Op::pushshort:
+            stack_.emplace_back(static_cast<int32_t>(in.a));
+            break;
+          case Op::pushint: stack_.emplace_back(pool.ints[in.a]); break;
+          case Op::pushuint: stack_.emplace_back(pool.uints[in.a]); break;
+          case Op::pushdouble: stack_.emplace_back(pool.doubles[in.a]); break;
+          case Op::pushstring: stack_.emplace_back(unit_.strings[in.a]); break;
+          case Op::pop: stack_.pop_back(); break;
+          case Op::dup: stack_.push_back(stack_.back()); break;
+          case Op::swap: std::swap(stack_[stack_.size() - 1], stack_[stack_.size() - 2]); break;
+          case Op::getlocal: stack_.push_back(regs_[in.a]); break;
+          case Op::getlocal0: case Op::getlocal1: case Op::getlocal2: case Op::getlocal3:
+            stack_.push_back(regs_[static_cast<uint8_t>(in.op) - static_cast<uint8_t>(Op::getlocal0)]);
+            break;
+          case Op::setlocal: regs_[in.a] = pop(); break;
+          case Op::setlocal0: case Op::setlocal1: case Op::setlocal2: case Op::setlocal3:
+            regs_[static_cast<uint8_t>(in.op) - static_cast<uint8_t>(Op::setlocal0)] = pop();
+            break;
+          case Op::kill: regs_[in.a] = Value(); break;
+          case Op::inclocal: regs_[in.a] = Value(number(regs_[in.a]) + 1); break;
+          case Op::declocal: regs_[in.a] = Value(number(regs_[in.a]) - 1); break;
+          case Op::inclocal_i: regs_[in.a] = Value(int32_t(uint32_t(m_.toInt(regs_[in.a])) + 1)); break;
+          case Op::declocal_i: regs_[in.a] = Value(int32_t(uint32_t(m_.toInt(regs_[in.a])) - 1)); break;
+          case Op::add: {
+            Value b = pop();
+            stack_.back() = m_.add(stack_.back(), b);
+            break;
+          }
+          case Op::subtract: case Op::multiply: case Op::divide: case Op::modulo: {
+            Value b = pop();
+            stack_.back() = arith(in.op, stack_.back(), b);
+            break;
+          }
+          case Op::lshift: case Op::rshift: case Op::urshift: case Op::bitand_: case Op::bitor_:
+          case Op::bitxor: {
+            Value b = pop();
+            stack_.back() = bits(in.op, stack_.back(), b);
+            break;
+          }
+          case Op::add_i: case Op::subtract_i: case Op::multiply_i: {
+            uint32_t b = m_.toUint(pop());
+            uint32_t a = m_.toUint(stack_.back());
+            uint32_t r = in.op == Op::add_i ? a + b : in.op == Op::subtract_i ? a - b : a * b;
+            stack_.back() = Value(static_cast<int32_t>(r));
+            break;
+          }
+          case Op::equals: case Op::strictequals: case Op::lessthan: case Op::lessequals:
+          case Op::greaterthan: case Op::greaterequals: {
+            Value b = pop();
+            stack_.back() = Value(compare(in.op, stack_.back(), b));
+            break;
+          }
+          case Op::jump: pc = in.a; break;
+          case Op::iftrue: if (toBoolean(pop())) pc = in.a; break;
+          case Op::iffalse: if (!toBoolean(pop())) pc = in.a; break;
+          case Op::ifeq: case Op::ifne: case Op::ifstricteq: case Op::ifstrictne: case Op::iflt:
+          case Op::ifnlt: case Op::ifle: case Op::ifnle: case Op::ifgt: case Op::ifngt:
+          case Op::ifge: case Op::ifnge: {
+            Value b = pop();
+            Value a = pop();
+            if (compare(in.op, a, b)) pc = in.a;
+            break;
+          }
+          case Op::lookupswitch: {
+            double i = number(pop());
+            uint32_t cases = in.b - 1;  // entries after the default
+            pc = (i >= 0 && i < cases && i == std::floor(i))
+                     ? code_.switchTargets[in.a + 1 + static_cast<uint32_t>(i)]
+                     : code_.switchTargets[in.a];
+            break;
+          }
+          case Op::returnvoid: return Value();
+          case Op::returnvalue: return pop();
+          case Op::throw_: throw ScriptThrow{pop()};
+          case Op::getproperty: {
+            Name n = name(in.a);
+            stack_.back() = m_.getProperty(stack_.back(), n);
+            break;
+          }
+          case Op::callproperty: case Op::callproplex: case Op::callpropvoid:
+            callProperty(in);
+            break;
+          case Op::getlex: {
+            const Name& n = unit_.multinames[in.a];
+            stack_.push_back(m_.getProperty(find(n, true), n));
+            break;
+          }
+          case Op::getslot: {
+            Value& top = stack_.back();
+            top = Value(slot(top, in.a));
+            break;
+          }
+          default:
+            pc = other(in, pc);
+            break;
+        }
+      }
+    } catch (ScriptThrow& t) {
+      if (!handle(t, pc)) throw;
+    }
+  }
+}
+
+bool Frame::handle(ScriptThrow& t, uint32_t& pc) {
+  if (m_.budget == 0) return false;  // a timed-out script stops whatever it catches
+  uint32_t at = pc - 1;
+  for (size_t i = 0; i < code_.handlers.size(); ++i) {
+    const DecodedHandler& h = code_.handlers[i];
+    if (at < h.from || at >= h.to) continue;
+    if (h.excType != 0) {
+      ClassObject* type = nullptr;
+      try {
+        type = m_.resolveType(unit_, h.excType);
+      } catch (ScriptThrow&) {
+        continue;
+      }
+      if (type && !m_.isInstance(t.value, type)) continue;
+    }
+    stack_.clear();
+    scopes_.clear();
+    stack_.push_back(std::move(t.value));
+    pc = h.target;
+    return true;
+  }
+  return false;
+}
+
+// ---- Entering a method ----
+
+namespace {
+
+void prepare(Machine& m, Method* method) {
+  if (method->decoded) return;
+  if (method->failure) {
+    m.fail(ErrorClass::VerifyError, method->failure->errorId);
+  }
+  const abc::AbcFile& file = *method->unit->file;
+  const abc::MethodBody* body = file.bodyOf(method->index);
+  if (!body) m.fail(ErrorClass::VerifyError, 1001, {method->name + "()"});
+  auto decoded = decodeMethod(file, *body, method->name);
+  if (auto* f = std::get_if<VerifyFailure>(&decoded)) {
+    method->failure = *f;
+    throw ScriptThrow{Value(m.makeError(ErrorClass::VerifyError, f->errorId, f->message))};
+  }
+  method->decodedStore = std::make_unique<DecodedMethod>(std::move(std::get<DecodedMethod>(decoded)));
+  method->decoded = method->decodedStore.get();
+}
+
+void resolveTypes(Machine& m, Method* method) {
+  if (method->typesResolved) return;
+  const abc::MethodInfo& info = method->unit->file->methods[method->index];
+  method->params.clear();
+  for (uint32_t t : info.paramTypes) method->params.push_back(m.slotTypeFor(*method->unit, t));
+  method->returnType = m.slotTypeFor(*method->unit, info.returnType);
+  if (info.returnType && method->unit->multinames[info.returnType].name &&
+      method->unit->multinames[info.returnType].name->view() == "void")
+    method->returnType = SlotInfo();
+  method->typesResolved = true;
+}
 
 }  // namespace
+
+Value Machine::interpret(Method* method, const Value& self, std::span<Value> args,
+                         const ScopeRef& scope, ClassObject* owner) {
+  prepare(*this, method);
+  resolveTypes(*this, method);
+  const abc::AbcFile& file = *method->unit->file;
+  const abc::MethodInfo& info = file.methods[method->index];
+  const abc::MethodBody& body = *file.bodyOf(method->index);
+  size_t declared = info.paramTypes.size();
+  size_t required = declared - std::min(declared, info.optional.size());
+  bool extra = info.has(abc::MethodFlag::NeedRest) || info.has(abc::MethodFlag::NeedArguments) ||
+               info.has(abc::MethodFlag::IgnoreRest);
+  if (args.size() < required || (args.size() > declared && !extra))
+    fail(ErrorClass::ArgumentError, 1063,
+         {method->name + "()", std::to_string(args.size() < required ? required : declared),
+          std::to_string(args.size())});
+  Frame frame(*this, method, *method->decoded, body, scope, owner);
+  std::vector<Value>& regs = frame.registers();
+  regs[0] = self;
+  for (size_t i = 0; i < declared; ++i) {
+    Value v = i < args.size() ? args[i]
+                              : constantValue(*method->unit, info.optional[i - required]);
+    regs[1 + i] = coerce(v, method->params[i]);
+  }
+  if (info.has(abc::MethodFlag::NeedRest)) {
+    std::vector<Value> rest;
+    for (size_t i = declared; i < args.size(); ++i) rest.push_back(args[i]);
+    regs[1 + declared] = Value(newArray(std::move(rest)));
+  } else if (info.has(abc::MethodFlag::NeedArguments)) {
+    regs[1 + declared] = Value(newArray(std::vector<Value>(args.begin(), args.end())));
+  }
+  Value result = frame.run();
+  return coerce(result, method->returnType);
+}
+
+// ---- The first loop's interface, for running one body alone ----
+
+Interpreter::Interpreter(StringTable&) : machine_(std::make_unique<Machine>()) {}
+Interpreter::~Interpreter() = default;
 
 std::variant<Value, Thrown> Interpreter::run(const abc::AbcFile& file, const abc::MethodBody& body,
                                              const DecodedMethod& code, std::vector<Value> args,
                                              uint64_t budget) {
-  std::vector<Value> regs(std::max<size_t>(body.localCount, 1));
-  for (size_t i = 0; i < args.size() && i < regs.size(); ++i) regs[i] = std::move(args[i]);
-  OperandStack stack(body.maxStack);
-  const abc::ConstantPool& pool = file.pool;
-  uint32_t pc = 0;
-  auto pop = [&] { return stack.take(); };
-  for (;;) {
-    try {
-      for (;;) {
-        if (budget-- == 0)
-          machineError(
-              1502,
-              "A script has executed for longer than the default timeout period of 15 seconds.");
-        const Instruction& in = code.code[pc++];
-        switch (in.op) {
-          // ---- values and registers ----
-          case Op::nop:
-          case Op::label:
-          case Op::bkpt:
-          case Op::debug:
-          case Op::debugline:
-          case Op::debugfile:
-            break;
-          case Op::pushnull:
-            stack.push_back(Value::null());
-            break;
-          case Op::pushundefined:
-            stack.emplace_back();
-            break;
-          case Op::pushtrue:
-            stack.emplace_back(true);
-            break;
-          case Op::pushfalse:
-            stack.emplace_back(false);
-            break;
-          case Op::pushnan:
-            stack.emplace_back(std::numeric_limits<double>::quiet_NaN());
-            break;
-          case Op::pushbyte:
-          case Op::pushshort:
-            stack.emplace_back(static_cast<int32_t>(in.a));
-            break;
-          case Op::pushint:
-            stack.emplace_back(pool.ints[in.a]);
-            break;
-          case Op::pushuint:
-            stack.emplace_back(pool.uints[in.a]);
-            break;
-          case Op::pushdouble:
-            stack.emplace_back(pool.doubles[in.a]);
-            break;
-          case Op::pushstring:
-            stack.emplace_back(names_.intern(pool.strings[in.a]));
-            break;
-          case Op::pop:
-            stack.pop_back();
-            break;
-          case Op::dup:
-            stack.push_back(stack.back());
-            break;
-          case Op::swap:
-            std::swap(stack[stack.size() - 1], stack[stack.size() - 2]);
-            break;
-          case Op::getlocal:
-            stack.push_back(regs[in.a]);
-            break;
-          case Op::getlocal0:
-          case Op::getlocal1:
-          case Op::getlocal2:
-          case Op::getlocal3:
-            stack.push_back(
-                regs[static_cast<uint8_t>(in.op) - static_cast<uint8_t>(Op::getlocal0)]);
-            break;
-          case Op::setlocal:
-            regs[in.a] = pop();
-            break;
-          case Op::setlocal0:
-          case Op::setlocal1:
-          case Op::setlocal2:
-          case Op::setlocal3:
-            regs[static_cast<uint8_t>(in.op) - static_cast<uint8_t>(Op::setlocal0)] = pop();
-            break;
-          case Op::kill:
-            regs[in.a] = Value();
-            break;
-          case Op::inclocal:
-            regs[in.a] = Value(toNumber(regs[in.a]) + 1);
-            break;
-          case Op::declocal:
-            regs[in.a] = Value(toNumber(regs[in.a]) - 1);
-            break;
-          case Op::inclocal_i:
-            regs[in.a] = Value(int32_t(uint32_t(toInt32(regs[in.a])) + 1));
-            break;
-          case Op::declocal_i:
-            regs[in.a] = Value(int32_t(uint32_t(toInt32(regs[in.a])) - 1));
-            break;
-
-          // ---- arithmetic ----
-          case Op::add: {
-            Value b = pop();
-            stack.back() = add(stack.back(), b);
-            break;
-          }
-          case Op::subtract:
-          case Op::multiply:
-          case Op::divide:
-          case Op::modulo: {
-            Value b = pop();
-            stack.back() = arith(in.op, stack.back(), b);
-            break;
-          }
-          case Op::lshift:
-          case Op::rshift:
-          case Op::urshift:
-          case Op::bitand_:
-          case Op::bitor_:
-          case Op::bitxor: {
-            Value b = pop();
-            stack.back() = bits(in.op, stack.back(), b);
-            break;
-          }
-          case Op::add_i:
-          case Op::subtract_i:
-          case Op::multiply_i: {
-            uint32_t b = toUint32(pop());
-            uint32_t a = toUint32(stack.back());
-            uint32_t r = in.op == Op::add_i ? a + b : in.op == Op::subtract_i ? a - b : a * b;
-            stack.back() = Value(static_cast<int32_t>(r));
-            break;
-          }
-          case Op::negate:
-            stack.back() = Value(-toNumber(stack.back()));
-            break;
-          case Op::negate_i:
-            stack.back() = Value(int32_t(0u - toUint32(stack.back())));
-            break;
-          case Op::increment:
-            stack.back() = Value(toNumber(stack.back()) + 1);
-            break;
-          case Op::decrement:
-            stack.back() = Value(toNumber(stack.back()) - 1);
-            break;
-          case Op::increment_i:
-            stack.back() = Value(int32_t(toUint32(stack.back()) + 1));
-            break;
-          case Op::decrement_i:
-            stack.back() = Value(int32_t(toUint32(stack.back()) - 1));
-            break;
-          case Op::bitnot:
-            stack.back() = Value(~toInt32(stack.back()));
-            break;
-          case Op::not_:
-            stack.back() = Value(!toBoolean(stack.back()));
-            break;
-          case Op::typeof_:
-            stack.back() = Value(names_.intern(typeofPrimitive(stack.back())));
-            break;
-
-          // ---- comparison ----
-          case Op::equals:
-          case Op::strictequals:
-          case Op::lessthan:
-          case Op::lessequals:
-          case Op::greaterthan:
-          case Op::greaterequals: {
-            Value b = pop();
-            const Value& a = stack.back();
-            bool r = in.op == Op::equals         ? looseEquals(a, b)
-                     : in.op == Op::strictequals ? strictEquals(a, b)
-                     : in.op == Op::lessthan     ? less(a, b)
-                     : in.op == Op::lessequals   ? lessEq(a, b)
-                     : in.op == Op::greaterthan  ? less(b, a)
-                                                 : lessEq(b, a);
-            stack.back() = Value(r);
-            break;
-          }
-
-          // ---- conversion ----
-          case Op::convert_i:
-          case Op::coerce_i:
-            stack.back() = Value(toInt32(stack.back()));
-            break;
-          case Op::convert_u:
-          case Op::coerce_u:
-            stack.back() = Value(toUint32(stack.back()));
-            break;
-          case Op::convert_d:
-          case Op::coerce_d:
-            stack.back() = Value(toNumber(stack.back()));
-            break;
-          case Op::convert_b:
-          case Op::coerce_b:
-            stack.back() = Value(toBoolean(stack.back()));
-            break;
-          case Op::convert_s:
-            stack.back() = Value(toStringRef(stack.back()));
-            break;
-          case Op::coerce_s:
-            if (stack.back().isNullish())
-              stack.back() = Value::null();
-            else
-              stack.back() = Value(toStringRef(stack.back()));
-            break;
-          case Op::coerce_a:
-            break;
-
-          // ---- control flow ----
-          case Op::jump:
-            pc = in.a;
-            break;
-          case Op::iftrue:
-            if (toBoolean(pop())) pc = in.a;
-            break;
-          case Op::iffalse:
-            if (!toBoolean(pop())) pc = in.a;
-            break;
-          case Op::ifeq:
-          case Op::ifne:
-          case Op::ifstricteq:
-          case Op::ifstrictne:
-          case Op::iflt:
-          case Op::ifnlt:
-          case Op::ifle:
-          case Op::ifnle:
-          case Op::ifgt:
-          case Op::ifngt:
-          case Op::ifge:
-          case Op::ifnge: {
-            Value b = pop();
-            Value a = pop();
-            bool take = false;
-            switch (in.op) {
-              case Op::ifeq:
-                take = looseEquals(a, b);
-                break;
-              case Op::ifne:
-                take = !looseEquals(a, b);
-                break;
-              case Op::ifstricteq:
-                take = strictEquals(a, b);
-                break;
-              case Op::ifstrictne:
-                take = !strictEquals(a, b);
-                break;
-              case Op::iflt:
-                take = less(a, b);
-                break;
-              case Op::ifnlt:
-                take = !less(a, b);
-                break;
-              case Op::ifle:
-                take = lessEq(a, b);
-                break;
-              case Op::ifnle:
-                take = !lessEq(a, b);
-                break;
-              case Op::ifgt:
-                take = less(b, a);
-                break;
-              case Op::ifngt:
-                take = !less(b, a);
-                break;
-              case Op::ifge:
-                take = lessEq(b, a);
-                break;
-              default:
-                take = !lessEq(b, a);
-                break;  // ifnge
-            }
-            if (take) pc = in.a;
-            break;
-          }
-          case Op::lookupswitch: {
-            Value index = pop();
-            double i = toNumber(index);
-            uint32_t cases = in.b - 1;  // entries after the default
-            pc = (i >= 0 && i < cases && i == std::floor(i))
-                     ? code.switchTargets[in.a + 1 + static_cast<uint32_t>(i)]
-                     : code.switchTargets[in.a];
-            break;
-          }
-          case Op::returnvoid:
-            return Value();
-          case Op::returnvalue:
-            return pop();
-          case Op::throw_:
-            throw Throw{{pop(), 0, {}}};
-
-          default:
-            machineError(
-                1001, std::string("The method ") + instructionName(in.op) + " is not implemented.");
-        }
-      }
-    } catch (Throw& t) {
-      // The first handler guarding the instruction that threw. Until classes exist only
-      // handlers that catch everything (finally blocks, untyped catch) are known, and only
-      // values scripts threw reach them: the machine's own errors become Error objects with
-      // the object model.
-      uint32_t at = pc - 1;
-      const DecodedHandler* handler = nullptr;
-      for (const DecodedHandler& h : code.handlers) {
-        if (at >= h.from && at < h.to && h.excType == 0) {
-          handler = &h;
-          break;
-        }
-      }
-      if (!handler || t.thrown.errorId != 0) return std::move(t.thrown);
-      stack.clear();
-      stack.push_back(std::move(t.thrown.value));
-      pc = handler->target;
+  Machine& m = *machine_;
+  if (!unit_ || unit_->file.get() != &file) {
+    std::string error;
+    unit_ = m.load(std::shared_ptr<const abc::AbcFile>(&file, [](const abc::AbcFile*) {}), error);
+    if (!unit_) return Thrown{Value(), 1001, error};
+  }
+  Method* method = unit_->methods[body.method].get();
+  method->decoded = &code;
+  m.budget = budget;
+  Value self = args.empty() ? Value() : args[0];
+  std::vector<Value> rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
+  // The body runs with the registers it is given, whatever its signature says.
+  method->typesResolved = true;
+  method->params.assign(file.methods[body.method].paramTypes.size(), SlotInfo());
+  try {
+    Frame frame(m, method, code, body, nullptr, nullptr);
+    for (size_t i = 0; i < args.size() && i < frame.registers().size(); ++i)
+      frame.registers()[i] = args[i];
+    return frame.run();
+  } catch (ScriptThrow& t) {
+    Thrown r{t.value};
+    if (t.value.isObject() && m.isInstance(t.value, m.errorClasses[0])) {
+      r.errorId = m.toInt(m.get(t.value, "errorID"));
+      r.message = m.toText(m.get(t.value, "message"));
     }
+    return r;
   }
 }
 

@@ -178,10 +178,15 @@ TEST(Avm2Interpreter, SwitchesConversionsAndHandlers) {
 
 TEST(Avm2Interpreter, UnsupportedInstructionsAndEndlessLoopsStopTheRun) {
   Machine run;
-  auto r = run(Code().op(op::pushnull).op(op::pushscope).op(op::returnvoid));
+  auto r = run(Code().op(op::pushnull).op(op::getdescendants, run.abc.qname("x")).op(op::returnvoid));
   ASSERT_TRUE(std::holds_alternative<Thrown>(r));
   EXPECT_EQ(std::get<Thrown>(r).errorId, 1001);
-  EXPECT_EQ(std::get<Thrown>(r).message, "Error #1001: The method pushscope is not implemented.");
+  EXPECT_EQ(std::get<Thrown>(r).message,
+            "Error #1001: The method getdescendants is not implemented.");
+  // A null scope is a TypeError the script sees as an Error object.
+  auto nullScope = run(Code().op(op::pushnull).op(op::pushscope).op(op::returnvoid));
+  ASSERT_TRUE(std::holds_alternative<Thrown>(nullScope));
+  EXPECT_EQ(std::get<Thrown>(nullScope).errorId, 1009);
 
   Code spin;
   auto top = spin.label();

@@ -1,0 +1,107 @@
+// The machine's own errors: the player's numbers, classes and messages.
+#include <string>
+
+#include "movie/avm2/machine.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+struct ErrorText {
+  int id;
+  const char* text;  // %1, %2, %3: the arguments
+};
+
+constexpr ErrorText kErrors[] = {
+    {1001, "The method %1 is not implemented."},
+    {1002,
+     "Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have "
+     "a range of 0 to 20. Specified value is not within expected range."},
+    {1003, "The radix argument must be between 2 and 36; got %1."},
+    {1004, "Method %1 was invoked on an incompatible object."},
+    {1005, "Array index is not a positive integer (%1)."},
+    {1006, "%1 is not a function."},
+    {1007, "Instantiation attempted on a non-constructor."},
+    {1009, "Cannot access a property or method of a null object reference."},
+    {1010, "A term is undefined and has no properties."},
+    {1014, "Class %1 could not be found."},
+    {1023, "Stack overflow occurred."},
+    {1025, "An invalid register %1 was accessed."},
+    {1026, "Slot %1 exceeds slotCount=%2 of %3."},
+    {1034, "Type Coercion failed: cannot convert %1 to %2."},
+    {1035, "Illegal super expression found in method %1."},
+    {1037, "Cannot assign to a method %1 on %2."},
+    {1040, "The right-hand side of instanceof must be a class or function."},
+    {1041, "The right-hand side of operator must be a class."},
+    {1050, "Cannot convert %1 to primitive."},
+    {1052, "Invalid URI passed to %1 function."},
+    {1056, "Cannot create property %1 on %2."},
+    {1063, "Argument count mismatch on %1. Expected %2, got %3."},
+    {1064, "Cannot call method %1 as constructor."},
+    {1065, "Variable %1 is not defined."},
+    {1066, "The form function('function body') is not supported."},
+    {1069, "Property %1 not found on %2 and there is no default value."},
+    {1070, "Method %1 not found on %2"},
+    {1074, "Illegal write to read-only property %1 on %2."},
+    {1075, "Math is not a function."},
+    {1076, "Math is not a constructor."},
+    {1077, "Illegal read of write-only property %1 on %2."},
+    {1080, "Illegal value for namespace."},
+    {1089, "Assignment to lists with more than one item is not supported."},
+    {1100, "Cannot supply flags when constructing one RegExp from another."},
+    {1103, "Class %1 cannot extend final base class."},
+    {1112, "Argument count mismatch on class coercion.  Expected 1, got %1."},
+    {1115, "%1 is not a constructor."},
+    {1116, "second argument to Function.prototype.apply must be an array."},
+    {1120, "Cannot delete property %1 on %2."},
+    {1123, "Filter operator not supported on type %1."},
+    {1125, "The index %1 is out of range %2."},
+    {1502, "A script has executed for longer than the default timeout period of 15 seconds."},
+};
+
+}  // namespace
+
+const char* errorClassName(ErrorClass c) {
+  static const char* const kNames[] = {
+      "Error",       "TypeError", "ReferenceError", "RangeError",    "ArgumentError",  "VerifyError",
+      "EvalError",   "SyntaxError", "URIError",     "SecurityError", "DefinitionError"};
+  return kNames[static_cast<int>(c)];
+}
+
+Object* Machine::makeError(ErrorClass cls, int id, std::string_view message) {
+  ClassObject* c = errorClasses[static_cast<int>(cls)];
+  Value args[2] = {Value(StringRef(message)), Value(int32_t(id))};
+  Value e = construct(Value(static_cast<Object*>(c)), args);
+  return e.asObject();
+}
+
+void Machine::fail(ErrorClass cls, int id, std::initializer_list<std::string> args) {
+  std::string text = "Error #" + std::to_string(id);
+  for (const ErrorText& e : kErrors) {
+    if (e.id != id) continue;
+    text += ": ";
+    for (const char* p = e.text; *p; ++p) {
+      if (*p == '%' && p[1] >= '1' && p[1] <= '9') {
+        size_t i = static_cast<size_t>(p[1] - '1');
+        if (i < args.size()) text += *(args.begin() + i);
+        ++p;
+      } else {
+        text += *p;
+      }
+    }
+    break;
+  }
+  // An error past the depth limit still needs a frame of its own to be made.
+  int saved = depth;
+  if (depth >= maxDepth) depth = maxDepth - 1;
+  Object* e = makeError(cls, id, text);
+  depth = saved;
+  throw ScriptThrow{Value(e)};
+}
+
+void Machine::timeOut() {
+  budget = 0;
+  fail(ErrorClass::Error, 1502);
+}
+
+}  // namespace orv::movie::avm2

@@ -1,0 +1,222 @@
+// The ActionScript 3 machine: loaded ABC, the classes and the top level, the operations
+// on properties, calls and construction every instruction and built-in goes through, and
+// the machine's errors as the player's Error objects.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "movie/abc/types.h"
+#include "movie/avm2/heap.h"
+#include "movie/avm2/host.h"
+#include "movie/avm2/names.h"
+#include "movie/avm2/objects.h"
+
+namespace orv::movie::avm2 {
+
+// A value thrown and not yet caught (by a script's `throw` or by the machine).
+struct ScriptThrow {
+  Value value;
+};
+
+// The error classes the machine itself throws.
+enum class ErrorClass : uint8_t {
+  Error,
+  TypeError,
+  ReferenceError,
+  RangeError,
+  ArgumentError,
+  VerifyError,
+  EvalError,
+  SyntaxError,
+  URIError,
+  SecurityError,
+  DefinitionError,
+  Count
+};
+
+// One ABC file as the machine holds it: its pools resolved to interned names, its methods,
+// the classes it has defined so far and its scripts' global objects.
+struct AbcUnit {
+  std::shared_ptr<const abc::AbcFile> file;
+  std::vector<String*> strings;
+  std::vector<const Namespace*> namespaces;
+  std::vector<std::vector<const Namespace*>> nsSets;
+  std::vector<Name> multinames;  // run-time parts left empty
+  std::vector<std::unique_ptr<Method>> methods;
+  std::vector<ClassObject*> classes;  // null until its newclass ran
+  std::vector<Object*> scriptGlobals;
+  enum class ScriptState : uint8_t { NotRun, Running, Done };
+  std::vector<ScriptState> scriptStates;
+  std::vector<std::unique_ptr<Traits>> traits;  // of the scripts' global objects
+};
+
+class Machine {
+ public:
+  explicit Machine(Host* host = nullptr);
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  Host* host;
+  Heap heap;
+  StringTable names;
+  NamespaceTable namespaces;
+  const Namespace* publicNs = nullptr;
+  const Namespace* as3Ns = nullptr;
+  String* intern(std::string_view text) { return names.intern(text); }
+
+  // ---- Limits ----
+  uint64_t budget = 100'000'000;  // instructions left before error #1502
+  int depth = 0;
+  int maxDepth = 256;  // nested calls before error #1023
+  // Stops the running scripts with error #1502 (the budget is spent); not catchable.
+  [[noreturn]] void timeOut();
+
+  // ---- Loading and running ABC ----
+  // Loads a file: its scripts' definitions become visible to later lookups. Null and
+  // `error` set when the file cannot be loaded (a method with two bodies).
+  AbcUnit* load(std::shared_ptr<const abc::AbcFile> file, std::string& error);
+  // Runs the unit's entry script (its last) unless it already ran; may throw ScriptThrow.
+  void runEntryScript(AbcUnit& unit);
+  // A class by its qualified name ("Test", "flash.display.MovieClip"), defining it first
+  // if its script has not run yet; null if none is known.
+  ClassObject* findClass(std::string_view qualifiedName);
+  // The object holding a definition the scopes do not: a script's global object (running
+  // the script first if it has not run) or the top level's. Null if none defines it.
+  Object* findDefinition(const Name& n);
+
+  // ---- The well-known classes and objects ----
+  ClassObject* objectClass = nullptr;
+  ClassObject* classClass = nullptr;
+  ClassObject* functionClass = nullptr;
+  ClassObject* stringClass = nullptr;
+  ClassObject* numberClass = nullptr;
+  ClassObject* intClass = nullptr;
+  ClassObject* uintClass = nullptr;
+  ClassObject* booleanClass = nullptr;
+  ClassObject* arrayClass = nullptr;
+  ClassObject* namespaceClass = nullptr;
+  ClassObject* errorClasses[static_cast<int>(ErrorClass::Count)] = {};
+  Object* topLevel = nullptr;  // the global object of the built-in definitions
+
+  // ---- Making objects ----
+  Object* newObject();
+  ArrayObject* newArray(std::vector<Value> elements = {});
+  FunctionObject* newFunction(Method* method, ScopeRef scope, ClassObject* owner);
+  FunctionObject* methodClosure(const TraitMethod& tm, const Value& receiver);
+  Method* nativeMethod(NativeCode code, int length, std::string name);
+  // A new instance of `cls` laid out by its traits, not yet constructed.
+  Object* allocate(ClassObject* cls);
+
+  // ---- Properties ----
+  Name publicName(String* name) const;
+  Name publicName(std::string_view name) { return publicName(intern(name)); }
+  Value getProperty(const Value& obj, const Name& n);
+  void setProperty(const Value& obj, const Name& n, Value v, bool init = false);
+  bool deleteProperty(const Value& obj, const Name& n);
+  bool hasProperty(const Value& obj, const Name& n);
+  Value callProperty(const Value& obj, const Name& n, std::span<Value> args, bool lex = false);
+  Value constructProperty(const Value& obj, const Name& n, std::span<Value> args);
+  Value get(const Value& obj, std::string_view name) { return getProperty(obj, publicName(name)); }
+  void set(const Value& obj, std::string_view name, Value v) {
+    setProperty(obj, publicName(name), std::move(v));
+  }
+  // Whether a scope object answers to the name (traits and own dynamic properties).
+  bool scopeHas(const ScopeEntry& scope, const Name& n);
+
+  // ---- Calls ----
+  Value call(const Value& fn, const Value& self, std::span<Value> args);
+  Value construct(const Value& ctor, std::span<Value> args);
+  Value invoke(Method* method, const Value& self, std::span<Value> args, const ScopeRef& scope,
+               ClassObject* owner);
+  // Runs an ABC method's code (interpreter.cpp).
+  Value interpret(Method* method, const Value& self, std::span<Value> args, const ScopeRef& scope,
+                  ClassObject* owner);
+  // The instance initialiser of `cls` on a new instance (constructsuper and construct).
+  void runInitialiser(ClassObject* cls, const Value& self, std::span<Value> args);
+
+  // ---- Conversions that may call scripts ----
+  Value toPrimitive(const Value& v, bool preferString = false);
+  double toNumber(const Value& v);
+  StringRef toString(const Value& v);
+  std::string toText(const Value& v) { return std::string(toString(v).view()); }
+  int32_t toInt(const Value& v);
+  uint32_t toUint(const Value& v);
+  Value add(const Value& a, const Value& b);
+  bool looseEquals(const Value& a, const Value& b);
+  String* typeOf(const Value& v);
+
+  // ---- Types ----
+  ClassObject* classOf(const Value& v);
+  bool isInstance(const Value& v, const ClassObject* cls);
+  // The value stored in a slot of this type (TypeError #1034 when an object cannot be).
+  Value coerce(const Value& v, const SlotInfo& type);
+  // A class by a multiname of `unit` (null for `*`); ReferenceError #1065 when unknown.
+  ClassObject* resolveType(AbcUnit& unit, uint32_t multiname);
+  SlotInfo slotTypeFor(AbcUnit& unit, uint32_t multiname);
+  std::string className(const Value& v);  // as messages name a value's class
+
+  // ---- Enumeration (for-in): indices from 1, 0 when there is no next ----
+  uint32_t nextIndex(Object* o, uint32_t index);
+  Value nameAt(Object* o, uint32_t index);
+  Value valueAt(Object* o, uint32_t index);
+  String* indexName(uint32_t index);  // "0", "1"... interned
+  bool instanceOf(const Value& v, const Value& type);
+  std::string escapeXml(std::string_view text, bool attribute);
+  void addActivationTraits(AbcUnit& unit, const std::vector<abc::Trait>& traits, Traits& into) {
+    addTraits(unit, traits, into, nullptr);
+  }
+
+  // ---- Errors ----
+  Object* makeError(ErrorClass cls, int id, std::string_view message);
+  // Throws the machine's error `id` of class `cls`, its %1, %2... filled in from `args`.
+  [[noreturn]] void fail(ErrorClass cls, int id, std::initializer_list<std::string> args = {});
+  // A name as messages print it.
+  std::string nameText(const Name& n) const;
+
+  // ---- The top level, installed from tables (toplevel_*.cpp) ----
+  // A hook each installer registers under: constructed after Object, Class and Function.
+  void defineGlobal(String* name, const Namespace* ns, Value v);
+  // A class a script defines (newclass), its static initialiser run.
+  ClassObject* defineAbcClass(AbcUnit& unit, uint32_t index, ClassObject* base,
+                              const ScopeChain& outer);
+  Value constantValue(AbcUnit& unit, const abc::Constant& c);
+  ClassObject* defineClass(std::string_view package, std::string_view name, ClassObject* base,
+                           bool dynamic, bool isFinal);
+  void traceLine(std::string_view line) {
+    if (host) host->trace(line);
+  }
+
+  // Roots beyond the machine's own that a collection must keep (the running frames').
+  std::vector<std::vector<Value>*> frameRoots;
+  size_t collect();
+
+ private:
+  friend class TopLevelInstaller;
+  void bootstrap();
+  Object* runScript(AbcUnit& unit, uint32_t index);
+  struct Definition {
+    const Namespace* ns;
+    AbcUnit* unit;  // null: the top level
+    uint32_t script;
+  };
+  void addTraits(AbcUnit& unit, const std::vector<abc::Trait>& traits, Traits& into,
+                 ClassObject* owner);
+  std::unordered_map<String*, std::vector<Definition>> definitions_;
+  std::unique_ptr<Traits> topLevelTraits_;
+  std::vector<String*> indexNames_;
+  std::vector<std::unique_ptr<AbcUnit>> units_;
+  std::vector<std::unique_ptr<Method>> nativeMethods_;
+};
+
+// The names of the error classes, as scripts know them.
+const char* errorClassName(ErrorClass c);
+
+}  // namespace orv::movie::avm2

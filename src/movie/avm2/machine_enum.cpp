@@ -1,0 +1,88 @@
+// Enumeration of an object's properties (for-in, for-each), instanceof, and XML escapes.
+#include "movie/avm2/machine.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+size_t elementCount(Object* o) {
+  auto* a = dynamic_cast<ArrayObject*>(o);
+  return a ? a->elements.size() : 0;
+}
+
+}  // namespace
+
+uint32_t Machine::nextIndex(Object* o, uint32_t index) {
+  size_t elements = elementCount(o);
+  size_t total = elements + o->ownCount();
+  for (size_t i = index + 1; i <= total && i < UINT32_MAX; ++i) {
+    if (i <= elements) return static_cast<uint32_t>(i);
+    if (o->isEnumerable(o->ownNameAt(i - elements - 1))) return static_cast<uint32_t>(i);
+  }
+  return 0;
+}
+
+Value Machine::nameAt(Object* o, uint32_t index) {
+  size_t elements = elementCount(o);
+  if (index == 0) return Value();
+  if (index <= elements) return Value(indexName(index - 1));
+  if (index - elements - 1 < o->ownCount()) return Value(o->ownNameAt(index - elements - 1));
+  return Value();
+}
+
+Value Machine::valueAt(Object* o, uint32_t index) {
+  size_t elements = elementCount(o);
+  if (index == 0) return Value();
+  if (index <= elements) return static_cast<ArrayObject*>(o)->elements[index - 1];
+  if (index - elements - 1 < o->ownCount()) {
+    const Value* v = o->findOwn(o->ownNameAt(index - elements - 1));
+    return v ? *v : Value();
+  }
+  return Value();
+}
+
+String* Machine::indexName(uint32_t index) {
+  constexpr uint32_t kCached = 4096;
+  if (index >= kCached) return intern(std::to_string(index));
+  if (indexNames_.size() <= index) indexNames_.resize(index + 1, nullptr);
+  if (!indexNames_[index]) indexNames_[index] = intern(std::to_string(index));
+  return indexNames_[index];
+}
+
+bool Machine::instanceOf(const Value& v, const Value& type) {
+  Object* t = type.isObject() ? type.asObject() : nullptr;
+  Object* proto = nullptr;
+  if (auto* c = dynamic_cast<ClassObject*>(t)) {
+    proto = c->prototypeObject;
+  } else if (dynamic_cast<FunctionObject*>(t)) {
+    Value p = get(type, "prototype");
+    proto = p.isObject() ? p.asObject() : nullptr;
+  } else {
+    fail(ErrorClass::TypeError, 1040);
+  }
+  if (v.isNullish() || !proto) return false;
+  Object* start = v.isObject() ? v.asObject()->prototype() : classOf(v)->prototypeObject;
+  size_t steps = 0;
+  for (Object* p = start; p && steps < 10000; p = p->prototype(), ++steps)
+    if (p == proto) return true;
+  return false;
+}
+
+std::string Machine::escapeXml(std::string_view text, bool attribute) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += attribute ? ">" : "&gt;"; break;
+      case '"': out += attribute ? "&quot;" : "\""; break;
+      case '\n': out += attribute ? "&#xA;" : "\n"; break;
+      case '\r': out += attribute ? "&#xD;" : "\r"; break;
+      case '\t': out += attribute ? "&#x9;" : "\t"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace orv::movie::avm2

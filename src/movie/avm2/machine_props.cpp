@@ -1,0 +1,288 @@
+// Properties and calls: how a name finds a slot, a method, an accessor or a dynamic
+// property of an object or a primitive, and how functions, methods and classes are
+// called and constructed.
+#include <cmath>
+
+#include "movie/avm2/conversions.h"
+#include "movie/avm2/machine.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+// Arrays grow to hold an index at most this far past their end; farther indices become
+// plain properties, so `a[4e9] = 1` costs no memory.
+constexpr int64_t kMaxArrayGap = 1 << 20;
+constexpr size_t kMaxPrototypeChain = 10000;
+
+bool allowsDynamic(const Machine& m, const Name& n) {
+  if (n.anyNamespace) return true;
+  return n.matches(m.publicNs) || n.matches(m.as3Ns);
+}
+
+// Restores the call depth however a call ends.
+struct DepthGuard {
+  int& depth;
+  ~DepthGuard() { --depth; }
+};
+
+}  // namespace
+
+std::string Machine::nameText(const Name& n) const {
+  if (!n.name) return "*";
+  std::string text(n.name->view());
+  if (n.ns && n.ns->kind != NamespaceKind::Public && n.ns->kind != NamespaceKind::PackageInternal &&
+      n.ns->kind != NamespaceKind::Private && n.ns->kind != NamespaceKind::Protected &&
+      !n.ns->uri->view().empty())
+    return std::string(n.ns->uri->view()) + "::" + text;
+  return text;
+}
+
+namespace {
+
+// What a name finds on an object or a primitive's class, short of calling a getter.
+struct Found {
+  enum Kind { None, Value_, Binding_ } kind = None;
+  Value value;
+  const Binding* binding = nullptr;
+  const Traits* traits = nullptr;
+};
+
+Found lookup(Machine& m, const Value& obj, const Name& n) {
+  Found f;
+  Object* o = obj.isObject() ? obj.asObject() : nullptr;
+  ClassObject* cls = o ? nullptr : m.classOf(obj);
+  if (o && n.index >= 0) {
+    if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+      if (n.index < static_cast<int64_t>(a->elements.size())) {
+        f.kind = Found::Value_;
+        f.value = a->elements[n.index];
+        return f;
+      }
+    }
+  }
+  const Traits* t = o ? o->traits() : (cls ? cls->instanceTraits.get() : nullptr);
+  if (t) {
+    if (const Binding* b = t->find(n)) {
+      f.kind = Found::Binding_;
+      f.binding = b;
+      f.traits = t;
+      return f;
+    }
+  }
+  if (!n.name || !allowsDynamic(m, n)) return f;
+  Object* start = o ? o : (cls ? cls->prototypeObject : nullptr);
+  size_t steps = 0;
+  for (Object* p = start; p && steps < kMaxPrototypeChain; p = p->prototype(), ++steps) {
+    if (const Value* v = p->findOwn(n.name)) {
+      f.kind = Found::Value_;
+      f.value = *v;
+      return f;
+    }
+  }
+  return f;
+}
+
+void nullCheck(Machine& m, const Value& obj) {
+  if (obj.isNull()) m.fail(ErrorClass::TypeError, 1009);
+  if (obj.isUndefined()) m.fail(ErrorClass::TypeError, 1010);
+}
+
+Value invokeTrait(Machine& m, const TraitMethod& tm, const Value& self, std::span<Value> args) {
+  return m.invoke(tm.method, self, args, tm.owner ? tm.owner->scope : nullptr, tm.owner);
+}
+
+bool sealed(const Value& obj) {
+  if (!obj.isObject()) return true;
+  const Traits* t = obj.asObject()->traits();
+  return t && !t->dynamic;
+}
+
+}  // namespace
+
+Value Machine::getProperty(const Value& obj, const Name& n) {
+  nullCheck(*this, obj);
+  Found f = lookup(*this, obj, n);
+  if (f.kind == Found::Value_) return f.value;
+  if (f.kind == Found::Binding_) {
+    const Binding& b = *f.binding;
+    switch (b.kind) {
+      case BindKind::Slot:
+      case BindKind::Const:
+        if (obj.isObject()) return obj.asObject()->slots()[b.index];
+        return Value();
+      case BindKind::Method:
+        return Value(methodClosure(f.traits->methods[b.index], obj));
+      case BindKind::Accessor:
+        if (b.index == Binding::kNone)
+          fail(ErrorClass::ReferenceError, 1077, {nameText(n), className(obj)});
+        return invokeTrait(*this, f.traits->methods[b.index], obj, {});
+    }
+  }
+  if (sealed(obj) && n.name) fail(ErrorClass::ReferenceError, 1069, {nameText(n), className(obj)});
+  return Value();
+}
+
+namespace {
+
+// The error of a write a sealed object refuses: a method its class's prototype holds
+// cannot be replaced (#1037), anything else cannot be created (#1056).
+[[noreturn]] void refuseWrite(Machine& m, const Value& obj, const Name& n) {
+  Found f = lookup(m, obj, n);
+  bool method = f.kind == Found::Value_ && f.value.isObject() &&
+                dynamic_cast<FunctionObject*>(f.value.asObject());
+  m.fail(ErrorClass::ReferenceError, method ? 1037 : 1056, {m.nameText(n), m.className(obj)});
+}
+
+}  // namespace
+
+void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
+  nullCheck(*this, obj);
+  if (!obj.isObject()) refuseWrite(*this, obj, n);
+  Object* o = obj.asObject();
+  if (n.index >= 0) {
+    if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+      auto size = static_cast<int64_t>(a->elements.size());
+      if (n.index < size) {
+        a->elements[n.index] = std::move(v);
+        return;
+      }
+      if (n.index < size + kMaxArrayGap) {
+        a->elements.resize(n.index + 1);
+        a->elements[n.index] = std::move(v);
+        return;
+      }
+    }
+  }
+  if (const Traits* t = o->traits()) {
+    if (const Binding* b = t->find(n)) {
+      switch (b->kind) {
+        case BindKind::Const:
+          if (!init) fail(ErrorClass::ReferenceError, 1074, {nameText(n), className(obj)});
+          [[fallthrough]];
+        case BindKind::Slot:
+          o->slots()[b->index] = coerce(v, t->slots[b->index]);
+          return;
+        case BindKind::Method:
+          fail(ErrorClass::ReferenceError, 1037, {nameText(n), className(obj)});
+        case BindKind::Accessor: {
+          if (b->setter == Binding::kNone)
+            fail(ErrorClass::ReferenceError, 1074, {nameText(n), className(obj)});
+          Value arg[1] = {std::move(v)};
+          invokeTrait(*this, t->methods[b->setter], obj, arg);
+          return;
+        }
+      }
+    }
+    if (!t->dynamic) refuseWrite(*this, obj, n);
+  }
+  if (!n.name || !allowsDynamic(*this, n))
+    fail(ErrorClass::ReferenceError, 1056, {nameText(n), className(obj)});
+  o->setOwn(n.name, std::move(v));
+}
+
+bool Machine::deleteProperty(const Value& obj, const Name& n) {
+  nullCheck(*this, obj);
+  if (!obj.isObject()) return false;
+  Object* o = obj.asObject();
+  if (n.index >= 0) {
+    if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+      if (n.index < static_cast<int64_t>(a->elements.size())) {
+        a->elements[n.index] = Value();
+        return true;
+      }
+    }
+  }
+  if (o->traits() && o->traits()->find(n)) return false;
+  if (!n.name) return true;
+  o->deleteOwn(n.name);
+  return true;
+}
+
+bool Machine::hasProperty(const Value& obj, const Name& n) {
+  nullCheck(*this, obj);
+  return lookup(*this, obj, n).kind != Found::None;
+}
+
+bool Machine::scopeHas(const ScopeEntry& scope, const Name& n) {
+  if (!scope.object.isObject()) return false;
+  if (scope.isWith) return hasProperty(scope.object, n);
+  Object* o = scope.object.asObject();
+  if (o->traits() && o->traits()->find(n)) return true;
+  return n.name && allowsDynamic(*this, n) && o->findOwn(n.name);
+}
+
+Value Machine::callProperty(const Value& obj, const Name& n, std::span<Value> args, bool lex) {
+  nullCheck(*this, obj);
+  Found f = lookup(*this, obj, n);
+  Value fn;
+  if (f.kind == Found::Binding_) {
+    const Binding& b = *f.binding;
+    if (b.kind == BindKind::Method) return invokeTrait(*this, f.traits->methods[b.index], obj, args);
+    fn = getProperty(obj, n);
+  } else if (f.kind == Found::Value_) {
+    fn = std::move(f.value);
+  }
+  if (!fn.isObject()) fail(ErrorClass::TypeError, 1006, {nameText(n)});
+  return call(fn, lex ? Value::null() : obj, args);
+}
+
+Value Machine::constructProperty(const Value& obj, const Name& n, std::span<Value> args) {
+  Value ctor = getProperty(obj, n);
+  if (!ctor.isObject()) fail(ErrorClass::TypeError, 1007);
+  return construct(ctor, args);
+}
+
+Value Machine::call(const Value& fn, const Value& self, std::span<Value> args) {
+  Object* o = fn.isObject() ? fn.asObject() : nullptr;
+  if (auto* f = dynamic_cast<FunctionObject*>(o))
+    return invoke(f->method, f->bound ? f->boundThis : self, args, f->scope, f->owner);
+  if (auto* c = dynamic_cast<ClassObject*>(o)) {
+    if (c->callCode) return c->callCode(*this, Value(o), args);
+    if (args.size() != 1) fail(ErrorClass::ArgumentError, 1112, {std::to_string(args.size())});
+    SlotInfo type{SlotType::Class, c};
+    return coerce(args[0], type);
+  }
+  fail(ErrorClass::TypeError, 1006, {"value"});
+}
+
+Value Machine::construct(const Value& ctor, std::span<Value> args) {
+  Object* o = ctor.isObject() ? ctor.asObject() : nullptr;
+  if (auto* c = dynamic_cast<ClassObject*>(o)) {
+    if (c->isInterface) fail(ErrorClass::TypeError, 1007);
+    if (c->constructCode) return c->constructCode(*this, ctor, args);
+    Object* instance = allocate(c);
+    runInitialiser(c, Value(instance), args);
+    return Value(instance);
+  }
+  if (auto* f = dynamic_cast<FunctionObject*>(o)) {
+    if (f->bound) fail(ErrorClass::TypeError, 1064, {f->method->name});
+    Value proto = get(ctor, "prototype");
+    Object* p = proto.isObject() ? proto.asObject() : objectClass->prototypeObject;
+    Object* instance = heap.make<Object>(objectClass->instanceTraits.get(), objectClass, p);
+    Value r = invoke(f->method, Value(instance), args, f->scope, f->owner);
+    return r.isObject() ? r : Value(instance);
+  }
+  fail(ErrorClass::TypeError, 1007);
+}
+
+void Machine::runInitialiser(ClassObject* cls, const Value& self, std::span<Value> args) {
+  // Native classes without an initialiser of their own take their base class's.
+  for (ClassObject* c = cls; c; c = c->base) {
+    if (c->iinit) {
+      invoke(c->iinit, self, args, c->scope, c);
+      return;
+    }
+  }
+}
+
+Value Machine::invoke(Method* method, const Value& self, std::span<Value> args,
+                      const ScopeRef& scope, ClassObject* owner) {
+  if (depth >= maxDepth) fail(ErrorClass::Error, 1023);
+  ++depth;
+  DepthGuard guard{depth};
+  if (method->native) return method->native(*this, self, args);
+  return interpret(method, self, args, scope, owner);
+}
+
+}  // namespace orv::movie::avm2

@@ -1,0 +1,314 @@
+// Array: a dense list of values with the methods of the language's Array.
+#include <algorithm>
+#include <cmath>
+
+#include "movie/avm2/conversions.h"
+#include "movie/avm2/toplevel.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+constexpr size_t kMaxLength = 1 << 24;  // longer arrays are refused, not allocated
+
+ArrayObject* self_(Machine& m, const Value& self) {
+  return receiver<ArrayObject>(m, self, "Array");
+}
+
+Object* allocArray(Machine& m, ClassObject* cls) {
+  return m.heap.make<ArrayObject>(cls->instanceTraits.get(), cls, cls->prototypeObject);
+}
+
+void setLength(Machine& m, ArrayObject* a, const Value& v) {
+  double d = m.toNumber(v);
+  if (!(d >= 0 && d == std::floor(d) && d <= 4294967295.0))
+    m.fail(ErrorClass::RangeError, 1005, {numberToText(d)});
+  if (d > kMaxLength) m.fail(ErrorClass::RangeError, 1005, {numberToText(d)});
+  a->elements.resize(static_cast<size_t>(d));
+}
+
+Value arrayInit(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  if (args.size() == 1 && args[0].isNumeric()) {
+    setLength(m, a, args[0]);
+  } else {
+    a->elements.assign(args.begin(), args.end());
+  }
+  return Value();
+}
+
+Value arrayMake(Machine& m, const Value&, std::span<Value> args) {
+  ArrayObject* a = m.newArray();
+  arrayInit(m, Value(static_cast<Object*>(a)), args);
+  return Value(static_cast<Object*>(a));
+}
+
+Value length(Machine& m, const Value& self, std::span<Value>) {
+  return Value(static_cast<uint32_t>(self_(m, self)->elements.size()));
+}
+
+Value lengthSet(Machine& m, const Value& self, std::span<Value> args) {
+  setLength(m, self_(m, self), arg(args, 0));
+  return Value();
+}
+
+Value push(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  for (Value& v : args) a->elements.push_back(std::move(v));
+  return Value(static_cast<uint32_t>(a->elements.size()));
+}
+
+Value pop(Machine& m, const Value& self, std::span<Value>) {
+  ArrayObject* a = self_(m, self);
+  if (a->elements.empty()) return Value();
+  Value v = std::move(a->elements.back());
+  a->elements.pop_back();
+  return v;
+}
+
+Value shift(Machine& m, const Value& self, std::span<Value>) {
+  ArrayObject* a = self_(m, self);
+  if (a->elements.empty()) return Value();
+  Value v = std::move(a->elements.front());
+  a->elements.erase(a->elements.begin());
+  return v;
+}
+
+Value unshift(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  a->elements.insert(a->elements.begin(), args.begin(), args.end());
+  return Value(static_cast<uint32_t>(a->elements.size()));
+}
+
+std::string joined(Machine& m, ArrayObject* a, std::string_view sep) {
+  std::string out;
+  for (size_t i = 0; i < a->elements.size(); ++i) {
+    if (i) out += sep;
+    const Value& v = a->elements[i];
+    if (!v.isNullish()) out += m.toString(v).view();
+  }
+  return out;
+}
+
+Value join(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  std::string sep = args.empty() || args[0].isUndefined() ? "," : m.toText(args[0]);
+  return Value(StringRef(joined(m, a, sep)));
+}
+
+Value toString(Machine& m, const Value& self, std::span<Value>) {
+  return Value(StringRef(joined(m, self_(m, self), ",")));
+}
+
+Value concat(Machine& m, const Value& self, std::span<Value> args) {
+  std::vector<Value> out = self_(m, self)->elements;
+  for (const Value& v : args) {
+    auto* other = v.isObject() ? dynamic_cast<ArrayObject*>(v.asObject()) : nullptr;
+    if (other) out.insert(out.end(), other->elements.begin(), other->elements.end());
+    else out.push_back(v);
+  }
+  return Value(static_cast<Object*>(m.newArray(std::move(out))));
+}
+
+// A start or end argument: negative counts from the end.
+size_t relative(Machine& m, std::span<Value> args, size_t i, size_t size, size_t otherwise) {
+  if (i >= args.size() || args[i].isUndefined()) return otherwise;
+  double d = m.toNumber(args[i]);
+  if (std::isnan(d)) d = 0;
+  d = std::trunc(d);
+  if (d < 0) d = std::max(0.0, d + static_cast<double>(size));
+  return static_cast<size_t>(std::min(d, static_cast<double>(size)));
+}
+
+Value slice(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  size_t size = a->elements.size();
+  size_t from = relative(m, args, 0, size, 0), to = relative(m, args, 1, size, size);
+  std::vector<Value> out;
+  if (from < to) out.assign(a->elements.begin() + from, a->elements.begin() + to);
+  return Value(static_cast<Object*>(m.newArray(std::move(out))));
+}
+
+Value splice(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  if (args.empty()) return Value(static_cast<Object*>(m.newArray()));
+  size_t size = a->elements.size();
+  size_t from = relative(m, args, 0, size, 0);
+  size_t count = size - from;
+  if (args.size() > 1) {
+    double d = m.toNumber(args[1]);
+    count = std::isnan(d) || d < 0 ? 0 : static_cast<size_t>(std::min(d, static_cast<double>(count)));
+  }
+  std::vector<Value> removed(a->elements.begin() + from, a->elements.begin() + from + count);
+  a->elements.erase(a->elements.begin() + from, a->elements.begin() + from + count);
+  if (args.size() > 2) a->elements.insert(a->elements.begin() + from, args.begin() + 2, args.end());
+  return Value(static_cast<Object*>(m.newArray(std::move(removed))));
+}
+
+Value reverse(Machine& m, const Value& self, std::span<Value>) {
+  ArrayObject* a = self_(m, self);
+  std::reverse(a->elements.begin(), a->elements.end());
+  return self;
+}
+
+Value indexOf(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  Value needle = arg(args, 0);
+  size_t from = relative(m, args, 1, a->elements.size(), 0);
+  for (size_t i = from; i < a->elements.size(); ++i)
+    if (strictEquals(a->elements[i], needle)) return Value(static_cast<int32_t>(i));
+  return Value(int32_t(-1));
+}
+
+Value lastIndexOf(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  if (a->elements.empty()) return Value(int32_t(-1));
+  Value needle = arg(args, 0);
+  size_t size = a->elements.size();
+  size_t from = size - 1;
+  if (args.size() > 1) {
+    double d = std::trunc(m.toNumber(args[1]));
+    if (d < 0) d += static_cast<double>(size);
+    if (d < 0) return Value(int32_t(-1));
+    from = static_cast<size_t>(std::min(d, static_cast<double>(size - 1)));
+  }
+  for (size_t i = from + 1; i-- > 0;)
+    if (strictEquals(a->elements[i], needle)) return Value(static_cast<int32_t>(i));
+  return Value(int32_t(-1));
+}
+
+namespace SortFlag {
+constexpr int CaseInsensitive = 1, Descending = 2, UniqueSort = 4, ReturnIndexedArray = 8,
+              Numeric = 16;
+}
+
+Value sort(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  Value compareFn;
+  int flags = 0;
+  for (const Value& v : args) {
+    if (v.isObject() && dynamic_cast<FunctionObject*>(v.asObject())) compareFn = v;
+    else if (v.isNumeric()) flags = m.toInt(v);
+  }
+  std::vector<size_t> order(a->elements.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<Value> keys = a->elements;
+  std::vector<std::string> texts;
+  if (compareFn.isUndefined() && !(flags & SortFlag::Numeric)) {
+    for (const Value& v : keys) {
+      std::string t = m.toText(v);
+      if (flags & SortFlag::CaseInsensitive)
+        for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      texts.push_back(std::move(t));
+    }
+  }
+  // -1, 0 or 1 for elements i and j; undefined sorts last.
+  auto cmp = [&](size_t i, size_t j) -> int {
+    const Value& x = keys[i];
+    const Value& y = keys[j];
+    if (x.isUndefined() || y.isUndefined()) return x.isUndefined() - y.isUndefined();
+    if (!compareFn.isUndefined()) {
+      Value pair[2] = {x, y};
+      double r = m.toNumber(m.call(compareFn, Value::null(), pair));
+      return r < 0 ? -1 : r > 0 ? 1 : 0;
+    }
+    if (flags & SortFlag::Numeric) {
+      double p = m.toNumber(x), q = m.toNumber(y);
+      return p < q ? -1 : p > q ? 1 : 0;
+    }
+    return texts[i] < texts[j] ? -1 : texts[i] > texts[j] ? 1 : 0;
+  };
+  bool descending = flags & SortFlag::Descending;
+  std::stable_sort(order.begin(), order.end(), [&](size_t i, size_t j) {
+    int c = cmp(i, j);
+    return descending ? c > 0 : c < 0;
+  });
+  if (flags & SortFlag::UniqueSort)
+    for (size_t k = 1; k < order.size(); ++k)
+      if (cmp(order[k - 1], order[k]) == 0) return Value(int32_t(0));
+  if (flags & SortFlag::ReturnIndexedArray) {
+    std::vector<Value> indices;
+    for (size_t i : order) indices.emplace_back(static_cast<int32_t>(i));
+    return Value(static_cast<Object*>(m.newArray(std::move(indices))));
+  }
+  for (size_t k = 0; k < order.size(); ++k) a->elements[k] = keys[order[k]];
+  return self;
+}
+
+// every, some, forEach, map and filter: the callback with (element, index, array).
+enum class Walk { Every, Some, ForEach, Map, Filter };
+
+Value walk(Machine& m, const Value& self, std::span<Value> args, Walk kind) {
+  ArrayObject* a = self_(m, self);
+  Value fn = arg(args, 0), thisArg = arg(args, 1);
+  std::vector<Value> out;
+  if (!fn.isObject()) {
+    if (kind == Walk::Map || kind == Walk::Filter) return Value(static_cast<Object*>(m.newArray()));
+    return kind == Walk::Every ? Value(true) : kind == Walk::Some ? Value(false) : Value();
+  }
+  for (size_t i = 0; i < a->elements.size(); ++i) {
+    Value element = a->elements[i];
+    Value callArgs[3] = {element, Value(static_cast<int32_t>(i)), self};
+    Value r = m.call(fn, thisArg, callArgs);
+    switch (kind) {
+      case Walk::Every: if (!toBoolean(r)) return Value(false); break;
+      case Walk::Some: if (toBoolean(r)) return Value(true); break;
+      case Walk::Map: out.push_back(r); break;
+      case Walk::Filter: if (toBoolean(r)) out.push_back(element); break;
+      case Walk::ForEach: break;
+    }
+  }
+  if (kind == Walk::Every) return Value(true);
+  if (kind == Walk::Some) return Value(false);
+  if (kind == Walk::ForEach) return Value();
+  return Value(static_cast<Object*>(m.newArray(std::move(out))));
+}
+
+Value every(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s, a, Walk::Every); }
+Value some(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s, a, Walk::Some); }
+Value forEach(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s, a, Walk::ForEach); }
+Value map(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s, a, Walk::Map); }
+Value filter(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s, a, Walk::Filter); }
+
+const NativeMember kArrayMembers[] = {
+    {"length", MemberKind::Getter, length},
+    {"length", MemberKind::Setter, lengthSet},
+    {"push", MemberKind::Method, push, 1},
+    {"pop", MemberKind::Method, pop},
+    {"shift", MemberKind::Method, shift},
+    {"unshift", MemberKind::Method, unshift},
+    {"join", MemberKind::Method, join, 1},
+    {"toString", MemberKind::Method, toString},
+    {"toLocaleString", MemberKind::Method, toString},
+    {"concat", MemberKind::Method, concat},
+    {"slice", MemberKind::Method, slice, 2},
+    {"splice", MemberKind::Method, splice},
+    {"reverse", MemberKind::Method, reverse},
+    {"indexOf", MemberKind::Method, indexOf, 1},
+    {"lastIndexOf", MemberKind::Method, lastIndexOf, 1},
+    {"sort", MemberKind::Method, sort},
+    {"every", MemberKind::Method, every, 1},
+    {"some", MemberKind::Method, some, 1},
+    {"forEach", MemberKind::Method, forEach, 1},
+    {"map", MemberKind::Method, map, 1},
+    {"filter", MemberKind::Method, filter, 1},
+    {"CASEINSENSITIVE", MemberKind::Constant, nullptr, 0, SortFlag::CaseInsensitive},
+    {"DESCENDING", MemberKind::Constant, nullptr, 0, SortFlag::Descending},
+    {"UNIQUESORT", MemberKind::Constant, nullptr, 0, SortFlag::UniqueSort},
+    {"RETURNINDEXEDARRAY", MemberKind::Constant, nullptr, 0, SortFlag::ReturnIndexedArray},
+    {"NUMERIC", MemberKind::Constant, nullptr, 0, SortFlag::Numeric},
+    {"length", MemberKind::Constant, nullptr, 0, 1},
+};
+
+}  // namespace
+
+void installArrayClass(Machine& m) {
+  m.arrayClass = installClass(m, {.name = "Array",
+                                  .members = kArrayMembers,
+                                  .init = arrayInit,
+                                  .call = arrayMake,
+                                  .alloc = allocArray,
+                                  .initLength = 1});
+}
+
+}  // namespace orv::movie::avm2

@@ -1,0 +1,266 @@
+// Math, the Error classes and the global functions.
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "movie/avm2/conversions.h"
+#include "movie/avm2/toplevel.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+double num(Machine& m, std::span<Value> args, size_t i) {
+  return i < args.size() ? m.toNumber(args[i]) : kNaN;
+}
+
+template <double (*F)(double)>
+Value unary(Machine& m, const Value&, std::span<Value> args) {
+  return Value::number(F(num(m, args, 0)));
+}
+
+double roundHalfUp(double d) {
+  if (std::isnan(d) || std::isinf(d)) return d;
+  double r = std::floor(d + 0.5);
+  if (r == 0 && (d < 0 || std::signbit(d))) return -0.0;
+  return r;
+}
+
+Value atan2(Machine& m, const Value&, std::span<Value> args) {
+  return Value::number(std::atan2(num(m, args, 0), num(m, args, 1)));
+}
+
+Value pow(Machine& m, const Value&, std::span<Value> args) {
+  double x = num(m, args, 0), y = num(m, args, 1);
+  if (std::isnan(y) || ((x == 1 || x == -1) && std::isinf(y))) return Value(kNaN);
+  return Value::number(std::pow(x, y));
+}
+
+Value minMax(Machine& m, std::span<Value> args, bool max) {
+  double r = max ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  for (const Value& v : args) {
+    double d = m.toNumber(v);
+    if (std::isnan(d)) return Value(kNaN);
+    if (max ? (d > r || (d == 0 && r == 0 && !std::signbit(d))) : (d < r || (d == 0 && r == 0 && std::signbit(d))))
+      r = d;
+  }
+  return Value::number(r);
+}
+
+Value max(Machine& m, const Value&, std::span<Value> args) { return minMax(m, args, true); }
+Value min(Machine& m, const Value&, std::span<Value> args) { return minMax(m, args, false); }
+
+Value random(Machine&, const Value&, std::span<Value>) {
+  static std::mt19937_64 engine(std::random_device{}());
+  return Value(std::uniform_real_distribution<double>(0.0, 1.0)(engine));
+}
+
+Value notAFunction(Machine& m, const Value&, std::span<Value>) {
+  m.fail(ErrorClass::TypeError, 1075);
+}
+Value notAConstructor(Machine& m, const Value&, std::span<Value>) {
+  m.fail(ErrorClass::TypeError, 1076);
+}
+
+const NativeMember kMathMembers[] = {
+    {"abs", MemberKind::StaticMethod, unary<std::fabs>, 1},
+    {"acos", MemberKind::StaticMethod, unary<std::acos>, 1},
+    {"asin", MemberKind::StaticMethod, unary<std::asin>, 1},
+    {"atan", MemberKind::StaticMethod, unary<std::atan>, 1},
+    {"atan2", MemberKind::StaticMethod, atan2, 2},
+    {"ceil", MemberKind::StaticMethod, unary<std::ceil>, 1},
+    {"cos", MemberKind::StaticMethod, unary<std::cos>, 1},
+    {"exp", MemberKind::StaticMethod, unary<std::exp>, 1},
+    {"floor", MemberKind::StaticMethod, unary<std::floor>, 1},
+    {"log", MemberKind::StaticMethod, unary<std::log>, 1},
+    {"max", MemberKind::StaticMethod, max, 2},
+    {"min", MemberKind::StaticMethod, min, 2},
+    {"pow", MemberKind::StaticMethod, pow, 2},
+    {"random", MemberKind::StaticMethod, random},
+    {"round", MemberKind::StaticMethod, unary<roundHalfUp>, 1},
+    {"sin", MemberKind::StaticMethod, unary<std::sin>, 1},
+    {"sqrt", MemberKind::StaticMethod, unary<std::sqrt>, 1},
+    {"tan", MemberKind::StaticMethod, unary<std::tan>, 1},
+    {"E", MemberKind::Constant, nullptr, 0, 2.718281828459045},
+    {"LN10", MemberKind::Constant, nullptr, 0, 2.302585092994046},
+    {"LN2", MemberKind::Constant, nullptr, 0, 0.6931471805599453},
+    {"LOG10E", MemberKind::Constant, nullptr, 0, 0.4342944819032518},
+    {"LOG2E", MemberKind::Constant, nullptr, 0, 1.4426950408889634},
+    {"PI", MemberKind::Constant, nullptr, 0, 3.141592653589793},
+    {"SQRT1_2", MemberKind::Constant, nullptr, 0, 0.7071067811865476},
+    {"SQRT2", MemberKind::Constant, nullptr, 0, 1.4142135623730951},
+};
+
+// ---- Error ----
+
+Value errorInit(Machine& m, const Value& self, std::span<Value> args) {
+  Object* o = receiver<Object>(m, self, "Error");
+  String* messageName = m.intern("message");
+  const Binding* message = o->traits() ? o->traits()->find(messageName, m.publicNs) : nullptr;
+  const Binding* name = o->traits() ? o->traits()->find(m.intern("name"), m.publicNs) : nullptr;
+  const Binding* id = o->traits() ? o->traits()->find(m.intern("errorID"), m.publicNs) : nullptr;
+  if (!message || !name || !id) return Value();
+  o->slots()[message->index] =
+      args.empty() || args[0].isUndefined() ? Value(m.intern("")) : Value(m.toString(args[0]));
+  o->slots()[id->index] = Value(args.size() > 1 ? m.toInt(args[1]) : 0);
+  // The name the nearest built-in error class gives its instances.
+  Value className = m.get(Value(o->klass()->prototypeObject), "name");
+  o->slots()[name->index] = className.isUndefined() ? Value(m.intern("Error")) : className;
+  return Value();
+}
+
+Value errorToString(Machine& m, const Value& self, std::span<Value>) {
+  if (!self.isObject()) m.fail(ErrorClass::TypeError, 1004, {"Error.prototype.toString"});
+  std::string name = m.toText(m.get(self, "name"));
+  Value message = m.get(self, "message");
+  std::string text = message.isNullish() ? "" : m.toText(message);
+  return Value(StringRef(text.empty() ? name : name + ": " + text));
+}
+
+Value errorStackTrace(Machine&, const Value&, std::span<Value>) { return Value::null(); }
+
+Value errorMake(Machine& m, const Value& self, std::span<Value> args) {
+  return m.construct(self, args);
+}
+
+const NativeMember kErrorMembers[] = {
+    {"message", MemberKind::Slot},
+    {"name", MemberKind::Slot},
+    {"errorID", MemberKind::Slot},
+    {"toString", MemberKind::Method, errorToString},
+    {"getStackTrace", MemberKind::Method, errorStackTrace},
+    {"length", MemberKind::Constant, nullptr, 0, 1},
+};
+
+const NativeMember kErrorSubclassMembers[] = {
+    {"length", MemberKind::Constant, nullptr, 0, 1},
+};
+
+// ---- Global functions ----
+
+Value trace(Machine& m, const Value&, std::span<Value> args) {
+  std::string line;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i) line += ' ';
+    line += m.toString(args[i]).view();
+  }
+  m.traceLine(line);
+  return Value();
+}
+
+Value isNaN(Machine& m, const Value&, std::span<Value> args) {
+  return Value(std::isnan(num(m, args, 0)));
+}
+
+Value isFinite(Machine& m, const Value&, std::span<Value> args) {
+  return Value(std::isfinite(num(m, args, 0)));
+}
+
+int digitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+  return 99;
+}
+
+std::string_view skipLeadingSpace(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || (s[i] >= 9 && s[i] <= 13))) ++i;
+  return s.substr(i);
+}
+
+Value parseInt(Machine& m, const Value&, std::span<Value> args) {
+  std::string text = m.toText(arg(args, 0));
+  std::string_view s = skipLeadingSpace(text);
+  bool negative = false;
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+    negative = s[0] == '-';
+    s.remove_prefix(1);
+  }
+  int radix = args.size() > 1 ? m.toInt(args[1]) : 0;
+  if (radix != 0 && (radix < 2 || radix > 36)) return Value(kNaN);
+  if ((radix == 0 || radix == 16) && s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s.remove_prefix(2);
+    radix = 16;
+  }
+  if (radix == 0) radix = 10;
+  double v = 0;
+  size_t digits = 0;
+  for (char c : s) {
+    int d = digitValue(c);
+    if (d >= radix) break;
+    v = v * radix + d;
+    ++digits;
+  }
+  if (digits == 0) return Value(kNaN);
+  return Value::number(negative ? -v : v);
+}
+
+Value parseFloat(Machine& m, const Value&, std::span<Value> args) {
+  std::string text = m.toText(arg(args, 0));
+  std::string_view s = skipLeadingSpace(text);
+  // The longest prefix that is a decimal literal.
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  if (s.substr(i, 8) == "Infinity") return Value(s[0] == '-' ? -INFINITY : INFINITY);
+  size_t digits = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return Value(kNaN);
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    size_t expDigits = 0;
+    while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++expDigits;
+    if (expDigits) i = j;
+  }
+  return Value::number(stringToNumber(s.substr(0, i)));
+}
+
+const NativeMember kGlobals[] = {
+    {"trace", MemberKind::Method, trace, 1},
+    {"isNaN", MemberKind::Method, isNaN, 1},
+    {"isFinite", MemberKind::Method, isFinite, 1},
+    {"parseInt", MemberKind::Method, parseInt, 2},
+    {"parseFloat", MemberKind::Method, parseFloat, 1},
+    {"NaN", MemberKind::Constant, nullptr, 0, kNaN},
+    {"Infinity", MemberKind::Constant, nullptr, 0, INFINITY},
+};
+
+}  // namespace
+
+void installMathClass(Machine& m) {
+  installClass(m, {.name = "Math",
+                   .members = kMathMembers,
+                   .call = notAFunction,
+                   .construct = notAConstructor,
+                   .dynamic = false,
+                   .isFinal = true});
+}
+
+void installErrorClasses(Machine& m) {
+  ClassObject* error = installClass(
+      m, {.name = "Error", .members = kErrorMembers, .init = errorInit, .call = errorMake, .initLength = 1});
+  error->prototypeObject->setHidden(m.intern("name"), Value(m.intern("Error")));
+  error->prototypeObject->setHidden(m.intern("message"), Value(m.intern("Error")));
+  m.errorClasses[0] = error;
+  for (int i = 1; i < static_cast<int>(ErrorClass::Count); ++i) {
+    const char* name = errorClassName(static_cast<ErrorClass>(i));
+    ClassObject* c =
+        installClass(m, {.name = name, .base = "Error", .members = kErrorSubclassMembers, .call = errorMake});
+    c->prototypeObject->setHidden(m.intern("name"), Value(m.intern(name)));
+    m.errorClasses[i] = c;
+  }
+}
+
+void installGlobalFunctions(Machine& m) {
+  installGlobals(m, "", kGlobals);
+  m.defineGlobal(m.intern("undefined"), m.publicNs, Value());
+}
+
+}  // namespace orv::movie::avm2

@@ -1,0 +1,181 @@
+// Number, int and uint: conversions and the printing methods.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "movie/avm2/conversions.h"
+#include "movie/avm2/toplevel.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+double thisNumber(Machine& m, const Value& self, const char* method) {
+  if (!self.isNumeric()) m.fail(ErrorClass::TypeError, 1004, {method});
+  return self.numeric();
+}
+
+std::string radixText(double d, int radix) {
+  if (std::isnan(d) || std::isinf(d)) return numberToText(d);
+  const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
+  bool negative = d < 0;
+  d = std::fabs(d);
+  double whole = std::floor(d);
+  double fraction = d - whole;
+  std::string out;
+  if (whole == 0) out = "0";
+  while (whole >= 1 && out.size() < 1100) {
+    double q = std::floor(whole / radix);
+    int digit = static_cast<int>(whole - q * radix);
+    out.insert(out.begin(), digits[digit < 0 ? 0 : digit % radix]);
+    whole = q;
+  }
+  if (fraction > 0) {
+    out += '.';
+    for (int i = 0; i < 52 && fraction > 0; ++i) {
+      fraction *= radix;
+      int digit = static_cast<int>(fraction);
+      out += digits[digit];
+      fraction -= digit;
+    }
+  }
+  return negative ? "-" + out : out;
+}
+
+Value numberToString(Machine& m, const Value& self, std::span<Value> args) {
+  double d = thisNumber(m, self, "Number.prototype.toString");
+  int radix = args.empty() || args[0].isUndefined() ? 10 : m.toInt(args[0]);
+  if (radix < 2 || radix > 36) m.fail(ErrorClass::RangeError, 1003, {std::to_string(radix)});
+  if (radix == 10) return Value(StringRef(numberToText(d)));
+  return Value(StringRef(radixText(d, radix)));
+}
+
+Value numberValueOf(Machine& m, const Value& self, std::span<Value>) {
+  thisNumber(m, self, "Number.prototype.valueOf");
+  return self;
+}
+
+int digitsArg(Machine& m, std::span<Value> args, int low, int high) {
+  double p = args.empty() ? 0 : m.toNumber(args[0]);
+  if (std::isnan(p)) p = 0;
+  if (p < low || p > high) m.fail(ErrorClass::RangeError, 1002);
+  return static_cast<int>(p);
+}
+
+// "1.5e+21" as the language prints exponents: no leading zeros.
+std::string trimExponent(const char* text) {
+  std::string s(text);
+  size_t e = s.find('e');
+  if (e == std::string::npos) return s;
+  std::string mantissa = s.substr(0, e);
+  char sign = s[e + 1];
+  size_t i = e + 2;
+  while (i + 1 < s.size() && s[i] == '0') ++i;
+  return mantissa + "e" + sign + s.substr(i);
+}
+
+Value toFixed(Machine& m, const Value& self, std::span<Value> args) {
+  double d = thisNumber(m, self, "Number.prototype.toFixed");
+  int digits = digitsArg(m, args, 0, 20);
+  if (std::isnan(d) || std::fabs(d) >= 1e21) return Value(StringRef(numberToText(d)));
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*f", digits, d);
+  std::string s(buf);
+  if (s[0] == '-' && std::fabs(d) * std::pow(10.0, digits) < 0.5) s.erase(0, 1);  // no "-0.00"
+  return Value(StringRef(s));
+}
+
+Value toExponential(Machine& m, const Value& self, std::span<Value> args) {
+  double d = thisNumber(m, self, "Number.prototype.toExponential");
+  int digits = digitsArg(m, args, 0, 20);
+  if (std::isnan(d) || std::isinf(d)) return Value(StringRef(numberToText(d)));
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*e", digits, d);
+  return Value(StringRef(trimExponent(buf)));
+}
+
+Value toPrecision(Machine& m, const Value& self, std::span<Value> args) {
+  double d = thisNumber(m, self, "Number.prototype.toPrecision");
+  if (args.empty() || args[0].isUndefined()) return Value(StringRef(numberToText(d)));
+  int p = digitsArg(m, args, 1, 21);
+  if (std::isnan(d) || std::isinf(d)) return Value(StringRef(numberToText(d)));
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*e", p - 1, d);
+  int e = std::atoi(std::strchr(buf, 'e') + 1);
+  if (d == 0) e = 0;
+  if (e < -6 || e >= p) return Value(StringRef(trimExponent(buf)));
+  std::snprintf(buf, sizeof buf, "%.*f", std::max(0, p - 1 - e), d);
+  return Value(StringRef(buf));
+}
+
+Value numberMake(Machine& m, const Value&, std::span<Value> args) {
+  return args.empty() ? Value(int32_t(0)) : Value::number(m.toNumber(args[0]));
+}
+
+Value intMake(Machine& m, const Value&, std::span<Value> args) {
+  return Value(args.empty() ? 0 : m.toInt(args[0]));
+}
+
+Value uintMake(Machine& m, const Value&, std::span<Value> args) {
+  return Value(args.empty() ? 0u : m.toUint(args[0]));
+}
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+const NativeMember kNumberMembers[] = {
+    {"toString", MemberKind::Method, numberToString, 1},
+    {"toLocaleString", MemberKind::Method, numberToString},
+    {"valueOf", MemberKind::Method, numberValueOf},
+    {"toFixed", MemberKind::Method, toFixed, 1},
+    {"toExponential", MemberKind::Method, toExponential, 1},
+    {"toPrecision", MemberKind::Method, toPrecision, 1},
+    {"MAX_VALUE", MemberKind::Constant, nullptr, 0, std::numeric_limits<double>::max()},
+    {"MIN_VALUE", MemberKind::Constant, nullptr, 0, std::numeric_limits<double>::denorm_min()},
+    {"NaN", MemberKind::Constant, nullptr, 0, std::numeric_limits<double>::quiet_NaN()},
+    {"NEGATIVE_INFINITY", MemberKind::Constant, nullptr, 0, -kInf},
+    {"POSITIVE_INFINITY", MemberKind::Constant, nullptr, 0, kInf},
+    {"length", MemberKind::Constant, nullptr, 0, 1},
+};
+
+const NativeMember kIntMembers[] = {
+    {"toString", MemberKind::Method, numberToString, 1},
+    {"toLocaleString", MemberKind::Method, numberToString},
+    {"valueOf", MemberKind::Method, numberValueOf},
+    {"toFixed", MemberKind::Method, toFixed, 1},
+    {"toExponential", MemberKind::Method, toExponential, 1},
+    {"toPrecision", MemberKind::Method, toPrecision, 1},
+    {"MAX_VALUE", MemberKind::Constant, nullptr, 0, 2147483647.0},
+    {"MIN_VALUE", MemberKind::Constant, nullptr, 0, -2147483648.0},
+    {"length", MemberKind::Constant, nullptr, 0, 1},
+};
+
+const NativeMember kUintMembers[] = {
+    {"toString", MemberKind::Method, numberToString, 1},
+    {"toLocaleString", MemberKind::Method, numberToString},
+    {"valueOf", MemberKind::Method, numberValueOf},
+    {"toFixed", MemberKind::Method, toFixed, 1},
+    {"toExponential", MemberKind::Method, toExponential, 1},
+    {"toPrecision", MemberKind::Method, toPrecision, 1},
+    {"MAX_VALUE", MemberKind::Constant, nullptr, 0, 4294967295.0},
+    {"MIN_VALUE", MemberKind::Constant, nullptr, 0, 0},
+    {"length", MemberKind::Constant, nullptr, 0, 1},
+};
+
+}  // namespace
+
+void installNumberClasses(Machine& m) {
+  auto numeric = [&](const char* name, std::span<const NativeMember> members, NativeCode make) {
+    return installClass(m, {.name = name,
+                            .members = members,
+                            .call = make,
+                            .construct = make,
+                            .dynamic = false,
+                            .isFinal = true});
+  };
+  m.numberClass = numeric("Number", kNumberMembers, numberMake);
+  m.intClass = numeric("int", kIntMembers, intMake);
+  m.uintClass = numeric("uint", kUintMembers, uintMake);
+}
+
+}  // namespace orv::movie::avm2

@@ -1,0 +1,149 @@
+// The top level's classes called through the machine as scripts call them: Number's
+// printing, String's methods in UTF-16 units, Array's methods and sort, Math, the global
+// functions, Function's call and apply, conversions and the errors of misuse.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "movie/avm2/machine.h"
+
+namespace orv::movie::avm2 {
+namespace {
+
+struct TopLevel : Host {
+  std::vector<std::string> lines;
+  Machine m{this};
+  void trace(std::string_view line) override { lines.emplace_back(line); }
+
+  Value str(const char* s) { return Value(StringRef(s)); }
+  // receiver.method(args...) as text, or the error it throws as text.
+  std::string call(const Value& receiver, const char* method, std::vector<Value> args = {}) {
+    try {
+      return m.toText(m.callProperty(receiver, m.publicName(method), args));
+    } catch (ScriptThrow& t) {
+      return m.toText(t.value);
+    }
+  }
+  Value global(const char* name) { return m.getProperty(Value(m.topLevel), m.publicName(name)); }
+  std::string construct(const char* cls, std::vector<Value> args = {}) {
+    try {
+      return m.toText(m.construct(global(cls), args));
+    } catch (ScriptThrow& t) {
+      return m.toText(t.value);
+    }
+  }
+  Value array(std::vector<Value> elements) { return Value(static_cast<Object*>(m.newArray(elements))); }
+};
+
+TEST(Avm2TopLevel, NumbersPrintAsThePlayerPrintsThem) {
+  TopLevel t;
+  EXPECT_EQ(t.call(Value(255), "toString", {Value(16)}), "ff");
+  EXPECT_EQ(t.call(Value(-0.5), "toString", {Value(2)}), "-0.1");
+  EXPECT_EQ(t.call(Value(1.005), "toFixed", {Value(2)}), "1.00");
+  EXPECT_EQ(t.call(Value(123.456), "toFixed", {Value(1)}), "123.5");
+  EXPECT_EQ(t.call(Value(-0.0001), "toFixed", {Value(2)}), "0.00");
+  EXPECT_EQ(t.call(Value(123456.0), "toExponential", {Value(2)}), "1.23e+5");
+  EXPECT_EQ(t.call(Value(0.000123), "toPrecision", {Value(2)}), "0.00012");
+  EXPECT_EQ(t.call(Value(123456.0), "toPrecision", {Value(2)}), "1.2e+5");
+  EXPECT_EQ(t.call(Value(5), "toString", {Value(1)}),
+            "RangeError: Error #1003: The radix argument must be between 2 and 36; got 1.");
+  EXPECT_EQ(t.call(Value(5), "toFixed", {Value(21)}).substr(0, 23), "RangeError: Error #1002");
+  // The conversions int(), uint() and Number() as functions and constructors.
+  std::vector<Value> big = {Value(4294967297.0)};
+  EXPECT_EQ(t.m.toText(t.m.call(t.global("int"), Value(), big)), "1");
+  EXPECT_EQ(t.construct("uint", {Value(-1)}), "4294967295");
+  EXPECT_EQ(t.construct("Number", {t.str(" 0x1A ")}), "26");
+  EXPECT_EQ(t.call(t.str("x"), "toFixed"), "TypeError: Error #1006: toFixed is not a function.");
+}
+
+TEST(Avm2TopLevel, StringsCountInUtf16Units) {
+  TopLevel t;
+  Value s = t.str("h\xC3\xA9llo w\xF0\x9F\x98\x80rld");  // é is one unit, the emoji two
+  EXPECT_EQ(t.m.toText(t.m.get(s, "length")), "12");
+  EXPECT_EQ(t.call(s, "charCodeAt", {Value(1)}), "233");
+  EXPECT_EQ(t.call(s, "indexOf", {t.str("rld")}), "9");
+  EXPECT_EQ(t.call(s, "substr", {Value(-3)}), "rld");
+  EXPECT_EQ(t.call(s, "slice", {Value(1), Value(-7)}), "\xC3\xA9llo");
+  EXPECT_EQ(t.call(s, "substring", {Value(5), Value(1)}), "\xC3\xA9llo");
+  EXPECT_EQ(t.call(t.str("a,b,,c"), "split", {t.str(",")}), "a,b,,c");
+  std::vector<Value> comma{t.str(",")};
+  Value parts = t.m.callProperty(t.str("a,b,,c"), t.m.publicName("split"), comma);
+  EXPECT_EQ(t.m.toText(t.m.get(parts, "length")), "4");
+  EXPECT_EQ(t.call(t.str("aXbX"), "replace", {t.str("X"), t.str("[$&]")}), "a[X]bX");
+  EXPECT_EQ(t.call(t.str("MiXeD"), "toLowerCase"), "mixed");
+  std::vector<Value> codes{Value(72), Value(105)};
+  EXPECT_EQ(t.m.toText(t.m.callProperty(t.global("String"), t.m.publicName("fromCharCode"), codes)),
+            "Hi");
+}
+
+TEST(Avm2TopLevel, ArraysAndTheirSorts) {
+  TopLevel t;
+  Value a = t.array({Value(10), Value(9), Value(1), t.str("b"), Value()});
+  EXPECT_EQ(t.call(a, "sort"), "1,10,9,b,");  // as text, undefined last
+  Value n = t.array({Value(10), Value(9), Value(1)});
+  EXPECT_EQ(t.call(n, "sort", {Value(16 | 2)}), "10,9,1");  // NUMERIC | DESCENDING
+  EXPECT_EQ(t.call(n, "sort", {Value(16 | 8)}), "2,1,0");   // the indices, array untouched
+  EXPECT_EQ(t.call(n, "push", {Value(4), Value(5)}), "5");
+  EXPECT_EQ(t.call(n, "splice", {Value(1), Value(2), t.str("x")}), "9,1");
+  EXPECT_EQ(t.call(n, "join", {t.str("-")}), "10-x-4-5");
+  EXPECT_EQ(t.call(n, "indexOf", {Value(4)}), "2");
+  EXPECT_EQ(t.call(n, "slice", {Value(-2)}), "4,5");
+  EXPECT_EQ(t.call(n, "concat", {t.array({Value(6)}), Value(7)}), "10,x,4,5,6,7");
+  EXPECT_EQ(t.call(n, "reverse"), "5,4,x,10");
+  EXPECT_EQ(t.construct("Array", {Value(3)}), ",,");
+  EXPECT_EQ(t.construct("Array", {Value(1.5)}),
+            "RangeError: Error #1005: Array index is not a positive integer (1.5).");
+  // A huge index is a property, not a huge allocation.
+  t.m.setProperty(n, t.m.publicName("4000000000"), Value(1));
+  EXPECT_EQ(t.m.toText(t.m.get(n, "length")), "4");
+}
+
+TEST(Avm2TopLevel, MathGlobalsAndFunctionApply) {
+  TopLevel t;
+  Value math = t.global("Math");
+  EXPECT_EQ(t.call(math, "max", {Value(1), Value(7), Value(3)}), "7");
+  EXPECT_EQ(t.call(math, "round", {Value(-2.5)}), "-2");
+  EXPECT_EQ(t.call(math, "pow", {Value(2), Value(10)}), "1024");
+  EXPECT_EQ(t.construct("Math"), "TypeError: Error #1076: Math is not a constructor.");
+  Value top(t.m.topLevel);
+  EXPECT_EQ(t.call(top, "parseInt", {t.str("  -0x1f")}), "-31");
+  EXPECT_EQ(t.call(top, "parseInt", {t.str("12px"), Value(10)}), "12");
+  EXPECT_EQ(t.call(top, "parseFloat", {t.str("3.5e2xyz")}), "350");
+  EXPECT_EQ(t.call(top, "isNaN", {t.str("abc")}), "true");
+  EXPECT_EQ(t.call(top, "isFinite", {t.str("1e400")}), "false");
+  t.call(top, "trace", {t.str("a"), Value(1), Value::null()});
+  EXPECT_EQ(t.lines, (std::vector<std::string>{"a 1 null"}));
+  // Function.prototype.apply spreads an array over the arguments, call takes them as is.
+  Value max = t.m.get(math, "max");
+  EXPECT_EQ(t.call(max, "apply", {Value::null(), t.array({Value(4), Value(8)})}), "8");
+  EXPECT_EQ(t.call(max, "call", {Value::null(), Value(4), Value(2)}), "4");
+  EXPECT_EQ(t.call(max, "apply", {Value::null(), Value(3)}),
+            "TypeError: Error #1116: second argument to Function.prototype.apply must be an "
+            "array.");
+}
+
+TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
+  TopLevel t;
+  Object* o = t.m.newObject();
+  EXPECT_EQ(t.call(Value(o), "toString"), "[object Object]");
+  EXPECT_EQ(t.m.toText(t.global("Array")), "[class Array]");
+  EXPECT_EQ(t.construct("TypeError", {t.str("bad")}), "TypeError: bad");
+  EXPECT_EQ(t.construct("Error"), "Error");
+  std::vector<Value> errorArgs{t.str("m"), Value(7)};
+  Value e = t.m.construct(t.global("RangeError"), errorArgs);
+  EXPECT_EQ(t.m.toText(t.m.get(e, "errorID")), "7");
+  EXPECT_TRUE(t.m.isInstance(e, static_cast<ClassObject*>(t.global("Error").asObject())));
+  EXPECT_EQ(t.m.typeOf(Value(o))->view(), "object");
+  EXPECT_EQ(t.m.typeOf(t.global("trace"))->view(), "function");
+  EXPECT_EQ(t.call(Value::null(), "toString"),
+            "TypeError: Error #1009: Cannot access a property or method of a null object "
+            "reference.");
+  EXPECT_EQ(t.call(Value(), "toString"),
+            "TypeError: Error #1010: A term is undefined and has no properties.");
+  EXPECT_EQ(t.call(Value(true), "toString"), "true");
+}
+
+}  // namespace
+}  // namespace orv::movie::avm2

@@ -10,6 +10,7 @@
 #include "movie/timeline/own_folder.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/avm1_host/timeline_bridge.h"
+#include "movie/avm2_host/movie_scripts.h"
 #include "movie/saves/save_store.h"
 #include "movie/sound/movie_sound.h"
 #include "movie/timeline/stage.h"
@@ -113,6 +114,13 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
   scripts_->sound = sound_.get();
   stage_->setListener(scripts_.get());
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
+  if (movie_->fileAttributes && movie_->fileAttributes->actionScript3) {
+    auto trace = [this](const std::string& line) {
+      if (traceSink_) traceSink_(line);
+    };
+    as3_ = std::make_unique<MovieScripts>(movie_, trace, scriptTimeLimitMs_);
+    as3_->frameReached(stage_->root().currentFrame());
+  }
   firstFrameStopped_ = !stage_->root().playing();
   stage_->root().stop();  // a loaded movie shows its first frame and waits
   stage_->setSoundListener(sound_.get());
@@ -134,6 +142,7 @@ void Player::unload() {
   // own teardown then reaches no listener.
   if (stage_) stage_->setListener(nullptr);
   scripts_.reset();
+  as3_.reset();
   stage_.reset();
   movie_.reset();
   clockMs_ = 0;
@@ -203,6 +212,7 @@ void Player::afterChange() {
 void Player::tickOnce() {
   scripts_->clockMs += framePeriodMs();
   scripts_->tick();
+  if (as3_ && stage_) as3_->frameReached(stage_->root().currentFrame());
 }
 
 void Player::forward() {

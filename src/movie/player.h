@@ -27,6 +27,7 @@ class MovieSound;
 }  // namespace sound
 class Stage;
 class DisplayObject;
+class MovieScripts;
 class PlayerRenderer;
 class MouseInput;
 class KeyboardFocus;
@@ -187,6 +188,8 @@ class Player {
   // Where trace() lines go (kept across loads).
   void setTraceSink(std::function<void(const std::string&)> sink);
   Stage* stageObject() { return stage_.get(); }
+  // The ActionScript 3 side of a movie whose FileAttributes ask for it (else null).
+  MovieScripts* as3Scripts() { return as3_.get(); }
   std::shared_ptr<const swf::Movie> movie() const { return movie_; }
 
  private:
@@ -204,6 +207,7 @@ class Player {
   double scriptTimeLimitMs_ = 0;
   std::unique_ptr<Stage> stage_;
   std::unique_ptr<avm1::TimelineBridge> scripts_;  // runs the movie's actions; dies before stage_
+  std::unique_ptr<MovieScripts> as3_;              // a movie made for ActionScript 3
   std::unique_ptr<PlayerRenderer> renderer_;
   std::function<void(const std::string&)> traceSink_;
   std::string error_;

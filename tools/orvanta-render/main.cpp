@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "movie/avm2_host/movie_scripts.h"
 #include "movie/player.h"
 #include "support/png_writer.h"
 #include "movie/sound/pcm_audio.h"
@@ -215,6 +216,10 @@ int main(int argc, char** argv) {
       }
     }
   }
+  // Errors the movie's ActionScript 3 did not catch, as a debugging player reports them.
+  if (trace && player.as3Scripts())
+    for (const std::string& e : player.as3Scripts()->errors())
+      std::cerr << "orvanta-render: uncaught " << e << "\n";
   if (!audioPath.empty() && !sound::writeWavFile(audioPath, audio)) {
     std::cerr << "orvanta-render: cannot write " << audioPath << "\n";
     return 1;

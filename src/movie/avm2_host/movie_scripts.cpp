@@ -1,0 +1,81 @@
+#include "movie/avm2_host/movie_scripts.h"
+
+#include "movie/abc/reader.h"
+#include "movie/avm2/machine.h"
+#include "movie/swf/types.h"
+
+namespace orv::movie {
+
+namespace {
+
+constexpr double kDefaultLimitMs = 15000;
+
+}  // namespace
+
+struct MovieScripts::TraceHost : avm2::Host {
+  std::function<void(const std::string&)> sink;
+  void trace(std::string_view line) override {
+    if (sink) sink(std::string(line));
+  }
+};
+
+MovieScripts::MovieScripts(std::shared_ptr<const swf::Movie> movie,
+                           std::function<void(const std::string&)> trace, double timeLimitMs)
+    : movie_(std::move(movie)), host_(std::make_unique<TraceHost>()) {
+  host_->sink = std::move(trace);
+  machine_ = std::make_unique<avm2::Machine>(host_.get());
+  timeLimitMs_ = timeLimitMs > 0 ? timeLimitMs : kDefaultLimitMs;
+  framesRun_.assign(movie_->root.frames.size(), false);
+}
+
+MovieScripts::~MovieScripts() = default;
+
+void MovieScripts::runGuarded(const std::function<void()>& work) {
+  avm2::Machine& m = *machine_;
+  try {
+    work();
+  } catch (avm2::ScriptThrow& t) {
+    std::string text;
+    try {
+      text = m.toText(t.value);
+    } catch (avm2::ScriptThrow&) {
+      text = "an error that cannot be printed";
+    }
+    errors_.push_back(text);
+  }
+}
+
+void MovieScripts::frameReached(int frame) {
+  if (frame < 0 || static_cast<size_t>(frame) >= framesRun_.size() || framesRun_[frame]) return;
+  framesRun_[frame] = true;
+  avm2::Machine& m = *machine_;
+  m.setTimeLimit(timeLimitMs_);
+  const swf::Frame& f = movie_->root.frames[frame];
+  for (const swf::DoAbc& tag : f.abc) {
+    abc::ReadResult read = abc::readAbc(tag.bytes);
+    if (!read) {
+      errors_.push_back("VerifyError: " + read.error.message());
+      continue;
+    }
+    std::string error;
+    avm2::AbcUnit* unit = m.load(read.file, error);
+    if (!unit) {
+      errors_.push_back("VerifyError: " + error);
+      continue;
+    }
+    if (!(tag.flags & swf::DoAbc::kLazyInitialize))
+      runGuarded([&] { m.runEntryScript(*unit); });
+  }
+  if (documentMade_) return;
+  for (const swf::SymbolClass& link : f.symbolClasses) {
+    if (link.id != 0) continue;
+    documentMade_ = true;
+    runGuarded([&] {
+      avm2::ClassObject* cls = m.findClass(link.className);
+      if (!cls) m.fail(avm2::ErrorClass::ReferenceError, 1065, {link.className});
+      m.construct(avm2::Value(static_cast<avm2::Object*>(cls)), {});
+    });
+  }
+}
+
+}  // namespace orv::movie

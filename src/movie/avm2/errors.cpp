@@ -13,6 +13,7 @@ struct ErrorText {
 };
 
 constexpr ErrorText kErrors[] = {
+    {1000, "The system is out of memory."},
     {1001, "The method %1 is not implemented."},
     {1002,
      "Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have "
@@ -56,6 +57,9 @@ constexpr ErrorText kErrors[] = {
     {1120, "Cannot delete property %1 on %2."},
     {1123, "Filter operator not supported on type %1."},
     {1125, "The index %1 is out of range %2."},
+    {1126, "Cannot change the length of a fixed Vector."},
+    {1127, "Type application attempted on a non-parameterized type."},
+    {1128, "Incorrect number of type parameters for %1. Expected %2, got %3."},
     {1502, "A script has executed for longer than the default timeout period of 15 seconds."},
 };
 
@@ -99,8 +103,29 @@ void Machine::fail(ErrorClass cls, int id, std::initializer_list<std::string> ar
   throw ScriptThrow{Value(e)};
 }
 
+namespace {
+constexpr uint64_t kInstructionsBetweenClockChecks = 1 << 16;
+}
+
+void Machine::setTimeLimit(double milliseconds) {
+  hasDeadline_ = true;
+  timedOut = false;
+  deadline_ = std::chrono::steady_clock::now() +
+              std::chrono::microseconds(static_cast<int64_t>(milliseconds * 1000));
+  budget = kInstructionsBetweenClockChecks;
+}
+
+void Machine::budgetSpent() {
+  if (hasDeadline_ && !timedOut && std::chrono::steady_clock::now() < deadline_) {
+    budget = kInstructionsBetweenClockChecks;
+    return;
+  }
+  timeOut();
+}
+
 void Machine::timeOut() {
   budget = 0;
+  timedOut = true;
   fail(ErrorClass::Error, 1502);
 }
 

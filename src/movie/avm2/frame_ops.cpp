@@ -317,6 +317,15 @@ uint32_t Frame::typeOps(const Instruction& in, uint32_t pc) {
       stack_.back() = Value(m_.instanceOf(stack_.back(), type));
       break;
     }
+    case Op::applytype: {
+      std::vector<Value> params(stack_.last(in.a).begin(), stack_.last(in.a).end());
+      stack_.drop(in.a);
+      Value generic = pop();
+      auto* g = generic.isObject() ? dynamic_cast<ClassObject*>(generic.asObject()) : nullptr;
+      if (params.size() != 1) m_.fail(ErrorClass::TypeError, 1128);
+      stack_.emplace_back(static_cast<Object*>(m_.applyType(g, params[0])));
+      break;
+    }
     case Op::in: {
       Value obj = pop();
       Value key = pop();
@@ -361,10 +370,12 @@ void Frame::superOps(const Instruction& in) {
   } else if (b && b->kind == BindKind::Accessor && b->index != Binding::kNone) {
     r = runMethod(b->index, {});
     if (in.op != Op::getsuper) r = m_.call(r, self, args);
-  } else if (in.op == Op::getsuper) {
+  } else if (b && b->kind == BindKind::Slot && in.op == Op::getsuper) {
     r = m_.getProperty(self, n);
   } else {
-    r = m_.callProperty(self, n, args);
+    std::string where = base ? std::string(base->name->view()) : "Object";
+    if (in.op == Op::getsuper) m_.fail(ErrorClass::ReferenceError, 1069, {m_.nameText(n), where});
+    m_.fail(ErrorClass::ReferenceError, 1070, {m_.nameText(n), where});
   }
   if (in.op != Op::callsupervoid && in.op != Op::setsuper) stack_.push_back(std::move(r));
 }

@@ -106,7 +106,7 @@ Value Frame::run() {
   for (;;) {
     try {
       for (;;) {
-        if (m_.budget == 0) m_.timeOut();
+        if (m_.budget == 0) m_.budgetSpent();
         --m_.budget;
         const Instruction& in = code_.code[pc++];
         switch (in.op) {
@@ -222,7 +222,7 @@ Value Frame::run() {
 }
 
 bool Frame::handle(ScriptThrow& t, uint32_t& pc) {
-  if (m_.budget == 0) return false;  // a timed-out script stops whatever it catches
+  if (m_.timedOut) return false;  // a timed-out script stops whatever it catches
   uint32_t at = pc - 1;
   for (size_t i = 0; i < code_.handlers.size(); ++i) {
     const DecodedHandler& h = code_.handlers[i];
@@ -291,7 +291,9 @@ Value Machine::interpret(Method* method, const Value& self, std::span<Value> arg
   size_t required = declared - std::min(declared, info.optional.size());
   bool extra = info.has(abc::MethodFlag::NeedRest) || info.has(abc::MethodFlag::NeedArguments) ||
                info.has(abc::MethodFlag::IgnoreRest);
-  if (args.size() < required || (args.size() > declared && !extra))
+  // Methods of classes insist on their argument count; functions take what they are
+  // given (missing arguments undefined, extra ones ignored), as the player's do.
+  if (owner && (args.size() < required || (args.size() > declared && !extra)))
     fail(ErrorClass::ArgumentError, 1063,
          {method->name + "()", std::to_string(args.size() < required ? required : declared),
           std::to_string(args.size())});
@@ -299,8 +301,9 @@ Value Machine::interpret(Method* method, const Value& self, std::span<Value> arg
   std::vector<Value>& regs = frame.registers();
   regs[0] = self;
   for (size_t i = 0; i < declared; ++i) {
-    Value v = i < args.size() ? args[i]
-                              : constantValue(*method->unit, info.optional[i - required]);
+    Value v = i < args.size()  ? args[i]
+              : i >= required ? constantValue(*method->unit, info.optional[i - required])
+                              : Value();
     regs[1 + i] = coerce(v, method->params[i]);
   }
   if (info.has(abc::MethodFlag::NeedRest)) {
@@ -331,6 +334,7 @@ std::variant<Value, Thrown> Interpreter::run(const abc::AbcFile& file, const abc
   Method* method = unit_->methods[body.method].get();
   method->decoded = &code;
   m.budget = budget;
+  m.timedOut = false;
   Value self = args.empty() ? Value() : args[0];
   std::vector<Value> rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
   // The body runs with the registers it is given, whatever its signature says.

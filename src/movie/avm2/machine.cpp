@@ -206,6 +206,14 @@ bool prefersString(const Value& v) {
 }  // namespace
 
 Value Machine::add(const Value& a, const Value& b) {
+  if (a.isString() && b.isPrimitive() && !b.isNamespace()) {
+    std::string text = b.isString() ? std::string() : avm2::toText(b);
+    std::string_view tail = b.isString() ? b.asString()->view() : std::string_view(text);
+    // Strings are bounded so that a script doubling one cannot take all memory.
+    constexpr size_t kMaxStringBytes = size_t(1) << 28;
+    if (a.asString()->size() + tail.size() > kMaxStringBytes) fail(ErrorClass::Error, 1000);
+    return Value(StringRef::adopt(String::concat(a.asString(), tail)));
+  }
   if (a.isPrimitive() && b.isPrimitive() && !a.isNamespace() && !b.isNamespace())
     return avm2::add(a, b);
   Value pa = a.isNamespace() ? Value(a.asNamespace()->uri) : toPrimitive(a, prefersString(a));
@@ -322,7 +330,12 @@ std::string Machine::className(const Value& v) {
 ClassObject* Machine::resolveType(AbcUnit& unit, uint32_t multiname) {
   if (multiname == 0 || multiname >= unit.multinames.size()) return nullptr;
   const abc::Multiname& mn = unit.file->pool.multinames[multiname];
-  if (mn.kind == abc::MultinameKind::TypeName) return resolveType(unit, mn.typeName);
+  if (mn.kind == abc::MultinameKind::TypeName) {
+    ClassObject* generic = resolveType(unit, mn.typeName);
+    uint32_t param = mn.typeParams.empty() ? 0 : mn.typeParams[0];
+    ClassObject* type = param ? resolveType(unit, param) : nullptr;
+    return applyType(generic, type ? Value(static_cast<Object*>(type)) : Value::null());
+  }
   const Name& n = unit.multinames[multiname];
   if (!n.name) return nullptr;
   Object* holder = findDefinition(n);
@@ -377,6 +390,7 @@ size_t Machine::collect() {
       for (Object* g : u->scriptGlobals) m.mark(g);
       for (ClassObject* c : u->classes) m.mark(c);
     }
+    for (const auto& [type, cls] : vectorClasses_) m.mark(static_cast<Object*>(cls));
     for (const std::vector<Value>* r : frameRoots)
       for (const Value& v : *r) m.mark(v);
   });

@@ -3,6 +3,7 @@
 // the machine's errors as the player's Error objects.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -73,10 +74,17 @@ class Machine {
   String* intern(std::string_view text) { return names.intern(text); }
 
   // ---- Limits ----
-  uint64_t budget = 100'000'000;  // instructions left before error #1502
+  // Instructions left before the time limit is looked at again; without a time limit,
+  // before the scripts stop with error #1502.
+  uint64_t budget = 100'000'000;
   int depth = 0;
   int maxDepth = 256;  // nested calls before error #1023
-  // Stops the running scripts with error #1502 (the budget is spent); not catchable.
+  bool timedOut = false;
+  // Scripts may run for `milliseconds` from now before error #1502 stops them.
+  void setTimeLimit(double milliseconds);
+  // The budget is spent: error #1502 if the time limit has passed (or there is none).
+  void budgetSpent();
+  // Stops the running scripts with error #1502; handlers do not catch it.
   [[noreturn]] void timeOut();
 
   // ---- Loading and running ABC ----
@@ -161,6 +169,8 @@ class Machine {
   // A class by a multiname of `unit` (null for `*`); ReferenceError #1065 when unknown.
   ClassObject* resolveType(AbcUnit& unit, uint32_t multiname);
   SlotInfo slotTypeFor(AbcUnit& unit, uint32_t multiname);
+  // Vector.<param> (param null: Vector.<*>), made once per element type.
+  ClassObject* applyType(ClassObject* generic, const Value& param);
   std::string className(const Value& v);  // as messages name a value's class
 
   // ---- Enumeration (for-in): indices from 1, 0 when there is no next ----
@@ -212,6 +222,9 @@ class Machine {
   std::unordered_map<String*, std::vector<Definition>> definitions_;
   std::unique_ptr<Traits> topLevelTraits_;
   std::vector<String*> indexNames_;
+  std::unordered_map<ClassObject*, ClassObject*> vectorClasses_;
+  bool hasDeadline_ = false;
+  std::chrono::steady_clock::time_point deadline_;
   std::vector<std::unique_ptr<AbcUnit>> units_;
   std::vector<std::unique_ptr<Method>> nativeMethods_;
 };

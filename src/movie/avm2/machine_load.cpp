@@ -224,6 +224,21 @@ void replaceProtected(Traits& into, String* name, const Namespace* ns, const Bin
   for (const Namespace* n : others) into.bind(name, n, b);
 }
 
+// A call through an interface names the method in the interface's namespace; the class
+// answers it with its public method of that name.
+void bindInterfaceNames(ClassObject& cls, const Namespace* publicNs) {
+  Traits& t = *cls.instanceTraits;
+  for (const ClassObject* iface : cls.interfaces) {
+    for (const auto& [name, list] : iface->instanceTraits->all()) {
+      const Binding* own = t.find(name, publicNs);
+      if (!own) continue;
+      Binding b = *own;
+      for (const auto& [ns, unused] : list)
+        if (ns != publicNs && !t.find(name, ns)) t.bind(name, ns, b);
+    }
+  }
+}
+
 }  // namespace
 
 void Machine::addTraits(AbcUnit& unit, const std::vector<abc::Trait>& traits, Traits& into,
@@ -308,6 +323,7 @@ ClassObject* Machine::defineAbcClass(AbcUnit& unit, uint32_t index, ClassObject*
   cls->classTraits->className = cls->name;
   unit.classes[index] = cls;
   addTraits(unit, ii.traits, *cls->instanceTraits, cls);
+  bindInterfaceNames(*cls, publicNs);
   addTraits(unit, ci.traits, *cls->classTraits, cls);
   cls->layOut(cls->classTraits.get());
   Object* baseProto = base ? base->prototypeObject : objectClass->prototypeObject;

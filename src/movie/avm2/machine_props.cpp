@@ -54,6 +54,8 @@ Found lookup(Machine& m, const Value& obj, const Name& n) {
   ClassObject* cls = o ? nullptr : m.classOf(obj);
   if (o && n.index >= 0) {
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+      if (auto* v = dynamic_cast<VectorObject*>(a); v && n.index >= static_cast<int64_t>(v->elements.size()))
+        m.fail(ErrorClass::RangeError, 1125, {std::to_string(n.index), std::to_string(v->elements.size())});
       if (n.index < static_cast<int64_t>(a->elements.size())) {
         f.kind = Found::Value_;
         f.value = a->elements[n.index];
@@ -141,6 +143,15 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
   if (!obj.isObject()) refuseWrite(*this, obj, n);
   Object* o = obj.asObject();
   if (n.index >= 0) {
+    if (auto* vec = dynamic_cast<VectorObject*>(o)) {
+      auto size = static_cast<int64_t>(vec->elements.size());
+      if (n.index > size || (n.index == size && vec->fixed))
+        fail(ErrorClass::RangeError, 1125, {std::to_string(n.index), std::to_string(size)});
+      Value element = coerce(v, vec->elementType);
+      if (n.index == size) vec->elements.push_back(std::move(element));
+      else vec->elements[n.index] = std::move(element);
+      return;
+    }
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       auto size = static_cast<int64_t>(a->elements.size());
       if (n.index < size) {

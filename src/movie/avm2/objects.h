@@ -86,6 +86,8 @@ class ClassObject : public Object {
   bool isInterface = false;
   bool isFinal = false;
   bool prefersString = false;  // its instances become strings where no type is asked (Date)
+  bool isVector = false;         // Vector and its Vector.<T>
+  SlotInfo vectorElement;        // Vector.<T>: what its elements are coerced to
 
   bool isSubclassOf(const ClassObject* other) const;
   bool implements(const ClassObject* iface) const;
@@ -98,6 +100,14 @@ class ArrayObject : public Object {
   std::vector<Value> elements;
 
   void markChildren(Marker& m) const override;
+};
+
+// Vector.<T>: an array of one element type, indexed within its length only.
+class VectorObject : public ArrayObject {
+ public:
+  using ArrayObject::ArrayObject;
+  SlotInfo elementType;
+  bool fixed = false;
 };
 
 // The scope object of a catch block or an activation: an object laid out by its own traits.

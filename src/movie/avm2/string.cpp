@@ -14,9 +14,28 @@ bool allAscii(std::string_view v) {
 }  // namespace
 
 String::String(std::string_view text)
-    : text_(text), hash_(hashText(text)), ascii_(allAscii(text)) {}
+    : buffer_(std::make_shared<std::string>(text)), length_(text.size()), ascii_(allAscii(text)) {}
+
+String::String(std::shared_ptr<std::string> buffer, size_t length, bool ascii)
+    : buffer_(std::move(buffer)), length_(length), ascii_(ascii) {}
 
 String* String::make(std::string_view text) { return new String(text); }
+
+String* String::concat(String* a, std::string_view b) {
+  bool ascii = a->ascii_ && allAscii(b);
+  if (!a->interned_ && a->length_ == a->buffer_->size()) {
+    // b may view this very buffer, which the append can move.
+    std::string tail(b);
+    a->buffer_->append(tail);
+    return new String(a->buffer_, a->buffer_->size(), ascii);
+  }
+  auto buffer = std::make_shared<std::string>();
+  buffer->reserve(a->length_ + b.size());
+  buffer->append(a->view());
+  buffer->append(b);
+  size_t length = buffer->size();
+  return new String(std::move(buffer), length, ascii);
+}
 
 size_t StringTable::Hash::operator()(std::string_view v) const { return hashText(v); }
 

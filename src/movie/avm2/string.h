@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -18,10 +20,21 @@ class String {
  public:
   // A new string with one reference, owned by the caller (see StringRef::adopt).
   static String* make(std::string_view text);
+  // `a` followed by `b`, with one reference. When `a` is the longest string over its
+  // buffer the new string extends that buffer in place, so building a string by
+  // appending to it costs time in proportion to its length, not its square.
+  static String* concat(String* a, std::string_view b);
 
-  std::string_view view() const { return text_; }
-  const std::string& text() const { return text_; }
-  size_t hash() const { return hash_; }
+  std::string_view view() const { return std::string_view(buffer_->data(), length_); }
+  std::string text() const { return std::string(view()); }
+  size_t size() const { return length_; }
+  size_t hash() const {
+    if (!hashed_) {
+      hash_ = std::hash<std::string_view>()(view());
+      hashed_ = true;
+    }
+    return hash_;
+  }
   bool isAscii() const { return ascii_; }
   bool isInterned() const { return interned_; }
 
@@ -34,15 +47,18 @@ class String {
   static bool equal(const String* a, const String* b) {
     if (a == b) return true;
     if (a->interned_ && b->interned_) return false;
-    return a->hash_ == b->hash_ && a->text_ == b->text_;
+    return a->length_ == b->length_ && a->view() == b->view();
   }
 
  private:
   explicit String(std::string_view text);
+  String(std::shared_ptr<std::string> buffer, size_t length, bool ascii);
   friend class StringTable;
 
-  std::string text_;
-  size_t hash_;
+  std::shared_ptr<std::string> buffer_;
+  size_t length_;
+  mutable size_t hash_ = 0;
+  mutable bool hashed_ = false;
   uint32_t refs_ = 1;
   bool ascii_;
   bool interned_ = false;

@@ -94,6 +94,7 @@ void installTopLevel(Machine& m) {
   installErrorClasses(m);
   installRegExpClass(m);
   installDateClass(m);
+  installVectorClass(m);
   installGlobalFunctions(m);
   installUtilityFunctions(m);
   installDisplayClasses(m);

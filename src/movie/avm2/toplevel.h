@@ -62,6 +62,7 @@ std::u16string utf16(std::string_view text);
 std::string utf8(std::u16string_view text);
 void installRegExpClass(Machine& m);
 void installDateClass(Machine& m);
+void installVectorClass(Machine& m);
 void installUtilityFunctions(Machine& m);  // flash.utils and the URI functions
 inline Value arg(std::span<Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
 // The receiver as an object of type T, or TypeError #1004 naming `method`.

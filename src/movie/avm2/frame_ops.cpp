@@ -123,7 +123,6 @@ uint32_t Frame::other(const Instruction& in, uint32_t pc) {
     case Op::bitnot: stack_.back() = Value(~m_.toInt(stack_.back())); break;
     case Op::not_: stack_.back() = Value(!toBoolean(stack_.back())); break;
     case Op::typeof_: stack_.back() = Value(m_.typeOf(stack_.back())); break;
-    case Op::convert_i: case Op::coerce_i: stack_.back() = Value(m_.toInt(stack_.back())); break;
     case Op::convert_u: case Op::coerce_u: stack_.back() = Value(m_.toUint(stack_.back())); break;
     case Op::convert_d: case Op::coerce_d:
       stack_.back() = Value(number(stack_.back()));

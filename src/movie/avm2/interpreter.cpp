@@ -139,11 +139,25 @@ Value Frame::run() {
           case Op::kill: regs_[in.a] = Value(); break;
           case Op::inclocal: regs_[in.a] = Value(number(regs_[in.a]) + 1); break;
           case Op::declocal: regs_[in.a] = Value(number(regs_[in.a]) - 1); break;
-          case Op::inclocal_i: regs_[in.a] = Value(int32_t(uint32_t(m_.toInt(regs_[in.a])) + 1)); break;
+          case Op::inclocal_i: {
+            Value& r = regs_[in.a];
+            r = Value(int32_t(uint32_t(r.isInt() ? r.asInt() : m_.toInt(r)) + 1));
+            break;
+          }
+          case Op::convert_i: case Op::coerce_i:
+            if (!stack_.back().isInt()) stack_.back() = Value(m_.toInt(stack_.back()));
+            break;
           case Op::declocal_i: regs_[in.a] = Value(int32_t(uint32_t(m_.toInt(regs_[in.a])) - 1)); break;
           case Op::add: {
             Value b = pop();
-            stack_.back() = m_.add(stack_.back(), b);
+            Value& a = stack_.back();
+            if (a.isInt() && b.isInt()) {
+              int64_t sum = int64_t{a.asInt()} + b.asInt();
+              a = sum == static_cast<int32_t>(sum) ? Value(static_cast<int32_t>(sum))
+                                                   : Value(static_cast<double>(sum));
+            } else {
+              a = m_.add(a, b);
+            }
             break;
           }
           case Op::subtract: case Op::multiply: case Op::divide: case Op::modulo: {
@@ -178,7 +192,11 @@ Value Frame::run() {
           case Op::ifge: case Op::ifnge: {
             Value b = pop();
             Value a = pop();
-            if (compare(in.op, a, b)) pc = in.a;
+            if (a.isInt() && b.isInt() && in.op == Op::iflt) {
+              if (a.asInt() < b.asInt()) pc = in.a;
+            } else if (compare(in.op, a, b)) {
+              pc = in.a;
+            }
             break;
           }
           case Op::lookupswitch: {

@@ -145,6 +145,32 @@ Value splice(Machine& m, const Value& self, std::span<Value> args) {
   return Value(static_cast<Object*>(m.newArray(std::move(removed))));
 }
 
+// An insertAt/removeAt index, as splice takes it: negative ones count from the end.
+int64_t elementIndex(Machine& m, ArrayObject* a, const Value& v) {
+  double d = std::trunc(m.toNumber(v));
+  if (std::isnan(d)) d = 0;
+  auto size = static_cast<double>(a->elements.size());
+  if (d < 0) d = std::max(0.0, d + size);
+  return static_cast<int64_t>(std::min(d, static_cast<double>(kMaxLength)));
+}
+
+Value insertAt(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  auto at = static_cast<size_t>(elementIndex(m, a, arg(args, 0)));
+  at = std::min(at, a->elements.size());  // as splice(index, 0, element) would
+  a->elements.insert(a->elements.begin() + at, arg(args, 1));
+  return Value();
+}
+
+Value removeAt(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  auto at = static_cast<size_t>(elementIndex(m, a, arg(args, 0)));
+  if (at >= a->elements.size()) return Value();
+  Value v = std::move(a->elements[at]);
+  a->elements.erase(a->elements.begin() + at);
+  return v;
+}
+
 Value reverse(Machine& m, const Value& self, std::span<Value>) {
   ArrayObject* a = self_(m, self);
   std::reverse(a->elements.begin(), a->elements.end());
@@ -284,6 +310,8 @@ const NativeMember kArrayMembers[] = {
     {"slice", MemberKind::Method, slice, 2},
     {"splice", MemberKind::Method, splice},
     {"reverse", MemberKind::Method, reverse},
+    {"insertAt", MemberKind::Method, insertAt, 2},
+    {"removeAt", MemberKind::Method, removeAt, 1},
     {"indexOf", MemberKind::Method, indexOf, 1},
     {"lastIndexOf", MemberKind::Method, lastIndexOf, 1},
     {"sort", MemberKind::Method, sort},

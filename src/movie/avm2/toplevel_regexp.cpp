@@ -154,9 +154,9 @@ Value regexpExec(Machine& m, RegExpObject* r, std::u16string_view input) {
 RegExpObject* toRegExp(Machine& m, const Value& v) {
   if (v.isObject())
     if (auto* r = dynamic_cast<RegExpObject*>(v.asObject())) return r;
+  // Anything else is the text of a pattern, undefined and null included ("undefined").
   ClassObject* cls = m.findClass("RegExp");
-  std::vector<Value> args{v};
-  if (v.isUndefined()) args.clear();
+  std::vector<Value> args{Value(m.toString(v))};
   return static_cast<RegExpObject*>(m.construct(Value(static_cast<Object*>(cls)), args).asObject());
 }
 

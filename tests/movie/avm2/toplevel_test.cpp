@@ -145,5 +145,71 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   EXPECT_EQ(t.call(Value(true), "toString"), "true");
 }
 
+TEST(Avm2TopLevel, VectorsCoerceTheirElementsAndKeepToTheirLength) {
+  TopLevel t;
+  Value generic = t.m.getProperty(
+      Value(t.m.topLevel),
+      Name{.name = t.m.intern("Vector"),
+           .ns = t.m.namespaces.get(NamespaceKind::Public, t.m.intern("__AS3__.vec"))});
+  ClassObject* ofInt = t.m.applyType(static_cast<ClassObject*>(generic.asObject()), t.global("int"));
+  EXPECT_EQ(ofInt, t.m.applyType(static_cast<ClassObject*>(generic.asObject()), t.global("int")));
+  std::vector<Value> two{Value(2)};
+  Value v = t.m.construct(Value(static_cast<Object*>(ofInt)), two);
+  EXPECT_EQ(t.m.toText(v), "0,0");
+  EXPECT_EQ(t.call(v, "push", {t.str("7.9"), Value(true)}), "4");
+  EXPECT_EQ(t.m.toText(v), "0,0,7,1");
+  t.m.setProperty(v, t.m.publicName("4"), Value(3.5));  // the next index appends
+  EXPECT_EQ(t.m.toText(v), "0,0,7,1,3");
+  try {
+    t.m.setProperty(v, t.m.publicName("9"), Value(1));
+    ADD_FAILURE() << "a write past the end";
+  } catch (ScriptThrow& e) {
+    EXPECT_EQ(t.m.toText(e.value), "RangeError: Error #1125: The index 9 is out of range 5.");
+  }
+  t.m.set(v, "fixed", Value(true));
+  EXPECT_EQ(t.call(v, "push", {Value(1)}),
+            "RangeError: Error #1126: Cannot change the length of a fixed Vector.");
+  EXPECT_EQ(t.call(v, "indexOf", {Value(7)}), "2");  // Array's methods serve vectors too
+}
+
+TEST(Avm2TopLevel, RegularExpressionsInStringMethods) {
+  TopLevel t;
+  std::vector<Value> args{t.str("(\\d+)-(?P<word>[a-z]+)"), t.str("g")};
+  Value re = t.m.construct(t.global("RegExp"), args);
+  EXPECT_EQ(t.m.toText(re), "/(\\d+)-(?P<word>[a-z]+)/g");
+  Value s = t.str("12-ab, 3-c");
+  EXPECT_EQ(t.call(s, "match", {re}), "12-ab,3-c");
+  EXPECT_EQ(t.call(s, "replace", {re, t.str("$2$1")}), "ab12, c3");
+  EXPECT_EQ(t.call(s, "search", {re}), "0");
+  Value found = t.m.callProperty(re, t.m.publicName("exec"), std::span<Value>(&s, 1));
+  EXPECT_EQ(t.m.toText(t.m.get(found, "word")), "ab");
+  EXPECT_EQ(t.m.toText(t.m.get(re, "lastIndex")), "5");
+  EXPECT_EQ(t.call(t.str("a1b22c"), "split", {t.m.construct(t.global("RegExp"),
+                                                            std::span<Value>(args.data(), 1))}),
+            "a1b22c");
+  EXPECT_EQ(t.call(t.str("no undefined here"), "search", {Value()}), "3");
+}
+
+TEST(Avm2TopLevel, DatesReadAndSetTheirFieldsInUtc) {
+  TopLevel t;
+  std::vector<Value> ms{Value(86400000.0 * 365 + 3723004)};  // 1971-01-01 01:02:03.004 UTC
+  Value d = t.m.construct(t.global("Date"), ms);
+  EXPECT_EQ(t.call(d, "getUTCFullYear"), "1971");
+  EXPECT_EQ(t.call(d, "getUTCHours"), "1");
+  EXPECT_EQ(t.call(d, "getUTCMilliseconds"), "4");
+  EXPECT_EQ(t.call(d, "getUTCDay"), "5");
+  EXPECT_EQ(t.call(d, "toUTCString"), "Fri Jan 1 01:02:03 1971 UTC");
+  EXPECT_EQ(t.call(d, "setUTCMonth", {Value(1), Value(29)}), "36637323004");  // February 29th is March 1st
+  EXPECT_EQ(t.call(d, "getUTCDate"), "1");
+  std::vector<Value> fields{Value(2000), Value(0), Value(31)};
+  EXPECT_EQ(t.m.toText(t.m.callProperty(t.global("Date"), t.m.publicName("UTC"), fields)),
+            "949276800000");
+  std::vector<Value> text{t.str("Sat Jan 1 00:00:00 GMT+0100 2000")};
+  EXPECT_EQ(t.m.toText(t.m.callProperty(t.global("Date"), t.m.publicName("parse"), text)),
+            "946681200000");
+  std::vector<Value> bad{Value(std::nan(""))};
+  EXPECT_EQ(t.m.toText(t.m.construct(t.global("Date"), bad)), "Invalid Date");
+}
+
 }  // namespace
 }  // namespace orv::movie::avm2

@@ -259,14 +259,20 @@ Value booleanMake(Machine&, const Value&, std::span<Value> args) {
   return Value(toBoolean(arg(args, 0)));
 }
 
+// Boolean.prototype stands for false.
+bool thisBoolean(Machine& m, const Value& self, const char* method) {
+  if (self.isBool()) return self.asBool();
+  if (self.isObject() && m.booleanClass && self.asObject() == m.booleanClass->prototypeObject)
+    return false;
+  m.fail(ErrorClass::TypeError, 1004, {method});
+}
+
 Value booleanToString(Machine& m, const Value& self, std::span<Value>) {
-  if (!self.isBool()) m.fail(ErrorClass::TypeError, 1004, {"Boolean.prototype.toString"});
-  return Value(m.intern(self.asBool() ? "true" : "false"));
+  return Value(m.intern(thisBoolean(m, self, "Boolean.prototype.toString") ? "true" : "false"));
 }
 
 Value booleanValueOf(Machine& m, const Value& self, std::span<Value>) {
-  if (!self.isBool()) m.fail(ErrorClass::TypeError, 1004, {"Boolean.prototype.valueOf"});
-  return self;
+  return Value(thisBoolean(m, self, "Boolean.prototype.valueOf"));
 }
 
 const NativeMember kBooleanMembers[] = {

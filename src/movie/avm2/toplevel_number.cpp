@@ -12,8 +12,12 @@ namespace orv::movie::avm2 {
 namespace {
 
 double thisNumber(Machine& m, const Value& self, const char* method) {
-  if (!self.isNumeric()) m.fail(ErrorClass::TypeError, 1004, {method});
-  return self.numeric();
+  if (self.isNumeric()) return self.numeric();
+  // The prototypes of the number classes stand for the number 0.
+  if (self.isObject())
+    for (ClassObject* c : {m.numberClass, m.intClass, m.uintClass})
+      if (c && self.asObject() == c->prototypeObject) return 0;
+  m.fail(ErrorClass::TypeError, 1004, {method});
 }
 
 std::string radixText(double d, int radix) {
@@ -52,8 +56,7 @@ Value numberToString(Machine& m, const Value& self, std::span<Value> args) {
 }
 
 Value numberValueOf(Machine& m, const Value& self, std::span<Value>) {
-  thisNumber(m, self, "Number.prototype.valueOf");
-  return self;
+  return Value::number(thisNumber(m, self, "Number.prototype.valueOf"));
 }
 
 int digitsArg(Machine& m, std::span<Value> args, int low, int high) {

@@ -254,8 +254,11 @@ Value localeCompare(Machine& m, const Value& self, std::span<Value> args) {
 }
 
 Value stringValueOf(Machine& m, const Value& self, std::span<Value>) {
-  if (!self.isString()) m.fail(ErrorClass::TypeError, 1004, {"String.prototype.toString"});
-  return self;
+  if (self.isString()) return self;
+  // String.prototype stands for the empty string.
+  if (self.isObject() && m.stringClass && self.asObject() == m.stringClass->prototypeObject)
+    return Value(m.intern(""));
+  m.fail(ErrorClass::TypeError, 1004, {"String.prototype.toString"});
 }
 
 Value fromCharCode(Machine& m, const Value&, std::span<Value> args) {

@@ -291,7 +291,11 @@ void installObjectClasses(Machine& m) {
     c->classTraits->className = c->name;
     c->layOut(c->classTraits.get());
   }
-  installClass(m, {.name = "Object", .base = nullptr, .members = kObjectMembers, .call = objectCall});
+  installClass(m, {.name = "Object",
+                   .base = nullptr,
+                   .members = kObjectMembers,
+                   .call = objectCall,
+                   .construct = objectCall});
   m.objectClass->base = nullptr;
   installClass(m, {.name = "Function",
                    .members = kFunctionMembers,

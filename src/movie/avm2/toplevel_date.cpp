@@ -392,6 +392,7 @@ double parseDate(std::string_view text) {
   }
   if (std::isnan(year) || std::isnan(month) || std::isnan(date)) return kNaN;
   if (year < 100) year += 1900;
+  if ((am || pm) && h > 12) return kNaN;
   if (pm && h < 12) h += 12;
   if (am && h == 12) h = 0;
   double local = makeDate(makeDay(year, month, date), makeTime(h, mi, s, 0));

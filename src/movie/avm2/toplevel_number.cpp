@@ -35,16 +35,9 @@ std::string radixText(double d, int radix) {
     out.insert(out.begin(), digits[digit < 0 ? 0 : digit % radix]);
     whole = q;
   }
-  if (fraction > 0) {
-    out += '.';
-    for (int i = 0; i < 52 && fraction > 0; ++i) {
-      fraction *= radix;
-      int digit = static_cast<int>(fraction);
-      out += digits[digit];
-      fraction -= digit;
-    }
-  }
-  return negative ? "-" + out : out;
+  // The player prints only the integer part in a radix other than 10.
+  (void)fraction;
+  return negative && out != "0" ? "-" + out : out;
 }
 
 Value numberToString(Machine& m, const Value& self, std::span<Value> args) {
@@ -138,6 +131,14 @@ const NativeMember kNumberMembers[] = {
     {"NaN", MemberKind::Constant, nullptr, 0, std::numeric_limits<double>::quiet_NaN()},
     {"NEGATIVE_INFINITY", MemberKind::Constant, nullptr, 0, -kInf},
     {"POSITIVE_INFINITY", MemberKind::Constant, nullptr, 0, kInf},
+    {"E", MemberKind::Constant, nullptr, 0, 2.718281828459045},
+    {"LN10", MemberKind::Constant, nullptr, 0, 2.302585092994046},
+    {"LN2", MemberKind::Constant, nullptr, 0, 0.6931471805599453},
+    {"LOG10E", MemberKind::Constant, nullptr, 0, 0.4342944819032518},
+    {"LOG2E", MemberKind::Constant, nullptr, 0, 1.4426950408889634},
+    {"PI", MemberKind::Constant, nullptr, 0, 3.141592653589793},
+    {"SQRT1_2", MemberKind::Constant, nullptr, 0, 0.7071067811865476},
+    {"SQRT2", MemberKind::Constant, nullptr, 0, 1.4142135623730951},
     {"length", MemberKind::Constant, nullptr, 0, 1},
 };
 

@@ -197,7 +197,8 @@ Value split(Machine& m, const Value& self, std::span<Value> args) {
   double limitArg = args.size() > 1 && !args[1].isUndefined() ? m.toUint(args[1]) : 4294967295.0;
   auto limit = static_cast<size_t>(limitArg);
   std::vector<Value> parts;
-  if (args.empty() || args[0].isUndefined()) {
+  // An undefined separator given is the text "undefined", as the player takes it.
+  if (args.empty()) {
     parts.push_back(text(s));
   } else {
     std::u16string sep = utf16(m.toString(args[0]).view());

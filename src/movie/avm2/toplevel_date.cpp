@@ -108,8 +108,15 @@ double localOffset(double t) {
   return static_cast<double>(tm.tm_gmtoff) * 1000.0;
 #endif
 }
-double localTime(double t) { return t + localOffset(t); }
-double utcFromLocal(double t) { return t - localOffset(t - localOffset(t)); }
+// Zones' old local mean times (offsets of odd seconds) give way to the zone's standard
+// offset, as the player's clock keeps them.
+double zoneOffset(double t) {
+  double offset = localOffset(t);
+  if (std::fmod(offset, 900000.0) != 0) offset = localOffset(0);
+  return offset;
+}
+double localTime(double t) { return t + zoneOffset(t); }
+double utcFromLocal(double t) { return t - zoneOffset(t - zoneOffset(t)); }
 
 double now() {
   using namespace std::chrono;
@@ -136,7 +143,7 @@ std::string format(double t, Format f) {
   std::string date = std::string(kDays[wd]) + " " + kMonths[mo] + " " +
                      std::to_string(static_cast<int>(dateFromTime(lt)));
   std::string time = two(hourFromTime(lt)) + ":" + two(minFromTime(lt)) + ":" + two(secFromTime(lt));
-  double offset = localOffset(t) / 60000.0;
+  double offset = zoneOffset(t) / 60000.0;
   char zone[16];
   std::snprintf(zone, sizeof zone, "GMT%c%02d%02d", offset < 0 ? '-' : '+',
                 static_cast<int>(std::fabs(offset)) / 60, static_cast<int>(std::fabs(offset)) % 60);
@@ -206,7 +213,7 @@ enum Field { Year, Month, Date_, Hours, Minutes, Seconds, Ms, Day, Time, Offset 
 double fieldOf(double t, Field f, bool isUtc) {
   if (std::isnan(t)) return kNaN;
   if (f == Time) return t;
-  if (f == Offset) return -localOffset(t) / 60000.0;
+  if (f == Offset) return -zoneOffset(t) / 60000.0;
   double lt = isUtc ? t : localTime(t);
   switch (f) {
     case Year: return yearFromTime(lt);

@@ -24,6 +24,7 @@ MovieScripts::MovieScripts(std::shared_ptr<const swf::Movie> movie,
     : movie_(std::move(movie)), host_(std::make_unique<TraceHost>()) {
   host_->sink = std::move(trace);
   machine_ = std::make_unique<avm2::Machine>(host_.get());
+  machine_->frameRoots.push_back(&held_);
   timeLimitMs_ = timeLimitMs > 0 ? timeLimitMs : kDefaultLimitMs;
   framesRun_.assign(movie_->root.frames.size(), false);
 }
@@ -66,14 +67,20 @@ void MovieScripts::frameReached(int frame) {
     if (!(tag.flags & swf::DoAbc::kLazyInitialize))
       runGuarded([&] { m.runEntryScript(*unit); });
   }
-  if (documentMade_) return;
+  if (!documentMade_) makeDocument(f);
+  // Between frames no script runs: what the scripts can no longer reach is freed.
+  if (m.depth == 0) m.collect();
+}
+
+void MovieScripts::makeDocument(const swf::Frame& f) {
+  avm2::Machine& m = *machine_;
   for (const swf::SymbolClass& link : f.symbolClasses) {
     if (link.id != 0) continue;
     documentMade_ = true;
     runGuarded([&] {
       avm2::ClassObject* cls = m.findClass(link.className);
       if (!cls) m.fail(avm2::ErrorClass::ReferenceError, 1065, {link.className});
-      m.construct(avm2::Value(static_cast<avm2::Object*>(cls)), {});
+      held_.push_back(m.construct(avm2::Value(static_cast<avm2::Object*>(cls)), {}));
     });
   }
 }

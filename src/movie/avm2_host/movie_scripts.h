@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "movie/avm2/value.h"
+
 namespace orv::movie {
 
 namespace swf {
 struct Movie;
+struct Frame;
 }
 namespace avm2 {
 class Machine;
@@ -32,6 +35,7 @@ class MovieScripts {
  private:
   struct TraceHost;
   void runGuarded(const std::function<void()>& work);
+  void makeDocument(const swf::Frame& frame);
 
   std::shared_ptr<const swf::Movie> movie_;
   std::unique_ptr<TraceHost> host_;
@@ -40,6 +44,7 @@ class MovieScripts {
   std::vector<bool> framesRun_;
   bool documentMade_ = false;
   std::vector<std::string> errors_;
+  std::vector<avm2::Value> held_;  // the document object: kept across collections
 };
 
 }  // namespace orv::movie

@@ -4,31 +4,19 @@
 #include <cstdio>
 
 #include "movie/avm1/native_table.h"
+#include "movie/base/calendar.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
 
 namespace {
 
-constexpr double kMsPerDay = 86400000.0;
+using calendar::day;
+using calendar::dayFromYear;
+using calendar::daysInYear;
+using calendar::kMsPerDay;
+using calendar::yearFromTime;
 
-double day(double t) { return std::floor(t / kMsPerDay); }
-double daysInYear(double y) {
-  if (std::fmod(y, 4) != 0) return 365;
-  if (std::fmod(y, 100) != 0) return 366;
-  if (std::fmod(y, 400) != 0) return 365;
-  return 366;
-}
-double dayFromYear(double y) {
-  return 365 * (y - 1970) + std::floor((y - 1969) / 4) - std::floor((y - 1901) / 100) +
-         std::floor((y - 1601) / 400);
-}
-double yearFromTime(double t) {
-  double y = std::floor(t / (kMsPerDay * 365.2425)) + 1970;
-  while (dayFromYear(y) * kMsPerDay > t) --y;
-  while (dayFromYear(y + 1) * kMsPerDay <= t) ++y;
-  return y;
-}
 bool leap(double y) { return daysInYear(y) == 366; }
 int monthFromTime(double t, double* dateOut) {
   double y = yearFromTime(t);

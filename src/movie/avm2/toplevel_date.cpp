@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "movie/avm2/conversions.h"
+#include "movie/base/calendar.h"
 #include "movie/avm2/toplevel.h"
 
 namespace orv::movie::avm2 {
@@ -15,7 +16,6 @@ namespace orv::movie::avm2 {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kMsPerDay = 86400000.0;
 
 class DateObject : public Object {
  public:
@@ -23,28 +23,17 @@ class DateObject : public Object {
   double time = kNaN;
 };
 
-double day(double t) { return std::floor(t / kMsPerDay); }
+using calendar::day;
+using calendar::dayFromYear;
+using calendar::daysInYear;
+using calendar::kMsPerDay;
+using calendar::yearFromTime;
+
 double timeWithinDay(double t) {
   double r = std::fmod(t, kMsPerDay);
   return r < 0 ? r + kMsPerDay : r;
 }
-double daysInYear(double y) {
-  if (std::fmod(y, 4) != 0) return 365;
-  if (std::fmod(y, 100) != 0) return 366;
-  if (std::fmod(y, 400) != 0) return 365;
-  return 366;
-}
-double dayFromYear(double y) {
-  return 365 * (y - 1970) + std::floor((y - 1969) / 4) - std::floor((y - 1901) / 100) +
-         std::floor((y - 1601) / 400);
-}
 double timeFromYear(double y) { return kMsPerDay * dayFromYear(y); }
-double yearFromTime(double t) {
-  double y = std::floor(t / (kMsPerDay * 365.2425)) + 1970;
-  while (timeFromYear(y) > t) --y;
-  while (timeFromYear(y + 1) <= t) ++y;
-  return y;
-}
 bool inLeapYear(double t) { return daysInYear(yearFromTime(t)) == 366; }
 double dayWithinYear(double t) { return day(t) - dayFromYear(yearFromTime(t)); }
 
@@ -71,8 +60,10 @@ double secFromTime(double t) { return std::fmod(std::floor(timeWithinDay(t) / 10
 double msFromTime(double t) { return std::fmod(timeWithinDay(t), 1000); }
 
 double makeTime(double h, double m, double s, double ms) {
-  if (!std::isfinite(h) || !std::isfinite(m) || !std::isfinite(s) || !std::isfinite(ms)) return kNaN;
-  return std::trunc(h) * 3600000.0 + std::trunc(m) * 60000.0 + std::trunc(s) * 1000.0 + std::trunc(ms);
+  if (!std::isfinite(h) || !std::isfinite(m) || !std::isfinite(s) || !std::isfinite(ms))
+    return kNaN;
+  return std::trunc(h) * 3600000.0 + std::trunc(m) * 60000.0 + std::trunc(s) * 1000.0 +
+         std::trunc(ms);
 }
 double makeDay(double year, double month, double date) {
   if (!std::isfinite(year) || !std::isfinite(month) || !std::isfinite(date)) return kNaN;
@@ -120,7 +111,8 @@ double utcFromLocal(double t) { return t - zoneOffset(t - zoneOffset(t)); }
 
 double now() {
   using namespace std::chrono;
-  return static_cast<double>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+  return static_cast<double>(
+      duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
 }
 
 const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -142,7 +134,8 @@ std::string format(double t, Format f) {
   int wd = static_cast<int>(weekDay(lt)), mo = static_cast<int>(monthFromTime(lt));
   std::string date = std::string(kDays[wd]) + " " + kMonths[mo] + " " +
                      std::to_string(static_cast<int>(dateFromTime(lt)));
-  std::string time = two(hourFromTime(lt)) + ":" + two(minFromTime(lt)) + ":" + two(secFromTime(lt));
+  std::string time =
+      two(hourFromTime(lt)) + ":" + two(minFromTime(lt)) + ":" + two(secFromTime(lt));
   double offset = zoneOffset(t) / 60000.0;
   char zone[16];
   std::snprintf(zone, sizeof zone, "GMT%c%02d%02d", offset < 0 ? '-' : '+',
@@ -152,13 +145,20 @@ std::string format(double t, Format f) {
                            two(secFromTime(lt)) + (hourFromTime(lt) < 12 ? " AM" : " PM");
   std::string year = yearText(yearFromTime(lt));
   switch (f) {
-    case Format::Full: return date + " " + time + " " + zone + " " + year;
-    case Format::Utc: return date + " " + time + " " + year + " UTC";
-    case Format::DateOnly: return date + " " + year;
-    case Format::TimeOnly: return time + " " + zone;
-    case Format::Locale: return date + " " + year + " " + localeTime;
-    case Format::LocaleDate: return date + " " + year;
-    case Format::LocaleTime: return localeTime;
+    case Format::Full:
+      return date + " " + time + " " + zone + " " + year;
+    case Format::Utc:
+      return date + " " + time + " " + year + " UTC";
+    case Format::DateOnly:
+      return date + " " + year;
+    case Format::TimeOnly:
+      return time + " " + zone;
+    case Format::Locale:
+      return date + " " + year + " " + localeTime;
+    case Format::LocaleDate:
+      return date + " " + year;
+    case Format::LocaleTime:
+      return localeTime;
   }
   return {};
 }
@@ -184,7 +184,8 @@ Value init(Machine& m, const Value& self, std::span<Value> args) {
   } else {
     double f[7] = {0, 0, 1, 0, 0, 0, 0};
     for (size_t i = 0; i < 7 && i < args.size(); ++i) f[i] = m.toNumber(args[i]);
-    if (std::isfinite(f[0]) && std::trunc(f[0]) >= 0 && std::trunc(f[0]) <= 99) f[0] = 1900 + std::trunc(f[0]);
+    if (std::isfinite(f[0]) && std::trunc(f[0]) >= 0 && std::trunc(f[0]) <= 99)
+      f[0] = 1900 + std::trunc(f[0]);
     double local = makeDate(makeDay(f[0], f[1], f[2]), makeTime(f[3], f[4], f[5], f[6]));
     d->time = timeClip(utcFromLocal(local));
   }
@@ -198,8 +199,10 @@ Value dateAsFunction(Machine&, const Value&, std::span<Value>) {
 Value utc(Machine& m, const Value&, std::span<Value> args) {
   double f[7] = {kNaN, kNaN, 1, 0, 0, 0, 0};
   for (size_t i = 0; i < 7 && i < args.size(); ++i) f[i] = m.toNumber(args[i]);
-  if (std::isfinite(f[0]) && std::trunc(f[0]) >= 0 && std::trunc(f[0]) <= 99) f[0] = 1900 + std::trunc(f[0]);
-  return Value::number(timeClip(makeDate(makeDay(f[0], f[1], f[2]), makeTime(f[3], f[4], f[5], f[6]))));
+  if (std::isfinite(f[0]) && std::trunc(f[0]) >= 0 && std::trunc(f[0]) <= 99)
+    f[0] = 1900 + std::trunc(f[0]);
+  return Value::number(
+      timeClip(makeDate(makeDay(f[0], f[1], f[2]), makeTime(f[3], f[4], f[5], f[6]))));
 }
 
 Value parse(Machine& m, const Value&, std::span<Value> args) {
@@ -216,15 +219,24 @@ double fieldOf(double t, Field f, bool isUtc) {
   if (f == Offset) return -zoneOffset(t) / 60000.0;
   double lt = isUtc ? t : localTime(t);
   switch (f) {
-    case Year: return yearFromTime(lt);
-    case Month: return monthFromTime(lt);
-    case Date_: return dateFromTime(lt);
-    case Hours: return hourFromTime(lt);
-    case Minutes: return minFromTime(lt);
-    case Seconds: return secFromTime(lt);
-    case Ms: return msFromTime(lt);
-    case Day: return weekDay(lt);
-    default: return kNaN;
+    case Year:
+      return yearFromTime(lt);
+    case Month:
+      return monthFromTime(lt);
+    case Date_:
+      return dateFromTime(lt);
+    case Hours:
+      return hourFromTime(lt);
+    case Minutes:
+      return minFromTime(lt);
+    case Seconds:
+      return secFromTime(lt);
+    case Ms:
+      return msFromTime(lt);
+    case Day:
+      return weekDay(lt);
+    default:
+      return kNaN;
   }
 }
 
@@ -268,11 +280,12 @@ Value valueOf(Machine& m, const Value& self, std::span<Value>) {
   return Value::number(self_(m, self)->time);
 }
 
-#define ORV_DATE_FIELD(name, field)                                                 \
-  {"get" #name, MemberKind::Method, getField<field, false>},                        \
-      {"getUTC" #name, MemberKind::Method, getField<field, true>},                  \
-      {"set" #name, MemberKind::Method, setField<field, false>, 1},                 \
-      {"setUTC" #name, MemberKind::Method, setField<field, true>, 1}
+#define ORV_DATE_FIELD(name, field)                                   \
+  {"get" #name, MemberKind::Method, getField<field, false>},          \
+      {"getUTC" #name, MemberKind::Method, getField<field, true>},    \
+      {"set" #name, MemberKind::Method, setField<field, false>, 1}, { \
+    "setUTC" #name, MemberKind::Method, setField<field, true>, 1      \
+  }
 
 const NativeMember kDateMembers[] = {
     ORV_DATE_FIELD(FullYear, Year),
@@ -354,9 +367,12 @@ double parseDate(std::string_view text) {
       while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) ++i;
       std::string word(text.substr(start, i - start));
       for (char& ch : word) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-      if (word == "am") am = true;
-      else if (word == "pm") pm = true;
-      else if (word == "gmt" || word == "utc" || word == "z") offset = 0;
+      if (word == "am")
+        am = true;
+      else if (word == "pm")
+        pm = true;
+      else if (word == "gmt" || word == "utc" || word == "z")
+        offset = 0;
       else if (word.size() >= 3) {
         for (int k = 0; k < 12; ++k) {
           std::string mon = kMonths[k];

@@ -2,6 +2,8 @@
 // Boolean.
 #include "movie/avm2/toplevel.h"
 
+#include "movie/flash/packages.h"
+
 #include "movie/avm2/conversions.h"
 
 namespace orv::movie::avm2 {
@@ -97,7 +99,7 @@ void installTopLevel(Machine& m) {
   installVectorClass(m);
   installGlobalFunctions(m);
   installUtilityFunctions(m);
-  installDisplayClasses(m);
+  installFlashPackages(m);
 }
 
 // ---- Object ----

@@ -55,7 +55,6 @@ void installArrayClass(Machine& m);
 void installMathClass(Machine& m);
 void installErrorClasses(Machine& m);
 void installGlobalFunctions(Machine& m);
-void installDisplayClasses(Machine& m);
 
 // Helpers the tables share. Script text is UTF-8; the String methods count in UTF-16.
 std::u16string utf16(std::string_view text);

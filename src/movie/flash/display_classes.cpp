@@ -1,6 +1,7 @@
 // The display classes as far as a document class needs them to be constructed: the
 // inheritance chain of MovieClip. Their display behaviour comes with the display list.
 #include "movie/avm2/toplevel.h"
+#include "movie/flash/packages.h"
 
 namespace orv::movie::avm2 {
 

@@ -1,0 +1,9 @@
+#include "movie/flash/packages.h"
+
+namespace orv::movie::avm2 {
+
+void installFlashPackages(Machine& m) {
+  installDisplayClasses(m);
+}
+
+}  // namespace orv::movie::avm2

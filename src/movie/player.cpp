@@ -212,7 +212,10 @@ void Player::afterChange() {
 void Player::tickOnce() {
   scripts_->clockMs += framePeriodMs();
   scripts_->tick();
-  if (as3_ && stage_) as3_->frameReached(stage_->root().currentFrame());
+  if (as3_ && stage_) {
+    as3_->frameReached(stage_->root().currentFrame());
+    as3_->advanceClock(framePeriodMs());
+  }
 }
 
 void Player::forward() {
@@ -332,7 +335,9 @@ bool Player::mouseUp(double x, double y) {
   return mouse_->release() || moved || hid || selected;
 }
 bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
-bool Player::pointerHidden() const { return scripts_ && scripts_->vm().pointerHidden; }
+bool Player::pointerHidden() const {
+  return (scripts_ && scripts_->vm().pointerHidden) || (as3_ && as3_->pointerHidden());
+}
 // A focused input field takes what is typed; otherwise buttons hear the key.
 bool Player::keyPress(int code) {
   if (scripts_ && scripts_->typeIntoFocusedField(code, shiftDown_)) {

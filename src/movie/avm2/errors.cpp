@@ -61,6 +61,8 @@ constexpr ErrorText kErrors[] = {
     {1127, "Type application attempted on a non-parameterized type."},
     {1128, "Incorrect number of type parameters for %1. Expected %2, got %3."},
     {1502, "A script has executed for longer than the default timeout period of 15 seconds."},
+    {2007, "Parameter %1 must be non-null."},
+    {2066, "The Timer delay specified is out of range."},
 };
 
 }  // namespace

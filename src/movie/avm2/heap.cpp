@@ -79,6 +79,8 @@ size_t Heap::collect(const std::function<void(Marker&)>& roots) {
     m.work_.pop_back();
     o->markChildren(m);
   }
+  std::erase_if(weakHolders_, [](Object* o) { return !o->marked_; });
+  for (Object* o : weakHolders_) o->dropUnmarked();
   size_t freed = 0;
   auto live =
       std::partition(objects_.begin(), objects_.end(), [](Object* o) { return o->marked_; });

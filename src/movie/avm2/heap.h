@@ -68,6 +68,10 @@ class Object {
 
   // Subclasses holding references of their own mark them here (call the base too).
   virtual void markChildren(Marker& m) const;
+  // An object holding weak references (Heap::watchWeak) forgets those a collection is
+  // about to free: they are the ones not marked().
+  virtual void dropUnmarked() {}
+  bool marked() const { return marked_; }
 
  private:
   friend class Heap;
@@ -102,9 +106,12 @@ class Heap {
   // Frees every object the roots do not reach; returns how many were freed.
   size_t collect(const std::function<void(Marker&)>& roots);
   size_t size() const { return objects_.size(); }
+  // `holder` keeps weak references: each collection it survives calls its dropUnmarked().
+  void watchWeak(Object* holder) { weakHolders_.push_back(holder); }
 
  private:
   std::vector<Object*> objects_;
+  std::vector<Object*> weakHolders_;
 };
 
 }  // namespace orv::movie::avm2

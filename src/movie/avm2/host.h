@@ -11,6 +11,18 @@ class Host {
   virtual ~Host() = default;
   // One line a script traced (trace() joins its arguments with spaces).
   virtual void trace(std::string_view line) = 0;
+  // An error a script threw that nothing caught where the player called it (an event
+  // listener), as text ("Error: ..."); the player goes on.
+  virtual void uncaughtError(std::string_view text) { (void)text; }
+  // The player's clock: milliseconds since the movie started (getTimer, timers).
+  virtual double clockMs() { return 0; }
+  // Whether Caps Lock (or, with `numLock`, Num Lock) is on.
+  virtual bool lockKey(bool numLock) {
+    (void)numLock;
+    return false;
+  }
+  // Mouse.hide() and show(): the pointer over the movie.
+  virtual void setPointerHidden(bool hidden) { (void)hidden; }
 };
 
 }  // namespace orv::movie::avm2

@@ -393,6 +393,7 @@ size_t Machine::collect() {
     for (const auto& [type, cls] : vectorClasses_) m.mark(static_cast<Object*>(cls));
     for (const std::vector<Value>* r : frameRoots)
       for (const Value& v : *r) m.mark(v);
+    for (const auto& s : packageStates) s->markRoots(m);
   });
 }
 

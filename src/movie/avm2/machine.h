@@ -44,6 +44,14 @@ enum class ErrorClass : uint8_t {
 
 // One ABC file as the machine holds it: its pools resolved to interned names, its methods,
 // the classes it has defined so far and its scripts' global objects.
+// What a library package keeps per machine (its classes, timers, hooks): its references
+// are roots of every collection.
+class PackageState {
+ public:
+  virtual ~PackageState() = default;
+  virtual void markRoots(Marker& m) const = 0;
+};
+
 struct AbcUnit {
   std::shared_ptr<const abc::AbcFile> file;
   std::vector<String*> strings;
@@ -206,6 +214,15 @@ class Machine {
 
   // Roots beyond the machine's own that a collection must keep (the running frames').
   std::vector<std::vector<Value>*> frameRoots;
+  std::vector<std::unique_ptr<PackageState>> packageStates;
+  // The package state of type T, made when first asked for.
+  template <typename T>
+  T& packageState() {
+    for (auto& s : packageStates)
+      if (auto* t = dynamic_cast<T*>(s.get())) return *t;
+    packageStates.push_back(std::make_unique<T>());
+    return static_cast<T&>(*packageStates.back());
+  }
   size_t collect();
 
  private:

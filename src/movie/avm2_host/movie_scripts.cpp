@@ -2,6 +2,7 @@
 
 #include "movie/abc/reader.h"
 #include "movie/avm2/machine.h"
+#include "movie/flash/timers.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie {
@@ -14,15 +15,22 @@ constexpr double kDefaultLimitMs = 15000;
 
 struct MovieScripts::TraceHost : avm2::Host {
   std::function<void(const std::string&)> sink;
+  std::vector<std::string>* errors = nullptr;
+  double clock = 0;
+  bool pointerHidden = false;
+  void setPointerHidden(bool hidden) override { pointerHidden = hidden; }
   void trace(std::string_view line) override {
     if (sink) sink(std::string(line));
   }
+  void uncaughtError(std::string_view text) override { errors->emplace_back(text); }
+  double clockMs() override { return clock; }
 };
 
 MovieScripts::MovieScripts(std::shared_ptr<const swf::Movie> movie,
                            std::function<void(const std::string&)> trace, double timeLimitMs)
     : movie_(std::move(movie)), host_(std::make_unique<TraceHost>()) {
   host_->sink = std::move(trace);
+  host_->errors = &errors_;
   machine_ = std::make_unique<avm2::Machine>(host_.get());
   machine_->frameRoots.push_back(&held_);
   timeLimitMs_ = timeLimitMs > 0 ? timeLimitMs : kDefaultLimitMs;
@@ -70,6 +78,17 @@ void MovieScripts::frameReached(int frame) {
   if (!documentMade_) makeDocument(f);
   // Between frames no script runs: what the scripts can no longer reach is freed.
   if (m.depth == 0) m.collect();
+}
+
+double MovieScripts::clockMs() const { return host_->clock; }
+bool MovieScripts::pointerHidden() const { return host_->pointerHidden; }
+
+void MovieScripts::advanceClock(double ms) {
+  double until = host_->clock + (ms > 0 ? ms : 0);
+  avm2::Machine& m = *machine_;
+  m.setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::runDueTimers(m, until, [&](double t) { host_->clock = t; }); });
+  host_->clock = until;
 }
 
 void MovieScripts::makeDocument(const swf::Frame& f) {

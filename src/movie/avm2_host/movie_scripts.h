@@ -28,6 +28,10 @@ class MovieScripts {
 
   // Runs what root frame `frame` carries, the first time it is reached.
   void frameReached(int frame);
+  // The player's clock moved on by `ms`: timers that fell due fire.
+  void advanceClock(double ms);
+  double clockMs() const;
+  bool pointerHidden() const;  // Mouse.hide()
   // Errors nothing caught ("TypeError: Error #1009: ..."), and files that could not load.
   const std::vector<std::string>& errors() const { return errors_; }
   avm2::Machine& machine() { return *machine_; }

@@ -6,7 +6,6 @@
 namespace orv::movie::avm2 {
 
 void installDisplayClasses(Machine& m) {
-  installClass(m, {.package = "flash.events", .name = "EventDispatcher", .dynamic = false});
   installClass(m, {.package = "flash.display",
                    .name = "DisplayObject",
                    .base = "flash.events.EventDispatcher",

@@ -3,6 +3,10 @@
 namespace orv::movie::avm2 {
 
 void installFlashPackages(Machine& m) {
+  installEventClasses(m);  // before the display classes, which are dispatchers
+  installTimerClasses(m);
+  installGeomClasses(m);
+  installUiClasses(m);
   installDisplayClasses(m);
 }
 

@@ -192,7 +192,7 @@ void callListeners(Machine& m, Object* node, EventObject* e, String* type, bool 
     if (e->stoppedImmediately) return;
     Value argv[1] = {Value(static_cast<Object*>(e))};
     try {
-      m.call(fn, Value::null(), argv);
+      m.call(fn, callbackReceiver(fn), argv);
     } catch (ScriptThrow& t) {
       if (m.timedOut) throw;
       std::string text;

@@ -15,6 +15,14 @@ struct EventsState : PackageState {
   void markRoots(Marker& m) const override { m.mark(static_cast<Object*>(dispatcherClass)); }
 };
 
+// The receiver the player calls a callback with: a function's own global object (a
+// method closure keeps its object anyway).
+inline Value callbackReceiver(const Value& fn) {
+  auto* f = fn.isObject() ? dynamic_cast<FunctionObject*>(fn.asObject()) : nullptr;
+  if (f && !f->bound && f->scope && !f->scope->empty()) return f->scope->front().object;
+  return Value::null();
+}
+
 // formatToString: "[Name a=1 b="text"]", args the class name, then the properties' names.
 Value formatEventText(Machine& m, const Value& self, std::span<Value> args);
 

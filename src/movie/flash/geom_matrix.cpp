@@ -332,7 +332,8 @@ Value vNearEquals(Machine& m, const Value& self, std::span<Value> args) {
   double tolerance = num(m, args, 1);
   bool all = args.size() > 2 && m.toNumber(args[2]) != 0;
   auto near = [&](int i) { return std::fabs(v[i] - o[i]) < tolerance; };
-  return Value(near(0) && near(1) && near(2) && (!all || near(3)));
+  // With allFour the player compares the other vector's w alone with the tolerance.
+  return Value(near(0) && near(1) && near(2) && (!all || std::fabs(o[3]) < tolerance));
 }
 Value vClone(Machine& m, const Value& self, std::span<Value>) {
   const double* v = geomSelf(m, self)->v;

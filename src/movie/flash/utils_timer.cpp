@@ -8,6 +8,7 @@
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/events.h"
+#include "movie/flash/events_state.h"
 #include "movie/flash/packages.h"
 #include "movie/flash/timers.h"
 
@@ -231,7 +232,7 @@ void runDueTimers(Machine& m, double until, const std::function<void(double)>& m
     } else {
       s.pending.erase(s.pending.begin() + (pending - s.pending.data()));
     }
-    guarded(m, [&] { m.call(fn, Value::null(), args); });
+    guarded(m, [&] { m.call(fn, callbackReceiver(fn), args); });
   }
   if (until > now(m)) moveClock(until);
 }

@@ -164,6 +164,12 @@ TEST(FlashGeom, MatricesAndColourTransformsCompose) {
   Value v = t.make("flash.geom.Vector3D");
   t.call(n, "copyColumnTo", {Value(2), v});
   EXPECT_EQ(t.m.toText(v), "Vector3D(6, 1, 1)");
+  // With allFour the player weighs only the other vector's w against the tolerance.
+  Value w10 = t.make("flash.geom.Vector3D", {Value(1), Value(2), Value(3), Value(10)});
+  Value w20 = t.make("flash.geom.Vector3D", {Value(1), Value(2), Value(3), Value(20)});
+  EXPECT_EQ(t.call(w20, "nearEquals", {w10, Value(15), Value(true)}), "true");
+  EXPECT_EQ(t.call(w10, "nearEquals", {w20, Value(15), Value(true)}), "false");
+  EXPECT_EQ(t.call(w10, "nearEquals", {w20, Value(15)}), "true");
 
   Value c = t.make("flash.geom.ColorTransform", {Value(0.5), Value(1), Value(1), Value(1), Value(10)});
   Value d = t.make("flash.geom.ColorTransform", {Value(2), Value(1), Value(1), Value(1), Value(4)});

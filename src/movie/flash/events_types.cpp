@@ -95,34 +95,36 @@ Object* alloc(Machine& m, ClassObject* cls) {
   return e;
 }
 
-template <const EventSpec& S>
+// The constructor, clone and toString of every class here, by the spec the instance was
+// made with.
 Value init(Machine& m, const Value& self, std::span<Value> args) {
   EventObject* e = self_(m, self);
   Value type = arg(args, 0);
   e->type = type.isNullish() ? Value::null() : Value(m.toString(type));
-  e->bubbles = args.size() > 1 ? toBoolean(args[1]) : S.bubbles;
+  e->bubbles = args.size() > 1 ? toBoolean(args[1]) : e->spec && e->spec->bubbles;
   e->cancelable = toBoolean(arg(args, 2));
-  if (e->spec != &S) return Value();  // laid out by another spec: nothing to fill
-  for (size_t i = 0; i < S.params && 3 + i < args.size(); ++i)
-    e->fields[i] = coerceField(m, S.fields[i].type, args[3 + i]);
+  if (!e->spec) return Value();
+  for (size_t i = 0; i < e->spec->params && 3 + i < args.size() && i < e->fields.size(); ++i)
+    e->fields[i] = coerceField(m, e->spec->fields[i].type, args[3 + i]);
   return Value();
 }
 
-template <const EventSpec& S>
 Value clone(Machine& m, const Value& self, std::span<Value>) {
   EventObject* e = self_(m, self);
   std::vector<Value> args = {e->type, Value(e->bubbles), Value(e->cancelable)};
-  for (size_t i = 0; i < S.params && i < e->fields.size(); ++i) args.push_back(e->fields[i]);
-  ClassObject* cls = m.findClass(std::string("flash.events.") + S.name);
+  if (!e->spec) return m.construct(Value(static_cast<Object*>(m.findClass("flash.events.Event"))), args);
+  for (size_t i = 0; i < e->spec->params && i < e->fields.size(); ++i) args.push_back(e->fields[i]);
+  ClassObject* cls = m.findClass(std::string("flash.events.") + e->spec->name);
   return m.construct(Value(static_cast<Object*>(cls)), args);
 }
 
-template <const EventSpec& S>
 Value toString(Machine& m, const Value& self, std::span<Value>) {
+  EventObject* e = self_(m, self);
   std::vector<Value> names;
-  for (const char* n : {S.name, "type", "bubbles", "cancelable", "eventPhase"})
-    names.emplace_back(m.intern(n));
-  for (const char* n : S.printed) names.emplace_back(m.intern(n));
+  names.emplace_back(m.intern(e->spec ? e->spec->name : "Event"));
+  for (const char* n : {"type", "bubbles", "cancelable", "eventPhase"}) names.emplace_back(m.intern(n));
+  if (e->spec)
+    for (const char* n : e->spec->printed) names.emplace_back(m.intern(n));
   return formatEventText(m, self, names);
 }
 
@@ -143,7 +145,7 @@ Value stageY(Machine& m, const Value& self, std::span<Value>) { return stageCoor
   {name, MemberKind::Getter, getField<i>}, { name, MemberKind::Setter, setField<i> }
 #define ORV_TYPE(constant, text) {constant, MemberKind::Constant, nullptr, 0, 0, text}
 #define ORV_METHODS(spec) \
-  {"clone", MemberKind::Method, clone<spec>}, { "toString", MemberKind::Method, toString<spec> }
+  {"clone", MemberKind::Method, clone}, { "toString", MemberKind::Method, toString }
 
 // ---- MouseEvent ----
 constexpr EventField kMouseFields[] = {
@@ -263,7 +265,7 @@ void install(Machine& m, std::span<const NativeMember> members) {
                    .name = S.name,
                    .base = S.base,
                    .members = members,
-                   .init = init<S>,
+                   .init = init,
                    .alloc = alloc<S>,
                    .dynamic = false,
                    .initLength = int(3 + S.params)});

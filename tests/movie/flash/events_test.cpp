@@ -269,3 +269,50 @@ TEST(FlashEvents, DisplayClassesAreDispatchersReachedThroughTheInterface) {
 
 }  // namespace
 }  // namespace orv::movie::avm2
+
+namespace orv::movie::avm2 {
+namespace {
+
+// A parent hook as the display list gives one; here every dispatcher is its own parent's
+// parent, a cycle a hostile movie could not make but a broken hook might.
+Object* gParent = nullptr;
+Object* cyclicParent(Machine&, Object* o) { return o == gParent ? o : gParent; }
+
+TEST(FlashEvents, ScriptDispatchFollowsTheParentHookAndSurvivesACycle) {
+  Events t;
+  Value root = t.dispatcher(), leaf = t.dispatcher();
+  gNames = {{root.asObject(), "root"}, {leaf.asObject(), "leaf"}};
+  gParent = root.asObject();
+  setEventParentOf(t.m, cyclicParent);
+  t.listen(root, "b", t.fn(traceA));
+  EXPECT_EQ(t.call(leaf, "willTrigger", {t.str("b")}), "true");
+  EXPECT_EQ(t.call(leaf, "hasEventListener", {t.str("b")}), "false");
+  t.call(leaf, "dispatchEvent", {t.make("flash.events.Event", {t.str("b"), Value(true)})});
+  // The walk up stops at its bound: the root is heard once a step, never forever.
+  ASSERT_FALSE(t.lines.empty());
+  EXPECT_EQ(t.lines.front(), "a root:3");
+  EXPECT_LE(t.lines.size(), 10000u);
+  setEventParentOf(t.m, nullptr);
+}
+
+struct PointerHost : Events {
+  bool hidden = false;
+  void setPointerHidden(bool h) override { hidden = h; }
+};
+
+TEST(FlashUi, MouseHidesThroughTheHostAndKeyboardNamesItsKeys) {
+  PointerHost t;
+  Value mouse = t.cls("flash.ui.Mouse");
+  t.call(mouse, "hide");
+  EXPECT_TRUE(t.hidden);
+  t.call(mouse, "show");
+  EXPECT_FALSE(t.hidden);
+  Value keys = t.cls("flash.ui.Keyboard");
+  EXPECT_EQ(t.m.toText(t.m.get(keys, "A")), "65");
+  EXPECT_EQ(t.m.toText(t.m.get(keys, "NUMPAD_7")), "103");
+  EXPECT_EQ(t.m.toText(t.m.get(keys, "F12")), "123");
+  EXPECT_EQ(t.m.toText(t.m.get(keys, "capsLock")), "false");
+}
+
+}  // namespace
+}  // namespace orv::movie::avm2

@@ -11,14 +11,14 @@
 
 namespace orv::movie::avm2 {
 
-struct EventSpec;  // a subclass's fields (events_types.cpp)
+struct EventKind;  // a subclass's fields (events_types.cpp)
 
 // flash.events.Event's state, and the fields of its subclasses (MouseEvent...).
 class EventObject : public Object {
  public:
   using Object::Object;
-  const EventSpec* spec = nullptr;  // null: a plain Event (or a script's subclass of it)
-  std::vector<Value> fields;        // by the spec's order
+  const EventKind* kind = nullptr;  // null: a plain Event (or a script's subclass of it)
+  std::vector<Value> fields;        // by the kind's order
   Value type;  // a String, or null
   bool bubbles = false;
   bool cancelable = false;

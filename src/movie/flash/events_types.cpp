@@ -1,4 +1,4 @@
-// The subclasses of Event that carry fields: each is a spec (its fields, their types and
+// The subclasses of Event that carry fields: each is a kind (its fields, their types and
 // defaults, which the constructor takes, which toString prints) and a table of accessors.
 #include <cmath>
 #include <limits>
@@ -20,7 +20,7 @@ struct EventField {
   const char* text = nullptr;  // a String field's default (null: the empty string)
 };
 
-struct EventSpec {
+struct EventKind {
   const char* name;  // in flash.events
   const char* base;
   bool bubbles;  // the constructor's default
@@ -82,49 +82,49 @@ Value getField(Machine& m, const Value& self, std::span<Value>) {
 template <size_t I>
 Value setField(Machine& m, const Value& self, std::span<Value> args) {
   EventObject* e = self_(m, self);
-  if (e->spec && I < e->fields.size() && I < e->spec->fields.size())
-    e->fields[I] = coerceField(m, e->spec->fields[I].type, arg(args, 0));
+  if (e->kind && I < e->fields.size() && I < e->kind->fields.size())
+    e->fields[I] = coerceField(m, e->kind->fields[I].type, arg(args, 0));
   return Value();
 }
 
-template <const EventSpec& S>
+template <const EventKind& S>
 Object* alloc(Machine& m, ClassObject* cls) {
   auto* e = m.heap.make<EventObject>(cls->instanceTraits.get(), cls, cls->prototypeObject);
-  e->spec = &S;
+  e->kind = &S;
   for (const EventField& f : S.fields) e->fields.push_back(defaultOf(f));
   return e;
 }
 
-// The constructor, clone and toString of every class here, by the spec the instance was
+// The constructor, clone and toString of every class here, by the kind the instance was
 // made with.
 Value init(Machine& m, const Value& self, std::span<Value> args) {
   EventObject* e = self_(m, self);
   Value type = arg(args, 0);
   e->type = type.isNullish() ? Value::null() : Value(m.toString(type));
-  e->bubbles = args.size() > 1 ? toBoolean(args[1]) : e->spec && e->spec->bubbles;
+  e->bubbles = args.size() > 1 ? toBoolean(args[1]) : e->kind && e->kind->bubbles;
   e->cancelable = toBoolean(arg(args, 2));
-  if (!e->spec) return Value();
-  for (size_t i = 0; i < e->spec->params && 3 + i < args.size() && i < e->fields.size(); ++i)
-    e->fields[i] = coerceField(m, e->spec->fields[i].type, args[3 + i]);
+  if (!e->kind) return Value();
+  for (size_t i = 0; i < e->kind->params && 3 + i < args.size() && i < e->fields.size(); ++i)
+    e->fields[i] = coerceField(m, e->kind->fields[i].type, args[3 + i]);
   return Value();
 }
 
 Value clone(Machine& m, const Value& self, std::span<Value>) {
   EventObject* e = self_(m, self);
   std::vector<Value> args = {e->type, Value(e->bubbles), Value(e->cancelable)};
-  if (!e->spec) return m.construct(Value(static_cast<Object*>(m.findClass("flash.events.Event"))), args);
-  for (size_t i = 0; i < e->spec->params && i < e->fields.size(); ++i) args.push_back(e->fields[i]);
-  ClassObject* cls = m.findClass(std::string("flash.events.") + e->spec->name);
+  if (!e->kind) return m.construct(Value(static_cast<Object*>(m.findClass("flash.events.Event"))), args);
+  for (size_t i = 0; i < e->kind->params && i < e->fields.size(); ++i) args.push_back(e->fields[i]);
+  ClassObject* cls = m.findClass(std::string("flash.events.") + e->kind->name);
   return m.construct(Value(static_cast<Object*>(cls)), args);
 }
 
 Value toString(Machine& m, const Value& self, std::span<Value>) {
   EventObject* e = self_(m, self);
   std::vector<Value> names;
-  names.emplace_back(m.intern(e->spec ? e->spec->name : "Event"));
+  names.emplace_back(m.intern(e->kind ? e->kind->name : "Event"));
   for (const char* n : {"type", "bubbles", "cancelable", "eventPhase"}) names.emplace_back(m.intern(n));
-  if (e->spec)
-    for (const char* n : e->spec->printed) names.emplace_back(m.intern(n));
+  if (e->kind)
+    for (const char* n : e->kind->printed) names.emplace_back(m.intern(n));
   return formatEventText(m, self, names);
 }
 
@@ -144,7 +144,7 @@ Value stageY(Machine& m, const Value& self, std::span<Value>) { return stageCoor
 #define ORV_FIELD(name, i) \
   {name, MemberKind::Getter, getField<i>}, { name, MemberKind::Setter, setField<i> }
 #define ORV_TYPE(constant, text) {constant, MemberKind::Constant, nullptr, 0, 0, text}
-#define ORV_METHODS(spec) \
+#define ORV_METHODS(kind) \
   {"clone", MemberKind::Method, clone}, { "toString", MemberKind::Method, toString }
 
 // ---- MouseEvent ----
@@ -160,7 +160,7 @@ constexpr EventField kMouseFields[] = {
 constexpr const char* kMousePrinted[] = {"localX",  "localY",   "stageX",     "stageY",
                                          "relatedObject", "ctrlKey", "altKey", "shiftKey",
                                          "buttonDown", "delta"};
-constexpr EventSpec kMouse{"MouseEvent", "flash.events.Event", true, kMouseFields, 11, kMousePrinted};
+constexpr EventKind kMouse{"MouseEvent", "flash.events.Event", true, kMouseFields, 11, kMousePrinted};
 const NativeMember kMouseMembers[] = {
     ORV_FIELD("localX", 0), ORV_FIELD("localY", 1), ORV_FIELD("relatedObject", 2),
     ORV_FIELD("ctrlKey", 3), ORV_FIELD("altKey", 4), ORV_FIELD("shiftKey", 5),
@@ -188,7 +188,7 @@ constexpr EventField kKeyFields[] = {
 };
 constexpr const char* kKeyPrinted[] = {"charCode", "keyCode", "keyLocation",
                                        "ctrlKey",  "altKey",  "shiftKey"};
-constexpr EventSpec kKey{"KeyboardEvent", "flash.events.Event", true, kKeyFields, 8, kKeyPrinted};
+constexpr EventKind kKey{"KeyboardEvent", "flash.events.Event", true, kKeyFields, 8, kKeyPrinted};
 const NativeMember kKeyMembers[] = {
     ORV_FIELD("charCode", 0), ORV_FIELD("keyCode", 1), ORV_FIELD("keyLocation", 2),
     ORV_FIELD("ctrlKey", 3), ORV_FIELD("altKey", 4), ORV_FIELD("shiftKey", 5),
@@ -204,7 +204,7 @@ constexpr EventField kFocusFields[] = {
     {"isRelatedObjectInaccessible", FieldType::Bool},
 };
 constexpr const char* kFocusPrinted[] = {"relatedObject", "shiftKey", "keyCode"};
-constexpr EventSpec kFocus{"FocusEvent", "flash.events.Event", true, kFocusFields, 4, kFocusPrinted};
+constexpr EventKind kFocus{"FocusEvent", "flash.events.Event", true, kFocusFields, 4, kFocusPrinted};
 const NativeMember kFocusMembers[] = {
     ORV_FIELD("relatedObject", 0), ORV_FIELD("shiftKey", 1), ORV_FIELD("keyCode", 2),
     ORV_FIELD("direction", 3), ORV_FIELD("isRelatedObjectInaccessible", 4), ORV_METHODS(kFocus),
@@ -214,7 +214,7 @@ const NativeMember kFocusMembers[] = {
 };
 
 // ---- TimerEvent ----
-constexpr EventSpec kTimer{"TimerEvent", "flash.events.Event", false, {}, 0, {}};
+constexpr EventKind kTimer{"TimerEvent", "flash.events.Event", false, {}, 0, {}};
 const NativeMember kTimerMembers[] = {
     {"updateAfterEvent", MemberKind::Method, updateAfterEvent}, ORV_METHODS(kTimer),
     ORV_TYPE("TIMER", "timer"), ORV_TYPE("TIMER_COMPLETE", "timerComplete"),
@@ -224,7 +224,7 @@ const NativeMember kTimerMembers[] = {
 constexpr EventField kProgressFields[] = {{"bytesLoaded", FieldType::Number},
                                           {"bytesTotal", FieldType::Number}};
 constexpr const char* kProgressPrinted[] = {"bytesLoaded", "bytesTotal"};
-constexpr EventSpec kProgress{"ProgressEvent", "flash.events.Event", false, kProgressFields, 2,
+constexpr EventKind kProgress{"ProgressEvent", "flash.events.Event", false, kProgressFields, 2,
                               kProgressPrinted};
 const NativeMember kProgressMembers[] = {
     ORV_FIELD("bytesLoaded", 0), ORV_FIELD("bytesTotal", 1), ORV_METHODS(kProgress),
@@ -235,12 +235,12 @@ const NativeMember kProgressMembers[] = {
 constexpr EventField kTextFields[] = {{"text", FieldType::String}};
 constexpr EventField kErrorFields[] = {{"text", FieldType::String}, {"errorID", FieldType::Int}};
 constexpr const char* kTextPrinted[] = {"text"};
-constexpr EventSpec kText{"TextEvent", "flash.events.Event", false, kTextFields, 1, kTextPrinted};
-constexpr EventSpec kError{"ErrorEvent", "flash.events.TextEvent", false, kErrorFields, 2,
+constexpr EventKind kText{"TextEvent", "flash.events.Event", false, kTextFields, 1, kTextPrinted};
+constexpr EventKind kError{"ErrorEvent", "flash.events.TextEvent", false, kErrorFields, 2,
                            kTextPrinted};
-constexpr EventSpec kIoError{"IOErrorEvent", "flash.events.ErrorEvent", false, kErrorFields, 2,
+constexpr EventKind kIoError{"IOErrorEvent", "flash.events.ErrorEvent", false, kErrorFields, 2,
                              kTextPrinted};
-constexpr EventSpec kSecurityError{"SecurityErrorEvent", "flash.events.ErrorEvent", false,
+constexpr EventKind kSecurityError{"SecurityErrorEvent", "flash.events.ErrorEvent", false,
                                    kErrorFields, 2, kTextPrinted};
 const NativeMember kTextMembers[] = {
     ORV_FIELD("text", 0), ORV_METHODS(kText), ORV_TYPE("LINK", "link"),
@@ -259,7 +259,7 @@ const NativeMember kSecurityErrorMembers[] = {
 #undef ORV_TYPE
 #undef ORV_METHODS
 
-template <const EventSpec& S>
+template <const EventKind& S>
 void install(Machine& m, std::span<const NativeMember> members) {
   installClass(m, {.package = "flash.events",
                    .name = S.name,

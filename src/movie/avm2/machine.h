@@ -121,6 +121,7 @@ class Machine {
   ClassObject* namespaceClass = nullptr;
   ClassObject* errorClasses[static_cast<int>(ErrorClass::Count)] = {};
   Object* topLevel = nullptr;  // the global object of the built-in definitions
+  Object* domainMemory = nullptr;  // the ByteArray the memory instructions address, or null
 
   // ---- Making objects ----
   Object* newObject();
@@ -152,6 +153,8 @@ class Machine {
   Value construct(const Value& ctor, std::span<Value> args);
   Value invoke(Method* method, const Value& self, std::span<Value> args, const ScopeRef& scope,
                ClassObject* owner);
+  // The function object call() is entering, for its `arguments.callee` (taken by interpret).
+  FunctionObject* enteringFunction = nullptr;
   // Runs an ABC method's code (interpreter.cpp).
   Value interpret(Method* method, const Value& self, std::span<Value> args, const ScopeRef& scope,
                   ClassObject* owner);

@@ -107,6 +107,42 @@ Value convert(Machine& m, const Value& cls, std::span<Value> args) {
   return made;
 }
 
+// The methods that make a new list make one of the receiver's own type: Array's method
+// runs on the vector, its array result becomes a vector of the same element type.
+Value viaArray(Machine& m, const Value& self, std::span<Value> args, const char* name) {
+  const Value* fn = m.arrayClass->prototypeObject->findOwn(m.intern(name));
+  return fn ? m.call(*fn, self, args) : Value();
+}
+
+Value sameType(Machine& m, VectorObject* v, const Value& result) {
+  auto* a = result.isObject() ? dynamic_cast<ArrayObject*>(result.asObject()) : nullptr;
+  if (!a) return result;
+  Value made = m.construct(Value(static_cast<Object*>(v->klass())), {});
+  auto* out = static_cast<VectorObject*>(made.asObject());
+  for (const Value& e : a->elements) out->elements.push_back(m.coerce(e, out->elementType));
+  return made;
+}
+
+template <int Which>
+Value newList(Machine& m, const Value& self, std::span<Value> args) {
+  static const char* const kNames[] = {"concat", "slice", "filter", "map"};
+  VectorObject* v = self_(m, self);
+  return sameType(m, v, viaArray(m, self, args, kNames[Which]));
+}
+
+Value splice(Machine& m, const Value& self, std::span<Value> args) {
+  VectorObject* v = self_(m, self);
+  size_t before = v->elements.size();
+  std::vector<Value> kept = v->elements;
+  Value removed = viaArray(m, self, args, "splice");
+  if (v->fixed && v->elements.size() != before) {
+    v->elements = std::move(kept);
+    m.fail(ErrorClass::RangeError, 1126);
+  }
+  for (Value& e : v->elements) e = m.coerce(e, v->elementType);
+  return sameType(m, v, removed);
+}
+
 const NativeMember kVectorMembers[] = {
     {"length", MemberKind::Getter, length},
     {"length", MemberKind::Setter, setLength},
@@ -116,6 +152,11 @@ const NativeMember kVectorMembers[] = {
     {"unshift", MemberKind::Method, unshift},
     {"pop", MemberKind::Method, pop},
     {"shift", MemberKind::Method, shift},
+    {"concat", MemberKind::Method, newList<0>},
+    {"slice", MemberKind::Method, newList<1>, 2},
+    {"filter", MemberKind::Method, newList<2>, 1},
+    {"map", MemberKind::Method, newList<3>, 1},
+    {"splice", MemberKind::Method, splice, 2},
 };
 
 }  // namespace

@@ -211,5 +211,51 @@ TEST(Avm2TopLevel, DatesReadAndSetTheirFieldsInUtc) {
   EXPECT_EQ(t.m.toText(t.m.construct(t.global("Date"), bad)), "Invalid Date");
 }
 
+TEST(Avm2TopLevel, ArraysSortOnFieldsWithTheirOwnFlags) {
+  TopLevel t;
+  auto row = [&](const char* name, double age) {
+    Value o(t.m.newObject());
+    t.m.set(o, "name", t.str(name));
+    t.m.set(o, "age", Value(age));
+    return o;
+  };
+  Value people = t.array({row("bob", 30), row("Al", 9), row("cy", 30), row("al", 100)});
+  auto names = [&](const Value& a) {
+    std::string out;
+    for (int i = 0; i < 4; ++i) out += t.m.toText(t.m.get(t.m.get(a, std::to_string(i)), "name")) + " ";
+    return out;
+  };
+  t.call(people, "sortOn", {t.str("age"), Value(16)});  // numeric: 9 before 30 before 100
+  EXPECT_EQ(names(people), "Al bob cy al ");
+  t.call(people, "sortOn", {t.str("age")});  // as text: "100" < "30" < "9"
+  EXPECT_EQ(names(people), "al bob cy Al ");
+  // Age descending, then name case-insensitively.
+  t.call(people, "sortOn", {t.array({t.str("age"), t.str("name")}), t.array({Value(18), Value(1)})});
+  EXPECT_EQ(names(people), "al bob cy Al ");
+  EXPECT_EQ(t.call(people, "sortOn", {t.str("name"), Value(1 | 8)}), "0,3,1,2");  // indices only
+  EXPECT_EQ(t.call(people, "sortOn", {t.str("age"), Value(4 | 16)}), "0");  // two are 30
+}
+
+TEST(Avm2TopLevel, ArrayMethodsWorkOnObjectsWithALength) {
+  TopLevel t;
+  Value like(t.m.newObject());
+  t.m.set(like, "length", Value(2));
+  t.m.set(like, "0", t.str("b"));
+  t.m.set(like, "1", t.str("a"));
+  Value proto = t.m.get(t.global("Array"), "prototype");
+  auto apply = [&](const char* method, std::vector<Value> args = {}) {
+    return t.m.toText(t.m.call(t.m.get(proto, method), like, args));
+  };
+  EXPECT_EQ(apply("push", {t.str("c")}), "3");
+  EXPECT_EQ(t.m.toText(t.m.get(like, "2")), "c");
+  EXPECT_EQ(apply("join", {t.str("-")}), "b-a-c");
+  EXPECT_EQ(apply("sort"), "[object Object]");  // sorts in place, returns the object
+  EXPECT_EQ(apply("join"), "a,b,c");
+  EXPECT_EQ(apply("pop"), "c");
+  EXPECT_EQ(t.m.toText(t.m.get(like, "length")), "2");
+  EXPECT_FALSE(t.m.hasProperty(like, t.m.publicName("2")));
+  EXPECT_EQ(apply("indexOf", {t.str("b")}), "1");
+}
+
 }  // namespace
 }  // namespace orv::movie::avm2

@@ -95,6 +95,10 @@ class Machine {
   // Stops the running scripts with error #1502; handlers do not catch it.
   [[noreturn]] void timeOut();
 
+  // The movie's SWF version (0: the newest); top-level definitions a later player added
+  // are not there for older movies.
+  int swfVersion = 0;
+
   // ---- Loading and running ABC ----
   // Loads a file: its scripts' definitions become visible to later lookups. Null and
   // `error` set when the file cannot be loaded (a method with two bodies).

@@ -131,14 +131,9 @@ Value newList(Machine& m, const Value& self, std::span<Value> args) {
 }
 
 Value splice(Machine& m, const Value& self, std::span<Value> args) {
+  // A fixed vector's length changes too, as the player lets it.
   VectorObject* v = self_(m, self);
-  size_t before = v->elements.size();
-  std::vector<Value> kept = v->elements;
   Value removed = viaArray(m, self, args, "splice");
-  if (v->fixed && v->elements.size() != before) {
-    v->elements = std::move(kept);
-    m.fail(ErrorClass::RangeError, 1126);
-  }
   for (Value& e : v->elements) e = m.coerce(e, v->elementType);
   return sameType(m, v, removed);
 }
@@ -165,14 +160,18 @@ ClassObject* Machine::applyType(ClassObject* generic, const Value& param) {
   if (!generic || !generic->isVector) fail(ErrorClass::TypeError, 1127);
   auto* type = param.isObject() ? dynamic_cast<ClassObject*>(param.asObject()) : nullptr;
   if (!param.isNullish() && !type) fail(ErrorClass::TypeError, 1127);
+  if (vectorClasses_.count(type)) return vectorClasses_[type];
+  // Vectors of objects, strings and booleans share one representation: each is a kind of
+  // Vector.<*>, as a script may coerce it to one.
+  bool specialised = type == intClass || type == uintClass || type == numberClass;
+  ClassObject* base = type && !specialised ? applyType(generic, Value::null()) : generic;
   auto& cached = vectorClasses_[type];
-  if (cached) return cached;
   std::string inner = type ? std::string(type->name->view()) : "*";
   auto* cls = heap.make<ClassObject>(nullptr, classClass, classClass->prototypeObject);
   cls->simpleName = intern("Vector.<" + inner + ">");
   cls->name = cls->simpleName;
   cls->ns = generic->ns;
-  cls->base = generic;
+  cls->base = base;
   cls->instanceTraits = std::make_unique<Traits>(generic->instanceTraits.get());
   cls->instanceTraits->className = intern("__AS3__.vec.Vector.<" + inner + ">");
   cls->instanceTraits->dynamic = false;

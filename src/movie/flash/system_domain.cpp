@@ -1,5 +1,6 @@
-// flash.system.ApplicationDomain as far as scripts use it without loading movies: the
-// domain memory the memory instructions address, and definitions by name.
+// flash.system.ApplicationDomain as far as scripts use it without loading movies (the
+// domain memory the memory instructions address, definitions by name), and what
+// Capabilities says of the player.
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/bytearray.h"
 #include "movie/flash/packages.h"
@@ -28,6 +29,7 @@ Value setDomainMemory(Machine& m, const Value&, std::span<Value> args) {
   }
   auto* b = v.isObject() ? dynamic_cast<ByteArrayObject*>(v.asObject()) : nullptr;
   if (!b) m.fail(ErrorClass::TypeError, 1034, {m.className(v), "flash.utils.ByteArray"});
+  if (b->bytes.size() < kMinDomainMemory) m.fail(ErrorClass::RangeError, 2006);
   m.domainMemory = b;
   return Value();
 }
@@ -61,12 +63,25 @@ const NativeMember kMembers[] = {
     {"getDefinition", MemberKind::Method, getDefinition, 1},
 };
 
+Value playerType(Machine& m, const Value&, std::span<Value>) { return Value(m.intern("StandAlone")); }
+Value isDebugger(Machine&, const Value&, std::span<Value>) { return Value(false); }
+
+const NativeMember kCapabilities[] = {
+    {"playerType", MemberKind::StaticGetter, playerType},
+    {"isDebugger", MemberKind::StaticGetter, isDebugger},
+};
+
 }  // namespace
 
 void installApplicationDomain(Machine& m) {
   installClass(m, {.package = "flash.system",
                    .name = "ApplicationDomain",
                    .members = kMembers,
+                   .dynamic = false,
+                   .isFinal = true});
+  installClass(m, {.package = "flash.system",
+                   .name = "Capabilities",
+                   .members = kCapabilities,
                    .dynamic = false,
                    .isFinal = true});
 }

@@ -257,5 +257,42 @@ TEST(Avm2TopLevel, ArrayMethodsWorkOnObjectsWithALength) {
   EXPECT_EQ(apply("indexOf", {t.str("b")}), "1");
 }
 
+TEST(Avm2TopLevel, VectorMethodsMakeVectorsOfTheirOwnType) {
+  TopLevel t;
+  Value generic = t.m.getProperty(
+      Value(t.m.topLevel),
+      Name{.name = t.m.intern("Vector"),
+           .ns = t.m.namespaces.get(NamespaceKind::Public, t.m.intern("__AS3__.vec"))});
+  auto* g = static_cast<ClassObject*>(generic.asObject());
+  ClassObject* ofInt = t.m.applyType(g, t.global("int"));
+  std::vector<Value> three{Value(3)};
+  Value v = t.m.construct(Value(static_cast<Object*>(ofInt)), three);
+  t.m.set(v, "0", Value(5));
+  t.m.set(v, "2", Value(-1));
+  for (const char* method : {"slice", "concat"}) {
+    Value r = t.m.callProperty(v, t.m.publicName(method), {});
+    EXPECT_EQ(t.m.classOf(r), ofInt) << method;
+    EXPECT_EQ(t.m.toText(r), "5,0,-1") << method;
+  }
+  std::vector<Value> cut{Value(0), Value(2)};
+  Value removed = t.m.callProperty(v, t.m.publicName("splice"), cut);
+  EXPECT_EQ(t.m.classOf(removed), ofInt);
+  EXPECT_EQ(t.m.toText(removed), "5,0");
+  EXPECT_EQ(t.m.toText(v), "-1");
+  // A vector of any class is a kind of Vector.<*>; vectors of numbers are not.
+  ClassObject* ofAny = t.m.applyType(g, Value::null());
+  ClassObject* ofString = t.m.applyType(g, t.global("String"));
+  EXPECT_TRUE(ofString->isSubclassOf(ofAny));
+  EXPECT_FALSE(ofInt->isSubclassOf(ofAny));
+}
+
+TEST(Avm2TopLevel, NumbersMathFunctionsInsistOnTheirArguments) {
+  TopLevel t;
+  EXPECT_EQ(t.call(t.global("Number"), "floor", {Value(2.5)}), "2");
+  EXPECT_EQ(t.call(t.global("Number"), "max", {Value(1), Value(4), Value(2)}), "4");
+  EXPECT_EQ(t.call(t.global("Number"), "acos").substr(0, 31), "ArgumentError: Error #1063: Arg");
+  EXPECT_EQ(t.call(t.global("Math"), "acos"), "NaN");  // Math's take what they are given
+}
+
 }  // namespace
 }  // namespace orv::movie::avm2

@@ -366,23 +366,28 @@ Value filter(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s,
 // The methods work on any object with a length and indexed properties, as the language
 // has them: its values are copied into an array for the method, and a method that
 // changes its array writes the result back.
-template <NativeCode Code, bool Mutates>
-Value generic(Machine& m, const Value& self, std::span<Value> args) {
-  if (!self.isObject() || dynamic_cast<ArrayObject*>(self.asObject())) return Code(m, self, args);
+Value onArrayLike(Machine& m, const Value& self, std::span<Value> args, NativeCode code,
+                  bool mutates) {
+  if (!self.isObject() || dynamic_cast<ArrayObject*>(self.asObject())) return code(m, self, args);
   auto read = [&](const Name& n) { return m.hasProperty(self, n) ? m.getProperty(self, n) : Value(); };
   size_t length = std::min<size_t>(m.toUint(read(m.publicName("length"))), kMaxLength);
   std::vector<Value> elements;
   for (size_t i = 0; i < length; ++i) elements.push_back(read(m.publicName(m.indexName(uint32_t(i)))));
   ArrayObject* copy = m.newArray(std::move(elements));
   Value copied(static_cast<Object*>(copy));
-  Value result = Code(m, copied, args);
-  if (Mutates) {
+  Value result = code(m, copied, args);
+  if (mutates) {
     std::vector<Value> out = copy->elements;
     for (size_t i = 0; i < out.size(); ++i) m.set(self, std::to_string(i), out[i]);
     for (size_t i = out.size(); i < length; ++i) m.deleteProperty(self, m.publicName(std::to_string(i)));
     m.set(self, "length", Value(static_cast<uint32_t>(out.size())));
   }
   return result.isObject() && result.asObject() == copy ? self : result;
+}
+
+template <NativeCode Code, bool Mutates>
+Value generic(Machine& m, const Value& self, std::span<Value> args) {
+  return onArrayLike(m, self, args, Code, Mutates);
 }
 
 const NativeMember kArrayMembers[] = {

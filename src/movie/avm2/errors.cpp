@@ -60,8 +60,14 @@ constexpr ErrorText kErrors[] = {
     {1126, "Cannot change the length of a fixed Vector."},
     {1127, "Type application attempted on a non-parameterized type."},
     {1128, "Incorrect number of type parameters for %1. Expected %2, got %3."},
+    {1129, "Cyclic structure cannot be converted to JSON string."},
+    {1131, "Replacer argument to JSON stringifier must be an array or a two parameter function."},
+    {1132, "Invalid JSON parse input."},
     {1502, "A script has executed for longer than the default timeout period of 15 seconds."},
+    {1506, "The specified range is invalid."},
+    {2006, "The supplied index is out of bounds."},
     {2007, "Parameter %1 must be non-null."},
+    {2008, "Parameter %1 must be one of the accepted values."},
     {2066, "The Timer delay specified is out of range."},
 };
 

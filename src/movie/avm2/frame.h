@@ -74,6 +74,7 @@ class Frame {
   uint32_t typeOps(const Instruction& in, uint32_t pc);
   void superOps(const Instruction& in);
   void enumerate(const Instruction& in);
+  void memory(const Instruction& in);  // the domain memory loads and stores
   bool handle(ScriptThrow& t, uint32_t& pc);
   Value arith(Op op, const Value& a, const Value& b);
   Value bits(Op op, const Value& a, const Value& b);

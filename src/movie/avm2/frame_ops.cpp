@@ -19,6 +19,7 @@ Name Frame::name(uint32_t index) {
                v.asDouble() == std::floor(v.asDouble())) {
       n.index = static_cast<int64_t>(v.asDouble());
     }
+    if (v.isObject()) n.key = v.asObject();
     if (n.index >= 0) {
       n.name = m_.indexName(static_cast<uint32_t>(n.index));
     } else {
@@ -140,6 +141,10 @@ uint32_t Frame::other(const Instruction& in, uint32_t pc) {
     case Op::convert_o:
       if (stack_.back().isNullish())
         m_.fail(ErrorClass::TypeError, stack_.back().isNull() ? 1009 : 1010);
+      break;
+    case Op::li8: case Op::li16: case Op::li32: case Op::lf32: case Op::lf64:
+    case Op::si8: case Op::si16: case Op::si32: case Op::sf32: case Op::sf64:
+      memory(in);
       break;
     case Op::sxi1: stack_.back() = Value(int32_t(0) - (m_.toInt(stack_.back()) & 1)); break;
     case Op::sxi8: stack_.back() = Value(int32_t(int8_t(m_.toInt(stack_.back())))); break;
@@ -329,6 +334,7 @@ uint32_t Frame::typeOps(const Instruction& in, uint32_t pc) {
       Value obj = pop();
       Value key = pop();
       Name n = m_.publicName(m_.intern(m_.toString(key).view()));
+      if (key.isObject()) n.key = key.asObject();
       stack_.push_back(Value(m_.hasProperty(obj, n)));
       break;
     }

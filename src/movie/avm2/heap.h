@@ -66,6 +66,9 @@ class Object {
   size_t ownCount() const { return order_.size(); }
   String* ownNameAt(size_t i) const { return order_[i]; }
 
+  // Whether it is a HookedObject (objects.h), known without a cast.
+  bool hooked() const { return hooked_; }
+
   // Subclasses holding references of their own mark them here (call the base too).
   virtual void markChildren(Marker& m) const;
   // An object holding weak references (Heap::watchWeak) forgets those a collection is
@@ -87,6 +90,9 @@ class Object {
   std::unordered_map<String*, Property> dynamic_;
   std::vector<String*> order_;
   bool marked_ = false;
+
+ protected:
+  bool hooked_ = false;
 };
 
 class Heap {

@@ -300,6 +300,9 @@ void resolveTypes(Machine& m, Method* method) {
 
 Value Machine::interpret(Method* method, const Value& self, std::span<Value> args,
                          const ScopeRef& scope, ClassObject* owner) {
+  FunctionObject* callee = enteringFunction && enteringFunction->method == method ? enteringFunction
+                                                                                  : nullptr;
+  enteringFunction = nullptr;
   prepare(*this, method);
   resolveTypes(*this, method);
   const abc::AbcFile& file = *method->unit->file;
@@ -329,7 +332,10 @@ Value Machine::interpret(Method* method, const Value& self, std::span<Value> arg
     for (size_t i = declared; i < args.size(); ++i) rest.push_back(args[i]);
     regs[1 + declared] = Value(newArray(std::move(rest)));
   } else if (info.has(abc::MethodFlag::NeedArguments)) {
-    regs[1 + declared] = Value(newArray(std::vector<Value>(args.begin(), args.end())));
+    ArrayObject* arguments = newArray(std::vector<Value>(args.begin(), args.end()));
+    if (!callee) callee = newFunction(method, scope, owner);
+    arguments->setHidden(intern("callee"), Value(static_cast<Object*>(callee)));
+    regs[1 + declared] = Value(static_cast<Object*>(arguments));
   }
   Value result = frame.run();
   return coerce(result, method->returnType);

@@ -383,8 +383,10 @@ Name Machine::publicName(String* name) const {
 }
 
 size_t Machine::collect() {
+  enteringFunction = nullptr;
   return heap.collect([&](Marker& m) {
     m.mark(topLevel);
+    if (domainMemory) m.mark(domainMemory);
     for (ClassObject* c : {objectClass, classClass, functionClass}) m.mark(c);
     for (auto& u : units_) {
       for (Object* g : u->scriptGlobals) m.mark(g);

@@ -95,6 +95,10 @@ class Machine {
   // Stops the running scripts with error #1502; handlers do not catch it.
   [[noreturn]] void timeOut();
 
+  // The movie's SWF version (0: the newest); top-level definitions a later player added
+  // are not there for older movies.
+  int swfVersion = 0;
+
   // ---- Loading and running ABC ----
   // Loads a file: its scripts' definitions become visible to later lookups. Null and
   // `error` set when the file cannot be loaded (a method with two bodies).
@@ -121,6 +125,7 @@ class Machine {
   ClassObject* namespaceClass = nullptr;
   ClassObject* errorClasses[static_cast<int>(ErrorClass::Count)] = {};
   Object* topLevel = nullptr;  // the global object of the built-in definitions
+  Object* domainMemory = nullptr;  // the ByteArray the memory instructions address, or null
 
   // ---- Making objects ----
   Object* newObject();
@@ -152,6 +157,8 @@ class Machine {
   Value construct(const Value& ctor, std::span<Value> args);
   Value invoke(Method* method, const Value& self, std::span<Value> args, const ScopeRef& scope,
                ClassObject* owner);
+  // The function object call() is entering, for its `arguments.callee` (taken by interpret).
+  FunctionObject* enteringFunction = nullptr;
   // Runs an ABC method's code (interpreter.cpp).
   Value interpret(Method* method, const Value& self, std::span<Value> args, const ScopeRef& scope,
                   ClassObject* owner);

@@ -13,6 +13,8 @@ size_t elementCount(Object* o) {
 }  // namespace
 
 uint32_t Machine::nextIndex(Object* o, uint32_t index) {
+  if (o->hooked() && static_cast<HookedObject*>(o)->enumerates())
+    return static_cast<HookedObject*>(o)->nextIndexHook(*this, index);
   size_t elements = elementCount(o);
   size_t total = elements + o->ownCount();
   for (size_t i = index + 1; i <= total && i < UINT32_MAX; ++i) {
@@ -23,6 +25,8 @@ uint32_t Machine::nextIndex(Object* o, uint32_t index) {
 }
 
 Value Machine::nameAt(Object* o, uint32_t index) {
+  if (o->hooked() && static_cast<HookedObject*>(o)->enumerates())
+    return static_cast<HookedObject*>(o)->nameAtHook(*this, index);
   size_t elements = elementCount(o);
   if (index == 0) return Value();
   if (index <= elements) return Value(indexName(index - 1));
@@ -31,6 +35,8 @@ Value Machine::nameAt(Object* o, uint32_t index) {
 }
 
 Value Machine::valueAt(Object* o, uint32_t index) {
+  if (o->hooked() && static_cast<HookedObject*>(o)->enumerates())
+    return static_cast<HookedObject*>(o)->valueAtHook(*this, index);
   size_t elements = elementCount(o);
   if (index == 0) return Value();
   if (index <= elements) return static_cast<ArrayObject*>(o)->elements[index - 1];

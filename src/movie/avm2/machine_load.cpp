@@ -140,12 +140,20 @@ Object* Machine::runScript(AbcUnit& unit, uint32_t index) {
   return global;
 }
 
+namespace {
+
+// The SWF version that first has a top-level definition (JSON came with Flash Player 11).
+int introducedIn(std::string_view name) { return name == "JSON" ? 13 : 0; }
+
+}  // namespace
+
 Object* Machine::findDefinition(const Name& n) {
   if (!n.name) return nullptr;
   auto it = definitions_.find(n.name);
   if (it == definitions_.end()) return nullptr;
   for (const Definition& d : it->second) {
     if (!n.matches(d.ns)) continue;
+    if (!d.unit && swfVersion && swfVersion < introducedIn(n.name->view())) continue;
     if (!d.unit) return topLevel;
     return runScript(*d.unit, d.script);
   }

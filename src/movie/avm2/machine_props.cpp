@@ -94,6 +94,11 @@ Value invokeTrait(Machine& m, const TraitMethod& tm, const Value& self, std::spa
   return m.invoke(tm.method, self, args, tm.owner ? tm.owner->scope : nullptr, tm.owner);
 }
 
+HookedObject* hooked(const Value& obj) {
+  return obj.isObject() && obj.asObject()->hooked() ? static_cast<HookedObject*>(obj.asObject())
+                                                     : nullptr;
+}
+
 bool sealed(const Value& obj) {
   if (!obj.isObject()) return true;
   const Traits* t = obj.asObject()->traits();
@@ -104,6 +109,10 @@ bool sealed(const Value& obj) {
 
 Value Machine::getProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
+  if (HookedObject* h = hooked(obj)) {
+    Value out;
+    if (h->getHook(*this, n, out)) return out;
+  }
   Found f = lookup(*this, obj, n);
   if (f.kind == Found::Value_) return f.value;
   if (f.kind == Found::Binding_) {
@@ -142,6 +151,7 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
   nullCheck(*this, obj);
   if (!obj.isObject()) refuseWrite(*this, obj, n);
   Object* o = obj.asObject();
+  if (HookedObject* h = hooked(obj); h && h->setHook(*this, n, v)) return;
   if (n.index >= 0) {
     if (auto* vec = dynamic_cast<VectorObject*>(o)) {
       auto size = static_cast<int64_t>(vec->elements.size());
@@ -196,6 +206,10 @@ bool Machine::deleteProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
   if (!obj.isObject()) return false;
   Object* o = obj.asObject();
+  if (HookedObject* h = hooked(obj)) {
+    bool out = false;
+    if (h->deleteHook(*this, n, out)) return out;
+  }
   if (n.index >= 0) {
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       if (n.index < static_cast<int64_t>(a->elements.size())) {
@@ -212,6 +226,10 @@ bool Machine::deleteProperty(const Value& obj, const Name& n) {
 
 bool Machine::hasProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
+  if (HookedObject* h = hooked(obj)) {
+    bool out = false;
+    if (h->hasHook(*this, n, out)) return out;
+  }
   return lookup(*this, obj, n).kind != Found::None;
 }
 
@@ -225,6 +243,10 @@ bool Machine::scopeHas(const ScopeEntry& scope, const Name& n) {
 
 Value Machine::callProperty(const Value& obj, const Name& n, std::span<Value> args, bool lex) {
   nullCheck(*this, obj);
+  if (HookedObject* h = hooked(obj)) {
+    Value out;
+    if (h->callHook(*this, n, args, out)) return out;
+  }
   Found f = lookup(*this, obj, n);
   Value fn;
   if (f.kind == Found::Binding_) {
@@ -246,8 +268,10 @@ Value Machine::constructProperty(const Value& obj, const Name& n, std::span<Valu
 
 Value Machine::call(const Value& fn, const Value& self, std::span<Value> args) {
   Object* o = fn.isObject() ? fn.asObject() : nullptr;
-  if (auto* f = dynamic_cast<FunctionObject*>(o))
+  if (auto* f = dynamic_cast<FunctionObject*>(o)) {
+    enteringFunction = f;
     return invoke(f->method, f->bound ? f->boundThis : self, args, f->scope, f->owner);
+  }
   if (auto* c = dynamic_cast<ClassObject*>(o)) {
     if (c->callCode) return c->callCode(*this, Value(o), args);
     if (args.size() != 1) fail(ErrorClass::ArgumentError, 1112, {std::to_string(args.size())});
@@ -292,7 +316,10 @@ Value Machine::invoke(Method* method, const Value& self, std::span<Value> args,
   if (depth >= maxDepth) fail(ErrorClass::Error, 1023);
   ++depth;
   DepthGuard guard{depth};
-  if (method->native) return method->native(*this, self, args);
+  if (method->native) {
+    enteringFunction = nullptr;
+    return method->native(*this, self, args);
+  }
   return interpret(method, self, args, scope, owner);
 }
 

@@ -38,6 +38,7 @@ struct Name {
   bool anyNamespace = false;  // *::name
   bool attribute = false;
   int64_t index = -1;  // the name as an array index, when it is one
+  Object* key = nullptr;  // the object a run-time name was made from (Dictionary keys)
 
   bool matches(const Namespace* n) const {
     if (ns) return ns == n;

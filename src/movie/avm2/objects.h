@@ -110,6 +110,27 @@ class VectorObject : public ArrayObject {
   bool fixed = false;
 };
 
+// An object whose class answers for some of its properties itself (a ByteArray's bytes,
+// a Dictionary's object keys, a Proxy's handlers). Each hook returns false to leave the
+// name to the ordinary lookup.
+class HookedObject : public Object {
+ public:
+  template <typename... Args>
+  explicit HookedObject(Args&&... args) : Object(std::forward<Args>(args)...) {
+    hooked_ = true;
+  }
+  virtual bool getHook(Machine&, const Name&, Value&) { return false; }
+  virtual bool setHook(Machine&, const Name&, Value&) { return false; }
+  virtual bool hasHook(Machine&, const Name&, bool&) { return false; }
+  virtual bool deleteHook(Machine&, const Name&, bool&) { return false; }
+  virtual bool callHook(Machine&, const Name&, std::span<Value>, Value&) { return false; }
+  // Enumeration of its own, in place of the dynamic properties' (indices from 1, 0: no next).
+  virtual bool enumerates() const { return false; }
+  virtual uint32_t nextIndexHook(Machine&, uint32_t) { return 0; }
+  virtual Value nameAtHook(Machine&, uint32_t) { return Value(); }
+  virtual Value valueAtHook(Machine&, uint32_t) { return Value(); }
+};
+
 // The scope object of a catch block or an activation: an object laid out by its own traits.
 class ActivationObject : public Object {
  public:

@@ -52,7 +52,8 @@ ClassObject* installClass(Machine& m, const NativeClass& c) {
         break;
       }
       case MemberKind::StaticGetter:
-        bindAccessor(m, statics, cls, row, true);
+      case MemberKind::StaticSetter:
+        bindAccessor(m, statics, cls, row, row.kind == MemberKind::StaticGetter);
         break;
       case MemberKind::Constant: {
         SlotInfo s;
@@ -97,6 +98,7 @@ void installTopLevel(Machine& m) {
   installRegExpClass(m);
   installDateClass(m);
   installVectorClass(m);
+  installJsonClass(m);
   installGlobalFunctions(m);
   installUtilityFunctions(m);
   installFlashPackages(m);

@@ -15,6 +15,7 @@ enum class MemberKind : uint8_t {
   Setter,
   StaticMethod,  // on the class object
   StaticGetter,
+  StaticSetter,
   Constant,      // a static constant: `number`, or `text` when it is set
   Slot,          // an instance variable (starts undefined)
 };
@@ -63,6 +64,7 @@ void installRegExpClass(Machine& m);
 void installDateClass(Machine& m);
 void installVectorClass(Machine& m);
 void installUtilityFunctions(Machine& m);  // flash.utils and the URI functions
+void installJsonClass(Machine& m);
 inline Value arg(std::span<Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
 // The receiver as an object of type T, or TypeError #1004 naming `method`.
 template <typename T>

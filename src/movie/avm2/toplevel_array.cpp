@@ -261,6 +261,73 @@ Value sort(Machine& m, const Value& self, std::span<Value> args) {
   return self;
 }
 
+// sortOn(names, options): by each named field in turn, each with its own flags (or the
+// first options' for all of them).
+Value sortOn(Machine& m, const Value& self, std::span<Value> args) {
+  ArrayObject* a = self_(m, self);
+  std::vector<String*> fields;
+  std::vector<int> fieldFlags;
+  auto listOf = [&](const Value& v) -> ArrayObject* {
+    return v.isObject() ? dynamic_cast<ArrayObject*>(v.asObject()) : nullptr;
+  };
+  if (ArrayObject* names = listOf(arg(args, 0)))
+    for (const Value& n : names->elements) fields.push_back(m.intern(m.toString(n).view()));
+  else if (!arg(args, 0).isNullish())
+    fields.push_back(m.intern(m.toString(arg(args, 0)).view()));
+  if (ArrayObject* opts = listOf(arg(args, 1))) {
+    for (const Value& o : opts->elements) fieldFlags.push_back(m.toInt(o));
+    if (fieldFlags.size() != fields.size()) fieldFlags.clear();
+  }
+  int flags = args.size() > 1 && !listOf(args[1]) ? m.toInt(args[1]) : 0;
+  if (fieldFlags.empty()) fieldFlags.assign(fields.size(), flags);
+  if (!fieldFlags.empty()) flags = fieldFlags[0];
+  // The fields' values, read once per element.
+  std::vector<Value> elements = a->elements;  // getters may change the array meanwhile
+  size_t n = elements.size();
+  std::vector<std::vector<Value>> keys(n);
+  for (size_t i = 0; i < n; ++i) {
+    const Value& e = elements[i];
+    for (String* f : fields)
+      keys[i].push_back(e.isObject() ? m.getProperty(e, m.publicName(f)) : Value());
+  }
+  auto cmp = [&](size_t i, size_t j) -> int {
+    for (size_t k = 0; k < fields.size(); ++k) {
+      const Value& x = keys[i][k];
+      const Value& y = keys[j][k];
+      int f = fieldFlags[k], c = 0;
+      if (f & SortFlag::Numeric) {
+        double p = m.toNumber(x), q = m.toNumber(y);
+        c = p < q ? -1 : p > q ? 1 : 0;
+      } else {
+        std::string p = m.toText(x), q = m.toText(y);
+        if (f & SortFlag::CaseInsensitive) {
+          for (char& ch : p) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+          for (char& ch : q) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
+        c = p < q ? -1 : p > q ? 1 : 0;
+      }
+      if (f & SortFlag::Descending) c = -c;
+      if (c) return c;
+    }
+    return 0;
+  };
+  std::vector<size_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t i, size_t j) { return cmp(i, j) < 0; });
+  if (flags & SortFlag::UniqueSort)
+    for (size_t k = 1; k < n; ++k)
+      if (cmp(order[k - 1], order[k]) == 0) return Value(int32_t(0));
+  if (flags & SortFlag::ReturnIndexedArray) {
+    std::vector<Value> indices;
+    for (size_t i : order) indices.emplace_back(static_cast<int32_t>(i));
+    return Value(static_cast<Object*>(m.newArray(std::move(indices))));
+  }
+  std::vector<Value> sorted;
+  for (size_t i : order) sorted.push_back(elements[i]);
+  a->elements = std::move(sorted);
+  return self;
+}
+
 // every, some, forEach, map and filter: the callback with (element, index, array).
 enum class Walk { Every, Some, ForEach, Map, Filter };
 
@@ -296,30 +363,58 @@ Value forEach(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s
 Value map(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s, a, Walk::Map); }
 Value filter(Machine& m, const Value& s, std::span<Value> a) { return walk(m, s, a, Walk::Filter); }
 
+// The methods work on any object with a length and indexed properties, as the language
+// has them: its values are copied into an array for the method, and a method that
+// changes its array writes the result back.
+Value onArrayLike(Machine& m, const Value& self, std::span<Value> args, NativeCode code,
+                  bool mutates) {
+  if (!self.isObject() || dynamic_cast<ArrayObject*>(self.asObject())) return code(m, self, args);
+  auto read = [&](const Name& n) { return m.hasProperty(self, n) ? m.getProperty(self, n) : Value(); };
+  size_t length = std::min<size_t>(m.toUint(read(m.publicName("length"))), kMaxLength);
+  std::vector<Value> elements;
+  for (size_t i = 0; i < length; ++i) elements.push_back(read(m.publicName(m.indexName(uint32_t(i)))));
+  ArrayObject* copy = m.newArray(std::move(elements));
+  Value copied(static_cast<Object*>(copy));
+  Value result = code(m, copied, args);
+  if (mutates) {
+    std::vector<Value> out = copy->elements;
+    for (size_t i = 0; i < out.size(); ++i) m.set(self, std::to_string(i), out[i]);
+    for (size_t i = out.size(); i < length; ++i) m.deleteProperty(self, m.publicName(std::to_string(i)));
+    m.set(self, "length", Value(static_cast<uint32_t>(out.size())));
+  }
+  return result.isObject() && result.asObject() == copy ? self : result;
+}
+
+template <NativeCode Code, bool Mutates>
+Value generic(Machine& m, const Value& self, std::span<Value> args) {
+  return onArrayLike(m, self, args, Code, Mutates);
+}
+
 const NativeMember kArrayMembers[] = {
     {"length", MemberKind::Getter, length},
     {"length", MemberKind::Setter, lengthSet},
-    {"push", MemberKind::Method, push, 1},
-    {"pop", MemberKind::Method, pop},
-    {"shift", MemberKind::Method, shift},
-    {"unshift", MemberKind::Method, unshift},
-    {"join", MemberKind::Method, join, 1},
+    {"push", MemberKind::Method, generic<push, true>, 1},
+    {"pop", MemberKind::Method, generic<pop, true>},
+    {"shift", MemberKind::Method, generic<shift, true>},
+    {"unshift", MemberKind::Method, generic<unshift, true>},
+    {"join", MemberKind::Method, generic<join, false>, 1},
     {"toString", MemberKind::Method, toString},
     {"toLocaleString", MemberKind::Method, toString},
-    {"concat", MemberKind::Method, concat},
-    {"slice", MemberKind::Method, slice, 2},
-    {"splice", MemberKind::Method, splice},
-    {"reverse", MemberKind::Method, reverse},
+    {"concat", MemberKind::Method, generic<concat, false>},
+    {"slice", MemberKind::Method, generic<slice, false>, 2},
+    {"splice", MemberKind::Method, generic<splice, true>},
+    {"reverse", MemberKind::Method, generic<reverse, true>},
     {"insertAt", MemberKind::Method, insertAt, 2},
     {"removeAt", MemberKind::Method, removeAt, 1},
-    {"indexOf", MemberKind::Method, indexOf, 1},
-    {"lastIndexOf", MemberKind::Method, lastIndexOf, 1},
-    {"sort", MemberKind::Method, sort},
-    {"every", MemberKind::Method, every, 1},
-    {"some", MemberKind::Method, some, 1},
-    {"forEach", MemberKind::Method, forEach, 1},
-    {"map", MemberKind::Method, map, 1},
-    {"filter", MemberKind::Method, filter, 1},
+    {"indexOf", MemberKind::Method, generic<indexOf, false>, 1},
+    {"lastIndexOf", MemberKind::Method, generic<lastIndexOf, false>, 1},
+    {"sort", MemberKind::Method, generic<sort, true>},
+    {"sortOn", MemberKind::Method, generic<sortOn, true>, 2},
+    {"every", MemberKind::Method, generic<every, false>, 1},
+    {"some", MemberKind::Method, generic<some, false>, 1},
+    {"forEach", MemberKind::Method, generic<forEach, false>, 1},
+    {"map", MemberKind::Method, generic<map, false>, 1},
+    {"filter", MemberKind::Method, generic<filter, false>, 1},
     {"CASEINSENSITIVE", MemberKind::Constant, nullptr, 0, SortFlag::CaseInsensitive},
     {"DESCENDING", MemberKind::Constant, nullptr, 0, SortFlag::Descending},
     {"UNIQUESORT", MemberKind::Constant, nullptr, 0, SortFlag::UniqueSort},

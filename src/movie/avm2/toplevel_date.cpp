@@ -302,6 +302,7 @@ const NativeMember kDateMembers[] = {
     {"getTimezoneOffset", MemberKind::Method, getField<Offset, false>},
     {"valueOf", MemberKind::Method, valueOf},
     {"toString", MemberKind::Method, toText<Format::Full>},
+    {"toJSON", MemberKind::Method, toText<Format::Full>, 1},
     {"toUTCString", MemberKind::Method, toText<Format::Utc>},
     {"toDateString", MemberKind::Method, toText<Format::DateOnly>},
     {"toTimeString", MemberKind::Method, toText<Format::TimeOnly>},

@@ -1,5 +1,7 @@
 // Math, the Error classes and the global functions.
 #include <cmath>
+#include <cstdint>
+#include <string>
 #include <limits>
 #include <random>
 
@@ -91,6 +93,39 @@ const NativeMember kMathMembers[] = {
     {"PI", MemberKind::Constant, nullptr, 0, 3.141592653589793},
     {"SQRT1_2", MemberKind::Constant, nullptr, 0, 0.7071067811865476},
     {"SQRT2", MemberKind::Constant, nullptr, 0, 1.4142135623730951},
+};
+
+// Number's copies of Math's functions take exactly their declared arguments
+// (max and min any number), as typed methods do.
+template <NativeCode Code, size_t Count>
+Value strict(Machine& m, const Value& self, std::span<Value> args) {
+  if (Count != SIZE_MAX && args.size() != Count)
+    m.fail(ErrorClass::ArgumentError, 1063,
+           {"Function/<anonymous>()", std::to_string(Count), std::to_string(args.size())});
+  return Code(m, self, args);
+}
+
+constexpr size_t kAny = SIZE_MAX;
+
+const NativeMember kNumberMath[] = {
+    {"abs", MemberKind::StaticMethod, strict<unary<std::fabs>, 1>, 1},
+    {"acos", MemberKind::StaticMethod, strict<unary<std::acos>, 1>, 1},
+    {"asin", MemberKind::StaticMethod, strict<unary<std::asin>, 1>, 1},
+    {"atan", MemberKind::StaticMethod, strict<unary<std::atan>, 1>, 1},
+    {"atan2", MemberKind::StaticMethod, strict<atan2, 2>, 2},
+    {"ceil", MemberKind::StaticMethod, strict<unary<std::ceil>, 1>, 1},
+    {"cos", MemberKind::StaticMethod, strict<unary<std::cos>, 1>, 1},
+    {"exp", MemberKind::StaticMethod, strict<unary<std::exp>, 1>, 1},
+    {"floor", MemberKind::StaticMethod, strict<unary<std::floor>, 1>, 1},
+    {"log", MemberKind::StaticMethod, strict<unary<std::log>, 1>, 1},
+    {"max", MemberKind::StaticMethod, strict<max, kAny>, 2},
+    {"min", MemberKind::StaticMethod, strict<min, kAny>, 2},
+    {"pow", MemberKind::StaticMethod, strict<pow, 2>, 2},
+    {"random", MemberKind::StaticMethod, strict<random, 0>},
+    {"round", MemberKind::StaticMethod, strict<unary<roundHalfUp>, 1>, 1},
+    {"sin", MemberKind::StaticMethod, strict<unary<std::sin>, 1>, 1},
+    {"sqrt", MemberKind::StaticMethod, strict<unary<std::sqrt>, 1>, 1},
+    {"tan", MemberKind::StaticMethod, strict<unary<std::tan>, 1>, 1},
 };
 
 // ---- Error ----
@@ -241,6 +276,11 @@ void installMathClass(Machine& m) {
                    .construct = notAConstructor,
                    .dynamic = false,
                    .isFinal = true});
+  Traits& statics = *m.numberClass->classTraits;
+  for (const NativeMember& row : kNumberMath) {
+    uint32_t index = statics.addMethod({m.nativeMethod(row.code, row.length, row.name), m.numberClass});
+    statics.bind(m.intern(row.name), m.publicNs, {BindKind::Method, index});
+  }
 }
 
 void installErrorClasses(Machine& m) {

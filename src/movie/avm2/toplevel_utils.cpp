@@ -201,6 +201,7 @@ const NativeMember kUriFunctions[] = {
 
 void installUtilityFunctions(Machine& m) {
   installGlobals(m, "flash.utils", kUtils);
+  installGlobals(m, "avmplus", kUtils);  // the same functions under the machine's own package
   installGlobals(m, "", kUriFunctions);
 }
 

@@ -107,6 +107,37 @@ Value convert(Machine& m, const Value& cls, std::span<Value> args) {
   return made;
 }
 
+// The methods that make a new list make one of the receiver's own type: Array's method
+// runs on the vector, its array result becomes a vector of the same element type.
+Value viaArray(Machine& m, const Value& self, std::span<Value> args, const char* name) {
+  const Value* fn = m.arrayClass->prototypeObject->findOwn(m.intern(name));
+  return fn ? m.call(*fn, self, args) : Value();
+}
+
+Value sameType(Machine& m, VectorObject* v, const Value& result) {
+  auto* a = result.isObject() ? dynamic_cast<ArrayObject*>(result.asObject()) : nullptr;
+  if (!a) return result;
+  Value made = m.construct(Value(static_cast<Object*>(v->klass())), {});
+  auto* out = static_cast<VectorObject*>(made.asObject());
+  for (const Value& e : a->elements) out->elements.push_back(m.coerce(e, out->elementType));
+  return made;
+}
+
+template <int Which>
+Value newList(Machine& m, const Value& self, std::span<Value> args) {
+  static const char* const kNames[] = {"concat", "slice", "filter", "map"};
+  VectorObject* v = self_(m, self);
+  return sameType(m, v, viaArray(m, self, args, kNames[Which]));
+}
+
+Value splice(Machine& m, const Value& self, std::span<Value> args) {
+  // A fixed vector's length changes too, as the player lets it.
+  VectorObject* v = self_(m, self);
+  Value removed = viaArray(m, self, args, "splice");
+  for (Value& e : v->elements) e = m.coerce(e, v->elementType);
+  return sameType(m, v, removed);
+}
+
 const NativeMember kVectorMembers[] = {
     {"length", MemberKind::Getter, length},
     {"length", MemberKind::Setter, setLength},
@@ -116,6 +147,11 @@ const NativeMember kVectorMembers[] = {
     {"unshift", MemberKind::Method, unshift},
     {"pop", MemberKind::Method, pop},
     {"shift", MemberKind::Method, shift},
+    {"concat", MemberKind::Method, newList<0>},
+    {"slice", MemberKind::Method, newList<1>, 2},
+    {"filter", MemberKind::Method, newList<2>, 1},
+    {"map", MemberKind::Method, newList<3>, 1},
+    {"splice", MemberKind::Method, splice, 2},
 };
 
 }  // namespace
@@ -124,14 +160,18 @@ ClassObject* Machine::applyType(ClassObject* generic, const Value& param) {
   if (!generic || !generic->isVector) fail(ErrorClass::TypeError, 1127);
   auto* type = param.isObject() ? dynamic_cast<ClassObject*>(param.asObject()) : nullptr;
   if (!param.isNullish() && !type) fail(ErrorClass::TypeError, 1127);
+  if (vectorClasses_.count(type)) return vectorClasses_[type];
+  // Vectors of objects, strings and booleans share one representation: each is a kind of
+  // Vector.<*>, as a script may coerce it to one.
+  bool specialised = type == intClass || type == uintClass || type == numberClass;
+  ClassObject* base = type && !specialised ? applyType(generic, Value::null()) : generic;
   auto& cached = vectorClasses_[type];
-  if (cached) return cached;
   std::string inner = type ? std::string(type->name->view()) : "*";
   auto* cls = heap.make<ClassObject>(nullptr, classClass, classClass->prototypeObject);
   cls->simpleName = intern("Vector.<" + inner + ">");
   cls->name = cls->simpleName;
   cls->ns = generic->ns;
-  cls->base = generic;
+  cls->base = base;
   cls->instanceTraits = std::make_unique<Traits>(generic->instanceTraits.get());
   cls->instanceTraits->className = intern("__AS3__.vec.Vector.<" + inner + ">");
   cls->instanceTraits->dynamic = false;

@@ -32,6 +32,7 @@ MovieScripts::MovieScripts(std::shared_ptr<const swf::Movie> movie,
   host_->sink = std::move(trace);
   host_->errors = &errors_;
   machine_ = std::make_unique<avm2::Machine>(host_.get());
+  machine_->swfVersion = movie_->header.version;
   machine_->frameRoots.push_back(&held_);
   timeLimitMs_ = timeLimitMs > 0 ? timeLimitMs : kDefaultLimitMs;
   framesRun_.assign(movie_->root.frames.size(), false);

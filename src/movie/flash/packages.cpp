@@ -8,6 +8,11 @@ void installFlashPackages(Machine& m) {
   installGeomClasses(m);
   installUiClasses(m);
   installDisplayClasses(m);
+  installFlashErrors(m);
+  installByteArray(m);
+  installDictionary(m);
+  installProxy(m);
+  installApplicationDomain(m);
 }
 
 }  // namespace orv::movie::avm2

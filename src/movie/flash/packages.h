@@ -2,6 +2,8 @@
 // tables (movie/avm2/toplevel.h), reaching the movie only through the machine's host.
 #pragma once
 
+#include <string_view>
+
 namespace orv::movie::avm2 {
 class Machine;
 
@@ -15,4 +17,13 @@ void installGeomClasses(Machine& m);      // flash.geom
 void installGeomPointRect(Machine& m);    // Point, Rectangle
 void installUiClasses(Machine& m);        // flash.ui
 void installDisplayClasses(Machine& m);  // flash.display
+void installFlashErrors(Machine& m);     // flash.errors
+void installByteArray(Machine& m);       // flash.utils
+void installDictionary(Machine& m);
+void installProxy(Machine& m);
+void installApplicationDomain(Machine& m);  // flash.system
+
+// Throws error `id` as an instance of the class named `qualifiedClass`
+// ("flash.errors.EOFError"), its message "Error #id: text".
+[[noreturn]] void failAs(Machine& m, std::string_view qualifiedClass, int id, std::string_view text);
 }  // namespace orv::movie::avm2

@@ -211,5 +211,88 @@ TEST(Avm2TopLevel, DatesReadAndSetTheirFieldsInUtc) {
   EXPECT_EQ(t.m.toText(t.m.construct(t.global("Date"), bad)), "Invalid Date");
 }
 
+TEST(Avm2TopLevel, ArraysSortOnFieldsWithTheirOwnFlags) {
+  TopLevel t;
+  auto row = [&](const char* name, double age) {
+    Value o(t.m.newObject());
+    t.m.set(o, "name", t.str(name));
+    t.m.set(o, "age", Value(age));
+    return o;
+  };
+  Value people = t.array({row("bob", 30), row("Al", 9), row("cy", 30), row("al", 100)});
+  auto names = [&](const Value& a) {
+    std::string out;
+    for (int i = 0; i < 4; ++i) out += t.m.toText(t.m.get(t.m.get(a, std::to_string(i)), "name")) + " ";
+    return out;
+  };
+  t.call(people, "sortOn", {t.str("age"), Value(16)});  // numeric: 9 before 30 before 100
+  EXPECT_EQ(names(people), "Al bob cy al ");
+  t.call(people, "sortOn", {t.str("age")});  // as text: "100" < "30" < "9"
+  EXPECT_EQ(names(people), "al bob cy Al ");
+  // Age descending, then name case-insensitively.
+  t.call(people, "sortOn", {t.array({t.str("age"), t.str("name")}), t.array({Value(18), Value(1)})});
+  EXPECT_EQ(names(people), "al bob cy Al ");
+  EXPECT_EQ(t.call(people, "sortOn", {t.str("name"), Value(1 | 8)}), "0,3,1,2");  // indices only
+  EXPECT_EQ(t.call(people, "sortOn", {t.str("age"), Value(4 | 16)}), "0");  // two are 30
+}
+
+TEST(Avm2TopLevel, ArrayMethodsWorkOnObjectsWithALength) {
+  TopLevel t;
+  Value like(t.m.newObject());
+  t.m.set(like, "length", Value(2));
+  t.m.set(like, "0", t.str("b"));
+  t.m.set(like, "1", t.str("a"));
+  Value proto = t.m.get(t.global("Array"), "prototype");
+  auto apply = [&](const char* method, std::vector<Value> args = {}) {
+    return t.m.toText(t.m.call(t.m.get(proto, method), like, args));
+  };
+  EXPECT_EQ(apply("push", {t.str("c")}), "3");
+  EXPECT_EQ(t.m.toText(t.m.get(like, "2")), "c");
+  EXPECT_EQ(apply("join", {t.str("-")}), "b-a-c");
+  EXPECT_EQ(apply("sort"), "[object Object]");  // sorts in place, returns the object
+  EXPECT_EQ(apply("join"), "a,b,c");
+  EXPECT_EQ(apply("pop"), "c");
+  EXPECT_EQ(t.m.toText(t.m.get(like, "length")), "2");
+  EXPECT_FALSE(t.m.hasProperty(like, t.m.publicName("2")));
+  EXPECT_EQ(apply("indexOf", {t.str("b")}), "1");
+}
+
+TEST(Avm2TopLevel, VectorMethodsMakeVectorsOfTheirOwnType) {
+  TopLevel t;
+  Value generic = t.m.getProperty(
+      Value(t.m.topLevel),
+      Name{.name = t.m.intern("Vector"),
+           .ns = t.m.namespaces.get(NamespaceKind::Public, t.m.intern("__AS3__.vec"))});
+  auto* g = static_cast<ClassObject*>(generic.asObject());
+  ClassObject* ofInt = t.m.applyType(g, t.global("int"));
+  std::vector<Value> three{Value(3)};
+  Value v = t.m.construct(Value(static_cast<Object*>(ofInt)), three);
+  t.m.set(v, "0", Value(5));
+  t.m.set(v, "2", Value(-1));
+  for (const char* method : {"slice", "concat"}) {
+    Value r = t.m.callProperty(v, t.m.publicName(method), {});
+    EXPECT_EQ(t.m.classOf(r), ofInt) << method;
+    EXPECT_EQ(t.m.toText(r), "5,0,-1") << method;
+  }
+  std::vector<Value> cut{Value(0), Value(2)};
+  Value removed = t.m.callProperty(v, t.m.publicName("splice"), cut);
+  EXPECT_EQ(t.m.classOf(removed), ofInt);
+  EXPECT_EQ(t.m.toText(removed), "5,0");
+  EXPECT_EQ(t.m.toText(v), "-1");
+  // A vector of any class is a kind of Vector.<*>; vectors of numbers are not.
+  ClassObject* ofAny = t.m.applyType(g, Value::null());
+  ClassObject* ofString = t.m.applyType(g, t.global("String"));
+  EXPECT_TRUE(ofString->isSubclassOf(ofAny));
+  EXPECT_FALSE(ofInt->isSubclassOf(ofAny));
+}
+
+TEST(Avm2TopLevel, NumbersMathFunctionsInsistOnTheirArguments) {
+  TopLevel t;
+  EXPECT_EQ(t.call(t.global("Number"), "floor", {Value(2.5)}), "2");
+  EXPECT_EQ(t.call(t.global("Number"), "max", {Value(1), Value(4), Value(2)}), "4");
+  EXPECT_EQ(t.call(t.global("Number"), "acos").substr(0, 31), "ArgumentError: Error #1063: Arg");
+  EXPECT_EQ(t.call(t.global("Math"), "acos"), "NaN");  // Math's take what they are given
+}
+
 }  // namespace
 }  // namespace orv::movie::avm2

@@ -1,0 +1,89 @@
+// flash.system.ApplicationDomain as far as scripts use it without loading movies (the
+// domain memory the memory instructions address, definitions by name), and what
+// Capabilities says of the player.
+#include "movie/avm2/toplevel.h"
+#include "movie/flash/bytearray.h"
+#include "movie/flash/packages.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+constexpr double kMinDomainMemory = 1024;
+
+Value currentDomain(Machine& m, const Value& self, std::span<Value>) {
+  auto* cls = dynamic_cast<ClassObject*>(self.asObject());
+  if (!cls) cls = m.findClass("flash.system.ApplicationDomain");
+  return Value(m.allocate(cls));
+}
+
+Value domainMemory(Machine& m, const Value&, std::span<Value>) {
+  return m.domainMemory ? Value(m.domainMemory) : Value::null();
+}
+
+Value setDomainMemory(Machine& m, const Value&, std::span<Value> args) {
+  Value v = arg(args, 0);
+  if (v.isNullish()) {
+    m.domainMemory = nullptr;
+    return Value();
+  }
+  auto* b = v.isObject() ? dynamic_cast<ByteArrayObject*>(v.asObject()) : nullptr;
+  if (!b) m.fail(ErrorClass::TypeError, 1034, {m.className(v), "flash.utils.ByteArray"});
+  if (b->bytes.size() < kMinDomainMemory) m.fail(ErrorClass::RangeError, 2006);
+  m.domainMemory = b;
+  return Value();
+}
+
+std::string definitionName(Machine& m, std::span<Value> args) {
+  std::string name = m.toText(arg(args, 0));
+  if (size_t colons = name.find("::"); colons != std::string::npos)
+    name = name.substr(0, colons) + "." + name.substr(colons + 2);
+  return name;
+}
+
+Value hasDefinition(Machine& m, const Value&, std::span<Value> args) {
+  return Value(m.findClass(definitionName(m, args)) != nullptr);
+}
+
+Value getDefinition(Machine& m, const Value&, std::span<Value> args) {
+  std::string name = definitionName(m, args);
+  if (ClassObject* c = m.findClass(name)) return Value(static_cast<Object*>(c));
+  m.fail(ErrorClass::ReferenceError, 1065, {name});
+}
+
+Value parentDomain(Machine&, const Value&, std::span<Value>) { return Value::null(); }
+
+const NativeMember kMembers[] = {
+    {"currentDomain", MemberKind::StaticGetter, currentDomain},
+    {"MIN_DOMAIN_MEMORY_LENGTH", MemberKind::Constant, nullptr, 0, kMinDomainMemory},
+    {"domainMemory", MemberKind::Getter, domainMemory},
+    {"domainMemory", MemberKind::Setter, setDomainMemory},
+    {"parentDomain", MemberKind::Getter, parentDomain},
+    {"hasDefinition", MemberKind::Method, hasDefinition, 1},
+    {"getDefinition", MemberKind::Method, getDefinition, 1},
+};
+
+Value playerType(Machine& m, const Value&, std::span<Value>) { return Value(m.intern("StandAlone")); }
+Value isDebugger(Machine&, const Value&, std::span<Value>) { return Value(false); }
+
+const NativeMember kCapabilities[] = {
+    {"playerType", MemberKind::StaticGetter, playerType},
+    {"isDebugger", MemberKind::StaticGetter, isDebugger},
+};
+
+}  // namespace
+
+void installApplicationDomain(Machine& m) {
+  installClass(m, {.package = "flash.system",
+                   .name = "ApplicationDomain",
+                   .members = kMembers,
+                   .dynamic = false,
+                   .isFinal = true});
+  installClass(m, {.package = "flash.system",
+                   .name = "Capabilities",
+                   .members = kCapabilities,
+                   .dynamic = false,
+                   .isFinal = true});
+}
+
+}  // namespace orv::movie::avm2

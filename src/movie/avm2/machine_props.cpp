@@ -5,6 +5,7 @@
 
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/machine.h"
+#include "movie/avm2/xml.h"
 
 namespace orv::movie::avm2 {
 
@@ -94,6 +95,13 @@ Value invokeTrait(Machine& m, const TraitMethod& tm, const Value& self, std::spa
   return m.invoke(tm.method, self, args, tm.owner ? tm.owner->scope : nullptr, tm.owner);
 }
 
+// XML and lists answer to names by their own rules.
+bool isXml(const Machine& m, const Value& obj) {
+  if (!obj.isObject()) return false;
+  const ClassObject* c = obj.asObject()->klass();
+  return c && (c == m.xmlClass || c == m.xmlListClass);
+}
+
 bool sealed(const Value& obj) {
   if (!obj.isObject()) return true;
   const Traits* t = obj.asObject()->traits();
@@ -104,6 +112,7 @@ bool sealed(const Value& obj) {
 
 Value Machine::getProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
+  if (isXml(*this, obj)) return xmlGet(*this, obj.asObject(), n);
   Found f = lookup(*this, obj, n);
   if (f.kind == Found::Value_) return f.value;
   if (f.kind == Found::Binding_) {
@@ -142,6 +151,7 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
   nullCheck(*this, obj);
   if (!obj.isObject()) refuseWrite(*this, obj, n);
   Object* o = obj.asObject();
+  if (isXml(*this, obj)) return xmlPut(*this, o, n, v);
   if (n.index >= 0) {
     if (auto* vec = dynamic_cast<VectorObject*>(o)) {
       auto size = static_cast<int64_t>(vec->elements.size());
@@ -196,6 +206,7 @@ bool Machine::deleteProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
   if (!obj.isObject()) return false;
   Object* o = obj.asObject();
+  if (isXml(*this, obj)) return xmlDelete(*this, o, n);
   if (n.index >= 0) {
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       if (n.index < static_cast<int64_t>(a->elements.size())) {
@@ -212,6 +223,7 @@ bool Machine::deleteProperty(const Value& obj, const Name& n) {
 
 bool Machine::hasProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
+  if (isXml(*this, obj)) return xmlHas(*this, obj.asObject(), n);
   return lookup(*this, obj, n).kind != Found::None;
 }
 
@@ -225,6 +237,7 @@ bool Machine::scopeHas(const ScopeEntry& scope, const Name& n) {
 
 Value Machine::callProperty(const Value& obj, const Name& n, std::span<Value> args, bool lex) {
   nullCheck(*this, obj);
+  if (isXml(*this, obj)) return xmlCall(*this, obj.asObject(), n, args);
   Found f = lookup(*this, obj, n);
   Value fn;
   if (f.kind == Found::Binding_) {

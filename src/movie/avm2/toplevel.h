@@ -15,6 +15,7 @@ enum class MemberKind : uint8_t {
   Setter,
   StaticMethod,  // on the class object
   StaticGetter,
+  StaticSetter,
   Constant,      // a static constant: `number`, or `text` when it is set
   Slot,          // an instance variable (starts undefined)
 };

@@ -12,11 +12,10 @@ Name Frame::name(uint32_t index) {
   Name n = unit_.multinames[index];
   if (mn.runtimeName()) {
     Value v = pop();
-    if (xmlNameFromValue(m_, v, n)) {
+    bool qname = xmlNameFromValue(m_, v, n);
+    if (qname) {
       n.attribute = mn.isAttribute();
-      return n;
-    }
-    if (v.isInt() && v.asInt() >= 0) {
+    } else if (v.isInt() && v.asInt() >= 0) {
       n.index = v.asInt();
     } else if (v.isUint()) {
       n.index = v.asUint();
@@ -24,7 +23,8 @@ Name Frame::name(uint32_t index) {
                v.asDouble() == std::floor(v.asDouble())) {
       n.index = static_cast<int64_t>(v.asDouble());
     }
-    if (n.index >= 0) {
+    if (qname) {
+    } else if (n.index >= 0) {
       n.name = m_.indexName(static_cast<uint32_t>(n.index));
     } else {
       n.name = m_.intern(m_.toString(v).view());

@@ -159,6 +159,8 @@ Object* Machine::allocate(ClassObject* cls) {
 
 Value Machine::toPrimitive(const Value& v, bool preferString) {
   if (!v.isObject()) return v;
+  if (XMLObject* x = asXml(*this, v)) return Value(StringRef(xmlToString(*this, x)));
+  if (XMLListObject* l = asXmlList(*this, v)) return Value(StringRef(listToString(*this, l)));
   const char* order[2] = {"valueOf", "toString"};
   if (preferString) std::swap(order[0], order[1]);
   for (const char* method : order) {

@@ -377,10 +377,7 @@ bool xmlLooseEquals(Machine& m, const Value& a, const Value& b) {
   XMLObject* x = xa ? xa : xb;
   const Value& other = xa ? b : a;
   if (other.isNullish()) return false;
-  if (hasSimpleContent(x)) {
-    Value s(StringRef(xmlToString(m, x)));
-    return m.looseEquals(s, other);
-  }
+  if (hasSimpleContent(x)) return xmlToString(m, x) == m.toText(other);
   if (asXml(m, other) || other.isObject()) return false;
   return m.toText(wrap(x)) == m.toText(other);
 }

@@ -33,6 +33,7 @@ XMLObject* newXmlNode(Machine& m, XmlKind kind) {
   auto* x = m.heap.make<XMLObject>(c->instanceTraits.get(), c, c->prototypeObject);
   x->kind = kind;
   x->uri = m.intern("");
+  x->value = StringRef(x->uri);
   return x;
 }
 
@@ -56,12 +57,16 @@ XmlName xmlNameOf(Machine& m, const Name& n) {
   XmlName x;
   x.attribute = n.attribute;
   if (n.name && n.name->view() != "*") x.local = n.name;
+  if (x.local && !x.attribute && x.local->view().starts_with("@")) {  // x["@name"]
+    x.attribute = true;
+    x.local = x.local->size() == 2 && x.local->view()[1] == '*' ? nullptr : m.intern(x.local->view().substr(1));
+  }
   if (n.anyNamespace) return x;
   auto add = [&](const Namespace* ns) {
     bool plain = ns->kind == NamespaceKind::Public || ns->kind == NamespaceKind::PackageInternal;
     if (plain && ns->uri->view().empty()) {
       // Unqualified element names are in the default namespace; attributes in none.
-      x.uris.push_back(!n.attribute && m.defaultXmlNs ? m.defaultXmlNs : ns->uri);
+      x.uris.push_back(!x.attribute && m.defaultXmlNs ? m.defaultXmlNs : ns->uri);
     } else if (ns->kind != NamespaceKind::Private && ns->kind != NamespaceKind::Protected &&
                ns->kind != NamespaceKind::StaticProtected && ns != m.as3Ns) {
       x.uris.push_back(ns->uri);

@@ -226,7 +226,8 @@ Value Machine::add(const Value& a, const Value& b) {
 }
 
 bool Machine::looseEquals(const Value& a, const Value& b) {
-  if ((a.isObject() || b.isObject()) && (isXmlValue(*this, a) || isXmlValue(*this, b)))
+  if ((a.isObject() || b.isObject()) &&
+      (isXmlValue(*this, a) || isXmlValue(*this, b) || isQName(*this, a) || isQName(*this, b)))
     return xmlLooseEquals(*this, a, b);
   if (a.isObject() && b.isObject()) return a.asObject() == b.asObject();
   if (a.isNamespace() || b.isNamespace()) {

@@ -142,6 +142,8 @@ namespace {
   Found f = lookup(m, obj, n);
   bool method = f.kind == Found::Value_ && f.value.isObject() &&
                 dynamic_cast<FunctionObject*>(f.value.asObject());
+  if (f.kind == Found::Binding_ && f.binding->kind == BindKind::Accessor)
+    m.fail(ErrorClass::ReferenceError, 1074, {m.nameText(n), m.className(obj)});
   m.fail(ErrorClass::ReferenceError, method ? 1037 : 1056, {m.nameText(n), m.className(obj)});
 }
 

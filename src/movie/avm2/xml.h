@@ -73,6 +73,9 @@ constexpr int kMaxXmlDepth = 1000;
 XMLObject* asXml(Machine& m, const Value& v);
 XMLListObject* asXmlList(Machine& m, const Value& v);
 inline bool isXmlValue(Machine& m, const Value& v) { return asXml(m, v) || asXmlList(m, v); }
+inline bool isQName(Machine& m, const Value& v) {
+  return v.isObject() && m.qnameClass && v.asObject()->klass() == m.qnameClass;
+}
 XMLObject* newXmlNode(Machine& m, XmlKind kind);
 XMLListObject* newXmlList(Machine& m);
 XmlName xmlNameOf(Machine& m, const Name& n);

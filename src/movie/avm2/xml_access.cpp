@@ -348,6 +348,16 @@ Value xmlAdd(Machine& m, const Value& a, const Value& b) {
 }
 
 bool xmlLooseEquals(Machine& m, const Value& a, const Value& b) {
+  if (isQName(m, a) && isQName(m, b)) {
+    auto* p = static_cast<QNameObject*>(a.asObject());
+    auto* q = static_cast<QNameObject*>(b.asObject());
+    return p->uri == q->uri && p->local == q->local;
+  }
+  if (isQName(m, a) || isQName(m, b)) {
+    const Value& other = isQName(m, a) ? b : a;
+    if (other.isNullish()) return false;
+    return m.toText(a) == m.toText(b);
+  }
   XMLListObject* la = asXmlList(m, a);
   XMLListObject* lb = asXmlList(m, b);
   if (la || lb) {

@@ -36,6 +36,13 @@ struct Writer {
   // The prefix a name in `uri` is written with, declaring it when none is in scope.
   String* prefixFor(std::vector<XmlNs>& scope, String* uri, String* prefix, bool attribute) {
     if (attribute && uri->view().empty()) return m.intern("");
+    if (uri->view().empty()) {
+      // No namespace needs no declaration unless a default namespace is in scope.
+      bool defaultBound = false;
+      for (const XmlNs& ns : scope)
+        if (ns.prefix->view().empty()) defaultBound = !ns.uri->view().empty();
+      if (!defaultBound) return m.intern("");
+    }
     if (const XmlNs* ns = findUri(scope, uri, prefix)) {
       if (!(attribute && ns->prefix->view().empty())) return ns->prefix;
     }

@@ -213,7 +213,7 @@ Value xmlNormalize(Machine& m, const Value& self, std::span<Value>) {
           v += x->children[i + 1]->value.view();
           xmlRemoveChildAt(x, i + 1);
         }
-        if (v.empty()) {
+        if (v.find_first_not_of(" \t\r\n") == std::string::npos) {
           xmlRemoveChildAt(x, i);
         } else {
           c->value = StringRef(v);
@@ -259,6 +259,11 @@ Value xmlToXmlStringMethod(Machine& m, const Value& self, std::span<Value>) {
 
 Value xmlValueOf(Machine&, const Value& self, std::span<Value>) { return self; }
 
+Value xmlHasOwnProperty(Machine& m, const Value& self, std::span<Value> args) {
+  nodesOf(m, self, "hasOwnProperty");
+  return Value(xmlHas(m, self.asObject(), argName(m, arg(args, 0), false), false));
+}
+
 }  // namespace
 
 namespace {
@@ -275,6 +280,7 @@ const NativeMember kSharedMembers[] = {
     {"elements", MemberKind::Method, xmlElements},
     {"hasComplexContent", MemberKind::Method, xmlHasComplex},
     {"hasSimpleContent", MemberKind::Method, xmlHasSimple},
+    {"hasOwnProperty", MemberKind::Method, xmlHasOwnProperty, 1},
     {"length", MemberKind::Method, xmlLength},
     {"normalize", MemberKind::Method, xmlNormalize},
     {"parent", MemberKind::Method, xmlParent},

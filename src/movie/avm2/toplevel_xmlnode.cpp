@@ -20,10 +20,12 @@ Value nsValue(Machine& m, String* prefix, String* uri) {
   return Value(m.namespaces.getPrefixed(prefix, uri));
 }
 
-// A value as XML to put among children: XML and lists as they are, anything else parsed.
+// A value to put among children: XML and lists as they are, anything else as text.
 Value childValue(Machine& m, const Value& v) {
   if (isXmlValue(m, v)) return v;
-  return wrap(toXml(m, v));
+  XMLObject* t = newXmlNode(m, XmlKind::Text);
+  t->value = m.toString(v);
+  return wrap(t);
 }
 
 void declare(XMLObject* x, XmlNs ns) {
@@ -51,7 +53,18 @@ Value addNamespace(Machine& m, const Value& self, std::span<Value> args) {
 
 Value appendChild(Machine& m, const Value& self, std::span<Value> args) {
   XMLObject* x = self1(m, self, "appendChild");
-  xmlInsertAt(m, x, x->children.size(), childValue(m, arg(args, 0)));
+  Value child = childValue(m, arg(args, 0));
+  // Text appended after an element becomes another element of that name.
+  if (!isXmlValue(m, arg(args, 0)) && !x->children.empty() &&
+      x->children.back()->kind == XmlKind::Element) {
+    XMLObject* e = newXmlNode(m, XmlKind::Element);
+    e->local = x->children.back()->local;
+    e->uri = x->children.back()->uri;
+    e->prefix = x->children.back()->prefix;
+    xmlInsertAt(m, e, 0, child);
+    child = wrap(e);
+  }
+  xmlInsertAt(m, x, x->children.size(), child);
   return self;
 }
 
@@ -254,7 +267,7 @@ void useNamespace(XMLObject* x, XmlNs ns) {
   x->uri = ns.uri;
   x->prefix = ns.prefix;
   XMLObject* holder = x->kind == XmlKind::Attribute ? x->parent : x;
-  if (!holder || !ns.prefix) return;
+  if (!holder || !ns.prefix || ns.uri->view().empty()) return;
   for (const XmlNs& d : inScope(holder))
     if (d.uri == ns.uri && d.prefix == ns.prefix) return;
   declare(holder, ns);

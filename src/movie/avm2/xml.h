@@ -113,7 +113,7 @@ void appendToList(Machine& m, XMLListObject* list, const Value& v);
 Value xmlGet(Machine& m, Object* o, const Name& n);
 void xmlPut(Machine& m, Object* o, const Name& n, const Value& v);
 bool xmlDelete(Machine& m, Object* o, const Name& n);
-bool xmlHas(Machine& m, Object* o, const Name& n);
+bool xmlHas(Machine& m, Object* o, const Name& n, bool methods = true);
 Value xmlCall(Machine& m, Object* o, const Name& n, std::span<Value> args);
 Value xmlGetDescendants(Machine& m, const Value& v, const Name& n);
 Value xmlAdd(Machine& m, const Value& a, const Value& b);

@@ -99,6 +99,12 @@ void putXml(Machine& m, XMLObject* x, const Name& n, const Value& v) {
     for (XMLObject* i : vl->items) copy->items.push_back(copyXml(m, i));
     c = wrap(copy);
   }
+  if (primitive && !xn.local && xn.anyUri) {  // x.* = "text": the children become the text
+    for (XMLObject* k : x->children) k->parent = nullptr;
+    x->children.clear();
+    if (!m.toString(c).view().empty()) xmlInsertAt(m, x, 0, c);
+    return;
+  }
   int64_t at = -1;
   for (size_t k = x->children.size(); k-- > 0;) {
     if (!xn.matches(x->children[k])) continue;
@@ -108,11 +114,7 @@ void putXml(Machine& m, XMLObject* x, const Name& n, const Value& v) {
   if (at < 0) {
     at = static_cast<int64_t>(x->children.size());
     if (primitive) {
-      if (!xn.local) {  // x.* = "text": the children become the text
-        x->children.clear();
-        xmlInsertAt(m, x, 0, c);
-        return;
-      }
+      if (!xn.local) return;
       XMLObject* e = newXmlNode(m, XmlKind::Element);
       e->local = xn.local;
       e->uri = xn.firstUri(m.defaultXmlNs ? m.defaultXmlNs : m.intern(""));
@@ -283,7 +285,7 @@ bool xmlDelete(Machine& m, Object* o, const Name& n) {
   return true;
 }
 
-bool xmlHas(Machine& m, Object* o, const Name& n) {
+bool xmlHas(Machine& m, Object* o, const Name& n, bool methods) {
   XmlName xn = xmlNameOf(m, n);
   auto has = [&](XMLObject* x) {
     for (XMLObject* c : xn.attribute ? x->attributes : x->children)
@@ -300,7 +302,7 @@ bool xmlHas(Machine& m, Object* o, const Name& n) {
       if (x->kind == XmlKind::Element && has(x)) return true;
   }
   // Methods answer too, so `with (xml)` finds them.
-  return n.name && !n.attribute && o->prototype() && o->prototype()->find(n.name);
+  return methods && n.name && !n.attribute && o->prototype() && o->prototype()->find(n.name);
 }
 
 Value xmlCall(Machine& m, Object* o, const Name& n, std::span<Value> args) {

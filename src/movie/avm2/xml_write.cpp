@@ -10,6 +10,9 @@ struct Writer {
   Machine& m;
   std::string out;
 
+  // A negative indentation turns pretty printing off.
+  bool pretty() const { return m.xmlSettings.prettyPrinting && m.xmlSettings.prettyIndent >= 0; }
+
   static bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
   static const XmlNs* findUri(const std::vector<XmlNs>& scope, String* uri, String* prefix) {
@@ -62,7 +65,10 @@ struct Writer {
   }
 
   void indent(int n) {
-    if (m.xmlSettings.prettyPrinting) out.append(static_cast<size_t>(n), ' ');
+    if (!pretty() || n <= 0) return;
+    // Markup is bounded as strings are, however wide the indentation asked.
+    if (out.size() + static_cast<size_t>(n) > (size_t(1) << 28)) m.fail(ErrorClass::Error, 1000);
+    out.append(static_cast<size_t>(n), ' ');
   }
 
   void node(const XMLObject* x, std::vector<XmlNs>& scope, int level, int depth) {
@@ -77,7 +83,7 @@ struct Writer {
           out += "]]>";
           return;
         }
-        if (m.xmlSettings.prettyPrinting) {
+        if (pretty()) {
           size_t b = 0, e = v.size();
           while (b < e && space(v[b])) ++b;
           while (e > b && space(v[e - 1])) --e;
@@ -123,14 +129,14 @@ struct Writer {
       return;
     }
     out += '>';
-    bool pretty = m.xmlSettings.prettyPrinting &&
+    bool indentChildren = pretty() &&
                   (x->children.size() > 1 || x->children[0]->kind != XmlKind::Text);
-    int next = pretty ? level + m.xmlSettings.prettyIndent : 0;
+    int next = indentChildren ? level + m.xmlSettings.prettyIndent : 0;
     for (const XMLObject* c : x->children) {
-      if (pretty) out += '\n';
+      if (indentChildren) out += '\n';
       node(c, scope, next, depth + 1);
     }
-    if (pretty) {
+    if (indentChildren) {
       out += '\n';
       indent(level);
     }
@@ -149,9 +155,10 @@ std::string xmlToXmlString(Machine& m, const XMLObject* x) {
 }
 
 std::string listToString(Machine& m, const XMLListObject* l) {
+  if (l->items.size() == 1) return xmlToString(m, l->items[0]);
   bool simple = true;
   for (const XMLObject* x : l->items)
-    if (x->kind == XmlKind::Element && !hasSimpleContent(x)) simple = false;
+    if (x->kind == XmlKind::Element) simple = false;
   if (!simple) return listToXmlString(m, l);
   std::string s;
   for (const XMLObject* x : l->items)
@@ -162,7 +169,7 @@ std::string listToString(Machine& m, const XMLListObject* l) {
 std::string listToXmlString(Machine& m, const XMLListObject* l) {
   std::string s;
   for (size_t i = 0; i < l->items.size(); ++i) {
-    if (i && m.xmlSettings.prettyPrinting) s += '\n';
+    if (i) s += '\n';
     s += xmlToXmlString(m, l->items[i]);
   }
   return s;

@@ -113,6 +113,7 @@ Value xmlAttributes(Machine& m, const Value& self, std::span<Value>) {
 
 Value xmlChild(Machine& m, const Value& self, std::span<Value> args) {
   Value a = arg(args, 0);
+  if (a.isNull()) m.fail(ErrorClass::TypeError, 1009);
   if (a.isNumeric() || (a.isString() && arrayIndexOf(a.asString()->view()) >= 0)) {
     int64_t i = a.isNumeric() ? static_cast<int64_t>(a.numeric()) : arrayIndexOf(a.asString()->view());
     XMLListObject* out = newXmlList(m);
@@ -148,7 +149,8 @@ Value xmlInstructions(Machine& m, const Value& self, std::span<Value> args) {
   String* local = n.name;
   return gather(m, self, "processingInstructions", Name{.anyNamespace = true}, false,
                 [&](XMLObject* c) {
-                  return c->kind == XmlKind::Instruction && (!local || c->local == local);
+                  return c->kind == XmlKind::Instruction && !n.attribute &&
+                         (!local || c->local == local);
                 });
 }
 
@@ -260,7 +262,10 @@ Value xmlToXmlStringMethod(Machine& m, const Value& self, std::span<Value>) {
 Value xmlValueOf(Machine&, const Value& self, std::span<Value>) { return self; }
 
 Value xmlHasOwnProperty(Machine& m, const Value& self, std::span<Value> args) {
-  nodesOf(m, self, "hasOwnProperty");
+  if (!isXmlValue(m, self)) {  // XML.prototype itself: Object's answer
+    const Value* own = m.objectClass->prototypeObject->findOwn(m.intern("hasOwnProperty"));
+    return own ? m.call(*own, self, args) : Value(false);
+  }
   return Value(xmlHas(m, self.asObject(), argName(m, arg(args, 0), false), false));
 }
 
@@ -354,9 +359,31 @@ Value xmlCallCode(Machine& m, const Value&, std::span<Value> args) {
   return wrap(toXml(m, arg(args, 0)));
 }
 
+// A copy keeps the comments and instructions the settings would have kept when reading.
+XMLObject* filteredCopy(Machine& m, XMLObject* x) {
+  XMLObject* c = copyXml(m, x);
+  const Machine::XmlSettings& s = m.xmlSettings;
+  std::vector<XMLObject*> work{c};
+  for (size_t w = 0; w < work.size(); ++w) {
+    auto& kids = work[w]->children;
+    for (size_t i = 0; i < kids.size();) {
+      XmlKind k = kids[i]->kind;
+      if ((k == XmlKind::Comment && s.ignoreComments) ||
+          (k == XmlKind::Instruction && s.ignoreProcessingInstructions)) {
+        kids[i]->parent = nullptr;
+        kids.erase(kids.begin() + i);
+        continue;
+      }
+      if (k == XmlKind::Element) work.push_back(kids[i]);
+      ++i;
+    }
+  }
+  return c;
+}
+
 Value xmlConstruct(Machine& m, const Value&, std::span<Value> args) {
   Value v = arg(args, 0);
-  if (XMLObject* x = asXml(m, v)) return wrap(copyXml(m, x));
+  if (XMLObject* x = asXml(m, v)) return wrap(filteredCopy(m, x));
   if (XMLListObject* l = asXmlList(m, v); l && l->items.size() == 1)
     return wrap(copyXml(m, l->items[0]));
   return wrap(toXml(m, v));

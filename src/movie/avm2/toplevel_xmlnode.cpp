@@ -42,6 +42,7 @@ void declare(XMLObject* x, XmlNs ns) {
 
 Value addNamespace(Machine& m, const Value& self, std::span<Value> args) {
   XMLObject* x = self1(m, self, "addNamespace");
+  if (args.empty()) m.fail(ErrorClass::ArgumentError, 1063, {"XML/addNamespace()", "1", "0"});
   if (x->kind != XmlKind::Element) return self;
   Value nv = namespaceMake(m, Value(), args.subspan(0, std::min<size_t>(args.size(), 1)));
   const Namespace* ns = nv.asNamespace();
@@ -70,7 +71,8 @@ Value appendChild(Machine& m, const Value& self, std::span<Value> args) {
 
 Value prependChild(Machine& m, const Value& self, std::span<Value> args) {
   XMLObject* x = self1(m, self, "prependChild");
-  xmlInsertAt(m, x, 0, childValue(m, arg(args, 0)));
+  Value v = arg(args, 0);
+  xmlInsertAt(m, x, 0, isXmlValue(m, v) ? v : wrap(toXml(m, v)));
   return self;
 }
 
@@ -158,6 +160,9 @@ Value makeQName(Machine& m, String* uri, String* local, String* prefix) {
   q->uri = uri;
   q->local = local;
   q->prefix = prefix;
+  // for-in lists a QName's two fields; reads still go through the getters.
+  q->setOwn(m.intern("localName"), Value(local));
+  q->setOwn(m.intern("uri"), uri ? Value(uri) : Value::null());
   return wrap(q);
 }
 

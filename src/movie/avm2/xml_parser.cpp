@@ -246,7 +246,8 @@ class Reader {
       size_t colon = q.find(':');
       std::string_view prefix = colon == std::string_view::npos ? "" : q.substr(0, colon);
       std::string_view local = colon == std::string_view::npos ? q : q.substr(colon + 1);
-      if (local.empty() || local.find(':') != std::string_view::npos) fail(1084, {std::string(q)});
+      if (local.empty() || colon == 0 || local.find(':') != std::string_view::npos)
+        fail(1084, {std::string(q)});
       String* uri = attribute && prefix.empty() ? m_.intern("") : resolve(e, prefix);
       if (!uri) fail(1083, {std::string(prefix), std::string(q)});
       node->uri = uri;

@@ -14,7 +14,7 @@ Name Frame::name(uint32_t index) {
     Value v = pop();
     bool qname = xmlNameFromValue(m_, v, n);
     if (qname) {
-      n.attribute = mn.isAttribute();
+      n.attribute = n.attribute || mn.isAttribute();
     } else if (v.isInt() && v.asInt() >= 0) {
       n.index = v.asInt();
     } else if (v.isUint()) {

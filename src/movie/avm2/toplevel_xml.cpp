@@ -418,6 +418,12 @@ void installXmlClasses(Machine& m) {
                                 .construct = xmlConstruct, .isFinal = true, .initLength = 1});
   m.xmlListClass = installClass(m, {.name = "XMLList", .call = listCallCode,
                                     .construct = listConstruct, .isFinal = true, .initLength = 1});
+  // The statics answer in the AS3 namespace too, as compilers may call them there.
+  for (const char* name : {"settings", "setSettings", "defaultSettings"}) {
+    Traits& statics = *m.xmlClass->classTraits;
+    if (const Binding* b = statics.find(m.intern(name), m.publicNs))
+      statics.bind(m.intern(name), m.as3Ns, *b);
+  }
   addPrototypeMethods(m, m.xmlClass, kSharedMembers);
   addPrototypeMethods(m, m.xmlListClass, kSharedMembers);
   installXmlNodeMethods(m, m.xmlClass, m.xmlListClass);

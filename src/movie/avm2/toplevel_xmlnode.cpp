@@ -176,7 +176,9 @@ Value localName(Machine& m, const Value& self, std::span<Value>) {
 Value nameOf(Machine& m, const Value& self, std::span<Value>) {
   XMLObject* x = self1(m, self, "name");
   if (!named(x)) return Value::null();
-  return makeQName(m, x->uri, x->local, x->prefix);
+  Value q = makeQName(m, x->uri, x->local, x->prefix);
+  static_cast<QNameObject*>(q.asObject())->attribute = x->kind == XmlKind::Attribute;
+  return q;
 }
 
 Value namespaceOf(Machine& m, const Value& self, std::span<Value> args) {

@@ -54,6 +54,7 @@ class QNameObject : public Object {
   String* uri = nullptr;  // null: any namespace
   String* local = nullptr;
   String* prefix = nullptr;
+  bool attribute = false;  // the name of an attribute, so x[name] reads the attribute
 };
 
 // What an E4X name matches: attribute or not, a local name (null: any) and URIs.

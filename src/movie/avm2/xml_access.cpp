@@ -404,6 +404,7 @@ bool xmlNameFromValue(Machine& m, const Value& v, Name& n) {
   n.set = nullptr;
   n.ns = q->uri ? m.namespaces.get(NamespaceKind::User, q->uri) : nullptr;
   n.anyNamespace = !q->uri;
+  n.attribute = n.attribute || q->attribute;
   return true;
 }
 

@@ -142,10 +142,7 @@ class Reader {
           done = true;
         }
       }
-      if (!done) {
-        out += '&';
-        continue;
-      }
+      if (!done) out += raw.substr(i, semi - i + 1);  // an unknown reference stays as written
       i = semi;
     }
     return out;
@@ -191,7 +188,6 @@ class Reader {
     skipSpace();
     std::string_view body = p_ < e ? s_.substr(p_, e - p_) : std::string_view();
     p_ = e + 2;
-    if (target.empty()) fail(1097);
     if (target == "xml" || m_.xmlSettings.ignoreProcessingInstructions) return;
     add(open, XmlKind::Instruction, body)->local = m_.intern(target);
   }

@@ -67,9 +67,8 @@ XmlName xmlNameOf(Machine& m, const Name& n) {
     if (plain && ns->uri->view().empty()) {
       // Unqualified element names are in the default namespace; attributes in none.
       x.uris.push_back(!x.attribute && m.defaultXmlNs ? m.defaultXmlNs : ns->uri);
-    } else if (ns->kind != NamespaceKind::Private && ns->kind != NamespaceKind::Protected &&
-               ns->kind != NamespaceKind::StaticProtected && ns != m.as3Ns) {
-      x.uris.push_back(ns->uri);
+    } else {
+      x.uris.push_back(ns->uri);  // compilers may name attributes through a private set
     }
   };
   if (n.ns) {

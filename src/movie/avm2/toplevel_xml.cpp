@@ -74,9 +74,10 @@ Name argName(Machine& m, const Value& v, bool attribute) {
   }
   n.name = s == "*" ? nullptr : m.intern(s);
   n.ns = m.publicNs;
-  if (!n.name) {
+  if (!n.name) {  // `*`: every child, text too
+    static const std::vector<const Namespace*> kEveryNamespace;
     n.ns = nullptr;
-    n.anyNamespace = true;
+    n.set = &kEveryNamespace;
   }
   if (n.name) n.index = arrayIndexOf(n.name->view());
   return n;

@@ -64,8 +64,12 @@ struct XmlName {
   bool anyUri = true;
   std::vector<String*> uris;
   String* prefix = nullptr;
+  String* createUri = nullptr;  // where a new node of this name goes
+  bool elementsOnly = false;    // `*` in any namespace passes over text
   bool matches(const XMLObject* node) const;
-  String* firstUri(String* fallback) const { return anyUri || uris.empty() ? fallback : uris[0]; }
+  String* firstUri(String* fallback) const {
+    return anyUri || uris.empty() ? fallback : createUri ? createUri : uris[0];
+  }
 };
 
 constexpr int kMaxXmlDepth = 1000;

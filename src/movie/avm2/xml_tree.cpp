@@ -44,6 +44,7 @@ XMLListObject* newXmlList(Machine& m) {
 
 bool XmlName::matches(const XMLObject* node) const {
   if (attribute != (node->kind == XmlKind::Attribute)) return false;
+  if (elementsOnly && node->kind != XmlKind::Element) return false;
   if (local) {
     if (node->kind != XmlKind::Element && node->kind != XmlKind::Attribute) return false;
     if (node->local != local) return false;
@@ -61,12 +62,16 @@ XmlName xmlNameOf(Machine& m, const Name& n) {
     x.attribute = true;
     x.local = x.local->size() == 2 && x.local->view()[1] == '*' ? nullptr : m.intern(x.local->view().substr(1));
   }
-  if (n.anyNamespace) return x;
+  if (n.anyNamespace) {
+    x.elementsOnly = !x.local && !x.attribute;
+    return x;
+  }
   auto add = [&](const Namespace* ns) {
     bool plain = ns->kind == NamespaceKind::Public || ns->kind == NamespaceKind::PackageInternal;
     if (plain && ns->uri->view().empty()) {
       // Unqualified element names are in the default namespace; attributes in none.
       x.uris.push_back(!x.attribute && m.defaultXmlNs ? m.defaultXmlNs : ns->uri);
+      if (!x.createUri) x.createUri = x.uris.back();
     } else {
       x.uris.push_back(ns->uri);  // compilers may name attributes through a private set
     }

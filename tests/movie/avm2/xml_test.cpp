@@ -144,7 +144,7 @@ TEST(Avm2Xml, MethodsEditTheTree) {
   t.m.xmlSettings.prettyPrinting = false;
   Value x = t.xml("<a><b/></a>");
   Value b = t.m.getProperty(t.m.getProperty(x, t.m.publicName("b")), t.m.publicName("0"));
-  t.call(x, "appendChild", {t.str("<c/>")});
+  t.call(x, "appendChild", {t.xml("<c/>")});
   t.call(x, "insertChildBefore", {b, t.xml("<z/>")});
   t.call(x, "prependChild", {t.str("text")});
   EXPECT_EQ(t.xmlText(x), "<a>text<z/><b/><c/></a>");
@@ -175,6 +175,11 @@ TEST(Avm2Xml, MethodsEditTheTree) {
   Value two = t.call(t.xml("<a><b/><b/></a>"), "children");
   EXPECT_EQ(t.text(two, "name"),
             "TypeError: Error #1086: The name method only works on lists containing one item.");
+  // Text appended after an element becomes an element of its name; prepended, it is read.
+  Value s = t.xml("<s><m/></s>");
+  t.call(s, "appendChild", {t.str("<i>")});
+  t.call(s, "prependChild", {t.str("<p/>")});
+  EXPECT_EQ(t.xmlText(s), "<s><p/><m/><m>&lt;i&gt;</m></s>");
   // Simple content answers to String's methods.
   EXPECT_EQ(t.text(t.xml("<a>Hello</a>"), "toUpperCase"), "HELLO");
 }

@@ -81,6 +81,7 @@ constexpr ErrorText kErrors[] = {
     {1128, "Incorrect number of type parameters for %1. Expected %2, got %3."},
     {1502, "A script has executed for longer than the default timeout period of 15 seconds."},
     {2007, "Parameter %1 must be non-null."},
+    {2023, "Class %1 must inherit from Sprite to link to the root."},
     {2066, "The Timer delay specified is out of range."},
 };
 

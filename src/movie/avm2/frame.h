@@ -66,6 +66,7 @@ class Frame {
   Name name(uint32_t index);
   Value find(const Name& n, bool strict);
   Value globalObject();
+  std::string xmlEscape(const Value& v, bool attribute);
   Value& slot(const Value& obj, uint32_t id);
   ScopeRef captureScope();
   void callProperty(const Instruction& in);

@@ -3,6 +3,7 @@
 
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/frame.h"
+#include "movie/avm2/xml.h"
 
 namespace orv::movie::avm2 {
 
@@ -11,7 +12,10 @@ Name Frame::name(uint32_t index) {
   Name n = unit_.multinames[index];
   if (mn.runtimeName()) {
     Value v = pop();
-    if (v.isInt() && v.asInt() >= 0) {
+    bool qname = xmlNameFromValue(m_, v, n);
+    if (qname) {
+      n.attribute = n.attribute || mn.isAttribute();
+    } else if (v.isInt() && v.asInt() >= 0) {
       n.index = v.asInt();
     } else if (v.isUint()) {
       n.index = v.asUint();
@@ -19,8 +23,9 @@ Name Frame::name(uint32_t index) {
                v.asDouble() == std::floor(v.asDouble())) {
       n.index = static_cast<int64_t>(v.asDouble());
     }
-    if (v.isObject()) n.key = v.asObject();
-    if (n.index >= 0) {
+    if (v.isObject() && !qname) n.key = v.asObject();
+    if (qname) {
+    } else if (n.index >= 0) {
       n.name = m_.indexName(static_cast<uint32_t>(n.index));
     } else {
       n.name = m_.intern(m_.toString(v).view());
@@ -31,10 +36,19 @@ Name Frame::name(uint32_t index) {
     Value ns = pop();
     if (!ns.isNamespace()) m_.fail(ErrorClass::TypeError, 1080);
     n.ns = ns.asNamespace();
+    if (n.ns->prefix) n.ns = m_.namespaces.get(NamespaceKind::User, n.ns->uri);
     n.set = nullptr;
     n.anyNamespace = false;
   }
   return n;
+}
+
+std::string Frame::xmlEscape(const Value& v, bool attribute) {
+  if (!attribute) {
+    if (XMLObject* x = asXml(m_, v)) return xmlToXmlString(m_, x);
+    if (XMLListObject* l = asXmlList(m_, v)) return listToXmlString(m_, l);
+  }
+  return m_.escapeXml(m_.toText(v), attribute);
 }
 
 Value Frame::globalObject() {
@@ -187,8 +201,21 @@ uint32_t Frame::other(const Instruction& in, uint32_t pc) {
     case Op::newactivation: stack_.emplace_back(activation()); break;
     case Op::newcatch: stack_.emplace_back(catchScope(in.a)); break;
     case Op::esc_xelem: case Op::esc_xattr:
-      stack_.back() = Value(StringRef(m_.escapeXml(m_.toText(stack_.back()), in.op == Op::esc_xattr)));
+      stack_.back() = Value(StringRef(xmlEscape(stack_.back(), in.op == Op::esc_xattr)));
       break;
+    case Op::dxns: m_.defaultXmlNs = unit_.strings[in.a]; break;
+    case Op::dxnslate: m_.defaultXmlNs = m_.intern(m_.toString(pop()).view()); break;
+    case Op::checkfilter:
+      if (!isXmlValue(m_, stack_.back())) {
+        if (stack_.back().isNullish()) m_.fail(ErrorClass::TypeError, stack_.back().isNull() ? 1009 : 1010);
+        m_.fail(ErrorClass::TypeError, 1123, {m_.className(stack_.back())});
+      }
+      break;
+    case Op::getdescendants: {
+      Name n = name(in.a);
+      stack_.back() = xmlGetDescendants(m_, stack_.back(), n);
+      break;
+    }
     default:
       return objectOps(in, pc);
   }

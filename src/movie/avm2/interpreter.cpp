@@ -318,6 +318,12 @@ Value Machine::interpret(Method* method, const Value& self, std::span<Value> arg
     fail(ErrorClass::ArgumentError, 1063,
          {method->name + "()", std::to_string(args.size() < required ? required : declared),
           std::to_string(args.size())});
+  // `default xml namespace` lasts until the method that set it returns.
+  struct RestoreXmlNs {
+    String*& slot;
+    String* saved;
+    ~RestoreXmlNs() { slot = saved; }
+  } restoreXmlNs{defaultXmlNs, defaultXmlNs};
   Frame frame(*this, method, *method->decoded, body, scope, owner);
   std::vector<Value>& regs = frame.registers();
   regs[0] = self;

@@ -5,6 +5,7 @@
 
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel.h"
+#include "movie/avm2/xml.h"
 
 namespace orv::movie::avm2 {
 
@@ -158,6 +159,8 @@ Object* Machine::allocate(ClassObject* cls) {
 
 Value Machine::toPrimitive(const Value& v, bool preferString) {
   if (!v.isObject()) return v;
+  if (XMLObject* x = asXml(*this, v)) return Value(StringRef(xmlToString(*this, x)));
+  if (XMLListObject* l = asXmlList(*this, v)) return Value(StringRef(listToString(*this, l)));
   const char* order[2] = {"valueOf", "toString"};
   if (preferString) std::swap(order[0], order[1]);
   for (const char* method : order) {
@@ -216,12 +219,16 @@ Value Machine::add(const Value& a, const Value& b) {
   }
   if (a.isPrimitive() && b.isPrimitive() && !a.isNamespace() && !b.isNamespace())
     return avm2::add(a, b);
+  if (isXmlValue(*this, a) && isXmlValue(*this, b)) return xmlAdd(*this, a, b);
   Value pa = a.isNamespace() ? Value(a.asNamespace()->uri) : toPrimitive(a, prefersString(a));
   Value pb = b.isNamespace() ? Value(b.asNamespace()->uri) : toPrimitive(b, prefersString(b));
   return avm2::add(pa, pb);
 }
 
 bool Machine::looseEquals(const Value& a, const Value& b) {
+  if ((a.isObject() || b.isObject()) &&
+      (isXmlValue(*this, a) || isXmlValue(*this, b) || isQName(*this, a) || isQName(*this, b)))
+    return xmlLooseEquals(*this, a, b);
   if (a.isObject() && b.isObject()) return a.asObject() == b.asObject();
   if (a.isNamespace() || b.isNamespace()) {
     if (a.isNamespace() && b.isNamespace()) return a.asNamespace()->uri == b.asNamespace()->uri;
@@ -237,7 +244,7 @@ String* Machine::typeOf(const Value& v) {
   if (v.isObject()) {
     Object* o = v.asObject();
     if (dynamic_cast<FunctionObject*>(o)) return intern("function");
-    if (o->klass() && o->klass()->name && o->klass()->name->view() == "XML") return intern("xml");
+    if (o->klass() && (o->klass() == xmlClass || o->klass() == xmlListClass)) return intern("xml");
     return intern("object");
   }
   return intern(typeofPrimitive(v));

@@ -123,6 +123,15 @@ class Machine {
   ClassObject* booleanClass = nullptr;
   ClassObject* arrayClass = nullptr;
   ClassObject* namespaceClass = nullptr;
+  ClassObject* xmlClass = nullptr;  // XML, XMLList and QName (xml.h)
+  ClassObject* xmlListClass = nullptr;
+  ClassObject* qnameClass = nullptr;
+  struct XmlSettings {
+    bool ignoreComments = true, ignoreProcessingInstructions = true, ignoreWhitespace = true;
+    bool prettyPrinting = true;
+    int prettyIndent = 2;
+  } xmlSettings;
+  String* defaultXmlNs = nullptr;  // `default xml namespace`, set by the running method
   ClassObject* errorClasses[static_cast<int>(ErrorClass::Count)] = {};
   Object* topLevel = nullptr;  // the global object of the built-in definitions
   Object* domainMemory = nullptr;  // the ByteArray the memory instructions address, or null

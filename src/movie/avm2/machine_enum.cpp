@@ -1,11 +1,13 @@
 // Enumeration of an object's properties (for-in, for-each), instanceof, and XML escapes.
-#include "movie/avm2/machine.h"
+#include "movie/avm2/xml.h"
 
 namespace orv::movie::avm2 {
 
 namespace {
 
-size_t elementCount(Object* o) {
+size_t elementCount(Machine& m, Object* o) {
+  if (asXml(m, Value(o))) return 1;  // an XML enumerates as a list of itself
+  if (XMLListObject* l = asXmlList(m, Value(o))) return l->items.size();
   auto* a = dynamic_cast<ArrayObject*>(o);
   return a ? a->elements.size() : 0;
 }
@@ -15,7 +17,7 @@ size_t elementCount(Object* o) {
 uint32_t Machine::nextIndex(Object* o, uint32_t index) {
   if (o->hooked() && static_cast<HookedObject*>(o)->enumerates())
     return static_cast<HookedObject*>(o)->nextIndexHook(*this, index);
-  size_t elements = elementCount(o);
+  size_t elements = elementCount(*this, o);
   size_t total = elements + o->ownCount();
   for (size_t i = index + 1; i <= total && i < UINT32_MAX; ++i) {
     if (i <= elements) return static_cast<uint32_t>(i);
@@ -27,7 +29,7 @@ uint32_t Machine::nextIndex(Object* o, uint32_t index) {
 Value Machine::nameAt(Object* o, uint32_t index) {
   if (o->hooked() && static_cast<HookedObject*>(o)->enumerates())
     return static_cast<HookedObject*>(o)->nameAtHook(*this, index);
-  size_t elements = elementCount(o);
+  size_t elements = elementCount(*this, o);
   if (index == 0) return Value();
   if (index <= elements) return Value(indexName(index - 1));
   if (index - elements - 1 < o->ownCount()) return Value(o->ownNameAt(index - elements - 1));
@@ -37,9 +39,13 @@ Value Machine::nameAt(Object* o, uint32_t index) {
 Value Machine::valueAt(Object* o, uint32_t index) {
   if (o->hooked() && static_cast<HookedObject*>(o)->enumerates())
     return static_cast<HookedObject*>(o)->valueAtHook(*this, index);
-  size_t elements = elementCount(o);
+  size_t elements = elementCount(*this, o);
   if (index == 0) return Value();
-  if (index <= elements) return static_cast<ArrayObject*>(o)->elements[index - 1];
+  if (index <= elements) {
+    if (asXml(*this, Value(o))) return Value(o);
+    if (XMLListObject* l = asXmlList(*this, Value(o))) return Value(static_cast<Object*>(l->items[index - 1]));
+    return static_cast<ArrayObject*>(o)->elements[index - 1];
+  }
   if (index - elements - 1 < o->ownCount()) {
     const Value* v = o->findOwn(o->ownNameAt(index - elements - 1));
     return v ? *v : Value();

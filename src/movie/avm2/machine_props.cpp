@@ -5,6 +5,7 @@
 
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/machine.h"
+#include "movie/avm2/xml.h"
 
 namespace orv::movie::avm2 {
 
@@ -99,6 +100,13 @@ HookedObject* hooked(const Value& obj) {
                                                      : nullptr;
 }
 
+// XML and lists answer to names by their own rules.
+bool isXml(const Machine& m, const Value& obj) {
+  if (!obj.isObject()) return false;
+  const ClassObject* c = obj.asObject()->klass();
+  return c && (c == m.xmlClass || c == m.xmlListClass);
+}
+
 bool sealed(const Value& obj) {
   if (!obj.isObject()) return true;
   const Traits* t = obj.asObject()->traits();
@@ -109,6 +117,7 @@ bool sealed(const Value& obj) {
 
 Value Machine::getProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
+  if (isXml(*this, obj)) return xmlGet(*this, obj.asObject(), n);
   if (HookedObject* h = hooked(obj)) {
     Value out;
     if (h->getHook(*this, n, out)) return out;
@@ -142,6 +151,8 @@ namespace {
   Found f = lookup(m, obj, n);
   bool method = f.kind == Found::Value_ && f.value.isObject() &&
                 dynamic_cast<FunctionObject*>(f.value.asObject());
+  if (f.kind == Found::Binding_ && f.binding->kind == BindKind::Accessor)
+    m.fail(ErrorClass::ReferenceError, 1074, {m.nameText(n), m.className(obj)});
   m.fail(ErrorClass::ReferenceError, method ? 1037 : 1056, {m.nameText(n), m.className(obj)});
 }
 
@@ -151,6 +162,7 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
   nullCheck(*this, obj);
   if (!obj.isObject()) refuseWrite(*this, obj, n);
   Object* o = obj.asObject();
+  if (isXml(*this, obj)) return xmlPut(*this, o, n, v);
   if (HookedObject* h = hooked(obj); h && h->setHook(*this, n, v)) return;
   if (n.index >= 0) {
     if (auto* vec = dynamic_cast<VectorObject*>(o)) {
@@ -206,6 +218,7 @@ bool Machine::deleteProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
   if (!obj.isObject()) return false;
   Object* o = obj.asObject();
+  if (isXml(*this, obj)) return xmlDelete(*this, o, n);
   if (HookedObject* h = hooked(obj)) {
     bool out = false;
     if (h->deleteHook(*this, n, out)) return out;
@@ -226,6 +239,7 @@ bool Machine::deleteProperty(const Value& obj, const Name& n) {
 
 bool Machine::hasProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
+  if (isXml(*this, obj)) return xmlHas(*this, obj.asObject(), n);
   if (HookedObject* h = hooked(obj)) {
     bool out = false;
     if (h->hasHook(*this, n, out)) return out;
@@ -243,6 +257,7 @@ bool Machine::scopeHas(const ScopeEntry& scope, const Name& n) {
 
 Value Machine::callProperty(const Value& obj, const Name& n, std::span<Value> args, bool lex) {
   nullCheck(*this, obj);
+  if (isXml(*this, obj)) return xmlCall(*this, obj.asObject(), n, args);
   if (HookedObject* h = hooked(obj)) {
     Value out;
     if (h->callHook(*this, n, args, out)) return out;

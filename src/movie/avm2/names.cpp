@@ -27,6 +27,16 @@ const Namespace* NamespaceTable::get(NamespaceKind kind, String* uri) {
   return &store_.back();
 }
 
+const Namespace* NamespaceTable::getPrefixed(String* prefix, String* uri) {
+  if (!prefix) return get(NamespaceKind::User, uri);
+  auto key = std::make_pair(prefix, uri);
+  auto it = prefixed_.find(key);
+  if (it != prefixed_.end()) return it->second;
+  store_.push_back({NamespaceKind::User, uri, prefix});
+  prefixed_.emplace(key, &store_.back());
+  return &store_.back();
+}
+
 const Namespace* NamespaceTable::makePrivate(String* uri) {
   store_.push_back({NamespaceKind::Private, uri});
   return &store_.back();

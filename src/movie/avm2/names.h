@@ -24,10 +24,13 @@ class NamespaceTable {
  public:
   const Namespace* get(NamespaceKind kind, String* uri);
   const Namespace* makePrivate(String* uri);
+  // An XML namespace with a prefix; names resolve with get(User, uri) for it.
+  const Namespace* getPrefixed(String* prefix, String* uri);
 
  private:
   std::deque<Namespace> store_;
   std::map<std::pair<int, String*>, const Namespace*> interned_;
+  std::map<std::pair<String*, String*>, const Namespace*> prefixed_;
 };
 
 // A multiname with its run-time parts filled in.

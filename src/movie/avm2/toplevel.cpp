@@ -5,6 +5,7 @@
 #include "movie/flash/packages.h"
 
 #include "movie/avm2/conversions.h"
+#include "movie/avm2/xml.h"
 
 namespace orv::movie::avm2 {
 
@@ -99,6 +100,7 @@ void installTopLevel(Machine& m) {
   installDateClass(m);
   installVectorClass(m);
   installJsonClass(m);
+  installXmlClasses(m);
   installGlobalFunctions(m);
   installUtilityFunctions(m);
   installFlashPackages(m);
@@ -242,12 +244,6 @@ Value namespaceUri(Machine&, const Value& self, std::span<Value>) {
   return self.isNamespace() ? Value(self.asNamespace()->uri) : Value();
 }
 
-Value namespaceMake(Machine& m, const Value&, std::span<Value> args) {
-  Value v = arg(args, args.size() > 1 ? 1 : 0);
-  if (v.isNamespace()) return v;
-  return Value(m.namespaces.get(NamespaceKind::User, m.intern(args.empty() ? "" : m.toString(v).view())));
-}
-
 Value namespaceToString(Machine& m, const Value& self, std::span<Value>) {
   if (!self.isNamespace()) m.fail(ErrorClass::TypeError, 1004, {"Namespace.prototype.toString"});
   return Value(self.asNamespace()->uri);
@@ -255,6 +251,7 @@ Value namespaceToString(Machine& m, const Value& self, std::span<Value>) {
 
 const NativeMember kNamespaceMembers[] = {
     {"uri", MemberKind::Getter, namespaceUri},
+    {"prefix", MemberKind::Getter, namespacePrefix},
     {"toString", MemberKind::Method, namespaceToString},
     {"valueOf", MemberKind::Method, namespaceToString},
 };

@@ -30,6 +30,7 @@ enum class NamespaceKind : uint8_t {
 struct Namespace {
   NamespaceKind kind = NamespaceKind::Public;
   String* uri = nullptr;  // interned; never null for a namespace the machine made
+  String* prefix = nullptr;  // an XML namespace's prefix (null: none)
 };
 
 enum class ValueKind : uint8_t {

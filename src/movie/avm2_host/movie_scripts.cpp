@@ -100,6 +100,18 @@ void MovieScripts::makeDocument(const swf::Frame& f) {
     runGuarded([&] {
       avm2::ClassObject* cls = m.findClass(link.className);
       if (!cls) m.fail(avm2::ErrorClass::ReferenceError, 1065, {link.className});
+      // The root is a display object: a document class that is no Sprite cannot be one.
+      avm2::ClassObject* sprite = m.findClass("flash.display.Sprite");
+      if (sprite && !cls->isSubclassOf(sprite)) {
+        std::string name(cls->name->view());
+        if (size_t dot = name.rfind('.'); dot != std::string::npos) name.replace(dot, 1, "::");
+        try {
+          m.fail(avm2::ErrorClass::TypeError, 2023, {name + "$"});
+        } catch (avm2::ScriptThrow& t) {
+          m.traceLine(m.toText(t.value));  // the player reports it where scripts trace
+          throw;
+        }
+      }
       held_.push_back(m.construct(avm2::Value(static_cast<avm2::Object*>(cls)), {}));
     });
   }

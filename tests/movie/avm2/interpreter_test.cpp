@@ -178,11 +178,16 @@ TEST(Avm2Interpreter, SwitchesConversionsAndHandlers) {
 
 TEST(Avm2Interpreter, UnsupportedInstructionsAndEndlessLoopsStopTheRun) {
   Machine run;
-  auto r = run(Code().op(op::pushnull).op(op::getdescendants, run.abc.qname("x")).op(op::returnvoid));
+  constexpr uint8_t li8 = 0x35;  // domain memory, which the machine lacks
+  auto r = run(Code().op(op::pushnull).op(li8).op(op::returnvoid));
   ASSERT_TRUE(std::holds_alternative<Thrown>(r));
   EXPECT_EQ(std::get<Thrown>(r).errorId, 1001);
-  EXPECT_EQ(std::get<Thrown>(r).message,
-            "Error #1001: The method getdescendants is not implemented.");
+  EXPECT_EQ(std::get<Thrown>(r).message, "Error #1001: The method li8 is not implemented.");
+  // Descendants of null are a TypeError, as a property of null is.
+  auto descendants =
+      run(Code().op(op::pushnull).op(op::getdescendants, run.abc.qname("x")).op(op::returnvoid));
+  ASSERT_TRUE(std::holds_alternative<Thrown>(descendants));
+  EXPECT_EQ(std::get<Thrown>(descendants).errorId, 1009);
   // A null scope is a TypeError the script sees as an Error object.
   auto nullScope = run(Code().op(op::pushnull).op(op::pushscope).op(op::returnvoid));
   ASSERT_TRUE(std::holds_alternative<Thrown>(nullScope));

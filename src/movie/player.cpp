@@ -216,7 +216,7 @@ void Player::tickOnce() {
   scripts_->clockMs += framePeriodMs();
   scripts_->tick();
   if (as3_ && stage_) {
-    as3_->frameReached(stage_->root().currentFrame());
+    as3_->tick(stage_->root().currentFrame());
     as3_->advanceClock(framePeriodMs());
   }
 }

@@ -108,6 +108,15 @@ void MovieScripts::advanceClock(double ms) {
   host_->clock = until;
 }
 
+void MovieScripts::tick(int frame) {
+  avm2::Machine& m = *machine_;
+  m.setTimeLimit(timeLimitMs_);
+  if (documentMade_) runGuarded([&] { avm2::broadcastFrameEvent(m, "enterFrame"); });
+  frameReached(frame);
+  m.setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::broadcastFrameEvent(m, "exitFrame"); });
+}
+
 // The root is an instance of the document class (SymbolClass 0), else a MovieClip.
 void MovieScripts::makeDocument() {
   avm2::Machine& m = *machine_;
@@ -150,7 +159,11 @@ void MovieScripts::constructUnder(DisplayObject& object, int nesting) {
   avm2::Machine& m = *machine_;
   for (const auto& child : children) {
     if (!m.displayObjects.count(child->instanceId) && child->parent == clip)
-      runGuarded([&] { avm2::displayObjectFor(m, host_->handleOf(child.get())); });
+      runGuarded([&] {
+        const avm2::DisplayHandle h = host_->handleOf(child.get());
+        avm2::displayObjectFor(m, h);
+        avm2::sendAdded(m, h);
+      });
     constructUnder(*child, nesting + 1);
   }
 }

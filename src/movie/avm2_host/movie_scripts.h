@@ -39,10 +39,9 @@ class MovieScripts : public TimelineListener {
   // reached, new timeline objects get their script objects, then the frame scripts of the
   // frames clips entered run.
   void frameReached(int frame);
-  // The player's clock moved on by `ms`: timers that fell due fire.
-  void advanceClock(double ms);
-  double clockMs() const;
-  bool pointerHidden() const;  // Mouse.hide()
+  // A tick of the clock moved the timeline on to root frame `frame`: enterFrame, the
+  // frame's objects and scripts (frameReached), exitFrame.
+  void tick(int frame);
   // The player's clock moved on by `ms`: timers that fell due fire.
   void advanceClock(double ms);
   double clockMs() const;

@@ -3,6 +3,7 @@
 // and children too, so what is on the stage lives as long as the root.
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "movie/avm2/machine.h"
@@ -31,6 +32,14 @@ Value constructBound(Machine& m, ClassObject* cls, DisplayHandle h);
 // Runs the frame script added for `frame` (from 0) of the object's clip; false when none.
 bool runFrameScript(Machine& m, DisplayHandle h, int frame);
 DisplayScript* displayOf(Machine& m, const Value& self, const char* method);
+
+// The display list's events (added, removed and their stage counterparts go to what is
+// inside the object too); the frame events go to every object on the stage.
+void sendDisplayEvent(Machine& m, DisplayHandle h, std::string_view type, bool bubbles);
+void sendAdded(Machine& m, DisplayHandle h);
+void sendRemoved(Machine& m, DisplayHandle h);
+void broadcastFrameEvent(Machine& m, std::string_view type);
+void installDisplayEvents(Machine& m);
 
 void installClipClasses(Machine& m);      // MovieClip, FrameLabel, Stage
 void installGraphicsClasses(Machine& m);  // Graphics, Shape

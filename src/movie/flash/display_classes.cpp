@@ -193,7 +193,10 @@ Value addChildAt(Machine& m, DisplayScript* parent, DisplayScript* child, int in
     const int n = host.numChildren(parent->handle);
     if (index >= n) index = n - 1;
   }
+  const DisplayHandle was = host.parentOf(child->handle);
+  if (was && was != parent->handle) sendRemoved(m, child->handle);
   host.insertChild(parent->handle, child->handle, index);
+  if (was != parent->handle) sendAdded(m, child->handle);
   return Value(static_cast<Object*>(child));
 }
 
@@ -215,7 +218,9 @@ Value removeChild(Machine& m, const Value& self, std::span<Value> args) {
   DisplayScript* c = childArg(m, args, 0);
   int i = indexOf(hostOf(m), p->handle, c->handle);
   if (i < 0) m.fail(ErrorClass::ArgumentError, 2025);
-  hostOf(m).removeChildAt(p->handle, i);
+  sendRemoved(m, c->handle);
+  i = indexOf(hostOf(m), p->handle, c->handle);  // listeners may have moved it
+  if (i >= 0) hostOf(m).removeChildAt(p->handle, i);
   return Value(static_cast<Object*>(c));
 }
 
@@ -223,8 +228,10 @@ Value removeChildAtIndex(Machine& m, const Value& self, std::span<Value> args) {
   DisplayScript* p = displayOf(m, self, "removeChildAt");
   Host& host = hostOf(m);
   int i = indexArg(m, args, 0, host.numChildren(p->handle) - 1);
-  Value child = displayObjectFor(m, host.childAt(p->handle, i));
-  host.removeChildAt(p->handle, i);
+  DisplayHandle c = host.childAt(p->handle, i);
+  Value child = displayObjectFor(m, c);
+  sendRemoved(m, c);
+  if (host.parentOf(c) == p->handle) host.removeChildAt(p->handle, indexOf(host, p->handle, c));
   return child;
 }
 
@@ -430,6 +437,7 @@ void installDisplayClasses(Machine& m) {
                    .dynamic = false});
   installGraphicsClasses(m);
   installClipClasses(m);
+  installDisplayEvents(m);
 }
 
 }  // namespace orv::movie::avm2

@@ -233,7 +233,7 @@ std::vector<uint8_t> threeFrames(const std::vector<uint8_t>& abc,
 
 // A function tracing `text`, pushed.
 void pushTracer(DocScript& d, const std::string& text) {
-  uint32_t m = d.abc.method();
+  uint32_t m = d.abc.method({.params = {0}});
   Code body;
   body.op(op::findpropstrict, d.pub("trace")).op(op::pushstring, d.abc.string(text));
   body.op(op::callpropvoid, d.pub("trace"), 1).op(op::returnvoid);
@@ -287,6 +287,33 @@ TEST(Avm2DisplayList, OlderMoviesGoToTheFirstFrameForLabelsNotFound) {
   Played r = play(threeFrames(d.abcBytes()));
   EXPECT_EQ(r.lines, (Lines{"1", "1"}));
   EXPECT_TRUE(r.errors.empty());
+}
+
+TEST(Avm2DisplayList, ObjectsHearTheyJoinAndLeaveTheStageAndEveryFrame) {
+  DocScript d;
+  d.make("Sprite").store(1).make("Sprite").store(2);
+  d.local(2).local(1).callVoid("addChild", 1);  // off the stage: no stage events yet
+  d.local(1).str("addedToStage");
+  pushTracer(d, "inner on stage");
+  d.callVoid("addEventListener", 2);
+  d.local(1).str("removedFromStage");
+  pushTracer(d, "inner off stage");
+  d.callVoid("addEventListener", 2);
+  d.self().str("added");
+  pushTracer(d, "added below the root");  // bubbles up from the child
+  d.callVoid("addEventListener", 2);
+  d.self().local(2).callVoid("addChild", 1);
+  d.self().local(2).callVoid("removeChild", 1);
+  d.self().str("enterFrame");
+  pushTracer(d, "enter");
+  d.callVoid("addEventListener", 2);
+  d.self().str("exitFrame");
+  pushTracer(d, "exit");
+  d.callVoid("addEventListener", 2);
+  Played r = play(threeFrames(d.abcBytes()), 3);
+  EXPECT_EQ(r.lines, (Lines{"added below the root", "inner on stage", "inner off stage", "enter",
+                            "exit", "enter", "exit"}));
+  EXPECT_TRUE(r.errors.empty()) << r.errors.front();
 }
 
 TEST(Avm2DisplayList, TimelineObjectsAreInstancesOfTheirLinkedClasses) {

@@ -91,6 +91,7 @@ void MovieScripts::frameReached(int frame) {
     if (!framesRun_[f]) loadFrame(f);
   if (!documentMade_) makeDocument();
   construct();
+  if (documentMade_) runGuarded([&] { avm2::broadcastFrameEvent(m, "frameConstructed"); });
   runFrameScripts();
   --running_;
   // Between frames no script runs: what the scripts can no longer reach is freed.
@@ -132,6 +133,7 @@ void MovieScripts::makeDocument() {
       m.fail(avm2::ErrorClass::ReferenceError, 1065, {className});
     }
     held_.push_back(avm2::constructBound(m, cls, root));
+    avm2::sendAdded(m, root);
   });
   if (!held_.empty()) return;
   // A constructor that failed leaves the root the instance it was making.

@@ -38,7 +38,8 @@ DisplayScript* displayOf(Machine& m, const Value& self, const char* method);
 void sendDisplayEvent(Machine& m, DisplayHandle h, std::string_view type, bool bubbles);
 void sendAdded(Machine& m, DisplayHandle h);
 void sendRemoved(Machine& m, DisplayHandle h);
-void broadcastFrameEvent(Machine& m, std::string_view type);
+void broadcastFrameEvent(Machine& m, std::string_view type);  // in the order they were made
+void noteDisplayMade(Machine& m, DisplayHandle h);
 void installDisplayEvents(Machine& m);
 
 void installClipClasses(Machine& m);      // MovieClip, FrameLabel, Stage

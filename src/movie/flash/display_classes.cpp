@@ -48,7 +48,9 @@ Host& hostOf(Machine& m) {
 
 void bind(Machine& m, DisplayScript* d, DisplayHandle h) {
   d->handle = h;
-  if (h) m.displayObjects[h] = d;
+  if (!h) return;
+  m.displayObjects[h] = d;
+  noteDisplayMade(m, h);
 }
 
 ClassObject* classFor(Machine& m, Host& host, DisplayHandle h) {
@@ -392,7 +394,13 @@ Value constructBound(Machine& m, ClassObject* cls, DisplayHandle h) {
   // The timeline's children of a clip are there before its constructor runs.
   Host& host = *m.host;
   const int n = host.numChildren(h);
-  for (int i = 0; i < n; ++i) displayObjectFor(m, host.childAt(h, i));
+  // Each hears it was added as soon as it is made.
+  for (int i = 0; i < n; ++i) {
+    const DisplayHandle child = host.childAt(h, i);
+    if (m.displayObjects.count(child)) continue;
+    displayObjectFor(m, child);
+    sendAdded(m, child);
+  }
   m.runInitialiser(cls, self, {});
   return self;
 }

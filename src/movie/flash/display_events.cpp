@@ -62,10 +62,29 @@ void sendRemoved(Machine& m, DisplayHandle h) {
   if (onStage(m, h)) sendDown(m, h, "removedFromStage", 0);
 }
 
+// Display objects in the order their script objects were made, as frame events reach them.
+struct DisplayOrder : PackageState {
+  std::vector<DisplayHandle> made;
+  void markRoots(Marker&) const override {}  // handles only: the objects may go
+};
+
+void noteDisplayMade(Machine& m, DisplayHandle h) {
+  std::vector<DisplayHandle>& made = m.packageState<DisplayOrder>().made;
+  // Those gone are dropped now and then, so the list stays as long as the live ones.
+  if (made.size() >= 64 && made.size() >= 2 * m.displayObjects.size())
+    std::erase_if(made, [&](DisplayHandle k) { return !m.displayObjects.count(k); });
+  made.push_back(h);
+}
+
 void broadcastFrameEvent(Machine& m, std::string_view type) {
-  if (!m.host || !m.host->stage()) return;
-  const int n = m.host->numChildren(m.host->stage());
-  for (int i = 0; i < n; ++i) sendDown(m, m.host->childAt(m.host->stage(), i), type, 0);
+  if (!m.host) return;
+  std::vector<DisplayHandle> made = m.packageState<DisplayOrder>().made;
+  for (DisplayHandle h : made) {
+    auto it = m.displayObjects.find(h);
+    if (it == m.displayObjects.end()) continue;
+    if (hasEventListener(m, it->second, type))
+      dispatchEvent(m, it->second, makeEvent(m, type));
+  }
 }
 
 void installDisplayEvents(Machine& m) { setEventParentOf(m, displayParentOf); }

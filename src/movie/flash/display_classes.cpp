@@ -94,9 +94,9 @@ Value displayInit(Machine& m, const Value& self, std::span<Value>) {
     kind = DisplayKind::Shape;
   else if (!container || !cls->isSubclassOf(container))
     m.fail(ErrorClass::ArgumentError, 2012, {m.toText(Value(cls->simpleName))});
-  DisplayHandle h = m.host->create(kind);
-  if (!h) m.fail(ErrorClass::Error, 1000);
-  bind(m, d, h);
+  // A host without a display list (or past its bound on objects) gives none: the object
+  // then stands for nothing on the stage.
+  bind(m, d, m.host->create(kind));
   return Value();
 }
 

@@ -113,14 +113,16 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
   scripts_->saveProblems = traceSink_;
   scripts_->sound = sound_.get();
   stage_->setListener(scripts_.get());
-  stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
   if (movie_->fileAttributes && movie_->fileAttributes->actionScript3) {
     auto trace = [this](const std::string& line) {
       if (traceSink_) traceSink_(line);
     };
-    as3_ = std::make_unique<MovieScripts>(movie_, trace, scriptTimeLimitMs_);
-    as3_->frameReached(stage_->root().currentFrame());
+    as3_ = std::make_unique<MovieScripts>(*stage_, trace, scriptTimeLimitMs_);
+    as3_->next = scripts_.get();
+    stage_->setListener(as3_.get());
   }
+  stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
+  if (as3_) as3_->frameReached(stage_->root().currentFrame());
   firstFrameStopped_ = !stage_->root().playing();
   stage_->root().stop();  // a loaded movie shows its first frame and waits
   stage_->setSoundListener(sound_.get());
@@ -141,8 +143,8 @@ void Player::unload() {
   // The script state refers to the stage's clips: it goes first, and the stage's
   // own teardown then reaches no listener.
   if (stage_) stage_->setListener(nullptr);
-  scripts_.reset();
   as3_.reset();
+  scripts_.reset();
   stage_.reset();
   movie_.reset();
   clockMs_ = 0;
@@ -207,13 +209,14 @@ bool Player::loop() const { return loop_; }
 
 void Player::afterChange() {
   if (stage_) stage_->dispatchEvents();
+  if (as3_ && stage_) as3_->frameReached(stage_->root().currentFrame());
 }
 
 void Player::tickOnce() {
   scripts_->clockMs += framePeriodMs();
   scripts_->tick();
   if (as3_ && stage_) {
-    as3_->frameReached(stage_->root().currentFrame());
+    as3_->tick(stage_->root().currentFrame());
     as3_->advanceClock(framePeriodMs());
   }
 }

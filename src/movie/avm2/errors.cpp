@@ -87,8 +87,16 @@ constexpr ErrorText kErrors[] = {
     {2006, "The supplied index is out of bounds."},
     {2007, "Parameter %1 must be non-null."},
     {2008, "Parameter %1 must be one of the accepted values."},
+    {2012, "%1 class cannot be instantiated."},
     {2023, "Class %1 must inherit from Sprite to link to the root."},
+    {2024, "An object cannot be added as a child of itself."},
+    {2025, "The supplied DisplayObject must be a child of the caller."},
     {2066, "The Timer delay specified is out of range."},
+    {2108, "Scene %1 not found."},
+    {2109, "Frame label %1 not found in scene %2."},
+    {2150,
+     "An object cannot be added as a child to one of it's children (or children's children, "
+     "etc.)."},
 };
 
 }  // namespace

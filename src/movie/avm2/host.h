@@ -1,10 +1,55 @@
 // What the ActionScript 3 machine asks of the program around it: the machine's only way
-// out. The timeline side (display objects, frames, events) joins it later, in avm2_host/.
+// out. Display objects are the timeline's: scripts know them by handle and reach them
+// through these calls (children by index, never by depth).
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace orv::movie::avm2 {
+
+class Object;
+
+using DisplayHandle = uint64_t;  // 0: none
+
+enum class DisplayKind : uint8_t { None, Stage, MovieClip, Shape, Other };
+
+enum class DisplayProp : uint8_t {
+  X,
+  Y,
+  ScaleX,
+  ScaleY,
+  Rotation,
+  Alpha,
+  Visible,
+  Width,
+  Height,
+  MouseX,
+  MouseY,
+};
+
+struct SceneInfo {
+  std::string name;
+  int first = 1;  // its first frame, counted in the whole clip from 1
+  int frames = 1;
+};
+
+struct FrameLabelInfo {
+  std::string name;
+  int frame = 0;  // from 1
+};
+
+// One call of the drawing API; coordinates in pixels.
+struct DrawCommand {
+  enum class Kind : uint8_t { Clear, LineStyle, NoLine, BeginFill, EndFill, MoveTo, LineTo, CurveTo };
+  Kind kind = Kind::Clear;
+  double x = 0, y = 0, cx = 0, cy = 0;
+  double thickness = 0;
+  uint32_t color = 0;  // 0xRRGGBB
+  double alpha = 1;
+};
 
 class Host {
  public:
@@ -23,6 +68,46 @@ class Host {
   }
   // Mouse.hide() and show(): the pointer over the movie.
   virtual void setPointerHidden(bool hidden) { (void)hidden; }
+
+  // ---- The display list (a host without one answers with nothing) ----
+  virtual DisplayHandle stage() { return 0; }
+  // An object of its own, on no display list yet: an empty clip or a shape.
+  virtual DisplayHandle create(DisplayKind) { return 0; }
+  // Scripts no longer reach the object: the host may let it go.
+  virtual void release(DisplayHandle) {}
+  virtual DisplayKind kindOf(DisplayHandle) { return DisplayKind::None; }
+  // The class the movie links to the object's symbol ("" for none).
+  virtual std::string linkedClass(DisplayHandle) { return {}; }
+  virtual DisplayHandle parentOf(DisplayHandle) { return 0; }
+  virtual int numChildren(DisplayHandle) { return 0; }
+  virtual DisplayHandle childAt(DisplayHandle, int) { return 0; }
+  // Puts `child` at `index` of `parent`'s children, taking it from where it was.
+  virtual void insertChild(DisplayHandle, DisplayHandle, int) {}
+  virtual void removeChildAt(DisplayHandle, int) {}
+  virtual void swapChildrenAt(DisplayHandle, int, int) {}
+  virtual double property(DisplayHandle, DisplayProp) { return 0; }
+  virtual void setProperty(DisplayHandle, DisplayProp, double) {}
+  virtual std::string name(DisplayHandle) { return {}; }
+  virtual void setName(DisplayHandle, const std::string&) {}
+  // Shapes drawn into the object's own drawing.
+  virtual void draw(DisplayHandle, const DrawCommand&) {}
+
+  // ---- Clips: frames from 1 ----
+  virtual int currentFrame(DisplayHandle) { return 0; }
+  virtual int totalFrames(DisplayHandle) { return 0; }
+  virtual bool isPlaying(DisplayHandle) { return false; }
+  virtual std::vector<FrameLabelInfo> labels(DisplayHandle) { return {}; }  // frame order
+  virtual std::vector<SceneInfo> scenes(DisplayHandle) { return {}; }  // at least one
+  virtual void gotoFrame(DisplayHandle, int, bool /*play*/) {}
+  virtual void play(DisplayHandle) {}
+  virtual void stop(DisplayHandle) {}
+
+  // ---- The stage ----
+  virtual double stageWidth() { return 0; }
+  virtual double stageHeight() { return 0; }
+  virtual double frameRate() { return 0; }
+  virtual void setFrameRate(double) {}
+  virtual int swfVersion() { return 0; }
 };
 
 }  // namespace orv::movie::avm2

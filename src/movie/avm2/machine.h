@@ -74,6 +74,9 @@ class Machine {
   Machine& operator=(const Machine&) = delete;
 
   Host* host;
+  // The script object of each display object scripts reach, by host handle (before the
+  // heap: its objects leave this as they are freed).
+  std::unordered_map<uint64_t, Object*> displayObjects;
   Heap heap;
   StringTable names;
   NamespaceTable namespaces;

@@ -46,6 +46,12 @@ ClassObject* installClass(Machine& m, const NativeClass& c) {
       case MemberKind::Setter:
         bindAccessor(m, *cls->instanceTraits, cls, row, row.kind == MemberKind::Getter);
         break;
+      case MemberKind::FinalMethod: {
+        Traits& t = *cls->instanceTraits;
+        uint32_t index = t.addMethod({m.nativeMethod(row.code, row.length, row.name), cls});
+        t.bind(name, m.publicNs, {BindKind::Method, index});
+        break;
+      }
       case MemberKind::StaticMethod: {
         uint32_t index =
             statics.addMethod({m.nativeMethod(row.code, row.length, row.name), cls});

@@ -11,6 +11,7 @@ namespace orv::movie::avm2 {
 
 enum class MemberKind : uint8_t {
   Method,        // on the prototype, where scripts' dynamic code finds it too
+  FinalMethod,   // an instance method in the class's traits (found through scopes too)
   Getter,        // an instance accessor
   Setter,
   StaticMethod,  // on the class object

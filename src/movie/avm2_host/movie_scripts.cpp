@@ -1,7 +1,10 @@
 #include "movie/avm2_host/movie_scripts.h"
 
+
 #include "movie/abc/reader.h"
 #include "movie/avm2/machine.h"
+#include "movie/avm2_host/display_host.h"
+#include "movie/flash/display.h"
 #include "movie/flash/timers.h"
 #include "movie/swf/types.h"
 
@@ -10,35 +13,39 @@ namespace orv::movie {
 namespace {
 
 constexpr double kDefaultLimitMs = 15000;
+// Frame scripts run in one go before the frame is done (gotos in them enter more frames).
+constexpr size_t kMaxFrameScriptsAtOnce = 10000;
 
 }  // namespace
 
-struct MovieScripts::TraceHost : avm2::Host {
-  std::function<void(const std::string&)> sink;
-  std::vector<std::string>* errors = nullptr;
-  double clock = 0;
-  bool pointerHidden = false;
-  void setPointerHidden(bool hidden) override { pointerHidden = hidden; }
-  void trace(std::string_view line) override {
-    if (sink) sink(std::string(line));
-  }
-  void uncaughtError(std::string_view text) override { errors->emplace_back(text); }
-  double clockMs() override { return clock; }
-};
-
-MovieScripts::MovieScripts(std::shared_ptr<const swf::Movie> movie,
-                           std::function<void(const std::string&)> trace, double timeLimitMs)
-    : movie_(std::move(movie)), host_(std::make_unique<TraceHost>()) {
+MovieScripts::MovieScripts(Stage& stage, std::function<void(const std::string&)> trace,
+                           double timeLimitMs)
+    : stage_(stage), host_(std::make_unique<DisplayHost>(&stage)) {
   host_->sink = std::move(trace);
   host_->errors = &errors_;
+  host_->afterGoto = [this] {
+    stage_.dispatchEvents();
+    construct();
+    runFrameScripts();
+  };
   machine_ = std::make_unique<avm2::Machine>(host_.get());
-  machine_->swfVersion = movie_->header.version;
+  machine_->swfVersion = stage_.movie().header.version;
   machine_->frameRoots.push_back(&held_);
   timeLimitMs_ = timeLimitMs > 0 ? timeLimitMs : kDefaultLimitMs;
-  framesRun_.assign(movie_->root.frames.size(), false);
+  framesRun_.assign(stage_.movie().root.frames.size(), false);
 }
 
-MovieScripts::~MovieScripts() = default;
+MovieScripts::~MovieScripts() {
+  // The script objects let go of their display objects before the host goes.
+  machine_.reset();
+}
+
+void MovieScripts::onTimelineEvent(Stage& stage, const TimelineEvent& event) {
+  if (next) next->onTimelineEvent(stage, event);
+  if (event.kind == TimelineEvent::Kind::FrameEntered && event.action <= 0 &&
+      entered_.size() < 100000)
+    entered_.emplace_back(event.object, event.frame);
+}
 
 void MovieScripts::runGuarded(const std::function<void()>& work) {
   avm2::Machine& m = *machine_;
@@ -55,12 +62,10 @@ void MovieScripts::runGuarded(const std::function<void()>& work) {
   }
 }
 
-void MovieScripts::frameReached(int frame) {
-  if (frame < 0 || static_cast<size_t>(frame) >= framesRun_.size() || framesRun_[frame]) return;
+void MovieScripts::loadFrame(int frame) {
   framesRun_[frame] = true;
   avm2::Machine& m = *machine_;
-  m.setTimeLimit(timeLimitMs_);
-  const swf::Frame& f = movie_->root.frames[frame];
+  const swf::Frame& f = stage_.movie().root.frames[frame];
   for (const swf::DoAbc& tag : f.abc) {
     abc::ReadResult read = abc::readAbc(tag.bytes);
     if (!read) {
@@ -76,7 +81,20 @@ void MovieScripts::frameReached(int frame) {
     if (!(tag.flags & swf::DoAbc::kLazyInitialize))
       runGuarded([&] { m.runEntryScript(*unit); });
   }
-  if (!documentMade_) makeDocument(f);
+}
+
+void MovieScripts::frameReached(int frame) {
+  if (running_) return;
+  ++running_;
+  avm2::Machine& m = *machine_;
+  m.setTimeLimit(timeLimitMs_);
+  for (int f = 0; f <= frame && static_cast<size_t>(f) < framesRun_.size(); ++f)
+    if (!framesRun_[f]) loadFrame(f);
+  if (!documentMade_) makeDocument();
+  construct();
+  if (documentMade_) runGuarded([&] { avm2::broadcastFrameEvent(m, "frameConstructed"); });
+  runFrameScripts();
+  --running_;
   // Between frames no script runs: what the scripts can no longer reach is freed.
   if (m.depth == 0) m.collect();
 }
@@ -92,29 +110,96 @@ void MovieScripts::advanceClock(double ms) {
   host_->clock = until;
 }
 
-void MovieScripts::makeDocument(const swf::Frame& f) {
+void MovieScripts::tick(int frame) {
   avm2::Machine& m = *machine_;
-  for (const swf::SymbolClass& link : f.symbolClasses) {
-    if (link.id != 0) continue;
-    documentMade_ = true;
-    runGuarded([&] {
-      avm2::ClassObject* cls = m.findClass(link.className);
-      if (!cls) m.fail(avm2::ErrorClass::ReferenceError, 1065, {link.className});
-      // The root is a display object: a document class that is no Sprite cannot be one.
-      avm2::ClassObject* sprite = m.findClass("flash.display.Sprite");
-      if (sprite && !cls->isSubclassOf(sprite)) {
-        std::string name(cls->name->view());
-        if (size_t dot = name.rfind('.'); dot != std::string::npos) name.replace(dot, 1, "::");
-        try {
-          m.fail(avm2::ErrorClass::TypeError, 2023, {name + "$"});
-        } catch (avm2::ScriptThrow& t) {
-          m.traceLine(m.toText(t.value));  // the player reports it where scripts trace
-          throw;
-        }
+  m.setTimeLimit(timeLimitMs_);
+  if (documentMade_) runGuarded([&] { avm2::broadcastFrameEvent(m, "enterFrame"); });
+  frameReached(frame);
+  m.setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::broadcastFrameEvent(m, "exitFrame"); });
+}
+
+// The root is an instance of the document class (SymbolClass 0), else a MovieClip.
+void MovieScripts::makeDocument() {
+  avm2::Machine& m = *machine_;
+  documentMade_ = true;
+  std::string className = "flash.display.MovieClip";
+  for (size_t f = 0; f < framesRun_.size() && framesRun_[f]; ++f)
+    for (const swf::SymbolClass& link : stage_.movie().root.frames[f].symbolClasses)
+      if (link.id == 0) className = link.className;
+  const avm2::DisplayHandle root = host_->handleOf(&stage_.root());
+  runGuarded([&] {
+    avm2::ClassObject* cls = m.findClass(className);
+    if (!cls) {
+      m.fail(avm2::ErrorClass::ReferenceError, 1065, {className});
+    }
+    // The root is a display object: a document class that is no Sprite cannot be one.
+    avm2::ClassObject* sprite = m.findClass("flash.display.Sprite");
+    if (sprite && !cls->isSubclassOf(sprite)) {
+      std::string name(cls->name->view());
+      if (size_t dot = name.rfind('.'); dot != std::string::npos) name.replace(dot, 1, "::");
+      try {
+        m.fail(avm2::ErrorClass::TypeError, 2023, {name + "$"});
+      } catch (avm2::ScriptThrow& t) {
+        m.traceLine(m.toText(t.value));  // the player reports it where scripts trace
+        throw;
       }
-      held_.push_back(m.construct(avm2::Value(static_cast<avm2::Object*>(cls)), {}));
+    }
+    held_.push_back(avm2::constructBound(m, cls, root));
+    avm2::sendAdded(m, root);
+  });
+  if (!held_.empty()) return;
+  // A constructor that failed leaves the root the instance it was making.
+  if (auto it = m.displayObjects.find(root); it != m.displayObjects.end())
+    held_.push_back(avm2::Value(it->second));
+  else
+    runGuarded([&] {
+      held_.push_back(avm2::constructBound(m, m.findClass("flash.display.MovieClip"), root));
     });
+}
+
+// Every object on the display list has its script object, made parents first.
+void MovieScripts::construct() {
+  if (!documentMade_) return;
+  constructUnder(stage_.root(), 0);
+}
+
+void MovieScripts::constructUnder(DisplayObject& object, int nesting) {
+  if (nesting > Stage::kMaxNesting) return;
+  MovieClip* clip = object.asClip();
+  if (!clip) return;
+  std::vector<std::shared_ptr<DisplayObject>> children;
+  for (const auto& [depth, child] : clip->displayList())
+    if (depth >= 0) children.push_back(child);
+  avm2::Machine& m = *machine_;
+  for (const auto& child : children) {
+    if (!m.displayObjects.count(child->instanceId) && child->parent == clip)
+      runGuarded([&] {
+        const avm2::DisplayHandle h = host_->handleOf(child.get());
+        avm2::displayObjectFor(m, h);
+        avm2::sendAdded(m, h);
+      });
+    constructUnder(*child, nesting + 1);
   }
+}
+
+// Each waiting frame script leaves the queue as it starts, so a goto in it (which runs
+// the scripts waiting then) does not run it again; a clip that went to a frame and back
+// runs the script of the frame it is on once a pass.
+void MovieScripts::runFrameScripts() {
+  avm2::Machine& m = *machine_;
+  if (scriptsDepth_++ == 0) ran_.clear();
+  for (size_t n = 0; !entered_.empty() && n < kMaxFrameScriptsAtOnce; ++n) {
+    auto [object, frame] = entered_.front();
+    entered_.pop_front();
+    std::shared_ptr<DisplayObject> o = object.lock();
+    MovieClip* clip = o ? o->asClip() : nullptr;
+    if (!clip || clip->currentFrame() != frame) continue;
+    if (!m.displayObjects.count(o->instanceId)) continue;
+    if (!ran_.insert({o->instanceId, frame}).second) continue;
+    runGuarded([&] { avm2::runFrameScript(m, o->instanceId, frame); });
+  }
+  if (--scriptsDepth_ == 0) entered_.clear();
 }
 
 }  // namespace orv::movie

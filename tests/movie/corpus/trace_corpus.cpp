@@ -1,5 +1,7 @@
 #include "movie/corpus/trace_corpus.h"
 
+#include "movie/avm2_host/movie_scripts.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "movie/avm2_host/movie_scripts.h"
 #include "movie/corpus/recorded_input.h"
 #include "movie/player.h"
 
@@ -78,6 +81,10 @@ std::vector<std::string> traceOnPlayer(const fs::path& dir, int frames) {
     if (auto events = input.find(tick); events != input.end())
       replay(player, stage, events->second, state);
   }
+  // What the movie's ActionScript 3 left uncaught, beside the dump.
+  if (std::getenv("ORV_CORPUS_DUMP") && player.as3Scripts())
+    for (const std::string& e : player.as3Scripts()->errors()) 
+      std::fprintf(stderr, "! %s\n", e.c_str());
   while (!out.empty() && out.back().empty()) out.pop_back();
   return out;
 }

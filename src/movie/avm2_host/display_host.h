@@ -1,0 +1,87 @@
+#pragma once
+// The ActionScript 3 machine's host over the shared timeline: display objects by handle
+// (their instance ids; the stage has one of its own), children by index over the clips'
+// depth-ordered lists, properties, frames and the drawing API.
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "movie/avm2/host.h"
+#include "movie/timeline/stage.h"
+
+namespace orv::movie {
+
+class DisplayHost : public avm2::Host {
+ public:
+  static constexpr avm2::DisplayHandle kStage = ~uint64_t{0};
+
+  explicit DisplayHost(Stage* stage) : stage_(stage) {
+    if (stage_)
+      for (const swf::Frame& f : stage_->movie().root.frames)
+        for (const swf::SymbolClass& link : f.symbolClasses) links_[link.id] = link.className;
+  }
+  std::function<void(const std::string&)> sink;
+  // After a script moved a clip to another frame: its new children get their objects.
+  std::function<void()> afterGoto;
+
+  // The handle scripts know `object` by (it stays alive while they hold it).
+  avm2::DisplayHandle handleOf(DisplayObject* object);
+  DisplayObject* find(avm2::DisplayHandle h) const;
+  MovieClip* clip(avm2::DisplayHandle h) const;
+  Stage* timelineStage() const { return stage_; }
+
+  void trace(std::string_view line) override {
+    if (sink) sink(std::string(line));
+  }
+  std::vector<std::string>* errors = nullptr;  // uncaught errors of listeners go here
+  double clock = 0;
+  bool pointerHidden = false;
+  void setPointerHidden(bool hidden) override { pointerHidden = hidden; }
+  void uncaughtError(std::string_view text) override {
+    if (errors) errors->emplace_back(text);
+  }
+  double clockMs() override { return clock; }
+  avm2::DisplayHandle stage() override { return stage_ ? kStage : 0; }
+  avm2::DisplayHandle create(avm2::DisplayKind kind) override;
+  void release(avm2::DisplayHandle h) override;
+  avm2::DisplayKind kindOf(avm2::DisplayHandle h) override;
+  std::string linkedClass(avm2::DisplayHandle h) override;
+  avm2::DisplayHandle parentOf(avm2::DisplayHandle h) override;
+  int numChildren(avm2::DisplayHandle h) override;
+  avm2::DisplayHandle childAt(avm2::DisplayHandle h, int index) override;
+  void insertChild(avm2::DisplayHandle parent, avm2::DisplayHandle child, int index) override;
+  void removeChildAt(avm2::DisplayHandle parent, int index) override;
+  void swapChildrenAt(avm2::DisplayHandle parent, int a, int b) override;
+  double property(avm2::DisplayHandle h, avm2::DisplayProp p) override;
+  void setProperty(avm2::DisplayHandle h, avm2::DisplayProp p, double v) override;
+  std::string name(avm2::DisplayHandle h) override;
+  void setName(avm2::DisplayHandle h, const std::string& name) override;
+  void draw(avm2::DisplayHandle h, const avm2::DrawCommand& c) override;
+  int currentFrame(avm2::DisplayHandle h) override;
+  int totalFrames(avm2::DisplayHandle h) override;
+  bool isPlaying(avm2::DisplayHandle h) override;
+  std::vector<avm2::FrameLabelInfo> labels(avm2::DisplayHandle h) override;
+  std::vector<avm2::SceneInfo> scenes(avm2::DisplayHandle h) override;
+  void gotoFrame(avm2::DisplayHandle h, int frame, bool play) override;
+  void play(avm2::DisplayHandle h) override;
+  void stop(avm2::DisplayHandle h) override;
+  double stageWidth() override;
+  double stageHeight() override;
+  double frameRate() override;
+  void setFrameRate(double rate) override { frameRate_ = rate; }
+  int swfVersion() override { return stage_ ? stage_->movie().header.version : 0; }
+
+ private:
+  Stage* stage_;
+  std::unordered_map<uint64_t, std::shared_ptr<DisplayObject>> held_;
+  std::set<uint64_t> shapes_;  // the shapes scripts made (clips that only draw)
+  std::map<swf::CharacterId, std::string> links_;
+  double frameRate_ = -1;  // as a script set it
+  int gotoDepth_ = 0;
+};
+
+}  // namespace orv::movie

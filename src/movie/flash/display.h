@@ -1,0 +1,48 @@
+// Display objects as scripts hold them: a script object bound to a host handle. The host
+// keeps the display object while its script object lives; marking one marks its parent
+// and children too, so what is on the stage lives as long as the root.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "movie/avm2/machine.h"
+
+namespace orv::movie::avm2 {
+
+class DisplayScript : public Object {
+ public:
+  using Object::Object;
+  ~DisplayScript() override;
+  Machine* machine = nullptr;
+  DisplayHandle handle = 0;
+  std::vector<Value> frameScripts;  // by frame from 0 (addFrameScript)
+  Object* graphics = nullptr;       // made on first use
+
+  void markChildren(Marker& m) const override;
+};
+
+// The script object of a display object: made, and its class constructed (the one its
+// symbol is linked to, else the one of its kind), when scripts first reach it; a parent
+// that has one gets the new child as the property its name says. Null for handle 0.
+// Throws what a constructor throws.
+Value displayObjectFor(Machine& m, DisplayHandle h);
+// Binds a new instance of `cls` to `h` and runs its constructor (the root's document class).
+Value constructBound(Machine& m, ClassObject* cls, DisplayHandle h);
+// Runs the frame script added for `frame` (from 0) of the object's clip; false when none.
+bool runFrameScript(Machine& m, DisplayHandle h, int frame);
+DisplayScript* displayOf(Machine& m, const Value& self, const char* method);
+
+// The display list's events (added, removed and their stage counterparts go to what is
+// inside the object too); the frame events go to every object on the stage.
+void sendDisplayEvent(Machine& m, DisplayHandle h, std::string_view type, bool bubbles);
+void sendAdded(Machine& m, DisplayHandle h);
+void sendRemoved(Machine& m, DisplayHandle h);
+void broadcastFrameEvent(Machine& m, std::string_view type);  // in the order they were made
+void noteDisplayMade(Machine& m, DisplayHandle h);
+void installDisplayEvents(Machine& m);
+
+void installClipClasses(Machine& m);      // MovieClip, FrameLabel, Stage
+void installGraphicsClasses(Machine& m);  // Graphics, Shape
+
+}  // namespace orv::movie::avm2

@@ -1,0 +1,92 @@
+// The display list's events: a display object's containers are its event path, added and
+// removed (and their stage counterparts) as scripts change the list, and the frame
+// events every object hears.
+#include "movie/flash/display.h"
+#include "movie/flash/events.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+constexpr int kMaxNesting = 64;
+
+Object* displayParentOf(Machine& m, Object* o) {
+  auto* d = dynamic_cast<DisplayScript*>(o);
+  if (!d || !d->handle || !m.host) return nullptr;
+  Value p = displayObjectFor(m, m.host->parentOf(d->handle));
+  return p.isObject() ? p.asObject() : nullptr;
+}
+
+std::vector<Object*> ancestorsOf(Machine& m, Object* o) {
+  std::vector<Object*> path;
+  for (Object* p = displayParentOf(m, o); p && path.size() < 256; p = displayParentOf(m, p))
+    path.push_back(p);
+  return path;
+}
+
+// `type` at the object and at every object inside it, the object first.
+void sendDown(Machine& m, DisplayHandle h, std::string_view type, int nesting) {
+  if (nesting > kMaxNesting) return;
+  Value o = displayObjectFor(m, h);
+  if (o.isObject()) dispatchEvent(m, o.asObject(), makeEvent(m, type));
+  const int n = m.host->numChildren(h);
+  std::vector<DisplayHandle> kids;
+  for (int i = 0; i < n; ++i) kids.push_back(m.host->childAt(h, i));
+  for (DisplayHandle k : kids) sendDown(m, k, type, nesting + 1);
+}
+
+bool onStage(Machine& m, DisplayHandle h) {
+  const DisplayHandle stage = m.host->stage();
+  for (int i = 0; h && i < 256; ++i, h = m.host->parentOf(h))
+    if (h == stage) return true;
+  return false;
+}
+
+}  // namespace
+
+void sendDisplayEvent(Machine& m, DisplayHandle h, std::string_view type, bool bubbles) {
+  if (!m.host || !h) return;
+  Value o = displayObjectFor(m, h);
+  if (!o.isObject()) return;
+  std::vector<Object*> path = ancestorsOf(m, o.asObject());
+  dispatchEvent(m, o.asObject(), makeEvent(m, type, bubbles), path);
+}
+
+void sendAdded(Machine& m, DisplayHandle h) {
+  sendDisplayEvent(m, h, "added", true);
+  if (onStage(m, h)) sendDown(m, h, "addedToStage", 0);
+}
+
+void sendRemoved(Machine& m, DisplayHandle h) {
+  sendDisplayEvent(m, h, "removed", true);
+  if (onStage(m, h)) sendDown(m, h, "removedFromStage", 0);
+}
+
+// Display objects in the order their script objects were made, as frame events reach them.
+struct DisplayOrder : PackageState {
+  std::vector<DisplayHandle> made;
+  void markRoots(Marker&) const override {}  // handles only: the objects may go
+};
+
+void noteDisplayMade(Machine& m, DisplayHandle h) {
+  std::vector<DisplayHandle>& made = m.packageState<DisplayOrder>().made;
+  // Those gone are dropped now and then, so the list stays as long as the live ones.
+  if (made.size() >= 64 && made.size() >= 2 * m.displayObjects.size())
+    std::erase_if(made, [&](DisplayHandle k) { return !m.displayObjects.count(k); });
+  made.push_back(h);
+}
+
+void broadcastFrameEvent(Machine& m, std::string_view type) {
+  if (!m.host) return;
+  std::vector<DisplayHandle> made = m.packageState<DisplayOrder>().made;
+  for (DisplayHandle h : made) {
+    auto it = m.displayObjects.find(h);
+    if (it == m.displayObjects.end()) continue;
+    if (hasEventListener(m, it->second, type))
+      dispatchEvent(m, it->second, makeEvent(m, type));
+  }
+}
+
+void installDisplayEvents(Machine& m) { setEventParentOf(m, displayParentOf); }
+
+}  // namespace orv::movie::avm2

@@ -176,13 +176,13 @@ TEST(Avm2Interpreter, SwitchesConversionsAndHandlers) {
   EXPECT_EQ(text(run(Code().pushbyte(9).op(op::throw_))), "thrown 9");
 }
 
-TEST(Avm2Interpreter, UnsupportedInstructionsAndEndlessLoopsStopTheRun) {
+TEST(Avm2Interpreter, BadMemoryAccessesAndEndlessLoopsStopTheRun) {
   Machine run;
-  constexpr uint8_t li8 = 0x35;  // domain memory, which the machine lacks
-  auto r = run(Code().op(op::pushnull).op(li8).op(op::returnvoid));
+  constexpr uint8_t li8 = 0x35;  // a domain memory load, with no memory selected
+  auto r = run(Code().pushbyte(0).op(li8).op(op::returnvoid));
   ASSERT_TRUE(std::holds_alternative<Thrown>(r));
-  EXPECT_EQ(std::get<Thrown>(r).errorId, 1001);
-  EXPECT_EQ(std::get<Thrown>(r).message, "Error #1001: The method li8 is not implemented.");
+  EXPECT_EQ(std::get<Thrown>(r).errorId, 1506);
+  EXPECT_EQ(std::get<Thrown>(r).message, "Error #1506: The specified range is invalid.");
   // Descendants of null are a TypeError, as a property of null is.
   auto descendants =
       run(Code().op(op::pushnull).op(op::getdescendants, run.abc.qname("x")).op(op::returnvoid));

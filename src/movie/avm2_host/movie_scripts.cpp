@@ -190,7 +190,8 @@ void MovieScripts::runFrameScripts() {
   avm2::Machine& m = *machine_;
   if (scriptsDepth_++ == 0) ran_.clear();
   for (size_t n = 0; !entered_.empty() && n < kMaxFrameScriptsAtOnce; ++n) {
-    auto [object, frame] = entered_.front();
+    const std::weak_ptr<DisplayObject> object = entered_.front().first;
+    const int frame = entered_.front().second;
     entered_.pop_front();
     std::shared_ptr<DisplayObject> o = object.lock();
     MovieClip* clip = o ? o->asClip() : nullptr;

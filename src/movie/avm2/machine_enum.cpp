@@ -19,8 +19,12 @@ uint32_t Machine::nextIndex(Object* o, uint32_t index) {
     return static_cast<HookedObject*>(o)->nextIndexHook(*this, index);
   size_t elements = elementCount(*this, o);
   size_t total = elements + o->ownCount();
+  auto* a = dynamic_cast<ArrayObject*>(o);
   for (size_t i = index + 1; i <= total && i < UINT32_MAX; ++i) {
-    if (i <= elements) return static_cast<uint32_t>(i);
+    if (i <= elements) {
+      if (a && a->elements[i - 1].isHole()) continue;
+      return static_cast<uint32_t>(i);
+    }
     if (o->isEnumerable(o->ownNameAt(i - elements - 1))) return static_cast<uint32_t>(i);
   }
   return 0;
@@ -44,7 +48,8 @@ Value Machine::valueAt(Object* o, uint32_t index) {
   if (index <= elements) {
     if (asXml(*this, Value(o))) return Value(o);
     if (XMLListObject* l = asXmlList(*this, Value(o))) return Value(static_cast<Object*>(l->items[index - 1]));
-    return static_cast<ArrayObject*>(o)->elements[index - 1];
+    const Value& v = static_cast<ArrayObject*>(o)->elements[index - 1];
+    return v.isHole() ? Value() : v;
   }
   if (index - elements - 1 < o->ownCount()) {
     const Value* v = o->findOwn(o->ownNameAt(index - elements - 1));

@@ -57,7 +57,7 @@ Found lookup(Machine& m, const Value& obj, const Name& n) {
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       if (auto* v = dynamic_cast<VectorObject*>(a); v && n.index >= static_cast<int64_t>(v->elements.size()))
         m.fail(ErrorClass::RangeError, 1125, {std::to_string(n.index), std::to_string(v->elements.size())});
-      if (n.index < static_cast<int64_t>(a->elements.size())) {
+      if (n.index < static_cast<int64_t>(a->elements.size()) && !a->elements[n.index].isHole()) {
         f.kind = Found::Value_;
         f.value = a->elements[n.index];
         return f;
@@ -176,12 +176,13 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
     }
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       auto size = static_cast<int64_t>(a->elements.size());
+      if (v.isHole()) v = Value();
       if (n.index < size) {
         a->elements[n.index] = std::move(v);
         return;
       }
       if (n.index < size + kMaxArrayGap) {
-        a->elements.resize(n.index + 1);
+        a->elements.resize(n.index + 1, Value::hole());
         a->elements[n.index] = std::move(v);
         return;
       }
@@ -226,7 +227,7 @@ bool Machine::deleteProperty(const Value& obj, const Name& n) {
   if (n.index >= 0) {
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       if (n.index < static_cast<int64_t>(a->elements.size())) {
-        a->elements[n.index] = Value();
+        a->elements[n.index] = dynamic_cast<VectorObject*>(a) ? Value() : Value::hole();
         return true;
       }
     }

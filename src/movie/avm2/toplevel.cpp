@@ -143,7 +143,8 @@ Value hasOwnProperty(Machine& m, const Value& self, std::span<Value> args) {
   Object* o = self.asObject();
   if (n.index >= 0)
     if (auto* a = dynamic_cast<ArrayObject*>(o))
-      if (n.index < static_cast<int64_t>(a->elements.size())) return Value(true);
+      if (n.index < static_cast<int64_t>(a->elements.size()) && !a->elements[n.index].isHole())
+        return Value(true);
   if (o->traits() && o->traits()->find(n)) return Value(true);
   return Value(o->findOwn(n.name) != nullptr);
 }
@@ -155,7 +156,8 @@ Value propertyIsEnumerable(Machine& m, const Value& self, std::span<Value> args)
   int64_t index = arrayIndexOf(name->view());
   if (index >= 0)
     if (auto* a = dynamic_cast<ArrayObject*>(o))
-      if (index < static_cast<int64_t>(a->elements.size())) return Value(true);
+      if (index < static_cast<int64_t>(a->elements.size()) && !a->elements[index].isHole())
+        return Value(true);
   return Value(o->isEnumerable(name));
 }
 
@@ -221,6 +223,8 @@ Value functionApply(Machine& m, const Value& self, std::span<Value> args) {
     auto* a = list.isObject() ? dynamic_cast<ArrayObject*>(list.asObject()) : nullptr;
     if (!a) m.fail(ErrorClass::TypeError, 1116);
     callArgs = a->elements;
+    for (Value& v : callArgs)
+      if (v.isHole()) v = Value();
   }
   return m.call(self, thisArg, callArgs);
 }

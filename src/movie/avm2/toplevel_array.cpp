@@ -24,7 +24,20 @@ void setLength(Machine& m, ArrayObject* a, const Value& v) {
   if (!(d >= 0 && d == std::floor(d) && d <= 4294967295.0))
     m.fail(ErrorClass::RangeError, 1005, {numberToText(d)});
   if (d > kMaxLength) m.fail(ErrorClass::RangeError, 1005, {numberToText(d)});
-  a->elements.resize(static_cast<size_t>(d));
+  a->elements.resize(static_cast<size_t>(d), Value::hole());
+}
+
+// An element taken out of the array: a missing one is undefined.
+Value ownElement(ArrayObject* a, size_t i) {
+  Value v = std::move(a->elements[i]);
+  return v.isHole() ? Value() : v;
+}
+
+// What an element reads as: a missing one is looked up on the prototypes.
+Value elementAt(Machine& m, ArrayObject* a, size_t i) {
+  if (i >= a->elements.size()) return Value();
+  if (!a->elements[i].isHole()) return a->elements[i];
+  return m.getProperty(Value(static_cast<Object*>(a)), m.publicName(m.indexName(static_cast<uint32_t>(i))));
 }
 
 Value arrayInit(Machine& m, const Value& self, std::span<Value> args) {
@@ -58,18 +71,27 @@ Value push(Machine& m, const Value& self, std::span<Value> args) {
   return Value(static_cast<uint32_t>(a->elements.size()));
 }
 
+// The player's pop takes the last element the array has, even below a missing last one,
+// and shortens the array by one.
 Value pop(Machine& m, const Value& self, std::span<Value>) {
   ArrayObject* a = self_(m, self);
-  if (a->elements.empty()) return Value();
-  Value v = std::move(a->elements.back());
-  a->elements.pop_back();
+  auto& e = a->elements;
+  if (e.empty()) return Value();
+  size_t last = e.size();
+  while (last > 0 && e[last - 1].isHole()) --last;
+  Value v;
+  if (last > 0) {
+    v = std::move(e[last - 1]);
+    e[last - 1] = Value::hole();
+  }
+  e.pop_back();
   return v;
 }
 
 Value shift(Machine& m, const Value& self, std::span<Value>) {
   ArrayObject* a = self_(m, self);
   if (a->elements.empty()) return Value();
-  Value v = std::move(a->elements.front());
+  Value v = ownElement(a, 0);
   a->elements.erase(a->elements.begin());
   return v;
 }
@@ -166,7 +188,7 @@ Value removeAt(Machine& m, const Value& self, std::span<Value> args) {
   ArrayObject* a = self_(m, self);
   auto at = static_cast<size_t>(elementIndex(m, a, arg(args, 0)));
   if (at >= a->elements.size()) return Value();
-  Value v = std::move(a->elements[at]);
+  Value v = ownElement(a, at);
   a->elements.erase(a->elements.begin() + at);
   return v;
 }
@@ -194,8 +216,7 @@ Value lastIndexOf(Machine& m, const Value& self, std::span<Value> args) {
   size_t from = size - 1;
   if (args.size() > 1) {
     double d = std::trunc(m.toNumber(args[1]));
-    if (d < 0) d += static_cast<double>(size);
-    if (d < 0) return Value(int32_t(-1));
+    if (d < 0) d = std::max(0.0, d + static_cast<double>(size));  // the player looks at 0
     from = static_cast<size_t>(std::min(d, static_cast<double>(size - 1)));
   }
   for (size_t i = from + 1; i-- > 0;)
@@ -219,6 +240,8 @@ Value sort(Machine& m, const Value& self, std::span<Value> args) {
   std::vector<size_t> order(a->elements.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::vector<Value> keys = a->elements;
+  for (Value& k : keys)
+    if (k.isHole()) k = Value();
   std::vector<std::string> texts;
   if (compareFn.isUndefined() && !(flags & SortFlag::Numeric)) {
     for (const Value& v : keys) {
@@ -340,7 +363,7 @@ Value walk(Machine& m, const Value& self, std::span<Value> args, Walk kind) {
     return kind == Walk::Every ? Value(true) : kind == Walk::Some ? Value(false) : Value();
   }
   for (size_t i = 0; i < a->elements.size(); ++i) {
-    Value element = a->elements[i];
+    Value element = elementAt(m, a, i);
     Value callArgs[3] = {element, Value(static_cast<int32_t>(i)), self};
     Value r = m.call(fn, thisArg, callArgs);
     switch (kind) {

@@ -67,13 +67,22 @@ class Value {
     return v;
   }
   static Value undefined() { return Value(); }
+  // An array's missing element: reads as undefined, but is no property of the array.
+  static Value hole() {
+    Value v;
+    v.bits_ = 1;
+    return v;
+  }
   // A number kept as int when it is one (the machine's choice for integral results).
   static Value number(double d);
 
   Value(const Value& o) : kind_(o.kind_), bits_(o.bits_) {
     if (kind_ == ValueKind::String) s_->retain();
   }
-  Value(Value&& o) noexcept : kind_(o.kind_), bits_(o.bits_) { o.kind_ = ValueKind::Undefined; }
+  Value(Value&& o) noexcept : kind_(o.kind_), bits_(o.bits_) {
+    o.kind_ = ValueKind::Undefined;
+    o.bits_ = 0;
+  }
   Value& operator=(const Value& o) {
     if (o.kind_ == ValueKind::String) o.s_->retain();
     drop();
@@ -87,6 +96,7 @@ class Value {
       kind_ = o.kind_;
       bits_ = o.bits_;
       o.kind_ = ValueKind::Undefined;
+      o.bits_ = 0;
     }
     return *this;
   }
@@ -95,6 +105,7 @@ class Value {
   ValueKind kind() const { return kind_; }
   bool isUndefined() const { return kind_ == ValueKind::Undefined; }
   bool isNull() const { return kind_ == ValueKind::Null; }
+  bool isHole() const { return kind_ == ValueKind::Undefined && bits_ == 1; }
   bool isNullish() const { return kind_ <= ValueKind::Null; }
   bool isBool() const { return kind_ == ValueKind::Boolean; }
   bool isInt() const { return kind_ == ValueKind::Int; }

@@ -257,6 +257,37 @@ TEST(Avm2TopLevel, ArrayMethodsWorkOnObjectsWithALength) {
   EXPECT_EQ(apply("indexOf", {t.str("b")}), "1");
 }
 
+TEST(Avm2TopLevel, MissingElementsAreNoPropertiesAndReadThroughThePrototype) {
+  TopLevel t;
+  std::vector<Value> five = {Value(5)};
+  Value a = t.m.construct(t.global("Array"), five);
+  Value proto = t.m.get(t.global("Array"), "prototype");
+  t.m.set(proto, "3", t.str("inherited"));
+  t.m.set(a, "1", t.str("one"));
+  t.m.set(a, "2", t.str("two"));
+  EXPECT_EQ(t.m.toText(t.m.get(a, "3")), "inherited");
+  EXPECT_EQ(t.m.toText(t.m.get(a, "0")), "undefined");
+  EXPECT_FALSE(t.m.hasProperty(a, t.m.publicName("0")));
+  EXPECT_EQ(t.call(a, "hasOwnProperty", {t.str("3")}), "false");
+  EXPECT_EQ(t.call(a, "hasOwnProperty", {t.str("2")}), "true");
+  // for-in lists only the elements the array has.
+  std::vector<std::string> names;
+  Object* o = a.asObject();
+  for (uint32_t i = t.m.nextIndex(o, 0); i; i = t.m.nextIndex(o, i)) names.push_back(t.m.toText(t.m.nameAt(o, i)));
+  EXPECT_EQ(names, (std::vector<std::string>{"1", "2"}));
+  // pop takes the last element there is and shortens the array by one.
+  EXPECT_EQ(t.call(a, "pop"), "two");
+  EXPECT_EQ(t.m.toText(t.m.get(a, "length")), "4");
+  EXPECT_FALSE(t.m.hasProperty(a, t.m.publicName("2")));
+  // A deleted element becomes missing again; what it reads as comes from the prototype.
+  t.m.set(a, "3", t.str("own"));
+  EXPECT_TRUE(t.m.deleteProperty(a, t.m.publicName("3")));
+  EXPECT_EQ(t.m.toText(t.m.get(a, "3")), "inherited");
+  // Taking a missing element out gives undefined, not the prototype's.
+  EXPECT_EQ(t.call(a, "removeAt", {Value(3)}), "undefined");
+  EXPECT_EQ(t.call(t.array({Value(5), Value(7)}), "lastIndexOf", {Value(5), Value(-9)}), "0");
+}
+
 TEST(Avm2TopLevel, VectorMethodsMakeVectorsOfTheirOwnType) {
   TopLevel t;
   Value generic = t.m.getProperty(

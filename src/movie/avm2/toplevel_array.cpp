@@ -153,7 +153,7 @@ Value slice(Machine& m, const Value& self, std::span<Value> args) {
 
 Value splice(Machine& m, const Value& self, std::span<Value> args) {
   ArrayObject* a = self_(m, self);
-  if (args.empty()) return Value(static_cast<Object*>(m.newArray()));
+  if (args.empty()) return Value();  // the player gives nothing back here
   size_t size = a->elements.size();
   size_t from = relative(m, args, 0, size, 0);
   size_t count = size - from;
@@ -227,6 +227,12 @@ Value lastIndexOf(Machine& m, const Value& self, std::span<Value> args) {
 namespace SortFlag {
 constexpr int CaseInsensitive = 1, Descending = 2, UniqueSort = 4, ReturnIndexedArray = 8,
               Numeric = 16;
+}
+
+// NaN sorts after every number.
+int compareNumbers(double p, double q) {
+  if (std::isnan(p) || std::isnan(q)) return std::isnan(p) - std::isnan(q);
+  return p < q ? -1 : p > q ? 1 : 0;
 }
 
 // A heap sort of order[lo..hi], for ranges the quicksort below keeps splitting badly. It
@@ -307,6 +313,9 @@ Value sort(Machine& m, const Value& self, std::span<Value> args) {
     if (v.isObject() && dynamic_cast<FunctionObject*>(v.asObject())) compareFn = v;
     else if (v.isNumeric()) flags = m.toInt(v);
   }
+  // A vector gives itself back: asked for indices, the player leaves it as it is.
+  const bool vector = dynamic_cast<VectorObject*>(a) != nullptr;
+  if (vector && (flags & SortFlag::ReturnIndexedArray)) return self;
   std::vector<size_t> order(a->elements.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::vector<Value> keys = a->elements;
@@ -332,17 +341,14 @@ Value sort(Machine& m, const Value& self, std::span<Value> args) {
       double r = std::trunc(m.toNumber(m.call(compareFn, Value::null(), pair)));
       return r < 0 ? -1 : r > 0 ? 1 : 0;
     }
-    if (flags & SortFlag::Numeric) {
-      double p = m.toNumber(x), q = m.toNumber(y);
-      return p < q ? -1 : p > q ? 1 : 0;
-    }
+    if (flags & SortFlag::Numeric) return compareNumbers(m.toNumber(x), m.toNumber(y));
     return texts[i] < texts[j] ? -1 : texts[i] > texts[j] ? 1 : 0;
   };
   const bool descending = flags & SortFlag::Descending;
   playerSort(order, [&](size_t i, size_t j) { return descending ? -cmp(i, j) : cmp(i, j); });
   if (flags & SortFlag::UniqueSort)
     for (size_t k = 1; k < order.size(); ++k)
-      if (cmp(order[k - 1], order[k]) == 0) return Value(int32_t(0));
+      if (cmp(order[k - 1], order[k]) == 0) return vector ? self : Value(int32_t(0));
   if (flags & SortFlag::ReturnIndexedArray) {
     std::vector<Value> indices;
     for (size_t i : order) indices.emplace_back(static_cast<int32_t>(i));
@@ -387,8 +393,7 @@ Value sortOn(Machine& m, const Value& self, std::span<Value> args) {
       const Value& y = keys[j][k];
       int f = fieldFlags[k], c = 0;
       if (f & SortFlag::Numeric) {
-        double p = m.toNumber(x), q = m.toNumber(y);
-        c = p < q ? -1 : p > q ? 1 : 0;
+        c = compareNumbers(m.toNumber(x), m.toNumber(y));
       } else {
         std::string p = m.toText(x), q = m.toText(y);
         if (f & SortFlag::CaseInsensitive) {

@@ -93,6 +93,10 @@ TEST(Avm2TopLevel, ArraysAndTheirSorts) {
   EXPECT_EQ(t.call(n, "concat", {t.array({Value(6)}), Value(7)}), "10,x,4,5,6,7");
   EXPECT_EQ(t.call(n, "reverse"), "5,4,x,10");
   EXPECT_EQ(t.construct("Array", {Value(3)}), ",,");
+  EXPECT_EQ(t.call(t.array({Value(1)}), "splice"), "undefined");
+  Value withNaN = t.array({Value(std::nan("")), Value(2), Value(-1)});
+  EXPECT_EQ(t.call(withNaN, "sort", {Value(16)}), "-1,2,NaN");
+  EXPECT_EQ(t.call(withNaN, "sort", {Value(16 | 2)}), "NaN,2,-1");
   EXPECT_EQ(t.construct("Array", {Value(1.5)}),
             "RangeError: Error #1005: Array index is not a positive integer (1.5).");
   // A huge index is a property, not a huge allocation.
@@ -211,6 +215,13 @@ TEST(Avm2TopLevel, VectorsCoerceTheirElementsAndKeepToTheirLength) {
   EXPECT_EQ(t.call(v, "push", {Value(1)}),
             "RangeError: Error #1126: Cannot change the length of a fixed Vector.");
   EXPECT_EQ(t.call(v, "indexOf", {Value(7)}), "2");  // Array's methods serve vectors too
+  // Asked for indices, a vector gives itself back unsorted.
+  std::vector<Value> none;
+  Value w = t.m.construct(Value(static_cast<Object*>(ofInt)), none);
+  t.call(w, "push", {Value(3), Value(1), Value(3)});
+  EXPECT_EQ(t.call(w, "sort", {Value(16 | 8)}), "3,1,3");
+  EXPECT_EQ(t.call(w, "sort", {Value(16 | 4)}), "3,1,3");  // not unique: itself, as it was
+  EXPECT_EQ(t.call(w, "sort", {Value(16)}), "1,3,3");
 }
 
 TEST(Avm2TopLevel, RegularExpressionsInStringMethods) {

@@ -1,7 +1,9 @@
 // Properties and calls: how a name finds a slot, a method, an accessor or a dynamic
 // property of an object or a primitive, and how functions, methods and classes are
 // called and constructed.
+#include <cctype>
 #include <cmath>
+#include <optional>
 
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/machine.h"
@@ -19,6 +21,25 @@ constexpr size_t kMaxPrototypeChain = 10000;
 bool allowsDynamic(const Machine& m, const Name& n) {
   if (n.anyNamespace) return true;
   return n.matches(m.publicNs) || n.matches(m.as3Ns);
+}
+
+// A name a vector takes as a number ("3", "3.0", "-1", "5.1"): its element index, or -1
+// for a number that is no index, which the vector refuses with a range error.
+std::optional<int64_t> vectorIndex(const Machine& m, const Name& n) {
+  if (n.index >= 0) return n.index;
+  if (!n.name || !allowsDynamic(m, n)) return std::nullopt;
+  std::string_view text = n.name->view();
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())) ||
+      std::isspace(static_cast<unsigned char>(text.back())))
+    return std::nullopt;
+  double d = stringToNumber(text);
+  if (std::isnan(d)) return std::nullopt;
+  if (d >= 0 && d < 4294967295.0 && d == std::floor(d)) return static_cast<int64_t>(d);
+  return -1;
+}
+
+[[noreturn]] void vectorRange(Machine& m, const Name& n, size_t size) {
+  m.fail(ErrorClass::RangeError, 1125, {m.nameText(n), std::to_string(size)});
 }
 
 // Restores the call depth however a call ends.
@@ -53,10 +74,16 @@ Found lookup(Machine& m, const Value& obj, const Name& n) {
   Found f;
   Object* o = obj.isObject() ? obj.asObject() : nullptr;
   ClassObject* cls = o ? nullptr : m.classOf(obj);
+  if (auto* v = o ? dynamic_cast<VectorObject*>(o) : nullptr) {
+    if (std::optional<int64_t> index = vectorIndex(m, n)) {
+      if (*index < 0 || *index >= static_cast<int64_t>(v->elements.size())) vectorRange(m, n, v->elements.size());
+      f.kind = Found::Value_;
+      f.value = v->elements[*index];
+      return f;
+    }
+  }
   if (o && n.index >= 0) {
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
-      if (auto* v = dynamic_cast<VectorObject*>(a); v && n.index >= static_cast<int64_t>(v->elements.size()))
-        m.fail(ErrorClass::RangeError, 1125, {std::to_string(n.index), std::to_string(v->elements.size())});
       if (n.index < static_cast<int64_t>(a->elements.size()) && !a->elements[n.index].isHole()) {
         f.kind = Found::Value_;
         f.value = a->elements[n.index];
@@ -164,16 +191,17 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
   Object* o = obj.asObject();
   if (isXml(*this, obj)) return xmlPut(*this, o, n, v);
   if (HookedObject* h = hooked(obj); h && h->setHook(*this, n, v)) return;
-  if (n.index >= 0) {
-    if (auto* vec = dynamic_cast<VectorObject*>(o)) {
+  if (auto* vec = dynamic_cast<VectorObject*>(o)) {
+    if (std::optional<int64_t> index = vectorIndex(*this, n)) {
       auto size = static_cast<int64_t>(vec->elements.size());
-      if (n.index > size || (n.index == size && vec->fixed))
-        fail(ErrorClass::RangeError, 1125, {std::to_string(n.index), std::to_string(size)});
+      if (*index < 0 || *index > size || (*index == size && vec->fixed)) vectorRange(*this, n, vec->elements.size());
       Value element = coerce(v, vec->elementType);
-      if (n.index == size) vec->elements.push_back(std::move(element));
-      else vec->elements[n.index] = std::move(element);
+      if (*index == size) vec->elements.push_back(std::move(element));
+      else vec->elements[*index] = std::move(element);
       return;
     }
+  }
+  if (n.index >= 0) {
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       auto size = static_cast<int64_t>(a->elements.size());
       if (v.isHole()) v = Value();
@@ -245,6 +273,9 @@ bool Machine::hasProperty(const Value& obj, const Name& n) {
     bool out = false;
     if (h->hasHook(*this, n, out)) return out;
   }
+  if (auto* v = obj.isObject() ? dynamic_cast<VectorObject*>(obj.asObject()) : nullptr)
+    if (std::optional<int64_t> index = vectorIndex(*this, n))
+      return *index >= 0 && *index < static_cast<int64_t>(v->elements.size());
   return lookup(*this, obj, n).kind != Found::None;
 }
 

@@ -222,6 +222,21 @@ TEST(Avm2TopLevel, VectorsCoerceTheirElementsAndKeepToTheirLength) {
   EXPECT_EQ(t.call(w, "sort", {Value(16 | 8)}), "3,1,3");
   EXPECT_EQ(t.call(w, "sort", {Value(16 | 4)}), "3,1,3");  // not unique: itself, as it was
   EXPECT_EQ(t.call(w, "sort", {Value(16)}), "1,3,3");
+  // Names that read as numbers are indices; numbers that are no index are out of range.
+  auto read = [&](const char* name) {
+    try {
+      return t.m.toText(t.m.get(w, name));
+    } catch (ScriptThrow& e) {
+      return t.m.toText(e.value);
+    }
+  };
+  EXPECT_EQ(read("2.0"), "3");
+  EXPECT_EQ(read("1.5"), "RangeError: Error #1125: The index 1.5 is out of range 3.");
+  EXPECT_EQ(read("-1"), "RangeError: Error #1125: The index -1 is out of range 3.");
+  EXPECT_EQ(read("foo").substr(0, 27), "ReferenceError: Error #1069");
+  EXPECT_TRUE(t.m.hasProperty(w, t.m.publicName("1.0")));
+  EXPECT_FALSE(t.m.hasProperty(w, t.m.publicName("1.5")));
+  EXPECT_FALSE(t.m.hasProperty(w, t.m.publicName("3")));
 }
 
 TEST(Avm2TopLevel, RegularExpressionsInStringMethods) {

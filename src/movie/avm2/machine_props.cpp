@@ -317,6 +317,11 @@ Value Machine::call(const Value& fn, const Value& self, std::span<Value> args) {
   Object* o = fn.isObject() ? fn.asObject() : nullptr;
   if (auto* f = dynamic_cast<FunctionObject*>(o)) {
     enteringFunction = f;
+    if (!f->bound && self.isNullish() && !f->method->native) {
+      // A function called on nothing runs on the global object it was defined in.
+      Value global = f->scope && !f->scope->empty() ? f->scope->front().object : Value(topLevel);
+      return invoke(f->method, global, args, f->scope, f->owner);
+    }
     return invoke(f->method, f->bound ? f->boundThis : self, args, f->scope, f->owner);
   }
   if (auto* c = dynamic_cast<ClassObject*>(o)) {

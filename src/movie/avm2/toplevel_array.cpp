@@ -427,9 +427,18 @@ Value sortOn(Machine& m, const Value& self, std::span<Value> args) {
 // every, some, forEach, map and filter: the callback with (element, index, array).
 enum class Walk { Every, Some, ForEach, Map, Filter };
 
+constexpr const char* kWalkNames[] = {"every", "some", "forEach", "map", "filter"};
+
 Value walk(Machine& m, const Value& self, std::span<Value> args, Walk kind) {
   ArrayObject* a = self_(m, self);
   Value fn = arg(args, 0), thisArg = arg(args, 1);
+  // A vector's methods declare their callback a Function, and insist on one.
+  if (dynamic_cast<VectorObject*>(a)) {
+    std::string method = m.className(self) + "/" + kWalkNames[static_cast<int>(kind)] + "()";
+    if (args.empty()) m.fail(ErrorClass::ArgumentError, 1063, {"__AS3__.vec::" + method, "1", "0"});
+    if (!fn.isNullish() && !(fn.isObject() && dynamic_cast<FunctionObject*>(fn.asObject())))
+      m.fail(ErrorClass::TypeError, 1034, {m.className(fn), "Function"});
+  }
   std::vector<Value> out;
   if (!fn.isObject()) {
     if (kind == Walk::Map || kind == Walk::Filter) return Value(static_cast<Object*>(m.newArray()));

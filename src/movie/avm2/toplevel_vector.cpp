@@ -86,7 +86,11 @@ Value unshift(Machine& m, const Value& self, std::span<Value> args) {
 Value popOrShift(Machine& m, const Value& self, bool front) {
   VectorObject* v = self_(m, self);
   if (v->fixed) m.fail(ErrorClass::RangeError, 1126);
-  if (v->elements.empty()) return defaultElement(v->elementType);
+  if (v->elements.empty()) {  // numbers and booleans give their default, others undefined
+    const SlotType t = v->elementType.type;
+    bool primitive = t == SlotType::Int || t == SlotType::Uint || t == SlotType::Number || t == SlotType::Boolean;
+    return primitive ? defaultElement(v->elementType) : Value();
+  }
   Value r = front ? v->elements.front() : v->elements.back();
   if (front) v->elements.erase(v->elements.begin());
   else v->elements.pop_back();
@@ -127,6 +131,19 @@ template <int Which>
 Value newList(Machine& m, const Value& self, std::span<Value> args) {
   static const char* const kNames[] = {"concat", "slice", "filter", "map"};
   VectorObject* v = self_(m, self);
+  if (Which == 0) {
+    // What a vector concatenates must be a vector of its own kind: of int, of uint, of
+    // Number, or of objects (whose elements are then coerced one by one).
+    auto kind = [](const VectorObject* x) {
+      SlotType t = x->elementType.type;
+      return t == SlotType::Int || t == SlotType::Uint || t == SlotType::Number ? t : SlotType::Any;
+    };
+    for (const Value& a : args) {
+      auto* other = a.isObject() ? dynamic_cast<VectorObject*>(a.asObject()) : nullptr;
+      if (!other || kind(other) != kind(v))
+        m.fail(ErrorClass::TypeError, 1034, {m.className(a), m.className(self)});
+    }
+  }
   return sameType(m, v, viaArray(m, self, args, kNames[Which]));
 }
 

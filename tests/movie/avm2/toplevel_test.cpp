@@ -237,6 +237,18 @@ TEST(Avm2TopLevel, VectorsCoerceTheirElementsAndKeepToTheirLength) {
   EXPECT_TRUE(t.m.hasProperty(w, t.m.publicName("1.0")));
   EXPECT_FALSE(t.m.hasProperty(w, t.m.publicName("1.5")));
   EXPECT_FALSE(t.m.hasProperty(w, t.m.publicName("3")));
+  // The callback methods insist on a function; concat on a vector of its own kind.
+  EXPECT_EQ(t.call(w, "filter"),
+            "ArgumentError: Error #1063: Argument count mismatch on __AS3__.vec::Vector.<int>/filter(). "
+            "Expected 1, got 0.");
+  EXPECT_EQ(t.call(w, "map", {t.str("f")}).substr(0, 22), "TypeError: Error #1034");
+  EXPECT_EQ(t.call(w, "concat", {t.array({Value(1)})}).substr(0, 22), "TypeError: Error #1034");
+  EXPECT_EQ(t.call(w, "concat", {w}), "1,3,3,1,3,3");
+  Value objects = t.m.construct(Value(static_cast<Object*>(
+                                    t.m.applyType(static_cast<ClassObject*>(generic.asObject()), t.global("Object")))),
+                                none);
+  EXPECT_EQ(t.call(objects, "pop"), "undefined");
+  EXPECT_EQ(t.call(w, "concat", {objects}).substr(0, 22), "TypeError: Error #1034");
 }
 
 TEST(Avm2TopLevel, RegularExpressionsInStringMethods) {

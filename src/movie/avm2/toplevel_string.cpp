@@ -4,6 +4,7 @@
 
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel_regexp.h"
+#include "movie/base/unicode_case.h"
 
 namespace orv::movie::avm2 {
 
@@ -159,10 +160,7 @@ Value substr(Machine& m, const Value& self, std::span<Value> args) {
 
 Value changeCase(Machine& m, const Value& self, bool upper) {
   std::u16string s = thisText(m, self);
-  for (char16_t& c : s) {
-    if (upper && ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))) c -= 32;
-    else if (!upper && ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))) c += 32;
-  }
+  for (char16_t& c : s) c = upper ? toUpperUnit(c) : toLowerUnit(c);
   return text(s);
 }
 

@@ -65,6 +65,10 @@ TEST(Avm2TopLevel, StringsCountInUtf16Units) {
   EXPECT_EQ(t.call(s, "charCodeAt", {Value(1)}), "233");
   EXPECT_EQ(t.call(s, "indexOf", {t.str("rld")}), "9");
   EXPECT_EQ(t.call(s, "substr", {Value(-3)}), "rld");
+  // Case in every script of the plane, one unit to one unit.
+  EXPECT_EQ(t.call(t.str("stra\xC3\x9F\xC3\xA9 \xD0\xB4\xD0\xB0 \xCE\xB1\xCF\x89 \xC4\x81"), "toUpperCase"),
+            "STRA\xC3\x9F\xC3\x89 \xD0\x94\xD0\x90 \xCE\x91\xCE\xA9 \xC4\x80");  // ß stays
+  EXPECT_EQ(t.call(t.str("\xE1\x82\xA0\xC4\xB0Z"), "toLowerCase"), "\xE1\x83\x90iz");  // Georgian, dotted I
   EXPECT_EQ(t.call(s, "slice", {Value(1), Value(-7)}), "\xC3\xA9llo");
   EXPECT_EQ(t.call(s, "substring", {Value(5), Value(1)}), "\xC3\xA9llo");
   EXPECT_EQ(t.call(t.str("a,b,,c"), "split", {t.str(",")}), "a,b,,c");

@@ -130,6 +130,8 @@ DisplayKind DisplayHost::kindOf(DisplayHandle h) {
   if (!o) return DisplayKind::None;
   if (shapes_.count(h)) return DisplayKind::Shape;
   if (o->asClip()) return DisplayKind::MovieClip;
+  if (o->character && std::holds_alternative<swf::ButtonDef>(*o->character))
+    return DisplayKind::Button;
   if (o->character && (std::holds_alternative<swf::ShapeDef>(*o->character) ||
                        std::holds_alternative<swf::MorphShapeDef>(*o->character)))
     return DisplayKind::Shape;
@@ -220,6 +222,8 @@ void DisplayHost::swapChildrenAt(DisplayHandle parent, int a, int b) {
 }
 
 double DisplayHost::property(DisplayHandle h, DisplayProp p) {
+  if (h == kStage && (p == DisplayProp::MouseX || p == DisplayProp::MouseY))
+    return (p == DisplayProp::MouseX ? pointerX : pointerY) / kTwips;
   DisplayObject* o = find(h);
   if (!o) return p == DisplayProp::ScaleX || p == DisplayProp::ScaleY || p == DisplayProp::Alpha
                      ? 1
@@ -253,8 +257,11 @@ double DisplayHost::property(DisplayHandle h, DisplayProp p) {
              kTwips;
     }
     case DisplayProp::MouseX:
-    case DisplayProp::MouseY:
-      return 0;
+    case DisplayProp::MouseY: {
+      double x = pointerX / kTwips, y = pointerY / kTwips;
+      mapPoint(h, x, y, false);
+      return p == DisplayProp::MouseX ? x : y;
+    }
   }
   return 0;
 }
@@ -481,6 +488,47 @@ void DisplayHost::play(DisplayHandle h) {
 
 void DisplayHost::stop(DisplayHandle h) {
   if (MovieClip* c = clip(h)) c->stop();
+}
+
+// The stage is the space of the root's parent: the root's own matrix counts.
+static swf::Matrix toStageOf(const DisplayObject* o) {
+  swf::Matrix m;
+  for (int i = 0; o && i < kMaxNesting; ++i, o = o->parent) m = o->matrix * m;
+  return m;
+}
+
+bool DisplayHost::bounds(DisplayHandle h, DisplayHandle space, double box[4]) {
+  DisplayObject* o = find(h);
+  if (!o) return false;
+  Box b;
+  addBounds(*o, toStageOf(o), b, 0);
+  if (b.empty) return false;
+  swf::Matrix back;
+  if (DisplayObject* s = find(space)) {
+    std::optional<swf::Matrix> inv = toStageOf(s).inverted();
+    if (!inv) return false;
+    back = *inv;
+  }
+  Box out;
+  for (auto [x, y] : {std::pair{b.xMin, b.yMin}, {b.xMax, b.yMin}, {b.xMin, b.yMax}, {b.xMax, b.yMax}})
+    out.add(back.mapX(x, y), back.mapY(x, y));
+  box[0] = out.xMin / kTwips, box[1] = out.yMin / kTwips;
+  box[2] = out.xMax / kTwips, box[3] = out.yMax / kTwips;
+  return !out.empty;
+}
+
+void DisplayHost::mapPoint(DisplayHandle h, double& x, double& y, bool toStage) {
+  DisplayObject* o = find(h);
+  if (!o) return;
+  swf::Matrix m = toStageOf(o);
+  if (!toStage) {
+    std::optional<swf::Matrix> inv = m.inverted();
+    if (!inv) return;
+    m = *inv;
+  }
+  const double tx = x * kTwips, ty = y * kTwips;
+  x = m.mapX(tx, ty) / kTwips;
+  y = m.mapY(tx, ty) / kTwips;
 }
 
 double DisplayHost::stageWidth() {

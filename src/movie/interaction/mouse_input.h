@@ -55,6 +55,9 @@ class MouseInput {
   // The topmost object drawn at (x, y), whether it takes the mouse or not: a shape, a
   // text field, a button, a bitmap (what a right click is over). Runs no script.
   std::shared_ptr<DisplayObject> drawnAt(double x, double y);
+  // Whether the stage point (twips) falls on what `object` draws where it stands, the masks
+  // over it and over its containers taken into account. Runs no script.
+  bool covers(DisplayObject& object, double x, double y);
 
   // Button transitions, named by what the user did.
   enum class Transition {

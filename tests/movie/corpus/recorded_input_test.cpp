@@ -32,10 +32,13 @@ TEST(RecordedInput, WaitEndsATickAndEventsKeepTheirOrder) {
   EXPECT_EQ(in.at(1)[1].kind, K::MouseMove);
   EXPECT_EQ(in.at(1)[1].x, 42);
   EXPECT_EQ(in.at(1)[1].y, 17.5);
-  ASSERT_EQ(in.at(3).size(), 2u) << "the right button does nothing in a movie";
+  ASSERT_EQ(in.at(3).size(), 3u);
   EXPECT_EQ(in.at(3)[0].kind, K::MouseDown);
-  EXPECT_EQ(in.at(3)[1].kind, K::Wheel);
-  EXPECT_EQ(in.at(3)[1].code, -1);
+  EXPECT_EQ(in.at(3)[0].code, 0) << "the left button";
+  EXPECT_EQ(in.at(3)[1].kind, K::MouseUp);
+  EXPECT_EQ(in.at(3)[1].code, 2) << "the right button";
+  EXPECT_EQ(in.at(3)[2].kind, K::Wheel);
+  EXPECT_EQ(in.at(3)[2].code, -1);
 }
 
 TEST(RecordedInput, KeysAreWindowsKeyCodesAndTextIsCharacters) {

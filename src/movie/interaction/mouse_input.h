@@ -101,6 +101,8 @@ class MouseInput {
   bool menuTracking_ = false;             // a press on a track-as-menu button is being carried
   double qx_ = 0, qy_ = 0;                // the point targetAt() is looking at
   bool lastHitHand_ = false;
+  bool inMask_ = false;
+  int coverDepth_ = 0;  // testing a mask's shapes: hidden ones count too
 };
 
 }  // namespace orv::movie

@@ -148,12 +148,12 @@ std::string DisplayHost::linkedClass(DisplayHandle h) {
 DisplayHandle DisplayHost::parentOf(DisplayHandle h) {
   DisplayObject* o = find(h);
   if (!o) return 0;
-  if (stage_ && o == &stage_->root()) return kStage;
+  if (stage_ && (o == &stage_->root() || (!o->parent && stage_->levelOf(*o) > 0))) return kStage;
   return handleOf(o->parent);
 }
 
 int DisplayHost::numChildren(DisplayHandle h) {
-  if (h == kStage) return stage_ ? 1 : 0;
+  if (h == kStage) return stage_ ? static_cast<int>(stage_->levels().size()) : 0;
   MovieClip* c = clip(h);
   if (!c || shapes_.count(h)) return 0;
   int n = 0;
@@ -162,7 +162,12 @@ int DisplayHost::numChildren(DisplayHandle h) {
 }
 
 DisplayHandle DisplayHost::childAt(DisplayHandle h, int index) {
-  if (h == kStage) return index == 0 && stage_ ? handleOf(&stage_->root()) : 0;
+  if (h == kStage) {
+    if (!stage_ || index < 0) return 0;
+    for (const auto& [level, root] : stage_->levels())
+      if (index-- == 0) return handleOf(root.get());
+    return 0;
+  }
   MovieClip* c = clip(h);
   if (!c || index < 0) return 0;
   for (const auto& [depth, obj] : c->displayList())
@@ -173,10 +178,12 @@ DisplayHandle DisplayHost::childAt(DisplayHandle h, int index) {
 // The children in their new order get depths that keep the old ones where they can: a
 // child moves only when the one before it now lies at or above its depth.
 void DisplayHost::insertChild(DisplayHandle parent, DisplayHandle child, int index) {
+  if (parent == kStage) return insertOnStage(child, index);
   MovieClip* p = clip(parent);
   DisplayObject* c = find(child);
   if (!p || !c || c == &stage_->root()) return;
   std::shared_ptr<DisplayObject> keep = c->shared_from_this();
+  if (stage_->levelOf(*c) > 0 && !c->parent) stage_->removeLevel(stage_->levelOf(*c));
   if (c->parent && c->parent != p) c->parent->removeObject(c->depth);
   std::vector<std::shared_ptr<DisplayObject>> kids = childrenOf(*p);
   const bool moving = c->parent == p;
@@ -207,6 +214,11 @@ void DisplayHost::insertChild(DisplayHandle parent, DisplayHandle child, int ind
 }
 
 void DisplayHost::removeChildAt(DisplayHandle parent, int index) {
+  if (parent == kStage) {
+    DisplayObject* c = find(childAt(parent, index));
+    if (c && stage_ && c != &stage_->root()) stage_->removeLevel(stage_->levelOf(*c));
+    return;
+  }
   MovieClip* p = clip(parent);
   DisplayObject* c = find(childAt(parent, index));
   if (!p || !c) return;

@@ -93,6 +93,11 @@ class DisplayHost : public avm2::Host {
   void setHandCursor(bool hand) override { handCursor = hand; }
 
  private:
+  void insertOnStage(avm2::DisplayHandle child, int index);
+
+ public:
+
+ private:
   Stage* stage_;
   std::unordered_map<uint64_t, std::shared_ptr<DisplayObject>> held_;
   std::set<uint64_t> shapes_;  // the shapes scripts made (clips that only draw)

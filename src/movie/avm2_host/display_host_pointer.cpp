@@ -3,6 +3,8 @@
 // states of the timeline's buttons.
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "movie/avm2_host/display_host.h"
 #include "movie/interaction/mouse_input.h"
@@ -59,6 +61,35 @@ int DisplayHost::buttonState(DisplayHandle h) {
 
 void DisplayHost::setButtonState(DisplayHandle h, int state) {
   if (DisplayObject* o = find(h)) o->buttonState = std::clamp(state, 0, 2);
+}
+
+// The stage's children are the roots of its levels, the movie's own root first: one put
+// there becomes a level above, and the levels are numbered again in the new order.
+void DisplayHost::insertOnStage(DisplayHandle child, int index) {
+  DisplayObject* c = find(child);
+  if (!stage_ || !c || c == &stage_->root()) return;
+  auto clipOf = std::dynamic_pointer_cast<MovieClip>(c->shared_from_this());
+  if (!clipOf) return;  // only clips can stand on the stage here
+  std::vector<std::shared_ptr<MovieClip>> order;
+  for (const auto& [level, root] : stage_->levels())
+    if (level > 0 && root != clipOf) order.push_back(root);
+  if (stage_->levelOf(*c) > 0 && !c->parent) stage_->removeLevel(stage_->levelOf(*c));
+  if (c->parent) c->parent->removeObject(c->depth);
+  if (order.size() + 1 >= Stage::kMaxLevels) return;
+  // Nothing goes below the movie's own root.
+  const size_t at = static_cast<size_t>(std::clamp(index - 1, 0, static_cast<int>(order.size())));
+  order.insert(order.begin() + static_cast<std::ptrdiff_t>(at), clipOf);
+  for (size_t i = 0; i < order.size(); ++i) {
+    const int n = stage_->levelOf(*order[i]);
+    if (n > 0) stage_->removeLevel(n);
+  }
+  for (size_t i = 0; i < order.size(); ++i) {
+    const std::string name = order[i]->name;
+    bool placed = false;
+    stage_->setLevel(static_cast<int>(i) + 1, order[i], &placed);
+    order[i]->name = name;
+    order[i]->transformLockedByScript = true;
+  }
 }
 
 }  // namespace orv::movie

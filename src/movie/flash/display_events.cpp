@@ -59,7 +59,10 @@ void sendAdded(Machine& m, DisplayHandle h) {
 
 void sendRemoved(Machine& m, DisplayHandle h) {
   sendDisplayEvent(m, h, "removed", true);
-  if (onStage(m, h)) sendDown(m, h, "removedFromStage", 0);
+  if (onStage(m, h)) {
+    focusLeavesStage(m, h);
+    sendDown(m, h, "removedFromStage", 0);
+  }
 }
 
 // Display objects in the order their script objects were made, as frame events reach them.

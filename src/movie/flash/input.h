@@ -46,6 +46,8 @@ bool pointerHand(Machine& m);
 void keyChanged(Machine& m, int keyCode, bool down);
 // The object the keyboard focus is on (null: none), as stage.focus reads it.
 Value focusedObject(Machine& m);
+// `h` is leaving the stage: a focus on it or inside it goes.
+void focusLeavesStage(Machine& m, DisplayHandle h);
 // Moves the focus to `object` (null: none) with focusOut and focusIn.
 void setFocus(Machine& m, const Value& object);
 // The InteractiveObject a press at the point goes to: the stage when nothing else.

@@ -334,10 +334,16 @@ bool pointerHand(Machine& m) {
   return false;
 }
 
-Value focusedObject(Machine& m) {
+Value focusedObject(Machine& m) { return stateOf(m).focus; }
+
+void focusLeavesStage(Machine& m, DisplayHandle h) {
   PointerState& s = stateOf(m);
-  if (s.focus.isObject() && m.host && !onStage(m, handleOf(s.focus))) s.focus = Value::null();
-  return s.focus;
+  if (!m.host || !h) return;
+  for (DisplayHandle f = handleOf(s.focus); f; f = m.host->parentOf(f))
+    if (f == h) {
+      s.focus = Value::null();
+      return;
+    }
 }
 
 void setFocus(Machine& m, const Value& object) {

@@ -180,18 +180,21 @@ void track(Machine& m) {
   Value old = s.over;
   if (same(now, old)) return;
   s.over = now;
+  // The pointer is always over the stage: it hears no over or out of its own.
   const Value stage = displayObjectFor(m, m.host->stage());
   const Value related = same(old, stage) ? Value::null() : old;
   const Value relatedNew = same(now, stage) ? Value::null() : now;
-  const std::vector<Value> oldChain = chainOf(m, old), newChain = chainOf(m, now);
-  if (old.isObject()) {
+  std::vector<Value> oldChain = chainOf(m, related), newChain = chainOf(m, relatedNew);
+  std::erase_if(oldChain, [&](const Value& v) { return same(v, stage); });
+  std::erase_if(newChain, [&](const Value& v) { return same(v, stage); });
+  if (related.isObject()) {
     sendMouse(m, old, "mouseOut", relatedNew);
     for (const Value& o : oldChain)
       if (!contains(newChain, o)) sendMouse(m, o, "rollOut", relatedNew, false);
   }
   for (auto it = newChain.rbegin(); it != newChain.rend(); ++it)
     if (!contains(oldChain, *it)) sendMouse(m, *it, "rollOver", related, false);
-  sendMouse(m, now, "mouseOver", related);
+  sendMouse(m, relatedNew, "mouseOver", related);
 }
 
 bool tabEnabledOf(Machine& m, DisplayHandle h) {
@@ -429,6 +432,9 @@ void keyChanged(Machine& m, int keyCode, bool down) {
   if (e->fields.size() >= 6) {
     e->fields[0] = Value(charCodeOf(keyCode, s.shift));
     e->fields[1] = Value(uint32_t(std::clamp(keyCode, 0, 255)));
+    // Where the key is: the left one of a pair, or the number pad.
+    const bool pad = (keyCode >= 96 && keyCode <= 111) || keyCode == 144;
+    e->fields[2] = Value(uint32_t(keyCode >= 16 && keyCode <= 18 ? 1 : pad ? 3 : 0));
     e->fields[3] = Value(s.ctrl);
     e->fields[4] = Value(s.alt);
     e->fields[5] = Value(s.shift);

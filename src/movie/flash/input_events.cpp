@@ -291,7 +291,8 @@ void pointerButton(Machine& m, bool down) {
     sendMouse(m, target, "doubleClick", Value::null());
     return;
   }
-  s.lastClick = target;
+  // Only a click the object takes double clicks on can be the first of a pair.
+  s.lastClick = d && d->input.doubleClickEnabled ? target : Value::null();
   s.lastClickMs = now;
   sendMouse(m, target, "click", Value::null());
 }

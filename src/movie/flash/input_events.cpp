@@ -172,6 +172,13 @@ bool contains(const std::vector<Value>& chain, const Value& v) {
   return std::any_of(chain.begin(), chain.end(), [&](const Value& c) { return same(c, v); });
 }
 
+// A SimpleButton a script made shows the state the pointer puts it in (a disabled one
+// stays up).
+void showButton(Machine& m, const Value& v, int state) {
+  DisplayScript* d = scriptOf(v);
+  if (d && d->input.isButton) showButtonState(m, d, d->input.buttonEnabled ? state : 0);
+}
+
 // Follows the pointer to what is now under it: out of the old, over the new.
 void track(Machine& m) {
   PointerState& s = stateOf(m);
@@ -180,6 +187,8 @@ void track(Machine& m) {
   Value old = s.over;
   if (same(now, old)) return;
   s.over = now;
+  showButton(m, old, 0);
+  showButton(m, now, !s.down ? 1 : same(now, s.pressed) ? 2 : 0);
   // The pointer is always over the stage: it hears no over or out of its own.
   const Value stage = displayObjectFor(m, m.host->stage());
   const Value related = same(old, stage) ? Value::null() : old;
@@ -273,14 +282,17 @@ void pointerButton(Machine& m, bool down) {
         allowed = sendFocus(m, s.focus, "mouseFocusChange", gaining, true, 0);
       if (allowed) setFocus(m, gaining);
     }
+    showButton(m, target, 2);
     sendMouse(m, target, "mouseDown", Value::null());
     return;
   }
   s.down = false;
+  showButton(m, s.pressed, 0);
   track(m);
   const Value target = s.over;
   const Value pressed = s.pressed;
   s.pressed = Value::null();
+  showButton(m, target, 1);
   sendMouse(m, target, "mouseUp", Value::null());
   if (!same(target, pressed)) return;
   DisplayScript* d = scriptOf(target);
@@ -331,7 +343,7 @@ bool pointerHand(Machine& m) {
   for (const Value& v : chainOf(m, s.over)) {
     DisplayScript* d = scriptOf(v);
     if (!d) continue;
-    if (m.host->kindOf(d->handle) == DisplayKind::Button)
+    if (d->input.isButton || m.host->kindOf(d->handle) == DisplayKind::Button)
       return d->input.useHandCursor && d->input.buttonEnabled;
     if (d->input.buttonMode) return d->input.useHandCursor;
   }

@@ -231,5 +231,81 @@ TEST(Avm2Input, HitTestsFollowTheShapesTheMasksAndTheStage) {
   EXPECT_FALSE(avm2::toBoolean(t.call(other, "hitTestObject", {mask})));
 }
 
+TEST(Avm2Input, AScriptsButtonShowsItsStatesAndTheOtherButtonsAndTheWheelAreHeard) {
+  Movie t;
+  auto make = [&](const char* cls) {
+    return t.m->construct(Value(static_cast<avm2::Object*>(t.m->findClass(cls))), {});
+  };
+  Value states[3];
+  const char* names[3] = {"up", "over", "down"};
+  for (int i = 0; i < 3; ++i) {
+    states[i] = make("flash.display.Sprite");
+    t.set(states[i], "name", t.str(names[i]));
+    Value g = t.m->get(states[i], "graphics");
+    t.call(g, "beginFill", {Value(0)});
+    t.call(g, "drawRect", {Value(0.0), Value(0.0), Value(40.0), Value(40.0)});
+  }
+  std::vector<Value> args{states[0], states[1], states[2], states[0]};
+  Value button = t.m->construct(
+      Value(static_cast<avm2::Object*>(t.m->findClass("flash.display.SimpleButton"))), args);
+  t.set(button, "name", t.str("button"));
+  t.call(t.root, "addChild", {button});
+  auto shown = [&] {
+    std::string out;
+    for (const Value& s : states)
+      if (!t.m->get(s, "parent").isNull()) out += text(*t.m, t.m->get(s, "name"));
+    return out;
+  };
+  EXPECT_EQ(shown(), "up");
+  t.move(10, 10);
+  EXPECT_EQ(shown(), "over");
+  EXPECT_TRUE(t.player.handCursor());
+  t.player.mouseDown(200, 200);
+  EXPECT_EQ(shown(), "down");
+  t.player.mouseUp(200, 200);
+  EXPECT_EQ(shown(), "over");
+  t.move(100, 100);
+  EXPECT_EQ(shown(), "up");
+  EXPECT_FALSE(t.player.handCursor());
+  t.set(button, "enabled", Value(false));
+  t.move(10, 10);
+  EXPECT_EQ(shown(), "up") << "a disabled button stays up";
+
+  t.listen(button, {"rightMouseDown", "rightClick", "middleMouseUp", "middleClick", "mouseWheel", "click"});
+  t.player.otherButton(200, 200, true, true);
+  t.player.otherButton(200, 200, true, false);
+  t.player.otherButton(200, 200, false, true);
+  t.player.otherButton(2000, 2000, false, false);  // let go elsewhere: no click
+  t.player.mouseWheel(2000, 2000, 3);
+  t.player.mouseWheel(200, 200, -1);
+  EXPECT_EQ(t.take(), (Lines{"rightMouseDown button@button 2 10,10 10,10 rel=null",
+                             "rightClick button@button 2 10,10 10,10 rel=null",
+                             "mouseWheel button@button 2 10,10 10,10 rel=null"}));
+}
+
+TEST(Avm2Input, TheStageTakesChildrenOfItsOwnAboveTheRoot) {
+  Movie t;
+  Value low = t.sprite("low", t.root, 0, 0, 50, 50);
+  Value top = t.sprite("top", t.stage, 0, 0, 20, 20);
+  Value next = t.sprite("next", t.stage, 10, 10, 20, 20);
+  EXPECT_EQ(text(*t.m, t.m->get(t.stage, "numChildren")), "3");
+  EXPECT_TRUE(t.m->get(top, "parent").isObject());
+  t.call(t.stage, "addChildAt", {next, Value(1)});  // below "top" now
+  EXPECT_EQ(text(*t.m, t.m->get(t.call(t.stage, "getChildAt", {Value(2)}), "name")), "top");
+  t.listen(t.stage, {"mouseDown"});
+  t.click(15, 15);
+  t.click(25, 25);
+  t.click(40, 40);
+  t.call(t.stage, "removeChild", {top});
+  EXPECT_TRUE(t.m->get(top, "parent").isNull());
+  EXPECT_EQ(text(*t.m, t.m->get(t.stage, "numChildren")), "2");
+  t.click(15, 15);
+  EXPECT_EQ(t.take(), (Lines{"mouseDown top@null 3 15,15 15,15 rel=null",
+                             "mouseDown next@null 3 15,15 25,25 rel=null",
+                             "mouseDown low@null 3 40,40 40,40 rel=null",
+                             "mouseDown next@null 3 5,5 15,15 rel=null"}));
+  (void)low;
+}
+
 }  // namespace
 }  // namespace orv::movie

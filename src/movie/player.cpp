@@ -364,6 +364,11 @@ bool Player::otherButton(double x, double y, bool right, bool down) {
   afterChange();
   return true;
 }
+void Player::windowFocus(bool gained) {
+  if (!as3_) return;
+  as3_->windowFocus(gained);
+  afterChange();
+}
 bool Player::handCursor() const {
   return (mouse_ && mouse_->handCursor()) || (as3_ && as3_->handCursor());
 }

@@ -153,6 +153,12 @@ void MovieScripts::keyChanged(int keyCode, bool down) {
 
 void MovieScripts::setMouse(MouseInput* mouse) { host_->mouse = mouse; }
 
+void MovieScripts::windowFocus(bool gained) {
+  if (!documentMade_) return;
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::windowFocus(*machine_, gained); });
+}
+
 bool MovieScripts::handCursor() {
   if (!documentMade_) return false;
   bool hand = false;

@@ -55,6 +55,7 @@ class MovieScripts : public TimelineListener {
   void pointerOtherButton(bool right, bool down);
   void pointerRefresh();
   void keyChanged(int keyCode, bool down);
+  void windowFocus(bool gained);
   bool handCursor();
   // Hit tests go through the player's mouse (null: none); it must outlive the scripts.
   void setMouse(MouseInput* mouse);

@@ -44,6 +44,9 @@ void pointerRefresh(Machine& m);
 bool pointerHand(Machine& m);
 // A key went down or up (Windows key codes); Tab moves the focus on key down.
 void keyChanged(Machine& m, int keyCode, bool down);
+// The player's window gained or lost the keyboard focus: a focused object hears focusOut
+// as it is lost, and keeps the focus.
+void windowFocus(Machine& m, bool gained);
 // The object the keyboard focus is on (null: none), as stage.focus reads it.
 Value focusedObject(Machine& m);
 // `h` is leaving the stage: a focus on it or inside it goes.

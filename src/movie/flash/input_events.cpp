@@ -352,6 +352,11 @@ bool pointerHand(Machine& m) {
 
 Value focusedObject(Machine& m) { return stateOf(m).focus; }
 
+void windowFocus(Machine& m, bool gained) {
+  const Value focus = focusedObject(m);
+  if (!gained && focus.isObject() && m.host) sendFocus(m, focus, "focusOut", Value::null(), false, 0);
+}
+
 void focusLeavesStage(Machine& m, DisplayHandle h) {
   PointerState& s = stateOf(m);
   if (!m.host || !h) return;

@@ -290,9 +290,10 @@ std::optional<RecordedEvent> eventFrom(const Json& e, std::string& problem) {
     if (!control) problem = "text control " + e.str("code");
     return control;
   }
-  // The window's focus and an input method's composition reach no movie here.
-  if (type == "FocusGained" || type == "FocusLost" || type.rfind("Ime", 0) == 0)
-    return std::nullopt;
+  if (type == "FocusGained" || type == "FocusLost")
+    return RecordedEvent{K::WindowFocus, 0, 0, type == "FocusGained" ? 1 : 0};
+  // An input method's composition reaches no movie here.
+  if (type.rfind("Ime", 0) == 0) return std::nullopt;
   problem = "event " + type;
   return std::nullopt;
 }
@@ -343,6 +344,9 @@ void replay(Player& player, const ViewRect& stage, const std::vector<RecordedEve
           player.mouseDown(x, y);
         else if (e.kind == K::MouseUp)
           player.mouseUp(x, y);
+        break;
+      case K::WindowFocus:
+        player.windowFocus(e.code != 0);
         break;
       case K::Wheel:
         player.mouseWheel(state.x, state.y, e.code);

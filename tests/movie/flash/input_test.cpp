@@ -192,7 +192,12 @@ TEST(Avm2Input, KeysGoToTheFocusAndTabMovesItInTabIndexOrder) {
   EXPECT_EQ(t.take(), (Lines{"keyDown a@null 3 16/0 shift=true", "keyDown a@null 3 66/66 shift=true"}));
   t.player.keyUp(16);
   t.take();
-  // A press on what takes no focus takes it away; one on the bare stage too.
+  // The window losing the focus tells the object, which keeps it.
+  t.player.windowFocus(false);
+  t.player.windowFocus(true);
+  EXPECT_EQ(t.take(), (Lines{"focusOut a@null 3 rel=null"}));
+  EXPECT_EQ(text(*t.m, t.m->get(t.m->get(t.stage, "focus"), "name")), "a");
+  // A press moves the focus to what takes it.
   t.click(220, 5);
   EXPECT_EQ(t.take(), (Lines{"focusOut a@null 3 rel=c", "focusIn c@null 3 rel=a"}));
   t.call(t.root, "removeChild", {c});  // off the stage: the focus goes with it

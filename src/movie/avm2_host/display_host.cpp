@@ -1,5 +1,7 @@
 #include "movie/avm2_host/display_host.h"
 
+#include "movie/render/hit_test.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -66,6 +68,9 @@ void addBounds(const DisplayObject& o, const swf::Matrix& m, Box& box, int nesti
     if (const auto* s = std::get_if<swf::ShapeDef>(o.character)) box.addRect(s->bounds, m);
     if (const auto* t = std::get_if<swf::TextDef>(o.character)) box.addRect(t->bounds, m);
     if (const auto* e = std::get_if<swf::EditTextDef>(o.character)) box.addRect(e->bounds, m);
+    if (std::holds_alternative<swf::ButtonDef>(*o.character) && o.movie)
+      if (std::optional<swf::Rect> r = render::characterBounds(*o.movie, *o.character))
+        box.addRect(*r, m);
   }
   const MovieClip* c = const_cast<DisplayObject&>(o).asClip();
   if (!c) return;

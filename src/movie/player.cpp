@@ -131,11 +131,13 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
   setRenderThreads(renderThreads_, leastBandedPixels_);
   mouse_ = std::make_unique<MouseInput>(*stage_, scripts_.get(), sound_.get());
   focus_ = std::make_unique<KeyboardFocus>(*stage_, *scripts_, *mouse_);
+  if (as3_) as3_->setMouse(mouse_.get());
   error_.clear();
   return true;
 }
 
 void Player::unload() {
+  if (as3_) as3_->setMouse(nullptr);
   focus_.reset();
   mouse_.reset();
   sound_->reset();
@@ -289,6 +291,7 @@ bool Player::advance(double milliseconds) {
   for (int i = 0; i < ticks && stage_; ++i) tickOnce();
   const bool scripted = loading || (scripts_ && scripts_->vm().actionsExecuted() != actionsBefore);
   const bool rolled = mouse_->refresh();  // what is under a still pointer may have changed
+  if (as3_) as3_->pointerRefresh();
   // The stream ran dry while the frames were late; what it got since is partly out of
   // date: keep about one frame's worth so it plays with the frame shown.
   if (synced && ticks > 1) sound_->alignStreams(period + kStreamSlackMs);
@@ -303,13 +306,23 @@ bool Player::mouseMove(double x, double y) {
   const bool hid = (x != mouse_->x() || y != mouse_->y()) && focus_->mouseUsed();
   // A drag that began in an input field selects its text.
   const bool selected = scripts_ && scripts_->dragFieldSelection(x / 20, y / 20);
-  return mouse_->move(x, y) || hid || selected;
+  const bool moved = mouse_->move(x, y);
+  if (as3_) {
+    as3_->pointerMoved(x, y);
+    afterChange();
+    return true;  // listeners may have changed anything
+  }
+  return moved || hid || selected;
 }
 bool Player::mouseDown(double x, double y) {
   if (!mouse_) return false;
   const bool hid = focus_->mouseUsed();
   const bool moved = mouse_->move(x, y);
   const bool pressed = mouse_->press();
+  if (as3_) {
+    as3_->pointerMoved(x, y);
+    as3_->pointerButton(true);
+  }
   // A click on an input field gives it the keyboard focus; one elsewhere takes the focus
   // from the field that had it.
   bool field = false;
@@ -324,7 +337,7 @@ bool Player::mouseDown(double x, double y) {
     }
     afterChange();
   }
-  return pressed || moved || hid || field;
+  return pressed || moved || hid || field || as3_;
 }
 bool Player::mouseUp(double x, double y) {
   if (!mouse_) return false;
@@ -335,9 +348,30 @@ bool Player::mouseUp(double x, double y) {
     scripts_->endFieldSelection();
   }
   const bool moved = mouse_->move(x, y);
-  return mouse_->release() || moved || hid || selected;
+  const bool released = mouse_->release();
+  if (as3_) {
+    as3_->pointerMoved(x, y);
+    as3_->pointerButton(false);
+    afterChange();
+    return true;
+  }
+  return released || moved || hid || selected;
 }
-bool Player::handCursor() const { return mouse_ && mouse_->handCursor(); }
+bool Player::otherButton(double x, double y, bool right, bool down) {
+  if (!as3_) return false;
+  as3_->pointerMoved(x, y);
+  as3_->pointerOtherButton(right, down);
+  afterChange();
+  return true;
+}
+void Player::windowFocus(bool gained) {
+  if (!as3_) return;
+  as3_->windowFocus(gained);
+  afterChange();
+}
+bool Player::handCursor() const {
+  return (mouse_ && mouse_->handCursor()) || (as3_ && as3_->handCursor());
+}
 bool Player::pointerHidden() const {
   return (scripts_ && scripts_->vm().pointerHidden) || (as3_ && as3_->pointerHidden());
 }
@@ -352,6 +386,11 @@ bool Player::keyPress(int code) {
 
 bool Player::mouseWheel(double x, double y, int delta) {
   if (!scripts_ || delta == 0) return false;
+  if (as3_) {
+    as3_->pointerMoved(x, y);
+    as3_->pointerWheel(std::clamp(delta, -1000, 1000));
+    afterChange();
+  }
   const bool changed = scripts_->wheelAt(x / 20, y / 20, std::clamp(delta, -1000, 1000));
   if (changed) afterChange();
   return changed;
@@ -379,6 +418,7 @@ void Player::keyEvent(int keyCode, bool down) {
   if (key.isObject())
     vm.callMethodIfPresent(key.asObject(), "broadcastMessage", {down ? "onKeyDown" : "onKeyUp"});
   if (scripts_) scripts_->keyToFocused(down);  // then what has the keyboard focus
+  if (as3_) as3_->keyChanged(keyCode, down);
   afterChange();
 }
 

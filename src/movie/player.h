@@ -115,6 +115,11 @@ class Player {
   bool mouseMove(double x, double y);
   bool mouseDown(double x, double y);
   bool mouseUp(double x, double y);
+  // The middle (or `right`) button went down or up: only ActionScript 3 movies hear them.
+  bool otherButton(double x, double y, bool right, bool down);
+  // The window gained or lost the keyboard focus: what has the focus in an ActionScript 3
+  // movie hears it go (and keeps it).
+  void windowFocus(bool gained);
   // The pointer is over a button, or a clip acting as one: the host shows the hand.
   bool handCursor() const;
   // The movie hid the pointer (Mouse.hide): the host shows none over it.

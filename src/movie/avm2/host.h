@@ -14,7 +14,7 @@ class Object;
 
 using DisplayHandle = uint64_t;  // 0: none
 
-enum class DisplayKind : uint8_t { None, Stage, MovieClip, Shape, Other };
+enum class DisplayKind : uint8_t { None, Stage, MovieClip, Shape, Other, Button };
 
 enum class DisplayProp : uint8_t {
   X,
@@ -108,6 +108,33 @@ class Host {
   virtual double frameRate() { return 0; }
   virtual void setFrameRate(double) {}
   virtual int swfVersion() { return 0; }
+
+  // ---- The pointer and what lies under it (stage pixels) ----
+  // Whether the stage point falls on what the object draws (`shape`), masks included, or
+  // within its bounds.
+  virtual bool hitTest(DisplayHandle, double x, double y, bool shape) {
+    (void)x, (void)y, (void)shape;
+    return false;
+  }
+  // A point of the object's own space onto the stage (`toStage`), or the other way.
+  virtual void mapPoint(DisplayHandle, double& x, double& y, bool toStage) {
+    (void)x, (void)y, (void)toStage;
+  }
+  // The object's bounds in `space`'s coordinates (0: the stage's); false when it has none.
+  virtual bool bounds(DisplayHandle, DisplayHandle space, double box[4]) {
+    (void)space, (void)box;
+    return false;
+  }
+  // Whether the object masks others (it takes no pointer itself).
+  virtual bool isMask(DisplayHandle) { return false; }
+  // The object whose shapes mask this one (0: none); setting 0 takes the mask away.
+  virtual DisplayHandle maskOf(DisplayHandle) { return 0; }
+  virtual void setMask(DisplayHandle, DisplayHandle) {}
+  // A timeline button's state (0 up, 1 over, 2 down), as the pointer moves it.
+  virtual int buttonState(DisplayHandle) { return 0; }
+  virtual void setButtonState(DisplayHandle, int) {}
+  // The pointer over the movie shows the hand.
+  virtual void setHandCursor(bool hand) { (void)hand; }
 };
 
 }  // namespace orv::movie::avm2

@@ -1,5 +1,7 @@
 #include "movie/avm2_host/display_host.h"
 
+#include "movie/render/hit_test.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -66,6 +68,9 @@ void addBounds(const DisplayObject& o, const swf::Matrix& m, Box& box, int nesti
     if (const auto* s = std::get_if<swf::ShapeDef>(o.character)) box.addRect(s->bounds, m);
     if (const auto* t = std::get_if<swf::TextDef>(o.character)) box.addRect(t->bounds, m);
     if (const auto* e = std::get_if<swf::EditTextDef>(o.character)) box.addRect(e->bounds, m);
+    if (std::holds_alternative<swf::ButtonDef>(*o.character) && o.movie)
+      if (std::optional<swf::Rect> r = render::characterBounds(*o.movie, *o.character))
+        box.addRect(*r, m);
   }
   const MovieClip* c = const_cast<DisplayObject&>(o).asClip();
   if (!c) return;
@@ -130,6 +135,8 @@ DisplayKind DisplayHost::kindOf(DisplayHandle h) {
   if (!o) return DisplayKind::None;
   if (shapes_.count(h)) return DisplayKind::Shape;
   if (o->asClip()) return DisplayKind::MovieClip;
+  if (o->character && std::holds_alternative<swf::ButtonDef>(*o->character))
+    return DisplayKind::Button;
   if (o->character && (std::holds_alternative<swf::ShapeDef>(*o->character) ||
                        std::holds_alternative<swf::MorphShapeDef>(*o->character)))
     return DisplayKind::Shape;
@@ -146,12 +153,12 @@ std::string DisplayHost::linkedClass(DisplayHandle h) {
 DisplayHandle DisplayHost::parentOf(DisplayHandle h) {
   DisplayObject* o = find(h);
   if (!o) return 0;
-  if (stage_ && o == &stage_->root()) return kStage;
+  if (stage_ && (o == &stage_->root() || (!o->parent && stage_->levelOf(*o) > 0))) return kStage;
   return handleOf(o->parent);
 }
 
 int DisplayHost::numChildren(DisplayHandle h) {
-  if (h == kStage) return stage_ ? 1 : 0;
+  if (h == kStage) return stage_ ? static_cast<int>(stage_->levels().size()) : 0;
   MovieClip* c = clip(h);
   if (!c || shapes_.count(h)) return 0;
   int n = 0;
@@ -160,7 +167,12 @@ int DisplayHost::numChildren(DisplayHandle h) {
 }
 
 DisplayHandle DisplayHost::childAt(DisplayHandle h, int index) {
-  if (h == kStage) return index == 0 && stage_ ? handleOf(&stage_->root()) : 0;
+  if (h == kStage) {
+    if (!stage_ || index < 0) return 0;
+    for (const auto& [level, root] : stage_->levels())
+      if (index-- == 0) return handleOf(root.get());
+    return 0;
+  }
   MovieClip* c = clip(h);
   if (!c || index < 0) return 0;
   for (const auto& [depth, obj] : c->displayList())
@@ -171,10 +183,12 @@ DisplayHandle DisplayHost::childAt(DisplayHandle h, int index) {
 // The children in their new order get depths that keep the old ones where they can: a
 // child moves only when the one before it now lies at or above its depth.
 void DisplayHost::insertChild(DisplayHandle parent, DisplayHandle child, int index) {
+  if (parent == kStage) return insertOnStage(child, index);
   MovieClip* p = clip(parent);
   DisplayObject* c = find(child);
   if (!p || !c || c == &stage_->root()) return;
   std::shared_ptr<DisplayObject> keep = c->shared_from_this();
+  if (stage_->levelOf(*c) > 0 && !c->parent) stage_->removeLevel(stage_->levelOf(*c));
   if (c->parent && c->parent != p) c->parent->removeObject(c->depth);
   std::vector<std::shared_ptr<DisplayObject>> kids = childrenOf(*p);
   const bool moving = c->parent == p;
@@ -205,6 +219,11 @@ void DisplayHost::insertChild(DisplayHandle parent, DisplayHandle child, int ind
 }
 
 void DisplayHost::removeChildAt(DisplayHandle parent, int index) {
+  if (parent == kStage) {
+    DisplayObject* c = find(childAt(parent, index));
+    if (c && stage_ && c != &stage_->root()) stage_->removeLevel(stage_->levelOf(*c));
+    return;
+  }
   MovieClip* p = clip(parent);
   DisplayObject* c = find(childAt(parent, index));
   if (!p || !c) return;
@@ -220,6 +239,8 @@ void DisplayHost::swapChildrenAt(DisplayHandle parent, int a, int b) {
 }
 
 double DisplayHost::property(DisplayHandle h, DisplayProp p) {
+  if (h == kStage && (p == DisplayProp::MouseX || p == DisplayProp::MouseY))
+    return (p == DisplayProp::MouseX ? pointerX : pointerY) / kTwips;
   DisplayObject* o = find(h);
   if (!o) return p == DisplayProp::ScaleX || p == DisplayProp::ScaleY || p == DisplayProp::Alpha
                      ? 1
@@ -253,8 +274,11 @@ double DisplayHost::property(DisplayHandle h, DisplayProp p) {
              kTwips;
     }
     case DisplayProp::MouseX:
-    case DisplayProp::MouseY:
-      return 0;
+    case DisplayProp::MouseY: {
+      double x = pointerX / kTwips, y = pointerY / kTwips;
+      mapPoint(h, x, y, false);
+      return p == DisplayProp::MouseX ? x : y;
+    }
   }
   return 0;
 }
@@ -481,6 +505,47 @@ void DisplayHost::play(DisplayHandle h) {
 
 void DisplayHost::stop(DisplayHandle h) {
   if (MovieClip* c = clip(h)) c->stop();
+}
+
+// The stage is the space of the root's parent: the root's own matrix counts.
+static swf::Matrix toStageOf(const DisplayObject* o) {
+  swf::Matrix m;
+  for (int i = 0; o && i < kMaxNesting; ++i, o = o->parent) m = o->matrix * m;
+  return m;
+}
+
+bool DisplayHost::bounds(DisplayHandle h, DisplayHandle space, double box[4]) {
+  DisplayObject* o = find(h);
+  if (!o) return false;
+  Box b;
+  addBounds(*o, toStageOf(o), b, 0);
+  if (b.empty) return false;
+  swf::Matrix back;
+  if (DisplayObject* s = find(space)) {
+    std::optional<swf::Matrix> inv = toStageOf(s).inverted();
+    if (!inv) return false;
+    back = *inv;
+  }
+  Box out;
+  for (auto [x, y] : {std::pair{b.xMin, b.yMin}, {b.xMax, b.yMin}, {b.xMin, b.yMax}, {b.xMax, b.yMax}})
+    out.add(back.mapX(x, y), back.mapY(x, y));
+  box[0] = out.xMin / kTwips, box[1] = out.yMin / kTwips;
+  box[2] = out.xMax / kTwips, box[3] = out.yMax / kTwips;
+  return !out.empty;
+}
+
+void DisplayHost::mapPoint(DisplayHandle h, double& x, double& y, bool toStage) {
+  DisplayObject* o = find(h);
+  if (!o) return;
+  swf::Matrix m = toStageOf(o);
+  if (!toStage) {
+    std::optional<swf::Matrix> inv = m.inverted();
+    if (!inv) return;
+    m = *inv;
+  }
+  const double tx = x * kTwips, ty = y * kTwips;
+  x = m.mapX(tx, ty) / kTwips;
+  y = m.mapY(tx, ty) / kTwips;
 }
 
 double DisplayHost::stageWidth() {

@@ -15,6 +15,8 @@
 
 namespace orv::movie {
 
+class MouseInput;
+
 class DisplayHost : public avm2::Host {
  public:
   static constexpr avm2::DisplayHandle kStage = ~uint64_t{0};
@@ -74,6 +76,26 @@ class DisplayHost : public avm2::Host {
   double frameRate() override;
   void setFrameRate(double rate) override { frameRate_ = rate; }
   int swfVersion() override { return stage_ ? stage_->movie().header.version : 0; }
+
+  // The pointer (display_host_pointer.cpp): hit tests go through the player's mouse, which
+  // must outlive the host; the pointer's place is in stage twips.
+  MouseInput* mouse = nullptr;
+  double pointerX = 0, pointerY = 0;
+  bool handCursor = false;
+  bool hitTest(avm2::DisplayHandle h, double x, double y, bool shape) override;
+  void mapPoint(avm2::DisplayHandle h, double& x, double& y, bool toStage) override;
+  bool bounds(avm2::DisplayHandle h, avm2::DisplayHandle space, double box[4]) override;
+  bool isMask(avm2::DisplayHandle h) override;
+  avm2::DisplayHandle maskOf(avm2::DisplayHandle h) override;
+  void setMask(avm2::DisplayHandle h, avm2::DisplayHandle mask) override;
+  int buttonState(avm2::DisplayHandle h) override;
+  void setButtonState(avm2::DisplayHandle h, int state) override;
+  void setHandCursor(bool hand) override { handCursor = hand; }
+
+ private:
+  void insertOnStage(avm2::DisplayHandle child, int index);
+
+ public:
 
  private:
   Stage* stage_;

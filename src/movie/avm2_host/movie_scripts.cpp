@@ -1,10 +1,13 @@
 #include "movie/avm2_host/movie_scripts.h"
 
+#include <cmath>
+
 
 #include "movie/abc/reader.h"
 #include "movie/avm2/machine.h"
 #include "movie/avm2_host/display_host.h"
 #include "movie/flash/display.h"
+#include "movie/flash/input.h"
 #include "movie/flash/timers.h"
 #include "movie/swf/types.h"
 
@@ -108,6 +111,59 @@ void MovieScripts::advanceClock(double ms) {
   m.setTimeLimit(timeLimitMs_);
   runGuarded([&] { avm2::runDueTimers(m, until, [&](double t) { host_->clock = t; }); });
   host_->clock = until;
+}
+
+void MovieScripts::pointerMoved(double x, double y) {
+  if (!documentMade_ || !std::isfinite(x) || !std::isfinite(y)) return;
+  host_->pointerX = x;
+  host_->pointerY = y;
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::pointerMove(*machine_, x / 20, y / 20); });
+}
+
+void MovieScripts::pointerButton(bool down) {
+  if (!documentMade_) return;
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::pointerButton(*machine_, down); });
+}
+
+void MovieScripts::pointerOtherButton(bool right, bool down) {
+  if (!documentMade_) return;
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::pointerOtherButton(*machine_, right, down); });
+}
+
+void MovieScripts::pointerWheel(int delta) {
+  if (!documentMade_) return;
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::pointerWheel(*machine_, delta); });
+}
+
+void MovieScripts::pointerRefresh() {
+  if (!documentMade_) return;
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::pointerRefresh(*machine_); });
+}
+
+void MovieScripts::keyChanged(int keyCode, bool down) {
+  if (!documentMade_) return;
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::keyChanged(*machine_, keyCode, down); });
+}
+
+void MovieScripts::setMouse(MouseInput* mouse) { host_->mouse = mouse; }
+
+void MovieScripts::windowFocus(bool gained) {
+  if (!documentMade_) return;
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::windowFocus(*machine_, gained); });
+}
+
+bool MovieScripts::handCursor() {
+  if (!documentMade_) return false;
+  bool hand = false;
+  runGuarded([&] { hand = avm2::pointerHand(*machine_); });
+  return hand;
 }
 
 void MovieScripts::tick(int frame) {

@@ -22,6 +22,7 @@ namespace avm2 {
 class Machine;
 }
 class DisplayHost;
+class MouseInput;
 
 class MovieScripts : public TimelineListener {
  public:
@@ -46,6 +47,18 @@ class MovieScripts : public TimelineListener {
   void advanceClock(double ms);
   double clockMs() const;
   bool pointerHidden() const;  // Mouse.hide()
+  // The pointer (stage twips) and the keys (Windows key codes): their events go to the
+  // display list. pointerRefresh: the list changed under a still pointer.
+  void pointerMoved(double x, double y);
+  void pointerButton(bool down);
+  void pointerWheel(int delta);
+  void pointerOtherButton(bool right, bool down);
+  void pointerRefresh();
+  void keyChanged(int keyCode, bool down);
+  void windowFocus(bool gained);
+  bool handCursor();
+  // Hit tests go through the player's mouse (null: none); it must outlive the scripts.
+  void setMouse(MouseInput* mouse);
   // Errors nothing caught ("TypeError: Error #1009: ..."), and files that could not load.
   const std::vector<std::string>& errors() const { return errors_; }
   avm2::Machine& machine() { return *machine_; }

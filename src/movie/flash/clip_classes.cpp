@@ -316,7 +316,7 @@ void installClipClasses(Machine& m) {
   installClass(m, {.package = "flash.display",
                    .name = "Stage",
                    .base = "flash.display.DisplayObjectContainer",
-                   .members = kStageMembers,
+                   .members = withInputMembers("Stage", kStageMembers),
                    .dynamic = false});
 }
 

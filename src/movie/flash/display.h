@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "movie/avm2/machine.h"
+#include "movie/flash/input.h"
 
 namespace orv::movie::avm2 {
 
@@ -18,6 +19,7 @@ class DisplayScript : public Object {
   DisplayHandle handle = 0;
   std::vector<Value> frameScripts;  // by frame from 0 (addFrameScript)
   Object* graphics = nullptr;       // made on first use
+  InputFlags input;                 // the mouse and the focus
 
   void markChildren(Marker& m) const override;
 };

@@ -22,6 +22,9 @@ void DisplayScript::markChildren(Marker& mk) const {
   Object::markChildren(mk);
   for (const Value& v : frameScripts) mk.mark(v);
   if (graphics) mk.mark(graphics);
+  if (input.hitArea) mk.mark(input.hitArea);
+  for (Object* s : input.states)
+    if (s) mk.mark(s);
   if (!handle || !machine || !machine->host) return;
   Host& host = *machine->host;
   auto markHandle = [&](DisplayHandle h) {
@@ -64,6 +67,8 @@ ClassObject* classFor(Machine& m, Host& host, DisplayHandle h) {
       return m.findClass("flash.display.MovieClip");
     case DisplayKind::Shape:
       return m.findClass("flash.display.Shape");
+    case DisplayKind::Button:
+      return m.findClass("flash.display.SimpleButton");
     default:
       return m.findClass("flash.display.DisplayObject");
   }
@@ -123,6 +128,7 @@ Value setProp(Machine& m, const Value& self, std::span<Value> args) {
 
 Value getName(Machine& m, const Value& self, std::span<Value>) {
   DisplayScript* d = displayOf(m, self, "DisplayObject");
+  if (d->handle && d->handle == hostOf(m).stage()) return Value::null();  // the stage has none
   return Value(StringRef(hostOf(m).name(d->handle)));
 }
 
@@ -430,21 +436,19 @@ void installDisplayClasses(Machine& m) {
   installClass(m, {.package = "flash.display",
                    .name = "DisplayObject",
                    .base = "flash.events.EventDispatcher",
-                   .members = kDisplayObjectMembers,
+                   .members = withInputMembers("DisplayObject", kDisplayObjectMembers),
                    .init = displayInit,
                    .alloc = allocDisplay,
                    .dynamic = false});
-  installClass(m, {.package = "flash.display",
-                   .name = "InteractiveObject",
-                   .base = "flash.display.DisplayObject",
-                   .dynamic = false});
+  installInteractiveObject(m);
   installClass(m, {.package = "flash.display",
                    .name = "DisplayObjectContainer",
                    .base = "flash.display.InteractiveObject",
-                   .members = kContainerMembers,
+                   .members = withInputMembers("DisplayObjectContainer", kContainerMembers),
                    .dynamic = false});
   installGraphicsClasses(m);
   installClipClasses(m);
+  installSimpleButton(m);
   installDisplayEvents(m);
 }
 

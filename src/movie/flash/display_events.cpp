@@ -59,7 +59,10 @@ void sendAdded(Machine& m, DisplayHandle h) {
 
 void sendRemoved(Machine& m, DisplayHandle h) {
   sendDisplayEvent(m, h, "removed", true);
-  if (onStage(m, h)) sendDown(m, h, "removedFromStage", 0);
+  if (onStage(m, h)) {
+    focusLeavesStage(m, h);
+    sendDown(m, h, "removedFromStage", 0);
+  }
 }
 
 // Display objects in the order their script objects were made, as frame events reach them.
@@ -87,6 +90,16 @@ void broadcastFrameEvent(Machine& m, std::string_view type) {
   }
 }
 
-void installDisplayEvents(Machine& m) { setEventParentOf(m, displayParentOf); }
+static double displayLocalToStage(Machine& m, Object* target, double x, double y, bool wantY) {
+  auto* d = dynamic_cast<DisplayScript*>(target);
+  if (!d || !d->handle || !m.host) return (wantY ? y : x) * 0;
+  m.host->mapPoint(d->handle, x, y, true);
+  return wantY ? y : x;
+}
+
+void installDisplayEvents(Machine& m) {
+  setEventParentOf(m, displayParentOf);
+  setEventLocalToStage(m, displayLocalToStage);
+}
 
 }  // namespace orv::movie::avm2

@@ -52,9 +52,10 @@ bool hasEventListener(Machine& m, Object* target, std::string_view type);
 // phases: the display list installs it; without it events go to their target only.
 using EventParentOf = Object* (*)(Machine& m, Object* dispatcher);
 void setEventParentOf(Machine& m, EventParentOf parentOf);
-// How a MouseEvent's stageX and stageY place its local point: a coordinate (`y` tells
-// which) of the target's space on the stage. Without it the event has no place there.
-using EventLocalToStage = double (*)(Machine& m, Object* target, double local, bool y);
+// How a MouseEvent's stageX and stageY place its local point: the point (x, y) of the
+// target's space on the stage, its y coordinate when `y`, else its x. Without it the event
+// has no place there.
+using EventLocalToStage = double (*)(Machine& m, Object* target, double x, double y, bool wantY);
 void setEventLocalToStage(Machine& m, EventLocalToStage localToStage);
 
 }  // namespace orv::movie::avm2

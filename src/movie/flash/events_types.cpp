@@ -135,7 +135,10 @@ Value stageCoordinate(Machine& m, const Value& self, size_t local) {
   EventObject* e = self_(m, self);
   double v = local < e->fields.size() ? m.toNumber(e->fields[local]) : kNaN;
   EventsState& s = m.packageState<EventsState>();
-  if (s.localToStage && e->target.isObject()) return Value(s.localToStage(m, e->target.asObject(), v, local == 1));
+  if (s.localToStage && e->target.isObject() && e->fields.size() > 1) {
+    const double x = m.toNumber(e->fields[0]), y = m.toNumber(e->fields[1]);
+    return Value(s.localToStage(m, e->target.asObject(), x, y, local == 1));
+  }
   return Value(v * 0);
 }
 Value stageX(Machine& m, const Value& self, std::span<Value>) { return stageCoordinate(m, self, 0); }

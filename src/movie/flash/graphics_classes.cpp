@@ -215,7 +215,7 @@ void installGraphicsClasses(Machine& m) {
   installClass(m, {.package = "flash.display",
                    .name = "Sprite",
                    .base = "flash.display.DisplayObjectContainer",
-                   .members = kDrawingMembers,
+                   .members = withInputMembers("Sprite", kDrawingMembers),
                    .dynamic = false});
 }
 

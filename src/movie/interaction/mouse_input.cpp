@@ -287,6 +287,48 @@ std::shared_ptr<DisplayObject> MouseInput::drawnIn(MovieClip& clip, const swf::M
   return nullptr;
 }
 
+bool MouseInput::covers(DisplayObject& object, double x, double y) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  // Masks of masks are followed a few deep: scripts can make them go round in a circle.
+  if (coverDepth_ >= 8) return false;
+  struct Depth {
+    int& n;
+    explicit Depth(int& d) : n(++d) {}
+    ~Depth() { --n; }
+  } depth(coverDepth_);
+  qx_ = x;
+  qy_ = y;
+  std::vector<DisplayObject*> chain;  // the object, then its containers out to a root
+  for (DisplayObject* o = &object; o && chain.size() < Stage::kMaxNesting; o = o->parent)
+    chain.push_back(o);
+  // Off the stage an object covers nothing.
+  if (chain.empty() || chain.back()->parent) return false;
+  bool placed = false;
+  for (const auto& [level, root] : stage_.levels()) placed = placed || root.get() == chain.back();
+  if (!placed) return false;
+  std::vector<swf::Matrix> toStage(chain.size());  // each one's space onto the stage
+  swf::Matrix m = chain.back()->matrix;
+  for (size_t i = chain.size(); i-- > 0;) {
+    if (i + 1 < chain.size()) m = m * chain[i]->matrix;
+    toStage[i] = m;
+  }
+  for (size_t i = 0; i + 1 < chain.size(); ++i) {
+    const MovieClip* parent = chain[i + 1]->asClip();
+    if (parent && masked(masksOf(*parent), chain[i]->depth, toStage[i + 1], 0)) return false;
+    if (auto mask = chain[i]->scriptMask.lock(); mask && mask.get() != chain[i]) {
+      if (!covers(*mask, x, y)) return false;
+      qx_ = x;
+      qy_ = y;
+    }
+  }
+  if (object.editText) return fieldBoxContains(object, toStage[0], x, y);
+  const bool wasInMask = inMask_;
+  inMask_ = !object.masking.expired();
+  const bool inside = contains(object, toStage[0], 0);
+  inMask_ = wasInMask;
+  return inside;
+}
+
 bool MouseInput::masked(const std::vector<DisplayObject*>& masks, int depth,
                         const swf::Matrix& clipToStage, int nesting) {
   for (DisplayObject* mask : masks)
@@ -299,12 +341,27 @@ bool MouseInput::masked(const std::vector<DisplayObject*>& masks, int depth,
 bool MouseInput::contains(DisplayObject& object, const swf::Matrix& objectToStage, int nesting) {
   if (nesting >= Stage::kMaxNesting) return false;
   if (MovieClip* clip = object.asClip()) {
+    if (clip->drawing) {
+      const std::optional<swf::Matrix> toLocal = objectToStage.inverted();
+      if (toLocal && clip->drawing->contains(toLocal->mapX(qx_, qy_), toLocal->mapY(qx_, qy_)))
+        return true;
+    }
     const std::vector<DisplayObject*> masks = masksOf(*clip);
     for (const auto& [depth, child] : clip->displayList()) {
-      if (!child->visible || child->clipDepth > 0) continue;
-      if (contains(*child, objectToStage * child->matrix, nesting + 1) &&
-          !masked(masks, depth, objectToStage, nesting + 1))
-        return true;
+      // A mask's own shapes count whether they show or not; a mask set by a script is
+      // no part of what its container draws.
+      if ((!child->visible && !inMask_) || child->clipDepth > 0 || !child->masking.expired())
+        continue;
+      if (!contains(*child, objectToStage * child->matrix, nesting + 1) ||
+          masked(masks, depth, objectToStage, nesting + 1))
+        continue;
+      auto mask = child->scriptMask.lock();
+      if (!mask || mask == child || nesting + 1 >= Stage::kMaxNesting) return true;
+      const double x = qx_, y = qy_;
+      const bool inside = covers(*mask, x, y);
+      qx_ = x;
+      qy_ = y;
+      if (inside) return true;
     }
     return false;
   }

@@ -55,6 +55,9 @@ class MouseInput {
   // The topmost object drawn at (x, y), whether it takes the mouse or not: a shape, a
   // text field, a button, a bitmap (what a right click is over). Runs no script.
   std::shared_ptr<DisplayObject> drawnAt(double x, double y);
+  // Whether the stage point (twips) falls on what `object` draws where it stands, the masks
+  // over it and over its containers taken into account. Runs no script.
+  bool covers(DisplayObject& object, double x, double y);
 
   // Button transitions, named by what the user did.
   enum class Transition {
@@ -98,6 +101,8 @@ class MouseInput {
   bool menuTracking_ = false;             // a press on a track-as-menu button is being carried
   double qx_ = 0, qy_ = 0;                // the point targetAt() is looking at
   bool lastHitHand_ = false;
+  bool inMask_ = false;
+  int coverDepth_ = 0;  // testing a mask's shapes: hidden ones count too
 };
 
 }  // namespace orv::movie

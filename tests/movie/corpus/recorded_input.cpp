@@ -261,9 +261,13 @@ std::optional<RecordedEvent> eventFrom(const Json& e, std::string& problem) {
   };
   if (type == "MouseMove") return at(K::MouseMove);
   if (type == "MouseDown" || type == "MouseUp") {
-    // The player takes the left button only; the others do nothing in a movie.
-    if (e.str("btn") != "Left") return std::nullopt;
-    return at(type == "MouseDown" ? K::MouseDown : K::MouseUp);
+    // The middle and right buttons reach ActionScript 3 movies only (`code` 1 and 2).
+    const std::string btn = e.str("btn");
+    const int code = btn == "Left" ? 0 : btn == "Middle" ? 1 : btn == "Right" ? 2 : -1;
+    if (code < 0) return std::nullopt;
+    std::optional<RecordedEvent> made = at(type == "MouseDown" ? K::MouseDown : K::MouseUp);
+    if (made) made->code = code;
+    return made;
   }
   if (type == "MouseWheel") {
     const Json* lines = e.get("lines");
@@ -286,9 +290,10 @@ std::optional<RecordedEvent> eventFrom(const Json& e, std::string& problem) {
     if (!control) problem = "text control " + e.str("code");
     return control;
   }
-  // The window's focus and an input method's composition reach no movie here.
-  if (type == "FocusGained" || type == "FocusLost" || type.rfind("Ime", 0) == 0)
-    return std::nullopt;
+  if (type == "FocusGained" || type == "FocusLost")
+    return RecordedEvent{K::WindowFocus, 0, 0, type == "FocusGained" ? 1 : 0};
+  // An input method's composition reaches no movie here.
+  if (type.rfind("Ime", 0) == 0) return std::nullopt;
   problem = "event " + type;
   return std::nullopt;
 }
@@ -333,8 +338,15 @@ void replay(Player& player, const ViewRect& stage, const std::vector<RecordedEve
         state.x = x;
         state.y = y;
         if (e.kind == K::MouseMove) player.mouseMove(x, y);
-        if (e.kind == K::MouseDown) player.mouseDown(x, y);
-        if (e.kind == K::MouseUp) player.mouseUp(x, y);
+        if (e.kind != K::MouseMove && e.code != 0)
+          player.otherButton(x, y, e.code == 2, e.kind == K::MouseDown);
+        else if (e.kind == K::MouseDown)
+          player.mouseDown(x, y);
+        else if (e.kind == K::MouseUp)
+          player.mouseUp(x, y);
+        break;
+      case K::WindowFocus:
+        player.windowFocus(e.code != 0);
         break;
       case K::Wheel:
         player.mouseWheel(state.x, state.y, e.code);

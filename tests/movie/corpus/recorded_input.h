@@ -28,7 +28,8 @@ struct RecordedEvent {
     Copy,   // the focused field's selection onto the clipboard
     Cut,
     Clipboard,  // the clipboard set to `text`
-    EditKey     // an editing key for text fields (`code` as Player::keyPress takes it)
+    EditKey,    // an editing key for text fields (`code` as Player::keyPress takes it)
+    WindowFocus  // the window gained (`code` 1) or lost (0) the keyboard focus
   };
   Kind kind;
   double x = 0, y = 0;  // stage pixels

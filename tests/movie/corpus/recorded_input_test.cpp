@@ -32,10 +32,13 @@ TEST(RecordedInput, WaitEndsATickAndEventsKeepTheirOrder) {
   EXPECT_EQ(in.at(1)[1].kind, K::MouseMove);
   EXPECT_EQ(in.at(1)[1].x, 42);
   EXPECT_EQ(in.at(1)[1].y, 17.5);
-  ASSERT_EQ(in.at(3).size(), 2u) << "the right button does nothing in a movie";
+  ASSERT_EQ(in.at(3).size(), 3u);
   EXPECT_EQ(in.at(3)[0].kind, K::MouseDown);
-  EXPECT_EQ(in.at(3)[1].kind, K::Wheel);
-  EXPECT_EQ(in.at(3)[1].code, -1);
+  EXPECT_EQ(in.at(3)[0].code, 0) << "the left button";
+  EXPECT_EQ(in.at(3)[1].kind, K::MouseUp);
+  EXPECT_EQ(in.at(3)[1].code, 2) << "the right button";
+  EXPECT_EQ(in.at(3)[2].kind, K::Wheel);
+  EXPECT_EQ(in.at(3)[2].code, -1);
 }
 
 TEST(RecordedInput, KeysAreWindowsKeyCodesAndTextIsCharacters) {
@@ -56,7 +59,7 @@ TEST(RecordedInput, KeysAreWindowsKeyCodesAndTextIsCharacters) {
     { "type": "FocusLost" }
   ])",
                                     &problems);
-  ASSERT_EQ(in.at(1).size(), 10u);
+  ASSERT_EQ(in.at(1).size(), 11u);
   const std::vector<int> codes = {65, 222, 97, 16, 116};
   for (size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(in.at(1)[i].code, codes[i]) << i;
   EXPECT_EQ(in.at(1)[5].text, U"\u0142");
@@ -66,6 +69,8 @@ TEST(RecordedInput, KeysAreWindowsKeyCodesAndTextIsCharacters) {
   EXPECT_EQ(in.at(1)[8].kind, K::Paste);
   EXPECT_EQ(in.at(1)[9].kind, K::EditKey);
   EXPECT_EQ(in.at(1)[9].code, 2);
+  EXPECT_EQ(in.at(1)[10].kind, K::WindowFocus);
+  EXPECT_EQ(in.at(1)[10].code, 0) << "lost";
   ASSERT_EQ(problems.size(), 2u) << "the unknown key and the unknown text control";
 }
 

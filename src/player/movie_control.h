@@ -78,6 +78,14 @@ class MovieControl : public Control {
   // A key held down and let go, by its Windows virtual-key code.
   virtual void keyDown(int keyCode) { (void)keyCode; }
   virtual void keyUp(int keyCode) { (void)keyCode; }
+  // The middle button went down or up over the movie.
+  virtual void middleButton(int x, int y, bool down) {
+    (void)x;
+    (void)y;
+    (void)down;
+  }
+  // The window gained or lost the keyboard focus.
+  virtual void focusChanged(bool gained) { (void)gained; }
   // Editing in the movie's focused input field (Ctrl+C, Ctrl+X, Ctrl+V): its selected
   // text, cut out with `cut`; text put in place of the selection. The window keeps the
   // clipboard.

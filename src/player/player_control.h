@@ -59,6 +59,11 @@ class PlayerControl : public MovieControl {
     if (player_.keyDown(keyCode)) redraw();  // Tab moves the focus and its rectangle
   }
   void keyUp(int keyCode) override { player_.keyUp(keyCode); }
+  void middleButton(int x, int y, bool down) override {
+    const auto [sx, sy] = stagePoint(x, y);
+    if (player_.otherButton(sx, sy, false, down)) redraw();
+  }
+  void focusChanged(bool gained) override { player_.windowFocus(gained); }
   std::u32string copyText(bool cut) override {
     std::u32string text = player_.selectedText(cut);
     if (cut && !text.empty()) redraw();

@@ -188,6 +188,15 @@ LRESULT CALLBACK SurfaceWindow::windowProc(HWND hwnd, UINT message, WPARAM wPara
           self->control_->keyPress(buttonKeyFromCharacter(character));
         }
         return 0;
+      case WM_MBUTTONDOWN:
+      case WM_MBUTTONUP:
+        if (self->control_)
+          self->control_->middleButton(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), message == WM_MBUTTONDOWN);
+        return 0;
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+        if (self->control_) self->control_->focusChanged(message == WM_SETFOCUS);
+        return 0;
       case WM_RBUTTONUP:
         self->openContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), false);
         return 0;

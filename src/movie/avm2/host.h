@@ -11,10 +11,20 @@
 namespace orv::movie::avm2 {
 
 class Object;
+class TextFieldAccess;  // text_host.h
 
 using DisplayHandle = uint64_t;  // 0: none
 
-enum class DisplayKind : uint8_t { None, Stage, MovieClip, Shape, Other, Button };
+enum class DisplayKind : uint8_t {
+  None,
+  Stage,
+  MovieClip,
+  Shape,
+  Other,
+  Button,
+  TextField,
+  StaticText,
+};
 
 enum class DisplayProp : uint8_t {
   X,
@@ -91,6 +101,10 @@ class Host {
   virtual void setName(DisplayHandle, const std::string&) {}
   // Shapes drawn into the object's own drawing.
   virtual void draw(DisplayHandle, const DrawCommand&) {}
+  // A text field's model (null for other objects); it lives as long as the handle.
+  virtual TextFieldAccess* textField(DisplayHandle) { return nullptr; }
+  // The characters a static text draws.
+  virtual std::string staticText(DisplayHandle) { return {}; }
 
   // ---- Clips: frames from 1 ----
   virtual int currentFrame(DisplayHandle) { return 0; }

@@ -716,6 +716,15 @@ double EditTextState::textHeight() const {
   return h;
 }
 
+std::vector<std::pair<size_t, size_t>> EditTextState::lineRanges() const {
+  std::vector<Line> lines = layout();
+  std::vector<std::pair<size_t, size_t>> out;
+  out.reserve(lines.size());
+  for (size_t k = 0; k < lines.size(); ++k)
+    out.emplace_back(lines[k].begin, k + 1 < lines.size() ? lines[k + 1].begin : lines[k].end);
+  return out;
+}
+
 int EditTextState::lineCount() const { return static_cast<int>(layout().size()); }
 
 int EditTextState::bottomScroll() const {

@@ -88,6 +88,8 @@ class EditTextState {
   int maxScroll() const;
   int bottomScroll() const;
   FontMetrics metricsAt(const TextFormat& f) const;
+  // Each laid-out line's characters [first, second), its line end included.
+  std::vector<std::pair<size_t, size_t>> lineRanges() const;
   double advanceOf(char32_t c, const TextFormat& f) const;
   // Applies autoSize: the field's bounds follow the text.
   void fitToText();

@@ -15,6 +15,7 @@ struct TextStyle {
       letterSpacing;
   std::optional<bool> bold, italic, underline, bullet, kerning;
   std::optional<std::vector<double>> tabStops;
+  bool operator==(const TextStyle&) const = default;
 };
 
 enum class TextNumber : uint8_t {

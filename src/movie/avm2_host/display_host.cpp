@@ -116,6 +116,7 @@ DisplayHandle DisplayHost::create(DisplayKind kind) {
     auto field = std::make_shared<DisplayObject>(*stage_, 0, nullptr);
     field->movie = &stage_->movie();
     field->editText = std::make_shared<EditTextState>(createdFieldDef(100, 100), nullptr, true);
+    field->editText->htmlBreaksNeedMultiline = field->editText->crLfIsTwoBreaks = true;
     held_[field->instanceId] = field;
     return field->instanceId;
   }
@@ -411,6 +412,7 @@ avm2::TextFieldAccess* DisplayHost::textField(DisplayHandle h) {
     const swf::FontDef* font = edit->hasFont ? o->movie->get<swf::FontDef>(edit->fontId) : nullptr;
     o->editText = std::make_shared<EditTextState>(*edit, font, o->movie->header.version >= 6);
   }
+  o->editText->htmlBreaksNeedMultiline = o->editText->crLfIsTwoBreaks = true;
   return (fields_[h] = textFieldAccess(o->editText)).get();
 }
 

@@ -232,6 +232,31 @@ Value setTextFormat(Machine& m, const Value& self, std::span<Value> args) {
   return Value();
 }
 
+// The stretches of text with one format each, as {beginIndex, endIndex, textFormat}.
+Value getTextRuns(Machine& m, const Value& self, std::span<Value>) {
+  TextFieldAccess& f = fieldOf(m, self);
+  const int n = f.length();
+  std::vector<Value> runs;
+  auto add = [&](int begin, int end, const TextStyle& style) {
+    Value run(m.newObject());
+    m.set(run, "beginIndex", Value(begin));
+    m.set(run, "endIndex", Value(end));
+    m.set(run, "textFormat", makeTextFormat(m, style));
+    runs.push_back(run);
+  };
+  int begin = 0;
+  TextStyle style = n > 0 ? f.format(0, 1) : TextStyle{};
+  for (int i = 1; i < n; ++i) {
+    TextStyle next = f.format(i, i + 1);
+    if (next == style) continue;
+    add(begin, i, style);
+    begin = i;
+    style = std::move(next);
+  }
+  if (n > 0) add(begin, n, style);
+  return Value(m.newArray(std::move(runs)));
+}
+
 // ---- Lines ----
 
 TextFieldAccess::Line lineArg(Machine& m, const Value& self, std::span<Value> args) {
@@ -315,6 +340,7 @@ constexpr NativeMember kFieldMembers[] = {
     {"getTextFormat", MemberKind::FinalMethod, getTextFormat, 2},
     {"setTextFormat", MemberKind::FinalMethod, setTextFormat, 3},
     {"setSelection", MemberKind::FinalMethod, setSelection, 2},
+    {"getTextRuns", MemberKind::FinalMethod, getTextRuns, 2},
     {"getLineText", MemberKind::FinalMethod, getLineText, 1},
     {"getLineLength", MemberKind::FinalMethod, getLineLength, 1},
     {"getLineOffset", MemberKind::FinalMethod, getLineOffset, 1},

@@ -331,7 +331,8 @@ void EditTextState::replaceText(size_t begin, size_t end, const std::u32string& 
   std::u32string add = text;
   // Flash keeps one kind of line end: \r.
   for (size_t i = 0; i < add.size(); ++i) {
-    if (add[i] == U'\r' && i + 1 < add.size() && add[i + 1] == U'\n') add.erase(i + 1, 1);
+    if (!crLfIsTwoBreaks && add[i] == U'\r' && i + 1 < add.size() && add[i + 1] == U'\n')
+      add.erase(i + 1, 1);
     if (add[i] == U'\n') add[i] = U'\r';
   }
   const size_t room = kMaxChars - std::min(kMaxChars, chars_.size() - (end - begin));
@@ -440,10 +441,12 @@ void EditTextState::setHtmlText(const std::string& html) {
     chars_.push_back(c);
     formatIndex_.push_back(currentIdx);
   };
+  // Fields that keep paragraphs and line breaks only when multiline ignore them otherwise.
+  const bool breaks = !htmlBreaksNeedMultiline || def().multiline;
   auto handleTag = [&](const Tag& tag) {
     if (tag.closing) {
       if (tag.name == "p") {
-        emit(U'\r');
+        if (breaks) emit(U'\r');
         paragraphOpen = false;
       }
       for (size_t k = stack.size(); k-- > 0;) {
@@ -455,13 +458,13 @@ void EditTextState::setHtmlText(const std::string& html) {
       return;
     }
     if (tag.name == "br" || tag.name == "sbr") {
-      emit(U'\r');
+      if (breaks) emit(U'\r');
       return;
     }
     if (stack.size() >= 256) return;  // nesting a hostile movie makes deep: ignored
     stack.push_back({tag.name, current});
     if (tag.name == "p") {
-      if (paragraphOpen && !chars_.empty() && chars_.back() != U'\r') emit(U'\r');
+      if (breaks && paragraphOpen && !chars_.empty() && chars_.back() != U'\r') emit(U'\r');
       paragraphOpen = true;
       if (tag.has("align")) {
         std::string a = lower(tag.attr("align"));

@@ -52,6 +52,9 @@ class EditTextState {
   bool selectable = true, input = false, password = false;
   bool mouseWheelEnabled = true;  // the wheel over the field scrolls it
   bool embedFonts = false, condenseWhite = false;
+  // HTML paragraphs and <br> break lines only in a multiline field (ActionScript 3's).
+  bool htmlBreaksNeedMultiline = false;
+  bool crLfIsTwoBreaks = false;  // and "\r\n" is two line ends there, not one
   std::string autoSize = "none";  // none, left, right, center
   std::optional<std::string> restrict;
   int scroll = 1, hscroll = 0;

@@ -533,8 +533,9 @@ void EditTextState::setHtmlText(const std::string& html) {
     for (char32_t ch : decodeText(s.substr(i, len), true)) emit(ch == U'\n' ? U'\r' : ch);
     i += len;
   }
-  // The last paragraph's end is not a character of the text.
-  if (!chars_.empty() && chars_.back() == U'\r' && !paragraphOpen) {
+  // The last paragraph's end is not a character of the text (but is in multiline-only
+  // fields, which keep every paragraph's end).
+  if (!htmlBreaksNeedMultiline && !chars_.empty() && chars_.back() == U'\r' && !paragraphOpen) {
     chars_.pop_back();
     formatIndex_.pop_back();
   }

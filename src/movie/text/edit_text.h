@@ -52,7 +52,8 @@ class EditTextState {
   bool selectable = true, input = false, password = false;
   bool mouseWheelEnabled = true;  // the wheel over the field scrolls it
   bool embedFonts = false, condenseWhite = false;
-  // HTML paragraphs and <br> break lines only in a multiline field (ActionScript 3's).
+  // HTML paragraphs and <br> break lines only in a multiline field, where the last
+  // paragraph keeps its line end (ActionScript 3's fields).
   bool htmlBreaksNeedMultiline = false;
   bool crLfIsTwoBreaks = false;  // and "\r\n" is two line ends there, not one
   std::string autoSize = "none";  // none, left, right, center

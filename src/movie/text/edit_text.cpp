@@ -599,7 +599,8 @@ std::string EditTextState::htmlText() const {
     out += para.bullet.value_or(false) ? "</LI>" : "</P>";
     if (textFormat) out += "</TEXTFORMAT>";
     i = end + 1;
-  } while (i <= chars_.size());
+    // Fields that keep the last paragraph's end write no empty paragraph after it.
+  } while (i < chars_.size() || (i == chars_.size() && !htmlBreaksNeedMultiline));
   return utf8 ? out : encodeText(decodeText(out, true), false);
 }
 

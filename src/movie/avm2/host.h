@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,8 +104,8 @@ class Host {
   virtual void draw(DisplayHandle, const DrawCommand&) {}
   // A text field's model (null for other objects); it lives as long as the handle.
   virtual TextFieldAccess* textField(DisplayHandle) { return nullptr; }
-  // The characters a static text draws.
-  virtual std::string staticText(DisplayHandle) { return {}; }
+  // The characters a static text draws; none when a glyph has no font to name it.
+  virtual std::optional<std::string> staticText(DisplayHandle) { return {}; }
 
   // ---- Clips: frames from 1 ----
   virtual int currentFrame(DisplayHandle) { return 0; }

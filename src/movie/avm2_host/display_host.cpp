@@ -416,10 +416,15 @@ avm2::TextFieldAccess* DisplayHost::textField(DisplayHandle h) {
   return (fields_[h] = textFieldAccess(o->editText)).get();
 }
 
-std::string DisplayHost::staticText(DisplayHandle h) {
+std::optional<std::string> DisplayHost::staticText(DisplayHandle h) {
   DisplayObject* o = find(h);
   const auto* text = o && o->character && o->movie ? std::get_if<swf::TextDef>(o->character) : nullptr;
-  return text ? encodeText(staticTextOf(*o->movie, *text), true) : std::string();
+  if (!text) return std::nullopt;
+  for (const swf::TextRecord& record : text->records)
+    if (!o->movie->get<swf::FontDef>(record.fontId)) return std::nullopt;
+  std::u32string chars = staticTextOf(*o->movie, *text);
+  if (chars.empty()) return std::nullopt;
+  return encodeText(chars, true);
 }
 
 void DisplayHost::draw(DisplayHandle h, const avm2::DrawCommand& cmd) {

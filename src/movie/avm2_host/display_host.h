@@ -65,7 +65,7 @@ class DisplayHost : public avm2::Host {
   void setName(avm2::DisplayHandle h, const std::string& name) override;
   void draw(avm2::DisplayHandle h, const avm2::DrawCommand& c) override;
   avm2::TextFieldAccess* textField(avm2::DisplayHandle h) override;
-  std::string staticText(avm2::DisplayHandle h) override;
+  std::optional<std::string> staticText(avm2::DisplayHandle h) override;
   int currentFrame(avm2::DisplayHandle h) override;
   int totalFrames(avm2::DisplayHandle h) override;
   bool isPlaying(avm2::DisplayHandle h) override;

@@ -375,7 +375,8 @@ Value staticInit(Machine& m, const Value& self, std::span<Value>) {
 
 Value staticText(Machine& m, const Value& self, std::span<Value>) {
   DisplayScript* d = displayOf(m, self, "StaticText");
-  return text(m.host ? m.host->staticText(d->handle) : std::string());
+  std::optional<std::string> chars = m.host ? m.host->staticText(d->handle) : std::nullopt;
+  return chars ? text(*chars) : Value::null();
 }
 
 constexpr NativeMember kStaticMembers[] = {

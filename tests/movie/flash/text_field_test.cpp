@@ -267,6 +267,7 @@ TEST(Avm2TextField, TimelineTextBecomesTextFieldAndStaticText) {
   s.trace([&] { s.self().num(1).call("getChildAt", 1); });
   s.trace([&] { s.self().num(1).call("getChildAt", 1).get("name"); });
   s.trace([&] { s.self().num(1).call("getChildAt", 1).get("text"); });
+  s.trace([&] { s.self().num(2).call("getChildAt", 1).get("text"); });  // no font: no text
   const std::vector<uint8_t> abc = s.abcBytes();
   namespace t = test;
   std::vector<uint8_t> tags = t::concat(
@@ -275,10 +276,12 @@ TEST(Avm2TextField, TimelineTextBecomesTextFieldAndStaticText) {
        t::defineEditText(3, {0, 2000, 0, 400}, 1, 240, "hello"),
        t::placeObject2({.depth = 1, .character = 2}),
        t::placeObject2({.depth = 2, .character = 3, .name = std::string("greeting")}),
+       t::defineText(4, {0, 400, 0, 400}, 9, 240, 0, 200, {0}, 100),
+       t::placeObject2({.depth = 3, .character = 4}),
        t::doAbc(abc, "frame1"), t::symbolClass({{0, "Doc"}}), t::showFrame()});
   Played r = play(t::movie(tags, {.version = 10}));
   EXPECT_EQ(r.lines,
-            (Lines{"[object StaticText]", "HI", "[object TextField]", "greeting", "hello"}));
+            (Lines{"[object StaticText]", "HI", "[object TextField]", "greeting", "hello", "null"}));
   EXPECT_TRUE(r.errors.empty()) << r.errors.front();
 }
 

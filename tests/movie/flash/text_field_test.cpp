@@ -285,5 +285,25 @@ TEST(Avm2TextField, TimelineTextBecomesTextFieldAndStaticText) {
   EXPECT_TRUE(r.errors.empty()) << r.errors.front();
 }
 
+TEST(Avm2TextField, AFieldOnTheStageIsDrawnWithItsBackground) {
+  TextScript s;
+  s.field().yes().set("background");
+  s.field().c.op(op::pushint, s.abc.integer(0xFF0000));
+  s.set("backgroundColor");
+  s.field().num(20).set("x");
+  s.self().field().callVoid("addChild", 1);
+  Player player;
+  ASSERT_TRUE(player.loadBytes(test::as3Movie(s.abcBytes(), "Doc")));
+  player.start();
+  Pixmap pm;
+  pm.width = 550;  // one pixel per stage pixel
+  pm.height = 400;
+  player.render(pm, player.stage());
+  ASSERT_EQ(pm.pixels.size(), 550u * 400u);
+  EXPECT_EQ(pm.pixels[50 * 550 + 60] & 0xFFFFFFu, 0xFF0000u);   // inside the 100 by 100 box
+  EXPECT_EQ(pm.pixels[50 * 550 + 10] & 0xFFFFFFu, 0xFFFFFFu);   // left of it
+  EXPECT_EQ(pm.pixels[150 * 550 + 60] & 0xFFFFFFu, 0xFFFFFFu);  // below it
+}
+
 }  // namespace
 }  // namespace orv::movie

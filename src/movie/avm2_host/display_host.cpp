@@ -355,7 +355,8 @@ void DisplayHost::setProperty(DisplayHandle h, DisplayProp p, double v) {
         swf::Rect& r = o->editText->def().bounds;
         const double twips = std::min(toTwips(v / std::abs(w ? sx : sy)), 107374182.0);
         if (!std::isfinite(twips)) break;
-        (w ? r.xMax : r.yMax) = static_cast<int32_t>((w ? r.xMin : r.yMin) + twips);
+        const double edge = std::min((w ? r.xMin : r.yMin) + twips, 2147483647.0);
+        (w ? r.xMax : r.yMax) = static_cast<int32_t>(edge);
         break;
       }
       double scale;

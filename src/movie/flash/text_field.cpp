@@ -281,6 +281,34 @@ Value getLineOffset(Machine& m, const Value& self, std::span<Value> args) {
   return Value(lineArg(m, self, args).offset);
 }
 
+// The line or paragraph holding a character; -1 for an index outside the text.
+Value getLineIndexOfChar(Machine& m, const Value& self, std::span<Value> args) {
+  TextFieldAccess& f = fieldOf(m, self);
+  const double at = m.toNumber(arg(args, 0));
+  if (!(at >= 0 && at < f.length())) return Value(-1);
+  std::vector<TextFieldAccess::Line> lines = f.lines();
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (at < lines[i].offset + lines[i].length) return Value(static_cast<int32_t>(i));
+  return Value(static_cast<int32_t>(lines.size()) - 1);
+}
+
+// [first, end) of the paragraph holding character `at` (its line end included).
+std::pair<size_t, size_t> paragraphAt(const std::u16string& text, size_t at) {
+  size_t first = at, end = at;
+  while (first > 0 && text[first - 1] != u'\r' && text[first - 1] != u'\n') --first;
+  while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+  return {first, std::min(end + 1, text.size())};
+}
+
+template <bool Length>
+Value paragraphOf(Machine& m, const Value& self, std::span<Value> args) {
+  const std::u16string text = utf16(fieldOf(m, self).text());
+  const double at = m.toNumber(arg(args, 0));
+  if (!(at >= 0 && at < static_cast<double>(text.size()))) return Value(-1);
+  auto [first, end] = paragraphAt(text, static_cast<size_t>(at));
+  return Value(static_cast<int32_t>(Length ? end - first : first));
+}
+
 Value getNull(Machine&, const Value&, std::span<Value>) { return Value::null(); }
 Value getFalse(Machine&, const Value&, std::span<Value>) { return Value(false); }
 Value getZero(Machine&, const Value&, std::span<Value>) { return Value(0); }
@@ -342,6 +370,9 @@ constexpr NativeMember kFieldMembers[] = {
     {"setSelection", MemberKind::FinalMethod, setSelection, 2},
     {"getTextRuns", MemberKind::FinalMethod, getTextRuns, 2},
     {"getLineText", MemberKind::FinalMethod, getLineText, 1},
+    {"getLineIndexOfChar", MemberKind::FinalMethod, getLineIndexOfChar, 1},
+    {"getFirstCharInParagraph", MemberKind::FinalMethod, paragraphOf<false>, 1},
+    {"getParagraphLength", MemberKind::FinalMethod, paragraphOf<true>, 1},
     {"getLineLength", MemberKind::FinalMethod, getLineLength, 1},
     {"getLineOffset", MemberKind::FinalMethod, getLineOffset, 1},
     // Rendering hints the device-font renderer does not use.

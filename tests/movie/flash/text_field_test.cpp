@@ -129,6 +129,10 @@ TEST(Avm2TextField, TextIsEditedAndSplitIntoLines) {
   s.trace([&] { s.field().num(3).call("getLineText", 1); });
   s.trace([&] { s.field().num(3).call("getLineOffset", 1); });
   s.trace([&] { s.field().num(0).call("getLineLength", 1); });
+  s.trace([&] { s.field().num(9).call("getLineIndexOfChar", 1); });
+  s.trace([&] { s.field().num(5).call("getFirstCharInParagraph", 1); });
+  s.trace([&] { s.field().num(5).call("getParagraphLength", 1); });
+  s.trace([&] { s.field().num(40).call("getParagraphLength", 1); });
   s.field().str("!").callVoid("appendText", 1);
   s.field().num(0).num(3).str("1").callVoid("replaceText", 3);
   s.trace([&] { s.field().get("text"); });
@@ -138,8 +142,8 @@ TEST(Avm2TextField, TextIsEditedAndSplitIntoLines) {
   s.trace([&] { s.field().get("text"); });
   s.trace([&] { s.field().get("caretIndex"); });
   Played r = run(s);
-  EXPECT_EQ(r.lines, (Lines{"one\rtwo\r\rfour", "13", "4", "four", "9", "4", "1\rtwo\r\rfour!",
-                            "\r", "1XYtwo\r\rfour!", "3"}));
+  EXPECT_EQ(r.lines, (Lines{"one\rtwo\r\rfour", "13", "4", "four", "9", "4", "3", "4", "4", "-1",
+                            "1\rtwo\r\rfour!", "\r", "1XYtwo\r\rfour!", "3"}));
   EXPECT_TRUE(r.errors.empty()) << r.errors.front();
 }
 

@@ -412,6 +412,13 @@ avm2::TextFieldAccess* DisplayHost::textField(DisplayHandle h) {
     if (!edit || !o->movie) return nullptr;
     const swf::FontDef* font = edit->hasFont ? o->movie->get<swf::FontDef>(edit->fontId) : nullptr;
     o->editText = std::make_shared<EditTextState>(*edit, font, o->movie->header.version >= 6);
+    EditTextState& field = *o->editText;
+    field.htmlBreaksNeedMultiline = field.crLfIsTwoBreaks = true;
+    // The initial text read again with these fields' rules.
+    if (edit->hasText && edit->html)
+      field.setHtmlText(edit->initialText);
+    else if (edit->hasText)
+      field.setText(edit->initialText);
   }
   o->editText->htmlBreaksNeedMultiline = o->editText->crLfIsTwoBreaks = true;
   return (fields_[h] = textFieldAccess(o->editText)).get();

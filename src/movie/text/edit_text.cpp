@@ -443,11 +443,21 @@ void EditTextState::setHtmlText(const std::string& html) {
   };
   // Fields that keep paragraphs and line breaks only when multiline ignore them otherwise.
   const bool breaks = !htmlBreaksNeedMultiline || def().multiline;
+  // There a paragraph's end takes the format of the last font opened in it.
+  std::optional<TextFormat> endFormat;
   auto handleTag = [&](const Tag& tag) {
     if (tag.closing) {
       if (tag.name == "p") {
-        if (breaks) emit(U'\r');
+        if (breaks && endFormat) {
+          const uint16_t keep = currentIdx;
+          currentIdx = internFormat(*endFormat);
+          emit(U'\r');
+          currentIdx = keep;
+        } else if (breaks) {
+          emit(U'\r');
+        }
         paragraphOpen = false;
+        endFormat.reset();
       }
       for (size_t k = stack.size(); k-- > 0;) {
         if (stack[k].tag != tag.name) continue;
@@ -466,6 +476,7 @@ void EditTextState::setHtmlText(const std::string& html) {
     if (tag.name == "p") {
       if (breaks && paragraphOpen && !chars_.empty() && chars_.back() != U'\r') emit(U'\r');
       paragraphOpen = true;
+      endFormat.reset();
       if (tag.has("align")) {
         std::string a = lower(tag.attr("align"));
         if (a == "left" || a == "right" || a == "center" || a == "justify") current.align = a;
@@ -488,6 +499,7 @@ void EditTextState::setHtmlText(const std::string& html) {
       if (tag.has("letterspacing"))
         current.letterSpacing = std::atof(tag.attr("letterspacing").c_str());
       if (tag.has("kerning")) current.kerning = std::atoi(tag.attr("kerning").c_str()) != 0;
+      if (htmlBreaksNeedMultiline) endFormat = current;
     } else if (tag.name == "a") {
       current.url = tag.attr("href");
       current.target = tag.attr("target");

@@ -154,10 +154,14 @@ TEST(Avm2TextField, HtmlParagraphsBreakOnlyMultilineFields) {
   s.field().yes().set("multiline");
   s.field().str("<p>a</p><p>b<br>c</p>").set("htmlText");
   s.trace([&] { s.field().get("text"); });
+  // A paragraph's end takes the format of the last font opened in it.
+  s.field().str("<p><font face='Arial'><b>x</b></font></p>").set("htmlText");
+  s.trace([&] { s.field().num(1).num(2).call("getTextFormat", 2).get("font"); });
+  s.trace([&] { s.field().num(1).num(2).call("getTextFormat", 2).get("bold"); });
   s.field().str("<b>x</b>").set("text");  // plain text keeps its markup characters
   s.trace([&] { s.field().get("htmlText"); });
   Played r = run(s);
-  EXPECT_EQ(r.lines, (Lines{"abc", "a\rb\rc\r",
+  EXPECT_EQ(r.lines, (Lines{"abc", "a\rb\rc\r", "Arial", "false",
                             "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" "
                             "COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">&lt;b&gt;x&lt;/b&gt;"
                             "</FONT></P>"}));

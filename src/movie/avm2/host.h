@@ -104,6 +104,17 @@ class Host {
   virtual void draw(DisplayHandle, const DrawCommand&) {}
   // A text field's model (null for other objects); it lives as long as the handle.
   virtual TextFieldAccess* textField(DisplayHandle) { return nullptr; }
+  // The embedded font the movie links to a class ("pkg.Name"), if any.
+  struct FontInfo {
+    std::string name;
+    bool bold = false, italic = false;
+  };
+  virtual std::optional<FontInfo> linkedFont(std::string_view className) {
+    (void)className;
+    return {};
+  }
+  // The fonts the movie embeds with their outlines, by character id.
+  virtual std::vector<FontInfo> embeddedFonts() { return {}; }
   // The characters a static text draws; none when a glyph has no font to name it.
   virtual std::optional<std::string> staticText(DisplayHandle) { return {}; }
 

@@ -435,6 +435,34 @@ std::optional<std::string> DisplayHost::staticText(DisplayHandle h) {
   return encodeText(chars, true);
 }
 
+namespace {
+avm2::Host::FontInfo fontInfo(const swf::FontDef& font) {
+  std::string name = font.name;
+  while (!name.empty() && name.back() == '\0') name.pop_back();  // some tools store the zero
+  return {name, font.bold, font.italic};
+}
+}  // namespace
+
+std::optional<avm2::Host::FontInfo> DisplayHost::linkedFont(std::string_view className) {
+  if (!stage_) return std::nullopt;
+  for (const auto& [id, linked] : links_) {
+    if (linked != className) continue;
+    const swf::FontDef* font = stage_->movie().get<swf::FontDef>(id);
+    if (!font) return std::nullopt;
+    return fontInfo(*font);
+  }
+  return std::nullopt;
+}
+
+std::vector<avm2::Host::FontInfo> DisplayHost::embeddedFonts() {
+  std::vector<FontInfo> out;
+  if (stage_)
+    for (const auto& [id, ch] : stage_->movie().dictionary)
+      if (const auto* font = std::get_if<swf::FontDef>(&ch); font && font->hasOutlines())
+        out.push_back(fontInfo(*font));
+  return out;
+}
+
 void DisplayHost::draw(DisplayHandle h, const avm2::DrawCommand& cmd) {
   MovieClip* c = clip(h);
   if (!c) return;

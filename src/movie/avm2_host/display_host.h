@@ -66,6 +66,8 @@ class DisplayHost : public avm2::Host {
   void draw(avm2::DisplayHandle h, const avm2::DrawCommand& c) override;
   avm2::TextFieldAccess* textField(avm2::DisplayHandle h) override;
   std::optional<std::string> staticText(avm2::DisplayHandle h) override;
+  std::optional<FontInfo> linkedFont(std::string_view className) override;
+  std::vector<FontInfo> embeddedFonts() override;
   int currentFrame(avm2::DisplayHandle h) override;
   int totalFrames(avm2::DisplayHandle h) override;
   bool isPlaying(avm2::DisplayHandle h) override;

@@ -1,5 +1,6 @@
 // flash.text's TextField (a display object whose text, formats, layout and settings are
 // the host's text field), StaticText and Font.
+#include <algorithm>
 #include <cmath>
 
 #include "movie/avm2/conversions.h"
@@ -414,15 +415,115 @@ constexpr NativeMember kStaticMembers[] = {
     {"text", MemberKind::Getter, staticText},
 };
 
-// ---- Font: the movie's fonts are not listed to scripts ----
+// ---- Font: an embedded font as its linked class names it ----
 
-Value enumerateFonts(Machine& m, const Value&, std::span<Value>) { return Value(m.newArray()); }
+class FontObject : public Object {
+ public:
+  using Object::Object;
+  std::optional<Host::FontInfo> font;
+};
+
+FontObject* fontSelf(Machine& m, const Value& self) { return receiver<FontObject>(m, self, "Font"); }
+
+std::optional<Host::FontInfo> fontOfClass(Machine& m, ClassObject* cls) {
+  for (int i = 0; cls && m.host && i < 64; cls = cls->base, ++i)
+    if (auto f = m.host->linkedFont(m.toText(Value(cls->name)))) return f;
+  return std::nullopt;
+}
+
+Value fontInit(Machine& m, const Value& self, std::span<Value>) {
+  FontObject* f = fontSelf(m, self);
+  f->font = fontOfClass(m, f->klass());
+  return Value();
+}
+
+Value fontName(Machine& m, const Value& self, std::span<Value>) {
+  const auto& f = fontSelf(m, self)->font;
+  return f ? text(f->name) : Value::null();
+}
+
+Value fontStyle(Machine& m, const Value& self, std::span<Value>) {
+  const auto& f = fontSelf(m, self)->font;
+  if (!f) return Value::null();
+  return text(f->bold ? (f->italic ? "boldItalic" : "bold") : (f->italic ? "italic" : "regular"));
+}
+
+Value fontType(Machine& m, const Value& self, std::span<Value>) {
+  return fontSelf(m, self)->font ? text("embedded") : Value::null();
+}
+
+// The fonts registered so far, kept on the Font class where no script names them.
+constexpr const char* kRegistered = " registered";
+
+ArrayObject* registered(Machine& m) {
+  ClassObject* cls = m.findClass("flash.text.Font");
+  String* key = m.intern(kRegistered);
+  const Value* found = cls->findOwn(key);
+  Value list = found ? *found : Value();
+  if (!list.isObject() || !dynamic_cast<ArrayObject*>(list.asObject())) {
+    list = Value(m.newArray());
+    cls->setHidden(key, list);
+  }
+  return static_cast<ArrayObject*>(list.asObject());
+}
+
+// registerFont(class): what is no Font class is ArgumentError #1508; a font of a kind the
+// player does not read (its outlines in another format) is left out.
+Value registerFont(Machine& m, const Value&, std::span<Value> args) {
+  const Value v = arg(args, 0);
+  auto* cls = v.isObject() ? dynamic_cast<ClassObject*>(v.asObject()) : nullptr;
+  ClassObject* fontClass = m.findClass("flash.text.Font");
+  if (!cls || !fontClass || !cls->isSubclassOf(fontClass))
+    m.fail(ErrorClass::ArgumentError, 1508, {"font"});
+  std::optional<Host::FontInfo> font = fontOfClass(m, cls);
+  if (!font) return Value();
+  ArrayObject* list = registered(m);
+  for (const Value& known : list->elements)
+    if (auto* k = dynamic_cast<FontObject*>(known.asObject()); k && k->font &&
+        k->font->name == font->name && k->font->bold == font->bold && k->font->italic == font->italic)
+      return Value();
+  if (list->elements.size() >= 4096) return Value();
+  auto* made = static_cast<FontObject*>(m.allocate(m.findClass("flash.text.Font")));
+  made->font = font;
+  list->elements.push_back(Value(static_cast<Object*>(made)));
+  return Value();
+}
+
+// The movie's embedded fonts, then those registered that are not among them.
+Value enumerateFonts(Machine& m, const Value&, std::span<Value>) {
+  std::vector<Value> out;
+  ClassObject* cls = m.findClass("flash.text.Font");
+  std::vector<Host::FontInfo> fonts = m.host ? m.host->embeddedFonts() : std::vector<Host::FontInfo>{};
+  auto same = [](const Host::FontInfo& a, const Host::FontInfo& b) {
+    return a.name == b.name && a.bold == b.bold && a.italic == b.italic;
+  };
+  for (const Value& known : registered(m)->elements)
+    if (auto* k = dynamic_cast<FontObject*>(known.asObject()); k && k->font &&
+        std::none_of(fonts.begin(), fonts.end(), [&](const Host::FontInfo& f) { return same(f, *k->font); }))
+      fonts.push_back(*k->font);
+  for (const Host::FontInfo& f : fonts) {
+    auto* made = static_cast<FontObject*>(m.allocate(cls));
+    made->font = f;
+    out.emplace_back(static_cast<Object*>(made));
+  }
+  return Value(m.newArray(std::move(out)));
+}
+
+Value hasGlyphs(Machine& m, const Value& self, std::span<Value>) {
+  return Value(fontSelf(m, self)->font.has_value());
+}
+
+Object* allocFont(Machine& m, ClassObject* cls) {
+  return m.heap.make<FontObject>(cls->instanceTraits.get(), cls, cls->prototypeObject);
+}
 
 constexpr NativeMember kFontMembers[] = {
     {"enumerateFonts", MemberKind::StaticMethod, enumerateFonts, 1},
-    {"fontName", MemberKind::Getter, getNull},
-    {"fontStyle", MemberKind::Getter, getNull},
-    {"fontType", MemberKind::Getter, getNull},
+    {"registerFont", MemberKind::StaticMethod, registerFont, 1},
+    {"fontName", MemberKind::Getter, fontName},
+    {"fontStyle", MemberKind::Getter, fontStyle},
+    {"fontType", MemberKind::Getter, fontType},
+    {"hasGlyphs", MemberKind::FinalMethod, hasGlyphs, 1},
 };
 
 }  // namespace
@@ -440,7 +541,11 @@ void installTextFields(Machine& m) {
                    .init = staticInit,
                    .dynamic = false,
                    .isFinal = true});
-  installClass(m, {.package = "flash.text", .name = "Font", .members = kFontMembers,
+  installClass(m, {.package = "flash.text",
+                   .name = "Font",
+                   .members = kFontMembers,
+                   .init = fontInit,
+                   .alloc = allocFont,
                    .dynamic = false});
 }
 

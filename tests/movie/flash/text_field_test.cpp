@@ -237,6 +237,15 @@ TEST(Avm2TextField, MisuseThrowsThePlayersErrors) {
        "TypeError: Error #2007: Parameter format must be non-null."},
       {[](TextScript& s) { s.make("StaticText", 0).c.op(op::pop); },
        "ArgumentError: Error #2012: StaticText$ class cannot be instantiated."},
+      {[](TextScript& s) {
+         uint32_t font = s.abc.qname(s.text, "Font");
+         s.c.op(op::getlex, font).op(op::getlex, font);
+         s.callVoid("registerFont", 1);  // Font itself links no embedded font: ignored
+         s.c.op(op::getlex, font);
+         s.field();
+         s.callVoid("registerFont", 1);
+       },
+       "ArgumentError: Error #1508: The value specified for argument font is invalid."},
   };
   for (const Case& k : cases) {
     TextScript s;
@@ -290,6 +299,17 @@ TEST(Avm2TextField, TimelineTextBecomesTextFieldAndStaticText) {
   Played r = play(t::movie(tags, {.version = 10}));
   EXPECT_EQ(r.lines,
             (Lines{"[object StaticText]", "HI", "[object TextField]", "greeting", "hello", "null"}));
+  EXPECT_TRUE(r.errors.empty()) << r.errors.front();
+}
+
+TEST(Avm2TextField, FontsWithoutAnEmbeddedFontReadNull) {
+  TextScript s;
+  uint32_t font = s.abc.qname(s.text, "Font");
+  s.trace([&] { s.make("Font", 0).get("fontName"); });
+  s.trace([&] { s.make("Font", 0).get("fontType"); });
+  s.trace([&] { s.c.op(op::getlex, font).op(op::pushfalse); s.call("enumerateFonts", 1).get("length"); });
+  Played r = run(s);
+  EXPECT_EQ(r.lines, (Lines{"null", "null", "0"}));
   EXPECT_TRUE(r.errors.empty()) << r.errors.front();
 }
 

@@ -84,6 +84,7 @@ constexpr ErrorText kErrors[] = {
     {1132, "Invalid JSON parse input."},
     {1502, "A script has executed for longer than the default timeout period of 15 seconds."},
     {1506, "The specified range is invalid."},
+    {1508, "The value specified for argument %1 is invalid."},
     {2006, "The supplied index is out of bounds."},
     {2007, "Parameter %1 must be non-null."},
     {2008, "Parameter %1 must be one of the accepted values."},

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,10 +12,20 @@
 namespace orv::movie::avm2 {
 
 class Object;
+class TextFieldAccess;  // text_host.h
 
 using DisplayHandle = uint64_t;  // 0: none
 
-enum class DisplayKind : uint8_t { None, Stage, MovieClip, Shape, Other, Button };
+enum class DisplayKind : uint8_t {
+  None,
+  Stage,
+  MovieClip,
+  Shape,
+  Other,
+  Button,
+  TextField,
+  StaticText,
+};
 
 enum class DisplayProp : uint8_t {
   X,
@@ -91,6 +102,21 @@ class Host {
   virtual void setName(DisplayHandle, const std::string&) {}
   // Shapes drawn into the object's own drawing.
   virtual void draw(DisplayHandle, const DrawCommand&) {}
+  // A text field's model (null for other objects); it lives as long as the handle.
+  virtual TextFieldAccess* textField(DisplayHandle) { return nullptr; }
+  // The embedded font the movie links to a class ("pkg.Name"), if any.
+  struct FontInfo {
+    std::string name;
+    bool bold = false, italic = false;
+  };
+  virtual std::optional<FontInfo> linkedFont(std::string_view className) {
+    (void)className;
+    return {};
+  }
+  // The fonts the movie embeds with their outlines, by character id.
+  virtual std::vector<FontInfo> embeddedFonts() { return {}; }
+  // The characters a static text draws; none when a glyph has no font to name it.
+  virtual std::optional<std::string> staticText(DisplayHandle) { return {}; }
 
   // ---- Clips: frames from 1 ----
   virtual int currentFrame(DisplayHandle) { return 0; }

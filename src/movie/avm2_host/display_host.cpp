@@ -1,5 +1,6 @@
 #include "movie/avm2_host/display_host.h"
 
+#include "movie/avm2_host/text_field_host.h"
 #include "movie/render/hit_test.h"
 
 #include <algorithm>
@@ -64,7 +65,9 @@ struct Box {
 // What an object covers in the space `m` maps its own into.
 void addBounds(const DisplayObject& o, const swf::Matrix& m, Box& box, int nesting) {
   if (nesting > kMaxNesting) return;
-  if (o.character) {
+  if (o.editText) {
+    box.addRect(o.editText->def().bounds, m);
+  } else if (o.character) {
     if (const auto* s = std::get_if<swf::ShapeDef>(o.character)) box.addRect(s->bounds, m);
     if (const auto* t = std::get_if<swf::TextDef>(o.character)) box.addRect(t->bounds, m);
     if (const auto* e = std::get_if<swf::EditTextDef>(o.character)) box.addRect(e->bounds, m);
@@ -108,6 +111,15 @@ MovieClip* DisplayHost::clip(DisplayHandle h) const {
 
 DisplayHandle DisplayHost::create(DisplayKind kind) {
   if (!stage_ || !stage_->mayCreateObject()) return 0;
+  if (kind == DisplayKind::TextField) {
+    // A new field: dynamic, 100 by 100 pixels, the device font.
+    auto field = std::make_shared<DisplayObject>(*stage_, 0, nullptr);
+    field->movie = &stage_->movie();
+    field->editText = std::make_shared<EditTextState>(createdFieldDef(100, 100), nullptr, true);
+    field->editText->htmlBreaksNeedMultiline = field->editText->crLfIsTwoBreaks = true;
+    held_[field->instanceId] = field;
+    return field->instanceId;
+  }
   auto made = std::make_shared<MovieClip>(*stage_, 0, nullptr, &emptyTimeline());
   made->movie = &stage_->movie();
   made->stop();
@@ -127,6 +139,7 @@ void DisplayHost::release(DisplayHandle h) {
       if (child.use_count() > 1 && child->parent == c) child->parent = nullptr;
   held_.erase(it);
   shapes_.erase(h);
+  fields_.erase(h);
 }
 
 DisplayKind DisplayHost::kindOf(DisplayHandle h) {
@@ -137,6 +150,10 @@ DisplayKind DisplayHost::kindOf(DisplayHandle h) {
   if (o->asClip()) return DisplayKind::MovieClip;
   if (o->character && std::holds_alternative<swf::ButtonDef>(*o->character))
     return DisplayKind::Button;
+  if (o->editText || (o->character && std::holds_alternative<swf::EditTextDef>(*o->character)))
+    return DisplayKind::TextField;
+  if (o->character && std::holds_alternative<swf::TextDef>(*o->character))
+    return DisplayKind::StaticText;
   if (o->character && (std::holds_alternative<swf::ShapeDef>(*o->character) ||
                        std::holds_alternative<swf::MorphShapeDef>(*o->character)))
     return DisplayKind::Shape;
@@ -333,6 +350,15 @@ void DisplayHost::setProperty(DisplayHandle h, DisplayProp p, double v) {
       // A size below zero is ignored; unturned, the scale is the size over the content's.
       if (v < 0) break;
       const bool w = p == DisplayProp::Width;
+      if (o->editText) {
+        // A text field's size is its box: the text is laid out again, not scaled.
+        swf::Rect& r = o->editText->def().bounds;
+        const double twips = std::min(toTwips(v / std::abs(w ? sx : sy)), 107374182.0);
+        if (!std::isfinite(twips)) break;
+        const double edge = std::min((w ? r.xMin : r.yMin) + twips, 2147483647.0);
+        (w ? r.xMax : r.yMax) = static_cast<int32_t>(edge);
+        break;
+      }
       double scale;
       if (rot == 0) {
         Box box;
@@ -374,6 +400,67 @@ std::string DisplayHost::name(DisplayHandle h) {
 
 void DisplayHost::setName(DisplayHandle h, const std::string& name) {
   if (DisplayObject* o = find(h)) o->name = name;
+}
+
+avm2::TextFieldAccess* DisplayHost::textField(DisplayHandle h) {
+  if (auto it = fields_.find(h); it != fields_.end()) return it->second.get();
+  DisplayObject* o = find(h);
+  if (!o) return nullptr;
+  if (!o->editText) {
+    // A field the timeline placed gets its live state when scripts first reach it.
+    const auto* edit = o->character ? std::get_if<swf::EditTextDef>(o->character) : nullptr;
+    if (!edit || !o->movie) return nullptr;
+    const swf::FontDef* font = edit->hasFont ? o->movie->get<swf::FontDef>(edit->fontId) : nullptr;
+    o->editText = std::make_shared<EditTextState>(*edit, font, o->movie->header.version >= 6);
+    EditTextState& field = *o->editText;
+    field.htmlBreaksNeedMultiline = field.crLfIsTwoBreaks = true;
+    // The initial text read again with these fields' rules.
+    if (edit->hasText && edit->html)
+      field.setHtmlText(edit->initialText);
+    else if (edit->hasText)
+      field.setText(edit->initialText);
+  }
+  o->editText->htmlBreaksNeedMultiline = o->editText->crLfIsTwoBreaks = true;
+  return (fields_[h] = textFieldAccess(o->editText)).get();
+}
+
+std::optional<std::string> DisplayHost::staticText(DisplayHandle h) {
+  DisplayObject* o = find(h);
+  const auto* text = o && o->character && o->movie ? std::get_if<swf::TextDef>(o->character) : nullptr;
+  if (!text) return std::nullopt;
+  for (const swf::TextRecord& record : text->records)
+    if (!o->movie->get<swf::FontDef>(record.fontId)) return std::nullopt;
+  std::u32string chars = staticTextOf(*o->movie, *text);
+  if (chars.empty()) return std::nullopt;
+  return encodeText(chars, true);
+}
+
+namespace {
+avm2::Host::FontInfo fontInfo(const swf::FontDef& font) {
+  std::string name = font.name;
+  while (!name.empty() && name.back() == '\0') name.pop_back();  // some tools store the zero
+  return {name, font.bold, font.italic};
+}
+}  // namespace
+
+std::optional<avm2::Host::FontInfo> DisplayHost::linkedFont(std::string_view className) {
+  if (!stage_) return std::nullopt;
+  for (const auto& [id, linked] : links_) {
+    if (linked != className) continue;
+    const swf::FontDef* font = stage_->movie().get<swf::FontDef>(id);
+    if (!font) return std::nullopt;
+    return fontInfo(*font);
+  }
+  return std::nullopt;
+}
+
+std::vector<avm2::Host::FontInfo> DisplayHost::embeddedFonts() {
+  std::vector<FontInfo> out;
+  if (stage_)
+    for (const auto& [id, ch] : stage_->movie().dictionary)
+      if (const auto* font = std::get_if<swf::FontDef>(&ch); font && font->hasOutlines())
+        out.push_back(fontInfo(*font));
+  return out;
 }
 
 void DisplayHost::draw(DisplayHandle h, const avm2::DrawCommand& cmd) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "movie/avm2/host.h"
+#include "movie/avm2/text_host.h"
 #include "movie/timeline/stage.h"
 
 namespace orv::movie {
@@ -63,6 +64,10 @@ class DisplayHost : public avm2::Host {
   std::string name(avm2::DisplayHandle h) override;
   void setName(avm2::DisplayHandle h, const std::string& name) override;
   void draw(avm2::DisplayHandle h, const avm2::DrawCommand& c) override;
+  avm2::TextFieldAccess* textField(avm2::DisplayHandle h) override;
+  std::optional<std::string> staticText(avm2::DisplayHandle h) override;
+  std::optional<FontInfo> linkedFont(std::string_view className) override;
+  std::vector<FontInfo> embeddedFonts() override;
   int currentFrame(avm2::DisplayHandle h) override;
   int totalFrames(avm2::DisplayHandle h) override;
   bool isPlaying(avm2::DisplayHandle h) override;
@@ -100,7 +105,8 @@ class DisplayHost : public avm2::Host {
  private:
   Stage* stage_;
   std::unordered_map<uint64_t, std::shared_ptr<DisplayObject>> held_;
-  std::set<uint64_t> shapes_;  // the shapes scripts made (clips that only draw)
+  std::set<uint64_t> shapes_;
+  std::unordered_map<uint64_t, std::unique_ptr<avm2::TextFieldAccess>> fields_;  // the shapes scripts made (clips that only draw)
   std::map<swf::CharacterId, std::string> links_;
   double frameRate_ = -1;  // as a script set it
   int gotoDepth_ = 0;

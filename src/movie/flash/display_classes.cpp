@@ -69,6 +69,10 @@ ClassObject* classFor(Machine& m, Host& host, DisplayHandle h) {
       return m.findClass("flash.display.Shape");
     case DisplayKind::Button:
       return m.findClass("flash.display.SimpleButton");
+    case DisplayKind::TextField:
+      return m.findClass("flash.text.TextField");
+    case DisplayKind::StaticText:
+      return m.findClass("flash.text.StaticText");
     default:
       return m.findClass("flash.display.DisplayObject");
   }
@@ -94,9 +98,12 @@ Value displayInit(Machine& m, const Value& self, std::span<Value>) {
   ClassObject* cls = d->klass();
   ClassObject* shape = m.findClass("flash.display.Shape");
   ClassObject* container = m.findClass("flash.display.DisplayObjectContainer");
+  ClassObject* field = m.findClass("flash.text.TextField");
   DisplayKind kind = DisplayKind::MovieClip;
   if (shape && cls->isSubclassOf(shape))
     kind = DisplayKind::Shape;
+  else if (field && cls->isSubclassOf(field))
+    kind = DisplayKind::TextField;
   else if (!container || !cls->isSubclassOf(container))
     m.fail(ErrorClass::ArgumentError, 2012, {m.toText(Value(cls->simpleName))});
   // A host without a display list (or past its bound on objects) gives none: the object

@@ -1,4 +1,5 @@
 #include "movie/flash/packages.h"
+#include "movie/flash/text.h"
 
 namespace orv::movie::avm2 {
 
@@ -8,6 +9,8 @@ void installFlashPackages(Machine& m) {
   installGeomClasses(m);
   installUiClasses(m);
   installDisplayClasses(m);
+  installTextFormat(m);
+  installTextFields(m);
   installFlashErrors(m);
   installByteArray(m);
   installDictionary(m);

@@ -331,7 +331,8 @@ void EditTextState::replaceText(size_t begin, size_t end, const std::u32string& 
   std::u32string add = text;
   // Flash keeps one kind of line end: \r.
   for (size_t i = 0; i < add.size(); ++i) {
-    if (add[i] == U'\r' && i + 1 < add.size() && add[i + 1] == U'\n') add.erase(i + 1, 1);
+    if (!crLfIsTwoBreaks && add[i] == U'\r' && i + 1 < add.size() && add[i + 1] == U'\n')
+      add.erase(i + 1, 1);
     if (add[i] == U'\n') add[i] = U'\r';
   }
   const size_t room = kMaxChars - std::min(kMaxChars, chars_.size() - (end - begin));
@@ -440,11 +441,23 @@ void EditTextState::setHtmlText(const std::string& html) {
     chars_.push_back(c);
     formatIndex_.push_back(currentIdx);
   };
+  // Fields that keep paragraphs and line breaks only when multiline ignore them otherwise.
+  const bool breaks = !htmlBreaksNeedMultiline || def().multiline;
+  // There a paragraph's end takes the format of the last font opened in it.
+  std::optional<TextFormat> endFormat;
   auto handleTag = [&](const Tag& tag) {
     if (tag.closing) {
       if (tag.name == "p") {
-        emit(U'\r');
+        if (breaks && endFormat) {
+          const uint16_t keep = currentIdx;
+          currentIdx = internFormat(*endFormat);
+          emit(U'\r');
+          currentIdx = keep;
+        } else if (breaks) {
+          emit(U'\r');
+        }
         paragraphOpen = false;
+        endFormat.reset();
       }
       for (size_t k = stack.size(); k-- > 0;) {
         if (stack[k].tag != tag.name) continue;
@@ -455,14 +468,15 @@ void EditTextState::setHtmlText(const std::string& html) {
       return;
     }
     if (tag.name == "br" || tag.name == "sbr") {
-      emit(U'\r');
+      if (breaks) emit(U'\r');
       return;
     }
     if (stack.size() >= 256) return;  // nesting a hostile movie makes deep: ignored
     stack.push_back({tag.name, current});
     if (tag.name == "p") {
-      if (paragraphOpen && !chars_.empty() && chars_.back() != U'\r') emit(U'\r');
+      if (breaks && paragraphOpen && !chars_.empty() && chars_.back() != U'\r') emit(U'\r');
       paragraphOpen = true;
+      endFormat.reset();
       if (tag.has("align")) {
         std::string a = lower(tag.attr("align"));
         if (a == "left" || a == "right" || a == "center" || a == "justify") current.align = a;
@@ -485,6 +499,7 @@ void EditTextState::setHtmlText(const std::string& html) {
       if (tag.has("letterspacing"))
         current.letterSpacing = std::atof(tag.attr("letterspacing").c_str());
       if (tag.has("kerning")) current.kerning = std::atoi(tag.attr("kerning").c_str()) != 0;
+      if (htmlBreaksNeedMultiline) endFormat = current;
     } else if (tag.name == "a") {
       current.url = tag.attr("href");
       current.target = tag.attr("target");
@@ -530,8 +545,9 @@ void EditTextState::setHtmlText(const std::string& html) {
     for (char32_t ch : decodeText(s.substr(i, len), true)) emit(ch == U'\n' ? U'\r' : ch);
     i += len;
   }
-  // The last paragraph's end is not a character of the text.
-  if (!chars_.empty() && chars_.back() == U'\r' && !paragraphOpen) {
+  // The last paragraph's end is not a character of the text (but is in multiline-only
+  // fields, which keep every paragraph's end).
+  if (!htmlBreaksNeedMultiline && !chars_.empty() && chars_.back() == U'\r' && !paragraphOpen) {
     chars_.pop_back();
     formatIndex_.pop_back();
   }
@@ -595,7 +611,8 @@ std::string EditTextState::htmlText() const {
     out += para.bullet.value_or(false) ? "</LI>" : "</P>";
     if (textFormat) out += "</TEXTFORMAT>";
     i = end + 1;
-  } while (i <= chars_.size());
+    // Fields that keep the last paragraph's end write no empty paragraph after it.
+  } while (i < chars_.size() || (i == chars_.size() && !htmlBreaksNeedMultiline));
   return utf8 ? out : encodeText(decodeText(out, true), false);
 }
 
@@ -714,6 +731,15 @@ double EditTextState::textHeight() const {
     h -= formats_[formatIndex_[at]].leading.value_or(0);
   }
   return h;
+}
+
+std::vector<std::pair<size_t, size_t>> EditTextState::lineRanges() const {
+  std::vector<Line> lines = layout();
+  std::vector<std::pair<size_t, size_t>> out;
+  out.reserve(lines.size());
+  for (size_t k = 0; k < lines.size(); ++k)
+    out.emplace_back(lines[k].begin, k + 1 < lines.size() ? lines[k + 1].begin : lines[k].end);
+  return out;
 }
 
 int EditTextState::lineCount() const { return static_cast<int>(layout().size()); }

@@ -52,6 +52,10 @@ class EditTextState {
   bool selectable = true, input = false, password = false;
   bool mouseWheelEnabled = true;  // the wheel over the field scrolls it
   bool embedFonts = false, condenseWhite = false;
+  // HTML paragraphs and <br> break lines only in a multiline field, where the last
+  // paragraph keeps its line end (ActionScript 3's fields).
+  bool htmlBreaksNeedMultiline = false;
+  bool crLfIsTwoBreaks = false;  // and "\r\n" is two line ends there, not one
   std::string autoSize = "none";  // none, left, right, center
   std::optional<std::string> restrict;
   int scroll = 1, hscroll = 0;
@@ -88,6 +92,8 @@ class EditTextState {
   int maxScroll() const;
   int bottomScroll() const;
   FontMetrics metricsAt(const TextFormat& f) const;
+  // Each laid-out line's characters [first, second), its line end included.
+  std::vector<std::pair<size_t, size_t>> lineRanges() const;
   double advanceOf(char32_t c, const TextFormat& f) const;
   // Applies autoSize: the field's bounds follow the text.
   void fitToText();

@@ -1,5 +1,8 @@
 // flash.display's MovieClip (frames, labels, frame scripts), FrameLabel and Stage.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <string>
 
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel.h"
@@ -285,7 +288,69 @@ Value setFrameRate(Machine& m, const Value&, std::span<Value> args) {
   return Value();
 }
 
+// The stage's settings a script reads back as it set them, in the player's spelling. The
+// player's view of the window stays as the user chose it.
+struct StageSetting {
+  const char* name;
+  const char* initial;
+  const char* accepted[9];  // up to a null; none: any text, as align takes it
+};
+constexpr const char* kStageSettingKeys[] = {" scaleMode", " align", " quality", " displayState"};
+const StageSetting kStageSettings[] = {
+    {"scaleMode", "showAll", {"showAll", "exactFit", "noBorder", "noScale"}},
+    {"align", "", {}},
+    {"quality", "HIGH", {"LOW", "MEDIUM", "HIGH", "BEST", "8X8", "8X8LINEAR", "16X16", "16X16LINEAR"}},
+    {"displayState", "normal", {"normal", "fullScreen", "fullScreenInteractive"}},
+};
+
+bool sameLetters(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// align keeps the sides it names, vertical first: "lt" reads "TL".
+std::string alignment(std::string_view text) {
+  auto has = [&](char c) { return text.find(c) != std::string_view::npos || text.find(char(c + 32)) != std::string_view::npos; };
+  std::string out;
+  if (has('T')) out += 'T';
+  else if (has('B')) out += 'B';
+  if (has('L')) out += 'L';
+  else if (has('R')) out += 'R';
+  return out;
+}
+
+template <int Which>
+Value getStageSetting(Machine& m, const Value& self, std::span<Value>) {
+  const Value* v = self.isObject() ? self.asObject()->findOwn(m.intern(kStageSettingKeys[Which])) : nullptr;
+  return v ? *v : Value(StringRef(kStageSettings[Which].initial));
+}
+
+template <int Which>
+Value setStageSetting(Machine& m, const Value& self, std::span<Value> args) {
+  const StageSetting& setting = kStageSettings[Which];
+  if (arg(args, 0).isNullish()) m.fail(ErrorClass::TypeError, 2007, {setting.name});
+  std::string text = m.toText(arg(args, 0));
+  std::string stored;
+  if (!setting.accepted[0]) {
+    stored = alignment(text);
+  } else {
+    for (const char* const* name = setting.accepted; *name; ++name)
+      if (sameLetters(*name, text)) stored = *name;
+    if (stored.empty()) m.fail(ErrorClass::ArgumentError, 2008, {setting.name});
+  }
+  if (self.isObject()) self.asObject()->setHidden(m.intern(kStageSettingKeys[Which]), Value(StringRef(stored)));
+  return Value();
+}
+
+#define ORV_STAGE_SETTING(name, which) \
+  {name, MemberKind::Getter, getStageSetting<which>}, {name, MemberKind::Setter, setStageSetting<which>}
+
 constexpr NativeMember kStageMembers[] = {
+    ORV_STAGE_SETTING("scaleMode", 0),
+    ORV_STAGE_SETTING("align", 1),
+    ORV_STAGE_SETTING("quality", 2),
+    ORV_STAGE_SETTING("displayState", 3),
     {"stageWidth", MemberKind::Getter, stageWidth},
     {"stageHeight", MemberKind::Getter, stageHeight},
     {"frameRate", MemberKind::Getter, frameRate},

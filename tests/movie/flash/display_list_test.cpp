@@ -170,6 +170,21 @@ TEST(Avm2DisplayList, ChildrenAreKeptInIndexOrder) {
   EXPECT_TRUE(r.errors.empty()) << r.errors.front();
 }
 
+TEST(Avm2DisplayList, TheStageKeepsItsSettingsInThePlayersSpelling) {
+  DocScript d;
+  d.self().get("stage").str("NOSCALE").set("scaleMode");
+  d.self().get("stage").str("lt").set("align");
+  d.self().get("stage").str("low").set("quality");
+  d.trace([&] { d.self().get("stage").get("scaleMode"); });
+  d.trace([&] { d.self().get("stage").get("align"); });
+  d.trace([&] { d.self().get("stage").get("quality"); });
+  d.trace([&] { d.self().get("stage").get("displayState"); });
+  d.self().get("stage").str("fit").set("scaleMode");
+  Played r = play(test::as3Movie(d.abcBytes(), "Doc"));
+  EXPECT_EQ(r.lines, (Lines{"noScale", "TL", "LOW", "normal"}));
+  EXPECT_EQ(r.errors, (Lines{"ArgumentError: Error #2008: Parameter scaleMode must be one of the accepted values."}));
+}
+
 TEST(Avm2DisplayList, MisusedChildrenThrowThePlayersErrors) {
   struct Case {
     std::function<void(DocScript&)> misuse;

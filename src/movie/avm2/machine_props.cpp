@@ -302,6 +302,9 @@ Value Machine::callProperty(const Value& obj, const Name& n, std::span<Value> ar
     fn = getProperty(obj, n);
   } else if (f.kind == Found::Value_) {
     fn = std::move(f.value);
+  } else if (obj.isObject() && obj.asObject()->traits() && !obj.asObject()->traits()->dynamic) {
+    // A sealed object has no such property at all, which is a reference error.
+    fail(ErrorClass::ReferenceError, 1069, {nameText(n), className(obj)});
   }
   if (!fn.isObject()) fail(ErrorClass::TypeError, 1006, {nameText(n)});
   return call(fn, lex ? Value::null() : obj, args);

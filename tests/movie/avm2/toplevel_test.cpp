@@ -253,6 +253,10 @@ TEST(Avm2TopLevel, VectorsCoerceTheirElementsAndKeepToTheirLength) {
                                 none);
   EXPECT_EQ(t.call(objects, "pop"), "undefined");
   EXPECT_EQ(t.call(w, "concat", {objects}).substr(0, 22), "TypeError: Error #1034");
+  // A missing method of a sealed object is no property at all; of a primitive, no function.
+  EXPECT_EQ(t.call(w, "nosuch"),
+            "ReferenceError: Error #1069: Property nosuch not found on Vector.<int> and there is no "
+            "default value.");
 }
 
 TEST(Avm2TopLevel, RegularExpressionsInStringMethods) {

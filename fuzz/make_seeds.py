@@ -93,6 +93,26 @@ def as3_movie(abc):
     symbols = tag(76, struct.pack('<HH', 1, 0) + b'Main\0')
     return movie(attributes + do_abc + symbols + SHOW, version=10)
 
+def flv_packets(name, video):
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'movie', 'video', 'data', name)
+    d = open(path, 'rb').read(); p = struct.unpack('>I', d[5:9])[0] + 4; out = []
+    while p + 11 <= len(d):
+        n = int.from_bytes(d[p + 1:p + 4], 'big')
+        if d[p] == (9 if video else 8): out.append(d[p + 12:p + 11 + n])
+        p += 15 + n
+    return out
+
+def video_movie():
+    # Two H.263 frames placed with their ratios, and a Nellymoser sound started on the first.
+    frames = flv_packets('h263.flv', True)[:2]
+    stream = tag(60, struct.pack('<HHHHBB', 7, 2, 64, 48, 2, 2))
+    nelly = b''.join(flv_packets('nelly16.flv', False)[:4])
+    sound = tag(14, struct.pack('<HB', 8, 4 << 4 | 1 << 1) + struct.pack('<I', 1024) + nelly)
+    tags = stream + sound + tag(15, struct.pack('<HB', 8, 0))
+    for i, f in enumerate(frames):
+        tags += tag(61, struct.pack('<HH', 7, i) + f) + place2(1, 7 if i == 0 else None, move=i > 0, ratio=i) + SHOW
+    return movie(tags, frames=2)
+
 here = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'corpus')
 os.makedirs(here, exist_ok=True)
 bg = tag(9, bytes([200, 220, 255]))
@@ -103,6 +123,7 @@ seeds = {
     'sprite.swf': movie(shapes + tag(39, struct.pack('<HH', 5, 2) + place2(1, 2) + SHOW + place2(1, move=True, tx=100) + SHOW + END)
                         + place2(1, 5, name='clip') + tag(43, b'lbl\0') + SHOW + tag(28, struct.pack('<H', 1)) + SHOW, frames=2),
     'abc.swf': as3_movie(abc_file()),
+    'video.swf': video_movie(),
     'actions.swf': movie(shapes + place2(1, 1) + tag(12, bytes([0x96, 4, 0, 0, ord('h'), ord('i'), 0, 0x26, 0x07, 0])) + SHOW, version=5),
 }
 for name, data in seeds.items():

@@ -77,6 +77,8 @@ std::optional<swf::Rect> boundsOf(const swf::Movie& movie, const swf::Character&
   }
   if (const auto* text = std::get_if<swf::TextDef>(&ch)) return text->bounds;
   if (const auto* edit = std::get_if<swf::EditTextDef>(&ch)) return edit->bounds;
+  if (const auto* video = std::get_if<swf::VideoStreamDef>(&ch))
+    return swf::Rect{0, int32_t(video->width) * 20, 0, int32_t(video->height) * 20};
   std::optional<swf::Rect> out;
   auto child = [&](swf::CharacterId id, const swf::Matrix& m) {
     const swf::Character* c = movie.find(id);

@@ -299,7 +299,17 @@ void MovieRenderer::drawContent(const DisplayNode& node, const Affine& m, const 
                                 Context& ctx) {
   if (node.drawing && !node.drawing->empty())
     ctx.shapes.draw(node.drawing->styleTables(), node.drawing->edges(), m, cx, FillRule::EvenOdd);
-  if (node.bitmap) drawBitmap(node.bitmap, node.smoothBitmap, m, cx, ctx);
+  if (node.bitmap) {
+    // A video's picture fills the stream's rectangle, whatever size its frames have.
+    const auto* video = node.character ? std::get_if<swf::VideoStreamDef>(node.character) : nullptr;
+    if (video && node.bitmap->valid())
+      drawBitmap(node.bitmap, node.smoothBitmap,
+                 m * Affine::scale(double(video->width) / node.bitmap->width,
+                                   double(video->height) / node.bitmap->height),
+                 cx, ctx);
+    else
+      drawBitmap(node.bitmap, node.smoothBitmap, m, cx, ctx);
+  }
   if (!node.children.empty())
     drawList(node.children, m, cx, ctx);
   else if (node.character)

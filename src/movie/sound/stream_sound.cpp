@@ -8,11 +8,13 @@ StreamSoundDecoder::StreamSoundDecoder(const swf::SoundStreamHead& head) : forma
 
 int StreamSoundDecoder::sampleRate() const {
   if (mp3_ && mp3_->format().sampleRate > 0) return mp3_->format().sampleRate;
+  if (const int speech = speechSampleRate(format_)) return speech;
   return int(format_.rate);
 }
 
 int StreamSoundDecoder::channels() const {
   if (mp3_ && mp3_->format().channels > 0) return mp3_->format().channels;
+  if (speechSampleRate(format_)) return 1;
   return format_.stereo ? 2 : 1;
 }
 
@@ -39,6 +41,16 @@ bool StreamSoundDecoder::decodeBlock(std::span<const uint8_t> block, std::vector
         return false;
       }
       return true;
+    }
+    case swf::SoundFormat::Nellymoser16k:
+    case swf::SoundFormat::Nellymoser8k:
+    case swf::SoundFormat::Nellymoser:
+    case swf::SoundFormat::Speex: {
+      if (!speech_ && !speechMissing_) {
+        speech_ = makeSpeechDecoder(format_);
+        speechMissing_ = !speech_;
+      }
+      return speech_ && speech_->decode(block, pcm);
     }
     default:
       return false;

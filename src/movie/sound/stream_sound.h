@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "movie/codec/mp3_decoder.h"
+#include "movie/codec/speech_decoder.h"
 #include "movie/swf/types.h"
 
 namespace orv::movie::sound {
@@ -28,6 +29,8 @@ class StreamSoundDecoder {
   swf::AudioFormat format_;
   std::unique_ptr<codec::Mp3Decoder> mp3_;
   bool mp3Broken_ = false;
+  std::unique_ptr<codec::SpeechDecoder> speech_;  // Nellymoser and Speex
+  bool speechMissing_ = false;
 };
 
 }  // namespace orv::movie::sound

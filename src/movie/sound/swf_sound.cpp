@@ -4,6 +4,7 @@
 
 #include "movie/base/bytes.h"
 #include "movie/sound/mp3_stream.h"
+#include "movie/codec/speech_decoder.h"
 
 namespace orv::movie::sound {
 
@@ -110,6 +111,48 @@ DecodeResult decodeAdpcm(std::span<const uint8_t> data, int channels, int sample
   return r;
 }
 
+int speechSampleRate(const swf::AudioFormat& format) {
+  switch (format.format) {
+    case swf::SoundFormat::Nellymoser16k:
+    case swf::SoundFormat::Speex:
+      return 16000;
+    case swf::SoundFormat::Nellymoser8k:
+      return 8000;
+    case swf::SoundFormat::Nellymoser:
+      return int(format.rate);
+    default:
+      return 0;
+  }
+}
+
+std::unique_ptr<codec::SpeechDecoder> makeSpeechDecoder(const swf::AudioFormat& format) {
+  const int rate = speechSampleRate(format);
+  if (rate == 0) return nullptr;
+  return codec::makeSpeechDecoder(format.format == swf::SoundFormat::Speex
+                                      ? codec::SpeechCodec::Speex
+                                      : codec::SpeechCodec::Nellymoser,
+                                  rate);
+}
+
+DecodeResult decodeSpeech(const swf::AudioFormat& format, std::span<const uint8_t> data) {
+  auto decoder = makeSpeechDecoder(format);
+  if (!decoder) return DecodeResult::failure("no decoder for this speech format");
+  DecodeResult r;
+  r.audio.sampleRate = decoder->sampleRate();
+  r.audio.channels = 1;
+  // Nellymoser a run of whole 64-byte blocks at a time, so what decodes before a fault is
+  // kept and the length stays bounded; Speex frames are not byte-aligned: all at once.
+  const size_t kChunk = format.format == swf::SoundFormat::Speex ? data.size() : 64 * 64;
+  for (size_t pos = 0; pos < data.size(); pos += kChunk) {
+    if (!decoder->decode(data.subspan(pos, std::min(kChunk, data.size() - pos)), r.audio.samples) ||
+        r.audio.samples.size() > kMaxDecodedSamples)
+      break;
+  }
+  if (r.audio.samples.size() > kMaxDecodedSamples) r.audio.samples.resize(kMaxDecodedSamples);
+  if (r.audio.samples.empty()) return DecodeResult::failure("speech data holds no samples");
+  return r;
+}
+
 DecodeResult decodeSound(const swf::SoundDef& sound) {
   const int channels = sound.format.stereo ? 2 : 1;
   const int rate = int(sound.format.rate);
@@ -123,6 +166,12 @@ DecodeResult decodeSound(const swf::SoundDef& sound) {
       break;
     case swf::SoundFormat::Mp3:
       r = decodeMp3(sound.data, /*allowTruncated=*/true);
+      break;
+    case swf::SoundFormat::Nellymoser16k:
+    case swf::SoundFormat::Nellymoser8k:
+    case swf::SoundFormat::Nellymoser:
+    case swf::SoundFormat::Speex:
+      r = decodeSpeech(sound.format, sound.data);
       break;
     default:
       return DecodeResult::failure("unsupported sound format");

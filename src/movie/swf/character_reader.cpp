@@ -494,8 +494,14 @@ void readVideoTag(BitReader& r, uint16_t code, Context& ctx) {
     def.codecId = r.u8();
     CharacterId id = def.id;
     ctx.define(id, std::move(def));
-  } else {  // VideoFrame: counted, not decoded
-    if (VideoStreamDef* v = mutableCharacter<VideoStreamDef>(ctx, r.u16())) ++v->framesSeen;
+  } else {  // VideoFrame
+    VideoStreamDef* v = mutableCharacter<VideoStreamDef>(ctx, r.u16());
+    if (!v) return;
+    VideoFrameData frame;
+    frame.frameNum = r.u16();
+    if (v->frames.size() >= 65536) return;  // frame numbers are 16-bit
+    frame.data = r.rest();
+    v->frames.push_back(std::move(frame));
   }
 }
 

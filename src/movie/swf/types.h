@@ -375,15 +375,21 @@ struct ButtonDef {
   std::optional<Sound> sounds[4];
 };
 
-// ---- Video (read, not decoded) --------------------------------------------------------
+// ---- Video (decoded by src/movie/video through src/movie/codec) ------------------------
+
+// One VideoFrame tag: the codec's data of the stream's frame `frameNum`.
+struct VideoFrameData {
+  uint16_t frameNum = 0;
+  std::vector<uint8_t> data;
+};
 
 struct VideoStreamDef {
   CharacterId id = 0;
-  uint16_t numFrames = 0, width = 0, height = 0;
-  uint8_t deblocking = 0;
+  uint16_t numFrames = 0, width = 0, height = 0;  // width and height in pixels
+  uint8_t deblocking = 0;  // 0: as each frame says, 1: off, 2..: on
   bool smoothing = false;
   uint8_t codecId = 0;
-  uint32_t framesSeen = 0;  // VideoFrame tags read for this stream
+  std::vector<VideoFrameData> frames;  // in file order
 };
 
 // ---- Sprites and the timeline ----------------------------------------------------------

@@ -19,6 +19,9 @@ class EditTextState;  // edit_text.h
 namespace render {
 struct Bitmap;  // render/paint.h
 }
+namespace video {
+class EmbeddedVideo;  // video/embedded_video.h
+}
 class MovieClip;
 class Stage;
 
@@ -87,6 +90,8 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   // A bitmap attached by script (attachBitmap): drawn live from the BitmapData's pixels.
   std::shared_ptr<const render::Bitmap> bitmap;
   bool smoothBitmap = false;
+  // A video stream's instance: the picture of the frame its ratio names.
+  std::shared_ptr<video::EmbeddedVideo> video;
   // MovieClip.setMask: the object whose shapes mask this one, where they are on the
   // stage; and, on the mask, the object it masks (a mask is not drawn itself).
   std::weak_ptr<DisplayObject> scriptMask;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "movie/text/edit_text.h"
+#include "movie/video/embedded_video.h"
 
 namespace orv::movie {
 
@@ -54,6 +55,11 @@ render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& ob
     node.filterMaps = obj->scriptFilterMaps;
   node.bitmap = obj->bitmap;
   node.smoothBitmap = obj->smoothBitmap;
+  if (const auto* stream = obj->character ? std::get_if<swf::VideoStreamDef>(obj->character) : nullptr) {
+    if (!obj->video) obj->video = std::make_shared<video::EmbeddedVideo>(*stream);
+    node.bitmap = obj->video->pictureAt(obj->ratio);
+    node.smoothBitmap = stream->smoothing;
+  }
   if (obj->hasText) node.text = &obj->text;
   if (obj->editText) {
     node.character = &obj->editText->character;

@@ -2,7 +2,12 @@
 // seeks through it, and a stream placed in a movie and drawn by the player.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "movie/player.h"
+#include "movie/swf/reader.h"
 #include "movie/video/embedded_video.h"
 #include "movie/video/picture.h"
 #include "../swf_writer.h"
@@ -187,6 +192,33 @@ TEST(EmbeddedVideo, AbsurdSizesAndUnknownCodecsShowNothing) {
   video::EmbeddedVideo none(unknown);
   EXPECT_EQ(none.pictureAt(0), nullptr);
   EXPECT_EQ(none.pictureAt(0), nullptr);
+}
+
+// VP6 has no encoder in Debian's tools: its streams come from the corpus's movies.
+TEST(EmbeddedVideo, Vp6WithAlphaKeepsItsTransparency) {
+  const auto path = std::filesystem::path(ORV_CORPUS_DIR) / "visual/video/vp6_alphaoffset/test.swf";
+  std::ifstream f(path, std::ios::binary);
+  if (!f) GTEST_SKIP() << "no corpus movie at " << path;
+  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
+  const auto read = swf::readMovie(bytes);
+  ASSERT_TRUE(read.movie) << read.error;
+  const auto* stream = std::get_if<swf::VideoStreamDef>(read.movie->find(0));
+  ASSERT_TRUE(stream);
+  ASSERT_EQ(stream->codecId, uint8_t(VideoCodec::Vp6Alpha));
+  const auto expected = decodedInOrder(VideoCodec::Vp6Alpha, {stream->frames[0].data});
+  video::EmbeddedVideo v(*stream);
+  const auto picture = v.pictureAt(0);
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(picture->width, stream->width);
+  EXPECT_TRUE(picture->pixels == expected[0]);
+  size_t clear = 0, opaque = 0;
+  for (uint32_t px : picture->pixels) {
+    clear += (px >> 24) == 0;
+    opaque += (px >> 24) == 0xFF;
+    ASSERT_LE((px >> 16) & 0xFF, px >> 24);  // premultiplied
+  }
+  EXPECT_GT(clear, picture->pixels.size() / 10);
+  EXPECT_GT(opaque, picture->pixels.size() / 10);
 }
 
 // DefineVideoStream: id, frame count, width, height, flags, codec.

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "about/media_player.h"
@@ -13,6 +14,12 @@
 #include "win32/audio/waveout_output.h"
 #include "win32/music.h"
 #include "win32/win32_backend.h"
+
+// The program has no console to name an uncaught exception on: its terminate handler ends
+// it at once, and keeps the library's demangler, which only that message needs, out of it.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 namespace {
 // Movies' saves go where a Flash player put a local movie's, under the user's application

@@ -151,9 +151,9 @@ void ActionRun::compareStrings(ActionCode op) {
 void ActionRun::bitwise(ActionCode op) {
   int32_t a = vm.toInt(f.pop());
   if (op == ActionCode::BitURShift) {
-    // The result is read back as a signed integer: -1 >>> 0 stays -1.
+    // An unsigned result: -1 >>> 0 is 4294967295.
     uint32_t b = static_cast<uint32_t>(vm.toInt(f.pop()));
-    return push(Value(static_cast<double>(static_cast<int32_t>(b >> (a & 31)))));
+    return push(Value(static_cast<double>(b >> (a & 31))));
   }
   int32_t b = vm.toInt(f.pop());
   switch (op) {

@@ -71,7 +71,9 @@ TEST(SpeechSounds, NoiseAndCutDataNeverDecodeToMore) {
   for (uint8_t& b : noise) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
   for (auto format : {swf::SoundFormat::Nellymoser8k, swf::SoundFormat::Speex}) {
     const DecodeResult r = decodeSound(speechSound(format, 5512, noise));
-    if (r.ok()) EXPECT_LT(r.audio.frames(), 16000u * 8);
+    if (r.ok()) {
+      EXPECT_LT(r.audio.frames(), 16000u * 8);
+    }
   }
   // A Nellymoser block cut short is dropped; the whole ones before it play.
   auto data = movie::test::audioData("nelly16.flv");

@@ -3,11 +3,12 @@
 
   10 fps, 20 frames, a 320x240 stage filled by a 64x48 Sorenson H.263 stream (stretched
   five times): 1 s of blue (32, 80, 192), then 1 s of yellow (224, 192, 32); on the last
-  frame the movie stops, the yellow frame left up. From the first frame, a Nellymoser
-  sound (16 kHz) of 440 Hz plays four times over: 2 s of tone.
+  frame the movie stops, the yellow frame left up. From the first frame, a speech sound
+  (16 kHz) of 440 Hz plays four times over: 2 s of tone, Nellymoser or Speex.
 
-The stream and the sound come from data/blue_yellow.flv and data/nelly16.flv.
-Usage: make_video_movie.py OUTPUT.swf
+The stream and the sound come from data/blue_yellow.flv and data/nelly16.flv or
+data/speex.flv.
+Usage: make_video_movie.py OUTPUT.swf [nellymoser|speex]
 """
 import os
 import struct
@@ -50,13 +51,17 @@ def place(depth, character=None, ratio=0, scale=None):
     return tag(26, body + struct.pack("<H", ratio))
 
 
-def main(out):
+def main(out, codec):
     frames = flv_packets("blue_yellow.flv", True)
-    tone = b"".join(flv_packets("nelly16.flv", False))
+    speex = codec == "speex"
+    packets = flv_packets("speex.flv" if speex else "nelly16.flv", False)
+    tone = b"".join(packets)
+    # DefineSound: Nellymoser 16 kHz (format 4; 256 samples a 64-byte block) or Speex (11;
+    # 320 samples a frame), mono.
+    sound_format, samples = (11, len(packets) * 320) if speex else (4, len(tone) // 64 * 256)
     tags = tag(9, bytes([255, 255, 255]))
     tags += tag(60, struct.pack("<HHHHBB", 1, len(frames), 64, 48, 0x02, 2))
-    # DefineSound: Nellymoser 16 kHz (format 4), mono; 256 samples a block.
-    tags += tag(14, struct.pack("<HB", 2, 4 << 4 | 1 << 1) + struct.pack("<I", len(tone) // 64 * 256) + tone)
+    tags += tag(14, struct.pack("<HB", 2, sound_format << 4 | 1 << 1) + struct.pack("<I", samples) + tone)
     tags += tag(15, struct.pack("<HBH", 2, 0x04, 4))  # StartSound, four times over
     for i, data in enumerate(frames):
         tags += tag(61, struct.pack("<HH", 1, i) + data)
@@ -73,4 +78,4 @@ def main(out):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else "nellymoser")

@@ -1,7 +1,8 @@
 // Action Message Format, versions 0 and 3, as ByteArray.writeObject and readObject use
 // them: undefined, null, booleans, numbers, strings, dates, arrays, anonymous objects (a
 // class instance is written as its public variables), ByteArrays, Vectors and
-// Dictionaries. Reading trusts nothing: counts are checked against the bytes left,
+// Dictionaries; the classes registered under an alias keep their class, and IExternalizable
+// ones write and read themselves. Reading trusts nothing: counts are checked against the bytes left,
 // references against the tables, nesting against a limit.
 #include "movie/flash/amf.h"
 
@@ -13,6 +14,7 @@
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/bytearray.h"
+#include "movie/flash/net_aliases.h"
 #include "movie/flash/packages.h"
 
 namespace orv::movie::avm2 {
@@ -152,6 +154,13 @@ class Writer {
       out_.insert(out_.end(), b->bytes.begin(), b->bytes.end());
       return;
     }
+    if (isA(v, "XML")) {
+      byte(0x0B);
+      if (reference3(o)) return;
+      const StringRef text = m_.toString(m_.callProperty(v, m_.publicName("toXMLString"), {}));
+      u29(uint32_t(text.view().size() << 1) | 1);
+      return raw(text.view());
+    }
     if (auto* vec = dynamic_cast<VectorObject*>(o)) return vector3(vec, depth);
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       byte(0x09);
@@ -166,22 +175,78 @@ class Writer {
       return;
     }
     if (isA(v, "flash.utils.Dictionary")) return dictionary3(v, o, depth);
+    object3(v, o, depth);
+  }
+
+  // An object: its traits (class alias, sealed names) inline the first time a class is
+  // written and by reference after, then its values.
+  void object3(const Value& v, Object* o, int depth) {
     byte(0x0A);
     if (reference3(o)) return;
+    AmfAliasState& aliases = m_.packageState<AmfAliasState>();
+    const ClassObject* cls = o->klass();
+    auto named = cls ? aliases.aliasByClass.find(cls) : aliases.aliasByClass.end();
+    String* alias = named == aliases.aliasByClass.end() ? nullptr : named->second;
+    const bool externalizable = alias && aliases.externalizable && cls->implements(aliases.externalizable);
     Members members = membersOf(m_, o, false);
-    bool dynamic = !o->traits() || o->traits()->dynamic;
-    u29(uint32_t(members.sealed.size() << 4) | (dynamic ? 0x08 : 0) | 0x03);
-    string3("");
-    for (String* n : members.sealed) string3(n->view());
+    const bool dynamic = !externalizable && (!o->traits() || o->traits()->dynamic);
+    auto [known, added] = traits_.try_emplace(cls, uint32_t(traits_.size()));
+    if (!added) {
+      u29(known->second << 2 | 1);
+    } else if (externalizable) {
+      u29(0x07);
+      string3(alias->view());
+    } else {
+      u29(uint32_t(members.sealed.size() << 4) | (dynamic ? 0x08 : 0) | 0x03);
+      string3(alias ? alias->view() : "");
+      for (String* n : members.sealed) string3(n->view());
+    }
+    if (externalizable) return external(v);
     for (String* n : members.sealed) value3(m_.getProperty(v, m_.publicName(n)), depth + 1);
     if (!dynamic) return;
-    for (String* n : members.dynamic) {
-      Value pv = *o->findOwn(n);
-      if (isFunction(pv)) continue;
-      string3(n->view());
-      value3(pv, depth + 1);
+    if (aliases.dynamicPropertyWriter.isObject()) {
+      dynamicThroughWriter(v, aliases, depth);
+    } else {
+      for (String* n : members.dynamic) {
+        Value pv = *o->findOwn(n);
+        if (isFunction(pv)) continue;
+        string3(n->view());
+        value3(pv, depth + 1);
+      }
     }
     byte(0x01);
+  }
+
+  // writeExternal writes the object's data into a ByteArray of its own, put here after.
+  void external(const Value& v) {
+    Value output = m_.construct(Value(static_cast<Object*>(m_.findClass("flash.utils.ByteArray"))), {});
+    m_.callProperty(v, m_.publicName("writeExternal"), {&output, 1});
+    const auto& bytes = static_cast<ByteArrayObject*>(output.asObject())->bytes;
+    out_.insert(out_.end(), bytes.begin(), bytes.end());
+  }
+
+  // ObjectEncoding.dynamicPropertyWriter chooses the dynamic properties written.
+  void dynamicThroughWriter(const Value& v, AmfAliasState& aliases, int depth) {
+    struct Sink : DynamicPropertyOutput::Sink {
+      Writer& w;
+      int depth;
+      Sink(Writer& writer, int d) : w(writer), depth(d) {}
+      void property(const Value& name, const Value& value) override {
+        w.string3(name.asString()->view());
+        w.value3(value, depth + 1);
+      }
+    } sink(*this, depth);
+    Value output = m_.construct(Value(static_cast<Object*>(aliases.propertyOutputClass)), {});
+    auto* out = static_cast<DynamicPropertyOutput*>(output.asObject());
+    out->sink = &sink;
+    Value args[2] = {v, output};
+    try {
+      m_.callProperty(aliases.dynamicPropertyWriter, m_.publicName("writeDynamicProperties"), args);
+    } catch (...) {
+      out->sink = nullptr;
+      throw;
+    }
+    out->sink = nullptr;
   }
 
   void vector3(VectorObject* vec, int depth) {
@@ -192,8 +257,20 @@ class Writer {
     u29(uint32_t(vec->elements.size() << 1) | 1);
     byte(vec->fixed ? 1 : 0);
     if (marker == 0x10) {
-      ClassObject* c = vec->elementType.typeClass;
-      string3(c && c->name ? c->name->view() : "*");
+      // The element type: its alias when it has one, else its name.
+      const AmfAliasState& aliases = m_.packageState<AmfAliasState>();
+      const ClassObject* c = vec->elementType.typeClass;
+      auto alias = c ? aliases.aliasByClass.find(c) : aliases.aliasByClass.end();
+      switch (t) {
+        case SlotType::Any: string3("*"); break;
+        case SlotType::Object: string3("Object"); break;
+        case SlotType::Boolean: string3("Boolean"); break;
+        case SlotType::String: string3("String"); break;
+        default:
+          string3(alias != aliases.aliasByClass.end() ? alias->second->view()
+                  : c && c->name                      ? c->name->view()
+                                                      : "*");
+      }
     }
     for (const Value& e : vec->elements) {
       if (marker == 0x0D) u32(uint32_t(m_.toInt(e)));
@@ -305,9 +382,11 @@ class Writer {
   std::vector<uint8_t>& out_;
   std::unordered_map<std::string, uint32_t> strings_;
   std::unordered_map<Object*, uint32_t> objects_;
+  std::unordered_map<const ClassObject*, uint32_t> traits_;
 };
 
 struct Trait3 {
+  StringRef alias;
   std::vector<StringRef> sealed;
   bool dynamic = false;
   bool externalizable = false;
@@ -402,11 +481,13 @@ class Reader {
       case 0x05: return Value::number(dbl());
       case 0x06: return string3();
       case 0x07:
-      case 0x0B: {  // XML as its text
+      case 0x0B: {  // an XML document as its text; E4X XML (0x0B) parsed again
         Value out;
         uint32_t h = u29();
         if (reference3(h, out)) return out;
         Value s = text(h >> 1);
+        if (marker == 0x0B)
+          if (ClassObject* xml = m_.findClass("XML")) s = m_.construct(Value(static_cast<Object*>(xml)), {&s, 1});
         objects_.push_back(s);
         return s;
       }
@@ -457,6 +538,16 @@ class Reader {
     return result;
   }
 
+  // readExternal reads the object's data from a ByteArray holding what is left here; as
+  // much as it read is passed over.
+  void readExternal(const Value& object) {
+    Value input = m_.construct(Value(static_cast<Object*>(m_.findClass("flash.utils.ByteArray"))), {});
+    auto* in = static_cast<ByteArrayObject*>(input.asObject());
+    in->bytes.assign(p_ + at_, p_ + size_);
+    m_.callProperty(object, m_.publicName("readExternal"), {&input, 1});
+    at_ += std::min<size_t>(in->position, size_ - at_);
+  }
+
   Value object3(int depth) {
     Value out;
     uint32_t h = u29();
@@ -469,20 +560,40 @@ class Reader {
       Trait3 t;
       t.externalizable = h & 4;
       t.dynamic = h & 8;
-      string3();  // the class name: no aliases are registered, so every object is plain
-      size_t n = count(h >> 4);
-      for (size_t i = 0; i < n; ++i) t.sealed.push_back(m_.toString(string3()));
+      t.alias = m_.toString(string3());
+      if (!t.externalizable) {
+        size_t n = count(h >> 4);
+        for (size_t i = 0; i < n; ++i) t.sealed.push_back(m_.toString(string3()));
+      }
       traits_.push_back(std::move(t));
       trait = traits_.size() - 1;
     }
-    if (traits_[trait].externalizable) corrupt();
-    Value result(m_.newObject());
+    // A registered alias makes an instance of its class; an unknown one a plain object.
+    AmfAliasState& aliases = m_.packageState<AmfAliasState>();
+    auto cls = aliases.classByAlias.find(std::string(traits_[trait].alias.view()));
+    const bool typed = !traits_[trait].alias.view().empty() && cls != aliases.classByAlias.end();
+    if (traits_[trait].externalizable && !typed) corrupt();
+    Value result = typed ? m_.construct(Value(static_cast<Object*>(cls->second)), {})
+                         : Value(m_.newObject());
     objects_.push_back(result);
+    if (traits_[trait].externalizable) {
+      readExternal(result);
+      return result;
+    }
     std::vector<StringRef> sealed = traits_[trait].sealed;
     bool dynamic = traits_[trait].dynamic;
     for (const StringRef& n : sealed) {
       Value v = value3(depth + 1);
-      m_.setProperty(result, m_.publicName(m_.intern(n.view())), std::move(v));
+      String* name = m_.intern(n.view());
+      // A class's constants are restored as its variables are.
+      Object* o = result.asObject();
+      const Binding* b = o->traits() ? o->traits()->find(name, m_.publicNs) : nullptr;
+      if (b && b->kind == BindKind::Const && b->index < o->slots().size() &&
+          b->index < o->traits()->slots.size()) {
+        o->slots()[b->index] = m_.coerce(v, o->traits()->slots[b->index]);
+        continue;
+      }
+      m_.setProperty(result, m_.publicName(name), std::move(v));
     }
     while (dynamic) {
       Value key = string3();
@@ -502,9 +613,13 @@ class Reader {
     ClassObject* generic = m_.findClass("__AS3__.vec.Vector");
     Value param;
     if (marker == 0x10) {
-      Value type = string3();
-      ClassObject* c = type.asString()->view() == "*" ? nullptr : m_.findClass(type.asString()->view());
-      param = c ? Value(static_cast<Object*>(c)) : Value::null();
+      // The element type by alias or name; one this machine does not know is Object.
+      const std::string type(string3().asString()->view());
+      const AmfAliasState& aliases = m_.packageState<AmfAliasState>();
+      auto named = aliases.classByAlias.find(type);
+      ClassObject* c = named != aliases.classByAlias.end() ? named->second : m_.findClass(type);
+      if (!c) c = m_.objectClass;
+      param = type == "*" ? Value::null() : Value(static_cast<Object*>(c));
     } else {
       param = Value(static_cast<Object*>(marker == 0x0D   ? m_.intClass
                                          : marker == 0x0E ? m_.uintClass

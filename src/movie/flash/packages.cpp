@@ -13,6 +13,7 @@ void installFlashPackages(Machine& m) {
   installTextFields(m);
   installFlashErrors(m);
   installByteArray(m);
+  installNetAliases(m);
   installDictionary(m);
   installProxy(m);
   installApplicationDomain(m);

@@ -19,6 +19,7 @@ void installUiClasses(Machine& m);        // flash.ui
 void installDisplayClasses(Machine& m);  // flash.display
 void installFlashErrors(Machine& m);     // flash.errors
 void installByteArray(Machine& m);       // flash.utils
+void installNetAliases(Machine& m);      // flash.net's class aliases, after ByteArray
 void installDictionary(Machine& m);
 void installProxy(Machine& m);
 void installApplicationDomain(Machine& m);  // flash.system

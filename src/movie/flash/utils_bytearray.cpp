@@ -10,6 +10,7 @@
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/amf.h"
 #include "movie/flash/bytearray.h"
+#include "movie/flash/net_aliases.h"
 #include "movie/flash/packages.h"
 
 namespace orv::movie::avm2 {
@@ -480,8 +481,14 @@ Value writeObject(Machine& m, const Value& self, std::span<Value> args) {
 Value readObject(Machine& m, const Value& self, std::span<Value>) {
   ByteArrayObject* b = self_(m, self);
   if (b->position >= b->bytes.size()) endOfFile(m);
-  size_t at = b->position;  // reading makes plain objects only: no script runs meanwhile
-  Value v = readAmf(m, b->bytes.data(), b->bytes.size(), at, b->objectEncoding == 0);
+  size_t at = b->position;
+  // Objects of registered classes run their constructors and readExternal while they are
+  // read: they read from a copy no script can change under the reader.
+  const bool scriptsMayRun = !m.packageState<AmfAliasState>().classByAlias.empty();
+  std::vector<uint8_t> copy;
+  if (scriptsMayRun) copy = b->bytes;
+  const std::vector<uint8_t>& source = scriptsMayRun ? copy : b->bytes;
+  Value v = readAmf(m, source.data(), source.size(), at, b->objectEncoding == 0);
   b->position = static_cast<uint32_t>(at);
   return v;
 }

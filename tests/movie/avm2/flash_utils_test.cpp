@@ -139,6 +139,67 @@ TEST(Avm2ByteArray, ObjectsRoundTripInBothEncodings) {
   }
 }
 
+// flash.net's package functions, called as scripts call them.
+std::string netCall(Utils& t, const char* function, std::vector<Value> args) {
+  Name n;
+  n.name = t.m.intern(function);
+  n.ns = t.m.namespaces.get(NamespaceKind::Public, t.m.intern("flash.net"));
+  Object* holder = t.m.findDefinition(n);
+  if (!holder) return "no " + std::string(function);
+  try {
+    return t.m.toText(t.m.callProperty(Value(holder), n, args));
+  } catch (ScriptThrow& e) {
+    return t.m.toText(e.value);
+  }
+}
+
+TEST(Avm2ByteArray, AliasedClassesKeepTheirClassAndShareTheirTraits) {
+  Utils t;
+  Value point(static_cast<Object*>(t.m.findClass("flash.geom.Point")));
+  EXPECT_EQ(netCall(t, "registerClassAlias", {Value::null(), point}),
+            "TypeError: Error #2007: Parameter aliasName must be non-null.");
+  EXPECT_EQ(netCall(t, "getClassByAlias", {t.str("pt")}),
+            "ReferenceError: Error #1014: Class pt could not be found.");
+  EXPECT_EQ(netCall(t, "registerClassAlias", {t.str("pt"), point}), "undefined");
+  EXPECT_EQ(netCall(t, "getClassByAlias", {t.str("pt")}), "[class Point]");
+
+  Value b = t.make("flash.utils.ByteArray");
+  Value pair = Value(static_cast<Object*>(
+      t.m.newArray({t.make("flash.geom.Point", {Value(1), Value(2)}),
+                    t.make("flash.geom.Point", {Value(3), Value(4)})})));
+  t.call(b, "writeObject", {pair});
+  // The array, then the first point with its traits: alias "pt" and its sealed names.
+  std::vector<uint8_t> bytes;
+  for (uint32_t i = 0; i < t.m.toUint(t.m.get(b, "length")); ++i)
+    bytes.push_back(uint8_t(t.m.toUint(t.m.get(b, std::to_string(i)))));
+  ASSERT_GT(bytes.size(), 8u);
+  EXPECT_EQ(bytes[0], 0x09);
+  EXPECT_EQ(bytes[3], 0x0A);
+  EXPECT_EQ(bytes[5], 0x05);  // the alias, a string of two bytes
+  EXPECT_EQ(std::string(bytes.begin() + 6, bytes.begin() + 8), "pt");
+  // The second point refers to the first one's traits (index 0): header 0x01.
+  size_t second = 0;
+  for (size_t i = 8; i + 1 < bytes.size(); ++i)
+    if (bytes[i] == 0x0A && bytes[i + 1] == 0x01) second = i;
+  EXPECT_GT(second, 8u);
+
+  t.m.set(b, "position", Value(0));
+  Value r = t.m.callProperty(b, t.m.publicName("readObject"), {});
+  Value first = t.m.get(r, "0"), other = t.m.get(r, "1");
+  EXPECT_EQ(t.call(first, "toString"), "(x=1, y=2)");
+  EXPECT_EQ(t.call(other, "toString"), "(x=3, y=4)");
+  EXPECT_EQ(first.asObject()->klass(), t.m.findClass("flash.geom.Point"));
+
+  // Read where the alias is not known, the same bytes make plain objects.
+  Utils fresh;
+  Value copy = fresh.make("flash.utils.ByteArray");
+  for (size_t i = 0; i < bytes.size(); ++i) fresh.m.set(copy, std::to_string(i), Value(uint32_t(bytes[i])));
+  fresh.m.set(copy, "position", Value(0));
+  Value plain = fresh.m.get(fresh.m.callProperty(copy, fresh.m.publicName("readObject"), {}), "1");
+  EXPECT_EQ(plain.asObject()->klass(), fresh.m.objectClass);
+  EXPECT_EQ(fresh.get(plain, "y"), "4");
+}
+
 TEST(Avm2ByteArray, CorruptObjectDataOnlyThrows) {
   Utils t;
   uint32_t seed = 12345;

@@ -280,8 +280,9 @@ bool Machine::hasProperty(const Value& obj, const Name& n) {
 }
 
 bool Machine::scopeHas(const ScopeEntry& scope, const Name& n) {
+  // with (7) looks in the number's properties, its class's prototype among them.
+  if (scope.isWith) return !scope.object.isNullish() && hasProperty(scope.object, n);
   if (!scope.object.isObject()) return false;
-  if (scope.isWith) return hasProperty(scope.object, n);
   Object* o = scope.object.asObject();
   if (o->traits() && o->traits()->find(n)) return true;
   return n.name && allowsDynamic(*this, n) && o->findOwn(n.name);

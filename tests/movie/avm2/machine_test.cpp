@@ -214,6 +214,10 @@ TEST(Avm2Machine, NamesResolveThroughNamespacesScopesAndActivations) {
   c.op(op::newobject, 1).op(op::pushwith);
   s.trace(c, [&](Code& k) { k.op(op::findpropstrict, s.q("w")).op(op::getproperty, s.q("w")); });
   c.op(op::popscope);
+  // `with (7)`: a number's properties, its prototype's methods among them.
+  c.pushbyte(7).op(op::pushwith);
+  s.trace(c, [&](Code& k) { k.op(op::findpropstrict, s.q("toFixed")).pushbyte(1).op(op::callproperty, s.q("toFixed"), 1); });
+  c.op(op::popscope);
   // A function with an activation: its locals live in slots of the activation object, and
   // closures made inside see them; its rest parameter gathers the extra arguments.
   uint32_t inner = abc.method();
@@ -241,7 +245,7 @@ TEST(Avm2Machine, NamesResolveThroughNamespacesScopesAndActivations) {
   auto lines = s.run(c, {abc.slot(secret, 0, {}, 1), abc.slot(s.q("secret"), 0, {}, 2),
                          abc.function(outerName, outer, 3)});
   EXPECT_EQ(s.uncaught, "");
-  EXPECT_EQ(lines, (std::vector<std::string>{"1", "2", "1", "2", "from with", "12/2"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"1", "2", "1", "2", "from with", "7.0", "12/2"}));
 }
 
 TEST(Avm2Machine, ErrorsAreErrorObjectsCaughtByType) {

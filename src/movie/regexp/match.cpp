@@ -211,7 +211,8 @@ class Matcher {
           break;
         }
         case kBol:
-          ok = pos == 0 || (ins.a && isLineTerminator(in_[pos - 1]));
+          // Multiline: after a line terminator inside the text, not one that ends it.
+          ok = pos == 0 || (ins.a && pos < len && isLineTerminator(in_[pos - 1]));
           ++pc;
           break;
         case kEol:

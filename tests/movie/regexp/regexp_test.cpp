@@ -122,6 +122,9 @@ TEST(RegexpSemantics, CharacterClasses) {
 TEST(RegexpSemantics, AnchorsAndBoundaries) {
   EXPECT_EQ(exec("^b", "a\nb"), "null");
   EXPECT_EQ(exec("^b", "a\nb", "m"), "b");
+  // A line terminator that ends the text starts no line after it.
+  EXPECT_EQ(exec("^$", "a\n", "m", 1), "null");
+  EXPECT_EQ(exec("^$", "a\n\nb", "m", 1), "");
   EXPECT_EQ(exec("a$", "a\nb"), "null");
   EXPECT_EQ(exec("a$", "a\nb", "m"), "a");
   EXPECT_EQ(exec("\\bfoo\\b", "a foo b"), "foo");

@@ -120,8 +120,9 @@ Value objectToString(Machine& m, const Value& self, std::span<Value>) {
   if (self.isObject()) {
     if (auto* c = dynamic_cast<ClassObject*>(self.asObject()))
       return Value(StringRef("[class " + std::string(c->simpleName->view()) + "]"));
-    if (dynamic_cast<FunctionObject*>(self.asObject()))
-      return Value(StringRef("function Function() {}"));
+    // A function is an object of class Function with the number of its method.
+    if (auto* f = dynamic_cast<FunctionObject*>(self.asObject()))
+      return Value(StringRef("[object Function-" + std::to_string(f->method ? f->method->index : 0) + "]"));
   }
   ClassObject* c = m.classOf(self);
   std::string name = c && c->simpleName ? std::string(c->simpleName->view()) : "Object";

@@ -178,6 +178,10 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   Object* o = t.m.newObject();
   EXPECT_EQ(t.call(Value(o), "toString"), "[object Object]");
   EXPECT_EQ(t.m.toText(t.global("Array")), "[class Array]");
+  // Object's toString names a function's class and its method's number.
+  Value objectToString = t.m.get(t.m.get(t.global("Object"), "prototype"), "toString");
+  const std::string ofFunction = t.call(objectToString, "call", {objectToString});
+  EXPECT_EQ(ofFunction.rfind("[object Function-", 0), 0u) << ofFunction;
   EXPECT_EQ(t.construct("TypeError", {t.str("bad")}), "TypeError: bad");
   EXPECT_EQ(t.construct("Error"), "Error");
   std::vector<Value> errorArgs{t.str("m"), Value(7)};

@@ -296,6 +296,10 @@ void installErrorClasses(Machine& m) {
     c->prototypeObject->setHidden(m.intern("name"), Value(m.intern(name)));
     m.errorClasses[i] = c;
   }
+  // The top level's one error class the machine itself never throws.
+  ClassObject* uninitialized = installClass(
+      m, {.name = "UninitializedError", .base = "Error", .members = kErrorSubclassMembers, .call = errorMake});
+  uninitialized->prototypeObject->setHidden(m.intern("name"), Value(m.intern("UninitializedError")));
 }
 
 void installGlobalFunctions(Machine& m) {

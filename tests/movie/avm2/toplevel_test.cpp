@@ -184,6 +184,7 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   EXPECT_EQ(ofFunction.rfind("[object Function-", 0), 0u) << ofFunction;
   EXPECT_EQ(t.construct("TypeError", {t.str("bad")}), "TypeError: bad");
   EXPECT_EQ(t.construct("Error"), "Error");
+  EXPECT_EQ(t.construct("UninitializedError", {t.str("u")}), "UninitializedError: u");
   std::vector<Value> errorArgs{t.str("m"), Value(7)};
   Value e = t.m.construct(t.global("RangeError"), errorArgs);
   EXPECT_EQ(t.m.toText(t.m.get(e, "errorID")), "7");

@@ -164,11 +164,15 @@ Value Machine::toPrimitive(const Value& v, bool preferString) {
   const char* order[2] = {"valueOf", "toString"};
   if (preferString) std::swap(order[0], order[1]);
   for (const char* method : order) {
-    Value fn = getProperty(v, publicName(method));
+    const Name name = publicName(method);
+    Value fn = getProperty(v, name);
     if (fn.isObject() && (dynamic_cast<FunctionObject*>(fn.asObject()) ||
                           dynamic_cast<ClassObject*>(fn.asObject()))) {
       Value r = call(fn, v, {});
       if (!r.isObject()) return r;
+    } else if (!fn.isUndefined() || hasProperty(v, name)) {
+      // The player calls what the object has under that name, whatever it is.
+      fail(ErrorClass::TypeError, 1006, {method});
     }
   }
   fail(ErrorClass::TypeError, 1050, {className(v)});

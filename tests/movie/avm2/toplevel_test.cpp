@@ -185,6 +185,15 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   EXPECT_EQ(t.construct("TypeError", {t.str("bad")}), "TypeError: bad");
   EXPECT_EQ(t.construct("Error"), "Error");
   EXPECT_EQ(t.construct("UninitializedError", {t.str("u")}), "UninitializedError: u");
+  // Converting an object calls its valueOf, whatever that is.
+  Object* noValue = t.m.newObject();
+  t.m.set(Value(noValue), "valueOf", Value());
+  try {
+    t.m.toNumber(Value(noValue));
+    ADD_FAILURE() << "no error";
+  } catch (ScriptThrow& e) {
+    EXPECT_EQ(t.m.toText(e.value), "TypeError: Error #1006: valueOf is not a function.");
+  }
   std::vector<Value> errorArgs{t.str("m"), Value(7)};
   Value e = t.m.construct(t.global("RangeError"), errorArgs);
   EXPECT_EQ(t.m.toText(t.m.get(e, "errorID")), "7");

@@ -42,6 +42,7 @@ constexpr ErrorText kErrors[] = {
     {1065, "Variable %1 is not defined."},
     {1066, "The form function('function body') is not supported."},
     {1069, "Property %1 not found on %2 and there is no default value."},
+    {1081, "Property %1 not found on %2 and there is no default value."},
     {1070, "Method %1 not found on %2"},
     {1074, "Illegal write to read-only property %1 on %2."},
     {1075, "Math is not a function."},

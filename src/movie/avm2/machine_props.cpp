@@ -166,7 +166,13 @@ Value Machine::getProperty(const Value& obj, const Name& n) {
         return invokeTrait(*this, f.traits->methods[b.index], obj, {});
     }
   }
-  if (sealed(obj) && n.name) fail(ErrorClass::ReferenceError, 1069, {nameText(n), className(obj)});
+  // A name only in namespaces of scripts' own (an interface's among them) is #1081.
+  if (sealed(obj) && n.name) {
+    bool own = n.ns ? n.ns->kind == NamespaceKind::User : n.set && !n.set->empty();
+    if (!n.ns && n.set)
+      for (const Namespace* ns : *n.set) own = own && ns->kind == NamespaceKind::User;
+    fail(ErrorClass::ReferenceError, own ? 1081 : 1069, {nameText(n), className(obj)});
+  }
   return Value();
 }
 

@@ -185,6 +185,20 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   EXPECT_EQ(t.construct("TypeError", {t.str("bad")}), "TypeError: bad");
   EXPECT_EQ(t.construct("Error"), "Error");
   EXPECT_EQ(t.construct("UninitializedError", {t.str("u")}), "UninitializedError: u");
+  // A sealed object has no property of a name in a namespace of scripts' own: #1081.
+  Value sealedObject = t.m.construct(Value(static_cast<Object*>(t.m.findClass("flash.utils.ByteArray"))), {});
+  Name inOwnNs;
+  inOwnNs.name = t.m.intern("name");
+  inOwnNs.ns = t.m.namespaces.get(NamespaceKind::User, t.m.intern("IClass"));
+  for (const Name& n : {inOwnNs, t.m.publicName("name")}) {
+    try {
+      t.m.getProperty(sealedObject, n);
+      ADD_FAILURE() << "no error";
+    } catch (ScriptThrow& e) {
+      EXPECT_EQ(t.m.toText(e.value).substr(0, 27),
+                n.ns == inOwnNs.ns ? "ReferenceError: Error #1081" : "ReferenceError: Error #1069");
+    }
+  }
   // Converting an object calls its valueOf, whatever that is.
   Object* noValue = t.m.newObject();
   t.m.set(Value(noValue), "valueOf", Value());

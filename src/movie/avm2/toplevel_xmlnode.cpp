@@ -259,6 +259,7 @@ Value setChildren(Machine& m, const Value& self, std::span<Value> args) {
 String* checkedName(Machine& m, const Value& v) {
   String* local;
   if (v.isObject() && v.asObject()->klass() == m.qnameClass) local = static_cast<QNameObject*>(v.asObject())->local;
+  else if (v.isUndefined()) local = m.intern("");  // as new QName(undefined) names it
   else local = m.intern(m.toText(v));
   if (!isXmlName(local->view())) m.fail(ErrorClass::TypeError, 1117, {local->text()});
   return local;

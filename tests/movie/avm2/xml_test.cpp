@@ -165,6 +165,7 @@ TEST(Avm2Xml, MethodsEditTheTree) {
   t.call(p, "setLocalName", {t.str("renamed")});
   EXPECT_EQ(t.xmlText(p), "<p:renamed p:k=\"v\" xmlns:p=\"urn:p\"/>");
   EXPECT_EQ(t.text(p, "setLocalName", {t.str("1bad")}).substr(0, 22), "TypeError: Error #1117");
+  EXPECT_EQ(t.text(p, "setName", {Value()}).substr(0, 22), "TypeError: Error #1117");  // no name
   // normalize joins adjacent text and drops empty text.
   Value n = t.xml("<a>x</a>");
   t.call(n, "appendChild", {t.str("y")});

@@ -96,7 +96,11 @@ void Machine::bootstrap() {
   objectClass->prototypeObject = objectProto;
   classClass->base = functionClass->base = objectClass;
   classClass->prototypeObject = heap.make<Object>(nullptr, nullptr, objectProto);
-  functionClass->prototypeObject = heap.make<Object>(nullptr, nullptr, objectProto);
+  // Function.prototype is itself a function, one that does nothing.
+  auto* functionProto = heap.make<FunctionObject>(nullptr, nullptr, objectProto);
+  functionProto->method =
+      nativeMethod([](Machine&, const Value&, std::span<Value>) { return Value(); }, 0, "");
+  functionClass->prototypeObject = functionProto;
   for (ClassObject* c : {objectClass, classClass, functionClass}) {
     c->instanceTraits->className = c->name;
     c->classTraits = std::make_unique<Traits>(classClass->instanceTraits.get());

@@ -178,6 +178,10 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   Object* o = t.m.newObject();
   EXPECT_EQ(t.call(Value(o), "toString"), "[object Object]");
   EXPECT_EQ(t.m.toText(t.global("Array")), "[class Array]");
+  // Function.prototype is a function that does nothing.
+  Value functionPrototype = t.m.get(t.global("Function"), "prototype");
+  EXPECT_EQ(t.call(functionPrototype, "call", {Value::null(), Value(1)}), "undefined");
+  EXPECT_EQ(t.m.toText(t.m.call(functionPrototype, Value::null(), {})), "undefined");
   // Object's toString names a function's class and its method's number.
   Value objectToString = t.m.get(t.m.get(t.global("Object"), "prototype"), "toString");
   const std::string ofFunction = t.call(objectToString, "call", {objectToString});

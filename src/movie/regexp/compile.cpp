@@ -335,6 +335,19 @@ struct Parser {
         prog.groupNames.emplace_back(std::move(name), index);
         node = make(Kind::kGroup, index);
         node->kids.push_back(disjunction());
+      } else if (k == 'P' && peek(2) == '=') {  // (?P=name): what the named group matched
+        i += 3;
+        size_t nameStart = i;
+        while (!atEnd() && peek() != ')') ++i;
+        const std::u16string name(s.substr(nameStart, i - nameStart));
+        int index = 0;
+        for (const auto& [known, g] : prog.groupNames)
+          if (known == name) index = g;
+        if (index == 0) {
+          fail("unknown group name");
+          return nullptr;
+        }
+        node = make(Kind::kBackref, index);
       } else {
         fail("invalid group");
         return nullptr;

@@ -406,7 +406,8 @@ std::u16string expandReplacement(std::u16string_view rep, std::u16string_view in
         two = one * 10 + (rep[i + 2] - '0');
       if (two >= 1 && two <= groups) {
         out += m.group(input, two);
-        i += 2;
+        // The player reads "$0N" as group N but goes on from the N: "$02" is group 2, then "2".
+        i += one == 0 ? 1 : 2;
       } else if (one >= 1 && one <= groups) {
         out += m.group(input, one);
         i += 1;

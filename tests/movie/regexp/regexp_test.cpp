@@ -286,7 +286,15 @@ TEST(RegexpString, ReplacementExpansion) {
   MatchResult mm = search(many, letters, 0);
   EXPECT_EQ(expandReplacement(u"$11-$10-$1", letters, mm), u"k-j-a");
   EXPECT_EQ(expandReplacement(u"$12", letters, mm), u"a2");
-  EXPECT_EQ(expandReplacement(u"$01$", letters, mm), u"a$");
+  // "$0N" is group N, and the N is read again as text, as the player does.
+  EXPECT_EQ(expandReplacement(u"$01$", letters, mm), u"a1$");
+  EXPECT_EQ(expandReplacement(u"$02-$01", letters, mm), u"b2-a1");
+}
+
+TEST(RegexpSemantics, NamedGroupsAndTheirBackreferences) {
+  EXPECT_EQ(exec("(?P<w>ab)-1-(?P=w)", "ab-1-ab"), "ab-1-ab,ab");
+  EXPECT_EQ(exec("(?P<w>ab)-1-(?P=w)", "ab-1-ac"), "null");
+  EXPECT_TRUE(isSyntaxError("(?P<w>a)(?P=x)"));
 }
 
 }  // namespace

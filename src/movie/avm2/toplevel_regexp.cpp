@@ -171,7 +171,7 @@ Value stringMatch(Machine& m, std::u16string_view s, RegExpObject* r) {
     at = match.end() > match.begin() ? match.end() : match.end() + 1;
   }
   r->lastIndex = 0;
-  if (all.empty()) return Value::null();
+  // A global pattern that matches nowhere gives an empty array, not null.
   return Value(static_cast<Object*>(m.newArray(std::move(all))));
 }
 

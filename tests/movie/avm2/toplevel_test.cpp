@@ -298,6 +298,10 @@ TEST(Avm2TopLevel, RegularExpressionsInStringMethods) {
   EXPECT_EQ(t.m.toText(re), "/(\\d+)-(?P<word>[a-z]+)/g");
   Value s = t.str("12-ab, 3-c");
   EXPECT_EQ(t.call(s, "match", {re}), "12-ab,3-c");
+  // Matching nowhere: an empty array for a global pattern, null for another.
+  std::vector<Value> nowhere{t.str("zz"), t.str("g")}, once{t.str("zz")};
+  EXPECT_EQ(t.call(s, "match", {t.m.construct(t.global("RegExp"), nowhere)}), "");
+  EXPECT_EQ(t.call(s, "match", {t.m.construct(t.global("RegExp"), once)}), "null");
   EXPECT_EQ(t.call(s, "replace", {re, t.str("$2$1")}), "ab12, c3");
   EXPECT_EQ(t.call(s, "search", {re}), "0");
   Value found = t.m.callProperty(re, t.m.publicName("exec"), std::span<Value>(&s, 1));

@@ -346,7 +346,9 @@ Value Machine::call(const Value& fn, const Value& self, std::span<Value> args) {
 Value Machine::construct(const Value& ctor, std::span<Value> args) {
   Object* o = ctor.isObject() ? ctor.asObject() : nullptr;
   if (auto* c = dynamic_cast<ClassObject*>(o)) {
-    if (c->isInterface) fail(ErrorClass::TypeError, 1007);
+    // Interfaces, and Vector before it is given its element type, make no instances.
+    if (c->isInterface || (c->isVector && c->simpleName && c->simpleName->view() == "Vector"))
+      fail(ErrorClass::TypeError, 1007);
     if (c->constructCode) return c->constructCode(*this, ctor, args);
     Object* instance = allocate(c);
     runInitialiser(c, Value(instance), args);

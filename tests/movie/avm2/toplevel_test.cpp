@@ -234,6 +234,12 @@ TEST(Avm2TopLevel, VectorsCoerceTheirElementsAndKeepToTheirLength) {
            .ns = t.m.namespaces.get(NamespaceKind::Public, t.m.intern("__AS3__.vec"))});
   ClassObject* ofInt = t.m.applyType(static_cast<ClassObject*>(generic.asObject()), t.global("int"));
   EXPECT_EQ(ofInt, t.m.applyType(static_cast<ClassObject*>(generic.asObject()), t.global("int")));
+  try {  // Vector itself makes no instances
+    t.m.construct(generic, {});
+    ADD_FAILURE() << "no error";
+  } catch (ScriptThrow& e) {
+    EXPECT_EQ(t.m.toText(e.value), "TypeError: Error #1007: Instantiation attempted on a non-constructor.");
+  }
   std::vector<Value> two{Value(2)};
   Value v = t.m.construct(Value(static_cast<Object*>(ofInt)), two);
   EXPECT_EQ(t.m.toText(v), "0,0");

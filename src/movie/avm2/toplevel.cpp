@@ -169,11 +169,14 @@ Value setPropertyIsEnumerable(Machine& m, const Value& self, std::span<Value> ar
   return Value();
 }
 
-Value isPrototypeOf(Machine&, const Value& self, std::span<Value> args) {
+Value isPrototypeOf(Machine& m, const Value& self, std::span<Value> args) {
   Value v = arg(args, 0);
-  if (!self.isObject() || !v.isObject()) return Value(false);
+  if (!self.isObject() || v.isNullish()) return Value(false);
+  // A string, number or boolean has its class's prototype chain.
+  ClassObject* c = v.isObject() ? nullptr : m.classOf(v);
+  Object* first = v.isObject() ? v.asObject()->prototype() : c ? c->prototypeObject : nullptr;
   size_t steps = 0;
-  for (Object* p = v.asObject()->prototype(); p && steps < 10000; p = p->prototype(), ++steps)
+  for (Object* p = first; p && steps < 10000; p = p->prototype(), ++steps)
     if (p == self.asObject()) return Value(true);
   return Value(false);
 }

@@ -178,6 +178,11 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   Object* o = t.m.newObject();
   EXPECT_EQ(t.call(Value(o), "toString"), "[object Object]");
   EXPECT_EQ(t.m.toText(t.global("Array")), "[class Array]");
+  // A string's prototypes are its class's.
+  Value stringPrototype = t.m.get(t.global("String"), "prototype");
+  EXPECT_EQ(t.call(stringPrototype, "isPrototypeOf", {t.str("s")}), "true");
+  EXPECT_EQ(t.call(t.m.get(t.global("Object"), "prototype"), "isPrototypeOf", {Value(3)}), "true");
+  EXPECT_EQ(t.call(stringPrototype, "isPrototypeOf", {Value(3)}), "false");
   // Function.prototype is a function that does nothing.
   Value functionPrototype = t.m.get(t.global("Function"), "prototype");
   EXPECT_EQ(t.call(functionPrototype, "call", {Value::null(), Value(1)}), "undefined");

@@ -1,4 +1,5 @@
 // Math, the Error classes and the global functions.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -200,10 +201,48 @@ int digitValue(char c) {
   return 99;
 }
 
+// White space: ASCII's, and Unicode's space separators, line and paragraph separators and
+// the byte order mark, as UTF-8.
 std::string_view skipLeadingSpace(std::string_view s) {
   size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || (s[i] >= 9 && s[i] <= 13))) ++i;
+  while (i < s.size()) {
+    const auto b = [&](size_t k) { return i + k < s.size() ? uint8_t(s[i + k]) : 0; };
+    if (s[i] == ' ' || (s[i] >= 9 && s[i] <= 13)) {
+      i += 1;
+    } else if (b(0) == 0xC2 && b(1) == 0xA0) {  // U+00A0
+      i += 2;
+    } else if (b(0) == 0xE2 && b(1) == 0x80 && (b(2) <= 0x8A || b(2) == 0xA8 || b(2) == 0xA9 || b(2) == 0xAF)) {
+      i += 3;  // U+2000..U+200A, U+2028, U+2029, U+202F
+    } else if ((b(0) == 0xE2 && b(1) == 0x81 && b(2) == 0x9F) || (b(0) == 0xE1 && b(1) == 0x9A && b(2) == 0x80) ||
+               (b(0) == 0xE3 && b(1) == 0x80 && b(2) == 0x80) || (b(0) == 0xEF && b(1) == 0xBB && b(2) == 0xBF)) {
+      i += 3;  // U+205F, U+1680, U+3000, U+FEFF
+    } else {
+      break;
+    }
+  }
   return s.substr(i);
+}
+
+// Digits of a power-of-two radix, read exactly and rounded once to the nearest double
+// (ties to even).
+double exactPowerOfTwoDigits(const std::vector<int>& digits, int bitsPerDigit) {
+  std::vector<uint8_t> bits;
+  for (int d : digits)
+    for (int k = bitsPerDigit - 1; k >= 0; --k) {
+      const uint8_t bit = uint8_t((d >> k) & 1);
+      if (!bits.empty() || bit) bits.push_back(bit);
+    }
+  if (bits.size() > 2000) return INFINITY;
+  uint64_t mantissa = 0;
+  const size_t kept = std::min<size_t>(bits.size(), 53);
+  for (size_t k = 0; k < kept; ++k) mantissa = mantissa << 1 | bits[k];
+  if (bits.size() > 53) {
+    const bool half = bits[53];
+    bool rest = false;
+    for (size_t k = 54; k < bits.size(); ++k) rest = rest || bits[k];
+    if (half && (rest || (mantissa & 1))) ++mantissa;
+  }
+  return std::ldexp(double(mantissa), int(bits.size() - kept));
 }
 
 Value parseInt(Machine& m, const Value&, std::span<Value> args) {
@@ -222,14 +261,16 @@ Value parseInt(Machine& m, const Value&, std::span<Value> args) {
   }
   if (radix == 0) radix = 10;
   double v = 0;
-  size_t digits = 0;
+  std::vector<int> digits;
   for (char c : s) {
     int d = digitValue(c);
     if (d >= radix) break;
     v = v * radix + d;
-    ++digits;
+    digits.push_back(d);
   }
-  if (digits == 0) return Value(kNaN);
+  if (digits.empty()) return Value(kNaN);
+  if ((radix & (radix - 1)) == 0 && v >= 9007199254740992.0)
+    v = exactPowerOfTwoDigits(digits, std::countr_zero(unsigned(radix)));
   return Value::number(negative ? -v : v);
 }
 

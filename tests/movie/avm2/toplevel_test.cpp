@@ -159,6 +159,11 @@ TEST(Avm2TopLevel, MathGlobalsAndFunctionApply) {
   Value top(t.m.topLevel);
   EXPECT_EQ(t.call(top, "parseInt", {t.str("  -0x1f")}), "-31");
   EXPECT_EQ(t.call(top, "parseInt", {t.str("12px"), Value(10)}), "12");
+  EXPECT_EQ(t.call(top, "parseInt", {t.str("\u2000\u00A01234\u2000")}), "1234");  // Unicode spaces
+  // Past 2^53 a power-of-two radix is read exactly and rounded once.
+  EXPECT_EQ(t.call(top, "parseInt",
+                   {t.str("0000001000000001001000110100010101100111100010011010101111011"), Value(2)}),
+            "18054430506169724");
   EXPECT_EQ(t.call(top, "parseFloat", {t.str("3.5e2xyz")}), "350");
   EXPECT_EQ(t.call(top, "isNaN", {t.str("abc")}), "true");
   EXPECT_EQ(t.call(top, "isFinite", {t.str("1e400")}), "false");

@@ -251,7 +251,13 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
 
 bool Machine::deleteProperty(const Value& obj, const Name& n) {
   nullCheck(*this, obj);
-  if (!obj.isObject()) return false;
+  if (!obj.isObject()) {
+    // A string's, number's or boolean's declared properties (a string's length) stay.
+    ClassObject* c = classOf(obj);
+    if (c && c->instanceTraits && n.name && c->instanceTraits->find(n))
+      fail(ErrorClass::ReferenceError, 1120, {nameText(n), className(obj)});
+    return false;
+  }
   Object* o = obj.asObject();
   if (isXml(*this, obj)) return xmlDelete(*this, o, n);
   if (HookedObject* h = hooked(obj)) {

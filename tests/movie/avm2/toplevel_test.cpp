@@ -183,6 +183,14 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   Object* o = t.m.newObject();
   EXPECT_EQ(t.call(Value(o), "toString"), "[object Object]");
   EXPECT_EQ(t.m.toText(t.global("Array")), "[class Array]");
+  // A string's length is no property to delete.
+  try {
+    t.m.deleteProperty(t.str("abc"), t.m.publicName("length"));
+    ADD_FAILURE() << "no error";
+  } catch (ScriptThrow& e) {
+    EXPECT_EQ(t.m.toText(e.value), "ReferenceError: Error #1120: Cannot delete property length on String.");
+  }
+  EXPECT_FALSE(t.m.deleteProperty(t.str("abc"), t.m.publicName("other")));
   // A string's prototypes are its class's.
   Value stringPrototype = t.m.get(t.global("String"), "prototype");
   EXPECT_EQ(t.call(stringPrototype, "isPrototypeOf", {t.str("s")}), "true");

@@ -248,6 +248,10 @@ Value replace(Machine& m, const Value& self, std::span<Value> args) {
 
 Value localeCompare(Machine& m, const Value& self, std::span<Value> args) {
   std::u16string a = thisText(m, self);
+  // Up to SWF 9 the player compared with a missing text so: every text but the empty one
+  // is equal to it.
+  if (m.swfVersion > 0 && m.swfVersion <= 9 && (args.empty() || args[0].isNullish()))
+    return Value(int32_t(a.empty() ? 1 : 0));
   std::u16string b = utf16(m.toString(arg(args, 0)).view());
   return Value(int32_t(a < b ? -1 : a > b ? 1 : 0));
 }

@@ -183,6 +183,12 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   Object* o = t.m.newObject();
   EXPECT_EQ(t.call(Value(o), "toString"), "[object Object]");
   EXPECT_EQ(t.m.toText(t.global("Array")), "[class Array]");
+  // localeCompare with no text: as "null" now, as SWF 9 movies had it before.
+  EXPECT_EQ(t.call(t.str("m"), "localeCompare", {Value::null()}), "-1");
+  t.m.swfVersion = 9;
+  EXPECT_EQ(t.call(t.str("m"), "localeCompare", {Value::null()}), "0");
+  EXPECT_EQ(t.call(t.str(""), "localeCompare", {Value()}), "1");
+  t.m.swfVersion = 0;
   // A string's length is no property to delete.
   try {
     t.m.deleteProperty(t.str("abc"), t.m.publicName("length"));

@@ -241,7 +241,12 @@ Value emptyFunction(Machine&, const Value&, std::span<Value>) { return Value(); 
 
 Value functionCallAsFunction(Machine& m, const Value&, std::span<Value> args) {
   if (!args.empty()) m.fail(ErrorClass::EvalError, 1066);
-  return Value(static_cast<Object*>(m.newFunction(m.nativeMethod(emptyFunction, 0, ""), nullptr, nullptr)));
+  // An empty function with a prototype of its own, as a function literal has.
+  FunctionObject* f = m.newFunction(m.nativeMethod(emptyFunction, 0, ""), nullptr, nullptr);
+  Object* proto = m.newObject();
+  proto->setHidden(m.intern("constructor"), Value(static_cast<Object*>(f)));
+  f->setHidden(m.intern("prototype"), Value(proto));
+  return Value(static_cast<Object*>(f));
 }
 
 const NativeMember kFunctionMembers[] = {

@@ -202,6 +202,9 @@ TEST(Avm2TopLevel, ObjectsErrorsAndConversions) {
   EXPECT_EQ(t.call(stringPrototype, "isPrototypeOf", {t.str("s")}), "true");
   EXPECT_EQ(t.call(t.m.get(t.global("Object"), "prototype"), "isPrototypeOf", {Value(3)}), "true");
   EXPECT_EQ(t.call(stringPrototype, "isPrototypeOf", {Value(3)}), "false");
+  // Function() makes an empty function with a prototype of its own.
+  Value made = t.m.call(t.global("Function"), Value::null(), {});
+  EXPECT_EQ(t.m.get(t.m.get(made, "prototype"), "constructor").asObject(), made.asObject());
   // Function.prototype is a function that does nothing.
   Value functionPrototype = t.m.get(t.global("Function"), "prototype");
   EXPECT_EQ(t.call(functionPrototype, "call", {Value::null(), Value(1)}), "undefined");

@@ -27,7 +27,7 @@ void Object::setOwn(String* name, Value v) {
     it->second.value = std::move(v);
     return;
   }
-  dynamic_.emplace(name, Property{std::move(v)});
+  dynamic_.emplace(name, Property{std::move(v), true, order_.size()});
   order_.push_back(name);
 }
 
@@ -47,8 +47,17 @@ void Object::setEnumerable(String* name, bool enumerable) {
 }
 
 bool Object::deleteOwn(String* name) {
-  if (dynamic_.erase(name) == 0) return false;
-  order_.erase(std::find(order_.begin(), order_.end(), name));
+  auto it = dynamic_.find(name);
+  if (it == dynamic_.end()) return false;
+  order_[it->second.position] = nullptr;
+  dynamic_.erase(it);
+  // Mostly deleted: the positions are packed again (an enumeration running now may then
+  // miss a property; an object emptied and refilled stays small).
+  if (++deleted_ > 16 && deleted_ > order_.size() / 2) {
+    order_.erase(std::remove(order_.begin(), order_.end(), nullptr), order_.end());
+    for (size_t i = 0; i < order_.size(); ++i) dynamic_[order_[i]].position = i;
+    deleted_ = 0;
+  }
   return true;
 }
 

@@ -63,6 +63,8 @@ class Object {
   bool deleteOwn(String* name);
   // The value found along the prototype chain, or null.
   const Value* find(String* name) const;
+  // Dynamic properties in the order they were made, by position; a position whose
+  // property was deleted holds null, so deleting while enumerating skips nothing.
   size_t ownCount() const { return order_.size(); }
   String* ownNameAt(size_t i) const { return order_[i]; }
 
@@ -82,6 +84,7 @@ class Object {
   struct Property {
     Value value;
     bool enumerable = true;
+    size_t position = 0;  // in order_
   };
   Object* proto_ = nullptr;
   const Traits* traits_ = nullptr;
@@ -89,6 +92,7 @@ class Object {
   std::vector<Value> slots_;
   std::unordered_map<String*, Property> dynamic_;
   std::vector<String*> order_;
+  size_t deleted_ = 0;  // null positions in order_
   bool marked_ = false;
 
  protected:

@@ -36,7 +36,10 @@ Value Machine::nameAt(Object* o, uint32_t index) {
   size_t elements = elementCount(*this, o);
   if (index == 0) return Value();
   if (index <= elements) return Value(indexName(index - 1));
-  if (index - elements - 1 < o->ownCount()) return Value(o->ownNameAt(index - elements - 1));
+  if (index - elements - 1 < o->ownCount()) {
+    String* name = o->ownNameAt(index - elements - 1);  // null once deleted
+    return name ? Value(name) : Value();
+  }
   return Value();
 }
 

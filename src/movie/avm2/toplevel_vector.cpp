@@ -227,7 +227,7 @@ void installVectorClass(Machine& m) {
   Object* arrayProto = m.arrayClass->prototypeObject;
   for (size_t i = 0; i < arrayProto->ownCount(); ++i) {
     String* name = arrayProto->ownNameAt(i);
-    if (!vector->prototypeObject->findOwn(name) && name->view() != "constructor")
+    if (name && !vector->prototypeObject->findOwn(name) && name->view() != "constructor")
       vector->prototypeObject->setHidden(name, *arrayProto->findOwn(name));
   }
 }

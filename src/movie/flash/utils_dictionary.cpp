@@ -66,7 +66,10 @@ class DictionaryObject : public HookedObject {
   }
   Value nameAtHook(Machine&, uint32_t index) override {
     if (index == 0) return Value();
-    if (index <= ownCount()) return Value(ownNameAt(index - 1));
+    if (index <= ownCount()) {
+      String* name = ownNameAt(index - 1);  // null once deleted
+      return name ? Value(name) : Value();
+    }
     size_t at = index - ownCount() - 1;
     return at < entries_.size() ? Value(entries_[at].first) : Value();
   }

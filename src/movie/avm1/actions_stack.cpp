@@ -151,9 +151,12 @@ void ActionRun::compareStrings(ActionCode op) {
 void ActionRun::bitwise(ActionCode op) {
   int32_t a = vm.toInt(f.pop());
   if (op == ActionCode::BitURShift) {
-    // An unsigned result: -1 >>> 0 is 4294967295.
+    // Movies from SWF 10 on get an unsigned result (-1 >>> 0 is 4294967295); older ones
+    // read it back as a signed integer (-1 >>> 0 stays -1).
     uint32_t b = static_cast<uint32_t>(vm.toInt(f.pop()));
-    return push(Value(static_cast<double>(b >> (a & 31))));
+    const uint32_t r = b >> (a & 31);
+    return push(Value(vm.version() >= 10 ? static_cast<double>(r)
+                                         : static_cast<double>(static_cast<int32_t>(r))));
   }
   int32_t b = vm.toInt(f.pop());
   switch (op) {

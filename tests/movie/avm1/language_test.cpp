@@ -37,7 +37,7 @@ TEST(Language, PowerOfAFractionIsRoundedAsThePlayerDoes) {
   EXPECT_EQ(h.run(tracePow(9, 0.5)), "3\n");
 }
 
-TEST(Language, UnsignedShiftIsReadBackAsASignedInteger) {
+TEST(Language, UnsignedShiftIsReadBackAsASignedIntegerBeforeSwf10) {
   FakeHost h(8);
   auto shift = [&](double v, double by) { return h.run(Asm().push({v, by}).op(0x65).trace()); };
   // A count that is a multiple of 32 leaves the bits alone, and they read as signed.
@@ -49,6 +49,10 @@ TEST(Language, UnsignedShiftIsReadBackAsASignedInteger) {
   EXPECT_EQ(shift(-1, 1), "2147483647\n");
   EXPECT_EQ(shift(-1, 28), "15\n");
   EXPECT_EQ(shift(4294967295.0, 33), "2147483647\n");
+  // From SWF 10 the result is unsigned.
+  FakeHost later(10);
+  EXPECT_EQ(later.run(Asm().push({-1, 0}).op(0x65).trace()), "4294967295\n");
+  EXPECT_EQ(later.run(Asm().push({-3, 1}).op(0x65).trace()), "2147483646\n");
 }
 
 TEST(Language, ClipPropertiesKeepTheirValueWhenGivenNoNumber) {

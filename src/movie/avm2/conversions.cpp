@@ -125,14 +125,20 @@ Value Value::number(double d) {
 double stringToNumber(std::string_view text) {
   std::string_view t = trim(text);
   if (t.empty()) return 0;
-  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+  // Hexadecimal, signed as the player allows ("-0x10" is -16); up to 16 digits exactly.
+  const bool negativeHex = t.size() > 3 && t[0] == '-' && t[1] == '0' && (t[2] == 'x' || t[2] == 'X');
+  const std::string_view hex = negativeHex ? t.substr(1) : t;
+  if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) {
     double n = 0;
-    for (size_t i = 2; i < t.size(); ++i) {
-      int d = hexDigit(t[i]);
+    uint64_t exact = 0;
+    for (size_t i = 2; i < hex.size(); ++i) {
+      int d = hexDigit(hex[i]);
       if (d < 0) return kNaN;
       n = n * 16 + d;
+      exact = exact << 4 | uint64_t(d);
     }
-    return n;
+    if (hex.size() - 2 <= 16) n = static_cast<double>(exact);
+    return negativeHex ? -n : n;
   }
   if (t == "Infinity" || t == "+Infinity") return std::numeric_limits<double>::infinity();
   if (t == "-Infinity") return -std::numeric_limits<double>::infinity();

@@ -82,6 +82,8 @@ TEST(Avm2Conversions, TextToNumber) {
   EXPECT_EQ(stringToNumber("5."), 5);
   EXPECT_EQ(stringToNumber("+7"), 7);
   EXPECT_EQ(stringToNumber("0x1F"), 31);
+  EXPECT_EQ(stringToNumber("-0x10"), -16);  // the player takes a sign before hexadecimal
+  EXPECT_EQ(stringToNumber("0x123456789abcde8"), 81985529216486888.0);  // rounded once
   EXPECT_EQ(stringToNumber("0XfF"), 255);
   EXPECT_EQ(stringToNumber("\xC2\xA0"
                            "12\xE2\x80\xA8"),

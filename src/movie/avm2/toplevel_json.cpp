@@ -243,7 +243,12 @@ class Stringifier {
     if (depth > kMaxNesting) m_.fail(ErrorClass::Error, 1023);
     if (v.isObject() && !callable(v)) {
       Name toJson = m_.publicName("toJSON");
-      if (m_.hasProperty(v, toJson)) {
+      // An XML value's names are its children: its toJSON is its class's method.
+      const ClassObject* c = v.asObject()->klass();
+      if (c && c->name && (c->name->view() == "XML" || c->name->view() == "XMLList")) {
+        Value a[1] = {Value(key)};
+        v = m_.callProperty(v, toJson, a);
+      } else if (m_.hasProperty(v, toJson)) {
         Value fn = m_.getProperty(v, toJson);
         if (callable(fn)) {
           Value a[1] = {Value(key)};

@@ -262,6 +262,11 @@ Value xmlToXmlStringMethod(Machine& m, const Value& self, std::span<Value>) {
 
 Value xmlValueOf(Machine&, const Value& self, std::span<Value>) { return self; }
 
+// JSON writes an XML value as its class's name.
+Value xmlToJson(Machine& m, const Value& self, std::span<Value>) {
+  return Value(m.intern(asXmlList(m, self) ? "XMLList" : "XML"));
+}
+
 Value xmlHasOwnProperty(Machine& m, const Value& self, std::span<Value> args) {
   if (!isXmlValue(m, self)) {  // XML.prototype itself: Object's answer
     const Value* own = m.objectClass->prototypeObject->findOwn(m.intern("hasOwnProperty"));
@@ -296,6 +301,7 @@ const NativeMember kSharedMembers[] = {
     {"toString", MemberKind::Method, xmlToStringMethod},
     {"toXMLString", MemberKind::Method, xmlToXmlStringMethod},
     {"valueOf", MemberKind::Method, xmlValueOf},
+    {"toJSON", MemberKind::Method, xmlToJson, 1},
 };
 
 // ---- Settings ----

@@ -308,6 +308,7 @@ TEST(Avm2Json, LibraryObjectsStringifyByTheirToJson) {
   Utils t;
   EXPECT_EQ(t.json("stringify", {t.make("flash.utils.Dictionary")}), "\"Dictionary\"");
   EXPECT_EQ(t.json("stringify", {t.make("flash.utils.ByteArray")}), "\"ByteArray\"");
+  EXPECT_EQ(t.json("stringify", {t.make("XML", {t.str("<a><toJSON/></a>")})}), "\"XML\"");
   // A reviver sees every key, innermost first; undefined drops a member.
   static std::string keys;
   keys.clear();

@@ -426,7 +426,7 @@ Value construct(Vm& vm, CallInfo& c) {
   if (!(w >= 1 && w <= kMaxSide && h >= 1 && h <= kMaxSide)) return Value();
   const bool transparent = c.args.size() > 2 ? vm.toBool(c.arg(2)) : true;
   const uint32_t fill = c.args.size() > 3 ? colorArg(vm, c.arg(3)) : 0xFFFFFFFFu;
-  const uint32_t stored = render::premultiply(transparent ? fill : (fill | 0xFF000000u));
+  const uint32_t stored = render::storePremultiplied(transparent ? fill : (fill | 0xFF000000u));
   auto store = newStore(vm, int(w), int(h), stored);
   if (!store) return Value();  // too many pixels alive
   BitmapDataObject* self = newBitmapObject(vm, vm.getMember(c.callee, "prototype"));

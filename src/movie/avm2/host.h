@@ -4,10 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "movie/base/color_transform.h"
+#include "movie/base/matrix.h"
+
+namespace orv::movie::render {
+struct Bitmap;  // render/raster/paint.h: premultiplied pixels
+}
 
 namespace orv::movie::avm2 {
 
@@ -25,6 +33,7 @@ enum class DisplayKind : uint8_t {
   Button,
   TextField,
   StaticText,
+  Bitmap,
 };
 
 enum class DisplayProp : uint8_t {
@@ -161,6 +170,30 @@ class Host {
   virtual void setButtonState(DisplayHandle, int) {}
   // The pointer over the movie shows the hand.
   virtual void setHandCursor(bool hand) { (void)hand; }
+
+  // ---- Bitmaps ----
+  // The pixels of the bitmap character linked to `className`, decoded; null when none is.
+  virtual std::shared_ptr<const render::Bitmap> linkedBitmap(std::string_view className) {
+    (void)className;
+    return nullptr;
+  }
+  // What a Bitmap shows: `pixels`, drawn as they are when the frame is (null: nothing).
+  virtual void setBitmap(DisplayHandle, std::shared_ptr<const render::Bitmap> pixels,
+                         bool smoothing) {
+    (void)pixels, (void)smoothing;
+  }
+  // BitmapData.draw of a display object: its content (without its own place) through `m`
+  // (its pixels to the target's) and `cx`, blended as `blendMode` (PlaceObject's numbers).
+  virtual void drawObject(DisplayHandle, const base::Matrix& m, const base::ColorTransformF& cx,
+                          uint8_t blendMode, render::Bitmap& target) {
+    (void)m, (void)cx, (void)blendMode, (void)target;
+  }
+  // BitmapData.draw of other pixels (`source` may be `target`), smoothed or not.
+  virtual void drawPixels(const std::shared_ptr<render::Bitmap>& source, const base::Matrix& m,
+                          const base::ColorTransformF& cx, uint8_t blendMode, bool smooth,
+                          render::Bitmap& target) {
+    (void)source, (void)m, (void)cx, (void)blendMode, (void)smooth, (void)target;
+  }
 };
 
 }  // namespace orv::movie::avm2

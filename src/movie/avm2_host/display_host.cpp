@@ -2,6 +2,7 @@
 
 #include "movie/avm2_host/text_field_host.h"
 #include "movie/render/hit_test.h"
+#include "movie/render/raster/paint.h"
 
 #include <algorithm>
 #include <climits>
@@ -65,7 +66,9 @@ struct Box {
 // What an object covers in the space `m` maps its own into.
 void addBounds(const DisplayObject& o, const swf::Matrix& m, Box& box, int nesting) {
   if (nesting > kMaxNesting) return;
-  if (o.editText) {
+  if (o.bitmap && !o.character) {
+    box.addRect({0, o.bitmap->width * 20, 0, o.bitmap->height * 20}, m);
+  } else if (o.editText) {
     box.addRect(o.editText->def().bounds, m);
   } else if (o.character) {
     if (const auto* s = std::get_if<swf::ShapeDef>(o.character)) box.addRect(s->bounds, m);
@@ -120,6 +123,14 @@ DisplayHandle DisplayHost::create(DisplayKind kind) {
     held_[field->instanceId] = field;
     return field->instanceId;
   }
+  if (kind == DisplayKind::Bitmap) {
+    auto shown = std::make_shared<DisplayObject>(*stage_, 0, nullptr);
+    shown->movie = &stage_->movie();
+    shown->madeByScript = true;
+    held_[shown->instanceId] = shown;
+    bitmaps_.insert(shown->instanceId);
+    return shown->instanceId;
+  }
   auto made = std::make_shared<MovieClip>(*stage_, 0, nullptr, &emptyTimeline());
   made->movie = &stage_->movie();
   made->stop();
@@ -139,6 +150,7 @@ void DisplayHost::release(DisplayHandle h) {
       if (child.use_count() > 1 && child->parent == c) child->parent = nullptr;
   held_.erase(it);
   shapes_.erase(h);
+  bitmaps_.erase(h);
   fields_.erase(h);
 }
 
@@ -147,6 +159,7 @@ DisplayKind DisplayHost::kindOf(DisplayHandle h) {
   DisplayObject* o = find(h);
   if (!o) return DisplayKind::None;
   if (shapes_.count(h)) return DisplayKind::Shape;
+  if (bitmaps_.count(h)) return DisplayKind::Bitmap;
   if (o->asClip()) return DisplayKind::MovieClip;
   if (o->character && std::holds_alternative<swf::ButtonDef>(*o->character))
     return DisplayKind::Button;

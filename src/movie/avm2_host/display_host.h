@@ -97,6 +97,16 @@ class DisplayHost : public avm2::Host {
   void setButtonState(avm2::DisplayHandle h, int state) override;
   void setHandCursor(bool hand) override { handCursor = hand; }
 
+  // Bitmaps (bitmap_host.cpp).
+  std::shared_ptr<const render::Bitmap> linkedBitmap(std::string_view className) override;
+  void setBitmap(avm2::DisplayHandle h, std::shared_ptr<const render::Bitmap> pixels,
+                 bool smoothing) override;
+  void drawObject(avm2::DisplayHandle h, const base::Matrix& m, const base::ColorTransformF& cx,
+                  uint8_t blendMode, render::Bitmap& target) override;
+  void drawPixels(const std::shared_ptr<render::Bitmap>& source, const base::Matrix& m,
+                  const base::ColorTransformF& cx, uint8_t blendMode, bool smooth,
+                  render::Bitmap& target) override;
+
  private:
   void insertOnStage(avm2::DisplayHandle child, int index);
 
@@ -106,6 +116,7 @@ class DisplayHost : public avm2::Host {
   Stage* stage_;
   std::unordered_map<uint64_t, std::shared_ptr<DisplayObject>> held_;
   std::set<uint64_t> shapes_;
+  std::set<uint64_t> bitmaps_;  // the Bitmaps scripts made
   std::unordered_map<uint64_t, std::unique_ptr<avm2::TextFieldAccess>> fields_;  // the shapes scripts made (clips that only draw)
   std::map<swf::CharacterId, std::string> links_;
   double frameRate_ = -1;  // as a script set it

@@ -44,7 +44,12 @@ void broadcastFrameEvent(Machine& m, std::string_view type);  // in the order th
 void noteDisplayMade(Machine& m, DisplayHandle h);
 void installDisplayEvents(Machine& m);
 
+// The DisplayObject part of a native subclass's initialiser: binds a new host object of
+// `kind` to `self` (none when the host has no display list).
+void initDisplayObject(Machine& m, const Value& self, DisplayKind kind);
+
 void installClipClasses(Machine& m);      // MovieClip, FrameLabel, Stage
 void installGraphicsClasses(Machine& m);  // Graphics, Shape
+void installBitmapClasses(Machine& m);    // BitmapData, Bitmap
 
 }  // namespace orv::movie::avm2

@@ -73,6 +73,8 @@ ClassObject* classFor(Machine& m, Host& host, DisplayHandle h) {
       return m.findClass("flash.text.TextField");
     case DisplayKind::StaticText:
       return m.findClass("flash.text.StaticText");
+    case DisplayKind::Bitmap:
+      return m.findClass("flash.display.Bitmap");
     default:
       return m.findClass("flash.display.DisplayObject");
   }
@@ -111,6 +113,15 @@ Value displayInit(Machine& m, const Value& self, std::span<Value>) {
   bind(m, d, m.host->create(kind));
   return Value();
 }
+
+}  // namespace
+
+void initDisplayObject(Machine& m, const Value& self, DisplayKind kind) {
+  DisplayScript* d = displayOf(m, self, "DisplayObject");
+  if (!d->handle && m.host) bind(m, d, m.host->create(kind));
+}
+
+namespace {
 
 // ---- DisplayObject ----
 
@@ -454,6 +465,7 @@ void installDisplayClasses(Machine& m) {
                    .members = withInputMembers("DisplayObjectContainer", kContainerMembers),
                    .dynamic = false});
   installGraphicsClasses(m);
+  installBitmapClasses(m);
   installClipClasses(m);
   installSimpleButton(m);
   installDisplayEvents(m);

@@ -165,6 +165,7 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
   keptLayers_.nextFrame();
   Canvas canvas(target, &maskPool_);
   canvas.setBands(bands());
+  ontoLayer_ = false;
   canvas.clear(0xFF000000u | (backgroundRgb & 0xFFFFFFu));
   if (!(view.width > 0) || !(view.height > 0)) return;
   const Affine toDevice = Affine::scale(target.width / view.width, target.height / view.height) *
@@ -173,9 +174,11 @@ void MovieRenderer::render(const std::vector<DisplayNode>& stage, Surface target
 }
 
 void MovieRenderer::drawPixelsOnto(const std::shared_ptr<Bitmap>& source, const Affine& m,
-                                   const ColorTransform& cx, bool smooth, Bitmap& target) {
+                                   const ColorTransform& cx, bool smooth, Bitmap& target,
+                                   uint8_t blendMode) {
   DisplayNode node;
   node.bitmap = source;
+  node.blendMode = blendMode;
   node.smoothBitmap = smooth;
   // The source may be the target: draw from a copy.
   if (source.get() == &target) node.bitmap = std::make_shared<Bitmap>(target);
@@ -192,6 +195,7 @@ void MovieRenderer::renderOnto(const std::vector<DisplayNode>& nodes, Surface ta
   if (!target.pixels || target.width <= 0 || target.height <= 0) return;
   Canvas canvas(target, &maskPool_);
   canvas.setBands(bands());
+  ontoLayer_ = true;  // a bitmap's pixels: alpha and erase cut into them
   drawOnto(nodes, canvas, toDevice, quality, cx);
 }
 
@@ -341,7 +345,8 @@ void MovieRenderer::drawLayer(const DisplayNode& node, BlendMode mode,
                               const std::vector<Filter>& filters, const Affine& m,
                               const ColorTransform& cx, Context& ctx) {
   // Alpha and erase cut into the layer they are drawn in; the stage has none.
-  if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && ctx.layers == 0) return;
+  if ((mode == BlendMode::Alpha || mode == BlendMode::Erase) && ctx.layers == 0 && !ontoLayer_)
+    return;
   // Filter sizes are in movie pixels: they follow the stage's zoom, not the object's scale.
   const float filterScale = float(ctx.shapes.settings().pixelsPerTwip * 20);
   // What lies just off the canvas can still cast a shadow or glow onto it:

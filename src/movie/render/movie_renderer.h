@@ -48,9 +48,10 @@ class MovieRenderer : public BitmapSource {
 
   // Draws `source`'s pixels over `target` through `m` (source pixels to target pixels) and
   // `cx`, smoothed (at High quality) or not (BitmapData.draw of another BitmapData).
-  // `source` may be `target` itself.
+  // `source` may be `target` itself; `blendMode` is PlaceObject's number (0: normal).
   static void drawPixelsOnto(const std::shared_ptr<Bitmap>& source, const Affine& m,
-                             const ColorTransform& cx, bool smooth, Bitmap& target);
+                             const ColorTransform& cx, bool smooth, Bitmap& target,
+                             uint8_t blendMode = 0);
 
   std::shared_ptr<const Bitmap> bitmap(swf::CharacterId id) override;
 
@@ -105,6 +106,7 @@ class MovieRenderer : public BitmapSource {
   // bring their own); null: the renderer's movie.
   const swf::Movie* drawing_ = nullptr;
   const swf::Movie* dictionary() const { return drawing_ ? drawing_ : movie_.get(); }
+  bool ontoLayer_ = false;  // drawing onto a bitmap (renderOnto), not the stage
   std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::shared_ptr<const Bitmap>>
       bitmapCache_;
   // Embedded fonts by name, for text formats that name them.

@@ -109,12 +109,23 @@ constexpr uint64_t kMaxNoiseSamples = 40'000'000;
 
 }  // namespace
 
+// Colour to stored: each channel times alpha / 255, rounded to nearest.
+uint32_t storePremultiplied(uint32_t argb) {
+  const uint32_t a = argb >> 24;
+  if (a == 255) return argb;
+  if (a == 0) return 0;
+  auto ch = [a](uint32_t c) { return (c * a + 127) / 255; };
+  return packArgb(a, ch((argb >> 16) & 255), ch((argb >> 8) & 255), ch(argb & 255));
+}
+
+// Stored to colour, as the player reads it back: through alpha's 8.8 fixed-point inverse,
+// halves rounded down.
 uint32_t readStraight(uint32_t p) {
   const uint32_t a = p >> 24;
   if (a == 255) return p;
   if (a == 0) return 0;
-  // Rounded a little upwards: a colour stored from 0x10 at alpha 0x10 reads 0x10 again.
-  auto ch = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 * 16 + a * 7) / (a * 16)); };
+  const uint32_t inverse = 65280 / a;
+  auto ch = [inverse](uint32_t c) { return std::min<uint32_t>(255, (c * inverse + 127) >> 8); };
   return packArgb(a, ch((p >> 16) & 255), ch((p >> 8) & 255), ch(p & 255));
 }
 
@@ -127,7 +138,7 @@ PixelRect BitmapPixels::clip(PixelRect r) const {
 }
 
 uint32_t BitmapPixels::toStored(uint32_t argb) const {
-  return premultiply(transparent_ ? argb : (argb | 0xFF000000u));
+  return storePremultiplied(transparent_ ? argb : (argb | 0xFF000000u));
 }
 
 uint32_t BitmapPixels::getPixel32(int x, int y) const {
@@ -251,11 +262,13 @@ PixelRect BitmapPixels::colorBounds(uint32_t mask, uint32_t color, bool find) co
       if (match != find) continue;
       x0 = std::min(x0, x);
       y0 = std::min(y0, y);
-      x1 = std::max(x1, x);
-      y1 = std::max(y1, y);
+      // The player looks for the far edges down to the second column and row only: a
+      // match in the first one alone gives no width (or height).
+      if (x > 0) x1 = std::max(x1, x);
+      if (y > 0) y1 = std::max(y1, y);
     }
-  if (x1 < 0) return {};
-  return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+  if (x0 == width()) return {};
+  return {x0, y0, x1 < 0 ? 0 : x1 - x0 + 1, y1 < 0 ? 0 : y1 - y0 + 1};
 }
 
 void BitmapPixels::noise(int32_t seed, int low, int high, uint32_t channels, bool grey) {

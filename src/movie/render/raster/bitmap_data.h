@@ -24,6 +24,8 @@ enum ChannelBits : uint32_t { kRed = 1, kGreen = 2, kBlue = 4, kAlpha = 8 };
 
 // A premultiplied pixel read back as straight colour, as the player reads it.
 uint32_t readStraight(uint32_t premultiplied);
+// Straight colour as BitmapData stores it (premultiplied, rounded to nearest).
+uint32_t storePremultiplied(uint32_t argb);
 
 class BitmapPixels {
  public:

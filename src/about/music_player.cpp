@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 #include <vector>
 
+#include "files/files.h"
 #include "movie/sound/mp3_stream.h"
 
 namespace orv::movie::sound {
@@ -13,20 +13,15 @@ namespace orv::movie::sound {
 namespace {
 
 // Music files are small; anything beyond this is refused rather than read.
-constexpr std::streamoff kMaxFileBytes = std::streamoff(64) << 20;
+constexpr size_t kMaxFileBytes = size_t(64) << 20;
 
 std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) throw MusicError("cannot open " + path);
-  f.seekg(0, std::ios::end);
-  std::streamoff size = f.tellg();
-  if (size < 0) throw MusicError("cannot read " + path);
-  if (size > kMaxFileBytes) throw MusicError("file too large: " + path);
-  f.seekg(0);
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (size > 0 && !f.read(reinterpret_cast<char*>(bytes.data()), size))
-    throw MusicError("cannot read " + path);
-  return bytes;
+  files::ReadError why = files::ReadError::None;
+  auto bytes = files::read(path, kMaxFileBytes, &why);
+  if (bytes) return std::move(*bytes);
+  if (why == files::ReadError::Missing) throw MusicError("cannot open " + path);
+  if (why == files::ReadError::TooLarge) throw MusicError("file too large: " + path);
+  throw MusicError("cannot read " + path);
 }
 
 }  // namespace

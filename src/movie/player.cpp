@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 
+#include "files/files.h"
 #include "movie/interaction/keyboard_focus.h"
 #include "movie/interaction/mouse_input.h"
 #include "movie/timeline/own_folder.h"
@@ -46,11 +45,7 @@ bool hasAnimatedClips(const MovieClip& clip) {
   return false;
 }
 // A movie's saves are laid out by where it lies, wherever it was opened from.
-std::string absolutePath(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.lexically_normal().string();
-}
+std::string absolutePath(const std::string& path) { return files::absolute(path); }
 }  // namespace
 
 Player::Player() : sound_(std::make_unique<sound::MovieSound>()) {}
@@ -60,22 +55,15 @@ Player::~Player() {
 
 bool Player::load(const std::string& path) {
   unload();
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) {
-    error_ = "cannot open " + path;
+  files::ReadError why = files::ReadError::None;
+  std::optional<std::vector<uint8_t>> read = files::read(path, kMaxFileSize, &why);
+  if (!read) {
+    error_ = why == files::ReadError::Missing    ? "cannot open " + path
+             : why == files::ReadError::TooLarge ? "file too large to be a movie"
+                                                 : "cannot read " + path;
     return false;
   }
-  std::streamoff size = in.tellg();
-  if (size < 0 || static_cast<uint64_t>(size) > kMaxFileSize) {
-    error_ = size < 0 ? "cannot read " + path : "file too large to be a movie";
-    return false;
-  }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-    error_ = "cannot read " + path;
-    return false;
-  }
+  std::vector<uint8_t> bytes = std::move(*read);
   const size_t slash = path.find_last_of("/\\");
   if (!loadFrom(std::move(bytes), slash == std::string::npos ? "." : path.substr(0, slash + 1),
                 absolutePath(path)))

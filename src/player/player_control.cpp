@@ -90,7 +90,7 @@ void PlayerControl::setMovie(const std::string& path) {
   if (path.empty()) {
     player_.unload();
     showNotice("");
-  } else if (player_.load(nativePath(path).string())) {
+  } else if (player_.load(nativePath(path))) {
     view_ = player_.stage();
     // The sound device opens with the first movie, not with the window.
     if (!audio_ && makeAudio_) {

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 namespace orv {
 
 // A program path ("C:\dir\file", backslashes) as the machine's file system names it.
-std::filesystem::path nativePath(const std::string& programPath);
+std::string nativePath(const std::string& programPath);
 
 // The file-system object: FileExists and CreateTextFile.
 class FileSystemObject {

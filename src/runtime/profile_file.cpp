@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <fstream>
-#include <sstream>
 #include <vector>
+
+#include "files/files.h"
 
 namespace orv::profile {
 namespace {
@@ -26,12 +26,23 @@ bool sameName(const std::string& a, const std::string& b) {
 
 // A file is kept as its lines; these helpers find sections and keys in them.
 std::vector<std::string> readLines(const std::string& file, bool* exists) {
-  std::ifstream in(file, std::ios::binary);
-  *exists = static_cast<bool>(in);
+  // A settings file is small; a huge one is not read.
+  const auto bytes = files::read(file, size_t(16) << 20);
+  *exists = bytes.has_value();
   std::vector<std::string> lines;
+  if (!bytes) return lines;
   std::string line;
-  while (std::getline(in, line)) {
+  for (uint8_t b : *bytes) {
+    if (b != '\n') {
+      line += char(b);
+      continue;
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    line.clear();
+  }
+  if (!line.empty()) {
+    if (line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
   return lines;
@@ -136,13 +147,9 @@ bool writeString(const std::string& nativeFile, const std::string& section, cons
       lines.insert(lines.begin() + static_cast<long>(at), entry);
     }
   }
-  std::ostringstream text;
-  for (const auto& line : lines) text << line << "\r\n";
-  std::ofstream out(nativeFile, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  const std::string data = text.str();
-  out.write(data.data(), static_cast<std::streamsize>(data.size()));
-  return static_cast<bool>(out);
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return files::write(nativeFile, text.data(), text.size());
 }
 
 }  // namespace orv::profile

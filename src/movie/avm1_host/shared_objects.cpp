@@ -26,7 +26,9 @@ std::optional<std::string> keyOf(const std::string& moviePath, const std::string
   const saves::SaveStore layout("/");
   auto file = layout.fileFor(movie, localPath, name);
   if (!file) return std::nullopt;
-  return file->generic_string();
+  for (char& c : *file)
+    if (c == '\\') c = '/';
+  return file;
 }
 }  // namespace
 

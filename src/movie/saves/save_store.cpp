@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+
+#include "files/files.h"
 
 namespace orv::movie::saves {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -43,15 +40,8 @@ bool sameFolder(const std::string& a, const std::string& b) {
          });
 }
 
-std::optional<std::vector<uint8_t>> readFile(const fs::path& p) {
-  std::error_code ec;
-  const auto size = fs::file_size(p, ec);
-  // A save bigger than any a movie may keep is not read.
-  if (ec || size > 16 * SaveStore::kMaxBytesPerMovie) return std::nullopt;
-  std::ifstream in(p, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), {}};
-}
+// A save bigger than any a movie may keep is not read.
+constexpr size_t kMaxFileBytes = 16 * SaveStore::kMaxBytesPerMovie;
 
 }  // namespace
 
@@ -79,9 +69,9 @@ std::optional<std::vector<std::string>> SaveStore::movieFolders(const std::strin
   return folders;
 }
 
-std::optional<fs::path> SaveStore::fileFor(const std::string& moviePath,
-                                           const std::string& localPath,
-                                           const std::string& name) const {
+std::optional<std::string> SaveStore::fileFor(const std::string& moviePath,
+                                              const std::string& localPath,
+                                              const std::string& name) const {
   if (!validName(name)) return std::nullopt;
   auto folders = movieFolders(moviePath);
   if (!folders) return std::nullopt;
@@ -99,40 +89,38 @@ std::optional<fs::path> SaveStore::fileFor(const std::string& moviePath,
     }
     keep = wanted.size();
   }
-  fs::path file = folder_;
-  for (size_t i = 0; i < keep; ++i) file /= (*folders)[i];
-  for (const std::string& part : split(name, "/")) file /= part;
-  file += ".sol";
-  return file;
+  std::string file = folder_;
+  for (size_t i = 0; i < keep; ++i) file = files::join(file, (*folders)[i]);
+  for (const std::string& part : split(name, "/")) file = files::join(file, part);
+  return file + ".sol";
 }
 
-SaveStore::Loaded SaveStore::load(const fs::path& file, const std::string& moviePath,
+SaveStore::Loaded SaveStore::load(const std::string& file, const std::string& moviePath,
                                   const std::string& name) const {
   Loaded loaded;
   if (!keepsFiles()) return loaded;
-  std::error_code ec;
-  if (fs::exists(file, ec)) {
-    auto bytes = readFile(file);
+  if (files::isFile(file) || files::isFile(file + ".old")) {
+    auto bytes = files::readReplaced(file, kMaxFileBytes);
     if (!bytes) {
-      loaded.problem = "cannot read " + file.string();
+      loaded.problem = "cannot read " + file;
       return loaded;
     }
     loaded.file = readSol(*bytes, &loaded.problem);
-    if (!loaded.file) loaded.problem = file.string() + ": " + loaded.problem;
+    if (!loaded.file) loaded.problem = file + ": " + loaded.problem;
     return loaded;
   }
   // None of ours yet: a Flash player's, under "#SharedObjects/<any>/localhost/" and the
   // movie's path with or without its drive letter.
   auto folders = movieFolders(moviePath);
   if (flashPlayer_.empty() || !folders || !validName(name)) return loaded;
-  for (const auto& profile : fs::directory_iterator(flashPlayer_, ec)) {
+  for (const std::string& profile : files::list(flashPlayer_)) {
     for (size_t skip = 0; skip < 2 && skip < folders->size(); ++skip) {
-      fs::path theirs = profile.path() / "localhost";
-      for (size_t i = skip; i < folders->size(); ++i) theirs /= (*folders)[i];
-      for (const std::string& part : split(name, "/")) theirs /= part;
+      std::string theirs = files::join(files::join(flashPlayer_, profile), "localhost");
+      for (size_t i = skip; i < folders->size(); ++i) theirs = files::join(theirs, (*folders)[i]);
+      for (const std::string& part : split(name, "/")) theirs = files::join(theirs, part);
       theirs += ".sol";
-      if (!fs::exists(theirs, ec)) continue;
-      if (auto bytes = readFile(theirs))
+      if (!files::isFile(theirs)) continue;
+      if (auto bytes = files::read(theirs, kMaxFileBytes))
         if (auto sol = readSol(*bytes)) {
           loaded.file = std::move(sol);
           return loaded;
@@ -142,37 +130,22 @@ SaveStore::Loaded SaveStore::load(const fs::path& file, const std::string& movie
   return loaded;
 }
 
-bool SaveStore::save(const fs::path& file, const SolFile& sol) const {
+bool SaveStore::save(const std::string& file, const SolFile& sol) const {
   if (!keepsFiles()) return false;
-  std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
-  if (ec) return false;
+  if (!files::makeDirectories(files::parent(file))) return false;
   const std::vector<uint8_t> bytes = writeSol(sol);
-  fs::path temporary = file;
-  temporary += ".writing";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      fs::remove(temporary, ec);
-      return false;
-    }
-  }
-  fs::rename(temporary, file, ec);
-  if (ec) {
-    fs::remove(temporary, ec);
+  const std::string temporary = file + ".writing";
+  if (!files::write(temporary, bytes.data(), bytes.size()) || !files::replace(temporary, file)) {
+    files::remove(temporary);
     return false;
   }
   return true;
 }
 
-void SaveStore::remove(const fs::path& file) const {
+void SaveStore::remove(const std::string& file) const {
   if (!keepsFiles()) return;
-  std::error_code ignored;
-  fs::remove(file, ignored);
+  files::remove(file);
+  files::remove(file + ".old");
 }
 
 }  // namespace orv::movie::saves

@@ -7,7 +7,6 @@
 // Files are written under a temporary name and renamed, so a crash or a full disk never
 // leaves half a save; a file that does not read is left alone until the movie saves anew.
 // A Flash player's own save folder, when given, is read for a save Orvanta has none of yet.
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +22,7 @@ class SaveStore {
 
   // `folder` empty: the store keeps nothing on disk. `flashPlayerFolder`: a Flash
   // player's "#SharedObjects" folder to read saves from once, or empty.
-  explicit SaveStore(std::filesystem::path folder = {},
-                     std::filesystem::path flashPlayerFolder = {})
+  explicit SaveStore(std::string folder = {}, std::string flashPlayerFolder = {})
       : folder_(std::move(folder)), flashPlayer_(std::move(flashPlayerFolder)) {}
 
   bool keepsFiles() const { return !folder_.empty(); }
@@ -34,22 +32,21 @@ class SaveStore {
   // movie's path, with forward slashes). nullopt for names and local paths a Flash player
   // refuses: characters it does not take, "." or ".." parts, a local path that is not on
   // the way to the movie.
-  std::optional<std::filesystem::path> fileFor(const std::string& moviePath,
-                                               const std::string& localPath,
-                                               const std::string& name) const;
+  std::optional<std::string> fileFor(const std::string& moviePath, const std::string& localPath,
+                                     const std::string& name) const;
 
   struct Loaded {
     std::optional<SolFile> file;  // nullopt: nothing kept yet, or unreadable
     std::string problem;          // why a file that was there did not read
   };
   // The kept save at `file`, or else the Flash player's for the same movie and name.
-  Loaded load(const std::filesystem::path& file, const std::string& moviePath,
+  Loaded load(const std::string& file, const std::string& moviePath,
               const std::string& name) const;
   // Writes `sol` as `file` (folders made as needed); false when it could not be written,
   // in which case whatever was there before is still there.
-  bool save(const std::filesystem::path& file, const SolFile& sol) const;
+  bool save(const std::string& file, const SolFile& sol) const;
   // Takes the save at `file` away (SharedObject.clear).
-  void remove(const std::filesystem::path& file) const;
+  void remove(const std::string& file) const;
 
   // Whether `name` is a shared object name a Flash player takes.
   static bool validName(const std::string& name);
@@ -58,8 +55,8 @@ class SaveStore {
   // The movie's path as folders: drive letter (if any), folders, file name.
   static std::optional<std::vector<std::string>> movieFolders(const std::string& moviePath);
 
-  std::filesystem::path folder_;
-  std::filesystem::path flashPlayer_;
+  std::string folder_;
+  std::string flashPlayer_;
 };
 
 }  // namespace orv::movie::saves

@@ -1,6 +1,6 @@
 #include "movie/timeline/own_folder.h"
 
-#include <fstream>
+#include "files/files.h"
 
 namespace orv::movie {
 
@@ -23,14 +23,7 @@ std::optional<std::vector<uint8_t>> readOwnFolderFile(const std::string& folder,
                                                       const std::string& url, size_t maxBytes) {
   std::optional<std::string> path = fileInOwnFolder(folder, url);
   if (!path) return std::nullopt;
-  std::ifstream in(*path, std::ios::binary | std::ios::ate);
-  if (!in) return std::nullopt;
-  const std::streamoff size = in.tellg();
-  if (size < 0 || static_cast<uint64_t>(size) > maxBytes) return std::nullopt;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  in.seekg(0);
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) return std::nullopt;
-  return bytes;
+  return files::read(*path, maxBytes);
 }
 
 }  // namespace orv::movie

@@ -96,7 +96,7 @@ std::uint32_t SimulatedSystem::GetPrivateProfileIntA(const std::string& section,
                                                      std::int32_t defaultValue,
                                                      const std::string& fileName) {
   calls_.push_back("GetPrivateProfileIntA " + key);
-  return profile::readInt(nativePath(fileName).string(), section, key, defaultValue);
+  return profile::readInt(nativePath(fileName), section, key, defaultValue);
 }
 
 std::int32_t SimulatedSystem::WritePrivateProfileStringA(const std::string& section,
@@ -104,7 +104,7 @@ std::int32_t SimulatedSystem::WritePrivateProfileStringA(const std::string& sect
                                                          const std::string& value,
                                                          const std::string& fileName) {
   calls_.push_back("WritePrivateProfileStringA " + key + "=" + value);
-  return profile::writeString(nativePath(fileName).string(), section, key, value) ? 1 : 0;
+  return profile::writeString(nativePath(fileName), section, key, value) ? 1 : 0;
 }
 
 }  // namespace orv::headless

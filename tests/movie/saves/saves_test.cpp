@@ -181,7 +181,7 @@ TEST(SaveStore, ASaveIsWrittenWholeAndReadBackAndABrokenOneIsLeftAlone) {
   ASSERT_TRUE(file);
   EXPECT_FALSE(store.load(*file, R"(C:\Games\game.swf)", "progress").file) << "nothing yet";
   ASSERT_TRUE(store.save(*file, everyKind()));
-  EXPECT_FALSE(fs::exists(file->string() + ".writing")) << "no temporary file is left";
+  EXPECT_FALSE(fs::exists(*file + ".writing")) << "no temporary file is left";
   const auto loaded = store.load(*file, R"(C:\Games\game.swf)", "progress");
   ASSERT_TRUE(loaded.file) << loaded.problem;
   EXPECT_EQ(writeSol(*loaded.file), writeSol(everyKind()));
@@ -194,7 +194,7 @@ TEST(SaveStore, ASaveIsWrittenWholeAndReadBackAndABrokenOneIsLeftAlone) {
 
   // A save that cannot be written leaves the one there.
   ASSERT_TRUE(store.save(*file, everyKind()));
-  fs::create_directories(file->string() + ".writing");  // the temporary name is taken
+  fs::create_directories(*file + ".writing");  // the temporary name is taken
   EXPECT_FALSE(store.save(*file, SolFile{"progress"}));
   EXPECT_EQ(readBytes(*file), writeSol(everyKind()));
   EXPECT_FALSE(SaveStore().save(*file, everyKind())) << "a store without a folder keeps nothing";

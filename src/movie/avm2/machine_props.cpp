@@ -297,7 +297,13 @@ bool Machine::scopeHas(const ScopeEntry& scope, const Name& n) {
   if (!scope.object.isObject()) return false;
   Object* o = scope.object.asObject();
   if (o->traits() && o->traits()->find(n)) return true;
-  return n.name && allowsDynamic(*this, n) && o->findOwn(n.name);
+  if (!n.name || !allowsDynamic(*this, n)) return false;
+  // Its prototypes' properties too: a class's code calls the methods native classes keep
+  // on their prototypes (addEventListener) by their names alone.
+  size_t steps = 0;
+  for (Object* p = o; p && steps < kMaxPrototypeChain; p = p->prototype(), ++steps)
+    if (p->findOwn(n.name)) return true;
+  return false;
 }
 
 Value Machine::callProperty(const Value& obj, const Name& n, std::span<Value> args, bool lex) {

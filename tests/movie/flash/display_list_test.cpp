@@ -31,6 +31,19 @@ TEST(Avm2DisplayList, TheDocumentIsTheRootClipOnTheStage) {
   EXPECT_TRUE(r.errors.empty());
 }
 
+TEST(Avm2DisplayList, AClassReachesItsPrototypesMethodsByNameAlone) {
+  DocScript d;
+  // hasEventListener("enterFrame"), as a compiler writes it inside the class: found on the
+  // instance through EventDispatcher's prototype.
+  d.trace([&] {
+    d.c.op(op::findpropstrict, d.pub("hasEventListener"));
+    d.str("enterFrame").call("hasEventListener", 1);
+  });
+  Played r = play(test::as3Movie(d.abcBytes(), "Doc"));
+  EXPECT_EQ(r.lines, (Lines{"false"}));
+  EXPECT_TRUE(r.errors.empty()) << r.errors.front();
+}
+
 TEST(Avm2DisplayList, ChildrenAreKeptInIndexOrder) {
   DocScript d;
   d.make("Sprite").store(1).make("Sprite").store(2).make("Shape").store(3);

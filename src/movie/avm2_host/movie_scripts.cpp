@@ -175,6 +175,12 @@ void MovieScripts::tick(int frame) {
   runGuarded([&] { avm2::broadcastFrameEvent(m, "exitFrame"); });
 }
 
+void MovieScripts::firstFrame(int frame) {
+  frameReached(frame);
+  machine_->setTimeLimit(timeLimitMs_);
+  runGuarded([&] { avm2::broadcastFrameEvent(*machine_, "exitFrame"); });
+}
+
 // The root is an instance of the document class (SymbolClass 0), else a MovieClip.
 void MovieScripts::makeDocument() {
   avm2::Machine& m = *machine_;

@@ -43,6 +43,9 @@ class MovieScripts : public TimelineListener {
   // A tick of the clock moved the timeline on to root frame `frame`: enterFrame, the
   // frame's objects and scripts (frameReached), exitFrame.
   void tick(int frame);
+  // The movie's first frame: its objects and scripts, then exitFrame (no enterFrame: no
+  // script was there to listen before it).
+  void firstFrame(int frame);
   // The player's clock moved on by `ms`: timers that fell due fire.
   void advanceClock(double ms);
   double clockMs() const;

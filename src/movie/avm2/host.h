@@ -171,6 +171,16 @@ class Host {
   // The pointer over the movie shows the hand.
   virtual void setHandCursor(bool hand) { (void)hand; }
 
+  // ---- Transforms ----
+  // The object's matrix in its parent (tx and ty in pixels) and its colour transform.
+  virtual base::Matrix matrix(DisplayHandle) { return {}; }
+  virtual void setMatrix(DisplayHandle, const base::Matrix& m) { (void)m; }
+  virtual base::ColorTransform colorTransform(DisplayHandle) { return {}; }
+  virtual void setColorTransform(DisplayHandle, const base::ColorTransform& cx) { (void)cx; }
+  // How it blends with what is below it (PlaceObject's numbers; 0 and 1 are normal).
+  virtual uint8_t blendMode(DisplayHandle) { return 0; }
+  virtual void setBlendMode(DisplayHandle, uint8_t mode) { (void)mode; }
+
   // ---- Bitmaps ----
   // The pixels of the bitmap character linked to `className`, decoded; null when none is.
   virtual std::shared_ptr<const render::Bitmap> linkedBitmap(std::string_view className) {

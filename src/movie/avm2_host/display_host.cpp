@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <limits>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -311,6 +312,48 @@ double DisplayHost::property(DisplayHandle h, DisplayProp p) {
     }
   }
   return 0;
+}
+
+base::Matrix DisplayHost::matrix(DisplayHandle h) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  if (!o) return {};
+  base::Matrix m = o->matrix;
+  m.tx /= kTwips;
+  m.ty /= kTwips;
+  return m;
+}
+
+void DisplayHost::setMatrix(DisplayHandle h, const base::Matrix& m) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  if (!o) return;
+  for (double v : {m.a, m.b, m.c, m.d, m.tx, m.ty})
+    if (!std::isfinite(v)) return;
+  o->matrix = {m.a, m.b, m.c, m.d, toTwips(m.tx), toTwips(m.ty)};
+  o->transformLockedByScript = true;
+  // Scale and rotation are read from the new matrix again.
+  o->scriptXScale = o->scriptYScale = o->scriptRotation = std::numeric_limits<double>::quiet_NaN();
+}
+
+base::ColorTransform DisplayHost::colorTransform(DisplayHandle h) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  return o ? o->cxform : base::ColorTransform{};
+}
+
+void DisplayHost::setColorTransform(DisplayHandle h, const base::ColorTransform& cx) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  if (!o) return;
+  o->cxform = cx;
+  o->transformLockedByScript = true;
+}
+
+uint8_t DisplayHost::blendMode(DisplayHandle h) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  return o ? o->blendMode : 0;
+}
+
+void DisplayHost::setBlendMode(DisplayHandle h, uint8_t mode) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  if (o) o->blendMode = mode;
 }
 
 void DisplayHost::setProperty(DisplayHandle h, DisplayProp p, double v) {

@@ -97,6 +97,13 @@ class DisplayHost : public avm2::Host {
   void setButtonState(avm2::DisplayHandle h, int state) override;
   void setHandCursor(bool hand) override { handCursor = hand; }
 
+  base::Matrix matrix(avm2::DisplayHandle h) override;
+  void setMatrix(avm2::DisplayHandle h, const base::Matrix& m) override;
+  base::ColorTransform colorTransform(avm2::DisplayHandle h) override;
+  void setColorTransform(avm2::DisplayHandle h, const base::ColorTransform& cx) override;
+  uint8_t blendMode(avm2::DisplayHandle h) override;
+  void setBlendMode(avm2::DisplayHandle h, uint8_t mode) override;
+
   // Bitmaps (bitmap_host.cpp).
   std::shared_ptr<const render::Bitmap> linkedBitmap(std::string_view className) override;
   void setBitmap(avm2::DisplayHandle h, std::shared_ptr<const render::Bitmap> pixels,

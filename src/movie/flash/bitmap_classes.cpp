@@ -535,17 +535,6 @@ Value perlinNoise(Machine& m, const Value& self, std::span<Value> args) {
   return Value();
 }
 
-// The blend modes by name, as PlaceObject numbers them; normal for anything else.
-uint8_t blendModeNumber(const std::string& name) {
-  static constexpr const char* kNames[] = {"normal",   "layer",   "multiply", "screen",
-                                           "lighten",  "darken",  "difference", "add",
-                                           "subtract", "invert",  "alpha",    "erase",
-                                           "overlay",  "hardlight"};
-  for (size_t i = 0; i < std::size(kNames); ++i)
-    if (name == kNames[i]) return uint8_t(i + 1);
-  return 0;
-}
-
 // draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a display object
 // or another BitmapData drawn over these pixels.
 Value draw(Machine& m, const Value& self, std::span<Value> args) {

@@ -3,10 +3,12 @@
 // and children too, so what is on the stage lives as long as the root.
 #pragma once
 
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "movie/avm2/machine.h"
+#include "movie/avm2/toplevel.h"
 #include "movie/flash/input.h"
 
 namespace orv::movie::avm2 {
@@ -47,6 +49,13 @@ void installDisplayEvents(Machine& m);
 // The DisplayObject part of a native subclass's initialiser: binds a new host object of
 // `kind` to `self` (none when the host has no display list).
 void initDisplayObject(Machine& m, const Value& self, DisplayKind kind);
+
+// Blend modes by name as PlaceObject numbers them (0 for a name that is none) and back.
+uint8_t blendModeNumber(std::string_view name);
+const char* blendModeName(uint8_t mode);
+// DisplayObject's transform and blendMode, and flash.geom.Transform.
+std::span<const NativeMember> displayTransformMembers();
+void installTransformClass(Machine& m);
 
 void installClipClasses(Machine& m);      // MovieClip, FrameLabel, Stage
 void installGraphicsClasses(Machine& m);  // Graphics, Shape

@@ -387,6 +387,17 @@ constexpr NativeMember kDisplayObjectMembers[] = {
     {"stage", MemberKind::Getter, getStage},
 };
 
+// DisplayObject's own members and those of its transform.
+std::span<const NativeMember> displayObjectRows() {
+  static const std::vector<NativeMember> rows = [] {
+    std::vector<NativeMember> r(std::begin(kDisplayObjectMembers), std::end(kDisplayObjectMembers));
+    std::span<const NativeMember> more = displayTransformMembers();
+    r.insert(r.end(), more.begin(), more.end());
+    return r;
+  }();
+  return rows;
+}
+
 constexpr NativeMember kContainerMembers[] = {
     {"numChildren", MemberKind::Getter, numChildren},
     {"addChild", MemberKind::FinalMethod, addChild, 1},
@@ -451,10 +462,11 @@ bool runFrameScript(Machine& m, DisplayHandle h, int frame) {
 }
 
 void installDisplayClasses(Machine& m) {
+  installTransformClass(m);
   installClass(m, {.package = "flash.display",
                    .name = "DisplayObject",
                    .base = "flash.events.EventDispatcher",
-                   .members = withInputMembers("DisplayObject", kDisplayObjectMembers),
+                   .members = withInputMembers("DisplayObject", displayObjectRows()),
                    .init = displayInit,
                    .alloc = allocDisplay,
                    .dynamic = false});

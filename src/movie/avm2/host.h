@@ -61,14 +61,40 @@ struct FrameLabelInfo {
   int frame = 0;  // from 1
 };
 
+// A colour along a gradient: its place (0..255), colour (0xRRGGBB) and alpha (0..1).
+struct GradientStop {
+  uint8_t ratio = 0;
+  uint32_t color = 0;
+  double alpha = 1;
+};
+
 // One call of the drawing API; coordinates in pixels.
 struct DrawCommand {
-  enum class Kind : uint8_t { Clear, LineStyle, NoLine, BeginFill, EndFill, MoveTo, LineTo, CurveTo };
+  enum class Kind : uint8_t {
+    Clear,
+    LineStyle,
+    NoLine,
+    BeginFill,
+    BeginGradientFill,
+    EndFill,
+    MoveTo,
+    LineTo,
+    CurveTo
+  };
+  enum class Spread : uint8_t { Pad, Reflect, Repeat };
   Kind kind = Kind::Clear;
   double x = 0, y = 0, cx = 0, cy = 0;
   double thickness = 0;
   uint32_t color = 0;  // 0xRRGGBB
   double alpha = 1;
+  // A gradient fill: its stops, the matrix that maps its square (-819.2 to 819.2 pixels)
+  // onto the shape, and how it goes on past its ends.
+  std::vector<GradientStop> stops;
+  base::Matrix matrix;
+  bool radial = false;
+  Spread spread = Spread::Pad;
+  bool linearRgb = false;
+  double focalPoint = 0;  // -1..1, radial only
 };
 
 class Host {

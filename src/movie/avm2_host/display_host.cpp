@@ -94,6 +94,33 @@ double toTwips(double pixels) {
   return std::clamp(std::trunc(pixels * kTwips), -2147483648.0, 2147483647.0);
 }
 
+// A gradient as a shape stores it: at most 15 stops, the matrix in twips, the focal point
+// in 8.8 fixed point.
+swf::FillStyle gradientFill(const avm2::DrawCommand& cmd) {
+  swf::FillStyle f;
+  const bool focal = cmd.radial && std::isfinite(cmd.focalPoint) && cmd.focalPoint != 0;
+  f.type = !cmd.radial ? swf::FillType::LinearGradient
+           : focal     ? swf::FillType::FocalGradient
+                       : swf::FillType::RadialGradient;
+  const base::Matrix& m = cmd.matrix;
+  auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+  f.matrix = {finite(m.a), finite(m.b), finite(m.c), finite(m.d),
+              std::clamp(finite(m.tx) * kTwips, -2e9, 2e9), std::clamp(finite(m.ty) * kTwips, -2e9, 2e9)};
+  using Spread = avm2::DrawCommand::Spread;
+  f.gradient.spread = cmd.spread == Spread::Reflect  ? swf::SpreadMode::Reflect
+                      : cmd.spread == Spread::Repeat ? swf::SpreadMode::Repeat
+                                                     : swf::SpreadMode::Pad;
+  if (cmd.linearRgb) f.gradient.interpolation = swf::InterpolationMode::LinearRGB;
+  if (focal) f.gradient.focalPoint = std::trunc(std::clamp(cmd.focalPoint, -1.0, 1.0) * 256) / 256;
+  for (size_t i = 0; i < cmd.stops.size() && i < 15; ++i) {
+    const avm2::GradientStop& s = cmd.stops[i];
+    const double a = std::clamp(std::isnan(s.alpha) ? 1.0 : s.alpha, 0.0, 1.0);
+    f.gradient.records.push_back({s.ratio, swf::RGBA{uint8_t(s.color >> 16), uint8_t(s.color >> 8),
+                                                     uint8_t(s.color), uint8_t(std::lround(a * 255))}});
+  }
+  return f;
+}
+
 }  // namespace
 
 DisplayHandle DisplayHost::handleOf(DisplayObject* object) {
@@ -554,6 +581,9 @@ void DisplayHost::draw(DisplayHandle h, const avm2::DrawCommand& cmd) {
       d.beginFill(f);
       break;
     }
+    case K::BeginGradientFill:
+      d.beginFill(gradientFill(cmd));
+      break;
     case K::EndFill:
       d.endFill();
       break;

@@ -1,8 +1,12 @@
 // flash.display's Graphics (the drawing API of a Sprite or Shape), Shape and Sprite.
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/display.h"
+#include "movie/flash/geom.h"
 
 namespace orv::movie::avm2 {
 
@@ -58,6 +62,43 @@ Value beginFill(Machine& m, const Value& self, std::span<Value> args) {
   c.kind = K::BeginFill;
   c.color = m.toUint(arg(args, 0)) & 0xFFFFFF;
   c.alpha = num(m, args, 1, 1);
+  send(m, g, c);
+  return Value();
+}
+
+// The numbers of an Array argument (a missing or other value: none).
+std::vector<Value> listArg(const Value& v) {
+  auto* a = v.isObject() ? dynamic_cast<ArrayObject*>(v.asObject()) : nullptr;
+  return a ? a->elements : std::vector<Value>{};
+}
+
+// beginGradientFill(type, colors, alphas, ratios, matrix, spreadMethod,
+// interpolationMethod, focalPointRatio). Lists of different lengths fill with nothing.
+Value beginGradientFill(Machine& m, const Value& self, std::span<Value> args) {
+  GraphicsObject* g = graphicsOf(m, self, "beginGradientFill");
+  const std::string type = m.toText(arg(args, 0));
+  if (type != "linear" && type != "radial") m.fail(ErrorClass::ArgumentError, 2008, {"type"});
+  DrawCommand c;
+  c.kind = K::BeginGradientFill;
+  c.radial = type == "radial";
+  const std::vector<Value> colors = listArg(arg(args, 1)), alphas = listArg(arg(args, 2)),
+                           ratios = listArg(arg(args, 3));
+  if (colors.size() == alphas.size() && colors.size() == ratios.size())
+    for (size_t i = 0; i < colors.size(); ++i) {
+      const double ratio = m.toNumber(ratios[i]);
+      c.stops.push_back({uint8_t(std::isnan(ratio) ? 0 : std::lround(std::clamp(ratio, 0.0, 255.0))),
+                         m.toUint(colors[i]) & 0xFFFFFF, m.toNumber(alphas[i])});
+    }
+  if (!arg(args, 4).isNullish()) {
+    const double* v = geomArg(m, args[4], "Matrix", "matrix")->v;
+    c.matrix = {v[0], v[1], v[2], v[3], v[4], v[5]};
+  }
+  const std::string spread = args.size() > 5 ? m.toText(args[5]) : "pad";
+  c.spread = spread == "reflect"  ? DrawCommand::Spread::Reflect
+             : spread == "repeat" ? DrawCommand::Spread::Repeat
+                                  : DrawCommand::Spread::Pad;
+  c.linearRgb = args.size() > 6 && m.toText(args[6]) == "linearRGB";
+  c.focalPoint = num(m, args, 7, 0);
   send(m, g, c);
   return Value();
 }
@@ -161,6 +202,7 @@ Value drawRoundRect(Machine& m, const Value& self, std::span<Value> args) {
 constexpr NativeMember kGraphicsMembers[] = {
     {"clear", MemberKind::FinalMethod, clear},
     {"beginFill", MemberKind::FinalMethod, beginFill, 2},
+    {"beginGradientFill", MemberKind::FinalMethod, beginGradientFill, 8},
     {"endFill", MemberKind::FinalMethod, endFill},
     {"lineStyle", MemberKind::FinalMethod, lineStyle, 3},
     {"moveTo", MemberKind::FinalMethod, moveTo, 2},

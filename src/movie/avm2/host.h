@@ -203,6 +203,15 @@ class Host {
   virtual void setMatrix(DisplayHandle, const base::Matrix& m) { (void)m; }
   virtual base::ColorTransform colorTransform(DisplayHandle) { return {}; }
   virtual void setColorTransform(DisplayHandle, const base::ColorTransform& cx) { (void)cx; }
+  // The part of the object shown, in its own pixels (x, y, width, height); false when
+  // all of it is. Null shows all of it again.
+  virtual bool scrollRect(DisplayHandle, double rect[4]) {
+    (void)rect;
+    return false;
+  }
+  virtual void setScrollRect(DisplayHandle, const double* rect) { (void)rect; }
+  virtual bool cacheAsBitmap(DisplayHandle) { return false; }
+  virtual void setCacheAsBitmap(DisplayHandle, bool cached) { (void)cached; }
   // How it blends with what is below it (PlaceObject's numbers; 0 and 1 are normal).
   virtual uint8_t blendMode(DisplayHandle) { return 0; }
   virtual void setBlendMode(DisplayHandle, uint8_t mode) { (void)mode; }

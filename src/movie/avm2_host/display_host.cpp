@@ -369,8 +369,43 @@ base::ColorTransform DisplayHost::colorTransform(DisplayHandle h) {
 void DisplayHost::setColorTransform(DisplayHandle h, const base::ColorTransform& cx) {
   DisplayObject* o = h == kStage ? nullptr : find(h);
   if (!o) return;
-  o->cxform = cx;
+  // Kept in a sane range, as the first machine keeps them (multipliers to +-32768 percent).
+  auto mul = [](double m) { return std::isfinite(m) ? std::clamp(m, -327.68, 327.68) : 0.0; };
+  auto add = [](double a) { return std::isfinite(a) ? std::clamp(a, -32768.0, 32767.0) : 0.0; };
+  o->cxform = {mul(cx.rMul), mul(cx.gMul), mul(cx.bMul), mul(cx.aMul),
+               add(cx.rAdd), add(cx.gAdd), add(cx.bAdd), add(cx.aAdd)};
   o->transformLockedByScript = true;
+}
+
+bool DisplayHost::scrollRect(DisplayHandle h, double rect[4]) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  if (!o || !o->scrollRect) return false;
+  const auto& r = *o->scrollRect;
+  rect[0] = r.x, rect[1] = r.y, rect[2] = r.width, rect[3] = r.height;
+  return true;
+}
+
+void DisplayHost::setScrollRect(DisplayHandle h, const double* rect) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  if (!o) return;
+  // Sizes beyond any screen, or not numbers, show nothing rather than overflow.
+  auto sane = [](double v) { return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0; };
+  if (rect)
+    o->scrollRect = DisplayObject::ScrollRect{sane(rect[0]), sane(rect[1]),
+                                              std::max(0.0, sane(rect[2])),
+                                              std::max(0.0, sane(rect[3]))};
+  else
+    o->scrollRect.reset();
+}
+
+bool DisplayHost::cacheAsBitmap(DisplayHandle h) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  return o && o->cacheAsBitmap;
+}
+
+void DisplayHost::setCacheAsBitmap(DisplayHandle h, bool cached) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  if (o) o->cacheAsBitmap = cached;
 }
 
 uint8_t DisplayHost::blendMode(DisplayHandle h) {

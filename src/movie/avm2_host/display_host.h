@@ -101,6 +101,10 @@ class DisplayHost : public avm2::Host {
   void setMatrix(avm2::DisplayHandle h, const base::Matrix& m) override;
   base::ColorTransform colorTransform(avm2::DisplayHandle h) override;
   void setColorTransform(avm2::DisplayHandle h, const base::ColorTransform& cx) override;
+  bool scrollRect(avm2::DisplayHandle h, double rect[4]) override;
+  void setScrollRect(avm2::DisplayHandle h, const double* rect) override;
+  bool cacheAsBitmap(avm2::DisplayHandle h) override;
+  void setCacheAsBitmap(avm2::DisplayHandle h, bool cached) override;
   uint8_t blendMode(avm2::DisplayHandle h) override;
   void setBlendMode(avm2::DisplayHandle h, uint8_t mode) override;
 

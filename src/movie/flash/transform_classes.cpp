@@ -1,9 +1,11 @@
 // flash.geom.Transform (a display object's matrix and colour transform, in its parent and
-// down from the stage, and its bounds on the stage) and DisplayObject's transform and
-// blendMode. Each read gives a new copy: changing it changes nothing until it is set.
+// down from the stage, and its bounds on the stage) and DisplayObject's transform,
+// blendMode, scrollRect and cacheAsBitmap. Each read gives a new copy: changing it changes
+// nothing until it is set.
 #include <cmath>
 #include <vector>
 
+#include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/display.h"
 #include "movie/flash/geom.h"
@@ -167,7 +169,36 @@ Value setBlendMode(Machine& m, const Value& self, std::span<Value> args) {
   return Value();
 }
 
+Value getScrollRect(Machine& m, const Value& self, std::span<Value>) {
+  DisplayScript* d = displayOf(m, self, "scrollRect");
+  double r[4];
+  if (!m.host || !d->handle || !m.host->scrollRect(d->handle, r)) return Value::null();
+  return geomValue(makeGeom(m, "Rectangle", {r[0], r[1], r[2], r[3]}));
+}
+
+Value setScrollRect(Machine& m, const Value& self, std::span<Value> args) {
+  DisplayScript* d = displayOf(m, self, "scrollRect");
+  const double* r = arg(args, 0).isNullish() ? nullptr : geomArg(m, args[0], "Rectangle", "value")->v;
+  if (m.host && d->handle) m.host->setScrollRect(d->handle, r);
+  return Value();
+}
+
+Value getCacheAsBitmap(Machine& m, const Value& self, std::span<Value>) {
+  DisplayScript* d = displayOf(m, self, "cacheAsBitmap");
+  return Value(m.host && d->handle && m.host->cacheAsBitmap(d->handle));
+}
+
+Value setCacheAsBitmap(Machine& m, const Value& self, std::span<Value> args) {
+  DisplayScript* d = displayOf(m, self, "cacheAsBitmap");
+  if (m.host && d->handle) m.host->setCacheAsBitmap(d->handle, toBoolean(arg(args, 0)));
+  return Value();
+}
+
 constexpr NativeMember kDisplayMembers[] = {
+    {"scrollRect", MemberKind::Getter, getScrollRect},
+    {"scrollRect", MemberKind::Setter, setScrollRect},
+    {"cacheAsBitmap", MemberKind::Getter, getCacheAsBitmap},
+    {"cacheAsBitmap", MemberKind::Setter, setCacheAsBitmap},
     {"transform", MemberKind::Getter, getTransform},
     {"transform", MemberKind::Setter, setTransform},
     {"blendMode", MemberKind::Getter, getBlendMode},

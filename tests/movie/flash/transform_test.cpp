@@ -69,6 +69,36 @@ TEST(Avm2Transform, MatrixAndColourAreCopiesThatChangeTheObjectWhenSet) {
   EXPECT_EQ(pm.pixels[40 * 550 + 85] & 0xFFFFFFu, 0xFFFFFFu);  // past its 40 pixels
 }
 
+TEST(Avm2Transform, AScrollRectShowsOnlyItsPartAtTheObjectsPlace) {
+  GeomScript s;
+  s.make("Sprite").store(1);
+  s.self().local(1).callVoid("addChild", 1);
+  s.local(1).get("graphics").c.op(op::pushint, s.abc.integer(0xFF0000));
+  s.callVoid("beginFill", 1);
+  s.local(1).get("graphics").num(0).num(0).num(100).num(100).callVoid("drawRect", 4);
+  s.trace([&] { s.local(1).get("scrollRect"); });
+  s.local(1);
+  s.geomOf("Rectangle", {50, 0, 30, 100});
+  s.set("scrollRect");
+  s.trace([&] { s.local(1).get("scrollRect"); });
+  s.local(1).c.op(op::pushtrue);
+  s.set("cacheAsBitmap");
+  s.trace([&] { s.local(1).get("cacheAsBitmap"); });
+  Player player;
+  std::vector<std::string> lines;
+  player.setTraceSink([&](const std::string& l) { lines.push_back(l); });
+  ASSERT_TRUE(player.loadBytes(test::as3Movie(s.abcBytes(), "Doc")));
+  player.start();
+  EXPECT_EQ(lines, (Lines{"null", "(x=50, y=0, w=30, h=100)", "true"}));
+  Pixmap pm;
+  pm.width = 550;
+  pm.height = 400;
+  player.render(pm, player.stage());
+  ASSERT_EQ(pm.pixels.size(), 550u * 400u);
+  EXPECT_EQ(pm.pixels[50 * 550 + 10] & 0xFFFFFFu, 0xFF0000u);  // the part shown, moved left
+  EXPECT_EQ(pm.pixels[50 * 550 + 40] & 0xFFFFFFu, 0xFFFFFFu);  // past its 30 pixels
+}
+
 TEST(Avm2Transform, BlendModesGoByName) {
   DocScript d;
   d.make("Sprite").store(1);

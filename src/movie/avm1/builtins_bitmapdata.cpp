@@ -35,20 +35,8 @@ render::BitmapPixels* pixelsOf(const Value& v) {
 
 // A new pixel store counted against the cap; nullptr when it would pass it.
 std::shared_ptr<render::Bitmap> newStore(Vm& vm, int width, int height, uint32_t premultiplied) {
-  const size_t bytes = size_t(width) * size_t(height) * 4;
-  std::shared_ptr<size_t> alive = vm.bitmapBytes;
-  if (bytes > vm.limits().maxBitmapBytes || *alive > vm.limits().maxBitmapBytes - bytes)
-    return nullptr;
-  auto* b = new render::Bitmap;
-  b->width = width;
-  b->height = height;
-  b->pixels.assign(size_t(width) * size_t(height), premultiplied);
-  *alive += bytes;
-  // Whatever is left of it (dispose() gives its pixels back early) is given back here.
-  return std::shared_ptr<render::Bitmap>(b, [alive](render::Bitmap* p) {
-    *alive -= std::min(*alive, size_t(p->width) * size_t(p->height) * 4);
-    delete p;
-  });
+  return render::newCountedStore(vm.bitmapBytes, vm.limits().maxBitmapBytes, width, height,
+                                 premultiplied);
 }
 
 void releasePixels(Vm& vm, BitmapDataObject* b) {

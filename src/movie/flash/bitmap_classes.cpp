@@ -43,18 +43,8 @@ class BitmapScript : public DisplayScript {
 
 // A new pixel store counted against the cap; null past it.
 std::shared_ptr<render::Bitmap> newStore(Machine& m, int width, int height, uint32_t premultiplied) {
-  std::shared_ptr<size_t> alive = m.packageState<BitmapBytes>().alive;
-  const size_t bytes = size_t(width) * size_t(height) * 4;
-  if (bytes > kMaxBitmapBytes || *alive > kMaxBitmapBytes - bytes) return nullptr;
-  auto* b = new render::Bitmap;
-  b->width = width;
-  b->height = height;
-  b->pixels.assign(size_t(width) * size_t(height), premultiplied);
-  *alive += bytes;
-  return std::shared_ptr<render::Bitmap>(b, [alive](render::Bitmap* p) {
-    *alive -= std::min(*alive, size_t(p->width) * size_t(p->height) * 4);
-    delete p;
-  });
+  return render::newCountedStore(m.packageState<BitmapBytes>().alive, kMaxBitmapBytes, width,
+                                 height, premultiplied);
 }
 
 BitmapDataObject* dataOf(Machine& m, const Value& self) {
@@ -369,6 +359,21 @@ Value hitTest(Machine& m, const Value& self, std::span<Value> args) {
   m.fail(ErrorClass::TypeError, 2005, {"0", "BitmapData, Rectangle, Point, or Bitmap"});
 }
 
+// The first three arguments of the methods that take pixels from another image:
+// sourceBitmapData, sourceRect and destPoint.
+struct SourceArgs {
+  const render::BitmapPixels& src;
+  render::PixelRect rect;
+  int dx, dy;
+};
+
+SourceArgs sourceArgs(Machine& m, std::span<Value> args) {
+  const render::BitmapPixels& src = pixelsArg(m, arg(args, 0), "sourceBitmapData");
+  const render::PixelRect r = rectArg(m, arg(args, 1), "sourceRect");
+  auto [dx, dy] = pointArg(m, arg(args, 2), "destPoint");
+  return {src, r, dx, dy};
+}
+
 // ---- Writing ----
 
 Value setPixel(Machine& m, const Value& self, std::span<Value> args) {
@@ -432,9 +437,10 @@ Value scroll(Machine& m, const Value& self, std::span<Value> args) {
 
 Value copyPixels(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const render::BitmapPixels& src = pixelsArg(m, arg(args, 0), "sourceBitmapData");
-  const render::PixelRect r = rectArg(m, arg(args, 1), "sourceRect");
-  auto [dx, dy] = pointArg(m, arg(args, 2), "destPoint");
+  const SourceArgs a = sourceArgs(m, args);
+  const render::BitmapPixels& src = a.src;
+  const render::PixelRect r = a.rect;
+  const int dx = a.dx, dy = a.dy;
   const render::BitmapPixels* alpha = optionalPixels(m, arg(args, 3), "alphaBitmapData");
   auto [ax, ay] = pointArg(m, arg(args, 4), "alphaPoint", true);
   p.copyPixels(src, r, dx, dy, alpha, ax, ay, flag(args, 5));
@@ -443,9 +449,10 @@ Value copyPixels(Machine& m, const Value& self, std::span<Value> args) {
 
 Value copyChannel(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const render::BitmapPixels& src = pixelsArg(m, arg(args, 0), "sourceBitmapData");
-  const render::PixelRect r = rectArg(m, arg(args, 1), "sourceRect");
-  auto [dx, dy] = pointArg(m, arg(args, 2), "destPoint");
+  const SourceArgs a = sourceArgs(m, args);
+  const render::BitmapPixels& src = a.src;
+  const render::PixelRect r = a.rect;
+  const int dx = a.dx, dy = a.dy;
   p.copyChannel(src, r, dx, dy, u32(m, args, 3, 0), u32(m, args, 4, 0));
   return Value();
 }
@@ -459,9 +466,10 @@ Value colorTransform(Machine& m, const Value& self, std::span<Value> args) {
 
 Value merge(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const render::BitmapPixels& src = pixelsArg(m, arg(args, 0), "sourceBitmapData");
-  const render::PixelRect r = rectArg(m, arg(args, 1), "sourceRect");
-  auto [dx, dy] = pointArg(m, arg(args, 2), "destPoint");
+  const SourceArgs a = sourceArgs(m, args);
+  const render::BitmapPixels& src = a.src;
+  const render::PixelRect r = a.rect;
+  const int dx = a.dx, dy = a.dy;
   const uint32_t mul[4] = {u32(m, args, 3, 0), u32(m, args, 4, 0), u32(m, args, 5, 0),
                            u32(m, args, 6, 0)};
   p.merge(src, r, dx, dy, mul);
@@ -471,9 +479,10 @@ Value merge(Machine& m, const Value& self, std::span<Value> args) {
 // paletteMap(source, rect, point, red, green, blue, alpha): arrays of 256 entries each.
 Value paletteMap(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const render::BitmapPixels& src = pixelsArg(m, arg(args, 0), "sourceBitmapData");
-  const render::PixelRect r = rectArg(m, arg(args, 1), "sourceRect");
-  auto [dx, dy] = pointArg(m, arg(args, 2), "destPoint");
+  const SourceArgs a = sourceArgs(m, args);
+  const render::BitmapPixels& src = a.src;
+  const render::PixelRect r = a.rect;
+  const int dx = a.dx, dy = a.dy;
   std::vector<uint32_t> tables[4];
   const uint32_t* use[4] = {};
   for (size_t i = 0; i < 4; ++i) {
@@ -493,9 +502,10 @@ Value paletteMap(Machine& m, const Value& self, std::span<Value> args) {
 // many pixels matched; ArgumentError #2008 for an unknown operation.
 Value threshold(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const render::BitmapPixels& src = pixelsArg(m, arg(args, 0), "sourceBitmapData");
-  const render::PixelRect r = rectArg(m, arg(args, 1), "sourceRect");
-  auto [dx, dy] = pointArg(m, arg(args, 2), "destPoint");
+  const SourceArgs a = sourceArgs(m, args);
+  const render::BitmapPixels& src = a.src;
+  const render::PixelRect r = a.rect;
+  const int dx = a.dx, dy = a.dy;
   const std::string op = m.toText(arg(args, 3));
   static constexpr const char* kOps[] = {"<", "<=", ">", ">=", "==", "!="};
   if (std::none_of(std::begin(kOps), std::end(kOps), [&](const char* o) { return op == o; }))
@@ -506,9 +516,10 @@ Value threshold(Machine& m, const Value& self, std::span<Value> args) {
 
 Value pixelDissolve(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const render::BitmapPixels& src = pixelsArg(m, arg(args, 0), "sourceBitmapData");
-  const render::PixelRect r = rectArg(m, arg(args, 1), "sourceRect");
-  auto [dx, dy] = pointArg(m, arg(args, 2), "destPoint");
+  const SourceArgs a = sourceArgs(m, args);
+  const render::BitmapPixels& src = a.src;
+  const render::PixelRect r = a.rect;
+  const int dx = a.dx, dy = a.dy;
   const double n = std::clamp(number(m, args, 4), 0.0, 8191.0 * 8191.0);
   return Value(p.pixelDissolve(src, r, dx, dy, i32(m, args, 3), int64_t(n), u32(m, args, 5, 0)));
 }

@@ -129,6 +129,22 @@ uint32_t readStraight(uint32_t p) {
   return packArgb(a, ch((p >> 16) & 255), ch((p >> 8) & 255), ch(p & 255));
 }
 
+std::shared_ptr<Bitmap> newCountedStore(const std::shared_ptr<size_t>& alive, size_t cap,
+                                        int width, int height, uint32_t premultiplied) {
+  const size_t bytes = size_t(width) * size_t(height) * 4;
+  if (!alive || width <= 0 || height <= 0 || bytes > cap || *alive > cap - bytes) return nullptr;
+  auto* b = new Bitmap;
+  b->width = width;
+  b->height = height;
+  b->pixels.assign(size_t(width) * size_t(height), premultiplied);
+  *alive += bytes;
+  // Whatever is left of it is given back here (disposing gives the pixels back early).
+  return std::shared_ptr<Bitmap>(b, [alive](Bitmap* p) {
+    *alive -= std::min(*alive, size_t(p->width) * size_t(p->height) * 4);
+    delete p;
+  });
+}
+
 PixelRect BitmapPixels::clip(PixelRect r) const {
   const int64_t x0 = std::max<int64_t>(r.x, 0), y0 = std::max<int64_t>(r.y, 0);
   const int64_t x1 = std::min<int64_t>(int64_t(r.x) + r.w, width());

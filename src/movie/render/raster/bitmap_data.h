@@ -27,6 +27,11 @@ uint32_t readStraight(uint32_t premultiplied);
 // Straight colour as BitmapData stores it (premultiplied, rounded to nearest).
 uint32_t storePremultiplied(uint32_t argb);
 
+// A new store of width * height pixels set to `premultiplied`, counted in `*alive` (bytes
+// of all stores alive together) until it goes; null when that count would pass `cap`.
+std::shared_ptr<Bitmap> newCountedStore(const std::shared_ptr<size_t>& alive, size_t cap,
+                                        int width, int height, uint32_t premultiplied);
+
 class BitmapPixels {
  public:
   // `store` holds width * height pixels already (the caller allocated and counted them).

@@ -173,12 +173,14 @@ void MovieScripts::tick(int frame) {
   frameReached(frame);
   m.setTimeLimit(timeLimitMs_);
   runGuarded([&] { avm2::broadcastFrameEvent(m, "exitFrame"); });
+  runGuarded([&] { avm2::sendRenderIfInvalidated(m); });
 }
 
 void MovieScripts::firstFrame(int frame) {
   frameReached(frame);
   machine_->setTimeLimit(timeLimitMs_);
   runGuarded([&] { avm2::broadcastFrameEvent(*machine_, "exitFrame"); });
+  runGuarded([&] { avm2::sendRenderIfInvalidated(*machine_); });
 }
 
 // The root is an instance of the document class (SymbolClass 0), else a MovieClip.

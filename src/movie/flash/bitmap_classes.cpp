@@ -327,11 +327,10 @@ Value hitTest(Machine& m, const Value& self, std::span<Value> args) {
     m.fail(ErrorClass::TypeError, 2005, {"0", "BitmapData, Rectangle, Point, or Bitmap"});
   if (auto* shown = dynamic_cast<BitmapScript*>(second.asObject()); shown && shown->data)
     second = Value(shown->data);
-  if (auto* other = dynamic_cast<BitmapDataObject*>(second.asObject())) {
+  if (dynamic_cast<BitmapDataObject*>(second.asObject())) {
     const render::BitmapPixels& q = pixelsArg(m, second, "secondObject");
     auto [sx, sy] = pointArg(m, arg(args, 3), "secondBitmapDataPoint");
     const int threshold2 = int(std::min<uint32_t>(u32(m, args, 4, 1), 255));
-    (void)other;
     const int64_t ox = int64_t(sx) - fx, oy = int64_t(sy) - fy;
     for (int y = 0; y < q.height(); ++y) {
       const int64_t ty = oy + y;
@@ -570,9 +569,8 @@ Value draw(Machine& m, const Value& self, std::span<Value> args) {
   // A clip rectangle limits what changes: draw, then put back what lies outside it.
   std::vector<uint32_t> before;
   if (window) before = target.pixels;
-  if (auto* data = dynamic_cast<BitmapDataObject*>(source.asObject())) {
+  if (dynamic_cast<BitmapDataObject*>(source.asObject())) {
     const render::BitmapPixels& src = pixelsArg(m, source, "source");
-    (void)data;
     // Alpha and erase need a display object's layer: pixels drawn with them change nothing.
     if (blend != 11 && blend != 12)
       m.host->drawPixels(src.store(), mx, cx, blend, flag(args, 5), target);

@@ -346,7 +346,13 @@ Value setStageSetting(Machine& m, const Value& self, std::span<Value> args) {
 #define ORV_STAGE_SETTING(name, which) \
   {name, MemberKind::Getter, getStageSetting<which>}, {name, MemberKind::Setter, setStageSetting<which>}
 
+Value invalidate(Machine& m, const Value&, std::span<Value>) {
+  invalidateStage(m);
+  return Value();
+}
+
 constexpr NativeMember kStageMembers[] = {
+    {"invalidate", MemberKind::FinalMethod, invalidate},
     ORV_STAGE_SETTING("scaleMode", 0),
     ORV_STAGE_SETTING("align", 1),
     ORV_STAGE_SETTING("quality", 2),

@@ -43,6 +43,9 @@ void sendDisplayEvent(Machine& m, DisplayHandle h, std::string_view type, bool b
 void sendAdded(Machine& m, DisplayHandle h);
 void sendRemoved(Machine& m, DisplayHandle h);
 void broadcastFrameEvent(Machine& m, std::string_view type);  // in the order they were made
+// Stage.invalidate(): the render event goes out once the frame's exitFrame has.
+void invalidateStage(Machine& m);
+void sendRenderIfInvalidated(Machine& m);
 void noteDisplayMade(Machine& m, DisplayHandle h);
 void installDisplayEvents(Machine& m);
 

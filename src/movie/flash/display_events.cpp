@@ -68,6 +68,7 @@ void sendRemoved(Machine& m, DisplayHandle h) {
 // Display objects in the order their script objects were made, as frame events reach them.
 struct DisplayOrder : PackageState {
   std::vector<DisplayHandle> made;
+  bool invalidated = false;  // Stage.invalidate() since the last render event
   void markRoots(Marker&) const override {}  // handles only: the objects may go
 };
 
@@ -88,6 +89,15 @@ void broadcastFrameEvent(Machine& m, std::string_view type) {
     if (hasEventListener(m, it->second, type))
       dispatchEvent(m, it->second, makeEvent(m, type));
   }
+}
+
+void invalidateStage(Machine& m) { m.packageState<DisplayOrder>().invalidated = true; }
+
+void sendRenderIfInvalidated(Machine& m) {
+  DisplayOrder& order = m.packageState<DisplayOrder>();
+  if (!order.invalidated) return;
+  order.invalidated = false;  // an invalidate() from a render listener waits for the next frame
+  broadcastFrameEvent(m, "render");
 }
 
 static double displayLocalToStage(Machine& m, Object* target, double x, double y, bool wantY) {

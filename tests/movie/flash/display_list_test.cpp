@@ -232,6 +232,21 @@ TEST(Avm2DisplayList, ObjectsHearTheyJoinAndLeaveTheStageAndEveryFrame) {
   EXPECT_TRUE(r.errors.empty()) << r.errors.front();
 }
 
+TEST(Avm2DisplayList, InvalidatingTheStageSendsOneRenderAfterTheFramesExit) {
+  DocScript d;
+  d.self().str("exitFrame");
+  pushTracer(d, "exit");
+  d.callVoid("addEventListener", 2);
+  d.self().str("render");
+  pushTracer(d, "render");
+  d.callVoid("addEventListener", 2);
+  d.self().get("stage").callVoid("invalidate", 0);
+  Played r = play(threeFrames(d.abcBytes()), 3);
+  // Once per invalidate: the later frames send none.
+  EXPECT_EQ(r.lines, (Lines{"exit", "render", "exit", "exit"}));
+  EXPECT_TRUE(r.errors.empty()) << r.errors.front();
+}
+
 TEST(Avm2DisplayList, TimelineObjectsAreInstancesOfTheirLinkedClasses) {
   using namespace test;
   DocScript d;

@@ -309,6 +309,10 @@ void installStringClass(Machine& m) {
                                    .construct = stringMake,
                                    .dynamic = false,
                                    .isFinal = true});
+  // fromCharCode answers in the AS3 namespace too, as compilers may call it there.
+  Traits& statics = *m.stringClass->classTraits;
+  if (const Binding* b = statics.find(m.intern("fromCharCode"), m.publicNs))
+    statics.bind(m.intern("fromCharCode"), m.as3Ns, *b);
 }
 
 }  // namespace orv::movie::avm2

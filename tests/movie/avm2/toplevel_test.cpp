@@ -80,6 +80,11 @@ TEST(Avm2TopLevel, StringsCountInUtf16Units) {
   std::vector<Value> codes{Value(72), Value(105)};
   EXPECT_EQ(t.m.toText(t.m.callProperty(t.global("String"), t.m.publicName("fromCharCode"), codes)),
             "Hi");
+  // Compilers may name it in the AS3 namespace.
+  Name inAs3;
+  inAs3.name = t.m.intern("fromCharCode");
+  inAs3.ns = t.m.as3Ns;
+  EXPECT_EQ(t.m.toText(t.m.callProperty(t.global("String"), inAs3, codes)), "Hi");
 }
 
 TEST(Avm2TopLevel, ArraysAndTheirSorts) {

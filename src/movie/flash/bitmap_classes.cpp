@@ -436,10 +436,7 @@ Value scroll(Machine& m, const Value& self, std::span<Value> args) {
 
 Value copyPixels(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const SourceArgs a = sourceArgs(m, args);
-  const render::BitmapPixels& src = a.src;
-  const render::PixelRect r = a.rect;
-  const int dx = a.dx, dy = a.dy;
+  const auto [src, r, dx, dy] = sourceArgs(m, args);
   const render::BitmapPixels* alpha = optionalPixels(m, arg(args, 3), "alphaBitmapData");
   auto [ax, ay] = pointArg(m, arg(args, 4), "alphaPoint", true);
   p.copyPixels(src, r, dx, dy, alpha, ax, ay, flag(args, 5));
@@ -448,10 +445,7 @@ Value copyPixels(Machine& m, const Value& self, std::span<Value> args) {
 
 Value copyChannel(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const SourceArgs a = sourceArgs(m, args);
-  const render::BitmapPixels& src = a.src;
-  const render::PixelRect r = a.rect;
-  const int dx = a.dx, dy = a.dy;
+  const auto [src, r, dx, dy] = sourceArgs(m, args);
   p.copyChannel(src, r, dx, dy, u32(m, args, 3, 0), u32(m, args, 4, 0));
   return Value();
 }
@@ -465,10 +459,7 @@ Value colorTransform(Machine& m, const Value& self, std::span<Value> args) {
 
 Value merge(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const SourceArgs a = sourceArgs(m, args);
-  const render::BitmapPixels& src = a.src;
-  const render::PixelRect r = a.rect;
-  const int dx = a.dx, dy = a.dy;
+  const auto [src, r, dx, dy] = sourceArgs(m, args);
   const uint32_t mul[4] = {u32(m, args, 3, 0), u32(m, args, 4, 0), u32(m, args, 5, 0),
                            u32(m, args, 6, 0)};
   p.merge(src, r, dx, dy, mul);
@@ -478,10 +469,7 @@ Value merge(Machine& m, const Value& self, std::span<Value> args) {
 // paletteMap(source, rect, point, red, green, blue, alpha): arrays of 256 entries each.
 Value paletteMap(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const SourceArgs a = sourceArgs(m, args);
-  const render::BitmapPixels& src = a.src;
-  const render::PixelRect r = a.rect;
-  const int dx = a.dx, dy = a.dy;
+  const auto [src, r, dx, dy] = sourceArgs(m, args);
   std::vector<uint32_t> tables[4];
   const uint32_t* use[4] = {};
   for (size_t i = 0; i < 4; ++i) {
@@ -501,10 +489,7 @@ Value paletteMap(Machine& m, const Value& self, std::span<Value> args) {
 // many pixels matched; ArgumentError #2008 for an unknown operation.
 Value threshold(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const SourceArgs a = sourceArgs(m, args);
-  const render::BitmapPixels& src = a.src;
-  const render::PixelRect r = a.rect;
-  const int dx = a.dx, dy = a.dy;
+  const auto [src, r, dx, dy] = sourceArgs(m, args);
   const std::string op = m.toText(arg(args, 3));
   static constexpr const char* kOps[] = {"<", "<=", ">", ">=", "==", "!="};
   if (std::none_of(std::begin(kOps), std::end(kOps), [&](const char* o) { return op == o; }))
@@ -515,10 +500,7 @@ Value threshold(Machine& m, const Value& self, std::span<Value> args) {
 
 Value pixelDissolve(Machine& m, const Value& self, std::span<Value> args) {
   render::BitmapPixels& p = live(m, self);
-  const SourceArgs a = sourceArgs(m, args);
-  const render::BitmapPixels& src = a.src;
-  const render::PixelRect r = a.rect;
-  const int dx = a.dx, dy = a.dy;
+  const auto [src, r, dx, dy] = sourceArgs(m, args);
   const double n = std::clamp(number(m, args, 4), 0.0, 8191.0 * 8191.0);
   return Value(p.pixelDissolve(src, r, dx, dy, i32(m, args, 3), int64_t(n), u32(m, args, 5, 0)));
 }

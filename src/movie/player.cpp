@@ -9,6 +9,7 @@
 #include "movie/timeline/own_folder.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/avm1_host/timeline_bridge.h"
+#include "movie/avm2_host/display_host.h"
 #include "movie/avm2_host/movie_scripts.h"
 #include "movie/saves/save_store.h"
 #include "movie/sound/movie_sound.h"
@@ -107,6 +108,8 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
     };
     as3_ = std::make_unique<MovieScripts>(*stage_, trace, scriptTimeLimitMs_);
     as3_->next = scripts_.get();
+    as3_->host().saves.emplace(saves_.get(), moviePath_);
+    as3_->host().saveProblems = traceSink_;
     stage_->setListener(as3_.get());
   }
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
@@ -503,11 +506,13 @@ void Player::setTraceSink(std::function<void(const std::string&)> sink) {
   traceSink_ = std::move(sink);
   if (stage_) stage_->traceSink = traceSink_;
   if (scripts_) scripts_->saveProblems = traceSink_;
+  if (as3_) as3_->host().saveProblems = traceSink_;
 }
 
 void Player::setSaveFolders(const std::string& folder, const std::string& flashPlayerFolder) {
   saves_ = std::make_unique<saves::SaveStore>(folder, flashPlayerFolder);
   if (scripts_) scripts_->saveStore = saves_.get();
+  if (as3_) as3_->host().saves.emplace(saves_.get(), moviePath_);
 }
 
 }  // namespace orv::movie

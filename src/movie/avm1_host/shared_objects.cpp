@@ -1,82 +1,38 @@
-// Local shared objects on the stage's side: kept in the player's save store on disk, or,
-// where the player keeps no files, in memory for as long as the process runs (so a movie
-// opened anew still finds what it flushed).
-#include <map>
-#include <mutex>
-
+// Local shared objects on the stage's side: the movie's saves (saves::MovieSaves) as the
+// first machine's AMF0 data.
 #include "movie/avm1_host/timeline_bridge.h"
+#include "movie/saves/movie_saves.h"
 
 namespace orv::movie::avm1 {
 
-namespace {
-struct KeptInMemory {
-  std::mutex lock;
-  std::map<std::string, std::vector<uint8_t>> byKey;  // .sol bytes by movie, path and name
-};
-KeptInMemory& keptInMemory() {
-  static KeptInMemory kept;
-  return kept;
-}
-
-// Where the movie's saves go, the same on disk and in memory; nullopt when refused.
-std::optional<std::string> keyOf(const std::string& moviePath, const std::string& localPath,
-                                 const std::string& name) {
-  // A movie given as bytes has no path: its saves are its own all the same.
-  const std::string movie = moviePath.empty() ? "/movie.swf" : moviePath;
-  const saves::SaveStore layout("/");
-  auto file = layout.fileFor(movie, localPath, name);
-  if (!file) return std::nullopt;
-  for (char& c : *file)
-    if (c == '\\') c = '/';
-  return file;
-}
-}  // namespace
-
 ScriptHost::SharedObjectData TimelineBridge::loadSharedObject(const std::string& name,
                                                               const std::string& localPath) {
-  if (saveStore && saveStore->keepsFiles()) {
-    auto file = saveStore->fileFor(moviePath, localPath, name);
-    if (!file) return {true, std::nullopt};
-    auto loaded = saveStore->load(*file, moviePath, name);
-    if (!loaded.problem.empty() && saveProblems)
-      saveProblems("shared object not read: " + loaded.problem);
-    return {.data = std::move(loaded.file), .unreadable = !loaded.problem.empty()};
+  saves::MovieSaves::Kept kept = saves::MovieSaves(saveStore, moviePath).read(localPath, name);
+  SharedObjectData result;
+  if (kept.refused) {
+    result.refused = true;
+    return result;
   }
-  auto key = keyOf(moviePath, localPath, name);
-  if (!key) return {true, std::nullopt};
-  KeptInMemory& kept = keptInMemory();
-  std::lock_guard<std::mutex> guard(kept.lock);
-  auto it = kept.byKey.find(*key);
-  if (it == kept.byKey.end()) return {false, std::nullopt};
-  std::optional<saves::SolFile> file = saves::readSol(it->second);
-  const bool unreadable = !file;
-  return {.data = std::move(file), .unreadable = unreadable};
+  if (!kept.bytes) {
+    if (!kept.problem.empty() && saveProblems) saveProblems("shared object not read: " + kept.problem);
+    result.unreadable = !kept.problem.empty();
+    return result;
+  }
+  std::string why;
+  std::optional<saves::SolFile> file = saves::readSol(*kept.bytes, &why);
+  if (!file && saveProblems) saveProblems("shared object not read: " + name + ".sol: " + why);
+  result.unreadable = !file;
+  result.data = std::move(file);
+  return result;
 }
 
 bool TimelineBridge::saveSharedObject(const std::string& name, const std::string& localPath,
                                       const saves::SolFile& data) {
-  if (saveStore && saveStore->keepsFiles()) {
-    auto file = saveStore->fileFor(moviePath, localPath, name);
-    return file && saveStore->save(*file, data);
-  }
-  auto key = keyOf(moviePath, localPath, name);
-  if (!key) return false;
-  KeptInMemory& kept = keptInMemory();
-  std::lock_guard<std::mutex> guard(kept.lock);
-  kept.byKey[*key] = saves::writeSol(data);
-  return true;
+  return saves::MovieSaves(saveStore, moviePath).write(localPath, name, saves::writeSol(data));
 }
 
 void TimelineBridge::removeSharedObject(const std::string& name, const std::string& localPath) {
-  if (saveStore && saveStore->keepsFiles()) {
-    if (auto file = saveStore->fileFor(moviePath, localPath, name)) saveStore->remove(*file);
-    return;
-  }
-  if (auto key = keyOf(moviePath, localPath, name)) {
-    KeptInMemory& kept = keptInMemory();
-    std::lock_guard<std::mutex> guard(kept.lock);
-    kept.byKey.erase(*key);
-  }
+  saves::MovieSaves(saveStore, moviePath).remove(localPath, name);
 }
 
 }  // namespace orv::movie::avm1

@@ -169,6 +169,30 @@ class Host {
   virtual double frameRate() { return 0; }
   virtual void setFrameRate(double) {}
   virtual int swfVersion() { return 0; }
+  // Local shared objects (SharedObject.getLocal): the members kept as `name` in
+  // `localPath` ("" for the movie's own place), each its name, its value and a zero byte,
+  // in AMF0 or AMF3 (the file around them is the host's).
+  struct SavedObject {
+    bool refused = false;                         // a name or path a Flash player refuses
+    std::optional<std::vector<uint8_t>> members;  // nullopt: nothing kept yet, or unreadable
+    uint32_t amfVersion = 3;
+    bool unreadable = false;  // a file was there but did not read
+  };
+  virtual SavedObject loadSharedObject(const std::string& name, const std::string& localPath) {
+    (void)name, (void)localPath;
+    return {};
+  }
+  // False when it could not be kept (what was kept before stays).
+  virtual bool saveSharedObject(const std::string& name, const std::string& localPath,
+                                uint32_t amfVersion, const std::vector<uint8_t>& members) {
+    (void)name, (void)localPath, (void)amfVersion, (void)members;
+    return false;
+  }
+  virtual void removeSharedObject(const std::string& name, const std::string& localPath) {
+    (void)name, (void)localPath;
+  }
+  // The members loadSharedObject gave did not read (the movie sees an empty object).
+  virtual void sharedObjectUnreadable(const std::string& name) { (void)name; }
 
   // ---- The pointer and what lies under it (stage pixels) ----
   // Whether the stage point falls on what the object draws (`shape`), masks included, or

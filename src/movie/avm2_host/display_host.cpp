@@ -770,3 +770,43 @@ double DisplayHost::frameRate() {
 }
 
 }  // namespace orv::movie
+
+namespace orv::movie {
+
+DisplayHost::SavedObject DisplayHost::loadSharedObject(const std::string& name,
+                                                       const std::string& localPath) {
+  SavedObject saved;
+  if (!saves) {
+    saved.refused = true;
+    return saved;
+  }
+  saves::MovieSaves::Kept kept = saves->read(localPath, name);
+  saved.refused = kept.refused;
+  std::string why = kept.problem;
+  if (kept.bytes) {
+    if (auto sol = saves::readSolEnvelope(*kept.bytes, &why)) {
+      saved.members = std::move(sol->members);
+      saved.amfVersion = sol->amfVersion;
+    }
+  }
+  saved.unreadable = !saved.members && !why.empty();
+  if (saved.unreadable && saveProblems)
+    saveProblems("shared object not read: " + name + ".sol: " + why);
+  return saved;
+}
+
+bool DisplayHost::saveSharedObject(const std::string& name, const std::string& localPath,
+                                   uint32_t amfVersion, const std::vector<uint8_t>& members) {
+  if (!saves) return false;
+  saves::SolEnvelope sol;
+  sol.name = name;
+  sol.amfVersion = amfVersion;
+  sol.members = members;
+  return saves->write(localPath, name, saves::writeSolEnvelope(sol));
+}
+
+void DisplayHost::removeSharedObject(const std::string& name, const std::string& localPath) {
+  if (saves) saves->remove(localPath, name);
+}
+
+}  // namespace orv::movie

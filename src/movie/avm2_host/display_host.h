@@ -4,6 +4,7 @@
 // depth-ordered lists, properties, frames and the drawing API.
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "movie/avm2/host.h"
 #include "movie/avm2/text_host.h"
+#include "movie/saves/movie_saves.h"
 #include "movie/timeline/stage.h"
 
 namespace orv::movie {
@@ -81,6 +83,16 @@ class DisplayHost : public avm2::Host {
   double frameRate() override;
   void setFrameRate(double rate) override { frameRate_ = rate; }
   int swfVersion() override { return stage_ ? stage_->movie().header.version : 0; }
+  // Where the movie's shared objects are kept (none: nowhere, getLocal refuses).
+  std::optional<saves::MovieSaves> saves;
+  std::function<void(const std::string&)> saveProblems;
+  SavedObject loadSharedObject(const std::string& name, const std::string& localPath) override;
+  bool saveSharedObject(const std::string& name, const std::string& localPath,
+                        uint32_t amfVersion, const std::vector<uint8_t>& members) override;
+  void removeSharedObject(const std::string& name, const std::string& localPath) override;
+  void sharedObjectUnreadable(const std::string& name) override {
+    if (saveProblems) saveProblems("shared object not read: " + name + ".sol: its data does not read");
+  }
 
   // The pointer (display_host_pointer.cpp): hit tests go through the player's mouse, which
   // must outlive the host; the pointer's place is in stage twips.

@@ -8,6 +8,7 @@
 #include "movie/avm2_host/display_host.h"
 #include "movie/flash/display.h"
 #include "movie/flash/input.h"
+#include "movie/flash/packages.h"
 #include "movie/flash/timers.h"
 #include "movie/swf/types.h"
 
@@ -39,6 +40,7 @@ MovieScripts::MovieScripts(Stage& stage, std::function<void(const std::string&)>
 }
 
 MovieScripts::~MovieScripts() {
+  runGuarded([&] { avm2::writeOpenSharedObjects(*machine_); });
   // The script objects let go of their display objects before the host goes.
   machine_.reset();
 }

@@ -747,4 +747,32 @@ Value readAmf(Machine& m, const uint8_t* data, size_t size, size_t& at, bool amf
   return v;
 }
 
+void writeAmfMembers(Machine& m, std::vector<uint8_t>& out,
+                     const std::vector<std::pair<String*, Value>>& members, bool amf0) {
+  Writer w(m, out);
+  for (const auto& [name, value] : members) {
+    if (amf0) {
+      w.string0(name->view().substr(0, 0xFFFF));
+      w.value0(value, 0);
+    } else {
+      w.string3(name->view());
+      w.value3(value, 0);
+    }
+    w.byte(0);
+  }
+}
+
+std::vector<std::pair<Value, Value>> readAmfMembers(Machine& m, const uint8_t* data, size_t size,
+                                                   bool amf0) {
+  std::vector<std::pair<Value, Value>> members;
+  Reader r(m, data, size, 0);
+  while (r.at() < size) {
+    Value name = amf0 ? r.text(r.u16()) : r.string3();
+    Value value = amf0 ? r.value0(0) : r.value3(0);
+    if (r.byte() != 0) r.corrupt();
+    members.emplace_back(std::move(name), std::move(value));
+  }
+  return members;
+}
+
 }  // namespace orv::movie::avm2

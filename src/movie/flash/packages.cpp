@@ -14,6 +14,7 @@ void installFlashPackages(Machine& m) {
   installFlashErrors(m);
   installByteArray(m);
   installNetAliases(m);
+  installSharedObject(m);
   installDictionary(m);
   installProxy(m);
   installApplicationDomain(m);

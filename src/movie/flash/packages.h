@@ -20,9 +20,14 @@ void installDisplayClasses(Machine& m);  // flash.display
 void installFlashErrors(Machine& m);     // flash.errors
 void installByteArray(Machine& m);       // flash.utils
 void installNetAliases(Machine& m);      // flash.net's class aliases, after ByteArray
+void installSharedObject(Machine& m);  // flash.net.SharedObject
 void installDictionary(Machine& m);
 void installProxy(Machine& m);
 void installApplicationDomain(Machine& m);  // flash.system
+
+// The movie ends: every shared object it opened that holds data (or was flushed) is
+// written, except those whose unreadable file it never replaced.
+void writeOpenSharedObjects(Machine& m);
 
 // Throws error `id` as an instance of the class named `qualifiedClass`
 // ("flash.errors.EOFError"), its message "Error #id: text".

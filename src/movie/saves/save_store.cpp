@@ -95,18 +95,14 @@ std::optional<std::string> SaveStore::fileFor(const std::string& moviePath,
   return file + ".sol";
 }
 
-SaveStore::Loaded SaveStore::load(const std::string& file, const std::string& moviePath,
-                                  const std::string& name) const {
-  Loaded loaded;
+SaveStore::LoadedBytes SaveStore::loadBytes(const std::string& file, const std::string& moviePath,
+                                            const std::string& name) const {
+  LoadedBytes loaded;
   if (!keepsFiles()) return loaded;
   if (files::isFile(file) || files::isFile(file + ".old")) {
-    auto bytes = files::readReplaced(file, kMaxFileBytes);
-    if (!bytes) {
-      loaded.problem = "cannot read " + file;
-      return loaded;
-    }
-    loaded.file = readSol(*bytes, &loaded.problem);
-    if (!loaded.file) loaded.problem = file + ": " + loaded.problem;
+    loaded.bytes = files::readReplaced(file, kMaxFileBytes);
+    if (!loaded.bytes) loaded.problem = "cannot read " + file;
+    loaded.path = file;
     return loaded;
   }
   // None of ours yet: a Flash player's, under "#SharedObjects/<any>/localhost/" and the
@@ -121,8 +117,9 @@ SaveStore::Loaded SaveStore::load(const std::string& file, const std::string& mo
       theirs += ".sol";
       if (!files::isFile(theirs)) continue;
       if (auto bytes = files::read(theirs, kMaxFileBytes))
-        if (auto sol = readSol(*bytes)) {
-          loaded.file = std::move(sol);
+        if (readSolEnvelope(*bytes)) {
+          loaded.bytes = std::move(bytes);
+          loaded.path = theirs;
           return loaded;
         }
     }
@@ -130,10 +127,24 @@ SaveStore::Loaded SaveStore::load(const std::string& file, const std::string& mo
   return loaded;
 }
 
+SaveStore::Loaded SaveStore::load(const std::string& file, const std::string& moviePath,
+                                  const std::string& name) const {
+  Loaded loaded;
+  LoadedBytes bytes = loadBytes(file, moviePath, name);
+  loaded.problem = std::move(bytes.problem);
+  if (!bytes.bytes) return loaded;
+  loaded.file = readSol(*bytes.bytes, &loaded.problem);
+  if (!loaded.file) loaded.problem = bytes.path + ": " + loaded.problem;
+  return loaded;
+}
+
 bool SaveStore::save(const std::string& file, const SolFile& sol) const {
+  return saveBytes(file, writeSol(sol));
+}
+
+bool SaveStore::saveBytes(const std::string& file, const std::vector<uint8_t>& bytes) const {
   if (!keepsFiles()) return false;
   if (!files::makeDirectories(files::parent(file))) return false;
-  const std::vector<uint8_t> bytes = writeSol(sol);
   const std::string temporary = file + ".writing";
   if (!files::write(temporary, bytes.data(), bytes.size()) || !files::replace(temporary, file)) {
     files::remove(temporary);

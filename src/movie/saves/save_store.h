@@ -42,9 +42,18 @@ class SaveStore {
   // The kept save at `file`, or else the Flash player's for the same movie and name.
   Loaded load(const std::string& file, const std::string& moviePath,
               const std::string& name) const;
+  // The same as bytes, for a caller that reads the members itself (AMF3).
+  struct LoadedBytes {
+    std::optional<std::vector<uint8_t>> bytes;  // nullopt: nothing kept yet, or unreadable
+    std::string path;                           // the file they came from
+    std::string problem;                        // why a file that was there did not read
+  };
+  LoadedBytes loadBytes(const std::string& file, const std::string& moviePath,
+                        const std::string& name) const;
   // Writes `sol` as `file` (folders made as needed); false when it could not be written,
   // in which case whatever was there before is still there.
   bool save(const std::string& file, const SolFile& sol) const;
+  bool saveBytes(const std::string& file, const std::vector<uint8_t>& bytes) const;
   // Takes the save at `file` away (SharedObject.clear).
   void remove(const std::string& file) const;
 

@@ -97,6 +97,7 @@ constexpr ErrorText kErrors[] = {
     {2024, "An object cannot be added as a child of itself."},
     {2025, "The supplied DisplayObject must be a child of the caller."},
     {2066, "The Timer delay specified is out of range."},
+    {2101, "The String passed to URLVariables.decode() must be a URL-encoded query string containing name/value pairs."},
     {2130, "Unable to flush SharedObject."},
     {2134, "Cannot create SharedObject."},
     {2108, "Scene %1 not found."},

@@ -191,6 +191,12 @@ class Host {
   virtual void removeSharedObject(const std::string& name, const std::string& localPath) {
     (void)name, (void)localPath;
   }
+  // The bytes of `url` from where the movie came from (its own folder only); nothing when
+  // the URL is refused, the file is missing or it holds more than `maxBytes`.
+  virtual std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) {
+    (void)url, (void)maxBytes;
+    return std::nullopt;
+  }
   // The members loadSharedObject gave did not read (the movie sees an empty object).
   virtual void sharedObjectUnreadable(const std::string& name) { (void)name; }
 

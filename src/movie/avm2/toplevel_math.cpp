@@ -182,6 +182,8 @@ Value trace(Machine& m, const Value&, std::span<Value> args) {
     if (i) line += ' ';
     line += m.toString(args[i]).view();
   }
+  // The player's output ends at a zero character, as C text does.
+  if (size_t nul = line.find('\0'); nul != std::string::npos) line.resize(nul);
   m.traceLine(line);
   return Value();
 }

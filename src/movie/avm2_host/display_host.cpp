@@ -1,4 +1,5 @@
 #include "movie/avm2_host/display_host.h"
+#include "movie/timeline/own_folder.h"
 
 #include "movie/avm2_host/text_field_host.h"
 #include "movie/render/hit_test.h"
@@ -772,6 +773,11 @@ double DisplayHost::frameRate() {
 }  // namespace orv::movie
 
 namespace orv::movie {
+
+std::optional<std::vector<uint8_t>> DisplayHost::readFile(const std::string& url, size_t maxBytes) {
+  if (ownFolder.empty()) return std::nullopt;  // a movie given as bytes has no folder
+  return readOwnFolderFile(ownFolder, url, maxBytes);
+}
 
 DisplayHost::SavedObject DisplayHost::loadSharedObject(const std::string& name,
                                                        const std::string& localPath) {

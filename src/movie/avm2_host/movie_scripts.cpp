@@ -113,6 +113,7 @@ void MovieScripts::advanceClock(double ms) {
   m.setTimeLimit(timeLimitMs_);
   runGuarded([&] { avm2::runDueTimers(m, until, [&](double t) { host_->clock = t; }); });
   host_->clock = until;
+  runGuarded([&] { avm2::runPendingLoads(m); });
 }
 
 void MovieScripts::pointerMoved(double x, double y) {

@@ -31,5 +31,8 @@ class ByteArrayObject : public HookedObject {
 // Bytes as text: UTF-8 as the player reads it, a byte that starts no complete sequence
 // standing for itself (Latin-1).
 std::string decodeUtf8Bytes(const uint8_t* p, size_t size);
+// Bytes as the player shows them as a String (ByteArray.toString, loaded text): UTF-16 in
+// either byte order or UTF-8 after a byte order mark, else UTF-8.
+std::string bytesAsText(const uint8_t* p, size_t size);
 
 }  // namespace orv::movie::avm2

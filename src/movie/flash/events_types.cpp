@@ -258,6 +258,25 @@ const NativeMember kIoErrorMembers[] = {
 const NativeMember kSecurityErrorMembers[] = {
     ORV_METHODS(kSecurityError), ORV_TYPE("SECURITY_ERROR", "securityError")};
 
+// ---- HTTPStatusEvent: a local file's status is 0 ----
+constexpr EventField kStatusFields[] = {{"status", FieldType::Int},
+                                        {"redirected", FieldType::Bool},
+                                        {"responseURL", FieldType::Object},
+                                        {"responseHeaders", FieldType::Object}};
+constexpr const char* kStatusPrinted[] = {"status", "redirected", "responseURL"};
+constexpr EventKind kHttpStatus{"HTTPStatusEvent", "flash.events.Event", false, kStatusFields, 2,
+                                kStatusPrinted};
+const NativeMember kHttpStatusMembers[] = {
+    {"status", MemberKind::Getter, getField<0>},
+    {"redirected", MemberKind::Getter, getField<1>},
+    {"redirected", MemberKind::Setter, setField<1>},
+    ORV_FIELD("responseURL", 2),
+    ORV_FIELD("responseHeaders", 3),
+    ORV_METHODS(kHttpStatus),
+    ORV_TYPE("HTTP_STATUS", "httpStatus"),
+    ORV_TYPE("HTTP_RESPONSE_STATUS", "httpResponseStatus"),
+};
+
 #undef ORV_FIELD
 #undef ORV_TYPE
 #undef ORV_METHODS
@@ -286,6 +305,7 @@ void installEventTypes(Machine& m) {
   install<kError>(m, kErrorMembers);
   install<kIoError>(m, kIoErrorMembers);
   install<kSecurityError>(m, kSecurityErrorMembers);
+  install<kHttpStatus>(m, kHttpStatusMembers);
 }
 
 }  // namespace orv::movie::avm2

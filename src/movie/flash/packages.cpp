@@ -15,6 +15,7 @@ void installFlashPackages(Machine& m) {
   installByteArray(m);
   installNetAliases(m);
   installSharedObject(m);
+  installUrlLoading(m);
   installDictionary(m);
   installProxy(m);
   installApplicationDomain(m);

@@ -21,9 +21,13 @@ void installFlashErrors(Machine& m);     // flash.errors
 void installByteArray(Machine& m);       // flash.utils
 void installNetAliases(Machine& m);      // flash.net's class aliases, after ByteArray
 void installSharedObject(Machine& m);  // flash.net.SharedObject
+void installUrlLoading(Machine& m);    // URLRequest, URLVariables, URLLoader
 void installDictionary(Machine& m);
 void installProxy(Machine& m);
 void installApplicationDomain(Machine& m);  // flash.system
+
+// Loads scripts started (URLLoader.load) read their files and send their events.
+void runPendingLoads(Machine& m);
 
 // The movie ends: every shared object it opened that holds data (or was flushed) is
 // written, except those whose unreadable file it never replaced.

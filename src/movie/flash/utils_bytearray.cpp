@@ -128,6 +128,22 @@ namespace {
 
 Value textOf(const uint8_t* p, size_t size) { return Value(StringRef(decodeUtf8Bytes(p, size))); }
 
+}  // namespace
+
+std::string bytesAsText(const uint8_t* p, size_t size) {
+  if (size >= 2 && ((p[0] == 0xFE && p[1] == 0xFF) || (p[0] == 0xFF && p[1] == 0xFE))) {
+    const bool big = p[0] == 0xFE;
+    std::u16string out;
+    for (size_t i = 2; i + 1 < size; i += 2)
+      out.push_back(static_cast<char16_t>(big ? (p[i] << 8) | p[i + 1] : (p[i + 1] << 8) | p[i]));
+    return utf8(out);
+  }
+  if (size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3, size -= 3;
+  return decodeUtf8Bytes(p, size);
+}
+
+namespace {
+
 // ---- Properties ----
 
 Value length(Machine& m, const Value& self, std::span<Value>) {
@@ -504,17 +520,8 @@ Value clear(Machine& m, const Value& self, std::span<Value>) {
 }
 
 Value toString(Machine& m, const Value& self, std::span<Value>) {
-  ByteArrayObject* b = self_(m, self);
-  const std::vector<uint8_t>& v = b->bytes;
-  if (v.size() >= 3 && v[0] == 0xEF && v[1] == 0xBB && v[2] == 0xBF) return textOf(v.data() + 3, v.size() - 3);
-  if (v.size() >= 2 && ((v[0] == 0xFE && v[1] == 0xFF) || (v[0] == 0xFF && v[1] == 0xFE))) {
-    bool big = v[0] == 0xFE;
-    std::u16string out;
-    for (size_t i = 2; i + 1 < v.size(); i += 2)
-      out.push_back(static_cast<char16_t>(big ? (v[i] << 8) | v[i + 1] : (v[i + 1] << 8) | v[i]));
-    return Value(StringRef(utf8(out)));
-  }
-  return textOf(v.data(), v.size());
+  const std::vector<uint8_t>& v = self_(m, self)->bytes;
+  return Value(StringRef(bytesAsText(v.data(), v.size())));
 }
 
 Value init(Machine& m, const Value& self, std::span<Value>) {

@@ -109,6 +109,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
     as3_ = std::make_unique<MovieScripts>(*stage_, trace, scriptTimeLimitMs_);
     as3_->next = scripts_.get();
     as3_->host().ownFolder = folder;
+    as3_->host().movieUrl = shownMovieUrl(moviePath_);
     as3_->host().saves.emplace(saves_.get(), moviePath_);
     as3_->host().saveProblems = traceSink_;
     stage_->setListener(as3_.get());

@@ -15,15 +15,6 @@ std::optional<std::vector<uint8_t>> TimelineBridge::readFile(const std::string& 
   return readOwnFolderFile(ownFolder, url, maxBytes);
 }
 
-namespace {
-// The player shows a movie's URL by its file name only, not the folders it lies in.
-std::string shownUrl(const std::string& url) {
-  const size_t slash = url.find_last_of("/\\");
-  std::string name = url.substr(slash == std::string::npos ? 0 : slash + 1);
-  return "file:///" + name.substr(0, name.find_first_of("?#"));
-}
-}  // namespace
-
 // A loaded file as a movie the stage keeps (with its URL and size noted); nullptr once
 // the stage holds as many loaded movies or bytes as it may.
 std::shared_ptr<const swf::Movie> TimelineBridge::keepLoaded(const std::vector<uint8_t>& bytes,
@@ -35,7 +26,7 @@ std::shared_ptr<const swf::Movie> TimelineBridge::keepLoaded(const std::vector<u
   const size_t size = std::max<size_t>(
       bytes.size(), std::min<size_t>(movie->header.fileLength, kMaxLoadedMovieSize));
   if (!stage_.keepLoadedMovie(movie, size)) return nullptr;
-  if (!url.empty()) loadedUrls_[movie.get()] = shownUrl(url);
+  if (!url.empty()) loadedUrls_[movie.get()] = shownMovieUrl(url);
   // A movie tells its size in its header; an image is as long as its file. A file that
   // is neither leaves nothing to count.
   const bool swf = bytes.size() >= 3 && bytes[1] == 'W' && bytes[2] == 'S';

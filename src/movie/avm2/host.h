@@ -169,6 +169,14 @@ class Host {
   virtual double frameRate() { return 0; }
   virtual void setFrameRate(double) {}
   virtual int swfVersion() { return 0; }
+  // The file the movie came from, as LoaderInfo tells it.
+  struct MovieFile {
+    std::string url;  // "file:///NAME.swf"; empty for a movie given as bytes
+    uint32_t bytesTotal = 0;
+    double width = 0, height = 0, frameRate = 0;
+    int version = 0;
+  };
+  virtual MovieFile movieFile() { return {}; }
   // Local shared objects (SharedObject.getLocal): the members kept as `name` in
   // `localPath` ("" for the movie's own place), each its name, its value and a zero byte,
   // in AMF0 or AMF3 (the file around them is the host's).

@@ -111,6 +111,8 @@ class Machine {
   // A class by its qualified name ("Test", "flash.display.MovieClip"), defining it first
   // if its script has not run yet; null if none is known.
   ClassObject* findClass(std::string_view qualifiedName);
+  // The ABC files loaded, in the order they were.
+  const std::vector<std::unique_ptr<AbcUnit>>& units() const { return units_; }
   // The object holding a definition the scopes do not: a script's global object (running
   // the script first if it has not run) or the top level's. Null if none defines it.
   Object* findDefinition(const Name& n);

@@ -774,6 +774,19 @@ double DisplayHost::frameRate() {
 
 namespace orv::movie {
 
+avm2::Host::MovieFile DisplayHost::movieFile() {
+  MovieFile file;
+  if (!stage_) return file;
+  const swf::Header& header = stage_->movie().header;
+  file.url = movieUrl;
+  file.bytesTotal = header.fileLength;
+  file.width = header.frameSize.width() / kTwips;
+  file.height = header.frameSize.height() / kTwips;
+  file.frameRate = header.frameRate;
+  file.version = header.version;
+  return file;
+}
+
 std::optional<std::vector<uint8_t>> DisplayHost::readFile(const std::string& url, size_t maxBytes) {
   if (ownFolder.empty()) return std::nullopt;  // a movie given as bytes has no folder
   return readOwnFolderFile(ownFolder, url, maxBytes);

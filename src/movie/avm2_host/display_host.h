@@ -83,8 +83,11 @@ class DisplayHost : public avm2::Host {
   double frameRate() override;
   void setFrameRate(double rate) override { frameRate_ = rate; }
   int swfVersion() override { return stage_ ? stage_->movie().header.version : 0; }
-  // The folder the movie came from, where scripts may load files (empty: none).
+  // The folder the movie came from, where scripts may load files (empty: none), and its
+  // URL as scripts see it.
   std::string ownFolder;
+  std::string movieUrl;
+  MovieFile movieFile() override;
   std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) override;
   // Where the movie's shared objects are kept (none: nowhere, getLocal refuses).
   std::optional<saves::MovieSaves> saves;

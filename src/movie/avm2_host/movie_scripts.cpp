@@ -184,6 +184,8 @@ void MovieScripts::firstFrame(int frame) {
   machine_->setTimeLimit(timeLimitMs_);
   runGuarded([&] { avm2::broadcastFrameEvent(*machine_, "exitFrame"); });
   runGuarded([&] { avm2::sendRenderIfInvalidated(*machine_); });
+  // A local movie is all there by now.
+  if (documentMade_) runGuarded([&] { avm2::sendMainMovieLoaded(*machine_); });
 }
 
 // The root is an instance of the document class (SymbolClass 0), else a MovieClip.

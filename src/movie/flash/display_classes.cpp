@@ -393,6 +393,8 @@ std::span<const NativeMember> displayObjectRows() {
     std::vector<NativeMember> r(std::begin(kDisplayObjectMembers), std::end(kDisplayObjectMembers));
     std::span<const NativeMember> more = displayTransformMembers();
     r.insert(r.end(), more.begin(), more.end());
+    std::span<const NativeMember> loading = displayLoaderInfoMembers();
+    r.insert(r.end(), loading.begin(), loading.end());
     return r;
   }();
   return rows;
@@ -463,6 +465,7 @@ bool runFrameScript(Machine& m, DisplayHandle h, int frame) {
 
 void installDisplayClasses(Machine& m) {
   installTransformClass(m);
+  installLoaderInfo(m);
   installClass(m, {.package = "flash.display",
                    .name = "DisplayObject",
                    .base = "flash.events.EventDispatcher",

@@ -53,6 +53,27 @@ Value getDefinition(Machine& m, const Value&, std::span<Value> args) {
 
 Value parentDomain(Machine&, const Value&, std::span<Value>) { return Value::null(); }
 
+// The public definitions of the movie's scripts ("pkg::Name"), in the order loaded.
+Value getQualifiedDefinitionNames(Machine& m, const Value&, std::span<Value>) {
+  Value vec = m.construct(Value(static_cast<Object*>(
+                              m.applyType(m.findClass("__AS3__.vec.Vector"),
+                                          Value(static_cast<Object*>(m.stringClass))))),
+                          {});
+  auto& out = static_cast<VectorObject*>(vec.asObject())->elements;
+  for (const auto& unit : m.units())
+    for (const abc::ScriptInfo& script : unit->file->scripts)
+      for (const abc::Trait& trait : script.traits) {
+        if (trait.name >= unit->multinames.size()) continue;
+        const Name& name = unit->multinames[trait.name];
+        if (!name.name || !name.ns || name.ns->kind != NamespaceKind::Public) continue;
+        std::string text(name.name->view());
+        if (name.ns->uri && !name.ns->uri->view().empty())
+          text = std::string(name.ns->uri->view()) + "::" + text;
+        out.emplace_back(StringRef(text));
+      }
+  return vec;
+}
+
 const NativeMember kMembers[] = {
     {"currentDomain", MemberKind::StaticGetter, currentDomain},
     {"MIN_DOMAIN_MEMORY_LENGTH", MemberKind::Constant, nullptr, 0, kMinDomainMemory},
@@ -61,6 +82,7 @@ const NativeMember kMembers[] = {
     {"parentDomain", MemberKind::Getter, parentDomain},
     {"hasDefinition", MemberKind::Method, hasDefinition, 1},
     {"getDefinition", MemberKind::Method, getDefinition, 1},
+    {"getQualifiedDefinitionNames", MemberKind::Method, getQualifiedDefinitionNames},
 };
 
 Value playerType(Machine& m, const Value&, std::span<Value>) { return Value(m.intern("StandAlone")); }

@@ -26,4 +26,11 @@ std::optional<std::vector<uint8_t>> readOwnFolderFile(const std::string& folder,
   return files::read(*path, maxBytes);
 }
 
+std::string shownMovieUrl(const std::string& path) {
+  if (path.empty()) return {};
+  const size_t slash = path.find_last_of("/\\");
+  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  return "file:///" + name.substr(0, name.find_first_of("?#"));
+}
+
 }  // namespace orv::movie

@@ -17,4 +17,8 @@ std::optional<std::string> fileInOwnFolder(const std::string& folder, const std:
 std::optional<std::vector<uint8_t>> readOwnFolderFile(const std::string& folder,
                                                       const std::string& url, size_t maxBytes);
 
+// The URL scripts see for a movie at `path` (or URL): its file name only, not the
+// folders it lies in ("file:///NAME.swf"); empty for no path.
+std::string shownMovieUrl(const std::string& path);
+
 }  // namespace orv::movie

@@ -205,6 +205,17 @@ class Host {
     (void)url, (void)maxBytes;
     return std::nullopt;
   }
+  // The bytes of the DefineBinaryData `className` is linked to (a ByteArray subclass).
+  virtual std::optional<std::vector<uint8_t>> linkedBinary(std::string_view className) {
+    (void)className;
+    return std::nullopt;
+  }
+  // A loaded image file (JPEG, PNG or GIF) as pixels; null when it is none of them or does
+  // not decode.
+  virtual std::shared_ptr<const render::Bitmap> decodeImageFile(const std::vector<uint8_t>& bytes) {
+    (void)bytes;
+    return nullptr;
+  }
   // The members loadSharedObject gave did not read (the movie sees an empty object).
   virtual void sharedObjectUnreadable(const std::string& name) { (void)name; }
 

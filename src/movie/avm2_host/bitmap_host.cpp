@@ -1,6 +1,7 @@
 // What flash.display's Bitmap and BitmapData ask of the stage: the pixels of linked bitmap
 // characters, the pixels a Bitmap shows, and drawing display objects or pixels into pixels.
 #include "movie/avm2_host/display_host.h"
+#include "movie/codec/image_decoder.h"
 #include "movie/render/bitmap_decoder.h"
 #include "movie/render/movie_renderer.h"
 
@@ -15,6 +16,25 @@ std::shared_ptr<const render::Bitmap> DisplayHost::linkedBitmap(std::string_view
     return def ? render::decodeBitmap(*def, movie.jpegTables) : nullptr;
   }
   return nullptr;
+}
+
+std::optional<std::vector<uint8_t>> DisplayHost::linkedBinary(std::string_view className) {
+  if (!stage_) return std::nullopt;
+  for (const auto& [id, linked] : links_) {
+    if (linked != className) continue;
+    if (const auto* def = stage_->movie().get<swf::BinaryDataDef>(id)) return def->data;
+  }
+  return std::nullopt;
+}
+
+std::shared_ptr<const render::Bitmap> DisplayHost::decodeImageFile(
+    const std::vector<uint8_t>& bytes) {
+  if (codec::sniffImageFormat(bytes.data(), bytes.size()) == codec::ImageFormat::Unknown)
+    return nullptr;
+  swf::BitmapDef def;
+  def.kind = swf::BitmapKind::Jpeg2;  // the tag that holds whole JPEG, PNG or GIF files
+  def.data = bytes;
+  return render::decodeBitmap(def, {});
 }
 
 void DisplayHost::setBitmap(avm2::DisplayHandle h, std::shared_ptr<const render::Bitmap> pixels,

@@ -128,6 +128,8 @@ class DisplayHost : public avm2::Host {
 
   // Bitmaps (bitmap_host.cpp).
   std::shared_ptr<const render::Bitmap> linkedBitmap(std::string_view className) override;
+  std::shared_ptr<const render::Bitmap> decodeImageFile(const std::vector<uint8_t>& bytes) override;
+  std::optional<std::vector<uint8_t>> linkedBinary(std::string_view className) override;
   void setBitmap(avm2::DisplayHandle h, std::shared_ptr<const render::Bitmap> pixels,
                  bool smoothing) override;
   void drawObject(avm2::DisplayHandle h, const base::Matrix& m, const base::ColorTransformF& cx,

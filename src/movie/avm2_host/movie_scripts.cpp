@@ -114,6 +114,7 @@ void MovieScripts::advanceClock(double ms) {
   runGuarded([&] { avm2::runDueTimers(m, until, [&](double t) { host_->clock = t; }); });
   host_->clock = until;
   runGuarded([&] { avm2::runPendingLoads(m); });
+  runGuarded([&] { avm2::runPendingContentLoads(m); });
 }
 
 void MovieScripts::pointerMoved(double x, double y) {

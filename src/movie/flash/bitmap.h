@@ -17,5 +17,8 @@ class BitmapDataObject : public Object {
 
 // The pixels of a live BitmapData, shared; null for any other value or one disposed.
 std::shared_ptr<render::Bitmap> bitmapDataPixels(const Value& v);
+// A new Bitmap showing a new BitmapData of `image`'s pixels (a loaded image); undefined
+// when the pixels may not be kept.
+Value bitmapShowing(Machine& m, const render::Bitmap& image);
 
 }  // namespace orv::movie::avm2

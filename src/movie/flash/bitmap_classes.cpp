@@ -742,6 +742,15 @@ constexpr NativeMember kSnapping[] = {
 
 }  // namespace
 
+Value bitmapShowing(Machine& m, const render::Bitmap& image) {
+  BitmapDataObject* data = newData(m);
+  if (!adopt(m, data, image, !opaque(image))) return Value();
+  ClassObject* bitmap = m.findClass("flash.display.Bitmap");
+  if (!bitmap) return Value();
+  Value arg(static_cast<Object*>(data));
+  return m.construct(Value(static_cast<Object*>(bitmap)), std::span<Value>(&arg, 1));
+}
+
 std::shared_ptr<render::Bitmap> bitmapDataPixels(const Value& v) {
   auto* b = v.isObject() ? dynamic_cast<BitmapDataObject*>(v.asObject()) : nullptr;
   return b && b->pixels ? b->pixels->store() : nullptr;

@@ -59,7 +59,7 @@ const char* blendModeName(uint8_t mode);
 // DisplayObject's transform and blendMode, and flash.geom.Transform.
 std::span<const NativeMember> displayTransformMembers();
 void installTransformClass(Machine& m);
-// DisplayObject.loaderInfo (loader_info.cpp): the opened movie's LoaderInfo, for anything on
+// DisplayObject.loaderInfo (loader_classes.cpp): the opened movie's LoaderInfo, for anything on
 // the stage; sendMainMovieLoaded, after the first frame, reports the movie loaded.
 std::span<const NativeMember> displayLoaderInfoMembers();
 void installLoaderInfo(Machine& m);

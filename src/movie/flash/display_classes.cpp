@@ -465,7 +465,6 @@ bool runFrameScript(Machine& m, DisplayHandle h, int frame) {
 
 void installDisplayClasses(Machine& m) {
   installTransformClass(m);
-  installLoaderInfo(m);
   installClass(m, {.package = "flash.display",
                    .name = "DisplayObject",
                    .base = "flash.events.EventDispatcher",
@@ -481,6 +480,7 @@ void installDisplayClasses(Machine& m) {
                    .dynamic = false});
   installGraphicsClasses(m);
   installBitmapClasses(m);
+  installLoaderInfo(m);  // Loader, a container
   installClipClasses(m);
   installSimpleButton(m);
   installDisplayEvents(m);

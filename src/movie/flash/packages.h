@@ -28,6 +28,8 @@ void installApplicationDomain(Machine& m);  // flash.system
 
 // Loads scripts started (URLLoader.load) read their files and send their events.
 void runPendingLoads(Machine& m);
+// Loaders' loads (loader_classes.cpp) likewise.
+void runPendingContentLoads(Machine& m);
 
 // The movie ends: every shared object it opened that holds data (or was flushed) is
 // written, except those whose unreadable file it never replaced.

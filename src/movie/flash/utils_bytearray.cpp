@@ -524,8 +524,18 @@ Value toString(Machine& m, const Value& self, std::span<Value>) {
   return Value(StringRef(bytesAsText(v.data(), v.size())));
 }
 
+// A subclass linked to binary data in the movie starts with those bytes.
 Value init(Machine& m, const Value& self, std::span<Value>) {
-  self_(m, self)->objectEncoding = defaultEncoding(m);
+  ByteArrayObject* b = self_(m, self);
+  b->objectEncoding = defaultEncoding(m);
+  for (ClassObject* c = b->klass(); c && c->name && m.host; c = c->base) {
+    const std::string name = m.toText(Value(c->name));
+    if (name.rfind("flash.", 0) == 0) break;
+    if (auto bytes = m.host->linkedBinary(name)) {
+      if (bytes->size() <= ByteArrayObject::kMaxLength) b->bytes = std::move(*bytes);
+      break;
+    }
+  }
   return Value();
 }
 

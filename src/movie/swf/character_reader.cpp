@@ -63,6 +63,16 @@ void readBitmapTag(BitReader& r, uint16_t code, Context& ctx) {
   ctx.define(id, std::move(def));
 }
 
+void readBinaryData(BitReader& r, Context& ctx) {
+  BinaryDataDef def;
+  def.id = r.u16();
+  r.u32();  // reserved
+  def.data = r.rest();
+  ctx.charge(1, sizeof(BinaryDataDef));
+  CharacterId id = def.id;
+  ctx.define(id, std::move(def));
+}
+
 // ---- Fonts ----
 
 namespace {

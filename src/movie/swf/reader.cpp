@@ -318,6 +318,9 @@ class MovieReader {
       case 8:
         if (m.jpegTables.empty()) m.jpegTables = r.rest();
         break;
+      case 87:
+        detail::readBinaryData(r, ctx_);
+        break;
       case 10:
       case 48:
       case 75:

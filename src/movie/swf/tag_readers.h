@@ -33,6 +33,7 @@ void readDefineMorphShape(BitReader& r, int version, Context& ctx);
 
 // character_reader.cpp: bitmaps, fonts, text, buttons, sounds, video
 void readBitmapTag(BitReader& r, uint16_t code, Context& ctx);
+void readBinaryData(BitReader& r, Context& ctx);  // DefineBinaryData
 void readFontTag(BitReader& r, uint16_t code, Context& ctx);
 void readTextTag(BitReader& r, uint16_t code, Context& ctx);
 void readButtonTag(BitReader& r, uint16_t code, Context& ctx);

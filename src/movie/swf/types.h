@@ -494,10 +494,16 @@ struct SpriteDef {
   Timeline timeline;
 };
 
+// DefineBinaryData: bytes a script's ByteArray subclass is linked to.
+struct BinaryDataDef {
+  CharacterId id = 0;
+  std::vector<uint8_t> data;
+};
+
 // ---- The dictionary and the movie ------------------------------------------------------
 
 using Character = std::variant<ShapeDef, MorphShapeDef, BitmapDef, FontDef, TextDef, EditTextDef,
-                               ButtonDef, SpriteDef, SoundDef, VideoStreamDef>;
+                               ButtonDef, SpriteDef, SoundDef, VideoStreamDef, BinaryDataDef>;
 
 struct Header {
   char compression = 'F';  // 'F' none, 'C' zlib, 'Z' LZMA

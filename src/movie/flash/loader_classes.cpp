@@ -1,0 +1,480 @@
+// flash.display.LoaderInfo and Loader. The LoaderInfo of the movie the player opened tells
+// its URL, size, stage size, frame rate and version, reached through
+// DisplayObject.loaderInfo from anything on the stage; a local movie is all there at once,
+// so after its first frame it reports progress to the end, init and complete, which is what
+// a preloader waits for. A Loader loads an image (JPEG, PNG, GIF) from the movie's own
+// folder or from bytes as its one child, a Bitmap, and tells its contentLoaderInfo's
+// listeners as the clock ticks: open, progress, init, httpStatus, complete, or ioError.
+// Movies in a Loader are not played yet: they give ioError #2124.
+#include <string>
+
+#include "movie/avm2/conversions.h"
+#include "movie/avm2/toplevel.h"
+#include "movie/flash/bitmap.h"
+#include "movie/flash/bytearray.h"
+#include "movie/flash/display.h"
+#include "movie/flash/events.h"
+#include "movie/flash/packages.h"
+
+namespace orv::movie::avm2 {
+
+namespace {
+
+class LoaderInfoObject : public Object {
+ public:
+  using Object::Object;
+  Value content = Value::null();
+  Value parameters;
+  Value sharedEvents;
+  Value uncaughtErrorEvents;
+  Value applicationDomain;
+  Value loader = Value::null();  // the Loader whose content it tells (null: the opened movie)
+  Host::MovieFile file;
+  std::string contentType = "application/x-shockwave-flash";
+  bool complete = false;
+
+  void markChildren(Marker& m) const override {
+    Object::markChildren(m);
+    for (const Value* v : {&content, &parameters, &sharedEvents, &uncaughtErrorEvents,
+                           &applicationDomain, &loader})
+      m.mark(*v);
+  }
+};
+
+struct LoaderInfoState : PackageState {
+  LoaderInfoObject* main = nullptr;
+  void markRoots(Marker& m) const override {
+    if (main) m.mark(static_cast<Object*>(main));
+  }
+};
+
+class LoaderScript : public DisplayScript {
+ public:
+  using DisplayScript::DisplayScript;
+  LoaderInfoObject* info = nullptr;
+  uint64_t loading = 0;  // the load under way (0: none)
+  void markChildren(Marker& mk) const override {
+    DisplayScript::markChildren(mk);
+    if (info) mk.mark(static_cast<Object*>(info));
+  }
+};
+
+LoaderInfoObject* self_(Machine& m, const Value& self) {
+  return receiver<LoaderInfoObject>(m, self, "LoaderInfo");
+}
+
+Object* allocInfo(Machine& m, ClassObject* cls) {
+  return m.heap.make<LoaderInfoObject>(cls->instanceTraits.get(), cls, cls->prototypeObject);
+}
+
+Value construct(Machine& m, const char* cls) {
+  ClassObject* c = m.findClass(cls);
+  if (!c) m.fail(ErrorClass::ReferenceError, 1065, {cls});
+  return m.construct(Value(static_cast<Object*>(c)), {});
+}
+
+LoaderInfoObject* newInfo(Machine& m) {
+  ClassObject* cls = m.findClass("flash.display.LoaderInfo");
+  if (!cls) m.fail(ErrorClass::ReferenceError, 1065, {"LoaderInfo"});
+  auto* info = static_cast<LoaderInfoObject*>(allocInfo(m, cls));
+  Value hold(static_cast<Object*>(info));
+  info->parameters = Value(m.newObject());
+  info->sharedEvents = construct(m, "flash.events.EventDispatcher");
+  info->uncaughtErrorEvents = construct(m, "flash.events.EventDispatcher");
+  info->applicationDomain = construct(m, "flash.system.ApplicationDomain");
+  return info;
+}
+
+// The main movie's, made when scripts first ask for it.
+LoaderInfoObject* mainInfo(Machine& m) {
+  LoaderInfoState& s = m.packageState<LoaderInfoState>();
+  if (s.main || !m.host) return s.main;
+  s.main = newInfo(m);
+  s.main->file = m.host->movieFile();
+  return s.main;
+}
+
+Value url(Machine& m, const Value& self, std::span<Value>) {
+  LoaderInfoObject* i = self_(m, self);
+  return i->file.url.empty() ? Value::null() : Value(StringRef(i->file.url));
+}
+Value loaderUrl(Machine& m, const Value& self, std::span<Value> args) {
+  self_(m, self);
+  LoaderInfoObject* main = mainInfo(m);
+  return main ? url(m, Value(static_cast<Object*>(main)), args) : Value::null();
+}
+Value bytesTotal(Machine& m, const Value& self, std::span<Value>) {
+  return Value(self_(m, self)->file.bytesTotal);
+}
+Value bytesLoaded(Machine& m, const Value& self, std::span<Value>) {
+  LoaderInfoObject* i = self_(m, self);
+  return Value(i->loader.isNull() || i->complete ? i->file.bytesTotal : 0u);
+}
+Value width(Machine& m, const Value& self, std::span<Value>) {
+  return Value(int32_t(self_(m, self)->file.width));
+}
+Value height(Machine& m, const Value& self, std::span<Value>) {
+  return Value(int32_t(self_(m, self)->file.height));
+}
+Value frameRate(Machine& m, const Value& self, std::span<Value>) {
+  return Value(self_(m, self)->file.frameRate);
+}
+Value swfVersion(Machine& m, const Value& self, std::span<Value>) {
+  return Value(uint32_t(self_(m, self)->file.version));
+}
+Value actionScriptVersion(Machine& m, const Value& self, std::span<Value>) {
+  self_(m, self);
+  return Value(uint32_t(3));
+}
+Value contentType(Machine& m, const Value& self, std::span<Value>) {
+  LoaderInfoObject* i = self_(m, self);
+  if (i->contentType.empty()) return Value::null();
+  return Value(StringRef(i->contentType));
+}
+Value content(Machine& m, const Value& self, std::span<Value>) {
+  LoaderInfoObject* i = self_(m, self);
+  if (i->content.isNull() && i->loader.isNull() && m.host) {
+    // The root: the object just below the stage that the movie made first.
+    Host& host = *m.host;
+    if (host.numChildren(host.stage()) > 0) i->content = displayObjectFor(m, host.childAt(host.stage(), 0));
+  }
+  return i->content;
+}
+Value nullValue(Machine& m, const Value& self, std::span<Value>) {
+  self_(m, self);
+  return Value::null();
+}
+Value yes(Machine& m, const Value& self, std::span<Value>) {
+  self_(m, self);
+  return Value(true);
+}
+Value no(Machine& m, const Value& self, std::span<Value>) {
+  self_(m, self);
+  return Value(false);
+}
+template <Value LoaderInfoObject::*F>
+Value field(Machine& m, const Value& self, std::span<Value>) {
+  return self_(m, self)->*F;
+}
+
+const NativeMember kMembers[] = {
+    {"url", MemberKind::Getter, url},
+    {"loaderURL", MemberKind::Getter, loaderUrl},
+    {"bytesLoaded", MemberKind::Getter, bytesLoaded},
+    {"bytesTotal", MemberKind::Getter, bytesTotal},
+    {"width", MemberKind::Getter, width},
+    {"height", MemberKind::Getter, height},
+    {"frameRate", MemberKind::Getter, frameRate},
+    {"swfVersion", MemberKind::Getter, swfVersion},
+    {"actionScriptVersion", MemberKind::Getter, actionScriptVersion},
+    {"contentType", MemberKind::Getter, contentType},
+    {"content", MemberKind::Getter, content},
+    {"loader", MemberKind::Getter, field<&LoaderInfoObject::loader>},
+    {"bytes", MemberKind::Getter, nullValue},
+    {"childSandboxBridge", MemberKind::Getter, nullValue},
+    {"parentSandboxBridge", MemberKind::Getter, nullValue},
+    {"parameters", MemberKind::Getter, field<&LoaderInfoObject::parameters>},
+    {"sharedEvents", MemberKind::Getter, field<&LoaderInfoObject::sharedEvents>},
+    {"uncaughtErrorEvents", MemberKind::Getter, field<&LoaderInfoObject::uncaughtErrorEvents>},
+    {"applicationDomain", MemberKind::Getter, field<&LoaderInfoObject::applicationDomain>},
+    {"childAllowsParent", MemberKind::Getter, yes},
+    {"parentAllowsChild", MemberKind::Getter, yes},
+    {"sameDomain", MemberKind::Getter, yes},
+    {"isURLInaccessible", MemberKind::Getter, no},
+};
+
+// new LoaderInfo() is the player's alone.
+Value refuseConstruct(Machine& m, const Value&, std::span<Value>) {
+  m.fail(ErrorClass::ArgumentError, 2012, {"LoaderInfo$"});
+}
+
+Value getLoaderInfo(Machine& m, const Value& self, std::span<Value>) {
+  auto* d = self.isObject() ? dynamic_cast<DisplayScript*>(self.asObject()) : nullptr;
+  if (!d) m.fail(ErrorClass::TypeError, 1004, {"loaderInfo"});
+  Host& host = *m.host;
+  bool onStage = d->handle == host.stage();
+  DisplayHandle h = d->handle;
+  for (int depth = 0; h && !onStage && depth < 256; ++depth, h = host.parentOf(h)) {
+    // What a Loader loaded belongs to its file.
+    auto parent = m.displayObjects.find(host.parentOf(h));
+    auto* l = parent == m.displayObjects.end() ? nullptr : dynamic_cast<LoaderScript*>(parent->second);
+    auto self = m.displayObjects.find(h);
+    if (l && l->info && self != m.displayObjects.end() && l->info->content.isObject() &&
+        l->info->content.asObject() == self->second)
+      return Value(static_cast<Object*>(l->info));
+    onStage = host.parentOf(h) == host.stage();
+  }
+  LoaderInfoObject* info = onStage ? mainInfo(m) : nullptr;
+  return info ? Value(static_cast<Object*>(info)) : Value::null();
+}
+
+// ---- Loader ----
+
+constexpr size_t kMaxLoadBytes = size_t(32) << 20;
+constexpr size_t kMaxPendingLoads = 1000;
+
+struct PendingContent {
+  LoaderScript* loader;
+  uint64_t id;
+  std::string url;             // a file of the movie's folder, or
+  std::vector<uint8_t> bytes;  // the bytes given (loadBytes)
+  bool fromBytes = false;
+};
+
+struct ContentLoadsState : PackageState {
+  std::vector<PendingContent> pending;
+  uint64_t lastId = 0;
+  void markRoots(Marker& m) const override {
+    for (const PendingContent& p : pending) m.mark(static_cast<Object*>(p.loader));
+  }
+};
+
+LoaderScript* loader_(Machine& m, const Value& self) {
+  return receiver<LoaderScript>(m, self, "Loader");
+}
+
+Object* allocLoader(Machine& m, ClassObject* cls) {
+  auto* l = m.heap.make<LoaderScript>(cls->instanceTraits.get(), cls, cls->prototypeObject);
+  l->machine = &m;
+  return l;
+}
+
+LoaderInfoObject* infoOf(Machine& m, LoaderScript* l) {
+  if (!l->info) {
+    l->info = newInfo(m);
+    l->info->loader = Value(static_cast<Object*>(l));
+    l->info->contentType.clear();
+  }
+  return l->info;
+}
+
+Value loaderInit(Machine& m, const Value& self, std::span<Value>) {
+  initDisplayObject(m, self, DisplayKind::MovieClip);
+  infoOf(m, loader_(m, self));
+  return Value();
+}
+
+// Takes the content away: the child goes, the info forgets it.
+void dropContent(Machine& m, LoaderScript* l) {
+  LoaderInfoObject* info = infoOf(m, l);
+  if (m.host && l->handle)
+    while (m.host->numChildren(l->handle) > 0) m.host->removeChildAt(l->handle, 0);
+  info->content = Value::null();
+  info->complete = false;
+  info->file = {};
+  info->contentType.clear();
+}
+
+void queue(Machine& m, LoaderScript* l, PendingContent p) {
+  ContentLoadsState& s = m.packageState<ContentLoadsState>();
+  std::erase_if(s.pending, [&](const PendingContent& q) { return q.loader == l; });
+  if (s.pending.size() >= kMaxPendingLoads) m.fail(ErrorClass::Error, 1000);
+  dropContent(m, l);
+  l->loading = ++s.lastId;
+  p.loader = l;
+  p.id = l->loading;
+  s.pending.push_back(std::move(p));
+}
+
+Value load(Machine& m, const Value& self, std::span<Value> args) {
+  LoaderScript* l = loader_(m, self);
+  const Value request = arg(args, 0);
+  if (request.isNullish()) m.fail(ErrorClass::TypeError, 2007, {"request"});
+  const Value url = m.getProperty(request, m.publicName("url"));
+  PendingContent p{};
+  p.url = url.isNullish() ? "" : m.toText(url);
+  queue(m, l, std::move(p));
+  return Value();
+}
+
+Value loadBytes(Machine& m, const Value& self, std::span<Value> args) {
+  LoaderScript* l = loader_(m, self);
+  const Value bytes = arg(args, 0);
+  if (bytes.isNullish()) m.fail(ErrorClass::TypeError, 2007, {"bytes"});
+  auto* array = bytes.isObject() ? dynamic_cast<ByteArrayObject*>(bytes.asObject()) : nullptr;
+  if (!array) m.fail(ErrorClass::TypeError, 1034, {m.className(bytes), "flash.utils.ByteArray"});
+  PendingContent p{};
+  p.bytes = array->bytes;
+  p.fromBytes = true;
+  queue(m, l, std::move(p));
+  return Value();
+}
+
+Value close(Machine& m, const Value& self, std::span<Value>) {
+  LoaderScript* l = loader_(m, self);
+  l->loading = 0;
+  std::erase_if(m.packageState<ContentLoadsState>().pending,
+                [&](const PendingContent& p) { return p.loader == l; });
+  return Value();
+}
+
+Value unload(Machine& m, const Value& self, std::span<Value> args) {
+  LoaderScript* l = loader_(m, self);
+  const bool had = !infoOf(m, l)->content.isNull();
+  close(m, self, args);
+  dropContent(m, l);
+  if (had) dispatchEvent(m, infoOf(m, l), makeEvent(m, "unload"));
+  return Value();
+}
+
+Value loaderContent(Machine& m, const Value& self, std::span<Value>) {
+  return infoOf(m, loader_(m, self))->content;
+}
+Value contentLoaderInfo(Machine& m, const Value& self, std::span<Value>) {
+  return Value(static_cast<Object*>(infoOf(m, loader_(m, self))));
+}
+Value loaderErrors(Machine& m, const Value& self, std::span<Value>) {
+  return infoOf(m, loader_(m, self))->uncaughtErrorEvents;
+}
+
+const NativeMember kLoaderMembers[] = {
+    {"content", MemberKind::Getter, loaderContent},
+    {"contentLoaderInfo", MemberKind::Getter, contentLoaderInfo},
+    {"uncaughtErrorEvents", MemberKind::Getter, loaderErrors},
+    {"load", MemberKind::FinalMethod, load, 1},
+    {"loadBytes", MemberKind::FinalMethod, loadBytes, 1},
+    {"close", MemberKind::FinalMethod, close},
+    {"unload", MemberKind::FinalMethod, unload},
+    {"unloadAndStop", MemberKind::FinalMethod, unload},
+};
+
+Value eventOf(Machine& m, const char* cls, std::vector<Value> args) {
+  ClassObject* c = m.findClass(std::string("flash.events.") + cls);
+  if (!c) m.fail(ErrorClass::ReferenceError, 1065, {cls});
+  return m.construct(Value(static_cast<Object*>(c)), args);
+}
+
+void send(Machine& m, LoaderInfoObject* info, const Value& event) {
+  if (auto* e = event.isObject() ? dynamic_cast<EventObject*>(event.asObject()) : nullptr)
+    dispatchEvent(m, info, e);
+}
+
+// An ioError for the loader's listeners, or the player's report when there are none.
+void failLoad(Machine& m, LoaderInfoObject* info, int id, const std::string& text) {
+  if (!hasEventListener(m, info, "ioError")) {
+    if (m.host) m.host->uncaughtError("Error #2044: Unhandled IOErrorEvent:. text=" + text);
+    return;
+  }
+  send(m, info, eventOf(m, "IOErrorEvent", {Value(m.intern("ioError")), Value(false),
+                                            Value(false), Value(StringRef(text)), Value(id)}));
+}
+
+const char* imageType(const std::vector<uint8_t>& b) {
+  if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') return "image/png";
+  if (b.size() >= 3 && b[0] == 'G' && b[1] == 'I' && b[2] == 'F') return "image/gif";
+  if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xD8) return "image/jpeg";
+  return nullptr;
+}
+
+void finish(Machine& m, PendingContent& p) {
+  LoaderScript* l = p.loader;
+  LoaderInfoObject* info = infoOf(m, l);
+  auto still = [&] { return l->loading == p.id; };
+  auto type = [&](const char* t) { return Value(m.intern(t)); };
+  std::optional<std::vector<uint8_t>> bytes;
+  if (p.fromBytes)
+    bytes = std::move(p.bytes);
+  else if (m.host && !p.url.empty())
+    bytes = m.host->readFile(p.url, kMaxLoadBytes);
+  const std::string shown = p.url.substr(p.url.find_last_of("/\\") + 1);
+  if (!bytes) {
+    l->loading = 0;
+    failLoad(m, info, 2035, "Error #2035: URL Not Found. URL: file:///" + shown);
+    return;
+  }
+  const double total = double(bytes->size());
+  if (!p.fromBytes) info->file.url = "file:///" + shown;
+  info->file.bytesTotal = uint32_t(bytes->size());
+  send(m, info, eventOf(m, "Event", {type("open")}));
+  if (!still()) return;
+  send(m, info, eventOf(m, "ProgressEvent", {type("progress"), Value(false), Value(false),
+                                             Value(0.0), Value(total)}));
+  if (!still()) return;
+  info->complete = true;  // bytesLoaded reads the whole from here
+  send(m, info, eventOf(m, "ProgressEvent", {type("progress"), Value(false), Value(false),
+                                             Value(total), Value(total)}));
+  if (!still()) return;
+  const char* contentType = imageType(*bytes);
+  std::shared_ptr<const render::Bitmap> image =
+      contentType && m.host ? m.host->decodeImageFile(*bytes) : nullptr;
+  Value bitmap = image ? bitmapShowing(m, *image) : Value();
+  auto* content = bitmap.isObject() ? dynamic_cast<DisplayScript*>(bitmap.asObject()) : nullptr;
+  if (!content || !m.host || !l->handle) {
+    l->loading = 0;
+    info->complete = false;
+    failLoad(m, info, 2124, "Error #2124: Loaded file is an unknown type.");
+    return;
+  }
+  info->contentType = contentType;
+  info->file.width = image->width;
+  info->file.height = image->height;
+  info->content = bitmap;
+  m.host->insertChild(l->handle, content->handle, 0);
+  l->loading = 0;
+  send(m, info, eventOf(m, "Event", {type("init")}));
+  if (!p.fromBytes)
+    send(m, info, eventOf(m, "HTTPStatusEvent", {type("httpStatus"), Value(false), Value(false),
+                                                 Value(0), Value(false)}));
+  send(m, info, eventOf(m, "Event", {type("complete")}));
+}
+
+}  // namespace
+
+void runPendingContentLoads(Machine& m) {
+  ContentLoadsState& s = m.packageState<ContentLoadsState>();
+  std::vector<PendingContent> due;
+  due.swap(s.pending);
+  for (size_t i = 0; i < due.size(); ++i) {
+    if (due[i].loader->loading != due[i].id) continue;
+    try {
+      finish(m, due[i]);
+    } catch (ScriptThrow& t) {
+      if (m.timedOut) {
+        for (size_t j = i + 1; j < due.size(); ++j) s.pending.push_back(std::move(due[j]));
+        throw;
+      }
+      if (m.host) m.host->uncaughtError(m.toText(t.value));
+    }
+  }
+}
+
+std::span<const NativeMember> displayLoaderInfoMembers() {
+  static const NativeMember rows[] = {{"loaderInfo", MemberKind::Getter, getLoaderInfo}};
+  return rows;
+}
+
+void sendMainMovieLoaded(Machine& m) {
+  LoaderInfoObject* info = mainInfo(m);
+  if (!info || info->complete) return;
+  info->complete = true;
+  const double total = info->file.bytesTotal;
+  ClassObject* progress = m.findClass("flash.events.ProgressEvent");
+  if (progress) {
+    std::vector<Value> args = {Value(m.intern("progress")), Value(false), Value(false),
+                               Value(total), Value(total)};
+    Value e = m.construct(Value(static_cast<Object*>(progress)), args);
+    if (auto* event = e.isObject() ? dynamic_cast<EventObject*>(e.asObject()) : nullptr)
+      dispatchEvent(m, info, event);
+  }
+  dispatchEvent(m, info, makeEvent(m, "init"));
+  dispatchEvent(m, info, makeEvent(m, "complete"));
+}
+
+void installLoaderInfo(Machine& m) {
+  installClass(m, {.package = "flash.display",
+                   .name = "Loader",
+                   .base = "flash.display.DisplayObjectContainer",
+                   .members = kLoaderMembers,
+                   .init = loaderInit,
+                   .alloc = allocLoader,
+                   .dynamic = false});
+  installClass(m, {.package = "flash.display",
+                   .name = "LoaderInfo",
+                   .base = "flash.events.EventDispatcher",
+                   .members = kMembers,
+                   .construct = refuseConstruct,
+                   .alloc = allocInfo,
+                   .dynamic = false});
+}
+
+}  // namespace orv::movie::avm2

@@ -9,6 +9,7 @@
 #include "movie/timeline/own_folder.h"
 #include "movie/render/movie_renderer.h"
 #include "movie/avm1_host/timeline_bridge.h"
+#include "movie/avm2_host/display_host.h"
 #include "movie/avm2_host/movie_scripts.h"
 #include "movie/saves/save_store.h"
 #include "movie/sound/movie_sound.h"
@@ -107,6 +108,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
     };
     as3_ = std::make_unique<MovieScripts>(*stage_, trace, scriptTimeLimitMs_);
     as3_->next = scripts_.get();
+    as3_->host().sound = sound_.get();
     stage_->setListener(as3_.get());
   }
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made

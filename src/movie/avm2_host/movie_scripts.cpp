@@ -8,6 +8,7 @@
 #include "movie/avm2_host/display_host.h"
 #include "movie/flash/display.h"
 #include "movie/flash/input.h"
+#include "movie/flash/sound.h"
 #include "movie/flash/timers.h"
 #include "movie/swf/types.h"
 
@@ -111,6 +112,7 @@ void MovieScripts::advanceClock(double ms) {
   m.setTimeLimit(timeLimitMs_);
   runGuarded([&] { avm2::runDueTimers(m, until, [&](double t) { host_->clock = t; }); });
   host_->clock = until;
+  runGuarded([&] { avm2::runSoundCompletions(m); });
 }
 
 void MovieScripts::pointerMoved(double x, double y) {

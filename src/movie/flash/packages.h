@@ -23,6 +23,7 @@ void installNetAliases(Machine& m);      // flash.net's class aliases, after Byt
 void installDictionary(Machine& m);
 void installProxy(Machine& m);
 void installApplicationDomain(Machine& m);  // flash.system
+void installSoundClasses(Machine& m);       // flash.media
 
 // Throws error `id` as an instance of the class named `qualifiedClass`
 // ("flash.errors.EOFError"), its message "Error #id: text".

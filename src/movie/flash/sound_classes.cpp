@@ -9,6 +9,7 @@
 
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/bytearray.h"
+#include "movie/flash/display.h"
 #include "movie/flash/events.h"
 #include "movie/flash/events_state.h"
 #include "movie/flash/packages.h"
@@ -357,6 +358,18 @@ const NativeMember kMixerMembers[] = {
 };
 
 }  // namespace
+
+Value displaySoundTransform(Machine& m, const Value& self, std::span<Value>) {
+  const std::array<double, 5>& g = displayOf(m, self, "soundTransform")->soundGains;
+  return Value(static_cast<Object*>(newTransform(m, {g[0], g[1], g[2], g[3], g[4]})));
+}
+
+Value setDisplaySoundTransform(Machine& m, const Value& self, std::span<Value> args) {
+  DisplayScript* d = displayOf(m, self, "soundTransform");
+  const Gains g = kept(*gainsArg(m, arg(args, 0), "sndTransform", true));
+  d->soundGains = {g.volume, g.leftToLeft, g.leftToRight, g.rightToLeft, g.rightToRight};
+  return Value();
+}
 
 void runSoundCompletions(Machine& m) {
   SoundState& s = m.packageState<SoundState>();

@@ -230,5 +230,18 @@ TEST(Avm2Sound, TheMixerStopsAndScalesEverySound) {
   EXPECT_NE(t.thrown([&] { t.callStatic(mixer, "computeSpectrum", {Value::null()}); }), "");
 }
 
+TEST(Avm2Sound, ASpriteKeepsTheTransformSetOnItAsCopies) {
+  SoundMovie t;
+  Value sprite = t.make("flash.display.Sprite");
+  EXPECT_EQ(t.number(t.get(sprite, "soundTransform"), "volume"), 1);
+  Value st = t.make("flash.media.SoundTransform", {Value(0.999), Value(0.5)});
+  t.set(sprite, "soundTransform", st);
+  t.set(st, "volume", Value(0.0));  // the sprite took a copy
+  Value read = t.get(sprite, "soundTransform");
+  EXPECT_DOUBLE_EQ(t.number(read, "volume"), 0.99);
+  EXPECT_DOUBLE_EQ(t.number(read, "leftToLeft"), 0.7);  // sqrt(0.5), in whole percents
+  EXPECT_NE(t.thrown([&] { t.set(sprite, "soundTransform", Value::null()); }), "");
+}
+
 }  // namespace
 }  // namespace orv::movie

@@ -241,10 +241,12 @@ class Host {
   }
 
   // ---- Sounds scripts play (flash.media) ----
-  // The sound character linked to a class ("pkg.Name"): its length and stored size.
+  // The sound character linked to a class ("pkg.Name"): its length, stored size and
+  // whether it has two channels.
   struct SoundInfo {
     double lengthMs = 0;
     uint32_t bytes = 0;
+    bool stereo = false;
   };
   virtual std::optional<SoundInfo> linkedSound(std::string_view className) {
     (void)className;

@@ -28,6 +28,7 @@ std::optional<avm2::Host::SoundInfo> DisplayHost::linkedSound(std::string_view c
   if (!def) return std::nullopt;
   SoundInfo info;
   info.bytes = uint32_t(std::min<size_t>(def->data.size(), UINT32_MAX));
+  info.stereo = def->format.stereo;
   if (sound) {
     if (auto ms = sound->durationMs({&stage_->movie(), def->id, 0})) info.lengthMs = *ms;
   } else if (def->format.rate > 0) {

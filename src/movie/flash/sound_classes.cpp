@@ -23,10 +23,15 @@ namespace {
 struct Gains {
   double volume = 1;
   double leftToLeft = 1, leftToRight = 0, rightToLeft = 0, rightToRight = 1;
-  // The speakers' linear gains as the mixer takes them. It has no cross feed: a left
-  // input heard on the right (and the other way) is not mixed in.
-  double left() const { return volume * leftToLeft; }
-  double right() const { return volume * rightToRight; }
+  // The speakers' linear gains as the mixer takes them. A mono sound is both inputs at
+  // once; the mixer has no cross feed for a stereo one (nor for the whole mix), so there
+  // a left input heard on the right (and the other way) is not mixed in.
+  double left(bool mono = false) const {
+    return volume * (leftToLeft + (mono ? rightToLeft : 0));
+  }
+  double right(bool mono = false) const {
+    return volume * (rightToRight + (mono ? leftToRight : 0));
+  }
 };
 
 // What the player keeps of gains it applies: whole percents, the fractions dropped.
@@ -58,6 +63,7 @@ class SoundChannelObject : public Object {
   bool playing = false;
   double stoppedAt = 0;  // the position once it no longer plays
   double startMs = 0, lengthMs = 0;
+  bool mono = false;
   Gains gains;
 };
 
@@ -202,7 +208,8 @@ Value setChannelTransform(Machine& m, const Value& self, std::span<Value> args) 
   SoundChannelObject* c = channelOf(m, self);
   const Gains* g = gainsArg(m, arg(args, 0), "sndTransform", true);
   c->gains = kept(*g);
-  if (c->playing && m.host) m.host->setSoundGains(c, g->left(), g->right());
+  if (c->playing && m.host)
+    m.host->setSoundGains(c, c->gains.left(c->mono), c->gains.right(c->mono));
   return Value();
 }
 
@@ -254,10 +261,12 @@ Value soundPlay(Machine& m, const Value& self, std::span<Value> args) {
   const Gains g = given ? *given : Gains();
   if (s->linked.empty() || !m.host) return Value::null();
   auto* c = static_cast<SoundChannelObject*>(m.allocate(m.findClass("flash.media.SoundChannel")));
-  c->voice = m.host->startLinkedSound(s->linked, start, std::max(1, loops), c, g.left(), g.right());
+  c->mono = !s->info.stereo;
+  c->gains = kept(g);
+  c->voice = m.host->startLinkedSound(s->linked, start, std::max(1, loops), c,
+                                      c->gains.left(c->mono), c->gains.right(c->mono));
   if (!c->voice) return Value::null();
   c->playing = true;
-  c->gains = kept(g);
   c->startMs = start;
   c->lengthMs = s->info.lengthMs;
   c->stoppedAt = start;
@@ -320,8 +329,9 @@ Value mixerTransform(Machine& m, const Value&, std::span<Value>) {
 
 Value setMixerTransform(Machine& m, const Value&, std::span<Value> args) {
   const Gains* g = gainsArg(m, arg(args, 0), "sndTransform", true);
-  m.packageState<SoundState>().master = kept(*g);
-  if (m.host) m.host->setSoundGains(nullptr, g->left(), g->right());
+  Gains& master = m.packageState<SoundState>().master;
+  master = kept(*g);
+  if (m.host) m.host->setSoundGains(nullptr, master.left(), master.right());
   return Value();
 }
 

@@ -76,12 +76,17 @@ struct SoundMovie {
     }
     return "";
   }
-  // Mixes `ms` of sound by hand; the loudest sample.
-  int mix(double ms) {
+  // Mixes `ms` of sound by hand; the loudest sample (of each speaker).
+  int mix(double ms, int* left = nullptr, int* right = nullptr) {
     std::vector<int16_t> out(size_t(ms * 44.1) * 2);
     player.mixAudio(out.data(), out.size() / 2);
-    int peak = 0;
-    for (int16_t v : out) peak = std::max(peak, std::abs(int(v)));
+    int peak = 0, peaks[2] = {0, 0};
+    for (size_t i = 0; i < out.size(); ++i) {
+      peak = std::max(peak, std::abs(int(out[i])));
+      peaks[i % 2] = std::max(peaks[i % 2], std::abs(int(out[i])));
+    }
+    if (left) *left = peaks[0];
+    if (right) *right = peaks[1];
     return peak;
   }
   void listen(const Value& channel) {
@@ -172,6 +177,27 @@ TEST(Avm2Sound, EachChannelKeepsItsOwnTransform) {
   t.set(b, "soundTransform", t.make("flash.media.SoundTransform", {Value(1.0 / 3)}));
   EXPECT_DOUBLE_EQ(t.number(t.get(b, "soundTransform"), "volume"), 0.33);
   EXPECT_NE(t.thrown([&] { t.set(b, "soundTransform", Value::null()); }), "");
+}
+
+TEST(Avm2Sound, AMonoSoundIsHeardInEachSpeakerAsBothInputsGoThere) {
+  SoundMovie t;
+  Value snd = t.make("Snd");
+  Value st = t.make("flash.media.SoundTransform");
+  t.set(st, "leftToLeft", Value(0.0));
+  t.set(st, "rightToLeft", Value(0.5));
+  Value ch = t.call(snd, "play", {Value(0.0), Value(1), st});
+  ASSERT_TRUE(ch.isObject());
+  int left = 0, right = 0;
+  t.mix(20, &left, &right);
+  EXPECT_NEAR(left, 5000, 300);
+  EXPECT_NEAR(right, 10000, 300);
+
+  t.set(st, "volume", Value(0.5));
+  t.set(st, "pan", Value(-1.0));  // all of it left, at the power of both
+  t.set(ch, "soundTransform", st);
+  t.mix(20, &left, &right);
+  EXPECT_NEAR(left, 7070, 300);
+  EXPECT_EQ(right, 0);
 }
 
 TEST(Avm2Sound, PanAndTheFourFactorsFollowEachOther) {

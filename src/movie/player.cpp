@@ -112,6 +112,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
     as3_->host().movieUrl = shownMovieUrl(moviePath_);
     as3_->host().saves.emplace(saves_.get(), moviePath_);
     as3_->host().saveProblems = traceSink_;
+    as3_->host().sound = sound_.get();
     stage_->setListener(as3_.get());
   }
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made

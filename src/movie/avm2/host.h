@@ -288,6 +288,37 @@ class Host {
                           render::Bitmap& target) {
     (void)source, (void)m, (void)cx, (void)blendMode, (void)smooth, (void)target;
   }
+
+  // ---- Sounds scripts play (flash.media) ----
+  // The sound character linked to a class ("pkg.Name"): its length, stored size and
+  // whether it has two channels.
+  struct SoundInfo {
+    double lengthMs = 0;
+    uint32_t bytes = 0;
+    bool stereo = false;
+  };
+  virtual std::optional<SoundInfo> linkedSound(std::string_view className) {
+    (void)className;
+    return {};
+  }
+  // Starts the sound linked to `className` `offsetMs` in, `plays` times, at these linear
+  // gains, for `owner` (only compared). Its voice; 0: nothing plays.
+  virtual uint32_t startLinkedSound(std::string_view className, double offsetMs, int plays,
+                                    const void* owner, double left, double right) {
+    (void)className, (void)offsetMs, (void)plays, (void)owner, (void)left, (void)right;
+    return 0;
+  }
+  // Stops what `owner` started; nullptr: every sound the movie plays.
+  virtual void stopSounds(const void* owner) { (void)owner; }
+  // The gains of what `owner` started; nullptr: of everything the movie plays.
+  virtual void setSoundGains(const void* owner, double left, double right) {
+    (void)owner, (void)left, (void)right;
+  }
+  // Milliseconds into the sound a voice plays; nullopt once it has ended.
+  virtual std::optional<double> soundPositionMs(uint32_t voice) {
+    (void)voice;
+    return std::nullopt;
+  }
 };
 
 }  // namespace orv::movie::avm2

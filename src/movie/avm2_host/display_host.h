@@ -19,6 +19,9 @@
 namespace orv::movie {
 
 class MouseInput;
+namespace sound {
+class MovieSound;
+}
 
 class DisplayHost : public avm2::Host {
  public:
@@ -138,7 +141,17 @@ class DisplayHost : public avm2::Host {
                   const base::ColorTransformF& cx, uint8_t blendMode, bool smooth,
                   render::Bitmap& target) override;
 
+  // Sounds (sound_host.cpp), through the player's mixer (null: silent).
+  sound::MovieSound* sound = nullptr;
+  std::optional<SoundInfo> linkedSound(std::string_view className) override;
+  uint32_t startLinkedSound(std::string_view className, double offsetMs, int plays,
+                            const void* owner, double left, double right) override;
+  void stopSounds(const void* owner) override;
+  void setSoundGains(const void* owner, double left, double right) override;
+  std::optional<double> soundPositionMs(uint32_t voice) override;
+
  private:
+  const swf::SoundDef* linkedSoundDef(std::string_view className) const;
   void insertOnStage(avm2::DisplayHandle child, int index);
 
  public:

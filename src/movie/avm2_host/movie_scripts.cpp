@@ -9,6 +9,7 @@
 #include "movie/flash/display.h"
 #include "movie/flash/input.h"
 #include "movie/flash/packages.h"
+#include "movie/flash/sound.h"
 #include "movie/flash/timers.h"
 #include "movie/swf/types.h"
 
@@ -115,6 +116,7 @@ void MovieScripts::advanceClock(double ms) {
   host_->clock = until;
   runGuarded([&] { avm2::runPendingLoads(m); });
   runGuarded([&] { avm2::runPendingContentLoads(m); });
+  runGuarded([&] { avm2::runSoundCompletions(m); });
 }
 
 void MovieScripts::pointerMoved(double x, double y) {

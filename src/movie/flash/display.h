@@ -3,6 +3,7 @@
 // and children too, so what is on the stage lives as long as the root.
 #pragma once
 
+#include <array>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,9 @@ class DisplayScript : public Object {
   std::vector<Value> frameScripts;  // by frame from 0 (addFrameScript)
   Object* graphics = nullptr;       // made on first use
   InputFlags input;                 // the mouse and the focus
+  // Sprite's and SimpleButton's soundTransform as set: volume, leftToLeft, leftToRight,
+  // rightToLeft, rightToRight.
+  std::array<double, 5> soundGains = {1, 1, 0, 0, 1};
 
   void markChildren(Marker& m) const override;
 };

@@ -12,6 +12,7 @@
 #include "movie/flash/geom.h"
 #include "movie/flash/input.h"
 #include "movie/flash/packages.h"
+#include "movie/flash/sound.h"
 
 namespace orv::movie::avm2 {
 
@@ -201,6 +202,8 @@ constexpr NativeMember kContainer[] = {
     ORV_FLAG("tabChildren", tabChildren),
 };
 constexpr NativeMember kSprite[] = {
+    {"soundTransform", MemberKind::Getter, displaySoundTransform},
+    {"soundTransform", MemberKind::Setter, setDisplaySoundTransform},
     ORV_FLAG("buttonMode", buttonMode),
     ORV_FLAG("useHandCursor", useHandCursor),
     {"hitArea", MemberKind::Getter, getHitArea},
@@ -221,6 +224,8 @@ constexpr NativeMember kStage[] = {
     {"focus", MemberKind::Setter, setStageFocus},
 };
 constexpr NativeMember kButton[] = {
+    {"soundTransform", MemberKind::Getter, displaySoundTransform},
+    {"soundTransform", MemberKind::Setter, setDisplaySoundTransform},
     ORV_FLAG("enabled", buttonEnabled),
     ORV_FLAG("useHandCursor", useHandCursor),
     ORV_FLAG("trackAsMenu", trackAsMenu),

@@ -19,6 +19,7 @@ void installFlashPackages(Machine& m) {
   installDictionary(m);
   installProxy(m);
   installApplicationDomain(m);
+  installSoundClasses(m);
 }
 
 }  // namespace orv::movie::avm2

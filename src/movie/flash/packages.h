@@ -25,6 +25,7 @@ void installUrlLoading(Machine& m);    // URLRequest, URLVariables, URLLoader
 void installDictionary(Machine& m);
 void installProxy(Machine& m);
 void installApplicationDomain(Machine& m);  // flash.system
+void installSoundClasses(Machine& m);       // flash.media
 
 // Loads scripts started (URLLoader.load) read their files and send their events.
 void runPendingLoads(Machine& m);

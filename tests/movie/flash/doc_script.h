@@ -78,12 +78,13 @@ struct DocScript {
     return *this;
   }
   // The class Doc and, optionally, linked symbol classes (name -> traced on construction),
-  // which extend flash.display's `symbolBase`.
+  // which extend `symbolBase` of `symbolPackage`.
   std::vector<uint8_t> abcBytes(const std::vector<std::string>& symbolClasses = {},
-                                const std::string& symbolBase = "MovieClip") {
+                                const std::string& symbolBase = "MovieClip",
+                                const std::string& symbolPackage = "flash.display") {
     c.op(op::returnvoid);
     uint32_t movieClip = abc.qname(display, "MovieClip");
-    uint32_t symbolSuper = abc.qname(display, symbolBase);
+    uint32_t symbolSuper = abc.qname(abc.packageNs(symbolPackage), symbolBase);
     std::vector<abc::Trait> traits;
     uint32_t index = 0;
     Code init;

@@ -1,0 +1,132 @@
+// flash.display.Loader on the player: an image beside the movie loads as the Loader's one
+// child, a Bitmap with the image's pixels, with its contentLoaderInfo's events in the
+// player's order; a missing file and bytes that are no image give ioError.
+#include <filesystem>
+#include <fstream>
+
+#include "../swf_writer.h"
+#include "doc_script.h"
+
+namespace orv::movie {
+namespace {
+
+// A 1x1 GIF whose one pixel is red.
+const std::string kRedDot(
+    "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+    "!\xf9\x04\x00\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+    43);
+
+// Pushes a listener tracing the event's type and what `path` (from the event's target, the
+// contentLoaderInfo) reads; "text" reads the event's text instead.
+void pushListener(DocScript& d, const std::vector<std::string>& path) {
+  uint32_t m = d.abc.method({.params = {0}});
+  Code body;
+  body.op(op::findpropstrict, d.pub("trace"));
+  body.op(op::getlocal1).op(op::getproperty, d.pub("type"));
+  body.op(op::pushstring, d.abc.string(" ")).op(op::add);
+  body.op(op::getlocal1);
+  if (path.empty() || path[0] != "text") body.op(op::getproperty, d.pub("target"));
+  for (const std::string& p : path) {
+    if (p == "getPixel") {
+      body.pushbyte(0).pushbyte(0).op(op::callproperty, d.pub("getPixel"), 2);
+    } else {
+      body.op(op::getproperty, d.pub(p));
+    }
+  }
+  body.op(op::add).op(op::callpropvoid, d.pub("trace"), 1).op(op::returnvoid);
+  d.abc.body(m, body, {.maxStack = 6, .localCount = 2});
+  d.c.op(op::newfunction, m);
+}
+
+// A Loader in local 1, its contentLoaderInfo in local 2, listening for every event.
+void makeLoader(DocScript& d) {
+  d.make("Loader").store(1);
+  d.local(1).get("contentLoaderInfo").store(2);
+  const std::vector<std::pair<const char*, std::vector<std::string>>> listeners = {
+      {"open", {"bytesTotal"}},
+      {"progress", {"bytesLoaded"}},
+      {"init", {"contentType"}},
+      {"httpStatus", {"width"}},
+      {"complete", {"content", "bitmapData", "getPixel"}},
+      {"ioError", {"text"}},
+  };
+  for (const auto& listener : listeners) {
+    d.local(2).str(listener.first);
+    pushListener(d, listener.second);
+    d.callVoid("addEventListener", 2);
+  }
+}
+
+struct MovieFolder {
+  std::filesystem::path root =
+      std::filesystem::temp_directory_path() /
+      ("orvanta_loader_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  MovieFolder() { std::filesystem::create_directories(root); }
+  ~MovieFolder() { std::filesystem::remove_all(root); }
+  Played run(const std::vector<uint8_t>& swf) {
+    std::ofstream(root / "dot.gif", std::ios::binary) << kRedDot;
+    std::ofstream(root / "movie.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(swf.data()), std::streamsize(swf.size()));
+    Played r;
+    Player player;
+    player.setTraceSink([&](const std::string& line) { r.lines.push_back(line); });
+    EXPECT_TRUE(player.load((root / "movie.swf").string()));
+    player.start();
+    player.advance(player.framePeriodMs());
+    if (player.as3Scripts()) r.errors = player.as3Scripts()->errors();
+    return r;
+  }
+};
+
+void load(DocScript& d, const std::string& url) {
+  const uint32_t request = d.abc.qname(d.abc.packageNs("flash.net"), "URLRequest");
+  d.local(1);
+  d.c.op(op::findpropstrict, request);
+  d.str(url);
+  d.c.op(op::constructprop, request, 1);
+  d.callVoid("load", 1);
+}
+
+}  // namespace
+
+TEST(As3Loader, AnImageBesideTheMovieBecomesTheLoadersBitmapAfterItsEvents) {
+  DocScript d;
+  makeLoader(d);
+  load(d, "dot.gif");
+  d.trace([&] { d.local(1).get("content"); });
+  MovieFolder folder;
+  Played r = folder.run(test::as3Movie(d.abcBytes(), "Doc"));
+  for (const std::string& e : r.errors) ADD_FAILURE() << e;
+  const std::vector<std::string> expected = {
+      "null",  // nothing before the clock ticks
+      "open 43",         "progress 0",  "progress 43", "init image/gif",
+      "httpStatus 1",    "complete 16711680",
+  };
+  EXPECT_EQ(r.lines, expected);
+}
+
+TEST(As3Loader, AMissingFileAndBytesThatAreNoImageGiveIoError) {
+  DocScript d;
+  makeLoader(d);
+  load(d, "nothing.png");
+  Played missing = MovieFolder().run(test::as3Movie(d.abcBytes(), "Doc"));
+  EXPECT_EQ(missing.lines,
+            std::vector<std::string>{"ioError Error #2035: URL Not Found. URL: file:///nothing.png"});
+
+  DocScript bytes;
+  makeLoader(bytes);
+  const uint32_t byteArray = bytes.abc.qname(bytes.abc.packageNs("flash.utils"), "ByteArray");
+  bytes.c.op(op::findpropstrict, byteArray).op(op::constructprop, byteArray, 0);
+  bytes.store(3);
+  bytes.local(3).str("not an image");
+  bytes.callVoid("writeUTFBytes", 1);
+  bytes.local(1).local(3);
+  bytes.callVoid("loadBytes", 1);
+  Played unknown = MovieFolder().run(test::as3Movie(bytes.abcBytes(), "Doc"));
+  const std::vector<std::string> expected = {"open 12", "progress 0", "progress 12",
+                                             "ioError Error #2124: Loaded file is an unknown type."};
+  EXPECT_EQ(unknown.lines, expected);
+}
+
+}  // namespace orv::movie

@@ -37,6 +37,10 @@ class EventObject : public Object {
 EventObject* makeEvent(Machine& m, std::string_view type, bool bubbles = false,
                        bool cancelable = false, std::string_view cls = "flash.events.Event");
 
+// Dispatches at `target` (no ancestors) a new event of class flash.events.`cls` made with
+// these constructor arguments. May throw ScriptThrow.
+void dispatchNewEvent(Machine& m, Object* target, std::string_view cls, std::vector<Value> args);
+
 // Dispatches `event` at `target`. `ancestors` are the target's containers, its parent
 // first: capture listeners run from the outermost in, then the target's own listeners,
 // then, if the event bubbles, the ancestors' from the parent out. Errors a listener throws

@@ -171,6 +171,15 @@ const NativeMember kPhaseMembers[] = {
 
 }  // namespace
 
+void dispatchNewEvent(Machine& m, Object* target, std::string_view cls, std::vector<Value> args) {
+  const std::string name = "flash.events." + std::string(cls);
+  ClassObject* c = m.findClass(name);
+  if (!c) m.fail(ErrorClass::ReferenceError, 1065, {name});
+  Value event = m.construct(Value(static_cast<Object*>(c)), args);
+  if (auto* e = event.isObject() ? dynamic_cast<EventObject*>(event.asObject()) : nullptr)
+    dispatchEvent(m, target, e);
+}
+
 EventObject* makeEvent(Machine& m, std::string_view type, bool bubbles, bool cancelable,
                        std::string_view cls) {
   ClassObject* c = m.findClass(cls);

@@ -338,25 +338,14 @@ const NativeMember kLoaderMembers[] = {
     {"unloadAndStop", MemberKind::FinalMethod, unload},
 };
 
-Value eventOf(Machine& m, const char* cls, std::vector<Value> args) {
-  ClassObject* c = m.findClass(std::string("flash.events.") + cls);
-  if (!c) m.fail(ErrorClass::ReferenceError, 1065, {cls});
-  return m.construct(Value(static_cast<Object*>(c)), args);
-}
-
-void send(Machine& m, LoaderInfoObject* info, const Value& event) {
-  if (auto* e = event.isObject() ? dynamic_cast<EventObject*>(event.asObject()) : nullptr)
-    dispatchEvent(m, info, e);
-}
-
 // An ioError for the loader's listeners, or the player's report when there are none.
 void failLoad(Machine& m, LoaderInfoObject* info, int id, const std::string& text) {
   if (!hasEventListener(m, info, "ioError")) {
     if (m.host) m.host->uncaughtError("Error #2044: Unhandled IOErrorEvent:. text=" + text);
     return;
   }
-  send(m, info, eventOf(m, "IOErrorEvent", {Value(m.intern("ioError")), Value(false),
-                                            Value(false), Value(StringRef(text)), Value(id)}));
+  dispatchNewEvent(m, info, "IOErrorEvent", {Value(m.intern("ioError")), Value(false),
+                                            Value(false), Value(StringRef(text)), Value(id)});
 }
 
 const char* imageType(const std::vector<uint8_t>& b) {
@@ -385,14 +374,14 @@ void finish(Machine& m, PendingContent& p) {
   const double total = double(bytes->size());
   if (!p.fromBytes) info->file.url = "file:///" + shown;
   info->file.bytesTotal = uint32_t(bytes->size());
-  send(m, info, eventOf(m, "Event", {type("open")}));
+  dispatchNewEvent(m, info, "Event", {type("open")});
   if (!still()) return;
-  send(m, info, eventOf(m, "ProgressEvent", {type("progress"), Value(false), Value(false),
-                                             Value(0.0), Value(total)}));
+  dispatchNewEvent(m, info, "ProgressEvent", {type("progress"), Value(false), Value(false),
+                                             Value(0.0), Value(total)});
   if (!still()) return;
   info->complete = true;  // bytesLoaded reads the whole from here
-  send(m, info, eventOf(m, "ProgressEvent", {type("progress"), Value(false), Value(false),
-                                             Value(total), Value(total)}));
+  dispatchNewEvent(m, info, "ProgressEvent", {type("progress"), Value(false), Value(false),
+                                             Value(total), Value(total)});
   if (!still()) return;
   const char* contentType = imageType(*bytes);
   std::shared_ptr<const render::Bitmap> image =
@@ -411,11 +400,11 @@ void finish(Machine& m, PendingContent& p) {
   info->content = bitmap;
   m.host->insertChild(l->handle, content->handle, 0);
   l->loading = 0;
-  send(m, info, eventOf(m, "Event", {type("init")}));
+  dispatchNewEvent(m, info, "Event", {type("init")});
   if (!p.fromBytes)
-    send(m, info, eventOf(m, "HTTPStatusEvent", {type("httpStatus"), Value(false), Value(false),
-                                                 Value(0), Value(false)}));
-  send(m, info, eventOf(m, "Event", {type("complete")}));
+    dispatchNewEvent(m, info, "HTTPStatusEvent", {type("httpStatus"), Value(false), Value(false),
+                                                 Value(0), Value(false)});
+  dispatchNewEvent(m, info, "Event", {type("complete")});
 }
 
 }  // namespace
@@ -448,14 +437,8 @@ void sendMainMovieLoaded(Machine& m) {
   if (!info || info->complete) return;
   info->complete = true;
   const double total = info->file.bytesTotal;
-  ClassObject* progress = m.findClass("flash.events.ProgressEvent");
-  if (progress) {
-    std::vector<Value> args = {Value(m.intern("progress")), Value(false), Value(false),
-                               Value(total), Value(total)};
-    Value e = m.construct(Value(static_cast<Object*>(progress)), args);
-    if (auto* event = e.isObject() ? dynamic_cast<EventObject*>(e.asObject()) : nullptr)
-      dispatchEvent(m, info, event);
-  }
+  dispatchNewEvent(m, info, "ProgressEvent", {Value(m.intern("progress")), Value(false),
+                                              Value(false), Value(total), Value(total)});
   dispatchEvent(m, info, makeEvent(m, "init"));
   dispatchEvent(m, info, makeEvent(m, "complete"));
 }

@@ -383,17 +383,6 @@ const NativeMember kDataFormats[] = {
 };
 
 // An event of class flash.events.`cls` made with these constructor arguments.
-Value eventOf(Machine& m, const char* cls, std::vector<Value> args) {
-  ClassObject* c = m.findClass(std::string("flash.events.") + cls);
-  if (!c) m.fail(ErrorClass::ReferenceError, 1065, {cls});
-  return m.construct(Value(static_cast<Object*>(c)), args);
-}
-
-void send(Machine& m, UrlLoaderObject* loader, const Value& event) {
-  if (auto* e = event.isObject() ? dynamic_cast<EventObject*>(event.asObject()) : nullptr)
-    dispatchEvent(m, loader, e);
-}
-
 // The file of `p`, then its events; a listener that starts another load ends them.
 void finish(Machine& m, const PendingLoad& p) {
   UrlLoaderObject* loader = p.loader;
@@ -402,8 +391,8 @@ void finish(Machine& m, const PendingLoad& p) {
   std::optional<std::vector<uint8_t>> bytes =
       m.host && !p.url.empty() ? m.host->readFile(p.url, kMaxLoadBytes) : std::nullopt;
   auto status = [&] {
-    send(m, loader, eventOf(m, "HTTPStatusEvent", {type("httpStatus"), Value(false), Value(false),
-                                                   Value(0), Value(false)}));
+    dispatchNewEvent(m, loader, "HTTPStatusEvent", {type("httpStatus"), Value(false), Value(false),
+                                                   Value(0), Value(false)});
   };
   if (!bytes) {
     status();
@@ -415,17 +404,17 @@ void finish(Machine& m, const PendingLoad& p) {
         m.host->uncaughtError("Error #2044: Unhandled ioError:. text=" + text + ". URL: " + p.url);
       return;
     }
-    send(m, loader, eventOf(m, "IOErrorEvent", {type("ioError"), Value(false), Value(false),
-                                                Value(StringRef(text)), Value(2032)}));
+    dispatchNewEvent(m, loader, "IOErrorEvent", {type("ioError"), Value(false), Value(false),
+                                                Value(StringRef(text)), Value(2032)});
     return;
   }
   const uint32_t size = uint32_t(bytes->size());
   loader->bytesTotal = size;
-  send(m, loader, eventOf(m, "Event", {type("open")}));
+  dispatchNewEvent(m, loader, "Event", {type("open")});
   if (!still()) return;
   loader->bytesLoaded = size;
-  send(m, loader, eventOf(m, "ProgressEvent", {type("progress"), Value(false), Value(false),
-                                               Value(double(size)), Value(double(size))}));
+  dispatchNewEvent(m, loader, "ProgressEvent", {type("progress"), Value(false), Value(false),
+                                               Value(double(size)), Value(double(size))});
   if (!still()) return;
   status();
   if (!still()) return;
@@ -444,7 +433,7 @@ void finish(Machine& m, const PendingLoad& p) {
     loader->data = Value(StringRef(bytesAsText(bytes->data(), bytes->size())));
   }
   loader->loading = 0;
-  send(m, loader, eventOf(m, "Event", {type("complete")}));
+  dispatchNewEvent(m, loader, "Event", {type("complete")});
 }
 
 }  // namespace

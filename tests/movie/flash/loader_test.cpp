@@ -57,27 +57,11 @@ void makeLoader(DocScript& d) {
   }
 }
 
-struct MovieFolder {
-  std::filesystem::path root =
-      std::filesystem::temp_directory_path() /
-      ("orvanta_loader_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  MovieFolder() { std::filesystem::create_directories(root); }
-  ~MovieFolder() { std::filesystem::remove_all(root); }
-  Played run(const std::vector<uint8_t>& swf) {
-    std::ofstream(root / "dot.gif", std::ios::binary) << kRedDot;
-    std::ofstream(root / "movie.swf", std::ios::binary)
-        .write(reinterpret_cast<const char*>(swf.data()), std::streamsize(swf.size()));
-    Played r;
-    Player player;
-    player.setTraceSink([&](const std::string& line) { r.lines.push_back(line); });
-    EXPECT_TRUE(player.load((root / "movie.swf").string()));
-    player.start();
-    player.advance(player.framePeriodMs());
-    if (player.as3Scripts()) r.errors = player.as3Scripts()->errors();
-    return r;
-  }
-};
+Played runBesideDot(const std::vector<uint8_t>& swf) {
+  MovieFolder folder;
+  folder.put("dot.gif", kRedDot);
+  return folder.run(swf, 2);
+}
 
 void load(DocScript& d, const std::string& url) {
   const uint32_t request = d.abc.qname(d.abc.packageNs("flash.net"), "URLRequest");
@@ -95,8 +79,7 @@ TEST(As3Loader, AnImageBesideTheMovieBecomesTheLoadersBitmapAfterItsEvents) {
   makeLoader(d);
   load(d, "dot.gif");
   d.trace([&] { d.local(1).get("content"); });
-  MovieFolder folder;
-  Played r = folder.run(test::as3Movie(d.abcBytes(), "Doc"));
+  Played r = runBesideDot(test::as3Movie(d.abcBytes(), "Doc"));
   for (const std::string& e : r.errors) ADD_FAILURE() << e;
   const std::vector<std::string> expected = {
       "null",  // nothing before the clock ticks
@@ -110,7 +93,7 @@ TEST(As3Loader, AMissingFileAndBytesThatAreNoImageGiveIoError) {
   DocScript d;
   makeLoader(d);
   load(d, "nothing.png");
-  Played missing = MovieFolder().run(test::as3Movie(d.abcBytes(), "Doc"));
+  Played missing = runBesideDot(test::as3Movie(d.abcBytes(), "Doc"));
   EXPECT_EQ(missing.lines,
             std::vector<std::string>{"ioError Error #2035: URL Not Found. URL: file:///nothing.png"});
 
@@ -123,7 +106,7 @@ TEST(As3Loader, AMissingFileAndBytesThatAreNoImageGiveIoError) {
   bytes.callVoid("writeUTFBytes", 1);
   bytes.local(1).local(3);
   bytes.callVoid("loadBytes", 1);
-  Played unknown = MovieFolder().run(test::as3Movie(bytes.abcBytes(), "Doc"));
+  Played unknown = runBesideDot(test::as3Movie(bytes.abcBytes(), "Doc"));
   const std::vector<std::string> expected = {"open 12", "progress 0", "progress 12",
                                              "ioError Error #2124: Loaded file is an unknown type."};
   EXPECT_EQ(unknown.lines, expected);

@@ -10,32 +10,6 @@
 namespace orv::movie {
 namespace {
 
-struct MovieFolder {
-  std::filesystem::path root =
-      std::filesystem::temp_directory_path() /
-      ("orvanta_loads_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  MovieFolder() {
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root);
-  }
-  ~MovieFolder() { std::filesystem::remove_all(root); }
-  void put(const std::string& name, const std::string& bytes) {
-    std::ofstream(root / name, std::ios::binary) << bytes;
-  }
-  Played run(const std::vector<uint8_t>& swf, int frames) {
-    put("movie.swf", std::string(swf.begin(), swf.end()));
-    Played r;
-    Player player;
-    player.setTraceSink([&](const std::string& line) { r.lines.push_back(line); });
-    EXPECT_TRUE(player.load((root / "movie.swf").string()));
-    player.start();
-    player.advance(player.framePeriodMs() * (frames - 1));
-    if (player.as3Scripts()) r.errors = player.as3Scripts()->errors();
-    return r;
-  }
-};
-
 // Pushes a listener tracing "TYPE:" and the loader's `field` (its data, or the event's
 // text for an error).
 void pushListener(DocScript& d, const std::string& field) {

@@ -96,6 +96,7 @@ constexpr ErrorText kErrors[] = {
     {2023, "Class %1 must inherit from Sprite to link to the root."},
     {2024, "An object cannot be added as a child of itself."},
     {2025, "The supplied DisplayObject must be a child of the caller."},
+    {2037, "Functions called in incorrect sequence, or earlier call was unsuccessful."},
     {2066, "The Timer delay specified is out of range."},
     {2101, "The String passed to URLVariables.decode() must be a URL-encoded query string containing name/value pairs."},
     {2130, "Unable to flush SharedObject."},

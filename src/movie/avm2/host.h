@@ -308,6 +308,18 @@ class Host {
     (void)className, (void)offsetMs, (void)plays, (void)owner, (void)left, (void)right;
     return 0;
   }
+  // Decodes an MP3 file a script loaded (Sound.load): its number for startLoadedSound, 0
+  // when it holds no sound that plays; `info` tells its length and size.
+  virtual int addLoadedSound(const std::vector<uint8_t>& mp3, SoundInfo& info) {
+    (void)mp3, (void)info;
+    return 0;
+  }
+  // As startLinkedSound, for a loaded sound.
+  virtual uint32_t startLoadedSound(int loaded, double offsetMs, int plays, const void* owner,
+                                    double left, double right) {
+    (void)loaded, (void)offsetMs, (void)plays, (void)owner, (void)left, (void)right;
+    return 0;
+  }
   // Stops what `owner` started; nullptr: every sound the movie plays.
   virtual void stopSounds(const void* owner) { (void)owner; }
   // The gains of what `owner` started; nullptr: of everything the movie plays.

@@ -144,6 +144,9 @@ class DisplayHost : public avm2::Host {
   // Sounds (sound_host.cpp), through the player's mixer (null: silent).
   sound::MovieSound* sound = nullptr;
   std::optional<SoundInfo> linkedSound(std::string_view className) override;
+  int addLoadedSound(const std::vector<uint8_t>& mp3, SoundInfo& info) override;
+  uint32_t startLoadedSound(int loaded, double offsetMs, int plays, const void* owner,
+                            double left, double right) override;
   uint32_t startLinkedSound(std::string_view className, double offsetMs, int plays,
                             const void* owner, double left, double right) override;
   void stopSounds(const void* owner) override;

@@ -116,6 +116,7 @@ void MovieScripts::advanceClock(double ms) {
   host_->clock = until;
   runGuarded([&] { avm2::runPendingLoads(m); });
   runGuarded([&] { avm2::runPendingContentLoads(m); });
+  runGuarded([&] { avm2::runPendingSoundLoads(m); });
   runGuarded([&] { avm2::runSoundCompletions(m); });
 }
 

@@ -47,6 +47,25 @@ uint32_t DisplayHost::startLinkedSound(std::string_view className, double offset
                                  gain(right));
 }
 
+int DisplayHost::addLoadedSound(const std::vector<uint8_t>& mp3, SoundInfo& info) {
+  if (!sound) return 0;
+  const int loaded = sound->addLoadedSound(mp3);
+  if (!loaded) return 0;
+  info.bytes = uint32_t(std::min<size_t>(mp3.size(), UINT32_MAX));
+  info.stereo = true;  // the mixer takes an MP3's channels as they are
+  if (auto ms = sound->durationMs({nullptr, 0, loaded})) info.lengthMs = *ms;
+  return loaded;
+}
+
+uint32_t DisplayHost::startLoadedSound(int loaded, double offsetMs, int plays, const void* owner,
+                                       double left, double right) {
+  if (!sound || loaded <= 0) return 0;
+  const double offset = std::isfinite(offsetMs) && offsetMs > 0 ? offsetMs / 1000.0 : 0.0;
+  return sound->startScriptSound({nullptr, 0, loaded}, offset,
+                                 uint32_t(std::clamp(plays, 1, 0xFFFF)), owner, gain(left),
+                                 gain(right));
+}
+
 void DisplayHost::stopSounds(const void* owner) {
   if (!sound) return;
   if (owner)

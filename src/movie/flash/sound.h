@@ -18,4 +18,7 @@ Value setDisplaySoundTransform(Machine& m, const Value& self, std::span<Value> a
 // lets it go. Errors listeners throw go to the host. May throw ScriptThrow only when the
 // scripts' time is up.
 void runSoundCompletions(Machine& m);
+// Sound.load: reads the files asked for since the last call and tells the sounds'
+// listeners; channels played before start. Errors as for runSoundCompletions.
+void runPendingSoundLoads(Machine& m);
 }  // namespace orv::movie::avm2

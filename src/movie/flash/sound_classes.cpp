@@ -19,6 +19,10 @@ namespace orv::movie::avm2 {
 
 namespace {
 
+constexpr size_t kMaxWaitingChannels = 64;
+constexpr size_t kMaxLoading = 1000;
+constexpr size_t kMaxSoundFileBytes = size_t(32) << 20;
+
 // A volume and the factors of each input channel in each speaker.
 struct Gains {
   double volume = 1;
@@ -49,11 +53,22 @@ class SoundTransformObject : public Object {
   Gains gains;
 };
 
+class SoundChannelObject;
+
 class SoundObject : public Object {
  public:
   using Object::Object;
-  std::string linked;  // the class whose sound it plays ("" for none)
+  std::string linked;  // the class whose sound it plays ("" for none), or
+  int loaded = 0;      // the file it loaded (0: none)
+  std::string url;     // the file it loads or loaded
+  bool loading = false;
   Host::SoundInfo info;
+  // Channels play() gave before the file was there: they start once it is.
+  std::vector<Object*> waiting;
+  void markChildren(Marker& m) const override {
+    Object::markChildren(m);
+    for (Object* c : waiting) m.mark(c);
+  }
 };
 
 class SoundChannelObject : public Object {
@@ -65,15 +80,23 @@ class SoundChannelObject : public Object {
   double startMs = 0, lengthMs = 0;
   bool mono = false;
   Gains gains;
+  int plays = 1;  // for a channel waiting for its file
+};
+
+struct PendingPlay {
+  double startMs;
+  int plays;
 };
 
 struct SoundState : PackageState {
   std::vector<SoundChannelObject*> playing;  // kept while their sounds play
+  std::vector<SoundObject*> loading;         // Sound.load waiting for the next tick
   Gains master;
   int32_t bufferTime = 1000;
 
   void markRoots(Marker& m) const override {
     for (SoundChannelObject* c : playing) m.mark(static_cast<Object*>(c));
+    for (SoundObject* s : loading) m.mark(static_cast<Object*>(s));
   }
 };
 
@@ -234,9 +257,12 @@ SoundObject* soundOf(Machine& m, const Value& self) {
   return receiver<SoundObject>(m, self, "Sound");
 }
 
+Value soundLoad(Machine& m, const Value& self, std::span<Value> args);
+
 // A Sound of a class linked to a sound character (or extending one that is) plays it.
-Value soundInit(Machine& m, const Value& self, std::span<Value>) {
+Value soundInit(Machine& m, const Value& self, std::span<Value> args) {
   SoundObject* s = soundOf(m, self);
+  if (!args.empty() && !args[0].isNullish()) return soundLoad(m, self, args);
   for (ClassObject* c = s->klass(); c && m.host; c = c->base) {
     if (!c->name) continue;
     const std::string name = m.toText(Value(c->name));
@@ -252,6 +278,18 @@ Value soundInit(Machine& m, const Value& self, std::span<Value>) {
 
 // play(startTime = 0, loops = 0, sndTransform = null): a channel, or null when nothing
 // can play (no sound, a start past its end, or too many sounds at once).
+// The channel's voice of `s` from c->startMs; false when nothing plays.
+bool startVoice(Machine& m, SoundObject* s, SoundChannelObject* c) {
+  const double left = c->gains.left(c->mono), right = c->gains.right(c->mono);
+  c->voice = s->loaded ? m.host->startLoadedSound(s->loaded, c->startMs, c->plays, c, left, right)
+                       : m.host->startLinkedSound(s->linked, c->startMs, c->plays, c, left, right);
+  if (!c->voice) return false;
+  c->playing = true;
+  c->lengthMs = s->info.lengthMs;
+  m.packageState<SoundState>().playing.push_back(c);
+  return true;
+}
+
 Value soundPlay(Machine& m, const Value& self, std::span<Value> args) {
   SoundObject* s = soundOf(m, self);
   double start = number(m, args, 0, 0);
@@ -259,19 +297,33 @@ Value soundPlay(Machine& m, const Value& self, std::span<Value> args) {
   const int32_t loops = args.size() > 1 ? m.toInt(args[1]) : 0;
   const Gains* given = gainsArg(m, arg(args, 2), "sndTransform", false);
   const Gains g = given ? *given : Gains();
-  if (s->linked.empty() || !m.host) return Value::null();
+  if ((s->linked.empty() && !s->loaded && !s->loading) || !m.host) return Value::null();
   auto* c = static_cast<SoundChannelObject*>(m.allocate(m.findClass("flash.media.SoundChannel")));
   c->mono = !s->info.stereo;
   c->gains = kept(g);
-  c->voice = m.host->startLinkedSound(s->linked, start, std::max(1, loops), c,
-                                      c->gains.left(c->mono), c->gains.right(c->mono));
-  if (!c->voice) return Value::null();
-  c->playing = true;
-  c->startMs = start;
-  c->lengthMs = s->info.lengthMs;
-  c->stoppedAt = start;
-  m.packageState<SoundState>().playing.push_back(c);
+  c->startMs = c->stoppedAt = start;
+  c->plays = std::max(1, loops);
+  if (s->loading) {
+    if (s->waiting.size() < kMaxWaitingChannels) s->waiting.push_back(c);
+    return Value(static_cast<Object*>(c));
+  }
+  if (!startVoice(m, s, c)) return Value::null();
   return Value(static_cast<Object*>(c));
+}
+
+// load(request): reads the MP3 file on the next tick; open, progress and complete, or
+// ioError when there is no such file.
+Value soundLoad(Machine& m, const Value& self, std::span<Value> args) {
+  SoundObject* s = soundOf(m, self);
+  const Value request = arg(args, 0);
+  if (request.isNullish()) m.fail(ErrorClass::TypeError, 2007, {"stream"});
+  if (s->loading || s->loaded || !s->linked.empty()) m.fail(ErrorClass::Error, 2037);
+  const Value url = m.getProperty(request, m.publicName("url"));
+  s->url = url.isNullish() ? "" : m.toText(url);
+  s->loading = true;
+  SoundState& state = m.packageState<SoundState>();
+  if (state.loading.size() < kMaxLoading) state.loading.push_back(s);
+  return Value();
 }
 
 Value soundLength(Machine& m, const Value& self, std::span<Value>) {
@@ -281,12 +333,12 @@ Value soundBytes(Machine& m, const Value& self, std::span<Value>) {
   return Value(soundOf(m, self)->info.bytes);
 }
 Value soundUrl(Machine& m, const Value& self, std::span<Value>) {
-  soundOf(m, self);
-  return Value::null();  // an embedded sound comes from no address
+  SoundObject* s = soundOf(m, self);
+  if (s->url.empty()) return Value::null();  // an embedded sound comes from no address
+  return Value(StringRef(s->url));
 }
 Value soundBuffering(Machine& m, const Value& self, std::span<Value>) {
-  soundOf(m, self);
-  return Value(false);
+  return Value(soundOf(m, self)->loading);
 }
 Value soundId3(Machine& m, const Value& self, std::span<Value>) {
   soundOf(m, self);
@@ -294,6 +346,7 @@ Value soundId3(Machine& m, const Value& self, std::span<Value>) {
 }
 const NativeMember kSoundMembers[] = {
     {"play", MemberKind::Method, soundPlay},
+    {"load", MemberKind::Method, soundLoad, 1},
     {"length", MemberKind::Getter, soundLength},
     {"bytesLoaded", MemberKind::Getter, soundBytes},
     {"bytesTotal", MemberKind::Getter, soundBytes},
@@ -379,6 +432,36 @@ Value setDisplaySoundTransform(Machine& m, const Value& self, std::span<Value> a
   const Gains g = kept(*gainsArg(m, arg(args, 0), "sndTransform", true));
   d->soundGains = {g.volume, g.leftToLeft, g.leftToRight, g.rightToLeft, g.rightToRight};
   return Value();
+}
+
+void runPendingSoundLoads(Machine& m) {
+  SoundState& state = m.packageState<SoundState>();
+  std::vector<SoundObject*> due;
+  due.swap(state.loading);
+  for (SoundObject* s : due) {
+    s->loading = false;
+    std::optional<std::vector<uint8_t>> bytes =
+        m.host && !s->url.empty() ? m.host->readFile(s->url, kMaxSoundFileBytes) : std::nullopt;
+    if (bytes) s->loaded = m.host->addLoadedSound(*bytes, s->info);
+    std::vector<Object*> waiting;
+    waiting.swap(s->waiting);
+    if (!bytes || !s->loaded) {
+      const std::string text = "Error #2032: Stream Error. URL: " + s->url;
+      if (!hasEventListener(m, s, "ioError")) {
+        if (m.host) m.host->uncaughtError("Error #2044: Unhandled IOErrorEvent:. text=" + text);
+        continue;
+      }
+      dispatchNewEvent(m, s, "IOErrorEvent", {Value(m.intern("ioError")), Value(false),
+                                              Value(false), Value(StringRef(text)), Value(2032)});
+      continue;
+    }
+    for (Object* c : waiting) startVoice(m, s, static_cast<SoundChannelObject*>(c));
+    const double total = s->info.bytes;
+    dispatchEvent(m, s, makeEvent(m, "open"));
+    dispatchNewEvent(m, s, "ProgressEvent", {Value(m.intern("progress")), Value(false),
+                                             Value(false), Value(total), Value(total)});
+    dispatchEvent(m, s, makeEvent(m, "complete"));
+  }
 }
 
 void runSoundCompletions(Machine& m) {

@@ -407,6 +407,50 @@ void finish(Machine& m, PendingContent& p) {
   dispatchNewEvent(m, info, "Event", {type("complete")});
 }
 
+// ---- LoaderContext and JPEGLoaderContext: how a load is to be made, kept for scripts to
+// read (loads here are local: policy files and domains change nothing) ----
+
+void setSlot(Machine& m, const Value& self, const char* name, Value v) {
+  m.setProperty(self, m.publicName(name), std::move(v));
+}
+
+void initContext(Machine& m, const Value& self, std::span<Value> args, size_t first) {
+  setSlot(m, self, "checkPolicyFile", Value(args.size() > first && toBoolean(args[first])));
+  setSlot(m, self, "applicationDomain", args.size() > first + 1 ? args[first + 1] : Value::null());
+  setSlot(m, self, "securityDomain", args.size() > first + 2 ? args[first + 2] : Value::null());
+  setSlot(m, self, "allowCodeImport", Value(true));
+  setSlot(m, self, "allowLoadBytesCodeExecution", Value(true));
+  setSlot(m, self, "imageDecodingPolicy", Value(m.intern("onDemand")));
+  setSlot(m, self, "parameters", Value::null());
+  setSlot(m, self, "requestedContentParent", Value::null());
+}
+
+Value contextInit(Machine& m, const Value& self, std::span<Value> args) {
+  initContext(m, self, args, 0);
+  return Value();
+}
+
+Value jpegContextInit(Machine& m, const Value& self, std::span<Value> args) {
+  initContext(m, self, args, 1);
+  setSlot(m, self, "deblockingFilter", Value(args.empty() ? 0.0 : m.toNumber(args[0])));
+  return Value();
+}
+
+const NativeMember kContextMembers[] = {
+    {"checkPolicyFile", MemberKind::Slot},
+    {"applicationDomain", MemberKind::Slot},
+    {"securityDomain", MemberKind::Slot},
+    {"allowCodeImport", MemberKind::Slot},
+    {"allowLoadBytesCodeExecution", MemberKind::Slot},
+    {"imageDecodingPolicy", MemberKind::Slot},
+    {"parameters", MemberKind::Slot},
+    {"requestedContentParent", MemberKind::Slot},
+};
+
+const NativeMember kJpegContextMembers[] = {
+    {"deblockingFilter", MemberKind::Slot},
+};
+
 }  // namespace
 
 void runPendingContentLoads(Machine& m) {
@@ -444,6 +488,17 @@ void sendMainMovieLoaded(Machine& m) {
 }
 
 void installLoaderInfo(Machine& m) {
+  installClass(m, {.package = "flash.system",
+                   .name = "LoaderContext",
+                   .members = kContextMembers,
+                   .init = contextInit,
+                   .initLength = 3});
+  installClass(m, {.package = "flash.system",
+                   .name = "JPEGLoaderContext",
+                   .base = "flash.system.LoaderContext",
+                   .members = kJpegContextMembers,
+                   .init = jpegContextInit,
+                   .initLength = 4});
   installClass(m, {.package = "flash.display",
                    .name = "Loader",
                    .base = "flash.display.DisplayObjectContainer",

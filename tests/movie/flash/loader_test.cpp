@@ -113,3 +113,32 @@ TEST(As3Loader, AMissingFileAndBytesThatAreNoImageGiveIoError) {
 }
 
 }  // namespace orv::movie
+
+namespace orv::movie {
+
+TEST(As3Loader, LoaderContextsKeepWhatTheyAreMadeWith) {
+  DocScript d;
+  const uint32_t system = d.abc.packageNs("flash.system");
+  const uint32_t jpeg = d.abc.qname(system, "JPEGLoaderContext");
+  const uint32_t plain = d.abc.qname(system, "LoaderContext");
+  d.c.op(op::findpropstrict, jpeg);
+  d.num(2);
+  d.c.op(op::pushtrue).op(op::constructprop, jpeg, 2);
+  d.store(1);
+  for (const char* field : {"deblockingFilter", "checkPolicyFile", "applicationDomain",
+                            "imageDecodingPolicy", "allowCodeImport"})
+    d.trace([&] { d.local(1).get(field); });
+  d.c.op(op::findpropstrict, plain).op(op::constructprop, plain, 0);
+  d.store(2);
+  d.trace([&] { d.local(2).get("checkPolicyFile"); });
+  d.trace([&] {
+    d.local(1);
+    d.c.op(op::getlex, plain).op(op::istypelate);
+  });
+  Played r = play(test::as3Movie(d.abcBytes(), "Doc"));
+  const std::vector<std::string> expected = {"2", "true", "null", "onDemand", "true", "false",
+                                             "true"};
+  EXPECT_EQ(r.lines, expected);
+}
+
+}  // namespace orv::movie

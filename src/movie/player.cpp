@@ -116,6 +116,7 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
     stage_->setListener(as3_.get());
   }
   stage_->dispatchEvents();  // the first frame's actions, queued when the stage was made
+  scripts_->endFrame();
   if (as3_) as3_->firstFrame(stage_->root().currentFrame());
   firstFrameStopped_ = !stage_->root().playing();
   stage_->root().stop();  // a loaded movie shows its first frame and waits

@@ -250,14 +250,28 @@ void Vm::adoptClipObject(Object* self, ScriptClip* to) {
   liveClipObjects_.insert(self);
 }
 
-void Vm::runLoads() {
-  if (loads_.empty()) return;
-  // Requests made by the callbacks below wait for the next frame.
+void Vm::runLoads(bool endOfFrame) {
+  constexpr int kEndOfFrameRounds = 16;
+  for (int round = 0; round < (endOfFrame ? kEndOfFrameRounds : 1); ++round) {
+    if (loads_.empty()) return;
+    if (endOfFrame && std::none_of(loads_.pending().begin(), loads_.pending().end(),
+                                   [](const LoadRequest& r) { return r.endsFrame(); }))
+      return;
+    runLoadRound(endOfFrame);
+  }
+}
+
+void Vm::runLoadRound(bool endOfFrame) {
+  // Requests made by the callbacks below wait for the next round.
   std::deque<LoadRequest> now;
   now.swap(loads_.pending());
   size_t reads = 0, bytesRead = 0;
   std::vector<LoadRequest> later;
   for (LoadRequest& r : now) {
+    if (endOfFrame && !r.endsFrame()) {
+      later.push_back(std::move(r));
+      continue;
+    }
     const bool reading = r.step == 0;
     if (reading &&
         (reads >= LoadQueue::kMaxReadsPerFrame || bytesRead >= LoadQueue::kMaxBytesPerFrame)) {
@@ -311,6 +325,9 @@ void Vm::runLoads() {
                             r.url.substr(q + 1, r.url.find('#', q) - q - 1));
           break;
         }
+        case LoadRequest::Kind::Sound:
+          deliverSoundFile(*this, r, bytes);
+          break;
         case LoadRequest::Kind::ClipLoader: {
           ScriptClip* clip = clipOf(r.clip);
           if (r.step == 0) {

@@ -1,11 +1,11 @@
 // Sound: volume and balance of a clip's sounds (or of the whole movie), the sound attached
-// from the library or loaded from a file, and its onLoad / onSoundComplete events.
+// from the library or loaded from a file (with its ID3 tags), and its onID3 / onLoad /
+// onSoundComplete events.
 //
-// A Sound made on a clip keeps that clip's target path as well as the clip: once the clip
-// is gone, a new clip at the same path takes its place, as the player's references do.
-// Volume and balance live on the clip's script object (a new clip starts at 100), those of
-// a Sound made on nothing on the global object (the whole movie). This player loads no
-// sound files, so loadSound reports failure through onLoad(false) on the next frame.
+// A Sound made on a clip (or on a path) keeps the target's path and finds the clip there
+// on every use: once the clip is renamed it is no longer its clip, and a new clip at that
+// path takes its place. Volume and balance live on the clip's script object (a new clip
+// starts at 100), those of a Sound made on nothing on the global object (the whole movie).
 #include <cmath>
 #include <optional>
 #include <tuple>
@@ -24,35 +24,33 @@ class SoundObject : public Object {
  public:
   SoundObject() : Object(ObjectKind::Other) { className = "Sound"; }
   bool global = true;            // made on nothing: the whole movie's sound
-  Object* clipObject = nullptr;  // the clip it was made on, while it lives
-  std::string clipPath;          // where to find a clip that took its place
+  std::string clipPath;          // the target it was made on, as a path
   std::string attached;          // linkage name given to attachSound
   int loaded = 0;                // the host's number of the file loadSound read, 0: none
   double loadedBytes = 0;        // its size
   int playing = 0;               // the host's handle of the sound last started, 0: none
   double positionMs = 0;         // where it was last seen
-  void traceRefs(std::vector<Object*>& out) override {
-    Object::traceRefs(out);
-    if (clipObject) out.push_back(clipObject);
-  }
+  int loadTicket = 0;            // which loadSound the file that arrives must answer
+  bool loading = false;          // a file is on its way: the Sound holds nothing yet
+  bool startWhenLoaded = false;  // start() came while it was on its way
+  double pendingOffset = 0, pendingLoops = 1;
 };
 
 SoundObject* soundOf(const Value& v) {
   return v.isObject() ? dynamic_cast<SoundObject*>(v.asObject()) : nullptr;
 }
 
-// The object holding the transform this Sound works on, or null when its clip is gone
-// (or it was made on something that is no clip).
+// The object holding the transform this Sound works on: the clip its target path names
+// now, looked up on every use (a renamed clip is no longer it, a new clip of that name
+// is), or null when none does.
 Object* holderOf(Vm& vm, SoundObject* s) {
   if (!s) return nullptr;
   if (s->global) return vm.global;
-  if (s->clipObject && s->clipObject->clip) return s->clipObject;
   if (s->clipPath.empty()) return nullptr;
   ScriptClip* root = vm.rootClip();
   Object* rootObject = root ? vm.objectFor(root) : nullptr;
   Object* found = rootObject ? vm.clipObjectAtPath(rootObject, s->clipPath) : nullptr;
   if (!found || found->kind != ObjectKind::Clip || !found->clip) return nullptr;
-  s->clipObject = found;
   return found;
 }
 
@@ -116,6 +114,12 @@ bool hasSound(SoundObject* s) { return s && (s->loaded || !s->attached.empty());
 // Starts what the Sound holds; the handle is kept for getPosition and onSoundComplete.
 void startPlaying(Vm& vm, const Value& self, double offset, double loops) {
   SoundObject* s = soundOf(self);
+  if (s && s->loading && ownerKey(vm, s)) {
+    s->startWhenLoaded = true;
+    s->pendingOffset = offset;
+    s->pendingLoops = loops;
+    return;
+  }
   if (!hasSound(s)) return;
   if (!std::isfinite(loops) || loops < 1) loops = 1;
   const void* owner = ownerKey(vm, s);
@@ -151,12 +155,12 @@ Value construct(Vm& vm, CallInfo& c) {
   const Value target = c.arg(0);
   if (!target.isUndefined() && !target.isNull()) {
     self->global = false;
-    if (ScriptClip* clip = vm.clipOf(target)) {
-      self->clipObject = target.asObject();
+    if (ScriptClip* clip = vm.clipOf(target))
       self->clipPath = vm.targetPath(clip);
-    }
+    else
+      self->clipPath = vm.toString(target);
   }
-  self->put("checkPolicyFile", Value(false), 0, ci);
+  if (vm.version() >= 6) self->put("checkPolicyFile", Value(false), 0, ci);
   return Value(self);
 }
 
@@ -210,8 +214,9 @@ Value setTransform(Vm& vm, CallInfo& c) {
   return Value();
 }
 
+// A Sound whose clip is not where its path says attaches nothing.
 Value attachSound(Vm& vm, CallInfo& c) {
-  if (SoundObject* s = soundOf(c.thisValue); s && !c.args.empty()) {
+  if (SoundObject* s = soundOf(c.thisValue); s && !c.args.empty() && ownerKey(vm, s)) {
     s->attached = vm.toString(c.arg(0));
     s->loaded = 0;
   }
@@ -241,20 +246,51 @@ Value stop(Vm& vm, CallInfo& c) {
   return Value();
 }
 
-// Milliseconds, whole: the sound's length, and how far the last start got.
+// Milliseconds, to the nearest: the sound's length, and how far the last start got; 0
+// while a file is on its way.
 Value duration(Vm& vm, CallInfo& c) {
   SoundObject* s = soundOf(c.thisValue);
+  if (s && s->loading) return Value(0.0);
   if (!hasSound(s)) return Value();
   std::optional<double> ms = vm.host().soundDurationMs(sourceOf(vm, s));
-  return ms ? Value(std::floor(*ms)) : Value();
+  return ms ? Value(std::round(*ms)) : Value();
 }
 
 Value position(Vm& vm, CallInfo& c) {
   SoundObject* s = soundOf(c.thisValue);
+  if (s && s->loading) return Value(0.0);
   if (!hasSound(s)) return Value();
   if (s->playing)
     if (std::optional<double> ms = vm.host().soundPositionMs(s->playing)) s->positionMs = *ms;
-  return Value(std::floor(s->positionMs));
+  return Value(std::round(s->positionMs));
+}
+
+// The names scripts also find the common ID3 frames under.
+const char* friendlyName(const std::string& frame) {
+  static constexpr std::pair<const char*, const char*> kNames[] = {
+      {"COMM", "comment"}, {"TALB", "album"}, {"TCON", "genre"}, {"TIT2", "songname"},
+      {"TPE1", "artist"},  {"TRCK", "track"}, {"TYER", "year"}};
+  for (auto [id, name] : kNames)
+    if (frame == id) return name;
+  return nullptr;
+}
+
+// The file's ID3 tags as the Sound's `id3`: an object of no class holding each frame by
+// its name (repeats joined by commas) and the common ones by their friendly names too (the
+// last repeat). It is read-only; a value a script put there first is left alone.
+bool publishTags(Vm& vm, SoundObject* s, const std::vector<uint8_t>& bytes) {
+  std::vector<std::pair<std::string, std::string>> tags = vm.host().soundFileTags(bytes);
+  if (tags.empty()) return false;
+  const bool ci = vm.caseInsensitive();
+  if (Property* own = s->findOwn("id3", ci); own && !(own->flags & kReadOnly)) return true;
+  auto* id3 = vm.allocate<Object>();
+  for (const auto& [frame, text] : tags) {
+    if (const char* name = friendlyName(frame)) id3->defineOwn(name, ci).value = Value(text);
+    Property& p = id3->defineOwn(frame, ci);
+    p.value = p.value.isString() ? Value(p.value.asString() + "," + text) : Value(text);
+  }
+  s->put("id3", Value(id3), kDontEnum | kDontDelete | kReadOnly, ci);
+  return true;
 }
 
 // Byte counts of a loaded file; library sounds have none.
@@ -263,39 +299,20 @@ Value loadedBytes(Vm&, CallInfo& c) {
   return s && s->loaded ? Value(s->loadedBytes) : Value();
 }
 
-// What loadSound queues: the file is read a frame later.
-Value arrive(Vm& vm, CallInfo& c) {
-  SoundObject* s = soundOf(c.arg(0));
-  if (!s) return Value();
-  const std::string url = vm.toString(c.arg(1));
-  std::optional<std::vector<uint8_t>> bytes = vm.host().readFile(url, LoadQueue::kMaxFileBytes);
-  const int loaded = bytes ? vm.host().addLoadedSound(*bytes) : 0;
-  if (loaded) {
-    s->loaded = loaded;
-    s->loadedBytes = double(bytes->size());
-    s->attached.clear();
-    if (vm.toBool(c.arg(2))) startPlaying(vm, c.arg(0), 0, 1);
-  }
-  std::vector<Value> args{Value(loaded != 0)};
-  vm.callMethod(c.arg(0), "onLoad", args);
-  return Value();
-}
-
 // loadSound(url, isStreaming): the file (MP3, from the movie's own folder) is read and
-// decoded on the next frame; onLoad(true) then, and a streaming sound starts playing at
-// once. A missing or broken file gives onLoad(false).
+// decoded as the frame ends; a later loadSound takes the place of one still on its way.
 Value loadSound(Vm& vm, CallInfo& c) {
   SoundObject* s = soundOf(c.thisValue);
   if (!s || c.args.empty()) return Value();
-  Vm::Interval load;
-  load.id = -static_cast<int>(vm.intervals.size()) - 1;
-  while (vm.intervals.count(load.id)) --load.id;
-  load.fn = Value(nativeFunction(vm, arrive));
-  load.args = {c.thisValue, Value(vm.toString(c.arg(0))), Value(vm.toBool(c.arg(1)))};
-  load.periodMs = 0;
-  load.nextDueMs = vm.host().timerMs();
-  load.once = true;
-  vm.intervals[load.id] = load;
+  LoadRequest r;
+  r.kind = LoadRequest::Kind::Sound;
+  r.url = vm.toString(c.arg(0));
+  r.receiver = c.thisValue;
+  r.streaming = vm.toBool(c.arg(1));
+  r.ticket = ++s->loadTicket;
+  if (!vm.loads().add(std::move(r))) return Value();
+  s->loading = true;
+  s->startWhenLoaded = false;
   return Value();
 }
 
@@ -325,6 +342,32 @@ constexpr NativeClass kSoundClass{.name = "Sound",
                                   .constructsOwnObject = true};
 
 }  // namespace
+
+// onID3 when the file has tags, then onLoad(success); a streaming sound, or one start()
+// asked for while it was on its way, starts then.
+void deliverSoundFile(Vm& vm, const LoadRequest& request,
+                      const std::optional<std::vector<uint8_t>>& bytes) {
+  SoundObject* s = soundOf(request.receiver);
+  if (!s || request.ticket != s->loadTicket) return;
+  if (bytes && publishTags(vm, s, *bytes)) {
+    vm.callMethodIfPresent(s, "onID3");
+    if (request.ticket != s->loadTicket) return;
+  }
+  const int loaded = bytes ? vm.host().addLoadedSound(*bytes) : 0;
+  s->loading = false;
+  const bool start = s->startWhenLoaded || request.streaming;
+  s->startWhenLoaded = false;
+  if (loaded) {
+    s->loaded = loaded;
+    s->loadedBytes = double(bytes->size());
+    s->attached.clear();
+    if (start)
+      startPlaying(vm, request.receiver, request.streaming ? 0 : s->pendingOffset,
+                   request.streaming ? 1 : s->pendingLoops);
+  }
+  std::vector<Value> args{Value(loaded != 0)};
+  vm.callMethod(request.receiver, "onLoad", args);
+}
 
 void installSoundBuiltins(Vm& vm) { installClass(vm, vm.global, kSoundClass); }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "movie/base/color_transform.h"
@@ -370,6 +371,12 @@ class ScriptHost {
   virtual int addLoadedSound(const std::vector<uint8_t>& bytes) {
     (void)bytes;
     return 0;
+  }
+  // The ID3 tags of a sound file: (frame, text) in file order, repeats included.
+  virtual std::vector<std::pair<std::string, std::string>> soundFileTags(
+      const std::vector<uint8_t>& bytes) {
+    (void)bytes;
+    return {};
   }
   virtual void toggleQuality() {}
 };

@@ -1,10 +1,12 @@
-// Files that scripts ask for (loadVariables, loadMovie, LoadVars, MovieClipLoader) arrive
-// on a later frame, never inside the call, as they do over a network in a Flash player.
-// The queue holds what is in flight; Vm::runLoads() moves each request on once a frame.
+// Files that scripts ask for (loadVariables, loadMovie, LoadVars, MovieClipLoader,
+// Sound.loadSound) arrive after the call, never inside it, as they do over a network in
+// a Flash player: text and sounds at the end of the frame that asked for them, movies a
+// frame later. The queue holds what is in flight; Vm::runLoads() moves each request on.
 #pragma once
 
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@ struct LoadRequest {
     ClipVariables,  // loadVariables: name=value pairs into the clip, then its data event
     Movie,          // loadMovie / unloadMovie: the clip shows the file (empty url: nothing)
     ClipLoader,     // MovieClipLoader.loadClip: loadMovie with the loader's callbacks
+    Sound,          // Sound.loadSound: the MP3 into the Sound `receiver`
   };
   Kind kind = Kind::Data;
   std::string url;
@@ -28,7 +31,17 @@ struct LoadRequest {
   int level = -1;           // Movie: loadMovieNum's level instead of a clip (it may not exist yet)
   int step = 0;             // ClipLoader: 0 read and start, 1 complete, 2 init
   bool wholeImage = false;  // ClipLoader: a PNG or GIF picture, decoded only once whole
+  bool streaming = false;   // Sound: plays as soon as it is there
+  int ticket = 0;           // Sound: which of its loadSound calls this answers
+
+  // Text and sounds are read at the end of the frame; movies take a frame of their own.
+  bool endsFrame() const { return kind == Kind::Data || kind == Kind::ClipVariables || kind == Kind::Sound; }
 };
+
+class Vm;
+// A sound file a Sound asked for came (or not): builtins_sound.cpp.
+void deliverSoundFile(Vm& vm, const LoadRequest& request,
+                      const std::optional<std::vector<uint8_t>>& bytes);
 
 class LoadQueue {
  public:

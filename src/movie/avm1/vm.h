@@ -81,7 +81,9 @@ class Vm {
   void runTimers();
   // Files scripts asked for (builtins_loading.cpp): each request moves on once a frame
   // and its callbacks run from here. The timeline calls this every frame.
-  void runLoads();
+  // `endOfFrame`: only what arrives as a frame ends (text, sounds), again for what
+  // those callbacks ask for, a bounded number of rounds.
+  void runLoads(bool endOfFrame = false);
   LoadQueue& loads() { return loads_; }
   // loadMovie(url, clip) and unloadMovie (empty url): done on a later frame.
   void requestMovieLoad(const std::string& url, ScriptClip* clip);
@@ -287,6 +289,7 @@ class Vm {
   std::map<std::string, Object*> registeredClasses_;
   std::map<const void*, std::shared_ptr<void>> builtinStates_;
   LoadQueue loads_;
+  void runLoadRound(bool endOfFrame);
   uint64_t actionsThisRun_ = 0;
   uint64_t actionsBeforeThisRun_ = 0;
   uint64_t actionsSinceClock_ = 0;  // never reset, so short entries reach the clock too

@@ -1,5 +1,6 @@
 // Sounds that scripts play: Sound.attachSound/start/stop/setVolume reach the movie's mixer.
 #include "movie/avm1_host/timeline_bridge.h"
+#include "movie/sound/id3_tags.h"
 #include "movie/sound/movie_sound.h"
 
 namespace orv::movie::avm1 {
@@ -76,6 +77,13 @@ std::optional<double> TimelineBridge::soundDurationMs(const SoundSource& source)
 
 int TimelineBridge::addLoadedSound(const std::vector<uint8_t>& bytes) {
   return sound ? sound->addLoadedSound(bytes) : 0;
+}
+
+std::vector<std::pair<std::string, std::string>> TimelineBridge::soundFileTags(
+    const std::vector<uint8_t>& bytes) {
+  std::vector<std::pair<std::string, std::string>> tags;
+  for (sound::Id3Frame& f : sound::readId3Tags(bytes)) tags.emplace_back(f.id, std::move(f.text));
+  return tags;
 }
 
 }  // namespace orv::movie::avm1

@@ -160,6 +160,15 @@ bool TimelineBridge::buttonTakesMouse(DisplayObject& button, bool* handCursor) {
   return true;
 }
 
+bool TimelineBridge::tracksAsMenu(DisplayObject& object, bool byCharacter) {
+  auto it = bridges_.find(&object);
+  if (it == bridges_.end() || it->second->object() != &object || !it->second->scriptObject)
+    return byCharacter;
+  Object* self = it->second->scriptObject;
+  if (!vm_->hasProperty(self, "trackAsMenu")) return byCharacter;
+  return vm_->toBool(vm_->getMember(self, "trackAsMenu"));
+}
+
 bool ClipBridge::hitTestPoint(double x, double y, bool shapeFlag) {
   auto o = object_.lock();
   if (!o || !std::isfinite(x) || !std::isfinite(y)) return false;

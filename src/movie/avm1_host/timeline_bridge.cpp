@@ -692,7 +692,13 @@ void TimelineBridge::tick() {
   // handlers ahead of its frame's actions; then all of it runs.
   stage_.advanceTimelines();
   stage_.dispatchEvents();
+  endFrame();
   afterTick();
+}
+
+void TimelineBridge::endFrame() {
+  vm_->runLoads(true);
+  stage_.dispatchEvents();
 }
 
 void TimelineBridge::afterTick() {

@@ -125,6 +125,9 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   // of new clips without clip events after all of that; finally what the frame left
   // unreachable is collected.
   void tick();
+  // What arrives as a frame ends (text and sounds scripts asked for); tick() calls it, and
+  // the player after the first frame.
+  void endFrame();
 
   // ScriptHost
   ScriptClip* level(int n) override;
@@ -163,6 +166,9 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   void buttonMethod(DisplayObject& button, const char* method);
   // Whether a button takes the mouse (not `enabled = false`), and shows the hand.
   bool buttonTakesMouse(DisplayObject& button, bool* handCursor);
+  // Whether a press on a button or clip is carried to whatever the pointer reaches:
+  // its `trackAsMenu`, else what the button's character says.
+  bool tracksAsMenu(DisplayObject& object, bool byCharacter);
   // startDrag()/stopDrag(): the clip being dragged follows the pointer.
   void startDrag(ScriptClip* clip, bool lockCenter) override;
   void stopDrag() override;
@@ -225,6 +231,8 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   std::optional<double> soundPositionMs(int handle) override;
   std::optional<double> soundDurationMs(const SoundSource& source) override;
   int addLoadedSound(const std::vector<uint8_t>& bytes) override;
+  std::vector<std::pair<std::string, std::string>> soundFileTags(
+      const std::vector<uint8_t>& bytes) override;
 
   // ---- Keyboard focus (focus_events.cpp; the player's KeyboardFocus calls these) ----
   // The object Selection holds the focus on, while it is on the stage.

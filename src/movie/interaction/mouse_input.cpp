@@ -191,8 +191,11 @@ bool MouseInput::track() {
     return true;
   }
   auto pressed = pressed_.lock();
-  const swf::ButtonDef* menu = pressed ? buttonOf(*pressed) : nullptr;
-  if (pressed && menu && menu->trackAsMenu) menuTracking_ = true;
+  if (pressed && !menuTracking_) {
+    const swf::ButtonDef* button = buttonOf(*pressed);
+    const bool byCharacter = button && button->trackAsMenu;
+    menuTracking_ = scripts_ ? scripts_->tracksAsMenu(*pressed, byCharacter) : byCharacter;
+  }
   if (menuTracking_) {
     if (hit.object == pressed) return false;
     if (pressed) fire(*pressed, Transition::MenuDragOut);

@@ -246,6 +246,14 @@ void MovieSound::setScriptGains(const void* owner, float left, float right) {
 
 std::optional<double> MovieSound::durationMs(const ScriptSound& sound) {
   std::shared_ptr<const PcmAudio> pcm = pcmOf(sound);
+  // A library sound is as long as its definition says (an MP3's last frame may hold less).
+  if (pcm && !sound.loaded && sound.movie) {
+    auto def = sound.movie->dictionary.find(sound.id);
+    const auto* s = def != sound.movie->dictionary.end() ? std::get_if<swf::SoundDef>(&def->second)
+                                                         : nullptr;
+    if (s && s->sampleCount > 0 && s->format.rate > 0)
+      return 1000.0 * s->sampleCount / (s->format.rate == 5512 ? 5512.5 : s->format.rate);
+  }
   if (!pcm) return std::nullopt;
   return 1000.0 * double(pcm->frames()) / pcm->sampleRate;
 }

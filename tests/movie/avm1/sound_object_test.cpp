@@ -60,6 +60,25 @@ TEST(SoundObject, FollowsTheClipThatTakesTheRemovedOnesPlace) {
   EXPECT_EQ(volume(vm, s), 100);
 }
 
+// The target is a path, looked up on every use: a renamed clip is not the Sound's any more
+// (whatever the Sound is asked does nothing), a string naming a clip works as the clip does.
+TEST(SoundObject, FindsItsClipByPathOnEveryUse) {
+  FakeHost h(6);
+  Vm& vm = h.vm;
+  auto* clip = h.root.add("mc", 1);
+  Value byClip = makeSound(vm, {Value(vm.objectFor(clip))});
+  Value byName = makeSound(vm, {Value("mc")});
+  method(vm, byClip, "setVolume", {Value(25)});
+  EXPECT_EQ(volume(vm, byName), 25);
+  clip->setName("changed");
+  method(vm, byClip, "setVolume", {Value(5)});
+  EXPECT_TRUE(method(vm, byClip, "getVolume").isUndefined());
+  method(vm, byClip, "attachSound", {Value("tone")});
+  clip->setName("mc");
+  EXPECT_EQ(volume(vm, byClip), 25);
+  EXPECT_TRUE(method(vm, byClip, "getDuration").isUndefined());  // nothing was attached
+}
+
 TEST(SoundObject, PanAndTransformDescribeTheSameBalance) {
   FakeHost h(7);
   Vm& vm = h.vm;
@@ -81,7 +100,7 @@ TEST(SoundObject, PanAndTransformDescribeTheSameBalance) {
   EXPECT_EQ(vm.toNumber(vm.getMember(after, "rl")), 0);
 }
 
-TEST(SoundObject, LoadingMethodsComeWithSwf6AndAFailedLoadCallsOnLoadLater) {
+TEST(SoundObject, LoadingMethodsComeWithSwf6AndAFailedLoadCallsOnLoadAsTheFrameEnds) {
   {
     FakeHost h(5);
     Value proto = h.vm.getMember(h.vm.getMember(h.vm.global, "Sound"), "prototype");
@@ -92,7 +111,7 @@ TEST(SoundObject, LoadingMethodsComeWithSwf6AndAFailedLoadCallsOnLoadLater) {
   Vm& vm = h.vm;
   Value s = makeSound(vm);
   EXPECT_TRUE(method(vm, s, "getDuration").isUndefined());
-  // onLoad(false) arrives with the timers, not inside loadSound.
+  // onLoad(false) arrives as the frame ends, not inside loadSound.
   test::Asm handler;
   handler.push({"loaded:"}).push({"ok"}).op(0x1C).op(0x47).trace();
   vm.setMember(vm.objectFor(&h.root), "s", s);
@@ -108,12 +127,12 @@ TEST(SoundObject, LoadingMethodsComeWithSwf6AndAFailedLoadCallsOnLoadLater) {
             .op(0x52)
             .op(0x17));
   EXPECT_EQ(h.out, "");
-  h.out.clear();
-  h.now += 40;
-  vm.runTimers();
+  EXPECT_EQ(vm.toNumber(method(vm, s, "getDuration")), 0);  // nothing yet while on its way
+  vm.runLoads(true);
   EXPECT_EQ(h.out, "loaded:false\n");
+  EXPECT_TRUE(method(vm, s, "getDuration").isUndefined());
   h.out.clear();
-  vm.runTimers();
+  vm.runLoads(true);
   EXPECT_EQ(h.out, "");  // once only
 }
 

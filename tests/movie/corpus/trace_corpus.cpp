@@ -37,6 +37,15 @@ int framesToRun(const fs::path& toml) {
   return 1;
 }
 
+// Whether the reference run played sound: time then passes for the sounds as well.
+bool playsAudio(const fs::path& toml) {
+  std::istringstream in(slurp(toml));
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("with_audio", 0) == 0 && line.find("true") != std::string::npos) return true;
+  return false;
+}
+
 bool knownFailure(const fs::path& toml) {
   std::istringstream in(slurp(toml));
   std::string line;
@@ -75,8 +84,18 @@ std::vector<std::string> traceOnPlayer(const fs::path& dir, int frames) {
   const RecordedInput input = readRecordedInput(dir / "input.json");
   const ViewRect stage = player.stage();
   ReplayState state;
+  const bool audio = playsAudio(dir / "test.toml");
+  std::vector<int16_t> mixed;
+  double audioDue = 0;
   player.start();
   for (int tick = 1; tick <= frames; ++tick) {
+    if (tick > 1 && audio) {
+      audioDue += player.framePeriodMs() * player.audioRate() / 1000.0;
+      const auto pull = static_cast<size_t>(audioDue);
+      audioDue -= double(pull);
+      mixed.resize(pull * 2);
+      player.mixAudio(mixed.data(), pull);
+    }
     if (tick > 1) player.advance(player.framePeriodMs());
     if (auto events = input.find(tick); events != input.end())
       replay(player, stage, events->second, state);

@@ -277,6 +277,35 @@ TEST(ClipsAsButtons, OnPressAndReleaseHandlersMakeAClipTakeTheMouse) {
   EXPECT_FALSE(p.handCursor());
 }
 
+// A clip that scripts made a menu hands the press on as a menu button does: the clip the
+// pointer reaches while pressed hears a drag over.
+TEST(ClipsAsButtons, TrackAsMenuSetByScriptHandsThePressOn) {
+  auto sprite = t::defineSprite(
+      kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));
+  auto first = t::placeClipWithActions(1, kSprite, "c1", 0, 0,
+                                       {{swf::ClipEvent::Press, t::traceBlock("c1 press")}});
+  auto second = t::placeClipWithActions(
+      2, kSprite, "c2", 4000, 0,
+      {{swf::ClipEvent::Press, t::traceBlock("c2 press")},
+       {swf::ClipEvent::DragOver, t::traceBlock("c2 dragOver")}});
+  std::vector<uint8_t> menu = t::pushStrings({"c1"});
+  menu.push_back(t::kActionGetVariable);
+  for (uint8_t byte : t::pushStrings({"trackAsMenu"})) menu.push_back(byte);
+  menu.insert(menu.end(), {t::kActionPush, 2, 0, 5, 1, t::kActionSetMember, 0});
+  for (bool asMenu : {false, true}) {
+    SCOPED_TRACE(asMenu);
+    MousePlayer m(t::movie(t::concat({shapes(), sprite, first, second,
+                                      asMenu ? t::doAction(menu) : std::vector<uint8_t>{},
+                                      t::showFrame()})));
+    Player& p = m.player;
+    p.mouseMove(1000, 1000);
+    p.mouseDown(1000, 1000);
+    p.mouseMove(5000, 1000);
+    p.mouseUp(5000, 1000);
+    EXPECT_EQ(m.take(), asMenu ? (Lines{"c1 press", "c2 dragOver"}) : Lines{"c1 press"});
+  }
+}
+
 TEST(ClipsAsButtons, MethodsSetByScriptAndMouseEventsEverywhere) {
   auto sprite = t::defineSprite(
       kSprite, 1, t::concat({t::placeObject2({.depth = 1, .character = kRed}), t::showFrame()}));

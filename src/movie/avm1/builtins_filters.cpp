@@ -16,188 +16,40 @@
 #include "movie/avm1/host.h"
 #include "movie/avm1/native_table.h"
 #include "movie/avm1/vm.h"
-#include "movie/swf/filter_list.h"
+#include "movie/base/filter_settings.h"
+#include "movie/swf/script_filters.h"
 
 namespace orv::movie::avm1 {
 
 namespace {
 
-// How a setting takes the values scripts give it.
-enum class Field : uint8_t {
-  Number,    // any number
-  Color,     // 0xRRGGBB
-  Unit,      // 0..1 (alphas)
-  Blur,      // 0..255 pixels
-  Strength,  // 0..255
-  Quality,   // 0..15 passes
-  Side,      // 0..15 (a convolution matrix's columns or rows)
-  Flag,      // true or false
-  Type,      // "inner", "outer" or "full"
-  Mode,      // "wrap", "clamp", "ignore" or "color"
-  List,      // an array of numbers
-  Any,       // kept as given
-};
+using base::FilterClassSpec;
+using base::FilterField;
+using FieldSpec = base::FilterFieldSpec;
 
-struct FieldSpec {
-  const char* name;
-  Field type;
-  double number = 0;           // default of numbers and flags
-  const char* text = nullptr;  // default of texts
-};
-
-// The filter ids a movie file uses, and ours for a displacement map: a file cannot
-// store one (its map is a bitmap), so its id only ever names a script's.
-enum FilterId : int {
-  kDropShadow = 0,
-  kBlur,
-  kGlow,
-  kBevel,
-  kGradientGlow,
-  kConvolution,
-  kColorMatrix,
-  kGradientBevel,
-  kDisplacementMap
-};
-
-// A filter class: its settings in the order the prototype gets them, and the
-// constructor's parameters in order.
-struct FilterSpec {
-  const char* name;
-  int id;
-  std::span<const FieldSpec> fields;
-  std::span<const char* const> constructorArgs;
-};
-
-constexpr FieldSpec kDropShadowFields[] = {
-    {"distance", Field::Number, 4},   {"angle", Field::Number, 45},   {"color", Field::Color, 0},
-    {"alpha", Field::Unit, 1},        {"quality", Field::Quality, 1}, {"inner", Field::Flag, 0},
-    {"knockout", Field::Flag, 0},     {"blurX", Field::Blur, 4},      {"blurY", Field::Blur, 4},
-    {"strength", Field::Strength, 1}, {"hideObject", Field::Flag, 0}};
-constexpr const char* kDropShadowArgs[] = {"distance", "angle",    "color",     "alpha",
-                                           "blurX",    "blurY",    "strength",  "quality",
-                                           "inner",    "knockout", "hideObject"};
-constexpr FieldSpec kBlurFields[] = {
-    {"blurX", Field::Blur, 4}, {"blurY", Field::Blur, 4}, {"quality", Field::Quality, 1}};
-constexpr const char* kBlurArgs[] = {"blurX", "blurY", "quality"};
-constexpr FieldSpec kGlowFields[] = {
-    {"color", Field::Color, 0xFF0000}, {"alpha", Field::Unit, 1},
-    {"quality", Field::Quality, 1},    {"inner", Field::Flag, 0},
-    {"knockout", Field::Flag, 0},      {"blurX", Field::Blur, 6},
-    {"blurY", Field::Blur, 6},         {"strength", Field::Strength, 2}};
-constexpr const char* kGlowArgs[] = {"color",    "alpha",   "blurX", "blurY",
-                                     "strength", "quality", "inner", "knockout"};
-constexpr FieldSpec kBevelFields[] = {{"distance", Field::Number, 4},
-                                      {"angle", Field::Number, 45},
-                                      {"highlightColor", Field::Color, 0xFFFFFF},
-                                      {"highlightAlpha", Field::Unit, 1},
-                                      {"shadowColor", Field::Color, 0},
-                                      {"shadowAlpha", Field::Unit, 1},
-                                      {"quality", Field::Quality, 1},
-                                      {"strength", Field::Strength, 1},
-                                      {"knockout", Field::Flag, 0},
-                                      {"blurX", Field::Blur, 4},
-                                      {"blurY", Field::Blur, 4},
-                                      {"type", Field::Type, 0, "inner"}};
-constexpr const char* kBevelArgs[] = {
-    "distance", "angle", "highlightColor", "highlightAlpha", "shadowColor", "shadowAlpha",
-    "blurX",    "blurY", "strength",       "quality",        "type",        "knockout"};
-// The gradient glow and the gradient bevel have the same settings.
-constexpr FieldSpec kGradientFields[] = {
-    {"distance", Field::Number, 4},   {"angle", Field::Number, 45},
-    {"colors", Field::List},          {"alphas", Field::List},
-    {"ratios", Field::List},          {"blurX", Field::Blur, 4},
-    {"blurY", Field::Blur, 4},        {"quality", Field::Quality, 1},
-    {"strength", Field::Strength, 1}, {"knockout", Field::Flag, 0},
-    {"type", Field::Type, 0, "inner"}};
-constexpr const char* kGradientArgs[] = {"distance", "angle", "colors",  "alphas",
-                                         "ratios",   "blurX", "blurY",   "strength",
-                                         "quality",  "type",  "knockout"};
-constexpr FieldSpec kColorMatrixFields[] = {{"matrix", Field::List}};
-constexpr const char* kColorMatrixArgs[] = {"matrix"};
-constexpr FieldSpec kConvolutionFields[] = {
-    {"matrixX", Field::Side, 0},   {"matrixY", Field::Side, 0}, {"matrix", Field::List},
-    {"divisor", Field::Number, 1}, {"bias", Field::Number, 0},  {"preserveAlpha", Field::Flag, 1},
-    {"clamp", Field::Flag, 1},     {"color", Field::Color, 0},  {"alpha", Field::Unit, 0}};
-constexpr const char* kConvolutionArgs[] = {"matrixX",       "matrixY", "matrix", "divisor", "bias",
-                                            "preserveAlpha", "clamp",   "color",  "alpha"};
-constexpr FieldSpec kDisplacementFields[] = {
-    {"mapBitmap", Field::Any},        {"mapPoint", Field::Any},
-    {"componentX", Field::Number, 0}, {"componentY", Field::Number, 0},
-    {"scaleX", Field::Number, 0},     {"scaleY", Field::Number, 0},
-    {"mode", Field::Mode, 0, "wrap"}, {"color", Field::Color, 0},
-    {"alpha", Field::Unit, 0}};
-constexpr const char* kDisplacementArgs[] = {"mapBitmap",  "mapPoint", "componentX",
-                                             "componentY", "scaleX",   "scaleY",
-                                             "mode",       "color",    "alpha"};
-
-constexpr FilterSpec kFilters[] = {
-    {"DropShadowFilter", kDropShadow, kDropShadowFields, kDropShadowArgs},
-    {"BlurFilter", kBlur, kBlurFields, kBlurArgs},
-    {"GlowFilter", kGlow, kGlowFields, kGlowArgs},
-    {"BevelFilter", kBevel, kBevelFields, kBevelArgs},
-    {"GradientGlowFilter", kGradientGlow, kGradientFields, kGradientArgs},
-    {"GradientBevelFilter", kGradientBevel, kGradientFields, kGradientArgs},
-    {"ColorMatrixFilter", kColorMatrix, kColorMatrixFields, kColorMatrixArgs},
-    {"ConvolutionFilter", kConvolution, kConvolutionFields, kConvolutionArgs},
-    {"DisplacementMapFilter", kDisplacementMap, kDisplacementFields, kDisplacementArgs},
-};
-constexpr size_t kFilterCount = std::size(kFilters);
-
-const FilterSpec* classById(int id) {
-  for (const FilterSpec& c : kFilters)
-    if (c.id == id) return &c;
-  return nullptr;
-}
-
-int fieldIndex(const FilterSpec& cls, std::string_view name) {
-  for (size_t i = 0; i < cls.fields.size(); ++i)
-    if (name == cls.fields[i].name) return int(i);
-  return -1;
-}
-
-// Lists hold at most this many numbers (a convolution matrix is at most 15 by 15).
-constexpr size_t kMaxList = 225;
+constexpr std::span<const FilterClassSpec> kFilters = base::kFilterClasses;
+constexpr size_t kFilterCount = base::kFilterClasses.size();
 
 class FilterObject : public Object {
  public:
-  struct Slot {
-    double number = 0;
-    std::string text;
-    std::vector<double> list;
-    Value any;
-  };
-  explicit FilterObject(const FilterSpec& s)
-      : Object(ObjectKind::Other), cls(&s), slots(s.fields.size()) {
+  explicit FilterObject(const FilterClassSpec& s)
+      : Object(ObjectKind::Other), settings(s), any(s.fields.size()) {
     className = s.name;
-    for (size_t i = 0; i < s.fields.size(); ++i) {
-      slots[i].number = s.fields[i].number;
-      if (s.fields[i].text) slots[i].text = s.fields[i].text;
-    }
-    if (s.id == kColorMatrix) {
-      slots[0].list.assign(20, 0.0);
-      for (int k = 0; k < 4; ++k) slots[0].list[size_t(k) * 6] = 1;  // the identity
-    }
   }
   void traceRefs(std::vector<Object*>& out) override {
     Object::traceRefs(out);
-    for (const Slot& s : slots)
-      if (s.any.isObject()) out.push_back(s.any.asObject());
+    for (const Value& v : any)
+      if (v.isObject()) out.push_back(v.asObject());
   }
-  double number(std::string_view name) const {
-    const int i = fieldIndex(*cls, name);
-    return i < 0 ? 0 : slots[size_t(i)].number;
-  }
-  const Slot* slot(std::string_view name) const {
-    const int i = fieldIndex(*cls, name);
-    return i < 0 ? nullptr : &slots[size_t(i)];
-  }
-  Slot* slot(std::string_view name) {
-    const int i = fieldIndex(*cls, name);
-    return i < 0 ? nullptr : &slots[size_t(i)];
+  const FilterClassSpec& cls() const { return *settings.cls; }
+  Value& anyValue(std::string_view name) {
+    static Value none;
+    const int i = cls().field(name);
+    return i < 0 ? none : any[size_t(i)];
   }
 
-  const FilterSpec* cls;
-  std::vector<Slot> slots;
+  base::FilterSettings settings;
+  std::vector<Value> any;  // the settings kept as given (a displacement map's bitmap, point)
 };
 
 FilterObject* filterOf(const Value& v) {
@@ -206,72 +58,55 @@ FilterObject* filterOf(const Value& v) {
 
 double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
 
-// Takes a script's value into a setting, as the class's setter would.
-void assign(Vm& vm, const FieldSpec& field, FilterObject::Slot& slot, const Value& v) {
-  switch (field.type) {
-    case Field::Number:
-      slot.number = vm.toNumber(v);
+// Takes a script's value into setting `i`, as the class's setter would.
+void assign(Vm& vm, FilterObject& f, size_t i, const Value& v) {
+  switch (f.cls().fields[i].type) {
+    case FilterField::Number:
+    case FilterField::Single:  // this machine keeps them as given
+      f.settings.slots[i].number = vm.toNumber(v);
       break;
-    case Field::Color:
-      slot.number = double(uint32_t(int64_t(finiteOr(vm.toNumber(v), 0))) & 0xFFFFFFu);
+    case FilterField::Flag:
+      base::setFilterNumber(f.settings, i, vm.toBool(v) ? 1 : 0);
       break;
-    case Field::Unit:
-      slot.number = std::clamp(finiteOr(vm.toNumber(v), 0), 0.0, 1.0);
+    case FilterField::Type:
+    case FilterField::Mode:
+      base::setFilterText(f.settings, i, vm.toString(v));
       break;
-    case Field::Blur:
-      slot.number = std::clamp(finiteOr(vm.toNumber(v), 0), 0.0, 255.0);
-      break;
-    case Field::Strength:
-      slot.number = std::clamp(finiteOr(vm.toNumber(v), 0), 0.0, 255.0);
-      break;
-    case Field::Quality:
-      slot.number = std::clamp(std::trunc(finiteOr(vm.toNumber(v), 0)), 0.0, 15.0);
-      break;
-    case Field::Side:
-      slot.number = std::clamp(std::trunc(finiteOr(vm.toNumber(v), 0)), 0.0, 15.0);
-      break;
-    case Field::Flag:
-      slot.number = vm.toBool(v) ? 1 : 0;
-      break;
-    case Field::Type: {
-      const std::string t = vm.toString(v);
-      if (t == "inner" || t == "outer" || t == "full") slot.text = t;
+    case FilterField::List: {
+      std::vector<double> list;
+      if (v.isObject()) {
+        Object* a = v.asObject();
+        const double n = finiteOr(vm.toNumber(vm.getMember(a, "length")), 0);
+        for (size_t k = 0; k < size_t(std::clamp(n, 0.0, double(base::kMaxFilterList))); ++k)
+          list.push_back(vm.toNumber(vm.getMember(a, std::to_string(k))));
+      }
+      base::setFilterList(f.settings, i, std::move(list));
       break;
     }
-    case Field::Mode: {
-      const std::string m = vm.toString(v);
-      if (m == "wrap" || m == "clamp" || m == "ignore" || m == "color") slot.text = m;
+    case FilterField::Any:
+      f.any[i] = v;
       break;
-    }
-    case Field::List: {
-      slot.list.clear();
-      if (!v.isObject()) break;
-      Object* a = v.asObject();
-      const double n = finiteOr(vm.toNumber(vm.getMember(a, "length")), 0);
-      for (size_t i = 0; i < size_t(std::clamp(n, 0.0, double(kMaxList))); ++i)
-        slot.list.push_back(vm.toNumber(vm.getMember(a, std::to_string(i))));
-      break;
-    }
-    case Field::Any:
-      slot.any = v;
+    default:
+      base::setFilterNumber(f.settings, i, vm.toNumber(v));
       break;
   }
 }
 
-Value fieldValue(Vm& vm, const FieldSpec& field, const FilterObject::Slot& slot) {
-  switch (field.type) {
-    case Field::Flag:
+Value fieldValue(Vm& vm, FilterObject& f, size_t i) {
+  const base::FilterSetting& slot = f.settings.slots[i];
+  switch (f.cls().fields[i].type) {
+    case FilterField::Flag:
       return Value(slot.number != 0);
-    case Field::Type:
-    case Field::Mode:
+    case FilterField::Type:
+    case FilterField::Mode:
       return Value(slot.text);
-    case Field::List: {
+    case FilterField::List: {
       std::vector<Value> items;
       for (double d : slot.list) items.push_back(Value(d));
       return Value(vm.newArray(std::move(items)));
     }
-    case Field::Any:
-      return slot.any;
+    case FilterField::Any:
+      return f.any[i];
     default:
       return Value(slot.number);
   }
@@ -279,252 +114,48 @@ Value fieldValue(Vm& vm, const FieldSpec& field, const FilterObject::Slot& slot)
 
 // ---------------------------------------------------------------- the stored form
 
-constexpr double kPi = 3.14159265358979323846;
-
-// The modes of a displacement map, in the order the renderer numbers them.
-constexpr std::array<const char*, 4> kDisplacementModes = {"wrap", "clamp", "ignore", "color"};
-
-// A colour (0xRRGGBB) and an alpha (0..1) as a stored RGBA.
-swf::RGBA rgbaOf(double color, double alpha) {
-  const uint32_t c = uint32_t(color);
-  return {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c),
-          uint8_t(std::lround(std::clamp(alpha, 0.0, 1.0) * 255.0))};
-}
-double colorOf(swf::RGBA c) { return double(uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b); }
-double alphaOf(swf::RGBA c) { return double(c.a) / 255.0; }
-float singleOf(double v) { return float(finiteOr(v, 0)); }
-
-// One filter as a movie file stores it (a displacement map in our own form, its
-// bitmap added to `maps`); nothing for those that draw nothing.
-std::optional<swf::FilterRecord> encode(Vm& vm, const FilterObject& f,
-                                        std::vector<std::shared_ptr<render::Bitmap>>& maps) {
-  const FilterSpec& s = *f.cls;
-  auto n = [&f](const char* name) { return f.number(name); };
-  auto list = [&f](const char* name) -> const std::vector<double>& { return f.slot(name)->list; };
-  auto type = [&f]() { return f.slot("type")->text; };
-  const uint8_t passes = uint8_t(n("quality"));
-  // What bevels and gradient filters store after their colours.
-  auto bevelTail = [&](auto& r) {
-    r.blurX = n("blurX");
-    r.blurY = n("blurY");
-    r.angle = n("angle") * kPi / 180;
-    r.distance = n("distance");
-    r.strength = n("strength");
-    r.flags = {type() == "inner", n("knockout") != 0, true, type() == "full", passes};
+// The settings with a displacement map's bitmap and point taken from their values.
+base::FilterSettings settingsOf(Vm& vm, FilterObject& f) {
+  base::FilterSettings s = f.settings;
+  if (s.id() != base::FilterClassId::DisplacementMap) return s;
+  s.map = bitmapDataPixels(f.anyValue("mapBitmap"), &s.mapTransparent);
+  const Value& point = f.anyValue("mapPoint");
+  auto coordinate = [&](const char* name) {
+    return point.isObject() ? finiteOr(vm.toNumber(vm.getMember(point.asObject(), name)), 0)
+                            : 0.0;
   };
-  switch (s.id) {
-    case kDropShadow: {
-      swf::DropShadowFilter r;
-      r.color = rgbaOf(n("color"), n("alpha"));
-      r.blurX = n("blurX");
-      r.blurY = n("blurY");
-      r.angle = n("angle") * kPi / 180;
-      r.distance = n("distance");
-      r.strength = n("strength");
-      r.flags = {n("inner") != 0, n("knockout") != 0, n("hideObject") == 0, false, passes};
-      return r;
-    }
-    case kBlur:
-      return swf::BlurFilter{n("blurX"), n("blurY"), passes};
-    case kGlow: {
-      swf::GlowFilter r;
-      r.color = rgbaOf(n("color"), n("alpha"));
-      r.blurX = n("blurX");
-      r.blurY = n("blurY");
-      r.strength = n("strength");
-      r.flags = {n("inner") != 0, n("knockout") != 0, true, false, passes};
-      return r;
-    }
-    case kBevel: {
-      swf::BevelFilter r;
-      r.highlight = rgbaOf(n("highlightColor"), n("highlightAlpha"));
-      r.shadow = rgbaOf(n("shadowColor"), n("shadowAlpha"));
-      bevelTail(r);
-      return r;
-    }
-    case kGradientGlow:
-    case kGradientBevel: {
-      // Colours, alphas and ratios go together: as many as the shortest list, at most 16.
-      const size_t count = std::min(
-          {list("colors").size(), list("alphas").size(), list("ratios").size(), size_t(16)});
-      if (count == 0) return std::nullopt;
-      swf::GradientFilter r;
-      for (size_t i = 0; i < count; ++i) {
-        r.colors.push_back(
-            rgbaOf(double(uint32_t(int64_t(finiteOr(list("colors")[i], 0))) & 0xFFFFFFu),
-                   finiteOr(list("alphas")[i], 0)));
-        r.ratios.push_back(uint8_t(std::clamp(finiteOr(list("ratios")[i], 0), 0.0, 255.0)));
-      }
-      bevelTail(r);
-      if (s.id == kGradientGlow) return swf::GradientGlowFilter{std::move(r)};
-      return swf::GradientBevelFilter{std::move(r)};
-    }
-    case kColorMatrix: {
-      swf::ColorMatrixFilter r;
-      const std::vector<double>& m = list("matrix");
-      for (size_t i = 0; i < 20; ++i) r.matrix[i] = singleOf(i < m.size() ? m[i] : 0.0);
-      return r;
-    }
-    case kConvolution: {
-      swf::ConvolutionFilter r;
-      r.columns = uint8_t(n("matrixX"));
-      r.rows = uint8_t(n("matrixY"));
-      r.divisor = singleOf(n("divisor"));
-      r.bias = singleOf(n("bias"));
-      const std::vector<double>& m = list("matrix");
-      for (size_t i = 0; i < size_t(r.columns) * r.rows; ++i)
-        r.matrix.push_back(singleOf(i < m.size() ? m[i] : 0.0));
-      r.color = rgbaOf(n("color"), n("alpha"));
-      r.clamp = n("clamp") != 0;
-      r.preserveAlpha = n("preserveAlpha") != 0;
-      return r;
-    }
-    case kDisplacementMap: {
-      bool transparent = true;
-      std::shared_ptr<render::Bitmap> map =
-          bitmapDataPixels(f.slot("mapBitmap")->any, &transparent);
-      if (!map || maps.size() > 255) return std::nullopt;  // no map: nothing to draw
-      const Value& point = f.slot("mapPoint")->any;
-      auto coordinate = [&](const char* name) {
-        return point.isObject() ? finiteOr(vm.toNumber(vm.getMember(point.asObject(), name)), 0)
-                                : 0.0;
-      };
-      auto component = [&](const char* name) {
-        return uint8_t(std::clamp(finiteOr(n(name), 0), 0.0, 255.0));
-      };
-      swf::DisplacementMapFilter r;
-      r.mapIndex = uint8_t(maps.size());
-      maps.push_back(std::move(map));
-      r.mapX = singleOf(coordinate("x"));
-      r.mapY = singleOf(coordinate("y"));
-      r.componentX = component("componentX");
-      r.componentY = component("componentY");
-      r.scaleX = singleOf(n("scaleX"));
-      r.scaleY = singleOf(n("scaleY"));
-      const std::string& mode = f.slot("mode")->text;
-      r.mode = uint8_t(std::find(kDisplacementModes.begin(), kDisplacementModes.end(), mode) -
-                       kDisplacementModes.begin()) &
-               3;
-      r.color = rgbaOf(n("color"), n("alpha"));
-      r.mapTransparent = transparent;  // for reading the map back as it was
-      return r;
-    }
-    default:
-      return std::nullopt;
-  }
+  s.mapX = coordinate("x");
+  s.mapY = coordinate("y");
+  return s;
 }
 
-// The angle a script sees: degrees, as stored in radians.
-double degrees(double radians) { return radians * 180 / kPi; }
-
-// A new object holding one stored filter.
-FilterObject* decode(Vm& vm, const swf::FilterRecord& record,
-                     const std::vector<Object*>& prototypes,
-                     const std::vector<std::shared_ptr<render::Bitmap>>& maps) {
-  const int id = swf::filterId(record);
-  const FilterSpec* cls = classById(id);
-  if (!cls) return nullptr;
+// A new object holding one stored filter's settings.
+FilterObject* decode(Vm& vm, base::FilterSettings settings,
+                     const std::vector<Object*>& prototypes) {
+  const FilterClassSpec* cls = settings.cls;
   auto* f = vm.allocate<FilterObject>(*cls);
   const bool ci = vm.caseInsensitive();
-  f->put("__proto__", Value(prototypes[size_t(cls - kFilters)]), kDontEnum | kDontDelete, ci);
-  auto set = [f](const char* name, double v) {
-    if (auto* s = f->slot(name)) s->number = v;
-  };
-  auto flags = [&](const swf::FilterFlags& bits) {
-    set("knockout", bits.knockout ? 1 : 0);
-    if (auto* t = f->slot("type")) t->text = bits.inner ? "inner" : bits.onTop ? "full" : "outer";
-    set("quality", double(bits.passes));
-  };
-  auto color = [&](const char* colorName, const char* alphaName, swf::RGBA c) {
-    set(colorName, colorOf(c));
-    set(alphaName, alphaOf(c));
-  };
-  auto gradient = [&](const swf::GradientFilter& r) {
-    auto& colors = f->slot("colors")->list;
-    auto& alphas = f->slot("alphas")->list;
-    auto& ratios = f->slot("ratios")->list;
-    for (swf::RGBA c : r.colors) {
-      colors.push_back(colorOf(c));
-      alphas.push_back(alphaOf(c));
-    }
-    for (uint8_t ratio : r.ratios) ratios.push_back(double(ratio));
-    set("blurX", r.blurX);
-    set("blurY", r.blurY);
-    set("angle", degrees(r.angle));
-    set("distance", r.distance);
-    set("strength", r.strength);
-    flags(r.flags);
-  };
-  if (const auto* r = std::get_if<swf::DropShadowFilter>(&record)) {
-    color("color", "alpha", r->color);
-    set("blurX", r->blurX);
-    set("blurY", r->blurY);
-    set("angle", degrees(r->angle));
-    set("distance", r->distance);
-    set("strength", r->strength);
-    flags(r->flags);
-    set("inner", r->flags.inner ? 1 : 0);
-    set("hideObject", r->flags.compositeSource ? 0 : 1);
-  } else if (const auto* r = std::get_if<swf::GlowFilter>(&record)) {
-    color("color", "alpha", r->color);
-    set("blurX", r->blurX);
-    set("blurY", r->blurY);
-    set("strength", r->strength);
-    flags(r->flags);
-    set("inner", r->flags.inner ? 1 : 0);
-  } else if (const auto* r = std::get_if<swf::BlurFilter>(&record)) {
-    set("blurX", r->blurX);
-    set("blurY", r->blurY);
-    set("quality", double(r->passes));
-  } else if (const auto* r = std::get_if<swf::BevelFilter>(&record)) {
-    color("highlightColor", "highlightAlpha", r->highlight);
-    color("shadowColor", "shadowAlpha", r->shadow);
-    set("blurX", r->blurX);
-    set("blurY", r->blurY);
-    set("angle", degrees(r->angle));
-    set("distance", r->distance);
-    set("strength", r->strength);
-    flags(r->flags);
-  } else if (const auto* r = std::get_if<swf::GradientGlowFilter>(&record)) {
-    gradient(*r);
-  } else if (const auto* r = std::get_if<swf::GradientBevelFilter>(&record)) {
-    gradient(*r);
-  } else if (const auto* r = std::get_if<swf::ConvolutionFilter>(&record)) {
-    set("matrixX", double(std::min<uint8_t>(r->columns, 15)));
-    set("matrixY", double(std::min<uint8_t>(r->rows, 15)));
-    set("divisor", r->divisor);
-    set("bias", r->bias);
-    auto& m = f->slot("matrix")->list;
-    for (size_t i = 0; i < r->matrix.size() && m.size() < kMaxList; ++i) m.push_back(r->matrix[i]);
-    color("color", "alpha", r->color);
-    set("clamp", r->clamp ? 1 : 0);
-    set("preserveAlpha", r->preserveAlpha ? 1 : 0);
-  } else if (const auto* r = std::get_if<swf::ColorMatrixFilter>(&record)) {
-    auto& m = f->slot("matrix")->list;
-    for (size_t i = 0; i < m.size() && i < r->matrix.size(); ++i) m[i] = r->matrix[i];
-  } else if (const auto* r = std::get_if<swf::DisplacementMapFilter>(&record)) {
-    set("componentX", r->componentX);
-    set("componentY", r->componentY);
-    set("scaleX", r->scaleX);
-    set("scaleY", r->scaleY);
-    f->slot("mode")->text = kDisplacementModes[r->mode & 3];
-    color("color", "alpha", r->color);
+  f->put("__proto__", Value(prototypes[size_t(cls - kFilters.data())]), kDontEnum | kDontDelete, ci);
+  if (settings.id() == base::FilterClassId::DisplacementMap) {
     // A BitmapData showing the same pixels, and a new Point.
-    if (r->mapIndex < maps.size())
-      f->slot("mapBitmap")->any = newBitmapDataOn(vm, maps[r->mapIndex], r->mapTransparent);
+    if (settings.map)
+      f->anyValue("mapBitmap") = newBitmapDataOn(vm, settings.map, settings.mapTransparent);
     Value ctor;
     if (Value flash = vm.getMember(vm.global, "flash"); flash.isObject())
       if (Value geom = vm.getMember(flash.asObject(), "geom"); geom.isObject())
         ctor = vm.getMember(geom.asObject(), "Point");
-    std::vector<Value> args = {Value(double(r->mapX)), Value(double(r->mapY))};
-    if (ctor.isObject()) f->slot("mapPoint")->any = vm.construct(ctor, args);
+    std::vector<Value> args = {Value(settings.mapX), Value(settings.mapY)};
+    if (ctor.isObject()) f->anyValue("mapPoint") = vm.construct(ctor, args);
+    settings.map.reset();
   }
+  f->settings = std::move(settings);
   return f;
 }
 
 FilterObject* copyOf(Vm& vm, const FilterObject& from, Object* proto) {
-  auto* f = vm.allocate<FilterObject>(*from.cls);
-  f->slots = from.slots;
+  auto* f = vm.allocate<FilterObject>(from.cls());
+  f->settings = from.settings;
+  f->any = from.any;
   f->put("__proto__", Value(proto), kDontEnum | kDontDelete, vm.caseInsensitive());
   return f;
 }
@@ -535,9 +166,9 @@ struct FilterPrototypes {
   std::vector<Object*> byClass;
 };
 
-Object* prototypeOf(Vm& vm, const FilterSpec& cls) {
+Object* prototypeOf(Vm& vm, const FilterClassSpec& cls) {
   const std::vector<Object*>& all = vm.builtinState<FilterPrototypes>().byClass;
-  const size_t k = size_t(&cls - kFilters);
+  const size_t k = size_t(&cls - kFilters.data());
   return k < all.size() ? all[k] : vm.objectProto;
 }
 
@@ -547,37 +178,36 @@ constexpr int kFieldsPerClass = 16;
 
 Value constructFilter(Vm& vm, CallInfo& c) {
   if (!c.isConstruct) return Value();
-  const FilterSpec& cls = kFilters[c.variant];
+  const FilterClassSpec& cls = kFilters[size_t(c.variant)];
   auto* f = vm.allocate<FilterObject>(cls);
   const bool ci = vm.caseInsensitive();
   f->put("__proto__", Value(prototypeOf(vm, cls)), kDontEnum | kDontDelete, ci);
   f->put("__constructor__", Value(c.callee), kDontEnum, ci);
   for (size_t i = 0; i < cls.constructorArgs.size() && i < c.args.size(); ++i) {
-    const int field = fieldIndex(cls, cls.constructorArgs[i]);
-    if (field >= 0 && !c.args[i].isUndefined())
-      assign(vm, cls.fields[size_t(field)], f->slots[size_t(field)], c.args[i]);
+    const int field = cls.field(cls.constructorArgs[i]);
+    if (field >= 0 && !c.args[i].isUndefined()) assign(vm, *f, size_t(field), c.args[i]);
   }
   return Value(f);
 }
 
 Value readSetting(Vm& vm, CallInfo& c) {
-  const FilterSpec& cls = kFilters[c.variant / kFieldsPerClass];
+  const FilterClassSpec& cls = kFilters[size_t(c.variant / kFieldsPerClass)];
   const size_t i = size_t(c.variant % kFieldsPerClass);
   FilterObject* f = filterOf(c.thisValue);
-  return f && f->cls == &cls ? fieldValue(vm, cls.fields[i], f->slots[i]) : Value();
+  return f && &f->cls() == &cls ? fieldValue(vm, *f, i) : Value();
 }
 
 Value writeSetting(Vm& vm, CallInfo& c) {
-  const FilterSpec& cls = kFilters[c.variant / kFieldsPerClass];
+  const FilterClassSpec& cls = kFilters[size_t(c.variant / kFieldsPerClass)];
   const size_t i = size_t(c.variant % kFieldsPerClass);
   FilterObject* f = filterOf(c.thisValue);
-  if (f && f->cls == &cls) assign(vm, cls.fields[i], f->slots[i], c.arg(0));
+  if (f && &f->cls() == &cls) assign(vm, *f, i, c.arg(0));
   return Value();
 }
 
 Value cloneFilter(Vm& vm, CallInfo& c) {
   FilterObject* f = filterOf(c.thisValue);
-  return f ? Value(copyOf(vm, *f, prototypeOf(vm, kFilters[c.variant]))) : Value();
+  return f ? Value(copyOf(vm, *f, prototypeOf(vm, kFilters[size_t(c.variant)]))) : Value();
 }
 
 // A filter class's prototype rows: an enumerable accessor per setting, then clone.
@@ -624,27 +254,26 @@ Value clipFilters(Vm& vm, CallInfo& c) {
   const ScriptClip::FilterList list = clip->filterList();
   const std::vector<Object*>& prototypes = vm.builtinState<FilterPrototypes>().byClass;
   std::vector<Value> items;
-  for (const swf::FilterRecord& r : swf::readFilterList(list.bytes).filters)
-    if (FilterObject* f = decode(vm, r, prototypes, list.maps)) items.push_back(Value(f));
+  for (base::FilterSettings& f : swf::readFilterSettings(list.bytes, list.maps))
+    items.push_back(Value(decode(vm, std::move(f), prototypes)));
   return Value(vm.newArray(std::move(items)));
 }
 
 Value setClipFilters(Vm& vm, CallInfo& c) {
   ScriptClip* clip = vm.clipOf(c.thisValue);
   if (!clip) return Value();
-  std::vector<swf::FilterRecord> stored;
-  std::vector<std::shared_ptr<render::Bitmap>> maps;
+  std::vector<base::FilterSettings> settings;
   if (c.arg(0).isObject()) {
     Object* list = c.arg(0).asObject();
     const double n = finiteOr(vm.toNumber(vm.getMember(list, "length")), 0);
-    for (size_t i = 0; i < size_t(std::clamp(n, 0.0, 255.0)); ++i) {
-      FilterObject* f = filterOf(vm.getMember(list, std::to_string(i)));
-      if (auto r = f ? encode(vm, *f, maps) : std::nullopt) stored.push_back(std::move(*r));
-    }
+    for (size_t i = 0; i < size_t(std::clamp(n, 0.0, 255.0)); ++i)
+      if (FilterObject* f = filterOf(vm.getMember(list, std::to_string(i))))
+        settings.push_back(settingsOf(vm, *f));
   }
-  clip->setFilterList(stored.empty()
+  swf::StoredFilters stored = swf::storeFilterSettings(settings);
+  clip->setFilterList(stored.bytes.empty()
                           ? ScriptClip::FilterList{}
-                          : ScriptClip::FilterList{swf::writeFilterList(stored), std::move(maps)});
+                          : ScriptClip::FilterList{std::move(stored.bytes), std::move(stored.maps)});
   return Value();
 }
 

@@ -262,20 +262,7 @@ ScriptClip::FilterList ClipBridge::filterList() {
 }
 
 void ClipBridge::setFilterList(FilterList list) {
-  auto o = object_.lock();
-  if (!o) return;
-  o->scriptFilterMaps.reset();
-  if (list.bytes.empty() || list.bytes[0] == 0) {
-    o->scriptFilters.reset();
-    o->filters = nullptr;
-    return;
-  }
-  o->scriptFilters = std::make_shared<const std::vector<uint8_t>>(std::move(list.bytes));
-  o->filters = o->scriptFilters.get();
-  if (!list.maps.empty())
-    o->scriptFilterMaps =
-        std::make_shared<const std::vector<std::shared_ptr<const render::Bitmap>>>(
-            list.maps.begin(), list.maps.end());
+  if (auto o = object_.lock()) o->setScriptFilters(std::move(list.bytes), list.maps);
 }
 
 }  // namespace orv::movie::avm1

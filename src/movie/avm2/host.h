@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "movie/base/color_transform.h"
+#include "movie/base/filter_settings.h"
 #include "movie/base/matrix.h"
 
 namespace orv::movie::render {
 struct Bitmap;  // render/raster/paint.h: premultiplied pixels
+struct Filter;  // render/raster/filters.h: a filter as the raster core draws it
 }
 
 namespace orv::movie::avm2 {
@@ -264,6 +266,24 @@ class Host {
   // How it blends with what is below it (PlaceObject's numbers; 0 and 1 are normal).
   virtual uint8_t blendMode(DisplayHandle) { return 0; }
   virtual void setBlendMode(DisplayHandle, uint8_t mode) { (void)mode; }
+  // The filters the object is drawn with, the timeline's or a script's, and in `stamp` a
+  // number that stays the same while the list does (0 while it has none).
+  virtual std::vector<base::FilterSettings> filters(DisplayHandle, uint64_t& stamp) {
+    stamp = 0;
+    return {};
+  }
+  // Draws the object with `filters` (those that draw nothing left out); the new stamp.
+  virtual uint64_t setFilters(DisplayHandle, const std::vector<base::FilterSettings>& filters) {
+    (void)filters;
+    return 0;
+  }
+  // One filter as the raster core draws it, a displacement map's bitmap added to `maps`
+  // (false, and nothing added, for a filter that draws nothing).
+  virtual bool rasterFilter(const base::FilterSettings& filter, render::Filter& out,
+                            std::vector<std::shared_ptr<const render::Bitmap>>& maps) {
+    (void)filter, (void)out, (void)maps;
+    return false;
+  }
 
   // ---- Bitmaps ----
   // The pixels of the bitmap character linked to `className`, decoded; null when none is.

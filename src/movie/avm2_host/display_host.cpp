@@ -3,6 +3,9 @@
 
 #include "movie/avm2_host/text_field_host.h"
 #include "movie/render/hit_test.h"
+#include "movie/render/placed_effects.h"
+#include "movie/render/raster/filters.h"
+#include "movie/swf/script_filters.h"
 #include "movie/render/raster/paint.h"
 
 #include <algorithm>
@@ -417,6 +420,43 @@ uint8_t DisplayHost::blendMode(DisplayHandle h) {
 void DisplayHost::setBlendMode(DisplayHandle h, uint8_t mode) {
   DisplayObject* o = h == kStage ? nullptr : find(h);
   if (o) o->blendMode = mode;
+}
+
+std::vector<base::FilterSettings> DisplayHost::filters(DisplayHandle h, uint64_t& stamp) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  stamp = 0;
+  if (!o || !o->filters) return {};
+  // The list's place in memory: the movie's, or the script's until it sets another.
+  stamp = uint64_t(reinterpret_cast<uintptr_t>(o->filters));
+  swf::FilterMapList maps;
+  if (o->filters == o->scriptFilters.get() && o->scriptFilterMaps)
+    for (const auto& map : *o->scriptFilterMaps)
+      maps.push_back(std::const_pointer_cast<render::Bitmap>(map));
+  return swf::readFilterSettings(*o->filters, maps);
+}
+
+uint64_t DisplayHost::setFilters(DisplayHandle h, const std::vector<base::FilterSettings>& filters) {
+  DisplayObject* o = h == kStage ? nullptr : find(h);
+  if (!o) return 0;
+  swf::StoredFilters stored = swf::storeFilterSettings(filters);
+  o->setScriptFilters(std::move(stored.bytes), stored.maps);
+  return uint64_t(reinterpret_cast<uintptr_t>(o->filters));
+}
+
+bool DisplayHost::rasterFilter(const base::FilterSettings& filter, render::Filter& out,
+                               std::vector<std::shared_ptr<const render::Bitmap>>& maps) {
+  swf::FilterMapList ownMaps;
+  std::optional<swf::FilterRecord> record = swf::recordOfSettings(filter, ownMaps);
+  if (!record) return false;
+  std::vector<render::Filter> raster = render::rasterFilters({&*record, 1});
+  if (raster.empty()) return false;
+  out = std::move(raster[0]);
+  // The map goes at the end of `maps`, where the filter names it.
+  if (!ownMaps.empty()) {
+    out.mapIndex = uint32_t(maps.size());
+    maps.push_back(ownMaps[0]);
+  }
+  return true;
 }
 
 void DisplayHost::setProperty(DisplayHandle h, DisplayProp p, double v) {

@@ -128,6 +128,11 @@ class DisplayHost : public avm2::Host {
   void setCacheAsBitmap(avm2::DisplayHandle h, bool cached) override;
   uint8_t blendMode(avm2::DisplayHandle h) override;
   void setBlendMode(avm2::DisplayHandle h, uint8_t mode) override;
+  std::vector<base::FilterSettings> filters(avm2::DisplayHandle h, uint64_t& stamp) override;
+  uint64_t setFilters(avm2::DisplayHandle h,
+                      const std::vector<base::FilterSettings>& filters) override;
+  bool rasterFilter(const base::FilterSettings& filter, render::Filter& out,
+                    std::vector<std::shared_ptr<const render::Bitmap>>& maps) override;
 
   // Bitmaps (bitmap_host.cpp).
   std::shared_ptr<const render::Bitmap> linkedBitmap(std::string_view className) override;

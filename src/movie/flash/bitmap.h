@@ -17,6 +17,8 @@ class BitmapDataObject : public Object {
 
 // The pixels of a live BitmapData, shared; null for any other value or one disposed.
 std::shared_ptr<render::Bitmap> bitmapDataPixels(const Value& v);
+// A new BitmapData on `pixels` (shared: what changes them shows in both).
+Value bitmapDataOn(Machine& m, std::shared_ptr<render::Bitmap> pixels, bool transparent);
 // A new Bitmap showing a new BitmapData of `image`'s pixels (a loaded image); undefined
 // when the pixels may not be kept.
 Value bitmapShowing(Machine& m, const render::Bitmap& image);

@@ -11,6 +11,7 @@
 #include "movie/flash/bitmap.h"
 #include "movie/flash/bytearray.h"
 #include "movie/flash/display.h"
+#include "movie/flash/filters.h"
 #include "movie/flash/geom.h"
 #include "movie/flash/packages.h"
 #include "movie/render/raster/bitmap_data.h"
@@ -573,6 +574,37 @@ Value draw(Machine& m, const Value& self, std::span<Value> args) {
   return Value();
 }
 
+// The filter argument of applyFilter and generateFilterRect as the raster core's filters
+// (none for one that draws nothing); TypeError #2007 for null, #1034 for what is no filter.
+std::vector<render::Filter> filterArg(Machine& m, const Value& v, render::FilterMaps& maps) {
+  if (v.isNullish()) m.fail(ErrorClass::TypeError, 2007, {"filter"});
+  if (!isFilterObject(v)) m.fail(ErrorClass::TypeError, 1034, {m.className(v), "flash.filters.BitmapFilter"});
+  std::vector<render::Filter> filters(1);
+  const std::optional<base::FilterSettings> settings = filterSettingsOf(v);
+  if (!settings || !m.host || !m.host->rasterFilter(*settings, filters[0], maps)) filters.clear();
+  return filters;
+}
+
+// applyFilter(sourceBitmapData, sourceRect, destPoint, filter).
+Value applyFilter(Machine& m, const Value& self, std::span<Value> args) {
+  render::BitmapPixels& p = live(m, self);
+  const auto [src, r, dx, dy] = sourceArgs(m, args);
+  render::FilterMaps maps;
+  const std::vector<render::Filter> filters = filterArg(m, arg(args, 3), maps);
+  p.applyFilters(src, r, dx, dy, filters, &maps);
+  return Value();
+}
+
+// The rectangle the filter would make of sourceRect; a shader filter's is the whole image.
+Value generateFilterRect(Machine& m, const Value& self, std::span<Value> args) {
+  render::BitmapPixels& p = live(m, self);
+  const render::PixelRect r = rectArg(m, arg(args, 0), "sourceRect");
+  render::FilterMaps maps;
+  const std::vector<render::Filter> filters = filterArg(m, arg(args, 1), maps);
+  if (isShaderFilter(arg(args, 1))) return rectangle(m, p.bounds());
+  return rectangle(m, render::BitmapPixels::filterRect(r, filters));
+}
+
 Value clonePixels(Machine& m, const Value& self, std::span<Value>) {
   const render::BitmapPixels& p = live(m, self);
   BitmapDataObject* out = static_cast<BitmapDataObject*>(m.allocate(dataOf(m, self)->klass()));
@@ -628,6 +660,8 @@ constexpr NativeMember kDataMembers[] = {
     {"hitTest", MemberKind::FinalMethod, hitTest, 5},
     {"draw", MemberKind::FinalMethod, draw, 6},
     {"drawWithQuality", MemberKind::FinalMethod, draw, 7},
+    {"applyFilter", MemberKind::FinalMethod, applyFilter, 4},
+    {"generateFilterRect", MemberKind::FinalMethod, generateFilterRect, 2},
     {"clone", MemberKind::FinalMethod, clonePixels},
     {"dispose", MemberKind::FinalMethod, dispose},
     {"lock", MemberKind::FinalMethod, lockPixels},
@@ -749,6 +783,12 @@ Value bitmapShowing(Machine& m, const render::Bitmap& image) {
   if (!bitmap) return Value();
   Value arg(static_cast<Object*>(data));
   return m.construct(Value(static_cast<Object*>(bitmap)), std::span<Value>(&arg, 1));
+}
+
+Value bitmapDataOn(Machine& m, std::shared_ptr<render::Bitmap> pixels, bool transparent) {
+  BitmapDataObject* data = newData(m);
+  if (pixels) data->pixels.emplace(std::move(pixels), transparent);
+  return Value(static_cast<Object*>(data));
 }
 
 std::shared_ptr<render::Bitmap> bitmapDataPixels(const Value& v) {

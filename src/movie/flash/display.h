@@ -26,6 +26,10 @@ class DisplayScript : public Object {
   // Sprite's and SimpleButton's soundTransform as set: volume, leftToLeft, leftToRight,
   // rightToLeft, rightToRight.
   std::array<double, 5> soundGains = {1, 1, 0, 0, 1};
+  // Copies of the filters the script set last (flash/filter_classes.cpp), and the stamp
+  // the host gave that list: while the host reports it, they are what is drawn.
+  std::vector<Object*> filters;
+  uint64_t filterStamp = 0;
 
   void markChildren(Marker& m) const override;
 };

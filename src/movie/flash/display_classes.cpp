@@ -6,6 +6,7 @@
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/display.h"
+#include "movie/flash/filters.h"
 #include "movie/flash/packages.h"
 
 namespace orv::movie::avm2 {
@@ -22,6 +23,7 @@ void DisplayScript::markChildren(Marker& mk) const {
   Object::markChildren(mk);
   for (const Value& v : frameScripts) mk.mark(v);
   if (graphics) mk.mark(graphics);
+  for (Object* f : filters) mk.mark(f);
   if (input.hitArea) mk.mark(input.hitArea);
   for (Object* s : input.states)
     if (s) mk.mark(s);
@@ -395,6 +397,8 @@ std::span<const NativeMember> displayObjectRows() {
     r.insert(r.end(), more.begin(), more.end());
     std::span<const NativeMember> loading = displayLoaderInfoMembers();
     r.insert(r.end(), loading.begin(), loading.end());
+    std::span<const NativeMember> filters = displayFilterMembers();
+    r.insert(r.end(), filters.begin(), filters.end());
     return r;
   }();
   return rows;

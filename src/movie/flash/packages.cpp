@@ -1,4 +1,5 @@
 #include "movie/flash/packages.h"
+#include "movie/flash/filters.h"
 #include "movie/flash/text.h"
 
 namespace orv::movie::avm2 {
@@ -7,6 +8,7 @@ void installFlashPackages(Machine& m) {
   installEventClasses(m);  // before the display classes, which are dispatchers
   installTimerClasses(m);
   installGeomClasses(m);
+  installFilterClasses(m);
   installUiClasses(m);
   installDisplayClasses(m);
   installTextFormat(m);

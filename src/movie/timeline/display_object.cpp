@@ -20,6 +20,21 @@ DisplayObject::DisplayObject(Stage& stage, swf::CharacterId id, const swf::Chara
 
 DisplayObject::~DisplayObject() { stage_.objectDestroyed(); }
 
+void DisplayObject::setScriptFilters(std::vector<uint8_t> bytes,
+                                     const std::vector<std::shared_ptr<render::Bitmap>>& maps) {
+  scriptFilterMaps.reset();
+  if (bytes.empty() || bytes[0] == 0) {
+    scriptFilters.reset();
+    filters = nullptr;
+    return;
+  }
+  scriptFilters = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+  filters = scriptFilters.get();
+  if (!maps.empty())
+    scriptFilterMaps = std::make_shared<const std::vector<std::shared_ptr<const render::Bitmap>>>(
+        maps.begin(), maps.end());
+}
+
 MovieClip::MovieClip(Stage& stage, swf::CharacterId id, const swf::Character* character,
                      const swf::Timeline* timeline)
     : DisplayObject(stage, id, character), timeline_(timeline) {}

@@ -87,6 +87,10 @@ class DisplayObject : public std::enable_shared_from_this<DisplayObject> {
   // names the bitmaps of its displacement maps by index into scriptFilterMaps.
   std::shared_ptr<const std::vector<uint8_t>> scriptFilters;
   std::shared_ptr<const std::vector<std::shared_ptr<const render::Bitmap>>> scriptFilterMaps;
+  // Draws the object with a script's filter list (`bytes` as stored, `maps` the bitmaps
+  // its displacement maps name); an empty list, or one of no filters, takes them off.
+  void setScriptFilters(std::vector<uint8_t> bytes,
+                        const std::vector<std::shared_ptr<render::Bitmap>>& maps);
   // A bitmap attached by script (attachBitmap): drawn live from the BitmapData's pixels.
   std::shared_ptr<const render::Bitmap> bitmap;
   bool smoothBitmap = false;

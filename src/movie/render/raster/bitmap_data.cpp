@@ -204,6 +204,43 @@ void BitmapPixels::floodFill(int x, int y, uint32_t argb) {
   }
 }
 
+PixelRect BitmapPixels::filterRect(PixelRect r, const std::vector<Filter>& filters) {
+  const int reach = filterReach(filters, 1);
+  return {r.x - reach, r.y - reach, r.w + 2 * reach, r.h + 2 * reach};
+}
+
+void BitmapPixels::applyFilters(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                                const std::vector<Filter>& filters, const FilterMaps* maps) {
+  if (!store_ || !src.store_) return;
+  const PixelRect s = src.clip(r);
+  if (s.empty()) return;
+  const int64_t tx = int64_t(dx) + (s.x - r.x), ty = int64_t(dy) + (s.y - r.y);
+  if (std::abs(tx) > (int64_t(1) << 30) || std::abs(ty) > (int64_t(1) << 30)) return;
+  const int reach = filterReach(filters, 1);
+  const int64_t lw = int64_t(s.w) + 2 * reach, lh = int64_t(s.h) + 2 * reach;
+  if (lw > 8191 || lh > 8191 || lw * lh > 16777215) {
+    copyPixels(src, s, int(tx), int(ty), nullptr, 0, 0, false);
+    return;
+  }
+  // The rectangle in a layer with room for what the filters spread to.
+  std::vector<uint32_t> layer(size_t(lw * lh), 0);
+  for (int y = 0; y < s.h; ++y)
+    std::copy_n(src.store_->pixels.data() + size_t(s.y + y) * src.width() + s.x, s.w,
+                layer.begin() + size_t(y + reach) * size_t(lw) + reach);
+  render::applyFilters(filters, layer.data(), int(lw), int(lh),
+                       {reach, reach, reach + s.w, reach + s.h}, 1.0f, maps);
+  for (int64_t y = 0; y < lh; ++y) {
+    const int64_t oy = ty - reach + y;
+    if (oy < 0 || oy >= height()) continue;
+    for (int64_t x = 0; x < lw; ++x) {
+      const int64_t ox = tx - reach + x;
+      if (ox < 0 || ox >= width()) continue;
+      const uint32_t p = layer[size_t(y * lw + x)];
+      at(int(ox), int(oy)) = transparent_ ? p : toStored(readStraight(p));
+    }
+  }
+}
+
 void BitmapPixels::copyPixels(const BitmapPixels& src, PixelRect r, int dx, int dy,
                               const BitmapPixels* alpha, int ax, int ay, bool mergeAlpha) {
   if (!store_ || !src.store_) return;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "movie/render/raster/filters.h"
 #include "movie/render/raster/paint.h"
 #include "movie/render/raster/pixel.h"
 
@@ -93,6 +94,14 @@ class BitmapPixels {
   // (or `fill` when `src` is this image). Returns the seed to go on with.
   int32_t pixelDissolve(const BitmapPixels& src, PixelRect r, int dx, int dy, int32_t seed,
                         int64_t count, uint32_t fill);
+
+  // applyFilter: `src`'s rectangle (what lies outside it taken as transparent) through
+  // `filters`, written at (dx, dy) with all they spread to around it, replacing what is
+  // here. When their picture would be too big the rectangle is copied as it is.
+  void applyFilters(const BitmapPixels& src, PixelRect r, int dx, int dy,
+                    const std::vector<Filter>& filters, const FilterMaps* maps);
+  // generateFilterRect: `r` grown by as far as `filters` may spread from it.
+  static PixelRect filterRect(PixelRect r, const std::vector<Filter>& filters);
 
   void dispose();  // frees the pixels: nothing is drawn, every read gives nothing
 

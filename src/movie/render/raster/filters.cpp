@@ -192,6 +192,7 @@ class Shades {
     return uint32_t(std::clamp(int(strength * 255.0f + 0.5f), 0, 255));
   }
   uint32_t at(uint32_t step) const { return shade_[step]; }
+  void clear(uint32_t step) { shade_[step] = 0; }
 
   // The colours of a gradient at each of its 256 places, straight colours
   // and alphas mixed between neighbouring stops.
@@ -255,7 +256,9 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
   std::vector<float>& a = scratch.plane;
   alphaPlane(layer, stride, r, dx, dy, f.inner, a, scratch.bands);
   boxBlur(a, r.w, r.h, f.blurX * scale, f.blurY * scale, f.passes, scratch);
-  const Shades shades = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(f.color);
+  Shades shades = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(f.color);
+  // Where there is no glow at all a gradient glow draws nothing, whatever its first colour.
+  if (gradient) shades.clear(0);
   inPieces(scratch.bands, r.h, int64_t(r.w) * r.h, 1, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
       uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;

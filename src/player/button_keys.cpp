@@ -19,7 +19,10 @@ int buttonKeyFromCharacter(unsigned character) {
   // but are typed into text fields (a lone half of a surrogate pair is not).
   if (character >= 32 && character < 127) return static_cast<int>(character);
   const bool surrogate = character >= 0xD800 && character < 0xE000;
-  return character >= 0xA0 && character <= 0xFFFD && !surrogate ? static_cast<int>(character) : 0;
+  const bool noncharacter = (character & 0xFFFE) == 0xFFFE;
+  return character >= 0xA0 && character <= 0x10FFFF && !surrogate && !noncharacter
+             ? static_cast<int>(character)
+             : 0;
 }
 
 int buttonKeyFromVirtualKey(unsigned virtualKey) {

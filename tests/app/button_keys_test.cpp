@@ -22,10 +22,12 @@ TEST(ButtonKeys, WhatNoButtonCanNameIsNoKey) {
   EXPECT_EQ(buttonKeyFromCharacter(127), 0);     // Ctrl+Backspace
   EXPECT_EQ(buttonKeyFromCharacter(0x85), 0);    // a C1 control
   EXPECT_EQ(buttonKeyFromCharacter(0xD83D), 0);  // half a surrogate pair
-  EXPECT_EQ(buttonKeyFromCharacter(0x10000), 0);
+  EXPECT_EQ(buttonKeyFromCharacter(0xFFFF), 0);     // no character
+  EXPECT_EQ(buttonKeyFromCharacter(0x110000), 0);   // past Unicode
   // Typed letters past seven bits pass through for text fields.
-  EXPECT_EQ(buttonKeyFromCharacter(0xE9), 0xE9);      // é
-  EXPECT_EQ(buttonKeyFromCharacter(0x20AC), 0x20AC);  // €
+  EXPECT_EQ(buttonKeyFromCharacter(0xE9), 0xE9);        // é
+  EXPECT_EQ(buttonKeyFromCharacter(0x20AC), 0x20AC);    // €
+  EXPECT_EQ(buttonKeyFromCharacter(0x1D719), 0x1D719);  // beyond the first plane
   EXPECT_EQ(buttonKeyFromVirtualKey('A'), 0);         // letters come as characters
   EXPECT_EQ(buttonKeyFromVirtualKey(0x0D), 0);        // so does Enter
 }

@@ -134,7 +134,12 @@ void ActionRun::setTarget(PayloadReader& r) {
 
 void ActionRun::setTarget2() {
   Value t = f.pop();
-  if (t.isObject() && t.asObject()->kind == ObjectKind::Clip) return retarget(t.asObject());
+  // A clip stands for its path: where two clips share a name, the first one found.
+  if (t.isObject() && t.asObject()->kind == ObjectKind::Clip) {
+    ScriptClip* clip = vm.clipOf(t);
+    Object* found = clip ? vm.resolveTargetPath(f, vm.targetPath(clip)) : nullptr;
+    return retarget(found ? found : t.asObject());
+  }
   // Any other value is a path, by its string (an object's own toString runs for it).
   std::string p = vm.toString(t);
   retarget(p.empty() ? f.originalTarget : vm.resolveTargetPath(f, p));

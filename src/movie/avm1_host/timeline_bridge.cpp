@@ -44,7 +44,7 @@ ScriptClip* ClipBridge::parent() {
 
 ScriptClip* ClipBridge::childByName(std::string_view name, bool caseInsensitive) {
   MovieClip* c = clip();
-  if (!c) return nullptr;
+  if (!c || name.empty()) return nullptr;  // unnamed objects are found by no name
   DisplayObject* child = c->childByName(std::string(name), caseInsensitive);
   if (!child) return nullptr;
   // Named buttons are objects of their own from SWF 6.
@@ -418,13 +418,25 @@ TimelineBridge::TimelineBridge(Stage& stage, double timeLimitMs) : stage_(stage)
   if (timeLimitMs > 0) limits.maxMillisecondsPerRun = timeLimitMs;
   vm_ = std::make_unique<Vm>(*this, stage.movie().header.version, limits);
   loadedSizes_[&stage.movie()] = stage.movie().header.fileLength;
+  // A clip waits for the unload handlers of its own and of the clips inside it: they see
+  // it where it was, their paths whole.
   stage_.hasUnloadHandler = [this](const DisplayObject& object) {
-    if (object.clipActions)
-      for (const swf::ClipAction& ca : *object.clipActions)
-        if (ca.events & swf::ClipEvent::Unload) return true;
-    auto it = bridges_.find(const_cast<DisplayObject*>(&object));
-    return it != bridges_.end() && it->second->scriptObject &&
-           vm_->getMember(it->second->scriptObject, "onUnload").isObject();
+    std::vector<std::pair<const DisplayObject*, int>> work{{&object, 0}};
+    while (!work.empty()) {
+      auto [o, nesting] = work.back();
+      work.pop_back();
+      if (o->clipActions)
+        for (const swf::ClipAction& ca : *o->clipActions)
+          if (ca.events & swf::ClipEvent::Unload) return true;
+      auto it = bridges_.find(const_cast<DisplayObject*>(o));
+      if (it != bridges_.end() && it->second->object() == o && it->second->scriptObject &&
+          vm_->getMember(it->second->scriptObject, "onUnload").isObject())
+        return true;
+      if (MovieClip* clip = const_cast<DisplayObject*>(o)->asClip(); clip && nesting < Stage::kMaxNesting)
+        for (const auto& [depth, child] : clip->displayList())
+          if (child->asClip()) work.push_back({child.get(), nesting + 1});
+    }
+    return false;
   };
   // A clip whose own actions are running stays what they work on until they end.
   stage_.leaving = [this](DisplayObject& object) {

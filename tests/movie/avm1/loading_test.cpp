@@ -1,5 +1,5 @@
 // Scripts load files from the movie's own folder (LoadVars, loadVariables, loadMovie,
-// MovieClipLoader): the answer comes on a later frame, callbacks come in the player's
+// MovieClipLoader): text arrives as the frame ends, movies a frame later, callbacks in the player's
 // order, and what may not or cannot be read is reported as a failure. Real files in a
 // temporary folder, played by the Player.
 #include <gtest/gtest.h>

@@ -146,7 +146,7 @@ void ActionRun::callMethod() {
   } else if (base) {
     Property* p = vm.findProperty(base, name, &owner);
     if (p)
-      fn = p->isAccessor() ? vm.call(Value(p->getter), thisV, {}) : p->value;
+      fn = p->isAccessor() ? vm.runGetter(owner, *p, thisV) : p->value;
     else
       fn = vm.getMember(base, name);
   } else {

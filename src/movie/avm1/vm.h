@@ -173,6 +173,12 @@ class Vm {
 
   // ---- Calls ----
   Value call(const Value& fn, const Value& thisValue, std::span<Value> args);
+  // A property's getter or setter (of `owner`'s property `p`) run for `self`. One
+  // property's accessor runs nested in itself at most kMostAccessorNesting times: past
+  // that the property reads undefined and takes no value, and the script goes on.
+  static constexpr int kMostAccessorNesting = 65;
+  Value runGetter(Object* owner, const Property& p, const Value& self);
+  void runSetter(Object* owner, const Property& p, const Value& self, const Value& v);
   Value callMethod(const Value& obj, std::string_view name, std::span<Value> args);
   Value construct(const Value& ctor, std::span<Value> args);
 
@@ -289,6 +295,8 @@ class Vm {
   std::map<std::string, Object*> registeredClasses_;
   std::map<const void*, std::shared_ptr<void>> builtinStates_;
   LoadQueue loads_;
+  // How deep each property's accessor is nested now, by its owner and function.
+  std::map<std::pair<const Object*, const Object*>, int> accessorNesting_;
   void runLoadRound(bool endOfFrame);
   uint64_t actionsThisRun_ = 0;
   uint64_t actionsBeforeThisRun_ = 0;

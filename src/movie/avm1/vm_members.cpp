@@ -62,12 +62,56 @@ Value Vm::getMember(const Value& v, std::string_view name) {
       Object* owner = nullptr;
       Property* p = findProperty(proto, name, &owner);
       if (!p) return Value();
-      if (p->isAccessor()) return call(Value(p->getter), v, {});
+      if (p->isAccessor()) return runGetter(owner, *p, v);
       return p->value;
     }
     default:
       return Value();
   }
+}
+
+namespace {
+// One more nesting of an accessor while it runs (exceptions included); the count goes
+// when the outermost call ends.
+class Nested {
+ public:
+  using Counts = std::map<std::pair<const Object*, const Object*>, int>;
+  Nested(Counts& counts, Counts::key_type key)
+      : counts_(counts), it_(counts.try_emplace(key, 0).first) {}
+  bool tooDeep(int most) const { return it_->second >= most; }
+  void enter() {
+    ++it_->second;
+    entered_ = true;
+  }
+  ~Nested() {
+    if (entered_) --it_->second;
+    if (it_->second == 0) counts_.erase(it_);
+  }
+
+ private:
+  Counts& counts_;
+  Counts::iterator it_;
+  bool entered_ = false;
+};
+}  // namespace
+
+Value Vm::runGetter(Object* owner, const Property& p, const Value& self) {
+  if (!p.getter) return Value();
+  Value fn(p.getter);
+  Nested nested(accessorNesting_, {owner, p.getter});
+  if (nested.tooDeep(kMostAccessorNesting)) return Value();
+  nested.enter();
+  return call(fn, self, {});
+}
+
+void Vm::runSetter(Object* owner, const Property& p, const Value& self, const Value& v) {
+  if (!p.setter) return;
+  Value fn(p.setter);
+  Nested nested(accessorNesting_, {owner, p.setter});
+  if (nested.tooDeep(kMostAccessorNesting)) return;
+  nested.enter();
+  Value arg = v;
+  call(fn, self, std::span<Value>(&arg, 1));
 }
 
 Value Vm::getMember(Object* obj, std::string_view name) {
@@ -83,14 +127,14 @@ Value Vm::getMember(Object* obj, std::string_view name) {
     // A getter added for the length answers in its place; the array's methods still
     // count the elements themselves.
     if (Property* own = obj->findOwn(name, ci); own && own->isAccessor())
-      return call(Value(own->getter), Value(obj), {});
+      return runGetter(obj, *own, Value(obj));
     return Value(static_cast<double>(obj->arrayLength));
   }
   if (obj->kind == ObjectKind::String && name == "length" && obj->findOwn("length", ci) == nullptr)
     return getMember(obj->primitive, "length");
   if (obj->kind == ObjectKind::Clip && obj->clip) {
     if (Property* p = obj->findOwn(name, ci)) {
-      if (p->isAccessor()) return call(Value(p->getter), Value(obj), {});
+      if (p->isAccessor()) return runGetter(obj, *p, Value(obj));
       return p->value;
     }
     if (ScriptClip* child = obj->clip->childByName(name, ci)) return Value(objectFor(child));
@@ -101,7 +145,7 @@ Value Vm::getMember(Object* obj, std::string_view name) {
   Object* owner = nullptr;
   Property* p = findProperty(obj, name, &owner);
   if (p) {
-    if (p->isAccessor()) return call(Value(p->getter), Value(obj), {});
+    if (p->isAccessor()) return runGetter(owner, *p, Value(obj));
     return p->value;
   }
   if (name != "__resolve") {
@@ -165,10 +209,7 @@ void Vm::setMember(Object* obj, std::string_view name, const Value& value) {
   }
   if (Property* own = obj->findOwn(name, ci)) {
     if (own->isAccessor()) {
-      if (own->setter) {
-        Value arg = v;
-        call(Value(own->setter), Value(obj), std::span<Value>(&arg, 1));
-      }
+      runSetter(obj, *own, Value(obj), v);
       return;
     }
     if (own->flags & kReadOnly) return;
@@ -179,10 +220,7 @@ void Vm::setMember(Object* obj, std::string_view name, const Value& value) {
   Object* owner = nullptr;
   Property* inherited = findProperty(obj, name, &owner);
   if (inherited && inherited->isAccessor()) {
-    if (inherited->setter) {
-      Value arg = v;
-      call(Value(inherited->setter), Value(obj), std::span<Value>(&arg, 1));
-    }
+    runSetter(owner, *inherited, Value(obj), v);
     return;
   }
   obj->defineOwn(name, ci).value = v;

@@ -334,7 +334,8 @@ void onSmallStack(size_t bytes, void (*work)(void*), void* arg) {
 
 TEST(Interpreter, TheDeepestAllowedRecursionThroughGettersFitsInOneMebibyteOfStack) {
   // o.addProperty("p", function() { return o.p; }, null); trace(o.p); trace("after")
-  // Every read of o.p calls the getter again, through the engine's member lookup.
+  // Every read of o.p calls the getter again, through the engine's member lookup, as deep
+  // as an accessor may nest in itself; the deepest read is undefined.
   FakeHost h(7);
   Asm getter = Asm().getVar("o").push({"p"}).op(0x4E).op(0x3E);
   Asm code = Asm().push({"o", 0, "Object"}).op(0x40).op(0x1D);
@@ -363,8 +364,8 @@ TEST(Interpreter, TheDeepestAllowedRecursionThroughGettersFitsInOneMebibyteOfSta
         job->out = job->host->run(*job->code);
       },
       &run);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(h.vm.lastAbort, "recursion too deep");
+  EXPECT_EQ(run.out, "undefined\nafter\n");
+  EXPECT_EQ(h.vm.lastAbort, "");
   EXPECT_EQ(h.run(Asm().push({"next block runs"}).trace()), "next block runs\n");
 }
 

@@ -165,6 +165,40 @@ TEST(LanguageDetails, AccessorsAddedOverAValueKeepItBeneath) {
   EXPECT_EQ(h.run(code), "old 3\nset\n");
 }
 
+// A getter that reads its own property runs nested 65 times; the next read is undefined
+// and the script goes on. Each property counts for itself.
+TEST(LanguageDetails, AnAccessorRunsNestedInItselfAtMost65Times) {
+  FakeHost h(7);
+  // n = 0; getter = function () { n = n + 1; return this.p; };
+  // a = {}; b = {}; a.addProperty("p", getter, null); b.addProperty("p", getter, null);
+  // trace(a.p); trace(n); b.p; trace(n)
+  Asm getter = Asm()
+                   .push({"n"})
+                   .getVar("n")
+                   .push({1})
+                   .op(0x47)
+                   .op(0x1D)
+                   .getVar("this")
+                   .push({"p"})
+                   .op(kGetMember)
+                   .op(0x3E);
+  Asm code = Asm().setVar("n", 0).push({"getter"}).function("", {}, getter).op(0x1D);
+  for (const char* o : {"a", "b"})
+    code.push({o, 0})
+        .op(kInitObject)
+        .op(kDefineLocal)
+        .push({test::Null{}})
+        .getVar("getter")
+        .push({"p", 3, o})
+        .op(0x1C)
+        .push({"addProperty"})
+        .op(kCallMethod)
+        .op(kPop);
+  code.getVar("a").push({"p"}).op(kGetMember).trace().traceVar("n");
+  code.getVar("b").push({"p"}).op(kGetMember).op(kPop).traceVar("n");
+  EXPECT_EQ(h.run(code), "undefined\n65\n130\n");
+}
+
 TEST(LanguageDetails, ArrayMethodsReadTheElementsHeldNotGetters) {
   FakeHost h(7);
   // a = [1, 2, 3]; a.addProperty(2, function () { return 10; }, null);

@@ -324,7 +324,7 @@ class Vm {
   int callDepth_ = 0;
   // Calls and blocks run from within blocks (frames called, handlers run at once) share
   // one limit, so that what they nest fits in the native stack.
-  bool nestedTooDeep() const { return callDepth_ + entryDepth_ > limits_.maxCallDepth; }
+  bool nestedTooDeep() const { return callDepth_ + entryDepth_ >= limits_.maxCallDepth; }
   // The frame of actions that called the function or frame about to run: what is left
   // on the callee's stack goes there.
   Frame* stackCaller_ = nullptr;

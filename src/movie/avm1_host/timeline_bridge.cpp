@@ -256,6 +256,7 @@ ScriptClip* ClipBridge::duplicate(const std::string& newName, int depth) {
   copy->matrix = o->matrix;
   copy->cxform = o->cxform;
   copy->clipActions = o->clipActions;
+  if (c->drawing) copy->drawing = std::make_unique<Drawing>(*c->drawing);  // what scripts drew
   o->parent->setScriptObject(listDepth(depth), copy);
   copy->gotoFrame(0);
   bridge_.stage().dispatchEvents();

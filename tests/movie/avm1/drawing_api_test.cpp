@@ -189,6 +189,24 @@ TEST(DrawingApi, DrawnShapeCountsForBoundsAndSize) {
             "140\n140\n");
 }
 
+// duplicateMovieClip copies what was drawn; the copy draws on from there alone.
+TEST(DrawingApi, ADuplicateKeepsTheDrawingAndAddsToItsOwn) {
+  Asm more;
+  callDrop(more, "d", "duplicateMovieClip", {2, "e"});
+  callDrop(more, "e", "moveTo", {100, 400});
+  callDrop(more, "e", "beginFill", {0x00FF00});
+  callDrop(more, "e", "lineTo", {100, 500});
+  callDrop(more, "e", "lineTo", {200, 400});
+  callDrop(more, "e", "endFill", {});
+  for (const char* clip : {"e", "d"}) {
+    more.getVar(clip).push({"_width"}).op(0x4E).trace();
+    more.getVar(clip).push({"_height"}).op(0x4E).trace();
+  }
+  auto r = run(squareScript(0, more));
+  // The copy's square (80..220 with its line) and its own triangle (390..520).
+  EXPECT_EQ(r->trace, "440\n140\n140\n140\n");
+}
+
 TEST(DrawingApi, HitTestFindsTheFillAndTheLineButNotTheOutside) {
   Asm more;
   call(more, "d", "hitTest", {true, 150, 200}).trace();   // inside the fill (moved by 50)

@@ -44,5 +44,17 @@ TEST(ScriptLimits, ALongCountingLoopRunsToItsEnd) {
   EXPECT_TRUE(host.vm.lastAbort.empty()) << host.vm.lastAbort;
 }
 
+// function f() { trace("in"); f(); } f(): the movie's depth counts the frame's own
+// actions, so a depth of 5 lets four calls nest; the frame's script then stops.
+TEST(ScriptLimits, TheDepthCountsTheFramesActions) {
+  ScriptLimits limits;
+  limits.maxCallDepth = 5;
+  test::FakeHost host(8, limits);
+  Asm body = Asm().push({"in"}).trace().push({0, "f"}).op(0x3D).op(0x17);
+  Asm code = Asm().function("f", {}, body).push({0, "f"}).op(0x3D).op(0x17).push({"after"}).trace();
+  EXPECT_EQ(host.run(code), "in\nin\nin\nin\n");
+  EXPECT_EQ(host.vm.lastAbort, "recursion too deep");
+}
+
 }  // namespace
 }  // namespace orv::movie::avm1

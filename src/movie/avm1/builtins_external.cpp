@@ -2,7 +2,8 @@
 // This player runs movies on their own, with no container to talk to: `available` is false,
 // addCallback refuses and call gives null. The class's helpers that write values as the
 // XML of its calls (_escapeXML, _unescapeXML, _toXML, _objectToXML, _arrayToXML,
-// _argumentsToXML) work as they do for scripts in a browser.
+// _argumentsToXML) and read them back from XML nodes (_toAS, _objectToAS, _arrayToAS,
+// _argumentsToAS) work as they do for scripts in a browser.
 #include <string>
 #include <vector>
 
@@ -107,12 +108,8 @@ Value writeCall(Vm& vm, CallInfo& c) {
   }
 }
 
-// The entities _escapeXML writes, back to their characters; null for no argument and for
-// empty text.
-Value unescapeXmlCall(Vm& vm, CallInfo& c) {
-  if (c.args.empty()) return Value::null();
-  const std::string s = vm.toString(c.arg(0));
-  if (s.empty()) return Value::null();
+// The entities _escapeXML writes, back to their characters.
+std::string unescapeXml(const std::string& s) {
   static constexpr struct {
     const char* entity;
     char ch;
@@ -130,7 +127,89 @@ Value unescapeXmlCall(Vm& vm, CallInfo& c) {
         }
     if (!replaced) out += s[i++];
   }
-  return Value(out);
+  return out;
+}
+
+// Null for no argument and for empty text.
+Value unescapeXmlCall(Vm& vm, CallInfo& c) {
+  if (c.args.empty()) return Value::null();
+  const std::string s = vm.toString(c.arg(0));
+  return s.empty() ? Value::null() : Value(unescapeXml(s));
+}
+
+// Reading values back from nodes, through the members scripts see (nodeName, firstChild,
+// childNodes, attributes), so any object shaped like a node will do.
+Value toAs(Vm& vm, const Value& node, int depth);
+
+// Each child of `node` in turn.
+template <typename Each>
+void eachChild(Vm& vm, const Value& node, Each each) {
+  Value kids = memberOf(vm, node, "childNodes");
+  const double length = vm.toNumber(memberOf(vm, kids, "length"));
+  for (double i = 0; i < length && i < double(1u << 20); ++i)
+    each(memberOf(vm, kids, vm.toString(Value(i))));
+}
+
+// <property id="..."> children into members of `target`.
+void readProperties(Vm& vm, const Value& node, Object* target, int depth) {
+  if (depth > kMaxDepth) return;
+  eachChild(vm, node, [&](const Value& child) {
+    Value id = memberOf(vm, memberOf(vm, child, "attributes"), "id");
+    vm.setMember(target, vm.toString(id), toAs(vm, memberOf(vm, child, "firstChild"), depth + 1));
+  });
+}
+
+Object* arrayToAs(Vm& vm, const Value& node, int depth) {
+  Object* out = vm.newArray();
+  readProperties(vm, node, out, depth);
+  return out;
+}
+
+Object* objectToAs(Vm& vm, const Value& node, int depth) {
+  Object* out = vm.newObject();
+  readProperties(vm, node, out, depth);
+  return out;
+}
+
+// The values an <arguments> node holds, one per child.
+Object* argumentsToAs(Vm& vm, const Value& node, int depth) {
+  std::vector<Value> values;
+  if (depth <= kMaxDepth)
+    eachChild(vm, node, [&](const Value& child) { values.push_back(toAs(vm, child, depth + 1)); });
+  return vm.newArray(std::move(values));
+}
+
+// The value a node stands for by its name (compared as == compares); unknown names give
+// undefined. Text and numbers come from the node's first child as text.
+Value toAs(Vm& vm, const Value& node, int depth) {
+  if (!node.isObject() || depth > kMaxDepth) return Value();
+  const Value name = vm.getMember(node, "nodeName");
+  auto is = [&](const char* n) { return vm.looseEquals(name, Value(n)); };
+  if (is("null")) return Value::null();
+  if (is("true")) return Value(true);
+  if (is("false")) return Value(false);
+  if (is("string") || is("number")) {
+    const std::string text = vm.toString(vm.getMember(node, "firstChild"));
+    return is("number") ? Value(vm.toNumber(Value(text))) : Value(unescapeXml(text));
+  }
+  if (is("array")) return Value(arrayToAs(vm, node, depth));
+  if (is("object")) return Value(objectToAs(vm, node, depth));
+  return Value();
+}
+
+// Each of _toAS, _objectToAS, _arrayToAS and _argumentsToAS (variants 0 to 3).
+Value readCall(Vm& vm, CallInfo& c) {
+  const Value v = c.arg(0);
+  switch (c.variant) {
+    case 1:
+      return Value(objectToAs(vm, v, 0));
+    case 2:
+      return Value(arrayToAs(vm, v, 0));
+    case 3:
+      return Value(argumentsToAs(vm, v, 0));
+    default:
+      return toAs(vm, v, 0);
+  }
 }
 
 // No container: nothing can be called and nothing registered.
@@ -147,6 +226,10 @@ constexpr NativeMember kExternalStatics[] = {
     method("_objectToXML", writeCall, kDontEnum, 1),
     method("_arrayToXML", writeCall, kDontEnum, 2),
     method("_argumentsToXML", writeCall, kDontEnum, 3),
+    method("_toAS", readCall, kDontEnum, 0),
+    method("_objectToAS", readCall, kDontEnum, 1),
+    method("_arrayToAS", readCall, kDontEnum, 2),
+    method("_argumentsToAS", readCall, kDontEnum, 3),
 };
 constexpr NativeClass kExternalClass{
     .name = "ExternalInterface", .constructor = nothing, .statics = kExternalStatics};

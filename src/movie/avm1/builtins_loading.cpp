@@ -77,6 +77,14 @@ void broadcast(Vm& vm, const Value& loader, const char* event, std::vector<Value
   vm.callMethod(loader, "broadcastMessage", args);
 }
 
+// _bytesLoaded and _bytesTotal, which getBytesLoaded/getBytesTotal read: scripts can
+// change them but not delete them.
+void setByteCount(Vm& vm, Object* receiver, const char* name, const Value& v) {
+  const bool ci = vm.caseInsensitive();
+  Property* p = receiver->findOwn(name, ci);
+  receiver->put(name, v, static_cast<uint16_t>((p ? p->flags : 0) | kDontDelete), ci);
+}
+
 // load(url): true once the request is on its way; the answer comes to onData.
 bool startLoad(Vm& vm, Object* receiver, const Value& url) {
   if (!receiver || url.isNullish()) return false;
@@ -85,8 +93,8 @@ bool startLoad(Vm& vm, Object* receiver, const Value& url) {
   r.url = vm.toString(url);
   r.receiver = Value(receiver);
   if (!vm.loads().add(std::move(r))) return false;
-  vm.setMember(receiver, "_bytesLoaded", Value(0.0));
-  vm.setMember(receiver, "_bytesTotal", Value());
+  setByteCount(vm, receiver, "_bytesLoaded", Value(0.0));
+  setByteCount(vm, receiver, "_bytesTotal", Value());
   vm.setMember(receiver, "loaded", Value(false));
   return true;
 }
@@ -196,6 +204,25 @@ void installMovieClipLoader(Vm& vm) {
 
 }  // namespace
 
+Object* hiddenState(Vm& vm, Object* o) {
+  if (!o || o->kind != ObjectKind::Plain) return nullptr;
+  if (o->primitive.isObject()) return o->primitive.asObject();
+  if (!o->primitive.isUndefined()) return nullptr;
+  Object* state = vm.allocate<Object>();  // no prototype: never seen by scripts
+  o->primitive = Value(state);
+  return state;
+}
+
+Value hiddenValue(Object* o, const char* name) {
+  if (!o || o->kind != ObjectKind::Plain || !o->primitive.isObject()) return Value();
+  Property* p = o->primitive.asObject()->findOwn(name, false);
+  return p ? p->value : Value();
+}
+
+void setHidden(Vm& vm, Object* o, const char* name, const Value& v) {
+  if (Object* s = hiddenState(vm, o)) s->put(name, v, 0, false);
+}
+
 void Vm::requestMovieLoad(const std::string& url, ScriptClip* clip) {
   Object* o = objectFor(clip);
   if (!o) return;
@@ -291,8 +318,8 @@ void Vm::runLoadRound(bool endOfFrame) {
           Value src;
           if (bytes && !bytes->empty()) {  // an empty file is no answer
             const double n = static_cast<double>(bytes->size());
-            setMember(receiver, "_bytesLoaded", Value(n));
-            setMember(receiver, "_bytesTotal", Value(n));
+            setByteCount(*this, receiver, "_bytesLoaded", Value(n));
+            setByteCount(*this, receiver, "_bytesTotal", Value(n));
             std::string text = fileText(*this, *bytes);
             noteStringMade(text.size());
             src = Value(std::move(text));

@@ -4,6 +4,7 @@
 // `loaded` flag sit in a hidden state object (the node's primitive slot), which the
 // accessors on the prototypes read: parentNode, firstChild, lastChild, previousSibling,
 // nextSibling, loaded.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,38 +34,57 @@ enum Status : int {
   kEndWithoutStart = -10,
 };
 
-Object* stateOf(Vm& vm, Object* node) {
-  if (!node) return nullptr;
-  if (node->primitive.isObject()) return node->primitive.asObject();
-  Object* state = vm.allocate<Object>();  // no prototype: never seen by scripts
-  node->primitive = Value(state);
-  return state;
-}
-Value stateValue(Vm& vm, Object* node, const char* name) {
-  Object* s = node && node->primitive.isObject() ? node->primitive.asObject() : nullptr;
-  (void)vm;
-  if (!s) return Value();
-  Property* p = s->findOwn(name, false);
-  return p ? p->value : Value();
-}
-void setState(Vm& vm, Object* node, const char* name, const Value& v) {
-  if (Object* s = stateOf(vm, node)) s->put(name, v, 0, false);
+// A node's data lives in its hidden state (hiddenState): "type", "name", "value",
+// "attributes" (an object without a prototype), "kids" (the children, an array only this
+// file sees), "childNodes" (the array scripts see: a copy of the children made anew after
+// each change to them, so what a script pushes onto it stays out of the tree), "parent"
+// and, for documents, "loaded". The prototype's accessors read it.
+bool isNode(Object* o) { return hiddenValue(o, "type").isNumber(); }
+
+Object* parentOf(Object* node) {
+  Value p = hiddenValue(node, "parent");
+  return p.isObject() ? p.asObject() : nullptr;
 }
 
-Object* childList(Vm& vm, Object* node) {
-  Value list = vm.getMember(node, "childNodes");
-  return list.isObject() ? list.asObject() : nullptr;
+std::vector<Object*> kidsOf(Vm& vm, Object* node) {
+  std::vector<Object*> out;
+  Value list = hiddenValue(node, "kids");
+  if (list.isObject())
+    for (const Value& k : vm.arrayElements(list.asObject()))
+      if (k.isObject()) out.push_back(k.asObject());
+  return out;
 }
 
-// A node's own properties: its type, name or value, and empty attribute and child lists.
+void setKids(Vm& vm, Object* node, const std::vector<Object*>& kids) {
+  std::vector<Value> values;
+  values.reserve(kids.size());
+  for (Object* k : kids) values.emplace_back(k);
+  for (const char* list : {"kids", "childNodes"}) {
+    Value v = hiddenValue(node, list);
+    if (v.isObject()) vm.setArrayElements(v.asObject(), values);
+  }
+}
+
+// A node's own data: its type, name or value, and empty attribute and child lists.
 void initNode(Vm& vm, Object* node, double type, const Value& text) {
-  const bool ci = vm.caseInsensitive();
-  node->put("nodeType", Value(type), kDontEnum, ci);
-  node->put("nodeName", type == kElement && !text.isNullish() ? text : Value::null(), kDontEnum,
-            ci);
-  node->put("nodeValue", type == kElement ? Value::null() : text, kDontEnum, ci);
-  node->put("attributes", Value(vm.newObject()), kDontEnum, ci);
-  node->put("childNodes", Value(vm.newArray()), kDontEnum, ci);
+  setHidden(vm, node, "type", Value(type));
+  setHidden(vm, node, "name", type == kElement && !text.isNullish() ? text : Value::null());
+  setHidden(vm, node, "value", type == kElement ? Value::null() : text);
+  setHidden(vm, node, "attributes", Value(vm.allocate<Object>()));
+  setHidden(vm, node, "kids", Value(vm.newArray()));
+  setHidden(vm, node, "childNodes", Value(vm.newArray()));
+  setHidden(vm, node, "parent", Value::null());
+}
+
+// XMLNode.prototype as the player made it, for when scripts have put something else there.
+struct NodePrototype {
+  Object* object = nullptr;
+};
+// New nodes (parsed or from the factory methods) take what XMLNode.prototype is now.
+Object* nodeProto(Vm& vm) {
+  Value ctor = vm.getMember(vm.global, "XMLNode");
+  Value proto = ctor.isObject() ? vm.getMember(ctor, "prototype") : Value();
+  return proto.isObject() ? proto.asObject() : vm.builtinState<NodePrototype>().object;
 }
 
 Object* makeNode(Vm& vm, Object* proto, double type, const std::string& text) {
@@ -74,62 +94,53 @@ Object* makeNode(Vm& vm, Object* proto, double type, const std::string& text) {
 }
 
 void detach(Vm& vm, Object* node) {
-  Value parent = stateValue(vm, node, "parent");
-  if (!parent.isObject()) return;
-  if (Object* list = childList(vm, parent.asObject())) {
-    std::vector<Value> kids = vm.arrayElements(list);
-    for (size_t i = 0; i < kids.size(); ++i)
-      if (kids[i].isObject() && kids[i].asObject() == node) {
-        kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(i));
-        break;
-      }
-    vm.setArrayElements(list, kids);
-  }
-  setState(vm, node, "parent", Value::null());
+  Object* parent = parentOf(node);
+  if (!parent) return;
+  std::vector<Object*> kids = kidsOf(vm, parent);
+  kids.erase(std::remove(kids.begin(), kids.end(), node), kids.end());
+  setKids(vm, parent, kids);
+  setHidden(vm, node, "parent", Value::null());
 }
 
-// Inserts `child` into `parent`'s children before `before` (nullptr: at the end). A node
-// cannot go into itself or its own descendants.
+// Inserts `child` into `parent`'s children before `before` (nullptr or not a child: at the
+// end). A node cannot go into itself or its own descendants.
 bool insertChild(Vm& vm, Object* parent, Object* child, Object* before) {
-  if (!parent || !child) return false;
-  for (Value up(parent); up.isObject(); up = stateValue(vm, up.asObject(), "parent"))
-    if (up.asObject() == child) return false;
+  if (!isNode(parent) || !isNode(child) || child == before) return false;
+  int depth = 0;
+  for (Object* up = parent; up; up = parentOf(up))
+    if (up == child || ++depth > 100000) return false;
   detach(vm, child);
-  Object* list = childList(vm, parent);
-  if (!list) return false;
-  std::vector<Value> kids = vm.arrayElements(list);
-  size_t at = kids.size();
-  for (size_t i = 0; before && i < kids.size(); ++i)
-    if (kids[i].isObject() && kids[i].asObject() == before) at = i;
-  kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(at), Value(child));
-  vm.setArrayElements(list, kids);
-  setState(vm, child, "parent", Value(parent));
+  std::vector<Object*> kids = kidsOf(vm, parent);
+  auto at = before ? std::find(kids.begin(), kids.end(), before) : kids.end();
+  kids.insert(at, child);
+  setKids(vm, parent, kids);
+  setHidden(vm, child, "parent", Value(parent));
   return true;
 }
 
 // Appends a node just made (no parent yet) in constant time: parsing stays linear.
 void appendNew(Vm& vm, Object* parent, Object* child) {
-  Object* list = childList(vm, parent);
-  if (!list) return;
-  vm.setMember(list, std::to_string(list->arrayCount()), Value(child));
-  setState(vm, child, "parent", Value(parent));
+  for (const char* name : {"kids", "childNodes"}) {
+    Value list = hiddenValue(parent, name);
+    if (list.isObject())
+      vm.setMember(list.asObject(), std::to_string(list.asObject()->arrayCount()), Value(child));
+  }
+  setHidden(vm, child, "parent", Value(parent));
 }
 
 void writeNode(Vm& vm, Object* node, std::string& out, int depth) {
   if (depth > kMaxDepth) return;
-  const double type = vm.toNumber(vm.getMember(node, "nodeType"));
-  if (type == kText) {
-    Value v = vm.getMember(node, "nodeValue");
+  if (vm.toNumber(hiddenValue(node, "type")) == kText) {
+    Value v = hiddenValue(node, "value");
     if (!v.isNullish()) base::appendXmlEscaped(out, vm.toString(v));
     return;
   }
-  Value name = vm.getMember(node, "nodeName");
-  Object* list = childList(vm, node);
-  std::vector<Value> kids = list ? vm.arrayElements(list) : std::vector<Value>{};
+  Value name = hiddenValue(node, "name");
+  std::vector<Object*> kids = kidsOf(vm, node);
   if (!name.isNullish()) {
     out += '<';
     out += vm.toString(name);
-    Value attrs = vm.getMember(node, "attributes");
+    Value attrs = hiddenValue(node, "attributes");
     if (attrs.isObject())
       for (const std::string& a : vm.enumerableNames(attrs.asObject()))
         out.append(" ")
@@ -143,8 +154,7 @@ void writeNode(Vm& vm, Object* node, std::string& out, int depth) {
     }
     out += ">";
   }
-  for (const Value& k : kids)
-    if (k.isObject()) writeNode(vm, k.asObject(), out, depth + 1);
+  for (Object* k : kids) writeNode(vm, k, out, depth + 1);
   if (!name.isNullish()) out.append("</").append(vm.toString(name)).append(">");
 }
 
@@ -196,7 +206,10 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 // Parses `text` into `doc`'s children (replacing them); returns the status.
 int parseInto(Vm& vm, Object* doc, const std::string& text, Object* nodeProto) {
   const bool ignoreWhite = vm.toBool(vm.getMember(doc, "ignoreWhite"));
-  if (Object* list = childList(vm, doc)) vm.setArrayElements(list, {});
+  // The old children leave the document; ids parsed before stay in its idMap.
+  for (Object* old : kidsOf(vm, doc)) setHidden(vm, old, "parent", Value::null());
+  setKids(vm, doc, {});
+  Value idMap = vm.getMember(doc, "idMap");
   std::vector<Object*> open{doc};
   auto addText = [&](const std::string& raw, bool decode) {
     if (raw.empty()) return;
@@ -242,7 +255,7 @@ int parseInto(Vm& vm, Object* doc, const std::string& text, Object* nodeProto) {
       if (end == std::string::npos) return kMalformedElement;
       std::string name = text.substr(i + 2, end - i - 2);
       while (!name.empty() && isSpace(name.back())) name.pop_back();
-      if (open.size() < 2 || vm.toString(vm.getMember(open.back(), "nodeName")) != name)
+      if (open.size() < 2 || vm.toString(hiddenValue(open.back(), "name")) != name)
         return kEndWithoutStart;
       open.pop_back();
       i = end + 1;
@@ -253,7 +266,7 @@ int parseInto(Vm& vm, Object* doc, const std::string& text, Object* nodeProto) {
       if (p == nameStart || p >= n) return kMalformedElement;
       if (open.size() > kMaxDepth) return kMalformedElement;
       Object* element = makeNode(vm, nodeProto, kElement, text.substr(nameStart, p - nameStart));
-      Object* attrs = vm.getMember(element, "attributes").asObject();
+      Object* attrs = hiddenValue(element, "attributes").asObject();
       bool selfClosing = false;
       for (;;) {
         while (p < n && isSpace(text[p])) ++p;
@@ -285,6 +298,9 @@ int parseInto(Vm& vm, Object* doc, const std::string& text, Object* nodeProto) {
         vm.setMember(attrs, attr, Value(decodeEntities(text.substr(p, close - p))));
         p = close + 1;
       }
+      if (idMap.isObject())
+        if (Property* id = attrs->findOwn("id", false))
+          vm.setMember(idMap.asObject(), vm.toString(id->value), Value(element));
       appendNew(vm, open.back(), element);
       if (!selfClosing) open.push_back(element);
       i = p;
@@ -295,74 +311,141 @@ int parseInto(Vm& vm, Object* doc, const std::string& text, Object* nodeProto) {
 
 // The sibling `step` places from `node` among its parent's children.
 Value sibling(Vm& vm, Object* node, int step) {
-  Value parent = stateValue(vm, node, "parent");
-  Object* list = parent.isObject() ? childList(vm, parent.asObject()) : nullptr;
-  if (!list) return Value::null();
-  std::vector<Value> kids = vm.arrayElements(list);
+  Object* parent = parentOf(node);
+  if (!parent) return Value::null();
+  std::vector<Object*> kids = kidsOf(vm, parent);
   for (size_t i = 0; i < kids.size(); ++i)
-    if (kids[i].isObject() && kids[i].asObject() == node) {
+    if (kids[i] == node) {
       const long j = static_cast<long>(i) + step;
-      return j >= 0 && j < static_cast<long>(kids.size()) ? kids[static_cast<size_t>(j)]
+      return j >= 0 && j < static_cast<long>(kids.size()) ? Value(kids[static_cast<size_t>(j)])
                                                           : Value::null();
     }
   return Value::null();
 }
 
-Object* cloneNode(Vm& vm, Object* node, bool deep, Object* nodeProto, int depth) {
-  Object* copy = makeNode(vm, nodeProto, vm.toNumber(vm.getMember(node, "nodeType")), "");
-  vm.setMember(copy, "nodeName", vm.getMember(node, "nodeName"));
-  vm.setMember(copy, "nodeValue", vm.getMember(node, "nodeValue"));
-  Value attrs = vm.getMember(node, "attributes");
-  Object* copyAttrs = vm.getMember(copy, "attributes").asObject();
+Object* cloneNode(Vm& vm, Object* node, bool deep, Object* proto, int depth) {
+  Object* copy = vm.newObject(proto);
+  initNode(vm, copy, vm.toNumber(hiddenValue(node, "type")), Value::null());
+  setHidden(vm, copy, "name", hiddenValue(node, "name"));
+  setHidden(vm, copy, "value", hiddenValue(node, "value"));
+  Value attrs = hiddenValue(node, "attributes");
+  Value copyAttrs = hiddenValue(copy, "attributes");
+  if (!copyAttrs.isObject()) return copy;
   if (attrs.isObject())
     for (const std::string& a : vm.enumerableNames(attrs.asObject()))
-      vm.setMember(copyAttrs, a, vm.getMember(attrs, a));
+      vm.setMember(copyAttrs.asObject(), a, vm.getMember(attrs, a));
   if (deep && depth < kMaxDepth)
-    if (Object* list = childList(vm, node))
-      for (const Value& k : vm.arrayElements(list))
-        if (k.isObject())
-          insertChild(vm, copy, cloneNode(vm, k.asObject(), true, nodeProto, depth + 1), nullptr);
+    for (Object* k : kidsOf(vm, node)) appendNew(vm, copy, cloneNode(vm, k, true, proto, depth + 1));
   return copy;
 }
 
-// XMLNode.prototype as the player made it: what parsing and the factory methods give
-// their nodes, whatever scripts do with the classes.
-struct NodePrototype {
-  Object* object = nullptr;
-};
-Object* nodeProto(Vm& vm) { return vm.builtinState<NodePrototype>().object; }
-
-// XMLNode(type, value)
+// XMLNode(type, value); also through super() from a subclass's constructor.
 Value constructNode(Vm& vm, CallInfo& c) {
   Object* self = c.thisObject();
-  if (!self || !c.isConstruct) return Value();
+  if (!self || (!c.isConstruct && isNode(self))) return Value();
   initNode(vm, self, vm.toNumber(c.arg(0)) == kText ? kText : kElement,
            c.arg(1).isUndefined() ? Value::null() : Value(vm.toString(c.arg(1))));
   return Value();
 }
 
-Value parentNode(Vm& vm, CallInfo& c) {
-  Value p = stateValue(vm, c.thisObject(), "parent");
-  return p.isObject() ? p : Value::null();
+// nodeType, nodeName, nodeValue, attributes, childNodes (variant: which).
+constexpr const char* kNodeData[] = {"type", "name", "value", "attributes", "childNodes"};
+Value nodeData(Vm&, CallInfo& c) { return hiddenValue(c.thisObject(), kNodeData[c.variant]); }
+
+// nodeName and nodeValue take a string (null for null or undefined).
+Value setNodeData(Vm& vm, CallInfo& c) {
+  Object* self = c.thisObject();
+  if (!isNode(self)) return Value();
+  setHidden(vm, self, kNodeData[c.variant],
+            c.arg(0).isNullish() ? Value::null() : Value(vm.toString(c.arg(0))));
+  return Value();
 }
 
-Value firstChild(Vm& vm, CallInfo& c) {
-  Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
-  std::vector<Value> kids = list ? vm.arrayElements(list) : std::vector<Value>{};
-  return kids.empty() ? Value::null() : kids.front();
+Value parentNode(Vm&, CallInfo& c) {
+  Object* p = parentOf(c.thisObject());
+  return p ? Value(p) : Value::null();
 }
 
-Value lastChild(Vm& vm, CallInfo& c) {
-  Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
-  std::vector<Value> kids = list ? vm.arrayElements(list) : std::vector<Value>{};
-  return kids.empty() ? Value::null() : kids.back();
+// firstChild (variant 0) and lastChild (variant 1).
+Value endChild(Vm& vm, CallInfo& c) {
+  std::vector<Object*> kids = kidsOf(vm, c.thisObject());
+  if (kids.empty()) return Value::null();
+  return Value(c.variant ? kids.back() : kids.front());
 }
 
 // previousSibling (variant -1) and nextSibling (variant 1).
 Value siblingOfThis(Vm& vm, CallInfo& c) { return sibling(vm, c.thisObject(), c.variant); }
 
+// "ns:name" has the prefix "ns" and the local name "name"; a name without a colon has an
+// empty prefix. Nodes without a name have neither.
+Value prefix(Vm& vm, CallInfo& c) {
+  Value name = hiddenValue(c.thisObject(), "name");
+  if (name.isNullish()) return Value::null();
+  const std::string n = vm.toString(name);
+  const size_t colon = n.find(':');
+  return Value(colon == std::string::npos ? std::string() : n.substr(0, colon));
+}
+
+Value localName(Vm& vm, CallInfo& c) {
+  Value name = hiddenValue(c.thisObject(), "name");
+  if (name.isNullish()) return Value::null();
+  const std::string n = vm.toString(name);
+  const size_t colon = n.find(':');
+  return Value(colon == std::string::npos ? n : n.substr(colon + 1));
+}
+
+// The attribute `attr` of `node` or of the nearest node above it that has it.
+Value inheritedAttribute(Vm& vm, Object* node, const std::string& attr) {
+  int depth = 0;
+  for (Object* n = node; n && ++depth < 100000; n = parentOf(n)) {
+    Value attrs = hiddenValue(n, "attributes");
+    if (!attrs.isObject()) continue;
+    if (Property* p = attrs.asObject()->findOwn(attr, vm.caseInsensitive())) return p->value;
+  }
+  return Value();
+}
+
+std::string namespaceAttribute(const std::string& prefix) {
+  return prefix.empty() ? "xmlns" : "xmlns:" + prefix;
+}
+
+// The namespace the node's prefix stands for, from the xmlns attributes on it and above it;
+// "" when none declares it.
+Value namespaceURI(Vm& vm, CallInfo& c) {
+  Value p = prefix(vm, c);
+  if (p.isNull()) return Value::null();
+  Value uri = inheritedAttribute(vm, c.thisObject(), namespaceAttribute(vm.toString(p)));
+  return uri.isUndefined() ? Value("") : Value(vm.toString(uri));
+}
+
+Value namespaceForPrefix(Vm& vm, CallInfo& c) {
+  if (c.args.empty() || c.arg(0).isUndefined()) return Value();
+  Value uri = inheritedAttribute(vm, c.thisObject(), namespaceAttribute(vm.toString(c.arg(0))));
+  return uri.isUndefined() ? Value() : Value(vm.toString(uri));
+}
+
+// The prefix an xmlns attribute on the node or above it gives `uri` ("" for a plain xmlns).
+Value prefixForNamespace(Vm& vm, CallInfo& c) {
+  if (c.args.empty() || c.arg(0).isUndefined()) return Value();
+  const std::string uri = vm.toString(c.arg(0));
+  int depth = 0;
+  for (Object* n = c.thisObject(); n && ++depth < 100000; n = parentOf(n)) {
+    Value attrs = hiddenValue(n, "attributes");
+    if (!attrs.isObject()) continue;
+    for (const std::string& a : vm.enumerableNames(attrs.asObject())) {
+      if (a.compare(0, 5, "xmlns") != 0 || (a.size() > 5 && a[5] != ':')) continue;
+      if (vm.toString(vm.getMember(attrs, a)) != uri) continue;
+      return Value(a.size() > 6 ? a.substr(6) : std::string());
+    }
+  }
+  return Value();
+}
+
+// A node already among this node's children stays where it is.
 Value appendChild(Vm& vm, CallInfo& c) {
-  if (c.arg(0).isObject()) insertChild(vm, c.thisObject(), c.arg(0).asObject(), nullptr);
+  Object* self = c.thisObject();
+  if (c.arg(0).isObject() && parentOf(c.arg(0).asObject()) != self)
+    insertChild(vm, self, c.arg(0).asObject(), nullptr);
   return Value();
 }
 
@@ -377,14 +460,12 @@ Value removeNode(Vm& vm, CallInfo& c) {
   return Value();
 }
 
-Value hasChildNodes(Vm& vm, CallInfo& c) {
-  Object* list = c.thisObject() ? childList(vm, c.thisObject()) : nullptr;
-  return Value(list && !vm.arrayElements(list).empty());
-}
+Value hasChildNodes(Vm& vm, CallInfo& c) { return Value(!kidsOf(vm, c.thisObject()).empty()); }
 
 Value cloneThis(Vm& vm, CallInfo& c) {
   Object* self = c.thisObject();
-  return self ? Value(cloneNode(vm, self, vm.toBool(c.arg(0)), nodeProto(vm), 0)) : Value();
+  if (!isNode(self)) return Value();
+  return Value(cloneNode(vm, self, vm.toBool(c.arg(0)), nodeProto(vm), 0));
 }
 
 // A document (XML) writes its declarations first.
@@ -396,28 +477,47 @@ Value nodeText(Vm& vm, CallInfo& c) {
     Value d = vm.getMember(self, decl);
     if (!d.isNullish()) out += vm.toString(d);
   }
-  writeNode(vm, self, out, 0);
+  if (isNode(self)) writeNode(vm, self, out, 0);
   return Value(out);
 }
 
-// The tree accessors are read-only: what is assigned to them is ignored.
+// All of a node's data is reached through accessors here; nodeType and the tree links are
+// read-only: what is assigned to them is ignored.
 constexpr NativeMember kNodePrototype[] = {
-    getter("parentNode", parentNode),
-    setter("parentNode", nothing),
-    getter("firstChild", firstChild),
-    setter("firstChild", nothing),
-    getter("lastChild", lastChild),
-    setter("lastChild", nothing),
-    getter("previousSibling", siblingOfThis, kDontEnum, -1),
-    setter("previousSibling", nothing),
-    getter("nextSibling", siblingOfThis, kDontEnum, 1),
-    setter("nextSibling", nothing),
     method("appendChild", appendChild),
+    method("cloneNode", cloneThis),
+    method("hasChildNodes", hasChildNodes),
     method("insertBefore", insertBefore),
     method("removeNode", removeNode),
-    method("hasChildNodes", hasChildNodes),
-    method("cloneNode", cloneThis),
     method("toString", nodeText),
+    method("getPrefixForNamespace", prefixForNamespace),
+    method("getNamespaceForPrefix", namespaceForPrefix),
+    getter("firstChild", endChild, kDontEnum, 0),
+    setter("firstChild", nothing),
+    getter("lastChild", endChild, kDontEnum, 1),
+    setter("lastChild", nothing),
+    getter("namespaceURI", namespaceURI),
+    setter("namespaceURI", nothing),
+    getter("localName", localName),
+    setter("localName", nothing),
+    getter("attributes", nodeData, kDontEnum, 3),
+    setter("attributes", nothing),
+    getter("childNodes", nodeData, kDontEnum, 4),
+    setter("childNodes", nothing),
+    getter("nextSibling", siblingOfThis, kDontEnum, 1),
+    setter("nextSibling", nothing),
+    getter("nodeName", nodeData, kDontEnum, 1),
+    setter("nodeName", setNodeData, kDontEnum, 1),
+    getter("nodeType", nodeData, kDontEnum, 0),
+    setter("nodeType", nothing),
+    getter("nodeValue", nodeData, kDontEnum, 2),
+    setter("nodeValue", setNodeData, kDontEnum, 2),
+    getter("parentNode", parentNode),
+    setter("parentNode", nothing),
+    getter("prefix", prefix),
+    setter("prefix", nothing),
+    getter("previousSibling", siblingOfThis, kDontEnum, -1),
+    setter("previousSibling", nothing),
 };
 constexpr NativeClass kNodeClass{
     .name = "XMLNode", .constructor = constructNode, .prototype = kNodePrototype};
@@ -425,8 +525,11 @@ constexpr NativeClass kNodeClass{
 // XML(text): a document node.
 Value constructDocument(Vm& vm, CallInfo& c) {
   Object* self = c.thisObject();
-  if (!self || !c.isConstruct) return Value();
+  if (!self || (!c.isConstruct && isNode(self))) return Value();
   initNode(vm, self, kElement, Value::null());
+  // Elements with an id attribute, by their id, as parsing meets them (SWF 8).
+  if (vm.version() >= 8)
+    self->put("idMap", Value(vm.newObject()), kDontEnum, vm.caseInsensitive());
   if (!c.arg(0).isNullish()) {
     Value src = c.arg(0);
     vm.callMethod(c.thisValue, "parseXML", std::span<Value>(&src, 1));
@@ -452,10 +555,10 @@ Value createTextNode(Vm& vm, CallInfo& c) {
 }
 
 // The loaded flag lives with the document, not as a property of its own.
-Value loaded(Vm& vm, CallInfo& c) { return stateValue(vm, c.thisObject(), "loaded"); }
+Value loaded(Vm&, CallInfo& c) { return hiddenValue(c.thisObject(), "loaded"); }
 
 Value setLoaded(Vm& vm, CallInfo& c) {
-  if (Object* self = c.thisObject()) setState(vm, self, "loaded", Value(vm.toBool(c.arg(0))));
+  if (Object* self = c.thisObject()) setHidden(vm, self, "loaded", Value(vm.toBool(c.arg(0))));
   return Value();
 }
 

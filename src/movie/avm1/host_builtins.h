@@ -18,6 +18,12 @@ void installSharedObject(Vm& vm);    // SharedObject
 void installVideoObjects(Vm& vm);    // Video, NetConnection, NetStream (SWF 6)
 void installXmlBuiltins(Vm& vm);     // XMLNode, XML (after LoadVars' loading)
 
+// What a built-in keeps on an object of its own where scripts cannot reach it: a table
+// without a prototype in the object's primitive slot (plain objects only; others have none).
+Object* hiddenState(Vm& vm, Object* o);  // made on first use
+Value hiddenValue(Object* o, const char* name);
+void setHidden(Vm& vm, Object* o, const char* name, const Value& v);
+
 // "a=1&b=x%20y" into properties of `target`, as LoadVars.decode and loaded data do.
 void decodeVariables(Vm& vm, Object* target, const std::string& text);
 

@@ -45,6 +45,7 @@ void Vm::installBuiltins() {
   installDrawingBuiltins(*this);
   installGeomBuiltins(*this);
   installBitmapDataBuiltins(*this);
+  installExternalInterface(*this);
   installClipMaskBuiltins(*this);
   installSystemBuiltins(*this);
   installLoadingBuiltins(*this);

@@ -361,6 +361,7 @@ void installGeomBuiltins(
 // flash.filters and MovieClip.filters, into the flash package (builtins_filters.cpp).
 void installFilterBuiltins(Vm& vm, Object* package);
 void installBitmapDataBuiltins(Vm& vm);  // flash.display.BitmapData, MovieClip.attachBitmap
+void installExternalInterface(Vm& vm);   // flash.external.ExternalInterface (no container)
 void installClipMaskBuiltins(Vm& vm);    // MovieClip.setMask
 void installLoadingBuiltins(Vm& vm);     // LoadVars loading, MovieClipLoader, loadVariables
 // SWF 6 and 7 movies see the `flash` package only once ASSetPropFlags clears its SWF 8 bit.

@@ -1,5 +1,5 @@
 // XML and XMLNode: parsing (with its status codes), the tree's navigation and edits,
-// writing back as text, and XML.load answering on a later frame through the host.
+// namespaces, idMap, writing back as text, and XML.load answering on a later frame through the host.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -113,6 +113,112 @@ TEST(Xml, NodesAreMadeMovedClonedAndRemoved) {
   EXPECT_EQ(str(vm, method(vm, text, "toString")), "t&amp;");
 }
 
+TEST(Xml, NodeDataIsReachedThroughThePrototypesAccessors) {
+  FakeHost h(8);
+  Vm& vm = h.vm;
+  Value doc = make(vm, "XML", {Value("<t:a xmlns:t=\"nst\" xmlns=\"std\"><b t:x=\"1\" /></t:a>")});
+  Value a = vm.getMember(doc, "firstChild");
+  Value b = vm.getMember(a, "firstChild");
+  Object* proto = get(vm, vm.getMember(vm.global, "XMLNode"), {"prototype"}).asObject();
+  for (const char* name : {"nodeName", "nodeType", "nodeValue", "attributes", "childNodes",
+                           "prefix", "localName", "namespaceURI", "getNamespaceForPrefix"}) {
+    EXPECT_TRUE(vm.hasOwnProperty(proto, name)) << name;
+    EXPECT_FALSE(vm.hasOwnProperty(a.asObject(), name)) << name;
+  }
+  EXPECT_EQ(str(vm, vm.getMember(a, "prefix")), "t");
+  EXPECT_EQ(str(vm, vm.getMember(a, "localName")), "a");
+  EXPECT_EQ(str(vm, vm.getMember(a, "namespaceURI")), "nst");
+  // An unprefixed name takes the default namespace declared above it.
+  EXPECT_EQ(str(vm, vm.getMember(b, "prefix")), "");
+  EXPECT_EQ(str(vm, vm.getMember(b, "namespaceURI")), "std");
+  EXPECT_EQ(str(vm, method(vm, b, "getNamespaceForPrefix", {Value("t")})), "nst");
+  EXPECT_TRUE(method(vm, b, "getNamespaceForPrefix", {Value("zz")}).isUndefined());
+  EXPECT_TRUE(method(vm, b, "getNamespaceForPrefix").isUndefined());
+  EXPECT_EQ(str(vm, method(vm, b, "getPrefixForNamespace", {Value("nst")})), "t");
+  EXPECT_EQ(str(vm, method(vm, b, "getPrefixForNamespace", {Value("std")})), "");
+  EXPECT_TRUE(method(vm, b, "getPrefixForNamespace", {Value("none")}).isUndefined());
+  // The document has no name, so neither prefix nor namespace.
+  EXPECT_TRUE(vm.getMember(doc, "prefix").isNull());
+  EXPECT_TRUE(vm.getMember(doc, "localName").isNull());
+  EXPECT_TRUE(vm.getMember(doc, "namespaceURI").isNull());
+  // nodeName and nodeValue can be written; nodeType and the links cannot.
+  vm.setMember(b.asObject(), "nodeName", Value("c"));
+  vm.setMember(b.asObject(), "nodeType", Value(3.0));
+  vm.setMember(b.asObject(), "parentNode", Value::null());
+  EXPECT_EQ(str(vm, vm.getMember(b, "nodeType")), "1");
+  EXPECT_TRUE(vm.strictEquals(vm.getMember(b, "parentNode"), a));
+  EXPECT_EQ(str(vm, method(vm, b, "toString")), "<c t:x=\"1\" />");
+  // Attributes sit on an object with no prototype.
+  EXPECT_TRUE(get(vm, b, {"attributes", "toString"}).isUndefined());
+}
+
+TEST(Xml, ChildNodesIsACopyOfTheTreeMadeAnewOnEachChange) {
+  FakeHost h(8);
+  Vm& vm = h.vm;
+  Value doc = make(vm, "XML", {Value("<a /><b />")});
+  Value a = vm.getMember(doc, "firstChild");
+  Value b = vm.getMember(doc, "lastChild");
+  Value kids = vm.getMember(doc, "childNodes");
+  method(vm, kids, "push", {Value("not a node")});
+  EXPECT_EQ(str(vm, vm.getMember(kids, "length")), "3");
+  EXPECT_TRUE(vm.strictEquals(vm.getMember(doc, "lastChild"), b));
+  EXPECT_EQ(str(vm, method(vm, doc, "toString")), "<a /><b />");
+  // Appending a node already among the children leaves it where it is ...
+  method(vm, doc, "appendChild", {a});
+  EXPECT_TRUE(vm.strictEquals(vm.getMember(doc, "firstChild"), a));
+  // ... as does appending something that is no node; a real change rebuilds the array.
+  method(vm, doc, "appendChild", {Value(vm.newObject())});
+  EXPECT_EQ(str(vm, vm.getMember(kids, "length")), "3");
+  method(vm, a, "removeNode");
+  EXPECT_EQ(str(vm, vm.getMember(kids, "length")), "1");
+  method(vm, doc, "appendChild", {a});
+  EXPECT_EQ(str(vm, method(vm, doc, "toString")), "<b /><a />");
+}
+
+TEST(Xml, ParsingAgainReplacesTheChildrenAndKeepsTheIdMap) {
+  FakeHost h(8);
+  Vm& vm = h.vm;
+  Value doc = make(vm, "XML", {Value("<a id=\"one\"><b id=\"two\">t</b></a>")});
+  Value map = vm.getMember(doc, "idMap");
+  Value a = vm.getMember(doc, "firstChild");
+  EXPECT_TRUE(vm.strictEquals(vm.getMember(map, "one"), a));
+  EXPECT_TRUE(vm.strictEquals(vm.getMember(map, "two"), vm.getMember(a, "firstChild")));
+  // Nodes put in by hand are not looked for.
+  Value c = method(vm, doc, "createElement", {Value("c")});
+  vm.setMember(vm.getMember(c, "attributes").asObject(), "id", Value("three"));
+  method(vm, doc, "appendChild", {c});
+  EXPECT_TRUE(vm.getMember(map, "three").isUndefined());
+  method(vm, doc, "parseXML", {Value("<d id=\"four\" />")});
+  EXPECT_TRUE(vm.strictEquals(vm.getMember(doc, "idMap"), map));
+  EXPECT_EQ(vm.enumerableNames(map.asObject()).size(), 3u);
+  // The old children have left the document.
+  EXPECT_TRUE(vm.getMember(a, "parentNode").isNull());
+  EXPECT_TRUE(vm.getMember(c, "parentNode").isNull());
+  EXPECT_EQ(str(vm, method(vm, doc, "toString")), "<d id=\"four\" />");
+  // Before SWF 8 there is no idMap.
+  FakeHost old(7);
+  Value doc7 = make(old.vm, "XML", {Value("<a id=\"x\" />")});
+  EXPECT_TRUE(old.vm.getMember(doc7, "idMap").isUndefined());
+}
+
+TEST(Xml, NewNodesTakeWhatXmlNodePrototypeIsNow) {
+  FakeHost h(8);
+  Vm& vm = h.vm;
+  Value ctor = vm.getMember(vm.global, "XMLNode");
+  Object* original = vm.getMember(ctor, "prototype").asObject();
+  Object* custom = vm.newObject(original);
+  vm.setMember(custom, "extra", Value(5.0));
+  vm.setMember(ctor.asObject(), "prototype", Value(custom));
+  Value doc = make(vm, "XML", {Value("<a>x</a>")});
+  EXPECT_EQ(str(vm, get(vm, doc, {"firstChild", "extra"})), "5");
+  EXPECT_EQ(str(vm, get(vm, doc, {"firstChild", "firstChild", "extra"})), "5");
+  EXPECT_EQ(str(vm, get(vm, method(vm, doc, "createTextNode", {Value("y")}), {"extra"})), "5");
+  // With no usable prototype there, the player's own is used.
+  vm.setMember(ctor.asObject(), "prototype", Value(1.0));
+  Value node = method(vm, doc, "createElement", {Value("e")});
+  EXPECT_EQ(str(vm, method(vm, node, "toString")), "<e />");
+}
+
 // A host whose folder holds one file.
 class FileHost : public FakeHost {
  public:
@@ -153,6 +259,9 @@ TEST(Xml, LoadParsesWhatArrivesOnTheNextFrameAndTellsOnLoad) {
             .trace());
   EXPECT_EQ(h.out, "true\n");
   Value doc = vm.getMember(h.vm.objectFor(&h.root), "doc");
+  EXPECT_EQ(str(vm, method(vm, doc, "getBytesLoaded")), "0");
+  EXPECT_TRUE(method(vm, doc, "getBytesTotal").isUndefined());
+  EXPECT_TRUE(method(vm, make(vm, "XML"), "getBytesLoaded").isUndefined());
   EXPECT_EQ(str(vm, method(vm, doc, "toString")), "");  // nothing yet
   h.out.clear();
   vm.runLoads();
@@ -160,6 +269,11 @@ TEST(Xml, LoadParsesWhatArrivesOnTheNextFrameAndTellsOnLoad) {
   EXPECT_EQ(str(vm, method(vm, doc, "toString")), "<list><item n=\"1\" /></list>");
   // loaded belongs to the document without being a property of its own.
   EXPECT_FALSE(vm.hasOwnProperty(doc.asObject(), "loaded"));
+  // The byte counts cannot be deleted.
+  EXPECT_EQ(str(vm, method(vm, doc, "getBytesTotal")), "27");
+  vm.deleteMember(doc.asObject(), "_bytesLoaded");
+  EXPECT_EQ(str(vm, vm.getMember(doc, "_bytesLoaded")), "27");
+  EXPECT_EQ(str(vm, method(vm, doc, "getBytesLoaded")), "27");
   // A file that is not there: onLoad(false), and the document is left as it was.
   h.out.clear();
   method(vm, doc, "load", {Value("missing.xml")});

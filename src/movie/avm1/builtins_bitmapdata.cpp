@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <initializer_list>
+#include <tuple>
 #include <vector>
 
+#include "movie/base/filter_settings.h"
 #include "movie/render/raster/bitmap_data.h"
 #include "movie/avm1/bitmap_values.h"
 #include "movie/avm1/native_table.h"
@@ -16,7 +19,21 @@ namespace orv::movie::avm1 {
 
 namespace {
 
-constexpr int kMaxSide = 2880;
+// The largest image a movie may make: 2880 pixels on a side before SWF 10; from SWF 10,
+// 8191 on a side and 16777215 pixels in all.
+bool sizeAllowed(Vm& vm, double w, double h) {
+  if (!(w >= 1 && h >= 1)) return false;
+  if (vm.version() < 10) return w <= 2880 && h <= 2880;
+  return w <= 8191 && h <= 8191 && std::floor(w) * std::floor(h) <= 16777215;
+}
+constexpr double kMaxPixels = 16777215;
+
+// What methods give back for arguments they cannot use (the player's codes): too few
+// arguments, a source that is no BitmapData, a disposed source, no rectangle.
+constexpr int kTooFewArguments = -1;
+constexpr int kNoSourceBitmap = -2;
+constexpr int kDisposedSource = -3;
+constexpr int kNoRectangle = -4;
 
 class BitmapDataObject : public Object {
  public:
@@ -64,8 +81,17 @@ double numberMember(Vm& vm, const Value& obj, const char* name) {
   return obj.isObject() ? vm.toNumber(vm.getMember(obj.asObject(), name)) : 0;
 }
 
+// Whether an object has all the members named (none of them undefined).
+bool hasMembers(Vm& vm, const Value& v, std::initializer_list<const char*> names) {
+  if (!v.isObject()) return false;
+  for (const char* name : names)
+    if (vm.getMember(v.asObject(), name).isUndefined()) return false;
+  return true;
+}
+
+// A rectangle argument: an object with x, y, width and height (else none).
 std::optional<render::PixelRect> rectArg(Vm& vm, const Value& v) {
-  if (!v.isObject()) return std::nullopt;
+  if (!hasMembers(vm, v, {"x", "y", "width", "height"})) return std::nullopt;
   auto part = [&](const char* name) { return toInt32(numberMember(vm, v, name)); };
   return render::PixelRect{part("x"), part("y"), part("width"), part("height")};
 }
@@ -193,15 +219,74 @@ Value dispose(Vm& vm, CallInfo& c) {
   return Value();
 }
 
+// The source, rectangle and point most copying methods start with; a code when they
+// cannot be used (`required` arguments at least).
+struct SourceArgs {
+  const render::BitmapPixels* src = nullptr;
+  render::PixelRect rect;
+  int dx = 0, dy = 0;
+  int error = 0;
+};
+SourceArgs sourceArgs(Vm& vm, CallInfo& c, size_t required) {
+  SourceArgs a;
+  if (c.args.size() < required) {
+    a.error = kTooFewArguments;
+    return a;
+  }
+  BitmapDataObject* b = bitmapOf(c.arg(0));
+  if (!b) {
+    a.error = kNoSourceBitmap;
+    return a;
+  }
+  if (!b->pixels) {
+    a.error = kDisposedSource;
+    return a;
+  }
+  const auto r = rectArg(vm, c.arg(1));
+  if (!r) {
+    a.error = kNoRectangle;
+    return a;
+  }
+  a.src = &*b->pixels;
+  a.rect = *r;
+  std::tie(a.dx, a.dy) = pointArg(vm, c.arg(2));
+  return a;
+}
+
+// copyPixels(source, rect, point, alphaBitmap, alphaPoint, mergeAlpha): 0, or a code.
 Value copyPixels(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-  const render::BitmapPixels* src = pixelsOf(c.arg(0));
-  auto r = rectArg(vm, c.arg(1));
-  if (!src || !r) return Value();
-  auto [dx, dy] = pointArg(vm, c.arg(2));
+  const SourceArgs a = sourceArgs(vm, c, 3);
+  if (a.error) return Value(a.error);
   const render::BitmapPixels* alpha = pixelsOf(c.arg(3));
   auto [ax, ay] = pointArg(vm, c.arg(4));
-  p.copyPixels(*src, *r, dx, dy, alpha, ax, ay, vm.toBool(c.arg(5)));
-  return Value();
+  p.copyPixels(*a.src, a.rect, a.dx, a.dy, alpha, ax, ay, vm.toBool(c.arg(5)));
+  return Value(0);
+}
+
+// applyFilter(source, rect, point, filter): 0, or a code; a filter that draws nothing
+// copies the rectangle as it is.
+Value applyFilter(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  const SourceArgs a = sourceArgs(vm, c, 4);
+  if (a.error) return Value(a.error);
+  const std::optional<base::FilterSettings> settings = filterSettingsOf(vm, c.arg(3));
+  if (!settings) return Value(kTooFewArguments);
+  render::FilterMaps maps;
+  std::vector<render::Filter> filters(1);
+  if (!vm.host().rasterFilter(*settings, filters[0], maps)) filters.clear();
+  p.applyFilters(*a.src, a.rect, a.dx, a.dy, filters, &maps);
+  return Value(0);
+}
+
+// generateFilterRect(rect, filter): the rectangle the filter would make of `rect`.
+Value generateFilterRect(Vm& vm, CallInfo& c, render::BitmapPixels&) {
+  if (c.args.size() < 2) return Value(kTooFewArguments);
+  const auto r = rectArg(vm, c.arg(0));
+  const std::optional<base::FilterSettings> settings = filterSettingsOf(vm, c.arg(1));
+  if (!r || !settings) return Value(kTooFewArguments);
+  render::FilterMaps maps;
+  std::vector<render::Filter> filters(1);
+  if (!vm.host().rasterFilter(*settings, filters[0], maps)) filters.clear();
+  return makeRectangle(vm, render::BitmapPixels::filterRect(*r, filters));
 }
 
 Value copyChannel(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
@@ -327,21 +412,23 @@ Value threshold(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
                            colorArg(vm, c.arg(5)), mask, vm.toBool(c.arg(7))));
 }
 
-// pixelDissolve(source, rect, point, seed, numPixels, fillColor): the seed to go on with.
+// pixelDissolve(source, rect, point, seed, numPixels, fillColor): the seed to go on with,
+// or a code. Without a seed nothing is done.
 Value pixelDissolve(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
-  const render::BitmapPixels* src = pixelsOf(c.arg(0));
-  auto r = rectArg(vm, c.arg(1));
-  if (!src || !r) return Value();
-  auto [dx, dy] = pointArg(vm, c.arg(2));
-  const double n = c.args.size() > 4 ? finite(vm.toNumber(c.arg(4))) : double(r->w) * r->h / 30;
-  const int64_t count = int64_t(std::clamp(n, 0.0, double(kMaxSide) * kMaxSide));
-  return Value(
-      double(p.pixelDissolve(*src, *r, dx, dy, vm.toInt(c.arg(3)), count, colorArg(vm, c.arg(5)))));
+  const SourceArgs a = sourceArgs(vm, c, 4);
+  if (a.error) return Value(a.error);
+  const double n = finite(vm.toNumber(c.arg(4)));
+  const int64_t count = int64_t(std::clamp(n, 0.0, kMaxPixels));
+  return Value(double(p.pixelDissolve(*a.src, a.rect, a.dx, a.dy, vm.toInt(c.arg(3)), count,
+                                      colorArg(vm, c.arg(5)))));
 }
 
 // hitTest(firstPoint, firstAlphaThreshold, secondObject, secondPoint, secondThreshold):
 // against a Point, a Rectangle or another BitmapData (opaque pixels of each).
+// Too few arguments, no first point or nothing to test against give a code.
 Value hitTest(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
+  if (c.args.size() < 3) return Value(kTooFewArguments);
+  if (!hasMembers(vm, c.arg(0), {"x", "y"})) return Value(-2);
   auto [fx, fy] = pointArg(vm, c.arg(0));
   const int threshold = std::clamp(pixelInt(vm, c.arg(1)), 0, 255);
   const Value second = c.arg(2);
@@ -356,14 +443,14 @@ Value hitTest(Vm& vm, CallInfo& c, render::BitmapPixels& p) {
       for (int x = 0; x < other->width(); ++x) {
         const int64_t tx = ox + x;
         if (tx < 0 || tx >= p.width()) continue;
-        if (int(other->getPixel32(x, y) >> 24) >= threshold2 &&
-            int(p.getPixel32(int(tx), int(ty)) >> 24) >= threshold)
+        if (render::alphaHits(other->getPixel32(x, y) >> 24, threshold2) &&
+            render::alphaHits(p.getPixel32(int(tx), int(ty)) >> 24, threshold))
           return Value(true);
       }
     }
     return Value(false);
   }
-  if (!second.isObject()) return Value(false);
+  if (!hasMembers(vm, second, {"x", "y"})) return Value(-3);
   const bool isRect = !vm.getMember(second.asObject(), "width").isUndefined();
   // Kept well inside int: the rectangle's far side is x + width.
   auto coord = [](int64_t v) {
@@ -405,13 +492,15 @@ constexpr NativeMember kPrototype[] = {
     method("threshold", onPixels<threshold>),
     method("pixelDissolve", onPixels<pixelDissolve>),
     method("hitTest", onPixels<hitTest>),
+    method("applyFilter", onPixels<applyFilter>),
+    method("generateFilterRect", onPixels<generateFilterRect>),
 };
 
 Value construct(Vm& vm, CallInfo& c) {
   if (!c.isConstruct) return Value();
-  // Sides outside 1..2880 (or missing) make no object at all.
+  // Sides past the version's limits (or missing) make no object at all.
   const double w = vm.toNumber(c.arg(0)), h = vm.toNumber(c.arg(1));
-  if (!(w >= 1 && w <= kMaxSide && h >= 1 && h <= kMaxSide)) return Value();
+  if (!sizeAllowed(vm, w, h)) return Value();
   const bool transparent = c.args.size() > 2 ? vm.toBool(c.arg(2)) : true;
   const uint32_t fill = c.args.size() > 3 ? colorArg(vm, c.arg(3)) : 0xFFFFFFFFu;
   const uint32_t stored = render::storePremultiplied(transparent ? fill : (fill | 0xFF000000u));
@@ -426,8 +515,7 @@ Value construct(Vm& vm, CallInfo& c) {
 // loadBitmap(linkage): a new BitmapData with the pixels of an exported bitmap.
 Value loadBitmap(Vm& vm, CallInfo& c) {
   std::shared_ptr<const render::Bitmap> image = vm.host().exportedBitmap(vm.toString(c.arg(0)));
-  if (!image || !image->valid() || image->width > kMaxSide || image->height > kMaxSide)
-    return Value();
+  if (!image || !image->valid() || !sizeAllowed(vm, image->width, image->height)) return Value();
   auto store = newStore(vm, image->width, image->height, 0);
   if (!store) return Value();
   store->pixels = image->pixels;

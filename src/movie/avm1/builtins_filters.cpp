@@ -284,6 +284,12 @@ constexpr NativeMember kClipFilters[] = {
 
 }  // namespace
 
+std::optional<base::FilterSettings> filterSettingsOf(Vm& vm, const Value& v) {
+  FilterObject* f = filterOf(v);
+  if (!f) return std::nullopt;
+  return settingsOf(vm, *f);
+}
+
 void installFilterBuiltins(Vm& vm, Object* package) {
   const bool ci = vm.caseInsensitive();
   Object* filters = vm.newObject();

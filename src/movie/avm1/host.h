@@ -19,7 +19,12 @@
 
 namespace orv::movie::render {
 struct Bitmap;  // render/raster/paint.h: premultiplied pixels
+struct Filter;  // render/raster/filters.h
 }  // namespace orv::movie::render
+
+namespace orv::movie::base {
+struct FilterSettings;  // base/filter_settings.h
+}
 
 namespace orv::movie {
 class EditTextState;  // edit_text.h
@@ -250,6 +255,15 @@ class ScriptHost {
     (void)color;
     (void)smooth;
     (void)target;
+  }
+  // applyFilter: one filter as the raster core draws it, a displacement map's bitmap
+  // added to `maps` (false, and nothing added, for a filter that draws nothing).
+  virtual bool rasterFilter(const base::FilterSettings& filter, render::Filter& out,
+                            std::vector<std::shared_ptr<const render::Bitmap>>& maps) {
+    (void)filter;
+    (void)out;
+    (void)maps;
+    return false;
   }
   // loadBitmap: the pixels of the bitmap character the movie exports as `linkage`
   // (nullptr: there is none, or it does not decode).

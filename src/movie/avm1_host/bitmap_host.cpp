@@ -2,6 +2,7 @@
 // pixels of an exported bitmap character.
 #include "movie/render/bitmap_decoder.h"
 #include "movie/render/movie_renderer.h"
+#include "movie/render/placed_effects.h"
 #include "movie/avm1_host/timeline_bridge.h"
 
 namespace orv::movie::avm1 {
@@ -41,6 +42,11 @@ std::shared_ptr<const render::Bitmap> TimelineBridge::exportedBitmap(const std::
   const auto* def = ch ? std::get_if<swf::BitmapDef>(ch) : nullptr;
   if (!def || !movie) return nullptr;
   return render::decodeBitmap(*def, movie->jpegTables);
+}
+
+bool TimelineBridge::rasterFilter(const base::FilterSettings& filter, render::Filter& out,
+                                  std::vector<std::shared_ptr<const render::Bitmap>>& maps) {
+  return render::rasterFilterOf(filter, out, maps);
 }
 
 }  // namespace orv::movie::avm1

@@ -137,6 +137,8 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   void drawBitmap(const std::shared_ptr<render::Bitmap>& source, const ScriptClip::Matrix& m,
                   const base::ColorTransformF& color, bool smooth, render::Bitmap& target) override;
   std::shared_ptr<const render::Bitmap> exportedBitmap(const std::string& linkage) override;
+  bool rasterFilter(const base::FilterSettings& filter, render::Filter& out,
+                    std::vector<std::shared_ptr<const render::Bitmap>>& maps) override;
   void trace(std::string_view line) override;
   double timerMs() override { return clockMs; }
 

@@ -445,18 +445,7 @@ uint64_t DisplayHost::setFilters(DisplayHandle h, const std::vector<base::Filter
 
 bool DisplayHost::rasterFilter(const base::FilterSettings& filter, render::Filter& out,
                                std::vector<std::shared_ptr<const render::Bitmap>>& maps) {
-  swf::FilterMapList ownMaps;
-  std::optional<swf::FilterRecord> record = swf::recordOfSettings(filter, ownMaps);
-  if (!record) return false;
-  std::vector<render::Filter> raster = render::rasterFilters({&*record, 1});
-  if (raster.empty()) return false;
-  out = std::move(raster[0]);
-  // The map goes at the end of `maps`, where the filter names it.
-  if (!ownMaps.empty()) {
-    out.mapIndex = uint32_t(maps.size());
-    maps.push_back(ownMaps[0]);
-  }
-  return true;
+  return render::rasterFilterOf(filter, out, maps);
 }
 
 void DisplayHost::setProperty(DisplayHandle h, DisplayProp p, double v) {

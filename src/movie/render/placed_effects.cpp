@@ -1,5 +1,8 @@
 #include "movie/render/placed_effects.h"
 
+#include "movie/base/filter_settings.h"
+#include "movie/swf/script_filters.h"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -136,6 +139,20 @@ std::vector<Filter> rasterFilters(std::span<const swf::FilterRecord> records) {
       out.push_back(std::move(f));
   }
   return out;
+}
+
+bool rasterFilterOf(const base::FilterSettings& filter, Filter& out, FilterMaps& maps) {
+  swf::FilterMapList ownMaps;
+  std::optional<swf::FilterRecord> record = swf::recordOfSettings(filter, ownMaps);
+  if (!record) return false;
+  std::vector<Filter> raster = rasterFilters({&*record, 1});
+  if (raster.empty()) return false;
+  out = std::move(raster[0]);
+  if (!ownMaps.empty()) {
+    out.mapIndex = uint32_t(maps.size());
+    maps.push_back(ownMaps[0]);
+  }
+  return true;
 }
 
 std::vector<Filter> parseFilters(const uint8_t* data, size_t size) {

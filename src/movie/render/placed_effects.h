@@ -10,6 +10,10 @@
 #include "movie/render/raster/filters.h"
 #include "movie/swf/filter_list.h"
 
+namespace orv::movie::base {
+struct FilterSettings;
+}
+
 namespace orv::movie::render {
 
 // Each record's fields brought into the range the raster core draws (blurs and distances
@@ -17,6 +21,11 @@ namespace orv::movie::render {
 // nothing are left out: gradients without colours, convolutions without factors or past
 // 15 by 15. Gradients keep their first 16 colours.
 std::vector<Filter> rasterFilters(std::span<const swf::FilterRecord> records);
+
+// A script's filter (flash.filters settings) as the raster core draws it, a displacement
+// map's bitmap added at the end of `maps` where the filter names it. False, and nothing
+// added, for a filter that draws nothing. BitmapData.applyFilter of both machines.
+bool rasterFilterOf(const base::FilterSettings& filter, Filter& out, FilterMaps& maps);
 
 // The same from a stored list: those read before a cut or a kind not known.
 std::vector<Filter> parseFilters(const uint8_t* data, size_t size);

@@ -308,15 +308,169 @@ TEST_F(BitmapDataTest, ThresholdPaletteMapAndDissolve) {
   call(mapped, "paletteMap", {src, rect(0, 0, 10, 10), point(0, 0), reds});
   EXPECT_EQ(px(mapped, 2, 2), 0x008090u);  // 0x10 from the red table, green 0x80, blue 0x80 + 0x10
   EXPECT_EQ(px(mapped, 7, 7), 0x000010u);
-  // pixelDissolve with the image itself fills that many pixels, and gives a new seed.
+  // pixelDissolve with the image itself fills the seed's pixel and that many more, and
+  // gives a new seed.
   Value d = bitmap({10, 10, false, 0});
   const Value seed =
       call(d, "pixelDissolve", {d, rect(0, 0, 10, 10), point(0, 0), 3, 40, 0xFFFFFF});
   int white = 0;
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 10; ++x) white += px(d, x, y) == 0xFFFFFFu;
-  EXPECT_EQ(white, 40);
+  EXPECT_EQ(white, 41);
   EXPECT_TRUE(seed.isNumber());
+}
+
+TEST_F(BitmapDataTest, PixelDissolveGoesOnFromTheSeedItGivesBack) {
+  auto count = [&](const Value& b, uint32_t colour) {
+    int n = 0;
+    for (int y = 0; y < num(b, "height"); ++y)
+      for (int x = 0; x < num(b, "width"); ++x) n += px32(b, x, y) == colour;
+    return n;
+  };
+  // Each call after the first adds `numPixels`: it starts on the cell the last one ended on.
+  Value seed(0);
+  Value e = bitmap({7, 9, false, 0xCCCCCC});
+  for (int round = 1; round <= 70; ++round) {
+    seed = call(e, "pixelDissolve", {e, vm.getMember(e, "rectangle"), point(0, 0), seed, 2, double(0xFFFF0000u)});
+    ASSERT_GE(vm.toNumber(seed), 0);
+    EXPECT_EQ(count(e, 0xFFFF0000u), std::min(63, 1 + 2 * round)) << round;
+  }
+  // No pixels asked for still writes the seed's own.
+  Value z = bitmap({10, 10, false, 0xCCCCCC});
+  call(z, "pixelDissolve", {z, rect(0, 0, 10, 10), point(0, 0), 0, 0, double(0xFFFF0000u)});
+  EXPECT_EQ(count(z, 0xFFFF0000u), 1);
+  // The area is clipped to where it lands: 2 x 6 cells of a 3 x 7 rectangle at (-1, -1).
+  Value c = bitmap({10, 10, false, 0xCCCCCC});
+  call(c, "pixelDissolve", {c, rect(0, 0, 3, 7), point(-1, -1), 0, 500, double(0xFFFF0000u)});
+  EXPECT_EQ(count(c, 0xFFFF0000u), 12);
+  call(c, "pixelDissolve", {c, rect(0, 0, 3, 7), point(-10, -10), 0, 500, double(0xFF00FF00u)});
+  EXPECT_EQ(count(c, 0xFF00FF00u), 0);
+  // Codes for what cannot be used; without a seed nothing is done.
+  Value b = bitmap({10, 10, false, 0xCCCCCC});
+  EXPECT_EQ(vm.toNumber(call(b, "pixelDissolve", {b, rect(0, 0, 10, 10), point(0, 0)})), -1);
+  EXPECT_EQ(count(b, 0xFF000000u), 0);
+  EXPECT_EQ(vm.toNumber(call(b, "pixelDissolve", {5, rect(0, 0, 10, 10), point(0, 0), 0, 1})), -2);
+  Value gone = bitmap({10, 10});
+  call(gone, "dispose");
+  EXPECT_EQ(vm.toNumber(call(b, "pixelDissolve", {gone, rect(0, 0, 10, 10), point(0, 0), 0, 1})),
+            -3);
+  EXPECT_EQ(vm.toNumber(call(b, "pixelDissolve", {b, Value(), point(0, 0), 0, 1})), -4);
+}
+
+TEST_F(BitmapDataTest, CopyPixelsMergeLeavesWhatShowsThroughCutDown) {
+  // 0x22445566 over 0x45112233: what shows through is dest * (256 - 34) / 256, cut down.
+  Value target = bitmap({5, 5, true, 0x45112233});
+  Value source = bitmap({5, 5, true, 0x22445566});
+  EXPECT_EQ(vm.toNumber(call(target, "copyPixels",
+                             {source, rect(0, 0, 2, 2), point(0, 0), Value(), Value(), true})),
+            0);
+  EXPECT_EQ(px32(target, 1, 1), 0x5D243147u);
+  EXPECT_EQ(px32(target, 2, 2), 0x45122134u);
+  // On an opaque image a faint dark pixel over itself leaves it as it was.
+  Value opaque = bitmap({1, 1, false, 0});
+  Value faint = bitmap({1, 1, true, double(0xF00E0E0Eu)});
+  call(opaque, "copyPixels", {faint, rect(0, 0, 1, 1), point(0, 0), Value(), Value(), false});
+  EXPECT_EQ(px32(opaque, 0, 0), 0xFF0D0D0Du);
+  call(opaque, "copyPixels", {faint, rect(0, 0, 1, 1), point(0, 0), Value(), Value(), true});
+  EXPECT_EQ(px32(opaque, 0, 0), 0xFF0D0D0Du);
+  // Codes: too few arguments, no source, a disposed one, no rectangle (one lacking a width).
+  EXPECT_EQ(vm.toNumber(call(target, "copyPixels", {source, rect(0, 0, 1, 1)})), -1);
+  EXPECT_EQ(vm.toNumber(call(target, "copyPixels", {Value(), rect(0, 0, 1, 1), point(0, 0)})), -2);
+  Value gone = bitmap({2, 2});
+  call(gone, "dispose");
+  EXPECT_EQ(vm.toNumber(call(target, "copyPixels", {gone, rect(0, 0, 1, 1), point(0, 0)})), -3);
+  Object* noWidth = vm.newObject();
+  vm.setMember(noWidth, "x", Value(0));
+  vm.setMember(noWidth, "y", Value(0));
+  vm.setMember(noWidth, "height", Value(2));
+  EXPECT_EQ(vm.toNumber(call(target, "copyPixels", {source, Value(noWidth), point(0, 0)})), -4);
+}
+
+TEST_F(BitmapDataTest, NoiseFollowsTheSeededSequence) {
+  // Channels in order red, green, blue from one Park-Miller sequence, low byte of each.
+  Value b = bitmap({1, 1, false});
+  call(b, "noise", {1});
+  EXPECT_EQ(px32(b, 0, 0), 0xFFA7F1D9u);
+  call(b, "noise", {2});
+  EXPECT_EQ(px32(b, 0, 0), 0xFF4EE2B3u);
+  // 0 counts as 1, and -1 as 2.
+  call(b, "noise", {0});
+  EXPECT_EQ(px32(b, 0, 0), 0xFFA7F1D9u);
+  call(b, "noise", {-1});
+  EXPECT_EQ(px32(b, 0, 0), 0xFF4EE2B3u);
+  // The most negative seed neither overflows nor sticks at zero.
+  call(b, "noise", {double(std::numeric_limits<int32_t>::min())});
+  EXPECT_EQ(px32(b, 0, 0) >> 24, 0xFFu);
+}
+
+TEST_F(BitmapDataTest, HitTestNeverCountsFullyTransparentPixels) {
+  Value b = bitmap({5, 5, true, 0});
+  call(b, "setPixel32", {2, 4, double(0xFFFFFFFFu)});
+  EXPECT_FALSE(vm.toBool(call(b, "hitTest", {point(0, 0), 0, point(2, 2)})));
+  EXPECT_TRUE(vm.toBool(call(b, "hitTest", {point(0, 0), 0, point(2, 4)})));
+  EXPECT_FALSE(vm.toBool(call(b, "hitTest", {point(0, 0), 0, rect(0, 0, 5, 4)})));
+  EXPECT_FALSE(vm.toBool(call(b, "hitTest", {point(0, 0), 0, point(10, 10)})));
+  Value empty = bitmap({5, 5, true, 0});
+  EXPECT_FALSE(vm.toBool(call(b, "hitTest", {point(0, 0), 0, empty, point(0, 0), 0})));
+  // Codes: too few arguments, no first point, nothing to test against.
+  EXPECT_EQ(vm.toNumber(call(b, "hitTest", {point(0, 0), 0})), -1);
+  EXPECT_EQ(vm.toNumber(call(b, "hitTest", {Value(), 0, point(2, 4)})), -2);
+  EXPECT_EQ(vm.toNumber(call(b, "hitTest", {point(0, 0), 0, Value(vm.newObject())})), -3);
+}
+
+TEST_F(BitmapDataTest, ApplyFilterRunsTheFilterOverTheSource) {
+  Value flash = vm.getMember(vm.global, "flash");
+  Value filters = vm.getMember(flash.asObject(), "filters");
+  // A colour matrix that swaps red and blue.
+  std::vector<Value> m(20, Value(0));
+  m[2] = 1;   // red from blue
+  m[6] = 1;   // green from green
+  m[10] = 1;  // blue from red
+  m[18] = 1;  // alpha
+  std::vector<Value> args{Value(vm.newArray(m))};
+  Value swap = vm.construct(vm.getMember(filters.asObject(), "ColorMatrixFilter"), args);
+  Value src = bitmap({4, 4, false, 0xFF0000});
+  Value dest = bitmap({4, 4, false, 0x000000});
+  EXPECT_EQ(vm.toNumber(call(dest, "applyFilter", {src, rect(0, 0, 2, 4), point(1, 0), swap})), 0);
+  EXPECT_EQ(px(dest, 0, 0), 0x000000u);
+  EXPECT_EQ(px(dest, 1, 0), 0x0000FFu);
+  EXPECT_EQ(px(dest, 2, 3), 0x0000FFu);
+  EXPECT_EQ(px(dest, 3, 3), 0x000000u);
+  EXPECT_EQ(vm.toNumber(call(dest, "applyFilter", {src, rect(0, 0, 2, 2), point(0, 0)})), -1);
+  EXPECT_EQ(vm.toNumber(call(dest, "applyFilter", {src, rect(0, 0, 2, 2), point(0, 0), 5})), -1);
+  // A blur spreads past the rectangle; a colour matrix does not.
+  std::vector<Value> blurArgs{Value(8), Value(4), Value(1)};
+  Value blur = vm.construct(vm.getMember(filters.asObject(), "BlurFilter"), blurArgs);
+  Value grown = call(dest, "generateFilterRect", {rect(10, 10, 20, 20), blur});
+  EXPECT_LT(num(grown, "x"), 10);
+  EXPECT_GT(num(grown, "width"), 20);
+  Value same = call(dest, "generateFilterRect", {rect(10, 10, 20, 20), swap});
+  EXPECT_EQ(num(same, "x"), 10);
+  EXPECT_EQ(num(same, "width"), 20);
+  // The blurred red reaches the pixels beside the rectangle.
+  Value blurred = bitmap({8, 8, true, 0});
+  Value dot = bitmap({8, 8, true, 0});
+  call(dot, "fillRect", {rect(3, 3, 2, 2), double(0xFFFF0000u)});
+  call(blurred, "applyFilter", {dot, rect(3, 3, 2, 2), point(3, 3), blur});
+  EXPECT_GT(px32(blurred, 2, 3) >> 24, 0u);
+  EXPECT_LT(px32(blurred, 3, 3) >> 24, 0xFFu);
+}
+
+TEST_F(BitmapDataTest, SwfTenAndLaterAllowBiggerImages) {
+  test::FakeHost later{10};
+  auto make = [&](double w, double h) {
+    Value flash = later.vm.getMember(later.vm.global, "flash");
+    Value display = later.vm.getMember(flash.asObject(), "display");
+    std::vector<Value> a{w, h};
+    return later.vm.construct(later.vm.getMember(display.asObject(), "BitmapData"), a);
+  };
+  EXPECT_TRUE(make(8191, 1).isObject());
+  EXPECT_TRUE(make(8192, 1).isUndefined());
+  EXPECT_TRUE(make(1, 8191).isObject());
+  EXPECT_TRUE(make(4095, 4096).isObject());
+  EXPECT_TRUE(make(4096, 4096).isUndefined());
+  // SWF 8 keeps to 2880.
+  EXPECT_TRUE(bitmap({2881, 1}).isUndefined());
 }
 
 TEST_F(BitmapDataTest, DrawOfAnotherBitmapFollowsTheMatrix) {

@@ -12,6 +12,7 @@
 #include "movie/avm1/host.h"
 #include "movie/avm1/vm.h"
 #include "movie/render/movie_renderer.h"
+#include "movie/render/placed_effects.h"
 #include "movie/saves/save_store.h"
 #include "movie/saves/sol_file.h"
 
@@ -249,6 +250,12 @@ class FakeHost : public ScriptHost {
                   render::Bitmap& target) override {
     render::MovieRenderer::drawPixelsOnto(source, {m.a, m.b, m.c, m.d, m.tx, m.ty}, color, smooth,
                                           target);
+  }
+
+  // BitmapData.applyFilter runs filters as the stage does.
+  bool rasterFilter(const base::FilterSettings& filter, render::Filter& out,
+                    std::vector<std::shared_ptr<const render::Bitmap>>& maps) override {
+    return render::rasterFilterOf(filter, out, maps);
   }
 
   // Runs the actions on the root and returns what they traced.

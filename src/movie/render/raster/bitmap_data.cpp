@@ -45,9 +45,10 @@ bool singleChannel(uint32_t c) { return c == kRed || c == kGreen || c == kBlue |
 // The generator noise() and perlinNoise() draw from: a Park-Miller sequence, so one
 // seed always gives the same image.
 struct Random {
+  // Seeds of 0 and below count as 1 - seed (0 as 1, -1 as 2); all are taken modulo the
+  // sequence's period, and a state of 0 (which would stay 0) as 1.
   explicit Random(int32_t seed) {
-    int64_t s = seed % 2147483647;
-    if (s < 0) s += 2147483646;
+    const int64_t s = (seed <= 0 ? 1 - int64_t(seed) : int64_t(seed)) % 2147483647;
     state = s == 0 ? 1 : s;
   }
   uint32_t next() {
@@ -106,6 +107,17 @@ class Perlin {
 };
 
 constexpr uint64_t kMaxNoiseSamples = 40'000'000;
+
+// `src` over `dst` (both premultiplied) as copyPixels composites: what shows through is
+// dst * (256 - alpha) / 256, cut down, so a faint pixel over another leaves it as it was.
+uint32_t overCopied(uint32_t dst, uint32_t src) {
+  const uint32_t keep = 256 - (src >> 24);
+  auto ch = [&](int shift) {
+    const uint32_t v = ((src >> shift) & 255) + ((((dst >> shift) & 255) * keep) >> 8);
+    return std::min<uint32_t>(v, 255) << shift;
+  };
+  return ch(24) | ch(16) | ch(8) | ch(0);
+}
 
 }  // namespace
 
@@ -273,7 +285,7 @@ void BitmapPixels::copyPixels(const BitmapPixels& src, PixelRect r, int dx, int 
       uint32_t& d = at(int(x0) + x, int(y0) + y);
       // Without mergeAlpha a transparent image takes the pixel as it is; an opaque one
       // has nothing to take the alpha, so the pixel lands over what is there.
-      if (mergeAlpha || !transparent_) p = sourceOver(d, p);
+      if (mergeAlpha || !transparent_) p = overCopied(d, p);
       d = p;
     }
   }
@@ -432,7 +444,7 @@ bool BitmapPixels::anyAlphaAtLeast(PixelRect r, int threshold) const {
   r = clip(r);
   for (int y = r.y; y < r.y + r.h; ++y)
     for (int x = r.x; x < r.x + r.w; ++x)
-      if (int(at(x, y) >> 24) >= threshold) return true;
+      if (alphaHits(at(x, y) >> 24, threshold)) return true;
   return false;
 }
 
@@ -495,12 +507,20 @@ int BitmapPixels::threshold(const BitmapPixels& src, PixelRect r, int dx, int dy
 int32_t BitmapPixels::pixelDissolve(const BitmapPixels& src, PixelRect r, int dx, int dy,
                                     int32_t seed, int64_t count, uint32_t fill) {
   if (!store_ || !src.store_) return seed;
-  PixelRect s = src.clip(r);
-  const int64_t area = int64_t(s.w) * s.h;
-  if (area <= 0) return seed;
-  count = std::clamp<int64_t>(count, 0, area);
-  const int64_t tx = int64_t(dx) + (s.x - r.x), ty = int64_t(dy) + (s.y - r.y);
-  // Visits every cell once in a seeded order: a full-period step through the area.
+  // The rectangle clipped to the source, then to this image where it lands.
+  const PixelRect s0 = src.clip(r);
+  if (s0.empty()) return seed;
+  const int64_t tx = int64_t(dx) + (s0.x - r.x), ty = int64_t(dy) + (s0.y - r.y);
+  const int64_t x0 = std::max<int64_t>(tx, 0), y0 = std::max<int64_t>(ty, 0);
+  const int64_t x1 = std::min<int64_t>(tx + s0.w, width()), y1 = std::min<int64_t>(ty + s0.h, height());
+  if (x1 <= x0 || y1 <= y0) return seed;
+  const int w = int(x1 - x0), h = int(y1 - y0);
+  const int sx = int(s0.x + (x0 - tx)), sy = int(s0.y + (y0 - ty));
+  const int64_t area = int64_t(w) * h;
+  // Visits every cell once in a seeded order: a full-period step through the area. The
+  // cell the seed names is written too, so a call writes `count` + 1 cells and gives back
+  // the last, which the next call (starting there) writes again.
+  count = std::clamp<int64_t>(count, 0, area - 1);
   uint64_t step = 1;
   for (uint64_t candidate = uint64_t(area) / 2 + 1; candidate < uint64_t(area) * 2; ++candidate)
     if (std::gcd<uint64_t, uint64_t>(candidate, uint64_t(area)) == 1) {
@@ -509,11 +529,10 @@ int32_t BitmapPixels::pixelDissolve(const BitmapPixels& src, PixelRect r, int dx
     }
   uint64_t cell = uint64_t(uint32_t(seed)) % uint64_t(area);
   const bool self = &src == this || src.store_ == store_;
-  for (int64_t i = 0; i < count; ++i) {
-    const int x = int(cell % uint64_t(s.w)), y = int(cell / uint64_t(s.w));
-    const int64_t ox = tx + x, oy = ty + y;
-    if (ox >= 0 && oy >= 0 && ox < width() && oy < height())
-      at(int(ox), int(oy)) = toStored(self ? fill : src.getPixel32(s.x + x, s.y + y));
+  for (int64_t i = 0;; ++i) {
+    const int x = int(cell % uint64_t(w)), y = int(cell / uint64_t(w));
+    at(int(x0) + x, int(y0) + y) = toStored(self ? fill : src.getPixel32(sx + x, sy + y));
+    if (i == count) break;
     cell = (cell + step) % uint64_t(area);
   }
   return int32_t(uint32_t(cell));

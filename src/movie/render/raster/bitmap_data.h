@@ -23,6 +23,10 @@ struct PixelRect {
 // Channel bits as BitmapDataChannel numbers them.
 enum ChannelBits : uint32_t { kRed = 1, kGreen = 2, kBlue = 4, kAlpha = 8 };
 
+// Whether a pixel of alpha `alpha` counts for hitTest at `threshold`: it reaches the
+// threshold and is not fully transparent (which no threshold makes a hit).
+inline bool alphaHits(uint32_t alpha, int threshold) { return alpha > 0 && int(alpha) >= threshold; }
+
 // A premultiplied pixel read back as straight colour, as the player reads it.
 uint32_t readStraight(uint32_t premultiplied);
 // Straight colour as BitmapData stores it (premultiplied, rounded to nearest).
@@ -78,7 +82,7 @@ class BitmapPixels {
   // Blends `src`'s rectangle into this one, per channel: (src * m + dest * (256 - m)) / 256.
   void merge(const BitmapPixels& src, PixelRect r, int dx, int dy, const uint32_t multipliers[4]);
   // Whether any pixel's alpha in `r` (moved by dx, dy against this image) reaches
-  // `threshold`.
+  // `threshold` (alphaHits).
   bool anyAlphaAtLeast(PixelRect r, int threshold) const;
 
   // Each pixel of `src`'s rectangle becomes the sum of its channels looked up in four
@@ -90,8 +94,9 @@ class BitmapPixels {
   // Returns how many matched.
   int threshold(const BitmapPixels& src, PixelRect r, int dx, int dy, const std::string& op,
                 uint32_t value, uint32_t color, uint32_t mask, bool copySource);
-  // `count` pixels of the rectangle, in an order drawn from `seed`, take `src`'s pixel
-  // (or `fill` when `src` is this image). Returns the seed to go on with.
+  // The cell `seed` names and `count` more of the rectangle (clipped to both images), in
+  // a seeded order that visits each once, take `src`'s pixel (or `fill` when `src` is this
+  // image). Returns the last cell's seed: the next call goes on from there.
   int32_t pixelDissolve(const BitmapPixels& src, PixelRect r, int dx, int dy, int32_t seed,
                         int64_t count, uint32_t fill);
 

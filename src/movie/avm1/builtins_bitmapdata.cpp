@@ -573,15 +573,7 @@ Value newBitmapDataOn(Vm& vm, std::shared_ptr<render::Bitmap> pixels, bool trans
 
 void installBitmapDataBuiltins(Vm& vm) {
   if (vm.clipProto) installMembers(vm, vm.clipProto, kClipBitmaps);
-  if (vm.version() < 6) return;
-  // The flash package flash.geom made: visible from SWF 8, hidden before.
-  Object* package = nullptr;
-  if (vm.version() >= 8) {
-    Value flash = vm.getMember(vm.global, "flash");
-    package = flash.isObject() ? flash.asObject() : nullptr;
-  } else {
-    package = vm.registeredClass("\x01flash");  // the name builtins_geom.cpp keeps it under
-  }
+  Object* package = flashPackage(vm);
   if (!package) return;
   Object* display = vm.newObject();
   package->put("display", display, 0, vm.caseInsensitive());

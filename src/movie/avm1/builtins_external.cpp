@@ -237,15 +237,7 @@ constexpr NativeClass kExternalClass{
 }  // namespace
 
 void installExternalInterface(Vm& vm) {
-  if (vm.version() < 6) return;
-  // The flash package flash.geom made: visible from SWF 8, hidden before.
-  Object* package = nullptr;
-  if (vm.version() >= 8) {
-    Value flash = vm.getMember(vm.global, "flash");
-    package = flash.isObject() ? flash.asObject() : nullptr;
-  } else {
-    package = vm.registeredClass("\x01flash");  // the name builtins_geom.cpp keeps it under
-  }
+  Object* package = flashPackage(vm);
   if (!package) return;
   Object* external = vm.newObject();
   package->put("external", external, 0, vm.caseInsensitive());

@@ -861,6 +861,13 @@ void revealHiddenPackages(Vm& vm, int clearedFlags) {
   vm.registerClass(kHiddenFlash, nullptr);
 }
 
+Object* flashPackage(Vm& vm) {
+  if (vm.version() < 6) return nullptr;
+  if (vm.version() < 8) return vm.registeredClass(kHiddenFlash);
+  Value flash = vm.getMember(vm.global, "flash");
+  return flash.isObject() ? flash.asObject() : nullptr;
+}
+
 void installGeomBuiltins(Vm& vm) {
   if (vm.version() < 6) return;
   const bool ci = vm.caseInsensitive();

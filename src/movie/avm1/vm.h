@@ -366,5 +366,7 @@ void installClipMaskBuiltins(Vm& vm);    // MovieClip.setMask
 void installLoadingBuiltins(Vm& vm);     // LoadVars loading, MovieClipLoader, loadVariables
 // SWF 6 and 7 movies see the `flash` package only once ASSetPropFlags clears its SWF 8 bit.
 void revealHiddenPackages(Vm& vm, int clearedFlags);
+// The `flash` package installGeomBuiltins made, visible or still hidden; null before SWF 6.
+Object* flashPackage(Vm& vm);
 
 }  // namespace orv::movie::avm1

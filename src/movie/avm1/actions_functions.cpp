@@ -85,12 +85,12 @@ void ActionRun::callFunction() {
     fn = vm.getVariable(f, name);
     // super() called as a function runs the parent constructor.
     if (isSuper(fn)) return push(vm.callSuperConstructor(fn.asObject(), args));
-    // A function found on a `with` object runs with that object as `this`.
+    // A function found on a `with` object or in a function's locals runs with that
+    // object as `this`.
     for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
       Object* s = *it;
       if (!s || !vm.hasProperty(s, name)) continue;
-      bool withObject = s != f.activation && s != f.scope.front() && s->className != "activation";
-      if (withObject) thisV = Value(s);
+      if (s != f.scope.front()) thisV = Value(s);
       break;
     }
   }

@@ -76,8 +76,10 @@ void ActionRun::stackSwap() {
   push(b);
 }
 
+// The numeric actions convert their first operand (the deeper one) first.
 void ActionRun::arithmetic(ActionCode op) {
-  double a = vm.toNumber(f.pop()), b = vm.toNumber(f.pop());
+  Value right = f.pop(), left = f.pop();
+  double b = vm.toNumber(left), a = vm.toNumber(right);
   switch (op) {
     case ActionCode::Add:
       return push(Value(b + a));
@@ -115,8 +117,14 @@ void ActionRun::add2() {
 }
 
 void ActionRun::compareNumbers(ActionCode op) {
-  double a = vm.toNumber(f.pop()), b = vm.toNumber(f.pop());
-  push(boolResult(op == ActionCode::Equals ? b == a : b < a));
+  Value right = f.pop(), left = f.pop();
+  if (op == ActionCode::Equals) {
+    // Equality asks the top operand first.
+    double a = vm.toNumber(right), b = vm.toNumber(left);
+    return push(boolResult(b == a));
+  }
+  double b = vm.toNumber(left), a = vm.toNumber(right);
+  push(boolResult(b < a));
 }
 
 void ActionRun::logic(ActionCode op) {

@@ -92,6 +92,14 @@ Value Vm::lookupScope(Frame& f, std::string_view name, bool* found) {
   for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
     Object* s = *it;
     if (!s) continue;
+    // A removed clip in the chain stands for its successor at the same path, or for the
+    // root movie when there is none.
+    if (s->kind == ObjectKind::Clip && !s->clip) {
+      Object* successor = successorClip(s);
+      ScriptClip* root = rootClip();
+      s = successor ? successor : root ? objectFor(root) : nullptr;
+      if (!s) continue;
+    }
     if (hasProperty(s, name)) {
       *found = true;
       return getMember(s, name);

@@ -74,6 +74,52 @@ TEST(LanguageDetails, InitObjectWithMorePairsThanTheStackHoldsBuildsNothing) {
   EXPECT_EQ(h.run(fits), "v\n");
 }
 
+TEST(LanguageDetails, TheOldNumericActionsConvertTheirFirstOperandFirst) {
+  FakeHost h(5);
+  // a = {valueOf: function () { trace("A"); return 1 }}, b likewise with "B" and 2.
+  auto valued = [](const std::string& name, int value) {
+    return Asm()
+        .push({name, "valueOf"})
+        .function("", {}, Asm().push({name}).trace().push({value}).op(0x3E))
+        .push({1})
+        .op(kInitObject)
+        .op(0x1D);
+  };
+  Asm setup = Asm().append(valued("A", 1)).append(valued("B", 2));
+  // Add, Subtract, Multiply, Divide and Less ask a, then b; Equals asks b first.
+  for (uint8_t code : {0x0A, 0x0B, 0x0C, 0x0D, 0x0F})
+    EXPECT_EQ(h.run(Asm().append(setup).getVar("A").getVar("B").op(code).op(kPop)), "A\nB\n")
+        << int(code);
+  EXPECT_EQ(h.run(Asm().append(setup).getVar("A").getVar("B").op(0x0E).trace()), "B\nA\nfalse\n");
+}
+
+TEST(LanguageDetails, AFunctionFoundAmongACallersLocalsRunsWithThemAsThis) {
+  FakeHost h(6);
+  // function g() { trace(this.mark) }
+  // function f() { var mark = "local"; var g2 = g; g2() }  f(); g()
+  Asm g = Asm().getVar("this").push({"mark"}).op(kGetMember).trace();
+  Asm f = Asm()
+              .push({"mark", "local"})
+              .op(kDefineLocal)
+              .push({"g2"})
+              .getVar("g")
+              .op(kDefineLocal)
+              .push({0, "g2"})
+              .op(kCallFunction)
+              .op(kPop);
+  Asm code = Asm()
+                 .function("g", {}, g)
+                 .function("f", {}, f)
+                 .setVar("mark", "timeline")
+                 .push({0, "f"})
+                 .op(kCallFunction)
+                 .op(kPop)
+                 .push({0, "g"})
+                 .op(kCallFunction)
+                 .op(kPop);
+  EXPECT_EQ(h.run(code), "local\ntimeline\n");
+}
+
 TEST(LanguageDetails, ATargetThatNamesNoClipIsTheRoot) {
   for (int version : {5, 6, 8}) {
     FakeHost h(version);

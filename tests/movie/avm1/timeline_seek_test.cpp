@@ -498,6 +498,30 @@ TEST(TimelineNames, ARemovedClipWithNothingAtItsPathIsEmptyText) {
             (std::vector<std::string>{"[]", "undefined", "_level0.gone"}));
 }
 
+TEST(TimelineNames, ARemovedClipInTheScopeChainLooksUpOnTheRoot) {
+  // marker = "root"; old = createEmptyMovieClip("w", 1); old.marker = "clip";
+  // with (old) trace(marker); old.removeMovieClip(); with (old) trace(marker)
+  Asm frame1;
+  frame1.setVar("marker", "root");
+  frame1.push({"old", 1, "w", 2})
+      .getVar("_root")
+      .push({"createEmptyMovieClip"})
+      .op(0x52)
+      .op(0x3C);
+  setMember(frame1, "old", "marker", "clip");
+  Asm body = Asm().traceVar("marker");
+  auto withOld = [&body](Asm& a) {
+    const auto n = static_cast<uint16_t>(body.size());
+    a.getVar("old").action(0x94, {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8)});
+    a.append(body);
+  };
+  withOld(frame1);
+  frame1.push({0}).getVar("old").push({"removeMovieClip"}).op(0x52).op(0x17);
+  withOld(frame1);
+  auto bytes = w::movie(w::concat({actions(frame1), w::showFrame()}), {.version = 7});
+  EXPECT_EQ(onPlayerTimeline(bytes, 1), (std::vector<std::string>{"clip", "root"}));
+}
+
 }  // namespace
 }  // namespace orv::movie::avm1
 

@@ -50,14 +50,18 @@ void ActionRun::deleteName(ActionCode op) {
   if (op == ActionCode::Delete && (!o.isUndefined() || vm.version_ >= 7))
     return push(Value(o.isObject() && vm.deleteMember(o.asObject(), name)));
   if (size_t cut = name.find_last_of(":."); cut != std::string::npos && cut > 0) {
-    // "o.b": b of o. A path through a primitive deletes nothing, and the reference
-    // player says so.
+    // "o.b", "o:c.b": b of what the path before the last separator names. A path
+    // through a primitive deletes nothing, and the player says so.
     Value base = vm.getVariable(f, std::string_view(name).substr(0, cut));
     if (!base.isObject() && !base.isNullish()) {
       vm.host_.trace(
           "Parameters of primitive types are no longer coerced into the required type - "
           "Object.");
       return push(Value(false));
+    }
+    if (cut + 1 < name.size()) {
+      Object* owner = vm.resolveTargetPath(f, std::string_view(name).substr(0, cut));
+      return push(Value(owner && vm.deleteMember(owner, name.substr(cut + 1))));
     }
   }
   Object* owner = nullptr;

@@ -138,10 +138,8 @@ void ActionRun::compare(ActionCode op) {
   switch (op) {
     case ActionCode::Less2:
       return push(vm.lessThan(b, a));
-    case ActionCode::Greater: {
-      Value r = vm.lessThan(a, b);
-      return push(r.isUndefined() ? Value(false) : r);
-    }
+    case ActionCode::Greater:  // undefined where either side is NaN, as for Less2
+      return push(vm.lessThan(a, b));
     case ActionCode::Equals2:
       return push(Value(vm.looseEquals(b, a)));
     default:  // StrictEquals

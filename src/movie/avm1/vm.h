@@ -177,6 +177,8 @@ class Vm {
   // property's accessor runs nested in itself at most kMostAccessorNesting times: past
   // that the property reads undefined and takes no value, and the script goes on.
   static constexpr int kMostAccessorNesting = 65;
+  // Longer prototype chains (a loop through __proto__) abort the script.
+  static constexpr int kMaxPrototypeChain = 256;
   Value runGetter(Object* owner, const Property& p, const Value& self);
   void runSetter(Object* owner, const Property& p, const Value& self, const Value& v);
   Value callMethod(const Value& obj, std::string_view name, std::span<Value> args);

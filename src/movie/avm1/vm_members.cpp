@@ -17,7 +17,9 @@ namespace orv::movie::avm1 {
 Property* Vm::findProperty(Object* obj, std::string_view name, Object** owner) {
   bool ci = caseInsensitive();
   Object* o = obj;
-  for (int depth = 0; o && depth < 256; ++depth) {
+  for (int depth = 0; o; ++depth) {
+    // A chain this long loops back on itself: the player gives up on the script.
+    if (depth == kMaxPrototypeChain) throw ScriptAbort{"prototype chain too long"};
     if (Property* p = o->findOwn(name, ci)) {
       if (owner) *owner = o;
       return p;

@@ -120,6 +120,66 @@ TEST(LanguageDetails, AFunctionFoundAmongACallersLocalsRunsWithThemAsThis) {
   EXPECT_EQ(h.run(code), "local\ntimeline\n");
 }
 
+TEST(LanguageDetails, APrototypeLoopAbortsTheScript) {
+  FakeHost h(6);
+  // a = {}; a.__proto__ = a; trace(a.foo); trace("after") -- nothing is traced.
+  Asm code = Asm()
+                 .push({"a", 0})
+                 .op(kInitObject)
+                 .op(0x1D)
+                 .getVar("a")
+                 .push({"__proto__"})
+                 .getVar("a")
+                 .op(kSetMember)
+                 .getVar("a")
+                 .push({"foo"})
+                 .op(kGetMember)
+                 .trace()
+                 .push({"after"})
+                 .trace();
+  EXPECT_EQ(h.run(code), "");
+  // A long chain that ends is read through.
+  EXPECT_EQ(h.run(Asm().push({"b", "k", "v", 1}).op(kInitObject).op(0x1D).getVar("b").push({"k"})
+                      .op(kGetMember).trace()),
+            "v\n");
+}
+
+TEST(LanguageDetails, DeleteByPathSplitsAtTheLastSeparatorOfEitherKind) {
+  FakeHost h(6);
+  // o = {c: {f: 1, g: 2}}; delete "o:c.f"; delete "o.c:g"
+  Asm setup = Asm()
+                  .push({"o", "c", "f", 1, "g", 2, 2})
+                  .op(kInitObject)
+                  .push({1})
+                  .op(kInitObject)
+                  .op(0x1D);
+  for (const char* path : {"o:c.f", "o.c:g"}) {
+    std::string member(1, std::string(path).back());
+    Asm code = Asm().append(setup).push({path}).op(0x3B).trace().getVar("o").push({"c"})
+                   .op(kGetMember).push({member}).op(kGetMember).trace();
+    EXPECT_EQ(h.run(code), "true\nundefined\n") << path;
+  }
+}
+
+TEST(LanguageDetails, GreaterThanWithNaNIsUndefinedLikeLessThan) {
+  FakeHost h(7);
+  EXPECT_EQ(h.run(Asm().push({1, "x"}).op(0x67).trace().push({"x", 1}).op(0x48).trace()),
+            "undefined\nundefined\n");
+  EXPECT_EQ(h.run(Asm().push({2, 1}).op(0x67).trace()), "true\n");
+}
+
+TEST(LanguageDetails, VersionFiveFunctionsRunOnTheCallersTimeline) {
+  for (int version : {5, 6}) {
+    FakeHost h(version);
+    test::FakeClip* kid = h.root.add("kid", 1);
+    // Defined on the root: function where() { trace(_target) }; kid calls where().
+    h.run(Asm().function("where", {}, Asm().push({"", 11}).op(0x22).trace()));
+    h.out.clear();
+    h.vm.runActions(kid, Asm().push({0, "_root.where"}).op(kCallFunction).op(kPop).bytes());
+    EXPECT_EQ(h.out, version == 5 ? "/kid\n" : "/\n") << version;
+  }
+}
+
 TEST(LanguageDetails, ATargetThatNamesNoClipIsTheRoot) {
   for (int version : {5, 6, 8}) {
     FakeHost h(version);

@@ -241,6 +241,8 @@ Value Vm::executeFunction(FunctionObject* fn, const Value& thisValue, std::span<
   f.version = b.version;
   f.scope = b.scope;
   f.target = b.targetClip;
+  // Functions of version 5 movies run on the timeline of the code that called them.
+  if (b.version <= 5 && caller && caller->target) f.target = caller->target;
   f.originalTarget = b.targetClip;
   f.thisValue = thisValue;
   f.callee = fn;

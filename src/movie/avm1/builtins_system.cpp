@@ -89,11 +89,12 @@ Value constructMenu(Vm& vm, CallInfo& c) {
   Object* self = c.thisObject();
   if (!self) return Value();
   bool ci = vm.caseInsensitive();
-  self->put("customItems", Value(vm.newArray()), 0, ci);
+  // Made in this order, so for..in lists customItems first.
+  self->put("onSelect", c.arg(0), 0, ci);
   Object* items = vm.newObject();
   for (const char* n : kMenuItems) items->put(n, Value(true), 0, ci);
   self->put("builtInItems", Value(items), 0, ci);
-  self->put("onSelect", c.arg(0), 0, ci);
+  self->put("customItems", Value(vm.newArray()), 0, ci);
   return Value();
 }
 

@@ -49,6 +49,9 @@ TEST(SystemBuiltins, ContextMenuCopiesAndHidesItsItems) {
   Value menu = make(vm, "ContextMenu", {handler});
   ASSERT_TRUE(menu.isObject());
   EXPECT_TRUE(vm.strictEquals(vm.getMember(menu, "onSelect"), handler));
+  // for..in lists the custom items first, then the switches, then the handler.
+  EXPECT_EQ(vm.enumerableNames(menu.asObject()),
+            (std::vector<std::string>{"customItems", "builtInItems", "onSelect"}));
   Value items = vm.getMember(menu, "builtInItems");
   EXPECT_TRUE(vm.toBool(vm.getMember(items, "zoom")));
   // Hiding gives the menu a new set of switches, all off.

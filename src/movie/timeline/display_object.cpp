@@ -460,18 +460,30 @@ std::shared_ptr<DisplayObject> MovieClip::instantiate(const Slot& s) {
 }
 
 void MovieClip::advance(uint64_t tick) {
-  // Clips already on the list move on before their parent's frame changes.
-  std::vector<std::shared_ptr<MovieClip>> children;
-  for (const auto& [depth, obj] : list_) {
-    MovieClip* clip = obj->asClip();
-    if (clip && clip->createdTick < tick)
-      children.push_back(std::static_pointer_cast<MovieClip>(obj));
+  // The clips of the tree move on in one walk, the newest first wherever it sits: a clip
+  // nested in an older one may go before its uncles, and children always go before their
+  // parents (they are made later).
+  std::vector<std::shared_ptr<MovieClip>> clips;
+  std::vector<std::pair<MovieClip*, int>> work{{this, 0}};
+  while (!work.empty()) {
+    auto [clip, nesting] = work.back();
+    work.pop_back();
+    if (nesting >= Stage::kMaxNesting) continue;
+    for (const auto& [depth, obj] : clip->list_) {
+      MovieClip* child = obj->asClip();
+      if (!child || child->createdTick >= tick) continue;
+      clips.push_back(std::static_pointer_cast<MovieClip>(obj));
+      work.emplace_back(child, nesting + 1);
+    }
   }
-  // The newest first.
-  std::stable_sort(children.begin(), children.end(),
+  std::stable_sort(clips.begin(), clips.end(),
                    [](const auto& a, const auto& b) { return a->instanceId > b->instanceId; });
-  for (auto& child : children)
-    if (child->parent == this) child->advance(tick);
+  for (auto& clip : clips)
+    if (clip->parent && clip->parent->objectAt(clip->depth) == clip.get()) clip->step();
+  step();
+}
+
+void MovieClip::step() {
   if (playing_ && frameCount() > 1) {
     int next = currentFrame_ + 1;
     if (next >= frameCount()) {

@@ -125,8 +125,9 @@ class MovieClip : public DisplayObject {
   // actions and sounds for the listener.
   void gotoFrame(int frame);
   bool gotoLabel(const std::string& label);  // false: no such label
-  // One tick of the frame clock: the next frame when playing (sprites loop; the root
-  // loops when the stage says so), then every child clip placed before this tick.
+  // One tick of the frame clock for this clip and every clip inside it placed before
+  // this tick: each shows its next frame when playing (sprites loop; the root loops when
+  // the stage says so).
   void advance(uint64_t tick);
 
   // Depths from here up belong to scripts (getDepth 0 and up); the timeline's lie below.
@@ -157,6 +158,7 @@ class MovieClip : public DisplayObject {
   struct Slot;  // the state one depth would have at a frame: see movie_clip.cpp
 
  private:
+  void step();  // this clip's own tick of advance()
   void enterFrame(int frame, bool fromStep);
   void reconcile(std::map<int, Slot>& target, bool rebuilt);
   // Takes the object at `it` off the list (parking it while it unloads, if it must).

@@ -498,6 +498,33 @@ TEST(TimelineNames, ARemovedClipWithNothingAtItsPathIsEmptyText) {
             (std::vector<std::string>{"[]", "undefined", "_level0.gone"}));
 }
 
+TEST(TimelineSeek, ClipsMoveOnNewestFirstWhereverTheySit) {
+  // The root places "older" and "newer"; older's second frame places "inner". From then
+  // on inner, the newest, moves on before newer, its uncle.
+  auto tracing = [](const std::string& text) { return actions(Asm().push({text}).trace()); };
+  auto innerClip = w::defineSprite(1, 3, w::concat({tracing("inner 1"), w::showFrame(),
+                                                     tracing("inner 2"), w::showFrame(),
+                                                     tracing("inner 3"), w::showFrame()}));
+  auto olderClip = w::defineSprite(
+      2, 3,
+      w::concat({tracing("older 1"), w::showFrame(), tracing("older 2"),
+                 w::placeObject2({.depth = 1, .character = 1, .name = "inner"}), w::showFrame(),
+                 tracing("older 3"), actions(Asm().op(0x07)), w::showFrame()}));
+  auto newerClip = w::defineSprite(3, 3, w::concat({tracing("newer 1"), w::showFrame(),
+                                                     tracing("newer 2"), w::showFrame(),
+                                                     tracing("newer 3"),
+                                                     actions(Asm().op(0x07)), w::showFrame()}));
+  auto bytes = w::movie(
+      w::concat({innerClip, olderClip, newerClip,
+                 w::placeObject2({.depth = 1, .character = 2, .name = "older"}),
+                 w::placeObject2({.depth = 2, .character = 3, .name = "newer"}),
+                 actions(Asm().op(0x07)), w::showFrame()}),
+      {.version = 6, .frameCount = 1});
+  EXPECT_EQ(onPlayerTimeline(bytes, 3),
+            (std::vector<std::string>{"older 1", "newer 1", "newer 2", "older 2", "inner 1",
+                                      "inner 2", "newer 3", "older 3"}));
+}
+
 TEST(TimelineNames, ARemovedClipInTheScopeChainLooksUpOnTheRoot) {
   // marker = "root"; old = createEmptyMovieClip("w", 1); old.marker = "clip";
   // with (old) trace(marker); old.removeMovieClip(); with (old) trace(marker)

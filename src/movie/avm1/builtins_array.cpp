@@ -105,6 +105,20 @@ Value sortWith(Vm& vm, Object* self, std::vector<Value>& elems, int flags, bool 
 }
 
 Value construct(Vm& vm, CallInfo& c) {
+  // Called on a plain object (super() in a subclass, Array.call(o)): the object itself
+  // becomes the array, keeping its prototype and properties.
+  if (Object* self = c.thisObject(); !c.isConstruct && self && self->kind == ObjectKind::Plain) {
+    self->kind = ObjectKind::Array;
+    self->arrayLength = 0;
+    if (c.args.size() == 1 && c.args[0].isNumber()) {
+      double n = c.args[0].asNumber();
+      if (n >= -2147483648.0 && n <= 1e7) self->arrayLength = static_cast<int64_t>(n);
+    } else {
+      for (size_t i = 0; i < c.args.size(); ++i)
+        vm.setMember(self, numberToString(double(i)), c.args[i]);
+    }
+    return Value(self);
+  }
   if (c.args.size() == 1 && c.args[0].isNumber()) {
     Object* a = vm.newArray();
     double n = c.args[0].asNumber();

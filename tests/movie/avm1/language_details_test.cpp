@@ -180,6 +180,44 @@ TEST(LanguageDetails, VersionFiveFunctionsRunOnTheCallersTimeline) {
   }
 }
 
+TEST(LanguageDetails, TheArrayConstructorCalledOnAPlainObjectMakesItAnArray) {
+  FakeHost h(8);
+  // o = {}; o.__proto__ = Array.prototype; Array.call(o, "a", "b"); o[5] = "x"; trace(o.length)
+  Asm code = Asm()
+                 .push({"o", 0})
+                 .op(kInitObject)
+                 .op(0x1D)
+                 .getVar("o")
+                 .push({"__proto__"})
+                 .getVar("Array")
+                 .push({"prototype"})
+                 .op(kGetMember)
+                 .op(kSetMember)
+                 .push({"b", "a"})
+                 .getVar("o")
+                 .push({3})
+                 .getVar("Array")
+                 .push({"call"})
+                 .op(kCallMethod)
+                 .op(kPop)
+                 .getVar("o")
+                 .push({"length"})
+                 .op(kGetMember)
+                 .trace()
+                 .getVar("o")
+                 .push({5, "x"})
+                 .op(kSetMember)
+                 .getVar("o")
+                 .push({"length"})
+                 .op(kGetMember)
+                 .trace()
+                 .getVar("o")
+                 .push({"1"})
+                 .op(kGetMember)
+                 .trace();
+  EXPECT_EQ(h.run(code), "2\n6\nb\n");
+}
+
 TEST(LanguageDetails, ATargetThatNamesNoClipIsTheRoot) {
   for (int version : {5, 6, 8}) {
     FakeHost h(version);

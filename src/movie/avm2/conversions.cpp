@@ -106,8 +106,15 @@ std::string numberToText(double d) {
   } else if (-6 < n && n <= 0) {
     out += "0." + std::string(size_t(-n), '0') + digits;
   } else {
+    // Above 1e21 the player keeps at most 15 significant digits, cut off rather than
+    // rounded: Number.MAX_VALUE prints as 1.79769313486231e+308.
+    if (n > 21 && digits.size() > 15) {
+      digits.resize(15);
+      while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    }
+    const size_t kept = digits.size();
     out += digits.substr(0, 1);
-    if (k > 1) out += "." + digits.substr(1);
+    if (kept > 1) out += "." + digits.substr(1);
     out += n - 1 >= 0 ? "e+" : "e-";
     out += std::to_string(std::abs(n - 1));
   }

@@ -455,7 +455,15 @@ std::variant<ReadInstruction, VerifyFailure> readAt(const abc::AbcFile& file,
   out.length = static_cast<uint32_t>(r.pos - offset);
   bool multiname = false;
   size_t poolSize = poolSizeFor(file, in.op, multiname);
-  if (poolSize && (in.a >= poolSize || (multiname && in.a == 0))) {
+  if (in.op == Op::newclass && in.a >= poolSize)
+    return fail(1060, "ClassInfo " + std::to_string(in.a) + " exceeds class_count=" +
+                          std::to_string(poolSize) + ".");
+  if ((in.op == Op::newfunction || in.op == Op::callstatic) && in.a >= poolSize)
+    return fail(1027, "Method_info " + std::to_string(in.a) + " exceeds method_count=" +
+                          std::to_string(poolSize) + ".");
+  // Entry 0 of the number pools is no number: pushing it is out of range like a name's 0.
+  const bool numberPool = in.op == Op::pushint || in.op == Op::pushuint || in.op == Op::pushdouble;
+  if (poolSize && (in.a >= poolSize || ((multiname || numberPool) && in.a == 0))) {
     return fail(1032, "Cpool index " + std::to_string(in.a) + " is out of range " +
                           std::to_string(poolSize) + ".");
   }

@@ -1,5 +1,7 @@
 #include "movie/avm2/conversions.h"
 
+#include "movie/avm2/objects.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -288,8 +290,15 @@ bool strictEquals(const Value& a, const Value& b) {
       return String::equal(a.asString(), b.asString());
     case ValueKind::Namespace:
       return String::equal(a.asNamespace()->uri, b.asNamespace()->uri);
-    case ValueKind::Object:
-      return a.asObject() == b.asObject();
+    case ValueKind::Object: {
+      if (a.asObject() == b.asObject()) return true;
+      // A method taken from the same object twice is the same closure.
+      auto* fa = dynamic_cast<const FunctionObject*>(a.asObject());
+      auto* fb = fa ? dynamic_cast<const FunctionObject*>(b.asObject()) : nullptr;
+      return fb && fa->bound && fb->bound && fa->method == fb->method && fa->owner == fb->owner &&
+             fa->boundThis.isObject() && fb->boundThis.isObject() &&
+             fa->boundThis.asObject() == fb->boundThis.asObject();
+    }
     default:
       return false;
   }

@@ -163,6 +163,9 @@ Value propertyIsEnumerable(Machine& m, const Value& self, std::span<Value> args)
 }
 
 Value setPropertyIsEnumerable(Machine& m, const Value& self, std::span<Value> args) {
+  if (self.isObject() && self.asObject()->hooked() &&
+      !static_cast<HookedObject*>(self.asObject())->keepsEnumerability())
+    return Value();
   if (self.isObject())
     self.asObject()->setEnumerable(m.intern(m.toString(arg(args, 0)).view()),
                                    toBoolean(arg(args, 1)));

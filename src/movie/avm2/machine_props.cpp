@@ -255,6 +255,8 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
   }
   if (!n.name || !allowsDynamic(*this, n))
     fail(ErrorClass::ReferenceError, 1056, {nameText(n), holderName(*this, obj)});
+  // A function holds an object as its prototype or none: null reads back as undefined.
+  if (v.isNull() && n.name->view() == "prototype" && dynamic_cast<FunctionObject*>(o)) v = Value();
   o->setOwn(n.name, std::move(v));
 }
 
@@ -378,7 +380,11 @@ Value Machine::construct(const Value& ctor, std::span<Value> args) {
   if (auto* f = dynamic_cast<FunctionObject*>(o)) {
     if (f->bound) fail(ErrorClass::TypeError, 1064, {f->method->name});
     Value proto = get(ctor, "prototype");
-    Object* p = proto.isObject() ? proto.asObject() : objectClass->prototypeObject;
+    Object* p = proto.isObject() ? proto.asObject() : nullptr;
+    if (!p) {  // a function without a prototype object is given a new one
+      p = newObject();
+      f->setHidden(intern("prototype"), Value(p));
+    }
     Object* instance = heap.make<Object>(objectClass->instanceTraits.get(), objectClass, p);
     Value r = invoke(f->method, Value(instance), args, f->scope, f->owner);
     return r.isObject() ? r : Value(instance);

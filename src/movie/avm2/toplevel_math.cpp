@@ -141,8 +141,13 @@ Value errorInit(Machine& m, const Value& self, std::span<Value> args) {
   o->slots()[message->index] =
       args.empty() || args[0].isUndefined() ? Value(m.intern("")) : Value(m.toString(args[0]));
   o->slots()[id->index] = Value(args.size() > 1 ? m.toInt(args[1]) : 0);
-  // The name the nearest built-in error class gives its instances.
-  Value className = m.get(Value(o->klass()->prototypeObject), "name");
+  // The name the nearest built-in error class gives its instances; those of flash.errors
+  // leave it to Error's constructor, which gives "Error".
+  ClassObject* named = o->klass();
+  while (named && named->base && named->ns && named->ns->uri &&
+         named->ns->uri->view() == "flash.errors")
+    named = named->base;
+  Value className = m.get(Value(named->prototypeObject), "name");
   o->slots()[name->index] = className.isUndefined() ? Value(m.intern("Error")) : className;
   return Value();
 }

@@ -144,6 +144,19 @@ TEST(Avm2Decoder, MalformedCodeIsAVerifyError) {
   expectError(1032, [](Fixture& f, auto b) {
     return f.decode(Code().op(op::getlex, 0).op(op::pop).op(op::returnvoid), b);
   });
+  // Entry 0 of the number pools is no number; classes and methods have counts of their own.
+  expectError(1032, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::pushint, 0).op(op::pop).op(op::returnvoid), b);
+  });
+  expectError(1032, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::pushdouble, 0).op(op::pop).op(op::returnvoid), b);
+  });
+  expectError(1060, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::getlocal0).op(op::newclass, 40).op(op::pop).op(op::returnvoid), b);
+  });
+  expectError(1027, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::newfunction, 4000).op(op::pop).op(op::returnvoid), b);
+  });
   // Handlers outside the code or not starting on an instruction.
   expectError(1054, [](Fixture& f, auto b) {
     b.exceptions = {{0, 40, 0, 0, 0}};

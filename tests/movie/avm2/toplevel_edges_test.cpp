@@ -96,6 +96,22 @@ TEST(Avm2NumberReading, ParseFloatScalesWholeDigitsByPowersOfTen) {
   EXPECT_EQ(t.callGlobal("parseInt", {}), "NaN");
 }
 
+TEST(Avm2StringEdges, AnUndefinedEndIsZeroAndNegativeLengthsCountBack) {
+  Edges t;
+  Value digits = t.str("123456789");
+  EXPECT_EQ(t.call(digits, "slice", {Value(2), Value()}), "");
+  EXPECT_EQ(t.call(digits, "slice", {Value(2)}), "3456789");
+  EXPECT_EQ(t.call(digits, "substring", {Value(2), Value()}), "12");
+  EXPECT_EQ(t.call(digits, "substr", {Value(2), Value()}), "");
+  EXPECT_EQ(t.call(digits, "slice", {Value(), Value(2)}), "12");
+  Value letters = t.str("abcdefg");
+  EXPECT_EQ(t.call(letters, "substr", {Value(0), Value(-2)}), "abcde");
+  EXPECT_EQ(t.call(letters, "substr", {Value(1), Value(-4)}), "bcd");
+  EXPECT_EQ(t.call(letters, "substr", {Value(2), Value(-2)}), "");  // would reach the end
+  EXPECT_EQ(t.call(letters, "substr", {Value(2), Value(-7)}), "");
+  EXPECT_EQ(t.call(letters, "substr", {Value(2), Value(9)}), "cdefg");
+}
+
 TEST(Avm2FunctionEdges, ApplyAndPrototypesBehaveAsThePlayers) {
   Edges t;
   // A hole in apply's array reads through Array.prototype, as a[i] would.

@@ -1,5 +1,7 @@
 #include "movie/avm2/conversions.h"
 
+#include "movie/avm2/objects.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -106,8 +108,15 @@ std::string numberToText(double d) {
   } else if (-6 < n && n <= 0) {
     out += "0." + std::string(size_t(-n), '0') + digits;
   } else {
+    // Above 1e21 the player keeps at most 15 significant digits, cut off rather than
+    // rounded: Number.MAX_VALUE prints as 1.79769313486231e+308.
+    if (n > 21 && digits.size() > 15) {
+      digits.resize(15);
+      while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    }
+    const size_t kept = digits.size();
     out += digits.substr(0, 1);
-    if (k > 1) out += "." + digits.substr(1);
+    if (kept > 1) out += "." + digits.substr(1);
     out += n - 1 >= 0 ? "e+" : "e-";
     out += std::to_string(std::abs(n - 1));
   }
@@ -281,8 +290,15 @@ bool strictEquals(const Value& a, const Value& b) {
       return String::equal(a.asString(), b.asString());
     case ValueKind::Namespace:
       return String::equal(a.asNamespace()->uri, b.asNamespace()->uri);
-    case ValueKind::Object:
-      return a.asObject() == b.asObject();
+    case ValueKind::Object: {
+      if (a.asObject() == b.asObject()) return true;
+      // A method taken from the same object twice is the same closure.
+      auto* fa = dynamic_cast<const FunctionObject*>(a.asObject());
+      auto* fb = fa ? dynamic_cast<const FunctionObject*>(b.asObject()) : nullptr;
+      return fb && fa->bound && fb->bound && fa->method == fb->method && fa->owner == fb->owner &&
+             fa->boundThis.isObject() && fb->boundThis.isObject() &&
+             fa->boundThis.asObject() == fb->boundThis.asObject();
+    }
     default:
       return false;
   }

@@ -48,6 +48,24 @@ bool isBranch(Op op) {
   return (c >= 0x0C && c <= 0x1A);
 }
 
+// Instructions that move values about without calling, converting or looking anything
+// up: no error can come of them, so a handler guarding only these is never reached.
+bool cannotThrow(Op op) {
+  switch (op) {
+    case Op::nop: case Op::label: case Op::bkpt: case Op::debug: case Op::debugline:
+    case Op::debugfile: case Op::jump: case Op::pop: case Op::dup: case Op::swap:
+    case Op::pushbyte: case Op::pushshort: case Op::pushtrue: case Op::pushfalse:
+    case Op::pushnan: case Op::pushnull: case Op::pushundefined: case Op::pushint:
+    case Op::pushuint: case Op::pushdouble: case Op::pushstring: case Op::pushnamespace:
+    case Op::getlocal: case Op::getlocal0: case Op::getlocal1: case Op::getlocal2:
+    case Op::getlocal3: case Op::setlocal: case Op::setlocal0: case Op::setlocal1:
+    case Op::setlocal2: case Op::setlocal3: case Op::kill: case Op::returnvoid:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool endsFlow(Op op) {
   return op == Op::jump || op == Op::lookupswitch || op == Op::throw_ || op == Op::returnvoid ||
          op == Op::returnvalue;
@@ -411,7 +429,7 @@ std::variant<ReadInstruction, VerifyFailure> readAt(const abc::AbcFile& file,
   uint8_t code = r.u8();
   const InstructionInfo& info = instructionInfo(code);
   if (!info.name) {
-    return fail(1011, "Method " + std::string(methodName) + " contained illegal opcode " +
+    return fail(1011, "Method " + std::string(methodName) + "() contained illegal opcode " +
                           std::to_string(code) + " at offset " + std::to_string(offset) + ".");
   }
   in.op = static_cast<Op>(code);
@@ -455,7 +473,15 @@ std::variant<ReadInstruction, VerifyFailure> readAt(const abc::AbcFile& file,
   out.length = static_cast<uint32_t>(r.pos - offset);
   bool multiname = false;
   size_t poolSize = poolSizeFor(file, in.op, multiname);
-  if (poolSize && (in.a >= poolSize || (multiname && in.a == 0))) {
+  if (in.op == Op::newclass && in.a >= poolSize)
+    return fail(1060, "ClassInfo " + std::to_string(in.a) + " exceeds class_count=" +
+                          std::to_string(poolSize) + ".");
+  if ((in.op == Op::newfunction || in.op == Op::callstatic) && in.a >= poolSize)
+    return fail(1027, "Method_info " + std::to_string(in.a) + " exceeds method_count=" +
+                          std::to_string(poolSize) + ".");
+  // Entry 0 of the number pools is no number: pushing it is out of range like a name's 0.
+  const bool numberPool = in.op == Op::pushint || in.op == Op::pushuint || in.op == Op::pushdouble;
+  if (poolSize && (in.a >= poolSize || ((multiname || numberPool) && in.a == 0))) {
     return fail(1032, "Cpool index " + std::to_string(in.a) + " is out of range " +
                           std::to_string(poolSize) + ".");
   }
@@ -486,7 +512,8 @@ std::variant<DecodedMethod, VerifyFailure> decodeMethod(const abc::AbcFile& file
   }
   if (size == 0) return offEnd;
 
-  // owner[o]: 0 unread, 1 the start of a read instruction, 2 inside one.
+  // owner[o]: 0 unread, 1 the start of a read instruction, 2 inside one, 3 the start of
+  // one that cannot throw.
   std::vector<uint8_t> owner(size, 0);
   std::vector<ReadInstruction> read;
   // Lowest offset first, so code is read in the order it is laid out and a branch into the
@@ -500,7 +527,7 @@ std::variant<DecodedMethod, VerifyFailure> decodeMethod(const abc::AbcFile& file
     ReadInstruction& ri = std::get<ReadInstruction>(r);
     for (uint32_t k = 0; k < ri.length; ++k)
       if (owner[offset + k] != 0) return badTarget;  // overlaps code read from elsewhere
-    owner[offset] = 1;
+    owner[offset] = cannotThrow(ri.in.op) ? 3 : 1;
     for (uint32_t k = 1; k < ri.length; ++k) owner[offset + k] = 2;
     Instruction& in = ri.in;
     if (!endsFlow(in.op)) {
@@ -509,6 +536,9 @@ std::variant<DecodedMethod, VerifyFailure> decodeMethod(const abc::AbcFile& file
     }
     for (int64_t t : ri.targets) {
       if (t < 0 || t >= int64_t(size)) return badTarget;
+      // A branch back (a loop, or onto itself) must land on a label.
+      if (isBranch(in.op) && t <= int64_t(offset) && bytes[size_t(t)] != uint8_t(Op::label))
+        return badTarget;
       work.push(static_cast<uint32_t>(t));
     }
     read.push_back(std::move(ri));
@@ -518,7 +548,7 @@ std::variant<DecodedMethod, VerifyFailure> decodeMethod(const abc::AbcFile& file
     while (!work.empty()) {
       uint32_t offset = work.top();
       work.pop();
-      if (owner[offset] == 1) continue;
+      if (owner[offset] == 1 || owner[offset] == 3) continue;
       if (owner[offset] == 2) return badTarget;
       if (auto error = claim(offset)) return *error;
     }
@@ -528,7 +558,7 @@ std::variant<DecodedMethod, VerifyFailure> decodeMethod(const abc::AbcFile& file
       if (handlerLive[h]) continue;
       const abc::ExceptionInfo& e = body.exceptions[h];
       for (uint32_t o = e.from; o < e.to; ++o) {
-        if (owner[o] == 1) {
+        if (owner[o] == 1) {  // reached code that may throw
           handlerLive[h] = more = true;
           work.push(e.target);
           break;

@@ -114,6 +114,7 @@ Object* Frame::catchScope(uint32_t handler) {
   if (!traits[handler]) {
     auto t = std::make_unique<Traits>();
     t->className = m_.intern("catch");
+    t->dynamic = false;  // holds its variable and nothing else
     uint32_t varName = code_.handlers[handler].varName;
     const Name& n = unit_.multinames[varName];
     if (n.name) {

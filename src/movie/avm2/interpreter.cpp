@@ -339,7 +339,14 @@ Value Machine::interpret(Method* method, const Value& self, std::span<Value> arg
     regs[1 + declared] = Value(newArray(std::move(rest)));
   } else if (info.has(abc::MethodFlag::NeedArguments)) {
     ArrayObject* arguments = newArray(std::vector<Value>(args.begin(), args.end()));
-    if (!callee) callee = newFunction(method, scope, owner);
+    if (!callee) {
+      callee = newFunction(method, scope, owner);
+      // A class's method is its closure over the receiver, the same one each call.
+      if (owner && self.isObject()) {
+        callee->boundThis = self;
+        callee->bound = true;
+      }
+    }
     arguments->setHidden(intern("callee"), Value(static_cast<Object*>(callee)));
     regs[1 + declared] = Value(static_cast<Object*>(arguments));
   }

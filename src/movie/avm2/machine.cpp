@@ -101,6 +101,7 @@ void Machine::bootstrap() {
   functionProto->method =
       nativeMethod([](Machine&, const Value&, std::span<Value>) { return Value(); }, 0, "");
   functionClass->prototypeObject = functionProto;
+  functionProto->setKlass(functionClass);  // `Function.prototype is Function`
   for (ClassObject* c : {objectClass, classClass, functionClass}) {
     c->instanceTraits->className = c->name;
     c->classTraits = std::make_unique<Traits>(classClass->instanceTraits.get());

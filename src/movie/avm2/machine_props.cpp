@@ -122,6 +122,15 @@ Value invokeTrait(Machine& m, const TraitMethod& tm, const Value& self, std::spa
   return m.invoke(tm.method, self, args, tm.owner ? tm.owner->scope : nullptr, tm.owner);
 }
 
+// The class an error about a property names: a class private to a script is named with
+// its script's namespace, "Test.as$38.SealedClass".
+std::string holderName(Machine& m, const Value& obj) {
+  ClassObject* c = obj.isObject() && !dynamic_cast<ClassObject*>(obj.asObject()) ? m.classOf(obj) : nullptr;
+  if (c && c->ns && c->ns->kind == NamespaceKind::Private && c->ns->uri && !c->ns->uri->view().empty())
+    return std::string(c->ns->uri->view()) + "." + std::string(c->simpleName->view());
+  return m.className(obj);
+}
+
 HookedObject* hooked(const Value& obj) {
   return obj.isObject() && obj.asObject()->hooked() ? static_cast<HookedObject*>(obj.asObject())
                                                      : nullptr;
@@ -162,7 +171,7 @@ Value Machine::getProperty(const Value& obj, const Name& n) {
         return Value(methodClosure(f.traits->methods[b.index], obj));
       case BindKind::Accessor:
         if (b.index == Binding::kNone)
-          fail(ErrorClass::ReferenceError, 1077, {nameText(n), className(obj)});
+          fail(ErrorClass::ReferenceError, 1077, {nameText(n), holderName(*this, obj)});
         return invokeTrait(*this, f.traits->methods[b.index], obj, {});
     }
   }
@@ -171,7 +180,7 @@ Value Machine::getProperty(const Value& obj, const Name& n) {
     bool own = n.ns ? n.ns->kind == NamespaceKind::User : n.set && !n.set->empty();
     if (!n.ns && n.set)
       for (const Namespace* ns : *n.set) own = own && ns->kind == NamespaceKind::User;
-    fail(ErrorClass::ReferenceError, own ? 1081 : 1069, {nameText(n), className(obj)});
+    fail(ErrorClass::ReferenceError, own ? 1081 : 1069, {nameText(n), holderName(*this, obj)});
   }
   return Value();
 }
@@ -185,8 +194,8 @@ namespace {
   bool method = f.kind == Found::Value_ && f.value.isObject() &&
                 dynamic_cast<FunctionObject*>(f.value.asObject());
   if (f.kind == Found::Binding_ && f.binding->kind == BindKind::Accessor)
-    m.fail(ErrorClass::ReferenceError, 1074, {m.nameText(n), m.className(obj)});
-  m.fail(ErrorClass::ReferenceError, method ? 1037 : 1056, {m.nameText(n), m.className(obj)});
+    m.fail(ErrorClass::ReferenceError, 1074, {m.nameText(n), holderName(m, obj)});
+  m.fail(ErrorClass::ReferenceError, method ? 1037 : 1056, {m.nameText(n), holderName(m, obj)});
 }
 
 }  // namespace
@@ -226,16 +235,16 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
     if (const Binding* b = t->find(n)) {
       switch (b->kind) {
         case BindKind::Const:
-          if (!init) fail(ErrorClass::ReferenceError, 1074, {nameText(n), className(obj)});
+          if (!init) fail(ErrorClass::ReferenceError, 1074, {nameText(n), holderName(*this, obj)});
           [[fallthrough]];
         case BindKind::Slot:
           o->slots()[b->index] = coerce(v, t->slots[b->index]);
           return;
         case BindKind::Method:
-          fail(ErrorClass::ReferenceError, 1037, {nameText(n), className(obj)});
+          fail(ErrorClass::ReferenceError, 1037, {nameText(n), holderName(*this, obj)});
         case BindKind::Accessor: {
           if (b->setter == Binding::kNone)
-            fail(ErrorClass::ReferenceError, 1074, {nameText(n), className(obj)});
+            fail(ErrorClass::ReferenceError, 1074, {nameText(n), holderName(*this, obj)});
           Value arg[1] = {std::move(v)};
           invokeTrait(*this, t->methods[b->setter], obj, arg);
           return;
@@ -245,7 +254,9 @@ void Machine::setProperty(const Value& obj, const Name& n, Value v, bool init) {
     if (!t->dynamic) refuseWrite(*this, obj, n);
   }
   if (!n.name || !allowsDynamic(*this, n))
-    fail(ErrorClass::ReferenceError, 1056, {nameText(n), className(obj)});
+    fail(ErrorClass::ReferenceError, 1056, {nameText(n), holderName(*this, obj)});
+  // A function holds an object as its prototype or none: null reads back as undefined.
+  if (v.isNull() && n.name->view() == "prototype" && dynamic_cast<FunctionObject*>(o)) v = Value();
   o->setOwn(n.name, std::move(v));
 }
 
@@ -255,7 +266,7 @@ bool Machine::deleteProperty(const Value& obj, const Name& n) {
     // A string's, number's or boolean's declared properties (a string's length) stay.
     ClassObject* c = classOf(obj);
     if (c && c->instanceTraits && n.name && c->instanceTraits->find(n))
-      fail(ErrorClass::ReferenceError, 1120, {nameText(n), className(obj)});
+      fail(ErrorClass::ReferenceError, 1120, {nameText(n), holderName(*this, obj)});
     return false;
   }
   Object* o = obj.asObject();
@@ -323,7 +334,7 @@ Value Machine::callProperty(const Value& obj, const Name& n, std::span<Value> ar
     fn = std::move(f.value);
   } else if (obj.isObject() && obj.asObject()->traits() && !obj.asObject()->traits()->dynamic) {
     // A sealed object has no such property at all, which is a reference error.
-    fail(ErrorClass::ReferenceError, 1069, {nameText(n), className(obj)});
+    fail(ErrorClass::ReferenceError, 1069, {nameText(n), holderName(*this, obj)});
   }
   if (!fn.isObject()) fail(ErrorClass::TypeError, 1006, {nameText(n)});
   return call(fn, lex ? Value::null() : obj, args);
@@ -369,7 +380,11 @@ Value Machine::construct(const Value& ctor, std::span<Value> args) {
   if (auto* f = dynamic_cast<FunctionObject*>(o)) {
     if (f->bound) fail(ErrorClass::TypeError, 1064, {f->method->name});
     Value proto = get(ctor, "prototype");
-    Object* p = proto.isObject() ? proto.asObject() : objectClass->prototypeObject;
+    Object* p = proto.isObject() ? proto.asObject() : nullptr;
+    if (!p) {  // a function without a prototype object is given a new one
+      p = newObject();
+      f->setHidden(intern("prototype"), Value(p));
+    }
     Object* instance = heap.make<Object>(objectClass->instanceTraits.get(), objectClass, p);
     Value r = invoke(f->method, Value(instance), args, f->scope, f->owner);
     return r.isObject() ? r : Value(instance);

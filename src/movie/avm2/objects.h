@@ -129,6 +129,8 @@ class HookedObject : public Object {
   virtual uint32_t nextIndexHook(Machine&, uint32_t) { return 0; }
   virtual Value nameAtHook(Machine&, uint32_t) { return Value(); }
   virtual Value valueAtHook(Machine&, uint32_t) { return Value(); }
+  // False when setPropertyIsEnumerable has no effect on it (a Dictionary's keys).
+  virtual bool keepsEnumerability() const { return true; }
 };
 
 // The scope object of a catch block or an activation: an object laid out by its own traits.

@@ -163,6 +163,9 @@ Value propertyIsEnumerable(Machine& m, const Value& self, std::span<Value> args)
 }
 
 Value setPropertyIsEnumerable(Machine& m, const Value& self, std::span<Value> args) {
+  if (self.isObject() && self.asObject()->hooked() &&
+      !static_cast<HookedObject*>(self.asObject())->keepsEnumerability())
+    return Value();
   if (self.isObject())
     self.asObject()->setEnumerable(m.intern(m.toString(arg(args, 0)).view()),
                                    toBoolean(arg(args, 1)));
@@ -227,8 +230,10 @@ Value functionApply(Machine& m, const Value& self, std::span<Value> args) {
     auto* a = list.isObject() ? dynamic_cast<ArrayObject*>(list.asObject()) : nullptr;
     if (!a) m.fail(ErrorClass::TypeError, 1116);
     callArgs = a->elements;
-    for (Value& v : callArgs)
-      if (v.isHole()) v = Value();
+    // A hole reads through the prototype chain, as a[i] would.
+    for (size_t i = 0; i < callArgs.size(); ++i)
+      if (callArgs[i].isHole())
+        callArgs[i] = m.getProperty(list, m.publicName(m.indexName(static_cast<uint32_t>(i))));
   }
   return m.call(self, thisArg, callArgs);
 }

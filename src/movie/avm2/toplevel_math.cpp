@@ -141,8 +141,13 @@ Value errorInit(Machine& m, const Value& self, std::span<Value> args) {
   o->slots()[message->index] =
       args.empty() || args[0].isUndefined() ? Value(m.intern("")) : Value(m.toString(args[0]));
   o->slots()[id->index] = Value(args.size() > 1 ? m.toInt(args[1]) : 0);
-  // The name the nearest built-in error class gives its instances.
-  Value className = m.get(Value(o->klass()->prototypeObject), "name");
+  // The name the nearest built-in error class gives its instances; those of flash.errors
+  // leave it to Error's constructor, which gives "Error".
+  ClassObject* named = o->klass();
+  while (named && named->base && named->ns && named->ns->uri &&
+         named->ns->uri->view() == "flash.errors")
+    named = named->base;
+  Value className = m.get(Value(named->prototypeObject), "name");
   o->slots()[name->index] = className.isUndefined() ? Value(m.intern("Error")) : className;
   return Value();
 }
@@ -247,8 +252,23 @@ double exactPowerOfTwoDigits(const std::vector<int>& digits, int bitsPerDigit) {
   return std::ldexp(double(mantissa), int(bits.size() - kept));
 }
 
+// 10^n by squaring, as the player's number reader scales its digits.
+double powerOfTen(uint32_t n) {
+  double result = 1, base = 10;
+  for (; n; n >>= 1, base *= base)
+    if (n & 1) result *= base;
+  return result;
+}
+
+// The text argument of parseInt and parseFloat, a String parameter defaulting to "NaN":
+// undefined arrives as null.
+std::string numberText(Machine& m, std::span<Value> args) {
+  if (args.empty()) return "NaN";
+  return args[0].isUndefined() ? "null" : m.toText(args[0]);
+}
+
 Value parseInt(Machine& m, const Value&, std::span<Value> args) {
-  std::string text = m.toText(arg(args, 0));
+  std::string text = numberText(m, args);
   std::string_view s = skipLeadingSpace(text);
   bool negative = false;
   if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
@@ -277,27 +297,52 @@ Value parseInt(Machine& m, const Value&, std::span<Value> args) {
 }
 
 Value parseFloat(Machine& m, const Value&, std::span<Value> args) {
-  std::string text = m.toText(arg(args, 0));
+  std::string text = numberText(m, args);
   std::string_view s = skipLeadingSpace(text);
-  // The longest prefix that is a decimal literal.
+  // The player reads the digits as one whole number, then scales it by the exponent less
+  // the fraction's digits; the exponent wraps as a 32-bit integer.
   size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  if (s.substr(i, 8) == "Infinity") return Value(s[0] == '-' ? -INFINITY : INFINITY);
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  double mantissa = 0;
   size_t digits = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  uint32_t fractionDigits = 0;
+  auto isDigit = [&](size_t k) { return k < s.size() && s[k] >= '0' && s[k] <= '9'; };
+  for (; isDigit(i); ++i, ++digits) mantissa = mantissa * 10 + (s[i] - '0');
   if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    for (++i; isDigit(i); ++i, ++digits, ++fractionDigits) mantissa = mantissa * 10 + (s[i] - '0');
   }
-  if (digits == 0) return Value(kNaN);
+  uint32_t exponent = 0;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     size_t j = i + 1;
-    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
-    size_t expDigits = 0;
-    while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++expDigits;
-    if (expDigits) i = j;
+    bool signedExponent = false, negativeExponent = false;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
+      signedExponent = true;
+      negativeExponent = s[j++] == '-';
+    }
+    if (isDigit(j)) {
+      for (; isDigit(j); ++j) exponent = exponent * 10 + uint32_t(s[j] - '0');
+      if (negativeExponent) exponent = 0u - exponent;
+      i = j;
+    } else if (signedExponent) {
+      return Value(kNaN);  // "10e-": a sign promises digits
+    }
   }
-  return Value::number(stringToNumber(s.substr(0, i)));
+  if (digits == 0) {
+    // No number: Infinity may follow what was read, then the end or a space.
+    std::string_view rest = skipLeadingSpace(s.substr(i));
+    if (rest.substr(0, 8) == "Infinity" &&
+        (rest.size() == 8 || skipLeadingSpace(rest.substr(8)).size() < rest.size() - 8))
+      return Value(negative ? -INFINITY : INFINITY);
+    return Value(kNaN);
+  }
+  const auto scale = static_cast<int32_t>(exponent - fractionDigits);
+  double v = mantissa;
+  if (mantissa != 0) {
+    if (scale < 0) v /= powerOfTen(0u - static_cast<uint32_t>(scale));
+    else v *= powerOfTen(static_cast<uint32_t>(scale));
+  }
+  return Value::number(negative ? -v : v);
 }
 
 const NativeMember kGlobals[] = {

@@ -86,9 +86,21 @@ Value toExponential(Machine& m, const Value& self, std::span<Value> args) {
   double d = thisNumber(m, self, "Number.prototype.toExponential");
   int digits = digitsArg(m, args, 0, 20);
   if (std::isnan(d) || std::isinf(d)) return Value(StringRef(numberToText(d)));
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", digits, d);
-  return Value(StringRef(trimExponent(buf)));
+  // The player's digit generator finds no leading digit in zero (of either sign) and
+  // prints the remains of its search.
+  if (d == 0) return Value(StringRef(digits == 0 ? "1e-15" : "0." + std::string(digits, '0') + "e-16"));
+  // The player cuts the digits off rather than rounding them: 16716550 with one digit is
+  // 1.6e+7. Printing far more digits than asked and dropping the rest does the same.
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "%.*e", 120, d);
+  std::string full(buf);
+  const size_t e = full.find('e');
+  const size_t point = full.find('.');
+  std::string text = full.substr(0, digits == 0 ? point : point + 1 + digits) + full.substr(e);
+  text = trimExponent(text.c_str());
+  // An exponent of zero is left out: "1.5", not "1.5e+0".
+  if (text.ends_with("e+0")) text.resize(text.size() - 3);
+  return Value(StringRef(text));
 }
 
 Value toPrecision(Machine& m, const Value& self, std::span<Value> args) {
@@ -96,12 +108,13 @@ Value toPrecision(Machine& m, const Value& self, std::span<Value> args) {
   if (args.empty() || args[0].isUndefined()) return Value(StringRef(numberToText(d)));
   int p = digitsArg(m, args, 1, 21);
   if (std::isnan(d) || std::isinf(d)) return Value(StringRef(numberToText(d)));
-  char buf[64];
+  char buf[400];
   std::snprintf(buf, sizeof buf, "%.*e", p - 1, d);
-  int e = std::atoi(std::strchr(buf, 'e') + 1);
-  if (d == 0) e = 0;
-  if (e < -6 || e >= p) return Value(StringRef(trimExponent(buf)));
-  std::snprintf(buf, sizeof buf, "%.*f", std::max(0, p - 1 - e), d);
+  // Zero counts as a number below one: all p digits follow the point.
+  int e = d == 0 ? -1 : std::atoi(std::strchr(buf, 'e') + 1);
+  // Small numbers stay in positional notation however many zeros that takes.
+  if (e >= p) return Value(StringRef(trimExponent(buf)));
+  std::snprintf(buf, sizeof buf, "%.*f", p - 1 - e, d == 0 ? 0.0 : d);
   return Value(StringRef(buf));
 }
 

@@ -80,6 +80,14 @@ double integerArg(Machine& m, std::span<Value> args, size_t i, double otherwise)
   return std::trunc(d);
 }
 
+// The end or length argument of slice, substring and substr: a Number parameter whose
+// default is the whole string, so only a missing one means that; undefined is NaN, 0.
+double endArg(Machine& m, std::span<Value> args, size_t i, double otherwise) {
+  if (i >= args.size()) return otherwise;
+  if (args[i].isUndefined()) return 0;
+  return integerArg(m, args, i, otherwise);
+}
+
 size_t clampIndex(double d, size_t size) {
   if (d < 0) return 0;
   if (d > static_cast<double>(size)) return size;
@@ -132,7 +140,7 @@ Value lastIndexOf(Machine& m, const Value& self, std::span<Value> args) {
 Value slice(Machine& m, const Value& self, std::span<Value> args) {
   std::u16string s = thisText(m, self);
   double size = static_cast<double>(s.size());
-  double a = integerArg(m, args, 0, 0), b = integerArg(m, args, 1, size);
+  double a = integerArg(m, args, 0, 0), b = endArg(m, args, 1, size);
   if (a < 0) a += size;
   if (b < 0) b += size;
   size_t from = clampIndex(a, s.size()), to = clampIndex(b, s.size());
@@ -142,7 +150,7 @@ Value slice(Machine& m, const Value& self, std::span<Value> args) {
 Value substring(Machine& m, const Value& self, std::span<Value> args) {
   std::u16string s = thisText(m, self);
   size_t from = clampIndex(integerArg(m, args, 0, 0), s.size());
-  size_t to = clampIndex(integerArg(m, args, 1, static_cast<double>(s.size())), s.size());
+  size_t to = clampIndex(endArg(m, args, 1, static_cast<double>(s.size())), s.size());
   if (from > to) std::swap(from, to);
   return text(s.substr(from, to - from));
 }
@@ -152,7 +160,13 @@ Value substr(Machine& m, const Value& self, std::span<Value> args) {
   double size = static_cast<double>(s.size());
   double start = integerArg(m, args, 0, 0);
   if (start < 0) start = std::max(0.0, start + size);
-  double length = integerArg(m, args, 1, size);
+  double length = endArg(m, args, 1, size);
+  if (length < 0) {
+    // A negative length counts back from the end, and gives nothing when that span would
+    // reach the last unit.
+    length += size;
+    if (length <= 0 || start + length >= size) return text(u"");
+  }
   size_t from = clampIndex(start, s.size());
   size_t count = clampIndex(length, s.size() - from);
   return text(s.substr(from, count));

@@ -22,6 +22,9 @@ Value qualifiedClassName(Machine& m, const Value&, std::span<Value> args) {
   if (v.isUndefined()) return Value(m.intern("void"));
   if (v.isObject())
     if (auto* c = dynamic_cast<ClassObject*>(v.asObject())) return Value(StringRef(qualified(c)));
+  // The player keeps whole numbers in 29 bits inline; past that it holds them as Numbers.
+  if (v.isNumeric() && (v.numeric() < -268435456.0 || v.numeric() > 268435455.0))
+    return Value(m.intern("Number"));
   ClassObject* c = m.classOf(v);
   return Value(StringRef(c ? qualified(c) : "Object"));
 }

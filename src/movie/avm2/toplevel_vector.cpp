@@ -86,10 +86,10 @@ Value unshift(Machine& m, const Value& self, std::span<Value> args) {
 Value popOrShift(Machine& m, const Value& self, bool front) {
   VectorObject* v = self_(m, self);
   if (v->fixed) m.fail(ErrorClass::RangeError, 1126);
-  if (v->elements.empty()) {  // numbers and booleans give their default, others undefined
+  if (v->elements.empty()) {  // the numeric vectors give their default, others (Boolean too) undefined
     const SlotType t = v->elementType.type;
-    bool primitive = t == SlotType::Int || t == SlotType::Uint || t == SlotType::Number || t == SlotType::Boolean;
-    return primitive ? defaultElement(v->elementType) : Value();
+    bool numeric = t == SlotType::Int || t == SlotType::Uint || t == SlotType::Number;
+    return numeric ? defaultElement(v->elementType) : Value();
   }
   Value r = front ? v->elements.front() : v->elements.back();
   if (front) v->elements.erase(v->elements.begin());

@@ -56,8 +56,9 @@ class DictionaryObject : public HookedObject {
     return true;
   }
 
-  // The named properties first, then the object keys.
+  // The named properties first, then the object keys; every key is enumerable.
   bool enumerates() const override { return true; }
+  bool keepsEnumerability() const override { return false; }
   uint32_t nextIndexHook(Machine&, uint32_t index) override {
     size_t named = ownCount(), total = named + entries_.size();
     for (size_t i = size_t(index) + 1; i <= total && i < UINT32_MAX; ++i)
@@ -92,9 +93,8 @@ class DictionaryObject : public HookedObject {
   }
 
  private:
-  static bool objectKey(const Machine& m, const Name& n) {
-    return n.key && !n.attribute && (n.anyNamespace || n.matches(m.publicNs));
-  }
+  // An object key is the key whatever namespaces the name is qualified by.
+  static bool objectKey(const Machine&, const Name& n) { return n.key && !n.attribute; }
   std::vector<std::pair<Object*, Value>> entries_;
   std::unordered_map<Object*, size_t> index_;
 };

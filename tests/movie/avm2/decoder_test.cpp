@@ -144,6 +144,19 @@ TEST(Avm2Decoder, MalformedCodeIsAVerifyError) {
   expectError(1032, [](Fixture& f, auto b) {
     return f.decode(Code().op(op::getlex, 0).op(op::pop).op(op::returnvoid), b);
   });
+  // Entry 0 of the number pools is no number; classes and methods have counts of their own.
+  expectError(1032, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::pushint, 0).op(op::pop).op(op::returnvoid), b);
+  });
+  expectError(1032, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::pushdouble, 0).op(op::pop).op(op::returnvoid), b);
+  });
+  expectError(1060, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::getlocal0).op(op::newclass, 40).op(op::pop).op(op::returnvoid), b);
+  });
+  expectError(1027, [](Fixture& f, auto b) {
+    return f.decode(Code().op(op::newfunction, 4000).op(op::pop).op(op::returnvoid), b);
+  });
   // Handlers outside the code or not starting on an instruction.
   expectError(1054, [](Fixture& f, auto b) {
     b.exceptions = {{0, 40, 0, 0, 0}};
@@ -154,7 +167,7 @@ TEST(Avm2Decoder, MalformedCodeIsAVerifyError) {
     return f.decode(Code().pushbyte(1).op(op::returnvalue), b);
   });
   expectError(1021, [](Fixture& f, auto b) {
-    b.exceptions = {{0, 1, 1, 0, 0}};
+    b.exceptions = {{0, 3, 1, 0, 0}};
     return f.decode(Code().pushbyte(1).op(op::returnvalue), b);
   });
   // A forward branch into the middle of a later instruction.
@@ -177,9 +190,37 @@ TEST(Avm2Decoder, OnlyReachableCodeIsReadAndChecked) {
   // A handler guarding reached code is read and verified like the entry.
   Fixture g;
   test::AbcBody live;
-  live.exceptions = {{0, 1, 1, 0, 0}};
-  auto bad = g.decode(std::vector<uint8_t>{op::returnvoid, 0xFE}, live);
+  live.exceptions = {{0, 2, 2, 0, 0}};
+  auto bad = g.decode(std::vector<uint8_t>{op::getlocal0, op::returnvalue, 0xFE}, live);
   EXPECT_EQ(errorOf(bad), 1011);
+  // One guarding only code that cannot throw is never reached, and never checked.
+  Fixture h;
+  test::AbcBody quiet;
+  quiet.exceptions = {{0, 3, 4, 0, 0}};
+  auto unchecked = h.decode(
+      std::vector<uint8_t>{op::pushbyte, 1, op::pop, op::returnvoid, 0xFE}, quiet);
+  const DecodedMethod& q = ok(unchecked);
+  ASSERT_EQ(q.handlers.size(), 1u);
+  EXPECT_EQ(q.handlers[0].from, q.handlers[0].to);
+}
+
+TEST(Avm2Decoder, BranchesBackLandOnALabel) {
+  Fixture f;
+  // A loop whose head is a label is sound; a jump back onto itself or onto other code is not.
+  Code loop;
+  auto head = loop.label();
+  loop.bind(head).op(op::label).op(op::getlocal0).op(op::pop).branch(op::jump, head);
+  EXPECT_EQ(errorOf(f.decode(loop, {})), 0);
+  Code spin;
+  auto self = spin.label();
+  spin.op(op::getlocal0).op(op::pop).bind(self).branch(op::jump, self);
+  Fixture g;
+  EXPECT_EQ(errorOf(g.decode(spin, {})), 1021);
+  Code noLabel;
+  auto top = noLabel.label();
+  noLabel.bind(top).op(op::getlocal0).op(op::pop).op(op::pushtrue).branch(op::iftrue, top).op(op::returnvoid);
+  Fixture h;
+  EXPECT_EQ(errorOf(h.decode(noLabel, {})), 1021);
 }
 
 TEST(Avm2Decoder, StackAndScopeDepthsAreCheckedOnEveryPath) {
@@ -226,14 +267,14 @@ TEST(Avm2Decoder, StackAndScopeDepthsAreCheckedOnEveryPath) {
       .op(op::pushscope)
       .op(op::throw_);
   test::AbcBody body{.maxStack = 1, .maxScopeDepth = 1};
-  body.exceptions = {{2, 3, 4, 0, 0}};
+  body.exceptions = {{0, 3, 4, 0, 0}};
   EXPECT_EQ(errorFor(guarded, body), 1023);  // the exception and `this` make two
   body.maxStack = 2;
   Fixture f;
   auto r = f.decode(guarded, body);
   const DecodedMethod& m = ok(r);
   ASSERT_EQ(m.handlers.size(), 1u);
-  EXPECT_EQ(m.handlers[0].from, 2u);
+  EXPECT_EQ(m.handlers[0].from, 0u);
   EXPECT_EQ(m.handlers[0].to, 3u);
   EXPECT_EQ(m.handlers[0].target, 4u);
 }

@@ -361,6 +361,12 @@ ClassObject* Machine::resolveType(AbcUnit& unit, uint32_t multiname) {
   return dynamic_cast<ClassObject*>(v.asObject());
 }
 
+namespace {
+bool mnKindIsPlainName(AbcUnit& unit, uint32_t multiname) {
+  return unit.file->pool.multinames[multiname].kind != abc::MultinameKind::TypeName;
+}
+}  // namespace
+
 SlotInfo Machine::slotTypeFor(AbcUnit& unit, uint32_t multiname) {
   SlotInfo s;
   if (multiname == 0 || multiname >= unit.multinames.size()) return s;
@@ -377,7 +383,12 @@ SlotInfo Machine::slotTypeFor(AbcUnit& unit, uint32_t multiname) {
     if (s.type != SlotType::Any || t == "void") return s;
   }
   // Classes of other scripts may not be defined yet: a slot whose class cannot be found
-  // takes any value rather than failing the definition that declares it.
+  // takes any value rather than failing the definition that declares it. Declaring a slot
+  // does not run the script of its class (that script may need the class declaring it).
+  if (mnKindIsPlainName(unit, multiname) && definitionNotRun(n)) {
+    s.initial = Value::null();
+    return s;
+  }
   try {
     ClassObject* c = resolveType(unit, multiname);
     if (c) {

@@ -116,6 +116,8 @@ class Machine {
   // The object holding a definition the scopes do not: a script's global object (running
   // the script first if it has not run) or the top level's. Null if none defines it.
   Object* findDefinition(const Name& n);
+  // Whether the script that defines `n` has yet to start (finding it would run it).
+  bool definitionNotRun(const Name& n) const;
 
   // ---- The well-known classes and objects ----
   ClassObject* objectClass = nullptr;

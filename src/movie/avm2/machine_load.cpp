@@ -160,6 +160,16 @@ Object* Machine::findDefinition(const Name& n) {
   return nullptr;
 }
 
+bool Machine::definitionNotRun(const Name& n) const {
+  if (!n.name) return false;
+  auto it = definitions_.find(n.name);
+  if (it == definitions_.end()) return false;
+  for (const Definition& d : it->second)
+    if (n.matches(d.ns))
+      return d.unit && d.unit->scriptStates[d.script] == AbcUnit::ScriptState::NotRun;
+  return false;
+}
+
 ClassObject* Machine::findClass(std::string_view qualifiedName) {
   size_t dot = qualifiedName.rfind('.');
   std::string_view package = dot == std::string_view::npos ? "" : qualifiedName.substr(0, dot);

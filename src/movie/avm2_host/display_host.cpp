@@ -666,7 +666,9 @@ void DisplayHost::draw(DisplayHandle h, const avm2::DrawCommand& cmd) {
 
 int DisplayHost::currentFrame(DisplayHandle h) {
   MovieClip* c = clip(h);
-  return c ? std::max(c->currentFrame(), 0) + 1 : 0;
+  // A clip of no symbol (new MovieClip()) has no frame to be on.
+  if (!c || &c->timeline() == &emptyTimeline()) return 0;
+  return std::max(c->currentFrame(), 0) + 1;
 }
 
 int DisplayHost::totalFrames(DisplayHandle h) {

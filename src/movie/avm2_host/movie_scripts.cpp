@@ -1,6 +1,10 @@
 #include "movie/avm2_host/movie_scripts.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <unordered_map>
 
 
 #include "movie/abc/reader.h"
@@ -31,7 +35,16 @@ MovieScripts::MovieScripts(Stage& stage, std::function<void(const std::string&)>
   host_->afterGoto = [this] {
     stage_.dispatchEvents();
     construct();
+    // From Flash Player 10 on, a script's goto runs a frame of its own: frameConstructed,
+    // the frame scripts waiting, exitFrame.
+    const bool ownFrame = stage_.movie().header.version >= 10;
+    if (ownFrame) runGuarded([&] { avm2::broadcastFrameEvent(*machine_, "frameConstructed"); });
     runFrameScripts();
+    if (ownFrame) runGuarded([&] { avm2::broadcastFrameEvent(*machine_, "exitFrame"); });
+  };
+  stage_.beforeTimelineRemoval = [this](DisplayObject& object) {
+    if (!documentMade_ || !machine_->displayObjects.count(object.instanceId)) return;
+    runGuarded([&] { avm2::sendRemoved(*machine_, host_->handleOf(&object)); });
   };
   machine_ = std::make_unique<avm2::Machine>(host_.get());
   machine_->swfVersion = stage_.movie().header.version;
@@ -41,6 +54,7 @@ MovieScripts::MovieScripts(Stage& stage, std::function<void(const std::string&)>
 }
 
 MovieScripts::~MovieScripts() {
+  stage_.beforeTimelineRemoval = nullptr;
   runGuarded([&] { avm2::writeOpenSharedObjects(*machine_); });
   // The script objects let go of their display objects before the host goes.
   machine_.reset();
@@ -258,10 +272,14 @@ void MovieScripts::constructUnder(DisplayObject& object, int nesting) {
 
 // Each waiting frame script leaves the queue as it starts, so a goto in it (which runs
 // the scripts waiting then) does not run it again; a clip that went to a frame and back
-// runs the script of the frame it is on once a pass.
+// runs the script of the frame it is on once a pass. Scripts run parents first, in the
+// order of the display list; a clip whose script is running runs the script of the frame
+// a goto took it to once that script is done.
 void MovieScripts::runFrameScripts() {
   avm2::Machine& m = *machine_;
   if (scriptsDepth_++ == 0) ran_.clear();
+  sortEnteredByDisplayOrder();
+  std::vector<std::pair<std::weak_ptr<DisplayObject>, int>> deferred;
   for (size_t n = 0; !entered_.empty() && n < kMaxFrameScriptsAtOnce; ++n) {
     const std::weak_ptr<DisplayObject> object = entered_.front().first;
     const int frame = entered_.front().second;
@@ -270,10 +288,42 @@ void MovieScripts::runFrameScripts() {
     MovieClip* clip = o ? o->asClip() : nullptr;
     if (!clip || clip->currentFrame() != frame) continue;
     if (!m.displayObjects.count(o->instanceId)) continue;
+    if (scriptRunning_.count(o->instanceId)) {
+      deferred.emplace_back(object, frame);
+      continue;
+    }
     if (!ran_.insert({o->instanceId, frame}).second) continue;
+    scriptRunning_.insert(o->instanceId);
     runGuarded([&] { avm2::runFrameScript(m, o->instanceId, frame); });
+    scriptRunning_.erase(o->instanceId);
   }
+  for (auto it = deferred.rbegin(); it != deferred.rend(); ++it) entered_.push_front(*it);
   if (--scriptsDepth_ == 0) entered_.clear();
+}
+
+// The waiting frame scripts in the order of the display list, a parent before its
+// children; clips off the list keep their order after those on it.
+void MovieScripts::sortEnteredByDisplayOrder() {
+  if (entered_.size() < 2) return;
+  std::unordered_map<uint64_t, size_t> position;
+  std::vector<std::pair<MovieClip*, int>> pending = {{&stage_.root(), 0}};
+  while (!pending.empty() && position.size() < Stage::kMaxObjects) {
+    auto [clip, nesting] = pending.back();
+    pending.pop_back();
+    position.emplace(clip->instanceId, position.size());
+    if (nesting >= Stage::kMaxNesting) continue;
+    const auto& list = clip->displayList();
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+      if (MovieClip* child = it->second->asClip(); child && it->first >= 0 && child->parent == clip)
+        pending.emplace_back(child, nesting + 1);
+  }
+  auto rank = [&](const std::pair<std::weak_ptr<DisplayObject>, int>& e) {
+    auto o = e.first.lock();
+    auto it = o ? position.find(o->instanceId) : position.end();
+    return it == position.end() ? SIZE_MAX : it->second;
+  };
+  std::stable_sort(entered_.begin(), entered_.end(),
+                   [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
 }
 
 }  // namespace orv::movie

@@ -74,6 +74,7 @@ class MovieScripts : public TimelineListener {
   void construct();
   void constructUnder(DisplayObject& object, int nesting);
   void runFrameScripts();
+  void sortEnteredByDisplayOrder();
 
   Stage& stage_;
   std::shared_ptr<const swf::Movie> movie_;
@@ -87,6 +88,7 @@ class MovieScripts : public TimelineListener {
   // Frames clips entered whose frame scripts have yet to run, in the order entered.
   std::deque<std::pair<std::weak_ptr<DisplayObject>, int>> entered_;
   std::set<std::pair<uint64_t, int>> ran_;  // (clip, frame) whose scripts ran this pass
+  std::set<uint64_t> scriptRunning_;  // clips whose frame script is on the stack
   int scriptsDepth_ = 0;
   int running_ = 0;
 };

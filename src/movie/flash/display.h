@@ -21,6 +21,7 @@ class DisplayScript : public Object {
   Machine* machine = nullptr;
   DisplayHandle handle = 0;
   std::vector<Value> frameScripts;  // by frame from 0 (addFrameScript)
+  bool heardOnStage = false;        // addedToStage reached it (and removedFromStage not since)
   Object* graphics = nullptr;       // made on first use
   InputFlags input;                 // the mouse and the focus
   // Sprite's and SimpleButton's soundTransform as set: volume, leftToLeft, leftToRight,
@@ -50,11 +51,11 @@ DisplayScript* displayOf(Machine& m, const Value& self, const char* method);
 void sendDisplayEvent(Machine& m, DisplayHandle h, std::string_view type, bool bubbles);
 void sendAdded(Machine& m, DisplayHandle h);
 void sendRemoved(Machine& m, DisplayHandle h);
-void broadcastFrameEvent(Machine& m, std::string_view type);  // in the order they were made
+// To every display object listening, on the stage or not, in the order they began to.
+void broadcastFrameEvent(Machine& m, std::string_view type);
 // Stage.invalidate(): the render event goes out once the frame's exitFrame has.
 void invalidateStage(Machine& m);
 void sendRenderIfInvalidated(Machine& m);
-void noteDisplayMade(Machine& m, DisplayHandle h);
 void installDisplayEvents(Machine& m);
 
 // The DisplayObject part of a native subclass's initialiser: binds a new host object of

@@ -55,7 +55,6 @@ void bind(Machine& m, DisplayScript* d, DisplayHandle h) {
   d->handle = h;
   if (!h) return;
   m.displayObjects[h] = d;
-  noteDisplayMade(m, h);
 }
 
 ClassObject* classFor(Machine& m, Host& host, DisplayHandle h) {

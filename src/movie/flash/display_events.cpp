@@ -4,6 +4,8 @@
 #include "movie/flash/display.h"
 #include "movie/flash/events.h"
 
+#include <algorithm>
+
 namespace orv::movie::avm2 {
 
 namespace {
@@ -24,11 +26,17 @@ std::vector<Object*> ancestorsOf(Machine& m, Object* o) {
   return path;
 }
 
-// `type` at the object and at every object inside it, the object first.
+// `type` at the object and at every object inside it, the object first. Each hears it is
+// on the stage once: children a timeline made inside a clip already there heard it then.
 void sendDown(Machine& m, DisplayHandle h, std::string_view type, int nesting) {
   if (nesting > kMaxNesting) return;
   Value o = displayObjectFor(m, h);
-  if (o.isObject()) dispatchEvent(m, o.asObject(), makeEvent(m, type));
+  auto* d = o.isObject() ? dynamic_cast<DisplayScript*>(o.asObject()) : nullptr;
+  const bool arriving = type == "addedToStage";
+  if (d && (!arriving || !d->heardOnStage)) {
+    d->heardOnStage = arriving;
+    dispatchEvent(m, d, makeEvent(m, type));
+  }
   const int n = m.host->numChildren(h);
   std::vector<DisplayHandle> kids;
   for (int i = 0; i < n; ++i) kids.push_back(m.host->childAt(h, i));
@@ -65,36 +73,30 @@ void sendRemoved(Machine& m, DisplayHandle h) {
   }
 }
 
-// Display objects in the order their script objects were made, as frame events reach them.
-struct DisplayOrder : PackageState {
-  std::vector<DisplayHandle> made;
+struct RenderRequest : PackageState {
   bool invalidated = false;  // Stage.invalidate() since the last render event
-  void markRoots(Marker&) const override {}  // handles only: the objects may go
+  void markRoots(Marker&) const override {}
 };
 
-void noteDisplayMade(Machine& m, DisplayHandle h) {
-  std::vector<DisplayHandle>& made = m.packageState<DisplayOrder>().made;
-  // Those gone are dropped now and then, so the list stays as long as the live ones.
-  if (made.size() >= 64 && made.size() >= 2 * m.displayObjects.size())
-    std::erase_if(made, [&](DisplayHandle k) { return !m.displayObjects.count(k); });
-  made.push_back(h);
-}
-
+// A broadcast reaches every display object listening for it, on the stage or not, in the
+// order they began to listen.
 void broadcastFrameEvent(Machine& m, std::string_view type) {
   if (!m.host) return;
-  std::vector<DisplayHandle> made = m.packageState<DisplayOrder>().made;
-  for (DisplayHandle h : made) {
+  std::vector<std::pair<uint64_t, DisplayHandle>> listening;
+  for (const auto& [h, object] : m.displayObjects)
+    if (uint64_t since = listeningSince(m, object, type)) listening.emplace_back(since, h);
+  std::sort(listening.begin(), listening.end());
+  for (const auto& [since, h] : listening) {
     auto it = m.displayObjects.find(h);
-    if (it == m.displayObjects.end()) continue;
-    if (hasEventListener(m, it->second, type))
-      dispatchEvent(m, it->second, makeEvent(m, type));
+    if (it == m.displayObjects.end() || listeningSince(m, it->second, type) != since) continue;
+    dispatchEvent(m, it->second, makeEvent(m, type));
   }
 }
 
-void invalidateStage(Machine& m) { m.packageState<DisplayOrder>().invalidated = true; }
+void invalidateStage(Machine& m) { m.packageState<RenderRequest>().invalidated = true; }
 
 void sendRenderIfInvalidated(Machine& m) {
-  DisplayOrder& order = m.packageState<DisplayOrder>();
+  RenderRequest& order = m.packageState<RenderRequest>();
   if (!order.invalidated) return;
   order.invalidated = false;  // an invalidate() from a render listener waits for the next frame
   broadcastFrameEvent(m, "render");

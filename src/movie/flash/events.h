@@ -52,6 +52,9 @@ bool dispatchEvent(Machine& m, Object* target, EventObject* event,
 // Whether `target` has a listener for `type` (in either phase).
 bool hasEventListener(Machine& m, Object* target, std::string_view type);
 
+// When `target` began listening to `type` (a stamp that grows with each dispatcher and
+// type that begins); 0 when it has no listener for it.
+uint64_t listeningSince(Machine& m, Object* target, std::string_view type);
 // How a script's dispatchEvent finds a dispatcher's parent for the capture and bubble
 // phases: the display list installs it; without it events go to their target only.
 using EventParentOf = Object* (*)(Machine& m, Object* dispatcher);

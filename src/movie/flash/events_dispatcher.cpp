@@ -28,6 +28,9 @@ struct Listener {
 class ListenerStore : public Object {
  public:
   std::vector<Listener> listeners;
+  // When the dispatcher began to listen to each type it listens to: the player's
+  // broadcasts (enterFrame...) reach dispatchers in that order.
+  std::vector<std::pair<String*, uint64_t>> since;
   Value target;  // null: the dispatcher itself
   bool watched = false;
 
@@ -45,6 +48,13 @@ class ListenerStore : public Object {
   bool has(String* type) const {
     return std::any_of(listeners.begin(), listeners.end(),
                        [&](const Listener& l) { return l.type == type; });
+  }
+  // Keeps `since` to the types listened to, a type that comes back going to the end.
+  void noteListening(String* type, uint64_t& stamps) {
+    const bool listening = has(type);
+    auto it = std::find_if(since.begin(), since.end(), [&](const auto& e) { return e.first == type; });
+    if (listening && it == since.end()) since.emplace_back(type, ++stamps);
+    if (!listening && it != since.end()) since.erase(it);
   }
 };
 
@@ -129,6 +139,7 @@ Value addListener(Machine& m, const Value& self, std::span<Value> args) {
   auto* f = static_cast<FunctionObject*>(fn.asObject());
   if (f->bound) weak = false;
   s->listeners.insert(at, {type, fn, priority, capture, weak});
+  s->noteListening(type, m.packageState<EventsState>().listeningStamps);
   if (weak && !s->watched) {
     s->watched = true;
     m.heap.watchWeak(s);
@@ -142,9 +153,12 @@ Value removeListener(Machine& m, const Value& self, std::span<Value> args) {
   Value fn = functionArg(m, args, 1);
   bool capture = toBoolean(arg(args, 2));
   if (ListenerStore* s = storeOf(m, o, false))
+  {
     std::erase_if(s->listeners, [&](const Listener& l) {
       return l.type == type && l.capture == capture && sameFunction(l.function, fn);
     });
+    s->noteListening(type, m.packageState<EventsState>().listeningStamps);
+  }
   return Value();
 }
 
@@ -248,6 +262,16 @@ bool dispatchEvent(Machine& m, Object* target, EventObject* e, std::span<Object*
 bool hasEventListener(Machine& m, Object* target, std::string_view type) {
   ListenerStore* s = storeOf(m, target, false);
   return s && s->has(m.intern(type));
+}
+
+uint64_t listeningSince(Machine& m, Object* target, std::string_view type) {
+  ListenerStore* s = storeOf(m, target, false);
+  if (!s) return 0;
+  String* t = m.intern(type);
+  if (!s->has(t)) return 0;  // weak listeners collected since
+  for (const auto& [listened, stamp] : s->since)
+    if (listened == t) return stamp;
+  return 0;
 }
 
 void setEventParentOf(Machine& m, EventParentOf parentOf) {

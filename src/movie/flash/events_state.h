@@ -11,6 +11,7 @@ struct EventsState : PackageState {
   uint32_t storeSlot = 0;  // where a dispatcher keeps its listeners
   EventParentOf parentOf = nullptr;
   EventLocalToStage localToStage = nullptr;
+  uint64_t listeningStamps = 0;  // the last stamp a dispatcher's first listener of a type got
 
   void markRoots(Marker& m) const override { m.mark(static_cast<Object*>(dispatcherClass)); }
 };

@@ -157,7 +157,6 @@ Value buttonInit(Machine& m, const Value& v, std::span<Value> args) {
     b->handle = m.host->create(DisplayKind::MovieClip);
     if (b->handle) {
       m.displayObjects[b->handle] = b;
-      noteDisplayMade(m, b->handle);
       b->input.isButton = true;
     }
   }

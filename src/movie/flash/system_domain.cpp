@@ -1,6 +1,6 @@
 // flash.system.ApplicationDomain as far as scripts use it without loading movies (the
-// domain memory the memory instructions address, definitions by name), and what
-// Capabilities says of the player.
+// domain memory the memory instructions address, definitions by name), what
+// Capabilities says of the player, and System.
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/bytearray.h"
 #include "movie/flash/packages.h"
@@ -93,12 +93,24 @@ const NativeMember kCapabilities[] = {
     {"isDebugger", MemberKind::StaticGetter, isDebugger},
 };
 
+// System.gc() collects only in debugger players; this is a release player.
+Value requestCollection(Machine&, const Value&, std::span<Value>) { return Value(); }
+
+const NativeMember kSystem[] = {
+    {"gc", MemberKind::StaticMethod, requestCollection},
+};
+
 }  // namespace
 
 void installApplicationDomain(Machine& m) {
   installClass(m, {.package = "flash.system",
                    .name = "ApplicationDomain",
                    .members = kMembers,
+                   .dynamic = false,
+                   .isFinal = true});
+  installClass(m, {.package = "flash.system",
+                   .name = "System",
+                   .members = kSystem,
                    .dynamic = false,
                    .isFinal = true});
   installClass(m, {.package = "flash.system",

@@ -212,6 +212,8 @@ void MovieClip::enterFrame(int frame, bool fromStep) {
   } else if (frame != runningActionsOf) {
     st.queue(TimelineEvent{TimelineEvent::Kind::FrameEntered, self, frame});
   }
+  // Scripts that hear of removals going back see the frame gone to already.
+  if (rebuilt && st.beforeTimelineRemoval) currentFrame_ = frame;
   reconcile(slots, rebuilt);
   if (enteringFrame_ == frame) queueActionsBefore(UINT32_MAX);
   enteringFrame_ = -1;
@@ -343,8 +345,17 @@ void MovieClip::reconcile(Slots& target, bool rebuilt) {
       };
       return rank(a) < rank(b);
     });
-  for (int depth : leaving)
-    if (auto it = list_.find(depth); it != list_.end()) detach(it);
+  for (int depth : leaving) {
+    auto it = list_.find(depth);
+    if (it == list_.end()) continue;
+    if (st.beforeTimelineRemoval) {
+      const std::shared_ptr<DisplayObject> obj = it->second;
+      st.beforeTimelineRemoval(*obj);
+      it = list_.find(depth);
+      if (it == list_.end() || it->second != obj) continue;  // the scripts moved it
+    }
+    detach(it);
+  }
   // New objects come in the order of the tags that placed them.
   std::vector<std::pair<const int, Slot>*> placing;
   for (auto& entry : target)

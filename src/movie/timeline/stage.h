@@ -150,6 +150,9 @@ class Stage {
   size_t liveObjects() const { return liveObjects_; }
   uint64_t currentTick() const { return tick_; }
 
+  // The timeline is about to take `object` off its parent's list (set by ActionScript 3,
+  // whose scripts hear it while the object is still there). Scripts may change the list.
+  std::function<void(DisplayObject&)> beforeTimelineRemoval;
   // Whether a removed object has unload handlers that still have to see it (set by the
   // script engine): such clips stay reachable until finishUnloading().
   std::function<bool(const DisplayObject&)> hasUnloadHandler;

@@ -136,6 +136,8 @@ bool MouseInput::keyPress(int code) {
         work.push_back({child, nesting + 1});
     }
   }
+  // The first button that answers the key takes the press: other instances with the same
+  // key in their actions do not hear it.
   bool ran = false;
   for (const auto& weak : buttons) {
     auto button = weak.lock();
@@ -147,6 +149,7 @@ bool MouseInput::keyPress(int code) {
       scripts_->runButtonActions(*button, action.actions);
       ran = true;
     }
+    if (ran) break;
   }
   stage_.dispatchEvents();
   return ran;

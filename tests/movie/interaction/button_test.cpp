@@ -469,6 +469,18 @@ TEST(Buttons, KeyPressConditionsRunForTheirKeyWhereverThePointerIs) {
   EXPECT_EQ(m.take(), (Lines{"enter", "letter a"}));
 }
 
+TEST(Buttons, AKeyPressIsTakenByTheFirstButtonThatAnswersIt) {
+  std::vector<t::ButtonActionSpec> actions = {{0x00, 'a', t::traceBlock("letter a")}};
+  auto button = t::defineButton2(kButton, {{.up = true, .hit = true, .character = kRed}}, actions);
+  MousePlayer m(t::movie(t::concat({shapes(), button,
+                                    t::placeObject2({.depth = 1, .character = kButton}),
+                                    t::placeObject2({.depth = 2, .character = kButton}),
+                                    t::showFrame()})));
+  Player& p = m.player;
+  EXPECT_TRUE(p.keyPress('a'));
+  EXPECT_EQ(m.take(), (Lines{"letter a"}));
+}
+
 TEST(ClipsAsButtons, APressedClipCanDragItselfUntilReleased) {
   // on(press) { startDrag("") } on(release) { stopDrag() }: the clip keeps its offset
   // from the pointer.

@@ -37,7 +37,7 @@ TimelineBridge::TabFacts TimelineBridge::tabFacts(DisplayObject& object) {
   const Value index = member("tabIndex");
   if (index.isNumber() && std::isfinite(index.asNumber())) {
     facts.hasIndex = true;
-    facts.index = index.asNumber();
+    facts.index = vm_->toInt(index);  // ordered as 32-bit signed: 4294967293 is -3
   }
   const auto* edit = object.character ? std::get_if<swf::EditTextDef>(object.character) : nullptr;
   if (edit || object.editText) {

@@ -167,6 +167,16 @@ TEST(KeyboardFocus, TabIndexOrdersTheObjectsThatHaveOneAndLeavesTheOthersOut) {
   EXPECT_EQ(f.yellow(), frameAt(300, 50));
   f.tab();
   EXPECT_EQ(f.yellow(), frameAt(50, 250)) << "left has no numeric tabIndex: never reached";
+
+  // Indexes order as 32-bit signed numbers: 4294967293 is -3, before -2.
+  Asm wrapped;
+  wrapped.getVar("low").push({"tabIndex", -2}).op(0x4F);
+  wrapped.getVar("right").push({"tabIndex", 4294967293.0}).op(0x4F);
+  FocusPlayer g(movieWith(kThree, wrapped));
+  g.tab();
+  EXPECT_EQ(g.yellow(), frameAt(300, 50));
+  g.tab();
+  EXPECT_EQ(g.yellow(), frameAt(50, 250));
 }
 
 TEST(KeyboardFocus, HiddenDisabledAndTabChildrenFalseObjectsAreSkipped) {

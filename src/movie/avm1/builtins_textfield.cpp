@@ -529,15 +529,11 @@ void installSelection(Vm& vm) {
   auto* sel = vm.allocate<SelectionObject>();
   sel->put("__proto__", Value(vm.objectProto), kDontEnum | kDontDelete, vm.caseInsensitive());
   vm.global->put("Selection", Value(static_cast<Object*>(sel)), kDontEnum, vm.caseInsensitive());
-  // A clip that scripts hide loses the focus (it may take it again while hidden).
+  // A clip that scripts hide loses the focus, and the listeners hear it (it may take the
+  // focus again while hidden).
   vm.clipHidden = [](Vm& vm, ScriptClip* clip) {
-    auto* s = dynamic_cast<SelectionObject*>(vm.getMember(vm.global, "Selection").isObject()
-                                                 ? vm.getMember(vm.global, "Selection").asObject()
-                                                 : nullptr);
-    if (s && focusedClip(s) == clip) {
-      if (EditTextState* field = clip->textField()) field->focused = false;
-      s->focus = nullptr;
-    }
+    SelectionObject* s = selectionOf(vm);
+    if (s && focusedClip(s) == clip) moveFocus(vm, s, nullptr);
   };
   installMembers(vm, sel, kSelection);
   broadcastFrom6(vm, sel);

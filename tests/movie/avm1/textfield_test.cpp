@@ -316,8 +316,12 @@ TEST(SelectionScript, FocusGoesToFieldsAndFocusableClipsAndSelectionIsClamped) {
   // Hiding the focused clip takes the focus away; a hidden clip can take it again, and
   // hiding it once more changes nothing.
   vm.setMember(mc, "_visible", Value(true));
+  h.out.clear();
+  vm.setMember(mc, "onKillFocus", vm.getMember(vm.global, "trace"));
   vm.setMember(mc, "_visible", Value(false));
   EXPECT_TRUE(call("getFocus").isNull());
+  EXPECT_EQ(h.out, "null\n") << "the clip hears it lose the focus to nothing";
+  vm.setMember(mc, "onKillFocus", Value());
   EXPECT_TRUE(vm.toBool(call("setFocus", {Value(mc)})));
   vm.setMember(mc, "_visible", Value(false));
   EXPECT_EQ(vm.toString(call("getFocus")), "_level0.mc");

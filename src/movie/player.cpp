@@ -318,7 +318,7 @@ bool Player::mouseDown(double x, double y) {
     as3_->pointerMoved(x, y);
     as3_->pointerButton(true);
   }
-  // A click on an input field gives it the keyboard focus; one elsewhere takes the focus
+  // A click on a selectable field gives it the keyboard focus; one elsewhere takes the focus
   // from the field that had it.
   bool field = false;
   if (scripts_) {

@@ -343,7 +343,8 @@ bool TimelineBridge::selectAllOfField(DisplayObject& object) {
 }
 
 bool TimelineBridge::focusFieldAt(double x, double y) {
-  // The topmost input field under the point: the last one found, children after parents
+  // The topmost selectable field under the point (input or not: a field that cannot be
+  // selected takes no focus from the mouse): the last one found, children after parents
   // and later depths after earlier ones.
   std::shared_ptr<DisplayObject> hit;
   for (auto& weak : clipsParentsFirst()) {
@@ -355,9 +356,9 @@ bool TimelineBridge::focusFieldAt(double x, double y) {
       // Fields no script has touched get their state when the user reaches them.
       const auto* edit =
           child->character ? std::get_if<swf::EditTextDef>(child->character) : nullptr;
-      if (!child->editText && !(edit && !edit->readOnly)) continue;
+      if (!child->editText && !(edit && !edit->noSelect)) continue;
       const EditTextState* field = fieldStateOf(*child);
-      if (!field || !field->input) continue;
+      if (!field || !field->selectable) continue;
       if (fieldCovers(*child, x * 20, y * 20)) hit = child;
     }
   }

@@ -89,6 +89,34 @@ TEST(FieldTyping, AClickedFieldTakesWhatIsTypedAndItsVariableFollows) {
   EXPECT_TRUE(t.lines.empty());
 }
 
+TEST(FieldTyping, TheMouseFocusesSelectableFieldsOnly) {
+  // Selection's listeners trace each change of the focus.
+  Asm listen = Asm()
+                   .push({"l", 0})
+                   .op(0x43)
+                   .op(0x1D)
+                   .push({"l"})
+                   .op(kGetVariable)
+                   .push({"onSetFocus"})
+                   .function("", {"o", "n"}, Asm().push({"n"}).op(kGetVariable).trace())
+                   .op(kSetMember)
+                   .push({"l", 1, "Selection"})
+                   .op(kGetVariable)
+                   .push({"addListener"})
+                   .op(kCallMethod)
+                   .op(kPop);
+  // An input field that cannot be selected takes no focus from a click.
+  Typist locked(fieldMovie(Asm().append(setField("selectable", false)).append(listen)));
+  locked.click(50, 20);
+  locked.type("x");
+  EXPECT_TRUE(locked.lines.empty());
+  // A dynamic field that can be selected does (typing still changes nothing).
+  Typist dynamic(fieldMovie(Asm().append(setField("type", "dynamic")).append(listen)));
+  dynamic.click(50, 20);
+  dynamic.type("x");
+  EXPECT_EQ(dynamic.lines, (std::vector<std::string>{"_level0.f"}));
+}
+
 TEST(FieldTyping, MaxCharsRestrictAndLinesLimitWhatGoesIn) {
   Typist t(
       fieldMovie(Asm().append(setField("maxChars", 3)).append(setField("restrict", "A-Za-z"))));

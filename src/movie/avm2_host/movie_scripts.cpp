@@ -97,6 +97,7 @@ void MovieScripts::frameReached(int frame) {
   for (int f = 0; f <= frame && static_cast<size_t>(f) < framesRun_.size(); ++f)
     if (!framesRun_[f]) loadFrame(f);
   if (!documentMade_) makeDocument();
+  runGuarded([&] { avm2::runLoadedMovieFrames(m); });
   construct();
   if (documentMade_) runGuarded([&] { avm2::broadcastFrameEvent(m, "frameConstructed"); });
   runFrameScripts();

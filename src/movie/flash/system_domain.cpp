@@ -91,9 +91,11 @@ Value getDefinition(Machine& m, const Value& self, std::span<Value> args) {
   return m.getProperty(Value(holder), n);
 }
 
+// The player's own domain is no parent scripts see: the opened movie's domain has none.
 Value parentDomain(Machine& m, const Value& self, std::span<Value>) {
   const uint32_t parent = m.domainParent(domainOf(m, self)->domain);
-  return parent == Machine::kNoDomain ? Value::null() : domainObject(m, parent);
+  if (parent == Machine::kNoDomain || parent == Machine::kSystemDomain) return Value::null();
+  return domainObject(m, parent);
 }
 
 // The public definitions of the movie's scripts ("pkg::Name"), in the order loaded.

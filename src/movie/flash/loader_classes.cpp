@@ -9,6 +9,7 @@
 // is called), their movie makes its first frame with the next frame of the stage and init
 // and complete follow after it. A loaded movie's code lives in its own application domain
 // below the loading code's, or in the one its LoaderContext names.
+#include <algorithm>
 #include <string>
 
 #include "movie/abc/reader.h"
@@ -372,9 +373,25 @@ void failLoad(Machine& m, LoaderInfoObject* info, int id, const std::string& tex
                                             Value(false), Value(StringRef(text)), Value(id)});
 }
 
+// The pairs of a URL's query ("a=1&b=2") as the movie's parameters.
+void setParameters(Machine& m, LoaderInfoObject* info, std::string_view query) {
+  size_t start = 0;
+  while (start < query.size()) {
+    size_t end = std::min(query.find('&', start), query.size());
+    const std::string_view pair = query.substr(start, end - start);
+    start = end + 1;
+    const size_t eq = pair.find('=');
+    if (pair.empty() || eq == 0) continue;
+    const std::string name = decodeUrlComponent(pair.substr(0, std::min(eq, pair.size())));
+    const std::string value = eq == std::string_view::npos ? "" : decodeUrlComponent(pair.substr(eq + 1));
+    m.setProperty(info->parameters, m.publicName(name), Value(StringRef(value)));
+  }
+}
+
 // The two progress events of a file that is all there; false when a listener started
 // another load meanwhile.
-bool sendProgress(Machine& m, LoaderScript* l, uint64_t id, const std::vector<uint8_t>& bytes) {
+bool sendProgress(Machine& m, LoaderScript* l, uint64_t id, const std::vector<uint8_t>& bytes,
+                  std::string_view query = {}) {
   LoaderInfoObject* info = infoOf(m, l);
   auto type = Value(m.intern("progress"));
   const double total = double(bytes.size());
@@ -382,6 +399,7 @@ bool sendProgress(Machine& m, LoaderScript* l, uint64_t id, const std::vector<ui
   dispatchNewEvent(m, info, "ProgressEvent", {type, Value(false), Value(false), Value(0.0), Value(total)});
   if (l->loading != id) return false;
   info->complete = true;  // bytesLoaded reads the whole from here
+  setParameters(m, info, query);
   if (isMovie(bytes)) {
     std::vector<uint8_t> whole = m.host ? m.host->uncompressedMovie(bytes) : std::vector<uint8_t>{};
     static_cast<ByteArrayObject*>(info->bytes.asObject())->bytes = std::move(whole);
@@ -450,21 +468,6 @@ const NativeMember kLoaderMembers[] = {
     {"unload", MemberKind::FinalMethod, unload},
     {"unloadAndStop", MemberKind::FinalMethod, unload},
 };
-
-// The pairs of a URL's query ("a=1&b=2") as the movie's parameters.
-void setParameters(Machine& m, LoaderInfoObject* info, std::string_view query) {
-  size_t start = 0;
-  while (start < query.size()) {
-    size_t end = std::min(query.find('&', start), query.size());
-    const std::string_view pair = query.substr(start, end - start);
-    start = end + 1;
-    const size_t eq = pair.find('=');
-    if (pair.empty() || eq == 0) continue;
-    const std::string name = decodeUrlComponent(pair.substr(0, std::min(eq, pair.size())));
-    const std::string value = eq == std::string_view::npos ? "" : decodeUrlComponent(pair.substr(eq + 1));
-    m.setProperty(info->parameters, m.publicName(name), Value(StringRef(value)));
-  }
-}
 
 // Runs the code of the loaded movie's root frames up to `frame` not run yet; a file that
 // does not read is reported and left out.
@@ -584,8 +587,9 @@ void finishFile(Machine& m, PendingContent& p) {
   p.bytes = std::move(*bytes);
   dispatchNewEvent(m, info, "Event", {Value(m.intern("open"))});
   if (l->loading != p.id) return;
-  if (query != std::string::npos) setParameters(m, info, std::string_view(p.url).substr(query + 1));
-  if (!sendProgress(m, l, p.id, p.bytes)) return;
+  const std::string_view pairs =
+      query == std::string::npos ? std::string_view() : std::string_view(p.url).substr(query + 1);
+  if (!sendProgress(m, l, p.id, p.bytes, pairs)) return;
   info->file.url = "file:///" + shown;
   const bool shown_ = isMovie(p.bytes) ? makeMovieRoot(m, p) : showImage(m, p);
   if (l->loading != p.id) return;
@@ -670,18 +674,21 @@ void runPendingContentLoads(Machine& m) {
 
 void runLoadedMovieFrames(Machine& m) {
   ContentLoadsState& loads = m.packageState<ContentLoadsState>();
-  for (size_t i = 0; i < loads.pending.size(); ++i) {
-    // (a movie's code may load more: indexes, not references, stay valid)
-    if (!loads.pending[i].fromBytes || loads.pending[i].framePassed) continue;
-    loads.pending[i].framePassed = true;
-    if (!isMovie(loads.pending[i].bytes) || loads.pending[i].loader->loading != loads.pending[i].id)
-      continue;
-    PendingContent p = loads.pending[i];
+  // Loads their code starts now wait for the frame after.
+  std::vector<uint64_t> waiting;
+  for (const PendingContent& p : loads.pending)
+    if (p.fromBytes && !p.framePassed) waiting.push_back(p.id);
+  for (uint64_t id : waiting) {
+    auto it = std::find_if(loads.pending.begin(), loads.pending.end(),
+                           [&](const PendingContent& q) { return q.id == id; });
+    if (it == loads.pending.end()) continue;
+    it->framePassed = true;
+    if (!isMovie(it->bytes) || it->loader->loading != id) continue;
+    PendingContent p = *it;
     try {
       if (!makeMovieRoot(m, p)) {
-        std::erase_if(loads.pending, [&](const PendingContent& q) { return q.id == p.id; });
+        std::erase_if(loads.pending, [&](const PendingContent& q) { return q.id == id; });
         failUnknown(m, p);
-        --i;
       }
     } catch (ScriptThrow& t) {
       if (m.timedOut) throw;

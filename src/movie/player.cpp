@@ -79,6 +79,10 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
   unload();
   moviePath_ = moviePath;
   swf::ReadResult result = swf::readMovie(bytes);
+  const uint32_t fileSize = static_cast<uint32_t>(bytes.size());
+  std::vector<uint8_t> fileData;  // kept for a script's LoaderInfo.bytes
+  if (result.movie && result.movie->fileAttributes && result.movie->fileAttributes->actionScript3)
+    fileData = std::move(bytes);
   bytes.clear();
   bytes.shrink_to_fit();
   if (!result.movie) {
@@ -110,6 +114,8 @@ bool Player::loadFrom(std::vector<uint8_t> bytes, const std::string& folder,
     as3_->next = scripts_.get();
     as3_->host().ownFolder = folder;
     as3_->host().movieUrl = shownMovieUrl(moviePath_);
+    as3_->host().movieFileSize = fileSize;
+    as3_->host().movieFileData = std::move(fileData);
     as3_->host().saves.emplace(saves_.get(), moviePath_);
     as3_->host().saveProblems = traceSink_;
     as3_->host().sound = sound_.get();

@@ -344,12 +344,15 @@ void Vm::runLoadRound(bool endOfFrame) {
           }
           ScriptClip* clip = clipOf(r.clip);
           if (!clip || !(bytes || r.url.empty())) break;
-          ScriptClip* loaded =
-              host_.loadIntoClip(clip, bytes ? *bytes : std::vector<uint8_t>{}, r.url);
-          // The address's query gives the loaded movie its first variables.
-          if (const size_t q = r.url.find('?'); loaded && bytes && q != std::string::npos)
-            decodeVariables(*this, objectFor(loaded),
-                            r.url.substr(q + 1, r.url.find('#', q) - q - 1));
+          // The address's query gives the loaded movie its first variables, there before
+          // its first frame's actions run.
+          const size_t q = r.url.find('?');
+          auto giveVariables = [&](ScriptClip* loaded) {
+            if (bytes && q != std::string::npos)
+              decodeVariables(*this, objectFor(loaded),
+                              r.url.substr(q + 1, r.url.find('#', q) - q - 1));
+          };
+          host_.loadIntoClip(clip, bytes ? *bytes : std::vector<uint8_t>{}, r.url, giveVariables);
           break;
         }
         case LoadRequest::Kind::Sound:

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -307,12 +308,15 @@ class ScriptHost {
   }
   // Replaces what `target` shows with a loaded file: a movie (SWF), an image (JPEG, PNG,
   // GIF) or, for anything else or no bytes, nothing. Returns the clip that holds it now
-  // (nullptr: the host cannot load into that clip).
+  // (nullptr: the host cannot load into that clip). `beforeFirstFrame` sees the new clip
+  // before its first frame's actions run.
   virtual ScriptClip* loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
-                                   const std::string& url) {
+                                   const std::string& url,
+                                   const std::function<void(ScriptClip*)>& beforeFirstFrame = {}) {
     (void)target;
     (void)bytes;
     (void)url;
+    (void)beforeFirstFrame;
     return nullptr;
   }
   // Puts a loaded file at _level`level` (loadMovieNum): a new root above the lower

@@ -41,7 +41,8 @@ std::shared_ptr<const swf::Movie> TimelineBridge::keepLoaded(const std::vector<u
 // colour and clip events; the old content unloads. The script object stays the clip's
 // (references to it stay equal) but loses what scripts stored in it.
 ScriptClip* TimelineBridge::loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
-                                         const std::string& url) {
+                                         const std::string& url,
+                                         const std::function<void(ScriptClip*)>& beforeFirstFrame) {
   auto* bridge = static_cast<ClipBridge*>(target);
   MovieClip* old = bridge ? bridge->clip() : nullptr;
   if (!old) return nullptr;
@@ -73,6 +74,7 @@ ScriptClip* TimelineBridge::loadIntoClip(ScriptClip* target, const std::vector<u
   parent->setScriptObject(depth, made);
   ClipBridge* loaded = bridgeFor(made.get());
   vm_->adoptClipObject(self, loaded);
+  if (beforeFirstFrame) beforeFirstFrame(loaded);
   // The loaded clip is the script's: the parent's timeline neither moves nor replaces it.
   made->createdTick = stage_.currentTick();
   made->gotoFrame(0);

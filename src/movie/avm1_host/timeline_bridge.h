@@ -212,7 +212,8 @@ class TimelineBridge : public TimelineListener, public ScriptHost {
   std::string ownFolder;
   std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) override;
   ScriptClip* loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
-                           const std::string& url) override;
+                           const std::string& url,
+                           const std::function<void(ScriptClip*)>& beforeFirstFrame = {}) override;
   ScriptClip* loadIntoLevel(int level, const std::vector<uint8_t>& bytes,
                             const std::string& url) override;
   // The size of the file a movie came from (getBytesTotal): what was loaded, or the

@@ -179,6 +179,44 @@ class Host {
     int version = 0;
   };
   virtual MovieFile movieFile() { return {}; }
+  // The opened movie's file uncompressed, as LoaderInfo.bytes shows it (empty if unknown).
+  virtual std::vector<uint8_t> movieBytes() { return {}; }
+  // A movie file's bytes uncompressed (empty when they are no movie).
+  virtual std::vector<uint8_t> uncompressedMovie(const std::vector<uint8_t>& file) {
+    (void)file;
+    return {};
+  }
+  // A SWF a Loader loaded: a clip of its own playing the movie's root timeline, on no
+  // display list yet (root 0 when the bytes are no movie, or the stage holds all the
+  // loaded movies it may). `movie` names it for movieOf and the calls below.
+  struct LoadedMovie {
+    DisplayHandle root = 0;
+    uint64_t movie = 0;
+    MovieFile file;              // url empty; bytesTotal the size of the bytes given
+    bool actionScript3 = false;
+    std::vector<uint8_t> bytes;  // the movie uncompressed
+  };
+  virtual LoadedMovie loadMovie(const std::vector<uint8_t>& bytes) {
+    (void)bytes;
+    return {};
+  }
+  // The loaded movie an object belongs to (0: the opened one, or none).
+  virtual uint64_t movieOf(DisplayHandle) { return 0; }
+  // The DoABC tags of a loaded movie's root frame `frame` (from 0); they live as long as
+  // the host.
+  struct AbcTag {
+    const std::vector<uint8_t>* bytes = nullptr;
+    bool lazy = false;  // kDoAbcLazyInitialize: its scripts run when first needed
+  };
+  virtual std::vector<AbcTag> movieFrameAbc(uint64_t movie, int frame) {
+    (void)movie, (void)frame;
+    return {};
+  }
+  // The class a loaded movie's SymbolClass links to its root ("" for none).
+  virtual std::string documentClass(uint64_t movie) {
+    (void)movie;
+    return {};
+  }
   // Local shared objects (SharedObject.getLocal): the members kept as `name` in
   // `localPath` ("" for the movie's own place), each its name, its value and a zero byte,
   // in AMF0 or AMF3 (the file around them is the host's).

@@ -324,6 +324,13 @@ Value Machine::interpret(Method* method, const Value& self, std::span<Value> arg
     String* saved;
     ~RestoreXmlNs() { slot = saved; }
   } restoreXmlNs{defaultXmlNs, defaultXmlNs};
+  // Names the code looks up are found in its own file's domain.
+  struct RestoreDomain {
+    uint32_t& slot;
+    uint32_t saved;
+    ~RestoreDomain() { slot = saved; }
+  } restoreDomain{currentDomain, currentDomain};
+  currentDomain = method->unit->domain;
   Frame frame(*this, method, *method->decoded, body, scope, owner);
   std::vector<Value>& regs = frame.registers();
   regs[0] = self;

@@ -354,7 +354,7 @@ ClassObject* Machine::resolveType(AbcUnit& unit, uint32_t multiname) {
   }
   const Name& n = unit.multinames[multiname];
   if (!n.name) return nullptr;
-  Object* holder = findDefinition(n);
+  Object* holder = findDefinition(n, unit.domain);
   if (!holder) fail(ErrorClass::ReferenceError, 1065, {nameText(n)});
   Value v = getProperty(Value(holder), n);
   if (!v.isObject()) return nullptr;

@@ -64,6 +64,7 @@ struct AbcUnit {
   enum class ScriptState : uint8_t { NotRun, Running, Done };
   std::vector<ScriptState> scriptStates;
   std::vector<std::unique_ptr<Traits>> traits;  // of the scripts' global objects
+  uint32_t domain = 1;  // the application domain its definitions belong to
 };
 
 class Machine {
@@ -102,20 +103,44 @@ class Machine {
   // are not there for older movies.
   int swfVersion = 0;
 
+  // ---- Application domains: where definitions are found ----
+  // Domain 0 holds the player's own classes, domain 1 the opened movie's; a movie loaded
+  // later may have one of its own below another. A name is looked up from the top of a
+  // domain's chain down: a parent's definition hides a child's.
+  static constexpr uint32_t kSystemDomain = 0;
+  static constexpr uint32_t kMainDomain = 1;
+  static constexpr size_t kMaxDomains = 10000;
+  // A new domain under `parent` (an unknown parent: the system's); the parent itself once
+  // kMaxDomains are made.
+  uint32_t newDomain(uint32_t parent);
+  // The domain above `domain`, or kNoDomain for the system's (and unknown ones).
+  static constexpr uint32_t kNoDomain = UINT32_MAX;
+  uint32_t domainParent(uint32_t domain) const {
+    return domain < domainParents_.size() ? domainParents_[domain] : kNoDomain;
+  }
+  // The domain of the running code (the opened movie's between scripts).
+  uint32_t currentDomain = kMainDomain;
+
   // ---- Loading and running ABC ----
-  // Loads a file: its scripts' definitions become visible to later lookups. Null and
-  // `error` set when the file cannot be loaded (a method with two bodies).
-  AbcUnit* load(std::shared_ptr<const abc::AbcFile> file, std::string& error);
+  // Loads a file into `domain`: its scripts' definitions become visible to later lookups
+  // there. Null and `error` set when the file cannot be loaded (a method with two bodies).
+  AbcUnit* load(std::shared_ptr<const abc::AbcFile> file, std::string& error,
+                uint32_t domain = kMainDomain);
   // Runs the unit's entry script (its last) unless it already ran; may throw ScriptThrow.
   void runEntryScript(AbcUnit& unit);
   // A class by its qualified name ("Test", "flash.display.MovieClip"), defining it first
   // if its script has not run yet; null if none is known.
-  ClassObject* findClass(std::string_view qualifiedName);
+  // Looked up from the running code's domain, or from `domain`.
+  ClassObject* findClass(std::string_view qualifiedName) {
+    return findClass(qualifiedName, currentDomain);
+  }
+  ClassObject* findClass(std::string_view qualifiedName, uint32_t domain);
   // The ABC files loaded, in the order they were.
   const std::vector<std::unique_ptr<AbcUnit>>& units() const { return units_; }
   // The object holding a definition the scopes do not: a script's global object (running
   // the script first if it has not run) or the top level's. Null if none defines it.
-  Object* findDefinition(const Name& n);
+  Object* findDefinition(const Name& n) { return findDefinition(n, currentDomain); }
+  Object* findDefinition(const Name& n, uint32_t domain);
   // Whether the script that defines `n` has yet to start (finding it would run it).
   bool definitionNotRun(const Name& n) const;
 
@@ -256,7 +281,9 @@ class Machine {
     const Namespace* ns;
     AbcUnit* unit;  // null: the top level
     uint32_t script;
+    uint32_t domain;
   };
+  std::vector<uint32_t> domainParents_{kNoDomain, kSystemDomain};
   void addTraits(AbcUnit& unit, const std::vector<abc::Trait>& traits, Traits& into,
                  ClassObject* owner);
   std::unordered_map<String*, std::vector<Definition>> definitions_;

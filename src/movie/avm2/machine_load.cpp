@@ -3,6 +3,7 @@
 #include "movie/avm2/machine.h"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace orv::movie::avm2 {
@@ -65,7 +66,15 @@ void resolveMultinames(AbcUnit& u) {
 
 }  // namespace
 
-AbcUnit* Machine::load(std::shared_ptr<const abc::AbcFile> file, std::string& error) {
+uint32_t Machine::newDomain(uint32_t parent) {
+  if (parent >= domainParents_.size()) parent = kSystemDomain;
+  if (domainParents_.size() >= kMaxDomains) return parent;
+  domainParents_.push_back(parent);
+  return static_cast<uint32_t>(domainParents_.size() - 1);
+}
+
+AbcUnit* Machine::load(std::shared_ptr<const abc::AbcFile> file, std::string& error,
+                       uint32_t domain) {
   if (!file->methodsWithSecondBody.empty()) {
     error = "method " + std::to_string(file->methodsWithSecondBody.front()) +
             " has more than one body";
@@ -73,6 +82,7 @@ AbcUnit* Machine::load(std::shared_ptr<const abc::AbcFile> file, std::string& er
   }
   auto u = std::make_unique<AbcUnit>();
   u->file = file;
+  u->domain = domain < domainParents_.size() ? domain : kMainDomain;
   const abc::ConstantPool& pool = file->pool;
   for (const std::string& s : pool.strings) u->strings.push_back(intern(s));
   u->namespaces.push_back(nullptr);
@@ -103,7 +113,8 @@ AbcUnit* Machine::load(std::shared_ptr<const abc::AbcFile> file, std::string& er
     for (const abc::Trait& t : file->scripts[s].traits) {
       const Name& n = u->multinames[t.name];
       if (!n.name) continue;
-      definitions_[n.name].push_back({n.ns ? n.ns : publicNs, u.get(), static_cast<uint32_t>(s)});
+      definitions_[n.name].push_back(
+          {n.ns ? n.ns : publicNs, u.get(), static_cast<uint32_t>(s), u->domain});
     }
   }
   units_.push_back(std::move(u));
@@ -147,17 +158,29 @@ int introducedIn(std::string_view name) { return name == "JSON" ? 13 : 0; }
 
 }  // namespace
 
-Object* Machine::findDefinition(const Name& n) {
+Object* Machine::findDefinition(const Name& n, uint32_t domain) {
   if (!n.name) return nullptr;
   auto it = definitions_.find(n.name);
   if (it == definitions_.end()) return nullptr;
+  // How far up the domain's chain each domain is (0: the domain itself).
+  uint32_t chain[64];
+  size_t chainLength = 0;
+  for (uint32_t d = domain; d != kNoDomain && chainLength < std::size(chain); d = domainParent(d))
+    chain[chainLength++] = d;
+  const Definition* best = nullptr;
+  size_t bestHeight = 0;
   for (const Definition& d : it->second) {
     if (!n.matches(d.ns)) continue;
     if (!d.unit && swfVersion && swfVersion < introducedIn(n.name->view())) continue;
-    if (!d.unit) return topLevel;
-    return runScript(*d.unit, d.script);
+    size_t height = 0;
+    while (height < chainLength && chain[height] != d.domain) ++height;
+    if (height == chainLength) continue;  // another chain's
+    // The first definition in the highest domain wins.
+    if (!best || height > bestHeight) best = &d, bestHeight = height;
   }
-  return nullptr;
+  if (!best) return nullptr;
+  if (!best->unit) return topLevel;
+  return runScript(*best->unit, best->script);
 }
 
 bool Machine::definitionNotRun(const Name& n) const {
@@ -170,7 +193,7 @@ bool Machine::definitionNotRun(const Name& n) const {
   return false;
 }
 
-ClassObject* Machine::findClass(std::string_view qualifiedName) {
+ClassObject* Machine::findClass(std::string_view qualifiedName, uint32_t domain) {
   size_t dot = qualifiedName.rfind('.');
   std::string_view package = dot == std::string_view::npos ? "" : qualifiedName.substr(0, dot);
   std::string_view simple =
@@ -178,7 +201,7 @@ ClassObject* Machine::findClass(std::string_view qualifiedName) {
   Name n;
   n.name = intern(simple);
   n.ns = namespaces.get(NamespaceKind::Public, intern(package));
-  Object* holder = findDefinition(n);
+  Object* holder = findDefinition(n, domain);
   if (!holder) return nullptr;
   Value v = getProperty(Value(holder), n);
   return v.isObject() ? dynamic_cast<ClassObject*>(v.asObject()) : nullptr;
@@ -365,7 +388,7 @@ void Machine::defineGlobal(String* name, const Namespace* ns, Value v) {
   topLevelTraits_->bind(name, ns, {BindKind::Const, slot});
   if (topLevel->slots().size() <= slot) topLevel->slots().resize(slot + 1);
   topLevel->slots()[slot] = std::move(v);
-  definitions_[name].push_back({ns, nullptr, 0});
+  definitions_[name].push_back({ns, nullptr, 0, kSystemDomain});
 }
 
 ClassObject* Machine::defineClass(std::string_view package, std::string_view name,

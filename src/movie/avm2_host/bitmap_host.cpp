@@ -24,6 +24,11 @@ std::optional<std::vector<uint8_t>> DisplayHost::linkedBinary(std::string_view c
     if (linked != className) continue;
     if (const auto* def = stage_->movie().get<swf::BinaryDataDef>(id)) return def->data;
   }
+  // A movie a Loader loaded (classes of one name in two movies: the first loaded).
+  for (const auto& [key, loaded] : loadedSwfs)
+    for (const auto& [id, linked] : loaded.links)
+      if (linked == className)
+        if (const auto* def = loaded.movie->get<swf::BinaryDataDef>(id)) return def->data;
   return std::nullopt;
 }
 

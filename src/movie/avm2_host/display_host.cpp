@@ -1,5 +1,7 @@
 #include "movie/avm2_host/display_host.h"
 #include "movie/timeline/own_folder.h"
+#include "movie/timeline/loaded_movie.h"
+#include "movie/swf/reader.h"
 
 #include "movie/avm2_host/text_field_host.h"
 #include "movie/render/hit_test.h"
@@ -207,9 +209,15 @@ DisplayKind DisplayHost::kindOf(DisplayHandle h) {
 
 std::string DisplayHost::linkedClass(DisplayHandle h) {
   DisplayObject* o = find(h);
-  if (!o || !stage_ || o->movie != &stage_->movie() || !o->character) return {};
-  auto it = links_.find(o->characterId);
-  return it == links_.end() ? std::string() : it->second;
+  if (!o || !stage_ || !o->character) return {};
+  const std::map<swf::CharacterId, std::string>* links = &links_;
+  if (o->movie != &stage_->movie()) {
+    auto loaded = loadedSwfs.find(reinterpret_cast<uint64_t>(o->movie));
+    if (loaded == loadedSwfs.end()) return {};
+    links = &loaded->second.links;
+  }
+  auto it = links->find(o->characterId);
+  return it == links->end() ? std::string() : it->second;
 }
 
 DisplayHandle DisplayHost::parentOf(DisplayHandle h) {
@@ -810,12 +818,91 @@ avm2::Host::MovieFile DisplayHost::movieFile() {
   if (!stage_) return file;
   const swf::Header& header = stage_->movie().header;
   file.url = movieUrl;
-  file.bytesTotal = header.fileLength;
+  file.bytesTotal = movieFileSize ? movieFileSize : header.fileLength;
   file.width = header.frameSize.width() / kTwips;
   file.height = header.frameSize.height() / kTwips;
   file.frameRate = header.frameRate;
   file.version = header.version;
   return file;
+}
+
+// A movie's bytes as a player holds them once read: uncompressed, signed "FWS".
+std::vector<uint8_t> DisplayHost::uncompressedMovie(const std::vector<uint8_t>& file) {
+  if (file.size() < 8) return {};
+  swf::ReadLimits limits;
+  limits.maxUncompressedSize = kMaxLoadedMovieSize;
+  swf::Body body = swf::decompressBody(file.data(), file.size(), limits);
+  if (!body.error.empty() && body.data.empty()) return {};
+  std::vector<uint8_t> out{'F', 'W', 'S', file[3]};
+  const uint32_t length = static_cast<uint32_t>(body.data.size() + 8);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(length >> (8 * i)));
+  out.insert(out.end(), body.data.begin(), body.data.end());
+  return out;
+}
+
+std::vector<uint8_t> DisplayHost::movieBytes() { return uncompressedMovie(movieFileData); }
+
+avm2::Host::LoadedMovie DisplayHost::loadMovie(const std::vector<uint8_t>& bytes) {
+  LoadedMovie loaded;
+  const bool swf = bytes.size() >= 8 && (bytes[0] == 'F' || bytes[0] == 'C' || bytes[0] == 'Z') &&
+                   bytes[1] == 'W' && bytes[2] == 'S';
+  if (!stage_ || !swf || !stage_->mayCreateObject() || bytes.size() > Stage::kMaxLoadedBytes)
+    return loaded;
+  std::shared_ptr<const swf::Movie> movie = movieFromLoadedFile(bytes, stage_->movie().header.version);
+  if (!movie || movie->root.frames.empty()) return loaded;
+  const size_t size = std::max<size_t>(
+      bytes.size(), std::min<size_t>(movie->header.fileLength, kMaxLoadedMovieSize));
+  if (!stage_->keepLoadedMovie(movie, size)) return loaded;
+  const uint64_t key = reinterpret_cast<uint64_t>(movie.get());
+  LoadedSwf& kept = loadedSwfs[key];
+  kept.movie = movie;
+  for (const swf::Frame& f : movie->root.frames)
+    for (const swf::SymbolClass& link : f.symbolClasses) kept.links.emplace(link.id, link.className);
+  // A sprite as far as drawing and hit tests go; its timeline is the loaded movie's.
+  static const swf::Character kLoadedSprite = swf::SpriteDef{};
+  auto root = std::make_shared<MovieClip>(*stage_, 0, &kLoadedSprite, &movie->root);
+  root->movie = movie.get();
+  root->madeByScript = true;
+  root->createdTick = stage_->currentTick();
+  root->gotoFrame(0);
+  held_[root->instanceId] = root;
+  stage_->dispatchEvents();
+  const swf::Header& header = movie->header;
+  loaded.root = root->instanceId;
+  loaded.movie = key;
+  loaded.file.bytesTotal = static_cast<uint32_t>(bytes.size());
+  loaded.file.width = header.frameSize.width() / kTwips;
+  loaded.file.height = header.frameSize.height() / kTwips;
+  loaded.file.frameRate = header.frameRate;
+  loaded.file.version = header.version;
+  loaded.actionScript3 = movie->fileAttributes && movie->fileAttributes->actionScript3;
+  loaded.bytes = uncompressedMovie(bytes);
+  return loaded;
+}
+
+uint64_t DisplayHost::movieOf(DisplayHandle h) {
+  DisplayObject* o = find(h);
+  if (!o) return 0;
+  const uint64_t key = reinterpret_cast<uint64_t>(o->movie);
+  return loadedSwfs.count(key) ? key : 0;
+}
+
+std::vector<avm2::Host::AbcTag> DisplayHost::movieFrameAbc(uint64_t movie, int frame) {
+  std::vector<AbcTag> tags;
+  auto it = loadedSwfs.find(movie);
+  if (it == loadedSwfs.end() || frame < 0) return tags;
+  const auto& frames = it->second.movie->root.frames;
+  if (static_cast<size_t>(frame) >= frames.size()) return tags;
+  for (const swf::DoAbc& tag : frames[frame].abc)
+    tags.push_back({&tag.bytes, (tag.flags & swf::DoAbc::kLazyInitialize) != 0});
+  return tags;
+}
+
+std::string DisplayHost::documentClass(uint64_t movie) {
+  auto it = loadedSwfs.find(movie);
+  if (it == loadedSwfs.end()) return {};
+  auto link = it->second.links.find(0);
+  return link == it->second.links.end() ? std::string() : link->second;
 }
 
 std::optional<std::vector<uint8_t>> DisplayHost::readFile(const std::string& url, size_t maxBytes) {

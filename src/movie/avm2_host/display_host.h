@@ -38,6 +38,13 @@ class DisplayHost : public avm2::Host {
 
   // The handle scripts know `object` by (it stays alive while they hold it).
   avm2::DisplayHandle handleOf(DisplayObject* object);
+  // Movies Loaders loaded, by the number movieOf gives (their address), with the classes
+  // their SymbolClass tags link to characters.
+  struct LoadedSwf {
+    std::shared_ptr<const swf::Movie> movie;
+    std::map<swf::CharacterId, std::string> links;
+  };
+  std::map<uint64_t, LoadedSwf> loadedSwfs;
   DisplayObject* find(avm2::DisplayHandle h) const;
   MovieClip* clip(avm2::DisplayHandle h) const;
   Stage* timelineStage() const { return stage_; }
@@ -91,6 +98,14 @@ class DisplayHost : public avm2::Host {
   std::string ownFolder;
   std::string movieUrl;
   MovieFile movieFile() override;
+  std::vector<uint8_t> movieBytes() override;
+  std::vector<uint8_t> uncompressedMovie(const std::vector<uint8_t>& file) override;
+  uint32_t movieFileSize = 0;          // the opened file's size (0: its header's length)
+  std::vector<uint8_t> movieFileData;  // the opened file as read (for movieBytes)
+  LoadedMovie loadMovie(const std::vector<uint8_t>& bytes) override;
+  uint64_t movieOf(avm2::DisplayHandle h) override;
+  std::vector<AbcTag> movieFrameAbc(uint64_t movie, int frame) override;
+  std::string documentClass(uint64_t movie) override;
   std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) override;
   // Where the movie's shared objects are kept (none: nowhere, getLocal refuses).
   std::optional<saves::MovieSaves> saves;

@@ -110,6 +110,8 @@ void MovieScripts::frameReached(int frame) {
   m.setTimeLimit(timeLimitMs_);
   for (int f = 0; f <= frame && static_cast<size_t>(f) < framesRun_.size(); ++f)
     if (!framesRun_[f]) loadFrame(f);
+  // Movies loaded from bytes before this frame make their first frame with it.
+  runGuarded([&] { avm2::runLoadedMovieFrames(m); });
   if (!documentMade_) makeDocument();
   construct();
   if (documentMade_) runGuarded([&] { avm2::broadcastFrameEvent(m, "frameConstructed"); });

@@ -17,8 +17,9 @@ struct DecodedImage {
 
 enum class ImageFormat { Jpeg, Png, Gif, Unknown };
 
-// Bitmaps larger than this are refused (Flash's own limit is lower).
-constexpr size_t kMaxImagePixels = size_t(1) << 24;
+// Bitmaps larger than this are refused (images a movie loads may pass the 16 million
+// pixels a BitmapData may have).
+constexpr size_t kMaxImagePixels = size_t(1) << 25;
 
 inline ImageFormat sniffImageFormat(const uint8_t* data, size_t size) {
   if (size >= 8 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G')

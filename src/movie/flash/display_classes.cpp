@@ -60,7 +60,7 @@ void bind(Machine& m, DisplayScript* d, DisplayHandle h) {
 ClassObject* classFor(Machine& m, Host& host, DisplayHandle h) {
   std::string linked = host.linkedClass(h);
   if (!linked.empty())
-    if (ClassObject* c = m.findClass(linked)) return c;
+    if (ClassObject* c = m.findClass(linked, domainOfMovie(m, host.movieOf(h)))) return c;
   switch (host.kindOf(h)) {
     case DisplayKind::Stage:
       return m.findClass("flash.display.Stage");

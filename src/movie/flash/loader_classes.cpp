@@ -2,17 +2,23 @@
 // its URL, size, stage size, frame rate and version, reached through
 // DisplayObject.loaderInfo from anything on the stage; a local movie is all there at once,
 // so after its first frame it reports progress to the end, init and complete, which is what
-// a preloader waits for. A Loader loads an image (JPEG, PNG, GIF) from the movie's own
-// folder or from bytes as its one child, a Bitmap, and tells its contentLoaderInfo's
-// listeners as the clock ticks: open, progress, init, httpStatus, complete, or ioError.
-// Movies in a Loader are not played yet: they give ioError #2124.
+// a preloader waits for. A Loader loads a movie or an image (JPEG, PNG, GIF) from the
+// movie's own folder or from bytes as its one child and tells its contentLoaderInfo's
+// listeners: a file arrives as the clock ticks (open, progress, the root made, init,
+// httpStatus, complete, or ioError); bytes are all there at once (progress as loadBytes
+// is called), their movie makes its first frame with the next frame of the stage and init
+// and complete follow after it. A loaded movie's code lives in its own application domain
+// below the loading code's, or in the one its LoaderContext names.
+#include <algorithm>
 #include <string>
 
+#include "movie/abc/reader.h"
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/bitmap.h"
 #include "movie/flash/bytearray.h"
 #include "movie/flash/display.h"
+#include "movie/flash/domain.h"
 #include "movie/flash/events.h"
 #include "movie/flash/packages.h"
 
@@ -29,22 +35,35 @@ class LoaderInfoObject : public Object {
   Value uncaughtErrorEvents;
   Value applicationDomain;
   Value loader = Value::null();  // the Loader whose content it tells (null: the opened movie)
+  Value bytes = Value::null();  // a ByteArray once a load began (LoaderInfo.bytes)
   Host::MovieFile file;
   std::string contentType = "application/x-shockwave-flash";
+  std::string loaderUrl;  // the URL of the movie whose code loaded this one
   bool complete = false;
 
   void markChildren(Marker& m) const override {
     Object::markChildren(m);
     for (const Value* v : {&content, &parameters, &sharedEvents, &uncaughtErrorEvents,
-                           &applicationDomain, &loader})
+                           &applicationDomain, &loader, &bytes})
       m.mark(*v);
   }
 };
 
+// A movie a Loader loaded: its root, its domain and the root frames whose code ran.
+struct LoadedSwf {
+  uint64_t movie = 0;
+  DisplayHandle root = 0;
+  uint32_t domain = Machine::kMainDomain;
+  std::vector<bool> framesRun;
+  LoaderInfoObject* info = nullptr;
+};
+
 struct LoaderInfoState : PackageState {
   LoaderInfoObject* main = nullptr;
+  std::vector<LoadedSwf> loaded;
   void markRoots(Marker& m) const override {
     if (main) m.mark(static_cast<Object*>(main));
+    for (const LoadedSwf& l : loaded) m.mark(static_cast<Object*>(l.info));
   }
 };
 
@@ -81,7 +100,7 @@ LoaderInfoObject* newInfo(Machine& m) {
   info->parameters = Value(m.newObject());
   info->sharedEvents = construct(m, "flash.events.EventDispatcher");
   info->uncaughtErrorEvents = construct(m, "flash.events.EventDispatcher");
-  info->applicationDomain = construct(m, "flash.system.ApplicationDomain");
+  info->applicationDomain = domainObject(m, Machine::kMainDomain);
   return info;
 }
 
@@ -99,9 +118,18 @@ Value url(Machine& m, const Value& self, std::span<Value>) {
   return i->file.url.empty() ? Value::null() : Value(StringRef(i->file.url));
 }
 Value loaderUrl(Machine& m, const Value& self, std::span<Value> args) {
-  self_(m, self);
+  LoaderInfoObject* i = self_(m, self);
+  if (!i->loaderUrl.empty()) return Value(StringRef(i->loaderUrl));
   LoaderInfoObject* main = mainInfo(m);
   return main ? url(m, Value(static_cast<Object*>(main)), args) : Value::null();
+}
+Value bytesOf(Machine& m, const Value& self, std::span<Value>) {
+  LoaderInfoObject* i = self_(m, self);
+  if (i->loader.isNull() && i->bytes.isNull() && m.host) {
+    i->bytes = construct(m, "flash.utils.ByteArray");
+    static_cast<ByteArrayObject*>(i->bytes.asObject())->bytes = m.host->movieBytes();
+  }
+  return i->bytes;
 }
 Value bytesTotal(Machine& m, const Value& self, std::span<Value>) {
   return Value(self_(m, self)->file.bytesTotal);
@@ -170,7 +198,7 @@ const NativeMember kMembers[] = {
     {"contentType", MemberKind::Getter, contentType},
     {"content", MemberKind::Getter, content},
     {"loader", MemberKind::Getter, field<&LoaderInfoObject::loader>},
-    {"bytes", MemberKind::Getter, nullValue},
+    {"bytes", MemberKind::Getter, bytesOf},
     {"childSandboxBridge", MemberKind::Getter, nullValue},
     {"parentSandboxBridge", MemberKind::Getter, nullValue},
     {"parameters", MemberKind::Getter, field<&LoaderInfoObject::parameters>},
@@ -194,7 +222,11 @@ Value getLoaderInfo(Machine& m, const Value& self, std::span<Value>) {
   Host& host = *m.host;
   bool onStage = d->handle == host.stage();
   DisplayHandle h = d->handle;
+  const LoaderInfoState& s = m.packageState<LoaderInfoState>();
   for (int depth = 0; h && !onStage && depth < 256; ++depth, h = host.parentOf(h)) {
+    // The root of a movie a Loader loaded, and what is inside it.
+    for (const LoadedSwf& loaded : s.loaded)
+      if (loaded.root == h) return Value(static_cast<Object*>(loaded.info));
     // What a Loader loaded belongs to its file.
     auto parent = m.displayObjects.find(host.parentOf(h));
     auto* l = parent == m.displayObjects.end() ? nullptr : dynamic_cast<LoaderScript*>(parent->second);
@@ -219,11 +251,15 @@ struct PendingContent {
   std::string url;             // a file of the movie's folder, or
   std::vector<uint8_t> bytes;  // the bytes given (loadBytes)
   bool fromBytes = false;
+  bool framePassed = false;    // bytes: the stage made a frame since (init may follow)
+  uint32_t domain = Machine::kMainDomain;  // where a loaded movie's code goes
+  std::string loaderUrl;
 };
 
 struct ContentLoadsState : PackageState {
   std::vector<PendingContent> pending;
   uint64_t lastId = 0;
+  uint64_t lastDynamic = 0;  // movies loaded from bytes, numbered in their URLs
   void markRoots(Marker& m) const override {
     for (const PendingContent& p : pending) m.mark(static_cast<Object*>(p.loader));
   }
@@ -265,14 +301,43 @@ void dropContent(Machine& m, LoaderScript* l) {
   info->contentType.clear();
 }
 
-void queue(Machine& m, LoaderScript* l, PendingContent p) {
+// The domain a load's code goes to: the context's, else a new one below the loading code's.
+uint32_t domainFor(Machine& m, const Value& context) {
+  if (context.isObject()) {
+    const uint32_t named = domainOfValue(m.get(context, "applicationDomain"));
+    if (named != Machine::kNoDomain) return named;
+  }
+  return m.newDomain(m.currentDomain);
+}
+
+// The URL of the movie whose code is running (the opened movie's, or a loaded one's).
+std::string runningMovieUrl(Machine& m) {
+  for (const LoadedSwf& loaded : m.packageState<LoaderInfoState>().loaded)
+    if (loaded.domain == m.currentDomain && !loaded.info->file.url.empty())
+      return loaded.info->file.url;
+  LoaderInfoObject* main = mainInfo(m);
+  return main ? main->file.url : "";
+}
+
+Value newByteArray(Machine& m, std::vector<uint8_t> bytes) {
+  Value array = construct(m, "flash.utils.ByteArray");
+  static_cast<ByteArrayObject*>(array.asObject())->bytes = std::move(bytes);
+  return array;
+}
+
+void queue(Machine& m, LoaderScript* l, PendingContent p, const Value& context) {
   ContentLoadsState& s = m.packageState<ContentLoadsState>();
   std::erase_if(s.pending, [&](const PendingContent& q) { return q.loader == l; });
   if (s.pending.size() >= kMaxPendingLoads) m.fail(ErrorClass::Error, 1000);
   dropContent(m, l);
+  LoaderInfoObject* info = infoOf(m, l);
+  info->bytes = newByteArray(m, {});
+  info->parameters = Value(m.newObject());
   l->loading = ++s.lastId;
   p.loader = l;
   p.id = l->loading;
+  p.domain = domainFor(m, context);
+  p.loaderUrl = runningMovieUrl(m);
   s.pending.push_back(std::move(p));
 }
 
@@ -283,9 +348,67 @@ Value load(Machine& m, const Value& self, std::span<Value> args) {
   const Value url = m.getProperty(request, m.publicName("url"));
   PendingContent p{};
   p.url = url.isNullish() ? "" : m.toText(url);
-  queue(m, l, std::move(p));
+  queue(m, l, std::move(p), arg(args, 1));
   return Value();
 }
+
+bool isMovie(const std::vector<uint8_t>& b) {
+  return b.size() >= 8 && (b[0] == 'F' || b[0] == 'C' || b[0] == 'Z') && b[1] == 'W' && b[2] == 'S';
+}
+
+const char* imageType(const std::vector<uint8_t>& b) {
+  if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') return "image/png";
+  if (b.size() >= 3 && b[0] == 'G' && b[1] == 'I' && b[2] == 'F') return "image/gif";
+  if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xD8) return "image/jpeg";
+  return nullptr;
+}
+
+// An ioError for the loader's listeners, or the player's report when there are none.
+void failLoad(Machine& m, LoaderInfoObject* info, int id, const std::string& text) {
+  if (!hasEventListener(m, info, "ioError")) {
+    if (m.host) m.host->uncaughtError("Error #2044: Unhandled IOErrorEvent:. text=" + text);
+    return;
+  }
+  dispatchNewEvent(m, info, "IOErrorEvent", {Value(m.intern("ioError")), Value(false),
+                                            Value(false), Value(StringRef(text)), Value(id)});
+}
+
+// The pairs of a URL's query ("a=1&b=2") as the movie's parameters.
+void setParameters(Machine& m, LoaderInfoObject* info, std::string_view query) {
+  size_t start = 0;
+  while (start < query.size()) {
+    size_t end = std::min(query.find('&', start), query.size());
+    const std::string_view pair = query.substr(start, end - start);
+    start = end + 1;
+    const size_t eq = pair.find('=');
+    if (pair.empty() || eq == 0) continue;
+    const std::string name = decodeUrlComponent(pair.substr(0, std::min(eq, pair.size())));
+    const std::string value = eq == std::string_view::npos ? "" : decodeUrlComponent(pair.substr(eq + 1));
+    m.setProperty(info->parameters, m.publicName(name), Value(StringRef(value)));
+  }
+}
+
+// The two progress events of a file that is all there; false when a listener started
+// another load meanwhile.
+bool sendProgress(Machine& m, LoaderScript* l, uint64_t id, const std::vector<uint8_t>& bytes,
+                  std::string_view query = {}) {
+  LoaderInfoObject* info = infoOf(m, l);
+  auto type = Value(m.intern("progress"));
+  const double total = double(bytes.size());
+  info->file.bytesTotal = uint32_t(bytes.size());
+  dispatchNewEvent(m, info, "ProgressEvent", {type, Value(false), Value(false), Value(0.0), Value(total)});
+  if (l->loading != id) return false;
+  info->complete = true;  // bytesLoaded reads the whole from here
+  setParameters(m, info, query);
+  if (isMovie(bytes)) {
+    std::vector<uint8_t> whole = m.host ? m.host->uncompressedMovie(bytes) : std::vector<uint8_t>{};
+    static_cast<ByteArrayObject*>(info->bytes.asObject())->bytes = std::move(whole);
+  }
+  dispatchNewEvent(m, info, "ProgressEvent", {type, Value(false), Value(false), Value(total), Value(total)});
+  return l->loading == id;
+}
+
+Value close(Machine& m, const Value& self, std::span<Value>);
 
 Value loadBytes(Machine& m, const Value& self, std::span<Value> args) {
   LoaderScript* l = loader_(m, self);
@@ -296,7 +419,15 @@ Value loadBytes(Machine& m, const Value& self, std::span<Value> args) {
   PendingContent p{};
   p.bytes = array->bytes;
   p.fromBytes = true;
-  queue(m, l, std::move(p));
+  queue(m, l, PendingContent(p), arg(args, 1));
+  const uint64_t id = l->loading;
+  // The bytes are all there: their progress is told at once, and what is no movie or
+  // image fails at once.
+  if (!sendProgress(m, l, id, p.bytes)) return Value();
+  if (!isMovie(p.bytes) && !imageType(p.bytes)) {
+    close(m, self, {});
+    failLoad(m, infoOf(m, l), 2124, "Error #2124: Loaded file is an unknown type.");
+  }
   return Value();
 }
 
@@ -338,73 +469,132 @@ const NativeMember kLoaderMembers[] = {
     {"unloadAndStop", MemberKind::FinalMethod, unload},
 };
 
-// An ioError for the loader's listeners, or the player's report when there are none.
-void failLoad(Machine& m, LoaderInfoObject* info, int id, const std::string& text) {
-  if (!hasEventListener(m, info, "ioError")) {
-    if (m.host) m.host->uncaughtError("Error #2044: Unhandled IOErrorEvent:. text=" + text);
-    return;
+// Runs the code of the loaded movie's root frames up to `frame` not run yet; a file that
+// does not read is reported and left out.
+void runMovieFrames(Machine& m, LoadedSwf& loaded, int frame) {
+  for (int f = 0; f <= frame && static_cast<size_t>(f) < loaded.framesRun.size(); ++f) {
+    if (loaded.framesRun[f]) continue;
+    loaded.framesRun[f] = true;
+    for (const Host::AbcTag& tag : m.host->movieFrameAbc(loaded.movie, f)) {
+      abc::ReadResult read = abc::readAbc(*tag.bytes);
+      std::string error = read ? "" : read.error.message();
+      AbcUnit* unit = read ? m.load(read.file, error, loaded.domain) : nullptr;
+      if (!unit) {
+        m.host->uncaughtError("VerifyError: " + error);
+        continue;
+      }
+      if (tag.lazy) continue;
+      try {
+        m.runEntryScript(*unit);
+      } catch (ScriptThrow& t) {
+        if (m.timedOut) throw;
+        m.host->uncaughtError(m.toText(t.value));
+      }
+    }
   }
-  dispatchNewEvent(m, info, "IOErrorEvent", {Value(m.intern("ioError")), Value(false),
-                                            Value(false), Value(StringRef(text)), Value(id)});
 }
 
-const char* imageType(const std::vector<uint8_t>& b) {
-  if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G') return "image/png";
-  if (b.size() >= 3 && b[0] == 'G' && b[1] == 'I' && b[2] == 'F') return "image/gif";
-  if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xD8) return "image/jpeg";
-  return nullptr;
-}
-
-void finish(Machine& m, PendingContent& p) {
+// The loaded movie's root, made as its document class with its first frame's code run,
+// becomes the loader's child. False when the bytes are no movie that can be shown.
+bool makeMovieRoot(Machine& m, PendingContent& p) {
   LoaderScript* l = p.loader;
   LoaderInfoObject* info = infoOf(m, l);
-  auto still = [&] { return l->loading == p.id; };
-  auto type = [&](const char* t) { return Value(m.intern(t)); };
-  std::optional<std::vector<uint8_t>> bytes;
-  if (p.fromBytes)
-    bytes = std::move(p.bytes);
-  else if (m.host && !p.url.empty())
-    bytes = m.host->readFile(p.url, kMaxLoadBytes);
-  const std::string shown = p.url.substr(p.url.find_last_of("/\\") + 1);
-  if (!bytes) {
-    l->loading = 0;
-    failLoad(m, info, 2035, "Error #2035: URL Not Found. URL: file:///" + shown);
-    return;
+  if (!m.host || !l->handle) return false;
+  Host::LoadedMovie movie = m.host->loadMovie(p.bytes);
+  if (!movie.root) return false;
+  ContentLoadsState& loads = m.packageState<ContentLoadsState>();
+  const std::string url = p.fromBytes
+                              ? p.loaderUrl + "/[[DYNAMIC]]/" + std::to_string(++loads.lastDynamic)
+                              : info->file.url;
+  info->file = movie.file;
+  info->file.url = url;
+  info->loaderUrl = p.loaderUrl;
+  info->contentType = "application/x-shockwave-flash";
+  info->applicationDomain = domainObject(m, p.domain);
+  LoaderInfoState& s = m.packageState<LoaderInfoState>();
+  s.loaded.push_back({movie.movie, movie.root, p.domain, {}, info});
+  LoadedSwf& loaded = s.loaded.back();
+  loaded.framesRun.assign(std::max(m.host->totalFrames(movie.root), 1), false);
+  if (movie.actionScript3) runMovieFrames(m, loaded, 0);
+  std::string className = movie.actionScript3 ? m.host->documentClass(movie.movie) : "";
+  ClassObject* cls = className.empty() ? nullptr : m.findClass(className, p.domain);
+  if (!cls) cls = m.findClass("flash.display.MovieClip", Machine::kSystemDomain);
+  try {
+    info->content = constructBound(m, cls, movie.root);
+  } catch (ScriptThrow& t) {
+    if (m.timedOut) throw;
+    m.host->uncaughtError(m.toText(t.value));
+    auto made = m.displayObjects.find(movie.root);
+    info->content = made != m.displayObjects.end() ? Value(made->second) : Value::null();
   }
-  const double total = double(bytes->size());
-  if (!p.fromBytes) info->file.url = "file:///" + shown;
-  info->file.bytesTotal = uint32_t(bytes->size());
-  dispatchNewEvent(m, info, "Event", {type("open")});
-  if (!still()) return;
-  dispatchNewEvent(m, info, "ProgressEvent", {type("progress"), Value(false), Value(false),
-                                             Value(0.0), Value(total)});
-  if (!still()) return;
-  info->complete = true;  // bytesLoaded reads the whole from here
-  dispatchNewEvent(m, info, "ProgressEvent", {type("progress"), Value(false), Value(false),
-                                             Value(total), Value(total)});
-  if (!still()) return;
-  const char* contentType = imageType(*bytes);
+  if (!info->content.isObject()) return false;
+  m.host->insertChild(l->handle, movie.root, 0);
+  sendAdded(m, movie.root);
+  return true;
+}
+
+bool showImage(Machine& m, PendingContent& p) {
+  LoaderScript* l = p.loader;
+  LoaderInfoObject* info = infoOf(m, l);
+  const char* contentType = imageType(p.bytes);
   std::shared_ptr<const render::Bitmap> image =
-      contentType && m.host ? m.host->decodeImageFile(*bytes) : nullptr;
+      contentType && m.host ? m.host->decodeImageFile(p.bytes) : nullptr;
   Value bitmap = image ? bitmapShowing(m, *image) : Value();
   auto* content = bitmap.isObject() ? dynamic_cast<DisplayScript*>(bitmap.asObject()) : nullptr;
-  if (!content || !m.host || !l->handle) {
-    l->loading = 0;
-    info->complete = false;
-    failLoad(m, info, 2124, "Error #2124: Loaded file is an unknown type.");
-    return;
-  }
+  if (!content || !m.host || !l->handle) return false;
   info->contentType = contentType;
   info->file.width = image->width;
   info->file.height = image->height;
   info->content = bitmap;
+  if (p.fromBytes) info->file.url = p.loaderUrl;
   m.host->insertChild(l->handle, content->handle, 0);
+  return true;
+}
+
+void sendLoaded(Machine& m, PendingContent& p) {
+  LoaderScript* l = p.loader;
+  LoaderInfoObject* info = infoOf(m, l);
+  auto type = [&](const char* t) { return Value(m.intern(t)); };
   l->loading = 0;
   dispatchNewEvent(m, info, "Event", {type("init")});
   if (!p.fromBytes)
     dispatchNewEvent(m, info, "HTTPStatusEvent", {type("httpStatus"), Value(false), Value(false),
                                                  Value(0), Value(false)});
   dispatchNewEvent(m, info, "Event", {type("complete")});
+}
+
+void failUnknown(Machine& m, PendingContent& p) {
+  LoaderInfoObject* info = infoOf(m, p.loader);
+  p.loader->loading = 0;
+  info->complete = false;
+  failLoad(m, info, 2124, "Error #2124: Loaded file is an unknown type.");
+}
+
+// A file of the movie's folder: all of it arrives at once.
+void finishFile(Machine& m, PendingContent& p) {
+  LoaderScript* l = p.loader;
+  LoaderInfoObject* info = infoOf(m, l);
+  const size_t query = p.url.find('?');
+  const std::string path = p.url.substr(0, query);
+  std::optional<std::vector<uint8_t>> bytes;
+  if (m.host && !path.empty()) bytes = m.host->readFile(path, kMaxLoadBytes);
+  const std::string shown = p.url.substr(path.find_last_of("/\\") + 1);
+  if (!bytes) {
+    l->loading = 0;
+    failLoad(m, info, 2035, "Error #2035: URL Not Found. URL: file:///" + shown);
+    return;
+  }
+  p.bytes = std::move(*bytes);
+  dispatchNewEvent(m, info, "Event", {Value(m.intern("open"))});
+  if (l->loading != p.id) return;
+  const std::string_view pairs =
+      query == std::string::npos ? std::string_view() : std::string_view(p.url).substr(query + 1);
+  if (!sendProgress(m, l, p.id, p.bytes, pairs)) return;
+  info->file.url = "file:///" + shown;
+  const bool shown_ = isMovie(p.bytes) ? makeMovieRoot(m, p) : showImage(m, p);
+  if (l->loading != p.id) return;
+  if (!shown_) return failUnknown(m, p);
+  sendLoaded(m, p);
 }
 
 // ---- LoaderContext and JPEGLoaderContext: how a load is to be made, kept for scripts to
@@ -458,9 +648,20 @@ void runPendingContentLoads(Machine& m) {
   std::vector<PendingContent> due;
   due.swap(s.pending);
   for (size_t i = 0; i < due.size(); ++i) {
-    if (due[i].loader->loading != due[i].id) continue;
+    PendingContent& p = due[i];
+    if (p.loader->loading != p.id) continue;
+    // Bytes wait for the stage's next frame.
+    if (p.fromBytes && !p.framePassed) {
+      s.pending.push_back(std::move(p));
+      continue;
+    }
     try {
-      finish(m, due[i]);
+      if (!p.fromBytes)
+        finishFile(m, p);
+      else if (isMovie(p.bytes) || showImage(m, p))
+        sendLoaded(m, p);
+      else
+        failUnknown(m, p);
     } catch (ScriptThrow& t) {
       if (m.timedOut) {
         for (size_t j = i + 1; j < due.size(); ++j) s.pending.push_back(std::move(due[j]));
@@ -469,6 +670,45 @@ void runPendingContentLoads(Machine& m) {
       if (m.host) m.host->uncaughtError(m.toText(t.value));
     }
   }
+}
+
+void runLoadedMovieFrames(Machine& m) {
+  ContentLoadsState& loads = m.packageState<ContentLoadsState>();
+  // Loads their code starts now wait for the frame after.
+  std::vector<uint64_t> waiting;
+  for (const PendingContent& p : loads.pending)
+    if (p.fromBytes && !p.framePassed) waiting.push_back(p.id);
+  for (uint64_t id : waiting) {
+    auto it = std::find_if(loads.pending.begin(), loads.pending.end(),
+                           [&](const PendingContent& q) { return q.id == id; });
+    if (it == loads.pending.end()) continue;
+    it->framePassed = true;
+    if (!isMovie(it->bytes) || it->loader->loading != id) continue;
+    PendingContent p = *it;
+    try {
+      if (!makeMovieRoot(m, p)) {
+        std::erase_if(loads.pending, [&](const PendingContent& q) { return q.id == id; });
+        failUnknown(m, p);
+      }
+    } catch (ScriptThrow& t) {
+      if (m.timedOut) throw;
+      if (m.host) m.host->uncaughtError(m.toText(t.value));
+    }
+  }
+  LoaderInfoState& s = m.packageState<LoaderInfoState>();
+  for (size_t i = 0; i < s.loaded.size(); ++i) {
+    if (!m.host || m.host->movieOf(s.loaded[i].root) != s.loaded[i].movie) continue;
+    LoadedSwf copy = s.loaded[i];
+    runMovieFrames(m, copy, m.host->currentFrame(copy.root) - 1);
+    if (i < s.loaded.size()) s.loaded[i].framesRun = copy.framesRun;
+  }
+}
+
+uint32_t domainOfMovie(Machine& m, uint64_t movie) {
+  if (movie)
+    for (const LoadedSwf& loaded : m.packageState<LoaderInfoState>().loaded)
+      if (loaded.movie == movie) return loaded.domain;
+  return Machine::kMainDomain;
 }
 
 std::span<const NativeMember> displayLoaderInfoMembers() {

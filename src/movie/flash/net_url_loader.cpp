@@ -438,6 +438,8 @@ void finish(Machine& m, const PendingLoad& p) {
 
 }  // namespace
 
+std::string decodeUrlComponent(std::string_view s) { return decodeComponent(s); }
+
 void runPendingLoads(Machine& m) {
   // A local file is there at once: a load a listener starts finishes in the same tick,
   // up to a bound, so a chain of loads cannot hold the player.

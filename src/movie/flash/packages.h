@@ -2,6 +2,8 @@
 // tables (movie/avm2/toplevel.h), reaching the movie only through the machine's host.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace orv::movie::avm2 {
@@ -31,6 +33,13 @@ void installSoundClasses(Machine& m);       // flash.media
 void runPendingLoads(Machine& m);
 // Loaders' loads (loader_classes.cpp) likewise.
 void runPendingContentLoads(Machine& m);
+// A frame of the movie is being made: movies loaded from bytes since the last one make
+// their first frame and root, and loaded movies run the code of the frames they reached.
+void runLoadedMovieFrames(Machine& m);
+// The domain of the movie a display object belongs to (see Host::movieOf).
+uint32_t domainOfMovie(Machine& m, uint64_t movie);
+// %XX (UTF-8 bytes) and '+' for a space, as URL query parts are written.
+std::string decodeUrlComponent(std::string_view s);
 
 // The movie ends: every shared object it opened that holds data (or was flushed) is
 // written, except those whose unreadable file it never replaced.

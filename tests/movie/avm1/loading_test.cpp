@@ -249,6 +249,27 @@ TEST(LoadMovie, ASwfReplacesTheClipsContentOnALaterFrame) {
   EXPECT_EQ(pixels.pixels.at(10 * 550 + 150), 0xFFFFFFFFu);
 }
 
+TEST(LoadMovie, TheAddresssQueryGivesTheMovieVariablesItsFirstFrameReads) {
+  Folder dir;
+  // trace(this.greeting + " " + this.n)
+  Asm reads = Asm()
+                  .getVar("this")
+                  .push({"greeting"})
+                  .op(kGetMember)
+                  .push({" "})
+                  .op(kAdd2)
+                  .getVar("this")
+                  .push({"n"})
+                  .op(kGetMember)
+                  .op(kAdd2)
+                  .trace();
+  dir.write("child.swf",
+            t::movie(t::concat({t::doAction(reads.op(kStop).bytes()), t::showFrame()}),
+                     {.version = 6}));
+  Played run(dir.write("main.swf", movieWith(holderLoading("child.swf?greeting=hello%20there&n=10"))));
+  EXPECT_EQ(run.frames(1), (Lines{"hello there 10"}));
+}
+
 TEST(LoadMovie, AnImageShowsAtItsPixelSizeAndABrokenFileLeavesTheClipEmpty) {
   Folder dir;
   Pixmap image{.width = 30, .height = 20, .pixels = std::vector<uint32_t>(600, 0xFF00FF00u)};

@@ -715,7 +715,8 @@ std::optional<std::vector<uint8_t>> ScriptStage::readFile(const std::string& url
 }
 
 ScriptClip* ScriptStage::loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
-                                      const std::string& url) {
+                                      const std::string& url,
+                                      const std::function<void(ScriptClip*)>& beforeFirstFrame) {
   auto* old = static_cast<StageClip*>(target);
   if (!old || !old->parent_ || loaded_.size() >= 64) return nullptr;
   auto movie = movieFromLoadedFile(bytes, movie_->header.version);
@@ -734,6 +735,7 @@ ScriptClip* ScriptStage::loadIntoClip(ScriptClip* target, const std::vector<uint
   Object* self = std::exchange(old->scriptObject, nullptr);
   StageClip* raw = old->parent_->addChild(std::move(made));  // `old` unloads
   vm_->adoptClipObject(self, raw);
+  if (beforeFirstFrame) beforeFirstFrame(raw);
   raw->enterFirstFrame();
   runQueue();
   return raw;

@@ -166,7 +166,8 @@ class ScriptStage : public ScriptHost {
   std::optional<std::vector<uint8_t>> readFile(const std::string& url, size_t maxBytes) override;
   void clipDataLoaded(ScriptClip* clip) override;
   ScriptClip* loadIntoClip(ScriptClip* target, const std::vector<uint8_t>& bytes,
-                           const std::string& url) override;
+                           const std::string& url,
+                           const std::function<void(ScriptClip*)>& beforeFirstFrame = {}) override;
 
   // Used by StageClip.
   void queueActions(StageClip* clip, const std::vector<uint8_t>* bytes);

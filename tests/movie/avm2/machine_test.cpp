@@ -326,3 +326,71 @@ TEST(Avm2Machine, TimeLimitStopsScriptsAndHandlersCannotCatchIt) {
 
 }  // namespace
 }  // namespace orv::movie::avm2
+
+namespace orv::movie::avm2 {
+namespace {
+
+// Loads a file into `domain` whose script defines the public variables `values` (name ->
+// string), and runs it.
+void loadDefining(Machine& machine, uint32_t domain,
+                  const std::vector<std::pair<std::string, std::string>>& values) {
+  test::AbcBuilder abc;
+  Code init;
+  enterScope(init);
+  std::vector<abc::Trait> traits;
+  for (const auto& [name, value] : values) {
+    init.op(op::findproperty, abc.qname(name)).op(op::pushstring, abc.string(value));
+    init.op(op::initproperty, abc.qname(name));
+    traits.push_back(test::AbcBuilder::slot(abc.qname(name)));
+  }
+  init.op(op::returnvoid);
+  uint32_t m = abc.method();
+  abc.body(m, init, {.maxStack = 4, .localCount = 1});
+  abc.script(m, traits);
+  auto read = abc::readAbc(abc.bytes());
+  ASSERT_TRUE(read);
+  std::string error;
+  AbcUnit* unit = machine.load(read.file, error, domain);
+  ASSERT_NE(unit, nullptr) << error;
+  machine.runEntryScript(*unit);
+}
+
+// What `name` reads as from `domain` ("" when the domain does not see it).
+std::string lookUp(Machine& machine, const std::string& name, uint32_t domain) {
+  Name n = machine.publicName(name);
+  Object* holder = machine.findDefinition(n, domain);
+  return holder ? machine.toText(machine.getProperty(Value(holder), n)) : "";
+}
+
+TEST(Avm2Machine, DomainsSeeTheirParentsDefinitionsFirstAndNotTheirSiblings) {
+  Lines host;
+  Machine machine(&host);
+  const uint32_t child = machine.newDomain(Machine::kMainDomain);
+  const uint32_t sibling = machine.newDomain(Machine::kMainDomain);
+  const uint32_t alone = machine.newDomain(Machine::kSystemDomain);
+  EXPECT_EQ(machine.domainParent(child), Machine::kMainDomain);
+  EXPECT_EQ(machine.domainParent(Machine::kMainDomain), Machine::kSystemDomain);
+  EXPECT_EQ(machine.domainParent(Machine::kSystemDomain), Machine::kNoDomain);
+  // An unknown parent is the system's.
+  EXPECT_EQ(machine.domainParent(machine.newDomain(999999)), Machine::kSystemDomain);
+  loadDefining(machine, Machine::kMainDomain, {{"shared", "main"}, {"onlyMain", "main"}});
+  loadDefining(machine, child, {{"shared", "child"}, {"onlyChild", "child"}});
+  loadDefining(machine, sibling, {{"shared", "sibling"}});
+  loadDefining(machine, alone, {{"shared", "alone"}});
+  // A parent's definition hides the one its child loaded.
+  EXPECT_EQ(lookUp(machine, "shared", child), "main");
+  EXPECT_EQ(lookUp(machine, "shared", sibling), "main");
+  EXPECT_EQ(lookUp(machine, "onlyChild", child), "child");
+  EXPECT_EQ(lookUp(machine, "onlyMain", child), "main");
+  // Neither the parent nor a sibling sees what a child defines.
+  EXPECT_EQ(lookUp(machine, "onlyChild", Machine::kMainDomain), "");
+  EXPECT_EQ(lookUp(machine, "onlyChild", sibling), "");
+  // A domain of its own below the system's sees its own and the player's classes only.
+  EXPECT_EQ(lookUp(machine, "shared", alone), "alone");
+  EXPECT_EQ(lookUp(machine, "onlyMain", alone), "");
+  EXPECT_NE(machine.findClass("Object", alone), nullptr);
+  EXPECT_EQ(machine.findClass("Object", child), machine.findClass("Object"));
+}
+
+}  // namespace
+}  // namespace orv::movie::avm2

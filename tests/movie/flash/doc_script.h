@@ -25,6 +25,7 @@ struct DocScript {
   test::AbcBuilder abc;
   Code c;
   uint32_t display = abc.packageNs("flash.display");
+  std::string className = "Doc";  // the document class's name
 
   DocScript() { c.op(op::getlocal0).op(op::pushscope).op(op::getlocal0).op(op::constructsuper, 0); }
   uint32_t pub(const std::string& n) { return abc.qname(n); }
@@ -100,7 +101,7 @@ struct DocScript {
       init.op(op::initproperty, q);
       traits.push_back(abc.classTrait(q, index++));
     };
-    define("Doc", c, movieClip);
+    define(className, c, movieClip);
     for (const std::string& name : symbolClasses) {
       Code body;
       body.op(op::getlocal0).op(op::pushscope).op(op::getlocal0).op(op::constructsuper, 0);

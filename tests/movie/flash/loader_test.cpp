@@ -38,18 +38,20 @@ void pushListener(DocScript& d, const std::vector<std::string>& path) {
   d.c.op(op::newfunction, m);
 }
 
-// A Loader in local 1, its contentLoaderInfo in local 2, listening for every event.
-void makeLoader(DocScript& d) {
+using Listeners = std::vector<std::pair<const char*, std::vector<std::string>>>;
+
+// A Loader in local 1, its contentLoaderInfo in local 2, listening for every event (or
+// for those given).
+void makeLoader(DocScript& d, const Listeners& listeners = {
+                                  {"open", {"bytesTotal"}},
+                                  {"progress", {"bytesLoaded"}},
+                                  {"init", {"contentType"}},
+                                  {"httpStatus", {"width"}},
+                                  {"complete", {"content", "bitmapData", "getPixel"}},
+                                  {"ioError", {"text"}},
+                              }) {
   d.make("Loader").store(1);
   d.local(1).get("contentLoaderInfo").store(2);
-  const std::vector<std::pair<const char*, std::vector<std::string>>> listeners = {
-      {"open", {"bytesTotal"}},
-      {"progress", {"bytesLoaded"}},
-      {"init", {"contentType"}},
-      {"httpStatus", {"width"}},
-      {"complete", {"content", "bitmapData", "getPixel"}},
-      {"ioError", {"text"}},
-  };
   for (const auto& listener : listeners) {
     d.local(2).str(listener.first);
     pushListener(d, listener.second);
@@ -83,7 +85,7 @@ TEST(As3Loader, AnImageBesideTheMovieBecomesTheLoadersBitmapAfterItsEvents) {
   for (const std::string& e : r.errors) ADD_FAILURE() << e;
   const std::vector<std::string> expected = {
       "null",  // nothing before the clock ticks
-      "open 43",         "progress 0",  "progress 43", "init image/gif",
+      "open 0",          "progress 0",  "progress 43", "init image/gif",
       "httpStatus 1",    "complete 16711680",
   };
   EXPECT_EQ(r.lines, expected);
@@ -106,10 +108,76 @@ TEST(As3Loader, AMissingFileAndBytesThatAreNoImageGiveIoError) {
   bytes.callVoid("writeUTFBytes", 1);
   bytes.local(1).local(3);
   bytes.callVoid("loadBytes", 1);
+  bytes.trace([&] { bytes.local(2).get("bytesLoaded"); });
   Played unknown = runBesideDot(test::as3Movie(bytes.abcBytes(), "Doc"));
-  const std::vector<std::string> expected = {"open 12", "progress 0", "progress 12",
-                                             "ioError Error #2124: Loaded file is an unknown type."};
+  // Bytes are all there at once: no open, and the error comes inside loadBytes.
+  const std::vector<std::string> expected = {"progress 0", "progress 12",
+                                             "ioError Error #2124: Loaded file is an unknown type.",
+                                             "12"};
   EXPECT_EQ(unknown.lines, expected);
+}
+
+// In a listener: trace(<domain>.hasDefinition(name)), the domain the event target's
+// (the contentLoaderInfo's) or, with `own`, the running code's.
+void traceHasDefinition(DocScript& d, const std::string& name, bool own) {
+  const uint32_t domainClass = d.abc.qname(d.abc.packageNs("flash.system"), "ApplicationDomain");
+  uint32_t m = d.abc.method({.params = {0}});
+  Code body;
+  body.op(op::findpropstrict, d.pub("trace"));
+  if (own)
+    body.op(op::getlex, domainClass).op(op::getproperty, d.pub("currentDomain"));
+  else
+    body.op(op::getlocal1).op(op::getproperty, d.pub("target")).op(op::getproperty, d.pub("applicationDomain"));
+  body.op(op::pushstring, d.abc.string(name)).op(op::callproperty, d.pub("hasDefinition"), 1);
+  body.op(op::callpropvoid, d.pub("trace"), 1).op(op::returnvoid);
+  d.abc.body(m, body, {.maxStack = 6, .localCount = 2});
+  d.local(2).str("complete");
+  d.c.op(op::newfunction, m);
+  d.callVoid("addEventListener", 2);
+}
+
+TEST(As3Loader, AMovieBesideTheMovieIsPlayedAsTheLoadersChildWithItsCodeInADomainOfItsOwn) {
+  DocScript child;
+  child.className = "Child";
+  child.trace([&] { child.str("child made"); });
+  child.trace([&] { child.self().get("parent"); });  // not yet in the Loader
+  const std::vector<uint8_t> childMovie = test::as3Movie(child.abcBytes(), "Child");
+
+  DocScript d;
+  makeLoader(d, {{"open", {"bytesTotal"}},
+                 {"progress", {"bytesLoaded"}},
+                 {"init", {"contentType"}},
+                 {"complete", {"content", "parent", "numChildren"}},
+                 {"complete", {"url"}},
+                 {"complete", {"loaderURL"}},
+                 {"complete", {"swfVersion"}},
+                 {"ioError", {"text"}}});
+  traceHasDefinition(d, "Child", false);
+  traceHasDefinition(d, "Child", true);
+  traceHasDefinition(d, "Doc", false);  // the loading movie's classes are seen below it
+  load(d, "child.swf?a=1");
+  d.self().local(1).callVoid("addChild", 1);
+  MovieFolder folder;
+  folder.put("child.swf", std::string(childMovie.begin(), childMovie.end()));
+  Played r = folder.run(test::as3Movie(d.abcBytes(), "Doc"), 2);
+  for (const std::string& e : r.errors) ADD_FAILURE() << e;
+  const std::string size = std::to_string(childMovie.size());
+  const std::vector<std::string> expected = {
+      "open 0",
+      "progress 0",
+      "progress " + size,
+      "child made",
+      "null",
+      "init application/x-shockwave-flash",
+      "complete 1",
+      "complete file:///child.swf?a=1",
+      "complete file:///movie.swf",
+      "complete " + std::to_string(childMovie[3]),
+      "true",
+      "false",
+      "true",
+  };
+  EXPECT_EQ(r.lines, expected);
 }
 
 }  // namespace orv::movie

@@ -45,8 +45,9 @@ class TextHost : public ScriptHost {
  public:
   explicit TextHost(int version) : root(version >= 6), vm(*this, version) {}
   ScriptClip* level(int n) override { return n == 0 ? &root : nullptr; }
-  void trace(std::string_view) override {}
+  void trace(std::string_view line) override { out += std::string(line) + "\n"; }
   double timerMs() override { return 0; }
+  std::string out;
 
   Object* rootObject() { return vm.objectFor(&root); }
   // createTextField as a script calls it; the field's object.

@@ -41,11 +41,10 @@ TimelineBridge::TabFacts TimelineBridge::tabFacts(DisplayObject& object) {
   }
   const auto* edit = object.character ? std::get_if<swf::EditTextDef>(object.character) : nullptr;
   if (edit || object.editText) {
-    // Input fields, and selectable fields only when tabEnabled is true.
+    // Input fields only (tabEnabled true makes no other field a stop).
     const EditTextState* live = object.editText.get();
     const bool input = live ? live->input : !edit->readOnly;
-    const bool selectable = live ? live->selectable : !edit->noSelect;
-    facts.stop = enabledSet ? enabled && (input || selectable) : input;
+    facts.stop = input && (!enabledSet || enabled);
     return facts;
   }
   if (object.character && std::holds_alternative<swf::ButtonDef>(*object.character)) {

@@ -9,6 +9,7 @@
 #include "movie/base/utf8.h"
 #include "movie/base/xml.h"
 #include "movie/font/device_fonts.h"
+#include "movie/text/field_layout.h"
 
 namespace orv::movie {
 
@@ -659,58 +660,41 @@ double EditTextState::advanceOf(char32_t c, const TextFormat& f) const {
   return em * size * (f.bold.value_or(false) ? 1.05 : 1.0) + spacing;
 }
 
+namespace {
+std::string fontName(std::string name) {
+  while (!name.empty() && name.back() == '\0') name.pop_back();  // some tools store the zero
+  return name;
+}
+}  // namespace
+
+const swf::FontDef* EditTextState::fontFor(const TextFormat& format) const {
+  const std::string name = format.font.value_or("");
+  // The field's own font answers for its name (and for text with no font named).
+  auto usable = [](const swf::FontDef* f) { return f->hasOutlines() || (f->hasLayout && !f->codes.empty()); };
+  if (font && usable(font) &&
+      (name.empty() || fontName(font->name).empty() || fontName(font->name) == name))
+    return font;
+  if (!movie) return nullptr;
+  if (!fontsIndexed_) {
+    fontsIndexed_ = true;
+    for (const auto& [id, ch] : movie->dictionary)
+      if (const auto* f = std::get_if<swf::FontDef>(&ch); f && usable(f))
+        fonts_.emplace_back(fontName(f->name), f);
+  }
+  const bool bold = format.bold.value_or(false), italic = format.italic.value_or(false);
+  const swf::FontDef* any = nullptr;
+  for (const auto& [n, f] : fonts_) {
+    if (n != name) continue;
+    if (f->bold == bold && f->italic == italic) return f;
+    if (!any) any = f;
+  }
+  return any;
+}
+
 std::vector<EditTextState::Line> EditTextState::layout() const {
   std::vector<Line> lines;
-  const swf::EditTextDef& d = def();
-  const double room = (d.bounds.xMax - d.bounds.xMin) / 20.0 - 2 * kGutter;
-  const bool wrap = d.wordWrap && autoSize == "none" ? true : d.wordWrap;
-  Line line;
-  size_t lastSpace = SIZE_MAX;
-  double widthAtSpace = 0;
-  auto finish = [&](size_t end, size_t next) {
-    line.end = end;
-    const TextFormat& f =
-        end > line.begin
-            ? formats_[formatIndex_[line.begin]]
-            : (line.begin < chars_.size() ? formats_[formatIndex_[line.begin]] : newFormat);
-    double h = 0;
-    for (size_t k = line.begin; k < end; ++k) {
-      FontMetrics m = metricsAt(formats_[formatIndex_[k]]);
-      h = std::max(h, m.ascent + m.descent);
-    }
-    if (end == line.begin) {
-      FontMetrics m = metricsAt(f);
-      h = m.ascent + m.descent;
-    }
-    line.height = h + f.leading.value_or(0);
-    lines.push_back(line);
-    line = Line{};
-    line.begin = next;
-    lastSpace = SIZE_MAX;
-  };
-  for (size_t i = 0; i < chars_.size() && lines.size() < 100000; ++i) {
-    const char32_t c = chars_[i];
-    if (isBreak(c)) {
-      finish(i, i + 1);
-      continue;
-    }
-    const double adv = advanceOf(c, formats_[formatIndex_[i]]);
-    if (wrap && line.width + adv > room && i > line.begin) {
-      if (lastSpace != SIZE_MAX) {
-        const double rest = line.width - widthAtSpace;
-        finish(lastSpace, lastSpace + 1);
-        line.width = rest;
-      } else {
-        finish(i, i);
-      }
-    }
-    if (c == U' ') {
-      lastSpace = i;
-      widthAtSpace = line.width + adv;
-    }
-    line.width += adv;
-  }
-  finish(chars_.size(), chars_.size());
+  for (const LaidLine& l : layoutField(*this).lines)
+    lines.push_back({l.begin, l.end, l.width / 20, (l.ascent + l.descent + l.leading) / 20});
   return lines;
 }
 
@@ -721,16 +705,9 @@ double EditTextState::textWidth() const {
 }
 
 double EditTextState::textHeight() const {
-  std::vector<Line> lines = layout();
   if (chars_.empty()) return 0;
-  double h = 0;
-  for (const Line& l : lines) h += l.height;
   // The last line's leading is below the text.
-  if (!lines.empty()) {
-    const size_t at = std::min(lines.back().begin, chars_.size() - 1);
-    h -= formats_[formatIndex_[at]].leading.value_or(0);
-  }
-  return h;
+  return layoutField(*this).lines.back().bottom() / 20;
 }
 
 std::vector<std::pair<size_t, size_t>> EditTextState::lineRanges() const {

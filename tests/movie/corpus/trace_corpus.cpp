@@ -153,7 +153,13 @@ void checkTraceSuite(const std::string& title, const fs::path& suite, const fs::
   std::vector<std::string> nowPassing, regressions;
   for (auto& dir : dirs) {
     const std::string name = fs::relative(dir, suite).string();
-    if (only && name.find(only) == std::string::npos) continue;
+    // A name ending in '$' is matched whole, not as a part.
+    if (only) {
+      const std::string_view o(only);
+      if (!o.empty() && o.back() == '$' ? name != o.substr(0, o.size() - 1)
+                                        : name.find(o) == std::string::npos)
+        continue;
+    }
     ++total;
     const auto expected = lines(slurp(dir / "output.txt"));
     const auto got = run(dir, framesToRun(dir / "test.toml"));

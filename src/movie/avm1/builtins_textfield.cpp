@@ -118,10 +118,13 @@ constexpr Accessor kAccessors[] = {
        return Value(static_cast<double>(s.chars().size()));
      },
      nullptr},
+    // Whole pixels, the fraction cut off.
     {"textWidth",
-     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::round(s.textWidth())); }, nullptr},
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::floor(s.textWidth() + 1e-6)); },
+     nullptr},
     {"textHeight",
-     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::round(s.textHeight())); }, nullptr},
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::floor(s.textHeight() + 1e-6)); },
+     nullptr},
     {"autoSize", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.autoSize); },
      [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
        if (v.isBool())

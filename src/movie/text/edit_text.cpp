@@ -704,10 +704,34 @@ double EditTextState::textWidth() const {
   return w;
 }
 
+namespace {
+// The lines that hold text: all but an empty one after the text's last line end, which
+// takes no room (it still counts as a line to scroll to).
+size_t textLines(const FieldLines& laid) {
+  const std::vector<LaidLine>& l = laid.lines;
+  const bool emptyLast = l.size() > 1 && l.back().begin == l.back().end;
+  return l.size() - (emptyLast ? 1 : 0);
+}
+
+// The height (twips) lines [first, textLines) take: from the top of the first to the
+// bottom of the last, the leading between them; a view from the first line also keeps
+// that line's leading below the text.
+double heightFrom(const FieldLines& laid, size_t first) {
+  const size_t n = textLines(laid);
+  if (first >= n) return 0;
+  const std::vector<LaidLine>& l = laid.lines;
+  const double h = l[n - 1].bottom() - l[first].top;
+  return first == 0 ? std::max(h, l[0].ascent + l[0].descent + l[0].leading) : h;
+}
+}  // namespace
+
 double EditTextState::textHeight() const {
   if (chars_.empty()) return 0;
-  // The last line's leading is below the text.
-  return layoutField(*this).lines.back().bottom() / 20;
+  const FieldLines laid = layoutField(*this);
+  const std::vector<LaidLine>& l = laid.lines;
+  // One line keeps its leading below it; below the last of several there is none.
+  const size_t n = textLines(laid);
+  return (n == 1 ? l[0].ascent + l[0].descent + l[0].leading : l[n - 1].bottom() - l[0].top) / 20;
 }
 
 std::vector<std::pair<size_t, size_t>> EditTextState::lineRanges() const {
@@ -735,13 +759,12 @@ int EditTextState::bottomScroll() const {
 }
 
 int EditTextState::maxScroll() const {
-  std::vector<Line> lines = layout();
-  const double room = (def().bounds.yMax - def().bounds.yMin) / 20.0 - 2 * kGutter;
+  const FieldLines laid = layoutField(*this);
+  const double room = (def().bounds.yMax - def().bounds.yMin) - 2 * 20 * kGutter;
   // The first line from which every remaining line fits.
-  double used = 0;
-  size_t first = lines.size();
-  while (first > 0 && used + lines[first - 1].height <= room + 0.01) used += lines[--first].height;
-  return static_cast<int>(std::max<size_t>(1, first + 1 > lines.size() ? lines.size() : first + 1));
+  size_t first = laid.lines.size();
+  while (first > 0 && heightFrom(laid, first - 1) <= room + 0.01) --first;
+  return static_cast<int>(std::clamp<size_t>(first + 1, 1, laid.lines.size()));
 }
 
 void EditTextState::fitToText() {

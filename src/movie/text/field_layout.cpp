@@ -1,6 +1,7 @@
 #include "movie/text/field_layout.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
 #include "movie/font/device_fonts.h"
@@ -76,8 +77,9 @@ class Layout {
       ascent = metrics.ascent * 20;
       descent = metrics.descent * 20;
     } else if (font && font->hasLayout && font->emSquare() > 0) {
-      ascent = font->ascent * size / font->emSquare();
-      descent = font->descent * size / font->emSquare();
+      // In whole twips, the fractions cut off.
+      ascent = std::floor(font->ascent * size / font->emSquare());
+      descent = std::floor(font->descent * size / font->emSquare());
     } else {
       ascent = size * 0.8;
       descent = size * 0.2;
@@ -124,7 +126,7 @@ class Layout {
       next.glyphs.assign(glyphs.begin() + long(lastSpace_) + 1, glyphs.end());
       next.begin = glyphs[lastSpace_].at + 1;
       lines().back().end = glyphs[lastSpace_].at;
-      glyphs.resize(lastSpace_);
+      glyphs.resize(lastSpace_);  // the space at the break is in neither line
     } else {
       next.begin = lines().back().end = i;
     }

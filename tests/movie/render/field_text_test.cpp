@@ -77,15 +77,16 @@ TEST(FieldText, GlyphsSitOnTheBaselineInsideTheGutterAndLinesStepByAscentDescent
   const TextLayout l = layoutFieldText(fonts.use(field));
   ASSERT_EQ(l.glyphs.size(), 4u);
   ASSERT_EQ(l.lines, 2);
-  // 20 px is 400 twips: scale 400 / 1024; ascent 312.5 twips, descent 78.125.
+  // 20 px is 400 twips: scale 400 / 1024; ascent 312.5 twips, descent 78.125, each
+  // cut to whole twips.
   const double scale = 400.0 / 1024;
   EXPECT_DOUBLE_EQ(l.glyphs[0].scale, scale);
   EXPECT_DOUBLE_EQ(l.glyphs[0].x, 40);
-  EXPECT_DOUBLE_EQ(l.glyphs[0].y, 40 + 800 * scale);
+  EXPECT_DOUBLE_EQ(l.glyphs[0].y, 40 + 312);
   EXPECT_DOUBLE_EQ(l.glyphs[1].x, 40 + 800 * scale);
   EXPECT_EQ(l.glyphs[1].glyph, 1u);
   // The font's own leading plays no part; the format's does.
-  EXPECT_DOUBLE_EQ(l.glyphs[2].y, 40 + 800 * scale + 200 * scale + 3 * 20 + 800 * scale);
+  EXPECT_DOUBLE_EQ(l.glyphs[2].y, 40 + 312 + 78 + 3 * 20 + 312);
   EXPECT_DOUBLE_EQ(l.glyphs[2].x, 40);
 }
 

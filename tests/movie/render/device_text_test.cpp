@@ -43,7 +43,11 @@ std::vector<uint8_t> fieldMovie(const char* type, const Asm& extra) {
 }
 
 Asm htmlText(const std::string& html) {
-  return Asm().append(setField("html", true)).append(setField("htmlText", html.c_str()));
+  // <br> and paragraphs break lines in a multiline field.
+  return Asm()
+      .append(setField("html", true))
+      .append(setField("multiline", true))
+      .append(setField("htmlText", html.c_str()));
 }
 
 struct Shown {

@@ -118,10 +118,13 @@ constexpr Accessor kAccessors[] = {
        return Value(static_cast<double>(s.chars().size()));
      },
      nullptr},
+    // Whole pixels, the fraction cut off.
     {"textWidth",
-     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::round(s.textWidth())); }, nullptr},
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::floor(s.textWidth() + 1e-6)); },
+     nullptr},
     {"textHeight",
-     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::round(s.textHeight())); }, nullptr},
+     [](Vm&, ScriptClip*, EditTextState& s) { return Value(std::floor(s.textHeight() + 1e-6)); },
+     nullptr},
     {"autoSize", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.autoSize); },
      [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
        if (v.isBool())
@@ -247,8 +250,11 @@ constexpr Accessor kAccessors[] = {
     {"hscroll",
      [](Vm&, ScriptClip*, EditTextState& s) { return Value(static_cast<double>(s.hscroll)); },
      [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
-       const double n = vm.toNumber(v);
-       s.hscroll = std::isfinite(n) && n > 0 ? static_cast<int>(std::min(n, 1e6)) : 0;
+       // A 32-bit integer, kept between 0 and maxhscroll.
+       const double n = static_cast<double>(toInt32(vm.toNumber(v)));
+       const double room = (s.def().bounds.xMax - s.def().bounds.xMin) / 20.0 - 4;
+       const double most = std::max(0.0, std::round(s.textWidth() - room));
+       s.hscroll = static_cast<int>(std::clamp(n, 0.0, most));
      }},
     {"maxhscroll",
      [](Vm&, ScriptClip*, EditTextState& s) {

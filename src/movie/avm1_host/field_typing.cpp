@@ -68,18 +68,16 @@ size_t caretAt(const DisplayObject& object, double x, double y) {
   const EditTextState& field = *object.editText;
   const auto p = fieldPoint(object, x, y);
   if (!p) return field.chars().size();
-  const swf::FontDef* own = field.font && field.font->hasOutlines() ? field.font : nullptr;
   const render::TextLayout layout =
-      render::layoutFieldText(field, [own](const TextFormat&) { return own; });
+      render::layoutFieldText(field);
   return render::caretIndexAt(layout, p->first, p->second);
 }
 
 // Scrolls the field so that its caret shows: whole lines up or down, and, in a field
 // that does not wrap, pixels sideways.
 void revealCaret(EditTextState& field) {
-  const swf::FontDef* own = field.font && field.font->hasOutlines() ? field.font : nullptr;
-  auto layoutNow = [&field, own] {
-    return render::layoutFieldText(field, [own](const TextFormat&) { return own; });
+  auto layoutNow = [&field] {
+    return render::layoutFieldText(field);
   };
   const swf::Rect& box = field.def().bounds;
   render::TextLayout layout = layoutNow();
@@ -111,13 +109,12 @@ void revealCaret(EditTextState& field) {
 // The start (or with `end`, the end) of the shown line the caret stands on; with no such
 // line, the text's.
 size_t caretLineEdge(EditTextState& field, size_t caret, bool end) {
-  const swf::FontDef* own = field.font && field.font->hasOutlines() ? field.font : nullptr;
   const size_t kept = field.caretIndex;
   field.caretIndex = caret;
   revealCaret(field);
   field.caretIndex = kept;
   const render::TextLayout layout =
-      render::layoutFieldText(field, [own](const TextFormat&) { return own; });
+      render::layoutFieldText(field);
   for (size_t i = 0; i < layout.lineBoxes.size(); ++i) {
     const render::LineBox& box = layout.lineBoxes[i];
     const bool next = i + 1 < layout.lineBoxes.size() && layout.lineBoxes[i + 1].begin == caret;
@@ -129,9 +126,8 @@ size_t caretLineEdge(EditTextState& field, size_t caret, bool end) {
 // Where the caret goes with the up or down arrow (`lines` -1 or 1): the character
 // nearest its place on the line above or below, the field scrolled to show that line.
 size_t caretOnNextLine(EditTextState& field, size_t caret, int lines) {
-  const swf::FontDef* own = field.font && field.font->hasOutlines() ? field.font : nullptr;
-  auto layoutNow = [&field, own] {
-    return render::layoutFieldText(field, [own](const TextFormat&) { return own; });
+  auto layoutNow = [&field] {
+    return render::layoutFieldText(field);
   };
   const size_t kept = field.caretIndex;
   field.caretIndex = caret;

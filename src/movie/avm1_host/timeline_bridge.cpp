@@ -329,6 +329,7 @@ EditTextState* fieldStateOf(DisplayObject& o) {
     const swf::Movie& movie = *o.movie;
     const swf::FontDef* font = edit->hasFont ? movie.get<swf::FontDef>(edit->fontId) : nullptr;
     o.editText = std::make_shared<EditTextState>(*edit, font, movie.header.version >= 6);
+    o.editText->movie = &movie;
   }
   return o.editText.get();
 }
@@ -350,6 +351,7 @@ ScriptClip* ClipBridge::createTextField(const std::string& newName, int depth, d
   made->matrix.ty = y * 20;
   made->editText =
       std::make_shared<EditTextState>(def, nullptr, bridge_.stage().movie().header.version >= 6);
+  made->editText->movie = c->movie;
   c->setScriptObject(listDepth(depth), made);
   return bridge_.bridgeFor(made.get());
 }

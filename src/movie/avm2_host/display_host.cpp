@@ -153,6 +153,7 @@ DisplayHandle DisplayHost::create(DisplayKind kind) {
     auto field = std::make_shared<DisplayObject>(*stage_, 0, nullptr);
     field->movie = &stage_->movie();
     field->editText = std::make_shared<EditTextState>(createdFieldDef(100, 100), nullptr, true);
+    field->editText->movie = field->movie;
     field->editText->htmlBreaksNeedMultiline = field->editText->crLfIsTwoBreaks = true;
     held_[field->instanceId] = field;
     return field->instanceId;
@@ -568,6 +569,7 @@ avm2::TextFieldAccess* DisplayHost::textField(DisplayHandle h) {
     if (!edit || !o->movie) return nullptr;
     const swf::FontDef* font = edit->hasFont ? o->movie->get<swf::FontDef>(edit->fontId) : nullptr;
     o->editText = std::make_shared<EditTextState>(*edit, font, o->movie->header.version >= 6);
+    o->editText->movie = o->movie;
     EditTextState& field = *o->editText;
     field.htmlBreaksNeedMultiline = field.crLfIsTwoBreaks = true;
     // The initial text read again with these fields' rules.

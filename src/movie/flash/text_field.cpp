@@ -102,7 +102,7 @@ template <TextNumber N>
 Value getNumber(Machine& m, const Value& self, std::span<Value>) {
   const double v = fieldOf(m, self).number(N);
   if (N == TextNumber::TextWidth || N == TextNumber::TextHeight)
-    return Value(std::round(v * 20) / 20);  // measured in whole twips
+    return Value(std::floor(v * 20 + 1e-6) / 20);  // measured in whole twips, cut off
   if (N == TextNumber::BackgroundColor || N == TextNumber::BorderColor)
     return Value(static_cast<uint32_t>(v));
   return Value(static_cast<int32_t>(v));

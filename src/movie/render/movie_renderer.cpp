@@ -119,8 +119,6 @@ void MovieRenderer::setMovie(std::shared_ptr<const swf::Movie> movie) {
   bitmapCache_.clear();
   coverage_.clear();
   keptLayers_.clear();  // keyed by the old movie's characters
-  fontsIndexed_ = false;
-  fontsByName_.clear();
 }
 
 std::shared_ptr<const Bitmap> MovieRenderer::bitmap(swf::CharacterId id) {
@@ -603,8 +601,7 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
   if (!movie_) return;
   TextLayout layout;
   if (node && node->field) {
-    layout = layoutFieldText(*node->field,
-                             [this, node](const TextFormat& f) { return fontFor(f, node->field); });
+    layout = layoutFieldText(*node->field);
   } else if (!content.empty()) {
     const swf::FontDef* font = def.hasFont ? dictionary()->get<swf::FontDef>(def.fontId) : nullptr;
     layout = layoutEditText(def, content, font);
@@ -697,34 +694,6 @@ void MovieRenderer::drawEditText(const swf::EditTextDef& def, const std::string&
                       Paint::solid(premultiply(cx.applyStraight(0xFF000000u))));
     }
   }
-}
-
-const swf::FontDef* MovieRenderer::fontFor(const TextFormat& format, const EditTextState* field) {
-  auto clean = [](std::string name) {
-    while (!name.empty() && name.back() == '\0') name.pop_back();  // some tools store the zero
-    return name;
-  };
-  if (!fontsIndexed_) {
-    fontsIndexed_ = true;
-    fontsByName_.clear();
-    if (movie_)
-      for (const auto& [id, ch] : movie_->dictionary)
-        if (const auto* font = std::get_if<swf::FontDef>(&ch))
-          if (font->hasOutlines()) fontsByName_.emplace(clean(font->name), font);
-  }
-  const std::string name = format.font.value_or("");
-  // The field's own font answers for its name (and for text with no font named).
-  if (field && field->font && field->font->hasOutlines() &&
-      (name.empty() || clean(field->font->name) == name))
-    return field->font;
-  const bool bold = format.bold.value_or(false), italic = format.italic.value_or(false);
-  const swf::FontDef* any = nullptr;
-  auto [from, to] = fontsByName_.equal_range(name);
-  for (auto it = from; it != to; ++it) {
-    if (it->second->bold == bold && it->second->italic == italic) return it->second;
-    if (!any) any = it->second;
-  }
-  return any;
 }
 
 void MovieRenderer::drawFieldBox(const swf::EditTextDef& def, const FieldBox& box,

@@ -78,7 +78,6 @@ class MovieRenderer : public BitmapSource {
   void drawEditText(const swf::EditTextDef& text, const std::string& content,
                     const DisplayNode* node, const Affine& m, const ColorTransform& cx,
                     Context& ctx);
-  const swf::FontDef* fontFor(const TextFormat& format, const EditTextState* field);
   void drawFieldBox(const swf::EditTextDef& def, const FieldBox& box, const FieldBoxGeometry& g,
                     const Affine& m, const ColorTransform& cx, Context& ctx);
   void drawGlyph(const swf::FontDef& font, uint32_t glyph, uint32_t argb, const Affine& m,
@@ -109,9 +108,6 @@ class MovieRenderer : public BitmapSource {
   bool ontoLayer_ = false;  // drawing onto a bitmap (renderOnto), not the stage
   std::map<std::pair<const swf::Movie*, swf::CharacterId>, std::shared_ptr<const Bitmap>>
       bitmapCache_;
-  // Embedded fonts by name, for text formats that name them.
-  std::multimap<std::string, const swf::FontDef*> fontsByName_;
-  bool fontsIndexed_ = false;
   std::vector<std::vector<uint8_t>> maskPool_;
   std::vector<std::vector<uint32_t>> layerPool_;
   int staticDrawsLeft_ = 0;  // characters a live object may still draw from its definitions

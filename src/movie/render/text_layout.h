@@ -55,14 +55,10 @@ size_t caretIndexAt(const TextLayout& layout, double x, double y);
 TextLayout layoutEditText(const swf::EditTextDef& def, const std::string& content,
                           const swf::FontDef* font);
 
-// The live text of a field scripts may have changed: each character in its own
-// format (size, colour, leading, margins, alignment) and in the embedded font its
-// format names (`fontFor`; none: the character is not drawn). Lines break at line
-// ends and, when the field wraps, at spaces; the field's scroll position picks the
-// first line shown. Fields in device fonts lay out no glyphs (their lines are
-// measured with the field's device metric, for the caret).
-using FontLookup = std::function<const swf::FontDef*(const TextFormat&)>;
-TextLayout layoutFieldText(const EditTextState& field, const FontLookup& fontFor);
+// The live text of a field scripts may have changed, as text/field_layout.h lays it out,
+// placed in the field: the field's scroll position picks the first line shown, hscroll
+// moves the lines left. Characters in no embedded font of the field's lay out no glyph.
+TextLayout layoutFieldText(const EditTextState& field);
 
 // Code points of UTF-8 text; HTML fields lose their tags (<br> and </p> break lines).
 std::u32string decodeFieldText(const std::string& content, bool html);

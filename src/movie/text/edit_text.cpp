@@ -9,6 +9,7 @@
 #include "movie/base/utf8.h"
 #include "movie/base/xml.h"
 #include "movie/font/device_fonts.h"
+#include "movie/text/field_layout.h"
 
 namespace orv::movie {
 
@@ -308,7 +309,6 @@ EditTextState::EditTextState(const swf::EditTextDef& d, const swf::FontDef* f, b
   formats_.push_back(newFormat);
   // The definition's own text is drawn from our characters from now on.
   def().hasText = false;
-  def().html = false;
   if (d.hasText) {
     if (d.html)
       setHtmlText(d.initialText);
@@ -442,7 +442,7 @@ void EditTextState::setHtmlText(const std::string& html) {
     formatIndex_.push_back(currentIdx);
   };
   // Fields that keep paragraphs and line breaks only when multiline ignore them otherwise.
-  const bool breaks = !htmlBreaksNeedMultiline || def().multiline;
+  const bool breaks = def().multiline;
   // There a paragraph's end takes the format of the last font opened in it.
   std::optional<TextFormat> endFormat;
   auto handleTag = [&](const Tag& tag) {
@@ -459,6 +459,7 @@ void EditTextState::setHtmlText(const std::string& html) {
         paragraphOpen = false;
         endFormat.reset();
       }
+      if (tag.name == "li" && breaks) emit(U'\r');  // a list item ends its line
       for (size_t k = stack.size(); k-- > 0;) {
         if (stack[k].tag != tag.name) continue;
         current = stack[k].format;
@@ -513,6 +514,8 @@ void EditTextState::setHtmlText(const std::string& html) {
       num("leading", current.leading);
       num("blockindent", current.blockIndent);
     } else if (tag.name == "li") {
+      // A list item starts a line of its own.
+      if (breaks && !chars_.empty() && chars_.back() != U'\r') emit(U'\r');
       current.bullet = true;
     }
   };
@@ -545,74 +548,107 @@ void EditTextState::setHtmlText(const std::string& html) {
     for (char32_t ch : decodeText(s.substr(i, len), true)) emit(ch == U'\n' ? U'\r' : ch);
     i += len;
   }
-  // The last paragraph's end is not a character of the text (but is in multiline-only
-  // fields, which keep every paragraph's end).
-  if (!htmlBreaksNeedMultiline && !chars_.empty() && chars_.back() == U'\r' && !paragraphOpen) {
-    chars_.pop_back();
-    formatIndex_.pop_back();
-  }
   shownText = encodeText(chars_, true);
   fitToText();
 }
 
+namespace {
+// A TEXTFORMAT element of the paragraph properties that are set: none when all are 0.
+std::string textFormatTag(const TextFormat& para) {
+  std::string attrs;
+  auto num = [&](const char* name, const std::optional<double>& v) {
+    if (v.value_or(0)) attrs += std::string(" ") + name + "=\"" + numberText(*v) + "\"";
+  };
+  num("LEFTMARGIN", para.leftMargin);
+  num("RIGHTMARGIN", para.rightMargin);
+  num("INDENT", para.indent);
+  num("LEADING", para.leading);
+  num("BLOCKINDENT", para.blockIndent);
+  if (para.tabStops && !para.tabStops->empty()) {
+    attrs += " TABSTOPS=\"";
+    for (size_t k = 0; k < para.tabStops->size(); ++k)
+      attrs += (k ? "," : "") + numberText((*para.tabStops)[k]);
+    attrs += "\"";
+  }
+  return attrs.empty() ? "" : "<TEXTFORMAT" + attrs + ">";
+}
+
+// The FONT attributes of a run, in the order the player writes them.
+std::vector<std::pair<const char*, std::string>> fontAttrs(const TextFormat& f) {
+  char color[16];
+  std::snprintf(color, sizeof color, "#%06X", static_cast<unsigned>(f.color.value_or(0)) & 0xFFFFFFu);
+  return {{"FACE", f.font.value_or("")},
+          {"SIZE", numberText(f.size.value_or(12))},
+          {"COLOR", color},
+          {"LETTERSPACING", numberText(f.letterSpacing.value_or(0))},
+          {"KERNING", f.kerning.value_or(false) ? "1" : "0"}};
+}
+
+// A paragraph's runs: the first in a FONT with every attribute. A later run whose font is
+// that of a FONT still open goes back to it (closing those inside); another opens a FONT,
+// inside the last, of what differs. All are closed at the paragraph's end. Links, bold,
+// italic and underline wrap each run's text.
+void writeRuns(std::string& out, const std::vector<std::pair<const TextFormat*, std::string>>& runs) {
+  std::vector<std::vector<std::pair<const char*, std::string>>> open;
+  for (const auto& [f, text] : runs) {
+    const auto attrs = fontAttrs(*f);
+    size_t level = open.size();
+    while (level > 0 && open[level - 1] != attrs) --level;
+    if (level > 0) {
+      for (; open.size() > level; open.pop_back()) out += "</FONT>";
+    } else {
+      std::string tag;
+      for (size_t k = 0; k < attrs.size(); ++k)
+        if (open.empty() || open.back()[k].second != attrs[k].second)
+          tag += std::string(" ") + attrs[k].first + "=\"" + attrs[k].second + "\"";
+      out += "<FONT" + tag + ">";
+      open.push_back(attrs);
+    }
+    const bool link = !f->url.value_or("").empty();
+    if (link) out += "<A HREF=\"" + f->url.value_or("") + "\" TARGET=\"" + f->target.value_or("") + "\">";
+    if (f->bold.value_or(false)) out += "<B>";
+    if (f->italic.value_or(false)) out += "<I>";
+    if (f->underline.value_or(false)) out += "<U>";
+    base::appendXmlEscaped(out, text);
+    if (f->underline.value_or(false)) out += "</U>";
+    if (f->italic.value_or(false)) out += "</I>";
+    if (f->bold.value_or(false)) out += "</B>";
+    if (link) out += "</A>";
+  }
+  for (; !open.empty(); open.pop_back()) out += "</FONT>";
+}
+}  // namespace
+
 std::string EditTextState::htmlText() const {
   std::string out;
   size_t i = 0;
-  do {
+  // Each line end closes a paragraph; text after the last one is a paragraph of its own.
+  while (i < chars_.size() || (i == 0 && htmlBreaksNeedMultiline)) {
     size_t end = i;
     while (end < chars_.size() && !isBreak(chars_[end])) ++end;
     const TextFormat para = i < chars_.size() ? formats_[formatIndex_[i]] : newFormat;
-    const bool textFormat = para.leftMargin.value_or(0) || para.rightMargin.value_or(0) ||
-                            para.indent.value_or(0) || para.leading.value_or(0) ||
-                            para.blockIndent.value_or(0);
-    if (textFormat) {
-      out += "<TEXTFORMAT LEFTMARGIN=\"" + numberText(para.leftMargin.value_or(0)) +
-             "\" RIGHTMARGIN=\"" + numberText(para.rightMargin.value_or(0)) + "\" INDENT=\"" +
-             numberText(para.indent.value_or(0)) + "\" LEADING=\"" +
-             numberText(para.leading.value_or(0)) + "\" BLOCKINDENT=\"" +
-             numberText(para.blockIndent.value_or(0)) + "\">";
-    }
-    out += para.bullet.value_or(false) ? "<LI>"
-                                       : "<P ALIGN=\"" + upper(para.align.value_or("left")) + "\">";
-    auto openRun = [&](const TextFormat& f) {
-      if (!f.url.value_or("").empty())
-        out += "<A HREF=\"" + f.url.value_or("") + "\" TARGET=\"" + f.target.value_or("") + "\">";
-      char color[16];
-      std::snprintf(color, sizeof color, "#%06X",
-                    static_cast<unsigned>(f.color.value_or(0)) & 0xFFFFFFu);
-      out += "<FONT FACE=\"" + f.font.value_or("") + "\" SIZE=\"" +
-             numberText(f.size.value_or(12)) + "\" COLOR=\"" + color + "\" LETTERSPACING=\"" +
-             numberText(f.letterSpacing.value_or(0)) + "\" KERNING=\"" +
-             (f.kerning.value_or(false) ? "1" : "0") + "\">";
-      if (f.bold.value_or(false)) out += "<B>";
-      if (f.italic.value_or(false)) out += "<I>";
-      if (f.underline.value_or(false)) out += "<U>";
-    };
-    auto closeRun = [&](const TextFormat& f) {
-      if (f.underline.value_or(false)) out += "</U>";
-      if (f.italic.value_or(false)) out += "</I>";
-      if (f.bold.value_or(false)) out += "</B>";
-      out += "</FONT>";
-      if (!f.url.value_or("").empty()) out += "</A>";
-    };
-    if (i == end) {
-      openRun(para);
-      closeRun(para);
-    }
-    for (size_t k = i; k < end;) {
+    const std::string textFormat = textFormatTag(para);
+    out += textFormat;
+    const bool bullet = para.bullet.value_or(false);
+    out += bullet ? "<LI>" : "<P ALIGN=\"" + upper(para.align.value_or("left")) + "\">";
+    std::vector<std::pair<const TextFormat*, std::string>> runs;
+    if (i == chars_.size()) runs.emplace_back(&para, "");
+    // The line end is a run of its own when its format is not the text's before it.
+    const size_t last = std::min(end + 1, chars_.size());
+    for (size_t k = i; k < last;) {
       const uint16_t idx = formatIndex_[k];
       size_t runEnd = k;
-      while (runEnd < end && formatIndex_[runEnd] == idx) ++runEnd;
-      openRun(formats_[idx]);
-      base::appendXmlEscaped(out, encodeText(chars_.substr(k, runEnd - k), true));
-      closeRun(formats_[idx]);
+      while (runEnd < last && formatIndex_[runEnd] == idx) ++runEnd;
+      const size_t textEnd = std::min(runEnd, end);
+      runs.emplace_back(&formats_[idx],
+                        encodeText(chars_.substr(k, textEnd > k ? textEnd - k : 0), true));
       k = runEnd;
     }
-    out += para.bullet.value_or(false) ? "</LI>" : "</P>";
-    if (textFormat) out += "</TEXTFORMAT>";
+    writeRuns(out, runs);
+    out += bullet ? "</LI>" : "</P>";
+    if (!textFormat.empty()) out += "</TEXTFORMAT>";
     i = end + 1;
-    // Fields that keep the last paragraph's end write no empty paragraph after it.
-  } while (i < chars_.size() || (i == chars_.size() && !htmlBreaksNeedMultiline));
+  }
   return utf8 ? out : encodeText(decodeText(out, true), false);
 }
 
@@ -659,58 +695,41 @@ double EditTextState::advanceOf(char32_t c, const TextFormat& f) const {
   return em * size * (f.bold.value_or(false) ? 1.05 : 1.0) + spacing;
 }
 
+namespace {
+std::string fontName(std::string name) {
+  while (!name.empty() && name.back() == '\0') name.pop_back();  // some tools store the zero
+  return name;
+}
+}  // namespace
+
+const swf::FontDef* EditTextState::fontFor(const TextFormat& format) const {
+  const std::string name = format.font.value_or("");
+  // The field's own font answers for its name (and for text with no font named).
+  auto usable = [](const swf::FontDef* f) { return f->hasOutlines() || (f->hasLayout && !f->codes.empty()); };
+  if (font && usable(font) &&
+      (name.empty() || fontName(font->name).empty() || fontName(font->name) == name))
+    return font;
+  if (!movie) return nullptr;
+  if (!fontsIndexed_) {
+    fontsIndexed_ = true;
+    for (const auto& [id, ch] : movie->dictionary)
+      if (const auto* f = std::get_if<swf::FontDef>(&ch); f && usable(f))
+        fonts_.emplace_back(fontName(f->name), f);
+  }
+  const bool bold = format.bold.value_or(false), italic = format.italic.value_or(false);
+  const swf::FontDef* any = nullptr;
+  for (const auto& [n, f] : fonts_) {
+    if (n != name) continue;
+    if (f->bold == bold && f->italic == italic) return f;
+    if (!any) any = f;
+  }
+  return any;
+}
+
 std::vector<EditTextState::Line> EditTextState::layout() const {
   std::vector<Line> lines;
-  const swf::EditTextDef& d = def();
-  const double room = (d.bounds.xMax - d.bounds.xMin) / 20.0 - 2 * kGutter;
-  const bool wrap = d.wordWrap && autoSize == "none" ? true : d.wordWrap;
-  Line line;
-  size_t lastSpace = SIZE_MAX;
-  double widthAtSpace = 0;
-  auto finish = [&](size_t end, size_t next) {
-    line.end = end;
-    const TextFormat& f =
-        end > line.begin
-            ? formats_[formatIndex_[line.begin]]
-            : (line.begin < chars_.size() ? formats_[formatIndex_[line.begin]] : newFormat);
-    double h = 0;
-    for (size_t k = line.begin; k < end; ++k) {
-      FontMetrics m = metricsAt(formats_[formatIndex_[k]]);
-      h = std::max(h, m.ascent + m.descent);
-    }
-    if (end == line.begin) {
-      FontMetrics m = metricsAt(f);
-      h = m.ascent + m.descent;
-    }
-    line.height = h + f.leading.value_or(0);
-    lines.push_back(line);
-    line = Line{};
-    line.begin = next;
-    lastSpace = SIZE_MAX;
-  };
-  for (size_t i = 0; i < chars_.size() && lines.size() < 100000; ++i) {
-    const char32_t c = chars_[i];
-    if (isBreak(c)) {
-      finish(i, i + 1);
-      continue;
-    }
-    const double adv = advanceOf(c, formats_[formatIndex_[i]]);
-    if (wrap && line.width + adv > room && i > line.begin) {
-      if (lastSpace != SIZE_MAX) {
-        const double rest = line.width - widthAtSpace;
-        finish(lastSpace, lastSpace + 1);
-        line.width = rest;
-      } else {
-        finish(i, i);
-      }
-    }
-    if (c == U' ') {
-      lastSpace = i;
-      widthAtSpace = line.width + adv;
-    }
-    line.width += adv;
-  }
-  finish(chars_.size(), chars_.size());
+  for (const LaidLine& l : layoutField(*this).lines)
+    lines.push_back({l.begin, l.end, l.width / 20, (l.ascent + l.descent + l.leading) / 20});
   return lines;
 }
 
@@ -720,17 +739,34 @@ double EditTextState::textWidth() const {
   return w;
 }
 
+namespace {
+// The lines that hold text: all but an empty one after the text's last line end, which
+// takes no room (it still counts as a line to scroll to).
+size_t textLines(const FieldLines& laid) {
+  const std::vector<LaidLine>& l = laid.lines;
+  const bool emptyLast = l.size() > 1 && l.back().begin == l.back().end;
+  return l.size() - (emptyLast ? 1 : 0);
+}
+
+// The height (twips) lines [first, textLines) take: from the top of the first to the
+// bottom of the last, the leading between them; a view from the first line also keeps
+// that line's leading below the text.
+double heightFrom(const FieldLines& laid, size_t first) {
+  const size_t n = textLines(laid);
+  if (first >= n) return 0;
+  const std::vector<LaidLine>& l = laid.lines;
+  const double h = l[n - 1].bottom() - l[first].top;
+  return first == 0 ? std::max(h, l[0].ascent + l[0].descent + l[0].leading) : h;
+}
+}  // namespace
+
 double EditTextState::textHeight() const {
-  std::vector<Line> lines = layout();
   if (chars_.empty()) return 0;
-  double h = 0;
-  for (const Line& l : lines) h += l.height;
-  // The last line's leading is below the text.
-  if (!lines.empty()) {
-    const size_t at = std::min(lines.back().begin, chars_.size() - 1);
-    h -= formats_[formatIndex_[at]].leading.value_or(0);
-  }
-  return h;
+  const FieldLines laid = layoutField(*this);
+  const std::vector<LaidLine>& l = laid.lines;
+  // One line keeps its leading below it; below the last of several there is none.
+  const size_t n = textLines(laid);
+  return (n == 1 ? l[0].ascent + l[0].descent + l[0].leading : l[n - 1].bottom() - l[0].top) / 20;
 }
 
 std::vector<std::pair<size_t, size_t>> EditTextState::lineRanges() const {
@@ -758,13 +794,12 @@ int EditTextState::bottomScroll() const {
 }
 
 int EditTextState::maxScroll() const {
-  std::vector<Line> lines = layout();
-  const double room = (def().bounds.yMax - def().bounds.yMin) / 20.0 - 2 * kGutter;
+  const FieldLines laid = layoutField(*this);
+  const double room = (def().bounds.yMax - def().bounds.yMin) - 2 * 20 * kGutter;
   // The first line from which every remaining line fits.
-  double used = 0;
-  size_t first = lines.size();
-  while (first > 0 && used + lines[first - 1].height <= room + 0.01) used += lines[--first].height;
-  return static_cast<int>(std::max<size_t>(1, first + 1 > lines.size() ? lines.size() : first + 1));
+  size_t first = laid.lines.size();
+  while (first > 0 && heightFrom(laid, first - 1) <= room + 0.01) --first;
+  return static_cast<int>(std::clamp<size_t>(first + 1, 1, laid.lines.size()));
 }
 
 void EditTextState::fitToText() {

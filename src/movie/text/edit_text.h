@@ -45,6 +45,12 @@ class EditTextState {
   const swf::EditTextDef& def() const { return std::get<swf::EditTextDef>(character); }
   const swf::FontDef* font = nullptr;
   bool utf8 = true;  // SWF 6+ strings are UTF-8; older ones one byte a character
+  // The movie whose embedded fonts the field's formats name (may be null).
+  const swf::Movie* movie = nullptr;
+  // The embedded font (with outlines) that draws text in format `f`: the field's own for
+  // its name (or no name), else the movie's of that name, in the style asked for when it
+  // has one; null when the movie embeds none of that name.
+  const swf::FontDef* fontFor(const TextFormat& f) const;
 
   // ---- Properties scripts set that the definition has no room for ----
   bool background = false, borderOn = false;
@@ -111,6 +117,8 @@ class EditTextState {
   void compactFormats();
 
   std::u32string chars_;
+  mutable bool fontsIndexed_ = false;
+  mutable std::vector<std::pair<std::string, const swf::FontDef*>> fonts_;  // by name
   std::vector<uint16_t> formatIndex_;  // one per character, into formats_
   std::vector<TextFormat> formats_;
 };

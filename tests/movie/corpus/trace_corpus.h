@@ -30,7 +30,7 @@ void writePassingList(const std::filesystem::path& file, const std::string& head
 // Plays every case below `suite` that has an output.txt with `run`, prints how many match
 // exactly (and, for suites that print them, how many PASSED lines of the reference's
 // appear), and fails for each case of `passingList` that no longer matches.
-// ORV_CORPUS_ONLY (a part of the case's name), ORV_CORPUS_VERBOSE, ORV_CORPUS_DUMP and
+// ORV_CORPUS_ONLY (a part of the case's name, or the whole name followed by a '$'), ORV_CORPUS_VERBOSE, ORV_CORPUS_DUMP and
 // ORV_CORPUS_WRITE (rewrite the list) help when working on a case.
 using TraceRunner =
     std::function<std::vector<std::string>(const std::filesystem::path& dir, int frames)>;

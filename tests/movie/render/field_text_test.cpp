@@ -41,14 +41,30 @@ TextFormat sized(const std::string& font, double size) {
   return f;
 }
 
+// A movie embedding the fonts "First" and "Second"; fields find them by name.
 struct Fonts {
-  swf::FontDef first = testFont("First"), second = testFont("Second");
-  FontLookup lookup() const {
-    return [this](const TextFormat& f) -> const swf::FontDef* {
-      if (f.font == "First") return &first;
-      if (f.font == "Second") return &second;
-      return nullptr;
-    };
+  swf::Movie movie;
+  const swf::FontDef& first;
+  const swf::FontDef& second;
+  Fonts()
+      : movie(withFonts()),
+        first(std::get<swf::FontDef>(movie.dictionary.at(1))),
+        second(std::get<swf::FontDef>(movie.dictionary.at(2))) {}
+  static swf::Movie withFonts() {
+    swf::Movie m;
+    for (auto [id, name] : {std::pair{1, "First"}, std::pair{2, "Second"}}) {
+      swf::FontDef f = testFont(name);
+      f.id = swf::CharacterId(id);
+      swf::Shape outline;
+      outline.records.resize(1);
+      f.glyphs.assign(3, outline);
+      m.dictionary.emplace(swf::CharacterId(id), std::move(f));
+    }
+    return m;
+  }
+  EditTextState& use(EditTextState& field) const {
+    field.movie = &movie;
+    return field;
   }
 };
 
@@ -58,18 +74,19 @@ TEST(FieldText, GlyphsSitOnTheBaselineInsideTheGutterAndLinesStepByAscentDescent
   field.newFormat = sized("First", 20);
   field.newFormat.leading = 3;
   field.setText("ab\rba");
-  const TextLayout l = layoutFieldText(field, fonts.lookup());
+  const TextLayout l = layoutFieldText(fonts.use(field));
   ASSERT_EQ(l.glyphs.size(), 4u);
   ASSERT_EQ(l.lines, 2);
-  // 20 px is 400 twips: scale 400 / 1024; ascent 312.5 twips, descent 78.125.
+  // 20 px is 400 twips: scale 400 / 1024; ascent 312.5 twips, descent 78.125, each
+  // cut to whole twips.
   const double scale = 400.0 / 1024;
   EXPECT_DOUBLE_EQ(l.glyphs[0].scale, scale);
   EXPECT_DOUBLE_EQ(l.glyphs[0].x, 40);
-  EXPECT_DOUBLE_EQ(l.glyphs[0].y, 40 + 800 * scale);
+  EXPECT_DOUBLE_EQ(l.glyphs[0].y, 40 + 312);
   EXPECT_DOUBLE_EQ(l.glyphs[1].x, 40 + 800 * scale);
   EXPECT_EQ(l.glyphs[1].glyph, 1u);
   // The font's own leading plays no part; the format's does.
-  EXPECT_DOUBLE_EQ(l.glyphs[2].y, 40 + 800 * scale + 200 * scale + 3 * 20 + 800 * scale);
+  EXPECT_DOUBLE_EQ(l.glyphs[2].y, 40 + 312 + 78 + 3 * 20 + 312);
   EXPECT_DOUBLE_EQ(l.glyphs[2].x, 40);
 }
 
@@ -83,7 +100,7 @@ TEST(FieldText, EachCharacterTakesTheFontSizeAndColourOfItsFormat) {
   field.setFormat(1, 2, big);
   TextFormat unknown = sized("Nowhere", 10);
   field.setFormat(2, 3, unknown);
-  const TextLayout l = layoutFieldText(field, fonts.lookup());
+  const TextLayout l = layoutFieldText(fonts.use(field));
   ASSERT_EQ(l.glyphs.size(), 2u);  // the third names a font the movie does not embed
   EXPECT_EQ(l.glyphs[0].font, &fonts.first);
   EXPECT_EQ(l.glyphs[0].argb, 0xFF000000u);
@@ -103,7 +120,7 @@ TEST(FieldText, WrappingCarriesTheLastWordAndScrollingStartsAtItsLine) {
   EditTextState field(def, nullptr, true);
   field.newFormat = sized("First", 51.2);
   field.setText("a a a");  // 40 + 15 + 40 fits in 96 px; the third word wraps
-  TextLayout l = layoutFieldText(field, fonts.lookup());
+  TextLayout l = layoutFieldText(fonts.use(field));
   ASSERT_EQ(l.lines, 2);
   ASSERT_EQ(l.glyphs.size(), 4u);  // a, space, a; the space at the break is dropped; a
   EXPECT_DOUBLE_EQ(l.glyphs[2].x, 40 + 1100);
@@ -111,7 +128,7 @@ TEST(FieldText, WrappingCarriesTheLastWordAndScrollingStartsAtItsLine) {
   EXPECT_GT(l.glyphs[3].y, l.glyphs[2].y);
 
   field.scroll = 2;
-  l = layoutFieldText(field, fonts.lookup());
+  l = layoutFieldText(fonts.use(field));
   ASSERT_EQ(l.glyphs.size(), 1u);
   EXPECT_DOUBLE_EQ(l.glyphs[0].y, 40 + 800);  // the second line is now the first shown
 }
@@ -122,13 +139,13 @@ TEST(FieldText, RightAndCentreAlignmentShareOutTheFreeRoom) {
   field.newFormat = sized("First", 51.2);  // one twip a font unit
   field.newFormat.align = "right";
   field.setText("a");
-  EXPECT_DOUBLE_EQ(layoutFieldText(field, fonts.lookup()).glyphs.at(0).x, 2000 - 40 - 800);
+  EXPECT_DOUBLE_EQ(layoutFieldText(fonts.use(field)).glyphs.at(0).x, 2000 - 40 - 800);
   field.setFormat(0, 1, [] {
     TextFormat f;
     f.align = "center";
     return f;
   }());
-  EXPECT_DOUBLE_EQ(layoutFieldText(field, fonts.lookup()).glyphs.at(0).x, 40 + (1920 - 800) / 2.0);
+  EXPECT_DOUBLE_EQ(layoutFieldText(fonts.use(field)).glyphs.at(0).x, 40 + (1920 - 800) / 2.0);
 }
 
 TEST(FieldText, DeviceFontFieldsAndHostileSizesLayOutSafely) {
@@ -137,14 +154,14 @@ TEST(FieldText, DeviceFontFieldsAndHostileSizesLayOutSafely) {
   device.newFormat = sized("First", 20);
   device.setText("ab");
   // Without embedded fonts the system's face draws, not the movie's font of that name.
-  const TextLayout onDevice = layoutFieldText(device, fonts.lookup());
+  const TextLayout onDevice = layoutFieldText(fonts.use(device));
   ASSERT_EQ(onDevice.glyphs.size(), 2u);
   for (const PlacedGlyph& g : onDevice.glyphs) EXPECT_NE(g.font->name, "First");
 
   EditTextState huge(fieldDef(100, 100), nullptr, true);
   huge.newFormat = sized("First", 1e300);
   huge.setText(std::string(5000, '\n') + "ab");
-  const TextLayout l = layoutFieldText(huge, fonts.lookup());
+  const TextLayout l = layoutFieldText(fonts.use(huge));
   EXPECT_LE(l.lines, 10000);
   for (const PlacedGlyph& g : l.glyphs) EXPECT_TRUE(std::isfinite(g.x) && std::isfinite(g.y));
 }

@@ -3,7 +3,9 @@
 #include <cmath>
 
 #include "movie/avm1/native_table.h"
+#include "movie/avm1/text.h"
 #include "movie/avm1/vm.h"
+#include "movie/base/player_sort.h"
 
 namespace orv::movie::avm1 {
 
@@ -19,22 +21,6 @@ enum SortFlag {
 
 bool isFunction(const Value& v) {
   return v.isObject() && v.asObject()->kind == ObjectKind::Function;
-}
-
-// Merge sort: stable and safe with inconsistent script comparators.
-template <class Less>
-void mergeSort(std::vector<size_t>& idx, Less less) {
-  std::vector<size_t> tmp(idx.size());
-  for (size_t width = 1; width < idx.size(); width *= 2) {
-    for (size_t lo = 0; lo < idx.size(); lo += 2 * width) {
-      size_t mid = std::min(lo + width, idx.size()), hi = std::min(lo + 2 * width, idx.size());
-      size_t a = lo, b = mid, k = lo;
-      while (a < mid && b < hi) tmp[k++] = less(idx[b], idx[a]) ? idx[b++] : idx[a++];
-      while (a < mid) tmp[k++] = idx[a++];
-      while (b < hi) tmp[k++] = idx[b++];
-    }
-    idx.swap(tmp);
-  }
 }
 
 double relIndex(Vm& vm, const Value& v, double len, double dflt) {
@@ -70,8 +56,9 @@ int compareValues(Vm& vm, const Value& a, const Value& b, int flags) {
   }
   std::string x = vm.toString(a), y = vm.toString(b);
   if (flags & kCaseInsensitive) {
-    for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (auto& c : y) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Letters beyond ASCII fold too ("Ë" is "ë").
+    x = text::toLower(x, vm.version() >= 6);
+    y = text::toLower(y, vm.version() >= 6);
   }
   return x < y ? -1 : x > y ? 1 : 0;
 }
@@ -82,15 +69,20 @@ Value sortWith(Vm& vm, Object* self, std::vector<Value>& elems, int flags, bool 
   std::vector<size_t> idx(elems.size());
   for (size_t i = 0; i < idx.size(); ++i) idx[i] = i;
   bool duplicate = false;
-  // With a script comparator descending is the ascending order turned round, equal
-  // elements included; the built-in orders keep equal elements as they came.
+  // With a script comparator descending is the ascending order turned round; the built-in
+  // orders compare the other way round.
   bool turnRound = (flags & kDescending) && byScript;
-  mergeSort(idx, [&](size_t a, size_t b) {
+  playerSort(idx, [&](size_t a, size_t b) {
     int c = cmp(elems[a], elems[b]);
     if (c == 0 && a != b) duplicate = true;
     if ((flags & kDescending) && !turnRound) c = -c;
-    return c < 0;
+    return c;
   });
+  // The quicksort need not compare every pair of equal neighbours: the built-in orders
+  // are asked once more (a script's comparator only sees the sort's own calls).
+  if ((flags & kUniqueSort) && !byScript && !duplicate)
+    for (size_t k = 1; k < idx.size() && !duplicate; ++k)
+      duplicate = cmp(elems[idx[k - 1]], elems[idx[k]]) == 0;
   if (turnRound) std::reverse(idx.begin(), idx.end());
   if ((flags & kUniqueSort) && duplicate) return Value(0.0);
   if (flags & kReturnIndexedArray) {
@@ -180,7 +172,7 @@ Value unshift(Vm& vm, CallInfo& c) {
   if (!self) return Value();
   std::vector<Value> e = vm.arrayElements(self);
   e.insert(e.begin(), c.args.begin(), c.args.end());
-  vm.setArrayElements(self, e);
+  vm.setArrayElements(self, e, c.args.size());
   return Value(static_cast<double>(e.size()));
 }
 
@@ -233,7 +225,10 @@ Value slice(Vm& vm, CallInfo& c) {
 
 Value splice(Vm& vm, CallInfo& c) {
   Object* self = c.thisObject();
-  if (!self || c.args.empty()) return Value();
+  // An undefined start or count is no splice at all.
+  if (!self || c.args.empty() || c.args[0].isUndefined() ||
+      (c.args.size() >= 2 && c.args[1].isUndefined()))
+    return Value();
   std::vector<Value> e = vm.arrayElements(self);
   double len = static_cast<double>(e.size());
   size_t s = static_cast<size_t>(relIndex(vm, c.arg(0), len, 0));
@@ -262,14 +257,12 @@ Value sort(Vm& vm, CallInfo& c) {
   if (isFunction(c.arg(0))) {
     fn = c.arg(0);
     if (c.args.size() > 1) flags = vm.toInt(c.arg(1));
-    // A comparator decides order only: equal answers are no duplicates.
-    flags &= ~kUniqueSort;
   } else if (!c.args.empty()) {
-    // Neither a comparator nor options: an undefined argument gives undefined,
-    // any other object leaves the array as it is.
-    if (c.arg(0).isUndefined()) return Value();
+    // Neither a comparator nor options: an object leaves the array as it is, anything
+    // else but a number gives undefined. Options given twice: the second ones count.
     if (c.arg(0).isObject()) return Value(self);
-    flags = vm.toInt(c.arg(0));
+    if (!c.arg(0).isNumber()) return Value();
+    flags = vm.toInt(c.args.size() > 1 && !c.arg(1).isUndefined() ? c.arg(1) : c.arg(0));
   }
   if (fn.isObject()) {
     return sortWith(vm, self, e, flags, true, [&](const Value& a, const Value& b) {
@@ -280,6 +273,17 @@ Value sort(Vm& vm, CallInfo& c) {
   }
   return sortWith(vm, self, e, flags, false,
                   [&](const Value& a, const Value& b) { return compareValues(vm, a, b, flags); });
+}
+
+// What sortOn orders an element by: an object's own plain value of the field (no getter
+// runs, no prototype is asked; a String object's length counts), or the element itself
+// when it is no object.
+Value sortKey(Vm& vm, const Value& element, const std::string& field) {
+  if (!element.isObject()) return element;
+  Object* o = element.asObject();
+  if (o->kind == ObjectKind::String && field == "length") return vm.getMember(o, field);
+  Property* p = o->findOwn(field, vm.caseInsensitive());
+  return p && !p->isAccessor() ? p->value : Value();
 }
 
 Value sortOn(Vm& vm, CallInfo& c) {
@@ -303,7 +307,7 @@ Value sortOn(Vm& vm, CallInfo& c) {
   return sortWith(vm, self, e, flags & ~kDescending, false, [&](const Value& a, const Value& b) {
     for (size_t i = 0; i < fields.size(); ++i) {
       int ff = i < fieldFlags.size() ? fieldFlags[i] : flags;
-      int r = compareValues(vm, vm.getMember(a, fields[i]), vm.getMember(b, fields[i]), ff);
+      int r = compareValues(vm, sortKey(vm, a, fields[i]), sortKey(vm, b, fields[i]), ff);
       if (ff & kDescending) r = -r;
       if (r) return r;
     }

@@ -16,29 +16,39 @@ bool isFunction(const Value& v) {
 }
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-Value parseIntImpl(Vm& vm, const std::string& s, const Value& radixV) {
+// radix: the second argument, or nullptr when it was left out (a radix given as undefined,
+// 0 or anything outside 2..36 gives NaN).
+Value parseIntImpl(Vm& vm, const std::string& s, const Value* radixArg) {
   size_t i = 0;
-  int radix = radixV.isUndefined() ? 0 : vm.toInt(radixV);
+  int radix = radixArg ? vm.toInt(*radixArg) : 0;
+  if (radixArg && radix == 0) return Value(std::nan(""));
   bool neg = false;
-  // "0x" counts only as the very first characters (then a sign may follow it), and is
-  // skipped whatever the radix; a radix left out becomes 16.
-  if (s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    if (radix == 0) radix = 16;
-    i = 2;
+  auto readSign = [&] {
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
       neg = s[i] == '-';
       ++i;
     }
+  };
+  auto hexPrefixAt = [&](size_t at) {
+    return at + 1 < s.size() && s[at] == '0' && (s[at + 1] == 'x' || s[at + 1] == 'X');
+  };
+  // "0x" counts only as the very first characters, and is skipped whatever the radix; a
+  // radix left out becomes 16. Spaces and a sign may follow it.
+  if (hexPrefixAt(0)) {
+    if (radix == 0) radix = 16;
+    i = 2;
+    while (i < s.size() && isSpace(s[i])) ++i;
+    readSign();
   } else {
     while (i < s.size() && isSpace(s[i])) ++i;
     const bool leadingSpace = i > 0;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
-      neg = s[i] == '-';
+    readSign();
+    if (!leadingSpace && i > 0 && hexPrefixAt(i)) {
+      // A sign straight before "0x": the zero and the sign are dropped and the digits are
+      // read from the 'x' on, so only radixes above 33 give a number.
+      if (radix == 0) radix = 16;
+      neg = false;
       ++i;
-      // A sign before "0x" makes it no number at all.
-      if (!leadingSpace && (radix == 0 || radix == 16) && i + 1 < s.size() && s[i] == '0' &&
-          (s[i + 1] == 'x' || s[i + 1] == 'X'))
-        return Value(std::nan(""));
     }
     if (radix == 0) {
       // Octal when the rest is all octal digits after a 0, with no spaces before.
@@ -119,9 +129,10 @@ int addInterval(Vm& vm, CallInfo& c, bool once) {
 Value parseInt(Vm& vm, CallInfo& c) {
   // A String object gives the text it holds, whatever its toString says.
   Value text = c.arg(0);
+  if (c.args.empty()) return Value();
   if (text.isObject() && text.asObject()->kind == ObjectKind::String)
     text = text.asObject()->primitive;
-  return parseIntImpl(vm, vm.toString(text), c.arg(1));
+  return parseIntImpl(vm, vm.toString(text), c.args.size() > 1 ? &c.args[1] : nullptr);
 }
 
 Value parseFloat(Vm& vm, CallInfo& c) { return parseFloatImpl(vm.toString(c.arg(0))); }

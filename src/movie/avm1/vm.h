@@ -200,7 +200,9 @@ class Vm {
 
   // Array helpers (work on any object through "length" and index members).
   std::vector<Value> arrayElements(Object* arr);
-  void setArrayElements(Object* arr, const std::vector<Value>& elems);
+  // Rewrites an array's elements. Written in index order, or those from `frontAdded` on
+  // first, from the last down, then those before it (as unshift moves them up).
+  void setArrayElements(Object* arr, const std::vector<Value>& elems, size_t frontAdded = 0);
 
   // A string of `bytes` was made (concatenation, join...): too long a string, or too
   // much memory held by the script's objects and strings, ends the script.

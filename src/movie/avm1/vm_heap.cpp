@@ -63,15 +63,32 @@ std::vector<Value> Vm::arrayElements(Object* arr) {
   return out;
 }
 
-void Vm::setArrayElements(Object* arr, const std::vector<Value>& elems) {
+void Vm::setArrayElements(Object* arr, const std::vector<Value>& elems, size_t frontAdded) {
   bool ci = caseInsensitive();
-  // Drop old index properties then write the new ones.
+  // The player deletes every element and writes the new ones afresh, in index order: they
+  // enumerate as new properties. An element that cannot be deleted stays where it was, and
+  // keeps its value too if it is read-only.
   if (arr->kind == ObjectKind::Array) {
-    for (uint32_t i = static_cast<uint32_t>(elems.size()); i < arr->arrayCount(); ++i)
-      arr->removeOwn(std::to_string(i), ci);
-    for (size_t i = 0; i < elems.size(); ++i) {
+    // The properties themselves are looked at, not every index up to a length of billions.
+    const uint32_t old = std::max<uint32_t>(arr->arrayCount(), static_cast<uint32_t>(elems.size()));
+    std::vector<std::string> doomed;
+    for (const Property& p : arr->properties()) {
+      if (p.deleted || (p.flags & kDontDelete) || p.name.empty() || p.name.size() > 10) continue;
+      if (p.name.find_first_not_of("0123456789") != std::string::npos) continue;
+      const uint64_t i = std::stoull(p.name);
+      if (i < old && std::to_string(i) == p.name) doomed.push_back(p.name);
+    }
+    for (const std::string& name : doomed) arr->removeOwn(name, ci);
+    auto write = [&](size_t i) {
       Property& p = arr->defineOwn(std::to_string(i), ci);
-      p.value = elems[i];
+      if (!(p.flags & kReadOnly)) p.value = elems[i];
+    };
+    frontAdded = std::min(frontAdded, elems.size());
+    if (frontAdded == 0) {
+      for (size_t i = 0; i < elems.size(); ++i) write(i);
+    } else {
+      for (size_t i = elems.size(); i-- > frontAdded;) write(i);
+      for (size_t i = 0; i < frontAdded; ++i) write(i);
     }
     arr->arrayLength = static_cast<uint32_t>(elems.size());
     return;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 
@@ -28,6 +29,22 @@ Property* Vm::findProperty(Object* obj, std::string_view name, Object** owner) {
   }
   return nullptr;
 }
+
+namespace {
+// An element name: decimal digits with an optional minus, read modulo 2^32 as the player
+// reads them.
+std::optional<int32_t> wrappedIndex(std::string_view name) {
+  const bool negative = !name.empty() && name[0] == '-';
+  std::string_view digits = negative ? name.substr(1) : name;
+  if (digits.empty()) return std::nullopt;
+  uint32_t v = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10u + static_cast<uint32_t>(c - '0');
+  }
+  return static_cast<int32_t>(negative ? 0u - v : v);
+}
+}  // namespace
 
 Value Vm::getMember(const Value& v, std::string_view name) {
   switch (v.type()) {
@@ -200,13 +217,15 @@ void Vm::setMember(Object* obj, std::string_view name, const Value& value) {
       obj->arrayLength = len;
       return;
     }
-    if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
-      char* end = nullptr;
-      std::string s(name);
-      unsigned long idx = std::strtoul(s.c_str(), &end, 10);
-      if (*end == 0 && idx < 0xFFFFFFFFul && std::to_string(idx) == s &&
-          static_cast<int64_t>(idx) >= obj->arrayLength)
-        obj->arrayLength = static_cast<uint32_t>(idx + 1);
+    // The player keeps an array's length as a 32-bit integer: an element's index wraps
+    // to 32 bits, and the length after it wraps too, dropping the elements above it.
+    if (std::optional<int32_t> idx = wrappedIndex(name); idx && *idx >= obj->arrayLength) {
+      const int64_t old = obj->arrayLength;
+      const int32_t len = static_cast<int32_t>(static_cast<uint32_t>(*idx) + 1u);
+      const int64_t first = std::max<int64_t>(len, 0);
+      for (int64_t i = first; i < old && i < first + (1 << 20); ++i)
+        obj->removeOwn(std::to_string(i), ci);
+      obj->arrayLength = len;
     }
   }
   if (Property* own = obj->findOwn(name, ci)) {

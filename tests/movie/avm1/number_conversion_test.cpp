@@ -83,7 +83,10 @@ Value callGlobal(Vm& vm, const char* name, std::vector<Value> args) {
 TEST(NumberConversion, ParseIntPrefixes) {
   FakeHost h(6);
   Vm& vm = h.vm;
-  auto parse = [&](const char* s, Value radix = Value()) {
+  auto parse = [&](const char* s) {
+    return vm.toNumber(callGlobal(vm, "parseInt", {Value(s)}));
+  };
+  auto parseIn = [&](const char* s, Value radix) {
     return vm.toNumber(callGlobal(vm, "parseInt", {Value(s), radix}));
   };
   EXPECT_EQ(parse("0x111"), 273);
@@ -95,8 +98,25 @@ TEST(NumberConversion, ParseIntPrefixes) {
   EXPECT_EQ(parse("-0352"), -234);
   EXPECT_EQ(parse("   0352"), 352);
   EXPECT_EQ(parse("0352A"), 352);
-  EXPECT_EQ(parse("0x123", Value(8)), 83);
-  EXPECT_EQ(parse(" 6 7 8", Value(8)), 6);
+  EXPECT_EQ(parseIn("0x123", Value(8)), 83);
+  EXPECT_EQ(parseIn(" 6 7 8", Value(8)), 6);
+  EXPECT_EQ(parse("0x -100"), -256);  // spaces may follow the prefix
+}
+
+TEST(NumberConversion, ParseIntRadixGivenMustBeTwoToThirtySix) {
+  FakeHost h(6);
+  Vm& vm = h.vm;
+  auto parseIn = [&](const char* s, Value radix) {
+    return vm.toNumber(callGlobal(vm, "parseInt", {Value(s), radix}));
+  };
+  for (Value bad : {Value(), Value(0.0), Value(1.0), Value(37.0), Value(true), Value(std::nan(""))})
+    EXPECT_TRUE(std::isnan(parseIn("100", bad)));
+  EXPECT_EQ(parseIn("11", Value(3.8)), 4);
+  // A sign straight before "0x" drops the zero and the sign: digits start at the 'x'.
+  EXPECT_EQ(parseIn("-0x100", Value(36)), 1540944);
+  EXPECT_EQ(parseIn(" -0x100", Value(36)), -1540944);
+  EXPECT_TRUE(std::isnan(parseIn("+0x123", Value(33))));
+  EXPECT_TRUE(callGlobal(vm, "parseInt", {}).isUndefined());
 }
 
 TEST(NumberConversion, EscapeWritesAllButLettersAndDigits) {

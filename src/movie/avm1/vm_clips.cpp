@@ -7,6 +7,7 @@
 #include "movie/avm1/frame.h"
 #include "movie/avm1/host_builtins.h"
 #include "movie/avm1/text.h"
+#include "movie/avm1/video_stream.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -90,6 +91,8 @@ Object* Vm::objectFor(ScriptClip* clip) {
   o->clip = clip;
   Object* proto = clip->isButton() && buttonProto ? buttonProto : clipProto;
   if (clip->textField() && textFieldProto) proto = textFieldProto;
+  if (ScriptVideoHost* video = videoHost(*this); video && video->isVideo(clip) && videoPrototype(*this))
+    proto = videoPrototype(*this);
   o->put("__proto__", proto, kDontEnum | kDontDelete, caseInsensitive());
   if (clip->level() >= 0) o->put("$version", Value(kPlayerVersion), 0, caseInsensitive());
   // Each text field is its own first listener (its events go to its own handlers).

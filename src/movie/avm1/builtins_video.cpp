@@ -38,6 +38,8 @@ struct VideoState {
   double lastMs = -1;  // the player's clock when the streams last moved on
 };
 
+constexpr size_t kMaxStreams = 64;
+
 // ---- Video ----
 
 // The Video object `self` is, with the host that shows it; nullptr for anything else.
@@ -98,6 +100,9 @@ Value setDeblocking(Vm& vm, CallInfo& c) {
 constexpr NativeMember kVideoPrototype[] = {
     method("attachVideo", attachVideo),
     method("clear", clearVideo),
+};
+// The picture's size and drawing settings are each Video object's own, not its prototype's.
+constexpr NativeMember kVideoInstance[] = {
     getter("width", videoSide),
     getter("height", videoSide, kDontEnum, 1),
     getter("smoothing", getSmoothing),
@@ -173,7 +178,9 @@ Value constructStream(Vm& vm, CallInfo& c) {
   if (!nc || !state.connected.count(nc)) return Value(self);
   if (Object* p = vm.toObject(proto)) installMembers(vm, p, kStreamState);
   ScriptVideoHost* host = videoHost(vm);
-  self->stream = host ? host->makeStream() : nullptr;
+  // Each stream may hold a whole file: a movie making streams without end gets no more.
+  if (!host || state.streams.size() >= kMaxStreams) return Value(self);
+  self->stream = host->makeStream();
   if (!self->stream) return Value(self);
   if (!state.holder) {
     state.holder = vm.newArray();
@@ -242,6 +249,8 @@ void deliver(Vm& vm, StreamObject* s, ScriptVideoStream::Event& e) {
 }
 
 }  // namespace
+
+void installVideoMembers(Vm& vm, Object* video) { installMembers(vm, video, kVideoInstance); }
 
 void setVideoHost(Vm& vm, std::shared_ptr<ScriptVideoHost> host) {
   vm.builtinState<VideoState>().host = std::move(host);

@@ -63,6 +63,7 @@ class ScriptVideoHost {
 void setVideoHost(Vm& vm, std::shared_ptr<ScriptVideoHost> host);
 ScriptVideoHost* videoHost(Vm& vm);
 Object* videoPrototype(Vm& vm);
+void installVideoMembers(Vm& vm, Object* video);  // on a Video's own script object
 void runVideoStreams(Vm& vm);
 
 // A value of AMF data (a shared object's, an FLV file's script tag) as script values

@@ -91,13 +91,14 @@ Object* Vm::objectFor(ScriptClip* clip) {
   o->clip = clip;
   Object* proto = clip->isButton() && buttonProto ? buttonProto : clipProto;
   if (clip->textField() && textFieldProto) proto = textFieldProto;
-  if (ScriptVideoHost* video = videoHost(*this); video && video->isVideo(clip) && videoPrototype(*this))
-    proto = videoPrototype(*this);
+  const bool video = videoHost(*this) && videoHost(*this)->isVideo(clip) && videoPrototype(*this);
+  if (video) proto = videoPrototype(*this);
   o->put("__proto__", proto, kDontEnum | kDontDelete, caseInsensitive());
   if (clip->level() >= 0) o->put("$version", Value(kPlayerVersion), 0, caseInsensitive());
   // Each text field is its own first listener (its events go to its own handlers).
   if (clip->textField() && version_ >= 6)
     o->put("_listeners", Value(newArray({Value(o)})), kDontEnum, caseInsensitive());
+  if (video) installVideoMembers(*this, o);
   clip->scriptObject = o;
   liveClipObjects_.insert(o);
   return o;

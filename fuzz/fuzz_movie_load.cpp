@@ -1,5 +1,6 @@
 // libFuzzer target: load a movie, read its ABC blocks, run a few frames, open its
-// right-click menu, seek back, render each.
+// right-click menu, seek back, render each; and play the same bytes as an FLV file
+// through a NetStream's stream (read, run, seek, decode its pictures).
 #include <cstddef>
 #include <cstdint>
 #include <variant>
@@ -8,6 +9,7 @@
 #include "movie/abc/reader.h"
 #include "movie/player.h"
 #include "movie/swf/types.h"
+#include "movie/video/flv_stream.h"
 
 namespace {
 // Reads each ABC block of a timeline and names what a read file holds.
@@ -22,9 +24,23 @@ void readAbcBlocks(const orv::movie::swf::Timeline& timeline) {
       for (uint32_t i = 0; i < r.file->methods.size(); ++i) (void)r.file->bodyOf(i);
     }
 }
+// The bytes as an FLV file a NetStream plays.
+void playAsFlv(const uint8_t* data, size_t size) {
+  orv::movie::video::FlvStream stream;
+  stream.play(std::vector<uint8_t>(data, data + size));
+  for (int i = 0; i < 8; ++i) {
+    stream.advance(250);
+    (void)stream.picture();
+    while (stream.nextEvent()) {
+    }
+  }
+  stream.seek(0.5);
+  (void)stream.picture();
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  playAsFlv(data, size);
   orv::movie::Player player;
   // A runaway script is stopped after a fifth of a second instead of a Flash player's 15,
   // so a run stays within the fuzzer's time per input.

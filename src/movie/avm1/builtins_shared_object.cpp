@@ -12,6 +12,7 @@
 
 #include "movie/avm1/host_builtins.h"
 #include "movie/avm1/native_table.h"
+#include "movie/avm1/video_stream.h"
 #include "movie/saves/save_store.h"
 
 namespace orv::movie::avm1 {
@@ -83,8 +84,6 @@ class FromAmf {
   void members(Object* target, const Members& members) {
     for (const auto& [name, v] : members) vm_.setMember(target, name, value(v));
   }
-
- private:
   Value value(const AmfValue& v) {
     switch (v.type) {
       case AmfValue::Type::Undefined:
@@ -118,6 +117,7 @@ class FromAmf {
     return Value(o);
   }
 
+ private:
   Vm& vm_;
   const AmfGraph& graph_;
   std::unordered_map<uint32_t, Object*> made_;
@@ -243,6 +243,10 @@ constexpr NativeClass kSharedObjectClass{.name = "SharedObject",
                                          .statics = kStatics};
 
 }  // namespace
+
+Value valueFromAmf(Vm& vm, const saves::AmfGraph& graph, const saves::AmfValue& value) {
+  return FromAmf(vm, graph).value(value);
+}
 
 void installSharedObject(Vm& vm) {
   OpenObjects& open = vm.builtinState<OpenObjects>();

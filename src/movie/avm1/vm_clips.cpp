@@ -7,6 +7,7 @@
 #include "movie/avm1/frame.h"
 #include "movie/avm1/host_builtins.h"
 #include "movie/avm1/text.h"
+#include "movie/avm1/video_stream.h"
 #include "movie/avm1/vm.h"
 
 namespace orv::movie::avm1 {
@@ -90,11 +91,14 @@ Object* Vm::objectFor(ScriptClip* clip) {
   o->clip = clip;
   Object* proto = clip->isButton() && buttonProto ? buttonProto : clipProto;
   if (clip->textField() && textFieldProto) proto = textFieldProto;
+  const bool video = videoHost(*this) && videoHost(*this)->isVideo(clip) && videoPrototype(*this);
+  if (video) proto = videoPrototype(*this);
   o->put("__proto__", proto, kDontEnum | kDontDelete, caseInsensitive());
   if (clip->level() >= 0) o->put("$version", Value(kPlayerVersion), 0, caseInsensitive());
   // Each text field is its own first listener (its events go to its own handlers).
   if (clip->textField() && version_ >= 6)
     o->put("_listeners", Value(newArray({Value(o)})), kDontEnum, caseInsensitive());
+  if (video) installVideoMembers(*this, o);
   clip->scriptObject = o;
   liveClipObjects_.insert(o);
   return o;

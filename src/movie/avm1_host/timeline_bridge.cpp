@@ -1,4 +1,5 @@
 #include "movie/avm1_host/timeline_bridge.h"
+#include "movie/avm1_host/video_host.h"
 
 #include <cmath>
 
@@ -54,7 +55,9 @@ ScriptClip* ClipBridge::childByName(std::string_view name, bool caseInsensitive)
   const bool text =
       child->editText ||
       (child->character && std::holds_alternative<swf::EditTextDef>(*child->character));
-  if (child->asClip() || button || text) return bridge_.bridgeFor(child);
+  const bool video =
+      child->character && std::holds_alternative<swf::VideoStreamDef>(*child->character);
+  if (child->asClip() || button || text || video) return bridge_.bridgeFor(child);
   // Shapes cannot be scripted: their names lead to the clip that holds them.
   return this;
 }
@@ -420,6 +423,7 @@ TimelineBridge::TimelineBridge(Stage& stage, double timeLimitMs) : stage_(stage)
   ScriptLimits limits = limitsFor(stage.movie());
   if (timeLimitMs > 0) limits.maxMillisecondsPerRun = timeLimitMs;
   vm_ = std::make_unique<Vm>(*this, stage.movie().header.version, limits);
+  setVideoHost(*vm_, makeStageVideoHost());
   loadedSizes_[&stage.movie()] = stage.movie().header.fileLength;
   // A clip waits for the unload handlers of its own and of the clips inside it: they see
   // it where it was, their paths whole.
@@ -700,6 +704,7 @@ void TimelineBridge::constructNow(size_t mark) {
 void TimelineBridge::tick() {
   vm_->startFrameBudget();
   vm_->runTimers();
+  runVideoStreams(*vm_);
   vm_->runSoundCompletions();
   vm_->runLoads();
   stage_.dispatchEvents();

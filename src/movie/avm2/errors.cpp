@@ -98,6 +98,8 @@ constexpr ErrorText kErrors[] = {
     {2025, "The supplied DisplayObject must be a child of the caller."},
     {2037, "Functions called in incorrect sequence, or earlier call was unsuccessful."},
     {2066, "The Timer delay specified is out of range."},
+    {2126, "NetConnection object must be connected."},
+    {2004, "One of the parameters is invalid."},
     {2101, "The String passed to URLVariables.decode() must be a URL-encoded query string containing name/value pairs."},
     {2130, "Unable to flush SharedObject."},
     {2134, "Cannot create SharedObject."},

@@ -1,5 +1,6 @@
 #include "movie/flash/packages.h"
 #include "movie/flash/filters.h"
+#include "movie/flash/net_connection.h"
 #include "movie/flash/text.h"
 
 namespace orv::movie::avm2 {
@@ -17,6 +18,7 @@ void installFlashPackages(Machine& m) {
   installByteArray(m);
   installNetAliases(m);
   installSharedObject(m);
+  installNetConnection(m);
   installUrlLoading(m);
   installDictionary(m);
   installProxy(m);

@@ -58,7 +58,7 @@ render::DisplayNode makeNode(int depth, const std::shared_ptr<DisplayObject>& ob
   if (const auto* stream = obj->character ? std::get_if<swf::VideoStreamDef>(obj->character) : nullptr) {
     if (!obj->video) obj->video = std::make_shared<video::EmbeddedVideo>(*stream);
     node.bitmap = obj->video->pictureAt(obj->ratio);
-    node.smoothBitmap = stream->smoothing;
+    node.smoothBitmap = obj->video->smoothing();
   }
   if (obj->hasText) node.text = &obj->text;
   if (obj->editText) {

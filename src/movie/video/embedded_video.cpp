@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "movie/video/flv_stream.h"
 #include "movie/video/picture.h"
 
 namespace orv::movie::video {
@@ -21,7 +22,20 @@ EmbeddedVideo::EmbeddedVideo(const swf::VideoStreamDef& stream)
 
 EmbeddedVideo::~EmbeddedVideo() = default;
 
+void EmbeddedVideo::attach(std::shared_ptr<FlvStream> stream) {
+  attached_ = std::move(stream);
+  cleared_.reset();
+}
+
+void EmbeddedVideo::clear() {
+  cleared_ = attached_ ? attached_->picture() : picture_;
+}
+
 std::shared_ptr<const render::Bitmap> EmbeddedVideo::pictureAt(int frame) {
+  if (attached_) {
+    auto shown = attached_->picture();
+    return shown == cleared_ ? nullptr : shown;
+  }
   // The last of the stream's frames numbered `frame` or lower.
   const auto after = std::upper_bound(order_.begin(), order_.end(), frame, [&](int f, size_t i) {
     return f < int(stream_.frames[i].frameNum);

@@ -236,4 +236,54 @@ FieldLines layoutField(const EditTextState& field, bool shown) {
   return Layout(field, shown).run();
 }
 
+namespace {
+
+size_t firstShown(const EditTextState& field, const FieldLines& laid) {
+  return std::min(laid.lines.size() - 1, size_t(std::max(field.scroll, 1) - 1));
+}
+
+// Where the first line in view starts, from the top of the field's space.
+double shownTop(const EditTextState& field, const FieldLines& laid) {
+  return field.def().bounds.yMin + kGutter - laid.lines[firstShown(field, laid)].top;
+}
+
+}  // namespace
+
+std::optional<CharBox> charBox(const EditTextState& field, const FieldLines& laid, size_t at) {
+  if (laid.lines.empty()) return std::nullopt;
+  for (size_t i = firstShown(field, laid); i < laid.lines.size(); ++i) {
+    const LaidLine& line = laid.lines[i];
+    if (at < line.begin || at >= line.end) continue;
+    for (const LaidGlyph& g : line.glyphs) {
+      if (g.at != at) continue;
+      if (field.embedFonts && !g.font) return std::nullopt;
+      return CharBox{g.x, shownTop(field, laid) + line.top, g.advance,
+                     line.ascent + line.descent};
+    }
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+int lineAtPoint(const EditTextState& field, const FieldLines& laid, double x, double y) {
+  const swf::Rect& b = field.def().bounds;
+  if (laid.lines.empty() || x < b.xMin || x > b.xMax || y < b.yMin || y > b.yMax) return -1;
+  const double top = shownTop(field, laid);
+  for (size_t i = firstShown(field, laid); i < laid.lines.size(); ++i) {
+    const LaidLine& line = laid.lines[i];
+    if (y >= top + line.top && y < top + line.bottom() + std::max(0.0, line.leading))
+      return int(i);
+  }
+  return -1;
+}
+
+int charAtPoint(const EditTextState& field, const FieldLines& laid, double x, double y) {
+  const int i = lineAtPoint(field, laid, x, y);
+  if (i < 0) return -1;
+  const double along = x + 20.0 * field.hscroll;
+  for (const LaidGlyph& g : laid.lines[size_t(i)].glyphs)
+    if (along >= g.x && along < g.x + g.advance) return int(g.at);
+  return -1;
+}
+
 }  // namespace orv::movie

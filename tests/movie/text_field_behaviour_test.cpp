@@ -193,6 +193,26 @@ TEST(TextFieldBehaviour, CharacterBoxesComeFromTheLayoutAndItsScrolling) {
   EXPECT_FALSE(box(0));
 }
 
+TEST(TextFieldBehaviour, JustifiedLinesFillTheirRoomAndListItemsIndent) {
+  EmbeddedField e(64, 100, 20);  // 60 pixels of room; 'a' 10 pixels, ' ' 5
+  e.field.def().wordWrap = true;
+  e.field.newFormat.align = "justify";
+  e.field.setText("a a aaaa");
+  FieldLines laid = layoutField(e.field);
+  ASSERT_EQ(laid.lines.size(), 2u);
+  EXPECT_DOUBLE_EQ(laid.lines[0].width, 500);          // the space at the break takes none
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 1)->width, 800);  // widened by the 700 left over
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 2)->x, 40 + 1000);
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 3)->x, 40 + 1200);  // the break's space has a box
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 4)->x, 40);         // a paragraph's last line is not
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 5)->x, 40 + 200);
+
+  EmbeddedField item(200, 100, 20);
+  item.field.newFormat.bullet = true;
+  item.field.setText("a");
+  EXPECT_DOUBLE_EQ(charBox(item.field, layoutField(item.field), 0)->x, 40 + 720);
+}
+
 TEST(TextFieldBehaviour, RenderingSettingsStartFromTheDefinition) {
   swf::EditTextDef def = fieldDef(100, 30);
   EditTextState plain(def, nullptr, true);

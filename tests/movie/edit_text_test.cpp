@@ -2,6 +2,7 @@
 // ranges, measurement with an embedded font's advances and with the device metric.
 #include <gtest/gtest.h>
 
+#include "movie/text/char_restrict.h"
 #include "movie/text/edit_text.h"
 
 using namespace orv::movie;
@@ -150,6 +151,35 @@ TEST(EditText, DeviceTextWrapsAtSpacesAndScrollsByLines) {
   field.def().wordWrap = false;
   EXPECT_EQ(field.lineCount(), 1);
   EXPECT_EQ(field.maxScroll(), 1);
+}
+
+TEST(EditText, RestrictListsTakeCharactersRangesAndTheOtherCase) {
+  // What each list makes of "abcABC012^\\-* &" typed one character at a time.
+  auto typed = [](std::optional<std::string> list) {
+    std::string out;
+    for (char c : std::string("abcABC012^\\-* &"))
+      if (auto t = restrictedChar(list, char32_t(c))) out += char(*t);
+    return out;
+  };
+  EXPECT_EQ(typed(std::nullopt), "abcABC012^\\-* &");
+  EXPECT_EQ(typed(""), "");
+  EXPECT_EQ(typed("aB*"), "aBaB*");  // a letter left out comes in in its other case
+  EXPECT_EQ(typed("A-Z"), "ABCABC");
+  EXPECT_EQ(typed("-b"), "abCABC012^\\-* &");  // from the first character
+  EXPECT_EQ(typed("b-a"), "bb");                // backwards: only the first
+  EXPECT_EQ(typed("a-"), "aa");
+  EXPECT_EQ(typed("---"), "");
+  EXPECT_EQ(typed("a-b-A"), "abAb012-* &");  // after a range, a dash starts from the first
+  EXPECT_EQ(typed("\\\\-\\^"), "^\\");
+  EXPECT_EQ(typed("^"), "abcABC012^\\-* &");
+  EXPECT_EQ(typed("^\\^"), "abcABC012\\-* &");
+  EXPECT_EQ(typed("a^b^c"), "acac");
+  EXPECT_EQ(typed("a-zA-Z^bC"), "aBcABc");
+  EXPECT_EQ(typed("a\\-z"), "aa-");
+  EXPECT_EQ(typed("a\\"), "aa");
+  // Only ASCII letters change case.
+  EXPECT_FALSE(restrictedChar("\xC4\x84", U'\u0105'));
+  EXPECT_EQ(restrictedChar("\xCE\xB1-\xCF\x89", U'\u03B4'), U'\u03B4');
 }
 
 TEST(EditText, HostileInputIsBounded) {

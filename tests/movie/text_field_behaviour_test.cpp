@@ -163,4 +163,74 @@ TEST(TextFieldBehaviour, TextFormatTagsCarryOnlyTheAttributesThatAreSet) {
                                   kFont + "x</FONT></P></TEXTFORMAT>");
 }
 
+TEST(TextFieldBehaviour, CharacterBoxesComeFromTheLayoutAndItsScrolling) {
+  EmbeddedField e(100, 30, 20);  // 'a' 10 pixels wide, lines 20 high
+  e.field.setText("aa a\ra\ra");
+  FieldLines laid = layoutField(e.field);
+  auto box = [&](size_t at) { return charBox(e.field, laid, at); };
+  ASSERT_TRUE(box(1));
+  EXPECT_DOUBLE_EQ(box(1)->x, 40 + 200);
+  EXPECT_DOUBLE_EQ(box(1)->y, 40);
+  EXPECT_DOUBLE_EQ(box(1)->width, 200);
+  EXPECT_DOUBLE_EQ(box(1)->height, 400);
+  EXPECT_DOUBLE_EQ(box(2)->width, 100);  // the space
+  EXPECT_FALSE(box(4));                  // a line end
+  EXPECT_FALSE(box(99));
+  EXPECT_DOUBLE_EQ(box(5)->y, 40 + 400);
+  EXPECT_EQ(charAtPoint(e.field, laid, 40 + 250, 50), 1);
+  EXPECT_EQ(lineAtPoint(e.field, laid, 50, 40 + 410), 1);
+  EXPECT_EQ(lineAtPoint(e.field, laid, 50, 30 * 20 + 1), -1);  // below the field
+  EXPECT_EQ(charAtPoint(e.field, laid, 40 + 990, 50), -1);     // right of the text
+  e.field.scroll = 2;
+  EXPECT_FALSE(box(0));
+  EXPECT_DOUBLE_EQ(box(5)->y, 40);
+  EXPECT_EQ(lineAtPoint(e.field, laid, 50, 50), 1);
+  // A character no embedded font draws has no box.
+  e.field.newFormat.font = "Missing";
+  e.field.setText("aa");
+  e.field.scroll = 1;
+  laid = layoutField(e.field);
+  EXPECT_FALSE(box(0));
+}
+
+TEST(TextFieldBehaviour, JustifiedLinesFillTheirRoomAndListItemsIndent) {
+  EmbeddedField e(64, 100, 20);  // 60 pixels of room; 'a' 10 pixels, ' ' 5
+  e.field.def().wordWrap = true;
+  e.field.newFormat.align = "justify";
+  e.field.setText("a a aaaa");
+  FieldLines laid = layoutField(e.field);
+  ASSERT_EQ(laid.lines.size(), 2u);
+  EXPECT_DOUBLE_EQ(laid.lines[0].width, 500);          // the space at the break takes none
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 1)->width, 800);  // widened by the 700 left over
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 2)->x, 40 + 1000);
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 3)->x, 40 + 1200);  // the break's space has a box
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 4)->x, 40);         // a paragraph's last line is not
+  EXPECT_DOUBLE_EQ(charBox(e.field, laid, 5)->x, 40 + 200);
+
+  EmbeddedField item(200, 100, 20);
+  item.field.newFormat.bullet = true;
+  item.field.setText("a");
+  EXPECT_DOUBLE_EQ(charBox(item.field, layoutField(item.field), 0)->x, 40 + 720);
+}
+
+TEST(TextFieldBehaviour, RenderingSettingsStartFromTheDefinition) {
+  swf::EditTextDef def = fieldDef(100, 30);
+  EditTextState plain(def, nullptr, true);
+  EXPECT_EQ(plain.antiAliasType, "normal");
+  EXPECT_EQ(plain.gridFitType, "pixel");
+  def.useFlashType = 1;
+  def.gridFit = 2;
+  def.thickness = -3.5f;
+  def.sharpness = 100;
+  EditTextState set(def, nullptr, true);
+  EXPECT_EQ(set.antiAliasType, "advanced");
+  EXPECT_EQ(set.gridFitType, "subpixel");
+  EXPECT_DOUBLE_EQ(set.thickness, -3.5);
+  EXPECT_DOUBLE_EQ(set.sharpness, 100);
+  def.gridFit = 0;
+  EXPECT_EQ(EditTextState(def, nullptr, true).gridFitType, "none");
+  def.gridFit = 7;  // not a mode: fitted to pixels
+  EXPECT_EQ(EditTextState(def, nullptr, true).gridFitType, "pixel");
+}
+
 }  // namespace

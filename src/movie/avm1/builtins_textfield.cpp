@@ -191,11 +191,28 @@ constexpr Accessor kAccessors[] = {
        return s.restrict ? Value(*s.restrict) : Value::null();
      },
      [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
-       if (v.isNullish())
+       // No list and an empty one alike let every character in.
+       const std::string list = v.isNullish() ? std::string() : vm.toString(v);
+       if (list.empty())
          s.restrict.reset();
        else
-         s.restrict = vm.toString(v);
+         s.restrict = list;
      }},
+    // Unknown names leave the setting as it was; the numbers are kept as given.
+    {"antiAliasType", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.antiAliasType); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       const std::string t = vm.toString(v);
+       if (t == "normal" || t == "advanced") s.antiAliasType = t;
+     }},
+    {"gridFitType", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.gridFitType); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {
+       const std::string t = vm.toString(v);
+       if (t == "none" || t == "pixel" || t == "subpixel") s.gridFitType = t;
+     }},
+    {"thickness", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.thickness); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) { s.thickness = vm.toNumber(v); }},
+    {"sharpness", [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.sharpness); },
+     [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) { s.sharpness = vm.toNumber(v); }},
     {"mouseWheelEnabled",
      [](Vm&, ScriptClip*, EditTextState& s) { return Value(s.mouseWheelEnabled); },
      [](Vm& vm, ScriptClip*, EditTextState& s, const Value& v) {

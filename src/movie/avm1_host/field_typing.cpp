@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "movie/text/char_restrict.h"
 #include "movie/text/edit_text.h"
 #include "movie/render/text_layout.h"
 #include "movie/avm1/text_format_object.h"
@@ -16,33 +17,6 @@ namespace {
 constexpr int kLeft = 1, kRight = 2, kHome = 3, kEnd = 4, kDelete = 6, kBackspace = 8, kEnter = 13,
               kUp = 14, kDown = 15, kPageUp = 16, kPageDown = 17;
 constexpr size_t kControlKey = 17;  // its Windows key code, as Key.isDown knows it
-
-// Whether `c` passes the field's restrict list ("A-Z0-9", "^abc": ranges, a leading ^
-// for the characters left out, \ before a character taken as it is).
-bool allowed(const std::optional<std::string>& restrict, char32_t c) {
-  if (!restrict) return true;
-  const std::u32string r = decodeText(*restrict, true);
-  if (r.empty()) return false;  // an empty list lets nothing in
-  bool excluding = false, result = false;
-  for (size_t i = 0; i < r.size(); ++i) {
-    if (r[i] == U'^') {
-      // A list that starts with ^ allows all but what follows; later ^ switch.
-      if (i == 0) result = true;
-      excluding = !excluding;
-      continue;
-    }
-    char32_t from = r[i];
-    if (from == U'\\' && i + 1 < r.size()) from = r[++i];
-    char32_t to = from;
-    if (i + 2 < r.size() && r[i + 1] == U'-') {
-      to = r[i + 2];
-      if (to == U'\\' && i + 3 < r.size()) to = r[++i + 2];
-      i += 2;
-    }
-    if (c >= from && c <= to) result = !excluding;
-  }
-  return result;
-}
 
 // The stage point (twips) in the field's own space; none when the field is squashed flat.
 std::optional<std::pair<double, double>> fieldPoint(const DisplayObject& field, double x,
@@ -251,8 +225,9 @@ bool TimelineBridge::typeIntoFocusedField(int code, bool extend) {
         if (!field.def().multiline) return true;
         c = U'\r';
       } else if (code >= 32 && code != 127) {
-        c = char32_t(code);
-        if (!allowed(field.restrict, c)) return true;
+        const std::optional<char32_t> taken = restrictedChar(field.restrict, char32_t(code));
+        if (!taken) return true;
+        c = *taken;
       } else {
         return true;  // other keys do nothing in a field
       }
@@ -319,8 +294,9 @@ bool TimelineBridge::insertIntoField(DisplayObject& object, const std::u32string
       in += U'\r';
       continue;
     }
-    if (c < 32 || c == 127 || !allowed(field->restrict, c)) continue;
-    in += c;
+    const std::optional<char32_t> taken = restrictedChar(field->restrict, c);
+    if (c < 32 || c == 127 || !taken) continue;
+    in += *taken;
   }
   field->replaceText(from, to, in);
   field->caretIndex = from + in.size();

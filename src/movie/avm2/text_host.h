@@ -33,6 +33,13 @@ enum class TextNumber : uint8_t {
   SelectionBegin,
   SelectionEnd,
   CaretIndex,
+  Thickness,  // of advanced anti-aliasing; -200..200, NaN kept
+  Sharpness,  // -400..400, NaN kept
+};
+
+enum class TextMode : uint8_t {
+  AntiAliasType,  // normal, advanced
+  GridFitType,    // none, pixel, subpixel
 };
 
 enum class TextFlag : uint8_t {
@@ -69,6 +76,8 @@ class TextFieldAccess {
   virtual void setFlag(TextFlag which, bool on) = 0;
   virtual std::string autoSize() = 0;  // none, left, right, center
   virtual void setAutoSize(const std::string& mode) = 0;
+  virtual std::string mode(TextMode which) = 0;
+  virtual void setMode(TextMode which, const std::string& value) = 0;
   virtual std::optional<std::string> restrict() = 0;
   virtual void setRestrict(const std::optional<std::string>& chars) = 0;
   virtual void setSelection(int begin, int end) = 0;
@@ -77,6 +86,14 @@ class TextFieldAccess {
     int offset = 0, length = 0;
   };
   virtual std::vector<Line> lines() = 0;
+  // Character `index`'s box in pixels in the field's space (none: not laid out in view).
+  struct Box {
+    double x = 0, y = 0, width = 0, height = 0;
+  };
+  virtual std::optional<Box> charBoundaries(int index) = 0;
+  // The line and the character at a point in the field's space, pixels; -1 for none.
+  virtual int lineAtPoint(double x, double y) = 0;
+  virtual int charAtPoint(double x, double y) = 0;
 };
 
 }  // namespace orv::movie::avm2

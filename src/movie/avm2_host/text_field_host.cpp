@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "movie/text/field_layout.h"
+
 namespace orv::movie {
 
 using avm2::TextFlag;
@@ -83,6 +85,12 @@ class FieldAccess : public avm2::TextFieldAccess {
     field_->autoSize = mode;
     field_->fitToText();
   }
+  std::string mode(avm2::TextMode which) override {
+    return which == avm2::TextMode::AntiAliasType ? field_->antiAliasType : field_->gridFitType;
+  }
+  void setMode(avm2::TextMode which, const std::string& value) override {
+    (which == avm2::TextMode::AntiAliasType ? field_->antiAliasType : field_->gridFitType) = value;
+  }
   std::optional<std::string> restrict() override { return field_->restrict; }
   void setRestrict(const std::optional<std::string>& chars) override { field_->restrict = chars; }
   void setSelection(int begin, int end) override {
@@ -95,6 +103,18 @@ class FieldAccess : public avm2::TextFieldAccess {
     for (auto [first, end] : field_->lineRanges())
       out.push_back({static_cast<int>(first), static_cast<int>(end - first)});
     return out;
+  }
+  std::optional<Box> charBoundaries(int index) override {
+    if (index < 0) return std::nullopt;
+    const std::optional<CharBox> b = charBox(*field_, layoutField(*field_), size_t(index));
+    if (!b) return std::nullopt;
+    return Box{b->x / 20, b->y / 20, b->width / 20, b->height / 20};
+  }
+  int lineAtPoint(double x, double y) override {
+    return orv::movie::lineAtPoint(*field_, layoutField(*field_), x * 20, y * 20);
+  }
+  int charAtPoint(double x, double y) override {
+    return orv::movie::charAtPoint(*field_, layoutField(*field_), x * 20, y * 20);
   }
 
  private:
@@ -136,12 +156,22 @@ double FieldAccess::number(TextNumber which) {
                                                                : s.selection().second);
     case TextNumber::CaretIndex:
       return static_cast<double>(s.caretIndex);
+    case TextNumber::Thickness:
+      return s.thickness;
+    case TextNumber::Sharpness:
+      return s.sharpness;
   }
   return 0;
 }
 
 void FieldAccess::setNumber(TextNumber which, double v) {
   EditTextState& s = *field_;
+  if (which == TextNumber::Thickness || which == TextNumber::Sharpness) {
+    const double most = which == TextNumber::Thickness ? 200 : 400;
+    (which == TextNumber::Thickness ? s.thickness : s.sharpness) =
+        std::isnan(v) ? v : std::clamp(v, -most, most);
+    return;
+  }
   if (!std::isfinite(v)) v = 0;
   switch (which) {
     case TextNumber::ScrollV:

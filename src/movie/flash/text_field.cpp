@@ -6,6 +6,7 @@
 #include "movie/avm2/conversions.h"
 #include "movie/avm2/toplevel.h"
 #include "movie/flash/display.h"
+#include "movie/flash/geom.h"
 #include "movie/flash/text.h"
 
 namespace orv::movie::avm2 {
@@ -105,6 +106,7 @@ Value getNumber(Machine& m, const Value& self, std::span<Value>) {
     return Value(std::floor(v * 20 + 1e-6) / 20);  // measured in whole twips, cut off
   if (N == TextNumber::BackgroundColor || N == TextNumber::BorderColor)
     return Value(static_cast<uint32_t>(v));
+  if (N == TextNumber::Thickness || N == TextNumber::Sharpness) return Value(v);
   return Value(static_cast<int32_t>(v));
 }
 
@@ -112,7 +114,10 @@ template <TextNumber N>
 Value setNumber(Machine& m, const Value& self, std::span<Value> args) {
   TextFieldAccess& f = fieldOf(m, self);
   const bool color = N == TextNumber::BackgroundColor || N == TextNumber::BorderColor;
-  f.setNumber(N, color ? m.toUint(arg(args, 0)) : m.toInt(arg(args, 0)));
+  if (N == TextNumber::Thickness || N == TextNumber::Sharpness)
+    f.setNumber(N, m.toNumber(arg(args, 0)));
+  else
+    f.setNumber(N, color ? m.toUint(arg(args, 0)) : m.toInt(arg(args, 0)));
   return Value();
 }
 
@@ -282,6 +287,21 @@ Value getLineOffset(Machine& m, const Value& self, std::span<Value> args) {
   return Value(lineArg(m, self, args).offset);
 }
 
+Value getCharBoundaries(Machine& m, const Value& self, std::span<Value> args) {
+  const std::optional<TextFieldAccess::Box> b =
+      fieldOf(m, self).charBoundaries(m.toInt(arg(args, 0)));
+  if (!b) return Value::null();
+  return geomValue(makeGeom(m, "Rectangle", {b->x, b->y, b->width, b->height}));
+}
+
+template <bool Char>
+Value indexAtPoint(Machine& m, const Value& self, std::span<Value> args) {
+  TextFieldAccess& f = fieldOf(m, self);
+  const double x = m.toNumber(arg(args, 0)), y = m.toNumber(arg(args, 1));
+  if (!std::isfinite(x) || !std::isfinite(y)) return Value(-1);
+  return Value(static_cast<int32_t>(Char ? f.charAtPoint(x, y) : f.lineAtPoint(x, y)));
+}
+
 // The line or paragraph holding a character; -1 for an index outside the text.
 Value getLineIndexOfChar(Machine& m, const Value& self, std::span<Value> args) {
   TextFieldAccess& f = fieldOf(m, self);
@@ -312,9 +332,28 @@ Value paragraphOf(Machine& m, const Value& self, std::span<Value> args) {
 
 Value getNull(Machine&, const Value&, std::span<Value>) { return Value::null(); }
 Value getFalse(Machine&, const Value&, std::span<Value>) { return Value(false); }
-Value getZero(Machine&, const Value&, std::span<Value>) { return Value(0); }
-Value getNormal(Machine&, const Value&, std::span<Value>) { return text("normal"); }
-Value getPixel(Machine&, const Value&, std::span<Value>) { return text("pixel"); }
+Value getAntiAlias(Machine& m, const Value& self, std::span<Value>) {
+  return text(fieldOf(m, self).mode(TextMode::AntiAliasType));
+}
+
+// An unknown name leaves the smoothing as it was.
+Value setAntiAlias(Machine& m, const Value& self, std::span<Value> args) {
+  const std::string v = textArg(m, args, 0, "antiAliasType");
+  if (v == "normal" || v == "advanced") fieldOf(m, self).setMode(TextMode::AntiAliasType, v);
+  return Value();
+}
+
+Value getGridFit(Machine& m, const Value& self, std::span<Value>) {
+  return text(fieldOf(m, self).mode(TextMode::GridFitType));
+}
+
+// An unknown name turns grid fitting off.
+Value setGridFit(Machine& m, const Value& self, std::span<Value> args) {
+  const std::string v = textArg(m, args, 0, "gridFitType");
+  fieldOf(m, self).setMode(TextMode::GridFitType,
+                           v == "pixel" || v == "subpixel" ? v : std::string("none"));
+  return Value();
+}
 Value ignore(Machine&, const Value&, std::span<Value>) { return Value(); }
 
 #define ORV_NUMBER_GET(name, which) {#name, MemberKind::Getter, getNumber<TextNumber::which>}
@@ -376,6 +415,9 @@ constexpr NativeMember kFieldMembers[] = {
     {"getParagraphLength", MemberKind::FinalMethod, paragraphOf<true>, 1},
     {"getLineLength", MemberKind::FinalMethod, getLineLength, 1},
     {"getLineOffset", MemberKind::FinalMethod, getLineOffset, 1},
+    {"getCharBoundaries", MemberKind::FinalMethod, getCharBoundaries, 1},
+    {"getLineIndexAtPoint", MemberKind::FinalMethod, indexAtPoint<false>, 2},
+    {"getCharIndexAtPoint", MemberKind::FinalMethod, indexAtPoint<true>, 2},
     // Rendering hints the device-font renderer does not use.
     {"styleSheet", MemberKind::Getter, getNull},
     {"styleSheet", MemberKind::Setter, ignore},
@@ -383,14 +425,12 @@ constexpr NativeMember kFieldMembers[] = {
     {"alwaysShowSelection", MemberKind::Setter, ignore},
     {"useRichTextClipboard", MemberKind::Getter, getFalse},
     {"useRichTextClipboard", MemberKind::Setter, ignore},
-    {"antiAliasType", MemberKind::Getter, getNormal},
-    {"antiAliasType", MemberKind::Setter, ignore},
-    {"gridFitType", MemberKind::Getter, getPixel},
-    {"gridFitType", MemberKind::Setter, ignore},
-    {"sharpness", MemberKind::Getter, getZero},
-    {"sharpness", MemberKind::Setter, ignore},
-    {"thickness", MemberKind::Getter, getZero},
-    {"thickness", MemberKind::Setter, ignore},
+    {"antiAliasType", MemberKind::Getter, getAntiAlias},
+    {"antiAliasType", MemberKind::Setter, setAntiAlias},
+    {"gridFitType", MemberKind::Getter, getGridFit},
+    {"gridFitType", MemberKind::Setter, setGridFit},
+    ORV_NUMBER(sharpness, Sharpness),
+    ORV_NUMBER(thickness, Thickness),
 };
 
 #undef ORV_NUMBER_GET

@@ -194,7 +194,7 @@ TextLayout layoutFieldText(const EditTextState& field) {
     for (const LaidGlyph& g : line.glyphs) {
       x = g.x + dx;
       if (caretHere && g.at == caret) layout.caretX = x;
-      if (g.font && g.index != UINT32_MAX)
+      if (g.font && g.index != UINT32_MAX && g.at < line.end)  // not the space at a wrap
         layout.glyphs.push_back({g.font, g.index, x, baseline, g.scale, g.argb, g.at});
       box.starts.emplace_back(g.at, x);
       x += g.advance;

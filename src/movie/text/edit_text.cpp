@@ -283,6 +283,15 @@ EditTextState::EditTextState(const swf::EditTextDef& d, const swf::FontDef* f, b
   embedFonts = d.useOutlines;
   variable = d.variableName;
   if (d.autoSize) autoSize = "left";
+  static const char* const kGridFit[] = {"none", "pixel", "subpixel"};
+  antiAliasType = d.useFlashType == 1 ? "advanced" : "normal";
+  // Fields without CSMTextSettings read as fitted to pixels; the definition keeps no
+  // mark of the tag, so a normal field whose settings turn fitting off reads so too.
+  gridFitType = d.gridFit > 0 && d.gridFit < 3 ? kGridFit[d.gridFit]
+                : d.gridFit == 0 && d.useFlashType == 1 ? "none"
+                                                        : "pixel";
+  thickness = d.thickness;
+  sharpness = d.sharpness;
   newFormat = defaultFormat();
   if (f && !f->name.empty()) {
     // Font names are stored with a terminating zero by some tools.

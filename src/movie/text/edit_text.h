@@ -64,6 +64,10 @@ class EditTextState {
   bool crLfIsTwoBreaks = false;  // and "\r\n" is two line ends there, not one
   std::string autoSize = "none";  // none, left, right, center
   std::optional<std::string> restrict;
+  // How glyphs are smoothed (normal, advanced) and fitted to pixels (none, pixel,
+  // subpixel); advanced smoothing's stroke thickness and edge sharpness.
+  std::string antiAliasType = "normal", gridFitType = "pixel";
+  double thickness = 0, sharpness = 0;
   int scroll = 1, hscroll = 0;
   std::string variable;
   // The keyboard focus is here (Selection): an input field shows its caret before

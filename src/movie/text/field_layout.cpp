@@ -10,7 +10,16 @@ namespace orv::movie {
 
 namespace {
 
-constexpr double kGutter = 40;  // 2 pixels, in twips
+constexpr double kGutter = 40;        // 2 pixels, in twips
+constexpr double kBulletIndent = 720;  // a list item's text starts 36 pixels in
+
+// How far a line's text starts past the gutter: margins, block indent, the first line's
+// indent, a list item's bullet.
+double lineIndent(const TextFormat& f, bool paragraphStart) {
+  return 20 * (f.leftMargin.value_or(0) + f.blockIndent.value_or(0) +
+               (paragraphStart ? f.indent.value_or(0) : 0)) +
+         (f.bullet.value_or(false) ? kBulletIndent : 0);
+}
 
 uint32_t argbOf(const TextFormat& f) {
   const double c = f.color.value_or(0);
@@ -51,13 +60,14 @@ class Layout {
 
   double room(const LaidLine& l) const {
     const TextFormat& f = l.format;
-    return fieldWidth_ - 2 * kGutter -
-           20 * (f.leftMargin.value_or(0) + f.rightMargin.value_or(0) + f.blockIndent.value_or(0) +
-                 (l.paragraphStart ? f.indent.value_or(0) : 0));
+    return fieldWidth_ - 2 * kGutter - 20 * f.rightMargin.value_or(0) -
+           lineIndent(f, l.paragraphStart);
   }
+  // The space a line wrapped at stays on it (it has a box) but takes no width.
   static void measure(LaidLine& l) {
     l.width = 0;
-    for (const LaidGlyph& g : l.glyphs) l.width += g.advance;
+    for (const LaidGlyph& g : l.glyphs)
+      if (g.at < l.end) l.width += g.advance;
   }
   uint32_t glyphOf(const swf::FontDef* font, char32_t c) {
     auto [it, made] = glyphMaps_.try_emplace(font);
@@ -126,10 +136,11 @@ class Layout {
       next.glyphs.assign(glyphs.begin() + long(lastSpace_) + 1, glyphs.end());
       next.begin = glyphs[lastSpace_].at + 1;
       lines().back().end = glyphs[lastSpace_].at;
-      glyphs.resize(lastSpace_);  // the space at the break is in neither line
+      glyphs.resize(lastSpace_ + 1);  // the space at the break is not in the line's range
     } else {
       next.begin = lines().back().end = i;
     }
+    next.end = i;  // the carried characters come before the one that did not fit
     measure(lines().back());
     measure(next);
     lineMetricsOfGlyphs(lines().back());
@@ -201,9 +212,7 @@ class Layout {
       line.top = top;
       top = line.bottom() + line.leading;
       const TextFormat& f = line.format;
-      const double start = def_.bounds.xMin + kGutter +
-                           20 * (f.leftMargin.value_or(0) + f.blockIndent.value_or(0) +
-                                 (line.paragraphStart ? f.indent.value_or(0) : 0));
+      const double start = def_.bounds.xMin + kGutter + lineIndent(f, line.paragraphStart);
       const double free = room(line) - line.width;
       const std::string align = f.align.value_or("left");
       line.x = start;
@@ -211,8 +220,18 @@ class Layout {
         line.x += free;
       else if (align == "center")
         line.x += free / 2;
+      // A justified line that wrapped fills its room by widening the spaces within it.
+      const bool wrapped = &line != &lines().back() && !(&line + 1)->paragraphStart;
+      double widen = 0;
+      if (align == "justify" && wrapped && free > 0) {
+        size_t spaces = 0;
+        for (const LaidGlyph& g : line.glyphs)
+          if (g.at < line.end && text_[g.at] == U' ') ++spaces;
+        if (spaces > 0) widen = free / double(spaces);
+      }
       double x = line.x;
       for (LaidGlyph& g : line.glyphs) {
+        if (widen > 0 && g.at < line.end && text_[g.at] == U' ') g.advance += widen;
         g.x = x;
         x += g.advance;
       }
@@ -234,6 +253,56 @@ class Layout {
 
 FieldLines layoutField(const EditTextState& field, bool shown) {
   return Layout(field, shown).run();
+}
+
+namespace {
+
+size_t firstShown(const EditTextState& field, const FieldLines& laid) {
+  return std::min(laid.lines.size() - 1, size_t(std::max(field.scroll, 1) - 1));
+}
+
+// Where the first line in view starts, from the top of the field's space.
+double shownTop(const EditTextState& field, const FieldLines& laid) {
+  return field.def().bounds.yMin + kGutter - laid.lines[firstShown(field, laid)].top;
+}
+
+}  // namespace
+
+std::optional<CharBox> charBox(const EditTextState& field, const FieldLines& laid, size_t at) {
+  if (laid.lines.empty()) return std::nullopt;
+  for (size_t i = firstShown(field, laid); i < laid.lines.size(); ++i) {
+    const LaidLine& line = laid.lines[i];
+    if (at < line.begin) break;
+    // The glyphs rather than the range: the space a line wrapped at is on it too.
+    for (const LaidGlyph& g : line.glyphs) {
+      if (g.at != at) continue;
+      if (field.embedFonts && !g.font) return std::nullopt;
+      return CharBox{g.x, shownTop(field, laid) + line.top, g.advance,
+                     line.ascent + line.descent};
+    }
+  }
+  return std::nullopt;
+}
+
+int lineAtPoint(const EditTextState& field, const FieldLines& laid, double x, double y) {
+  const swf::Rect& b = field.def().bounds;
+  if (laid.lines.empty() || x < b.xMin || x > b.xMax || y < b.yMin || y > b.yMax) return -1;
+  const double top = shownTop(field, laid);
+  for (size_t i = firstShown(field, laid); i < laid.lines.size(); ++i) {
+    const LaidLine& line = laid.lines[i];
+    if (y >= top + line.top && y < top + line.bottom() + std::max(0.0, line.leading))
+      return int(i);
+  }
+  return -1;
+}
+
+int charAtPoint(const EditTextState& field, const FieldLines& laid, double x, double y) {
+  const int i = lineAtPoint(field, laid, x, y);
+  if (i < 0) return -1;
+  const double along = x + 20.0 * field.hscroll;
+  for (const LaidGlyph& g : laid.lines[size_t(i)].glyphs)
+    if (along >= g.x && along < g.x + g.advance) return int(g.at);
+  return -1;
 }
 
 }  // namespace orv::movie

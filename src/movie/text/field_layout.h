@@ -7,6 +7,7 @@
 // embeds its fonts, in the embedded font its format names (else the device metric).
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "movie/swf/types.h"
@@ -39,6 +40,20 @@ struct LaidLine {
 struct FieldLines {
   std::vector<LaidLine> lines;  // at least one
 };
+
+struct CharBox {
+  double x = 0, y = 0, width = 0, height = 0;  // twips in the field's space
+};
+
+// Character `at`'s box: along its line as laid out (horizontal scrolling not applied),
+// its line's height, counted down from the first line scrolled into view. None for a line
+// end, a character outside the text, on a line scrolled above the field, or one that no
+// embedded font draws.
+std::optional<CharBox> charBox(const EditTextState& field, const FieldLines& laid, size_t at);
+// The line shown at a point (twips in the field's space) and the character drawn there;
+// -1 for none.
+int lineAtPoint(const EditTextState& field, const FieldLines& laid, double x, double y);
+int charAtPoint(const EditTextState& field, const FieldLines& laid, double x, double y);
 
 // `shown`: as drawn, a password field's characters each an asterisk; else as measured,
 // with the characters it holds.

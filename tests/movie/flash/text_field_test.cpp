@@ -333,5 +333,58 @@ TEST(Avm2TextField, AFieldOnTheStageIsDrawnWithItsBackground) {
   EXPECT_EQ(pm.pixels[150 * 550 + 60] & 0xFFFFFFu, 0xFFFFFFu);  // below it
 }
 
+TEST(Avm2TextField, RenderingSettingsTakeOnlyKnownNamesAndKeepTheirRanges) {
+  TextScript s;
+  auto setGet = [&](const std::string& prop, auto push) {
+    s.field();
+    push();
+    s.set(prop);
+    s.trace([&] { s.field().get(prop); });
+  };
+  s.trace([&] { s.field().get("antiAliasType"); });
+  s.trace([&] { s.field().get("gridFitType"); });
+  setGet("antiAliasType", [&] { s.str("advanced"); });
+  setGet("antiAliasType", [&] { s.str("blurry"); });  // kept as it was
+  setGet("gridFitType", [&] { s.str("subpixel"); });
+  setGet("gridFitType", [&] { s.str("blurry"); });  // fitting off
+  setGet("sharpness", [&] { s.c.op(op::pushdouble, s.abc.number(1000)); });
+  setGet("sharpness", [&] { s.c.op(op::pushdouble, s.abc.number(-12.5)); });
+  setGet("thickness", [&] { s.c.op(op::pushdouble, s.abc.number(-300)); });
+  setGet("thickness", [&] { s.c.op(op::pushnan); });
+  Played r = run(s);
+  EXPECT_EQ(r.lines, (Lines{"normal", "pixel", "advanced", "advanced", "subpixel", "none", "400",
+                            "-12.5", "-200", "NaN"}));
+  EXPECT_TRUE(r.errors.empty()) << r.errors.front();
+}
+
+TEST(Avm2TextField, CharacterBoundariesAndHitsFollowTheLaidOutLines) {
+  TextScript s;
+  auto box = [&](int at, const std::string& prop) {
+    s.field().num(at).call("getCharBoundaries", 1).get(prop);
+  };
+  s.field().str("ab\ncd\ne\nf\ng\nh\ni").set("text");
+  s.field().num(40).set("height");
+  s.trace([&] { box(0, "x"); });
+  s.trace([&] { box(0, "y"); });
+  s.trace([&] { box(0, "x"); box(0, "width"); s.c.op(op::add); box(1, "x"); s.c.op(op::equals); });
+  s.trace([&] { box(3, "y"); box(0, "y"); box(0, "height"); s.c.op(op::add); s.c.op(op::greaterequals); });
+  s.trace([&] { s.field().num(2).call("getCharBoundaries", 1); });   // a line end
+  s.trace([&] { s.field().num(-1).call("getCharBoundaries", 1); });  // outside the text
+  s.trace([&] { s.field().num(40).call("getCharBoundaries", 1); });
+  s.trace([&] { s.field().num(4).num(5).call("getCharIndexAtPoint", 2); });
+  s.trace([&] { s.field().num(4); box(3, "y"); s.num(1); s.c.op(op::add); s.call("getLineIndexAtPoint", 2); });
+  s.trace([&] { s.field().num(-5).num(-5).call("getLineIndexAtPoint", 2); });
+  s.trace([&] { s.field().num(90).num(5).call("getCharIndexAtPoint", 2); });  // past the text
+  // Scrolled: the lines above the field have no box and the first in view starts at the top.
+  s.field().num(2).set("scrollV");
+  s.trace([&] { s.field().num(0).call("getCharBoundaries", 1); });
+  s.trace([&] { box(3, "y"); });
+  s.trace([&] { s.field().num(4).num(5).call("getCharIndexAtPoint", 2); });
+  Played r = run(s);
+  EXPECT_EQ(r.lines, (Lines{"2", "2", "true", "true", "null", "null", "null", "0", "1", "-1", "-1",
+                            "null", "2", "3"}));
+  EXPECT_TRUE(r.errors.empty()) << r.errors.front();
+}
+
 }  // namespace
 }  // namespace orv::movie

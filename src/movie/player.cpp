@@ -318,6 +318,7 @@ bool Player::mouseMove(double x, double y) {
 bool Player::mouseDown(double x, double y) {
   if (!mouse_) return false;
   const bool hid = focus_->mouseUsed();
+  if (scripts_) scripts_->vm().setKeyState(avm1::Vm::kMouseButtonKey, true);
   const bool moved = mouse_->move(x, y);
   const bool pressed = mouse_->press();
   if (as3_) {
@@ -345,6 +346,7 @@ bool Player::mouseUp(double x, double y) {
   const bool hid = focus_->mouseUsed();
   bool selected = false;
   if (scripts_) {
+    scripts_->vm().setKeyState(avm1::Vm::kMouseButtonKey, false);
     selected = scripts_->dragFieldSelection(x / 20, y / 20);
     scripts_->endFieldSelection();
   }

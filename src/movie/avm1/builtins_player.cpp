@@ -85,7 +85,10 @@ Value getCode(Vm& vm, CallInfo&) { return Value(static_cast<double>(vm.lastKeyCo
 
 Value getAscii(Vm& vm, CallInfo&) { return Value(static_cast<double>(vm.lastAscii)); }
 
-Value isToggled(Vm&, CallInfo&) { return Value(false); }
+Value isToggled(Vm& vm, CallInfo& c) {
+  int k = vm.toInt(c.arg(0));
+  return Value(k >= 0 && k < 256 && vm.keysToggled[static_cast<size_t>(k)]);
+}
 
 constexpr NativeMember kKey[] = {
     constant("BACKSPACE", 8),       constant("CAPSLOCK", 20),   constant("CONTROL", 17),

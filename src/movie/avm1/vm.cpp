@@ -71,8 +71,11 @@ void Vm::registerClass(const std::string& exportName, Object* ctor) {
 
 void Vm::setKeyState(int keyCode, bool down) {
   if (keyCode < 0 || keyCode >= 256) return;  // no keyboard sends such a code
-  keysDown[static_cast<size_t>(keyCode)] = down;
-  if (down) lastKeyCode = keyCode;
+  const size_t k = static_cast<size_t>(keyCode);
+  // Each press flips the key's toggle, whatever key it is (Caps Lock's light is one).
+  if (down && !keysDown[k]) keysToggled[k] = !keysToggled[k];
+  keysDown[k] = down;
+  if (down && keyCode != kMouseButtonKey) lastKeyCode = keyCode;
 }
 
 double Vm::randomUnit() {

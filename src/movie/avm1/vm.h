@@ -341,6 +341,8 @@ class Vm {
 
  public:
   std::vector<bool> keysDown = std::vector<bool>(256, false);
+  std::vector<bool> keysToggled = std::vector<bool>(256, false);  // Key.isToggled
+  static constexpr int kMouseButtonKey = 1;  // the left mouse button, as Key.isDown sees it
 };
 
 // Installers for the built-in classes, each in its own file.

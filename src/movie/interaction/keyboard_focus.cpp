@@ -114,6 +114,10 @@ void KeyboardFocus::focus(DisplayObject* object) {
 }
 
 std::vector<std::shared_ptr<DisplayObject>> KeyboardFocus::tabOrder() {
+  return tabStops().order;
+}
+
+KeyboardFocus::TabStops KeyboardFocus::tabStops() {
   struct Stop {
     std::shared_ptr<DisplayObject> object;
     avm1::TimelineBridge::TabFacts facts;
@@ -156,21 +160,27 @@ std::vector<std::shared_ptr<DisplayObject>> KeyboardFocus::tabOrder() {
     // Top to bottom, then left to right, by the top-left corner of their bounds.
     for (Stop& s : stops) {
       const StageBox box = stageBox(*s.object);
-      s.x = box.empty ? 0 : box.x0;
-      s.y = box.empty ? 0 : box.y0;
+      // Whole twips: transforms that differ only in rounding give the same corner.
+      s.x = box.empty ? 0 : std::round(box.x0);
+      s.y = box.empty ? 0 : std::round(box.y0);
     }
     std::stable_sort(stops.begin(), stops.end(), [](const Stop& a, const Stop& b) {
       return a.y != b.y ? a.y < b.y : a.x < b.x;
     });
   }
-  std::vector<std::shared_ptr<DisplayObject>> order;
-  order.reserve(stops.size());
-  for (Stop& s : stops) order.push_back(std::move(s.object));
-  return order;
+  TabStops out;
+  out.indexed = indexed;
+  out.order.reserve(stops.size());
+  for (Stop& s : stops) {
+    out.order.push_back(std::move(s.object));
+    out.corners.emplace_back(s.y, s.x);
+  }
+  return out;
 }
 
 bool KeyboardFocus::tab(bool backward) {
-  const auto order = tabOrder();
+  const TabStops stops = tabStops();
+  const auto& order = stops.order;
   if (order.empty()) return false;
   DisplayObject* focused = current();
   const size_t n = order.size();
@@ -178,8 +188,22 @@ bool KeyboardFocus::tab(bool backward) {
   for (size_t i = 0; i < n; ++i) {
     if (order[i].get() != focused) continue;
     next = backward ? (i + n - 1) % n : (i + 1) % n;
+    if (stops.indexed) break;
+    // By position, Tab goes on to the next corner further down or right: of objects whose
+    // corners coincide only the first in display order is ever reached.
+    const auto& here = stops.corners[i];
+    next = 0;
+    for (size_t j = 0; j < n; ++j)
+      if (backward ? stops.corners[j] < here : stops.corners[j] > here) {
+        next = j;
+        if (!backward) break;
+      }
+    if (backward && !(stops.corners[next] < here)) next = n - 1;
     break;
   }
+  // Among objects sharing a corner, the first in display order stands for them all.
+  if (!stops.indexed)
+    while (next > 0 && stops.corners[next - 1] == stops.corners[next]) --next;
   if (order[next].get() == focused) {
     shown_ = true;
     current();

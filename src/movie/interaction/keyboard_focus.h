@@ -6,6 +6,7 @@
 // around what has the focus until the mouse moves (text fields show their caret instead).
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "movie/timeline/display_object.h"
@@ -49,6 +50,12 @@ class KeyboardFocus {
   static constexpr double kLineTwips = 60;        // three stage pixels, inside the box
 
  private:
+  struct TabStops {
+    std::vector<std::shared_ptr<DisplayObject>> order;
+    std::vector<std::pair<double, double>> corners;  // by position: each one's top, left
+    bool indexed = false;                             // ordered by tabIndex instead
+  };
+  TabStops tabStops();
   DisplayObject* current();  // the focus as scripts hold it, on the stage
   void focus(DisplayObject* object);
   void moveTo(const std::shared_ptr<DisplayObject>& gaining, DisplayObject* focused);

@@ -622,3 +622,57 @@ TEST(KeyboardFocus, CorpusBasicMovieFollowsTabTheMouseAndScriptFocusChanges) {
         << name;
   }
 }
+
+// Each press flips a key's toggle, Caps Lock's and any other's; the left mouse button is
+// key 1, down while pressed. Key listeners see the toggle of the key going down.
+TEST(KeyboardFocus, KeysAndTheMouseButtonToggleOnEachPressAndIsDownSeesTheButton) {
+  Asm body;
+  for (int code : {20, 65, 1})
+    body.push({code, 1}).getVar("Key").push({"isToggled"}).op(0x52).trace();
+  body.push({1, 1}).getVar("Key").push({"isDown"}).op(0x52).trace();
+  FocusPlayer f(movieWith({}, Asm()
+                                  .getVar("_root")
+                                  .push({"onKeyDown"})
+                                  .function("", {}, body)
+                                  .op(0x4F)
+                                  .getVar("_root")
+                                  .push({1})
+                                  .getVar("Key")
+                                  .push({"addListener"})
+                                  .op(0x52)
+                                  .op(0x17)));
+  using L = std::vector<std::string>;
+  f.press('A');
+  EXPECT_EQ(f.take(), (L{"false", "true", "false", "false"}));
+  f.player.mouseDown(10, 10);
+  f.press(20);
+  EXPECT_EQ(f.take(), (L{"true", "true", "true", "true"})) << "Caps Lock on, the button held";
+  f.player.mouseUp(10, 10);
+  f.player.mouseDown(10, 10);
+  f.player.mouseUp(10, 10);
+  f.press('B');
+  EXPECT_EQ(f.take(), (L{"true", "true", "false", "false"})) << "a second click toggles back";
+  f.press(20);
+  EXPECT_EQ(f.take(), (L{"false", "true", "false", "false"}));
+}
+
+// Objects whose corners coincide (to the twip) stand as one stop: Tab, forward or back,
+// reaches only the first of them in display order.
+TEST(KeyboardFocus, TabReachesOnlyTheFirstOfObjectsSharingACorner) {
+  Asm script;
+  for (const char* name : {"first", "second", "other"})
+    script.getVar(name)
+        .push({"onSetFocus"})
+        .function("", {}, Asm().push({name}).trace())
+        .op(0x4F);
+  FocusPlayer f(movieWith({{"first", 1000, 1000}, {"second", 1000, 1000}, {"other", 6000, 1000}},
+                          script));
+  using L = std::vector<std::string>;
+  f.tab();
+  f.tab();
+  f.tab();
+  EXPECT_EQ(f.take(), (L{"first", "other", "first"}));
+  f.shiftTab();
+  f.shiftTab();
+  EXPECT_EQ(f.take(), (L{"other", "first"}));
+}

@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "movie/render/raster/pixel.h"
 
 namespace orv::movie::render {
@@ -31,6 +35,67 @@ void inPieces(BandPool* bands, int count, int64_t pixels, int align, Work&& work
            [&](size_t, int from, int to) { work(from, to); });
 }
 
+// The blur's sums, four floats at a time where the processor has SSE2. Each
+// lane is the plain float arithmetic of one pixel, in the same order (no
+// fused operations), so the vector and scalar forms give the same bits.
+#if defined(__SSE2__) || defined(_M_X64)
+inline void rowAdd(float* sum, const float* add, int n) {
+  int x = 0;
+  for (; x + 4 <= n; x += 4)
+    _mm_storeu_ps(sum + x, _mm_add_ps(_mm_loadu_ps(sum + x), _mm_loadu_ps(add + x)));
+  for (; x < n; ++x) sum[x] += add[x];
+}
+inline void rowSubtract(float* sum, const float* drop, int n) {
+  int x = 0;
+  for (; x + 4 <= n; x += 4)
+    _mm_storeu_ps(sum + x, _mm_sub_ps(_mm_loadu_ps(sum + x), _mm_loadu_ps(drop + x)));
+  for (; x < n; ++x) sum[x] -= drop[x];
+}
+inline void rowScaled(float* out, const float* sum, float k, int n) {
+  const __m128 kk = _mm_set1_ps(k);
+  int x = 0;
+  for (; x + 4 <= n; x += 4) _mm_storeu_ps(out + x, _mm_mul_ps(_mm_loadu_ps(sum + x), kk));
+  for (; x < n; ++x) out[x] = sum[x] * k;
+}
+// out = (sum + end * (before + after)) * k
+inline void rowScaledWithEnds(float* out, const float* sum, const float* before,
+                              const float* after, float end, float k, int n) {
+  const __m128 kk = _mm_set1_ps(k), ee = _mm_set1_ps(end);
+  int x = 0;
+  for (; x + 4 <= n; x += 4) {
+    const __m128 ends = _mm_add_ps(_mm_loadu_ps(before + x), _mm_loadu_ps(after + x));
+    _mm_storeu_ps(out + x, _mm_mul_ps(_mm_add_ps(_mm_loadu_ps(sum + x), _mm_mul_ps(ee, ends)), kk));
+  }
+  for (; x < n; ++x) out[x] = (sum[x] + end * (before[x] + after[x])) * k;
+}
+#else
+inline void rowAdd(float* sum, const float* add, int n) {
+  for (int x = 0; x < n; ++x) sum[x] += add[x];
+}
+inline void rowSubtract(float* sum, const float* drop, int n) {
+  for (int x = 0; x < n; ++x) sum[x] -= drop[x];
+}
+inline void rowScaled(float* out, const float* sum, float k, int n) {
+  for (int x = 0; x < n; ++x) out[x] = sum[x] * k;
+}
+inline void rowScaledWithEnds(float* out, const float* sum, const float* before,
+                              const float* after, float end, float k, int n) {
+  for (int x = 0; x < n; ++x) out[x] = (sum[x] + end * (before[x] + after[x])) * k;
+}
+#endif
+
+// Eight running sums side by side (the rows of a group blurred across).
+struct Lanes8 {
+  float v[8] = {};
+  void add(const float* a) { rowAdd(v, a, 8); }
+  void subtract(const float* a) { rowSubtract(v, a, 8); }
+  void storeScaled(float* out, float k) const { rowScaled(out, v, k, 8); }
+  void storeWithEnds(float* out, const float* before, const float* after, float end,
+                     float k) const {
+    rowScaledWithEnds(out, v, before, after, end, k, 8);
+  }
+};
+
 // Box blurs one channel plane (values 0..1) in place: `passes` times across
 // and down, each a box `boxX` by `boxY` pixels wide. A box is an odd number
 // of whole pixels, or with `exact` exactly as wide as asked: the pixels just
@@ -51,40 +116,41 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
     b.k = 1.0f / (float(2 * b.r + 1) + 2 * b.end);
     return b;
   };
-  // Across the rows, eight at a time: their running sums are independent,
-  // so the processor adds them side by side.
+  // Across the rows, eight at a time, their pixels interleaved (pixel i of
+  // the group's rows side by side, with r + 1 zeros at either end for the
+  // pixels past the plane): the eight running sums are then four-wide vector
+  // operations, each lane the same sums in the same order as one row alone.
   constexpr int kGroup = 8;
   auto blurRows = [&](const Box& b, int from, int to) {
-    const int r = b.r;
+    const int r = b.r, pad = r + 1;
     const float end = b.end, k = b.k;
-    std::vector<float> lines;
+    std::vector<float> lines(size_t(w + 2 * pad) * kGroup), out(size_t(w) * kGroup);
     for (int y0 = from; y0 < to; y0 += kGroup) {
       const int g = std::min(kGroup, h - y0);
       float* const first = plane.data() + size_t(y0) * w;
-      lines.assign(first, first + size_t(g) * w);
-      const float* in[kGroup];
-      float* out[kGroup];
-      float sum[kGroup] = {};
+      if (g < kGroup) std::fill(lines.begin(), lines.end(), 0.0f);
+      float* const in = lines.data() + size_t(pad) * kGroup;  // pixel i at in + i * kGroup
       for (int j = 0; j < g; ++j) {
-        in[j] = lines.data() + size_t(j) * w;
-        out[j] = first + size_t(j) * w;
-        // Running sum over [i - r, i + r], zero outside the plane.
-        for (int i = 0; i <= r && i < w; ++i) sum[j] += in[j][i];
+        const float* row = first + size_t(j) * w;
+        for (int i = 0; i < w; ++i) in[size_t(i) * kGroup + j] = row[i];
       }
+      // Running sum over [i - r, i + r], zero outside the plane.
+      Lanes8 sum;
+      for (int i = 0; i <= r && i < w; ++i) sum.add(in + size_t(i) * kGroup);
       for (int i = 0; i < w; ++i) {
         const int add = i + r + 1, drop = i - r;
-        if (end > 0) {
-          for (int j = 0; j < g; ++j)
-            out[j][i] = (sum[j] + end * ((i - r - 1 >= 0 ? in[j][i - r - 1] : 0.0f) +
-                                         (add < w ? in[j][add] : 0.0f))) *
-                        k;
-        } else {
-          for (int j = 0; j < g; ++j) out[j][i] = sum[j] * k;
-        }
-        if (add < w)
-          for (int j = 0; j < g; ++j) sum[j] += in[j][add];
-        if (drop >= 0)
-          for (int j = 0; j < g; ++j) sum[j] -= in[j][drop];
+        float* o = out.data() + size_t(i) * kGroup;
+        if (end > 0)
+          sum.storeWithEnds(o, in + ptrdiff_t(i - r - 1) * kGroup, in + size_t(add) * kGroup,
+                            end, k);
+        else
+          sum.storeScaled(o, k);
+        if (add < w) sum.add(in + size_t(add) * kGroup);
+        if (drop >= 0) sum.subtract(in + size_t(drop) * kGroup);
+      }
+      for (int j = 0; j < g; ++j) {
+        float* row = first + size_t(j) * w;
+        for (int i = 0; i < w; ++i) row[i] = out[size_t(i) * kGroup + j];
       }
     }
   };
@@ -92,28 +158,24 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
   // the same order, as one column after another, without striding memory).
   // Columns [x0, x1) of `in` (the plane as it was) down into the plane.
   auto blurColumns = [&](const Box& b, const std::vector<float>& in, int x0, int x1) {
-    const int r = b.r;
+    const int r = b.r, n = x1 - x0;
     const float end = b.end, k = b.k;
-    std::vector<float> sums(size_t(x1 - x0), 0.0f);
-    float* const sum = sums.data() - x0;
-    auto row = [&](int y) { return y >= 0 && y < h ? in.data() + size_t(y) * w : nullptr; };
-    for (int i = 0; i <= r && i < h; ++i) {
-      const float* src = row(i);
-      for (int x = x0; x < x1; ++x) sum[x] += src[x];
-    }
+    std::vector<float> sums(size_t(n), 0.0f), zeros(end > 0 ? size_t(n) : 0, 0.0f);
+    float* const sum = sums.data();
+    // Row y's columns, or null past the plane.
+    auto row = [&](int y) { return y >= 0 && y < h ? in.data() + size_t(y) * w + x0 : nullptr; };
+    for (int i = 0; i <= r && i < h; ++i) rowAdd(sum, row(i), n);
     for (int y = 0; y < h; ++y) {
-      float* out = plane.data() + size_t(y) * w;
+      float* out = plane.data() + size_t(y) * w + x0;
       if (end > 0) {
         const float *before = row(y - r - 1), *after = row(y + r + 1);
-        for (int x = x0; x < x1; ++x)
-          out[x] = (sum[x] + end * ((before ? before[x] : 0.0f) + (after ? after[x] : 0.0f))) * k;
+        rowScaledWithEnds(out, sum, before ? before : zeros.data(), after ? after : zeros.data(),
+                          end, k, n);
       } else {
-        for (int x = x0; x < x1; ++x) out[x] = sum[x] * k;
+        rowScaled(out, sum, k, n);
       }
-      if (const float* add = row(y + r + 1))
-        for (int x = x0; x < x1; ++x) sum[x] += add[x];
-      if (const float* drop = row(y - r))
-        for (int x = x0; x < x1; ++x) sum[x] -= drop[x];
+      if (const float* add = row(y + r + 1)) rowAdd(sum, add, n);
+      if (const float* drop = row(y - r)) rowSubtract(sum, drop, n);
     }
   };
   const Box across = box(boxX, w), down = box(boxY, h);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -304,6 +305,32 @@ inline uint32_t composite(uint32_t effect, uint32_t src, bool inner, bool knocko
   return knockout ? off : src + off;
 }
 
+// One row of a shadow or glow put together with its source, the filter's
+// flags fixed at compile time so that the pixel loop tests only the pixels.
+template <bool kFull, bool kInner, bool kKnockout, bool kComposite>
+void shadowRow(uint32_t* row, const float* alpha, int w, const Shades& shades, float strength) {
+  for (int x = 0; x < w; ++x) {
+    const uint32_t src = row[x];
+    const uint32_t effect = shades.at(Shades::step(alpha[x] * strength));
+    if (effect == 0 && !kKnockout && kComposite) continue;  // the source as it was
+    if constexpr (kFull) {
+      row[x] = kKnockout || !kComposite ? effect : sourceOver(src, effect);
+    } else {
+      // Without its source (hideObject) an outer shadow is drawn whole.
+      row[x] = kComposite || kInner || kKnockout
+                   ? composite(effect, src, kInner, kKnockout || !kComposite)
+                   : effect;
+    }
+  }
+}
+using ShadowRow = void (*)(uint32_t*, const float*, int, const Shades&, float);
+// By flags: full 1, inner 2, knockout 4, composite source 8.
+template <size_t... flags>
+constexpr std::array<ShadowRow, sizeof...(flags)> shadowRows(std::index_sequence<flags...>) {
+  return {&shadowRow<bool(flags & 1), bool(flags & 2), bool(flags & 4), bool(flags & 8)>...};
+}
+constexpr std::array<ShadowRow, 16> kShadowRows = shadowRows(std::make_index_sequence<16>());
+
 // Drop shadow, glow (a shadow at distance zero) and gradient glow, whose
 // colour follows its gradient from the first stop where it fades out to the
 // last where it is strongest. Full (on top) gradient glows cover the source
@@ -321,23 +348,13 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
   Shades shades = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(f.color);
   // Where there is no glow at all a gradient glow draws nothing, whatever its first colour.
   if (gradient) shades.clear(0);
+  const ShadowRow shadeRow =
+      kShadowRows[(full ? 1 : 0) | (f.inner ? 2 : 0) | (f.knockout ? 4 : 0) |
+                  (f.compositeSource ? 8 : 0)];
   inPieces(scratch.bands, r.h, int64_t(r.w) * r.h, 1, [&](int from, int to) {
-    for (int y = from; y < to; ++y) {
-      uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
-      for (int x = 0; x < r.w; ++x) {
-        const uint32_t src = row[x];
-        const uint32_t effect = shades.at(Shades::step(a[size_t(y) * r.w + x] * f.strength));
-        if (effect == 0 && !f.knockout && f.compositeSource) continue;  // the source as it was
-        if (full) {
-          row[x] = f.knockout || !f.compositeSource ? effect : sourceOver(src, effect);
-          continue;
-        }
-        // Without its source (hideObject) an outer shadow is drawn whole.
-        row[x] = f.compositeSource || f.inner || f.knockout
-                     ? composite(effect, src, f.inner, f.knockout || !f.compositeSource)
-                     : effect;
-      }
-    }
+    for (int y = from; y < to; ++y)
+      shadeRow(layer + size_t(r.y0 + y) * stride + r.x0, a.data() + size_t(y) * r.w, r.w, shades,
+               f.strength);
   });
 }
 

@@ -52,6 +52,13 @@ inline void rowSubtract(float* sum, const float* drop, int n) {
     _mm_storeu_ps(sum + x, _mm_sub_ps(_mm_loadu_ps(sum + x), _mm_loadu_ps(drop + x)));
   for (; x < n; ++x) sum[x] -= drop[x];
 }
+// out = a - b
+inline void rowDifference(float* out, const float* a, const float* b, int n) {
+  int x = 0;
+  for (; x + 4 <= n; x += 4)
+    _mm_storeu_ps(out + x, _mm_sub_ps(_mm_loadu_ps(a + x), _mm_loadu_ps(b + x)));
+  for (; x < n; ++x) out[x] = a[x] - b[x];
+}
 inline void rowScaled(float* out, const float* sum, float k, int n) {
   const __m128 kk = _mm_set1_ps(k);
   int x = 0;
@@ -70,6 +77,9 @@ inline void rowScaledWithEnds(float* out, const float* sum, const float* before,
   for (; x < n; ++x) out[x] = (sum[x] + end * (before[x] + after[x])) * k;
 }
 #else
+inline void rowDifference(float* out, const float* a, const float* b, int n) {
+  for (int x = 0; x < n; ++x) out[x] = a[x] - b[x];
+}
 inline void rowAdd(float* sum, const float* add, int n) {
   for (int x = 0; x < n; ++x) sum[x] += add[x];
 }
@@ -358,6 +368,35 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
   });
 }
 
+// A plain bevel's light at each pixel: the step of its shade (Shades::step),
+// negative for the highlight. The vector form takes the same float steps; its
+// clamps give what std::clamp gives, a NaN included (no step).
+inline int16_t litStep(float diff, float strength) {
+  const float lit = std::clamp(diff * strength, -1.0f, 1.0f);
+  const int step = int(Shades::step(std::abs(lit)));
+  return int16_t(lit < 0 ? -step : step);
+}
+void litSteps(const float* diff, float strength, int16_t* steps, int n) {
+  int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+  const __m128 s = _mm_set1_ps(strength), lo = _mm_set1_ps(-1.0f), hi = _mm_set1_ps(1.0f);
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  const __m128 scale = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+  auto four = [&](const float* d) {
+    // max and min give their second operand for a NaN: the NaN is kept.
+    const __m128 lit = _mm_min_ps(hi, _mm_max_ps(lo, _mm_mul_ps(_mm_loadu_ps(d), s)));
+    __m128i step = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_and_ps(lit, magnitude), scale), half));
+    step = _mm_and_si128(step, _mm_cmpgt_epi32(step, _mm_setzero_si128()));  // a NaN: no step
+    const __m128i negative = _mm_castps_si128(_mm_cmplt_ps(lit, _mm_setzero_ps()));
+    return _mm_sub_epi32(_mm_xor_si128(step, negative), negative);
+  };
+  for (; x + 8 <= n; x += 8)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(steps + x),
+                     _mm_packs_epi32(four(diff + x), four(diff + x + 4)));
+#endif
+  for (; x < n; ++x) steps[x] = litStep(diff[x], strength);
+}
+
 // A bevel lights the blurred outline from `angle`: the blurred alpha seen a
 // distance back along the angle, less the same seen a distance ahead. Where
 // that difference is negative the edge faces the light and takes the
@@ -407,7 +446,7 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
         // Where both neighbours lie inside the plane, without checking each.
         const int lo = std::max(backX0, aheadX0), hi = std::max(lo, std::min(backX1, aheadX1));
         checked(0, lo);
-        for (int x = lo; x < hi; ++x) diff[size_t(x)] = back[x - dx] - ahead[x + dx];
+        if (hi > lo) rowDifference(diff.data() + lo, back + (lo - dx), ahead + (lo + dx), hi - lo);
         checked(hi, r.w);
       }
       if (!unlitIsClear) {
@@ -427,11 +466,7 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
       // all at once; then only the lit pixels, found four at a time, change.
       // Where the light is too faint for a step the shade is clear and the
       // source stays as it was.
-      for (int x = 0; x < r.w; ++x) {
-        const float lit = std::clamp(diff[size_t(x)] * f.strength, -1.0f, 1.0f);
-        const int step = int(Shades::step(std::abs(lit)));
-        steps[size_t(x)] = int16_t(lit < 0 ? -step : step);
-      }
+      litSteps(diff.data(), f.strength, steps.data(), r.w);
       std::fill(steps.begin() + r.w, steps.end(), int16_t(0));
       for (int x = 0; x < r.w; x += 4) {
         uint64_t four;

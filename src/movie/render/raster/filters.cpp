@@ -4,6 +4,11 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <utility>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "movie/render/raster/pixel.h"
 
@@ -31,6 +36,77 @@ void inPieces(BandPool* bands, int count, int64_t pixels, int align, Work&& work
            [&](size_t, int from, int to) { work(from, to); });
 }
 
+// The blur's sums, four floats at a time where the processor has SSE2. Each
+// lane is the plain float arithmetic of one pixel, in the same order (no
+// fused operations), so the vector and scalar forms give the same bits.
+#if defined(__SSE2__) || defined(_M_X64)
+inline void rowAdd(float* sum, const float* add, int n) {
+  int x = 0;
+  for (; x + 4 <= n; x += 4)
+    _mm_storeu_ps(sum + x, _mm_add_ps(_mm_loadu_ps(sum + x), _mm_loadu_ps(add + x)));
+  for (; x < n; ++x) sum[x] += add[x];
+}
+inline void rowSubtract(float* sum, const float* drop, int n) {
+  int x = 0;
+  for (; x + 4 <= n; x += 4)
+    _mm_storeu_ps(sum + x, _mm_sub_ps(_mm_loadu_ps(sum + x), _mm_loadu_ps(drop + x)));
+  for (; x < n; ++x) sum[x] -= drop[x];
+}
+// out = a - b
+inline void rowDifference(float* out, const float* a, const float* b, int n) {
+  int x = 0;
+  for (; x + 4 <= n; x += 4)
+    _mm_storeu_ps(out + x, _mm_sub_ps(_mm_loadu_ps(a + x), _mm_loadu_ps(b + x)));
+  for (; x < n; ++x) out[x] = a[x] - b[x];
+}
+inline void rowScaled(float* out, const float* sum, float k, int n) {
+  const __m128 kk = _mm_set1_ps(k);
+  int x = 0;
+  for (; x + 4 <= n; x += 4) _mm_storeu_ps(out + x, _mm_mul_ps(_mm_loadu_ps(sum + x), kk));
+  for (; x < n; ++x) out[x] = sum[x] * k;
+}
+// out = (sum + end * (before + after)) * k
+inline void rowScaledWithEnds(float* out, const float* sum, const float* before,
+                              const float* after, float end, float k, int n) {
+  const __m128 kk = _mm_set1_ps(k), ee = _mm_set1_ps(end);
+  int x = 0;
+  for (; x + 4 <= n; x += 4) {
+    const __m128 ends = _mm_add_ps(_mm_loadu_ps(before + x), _mm_loadu_ps(after + x));
+    _mm_storeu_ps(out + x, _mm_mul_ps(_mm_add_ps(_mm_loadu_ps(sum + x), _mm_mul_ps(ee, ends)), kk));
+  }
+  for (; x < n; ++x) out[x] = (sum[x] + end * (before[x] + after[x])) * k;
+}
+#else
+inline void rowDifference(float* out, const float* a, const float* b, int n) {
+  for (int x = 0; x < n; ++x) out[x] = a[x] - b[x];
+}
+inline void rowAdd(float* sum, const float* add, int n) {
+  for (int x = 0; x < n; ++x) sum[x] += add[x];
+}
+inline void rowSubtract(float* sum, const float* drop, int n) {
+  for (int x = 0; x < n; ++x) sum[x] -= drop[x];
+}
+inline void rowScaled(float* out, const float* sum, float k, int n) {
+  for (int x = 0; x < n; ++x) out[x] = sum[x] * k;
+}
+inline void rowScaledWithEnds(float* out, const float* sum, const float* before,
+                              const float* after, float end, float k, int n) {
+  for (int x = 0; x < n; ++x) out[x] = (sum[x] + end * (before[x] + after[x])) * k;
+}
+#endif
+
+// Eight running sums side by side (the rows of a group blurred across).
+struct Lanes8 {
+  float v[8] = {};
+  void add(const float* a) { rowAdd(v, a, 8); }
+  void subtract(const float* a) { rowSubtract(v, a, 8); }
+  void storeScaled(float* out, float k) const { rowScaled(out, v, k, 8); }
+  void storeWithEnds(float* out, const float* before, const float* after, float end,
+                     float k) const {
+    rowScaledWithEnds(out, v, before, after, end, k, 8);
+  }
+};
+
 // Box blurs one channel plane (values 0..1) in place: `passes` times across
 // and down, each a box `boxX` by `boxY` pixels wide. A box is an odd number
 // of whole pixels, or with `exact` exactly as wide as asked: the pixels just
@@ -51,40 +127,41 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
     b.k = 1.0f / (float(2 * b.r + 1) + 2 * b.end);
     return b;
   };
-  // Across the rows, eight at a time: their running sums are independent,
-  // so the processor adds them side by side.
+  // Across the rows, eight at a time, their pixels interleaved (pixel i of
+  // the group's rows side by side, with r + 1 zeros at either end for the
+  // pixels past the plane): the eight running sums are then four-wide vector
+  // operations, each lane the same sums in the same order as one row alone.
   constexpr int kGroup = 8;
   auto blurRows = [&](const Box& b, int from, int to) {
-    const int r = b.r;
+    const int r = b.r, pad = r + 1;
     const float end = b.end, k = b.k;
-    std::vector<float> lines;
+    std::vector<float> lines(size_t(w + 2 * pad) * kGroup), out(size_t(w) * kGroup);
     for (int y0 = from; y0 < to; y0 += kGroup) {
       const int g = std::min(kGroup, h - y0);
       float* const first = plane.data() + size_t(y0) * w;
-      lines.assign(first, first + size_t(g) * w);
-      const float* in[kGroup];
-      float* out[kGroup];
-      float sum[kGroup] = {};
+      if (g < kGroup) std::fill(lines.begin(), lines.end(), 0.0f);
+      float* const in = lines.data() + size_t(pad) * kGroup;  // pixel i at in + i * kGroup
       for (int j = 0; j < g; ++j) {
-        in[j] = lines.data() + size_t(j) * w;
-        out[j] = first + size_t(j) * w;
-        // Running sum over [i - r, i + r], zero outside the plane.
-        for (int i = 0; i <= r && i < w; ++i) sum[j] += in[j][i];
+        const float* row = first + size_t(j) * w;
+        for (int i = 0; i < w; ++i) in[size_t(i) * kGroup + j] = row[i];
       }
+      // Running sum over [i - r, i + r], zero outside the plane.
+      Lanes8 sum;
+      for (int i = 0; i <= r && i < w; ++i) sum.add(in + size_t(i) * kGroup);
       for (int i = 0; i < w; ++i) {
         const int add = i + r + 1, drop = i - r;
-        if (end > 0) {
-          for (int j = 0; j < g; ++j)
-            out[j][i] = (sum[j] + end * ((i - r - 1 >= 0 ? in[j][i - r - 1] : 0.0f) +
-                                         (add < w ? in[j][add] : 0.0f))) *
-                        k;
-        } else {
-          for (int j = 0; j < g; ++j) out[j][i] = sum[j] * k;
-        }
-        if (add < w)
-          for (int j = 0; j < g; ++j) sum[j] += in[j][add];
-        if (drop >= 0)
-          for (int j = 0; j < g; ++j) sum[j] -= in[j][drop];
+        float* o = out.data() + size_t(i) * kGroup;
+        if (end > 0)
+          sum.storeWithEnds(o, in + ptrdiff_t(i - r - 1) * kGroup, in + size_t(add) * kGroup,
+                            end, k);
+        else
+          sum.storeScaled(o, k);
+        if (add < w) sum.add(in + size_t(add) * kGroup);
+        if (drop >= 0) sum.subtract(in + size_t(drop) * kGroup);
+      }
+      for (int j = 0; j < g; ++j) {
+        float* row = first + size_t(j) * w;
+        for (int i = 0; i < w; ++i) row[i] = out[size_t(i) * kGroup + j];
       }
     }
   };
@@ -92,28 +169,24 @@ void boxBlur(std::vector<float>& plane, int w, int h, float boxX, float boxY, in
   // the same order, as one column after another, without striding memory).
   // Columns [x0, x1) of `in` (the plane as it was) down into the plane.
   auto blurColumns = [&](const Box& b, const std::vector<float>& in, int x0, int x1) {
-    const int r = b.r;
+    const int r = b.r, n = x1 - x0;
     const float end = b.end, k = b.k;
-    std::vector<float> sums(size_t(x1 - x0), 0.0f);
-    float* const sum = sums.data() - x0;
-    auto row = [&](int y) { return y >= 0 && y < h ? in.data() + size_t(y) * w : nullptr; };
-    for (int i = 0; i <= r && i < h; ++i) {
-      const float* src = row(i);
-      for (int x = x0; x < x1; ++x) sum[x] += src[x];
-    }
+    std::vector<float> sums(size_t(n), 0.0f), zeros(end > 0 ? size_t(n) : 0, 0.0f);
+    float* const sum = sums.data();
+    // Row y's columns, or null past the plane.
+    auto row = [&](int y) { return y >= 0 && y < h ? in.data() + size_t(y) * w + x0 : nullptr; };
+    for (int i = 0; i <= r && i < h; ++i) rowAdd(sum, row(i), n);
     for (int y = 0; y < h; ++y) {
-      float* out = plane.data() + size_t(y) * w;
+      float* out = plane.data() + size_t(y) * w + x0;
       if (end > 0) {
         const float *before = row(y - r - 1), *after = row(y + r + 1);
-        for (int x = x0; x < x1; ++x)
-          out[x] = (sum[x] + end * ((before ? before[x] : 0.0f) + (after ? after[x] : 0.0f))) * k;
+        rowScaledWithEnds(out, sum, before ? before : zeros.data(), after ? after : zeros.data(),
+                          end, k, n);
       } else {
-        for (int x = x0; x < x1; ++x) out[x] = sum[x] * k;
+        rowScaled(out, sum, k, n);
       }
-      if (const float* add = row(y + r + 1))
-        for (int x = x0; x < x1; ++x) sum[x] += add[x];
-      if (const float* drop = row(y - r))
-        for (int x = x0; x < x1; ++x) sum[x] -= drop[x];
+      if (const float* add = row(y + r + 1)) rowAdd(sum, add, n);
+      if (const float* drop = row(y - r)) rowSubtract(sum, drop, n);
     }
   };
   const Box across = box(boxX, w), down = box(boxY, h);
@@ -242,6 +315,32 @@ inline uint32_t composite(uint32_t effect, uint32_t src, bool inner, bool knocko
   return knockout ? off : src + off;
 }
 
+// One row of a shadow or glow put together with its source, the filter's
+// flags fixed at compile time so that the pixel loop tests only the pixels.
+template <bool kFull, bool kInner, bool kKnockout, bool kComposite>
+void shadowRow(uint32_t* row, const float* alpha, int w, const Shades& shades, float strength) {
+  for (int x = 0; x < w; ++x) {
+    const uint32_t src = row[x];
+    const uint32_t effect = shades.at(Shades::step(alpha[x] * strength));
+    if (effect == 0 && !kKnockout && kComposite) continue;  // the source as it was
+    if constexpr (kFull) {
+      row[x] = kKnockout || !kComposite ? effect : sourceOver(src, effect);
+    } else {
+      // Without its source (hideObject) an outer shadow is drawn whole.
+      row[x] = kComposite || kInner || kKnockout
+                   ? composite(effect, src, kInner, kKnockout || !kComposite)
+                   : effect;
+    }
+  }
+}
+using ShadowRow = void (*)(uint32_t*, const float*, int, const Shades&, float);
+// By flags: full 1, inner 2, knockout 4, composite source 8.
+template <size_t... flags>
+constexpr std::array<ShadowRow, sizeof...(flags)> shadowRows(std::index_sequence<flags...>) {
+  return {&shadowRow<bool(flags & 1), bool(flags & 2), bool(flags & 4), bool(flags & 8)>...};
+}
+constexpr std::array<ShadowRow, 16> kShadowRows = shadowRows(std::make_index_sequence<16>());
+
 // Drop shadow, glow (a shadow at distance zero) and gradient glow, whose
 // colour follows its gradient from the first stop where it fades out to the
 // last where it is strongest. Full (on top) gradient glows cover the source
@@ -259,24 +358,43 @@ void shadow(const Filter& f, uint32_t* layer, int stride, const Region& r, float
   Shades shades = gradient ? Shades::gradient(f.stops, f.stopCount) : Shades(f.color);
   // Where there is no glow at all a gradient glow draws nothing, whatever its first colour.
   if (gradient) shades.clear(0);
+  const ShadowRow shadeRow =
+      kShadowRows[(full ? 1 : 0) | (f.inner ? 2 : 0) | (f.knockout ? 4 : 0) |
+                  (f.compositeSource ? 8 : 0)];
   inPieces(scratch.bands, r.h, int64_t(r.w) * r.h, 1, [&](int from, int to) {
-    for (int y = from; y < to; ++y) {
-      uint32_t* row = layer + size_t(r.y0 + y) * stride + r.x0;
-      for (int x = 0; x < r.w; ++x) {
-        const uint32_t src = row[x];
-        const uint32_t effect = shades.at(Shades::step(a[size_t(y) * r.w + x] * f.strength));
-        if (effect == 0 && !f.knockout && f.compositeSource) continue;  // the source as it was
-        if (full) {
-          row[x] = f.knockout || !f.compositeSource ? effect : sourceOver(src, effect);
-          continue;
-        }
-        // Without its source (hideObject) an outer shadow is drawn whole.
-        row[x] = f.compositeSource || f.inner || f.knockout
-                     ? composite(effect, src, f.inner, f.knockout || !f.compositeSource)
-                     : effect;
-      }
-    }
+    for (int y = from; y < to; ++y)
+      shadeRow(layer + size_t(r.y0 + y) * stride + r.x0, a.data() + size_t(y) * r.w, r.w, shades,
+               f.strength);
   });
+}
+
+// A plain bevel's light at each pixel: the step of its shade (Shades::step),
+// negative for the highlight. The vector form takes the same float steps; its
+// clamps give what std::clamp gives, a NaN included (no step).
+inline int16_t litStep(float diff, float strength) {
+  const float lit = std::clamp(diff * strength, -1.0f, 1.0f);
+  const int step = int(Shades::step(std::abs(lit)));
+  return int16_t(lit < 0 ? -step : step);
+}
+void litSteps(const float* diff, float strength, int16_t* steps, int n) {
+  int x = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+  const __m128 s = _mm_set1_ps(strength), lo = _mm_set1_ps(-1.0f), hi = _mm_set1_ps(1.0f);
+  const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  const __m128 scale = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+  auto four = [&](const float* d) {
+    // max and min give their second operand for a NaN: the NaN is kept.
+    const __m128 lit = _mm_min_ps(hi, _mm_max_ps(lo, _mm_mul_ps(_mm_loadu_ps(d), s)));
+    __m128i step = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(_mm_and_ps(lit, magnitude), scale), half));
+    step = _mm_and_si128(step, _mm_cmpgt_epi32(step, _mm_setzero_si128()));  // a NaN: no step
+    const __m128i negative = _mm_castps_si128(_mm_cmplt_ps(lit, _mm_setzero_ps()));
+    return _mm_sub_epi32(_mm_xor_si128(step, negative), negative);
+  };
+  for (; x + 8 <= n; x += 8)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(steps + x),
+                     _mm_packs_epi32(four(diff + x), four(diff + x + 4)));
+#endif
+  for (; x < n; ++x) steps[x] = litStep(diff[x], strength);
 }
 
 // A bevel lights the blurred outline from `angle`: the blurred alpha seen a
@@ -328,7 +446,7 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
         // Where both neighbours lie inside the plane, without checking each.
         const int lo = std::max(backX0, aheadX0), hi = std::max(lo, std::min(backX1, aheadX1));
         checked(0, lo);
-        for (int x = lo; x < hi; ++x) diff[size_t(x)] = back[x - dx] - ahead[x + dx];
+        if (hi > lo) rowDifference(diff.data() + lo, back + (lo - dx), ahead + (lo + dx), hi - lo);
         checked(hi, r.w);
       }
       if (!unlitIsClear) {
@@ -348,11 +466,7 @@ void bevel(const Filter& f, uint32_t* layer, int stride, const Region& r, float 
       // all at once; then only the lit pixels, found four at a time, change.
       // Where the light is too faint for a step the shade is clear and the
       // source stays as it was.
-      for (int x = 0; x < r.w; ++x) {
-        const float lit = std::clamp(diff[size_t(x)] * f.strength, -1.0f, 1.0f);
-        const int step = int(Shades::step(std::abs(lit)));
-        steps[size_t(x)] = int16_t(lit < 0 ? -step : step);
-      }
+      litSteps(diff.data(), f.strength, steps.data(), r.w);
       std::fill(steps.begin() + r.w, steps.end(), int16_t(0));
       for (int x = 0; x < r.w; x += 4) {
         uint64_t four;
